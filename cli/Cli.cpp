@@ -1,0 +1,199 @@
+#include "cli/Cli.h"
+
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+#include "app/Text.h"
+
+namespace quillotide::cli {
+
+bool Args::flag(const std::string& name) {
+  for (auto it = m_words.begin(); it != m_words.end(); ++it) {
+    if (*it == "--" + name) {
+      m_words.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::optional<std::string> Args::option(const std::string& name) {
+  const std::string key = "--" + name;
+  for (auto it = m_words.begin(); it != m_words.end(); ++it) {
+    if (*it == key) {
+      if (it + 1 == m_words.end()) throw UsageError("Option " + key + " needs a value.");
+      std::string value = *(it + 1);
+      m_words.erase(it, it + 2);
+      return value;
+    }
+    if (it->rfind(key + "=", 0) == 0) {
+      std::string value = it->substr(key.size() + 1);
+      m_words.erase(it);
+      return value;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::int64_t> Args::intOption(const std::string& name) {
+  if (auto v = option(name)) return parseIntArg(*v, "--" + name);
+  return std::nullopt;
+}
+
+std::vector<std::string> Args::positionals(std::size_t min, std::size_t max) {
+  for (const auto& w : m_words)
+    if (w.size() > 2 && w.rfind("--", 0) == 0) throw UsageError("Unknown option " + w + ".");
+  if (m_words.size() < min) throw UsageError("Too few arguments.");
+  if (m_words.size() > max) throw UsageError("Too many arguments.");
+  return m_words;
+}
+
+std::int64_t parseIntArg(const std::string& text, const std::string& what) {
+  if (auto v = tryParseInt(text)) return *v;
+  throw UsageError(formatMessage("'%s' is not a valid integer value", {text}) + " (" + what + ")");
+}
+
+namespace {
+
+void dumpString(std::ostringstream& os, const std::string& s) {
+  os << '"';
+  for (unsigned char c : s) {
+    switch (c) {
+      case '"': os << "\\\""; break;
+      case '\\': os << "\\\\"; break;
+      case '\n': os << "\\n"; break;
+      case '\r': os << "\\r"; break;
+      case '\t': os << "\\t"; break;
+      default:
+        if (c < 0x20) os << "\\u" << std::hex << std::setw(4) << std::setfill('0') << int(c) << std::dec;
+        else os << c;
+    }
+  }
+  os << '"';
+}
+
+}  // namespace
+
+std::string Json::dump() const {
+  std::ostringstream os;
+  struct Visitor {
+    std::ostringstream& os;
+    void operator()(std::nullptr_t) const { os << "null"; }
+    void operator()(bool b) const { os << (b ? "true" : "false"); }
+    void operator()(std::int64_t v) const { os << v; }
+    void operator()(double v) const { os << v; }
+    void operator()(const std::string& s) const { dumpString(os, s); }
+    void operator()(const Array& a) const {
+      os << '[';
+      for (std::size_t i = 0; i < a.size(); ++i) os << (i ? "," : "") << a[i].dump();
+      os << ']';
+    }
+    void operator()(const Object& o) const {
+      os << '{';
+      for (std::size_t i = 0; i < o.size(); ++i) {
+        if (i) os << ',';
+        dumpString(os, o[i].first);
+        os << ':' << o[i].second.dump();
+      }
+      os << '}';
+    }
+  };
+  std::visit(Visitor{os}, m_value);
+  return os.str();
+}
+
+void Context::report(const Json& value, const std::string& text) const {
+  if (json) out << value.dump() << '\n';
+  else out << text << (text.empty() || text.back() == '\n' ? "" : "\n");
+}
+
+std::vector<Group> allGroups() {
+  return {indexGroup(), sampleGroup(),  hueGroup(),      tiledataGroup(), artGroup(),
+          gumpGroup(),  textureGroup(), lightGroup(),    radarcolGroup(), animGroup(),
+          animdataGroup(), verdataGroup()};
+}
+
+namespace {
+
+void printTopHelp(std::ostream& out, const std::vector<Group>& groups) {
+  out << "Usage: quillotide-cli GROUP COMMAND [ARGS] [--json]\n"
+         "       quillotide-cli GROUP --help | GROUP COMMAND --help\n\n"
+         "Works on Ultima Online client files without the window program.\n\nGroups:\n";
+  for (const auto& g : groups)
+    if (!g.commands.empty()) out << "  " << std::left << std::setw(12) << g.name << g.summary << '\n';
+}
+
+void printGroupHelp(std::ostream& out, const Group& g) {
+  out << "Usage: quillotide-cli " << g.name << " COMMAND [ARGS] [--json]\n\n" << g.summary
+      << "\n\nCommands:\n";
+  for (const auto& c : g.commands)
+    out << "  " << std::left << std::setw(14) << c.name << c.summary << '\n';
+}
+
+void printCommandHelp(std::ostream& out, const Group& g, const Command& c) {
+  out << "Usage: quillotide-cli " << g.name << ' ' << c.name << (c.usage.empty() ? "" : " ")
+      << c.usage << "\n\n" << c.summary << '\n';
+}
+
+bool isHelp(const std::string& w) { return w == "--help" || w == "-h" || w == "help"; }
+
+}  // namespace
+
+int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+  const auto groups = allGroups();
+  if (words.empty() || isHelp(words[0])) {
+    printTopHelp(words.empty() ? err : out, groups);
+    return words.empty() ? 2 : 0;
+  }
+  const Group* group = nullptr;
+  for (const auto& g : groups)
+    if (g.name == words[0] && !g.commands.empty()) group = &g;
+  if (!group) {
+    err << "quillotide-cli: unknown group '" << words[0] << "' (see quillotide-cli --help)\n";
+    return 2;
+  }
+  // A group of one command named like the group runs it directly (make-sample DIR).
+  std::size_t next = 1;
+  const Command* command = nullptr;
+  if (group->commands.size() == 1 && group->commands[0].name == group->name) {
+    command = &group->commands[0];
+  } else {
+    if (words.size() < 2 || isHelp(words[1])) {
+      printGroupHelp(words.size() < 2 ? err : out, *group);
+      return words.size() < 2 ? 2 : 0;
+    }
+    for (const auto& c : group->commands)
+      if (c.name == words[1]) command = &c;
+    if (!command) {
+      err << "quillotide-cli: unknown command '" << words[1] << "' in group '" << group->name
+          << "' (see quillotide-cli " << group->name << " --help)\n";
+      return 2;
+    }
+    next = 2;
+  }
+  std::vector<std::string> rest(words.begin() + static_cast<std::ptrdiff_t>(next), words.end());
+  for (const auto& w : rest) {
+    if (w == "--help" || w == "-h") {
+      printCommandHelp(out, *group, *command);
+      return 0;
+    }
+  }
+  Args args(rest);
+  Context context{out, args.flag("json")};
+  try {
+    return command->run(args, context);
+  } catch (const UsageError& e) {
+    err << "quillotide-cli: " << e.what() << '\n';
+    printCommandHelp(err, *group, *command);
+    return 2;
+  } catch (const Error& e) {
+    err << "quillotide-cli: " << e.what() << '\n';
+    return 1;
+  } catch (const std::bad_alloc&) {
+    err << "quillotide-cli: out of memory\n";
+    return 1;
+  }
+}
+
+}  // namespace quillotide::cli

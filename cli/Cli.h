@@ -1,0 +1,106 @@
+#pragma once
+// The frame of quillotide-cli: argument handling, JSON output and the table of command groups.
+// Every command runs a model operation headless; errors go to stderr with a non-zero exit.
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "app/Error.h"
+
+namespace quillotide::cli {
+
+// A wrong command line; main prints the message and the command's usage, exit code 2.
+class UsageError : public Error {
+public:
+  using Error::Error;
+};
+
+// The words after GROUP COMMAND. Commands take their options first, then the positionals.
+class Args {
+public:
+  explicit Args(std::vector<std::string> words) : m_words(std::move(words)) {}
+  // Takes "--name" if present.
+  bool flag(const std::string& name);
+  // Takes "--name VALUE" or "--name=VALUE" if present.
+  std::optional<std::string> option(const std::string& name);
+  std::optional<std::int64_t> intOption(const std::string& name);
+  // The remaining words; throws UsageError on an unknown option or a count outside min..max.
+  std::vector<std::string> positionals(std::size_t min, std::size_t max = SIZE_MAX);
+
+private:
+  std::vector<std::string> m_words;
+};
+
+// Parses a slot number or other integer argument with the program's integer rule.
+std::int64_t parseIntArg(const std::string& text, const std::string& what);
+
+// A JSON value, enough for command reports.
+class Json {
+public:
+  using Object = std::vector<std::pair<std::string, Json>>;
+  using Array = std::vector<Json>;
+  Json() : m_value(nullptr) {}
+  Json(std::nullptr_t) : m_value(nullptr) {}
+  Json(bool v) : m_value(v) {}
+  Json(int v) : m_value(static_cast<std::int64_t>(v)) {}
+  Json(std::int64_t v) : m_value(v) {}
+  Json(std::uint32_t v) : m_value(static_cast<std::int64_t>(v)) {}
+  Json(std::uint64_t v) : m_value(static_cast<std::int64_t>(v)) {}
+  Json(double v) : m_value(v) {}
+  Json(const char* v) : m_value(std::string(v)) {}
+  Json(std::string v) : m_value(std::move(v)) {}
+  Json(Array v) : m_value(std::move(v)) {}
+  Json(Object v) : m_value(std::move(v)) {}
+  std::string dump() const;
+
+private:
+  std::variant<std::nullptr_t, bool, std::int64_t, double, std::string, Array, Object> m_value;
+};
+
+struct Context {
+  std::ostream& out;
+  bool json = false;
+  // Prints the report: as JSON when --json was given, otherwise the text.
+  void report(const Json& json, const std::string& text) const;
+};
+
+struct Command {
+  std::string name;
+  std::string usage;    // arguments after the command name
+  std::string summary;  // one line
+  std::function<int(Args&, Context&)> run;
+};
+
+struct Group {
+  std::string name;
+  std::string summary;
+  std::vector<Command> commands;
+};
+
+// One function per command group, each in its own file.
+Group indexGroup();
+Group sampleGroup();
+Group hueGroup();
+Group tiledataGroup();
+Group artGroup();
+Group gumpGroup();
+Group textureGroup();
+Group lightGroup();
+Group radarcolGroup();
+Group animGroup();
+Group animdataGroup();
+Group verdataGroup();
+
+std::vector<Group> allGroups();
+
+// Runs quillotide-cli with argv-style words (without the program name); returns the exit code.
+int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
+
+}  // namespace quillotide::cli

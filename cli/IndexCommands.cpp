@@ -1,0 +1,117 @@
+#include <sstream>
+
+#include "app/IndexedFile.h"
+#include "app/Text.h"
+#include "cli/Cli.h"
+
+namespace quillotide::cli {
+
+namespace {
+
+Json recordJson(std::int64_t slot, const IndexRecord& r) {
+  return Json::Object{{"slot", slot},          {"label", hexLabel(static_cast<std::uint32_t>(slot))},
+                      {"lookup", r.lookup},    {"length", r.length},
+                      {"extra", r.extra},      {"empty", r.isEmpty()}};
+}
+
+int info(Args& args, Context& ctx) {
+  const auto p = args.positionals(2, 2);
+  IndexedFile files;
+  files.load(p[0], p[1], StorageMode::Memory);
+  std::int64_t full = 0;
+  for (std::int64_t i = 0; i < files.recordCount(); ++i) full += files.exists(i) ? 1 : 0;
+  const std::int64_t slots = files.recordCount();
+  const std::uint64_t tail = files.indexSize() % kIndexRecordSize;
+  std::ostringstream text;
+  text << "slots: " << slots << "\nfull: " << full << "\nempty: " << (slots - full)
+       << "\ndata bytes: " << files.dataSize();
+  if (tail) text << "\nindex tail bytes (not a whole record): " << tail;
+  ctx.report(Json::Object{{"slots", slots},
+                          {"full", full},
+                          {"empty", slots - full},
+                          {"dataBytes", files.dataSize()},
+                          {"indexTailBytes", static_cast<std::uint64_t>(tail)}},
+             text.str());
+  return 0;
+}
+
+int list(Args& args, Context& ctx) {
+  const bool onlyFull = args.flag("full");
+  const bool onlyEmpty = args.flag("empty");
+  const auto p = args.positionals(2, 2);
+  IndexedFile files;
+  files.load(p[0], p[1], StorageMode::Memory);
+  Json::Array rows;
+  std::ostringstream text;
+  for (std::int64_t i = 0; i < files.recordCount(); ++i) {
+    const IndexRecord r = *files.record(i);
+    if ((onlyFull && r.isEmpty()) || (onlyEmpty && !r.isEmpty())) continue;
+    if (ctx.json) rows.push_back(recordJson(i, r));
+    else
+      text << hexLabel(static_cast<std::uint32_t>(i)) << ' ' << r.lookup << ' ' << r.length << ' '
+           << r.extra << '\n';
+  }
+  ctx.report(rows, text.str());
+  return 0;
+}
+
+int record(Args& args, Context& ctx) {
+  const auto p = args.positionals(3, 3);
+  const std::int64_t slot = parseIntArg(p[2], "SLOT");
+  IndexedFile files;
+  files.load(p[0], p[1], StorageMode::Memory);
+  const auto r = files.record(slot);
+  if (!r) throw Error("Slot " + hexLabel(static_cast<std::uint32_t>(slot)) + " lies beyond the index (" +
+                      std::to_string(files.recordCount()) + " records).");
+  std::ostringstream text;
+  text << "slot: " << hexLabel(static_cast<std::uint32_t>(slot)) << "\nlookup: " << r->lookup
+       << "\nlength: " << r->length << "\nextra: " << r->extra
+       << "\nstate: " << (r->isEmpty() ? "empty" : "full");
+  ctx.report(recordJson(slot, *r), text.str());
+  return 0;
+}
+
+int remove(Args& args, Context& ctx) {
+  const auto p = args.positionals(3, 3);
+  const std::int64_t slot = parseIntArg(p[2], "SLOT");
+  IndexedFile files;
+  files.load(p[0], p[1], StorageMode::LowMemory);
+  if (slot < 0 || slot >= files.recordCount())
+    throw Error("Slot " + p[2] + " lies beyond the index (" + std::to_string(files.recordCount()) +
+                " records).");
+  files.deleteSlot(slot);
+  ctx.report(Json::Object{{"deleted", slot}}, "deleted " + hexLabel(static_cast<std::uint32_t>(slot)));
+  return 0;
+}
+
+int rebuild(Args& args, Context& ctx) {
+  const auto seed = args.intOption("seed");
+  const auto p = args.positionals(4, 4);
+  IndexedFile files;
+  files.load(p[0], p[1], StorageMode::Memory);
+  Random random;
+  if (seed) random.seed(static_cast<std::uint64_t>(*seed));
+  Progress silent;
+  files.rebuild(p[2], p[3], silent, random);
+  ctx.report(Json::Object{{"slots", files.recordCount()}, {"index", p[2]}, {"data", p[3]}},
+             "rebuilt " + std::to_string(files.recordCount()) + " slots into " + p[2] + " and " + p[3]);
+  return 0;
+}
+
+}  // namespace
+
+Group indexGroup() {
+  return {"index",
+          "Any index/data pair (artidx.mul/art.mul, gumpidx.mul/gumpart.mul, ...).",
+          {
+              {"info", "INDEX DATA", "Slot count with full and empty counts.", info},
+              {"list", "INDEX DATA [--full|--empty]", "Every record, one per line.", list},
+              {"record", "INDEX DATA SLOT", "One index record.", record},
+              {"delete", "INDEX DATA SLOT", "Empties a slot in place (the data stays in the data file).",
+               remove},
+              {"rebuild", "INDEX DATA NEW_INDEX NEW_DATA [--seed N]",
+               "Writes a compacted copy of the pair; --seed makes the layout repeatable.", rebuild},
+          }};
+}
+
+}  // namespace quillotide::cli

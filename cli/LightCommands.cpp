@@ -1,0 +1,8 @@
+#include "cli/Cli.h"
+
+namespace quillotide::cli {
+
+// Empty until its commands exist; groups without commands are not listed.
+Group lightGroup() { return {}; }
+
+}  // namespace quillotide::cli

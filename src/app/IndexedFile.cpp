@@ -1,0 +1,263 @@
+#include "app/IndexedFile.h"
+
+#include <array>
+#include <cstring>
+#include <numeric>
+#include <vector>
+
+#include "app/Error.h"
+#include "app/FileIO.h"
+#include "app/Text.h"
+
+namespace quillotide {
+
+namespace {
+
+class MemoryStream final : public Stream {
+public:
+  explicit MemoryStream(Bytes bytes) : m_bytes(std::move(bytes)) {}
+  std::uint64_t size() const override { return m_bytes.size(); }
+  void read(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const override {
+    if (offset > m_bytes.size() || n > m_bytes.size() - offset)
+      throw FormatError("read of " + std::to_string(n) + " bytes at offset " +
+                        std::to_string(offset) + " is past the end of the data (" +
+                        std::to_string(m_bytes.size()) + " bytes)");
+    std::memcpy(dst, m_bytes.data() + offset, n);
+  }
+  void write(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    if (offset + bytes.size() > m_bytes.size()) m_bytes.resize(offset + bytes.size(), 0);
+    std::memcpy(m_bytes.data() + offset, bytes.data(), bytes.size());
+  }
+  std::span<const std::uint8_t> view() const override { return m_bytes; }
+
+private:
+  Bytes m_bytes;
+};
+
+class FileStream final : public Stream {
+public:
+  explicit FileStream(const std::string& path) : m_file(path) {}
+  std::uint64_t size() const override { return m_file.size(); }
+  void read(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const override {
+    m_file.read(offset, dst, n);
+  }
+  void write(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    m_file.write(offset, bytes);
+  }
+
+private:
+  OpenFile m_file;
+};
+
+std::array<std::uint8_t, 12> encodeRecord(const IndexRecord& r) {
+  std::array<std::uint8_t, 12> b{};
+  storeU32(b.data(), static_cast<std::uint32_t>(r.lookup));
+  storeU32(b.data() + 4, static_cast<std::uint32_t>(r.length));
+  storeU32(b.data() + 8, static_cast<std::uint32_t>(r.extra));
+  return b;
+}
+
+IndexRecord decodeRecord(const std::uint8_t* p) {
+  return {static_cast<std::int32_t>(loadU32(p)), static_cast<std::int32_t>(loadU32(p + 4)),
+          static_cast<std::int32_t>(loadU32(p + 8))};
+}
+
+}  // namespace
+
+std::unique_ptr<Stream> makeMemoryStream(Bytes bytes) {
+  return std::make_unique<MemoryStream>(std::move(bytes));
+}
+
+std::unique_ptr<Stream> openFileStream(const std::string& path) {
+  return std::make_unique<FileStream>(path);
+}
+
+std::string notLoadedMessage(const std::string& what) {
+  return formatMessage("Nothing was written: %s is not loaded.", {what});
+}
+
+void IndexedFile::load(const std::string& indexPath, const std::string& dataPath,
+                       StorageMode mode) {
+  // Both streams are built before either replaces the loaded ones.
+  auto open = [&](const std::string& path) -> std::shared_ptr<Stream> {
+    if (mode == StorageMode::Memory) return makeMemoryStream(readFile(path));
+    // A file this pair already holds open (and locked) is taken over as it is.
+    if (m_loaded && m_mode != StorageMode::Memory) {
+      if (sameFile(path, m_indexPath)) return m_index;
+      if (sameFile(path, m_dataPath)) return m_data;
+    }
+    return openFileStream(path);
+  };
+  std::shared_ptr<Stream> index = open(indexPath);
+  std::shared_ptr<Stream> data = open(dataPath);
+  m_index = std::move(index);
+  m_data = std::move(data);
+  m_mode = mode;
+  m_loaded = true;
+  m_indexPath = indexPath;
+  m_dataPath = dataPath;
+}
+
+void IndexedFile::adopt(std::unique_ptr<Stream> index, std::unique_ptr<Stream> data,
+                        StorageMode mode) {
+  m_index = std::move(index);
+  m_data = std::move(data);
+  m_mode = mode;
+  m_loaded = true;
+  m_indexPath.clear();
+  m_dataPath.clear();
+}
+
+std::int64_t IndexedFile::recordCount() const {
+  return m_loaded ? static_cast<std::int64_t>(m_index->size() / kIndexRecordSize) : 0;
+}
+
+std::optional<IndexRecord> IndexedFile::record(std::int64_t n) const {
+  if (!m_loaded || n < 0 || n >= recordCount()) return std::nullopt;
+  const auto v = m_index->view();
+  const std::uint64_t offset = static_cast<std::uint64_t>(n) * kIndexRecordSize;
+  if (!v.empty()) return decodeRecord(v.data() + offset);
+  std::uint8_t b[12];
+  m_index->read(offset, b, 12);
+  return decodeRecord(b);
+}
+
+bool IndexedFile::exists(std::int64_t n) const {
+  const auto r = record(n);
+  return r && !r->isEmpty();
+}
+
+Bytes IndexedFile::readData(const IndexRecord& r) const {
+  requireLoaded();
+  if (r.lookup < 0 || r.length < 0 ||
+      static_cast<std::uint64_t>(r.lookup) + static_cast<std::uint64_t>(r.length) > m_data->size())
+    throw FormatError(formatMessage("The record (%d, %d) points outside the data file (%d bytes).",
+                                    {std::to_string(r.lookup), std::to_string(r.length),
+                                     std::to_string(m_data->size())}));
+  return m_data->read(static_cast<std::uint64_t>(r.lookup), static_cast<std::size_t>(r.length));
+}
+
+std::optional<Bytes> IndexedFile::readSlot(std::int64_t n) const {
+  const auto r = record(n);
+  if (!r || r->isEmpty()) return std::nullopt;
+  return readData(*r);
+}
+
+void IndexedFile::requireLoaded() const {
+  if (!m_loaded) throw Error(notLoadedMessage("the file pair"));
+}
+
+std::uint64_t IndexedFile::appendData(std::span<const std::uint8_t> bytes) {
+  requireLoaded();
+  const std::uint64_t at = m_data->size();
+  if (at + bytes.size() > 0x7FFFFFFFull)
+    throw Error("The data file would grow past 2 GB; rebuild it first.");
+  m_data->write(at, bytes);
+  return at;
+}
+
+void IndexedFile::writeRecord(std::int64_t n, const IndexRecord& r) {
+  requireLoaded();
+  if (n < 0) throw Error("Slot " + std::to_string(n) + " is out of range.");
+  const std::int64_t count = recordCount();
+  if (n >= count) {
+    // Fill the gap with empty records; a partial record at the end is overwritten by the first.
+    Bytes fill;
+    fill.reserve(static_cast<std::size_t>(n - count) * kIndexRecordSize);
+    const auto empty = encodeRecord({-1, -1, 0});
+    for (std::int64_t i = count; i < n; ++i) fill.insert(fill.end(), empty.begin(), empty.end());
+    const auto rec = encodeRecord(r);
+    fill.insert(fill.end(), rec.begin(), rec.end());
+    m_index->write(static_cast<std::uint64_t>(count) * kIndexRecordSize, fill);
+    return;
+  }
+  m_index->write(static_cast<std::uint64_t>(n) * kIndexRecordSize, encodeRecord(r));
+}
+
+void IndexedFile::writeSlot(std::int64_t n, std::span<const std::uint8_t> bytes,
+                            std::int32_t extra, bool fillGap) {
+  requireLoaded();
+  if (n < 0) throw Error("Slot " + std::to_string(n) + " is out of range.");
+  const std::uint64_t at = appendData(bytes);
+  const IndexRecord r{static_cast<std::int32_t>(at), static_cast<std::int32_t>(bytes.size()), extra};
+  if (!fillGap && n >= recordCount()) {
+    m_index->write(static_cast<std::uint64_t>(n) * kIndexRecordSize, encodeRecord(r));
+    return;
+  }
+  writeRecord(n, r);
+}
+
+void IndexedFile::deleteSlot(std::int64_t n) {
+  requireLoaded();
+  if (n < 0 || n >= recordCount()) return;
+  m_index->write(static_cast<std::uint64_t>(n) * kIndexRecordSize, encodeRecord({-1, -1, -1}));
+}
+
+bool IndexedFile::save(const std::string& indexPath, const std::string& dataPath) const {
+  requireLoaded();
+  if (m_mode != StorageMode::Memory) return false;
+  AtomicFile index(indexPath);
+  AtomicFile data(dataPath);
+  index.write(m_index->view());
+  data.write(m_data->view());
+  commitAll({&index, &data});
+  return true;
+}
+
+void IndexedFile::rebuild(const std::string& indexPath, const std::string& dataPath,
+                          Progress& progress, Random& random) const {
+  requireLoaded();
+  if (m_mode != StorageMode::Memory) {
+    // The files held open by this pair cannot be replaced under it.
+    for (const auto* target : {&indexPath, &dataPath})
+      if (sameFile(*target, m_indexPath) || sameFile(*target, m_dataPath))
+        throw FileError(formatMessage("Cannot create file %s", {*target}));
+  }
+  const std::int64_t n = recordCount();
+  AtomicFile newIndex(indexPath);
+  AtomicFile newData(dataPath);
+
+  Bytes index(static_cast<std::size_t>(n) * kIndexRecordSize);
+  {
+    const auto empty = encodeRecord({-1, -1, -1});
+    for (std::int64_t i = 0; i < n; ++i)
+      std::memcpy(index.data() + i * kIndexRecordSize, empty.data(), kIndexRecordSize);
+  }
+
+  std::vector<std::int64_t> work(static_cast<std::size_t>(n));
+  std::iota(work.begin(), work.end(), 0);
+  ProgressSteps steps(progress, n);
+  std::uint64_t position = 0;
+  Bytes chunk;
+  std::uint8_t gap[15];
+  while (!work.empty()) {
+    steps.at(n - static_cast<std::int64_t>(work.size()));
+    // Take a slot chosen uniformly from the remaining ones (swap-remove keeps this O(1)).
+    const auto pick = static_cast<std::size_t>(random.uniform(0, static_cast<std::int64_t>(work.size()) - 1));
+    const std::int64_t slot = work[pick];
+    work[pick] = work.back();
+    work.pop_back();
+
+    const IndexRecord r = *record(slot);
+    const auto gapLength = static_cast<std::size_t>(random.uniform(4, 15));
+    for (std::size_t i = 0; i < gapLength; ++i) gap[i] = static_cast<std::uint8_t>(random.uniform(0, 255));
+    newData.write({gap, gapLength});
+    position += gapLength;
+
+    IndexRecord out = r;
+    if (!r.isEmpty()) {
+      chunk = readData(r);
+      newData.write(chunk);
+      out = {static_cast<std::int32_t>(position), r.length, r.extra};
+      position += chunk.size();
+      if (position > 0x7FFFFFFFull) throw Error("The rebuilt data file would grow past 2 GB.");
+    }
+    const auto rec = encodeRecord(out);
+    std::memcpy(index.data() + slot * kIndexRecordSize, rec.data(), kIndexRecordSize);
+  }
+  steps.at(n);
+  newIndex.write(index);
+  commitAll({&newIndex, &newData});
+}
+
+}  // namespace quillotide

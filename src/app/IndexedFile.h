@@ -1,0 +1,123 @@
+#pragma once
+// The index/data pair that most game files share: an index of 12-byte records (lookup, length,
+// extra), one per slot, pointing into a data file that holds the slots back to back.
+//
+// Storage modes: memory (both files read whole; Save writes the copies), low-memory (both files
+// open in place; every change written at once; Save writes nothing) and direct (as low-memory,
+// without a Save). A pair that was never loaded answers every query with "empty" and counts 0.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "app/Bytes.h"
+#include "app/Progress.h"
+#include "app/Random.h"
+
+namespace quillotide {
+
+enum class StorageMode { Memory, LowMemory, Direct };
+
+struct IndexRecord {
+  std::int32_t lookup = -1;
+  std::int32_t length = -1;
+  std::int32_t extra = -1;
+
+  // The common empty rule: no data when lookup is -1 or length is 0 or less.
+  bool isEmpty() const { return lookup == -1 || length <= 0; }
+  bool operator==(const IndexRecord&) const = default;
+};
+
+constexpr std::size_t kIndexRecordSize = 12;
+
+// Byte storage of one file of a pair: a memory copy, or the file itself held open.
+class Stream {
+public:
+  virtual ~Stream() = default;
+  virtual std::uint64_t size() const = 0;
+  // Exactly n bytes at offset; throws FormatError when the range is outside the stream.
+  virtual void read(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const = 0;
+  virtual void write(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+  // Contiguous view of the whole stream for memory copies; empty span for open files.
+  virtual std::span<const std::uint8_t> view() const { return {}; }
+  Bytes read(std::uint64_t offset, std::size_t n) const {
+    Bytes b(n);
+    read(offset, b.data(), n);
+    return b;
+  }
+};
+
+std::unique_ptr<Stream> makeMemoryStream(Bytes bytes);
+// Opens the file in place for reading and writing with exclusive access.
+std::unique_ptr<Stream> openFileStream(const std::string& path);
+
+class IndexedFile {
+public:
+  // Opens or reads both files in the given mode. All or nothing: when either file fails, the pair
+  // keeps exactly what it had before and the FileError propagates.
+  void load(const std::string& indexPath, const std::string& dataPath, StorageMode mode);
+  // Takes both streams directly (for models that build their data in memory).
+  void adopt(std::unique_ptr<Stream> index, std::unique_ptr<Stream> data, StorageMode mode);
+
+  bool isLoaded() const { return m_loaded; }
+  StorageMode mode() const { return m_mode; }
+  const std::string& indexPath() const { return m_indexPath; }
+  const std::string& dataPath() const { return m_dataPath; }
+
+  // Whole records in the index; a tail shorter than 12 bytes is not counted (and kept on save).
+  std::int64_t recordCount() const;
+  std::uint64_t indexSize() const { return m_loaded ? m_index->size() : 0; }
+  std::uint64_t dataSize() const { return m_loaded ? m_data->size() : 0; }
+
+  // The record at position n; nullopt when it lies beyond the index or nothing is loaded.
+  std::optional<IndexRecord> record(std::int64_t n) const;
+  // Not empty by the common rule.
+  bool exists(std::int64_t n) const;
+  // The data bytes of a record; throws FormatError when the record points outside the data file.
+  Bytes readData(const IndexRecord& record) const;
+  // The data of slot n, or nullopt when the slot is empty.
+  std::optional<Bytes> readSlot(std::int64_t n) const;
+
+  // Appends the bytes at the end of the data and points record n at them. With fillGap, a record
+  // beyond the end of the index is reached by appending empty records (-1, -1, 0) first.
+  void writeSlot(std::int64_t n, std::span<const std::uint8_t> bytes, std::int32_t extra,
+                 bool fillGap = true);
+  // Writes record n as given (gaps before it filled with (-1, -1, 0)).
+  void writeRecord(std::int64_t n, const IndexRecord& record);
+  // Writes (-1, -1, -1) at record n; the data stays. A record beyond the index is left alone.
+  void deleteSlot(std::int64_t n);
+  // Appends bytes to the data stream; returns their offset.
+  std::uint64_t appendData(std::span<const std::uint8_t> bytes);
+
+  // Memory mode: writes both copies to the targets, each replaced whole (both written beside their
+  // targets before either is renamed). Low-memory mode: writes nothing and returns false.
+  // Throws Error when nothing was loaded, FileError when a target cannot be written.
+  bool save(const std::string& indexPath, const std::string& dataPath) const;
+
+  // Writes a compacted copy: every record in random order with 4..15 random bytes before each
+  // slot's data. The loaded pair keeps using its own files.
+  void rebuild(const std::string& indexPath, const std::string& dataPath, Progress& progress,
+               Random& random) const;
+
+  Stream* indexStream() { return m_index.get(); }
+  Stream* dataStream() { return m_data.get(); }
+  const Stream* indexStream() const { return m_index.get(); }
+  const Stream* dataStream() const { return m_data.get(); }
+
+private:
+  void requireLoaded() const;
+  // Shared so that loading the files this pair already holds open reuses them.
+  std::shared_ptr<Stream> m_index;
+  std::shared_ptr<Stream> m_data;
+  StorageMode m_mode = StorageMode::Memory;
+  bool m_loaded = false;
+  std::string m_indexPath;
+  std::string m_dataPath;
+};
+
+// The message raised when saving or changing a pair that was never loaded.
+std::string notLoadedMessage(const std::string& what);
+
+}  // namespace quillotide

@@ -1,0 +1,43 @@
+#pragma once
+// Text helpers every part of the program shares: the integer text rule, slot labels, message
+// formatting, Split, and text files (written with CR LF, read with any line end).
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillotide {
+
+// The integer text rule: leading spaces, an optional sign, then decimal digits, or hexadecimal
+// digits after "$", "x", "X", "0x" or "0X"; nothing may follow. Decimal must fit a signed 32-bit
+// integer; hexadecimal may use all 32 bits (0xFFFFFFFF reads as -1).
+std::optional<std::int32_t> tryParseInt(std::string_view text);
+// As tryParseInt; throws Error("'%s' is not a valid integer value") when the text does not parse.
+std::int32_t parseInt(std::string_view text);
+
+// "0x%x" with upper-case digits and no leading zeros: 16383 -> "0x3FFF".
+std::string hexLabel(std::uint32_t value);
+// Upper-case hexadecimal digits without prefix or leading zeros.
+std::string hexDigits(std::uint32_t value);
+
+// Replaces each "%s", "%d" or "%x" of a fixed message pattern, in order, with the next argument.
+// The arguments are plain text; nothing typed by a user is ever taken as a pattern.
+std::string formatMessage(std::string_view pattern, std::initializer_list<std::string_view> args);
+
+// The pieces of a text between separators, empty pieces included; an empty text gives one piece.
+std::vector<std::string> split(std::string_view text, std::string_view separator);
+
+std::string toUpper(std::string_view text);
+std::string trim(std::string_view text);
+
+// Splits text into lines at CR LF, LF or CR. A final line end does not start an extra line.
+std::vector<std::string> splitLines(std::string_view text);
+// Reads a text file line by line; throws FileError "Cannot open file %s" when it cannot be read.
+std::vector<std::string> readTextLines(const std::string& path);
+// Writes every line followed by CR LF, replacing the file whole (see writeFileAtomic).
+void writeTextLines(const std::string& path, const std::vector<std::string>& lines);
+
+}  // namespace quillotide

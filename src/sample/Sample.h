@@ -1,0 +1,35 @@
+#pragma once
+// The sample client set: a small, complete, deterministic set of game files drawn by code, so a
+// newcomer sees pictures without owning the game. Every family writes its own files.
+
+#include <string>
+#include <vector>
+
+namespace quillotide::sample {
+
+struct SampleFile {
+  std::string configKey;  // the Settings key that names the file
+  std::string fileName;   // the file's name inside the sample folder
+};
+
+// Every file of the set with its Settings key, in Settings order.
+const std::vector<SampleFile>& sampleFiles();
+
+// Writes the whole set into dir (created when missing); throws Error on failure.
+void writeSampleSet(const std::string& dir);
+// True when every file of the set exists in dir.
+bool sampleSetComplete(const std::string& dir);
+
+// One writer per family; each writes only its own files into dir.
+void writeHues(const std::string& dir);
+void writeTiledata(const std::string& dir);
+void writeArt(const std::string& dir);
+void writeGumps(const std::string& dir);
+void writeTextures(const std::string& dir);
+void writeLight(const std::string& dir);
+void writeRadarcol(const std::string& dir);
+void writeAnimations(const std::string& dir);
+void writeAnimdata(const std::string& dir);
+void writeVerdata(const std::string& dir);
+
+}  // namespace quillotide::sample

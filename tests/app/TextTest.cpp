@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include "app/Error.h"
+#include "app/Text.h"
+
+using namespace quillotide;
+
+TEST(IntegerText, AcceptsDecimalAndEveryHexPrefix) {
+  EXPECT_EQ(tryParseInt("  42"), 42);
+  EXPECT_EQ(tryParseInt("-17"), -17);
+  EXPECT_EQ(tryParseInt("+5"), 5);
+  EXPECT_EQ(tryParseInt("$1F"), 0x1F);
+  EXPECT_EQ(tryParseInt("x1f"), 0x1F);
+  EXPECT_EQ(tryParseInt("X10"), 16);
+  EXPECT_EQ(tryParseInt("0x3FFF"), 0x3FFF);
+  EXPECT_EQ(tryParseInt("0XfF"), 255);
+  EXPECT_EQ(tryParseInt("2147483647"), 2147483647);
+  EXPECT_EQ(tryParseInt("-2147483648"), INT32_MIN);
+  // Hexadecimal may use all 32 bits.
+  EXPECT_EQ(tryParseInt("0xFFFFFFFF"), -1);
+  EXPECT_EQ(tryParseInt("$80000000"), INT32_MIN);
+}
+
+TEST(IntegerText, RefusesWhatDoesNotParse) {
+  for (const char* bad : {"", " ", "abc", "12 ", "1.5", "0x", "$", "2147483648", "-2147483649",
+                          "0x100000000", "--1", "1e3", "0xG"})
+    EXPECT_FALSE(tryParseInt(bad).has_value()) << bad;
+  try {
+    parseInt("abc");
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "'abc' is not a valid integer value");
+  }
+}
+
+TEST(SlotLabels, UpperCaseHexWithoutLeadingZeros) {
+  EXPECT_EQ(hexLabel(0), "0x0");
+  EXPECT_EQ(hexLabel(16383), "0x3FFF");
+  EXPECT_EQ(hexLabel(0xFFFFFFFFu), "0xFFFFFFFF");
+}
+
+TEST(Messages, ArgumentsAreNeverPatterns) {
+  EXPECT_EQ(formatMessage("Cannot open file %s", {"/tmp/%s%d%n"}), "Cannot open file /tmp/%s%d%n");
+  EXPECT_EQ(formatMessage("%d of %d", {"1", "2"}), "1 of 2");
+  EXPECT_EQ(formatMessage("%s and %s", {"only"}), "only and %s");
+}
+
+TEST(Split, KeepsEmptyPieces) {
+  EXPECT_EQ(split("a,b,", ","), (std::vector<std::string>{"a", "b", ""}));
+  EXPECT_EQ(split("", ","), (std::vector<std::string>{""}));
+  EXPECT_EQ(split("H: 0x10 (16)", " "), (std::vector<std::string>{"H:", "0x10", "(16)"}));
+  EXPECT_EQ(split("none", ","), (std::vector<std::string>{"none"}));
+}
+
+TEST(TextLines, ReadsEveryLineEnd) {
+  EXPECT_EQ(splitLines("a\r\nb\nc\rd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+  EXPECT_EQ(splitLines("a\r\n\r\nb\r\n"), (std::vector<std::string>{"a", "", "b"}));
+  EXPECT_TRUE(splitLines("").empty());
+}
