@@ -63,6 +63,10 @@ std::string escape(const std::string& text) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
+      // Attribute values lose raw line ends and tabs to white space on reading.
+      case '\n': out += "&#10;"; break;
+      case '\r': out += "&#13;"; break;
+      case '\t': out += "&#9;"; break;
       default: out += c;
     }
   }

@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/Cli.h"
+#include "support/TestFiles.h"
+
+using namespace quillotide;
+using quillotide::test::TempDir;
+
+namespace {
+
+struct Run {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Run run(std::vector<std::string> words) {
+  std::ostringstream out, err;
+  const int code = cli::runCli(words, out, err);
+  return {code, out.str(), err.str()};
+}
+
+struct Pair {
+  TempDir dir;
+  std::string idx = dir.file("idx.mul");
+  std::string mul = dir.file("data.mul");
+  Pair() {
+    test::writeBytes(idx, test::indexBytes({{0, 4, 9}, {-1, -1, -1}, {4, 4, 0}}));
+    test::writeBytes(mul, Bytes{1, 2, 3, 4, 5, 6, 7, 8});
+  }
+};
+
+}  // namespace
+
+TEST(IndexCli, InfoAndRecordReportInTextAndJson) {
+  Pair p;
+  auto r = run({"index", "info", p.idx, p.mul, "--json"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "{\"slots\":3,\"full\":2,\"empty\":1,\"dataBytes\":8,\"indexTailBytes\":0}\n");
+  r = run({"index", "record", p.idx, p.mul, "0x0"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("extra: 9"), std::string::npos);
+  r = run({"index", "list", p.idx, p.mul, "--empty"});
+  EXPECT_EQ(r.out, "0x1 -1 -1 -1\n");
+}
+
+TEST(IndexCli, DeleteWorksInPlaceAndRebuildIsRepeatable) {
+  Pair p;
+  ASSERT_EQ(run({"index", "delete", p.idx, p.mul, "2"}).code, 0);
+  EXPECT_EQ(test::readBytes(p.idx), test::indexBytes({{0, 4, 9}, {-1, -1, -1}, {-1, -1, -1}}));
+  EXPECT_EQ(test::readBytes(p.mul).size(), 8u);
+
+  ASSERT_EQ(run({"index", "rebuild", p.idx, p.mul, p.dir.file("a.idx"), p.dir.file("a.mul"),
+                 "--seed", "5"}).code, 0);
+  ASSERT_EQ(run({"index", "rebuild", p.idx, p.mul, p.dir.file("b.idx"), p.dir.file("b.mul"),
+                 "--seed=5"}).code, 0);
+  EXPECT_EQ(test::readBytes(p.dir.file("a.mul")), test::readBytes(p.dir.file("b.mul")));
+  EXPECT_EQ(test::readBytes(p.dir.file("a.idx")), test::readBytes(p.dir.file("b.idx")));
+}
+
+TEST(IndexCli, ErrorsGoToStderrWithNonZeroExit) {
+  Pair p;
+  auto r = run({"index", "info", p.dir.file("missing"), p.mul});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "quillotide-cli: Cannot open file " + p.dir.file("missing") + "\n");
+  EXPECT_TRUE(r.out.empty());
+
+  r = run({"index", "delete", p.idx, p.mul, "7"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(test::readBytes(p.idx).size(), 36u);  // nothing grew
+
+  r = run({"index", "record", p.idx, p.mul, "abc"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("'abc' is not a valid integer value"), std::string::npos);
+
+  EXPECT_EQ(run({"index", "info", p.idx}).code, 2);
+  EXPECT_EQ(run({"index", "info", p.idx, p.mul, "--bogus"}).code, 2);
+  EXPECT_EQ(run({"nogroup"}).code, 2);
+  EXPECT_EQ(run({"index", "nocommand"}).code, 2);
+}
+
+TEST(IndexCli, HelpAtEveryLevel) {
+  auto r = run({"--help"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("index"), std::string::npos);
+  r = run({"index", "--help"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("rebuild"), std::string::npos);
+  r = run({"index", "rebuild", "--help"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("--seed"), std::string::npos);
+}
