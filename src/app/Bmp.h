@@ -1,0 +1,35 @@
+#pragma once
+// Windows BMP files. The reader takes any BMP a user may hand over: 1, 4, 8, 16, 24 and 32 bits
+// per pixel, palettes, BI_RLE4, BI_RLE8, BI_BITFIELDS, top-down and bottom-up rows, the OS/2
+// 12-byte header, the V2 to V5 headers and a PNG stored inside a BMP. The writer writes 32 bits
+// per pixel, uncompressed, bottom-up.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "app/Bytes.h"
+#include "app/Colour.h"
+
+namespace quillotide {
+
+// The largest width and height a bitmap may have; larger headers are refused before anything is
+// allocated.
+constexpr int kMaxBitmapSide = 0x8000;
+
+// Decodes a BMP into a picture of alpha-255 pixels (the fourth byte of 32-bit pixels carries no
+// meaning). Throws FormatError with a message naming the defect on a lying header, truncated pixel
+// data, a palette index past the palette, an unsupported compression or an absurd size. Pixels an
+// RLE stream leaves undrawn are black.
+Bitmap32 decodeBmp(std::span<const std::uint8_t> bytes);
+// Reads and decodes the file; throws FileError "Cannot open file %s" or FormatError (the message
+// then names the file).
+Bitmap32 readBmpFile(const std::string& path);
+
+// 32 bits per pixel, BI_RGB, bottom-up; the fourth byte of each pixel is the pixel's alpha.
+// Throws Error for an empty picture.
+Bytes encodeBmp(const Bitmap32& bitmap);
+// Replaces the file whole; throws FileError "Cannot create file %s".
+void writeBmpFile(const std::string& path, const Bitmap32& bitmap);
+
+}  // namespace quillotide
