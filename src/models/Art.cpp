@@ -1,11 +1,511 @@
 #include "models/Art.h"
 
+#include <algorithm>
+
+#include "app/Error.h"
+#include "app/Image.h"
+#include "app/Text.h"
+#include "models/Hues.h"
+
 namespace quillotide {
 
-void TArt::load(const std::string& indexPath, const std::string& dataPath, StorageMode mode) { m_files.load(indexPath, dataPath, mode); }
+namespace {
+
+namespace ArtLayout {
+// Static art: a 4-byte header (not interpreted), u16 width, u16 height, the row table of one u16
+// per row, then the rows of runs. Each run: u16 gap, u16 length, length colours.
+constexpr std::size_t kWidthOffset = 4;
+constexpr std::size_t kHeightOffset = 6;
+constexpr std::size_t kRowTableOffset = 8;
+constexpr std::uint32_t kHeaderValue = 1234;
+constexpr std::size_t kRunHeaderBytes = 4;
+// The row table counts 16-bit words from the first byte after the table.
+constexpr std::size_t kMaxRowStartWords = 0xFFFF;
+constexpr int kMaxSide = 0xFFFF;
+}  // namespace ArtLayout
+
+constexpr Pixel kWhite = 0xFFFFFFFF;
+// The hue entry of the world editor's selection highlight.
+constexpr int kHighlightHueEntry = 154;
+
+// Column where row y of the land diamond starts and how many pixels it stores.
+constexpr int landRowStart(int y) { return y < 22 ? 21 - y : y - 22; }
+constexpr int landRowLength(int y) { return y < 22 ? 2 * y + 2 : 44 - 2 * (y - 22); }
+
+std::string num(std::int64_t v) { return std::to_string(v); }
+
+struct StaticHeader {
+  int width = 0;
+  int height = 0;
+};
+
+StaticHeader readStaticHeader(std::span<const std::uint8_t> bytes) {
+  using namespace ArtLayout;
+  if (bytes.size() < kRowTableOffset)
+    throw FormatError(formatMessage("The static art of %d bytes is too short for its header.",
+                                    {num(static_cast<std::int64_t>(bytes.size()))}));
+  ByteReader r(bytes, "static art");
+  StaticHeader h{r.u16At(kWidthOffset), r.u16At(kHeightOffset)};
+  if (h.width == 0 || h.height == 0)
+    throw FormatError(formatMessage("The static art of %d x %d pixels holds no picture.",
+                                    {num(h.width), num(h.height)}));
+  if (static_cast<std::int64_t>(h.width) * h.height > kMaxStaticPixels)
+    throw FormatError(formatMessage("The static art claims %d x %d pixels, more than a static can have.",
+                                    {num(h.width), num(h.height)}));
+  if (kRowTableOffset + 2 * static_cast<std::size_t>(h.height) > bytes.size())
+    throw FormatError(formatMessage("The row table of %d rows does not fit the %d bytes of the static art.",
+                                    {num(h.height), num(static_cast<std::int64_t>(bytes.size()))}));
+  return h;
+}
+
+// Calls plot(x, y, pixels, count) for each run segment inside the static's own W x H box;
+// `pixels` points at `count` little-endian colours. Every read is checked against the bytes.
+template <typename Plot>
+StaticHeader walkStatic(std::span<const std::uint8_t> bytes, Plot&& plot) {
+  using namespace ArtLayout;
+  const StaticHeader h = readStaticHeader(bytes);
+  const std::size_t rows = kRowTableOffset + 2 * static_cast<std::size_t>(h.height);
+  ByteReader r(bytes, "static art");
+  for (int y = 0; y < h.height; ++y) {
+    const std::size_t start = rows + 2 * std::size_t{r.u16At(kRowTableOffset + 2 * static_cast<std::size_t>(y))};
+    if (start > bytes.size())
+      throw FormatError(formatMessage("Row %d of the static art starts past its end (%d bytes).",
+                                      {num(y), num(static_cast<std::int64_t>(bytes.size()))}));
+    r.seek(start);
+    std::int64_t x = 0;
+    for (;;) {
+      if (r.remaining() < kRunHeaderBytes)
+        throw FormatError(formatMessage("Row %d of the static art runs past its end (%d bytes).",
+                                        {num(y), num(static_cast<std::int64_t>(bytes.size()))}));
+      const std::uint16_t gap = r.readU16();
+      const std::uint16_t length = r.readU16();
+      if (length == 0) break;
+      if (2 * std::size_t{length} > r.remaining())
+        throw FormatError(formatMessage("Row %d of the static art runs past its end (%d bytes).",
+                                        {num(y), num(static_cast<std::int64_t>(bytes.size()))}));
+      const auto pixels = r.readBytes(2 * std::size_t{length});
+      x += gap;
+      // The rest of the row lies outside the static's box and would draw nothing.
+      if (x >= h.width) break;
+      const int count = static_cast<int>(std::min<std::int64_t>(length, h.width - x));
+      plot(static_cast<int>(x), y, pixels.data(), count);
+      x += length;
+      if (x >= h.width) break;
+    }
+  }
+  return h;
+}
+
+// The part [first, first + count) of a run that lands inside a target row of `width` pixels when
+// drawn at column tx; returns false when nothing does.
+bool clipRun(int tx, int count, int width, int& first, int& last) {
+  first = std::max(0, -tx);
+  last = std::min(count, width - tx);
+  return first < last;
+}
+
+Pixel huedPixel(Colour16 c, const HueRamp* ramp, bool greyOnly) {
+  const Pixel p = colour16ToPixel(c);
+  if (!ramp) return p;
+  const int red = (c >> 10) & 31;
+  if (greyOnly && !(red == ((c >> 5) & 31) && red == (c & 31))) return p;
+  return colour16ToPixel((*ramp)[static_cast<std::size_t>(red == 0 ? 1 : red)]);
+}
+
+template <typename Plot>
+void walkLand(std::span<const std::uint8_t> bytes, Plot&& plot) {
+  if (bytes.size() < kLandTileBytes)
+    throw FormatError(formatMessage("The land tile holds %d bytes instead of %d.",
+                                    {num(static_cast<std::int64_t>(bytes.size())),
+                                     num(static_cast<std::int64_t>(kLandTileBytes))}));
+  const std::uint8_t* p = bytes.data();
+  for (int y = 0; y < kLandTileSize; ++y) {
+    const int n = landRowLength(y);
+    plot(landRowStart(y), y, p, n);
+    p += 2 * n;
+  }
+}
+
+std::optional<HueRamp> rampOf(const THues* hues, int entry) {
+  // Filled in once the hue table offers its ramps; until then every hue draws own colours.
+  (void)hues;
+  (void)entry;
+  return std::nullopt;
+}
+
+std::string slotLabel(const char* kind, std::int64_t id) {
+  return std::string(kind) + " " + hexLabel(static_cast<std::uint32_t>(id));
+}
+
+// Runs a decoder on a slot's bytes and names the slot in any format error.
+template <typename F>
+auto forSlot(const char* kind, std::int64_t id, F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (const FormatError& e) {
+    throw FormatError(slotLabel(kind, id) + ": " + e.what());
+  }
+}
+
+}  // namespace
+
+// ---- free functions ------------------------------------------------------------------------
+
+Bitmap32 decodeLandTile(std::span<const std::uint8_t> bytes) {
+  Bitmap32 picture(kLandTileSize, kLandTileSize, kWhite);
+  walkLand(bytes, [&](int x, int y, const std::uint8_t* px, int n) {
+    Pixel* row = &picture.at(x, y);
+    for (int k = 0; k < n; ++k) row[k] = colour16ToPixel(loadU16(px + 2 * k));
+  });
+  return picture;
+}
+
+Bitmap32 decodeStaticArt(std::span<const std::uint8_t> bytes) {
+  const StaticHeader h = readStaticHeader(bytes);
+  Bitmap32 picture(h.width, h.height, kWhite);
+  drawStaticArt(bytes, 0, 0, picture);
+  return picture;
+}
+
+void drawStaticArt(std::span<const std::uint8_t> bytes, int dx, int dy, Bitmap32& target) {
+  walkStatic(bytes, [&](int x, int y, const std::uint8_t* px, int n) {
+    const int ty = dy + y;
+    if (ty < 0 || ty >= target.height) return;
+    int first, last;
+    if (!clipRun(dx + x, n, target.width, first, last)) return;
+    Pixel* row = &target.at(dx + x, ty);
+    for (int k = first; k < last; ++k) {
+      const Colour16 c = loadU16(px + 2 * k);
+      if (c != kStaticSkipColour) row[k] = colour16ToPixel(c);
+    }
+  });
+}
+
+void drawStaticArtHued(std::span<const std::uint8_t> bytes, int dx, int dy, const HueRamp* ramp,
+                       bool greyOnly, Bitmap32& target) {
+  walkStatic(bytes, [&](int x, int y, const std::uint8_t* px, int n) {
+    const int ty = dy + y;
+    if (ty < 0 || ty >= target.height) return;
+    int first, last;
+    if (!clipRun(dx + x, n, target.width, first, last)) return;
+    Pixel* row = &target.at(dx + x, ty);
+    for (int k = first; k < last; ++k) row[k] = huedPixel(loadU16(px + 2 * k), ramp, greyOnly);
+  });
+}
+
+void drawLandTileHued(std::span<const std::uint8_t> bytes, int dx, int dy, const HueRamp* ramp,
+                      Bitmap32& target) {
+  walkLand(bytes, [&](int x, int y, const std::uint8_t* px, int n) {
+    const int ty = dy + y;
+    if (ty < 0 || ty >= target.height) return;
+    int first, last;
+    if (!clipRun(dx + x, n, target.width, first, last)) return;
+    Pixel* row = &target.at(dx + x, ty);
+    for (int k = first; k < last; ++k) row[k] = huedPixel(loadU16(px + 2 * k), ramp, false);
+  });
+}
+
+std::optional<std::pair<int, int>> staticArtSize(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() < ArtLayout::kRowTableOffset) return std::nullopt;
+  return std::pair<int, int>{loadU16(bytes.data() + ArtLayout::kWidthOffset),
+                             loadU16(bytes.data() + ArtLayout::kHeightOffset)};
+}
+
+Bytes encodeLandTile(const Bitmap32& picture) {
+  ByteWriter w(kLandTileBytes);
+  for (int y = 0; y < kLandTileSize; ++y) {
+    const int start = landRowStart(y);
+    for (int x = start; x < start + landRowLength(y); ++x) {
+      const bool inside = x < picture.width && y < picture.height;
+      w.u16(inside ? pixelToColour16(picture.at(x, y)) : kStaticSkipColour);
+    }
+  }
+  return w.take();
+}
+
+Bytes encodeStaticArt(const Bitmap32& picture) {
+  using namespace ArtLayout;
+  const int width = picture.width;
+  const int height = picture.height;
+  if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
+    throw Error(formatMessage("A picture of %d x %d pixels cannot be stored as static art: width "
+                              "and height must be 1 to 65535.",
+                              {num(width), num(height)}));
+  if (static_cast<std::int64_t>(width) * height > kMaxStaticPixels)
+    throw Error(formatMessage("A picture of %d x %d pixels is too large for static art (at most %d "
+                              "pixels).",
+                              {num(width), num(height), num(kMaxStaticPixels)}));
+
+  std::vector<std::uint16_t> table(static_cast<std::size_t>(height));
+  // Rows are built in 16-bit words: gaps, lengths and colours are all words.
+  std::vector<std::uint16_t> runs;
+  runs.reserve(static_cast<std::size_t>(height) * 8);
+  std::vector<std::uint16_t> pending;
+  pending.reserve(static_cast<std::size_t>(std::min(width, kMaxStaticRun)));
+  auto flush = [&](int gap) {
+    runs.push_back(static_cast<std::uint16_t>(gap));
+    runs.push_back(static_cast<std::uint16_t>(pending.size()));
+    runs.insert(runs.end(), pending.begin(), pending.end());
+    pending.clear();
+  };
+  for (int y = 0; y < height; ++y) {
+    if (runs.size() > kMaxRowStartWords)
+      throw Error(formatMessage("A picture of %d x %d pixels cannot be stored as static art: row %d "
+                                "would start past the 16-bit row table (128 KB of runs).",
+                                {num(width), num(height), num(y)}));
+    table[static_cast<std::size_t>(y)] = static_cast<std::uint16_t>(runs.size());
+    const Pixel* row = picture.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    int gap = 0;
+    for (int x = 0; x < width; ++x) {
+      const Colour16 c = pixelToColour16(row[x]);
+      if (c != 0 && c != kStaticSkipColour) {
+        if (pending.size() == static_cast<std::size_t>(kMaxStaticRun)) {
+          // A long opaque stretch continues as a new run right after the full one.
+          flush(gap);
+          gap = 0;
+        }
+        pending.push_back(c);
+      } else if (pending.empty()) {
+        ++gap;
+      } else {
+        flush(gap);
+        gap = 1;
+      }
+    }
+    if (!pending.empty()) flush(gap);
+    runs.push_back(0);
+    runs.push_back(0);
+  }
+
+  ByteWriter w(kRowTableOffset + 2 * (table.size() + runs.size()));
+  w.u32(kHeaderValue);
+  w.u16(static_cast<std::uint16_t>(width));
+  w.u16(static_cast<std::uint16_t>(height));
+  for (const auto t : table) w.u16(t);
+  for (const auto v : runs) w.u16(v);
+  return w.take();
+}
+
+std::optional<Pixel> averageColour(const Bitmap32& picture) {
+  std::uint64_t red = 0, green = 0, blue = 0, count = 0;
+  for (const Pixel p : picture.pixels) {
+    if ((p & 0xFFFFFF) == 0xFFFFFF) continue;
+    red += redOf(p);
+    green += greenOf(p);
+    blue += blueOf(p);
+    ++count;
+  }
+  if (count == 0) return std::nullopt;
+  // Integer division truncates as the mean's floating-point value would.
+  return makePixel(static_cast<std::uint8_t>(red / count), static_cast<std::uint8_t>(green / count),
+                   static_cast<std::uint8_t>(blue / count));
+}
+
+// ---- TArt ----------------------------------------------------------------------------------
+
+void TArt::load(const std::string& indexPath, const std::string& dataPath, StorageMode mode) {
+  m_files.load(indexPath, dataPath, mode);
+}
 
 bool TArt::save(const std::string& indexPath, const std::string& dataPath) const {
   return m_files.save(indexPath, dataPath);
+}
+
+std::int64_t TArt::staticCount() const {
+  return std::max<std::int64_t>(0, m_files.recordCount() - kStaticBase);
+}
+
+std::optional<IndexRecord> TArt::landRecord(std::int64_t t) const {
+  if (t < 0 || t >= kLandTileCount) return std::nullopt;
+  return m_files.record(t);
+}
+
+std::optional<IndexRecord> TArt::staticRecord(std::int64_t s) const {
+  if (s < 0) return std::nullopt;
+  return m_files.record(kStaticBase + s);
+}
+
+bool TArt::landExists(std::int64_t t) const {
+  const auto r = landRecord(t);
+  return r && !r->isEmpty();
+}
+
+bool TArt::staticExists(std::int64_t s) const {
+  const auto r = staticRecord(s);
+  return r && !r->isEmpty();
+}
+
+std::optional<Bytes> TArt::landData(std::int64_t t) const {
+  const auto r = landRecord(t);
+  if (!r || r->isEmpty()) return std::nullopt;
+  return forSlot("Land tile", t, [&] { return m_files.readData(*r); });
+}
+
+std::optional<Bytes> TArt::staticData(std::int64_t s) const {
+  const auto r = staticRecord(s);
+  if (!r || r->isEmpty()) return std::nullopt;
+  return forSlot("Static", s, [&] { return m_files.readData(*r); });
+}
+
+int TArt::staticArtWidth(std::int64_t s) const {
+  const auto data = staticData(s);
+  const auto size = data ? staticArtSize(*data) : std::nullopt;
+  return size ? size->first : 0;
+}
+
+int TArt::staticArtHeight(std::int64_t s) const {
+  const auto data = staticData(s);
+  const auto size = data ? staticArtSize(*data) : std::nullopt;
+  return size ? size->second : 0;
+}
+
+Bitmap32 TArt::landPicture(std::int64_t t) const {
+  const auto data = landData(t);
+  if (!data) return {};
+  return forSlot("Land tile", t, [&] { return decodeLandTile(*data); });
+}
+
+Bitmap32 TArt::staticPicture(std::int64_t s) const {
+  const auto data = staticData(s);
+  if (!data) return {};
+  return forSlot("Static", s, [&] { return decodeStaticArt(*data); });
+}
+
+void TArt::drawStatic(std::int64_t s, int dx, int dy, Bitmap32& target) const {
+  const auto data = staticData(s);
+  if (!data) return;
+  forSlot("Static", s, [&] { drawStaticArt(*data, dx, dy, target); });
+}
+
+void TArt::drawStaticHued(std::int64_t s, int dx, int dy, int hue, Bitmap32& target,
+                          const THues* hues, bool partialHue) const {
+  if (hue < -1) return;
+  const auto data = staticData(s);
+  if (!data) return;
+  std::optional<HueRamp> ramp;
+  if (hue == -1) ramp = rampOf(hues, kHighlightHueEntry);
+  else if (hue > 0) ramp = rampOf(hues, hue - 1);
+  // The highlight covers the whole picture; a partial hue only its grey pixels.
+  const bool greyOnly = hue > 0 && partialHue;
+  forSlot("Static", s, [&] {
+    drawStaticArtHued(*data, dx, dy, ramp ? &*ramp : nullptr, greyOnly, target);
+  });
+}
+
+void TArt::drawLandHued(std::int64_t t, int dx, int dy, int hue, Bitmap32& target,
+                        const THues* hues) const {
+  const auto data = landData(t);
+  if (!data) return;
+  const auto ramp = hue == -1 ? rampOf(hues, kHighlightHueEntry) : std::nullopt;
+  forSlot("Land tile", t, [&] { drawLandTileHued(*data, dx, dy, ramp ? &*ramp : nullptr, target); });
+}
+
+namespace {
+
+void requireLandId(std::int64_t t) {
+  if (t < 0 || t >= kLandTileCount)
+    throw Error(formatMessage("Land tile %s is outside 0x0 ... 0x3FFF.",
+                              {t < 0 ? num(t) : hexLabel(static_cast<std::uint32_t>(t))}));
+}
+
+void requireStaticId(std::int64_t s) {
+  if (s < 0 || s > kMaxStaticId)
+    throw Error(formatMessage("Static %s is outside 0x0 ... 0xFFFF.",
+                              {s < 0 ? num(s) : hexLabel(static_cast<std::uint32_t>(s))}));
+}
+
+void requireLoaded(const IndexedFile& files) {
+  if (!files.isLoaded()) throw Error(notLoadedMessage("art"));
+}
+
+}  // namespace
+
+void TArt::writeLandData(std::int64_t t, std::span<const std::uint8_t> bytes) {
+  requireLandId(t);
+  requireLoaded(m_files);
+  m_files.writeSlot(t, bytes, 0);
+}
+
+void TArt::writeStaticData(std::int64_t s, std::span<const std::uint8_t> bytes, std::int32_t tag) {
+  requireStaticId(s);
+  requireLoaded(m_files);
+  m_files.writeSlot(kStaticBase + s, bytes, tag);
+}
+
+void TArt::importLand(std::int64_t t, const Bitmap32& picture) {
+  requireLandId(t);
+  requireLoaded(m_files);
+  writeLandData(t, encodeLandTile(picture));
+}
+
+void TArt::importLand(std::int64_t t, const std::string& bitmapPath) {
+  requireLandId(t);
+  requireLoaded(m_files);
+  importLand(t, readImageFile(bitmapPath));
+}
+
+void TArt::importStatic(std::int64_t s, const Bitmap32& picture) {
+  requireStaticId(s);
+  requireLoaded(m_files);
+  writeStaticData(s, encodeStaticArt(picture), 0);
+}
+
+void TArt::importStatic(std::int64_t s, const std::string& bitmapPath) {
+  requireStaticId(s);
+  requireLoaded(m_files);
+  importStatic(s, readImageFile(bitmapPath));
+}
+
+void TArt::deleteLand(std::int64_t t) {
+  requireLoaded(m_files);
+  if (t < 0 || t >= kLandTileCount) return;
+  m_files.deleteSlot(t);
+}
+
+void TArt::deleteStatic(std::int64_t s) {
+  requireLoaded(m_files);
+  if (s < 0) return;
+  m_files.deleteSlot(kStaticBase + s);
+}
+
+std::optional<Pixel> TArt::landAverageColour(std::int64_t t) const {
+  return averageColour(landPicture(t));
+}
+
+std::optional<Pixel> TArt::staticAverageColour(std::int64_t s) const {
+  return averageColour(staticPicture(s));
+}
+
+std::string TArt::staticDetails(std::int64_t s) const {
+  const IndexRecord r = staticRecord(s).value_or(IndexRecord{});
+  return formatMessage("Offset: %d Length: %d Tag: %d",
+                       {num(r.lookup), num(r.length), num(r.extra)});
+}
+
+void TArt::setStaticTag(std::int64_t s, std::int32_t tag) {
+  requireLoaded(m_files);
+  auto r = staticRecord(s);
+  if (!r)
+    throw Error(formatMessage("Static %s lies beyond the index (%d statics).",
+                              {s < 0 ? num(s) : hexLabel(static_cast<std::uint32_t>(s)),
+                               num(staticCount())}));
+  r->extra = tag;
+  m_files.writeRecord(kStaticBase + s, *r);
+}
+
+std::int64_t TArt::fillStaticSlots() {
+  requireLoaded(m_files);
+  constexpr std::int64_t kFilledRecords = kStaticBase + 0x8000;
+  const std::int64_t count = m_files.recordCount();
+  if (count >= kFilledRecords) return 0;
+  // writeRecord fills every record before the last with (-1, -1, 0) as well.
+  m_files.writeRecord(kFilledRecords - 1, {-1, -1, 0});
+  return kFilledRecords - count;
+}
+
+void TArt::rebuild(const std::string& indexPath, const std::string& dataPath, Progress& progress,
+                   Random& random) const {
+  m_files.rebuild(indexPath, dataPath, progress, random);
 }
 
 }  // namespace quillotide
