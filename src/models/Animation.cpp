@@ -1,9 +1,364 @@
 #include "models/Animation.h"
 
+#include <algorithm>
+#include <climits>
+
+#include "app/Error.h"
+#include "app/FileIO.h"
+#include "app/Text.h"
+
 namespace quillotide {
+
+namespace {
+
+namespace layout {
+constexpr int kSlotsType0 = 110;
+constexpr int kSlotsType1 = 65;
+constexpr int kSlotsType2 = 175;
+// The body count FillBodies grows the index to.
+constexpr int kFilledBodies = 0x1000;
+// Bodies beyond this are refused: their slots would lie gigabytes into the index.
+constexpr int kMaxBody = 0xFFFF;
+// Background of frames exported to a folder: white, which the folder import reads as transparent.
+constexpr Pixel kFolderBackground = 0x00FFFFFF;
+}  // namespace layout
+
+const AnimSlotTable kAnimTable{200, 400, 9000, 35000};
+const AnimSlotTable kAnim2Table{200, INT_MAX, 9000, 0};
+const AnimSlotTable kAnim3Table{700, 1400, 31500, 122500};
+
+std::array<std::uint8_t, 12> encodeRecord(const IndexRecord& r) {
+  std::array<std::uint8_t, 12> b{};
+  storeU32(b.data(), static_cast<std::uint32_t>(r.lookup));
+  storeU32(b.data() + 4, static_cast<std::uint32_t>(r.length));
+  storeU32(b.data() + 8, static_cast<std::uint32_t>(r.extra));
+  return b;
+}
+
+// The records of a run of slots; records beyond the index read as empty (-1, -1, -1).
+std::vector<IndexRecord> readRecords(const Stream& index, std::int64_t first, int count) {
+  std::vector<IndexRecord> out(static_cast<std::size_t>(count));
+  const std::int64_t records = static_cast<std::int64_t>(index.size() / kIndexRecordSize);
+  const std::int64_t have = std::clamp<std::int64_t>(records - first, 0, count);
+  if (have == 0) return out;
+  const Bytes b = index.read(static_cast<std::uint64_t>(first) * kIndexRecordSize,
+                             static_cast<std::size_t>(have) * kIndexRecordSize);
+  for (std::int64_t i = 0; i < have; ++i) {
+    const std::uint8_t* p = b.data() + i * 12;
+    out[static_cast<std::size_t>(i)] = {static_cast<std::int32_t>(loadU32(p)),
+                                        static_cast<std::int32_t>(loadU32(p + 4)),
+                                        static_cast<std::int32_t>(loadU32(p + 8))};
+  }
+  return out;
+}
+
+// Writes a run of records in one piece; an index that ends before the run is first grown with
+// (-1, -1, 0) records (a partial record at its end is overwritten).
+void writeRecords(Stream& index, std::int64_t first, const std::vector<IndexRecord>& records) {
+  const std::int64_t have = static_cast<std::int64_t>(index.size() / kIndexRecordSize);
+  const std::int64_t start = std::min(first, have);
+  Bytes bytes;
+  bytes.reserve(static_cast<std::size_t>(first - start + static_cast<std::int64_t>(records.size())) * 12);
+  const auto gap = encodeRecord({-1, -1, 0});
+  for (std::int64_t i = start; i < first; ++i) bytes.insert(bytes.end(), gap.begin(), gap.end());
+  for (const auto& r : records) {
+    const auto b = encodeRecord(r);
+    bytes.insert(bytes.end(), b.begin(), b.end());
+  }
+  index.write(static_cast<std::uint64_t>(start) * kIndexRecordSize, bytes);
+}
+
+std::string slotName(std::int64_t slot, int body, int offset) {
+  return formatMessage("Animation slot %s (body %d, slot offset %d)",
+                       {hexLabel(static_cast<std::uint32_t>(slot)), std::to_string(body),
+                        std::to_string(offset)});
+}
+
+}  // namespace
+
+std::string animKindName(AnimKind kind) {
+  return kind == AnimKind::Anim ? "anim" : "anim" + std::to_string(static_cast<int>(kind));
+}
+
+std::optional<AnimKind> animKindOf(int variant) {
+  if (variant < 1 || variant > 5) return std::nullopt;
+  return static_cast<AnimKind>(variant);
+}
+
+int AnimSlotTable::bodyType(int body) const {
+  if (body < type1From) return 0;
+  return body < type2From ? 1 : 2;
+}
+
+int AnimSlotTable::slotsPerBody(int body) const {
+  switch (bodyType(body)) {
+    case 0: return layout::kSlotsType0;
+    case 1: return layout::kSlotsType1;
+    default: return layout::kSlotsType2;
+  }
+}
+
+std::int64_t AnimSlotTable::firstSlot(int body) const {
+  const std::int64_t b = body;
+  switch (bodyType(body)) {
+    case 0: return b * layout::kSlotsType0;
+    case 1: return b * layout::kSlotsType1 + type1Base;
+    default: return b * layout::kSlotsType2 - type2Base;
+  }
+}
+
+int AnimSlotTable::bodyCount(std::uint64_t indexSize) const {
+  const int lastFrom = type2From == INT_MAX ? type1From : type2From;
+  const std::uint64_t boundary = static_cast<std::uint64_t>(firstSlot(lastFrom)) * kIndexRecordSize;
+  const std::uint64_t bodyBytes = static_cast<std::uint64_t>(slotsPerBody(lastFrom)) * kIndexRecordSize;
+  if (indexSize >= boundary) {
+    const std::uint64_t more = (indexSize - boundary) / bodyBytes;
+    return static_cast<int>(std::min<std::uint64_t>(lastFrom + more, INT_MAX));
+  }
+  // The formula would count bodies the index does not reach (or, for anim2, fewer than none).
+  const std::int64_t records = static_cast<std::int64_t>(indexSize / kIndexRecordSize);
+  int count = 0;
+  while (count < lastFrom && firstSlot(count) + slotsPerBody(count) <= records) ++count;
+  return count;
+}
+
+const AnimSlotTable& animSlotTable(AnimKind kind) {
+  switch (kind) {
+    case AnimKind::Anim2: return kAnim2Table;
+    case AnimKind::Anim3: return kAnim3Table;
+    default: return kAnimTable;
+  }
+}
+
+std::string AnimImportReport::message() const {
+  return "There were " + std::to_string(colourProblems) +
+         " problems regarding the number of colors you used.";
+}
+
+TAnimation::TAnimation() : TAnimation(AnimKind::Anim) {}
+TAnimation::TAnimation(AnimKind kind) : m_kind(kind) {}
 
 void TAnimation::load(const std::string& indexPath, const std::string& dataPath) {
   m_files.load(indexPath, dataPath, StorageMode::Direct);
+}
+
+void TAnimation::requireLoaded() const {
+  if (!isLoaded()) throw Error(notLoadedMessage(animKindName(m_kind)));
+}
+
+void TAnimation::checkBody(int body) const {
+  if (body < 0 || body > layout::kMaxBody)
+    throw Error(formatMessage("Body %d is out of range (0 to %d).",
+                              {std::to_string(body), std::to_string(layout::kMaxBody)}));
+}
+
+int TAnimation::bodyCount() const { return isLoaded() ? table().bodyCount(m_files.indexSize()) : 0; }
+
+bool TAnimation::bodyExists(int body) const { return slotExists(body, 0); }
+
+bool TAnimation::slotExists(int body, int offset) const {
+  const auto r = slotRecord(body, offset);
+  return r && !r->isEmpty();
+}
+
+std::optional<IndexRecord> TAnimation::slotRecord(int body, int offset) const {
+  if (!isLoaded() || body < 0 || body > layout::kMaxBody || offset < 0 || offset >= slotsPerBody(body))
+    return std::nullopt;
+  return m_files.record(firstSlot(body) + offset);
+}
+
+std::optional<Bytes> TAnimation::slotBlock(int body, int offset) const {
+  const auto r = slotRecord(body, offset);
+  if (!r || r->isEmpty()) return std::nullopt;
+  try {
+    return m_files.readData(*r);
+  } catch (const FormatError& e) {
+    throw FormatError(slotName(firstSlot(body) + offset, body, offset) + ": " + e.what());
+  }
+}
+
+ZeroSizeRuns TAnimation::previewZeroSize() const {
+  switch (m_kind) {
+    case AnimKind::Anim2:
+    case AnimKind::Anim5: return ZeroSizeRuns::Report;
+    case AnimKind::Anim3:
+    case AnimKind::Anim4: return ZeroSizeRuns::Ignore;
+    default: return ZeroSizeRuns::Skip;
+  }
+}
+
+std::vector<AnimFrame> TAnimation::slotFrames(int body, int offset, Pixel background) const {
+  const auto block = slotBlock(body, offset);
+  if (!block) return {};
+  try {
+    return AnimBlock(*block).frames(background, previewZeroSize());
+  } catch (const FormatError& e) {
+    throw FormatError(slotName(firstSlot(body) + offset, body, offset) + ": " + e.what());
+  }
+}
+
+AnimFrame TAnimation::firstFrame(int body) const {
+  const auto block = slotBlock(body, 0);
+  if (!block) return {};
+  try {
+    const AnimBlock view(*block);
+    if (view.frameCount() == 0) return {};
+    return view.frame(0, 0, previewZeroSize());
+  } catch (const FormatError& e) {
+    throw FormatError(slotName(firstSlot(body), body, 0) + ": " + e.what());
+  }
+}
+
+void TAnimation::exportToFile(int body, const std::string& path, Progress& progress) const {
+  requireLoaded();
+  checkBody(body);
+  const int count = slotsPerBody(body);
+  const auto records = readRecords(*m_files.indexStream(), firstSlot(body), count);
+  std::vector<KxSlot> slots(static_cast<std::size_t>(count));
+  {
+    ProgressSteps steps(progress, count);
+    for (int k = 0; k < count; ++k) {
+      auto& s = slots[static_cast<std::size_t>(k)];
+      s.record = records[static_cast<std::size_t>(k)];
+      if (!s.record.isEmpty()) {
+        try {
+          s.data = m_files.readData(s.record);
+        } catch (const FormatError& e) {
+          throw FormatError(slotName(firstSlot(body) + k, body, k) + ": " + e.what());
+        }
+      }
+      steps.at(k + 1);
+    }
+  }
+  writeFileAtomic(path, encodeKx(static_cast<std::uint16_t>(bodyType(body)), slots));
+}
+
+void TAnimation::importFromFile(int body, const std::string& path, Progress& progress) {
+  requireLoaded();
+  checkBody(body);
+  const int count = slotsPerBody(body);
+  const Bytes file = readFile(path);
+  std::vector<KxSlot> slots;
+  try {
+    slots = decodeKx(file, static_cast<std::uint16_t>(bodyType(body)), count);
+  } catch (const FormatError& e) {
+    throw FormatError(path + ": " + e.what());
+  }
+  ProgressSteps steps(progress, count);
+  std::vector<std::optional<Bytes>> blocks(static_cast<std::size_t>(count));
+  std::vector<IndexRecord> empties(static_cast<std::size_t>(count));
+  std::vector<std::int32_t> extras(static_cast<std::size_t>(count));
+  for (int k = 0; k < count; ++k) {
+    auto& s = slots[static_cast<std::size_t>(k)];
+    if (s.record.isEmpty()) empties[static_cast<std::size_t>(k)] = s.record;
+    else blocks[static_cast<std::size_t>(k)] = std::move(s.data);
+    extras[static_cast<std::size_t>(k)] = s.record.extra;
+  }
+  storeBody(body, blocks, empties, extras);
+  steps.at(count);
+}
+
+void TAnimation::exportToDirectory(int body, const std::string& folder, Progress& progress) const {
+  requireLoaded();
+  checkBody(body);
+  const int count = slotsPerBody(body);
+  // Every slot is decoded before the first file is written, so a damaged slot leaves no half
+  // folder behind.
+  std::vector<AnimFolderSlot> slots;
+  for (int k = 0; k < count; ++k) {
+    const auto block = slotBlock(body, k);
+    if (!block) continue;
+    try {
+      const AnimBlock view(*block);
+      slots.push_back({k, view.palette(), view.frames(layout::kFolderBackground)});
+    } catch (const FormatError& e) {
+      throw FormatError(slotName(firstSlot(body) + k, body, k) + ": " + e.what());
+    }
+  }
+  writeAnimFolder(folder, slots, progress);
+}
+
+AnimImportReport TAnimation::importFromDirectory(int body, const std::string& folder,
+                                                 bool usePalette, Progress& progress) {
+  requireLoaded();
+  checkBody(body);
+  const int count = slotsPerBody(body);
+  AnimFolderImport folderImport =
+      readAnimFolder(folder, count, usePalette, AnimTransparency::BlackAndWhite, progress);
+  storeBody(body, folderImport.blocks,
+            std::vector<IndexRecord>(static_cast<std::size_t>(count), IndexRecord{-1, -1, -1}),
+            std::vector<std::int32_t>(static_cast<std::size_t>(count), 0));
+  return {folderImport.colourProblems};
+}
+
+void TAnimation::storeBody(int body, const std::vector<std::optional<Bytes>>& blocks,
+                           const std::vector<IndexRecord>& emptyRecords,
+                           const std::vector<std::int32_t>& extras) {
+  std::uint64_t total = 0;
+  for (const auto& b : blocks)
+    if (b) total += b->size();
+  const std::uint64_t at = m_files.dataSize();
+  if (at + total > 0x7FFFFFFFull)
+    throw Error("The data file would grow past 2 GB; rebuild it first.");
+  Bytes all;
+  all.reserve(static_cast<std::size_t>(total));
+  std::vector<IndexRecord> records(blocks.size());
+  for (std::size_t k = 0; k < blocks.size(); ++k) {
+    if (!blocks[k]) {
+      records[k] = emptyRecords[k];
+      continue;
+    }
+    records[k] = {static_cast<std::int32_t>(at + all.size()),
+                  static_cast<std::int32_t>(blocks[k]->size()), extras[k]};
+    all.insert(all.end(), blocks[k]->begin(), blocks[k]->end());
+  }
+  if (!all.empty()) m_files.appendData(all);
+  writeBodyRecords(body, records);
+}
+
+void TAnimation::writeBodyRecords(int body, const std::vector<IndexRecord>& records) {
+  writeRecords(*m_files.indexStream(), firstSlot(body), records);
+}
+
+void TAnimation::copyBody(int source, int target, const std::string& indexPath) {
+  checkBody(source);
+  checkBody(target);
+  if (bodyType(source) != bodyType(target)) throw Error("Animtypes dont match.");
+  const int count = slotsPerBody(source);
+  if (isLoaded()) {
+    const auto records = readRecords(*m_files.indexStream(), firstSlot(source), count);
+    writeRecords(*m_files.indexStream(), firstSlot(target), records);
+    return;
+  }
+  const auto index = openFileStream(indexPath);
+  const auto records = readRecords(*index, firstSlot(source), count);
+  writeRecords(*index, firstSlot(target), records);
+}
+
+void TAnimation::deleteBody(int body) {
+  requireLoaded();
+  checkBody(body);
+  const std::int64_t first = firstSlot(body);
+  const std::int64_t have = m_files.recordCount() - first;
+  const int count = static_cast<int>(std::clamp<std::int64_t>(have, 0, slotsPerBody(body)));
+  if (count > 0)
+    writeRecords(*m_files.indexStream(), first,
+                 std::vector<IndexRecord>(static_cast<std::size_t>(count), IndexRecord{-1, -1, -1}));
+}
+
+void TAnimation::fillBodies() {
+  requireLoaded();
+  const std::int64_t target = firstSlot(layout::kFilledBodies);
+  const std::int64_t have = m_files.recordCount();
+  if (have >= target) return;
+  writeRecords(*m_files.indexStream(), have,
+               std::vector<IndexRecord>(static_cast<std::size_t>(target - have), IndexRecord{-1, -1, 0}));
+}
+
+void TAnimation::rebuild(const std::string& indexPath, const std::string& dataPath,
+                         Progress& progress, Random& random) const {
+  requireLoaded();
+  m_files.rebuild(indexPath, dataPath, progress, random);
 }
 
 }  // namespace quillotide

@@ -1,0 +1,219 @@
+#include "models/AnimExchange.h"
+
+#include <algorithm>
+#include <map>
+
+#include "app/Bmp.h"
+#include "app/Error.h"
+#include "app/FileIO.h"
+#include "app/Text.h"
+
+namespace quillotide {
+
+namespace {
+
+const char* const kListName = "liste.txt";
+
+std::string paletteName(int slot) { return "palette_" + std::to_string(slot) + ".txt"; }
+std::string frameName(int slot, int frame) {
+  return std::to_string(slot) + "_" + std::to_string(frame) + ".bmp";
+}
+
+struct Centre {
+  int x = 0;
+  int y = 0;
+};
+
+// liste.txt: groups of three lines "slot:frame", "CenterX:value", "CenterY:value"; a trailing
+// incomplete group is ignored.
+struct CentreTable {
+  std::map<std::pair<int, int>, Centre> centres;
+  std::vector<int> highestListed;  // per slot offset, -1 when none
+
+  explicit CentreTable(int slots) : highestListed(static_cast<std::size_t>(slots), -1) {}
+  Centre at(int slot, int frame) const {
+    const auto it = centres.find({slot, frame});
+    return it == centres.end() ? Centre{} : it->second;
+  }
+};
+
+std::int32_t listField(const std::string& line, std::size_t field, std::size_t lineNumber) {
+  const auto fields = split(line, ":");
+  try {
+    return parseInt(field < fields.size() ? fields[field] : std::string());
+  } catch (const Error& e) {
+    throw Error(formatMessage("%s, line %d: %s", {kListName, std::to_string(lineNumber), e.what()}));
+  }
+}
+
+CentreTable readCentres(const std::string& folder, int slots) {
+  const auto lines = readTextLines(joinPath(folder, kListName));
+  CentreTable table(slots);
+  for (std::size_t i = 0; i + 2 < lines.size(); i += 3) {
+    const int slot = listField(lines[i], 0, i + 1);
+    const int frame = listField(lines[i], 1, i + 1);
+    const int x = listField(lines[i + 1], 1, i + 2);
+    const int y = listField(lines[i + 2], 1, i + 3);
+    // Entries for slots or frames the body cannot have name nothing to import.
+    if (slot < 0 || slot >= slots || frame < 0 || frame >= kMaxFolderFrames) continue;
+    table.centres[{slot, frame}] = {x, y};
+    auto& highest = table.highestListed[static_cast<std::size_t>(slot)];
+    highest = std::max(highest, frame);
+  }
+  return table;
+}
+
+AnimPalette readPaletteFile(const std::string& path) {
+  const auto lines = readTextLines(path);
+  if (lines.size() < animlayout::kPaletteEntries)
+    throw Error(formatMessage("%s has %d lines; a palette file needs 256.",
+                              {path, std::to_string(lines.size())}));
+  AnimPalette palette{};
+  for (std::size_t i = 0; i < animlayout::kPaletteEntries; ++i) {
+    try {
+      palette[i] = static_cast<Colour16>(parseInt(lines[i]) & 0xFFFF);
+    } catch (const Error& e) {
+      throw Error(formatMessage("%s, line %d: %s", {path, std::to_string(i + 1), e.what()}));
+    }
+  }
+  return palette;
+}
+
+}  // namespace
+
+void writeAnimFolder(const std::string& folder, const std::vector<AnimFolderSlot>& slots,
+                     Progress& progress) {
+  std::vector<std::string> list;
+  ProgressSteps steps(progress, static_cast<long long>(slots.size()));
+  long long done = 0;
+  for (const auto& slot : slots) {
+    std::vector<std::string> palette;
+    palette.reserve(animlayout::kPaletteEntries);
+    for (Colour16 c : slot.palette) palette.push_back(std::to_string(c));
+    writeTextLines(joinPath(folder, paletteName(slot.offset)), palette);
+    for (std::size_t f = 0; f < slot.frames.size(); ++f) {
+      const AnimFrame& frame = slot.frames[f];
+      list.push_back(std::to_string(slot.offset) + ":" + std::to_string(f));
+      list.push_back("CenterX:" + std::to_string(frame.centerX));
+      list.push_back("CenterY:" + std::to_string(frame.centerY));
+      if (!frame.picture.empty())
+        writeBmpFile(joinPath(folder, frameName(slot.offset, static_cast<int>(f))), frame.picture);
+    }
+    steps.at(++done);
+  }
+  writeTextLines(joinPath(folder, kListName), list);
+}
+
+AnimFolderImport readAnimFolder(const std::string& folder, int slots, bool usePalette,
+                                AnimTransparency transparency, Progress& progress) {
+  const CentreTable centres = readCentres(folder, slots);
+  AnimFolderImport result;
+  result.blocks.resize(static_cast<std::size_t>(std::max(slots, 0)));
+  ProgressSteps steps(progress, slots);
+  for (int s = 0; s < slots; ++s) {
+    std::optional<AnimPaletteBuilder> palette;
+    if (usePalette) {
+      const std::string path = joinPath(folder, paletteName(s));
+      if (fileExists(path)) palette.emplace(readPaletteFile(path));
+      else usePalette = false;
+    }
+    if (!palette) palette.emplace();
+
+    int frameCount = 0;
+    while (frameCount < kMaxFolderFrames && fileExists(joinPath(folder, frameName(s, frameCount))))
+      ++frameCount;
+    frameCount = std::max(frameCount, centres.highestListed[static_cast<std::size_t>(s)] + 1);
+    if (frameCount == 0) {
+      steps.at(s + 1);
+      continue;
+    }
+
+    std::vector<Bytes> frames;
+    frames.reserve(static_cast<std::size_t>(frameCount));
+    for (int f = 0; f < frameCount; ++f) {
+      const Centre centre = centres.at(s, f);
+      const std::string path = joinPath(folder, frameName(s, f));
+      if (!fileExists(path)) {
+        frames.push_back(encodeEmptyAnimFrame(centre.x, centre.y));
+        continue;
+      }
+      const Bitmap32 picture = readBmpFile(path);
+      const std::int64_t before = palette->problems();
+      frames.push_back(encodeAnimFrame(picture, centre.x, centre.y, *palette, transparency, path));
+      if (before == 0 && palette->problems() > 0 && result.firstProblemSlot < 0) {
+        result.firstProblemSlot = s;
+        result.firstProblemFrame = f;
+        result.firstProblemColour = palette->firstProblemColour();
+      }
+    }
+    result.colourProblems += palette->problems();
+    result.blocks[static_cast<std::size_t>(s)] = buildAnimBlock(palette->palette(), frames);
+    steps.at(s + 1);
+  }
+  return result;
+}
+
+Bytes encodeKx(std::uint16_t bodyType, const std::vector<KxSlot>& slots) {
+  std::size_t total = kxlayout::kTable + slots.size() * kIndexRecordSize;
+  for (const auto& s : slots)
+    if (!s.record.isEmpty()) total += s.data.size();
+  if (total > 0x7FFFFFFF) throw Error("The .kx file would grow past 2 GB.");
+  ByteWriter w(total);
+  w.u16(kxlayout::kFileId);
+  w.u16(bodyType);
+  std::size_t position = kxlayout::kTable + slots.size() * kIndexRecordSize;
+  for (const auto& s : slots) {
+    if (s.record.isEmpty()) {
+      w.i32(s.record.lookup);
+      w.i32(s.record.length);
+      w.i32(s.record.extra);
+      continue;
+    }
+    w.i32(static_cast<std::int32_t>(position));
+    w.i32(static_cast<std::int32_t>(s.data.size()));
+    w.i32(s.record.extra);
+    position += s.data.size();
+  }
+  for (const auto& s : slots)
+    if (!s.record.isEmpty()) w.bytes(s.data);
+  return w.take();
+}
+
+std::vector<KxSlot> decodeKx(std::span<const std::uint8_t> bytes, std::uint16_t bodyType,
+                             int slots) {
+  if (bytes.size() < 2 || loadU16(bytes.data()) != kxlayout::kFileId)
+    throw Error("Not an Anim File.");
+  if (bytes.size() < kxlayout::kTable)
+    throw FormatError("The .kx file is cut short: it ends inside its header.");
+  if (loadU16(bytes.data() + 2) != bodyType) throw Error("Wrong Anim Id ( Type ).");
+  const std::size_t tableEnd = kxlayout::kTable + static_cast<std::size_t>(slots) * kIndexRecordSize;
+  if (bytes.size() < tableEnd)
+    throw FormatError(formatMessage(
+        "The .kx file is cut short: its %d bytes do not hold the %d records of the body.",
+        {std::to_string(bytes.size()), std::to_string(slots)}));
+  std::vector<KxSlot> out(static_cast<std::size_t>(slots));
+  ByteReader r(bytes, ".kx file");
+  r.seek(kxlayout::kTable);
+  for (auto& s : out) {
+    s.record.lookup = r.readI32();
+    s.record.length = r.readI32();
+    s.record.extra = r.readI32();
+  }
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    auto& s = out[k];
+    if (s.record.isEmpty()) continue;
+    const auto lookup = static_cast<std::uint64_t>(static_cast<std::uint32_t>(s.record.lookup));
+    const auto length = static_cast<std::uint64_t>(s.record.length);
+    if (s.record.lookup < 0 || lookup + length > bytes.size())
+      throw FormatError(formatMessage(
+          "The .kx file is cut short: slot %d points at %d bytes from offset %d, past its end (%d "
+          "bytes).",
+          {std::to_string(k), std::to_string(length), std::to_string(s.record.lookup),
+           std::to_string(bytes.size())}));
+    const auto data = bytes.subspan(static_cast<std::size_t>(lookup), static_cast<std::size_t>(length));
+    s.data.assign(data.begin(), data.end());
+  }
+  return out;
+}
+
+}  // namespace quillotide

@@ -1,0 +1,75 @@
+#pragma once
+// The two exchange forms of one animation body, shared by the animation files and verdata:
+// the animation folder ("liste.txt", "palette_<s>.txt", "<s>_<f>.bmp" per slot offset s and frame f)
+// and the ".kx" file (file id 6, body type, one index record per slot offset, the frame blocks).
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/Bytes.h"
+#include "app/IndexedFile.h"
+#include "app/Progress.h"
+#include "models/AnimFrame.h"
+
+namespace quillotide {
+
+namespace kxlayout {
+constexpr std::uint16_t kFileId = 6;
+constexpr std::size_t kTable = 4;
+}  // namespace kxlayout
+
+// The frame numbers one slot of a folder may use; liste.txt entries beyond are not frames of the body.
+constexpr int kMaxFolderFrames = 1000;
+
+// One slot of a body as it goes into a folder.
+struct AnimFolderSlot {
+  int offset = 0;  // slot offset within the body
+  AnimPalette palette{};
+  std::vector<AnimFrame> frames;
+};
+
+// Writes the palette file and the frame bitmaps of every slot, then "liste.txt" (CR LF). A frame of
+// zero width or height gets its three list lines but no bitmap, since a bitmap cannot be empty; the
+// folder import reads such a frame back as an empty frame, so no frame after it is lost.
+// Each file is replaced whole; throws FileError when one cannot be written.
+void writeAnimFolder(const std::string& folder, const std::vector<AnimFolderSlot>& slots,
+                     Progress& progress);
+
+// The folder encoded into one frame block per slot offset.
+struct AnimFolderImport {
+  std::vector<std::optional<Bytes>> blocks;  // nullopt: the folder has no frame for that slot
+  std::int64_t colourProblems = 0;           // colours that found no place in a full palette
+  int firstProblemSlot = -1;
+  int firstProblemFrame = -1;
+  Colour16 firstProblemColour = 0;
+};
+
+// Reads "liste.txt", the palette files (when usePalette is set; a missing one clears the flag for
+// that and every later slot) and the bitmaps of slot offsets 0 .. slots-1, and encodes them. A slot's
+// frames run up to the highest frame that has a bitmap in an unbroken row from 0 or is named in
+// liste.txt; a frame in that range without a bitmap is an empty frame. Nothing is written anywhere.
+// Throws FileError for a missing liste.txt or unreadable bitmap, Error for a line that does not
+// parse, a palette file of fewer than 256 lines, or a picture the frame format cannot hold.
+AnimFolderImport readAnimFolder(const std::string& folder, int slots, bool usePalette,
+                                AnimTransparency transparency, Progress& progress);
+
+// One slot of a ".kx" file: its record and, when the record is not empty, its frame block.
+struct KxSlot {
+  IndexRecord record;
+  Bytes data;
+};
+
+// The ".kx" file of a body: records with lookups counted from the start of the file, then the
+// blocks of the non-empty slots in slot order. Empty records are written unchanged.
+Bytes encodeKx(std::uint16_t bodyType, const std::vector<KxSlot>& slots);
+
+// Reads the first `slots` records and their blocks. Throws Error "Not an Anim File." when the first
+// word is not 6, "Wrong Anim Id ( Type )." when the type differs from bodyType, and FormatError when
+// the file is cut short or a record points outside it. An empty record keeps no data.
+std::vector<KxSlot> decodeKx(std::span<const std::uint8_t> bytes, std::uint16_t bodyType,
+                             int slots);
+
+}  // namespace quillotide
