@@ -1,18 +1,501 @@
 #include "models/Tiledata.h"
 
+#include <algorithm>
+
 #include "app/FileIO.h"
 #include "app/IndexedFile.h"
+#include "app/Text.h"
 
 namespace quillotide {
 
+namespace TiledataLayoutSizes {
+constexpr std::size_t kGroupHeaderSize = 4;
+constexpr std::size_t kRecordsPerGroup = 32;
+constexpr std::size_t kLandGroups = 512;
+
+// Older layout.
+constexpr std::size_t kClassicLandRecord = 26;
+constexpr std::size_t kClassicStaticRecord = 37;
+constexpr std::size_t kClassicLandSection =
+    kLandGroups * (kGroupHeaderSize + kRecordsPerGroup * kClassicLandRecord);  // 428032
+constexpr std::size_t kClassicStaticGroup = kGroupHeaderSize + kRecordsPerGroup * kClassicStaticRecord;
+
+// Newer layout: the same records behind 64-bit flags.
+constexpr std::size_t kWideLandRecord = 30;
+constexpr std::size_t kWideStaticRecord = 41;
+constexpr std::size_t kWideLandSection =
+    kLandGroups * (kGroupHeaderSize + kRecordsPerGroup * kWideLandRecord);  // 493568
+constexpr std::size_t kWideStaticGroup = kGroupHeaderSize + kRecordsPerGroup * kWideStaticRecord;
+
+static_assert(kClassicLandSection == 428032 && kClassicStaticGroup == 1188);
+static_assert(kWideLandSection == 493568 && kWideStaticGroup == 1316);
+
+// Field offsets after the flag word.
+constexpr std::size_t kLandTexture = 0;
+constexpr std::size_t kLandName = 2;
+constexpr std::size_t kStaticWeight = 0;
+constexpr std::size_t kStaticQuality = 1;
+constexpr std::size_t kStaticUnknown1 = 2;
+constexpr std::size_t kStaticUnknown2 = 4;
+constexpr std::size_t kStaticQuantity = 5;
+constexpr std::size_t kStaticAnimId = 6;
+constexpr std::size_t kStaticUnknown3 = 8;
+constexpr std::size_t kStaticHue = 9;
+constexpr std::size_t kStaticUnknown4 = 10;
+constexpr std::size_t kStaticUnknown5 = 11;
+constexpr std::size_t kStaticHeight = 12;
+constexpr std::size_t kStaticName = 13;
+
+// Text file columns.
+constexpr std::size_t kLandFixedFields = 3;    // ID, Name, TextureID
+constexpr std::size_t kStaticFixedFields = 12;  // ID, Name, ten numbers
+constexpr std::size_t kNameCharsOnImport = kTileNameSize;
+}  // namespace TiledataLayoutSizes
+
+using namespace TiledataLayoutSizes;
+
+namespace TileFlags {
+
+const std::array<std::string_view, 32>& landColumns() {
+  static const std::array<std::string_view, 32> names = {
+      "Unused",   "Unused", "Transparent", "Translucent", "Block",  "Damage", "Impassible", "Wet",
+      "unknown1", "Unused", "Unused",      "Unused",      "Unused", "Unused", "Unused",     "Unused",
+      "Unused",   "Unused", "Unused",      "unknown2",    "Unused", "Unused", "Unused",     "Unused",
+      "Unused",   "Unused", "unknown3",    "Unused",      "Unused", "Unused", "Unused",     "Unused"};
+  return names;
+}
+
+const std::array<std::string_view, 32>& staticColumns() {
+  static const std::array<std::string_view, 32> names = {
+      "Background", "Weapon",      "Transparent", "Translucent", "Wall",     "Damage",
+      "Impassible", "Wet",         "Unknow1",     "Surface",     "Bridge",   "Generic",
+      "Window",     "NoShoot",     "PrefixA",     "PrefixAn",    "Internal", "Foliage",
+      "PartialHue", "Unknow2",     "Map",         "Container/Height", "Wearable", "Lightsource",
+      "Animation",  "NotDiagonal", "Unknow3",     "Armor",       "Roof",     "Door",
+      "StairBack",  "StairRight"};
+  return names;
+}
+
+const std::array<std::string_view, 32>& staticCaptions() {
+  static const std::array<std::string_view, 32> names = {
+      "Background", "Weapon",      "Transparent", "Translucent", "Wall",     "Damaging",
+      "Impassable", "Liquid",      "Unknown1",    "Surface",     "Bridge",   "Generic",
+      "Window",     "No Shoot",    "A",           "An",          "Mongen",   "Foliage",
+      "Partialhue", "Unknown2",    "Map",         "Container",   "Wearable", "Lightsource",
+      "Animation",  "No Diagonal", "Unknown3",    "Armor",       "Roof",     "Door",
+      "Stairs Back", "Stairs Right"};
+  return names;
+}
+
+const std::array<std::pair<std::uint64_t, std::string_view>, 5>& landCaptions() {
+  static const std::array<std::pair<std::uint64_t, std::string_view>, 5> boxes = {{
+      {Wall, "Wall"},
+      {Damaging, "Damaging"},
+      {Impassable, "Impassable"},
+      {Wet, "Liquid"},
+      {Unknown3, "Unknown3"},
+  }};
+  return boxes;
+}
+
+std::string upperColumn(int bit) { return "Flag" + std::to_string(bit); }
+
+std::optional<std::uint64_t> flagByName(std::string_view name) {
+  const std::string wanted = toUpper(name);
+  for (std::size_t bit = 0; bit < 32; ++bit) {
+    if (toUpper(staticColumns()[bit]) == wanted || toUpper(staticCaptions()[bit]) == wanted)
+      return std::uint64_t{1} << bit;
+  }
+  for (const auto& [mask, caption] : landCaptions())
+    if (toUpper(caption) == wanted) return mask;
+  if (wanted.rfind("FLAG", 0) == 0 && wanted.size() > 4 && wanted.size() <= 6 &&
+      std::all_of(wanted.begin() + 4, wanted.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    const int bit = std::stoi(wanted.substr(4));
+    if (bit < 64) return std::uint64_t{1} << bit;
+  }
+  return std::nullopt;
+}
+
+}  // namespace TileFlags
+
+std::string tileNameText(const TileName& name) {
+  std::size_t len = 0;
+  while (len < kTileNameSize && name[len] != 0) ++len;
+  return std::string(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(len));
+}
+
+TileName makeTileName(std::string_view text) {
+  TileName name{};
+  std::copy_n(text.begin(), std::min(text.size(), kTileNameSize), name.begin());
+  return name;
+}
+
+// ---- loading and saving
+
 void TTiledata::load(const std::string& path) {
-  m_bytes = readFile(path);
+  const Bytes bytes = readFile(path);
+  try {
+    loadBytes(bytes);
+  } catch (const FormatError& e) {
+    throw FormatError(path + ": " + e.what());
+  }
+}
+
+void TTiledata::loadBytes(std::span<const std::uint8_t> bytes, std::optional<TiledataLayout> layout) {
+  const std::size_t size = bytes.size();
+  if (!layout) {
+    const bool classic = size >= kClassicLandSection && (size - kClassicLandSection) % kClassicStaticGroup == 0;
+    const bool wide = size >= kWideLandSection && (size - kWideLandSection) % kWideStaticGroup == 0;
+    layout = wide && !classic ? TiledataLayout::Wide : TiledataLayout::Classic;
+  }
+  const std::size_t landSection = *layout == TiledataLayout::Wide ? kWideLandSection : kClassicLandSection;
+  if (size < landSection)
+    throw FormatError("Tile data of " + std::to_string(size) +
+                      " bytes is too short: the land section alone takes " +
+                      std::to_string(landSection) + " bytes.");
+  m_image.assign(bytes.begin(), bytes.end());
+  m_layout = *layout;
   m_loaded = true;
 }
 
 void TTiledata::save(const std::string& path) const {
   if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
-  writeFileAtomic(path, m_bytes);
+  writeFileAtomic(path, m_image);
+}
+
+// ---- geometry
+
+std::uint32_t TTiledata::staticCount() const {
+  if (!m_loaded) return 0;
+  const bool wide = m_layout == TiledataLayout::Wide;
+  const std::size_t section = wide ? kWideLandSection : kClassicLandSection;
+  const std::size_t group = wide ? kWideStaticGroup : kClassicStaticGroup;
+  if (m_image.size() < section) return 0;
+  return static_cast<std::uint32_t>((m_image.size() - section) / group * kRecordsPerGroup);
+}
+
+std::size_t TTiledata::landOffset(std::int64_t id) const {
+  const auto i = static_cast<std::size_t>(id);
+  const std::size_t record = m_layout == TiledataLayout::Wide ? kWideLandRecord : kClassicLandRecord;
+  return kGroupHeaderSize + i * record + (i / kRecordsPerGroup) * kGroupHeaderSize;
+}
+
+std::size_t TTiledata::staticOffset(std::int64_t id) const {
+  const auto i = static_cast<std::size_t>(id);
+  const bool wide = m_layout == TiledataLayout::Wide;
+  const std::size_t record = wide ? kWideStaticRecord : kClassicStaticRecord;
+  const std::size_t section = wide ? kWideLandSection : kClassicLandSection;
+  return section + kGroupHeaderSize + i * record + (i / kRecordsPerGroup) * kGroupHeaderSize;
+}
+
+std::uint64_t TTiledata::readFlags(std::size_t offset) const {
+  return m_layout == TiledataLayout::Wide ? loadU64(m_image.data() + offset)
+                                          : loadU32(m_image.data() + offset);
+}
+
+void TTiledata::writeFlags(std::size_t offset, std::uint64_t flags) {
+  if (m_layout == TiledataLayout::Wide) storeU64(m_image.data() + offset, flags);
+  else storeU32(m_image.data() + offset, static_cast<std::uint32_t>(flags));
+}
+
+void TTiledata::checkFlags(std::uint64_t flags) const {
+  if (m_layout == TiledataLayout::Classic && (flags >> 32) != 0)
+    throw Error("This tile data file has 32 flag bits; the flags " + hexLabel(static_cast<std::uint32_t>(flags >> 32)) +
+                "xxxxxxxx need the newer layout.");
+}
+
+// ---- records
+
+std::optional<LandTileRecord> TTiledata::readLand(std::int64_t id) const {
+  if (!hasLand(id)) return std::nullopt;
+  const std::size_t o = landOffset(id);
+  const std::uint8_t* p = m_image.data() + o + flagSize();
+  LandTileRecord r;
+  r.flags = readFlags(o);
+  r.textureId = loadU16(p + kLandTexture);
+  std::copy_n(p + kLandName, kTileNameSize, r.name.begin());
+  return r;
+}
+
+std::optional<StaticTileRecord> TTiledata::readStatic(std::int64_t id) const {
+  if (!hasStatic(id)) return std::nullopt;
+  const std::size_t o = staticOffset(id);
+  const std::uint8_t* p = m_image.data() + o + flagSize();
+  StaticTileRecord r;
+  r.flags = readFlags(o);
+  r.weight = p[kStaticWeight];
+  r.quality = p[kStaticQuality];
+  r.unknown1 = loadU16(p + kStaticUnknown1);
+  r.unknown2 = p[kStaticUnknown2];
+  r.quantity = p[kStaticQuantity];
+  r.animId = loadU16(p + kStaticAnimId);
+  r.unknown3 = p[kStaticUnknown3];
+  r.hue = p[kStaticHue];
+  r.unknown4 = p[kStaticUnknown4];
+  r.unknown5 = p[kStaticUnknown5];
+  r.height = p[kStaticHeight];
+  std::copy_n(p + kStaticName, kTileNameSize, r.name.begin());
+  return r;
+}
+
+void TTiledata::writeLand(std::int64_t id, const LandTileRecord& record) {
+  if (!hasLand(id))
+    throw Error(m_loaded ? "Land id " + hexLabel(static_cast<std::uint32_t>(id)) +
+                               " lies outside the land section (0x0 to 0x3FFF)."
+                         : notLoadedMessage("Tiledata"));
+  checkFlags(record.flags);
+  const std::size_t o = landOffset(id);
+  std::uint8_t* p = m_image.data() + o + flagSize();
+  writeFlags(o, record.flags);
+  storeU16(p + kLandTexture, record.textureId);
+  std::copy(record.name.begin(), record.name.end(), p + kLandName);
+}
+
+void TTiledata::writeStatic(std::int64_t id, const StaticTileRecord& record) {
+  if (!hasStatic(id))
+    throw Error(m_loaded ? "Static id " + hexLabel(static_cast<std::uint32_t>(id)) +
+                               " lies outside the static section (" + std::to_string(staticCount()) +
+                               " records)."
+                         : notLoadedMessage("Tiledata"));
+  checkFlags(record.flags);
+  const std::size_t o = staticOffset(id);
+  std::uint8_t* p = m_image.data() + o + flagSize();
+  writeFlags(o, record.flags);
+  p[kStaticWeight] = record.weight;
+  p[kStaticQuality] = record.quality;
+  storeU16(p + kStaticUnknown1, record.unknown1);
+  p[kStaticUnknown2] = record.unknown2;
+  p[kStaticQuantity] = record.quantity;
+  storeU16(p + kStaticAnimId, record.animId);
+  p[kStaticUnknown3] = record.unknown3;
+  p[kStaticHue] = record.hue;
+  p[kStaticUnknown4] = record.unknown4;
+  p[kStaticUnknown5] = record.unknown5;
+  p[kStaticHeight] = record.height;
+  std::copy(record.name.begin(), record.name.end(), p + kStaticName);
+}
+
+// Single fields read straight from the image.
+std::string TTiledata::landName(std::int64_t id) const {
+  const auto r = readLand(id);
+  return r ? tileNameText(r->name) : std::string();
+}
+std::uint16_t TTiledata::landTextureId(std::int64_t id) const {
+  return hasLand(id) ? loadU16(m_image.data() + landOffset(id) + flagSize() + kLandTexture) : 0;
+}
+std::uint64_t TTiledata::landFlags(std::int64_t id) const {
+  return hasLand(id) ? readFlags(landOffset(id)) : 0;
+}
+bool TTiledata::landHasFlags(std::int64_t id, std::uint64_t mask) const {
+  return hasLand(id) && (landFlags(id) & mask) == mask;
+}
+std::string TTiledata::staticName(std::int64_t id) const {
+  const auto r = readStatic(id);
+  return r ? tileNameText(r->name) : std::string();
+}
+std::uint64_t TTiledata::staticFlags(std::int64_t id) const {
+  return hasStatic(id) ? readFlags(staticOffset(id)) : 0;
+}
+bool TTiledata::staticHasFlags(std::int64_t id, std::uint64_t mask) const {
+  return hasStatic(id) && (staticFlags(id) & mask) == mask;
+}
+
+#define QUILLOTIDE_STATIC_U8(NAME, FIELD)                                                           \
+  std::uint8_t TTiledata::NAME(std::int64_t id) const {                                            \
+    return hasStatic(id) ? m_image[staticOffset(id) + flagSize() + FIELD] : std::uint8_t{0};       \
+  }
+QUILLOTIDE_STATIC_U8(staticHeight, kStaticHeight)
+QUILLOTIDE_STATIC_U8(staticHue, kStaticHue)
+QUILLOTIDE_STATIC_U8(staticQuality, kStaticQuality)
+QUILLOTIDE_STATIC_U8(staticQuantity, kStaticQuantity)
+QUILLOTIDE_STATIC_U8(staticWeight, kStaticWeight)
+QUILLOTIDE_STATIC_U8(staticUnknown2, kStaticUnknown2)
+QUILLOTIDE_STATIC_U8(staticUnknown3, kStaticUnknown3)
+QUILLOTIDE_STATIC_U8(staticUnknown4, kStaticUnknown4)
+QUILLOTIDE_STATIC_U8(staticUnknown5, kStaticUnknown5)
+#undef QUILLOTIDE_STATIC_U8
+
+std::uint16_t TTiledata::staticAnimId(std::int64_t id) const {
+  return hasStatic(id) ? loadU16(m_image.data() + staticOffset(id) + flagSize() + kStaticAnimId) : 0;
+}
+std::uint16_t TTiledata::staticUnknown1(std::int64_t id) const {
+  return hasStatic(id) ? loadU16(m_image.data() + staticOffset(id) + flagSize() + kStaticUnknown1) : 0;
+}
+
+// ---- text files
+
+namespace {
+
+void appendFlags(std::string& line, std::uint64_t flags, int bits) {
+  for (int bit = 0; bit < bits; ++bit) {
+    line += '\t';
+    line += ((flags >> bit) & 1) ? '1' : '0';
+  }
+}
+
+std::string headerLine(std::initializer_list<std::string_view> fixed,
+                       const std::array<std::string_view, 32>& columns, int bits) {
+  std::string line;
+  for (std::string_view f : fixed) {
+    if (!line.empty()) line += '\t';
+    line += f;
+  }
+  for (std::string_view c : columns) {
+    line += '\t';
+    line += c;
+  }
+  for (int bit = 32; bit < bits; ++bit) line += '\t' + TileFlags::upperColumn(bit);
+  return line;
+}
+
+// Flag fields from `first` on: a bit is set exactly when its field is "1". Bits whose field the
+// line does not carry (the upper half of the newer layout in a shorter line) keep their value.
+std::uint64_t readFlagFields(const std::vector<std::string>& f, std::size_t first, int bits,
+                             std::uint64_t old) {
+  std::uint64_t flags = old;
+  for (int bit = 0; bit < bits; ++bit) {
+    const std::size_t i = first + static_cast<std::size_t>(bit);
+    if (i >= f.size()) break;
+    const std::uint64_t mask = std::uint64_t{1} << bit;
+    flags = f[i] == "1" ? (flags | mask) : (flags & ~mask);
+  }
+  return flags;
+}
+
+// The name field of an imported line: an unchanged name keeps its stored bytes (and whatever
+// follows its terminator), so an export and import of an untouched file changes nothing.
+TileName importedName(const std::string& text, const TileName& old) {
+  if (tileNameText(old) == text) return old;
+  return makeTileName(std::string_view(text).substr(0, std::min(text.size(), kNameCharsOnImport)));
+}
+
+std::string num(unsigned v) { return std::to_string(v); }
+
+}  // namespace
+
+std::vector<std::string> TTiledata::landText() const {
+  std::vector<std::string> lines;
+  lines.reserve(kLandCount + 1);
+  lines.push_back(headerLine({"ID", "Name", "TextureID"}, TileFlags::landColumns(), flagBits()));
+  if (!m_loaded) return lines;
+  for (int id = 0; id < kLandCount; ++id) {
+    const LandTileRecord r = *readLand(id);
+    std::string line = hexLabel(static_cast<std::uint32_t>(id)) + '\t' + tileNameText(r.name) + '\t' +
+                       hexLabel(r.textureId);
+    appendFlags(line, r.flags, flagBits());
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::vector<std::string> TTiledata::staticText() const {
+  std::vector<std::string> lines;
+  const std::uint32_t count = staticCount();
+  lines.reserve(count + 1);
+  lines.push_back(headerLine({"ID", "Name", "Weight/Quantity", "Layer/Quality", "Gump/AnimID", "Height",
+                              "Hue", "Class/Quantity", "unknown1", "unknown2", "unknown3", "unknown4"},
+                             TileFlags::staticColumns(), flagBits()));
+  for (std::uint32_t id = 0; id < count; ++id) {
+    const StaticTileRecord r = *readStatic(id);
+    std::string line = hexLabel(id) + '\t' + tileNameText(r.name) + '\t' + num(r.weight) + '\t' +
+                       num(r.quality) + '\t' + hexLabel(r.animId) + '\t' + num(r.height) + '\t' +
+                       num(r.hue) + '\t' + num(r.quantity) + '\t' + num(r.unknown1) + '\t' +
+                       num(r.unknown2) + '\t' + num(r.unknown3) + '\t' + num(r.unknown4);
+    appendFlags(line, r.flags, flagBits());
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+void TTiledata::exportLandText(const std::string& path) const { writeTextLines(path, landText()); }
+
+void TTiledata::exportStaticText(const std::string& path) const { writeTextLines(path, staticText()); }
+
+std::size_t TTiledata::importLandLines(const std::vector<std::string>& lines) {
+  if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
+  std::size_t written = 0;
+  const std::size_t last = std::min<std::size_t>(lines.size(), kLandCount + 1);
+  for (std::size_t i = 1; i < last; ++i) {
+    const std::vector<std::string> f = split(lines[i], "\t");
+    const std::size_t lineNumber = i + 1;
+    if (f.size() < kLandFixedFields + 32)
+      throw Error("Line " + std::to_string(lineNumber) + " has " + std::to_string(f.size()) +
+                  " fields; a land line needs " + std::to_string(kLandFixedFields + 32) + ".");
+    const std::int32_t id = parseInt(f[0]);
+    const auto texture = static_cast<std::uint16_t>(parseInt(f[2]));
+    if (!hasLand(id))
+      throw Error("Line " + std::to_string(lineNumber) + ": land id " + f[0] +
+                  " lies outside the land section (0x0 to 0x3FFF).");
+    const LandTileRecord old = *readLand(id);
+    LandTileRecord r;
+    r.flags = readFlagFields(f, kLandFixedFields, flagBits(), old.flags);
+    r.textureId = texture;
+    r.name = importedName(f[1], old.name);
+    writeLand(id, r);
+    ++written;
+  }
+  return written;
+}
+
+std::size_t TTiledata::importLandText(const std::string& path) {
+  if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
+  return importLandLines(readTextLines(path));
+}
+
+StaticImportResult TTiledata::importStaticLines(const std::vector<std::string>& lines) {
+  if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
+  StaticImportResult result;
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const int lineNumber = static_cast<int>(i + 1);
+    try {
+      const std::vector<std::string> f = split(lines[i], "\t");
+      if (f.size() < kStaticFixedFields + 32)
+        throw Error(std::to_string(f.size()) + " fields; a static line needs " +
+                    std::to_string(kStaticFixedFields + 32) + ".");
+      const std::int32_t id = parseInt(f[0]);
+      std::int32_t v[10];
+      for (std::size_t k = 0; k < 10; ++k) v[k] = parseInt(f[2 + k]);
+      if (!hasStatic(id))
+        throw Error("static id " + f[0] + " lies outside the static section (" +
+                    std::to_string(staticCount()) + " records).");
+      const StaticTileRecord old = *readStatic(id);
+      StaticTileRecord r = old;  // keeps Unknown5, which the text does not carry
+      r.name = importedName(f[1], old.name);
+      r.weight = static_cast<std::uint8_t>(v[0]);
+      r.quality = static_cast<std::uint8_t>(v[1]);
+      r.animId = static_cast<std::uint16_t>(v[2]);
+      r.height = static_cast<std::uint8_t>(v[3]);
+      r.hue = static_cast<std::uint8_t>(v[4]);
+      r.quantity = static_cast<std::uint8_t>(v[5]);
+      r.unknown1 = static_cast<std::uint16_t>(v[6]);
+      r.unknown2 = static_cast<std::uint8_t>(v[7]);
+      r.unknown3 = static_cast<std::uint8_t>(v[8]);
+      r.unknown4 = static_cast<std::uint8_t>(v[9]);
+      r.flags = readFlagFields(f, kStaticFixedFields, flagBits(), old.flags);
+      writeStatic(id, r);
+      ++result.written;
+    } catch (const Error& e) {
+      result.failedLines.emplace_back(lineNumber, e.what());
+    }
+  }
+  return result;
+}
+
+StaticImportResult TTiledata::importStaticText(const std::string& path) {
+  if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
+  return importStaticLines(readTextLines(path));
+}
+
+// ---- growing
+
+void TTiledata::fillStaticSlots() {
+  if (!m_loaded) return;
+  if (staticCount() >= static_cast<std::uint32_t>(kFilledStaticCount)) return;
+  const std::size_t group = m_layout == TiledataLayout::Wide ? kWideStaticGroup : kClassicStaticGroup;
+  const std::size_t section = m_layout == TiledataLayout::Wide ? kWideLandSection : kClassicLandSection;
+  // Whole zero groups up to 0x8000 records; the bytes of a partial last group stay where they are
+  // and become the start of the first new group.
+  m_image.resize(section + static_cast<std::size_t>(kFilledStaticCount) / kRecordsPerGroup * group, 0);
 }
 
 }  // namespace quillotide
