@@ -1,18 +1,436 @@
 #include "models/Verdata.h"
 
+#include <algorithm>
+
+#include "app/Error.h"
 #include "app/FileIO.h"
+#include "app/Image.h"
 #include "app/IndexedFile.h"
+#include "app/Text.h"
+#include "models/AnimExchange.h"
+#include "models/Animation.h"
+#include "models/Art.h"
+#include "models/Gump.h"
+#include "models/Textures.h"
 
 namespace quillotide {
 
+using namespace verdatalayout;
+
+namespace {
+
+constexpr std::uint32_t kStaticHeaderValue = 1234;
+constexpr std::size_t kMaxImage = 0x7FFFFFFF;
+
+// Whether (x, y) of a 44 x 44 land picture is one of the 1012 stored diamond pixels.
+bool inLandDiamond(int x, int y) {
+  if (y < 22) return x >= 21 - y && x <= 22 + y;
+  const int i = y - 22;
+  return x >= i && x <= 43 - i;
+}
+
+// Static art as the patch file stores it: the art format, but only colour 0 is left out,
+// so white stays an ordinary colour.
+Bytes encodeVerdataStatic(const Bitmap32& picture) {
+  const int width = picture.width;
+  const int height = picture.height;
+  if (picture.empty() || width > 0xFFFF || height > 0xFFFF ||
+      static_cast<std::int64_t>(width) * height > kMaxStaticPixels)
+    throw Error(formatMessage("A static of %dx%d pixels cannot be stored.",
+                              {std::to_string(width), std::to_string(height)}));
+  ByteWriter rows;
+  std::vector<std::uint16_t> table(static_cast<std::size_t>(height));
+  std::vector<Colour16> run;
+  run.reserve(static_cast<std::size_t>(kMaxStaticRun));
+  for (int y = 0; y < height; ++y) {
+    if (rows.size() / 2 > 0xFFFF)
+      throw Error(formatMessage("A static of %dx%d pixels holds too many runs for its row table.",
+                                {std::to_string(width), std::to_string(height)}));
+    table[static_cast<std::size_t>(y)] = static_cast<std::uint16_t>(rows.size() / 2);
+    int gap = 0;
+    auto flush = [&] {
+      rows.u16(static_cast<std::uint16_t>(gap));
+      rows.u16(static_cast<std::uint16_t>(run.size()));
+      for (Colour16 c : run) rows.u16(c);
+      run.clear();
+      gap = 0;
+    };
+    for (int x = 0; x < width; ++x) {
+      const Colour16 c = pixelToColour16(picture.at(x, y));
+      if (c == 0) {
+        if (!run.empty()) flush();
+        ++gap;
+        continue;
+      }
+      run.push_back(c);
+      if (run.size() == static_cast<std::size_t>(kMaxStaticRun)) flush();
+    }
+    if (!run.empty()) flush();
+    rows.u32(0);
+  }
+  ByteWriter out(8 + 2 * table.size() + rows.size());
+  out.u32(kStaticHeaderValue);
+  out.u16(static_cast<std::uint16_t>(width));
+  out.u16(static_cast<std::uint16_t>(height));
+  for (std::uint16_t t : table) out.u16(t);
+  out.bytes(rows.data());
+  return out.take();
+}
+
+std::string patchName(std::int32_t fileId, std::int32_t block) {
+  return formatMessage("The patch of %s block %s", {verdataFileName(fileId),
+                                                    hexLabel(static_cast<std::uint32_t>(block))});
+}
+
+std::int32_t animBlock(int body, int offset) {
+  return static_cast<std::int32_t>(animSlotTable(AnimKind::Anim).firstSlot(body) + offset);
+}
+
+void checkBody(int body) {
+  if (body < 0 || body > 0xFFFF)
+    throw Error(formatMessage("Body %d is out of range (0 to 65535).", {std::to_string(body)}));
+}
+
+}  // namespace
+
+std::string verdataFileName(std::int32_t fileId) {
+  switch (fileId) {
+    case verdatafile::kArt: return "Art";
+    case verdatafile::kAnimations: return "Animations";
+    case verdatafile::kTextures: return "Textures";
+    case verdatafile::kGumps: return "Gumps";
+    default: return std::to_string(fileId);
+  }
+}
+
 void TVerdata::load(const std::string& path) {
-  m_bytes = readFile(path);
+  Bytes image = readFile(path);
+  ByteReader r(image, path);
+  const std::int32_t count = image.size() >= kHeader ? r.readI32() : 0;
+  if (image.size() < kHeader || count < 0 ||
+      static_cast<std::uint64_t>(count) > (image.size() - kHeader) / kRecordSize)
+    throw FormatError(formatMessage(
+        "%s is not a patch file: it claims %d records, but its %d bytes cannot hold them.",
+        {path, std::to_string(count), std::to_string(image.size())}));
+  std::vector<TVerIndex> records(static_cast<std::size_t>(count));
+  for (auto& rec : records) {
+    rec.fileId = r.readI32();
+    rec.block = r.readI32();
+    rec.lookup = r.readI32();
+    rec.length = r.readI32();
+    rec.extra = r.readI32();
+  }
+  m_image = std::move(image);
+  m_records = std::move(records);
   m_loaded = true;
 }
 
-void TVerdata::save(const std::string& path) const {
+void TVerdata::requireLoaded() const {
   if (!m_loaded) throw Error(notLoadedMessage("Verdata"));
-  writeFileAtomic(path, m_bytes);
+}
+
+void TVerdata::save(const std::string& path) const {
+  Progress silent;
+  save(path, silent);
+}
+
+void TVerdata::save(const std::string& path, Progress& progress) const {
+  requireLoaded();
+  const std::size_t n = m_records.size();
+  ByteWriter head(kHeader + n * kRecordSize);
+  head.i32(static_cast<std::int32_t>(n));
+  std::uint64_t total = kHeader + n * kRecordSize;
+  for (const auto& rec : m_records)
+    if (rec.lookup != -1 && rec.length >= 0) total += static_cast<std::uint64_t>(rec.length);
+  if (total > kMaxImage) throw Error("The patch file would grow past 2 GB.");
+  Bytes data;
+  {
+    ProgressSteps steps(progress, static_cast<long long>(n));
+    std::size_t i = 0;
+    for (const auto& rec : m_records) {
+      // A negative length has no data to copy, whatever its value.
+      if (rec.lookup == -1 || rec.length < 0) {
+        head.i32(rec.fileId);
+        head.i32(rec.block);
+        head.i32(-1);
+        head.i32(-1);
+        head.i32(-1);
+      } else {
+        const auto bytes = dataOf(rec);
+        head.i32(rec.fileId);
+        head.i32(rec.block);
+        head.i32(static_cast<std::int32_t>(kHeader + n * kRecordSize + data.size()));
+        head.i32(rec.length);
+        head.i32(rec.extra);
+        data.insert(data.end(), bytes.begin(), bytes.end());
+      }
+      steps.at(static_cast<long long>(++i));
+    }
+  }
+  AtomicFile file(path);
+  file.write(head.data());
+  file.write(data);
+  file.commit();
+}
+
+const TVerIndex* TVerdata::first(std::int32_t fileId, std::int32_t block) const {
+  if (!m_loaded) return nullptr;
+  for (const auto& rec : m_records)
+    if (rec.fileId == fileId && rec.block == block) return &rec;
+  return nullptr;
+}
+
+std::optional<TVerIndex> TVerdata::findPatch(std::int32_t fileId, std::int32_t block) const {
+  if (const auto* rec = first(fileId, block)) return *rec;
+  return std::nullopt;
+}
+
+bool TVerdata::isPatched(std::int32_t fileId, std::int32_t block) const {
+  if (!m_loaded) return false;
+  if (fileId == verdatafile::kAnimations) {
+    if (block < 0 || block > 0xFFFF) return false;
+    block = animBlock(block, 0);
+  }
+  return std::any_of(m_records.begin(), m_records.end(), [&](const TVerIndex& rec) {
+    return rec.fileId == fileId && rec.block == block && rec.lookup != -1;
+  });
+}
+
+std::span<const std::uint8_t> TVerdata::dataOf(const TVerIndex& rec) const {
+  if (rec.lookup < 0 || rec.length < 0 ||
+      static_cast<std::uint64_t>(rec.lookup) + static_cast<std::uint64_t>(rec.length) > m_image.size())
+    throw FormatError(formatMessage("%s points at %d bytes from offset %d, outside the patch file "
+                                    "(%d bytes).",
+                                    {patchName(rec.fileId, rec.block), std::to_string(rec.length),
+                                     std::to_string(rec.lookup), std::to_string(m_image.size())}));
+  return std::span<const std::uint8_t>(m_image).subspan(static_cast<std::size_t>(rec.lookup),
+                                                        static_cast<std::size_t>(rec.length));
+}
+
+std::optional<Bytes> TVerdata::patchData(std::int32_t fileId, std::int32_t block) const {
+  const auto* rec = first(fileId, block);
+  if (!rec || !rec->hasData()) return std::nullopt;
+  const auto s = dataOf(*rec);
+  return Bytes(s.begin(), s.end());
+}
+
+bool TVerdata::removePatch(std::int32_t fileId, std::int32_t block) {
+  const auto* rec = first(fileId, block);
+  if (!rec) return false;
+  m_records.erase(m_records.begin() + (rec - m_records.data()));
+  return true;
+}
+
+void TVerdata::storePatch(std::int32_t fileId, std::int32_t block,
+                          std::span<const std::uint8_t> bytes, std::int32_t extra) {
+  requireLoaded();
+  if (m_image.size() + bytes.size() > kMaxImage) throw Error("The patch file would grow past 2 GB.");
+  const TVerIndex rec{fileId, block, static_cast<std::int32_t>(m_image.size()),
+                      static_cast<std::int32_t>(bytes.size()), extra};
+  m_image.insert(m_image.end(), bytes.begin(), bytes.end());
+  for (auto& existing : m_records) {
+    if (existing.fileId == fileId && existing.block == block) {
+      existing = rec;
+      return;
+    }
+  }
+  m_records.push_back(rec);
+}
+
+Bitmap32 TVerdata::landPicture(int tile) const {
+  const auto data = patchData(verdatafile::kArt, tile);
+  if (!data) return {};
+  Bitmap32 picture;
+  try {
+    picture = decodeLandTile(*data);
+  } catch (const FormatError& e) {
+    throw FormatError(patchName(verdatafile::kArt, tile) + ": " + e.what());
+  }
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x)
+      if (!inLandDiamond(x, y)) picture.at(x, y) = 0;
+  return picture;
+}
+
+Bitmap32 TVerdata::staticPicture(int id) const {
+  const std::int32_t block = verdatafile::kStaticBlockBase + id;
+  const auto data = patchData(verdatafile::kArt, block);
+  if (!data) return {};
+  try {
+    const auto size = staticArtSize(*data);
+    if (!size || size->first <= 0 || size->second <= 0 ||
+        static_cast<std::int64_t>(size->first) * size->second > kMaxStaticPixels)
+      throw FormatError("its header gives no picture size that can be drawn");
+    Bitmap32 picture(size->first, size->second, 0);
+    drawStaticArtHued(*data, 0, 0, nullptr, false, picture);
+    return picture;
+  } catch (const FormatError& e) {
+    throw FormatError(patchName(verdatafile::kArt, block) + ": " + e.what());
+  }
+}
+
+Bitmap32 TVerdata::texturePicture(int id) const {
+  const auto data = patchData(verdatafile::kTextures, id);
+  if (!data) return {};
+  try {
+    return decodeTexture(*data);
+  } catch (const FormatError& e) {
+    throw FormatError(patchName(verdatafile::kTextures, id) + ": " + e.what());
+  }
+}
+
+Bitmap32 TVerdata::gumpPicture(int id) const {
+  const auto* rec = first(verdatafile::kGumps, id);
+  if (!rec || !rec->hasData()) return {};
+  try {
+    return decodeGump(dataOf(*rec), gumpWidthOf(rec->extra), gumpHeightOf(rec->extra));
+  } catch (const FormatError& e) {
+    throw FormatError(patchName(verdatafile::kGumps, id) + ": " + e.what());
+  }
+}
+
+AnimFrame TVerdata::animFrame(int body) const {
+  if (body < 0 || body > 0xFFFF) return {};
+  const std::int32_t block = animBlock(body, 0);
+  const auto data = patchData(verdatafile::kAnimations, block);
+  if (!data) return {};
+  try {
+    const AnimBlock view(*data);
+    if (view.frameCount() == 0) return {};
+    return view.frame(0, 0);
+  } catch (const FormatError& e) {
+    throw FormatError(patchName(verdatafile::kAnimations, block) + ": " + e.what());
+  }
+}
+
+void TVerdata::addStatic(int id, const Bitmap32& picture) {
+  requireLoaded();
+  if (id < 0 || id > kMaxStaticId)
+    throw Error(formatMessage("Static %s is out of range.", {hexLabel(static_cast<std::uint32_t>(id))}));
+  storePatch(verdatafile::kArt, verdatafile::kStaticBlockBase + id, encodeVerdataStatic(picture), 0);
+}
+
+void TVerdata::addLand(int tile, const Bitmap32& picture) {
+  requireLoaded();
+  if (tile < 0 || tile >= kLandTileCount)
+    throw Error(formatMessage("Land tile %s is out of range.", {hexLabel(static_cast<std::uint32_t>(tile))}));
+  storePatch(verdatafile::kArt, tile, encodeLandTile(picture), 0);
+}
+
+void TVerdata::addTexture(int id, const Bitmap32& picture) {
+  requireLoaded();
+  if (!((picture.width == 64 && picture.height == 64) ||
+        (picture.width == 128 && picture.height == 128)))
+    throw Error("Bitmap muss 64x64 oder 128x128 sein.");
+  storePatch(verdatafile::kTextures, id, encodeTexture(picture), picture.height == 64 ? 0 : 1);
+}
+
+void TVerdata::addGump(int id, const Bitmap32& picture) {
+  requireLoaded();
+  storePatch(verdatafile::kGumps, id, encodeGump(picture), gumpExtra(picture.width, picture.height));
+}
+
+void TVerdata::addStaticFile(int id, const std::string& path) {
+  requireLoaded();
+  addStatic(id, readImageFile(path));
+}
+void TVerdata::addLandFile(int tile, const std::string& path) {
+  requireLoaded();
+  addLand(tile, readImageFile(path));
+}
+void TVerdata::addTextureFile(int id, const std::string& path) {
+  requireLoaded();
+  addTexture(id, readImageFile(path));
+}
+void TVerdata::addGumpFile(int id, const std::string& path) {
+  requireLoaded();
+  addGump(id, readImageFile(path));
+}
+
+VerdataAnimReport TVerdata::addAnimFromDirectory(int body, const std::string& folder,
+                                                 bool usePalette, Progress& progress) {
+  requireLoaded();
+  checkBody(body);
+  const int slots = animSlotTable(AnimKind::Anim).slotsPerBody(body);
+  const AnimFolderImport folderImport =
+      readAnimFolder(folder, slots, usePalette, AnimTransparency::BlackOnly, progress);
+  for (int k = 0; k < slots; ++k)
+    if (const auto& block = folderImport.blocks[static_cast<std::size_t>(k)])
+      storePatch(verdatafile::kAnimations, animBlock(body, k), *block, 0);
+  VerdataAnimReport report{folderImport.colourProblems, {}};
+  if (report.colourProblems > 0) {
+    report.message = "Farbe Zuviel: " + std::to_string(folderImport.firstProblemSlot) + ":" +
+                     std::to_string(folderImport.firstProblemFrame) + ":" +
+                     std::to_string(folderImport.firstProblemColour);
+    if (report.colourProblems > 1)
+      report.message += " (" + std::to_string(report.colourProblems) +
+                        " pixels in all found no place in the palette)";
+  }
+  return report;
+}
+
+void TVerdata::addAnimFromFile(int body, const std::string& path, Progress& progress) {
+  requireLoaded();
+  checkBody(body);
+  const AnimSlotTable& table = animSlotTable(AnimKind::Anim);
+  const int slots = table.slotsPerBody(body);
+  const Bytes file = readFile(path);
+  std::vector<KxSlot> kx;
+  try {
+    kx = decodeKx(file, static_cast<std::uint16_t>(table.bodyType(body)), slots);
+  } catch (const FormatError& e) {
+    throw FormatError(path + ": " + e.what());
+  }
+  std::uint64_t total = m_image.size();
+  for (const auto& s : kx) total += s.data.size();
+  if (total > kMaxImage) throw Error("The patch file would grow past 2 GB.");
+  ProgressSteps steps(progress, slots);
+  for (int k = 0; k < slots; ++k) {
+    const auto& s = kx[static_cast<std::size_t>(k)];
+    if (!s.record.isEmpty())
+      storePatch(verdatafile::kAnimations, animBlock(body, k), s.data, s.record.extra);
+    steps.at(k + 1);
+  }
+}
+
+void TVerdata::exportAnimToFile(int body, const std::string& path, Progress& progress) const {
+  requireLoaded();
+  checkBody(body);
+  const AnimSlotTable& table = animSlotTable(AnimKind::Anim);
+  const int slots = table.slotsPerBody(body);
+  std::vector<KxSlot> kx(static_cast<std::size_t>(slots));
+  {
+    ProgressSteps steps(progress, slots);
+    for (int k = 0; k < slots; ++k) {
+      auto& s = kx[static_cast<std::size_t>(k)];
+      const auto* rec = first(verdatafile::kAnimations, animBlock(body, k));
+      s.record = rec ? IndexRecord{rec->lookup, rec->length, rec->extra} : IndexRecord{-1, 0, 0};
+      if (!s.record.isEmpty()) {
+        const auto bytes = dataOf(*rec);
+        s.data.assign(bytes.begin(), bytes.end());
+      }
+      steps.at(k + 1);
+    }
+  }
+  writeFileAtomic(path, encodeKx(static_cast<std::uint16_t>(table.bodyType(body)), kx));
+}
+
+void TVerdata::exportAnimToDirectory(int body, const std::string& folder, Progress& progress) const {
+  requireLoaded();
+  checkBody(body);
+  const int slots = animSlotTable(AnimKind::Anim).slotsPerBody(body);
+  std::vector<AnimFolderSlot> out;
+  for (int k = 0; k < slots; ++k) {
+    const auto* rec = first(verdatafile::kAnimations, animBlock(body, k));
+    if (!rec || !rec->hasData()) continue;
+    try {
+      const AnimBlock view(dataOf(*rec));
+      out.push_back({k, view.palette(), view.frames(0, ZeroSizeRuns::Skip)});
+    } catch (const FormatError& e) {
+      throw FormatError(patchName(rec->fileId, rec->block) + ": " + e.what());
+    }
+  }
+  writeAnimFolder(folder, out, progress);
 }
 
 }  // namespace quillotide
