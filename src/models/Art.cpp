@@ -126,11 +126,12 @@ void walkLand(std::span<const std::uint8_t> bytes, Plot&& plot) {
   }
 }
 
+// The ramp of a hue entry; nullopt when there is no table or the table does not hold the entry.
 std::optional<HueRamp> rampOf(const THues* hues, int entry) {
-  // Filled in once the hue table offers its ramps; until then every hue draws own colours.
-  (void)hues;
-  (void)entry;
-  return std::nullopt;
+  if (!hues) return std::nullopt;
+  const auto e = hues->entry(entry);
+  if (!e) return std::nullopt;
+  return e->colours;
 }
 
 std::string slotLabel(const char* kind, std::int64_t id) {
