@@ -1,10 +1,38 @@
+// The program: the configuration store, the registry of models, the main window, the loop.
+
+#include <cstring>
+
 #include <QApplication>
-#include <QMainWindow>
+
+#include "app/FileIO.h"
+#include "app/Registry.h"
+#include "ui/main/MainForm.h"
+#include "ui/platform/QtDialogs.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QMainWindow window;
-  window.setWindowTitle("Quillotide");
-  window.show();
-  return app.exec();
+  QApplication::setApplicationName(QStringLiteral("Quillotide"));
+
+  quillotide::Registry registry;
+  registry.config->load(quillotide::defaultConfigPath());
+
+  quillotide::ui::QtDialogs dialogs;
+  int result = 0;
+  {
+    quillotide::ui::TMainForm mainForm(registry, dialogs);
+    dialogs.setParent(&mainForm);
+    mainForm.show();
+
+    // Only the first argument counts, and only in exactly these letters.
+    const char* first = argc > 1 ? argv[1] : "";
+    if (std::strcmp(first, "--Worldeditor") == 0) mainForm.startWorldeditor();
+    if (std::strcmp(first, "--sample") == 0)
+      mainForm.useSampleSet(
+          QString::fromStdString(quillotide::joinPath(quillotide::executableDir(), "sample")));
+
+    result = QApplication::exec();
+    dialogs.setParent(nullptr);
+  }
+  // The windows are gone; the registry releases the store, then every model in creation order.
+  return result;
 }

@@ -1,0 +1,106 @@
+#include "ui/main/FileGroup.h"
+
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/Config.h"
+#include "app/FileIO.h"
+#include "ui/platform/Dialogs.h"
+
+namespace quillotide::ui {
+
+QString nameFilter(const QString& name) { return name + QLatin1Char('|') + name; }
+
+FileGroupBox::FileGroupBox(const FileGroupSpec& spec, TConfig& config, Dialogs& dialogs,
+                           QWidget* parent)
+    : QGroupBox(spec.title, parent),
+      m_spec(spec),
+      m_config(config),
+      m_dialogs(dialogs),
+      m_grid(new QGridLayout(this)) {
+  setObjectName(QStringLiteral("gb") + spec.id);
+  int row = 0;
+  for (const PathField& f : m_spec.fields) {
+    auto* label = new QLabel(f.label, this);
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QStringLiteral("e") + f.key);
+    edit->setText(QString::fromStdString(config.getString(f.key.toStdString())));
+    label->setBuddy(edit);
+    auto* browseButton = new QPushButton(QStringLiteral("..."), this);
+    browseButton->setObjectName(QStringLiteral("btnBrowse") + f.key);
+    browseButton->setFixedWidth(28);
+    const int index = row;
+    connect(browseButton, &QPushButton::clicked, this, [this, index] { browse(index); });
+    m_grid->addWidget(label, row, 0);
+    m_grid->addWidget(edit, row, 1);
+    m_grid->addWidget(browseButton, row, 2);
+    m_fields.push_back(edit);
+    ++row;
+  }
+  auto* load = new QPushButton(QStringLiteral("Load"), this);
+  load->setObjectName(QStringLiteral("btnLoad") + spec.id);
+  connect(load, &QPushButton::clicked, this, &FileGroupBox::loadClicked);
+  m_grid->addWidget(load, 0, 3);
+  if (spec.hasSave) {
+    auto* save = new QPushButton(QStringLiteral("Save"), this);
+    save->setObjectName(QStringLiteral("btnSave") + spec.id);
+    connect(save, &QPushButton::clicked, this, &FileGroupBox::saveClicked);
+    m_grid->addWidget(save, m_spec.fields.size() > 1 ? 1 : 0, m_spec.fields.size() > 1 ? 3 : 4);
+  }
+  m_grid->setColumnStretch(1, 1);
+}
+
+QStringList FileGroupBox::paths() const {
+  QStringList list;
+  for (const QLineEdit* e : m_fields) list << e->text();
+  return list;
+}
+
+bool FileGroupBox::anyPathEmpty() const {
+  for (const QLineEdit* e : m_fields)
+    if (e->text().isEmpty()) return true;
+  return false;
+}
+
+std::optional<QStringList> FileGroupBox::askSavePaths() {
+  QStringList chosen;
+  for (std::size_t i = 0; i < m_spec.fields.size(); ++i) {
+    const PathField& f = m_spec.fields[i];
+    FileRequest request;
+    request.title = QStringLiteral("Save ") + f.label;
+    request.filter = nameFilter(f.name);
+    request.defaultExtension = QFileInfo(f.label).suffix();
+    request.proposedName = QFileInfo(m_fields[i]->text()).fileName();
+    const std::optional<QString> path = m_dialogs.saveFile(request);
+    if (!path || path->isEmpty()) return std::nullopt;
+    chosen << *path;
+  }
+  return chosen;
+}
+
+void FileGroupBox::browse(int i) {
+  runAction(m_dialogs, [&] {
+    const PathField& f = m_spec.fields[static_cast<std::size_t>(i)];
+    QLineEdit* edit = m_fields[static_cast<std::size_t>(i)];
+    FileRequest request;
+    request.title = QStringLiteral("Open ") + f.label;
+    request.filter = nameFilter(f.name);
+    request.proposedName = edit->text();
+    const std::optional<QString> path = m_dialogs.openFile(request);
+    if (!path) return;
+    if (path->isEmpty() || !fileExists(path->toStdString())) {
+      m_dialogs.message(
+          QStringLiteral("Datei nicht gefunden"),
+          QStringLiteral("Diese Datei ist nicht existent. Bitte wählen sie einen gültigen Dateinamen."),
+          MessageIcon::Error);
+      return;
+    }
+    m_config.setString(f.key.toStdString(), path->toStdString());
+    edit->setText(*path);
+  });
+}
+
+}  // namespace quillotide::ui

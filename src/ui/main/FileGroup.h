@@ -1,0 +1,81 @@
+#pragma once
+// One file group of the Settings page (and of the Progress page's "Files"): a path field with a
+// browse button "..." per file, a "Load" button and, where the group has one, a "Save" button.
+//
+// Object names follow the stored keys and the group's id, so tests and pages find them:
+//   group box          gb<Id>            (gbArt)
+//   path field         e<Key>            (eArtIdx, eArtMul)
+//   browse button      btnBrowse<Key>    (btnBrowseArtIdx)
+//   load / save        btnLoad<Id> / btnSave<Id>   (btnLoadArt, btnSaveArt)
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include <QGroupBox>
+#include <QStringList>
+
+class QLineEdit;
+class QPushButton;
+class QGridLayout;
+
+namespace quillotide {
+class TConfig;
+}
+
+namespace quillotide::ui {
+
+class Dialogs;
+
+struct PathField {
+  QString label;  // the file name shown beside the field ("Artidx.mul")
+  QString key;    // the configuration key that stores the path ("ArtIdx")
+  QString name;   // the name the browse filter shows ("Artidx.mul", or "Staidx*.mul")
+};
+
+struct FileGroupSpec {
+  QString id;
+  QString title;
+  std::vector<PathField> fields;
+  bool hasSave = true;
+};
+
+class FileGroupBox : public QGroupBox {
+  Q_OBJECT
+public:
+  FileGroupBox(const FileGroupSpec& spec, TConfig& config, Dialogs& dialogs,
+               QWidget* parent = nullptr);
+
+  const FileGroupSpec& spec() const { return m_spec; }
+  // The fields' texts in field order (index path first).
+  QStringList paths() const;
+  bool anyPathEmpty() const;
+  QLineEdit* field(int i) const { return m_fields[static_cast<std::size_t>(i)]; }
+  // The layout below the fields, for extra controls of a group ("Width:", "Height:").
+  QGridLayout* grid() const { return m_grid; }
+  int nextRow() const { return static_cast<int>(m_spec.fields.size()); }
+
+  // Asks one save dialog per file, in field order. nullopt when any of them is cancelled: then
+  // nothing may be written.
+  std::optional<QStringList> askSavePaths();
+
+  // Shows the file-open dialog of field i; a chosen existing file is stored under the field's key
+  // and put into the field. A file that does not exist changes nothing.
+  void browse(int i);
+
+signals:
+  void loadClicked();
+  void saveClicked();
+
+private:
+  FileGroupSpec m_spec;
+  TConfig& m_config;
+  Dialogs& m_dialogs;
+  std::vector<QLineEdit*> m_fields;
+  QGridLayout* m_grid;
+};
+
+// The browse and save filter that shows only the given name: "name|name".
+QString nameFilter(const QString& name);
+
+}  // namespace quillotide::ui

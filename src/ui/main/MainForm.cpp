@@ -1,0 +1,151 @@
+#include "ui/main/MainForm.h"
+
+#include <functional>
+#include <map>
+
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "app/Registry.h"
+#include "sample/Sample.h"
+#include "ui/main/AboutForm.h"
+#include "ui/main/ProgressPage.h"
+#include "ui/main/SettingsPage.h"
+#include "ui/platform/Dialogs.h"
+#include "ui/platform/GaugeForm.h"
+
+namespace quillotide::ui {
+
+namespace {
+
+struct PageEntry {
+  QString caption;
+  QString name;  // the tab sheet's object name
+};
+
+// The tabs in the order the user sees them.
+const std::vector<PageEntry>& pageEntries() {
+  static const std::vector<PageEntry> entries = {
+      {"Anim", "tsAnim"},
+      {"Anim2", "tsAnim2"},
+      {"Anim3", "tsAnim3"},
+      {"Anim4", "tsAnim4"},
+      {"Anim5", "tsAnim5"},
+      {"Animdata", "tsAnimdata"},
+      {"Art (M)", "tsArtM"},
+      {"Art (S)", "tsArtS"},
+      {"Gumps (anim)", "tsGumpsAnim"},
+      {"Gump (nonAnim)", "tsGumpNonAnim"},
+      {"Hues", "tsHues"},
+      {"Light", "tsLight"},
+      {"Multi", "tsMulti"},
+      {"Sound", "tsSound"},
+      {"Textures", "tsTextures"},
+      {"Tiledata (M)", "tsTiledataM"},
+      {"Tiledata (S)", "tsTiledataS"},
+      {"Features", "tsFeatures"},
+      {"Settings", "tsSettings"},
+      {"Patch", "tsPatch"},
+      {"Equipment", "tsEquipment"},
+      {"Progress", "tsProgress"},
+  };
+  return entries;
+}
+
+}  // namespace
+
+const QStringList& pageCaptions() {
+  static const QStringList captions = [] {
+    QStringList list;
+    for (const PageEntry& e : pageEntries()) list << e.caption;
+    return list;
+  }();
+  return captions;
+}
+
+void applyConfigDefaults(Registry& registry) {
+  if (registry.config->getString("ColorMarkPixels").empty())
+    registry.config->setString("ColorMarkPixels", "0xFF00FF");
+}
+
+TMainForm::TMainForm(Registry& registry, Dialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), m_registry(registry), m_dialogs(dialogs) {
+  setObjectName(QStringLiteral("MainForm"));
+  setWindowTitle(QStringLiteral("Quillotide"));
+  registry.lowMemory = registry.config->getBool("LowMemory");
+  runAction(dialogs, [&] { applyConfigDefaults(registry); });
+
+  m_gauge = new TgaugeForm(this);
+  m_about = new TAboutForm(this);
+  createPages();
+  connectSettings();
+  m_pages->setCurrentWidget(m_settings);
+  statusBar();
+  resize(1000, 720);
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::createPages() {
+  m_pages = new QTabWidget(this);
+  m_pages->setObjectName(QStringLiteral("pcMain"));
+  setCentralWidget(m_pages);
+  // A page that has no content of its own yet is an empty sheet; each page class takes over its
+  // entry here when it arrives.
+  const std::map<QString, std::function<QWidget*()>> factories = {
+      {"tsSettings",
+       [this] { return m_settings = new SettingsPage(m_registry, m_dialogs, m_pages); }},
+      {"tsProgress", [this] { return new ProgressPage(m_registry, m_dialogs, m_pages); }},
+  };
+  for (const PageEntry& e : pageEntries()) {
+    const auto factory = factories.find(e.name);
+    QWidget* page = factory != factories.end() ? factory->second() : new QWidget(m_pages);
+    page->setObjectName(e.name);
+    m_pages->addTab(page, e.caption);
+  }
+}
+
+void TMainForm::connectSettings() {
+  SettingsPage* s = m_settings;
+  connect(s, &SettingsPage::animationLoaded, this, &TMainForm::animationLoaded);
+  connect(s, &SettingsPage::verdataLoaded, this, &TMainForm::verdataLoaded);
+  connect(s, &SettingsPage::gumpsLoaded, this, &TMainForm::gumpsLoaded);
+  connect(s, &SettingsPage::artLoaded, this, &TMainForm::artLoaded);
+  connect(s, &SettingsPage::texturesLoaded, this, &TMainForm::texturesLoaded);
+  connect(s, &SettingsPage::radarcolLoaded, this, &TMainForm::radarcolLoaded);
+  connect(s, &SettingsPage::lightLoaded, this, &TMainForm::lightLoaded);
+  connect(s, &SettingsPage::tiledataLoaded, this, &TMainForm::tiledataLoaded);
+  connect(s, &SettingsPage::animdataLoaded, this, &TMainForm::animdataLoaded);
+  connect(s, &SettingsPage::huesLoaded, this, &TMainForm::huesLoaded);
+  connect(s, &SettingsPage::soundLoaded, this, &TMainForm::soundLoaded);
+  connect(s, &SettingsPage::multisLoaded, this, &TMainForm::multisLoaded);
+  connect(s, &SettingsPage::staticsLoaded, this, &TMainForm::staticsLoaded);
+  connect(s, &SettingsPage::mapLoaded, this, &TMainForm::mapLoaded);
+  connect(s, &SettingsPage::win98Changed, this, &TMainForm::win98Changed);
+  connect(s, &SettingsPage::aboutRequested, m_about, &QDialog::open);
+}
+
+QWidget* TMainForm::page(const QString& caption) const {
+  for (int i = 0; i < m_pages->count(); ++i)
+    if (m_pages->tabText(i) == caption) return m_pages->widget(i);
+  return nullptr;
+}
+
+void TMainForm::startWorldeditor() {
+  QTimer::singleShot(100, this, [this] {
+    m_settings->loadForWorldeditor();
+    // The world editor window arrives with its own issue; until then the main window stays.
+    statusBar()->showMessage(QStringLiteral("The world editor is not part of this version yet."));
+    emit worldeditorLoadsDone();
+  });
+}
+
+void TMainForm::useSampleSet(const QString& dir) {
+  const bool written = runAction(m_dialogs, [&] {
+    if (!sample::sampleSetComplete(dir.toStdString())) sample::writeSampleSet(dir.toStdString());
+  });
+  if (written) m_settings->useSampleSet(dir);
+}
+
+}  // namespace quillotide::ui

@@ -1,0 +1,84 @@
+#pragma once
+// TMainForm: the main window "Quillotide" with one tab per page. It owns the run's window state
+// (the progress window, the about window, the search state of the slot lists) and passes the
+// Settings page's "loaded" notices on to the pages that show a family.
+
+#include <QMainWindow>
+
+#include "app/SlotList.h"
+
+class QTabWidget;
+
+namespace quillotide {
+class Registry;
+}
+
+namespace quillotide::ui {
+
+class Dialogs;
+class SettingsPage;
+class TAboutForm;
+class TgaugeForm;
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+public:
+  // Takes the LowMemory setting once (it picks the storage mode for this run), stores
+  // ColorMarkPixels "0xFF00FF" when the key is missing or empty, builds every page and opens the
+  // Settings page. Opens no data file.
+  TMainForm(Registry& registry, Dialogs& dialogs, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  Registry& registry() { return m_registry; }
+  Dialogs& dialogs() { return m_dialogs; }
+  TgaugeForm& gauge() { return *m_gauge; }
+  SlotSearch& slotSearch() { return m_search; }
+  QTabWidget* pages() const { return m_pages; }
+  SettingsPage* settingsPage() const { return m_settings; }
+  // The page with the given tab caption, or nullptr.
+  QWidget* page(const QString& caption) const;
+
+  // The "--Worldeditor" start: 100 ms after the call, loads what the world editor needs.
+  void startWorldeditor();
+  // The "--sample" start: writes the sample set into dir when it is not complete, stores its
+  // paths and loads every group.
+  void useSampleSet(const QString& dir);
+
+signals:
+  void animationLoaded(int file);
+  void verdataLoaded();
+  void gumpsLoaded();
+  void artLoaded();
+  void texturesLoaded();
+  void radarcolLoaded();
+  void lightLoaded();
+  void tiledataLoaded();
+  void animdataLoaded();
+  void huesLoaded();
+  void soundLoaded();
+  void multisLoaded();
+  void staticsLoaded();
+  void mapLoaded();
+  void win98Changed(bool checked);
+  // The automatic loads of "--Worldeditor" have run.
+  void worldeditorLoadsDone();
+
+private:
+  void createPages();
+  void connectSettings();
+
+  Registry& m_registry;
+  Dialogs& m_dialogs;
+  SlotSearch m_search;
+  QTabWidget* m_pages = nullptr;
+  SettingsPage* m_settings = nullptr;
+  TgaugeForm* m_gauge = nullptr;
+  TAboutForm* m_about = nullptr;
+};
+
+// The pages' tab captions in order.
+const QStringList& pageCaptions();
+// Stores "0xFF00FF" under ColorMarkPixels when the key is missing or empty.
+void applyConfigDefaults(Registry& registry);
+
+}  // namespace quillotide::ui

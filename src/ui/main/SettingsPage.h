@@ -1,0 +1,104 @@
+#pragma once
+// The Settings page: where the user names every game file, loads it into its model and saves it
+// back. After a load the page tells the pages that show the family (through its signals, which
+// the main window passes on) so they rebuild their lists.
+
+#include <map>
+#include <optional>
+
+#include <QWidget>
+
+#include "ui/main/FileGroup.h"
+
+class QCheckBox;
+class QLineEdit;
+
+namespace quillotide {
+class Registry;
+}
+
+namespace quillotide::ui {
+
+class Dialogs;
+
+struct WorldSize {
+  int width = 0;
+  int height = 0;
+};
+
+class SettingsPage : public QWidget {
+  Q_OBJECT
+public:
+  // Copies the stored paths and options into the fields; opens no file.
+  SettingsPage(Registry& registry, Dialogs& dialogs, QWidget* parent = nullptr);
+
+  enum class LoadMode {
+    Interactive,  // as the button: notes after the load are shown
+    Quiet,        // for automatic loads of a whole set: no notes after a successful load
+  };
+  // Runs the Load of group `id` (gb<id>) as if its button was pressed. Failures are shown in a
+  // message box; returns true when the load ran to its end.
+  bool load(const QString& id, LoadMode mode = LoadMode::Interactive);
+  // Runs the Save of group `id`: one save dialog per file, then the model's save.
+  bool save(const QString& id);
+
+  // The automatic loads of the "--Worldeditor" start: every group the world editor needs whose
+  // model exists and is not loaded yet.
+  void loadForWorldeditor();
+  // Stores every file of the sample set in dir under its key and field, then loads each group
+  // whose files are all there.
+  void useSampleSet(const QString& dir);
+
+  // "Width:" and "Height:" parsed; shows the size message and answers nullopt when either does
+  // not parse or is below one block of 8 cells.
+  std::optional<WorldSize> worldSize();
+
+  FileGroupBox* group(const QString& id) const;
+  // The path field of a configuration key, or nullptr.
+  QLineEdit* pathField(const QString& key) const;
+  bool win98() const;
+  // Whether this version has the model of the group.
+  static bool familyAvailable(const QString& id);
+
+  static inline const QString kSizeMessage =
+      QStringLiteral("Width or Height incorrect or missing (before ML: 6144x4096).");
+
+signals:
+  // file 1 is anim.mul, 2 to 5 are anim2.mul to anim5.mul.
+  void animationLoaded(int file);
+  void verdataLoaded();
+  void gumpsLoaded();
+  void artLoaded();
+  void texturesLoaded();
+  void radarcolLoaded();
+  void lightLoaded();
+  void tiledataLoaded();
+  void animdataLoaded();
+  void huesLoaded();
+  void soundLoaded();
+  void multisLoaded();
+  void staticsLoaded();
+  void mapLoaded();
+  void win98Changed(bool checked);
+  void aboutRequested();
+
+private:
+  void doLoad(const QString& id, LoadMode mode);
+  void doSave(const QString& id);
+  void addSizeFields(FileGroupBox* map);
+
+  Registry& m_registry;
+  Dialogs& m_dialogs;
+  std::map<QString, FileGroupBox*> m_groups;
+  QLineEdit* m_width = nullptr;
+  QLineEdit* m_height = nullptr;
+  QCheckBox* m_win98 = nullptr;
+  QCheckBox* m_lowMemory = nullptr;
+};
+
+// The note shown after opening an animation pair ("Anim.mul", "Anim2.mul", ...).
+QString animationNote(const QString& fileName);
+// The short message of a group whose family this version cannot load yet.
+QString notAvailableMessage(const QString& title);
+
+}  // namespace quillotide::ui

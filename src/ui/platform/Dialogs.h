@@ -1,0 +1,50 @@
+#pragma once
+// The one seam for the standard dialogs. Pages never create a Qt dialog themselves: they ask a
+// Dialogs, which is QtDialogs in the program and ScriptedDialogs in tests. A cancelled dialog
+// answers std::nullopt.
+//
+// Filters are written as the program's pages give them: a description and a pattern joined by a
+// vertical bar ("Artidx.mul|Artidx.mul", "*.bmp|*.bmp").
+
+#include <functional>
+#include <optional>
+
+#include <QString>
+
+namespace quillotide::ui {
+
+enum class MessageIcon { Information, Warning, Error };
+
+struct FileRequest {
+  QString title;
+  QString filter;            // "Description|pattern"
+  QString defaultExtension;  // without the dot; appended when the chosen name has none
+  QString proposedName;      // file name (or path) shown when the dialog opens
+};
+
+class Dialogs {
+public:
+  virtual ~Dialogs() = default;
+  // The chosen existing file, or nullopt when cancelled.
+  virtual std::optional<QString> openFile(const FileRequest& request) = 0;
+  // The chosen target path, or nullopt when cancelled. There is no overwrite prompt.
+  virtual std::optional<QString> saveFile(const FileRequest& request) = 0;
+  virtual std::optional<QString> chooseFolder(const QString& title) = 0;
+  // One line of text, or nullopt when cancelled.
+  virtual std::optional<QString> inputBox(const QString& caption, const QString& prompt,
+                                          const QString& defaultText) = 0;
+  virtual void message(const QString& caption, const QString& text, MessageIcon icon) = 0;
+
+  // A plain message under the program's caption, as most tools show them ("Not found.").
+  void showMessage(const QString& text) { message(kCaption, text, MessageIcon::Information); }
+  void showError(const QString& text) { message(kCaption, text, MessageIcon::Error); }
+
+  static inline const QString kCaption = QStringLiteral("Quillotide");
+};
+
+// Runs one user action. A quillotide::Error (or any other exception) ends the action and its text
+// is shown in an error box, so no exception ever leaves a Qt event handler. Returns true when the
+// action ran to its end.
+bool runAction(Dialogs& dialogs, const std::function<void()>& action);
+
+}  // namespace quillotide::ui

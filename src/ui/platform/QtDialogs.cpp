@@ -1,0 +1,78 @@
+#include "ui/platform/QtDialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace quillotide::ui {
+
+QString toQtFilter(const QString& filter) {
+  const QStringList parts = filter.split(QLatin1Char('|'));
+  QStringList entries;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString pattern = parts[i + 1];
+    pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
+    entries << QStringLiteral("%1 (%2)").arg(parts[i], pattern);
+  }
+  // A filter without a bar is taken as a pattern of its own.
+  if (entries.isEmpty() && !filter.isEmpty()) entries << QStringLiteral("%1 (%1)").arg(filter);
+  return entries.join(QStringLiteral(";;"));
+}
+
+namespace {
+
+std::optional<QString> runFileDialog(QWidget* parent, const FileRequest& request,
+                                     QFileDialog::AcceptMode mode) {
+  QFileDialog dialog(parent, request.title);
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                     : QFileDialog::AnyFile);
+  // The program never asks before replacing a file it was told to write.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  dialog.setNameFilter(toQtFilter(request.filter));
+  if (!request.defaultExtension.isEmpty()) dialog.setDefaultSuffix(request.defaultExtension);
+  if (!request.proposedName.isEmpty()) dialog.selectFile(request.proposedName);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().first();
+}
+
+}  // namespace
+
+std::optional<QString> QtDialogs::openFile(const FileRequest& request) {
+  return runFileDialog(m_parent, request, QFileDialog::AcceptOpen);
+}
+
+std::optional<QString> QtDialogs::saveFile(const FileRequest& request) {
+  return runFileDialog(m_parent, request, QFileDialog::AcceptSave);
+}
+
+std::optional<QString> QtDialogs::chooseFolder(const QString& title) {
+  const QString dir = QFileDialog::getExistingDirectory(m_parent, title);
+  if (dir.isEmpty()) return std::nullopt;
+  return dir;
+}
+
+std::optional<QString> QtDialogs::inputBox(const QString& caption, const QString& prompt,
+                                           const QString& defaultText) {
+  bool ok = false;
+  const QString text =
+      QInputDialog::getText(m_parent, caption, prompt, QLineEdit::Normal, defaultText, &ok);
+  if (!ok) return std::nullopt;
+  return text;
+}
+
+void QtDialogs::message(const QString& caption, const QString& text, MessageIcon icon) {
+  QMessageBox box(m_parent);
+  box.setWindowTitle(caption);
+  box.setText(text);
+  // Message texts are shown as given, never interpreted as markup.
+  box.setTextFormat(Qt::PlainText);
+  switch (icon) {
+    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
+  }
+  box.exec();
+}
+
+}  // namespace quillotide::ui

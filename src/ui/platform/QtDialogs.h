@@ -1,0 +1,31 @@
+#pragma once
+// The real standard dialogs of the program, shown modally over the given parent window.
+
+#include <QPointer>
+#include <QWidget>
+
+#include "ui/platform/Dialogs.h"
+
+namespace quillotide::ui {
+
+class QtDialogs : public Dialogs {
+public:
+  explicit QtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
+  void setParent(QWidget* parent) { m_parent = parent; }
+
+  std::optional<QString> openFile(const FileRequest& request) override;
+  std::optional<QString> saveFile(const FileRequest& request) override;
+  std::optional<QString> chooseFolder(const QString& title) override;
+  std::optional<QString> inputBox(const QString& caption, const QString& prompt,
+                                  const QString& defaultText) override;
+  void message(const QString& caption, const QString& text, MessageIcon icon) override;
+
+private:
+  QPointer<QWidget> m_parent;
+};
+
+// "Description|pattern|Description|pattern" to Qt's "Description (pattern);;..." form; several
+// patterns of one entry are separated by ';' in the program's form and by spaces in Qt's.
+QString toQtFilter(const QString& filter);
+
+}  // namespace quillotide::ui

@@ -1,0 +1,73 @@
+#include "ui/platform/ScriptedDialogs.h"
+
+namespace quillotide::ui {
+
+namespace {
+
+QString kindName(ScriptedDialogs::Kind kind) {
+  switch (kind) {
+    case ScriptedDialogs::Kind::OpenFile: return QStringLiteral("file open dialog");
+    case ScriptedDialogs::Kind::SaveFile: return QStringLiteral("file save dialog");
+    case ScriptedDialogs::Kind::Folder: return QStringLiteral("folder chooser");
+    case ScriptedDialogs::Kind::Input: return QStringLiteral("input box");
+  }
+  return {};
+}
+
+}  // namespace
+
+std::optional<QString> ScriptedDialogs::take(Kind kind, const Asked& asked) {
+  m_asked.push_back(asked);
+  if (m_answers.empty() || m_answers.front().kind != kind) {
+    const QString failure =
+        QStringLiteral("unexpected %1 \"%2\" (filter \"%3\")%4")
+            .arg(kindName(kind), asked.title, asked.filter,
+                 m_answers.empty() ? QStringLiteral(", no answer queued")
+                                   : QStringLiteral(", next answer is for a ") +
+                                         kindName(m_answers.front().kind));
+    m_failures << failure;
+    if (onUnexpected) onUnexpected(failure);
+    return std::nullopt;
+  }
+  std::optional<QString> value = std::move(m_answers.front().value);
+  m_answers.pop_front();
+  return value;
+}
+
+std::optional<QString> ScriptedDialogs::openFile(const FileRequest& request) {
+  return take(Kind::OpenFile, {Kind::OpenFile, request.title, request.filter,
+                               request.defaultExtension, request.proposedName, {}});
+}
+
+std::optional<QString> ScriptedDialogs::saveFile(const FileRequest& request) {
+  return take(Kind::SaveFile, {Kind::SaveFile, request.title, request.filter,
+                               request.defaultExtension, request.proposedName, {}});
+}
+
+std::optional<QString> ScriptedDialogs::chooseFolder(const QString& title) {
+  return take(Kind::Folder, {Kind::Folder, title, {}, {}, {}, {}});
+}
+
+std::optional<QString> ScriptedDialogs::inputBox(const QString& caption, const QString& prompt,
+                                                 const QString& defaultText) {
+  return take(Kind::Input, {Kind::Input, caption, {}, {}, defaultText, prompt});
+}
+
+void ScriptedDialogs::message(const QString& caption, const QString& text, MessageIcon icon) {
+  m_messages.push_back({caption, text, icon});
+}
+
+QStringList ScriptedDialogs::messageTexts() const {
+  QStringList texts;
+  for (const Message& m : m_messages) texts << m.text;
+  return texts;
+}
+
+void ScriptedDialogs::clear() {
+  m_answers.clear();
+  m_asked.clear();
+  m_messages.clear();
+  m_failures.clear();
+}
+
+}  // namespace quillotide::ui
