@@ -1,0 +1,524 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "app/Bmp.h"
+#include "app/Error.h"
+#include "app/FileIO.h"
+#include "app/Text.h"
+#include "models/Animation.h"
+#include "support/TestFiles.h"
+
+using namespace quillotide;
+using quillotide::test::TempDir;
+
+namespace {
+
+constexpr Pixel kRed = 0xFFF80000;
+constexpr Pixel kGreen = 0xFF00F800;
+constexpr Pixel kBlue = 0xFF0000F8;
+
+// A picture of w x h on black (transparent to the encoder) with a few coloured shapes that depend
+// on `seed`, so every frame differs.
+Bitmap32 figure(int w, int h, int seed) {
+  Bitmap32 b(w, h, 0xFF000000);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      if ((x + seed) % 5 == 0) continue;
+      if (y < h / 3) b.at(x, y) = kRed;
+      else if (y < 2 * h / 3) b.at(x, y) = (x + y + seed) % 3 ? kGreen : kBlue;
+      else if (x % 2) b.at(x, y) = makePixel(static_cast<std::uint8_t>(8 * (seed % 30)), 64, 128);
+    }
+  return b;
+}
+
+// The picture as the decoder shows it: transparent pixels 0, the rest through 15-bit colour.
+Bitmap32 asDecoded(const Bitmap32& in) {
+  Bitmap32 out(in.width, in.height, 0);
+  for (std::size_t i = 0; i < in.pixels.size(); ++i) {
+    const Colour16 c = pixelToColour16(in.pixels[i]);
+    if (c != 0 && c != 0x7FFF) out.pixels[i] = colour16ToPixel(c);
+  }
+  return out;
+}
+
+Bytes blockOf(const std::vector<Bitmap32>& pictures, int cx = 10, int cy = 20) {
+  AnimPaletteBuilder palette;
+  std::vector<Bytes> frames;
+  for (const auto& p : pictures)
+    frames.push_back(p.empty() ? encodeEmptyAnimFrame(cx, cy)
+                               : encodeAnimFrame(p, cx, cy, palette, AnimTransparency::BlackAndWhite, "f"));
+  return buildAnimBlock(palette.palette(), frames);
+}
+
+// A hand-made block (not from our encoder): palette 1 = red, 2 = green; one 4 x 3 frame with the
+// centre (2, 3) and runs at row 0 columns 1-2 and row 2 column 3.
+Bytes handBlock() {
+  ByteWriter w;
+  for (int i = 0; i < 256; ++i) w.u16(i == 1 ? 0x7C00 : i == 2 ? 0x03E0 : 0);
+  w.u32(1);
+  w.u32(8);
+  w.i16(2);
+  w.i16(3);
+  w.u16(4);
+  w.u16(3);
+  auto run = [&](int x, int y, std::initializer_list<std::uint8_t> px) {
+    w.u32((static_cast<std::uint32_t>(y & 0x3FF) << 12) | static_cast<std::uint32_t>(px.size()) |
+          (static_cast<std::uint32_t>(x & 0x3FF) << 22));
+    for (auto p : px) w.u8(p);
+  };
+  run(-1, -6, {1, 2});  // column 2 - 1 = 1, row 3 - 6 + 3 = 0
+  run(1, -4, {2});      // column 3, row 2
+  w.u32(0x7FFF7FFF);
+  return w.take();
+}
+
+struct AnimFiles {
+  TempDir dir;
+  std::string idx = dir.file("anim.idx");
+  std::string mul = dir.file("anim.mul");
+  AnimFiles() {
+    test::writeBytes(idx, {});
+    test::writeBytes(mul, {});
+  }
+  Bytes snapshot() const {
+    Bytes a = test::readBytes(idx);
+    const Bytes b = test::readBytes(mul);
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  }
+};
+
+// Puts frames into slots of a body through a .kx file made in the test.
+void putBody(TAnimation& model, int body, const std::map<int, std::vector<Bitmap32>>& slots,
+             const std::string& scratch) {
+  std::vector<KxSlot> kx(static_cast<std::size_t>(model.slotsPerBody(body)));
+  for (auto& s : kx) s.record = {-1, -1, -1};
+  for (const auto& [k, pictures] : slots) {
+    kx[static_cast<std::size_t>(k)].data = blockOf(pictures);
+    kx[static_cast<std::size_t>(k)].record = {0, 1, 0};
+  }
+  test::writeBytes(scratch, encodeKx(static_cast<std::uint16_t>(model.bodyType(body)), kx));
+  Progress silent;
+  model.importFromFile(body, scratch, silent);
+}
+
+Progress g_silent;
+
+// A 24-bit bottom-up BMP made byte by byte, as other painting programs write them.
+Bytes bmp24(const Bitmap32& p) {
+  const int stride = (p.width * 3 + 3) & ~3;
+  ByteWriter w;
+  w.u8('B');
+  w.u8('M');
+  w.u32(static_cast<std::uint32_t>(54 + stride * p.height));
+  w.u32(0);
+  w.u32(54);
+  w.u32(40);
+  w.i32(p.width);
+  w.i32(p.height);
+  w.u16(1);
+  w.u16(24);
+  w.u32(0);
+  w.u32(static_cast<std::uint32_t>(stride * p.height));
+  w.zeros(16);
+  for (int y = p.height - 1; y >= 0; --y) {
+    for (int x = 0; x < p.width; ++x) {
+      w.u8(blueOf(p.at(x, y)));
+      w.u8(greenOf(p.at(x, y)));
+      w.u8(redOf(p.at(x, y)));
+    }
+    w.zeros(static_cast<std::size_t>(stride - p.width * 3));
+  }
+  return w.take();
+}
+
+}  // namespace
+
+TEST(AnimSlotTable, BodiesMeetAtTheTypeBoundaries) {
+  const auto& a = animSlotTable(AnimKind::Anim);
+  EXPECT_EQ(a.firstSlot(199), 21890);
+  EXPECT_EQ(a.firstSlot(200), 22000);
+  EXPECT_EQ(a.firstSlot(399), 34935);
+  EXPECT_EQ(a.firstSlot(400), 35000);
+  EXPECT_EQ(a.slotsPerBody(399), 65);
+  EXPECT_EQ(a.bodyType(400), 2);
+  EXPECT_EQ(a.bodyCount(8181600), 4096);
+  EXPECT_EQ(a.bodyCount(420000 + 2100 * 3 + 2099), 403);
+
+  const auto& a2 = animSlotTable(AnimKind::Anim2);
+  EXPECT_EQ(a2.firstSlot(199), 21890);
+  EXPECT_EQ(a2.firstSlot(200), 22000);
+  EXPECT_EQ(a2.firstSlot(201), 22065);
+  EXPECT_EQ(a2.bodyType(5000), 1);
+  EXPECT_EQ(a2.bodyCount(264000 + 780 * 10), 210);
+
+  const auto& a3 = animSlotTable(AnimKind::Anim3);
+  EXPECT_EQ(a3.firstSlot(699), 76890);
+  EXPECT_EQ(a3.firstSlot(700), 77000);
+  EXPECT_EQ(a3.firstSlot(1399), 122435);
+  EXPECT_EQ(a3.firstSlot(1400), 122500);
+  EXPECT_EQ(a3.bodyCount(1470000), 1400);
+  EXPECT_EQ(&animSlotTable(AnimKind::Anim4), &a);
+}
+
+TEST(AnimSlotTable, SmallIndexCountsTheBodiesItHoldsNeverBelowZero) {
+  const auto& a2 = animSlotTable(AnimKind::Anim2);
+  EXPECT_EQ(a2.bodyCount(0), 0);
+  EXPECT_EQ(a2.bodyCount(110 * 12 * 3), 3);  // the formula would give 200 - 334
+  EXPECT_EQ(animSlotTable(AnimKind::Anim).bodyCount(110 * 12 * 5 + 11), 5);
+}
+
+TEST(AnimFrameCodec, HandMadeBlockDecodes) {
+  const Bytes block = handBlock();
+  const AnimBlock view(block);
+  ASSERT_EQ(view.frameCount(), 1u);
+  const AnimFrame f = view.frame(0, 0);
+  EXPECT_EQ(f.centerX, 2);
+  EXPECT_EQ(f.centerY, 3);
+  Bitmap32 expected(4, 3, 0);
+  expected.at(1, 0) = colour16ToPixel(0x7C00);
+  expected.at(2, 0) = colour16ToPixel(0x03E0);
+  expected.at(3, 2) = colour16ToPixel(0x03E0);
+  EXPECT_EQ(f.picture, expected);
+  EXPECT_EQ(f.strayPixels, 0);
+}
+
+TEST(AnimFrameCodec, EncodeDecodeKeepsOpaquePixelsAndDropsBlackAndWhite) {
+  Bitmap32 p = figure(23, 17, 4);
+  p.at(0, 0) = 0xFFFFFFFF;  // white
+  p.at(1, 0) = makePixel(250, 250, 250);  // reduces to white
+  p.at(2, 0) = makePixel(7, 7, 7);        // reduces to black
+  p.at(22, 16) = kRed;                    // a run that reaches the row's end
+  const Bytes block = blockOf({p, figure(5, 9, 1)}, -3, 40);
+  const AnimBlock view(block);
+  ASSERT_EQ(view.frameCount(), 2u);
+  const auto frames = view.frames(0);
+  EXPECT_EQ(frames[0].centerX, -3);
+  EXPECT_EQ(frames[0].centerY, 40);
+  EXPECT_EQ(frames[0].picture, asDecoded(p));
+  EXPECT_EQ(frames[1].picture, asDecoded(figure(5, 9, 1)));
+
+  // Black-only transparency (patches) keeps white as a colour.
+  AnimPaletteBuilder palette;
+  const Bytes frame = encodeAnimFrame(p, 0, 0, palette, AnimTransparency::BlackOnly, "f");
+  const Bytes keepWhite = buildAnimBlock(palette.palette(), {frame});
+  EXPECT_EQ(AnimBlock(keepWhite).frame(0, 0).picture.at(0, 0), colour16ToPixel(0x7FFF));
+}
+
+TEST(AnimFrameCodec, PaletteOverflowCountsEveryPixelAsAFullInteger) {
+  // 300 colours without a palette file: entries 1..255 take the first 255 colours met.
+  Bitmap32 p(300, 1, 0);
+  for (int x = 0; x < 300; ++x) p.at(x, 0) = colour16ToPixel(static_cast<Colour16>(x + 1));
+  AnimPaletteBuilder palette;
+  encodeAnimFrame(p, 150, 1, palette, AnimTransparency::BlackAndWhite, "f");
+  EXPECT_EQ(palette.used(), 256);
+  EXPECT_EQ(palette.palette()[0], 0);
+  EXPECT_EQ(palette.palette()[255], 255);
+  EXPECT_EQ(palette.problems(), 45);
+  EXPECT_EQ(palette.firstProblemColour(), 256);
+
+  // 70 000 pixels that do not fit are 70 000 problems, not 70 000 mod 65536.
+  Bitmap32 many(700, 100, colour16ToPixel(0x1234));
+  encodeAnimFrame(many, 350, 100, palette, AnimTransparency::BlackAndWhite, "f");
+  EXPECT_EQ(palette.problems(), 45 + 70000);
+  EXPECT_EQ(AnimImportReport{palette.problems()}.message(),
+            "There were 70045 problems regarding the number of colors you used.");
+}
+
+TEST(AnimFrameCodec, PicturesTheFormatCannotHoldAreRefused) {
+  AnimPaletteBuilder palette;
+  // A run starting at column 600 lies 600 from a centre of 0: beyond the 10-bit offset.
+  Bitmap32 far(700, 2, 0);
+  far.at(600, 1) = kRed;
+  EXPECT_THROW(encodeAnimFrame(far, 0, 2, palette, AnimTransparency::BlackAndWhite, "f"), Error);
+  EXPECT_NO_THROW(encodeAnimFrame(far, 350, 2, palette, AnimTransparency::BlackAndWhite, "f"));
+  // A long run starting near the centre is stored whole up to the run buffer, then split.
+  const Bytes wide = encodeAnimFrame(Bitmap32(1000, 1, kRed), 0, 1, palette,
+                                     AnimTransparency::BlackAndWhite, "f");
+  const AnimFrame back = AnimBlock(buildAnimBlock(palette.palette(), {wide})).frame(0, 0);
+  EXPECT_EQ(back.picture, asDecoded(Bitmap32(1000, 1, kRed)));
+  EXPECT_THROW(encodeAnimFrame(Bitmap32(1100, 1, kRed), 0, 1, palette,
+                               AnimTransparency::BlackAndWhite, "f"),
+               Error);
+}
+
+TEST(AnimFrameCodec, DamagedBlocksGiveOneMessage) {
+  const Bytes good = handBlock();
+  // too_short: not even the palette and count.
+  EXPECT_THROW(AnimBlock(std::span(good).first(515)), FormatError);
+  // frame_count_too_large
+  Bytes count = good;
+  storeU32(count.data() + 512, 1000000);
+  EXPECT_THROW(AnimBlock{count}, FormatError);
+  // frame_offset_past_end
+  Bytes offset = good;
+  storeU32(offset.data() + 516, static_cast<std::uint32_t>(good.size()));
+  EXPECT_THROW(AnimBlock{offset}, FormatError);
+  // end_marker_missing: cut the last four bytes.
+  const Bytes cut(good.begin(), good.end() - 4);
+  const AnimBlock view(cut);
+  EXPECT_THROW(view.frame(0, 0), FormatError);
+  // run_length_past_end: the first run claims 4095 pixels.
+  Bytes longRun = good;
+  storeU32(longRun.data() + 528, loadU32(longRun.data() + 528) | 0xFFF);
+  EXPECT_THROW(AnimBlock(longRun).frame(0, 0), FormatError);
+}
+
+TEST(AnimFrameCodec, RunsOutsideThePictureAreCountedWithOneMessage) {
+  Bytes block = handBlock();
+  // Move the first run 10 columns right: both pixels fall outside the 4-wide picture.
+  storeU32(block.data() + 528, (static_cast<std::uint32_t>(9) << 22) | (static_cast<std::uint32_t>(-6 & 0x3FF) << 12) | 2);
+  const AnimFrame f = AnimBlock(block).frame(0, 0);
+  EXPECT_EQ(f.strayPixels, 2);
+  EXPECT_EQ(f.strayMessage, "BugPixel: 4:3,2:3,2:9:-6");
+  EXPECT_EQ(f.picture.at(3, 2), colour16ToPixel(0x03E0));  // the good run is still drawn
+}
+
+TEST(TAnimation, NotLoadedAnswersEmpty) {
+  TAnimation a;
+  EXPECT_FALSE(a.isLoaded());
+  EXPECT_EQ(a.bodyCount(), 0);
+  EXPECT_FALSE(a.bodyExists(0));
+  EXPECT_TRUE(a.firstFramePicture(0).empty());
+  EXPECT_THROW(a.deleteBody(1), Error);
+}
+
+TEST(TAnimation, DirectModeWritesEveryChangeAtOnce) {
+  AnimFiles f;
+  TAnimation a;
+  a.load(f.idx, f.mul);
+  putBody(a, 400, {{0, {figure(20, 30, 1)}}, {7, {figure(8, 8, 2), figure(9, 9, 3)}}}, f.dir.file("x.kx"));
+  // The bytes are on disk while the model still holds the files.
+  TAnimation other;
+  EXPECT_THROW(other.load(f.idx, f.mul), FileError);  // held with exclusive access
+  const Bytes idx = test::readBytes(f.idx);
+  ASSERT_EQ(idx.size(), (35000u + 175u) * 12u);
+  ByteReader r(idx);
+  EXPECT_EQ(r.i32At(35000 * 12), 0);  // slot 0 of body 400 at the start of anim.mul
+  EXPECT_EQ(r.i32At(35001 * 12), -1);
+  EXPECT_EQ(r.i32At(0), -1);  // gap records
+  EXPECT_EQ(r.i32At(8), 0);
+  EXPECT_TRUE(a.bodyExists(400));
+  EXPECT_EQ(a.bodyCount(), 401);
+  EXPECT_EQ(a.firstFramePicture(400), asDecoded(figure(20, 30, 1)));
+
+  a.deleteBody(400);
+  EXPECT_EQ(ByteReader(test::readBytes(f.idx)).i32At((35000 + 7) * 12), -1);
+  EXPECT_FALSE(a.bodyExists(400));
+}
+
+TEST(TAnimation, LoadingAgainTakesOverTheSameFilesAndMovesToOthers) {
+  AnimFiles f, g;
+  TAnimation a;
+  a.load(f.idx, f.mul);
+  a.load(f.idx, f.mul);  // the same files, held open already
+  putBody(a, 3, {{0, {figure(4, 4, 1)}}}, f.dir.file("x.kx"));
+  EXPECT_TRUE(a.bodyExists(3));
+  a.load(g.idx, g.mul);
+  EXPECT_FALSE(a.bodyExists(3));
+  TAnimation other;
+  EXPECT_NO_THROW(other.load(f.idx, f.mul));  // the first pair was released
+  EXPECT_TRUE(other.bodyExists(3));
+}
+
+TEST(TAnimation, FolderRoundTripKeepsFramesCentresAndZeroSizeFrames) {
+  AnimFiles f;
+  TAnimation a;
+  a.load(f.idx, f.mul);
+  const std::vector<Bitmap32> slot0 = {figure(12, 14, 1), Bitmap32(), figure(6, 3, 2), figure(7, 7, 3)};
+  const std::vector<Bitmap32> slot4 = {figure(30, 2, 9), Bitmap32()};  // trailing empty frame
+  putBody(a, 5, {{0, slot0}, {4, slot4}}, f.dir.file("x.kx"));
+  const std::string folder = f.dir.file("out");
+  std::filesystem::create_directory(folder);
+  a.exportToDirectory(5, folder, g_silent);
+  EXPECT_TRUE(fileExists(folder + "/0_0.bmp"));
+  EXPECT_FALSE(fileExists(folder + "/0_1.bmp"));  // a bitmap cannot be empty
+  EXPECT_EQ(readTextLines(folder + "/palette_0.txt").size(), 256u);
+  EXPECT_EQ(readTextLines(folder + "/liste.txt")[0], "0:0");
+  EXPECT_EQ(readTextLines(folder + "/liste.txt")[1], "CenterX:10");
+
+  const auto report = a.importFromDirectory(6, folder, true, g_silent);
+  EXPECT_EQ(report.colourProblems, 0);
+  for (int k : {0, 4}) {
+    const auto before = a.slotFrames(5, k);
+    const auto after = a.slotFrames(6, k);
+    ASSERT_EQ(before.size(), after.size()) << k;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      EXPECT_EQ(before[i].picture, after[i].picture) << k << ":" << i;
+      EXPECT_EQ(before[i].centerX, after[i].centerX);
+      EXPECT_EQ(before[i].centerY, after[i].centerY);
+    }
+  }
+  EXPECT_FALSE(a.slotExists(6, 1));
+  // The same palette file gives the same block, byte for byte.
+  EXPECT_EQ(*a.slotBlock(5, 0), *a.slotBlock(6, 0));
+}
+
+TEST(TAnimation, FolderImportReadsPicturesFromOtherWriters) {
+  // A folder written by hand: a 24-bit picture, no palette files, centres in hexadecimal.
+  AnimFiles f;
+  TAnimation a;
+  a.load(f.idx, f.mul);
+  const std::string folder = f.dir.path();
+  Bitmap32 p(3, 2, 0xFFFFFFFF);
+  p.at(1, 0) = kRed;
+  p.at(2, 1) = kBlue;
+  test::writeBytes(folder + "/2_0.bmp", bmp24(p));
+  test::writeText(folder + "/liste.txt", "2:0\r\nCenterX:$1\nCenterY: 2\r\n7:0\r\n");
+  const auto report = a.importFromDirectory(0, folder, true, g_silent);
+  EXPECT_EQ(report.message(), "There were 0 problems regarding the number of colors you used.");
+  const auto frames = a.slotFrames(0, 2);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].centerX, 1);
+  EXPECT_EQ(frames[0].centerY, 2);
+  EXPECT_EQ(frames[0].picture, asDecoded(p));
+  EXPECT_FALSE(a.bodyExists(0));  // no frame 0 for slot 0: the slot is empty
+}
+
+TEST(TAnimation, FailedFolderImportLeavesTheFilesUntouched) {
+  AnimFiles f;
+  TAnimation a;
+  a.load(f.idx, f.mul);
+  putBody(a, 1, {{0, {figure(4, 4, 1)}}, {1, {figure(4, 4, 2)}}}, f.dir.file("x.kx"));
+  const Bytes before = f.snapshot();
+  const std::string folder = f.dir.file("bad");
+  std::filesystem::create_directory(folder);
+  writeBmpFile(folder + "/0_0.bmp", figure(5, 5, 1));
+  test::writeText(folder + "/3_0.bmp", "not a bitmap");
+  test::writeText(folder + "/liste.txt", "0:0\r\nCenterX:1\r\nCenterY:1\r\n");
+  EXPECT_THROW(a.importFromDirectory(1, folder, false, g_silent), FormatError);
+  EXPECT_EQ(f.snapshot(), before);
+
+  std::filesystem::remove(folder + "/3_0.bmp");
+  test::writeText(folder + "/liste.txt", "0:0\r\nCenterX:one\r\nCenterY:1\r\n");
+  EXPECT_THROW(a.importFromDirectory(1, folder, false, g_silent), Error);
+  std::filesystem::remove(folder + "/liste.txt");
+  EXPECT_THROW(a.importFromDirectory(1, folder, false, g_silent), FileError);
+  test::writeText(folder + "/liste.txt", "");
+  test::writeText(folder + "/palette_0.txt", "1\r\n2\r\n");
+  EXPECT_THROW(a.importFromDirectory(1, folder, true, g_silent), Error);
+  EXPECT_EQ(f.snapshot(), before);
+}
+
+TEST(TAnimation, KxRoundTripAndRefusals) {
+  AnimFiles f;
+  TAnimation a;
+  a.load(f.idx, f.mul);
+  putBody(a, 250, {{0, {figure(9, 9, 1)}}, {64, {figure(3, 5, 2), figure(2, 2, 2)}}}, f.dir.file("in.kx"));
+  const std::string kx = f.dir.file("out.kx");
+  a.exportToFile(250, kx, g_silent);
+  const Bytes file = test::readBytes(kx);
+  EXPECT_EQ(loadU16(file.data()), 6);
+  EXPECT_EQ(loadU16(file.data() + 2), 1);
+  EXPECT_EQ(static_cast<std::int32_t>(loadU32(file.data() + 4)), 4 + 65 * 12);  // slot 0's data
+
+  a.importFromFile(300, kx, g_silent);
+  for (int k : {0, 64}) EXPECT_EQ(*a.slotBlock(250, k), *a.slotBlock(300, k));
+  EXPECT_FALSE(a.slotExists(300, 1));
+
+  const Bytes before = f.snapshot();
+  Bytes notAnim = file;
+  notAnim[0] = 5;
+  test::writeBytes(kx, notAnim);
+  try {
+    a.importFromFile(301, kx, g_silent);
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Not an Anim File.");
+  }
+  test::writeBytes(kx, file);
+  try {
+    a.importFromFile(100, kx, g_silent);  // type 0
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Wrong Anim Id ( Type ).");
+  }
+  test::writeBytes(kx, Bytes(file.begin(), file.end() - 1));  // cut_short
+  EXPECT_THROW(a.importFromFile(301, kx, g_silent), FormatError);
+  EXPECT_EQ(f.snapshot(), before);
+}
+
+TEST(TAnimation, KxTypesFollowEachVariantsTable) {
+  AnimFiles f, g;
+  TAnim2 a2;
+  TAnim3 a3;
+  a2.load(f.idx, f.mul);
+  a3.load(g.idx, g.mul);
+  putBody(a2, 250, {{0, {figure(4, 4, 1)}}}, f.dir.file("in.kx"));
+  const std::string kx = f.dir.file("a2.kx");
+  a2.exportToFile(250, kx, g_silent);
+  EXPECT_THROW(a3.importFromFile(250, kx, g_silent), Error);
+  a3.importFromFile(800, kx, g_silent);
+  EXPECT_TRUE(a3.bodyExists(800));
+}
+
+TEST(TAnimation, CopyBodySharesRecordsAndChecksTypes) {
+  AnimFiles f;
+  {
+    TAnimation a;
+    a.load(f.idx, f.mul);
+    putBody(a, 2, {{0, {figure(4, 4, 1)}}, {3, {figure(4, 4, 3)}}}, f.dir.file("x.kx"));
+    try {
+      a.copyBody(2, 200, f.idx);
+      FAIL();
+    } catch (const Error& e) {
+      EXPECT_STREQ(e.what(), "Animtypes dont match.");
+    }
+    a.copyBody(2, 9, f.idx);
+    EXPECT_EQ(a.slotRecord(9, 3), a.slotRecord(2, 3));
+  }
+  // Not loaded: the index at the path is opened for the copy only.
+  TAnimation b;
+  b.copyBody(2, 11, f.idx);
+  b.load(f.idx, f.mul);
+  EXPECT_EQ(b.slotRecord(11, 0), b.slotRecord(2, 0));
+  EXPECT_EQ(b.slotFrames(11, 3)[0].picture, asDecoded(figure(4, 4, 3)));
+}
+
+TEST(TAnimation, FillBodiesGrowsTheIndexToAFullTable) {
+  AnimFiles f;
+  test::writeBytes(f.idx, Bytes(12 * 5 + 7, 0xFF));  // a partial record at the end
+  TAnimation a;
+  a.load(f.idx, f.mul);
+  a.fillBodies();
+  EXPECT_EQ(fileSize(f.idx), 8181600u);
+  EXPECT_EQ(a.bodyCount(), 4096);
+  a.fillBodies();
+  EXPECT_EQ(fileSize(f.idx), 8181600u);
+  EXPECT_EQ(*a.files().record(681799), (IndexRecord{-1, -1, 0}));
+}
+
+TEST(TAnimation, RebuildKeepsEveryBodyAndRefusesItsOwnFiles) {
+  AnimFiles f;
+  TAnimation a;
+  a.load(f.idx, f.mul);
+  putBody(a, 1, {{0, {figure(4, 4, 1)}}}, f.dir.file("x.kx"));
+  putBody(a, 1, {{0, {figure(5, 4, 1)}}, {2, {figure(3, 3, 3)}}}, f.dir.file("x.kx"));  // leaves dead data
+  Random random(7);
+  EXPECT_THROW(a.rebuild(f.idx, f.dir.file("n.mul"), g_silent, random), FileError);
+  a.rebuild(f.dir.file("n.idx"), f.dir.file("n.mul"), g_silent, random);
+  TAnimation b;
+  b.load(f.dir.file("n.idx"), f.dir.file("n.mul"));
+  EXPECT_EQ(*b.slotBlock(1, 2), *a.slotBlock(1, 2));
+  EXPECT_EQ(*b.slotBlock(1, 0), *a.slotBlock(1, 0));
+}
+
+TEST(TAnimation, ZeroSizeFramesPreviewByVariant) {
+  // Frame 0 has size 0 but one run: anim skips it, anim2 reports its pixels, anim3 drops them.
+  ByteWriter w;
+  for (int i = 0; i < 256; ++i) w.u16(0);
+  w.u32(1);
+  w.u32(8);
+  w.u32(0);
+  w.u32(0);
+  w.u32(2);
+  w.u8(1);
+  w.u8(1);
+  w.u32(0x7FFF7FFF);
+  const Bytes block = w.take();
+  EXPECT_EQ(AnimBlock(block).frame(0, 0, ZeroSizeRuns::Skip).strayPixels, 0);
+  EXPECT_EQ(AnimBlock(block).frame(0, 0, ZeroSizeRuns::Report).strayPixels, 2);
+  EXPECT_EQ(AnimBlock(block).frame(0, 0, ZeroSizeRuns::Ignore).strayPixels, 0);
+}
