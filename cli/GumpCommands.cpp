@@ -1,8 +1,45 @@
-#include "cli/Cli.h"
+#include "cli/PictureSlotCommands.h"
+#include "models/Gump.h"
 
 namespace quillotide::cli {
 
-// Empty until its commands exist; groups without commands are not listed.
-Group gumpGroup() { return {}; }
+namespace {
+
+struct GumpTraits {
+  using Model = TGump;
+  static constexpr const char* kGroup = "gump";
+  static constexpr const char* kSummary = "Interface pictures of gumpidx.mul / gumpart.mul.";
+  static constexpr const char* kNoun = "Gump";
+  static constexpr const char* kFiles = "GUMPIDX GUMPART";
+  static constexpr bool kLowMemory = false;
+
+  static void load(Model& m, const std::string& idx, const std::string& mul, StorageMode) {
+    m.load(idx, mul);
+  }
+  static std::int64_t count(const Model& m) { return m.gumpCount(); }
+  static bool exists(const Model& m, std::int64_t i) { return m.gumpExists(i); }
+  static std::pair<int, int> size(const Model& m, std::int64_t i) {
+    return {m.gumpWidth(i), m.gumpHeight(i)};
+  }
+  static Bitmap32 picture(const Model& m, std::int64_t i, std::string* problem) {
+    return m.gumpPicture(i, problem);
+  }
+  static std::optional<std::string> write(Model& m, std::int64_t i, const std::string& path) {
+    m.importGump(i, path);
+    return std::nullopt;
+  }
+  static void remove(Model& m, std::int64_t i) { m.deleteGump(i); }
+  static bool save(const Model& m, const std::string& idx, const std::string& mul) {
+    return m.save(idx, mul);
+  }
+  static void rebuild(const Model& m, const std::string& idx, const std::string& mul,
+                      Progress& progress, Random& random) {
+    m.rebuild(idx, mul, progress, random);
+  }
+};
+
+}  // namespace
+
+Group gumpGroup() { return PictureSlotCommands<GumpTraits>::group(); }
 
 }  // namespace quillotide::cli

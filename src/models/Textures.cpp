@@ -5,6 +5,7 @@
 #include "app/Error.h"
 #include "app/Image.h"
 #include "app/Text.h"
+#include "models/Hues.h"
 
 namespace quillotide {
 
@@ -110,6 +111,13 @@ Bitmap32 TTextures::texturePictureHued(std::int64_t i, int hue,
                                        std::span<const Colour16, 32> highlightRamp) const {
   Bitmap32 picture = texturePicture(i);
   return hue == -1 ? highlightTexture(picture, highlightRamp) : picture;
+}
+
+Bitmap32 TTextures::texturePictureHued(std::int64_t i, int hue, const THues* hues) const {
+  Bitmap32 picture = texturePicture(i);
+  if (hue != -1 || !hues || !hues->hasEntry(kHighlightHue)) return picture;
+  for (Pixel& p : picture.pixels) p = hues->huedPixel(kHighlightHue, p, true);
+  return picture;
 }
 
 std::optional<std::string> TTextures::writeTexture(std::int64_t i, const Bitmap32& picture) {

@@ -14,6 +14,11 @@
 
 namespace quillotide {
 
+class THues;
+
+// The hue entry whose ramp draws the selection highlight.
+constexpr int kHighlightHue = 154;
+
 // The side of the square texture stored in `length` bytes: the six known lengths give 8, 16, 32,
 // 64, 256 and 512; every other length is taken as 128.
 int textureSideForLength(std::int64_t length);
@@ -62,6 +67,9 @@ public:
   // hue draws the plain picture.
   Bitmap32 texturePictureHued(std::int64_t i, int hue,
                               std::span<const Colour16, 32> highlightRamp) const;
+  // The same with the first hue table: a table without entry 154 (or none) leaves the pixels in
+  // their own colours.
+  Bitmap32 texturePictureHued(std::int64_t i, int hue, const THues* hues) const;
 
   // Encodes and appends the picture as slot i. Throws Error with the size message (nothing is
   // written) for a picture that is not an allowed square; returns the warning for unusual sizes.

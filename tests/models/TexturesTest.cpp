@@ -5,6 +5,7 @@
 
 #include "app/Error.h"
 #include "app/Image.h"
+#include "models/Hues.h"
 #include "models/Textures.h"
 #include "support/TestFiles.h"
 
@@ -95,6 +96,20 @@ TEST(TextureCodec, HighlightTakesTheRampColourOfTheRedChannel) {
   EXPECT_EQ(lit.pixels[0], colour16ToPixel(ramp[1]));  // red 0 takes colour 1
   EXPECT_EQ(lit.pixels[1], colour16ToPixel(ramp[1]));
   EXPECT_EQ(lit.pixels[2], colour16ToPixel(ramp[31]));
+
+  // The model takes the ramp from entry 154 of the first hue table.
+  Bytes hueFile(20 * THues::kBlockSize, 0);
+  const std::size_t entry154 = 19 * THues::kBlockSize + 4 + 2 * THues::kEntrySize;
+  for (std::size_t n = 0; n < 32; ++n) storeU16(hueFile.data() + entry154 + 2 * n, ramp[n]);
+  THues hues;
+  hues.loadBytes(hueFile);
+  const Bytes bytes = encodeTexture(Bitmap32(8, 8, colour16ToPixel(0x7C00)));
+  TextureFiles f({{0, static_cast<std::int32_t>(bytes.size()), 1}}, bytes);
+  TTextures tex;
+  tex.load(f.idx, f.mul, StorageMode::Memory);
+  EXPECT_EQ(tex.texturePictureHued(0, -1, &hues).pixels[0], colour16ToPixel(ramp[31]));
+  EXPECT_EQ(tex.texturePictureHued(0, 5, &hues).pixels[0], colour16ToPixel(0x7C00));
+  EXPECT_EQ(tex.texturePictureHued(0, -1, nullptr).pixels[0], colour16ToPixel(0x7C00));
 }
 
 TEST_P(TextureModes, ImportDeleteAndSaveFollowTheStorageMode) {

@@ -1,0 +1,217 @@
+#pragma once
+// The commands shared by the picture pairs (gumps, textures, light): list, show, export, import,
+// delete, save and rebuild. Each group supplies a Traits class that maps them to its model.
+// Changing commands load the pair, change it and write it back over the same files, each replaced
+// whole (or, with --low-memory where the model has it, write the change into the files at once).
+
+#include <sstream>
+
+#include "app/Image.h"
+#include "app/IndexedFile.h"
+#include "app/Progress.h"
+#include "app/Random.h"
+#include "app/Text.h"
+#include "cli/Cli.h"
+
+namespace quillotide::cli {
+
+// Traits provide:
+//   using Model; kGroup, kSummary, kNoun ("Gump"), kFiles ("GUMPIDX GUMPART"), kLowMemory (bool)
+//   load(Model&, idx, mul, StorageMode), count, exists, size(Model, i) -> pair<int,int>,
+//   picture(Model, i, std::string* problem), write(Model&, i, path) -> optional<string> warning,
+//   remove(Model&, i), save(Model, idx, mul) -> bool, rebuild(Model, idx, mul, Progress&, Random&)
+template <class Traits>
+struct PictureSlotCommands {
+  using Model = typename Traits::Model;
+
+  static std::string label(std::int64_t i) { return hexLabel(static_cast<std::uint32_t>(i)); }
+
+  static StorageMode modeOf(Args& args) {
+    if constexpr (Traits::kLowMemory) {
+      if (args.flag("low-memory")) return StorageMode::LowMemory;
+    }
+    return StorageMode::Memory;
+  }
+
+  static void requireSlot(const Model& m, std::int64_t i, const std::string& text) {
+    if (i < 0 || i >= Traits::count(m))
+      throw Error(formatMessage("%s slot %s lies beyond the index (%d slots).",
+                                {Traits::kNoun, text, std::to_string(Traits::count(m))}));
+  }
+
+  static Json slotJson(const Model& m, std::int64_t i) {
+    const auto [w, h] = Traits::size(m, i);
+    const bool full = Traits::exists(m, i);
+    const auto r = m.record(i);
+    return Json::Object{{"slot", i},
+                        {"label", label(i)},
+                        {"exists", full},
+                        {"width", full ? w : 0},
+                        {"height", full ? h : 0},
+                        {"lookup", r ? r->lookup : -1},
+                        {"length", r ? r->length : -1},
+                        {"extra", r ? r->extra : -1}};
+  }
+
+  static int list(Args& args, Context& ctx) {
+    const bool onlyFull = args.flag("full");
+    const bool onlyEmpty = args.flag("empty");
+    const auto p = args.positionals(2, 2);
+    Model m;
+    Traits::load(m, p[0], p[1], StorageMode::Memory);
+    Json::Array rows;
+    std::ostringstream text;
+    for (std::int64_t i = 0; i < Traits::count(m); ++i) {
+      const bool full = Traits::exists(m, i);
+      if ((onlyFull && !full) || (onlyEmpty && full)) continue;
+      if (ctx.json) {
+        rows.push_back(slotJson(m, i));
+        continue;
+      }
+      text << label(i);
+      if (full) {
+        const auto [w, h] = Traits::size(m, i);
+        text << ' ' << w << 'x' << h << ' ' << m.record(i)->length << " bytes\n";
+      } else {
+        text << " empty\n";
+      }
+    }
+    ctx.report(rows, text.str());
+    return 0;
+  }
+
+  static int show(Args& args, Context& ctx) {
+    const auto p = args.positionals(3, 3);
+    const std::int64_t i = parseIntArg(p[2], "SLOT");
+    Model m;
+    Traits::load(m, p[0], p[1], StorageMode::Memory);
+    requireSlot(m, i, p[2]);
+    const auto r = *m.record(i);
+    std::string state = Traits::exists(m, i) ? "full" : "empty";
+    std::string problem;
+    if (Traits::exists(m, i)) {
+      try {
+        Traits::picture(m, i, &problem);
+      } catch (const FormatError& e) {
+        problem = e.what();
+      }
+      if (!problem.empty()) state = "damaged";
+    }
+    const auto [w, h] = Traits::size(m, i);
+    std::ostringstream text;
+    text << "slot: " << label(i) << "\nstate: " << state << "\nsize: " << w << 'x' << h
+         << "\nlookup: " << r.lookup << "\nlength: " << r.length << "\nextra: " << r.extra;
+    if (!problem.empty()) text << "\nproblem: " << problem;
+    ctx.report(Json::Object{{"slot", slotJson(m, i)}, {"state", state}, {"problem", problem}},
+               text.str());
+    return 0;
+  }
+
+  static int exportPicture(Args& args, Context& ctx) {
+    const auto p = args.positionals(4, 4);
+    const std::int64_t i = parseIntArg(p[2], "SLOT");
+    Model m;
+    Traits::load(m, p[0], p[1], StorageMode::Memory);
+    if (!Traits::exists(m, i))
+      throw Error(formatMessage("%s %s is empty; nothing was exported.", {Traits::kNoun, label(i)}));
+    imageFormatOf(p[3]);  // an unknown extension is refused before anything is decoded
+    std::string problem;
+    const Bitmap32 picture = Traits::picture(m, i, &problem);
+    writeImageFile(p[3], picture);
+    std::string text = "exported " + label(i) + " (" + std::to_string(picture.width) + "x" +
+                       std::to_string(picture.height) + ") to " + p[3];
+    if (!problem.empty()) text += "\nwarning: " + problem;
+    ctx.report(Json::Object{{"slot", i},
+                            {"file", p[3]},
+                            {"width", picture.width},
+                            {"height", picture.height},
+                            {"warning", problem}},
+               text);
+    return 0;
+  }
+
+  // Writes a change back: memory mode replaces both files whole, low-memory wrote it already.
+  static void commit(const Model& m, const std::vector<std::string>& p, StorageMode mode) {
+    if (mode == StorageMode::Memory) Traits::save(m, p[0], p[1]);
+  }
+
+  static int importPicture(Args& args, Context& ctx) {
+    const StorageMode mode = modeOf(args);
+    const auto p = args.positionals(4, 4);
+    const std::int64_t i = parseIntArg(p[2], "SLOT");
+    Model m;
+    Traits::load(m, p[0], p[1], mode);
+    const auto warning = Traits::write(m, i, p[3]);
+    commit(m, p, mode);
+    std::string text = "imported " + p[3] + " into " + label(i);
+    if (warning) text += "\nwarning: " + *warning;
+    const auto [w, h] = Traits::size(m, i);
+    ctx.report(Json::Object{{"slot", i},
+                            {"file", p[3]},
+                            {"width", w},
+                            {"height", h},
+                            {"warning", warning ? *warning : std::string()}},
+               text);
+    return 0;
+  }
+
+  static int remove(Args& args, Context& ctx) {
+    const StorageMode mode = modeOf(args);
+    const auto p = args.positionals(3, 3);
+    const std::int64_t i = parseIntArg(p[2], "SLOT");
+    Model m;
+    Traits::load(m, p[0], p[1], mode);
+    requireSlot(m, i, p[2]);
+    Traits::remove(m, i);
+    commit(m, p, mode);
+    ctx.report(Json::Object{{"deleted", i}}, "deleted " + label(i));
+    return 0;
+  }
+
+  static int save(Args& args, Context& ctx) {
+    const auto p = args.positionals(4, 4);
+    Model m;
+    Traits::load(m, p[0], p[1], StorageMode::Memory);
+    Traits::save(m, p[2], p[3]);
+    ctx.report(Json::Object{{"slots", Traits::count(m)}, {"index", p[2]}, {"data", p[3]}},
+               "saved " + std::to_string(Traits::count(m)) + " slots to " + p[2] + " and " + p[3]);
+    return 0;
+  }
+
+  static int rebuild(Args& args, Context& ctx) {
+    const auto seed = args.intOption("seed");
+    const auto p = args.positionals(4, 4);
+    Model m;
+    Traits::load(m, p[0], p[1], StorageMode::Memory);
+    Random random;
+    if (seed) random.seed(static_cast<std::uint64_t>(*seed));
+    Progress silent;
+    Traits::rebuild(m, p[2], p[3], silent, random);
+    ctx.report(Json::Object{{"slots", Traits::count(m)}, {"index", p[2]}, {"data", p[3]}},
+               "rebuilt " + std::to_string(Traits::count(m)) + " slots into " + p[2] + " and " + p[3]);
+    return 0;
+  }
+
+  static Group group() {
+    const std::string files = Traits::kFiles;
+    const std::string lowMemory = Traits::kLowMemory ? "[--low-memory] " : "";
+    return {Traits::kGroup,
+            Traits::kSummary,
+            {
+                {"list", files + " [--full|--empty]", "Every slot with its size, one per line.", list},
+                {"show", files + " SLOT", "One slot's record, size and whether it decodes.", show},
+                {"export", files + " SLOT FILE", "Writes a slot's picture as BMP or PNG (by extension).",
+                 exportPicture},
+                {"import", lowMemory + files + " SLOT FILE",
+                 "Encodes a BMP or PNG into a slot and writes the files back.", importPicture},
+                {"delete", lowMemory + files + " SLOT",
+                 "Empties a slot (its data stays until a rebuild) and writes the files back.", remove},
+                {"save", files + " NEW_INDEX NEW_DATA", "Loads the pair and saves it to new files.",
+                 save},
+                {"rebuild", "[--seed N] " + files + " NEW_INDEX NEW_DATA",
+                 "Writes a compacted copy of the pair; --seed makes the layout repeatable.", rebuild},
+            }};
+  }
+};
+
+}  // namespace quillotide::cli
