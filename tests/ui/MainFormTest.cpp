@@ -1,0 +1,198 @@
+// The main window's frame: its pages, start-up settings, the automatic loads and the seam.
+
+#include <QDialog>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+
+#include "app/FileIO.h"
+#include "sample/Sample.h"
+#include "ui/main/SettingsPage.h"
+#include "ui/platform/Dialogs.h"
+#include "ui/platform/GaugeForm.h"
+#include "ui/platform/QtDialogs.h"
+#include "UiTestSupport.h"
+
+using quillotide::test::ProgramRun;
+using quillotide::test::configWith;
+using quillotide::test::readText;
+using quillotide::test::writePair;
+using quillotide::ui::TMainForm;
+
+class MainFormTest : public QObject {
+  Q_OBJECT
+private slots:
+  void pagesInOrderWithSettingsOpen();
+  void withoutConfigTheOneColourMarkEntryIsWritten();
+  void storedPathsAndOptionsFillTheFields();
+  void worldeditorStartLoadsWhatIsNotLoadedYet();
+  void sampleStartStoresAndLoadsTheSet();
+  void aboutOpensTheAboutWindow();
+  void progressWindowShowsSteps();
+  void actionsNeverLetAnErrorEscape();
+  void scriptedDialogsReportUnexpectedDialogs();
+  void filtersBecomeQtFilters();
+};
+
+void MainFormTest::pagesInOrderWithSettingsOpen() {
+  ProgramRun run;
+  QCOMPARE(run.mainForm->windowTitle(), QStringLiteral("Quillotide"));
+  const QStringList expected = {"Anim", "Anim2", "Anim3", "Anim4", "Anim5", "Animdata",
+                                "Art (M)", "Art (S)", "Gumps (anim)", "Gump (nonAnim)", "Hues",
+                                "Light", "Multi", "Sound", "Textures", "Tiledata (M)",
+                                "Tiledata (S)", "Features", "Settings", "Patch", "Equipment",
+                                "Progress"};
+  QTabWidget* pages = run.mainForm->pages();
+  QStringList captions;
+  for (int i = 0; i < pages->count(); ++i) captions << pages->tabText(i);
+  QCOMPARE(captions, expected);
+  QCOMPARE(pages->tabText(pages->currentIndex()), QStringLiteral("Settings"));
+  QVERIFY(run.mainForm->page("Progress")->findChild<QLineEdit*>("eProgressIdx"));
+  // Nothing is loaded at start.
+  QVERIFY(!run.registry->art->isLoaded());
+  QVERIFY(!run.registry->hues->isLoaded());
+}
+
+void MainFormTest::withoutConfigTheOneColourMarkEntryIsWritten() {
+  {
+    ProgramRun run;
+    QCOMPARE(readText(run.configPath()),
+             std::string("<configuration>\r\n<config key=\"ColorMarkPixels\" value=\"0xFF00FF\" />\r\n"
+                         "</configuration>\r\n"));
+    for (const char* field : {"eArtIdx", "eArtMul", "eHues", "eMap", "eMapWidth"})
+      QVERIFY(run.find<QLineEdit>(field)->text().isEmpty());
+    QVERIFY(run.dialogs.messages().isEmpty());
+  }
+  {
+    // An empty value is replaced; a stored colour is kept as it is.
+    ProgramRun empty(configWith({{"ColorMarkPixels", ""}}));
+    QCOMPARE(empty.registry->config->getString("ColorMarkPixels"), std::string("0xFF00FF"));
+    ProgramRun kept(configWith({{"ColorMarkPixels", "$00FF00"}}));
+    QCOMPARE(kept.registry->config->getString("ColorMarkPixels"), std::string("$00FF00"));
+  }
+}
+
+void MainFormTest::storedPathsAndOptionsFillTheFields() {
+  ProgramRun run(configWith({{"GumpIdx", "/g/gumpidx.mul"}, {"StaticMul", "/s/statics0.mul"},
+                             {"MapHeight", "4096"}, {"ProgressMul", "/p/Progress.mul"},
+                             {"Win98", "-1"}}));
+  QCOMPARE(run.find<QLineEdit>("eGumpIdx")->text(), QStringLiteral("/g/gumpidx.mul"));
+  QCOMPARE(run.find<QLineEdit>("eStaticMul")->text(), QStringLiteral("/s/statics0.mul"));
+  QCOMPARE(run.find<QLineEdit>("eMapHeight")->text(), QStringLiteral("4096"));
+  QCOMPARE(run.find<QLineEdit>("eProgressMul")->text(), QStringLiteral("/p/Progress.mul"));
+  QVERIFY(run.mainForm->settingsPage()->win98());
+}
+
+void MainFormTest::worldeditorStartLoadsWhatIsNotLoadedYet() {
+  quillotide::test::TempDir files;
+  writePair(files.file("artidx.mul"), files.file("art.mul"));
+  writePair(files.file("texidx.mul"), files.file("texmaps.mul"));
+  writePair(files.file("gumpidx.mul"), files.file("gumpart.mul"));
+  ProgramRun run(configWith({{"ArtIdx", files.file("artidx.mul")},
+                             {"ArtMul", files.file("art.mul")},
+                             {"TexIdx", files.file("texidx.mul")},
+                             {"TexMul", files.file("texmaps.mul")},
+                             {"GumpIdx", files.file("gumpidx.mul")},
+                             {"GumpMul", files.file("gumpart.mul")},
+                             {"Tiledata", files.file("missing-tiledata.mul")}}));
+  QSignalSpy done(run.mainForm.get(), &TMainForm::worldeditorLoadsDone);
+  QSignalSpy artLoaded(run.mainForm.get(), &TMainForm::artLoaded);
+  run.mainForm->startWorldeditor();
+  QVERIFY(!run.registry->art->isLoaded());  // only after the timer
+  QVERIFY(done.wait(2000));
+  QVERIFY(run.registry->art->isLoaded());
+  QVERIFY(run.registry->textures->isLoaded());
+  // Gumps are not among the world editor's files.
+  QVERIFY(!run.registry->gumps->isLoaded());
+  QCOMPARE(artLoaded.count(), 1);
+  // The missing tile data file is reported and the other loads went on.
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY(run.dialogs.messages()[0].text.startsWith("Cannot open file"));
+
+  // A second start leaves loaded groups alone.
+  run.dialogs.clear();
+  run.mainForm->startWorldeditor();
+  QVERIFY(done.wait(2000));
+  QCOMPARE(artLoaded.count(), 1);
+}
+
+void MainFormTest::sampleStartStoresAndLoadsTheSet() {
+  ProgramRun run;
+  const std::string sampleDir = run.dir.file("sample");
+  QSignalSpy artLoaded(run.mainForm.get(), &TMainForm::artLoaded);
+  run.mainForm->useSampleSet(QString::fromStdString(sampleDir));
+  for (const auto& f : quillotide::sample::sampleFiles()) {
+    const std::string path = quillotide::joinPath(sampleDir, f.fileName);
+    QCOMPARE(run.registry->config->getString(f.configKey), path);
+    QCOMPARE(run.find<QLineEdit>(QString::fromStdString("e" + f.configKey))->text(),
+             QString::fromStdString(path));
+  }
+  // Every family whose sample files exist is loaded, without any note or dialog.
+  if (quillotide::fileExists(quillotide::joinPath(sampleDir, "art.mul"))) {
+    QVERIFY(run.registry->art->isLoaded());
+    QCOMPARE(artLoaded.count(), 1);
+  }
+  if (quillotide::fileExists(quillotide::joinPath(sampleDir, "hues.mul")))
+    QVERIFY(run.registry->hues->isLoaded());
+  QVERIFY2(run.dialogs.messages().isEmpty(), qPrintable(run.dialogs.messageTexts().join('\n')));
+}
+
+void MainFormTest::aboutOpensTheAboutWindow() {
+  ProgramRun run;
+  auto* about = run.mainForm->findChild<QDialog*>("AboutForm");
+  QVERIFY(about);
+  QVERIFY(!about->isVisible());
+  run.click("btnAbout");
+  QVERIFY(about->isVisible());
+  about->accept();
+}
+
+void MainFormTest::progressWindowShowsSteps() {
+  ProgramRun run;
+  quillotide::ui::TgaugeForm& gauge = run.mainForm->gauge();
+  QCOMPARE(gauge.windowTitle(), QStringLiteral("Fortschritt"));
+  {
+    quillotide::ProgressSteps steps(gauge, 200);
+    QVERIFY(gauge.isVisible());
+    QCOMPARE(gauge.value(), 0);
+    steps.at(100);
+    QCOMPARE(gauge.value(), 50);
+  }
+  QVERIFY(!gauge.isVisible());
+  gauge.step(250);
+  QCOMPARE(gauge.value(), 100);
+}
+
+void MainFormTest::actionsNeverLetAnErrorEscape() {
+  quillotide::ui::ScriptedDialogs dialogs;
+  QVERIFY(quillotide::ui::runAction(dialogs, [] {}));
+  QVERIFY(!quillotide::ui::runAction(dialogs, [] { throw quillotide::FileError("Cannot open file x"); }));
+  QVERIFY(!quillotide::ui::runAction(dialogs, [] { throw std::runtime_error("plain failure"); }));
+  QCOMPARE(dialogs.messageTexts(), QStringList({"Cannot open file x", "plain failure"}));
+  QCOMPARE(dialogs.messages()[0].icon, quillotide::ui::MessageIcon::Error);
+}
+
+void MainFormTest::scriptedDialogsReportUnexpectedDialogs() {
+  quillotide::ui::ScriptedDialogs dialogs;
+  QStringList reported;
+  dialogs.onUnexpected = [&](const QString& what) { reported << what; };
+  dialogs.answerSave(QStringLiteral("/x"));
+  QVERIFY(!dialogs.openFile({"Open", "A|A", {}, {}}));
+  QCOMPARE(reported.size(), 1);
+  QCOMPARE(dialogs.pendingAnswers(), 1);
+  QCOMPARE(dialogs.saveFile({"Save", "B|B", {}, {}}), std::optional<QString>("/x"));
+  QVERIFY(!dialogs.inputBox("Tag", "Gebt einen Tag an.", "0"));
+  QCOMPARE(dialogs.failures().size(), 2);
+  QCOMPARE(dialogs.asked().size(), 3);
+  QCOMPARE(dialogs.asked()[2].prompt, QStringLiteral("Gebt einen Tag an."));
+}
+
+void MainFormTest::filtersBecomeQtFilters() {
+  using quillotide::ui::toQtFilter;
+  QCOMPARE(toQtFilter("Artidx.mul|Artidx.mul"), QStringLiteral("Artidx.mul (Artidx.mul)"));
+  QCOMPARE(toQtFilter("Bitmaps|*.bmp;*.dib|All|*"), QStringLiteral("Bitmaps (*.bmp *.dib);;All (*)"));
+  QCOMPARE(toQtFilter("*.bmp"), QStringLiteral("*.bmp (*.bmp)"));
+}
+
+QTEST_MAIN(MainFormTest)
+#include "MainFormTest.moc"

@@ -1,0 +1,278 @@
+// The Settings page driven through its controls and the dialog seam.
+
+#include <QCheckBox>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/FileIO.h"
+#include "ui/main/SettingsPage.h"
+#include "UiTestSupport.h"
+
+using quillotide::test::ProgramRun;
+using quillotide::test::configWith;
+using quillotide::test::readText;
+using quillotide::test::writePair;
+using quillotide::ui::ScriptedDialogs;
+using quillotide::ui::SettingsPage;
+
+class SettingsPageTest : public QObject {
+  Q_OBJECT
+private slots:
+  void browseOfMissingFileShowsTheBoxAndChangesNothing();
+  void browseStoresTheKeyAndTheField();
+  void browseFiltersShowTheFieldsName();
+  void loadWithAnEmptyFieldOpensNothing();
+  void failedLoadShowsTheFileErrorAndTheProgramGoesOn();
+  void saveAsksEachFileInOrderAndACancelWritesNothing();
+  void lowMemoryIsReadOnceAtStart();
+  void worldSizeIsCheckedBeforeMapAndStatics();
+  void animationLoadShowsItsNote();
+  void optionsAndLaterFamilies();
+};
+
+void SettingsPageTest::browseOfMissingFileShowsTheBoxAndChangesNothing() {
+  ProgramRun run(configWith({{"ArtIdx", "/old/artidx.mul"}}));
+  run.dialogs.answerOpen(run.path("nothing-here.mul"));
+  run.click("btnBrowseArtIdx");
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QCOMPARE(run.dialogs.messages()[0].caption, QStringLiteral("Datei nicht gefunden"));
+  QCOMPARE(run.dialogs.messages()[0].text,
+           QStringLiteral("Diese Datei ist nicht existent. Bitte wählen sie einen gültigen Dateinamen."));
+  QCOMPARE(run.find<QLineEdit>("eArtIdx")->text(), QStringLiteral("/old/artidx.mul"));
+  QCOMPARE(run.registry->config->getString("ArtIdx"), std::string("/old/artidx.mul"));
+  QVERIFY(!quillotide::fileExists(run.configPath()) ||
+          readText(run.configPath()).find("nothing-here") == std::string::npos);
+
+  // A cancelled dialog changes nothing and shows nothing.
+  run.dialogs.answerOpen(std::nullopt);
+  run.click("btnBrowseArtIdx");
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QCOMPARE(run.find<QLineEdit>("eArtIdx")->text(), QStringLiteral("/old/artidx.mul"));
+}
+
+void SettingsPageTest::browseStoresTheKeyAndTheField() {
+  ProgramRun run;
+  quillotide::test::writeText(run.dir.file("hues.mul"), "x");
+  run.dialogs.answerOpen(run.path("hues.mul"));
+  run.click("btnBrowseHues");
+  QCOMPARE(run.find<QLineEdit>("eHues")->text(), run.path("hues.mul"));
+  // Written to config.xml at once.
+  const std::string text = readText(run.configPath());
+  QVERIFY(text.find("<config key=\"Hues\" value=\"" + run.dir.file("hues.mul") + "\" />\r\n") !=
+          std::string::npos);
+  QVERIFY(run.dialogs.messages().isEmpty());
+}
+
+void SettingsPageTest::browseFiltersShowTheFieldsName() {
+  ProgramRun run;
+  for (const char* button : {"btnBrowseArtIdx", "btnBrowseTexMul", "btnBrowseStaticIdx",
+                             "btnBrowseMap", "btnBrowseProgressIdx"}) {
+    run.dialogs.answerOpen(std::nullopt);
+    run.click(button);
+  }
+  const auto& asked = run.dialogs.asked();
+  QCOMPARE(asked.size(), 5);
+  QCOMPARE(asked[0].filter, QStringLiteral("Artidx.mul|Artidx.mul"));
+  QCOMPARE(asked[1].filter, QStringLiteral("Texmaps.mul|Texmaps.mul"));
+  QCOMPARE(asked[2].filter, QStringLiteral("Staidx*.mul|Staidx*.mul"));
+  QCOMPARE(asked[3].filter, QStringLiteral("Map*.mul|Map*.mul"));
+  QCOMPARE(asked[4].filter, QStringLiteral("Progress.idx|Progress.idx"));
+  for (const auto& a : asked) QCOMPARE(a.kind, ScriptedDialogs::Kind::OpenFile);
+}
+
+void SettingsPageTest::loadWithAnEmptyFieldOpensNothing() {
+  ProgramRun run;
+  writePair(run.dir.file("artidx.mul"), run.dir.file("art.mul"));
+  run.setField("eArtIdx", run.path("artidx.mul"));
+  QSignalSpy artLoaded(run.mainForm.get(), &quillotide::ui::TMainForm::artLoaded);
+  run.click("btnLoadArt");
+  QVERIFY(!run.registry->art->isLoaded());
+  // The art lists are rebuilt all the same and show the unloaded model.
+  QCOMPARE(artLoaded.count(), 1);
+  QVERIFY(run.dialogs.messages().isEmpty());
+
+  // The groups without lists do nothing at all.
+  QSignalSpy huesLoaded(run.mainForm.get(), &quillotide::ui::TMainForm::huesLoaded);
+  run.click("btnLoadHues");
+  QCOMPARE(huesLoaded.count(), 0);
+  QVERIFY(run.dialogs.messages().isEmpty());
+}
+
+void SettingsPageTest::failedLoadShowsTheFileErrorAndTheProgramGoesOn() {
+  ProgramRun run;
+  run.setField("eArtIdx", run.path("missing-artidx.mul"));
+  run.setField("eArtMul", run.path("missing-art.mul"));
+  QSignalSpy artLoaded(run.mainForm.get(), &quillotide::ui::TMainForm::artLoaded);
+  run.click("btnLoadArt");
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY2(run.dialogs.messages()[0].text.startsWith("Cannot open file "),
+           qPrintable(run.dialogs.messages()[0].text));
+  QCOMPARE(artLoaded.count(), 0);
+  QVERIFY(!run.registry->art->isLoaded());
+
+  // The next action runs as usual.
+  writePair(run.dir.file("artidx.mul"), run.dir.file("art.mul"));
+  run.setField("eArtIdx", run.path("artidx.mul"));
+  run.setField("eArtMul", run.path("art.mul"));
+  run.click("btnLoadArt");
+  QVERIFY(run.registry->art->isLoaded());
+  QCOMPARE(artLoaded.count(), 1);
+  QCOMPARE(run.dialogs.messages().size(), 1);
+}
+
+void SettingsPageTest::saveAsksEachFileInOrderAndACancelWritesNothing() {
+  ProgramRun run;
+  writePair(run.dir.file("artidx.mul"), run.dir.file("art.mul"));
+  run.setField("eArtIdx", run.path("artidx.mul"));
+  run.setField("eArtMul", run.path("art.mul"));
+  run.click("btnLoadArt");
+  QVERIFY(run.registry->art->isLoaded());
+
+  run.dialogs.answerSave(run.path("out-idx.mul"));
+  run.dialogs.answerSave(std::nullopt);
+  run.click("btnSaveArt");
+  const auto& asked = run.dialogs.asked();
+  QCOMPARE(asked.size(), 2);
+  QCOMPARE(asked[0].kind, ScriptedDialogs::Kind::SaveFile);
+  QCOMPARE(asked[0].filter, QStringLiteral("Artidx.mul|Artidx.mul"));
+  QCOMPARE(asked[1].filter, QStringLiteral("Art.mul|Art.mul"));
+  QVERIFY(!quillotide::fileExists(run.dir.file("out-idx.mul")));
+  QVERIFY(!quillotide::fileExists(run.dir.file("out.mul")));
+
+  run.dialogs.answerSave(run.path("out-idx.mul"));
+  run.dialogs.answerSave(run.path("out.mul"));
+  run.click("btnSaveArt");
+  QCOMPARE(quillotide::test::readBytes(run.dir.file("out-idx.mul")),
+           quillotide::test::readBytes(run.dir.file("artidx.mul")));
+  QCOMPARE(quillotide::test::readBytes(run.dir.file("out.mul")),
+           quillotide::test::readBytes(run.dir.file("art.mul")));
+  // The chosen paths are neither stored nor shown.
+  QCOMPARE(run.find<QLineEdit>("eArtIdx")->text(), run.path("artidx.mul"));
+  QVERIFY(run.dialogs.messages().isEmpty());
+
+  // Both files of a pair pointed at one target would destroy each other.
+  run.dialogs.answerSave(run.path("same.mul"));
+  run.dialogs.answerSave(run.path("same.mul"));
+  run.click("btnSaveArt");
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY(!quillotide::fileExists(run.dir.file("same.mul")));
+}
+
+void SettingsPageTest::lowMemoryIsReadOnceAtStart() {
+  {
+    ProgramRun run;
+    auto* box = run.find<QCheckBox>("cbLowMemory");
+    QVERIFY(!box->isChecked());
+    box->click();
+    QVERIFY(run.registry->config->getBool("LowMemory"));
+    QVERIFY(!run.registry->lowMemory);
+    // The save of this run still writes the memory copies.
+    writePair(run.dir.file("texidx.mul"), run.dir.file("texmaps.mul"));
+    run.setField("eTexIdx", run.path("texidx.mul"));
+    run.setField("eTexMul", run.path("texmaps.mul"));
+    run.click("btnLoadTextures");
+    run.dialogs.answerSave(run.path("t1.mul"));
+    run.dialogs.answerSave(run.path("t2.mul"));
+    run.click("btnSaveTextures");
+    QVERIFY(quillotide::fileExists(run.dir.file("t1.mul")));
+    QVERIFY(quillotide::fileExists(run.dir.file("t2.mul")));
+  }
+  {
+    ProgramRun run(configWith({{"LowMemory", "-1"}}));
+    QVERIFY(run.registry->lowMemory);
+    QVERIFY(run.find<QCheckBox>("cbLowMemory")->isChecked());
+    run.find<QCheckBox>("cbLowMemory")->click();
+    QVERIFY(!run.registry->config->getBool("LowMemory"));
+    QVERIFY(run.registry->lowMemory);
+    // In low-memory mode the files already hold every change: the save writes nothing and says so.
+    writePair(run.dir.file("artidx.mul"), run.dir.file("art.mul"));
+    run.setField("eArtIdx", run.path("artidx.mul"));
+    run.setField("eArtMul", run.path("art.mul"));
+    run.click("btnLoadArt");
+    run.dialogs.answerSave(run.path("a1.mul"));
+    run.dialogs.answerSave(run.path("a2.mul"));
+    run.click("btnSaveArt");
+    QVERIFY(!quillotide::fileExists(run.dir.file("a1.mul")));
+    QCOMPARE(run.dialogs.messages().size(), 1);
+    QVERIFY(run.dialogs.messages()[0].text.contains("Low Memory"));
+  }
+}
+
+void SettingsPageTest::worldSizeIsCheckedBeforeMapAndStatics() {
+  ProgramRun run(configWith({{"MapWidth", "6144"}}));
+  QCOMPARE(run.find<QLineEdit>("eMapWidth")->text(), QStringLiteral("6144"));
+  quillotide::test::writeText(run.dir.file("map0.mul"), "x");
+  run.setField("eMap", run.path("map0.mul"));
+  run.setField("eStaticIdx", run.path("map0.mul"));
+  run.setField("eStaticMul", run.path("map0.mul"));
+
+  const QStringList refused = {"", "abc", "4", "0", "-8", "7"};
+  for (const QString& height : refused) {
+    run.dialogs.clear();
+    run.setField("eMapHeight", height);
+    run.click("btnLoadMap");
+    run.click("btnLoadStatics");
+    QCOMPARE(run.dialogs.messageTexts(),
+             QStringList({SettingsPage::kSizeMessage, SettingsPage::kSizeMessage}));
+  }
+  run.dialogs.clear();
+  run.setField("eMapHeight", "0x1000");
+  run.click("btnLoadMap");
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY(run.dialogs.messages()[0].text != SettingsPage::kSizeMessage);
+  QCOMPARE(run.mainForm->settingsPage()->worldSize()->height, 4096);
+
+  // Typing stores the key on every change.
+  auto* width = run.find<QLineEdit>("eMapWidth");
+  width->clear();
+  QTest::keyClicks(width, "7168");
+  QCOMPARE(run.registry->config->getString("MapWidth"), std::string("7168"));
+}
+
+void SettingsPageTest::animationLoadShowsItsNote() {
+  ProgramRun run;
+  writePair(run.dir.file("anim.idx"), run.dir.file("anim.mul"), 30);
+  writePair(run.dir.file("anim3.idx"), run.dir.file("anim3.mul"), 30);
+  run.setField("eAnimIdx", run.path("anim.idx"));
+  run.setField("eAnimMul", run.path("anim.mul"));
+  run.setField("eAnim3Idx", run.path("anim3.idx"));
+  run.setField("eAnim3Mul", run.path("anim3.mul"));
+  QSignalSpy loaded(run.mainForm.get(), &quillotide::ui::TMainForm::animationLoaded);
+  run.click("btnLoadAnim");
+  run.click("btnLoadAnim3");
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList({"New Version does not load Anim.mul into Memory anymore, but writes "
+                        "directly into Anim.mul File. So make a backup before.",
+                        "New Version does not load Anim3.mul into Memory anymore, but writes "
+                        "directly into Anim3.mul File. So make a backup before."}));
+  QCOMPARE(loaded.count(), 2);
+  QCOMPARE(loaded[1][0].toInt(), 3);
+  QVERIFY(run.registry->animation->isLoaded());
+  QVERIFY(run.registry->anim3->isLoaded());
+  QVERIFY(!run.registry->anim2->isLoaded());
+  // The animation groups have no Save button.
+  QVERIFY(!run.mainForm->findChild<QAbstractButton*>("btnSaveAnim"));
+}
+
+void SettingsPageTest::optionsAndLaterFamilies() {
+  ProgramRun run(configWith({{"Win98", "True"}}));
+  auto* win98 = run.find<QCheckBox>("cbWin98");
+  QVERIFY(win98->isChecked());
+  QSignalSpy changed(run.mainForm.get(), &quillotide::ui::TMainForm::win98Changed);
+  win98->click();
+  QCOMPARE(run.registry->config->getString("Win98"), std::string("0"));
+  QCOMPARE(changed.count(), 1);
+
+  // Families that arrive later answer their buttons with a short note and write nothing.
+  quillotide::test::writeText(run.dir.file("sound.mul"), "x");
+  run.setField("eSoundIdx", run.path("sound.mul"));
+  run.setField("eSoundMul", run.path("sound.mul"));
+  run.click("btnLoadSound");
+  run.click("btnSaveMultis");
+  run.click("btnLoadProgress");
+  QCOMPARE(run.dialogs.messages().size(), 3);
+  QVERIFY(run.dialogs.asked().isEmpty());
+}
+
+QTEST_MAIN(SettingsPageTest)
+#include "SettingsPageTest.moc"

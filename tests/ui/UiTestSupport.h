@@ -1,0 +1,72 @@
+#pragma once
+// What the page tests share: a run of the program in a temporary folder (its own config.xml, the
+// registry, scripted dialogs, the main window) and small helpers to reach controls by name.
+
+#include <memory>
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QTest>
+
+#include "app/Registry.h"
+#include "support/TestFiles.h"
+#include "ui/main/MainForm.h"
+#include "ui/platform/ScriptedDialogs.h"
+
+namespace quillotide::test {
+
+struct ProgramRun {
+  // configText: the config.xml the run starts with; empty for none at all.
+  explicit ProgramRun(const std::string& configText = {}) {
+    if (!configText.empty()) writeText(configPath(), configText);
+    registry = std::make_unique<Registry>();
+    registry->config->load(configPath());
+    dialogs.onUnexpected = [](const QString& what) {
+      QTest::qFail(qPrintable(what), __FILE__, __LINE__);
+    };
+    mainForm = std::make_unique<ui::TMainForm>(*registry, dialogs);
+  }
+  ~ProgramRun() {
+    mainForm.reset();
+    registry.reset();
+  }
+
+  std::string configPath() const { return dir.file("config.xml"); }
+  QString path(const std::string& name) const { return QString::fromStdString(dir.file(name)); }
+
+  template <class T>
+  T* find(const QString& name) const {
+    T* w = mainForm->findChild<T*>(name);
+    if (!w) QTest::qFail(qPrintable(QStringLiteral("no control ") + name), __FILE__, __LINE__);
+    return w;
+  }
+  void click(const QString& button) const {
+    if (auto* b = find<QAbstractButton>(button)) b->click();
+  }
+  void setField(const QString& name, const QString& text) const {
+    if (auto* e = find<QLineEdit>(name)) e->setText(text);
+  }
+
+  TempDir dir;
+  ui::ScriptedDialogs dialogs;
+  std::unique_ptr<Registry> registry;
+  std::unique_ptr<ui::TMainForm> mainForm;
+};
+
+// A config.xml holding the given entries.
+inline std::string configWith(std::initializer_list<std::pair<std::string, std::string>> entries) {
+  std::string text = "<configuration>\r\n";
+  for (const auto& [key, value] : entries)
+    text += "<config key=\"" + key + "\" value=\"" + value + "\" />\r\n";
+  return text + "</configuration>\r\n";
+}
+
+// Writes a small index/data pair of `count` slots (every third one empty).
+inline void writePair(const std::string& indexPath, const std::string& dataPath,
+                      std::int64_t count = 64) {
+  const GeneratedPair pair = generatePair(count, 20, 3);
+  writeBytes(indexPath, pair.index);
+  writeBytes(dataPath, pair.data);
+}
+
+}  // namespace quillotide::test
