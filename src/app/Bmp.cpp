@@ -46,8 +46,10 @@ struct Channel {
     if (bits == 0) return 0;
     const std::uint32_t v = (px & mask) >> shift;
     if (bits >= 8) return static_cast<std::uint8_t>(v >> (bits - 8));
-    const std::uint32_t max = (1u << bits) - 1;
-    return static_cast<std::uint8_t>((v * 255 + max / 2) / max);
+    // Narrow channels repeat their bits downwards (5-bit 7 -> 57), as bitmap readers do.
+    std::uint32_t r = v << (8 - bits);
+    for (int filled = bits; filled < 8; filled *= 2) r |= r >> filled;
+    return static_cast<std::uint8_t>(r);
   }
 };
 
@@ -95,11 +97,15 @@ Header readHeader(std::span<const std::uint8_t> bytes) {
     if (h.headerSize >= kMasksOffset + 12) {
       for (int i = 0; i < 3; ++i) h.masks[i] = loadU32(full + kMasksOffset + 4 * i);
     } else {
-      // The masks follow a 40-byte header.
-      ByteReader m(bytes, "Bitmap");
-      m.seek(kFileHeaderSize + h.headerSize);
-      if (m.remaining() < 12) bad("the colour masks are cut short");
-      for (auto& mask : h.masks) mask = m.readU32();
+      // The masks follow a 40-byte header. Some writers leave them out and start the pixels
+      // right after the header; the usual masks of the depth apply then.
+      const std::size_t at = kFileHeaderSize + h.headerSize;
+      if (h.pixelOffset >= at + 12) {
+        ByteReader m(bytes, "Bitmap");
+        m.seek(at);
+        if (m.remaining() < 12) bad("the colour masks are cut short");
+        for (auto& mask : h.masks) mask = m.readU32();
+      }
     }
   }
   return h;
@@ -163,7 +169,8 @@ void decodeUncompressed(std::span<const std::uint8_t> bytes, const Header& h, Bi
   } else {
     defaultMasks[0] = 0xFF0000; defaultMasks[1] = 0x00FF00; defaultMasks[2] = 0x0000FF;
   }
-  const bool fields = h.compression == kBitfields || h.compression == kAlphaBitfields;
+  const bool fields = (h.compression == kBitfields || h.compression == kAlphaBitfields) &&
+                      (h.masks[0] | h.masks[1] | h.masks[2]) != 0;
   const Channel red(fields ? h.masks[0] : defaultMasks[0]);
   const Channel green(fields ? h.masks[1] : defaultMasks[1]);
   const Channel blue(fields ? h.masks[2] : defaultMasks[2]);

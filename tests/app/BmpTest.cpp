@@ -1,0 +1,392 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/Bmp.h"
+#include "app/Error.h"
+#include "app/FileIO.h"
+#include "app/Image.h"
+#include "app/Png.h"
+#include "support/TestFiles.h"
+
+using namespace quillotide;
+using quillotide::test::TempDir;
+
+namespace {
+
+constexpr const char* kConvert = "/usr/bin/convert";
+
+bool haveConvert() { return fileExists(kConvert); }
+
+// Runs ImageMagick's convert with the arguments; true on success.
+bool convert(const std::string& args) {
+  const std::string command = std::string(kConvert) + " " + args + " 2>/dev/null";
+  return std::system(command.c_str()) == 0;
+}
+
+// An odd-width picture (rows need padding at every depth) whose colours come from a palette of
+// `colours` entries, so the same picture fits 1-, 4- and 8-bit files.
+Bitmap32 knownPicture(int colours) {
+  Bitmap32 b(37, 11);
+  for (int y = 0; y < b.height; ++y)
+    for (int x = 0; x < b.width; ++x) {
+      const int i = (x / 3 + y * 5 + (x * y) % 7) % colours;
+      b.at(x, y) = makePixel(static_cast<std::uint8_t>(i * 53 % 256), static_cast<std::uint8_t>(i * 97 % 256),
+                             static_cast<std::uint8_t>(255 - i * 31 % 256));
+    }
+  return b;
+}
+
+Bitmap32 opaque(Bitmap32 b) {
+  for (Pixel& p : b.pixels) p |= 0xFF000000u;
+  return b;
+}
+
+// "" when the pictures are equal, else where and how they first differ.
+std::string difference(const Bitmap32& a, const Bitmap32& b) {
+  if (a.width != b.width || a.height != b.height)
+    return "size " + std::to_string(a.width) + "x" + std::to_string(a.height) + " vs " +
+           std::to_string(b.width) + "x" + std::to_string(b.height);
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x)
+      if (a.at(x, y) != b.at(x, y)) {
+        char text[80];
+        std::snprintf(text, sizeof text, "(%d,%d): %08X vs %08X", x, y, a.at(x, y), b.at(x, y));
+        return text;
+      }
+  return "";
+}
+
+std::uint32_t headerU32(const Bytes& b, std::size_t off) { return loadU32(b.data() + off); }
+std::uint16_t headerU16(const Bytes& b, std::size_t off) { return loadU16(b.data() + off); }
+
+struct Variant {
+  const char* name;
+  int colours;          // colours of the source picture
+  const char* options;  // convert options and output prefix
+  std::uint32_t headerSize;
+  int bpp;
+  std::uint32_t compression;
+  bool lossless;  // pixels equal the source; otherwise equal convert's own reading of the file
+  int channelBits = 8;  // below 8: the source cut to this many bits per channel, bits repeated
+};
+
+// The picture with each channel on the grid of `bits`-bit values (multiples of 17 for 4 bits), so
+// a writer keeping `bits` bits per channel loses nothing whichever way it rounds.
+Bitmap32 quantised(Bitmap32 b, int bits) {
+  auto cut = [bits](std::uint8_t c) {
+    const unsigned v = c >> (8 - bits);
+    unsigned r = v << (8 - bits);
+    for (int filled = bits; filled < 8; filled *= 2) r |= r >> filled;
+    return static_cast<std::uint8_t>(r);
+  };
+  for (Pixel& p : b.pixels) p = makePixel(cut(redOf(p)), cut(greenOf(p)), cut(blueOf(p)));
+  return b;
+}
+
+}  // namespace
+
+// Every kind of BMP, written by ImageMagick from a known picture, reads back as the picture (or,
+// for the 16-bit kinds that drop colour bits, as ImageMagick itself reads the file).
+TEST(BmpReader, ReadsEveryVariantImageMagickWrites) {
+  if (!haveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+  const Variant variants[] = {
+      {"1-bit palette", 2, "-type palette BMP3:", 40, 1, 0, true},
+      {"4-bit palette", 16, "-type palette BMP3:", 40, 4, 0, true},
+      {"8-bit palette", 100, "-type palette -compress none BMP3:", 40, 8, 0, true},
+      {"RLE8", 100, "-type palette -compress RLE BMP3:", 40, 8, 1, true},
+      {"24-bit", 1000, "-type truecolor BMP3:", 40, 24, 0, true},
+      {"32-bit with alpha", 1000, "-alpha set -channel A -evaluate set 50% +channel -define bmp3:alpha=true BMP3:", 40, 32, 0, true},
+      {"OS/2 palette", 16, "-type palette BMP2:", 12, 4, 0, true},
+      {"OS/2 24-bit", 1000, "-type truecolor BMP2:", 12, 24, 0, true},
+      {"V4 header", 1000, "-intent undefined -type truecolor BMP:", 108, 24, 0, true},
+      {"V5 header", 1000, "-type truecolor BMP:", 124, 24, 0, true},
+      {"V5 palette", 16, "-type palette BMP:", 124, 4, 0, true},
+      {"V5 32-bit masks", 1000, "-alpha set -type truecolormatte BMP:", 124, 32, 3, true},
+      {"RGB565 masks", 1000, "-type truecolor -define bmp:subtype=RGB565 BMP:", 124, 16, 3, false},
+      {"RGB555 masks", 1000, "-type truecolor -define bmp:subtype=RGB555 BMP:", 124, 16, 3, false},
+      // ImageMagick reads 4-bit channels without repeating their bits (15 as 240), so the
+      // source is drawn on the 4-bit grid and compared directly.
+      {"ARGB4444 masks", 1000, "-alpha set -define bmp:subtype=ARGB4444 BMP:", 124, 16, 3, true, 4},
+  };
+  TempDir dir;
+  for (const Variant& v : variants) {
+    SCOPED_TRACE(v.name);
+    const Bitmap32 source = quantised(knownPicture(v.colours), v.channelBits);
+    const std::string src = dir.file("source.png");
+    const std::string bmp = dir.file("variant.bmp");
+    writePngFile(src, source);
+    ASSERT_TRUE(convert(src + " " + v.options + bmp));
+    const Bytes bytes = readFile(bmp);
+    // The file is really the variant we asked for.
+    ASSERT_EQ(headerU32(bytes, 14), v.headerSize);
+    const int bpp = headerU16(bytes, v.headerSize == 12 ? 24 : 28);
+    ASSERT_EQ(bpp, v.bpp);
+    if (v.headerSize != 12) {
+      ASSERT_EQ(headerU32(bytes, 30), v.compression);
+    }
+    const Bitmap32 read = decodeBmp(bytes);
+    if (v.lossless) {
+      EXPECT_EQ(difference(read, opaque(source)), "");
+    } else {
+      ASSERT_TRUE(convert(bmp + " -alpha off " + dir.file("reference.png")));
+      EXPECT_EQ(difference(read, opaque(readPngFile(dir.file("reference.png")))), "");
+    }
+  }
+}
+
+// Top-down rows: an ImageMagick file turned upside down in place (negative height, rows
+// reversed) reads as the same picture.
+TEST(BmpReader, ReadsTopDownRows) {
+  if (!haveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+  TempDir dir;
+  const Bitmap32 source = knownPicture(1000);
+  writePngFile(dir.file("s.png"), source);
+  ASSERT_TRUE(convert(dir.file("s.png") + " -type truecolor BMP3:" + dir.file("s.bmp")));
+  Bytes bytes = readFile(dir.file("s.bmp"));
+  const std::size_t offset = headerU32(bytes, 10);
+  const std::size_t stride = (37 * 3 + 3) / 4 * 4;
+  Bytes flipped = bytes;
+  for (std::size_t y = 0; y < 11; ++y)
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset + y * stride), stride,
+                flipped.begin() + static_cast<std::ptrdiff_t>(offset + (10 - y) * stride));
+  storeU32(flipped.data() + 22, static_cast<std::uint32_t>(-11));
+  EXPECT_EQ(decodeBmp(flipped), opaque(source));
+}
+
+namespace {
+
+// A 4-bit RLE file drawn by hand: runs, an absolute stretch of odd length (padded), a delta and
+// line ends, covering every pixel of an 8 x 3 picture.
+Bytes rle4File() {
+  ByteWriter w;
+  const std::uint8_t stream[] = {
+      0x08, 0x12,                    // row 0 (bottom): 1 2 1 2 1 2 1 2
+      0x00, 0x00,                    // end of line
+      0x00, 0x05, 0x34, 0x56, 0x70, 0x00,  // row 1: absolute 3 4 5 6 7, padded
+      0x03, 0x11,                    // then 1 1 1
+      0x00, 0x00,                    // end of line
+      0x04, 0x22, 0x04, 0x33,        // row 2: 2 2 2 2 3 3 3 3
+      0x00, 0x01,                    // end of bitmap
+  };
+  const std::uint32_t offset = 14 + 40 + 16 * 4;
+  w.u16(0x4D42);
+  w.u32(offset + sizeof stream);
+  w.u32(0);
+  w.u32(offset);
+  w.u32(40);
+  w.i32(8);
+  w.i32(3);
+  w.u16(1);
+  w.u16(4);
+  w.u32(2);  // BI_RLE4
+  w.u32(sizeof stream);
+  w.i32(0);
+  w.i32(0);
+  w.u32(16);
+  w.u32(0);
+  for (int i = 0; i < 16; ++i) {
+    w.u8(static_cast<std::uint8_t>(i * 16));       // blue
+    w.u8(static_cast<std::uint8_t>(255 - i * 16)); // green
+    w.u8(static_cast<std::uint8_t>(i * 8));        // red
+    w.u8(0);
+  }
+  w.bytes(stream);
+  return w.take();
+}
+
+Pixel rle4Colour(int i) {
+  return makePixel(static_cast<std::uint8_t>(i * 8), static_cast<std::uint8_t>(255 - i * 16),
+                   static_cast<std::uint8_t>(i * 16));
+}
+
+}  // namespace
+
+TEST(BmpReader, ReadsRle4AsImageMagickDoes) {
+  const Bytes bytes = rle4File();
+  const Bitmap32 read = decodeBmp(bytes);
+  const int rows[3][8] = {{2, 2, 2, 2, 3, 3, 3, 3}, {3, 4, 5, 6, 7, 1, 1, 1}, {1, 2, 1, 2, 1, 2, 1, 2}};
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(read.at(x, y), rle4Colour(rows[y][x])) << x << "," << y;
+  if (!haveConvert()) return;
+  TempDir dir;
+  quillotide::test::writeBytes(dir.file("rle4.bmp"), bytes);
+  ASSERT_TRUE(convert(dir.file("rle4.bmp") + " " + dir.file("rle4.png")));
+  EXPECT_EQ(read, opaque(readPngFile(dir.file("rle4.png"))));
+}
+
+TEST(BmpReader, RleDeltaLeavesSkippedPixelsBlack) {
+  Bytes bytes = rle4File();
+  // Row 0 becomes: two pixels, then a delta of (3, 1) that jumps to row 1, column 5.
+  const std::size_t s = 14 + 40 + 64;
+  const std::uint8_t stream[] = {0x02, 0x12, 0x00, 0x02, 0x03, 0x01, 0x03, 0x11, 0x00, 0x01};
+  bytes.resize(s);
+  bytes.insert(bytes.end(), std::begin(stream), std::end(stream));
+  const Bitmap32 read = decodeBmp(bytes);
+  EXPECT_EQ(read.at(0, 2), rle4Colour(1));
+  EXPECT_EQ(read.at(1, 2), rle4Colour(2));
+  EXPECT_EQ(read.at(2, 2), makePixel(0, 0, 0));
+  EXPECT_EQ(read.at(4, 1), makePixel(0, 0, 0));
+  EXPECT_EQ(read.at(5, 1), rle4Colour(1));
+  EXPECT_EQ(read.at(7, 1), rle4Colour(1));
+  EXPECT_EQ(read.at(0, 0), makePixel(0, 0, 0));
+}
+
+TEST(BmpWriter, WritesThirtyTwoBitBottomUpAndReadsBack) {
+  Bitmap32 picture(3, 2);
+  picture.pixels = {0xFF102030, 0xFF405060, 0x80708090, 0xFFA0B0C0, 0xFFD0E0F0, 0x00000000};
+  const Bytes bytes = encodeBmp(picture);
+  ASSERT_EQ(bytes.size(), 14u + 40 + 3 * 2 * 4);
+  EXPECT_EQ(headerU16(bytes, 0), 0x4D42);
+  EXPECT_EQ(headerU16(bytes, 28), 32);
+  EXPECT_EQ(headerU32(bytes, 30), 0u);
+  EXPECT_EQ(static_cast<std::int32_t>(headerU32(bytes, 22)), 2);  // bottom-up
+  // The first stored row is the picture's bottom row.
+  EXPECT_EQ(headerU32(bytes, 54), 0xFFA0B0C0u);
+  EXPECT_EQ(decodeBmp(bytes), opaque(picture));
+  EXPECT_THROW(encodeBmp(Bitmap32()), Error);
+
+  if (!haveConvert()) return;
+  // An independent reader sees the same pixels.
+  TempDir dir;
+  writeBmpFile(dir.file("ours.bmp"), opaque(picture));
+  ASSERT_TRUE(convert(dir.file("ours.bmp") + " -alpha off " + dir.file("theirs.png")));
+  EXPECT_EQ(readPngFile(dir.file("theirs.png")), opaque(picture));
+}
+
+TEST(PngFiles, RoundTripKeepsAlphaAndRefusesDamage) {
+  TempDir dir;
+  Bitmap32 picture(5, 4);
+  for (std::size_t i = 0; i < picture.pixels.size(); ++i)
+    picture.pixels[i] = static_cast<Pixel>(i * 0x0B0D0F11u + 0x01020304u);
+  writePngFile(dir.file("a.png"), picture);
+  EXPECT_EQ(readPngFile(dir.file("a.png")), picture);
+  // Choice by extension, in any letter case.
+  writeImageFile(dir.file("b.PNG"), picture);
+  EXPECT_EQ(readImageFile(dir.file("b.PNG")), picture);
+  writeImageFile(dir.file("c.Bmp"), picture);
+  EXPECT_EQ(readImageFile(dir.file("c.Bmp")), opaque(picture));
+  EXPECT_THROW(writeImageFile(dir.file("d.gif"), picture), Error);
+  EXPECT_THROW(readImageFile(dir.file("noextension")), Error);
+
+  Bytes bytes = encodePng(picture);
+  bytes.resize(bytes.size() / 2);
+  EXPECT_THROW(decodePng(bytes), FormatError);
+  EXPECT_THROW(decodePng(Bytes{1, 2, 3}), FormatError);
+  EXPECT_THROW(decodePng(Bytes{}), FormatError);
+}
+
+namespace {
+
+// A valid 8-bit, 4 x 2 picture with a palette of 4 colours, to be damaged by the tests.
+Bytes small8Bit() {
+  ByteWriter w;
+  const std::uint32_t offset = 14 + 40 + 4 * 4;
+  w.u16(0x4D42);
+  w.u32(offset + 8);
+  w.u32(0);
+  w.u32(offset);
+  w.u32(40);
+  w.i32(4);
+  w.i32(2);
+  w.u16(1);
+  w.u16(8);
+  w.u32(0);
+  w.u32(8);
+  w.i32(0);
+  w.i32(0);
+  w.u32(4);
+  w.u32(0);
+  for (std::uint8_t i = 0; i < 4; ++i) w.bytes(std::vector<std::uint8_t>{i, i, i, 0});
+  w.bytes(std::vector<std::uint8_t>{0, 1, 2, 3, 3, 2, 1, 0});
+  return w.take();
+}
+
+std::string failureOf(const Bytes& bytes) {
+  try {
+    decodeBmp(bytes);
+  } catch (const FormatError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+}  // namespace
+
+TEST(BmpReader, RefusesDamagedFilesWithAReason) {
+  ASSERT_EQ(decodeBmp(small8Bit()).at(3, 0), makePixel(0, 0, 0));
+
+  Bytes cut = small8Bit();
+  cut.pop_back();
+  EXPECT_NE(failureOf(cut).find("cut short"), std::string::npos);
+
+  Bytes paletteIndexPastPalette = small8Bit();
+  paletteIndexPastPalette.back() = 4;
+  EXPECT_NE(failureOf(paletteIndexPastPalette).find("palette index 4"), std::string::npos);
+
+  Bytes widthHuge = small8Bit();
+  storeU32(widthHuge.data() + 18, 0x7FFFFFFF);
+  EXPECT_NE(failureOf(widthHuge).find("larger than"), std::string::npos);
+
+  Bytes widthLies = small8Bit();
+  storeU32(widthLies.data() + 18, 0x7000);
+  EXPECT_NE(failureOf(widthLies).find("cut short"), std::string::npos);
+
+  Bytes heightMinimum = small8Bit();
+  storeU32(heightMinimum.data() + 22, 0x80000000u);
+  EXPECT_NE(failureOf(heightMinimum), "");
+
+  Bytes widthZero = small8Bit();
+  storeU32(widthZero.data() + 18, 0);
+  EXPECT_NE(failureOf(widthZero).find("invalid size"), std::string::npos);
+
+  Bytes headerSizeUnknown = small8Bit();
+  storeU32(headerSizeUnknown.data() + 14, 200);
+  EXPECT_NE(failureOf(headerSizeUnknown).find("header size"), std::string::npos);
+
+  Bytes offsetInsideHeader = small8Bit();
+  storeU32(offsetInsideHeader.data() + 10, 20);
+  EXPECT_NE(failureOf(offsetInsideHeader), "");
+
+  Bytes offsetPastEnd = small8Bit();
+  storeU32(offsetPastEnd.data() + 10, 0xFFFFFFF0u);
+  EXPECT_NE(failureOf(offsetPastEnd), "");
+
+  Bytes depthUnknown = small8Bit();
+  storeU16(depthUnknown.data() + 28, 7);
+  EXPECT_NE(failureOf(depthUnknown).find("bits per pixel"), std::string::npos);
+
+  Bytes jpeg = small8Bit();
+  storeU32(jpeg.data() + 30, 4);
+  EXPECT_NE(failureOf(jpeg).find("JPEG"), std::string::npos);
+
+  Bytes notBm = small8Bit();
+  notBm[0] = 'X';
+  EXPECT_NE(failureOf(notBm).find("BM"), std::string::npos);
+
+  EXPECT_NE(failureOf(Bytes(10, 0)), "");
+
+  Bytes rleCutShort = rle4File();
+  rleCutShort.resize(rleCutShort.size() - 8);
+  EXPECT_NE(failureOf(rleCutShort).find("run-length"), std::string::npos);
+
+  Bytes rleHugeSize = rle4File();
+  storeU32(rleHugeSize.data() + 18, 0x8000);
+  storeU32(rleHugeSize.data() + 22, 0x8000);
+  EXPECT_NE(failureOf(rleHugeSize).find("far larger"), std::string::npos);
+}
+
+TEST(BmpReader, FilesNameThemselvesInErrors) {
+  TempDir dir;
+  Bytes cut = small8Bit();
+  cut.resize(30);
+  quillotide::test::writeBytes(dir.file("bad.bmp"), cut);
+  try {
+    readBmpFile(dir.file("bad.bmp"));
+    FAIL();
+  } catch (const FormatError& e) {
+    EXPECT_NE(std::string(e.what()).find("bad.bmp"), std::string::npos);
+  }
+  EXPECT_THROW(readBmpFile(dir.file("missing.bmp")), FileError);
+}
