@@ -1,8 +1,262 @@
+#include <sys/stat.h>
+
+#include <memory>
+#include <sstream>
+
+#include "app/Image.h"
+#include "app/Text.h"
 #include "cli/Cli.h"
+#include "models/Animation.h"
 
 namespace quillotide::cli {
 
-// Empty until its commands exist; groups without commands are not listed.
-Group animGroup() { return {}; }
+namespace {
+
+// --variant N (1..5) or --kind anim|anim2|...|anim5; anim.mul when neither is given.
+std::unique_ptr<TAnimation> modelFor(Args& args) {
+  const auto variant = args.intOption("variant");
+  const auto kind = args.option("kind");
+  if (variant && kind) throw UsageError("Give --variant or --kind, not both.");
+  AnimKind chosen = AnimKind::Anim;
+  if (variant) {
+    const auto k = animKindOf(static_cast<int>(*variant));
+    if (!k) throw UsageError("--variant must be 1 to 5.");
+    chosen = *k;
+  } else if (kind) {
+    bool found = false;
+    for (int v = 1; v <= 5; ++v)
+      if (animKindName(static_cast<AnimKind>(v)) == *kind) {
+        chosen = static_cast<AnimKind>(v);
+        found = true;
+      }
+    if (!found) throw UsageError("--kind must be anim, anim2, anim3, anim4 or anim5.");
+  }
+  switch (chosen) {
+    case AnimKind::Anim2: return std::make_unique<TAnim2>();
+    case AnimKind::Anim3: return std::make_unique<TAnim3>();
+    case AnimKind::Anim4: return std::make_unique<TAnim4>();
+    case AnimKind::Anim5: return std::make_unique<TAnim5>();
+    default: return std::make_unique<TAnimation>();
+  }
+}
+
+int bodyArg(const std::string& text) {
+  const std::int64_t b = parseIntArg(text, "BODY");
+  if (b < 0 || b > 0xFFFF) throw UsageError("BODY must be 0 to 0xFFFF.");
+  return static_cast<int>(b);
+}
+
+bool isKx(const std::string& path) {
+  return path.size() >= 3 && toUpper(path.substr(path.size() - 3)) == ".KX";
+}
+
+std::string label(int body) { return hexLabel(static_cast<std::uint32_t>(body)); }
+
+int list(Args& args, Context& ctx) {
+  auto model = modelFor(args);
+  const bool all = args.flag("all");
+  const auto p = args.positionals(2, 2);
+  model->load(p[0], p[1]);
+  Json::Array rows;
+  std::ostringstream text;
+  const int count = model->bodyCount();
+  int present = 0;
+  for (int body = 0; body < count; ++body) {
+    const bool exists = model->bodyExists(body);
+    if (!exists && !all) continue;
+    present += exists ? 1 : 0;
+    int used = 0;
+    for (int k = 0; k < model->slotsPerBody(body); ++k) used += model->slotExists(body, k) ? 1 : 0;
+    if (ctx.json)
+      rows.push_back(Json::Object{{"body", body},
+                                  {"label", label(body)},
+                                  {"type", model->bodyType(body)},
+                                  {"firstSlot", static_cast<std::int64_t>(model->firstSlot(body))},
+                                  {"slots", model->slotsPerBody(body)},
+                                  {"actions", model->actionCount(body)},
+                                  {"usedSlots", used},
+                                  {"exists", exists}});
+    else
+      text << label(body) << " type " << model->bodyType(body) << ", " << used << " of "
+           << model->slotsPerBody(body) << " slots" << (exists ? "" : " (missing)") << '\n';
+  }
+  if (!ctx.json) text << count << " bodies in the table";
+  ctx.report(Json::Object{{"kind", animKindName(model->kind())}, {"bodyCount", count}, {"bodies", rows}},
+             text.str());
+  return 0;
+}
+
+int show(Args& args, Context& ctx) {
+  auto model = modelFor(args);
+  const auto p = args.positionals(3, 3);
+  model->load(p[0], p[1]);
+  const int body = bodyArg(p[2]);
+  Json::Array slots;
+  std::ostringstream text;
+  text << "body " << label(body) << ": type " << model->bodyType(body) << ", first slot "
+       << hexLabel(static_cast<std::uint32_t>(model->firstSlot(body))) << ", "
+       << model->actionCount(body) << " actions x " << kAnimDirections << " directions\n";
+  for (int k = 0; k < model->slotsPerBody(body); ++k) {
+    if (!model->slotExists(body, k)) continue;
+    const auto frames = model->slotFrames(body, k);
+    Json::Array sizes;
+    std::int64_t stray = 0;
+    std::string message;
+    text << "  action " << k / kAnimDirections << " direction " << k % kAnimDirections << ": "
+         << frames.size() << " frames";
+    for (const auto& f : frames) {
+      sizes.push_back(Json::Object{{"width", f.picture.width},
+                                   {"height", f.picture.height},
+                                   {"centerX", f.centerX},
+                                   {"centerY", f.centerY}});
+      text << ' ' << f.picture.width << 'x' << f.picture.height;
+      if (f.strayPixels && message.empty()) message = f.strayMessage;
+      stray += f.strayPixels;
+    }
+    text << '\n';
+    if (stray) text << "    " << message << " (" << stray << " pixels outside their frame)\n";
+    slots.push_back(Json::Object{{"offset", k},
+                                 {"action", k / kAnimDirections},
+                                 {"direction", k % kAnimDirections},
+                                 {"frames", sizes},
+                                 {"strayPixels", stray}});
+  }
+  ctx.report(Json::Object{{"body", body},
+                          {"type", model->bodyType(body)},
+                          {"firstSlot", static_cast<std::int64_t>(model->firstSlot(body))},
+                          {"exists", model->bodyExists(body)},
+                          {"slots", slots}},
+             text.str());
+  return 0;
+}
+
+int preview(Args& args, Context& ctx) {
+  auto model = modelFor(args);
+  const int offset = static_cast<int>(args.intOption("slot").value_or(0));
+  const auto frame = args.intOption("frame").value_or(0);
+  const auto p = args.positionals(4, 4);
+  model->load(p[0], p[1]);
+  const int body = bodyArg(p[2]);
+  const auto frames = model->slotFrames(body, offset);
+  if (frame < 0 || frame >= static_cast<std::int64_t>(frames.size()))
+    throw Error(formatMessage("Body %s slot offset %d has no frame %d.",
+                              {label(body), std::to_string(offset), std::to_string(frame)}));
+  const AnimFrame& f = frames[static_cast<std::size_t>(frame)];
+  if (f.picture.empty()) throw Error("The frame has no pixels (zero width or height).");
+  writeImageFile(p[3], f.picture);
+  ctx.report(Json::Object{{"file", p[3]}, {"width", f.picture.width}, {"height", f.picture.height},
+                          {"strayPixels", f.strayPixels}},
+             "wrote " + p[3] + (f.strayPixels ? "\n" + f.strayMessage : std::string()));
+  return 0;
+}
+
+int exportBody(Args& args, Context& ctx) {
+  auto model = modelFor(args);
+  const auto p = args.positionals(4, 4);
+  model->load(p[0], p[1]);
+  const int body = bodyArg(p[2]);
+  Progress silent;
+  if (isKx(p[3])) {
+    model->exportToFile(body, p[3], silent);
+  } else {
+    ::mkdir(p[3].c_str(), 0755);
+    model->exportToDirectory(body, p[3], silent);
+  }
+  ctx.report(Json::Object{{"body", body}, {"target", p[3]}, {"kx", isKx(p[3])}},
+             "exported body " + label(body) + " to " + p[3]);
+  return 0;
+}
+
+int importBody(Args& args, Context& ctx) {
+  auto model = modelFor(args);
+  const bool noPalette = args.flag("no-palette");
+  const auto p = args.positionals(4, 4);
+  model->load(p[0], p[1]);
+  const int body = bodyArg(p[2]);
+  Progress silent;
+  if (isKx(p[3])) {
+    model->importFromFile(body, p[3], silent);
+    ctx.report(Json::Object{{"body", body}, {"source", p[3]}},
+               "imported " + p[3] + " into body " + label(body));
+    return 0;
+  }
+  const auto report = model->importFromDirectory(body, p[3], !noPalette, silent);
+  ctx.report(Json::Object{{"body", body}, {"source", p[3]}, {"colourProblems", report.colourProblems}},
+             report.message());
+  return 0;
+}
+
+int copy(Args& args, Context& ctx) {
+  auto model = modelFor(args);
+  const auto p = args.positionals(4, 4);
+  const int source = bodyArg(p[2]);
+  const int target = bodyArg(p[3]);
+  model->load(p[0], p[1]);
+  model->copyBody(source, target, p[0]);
+  ctx.report(Json::Object{{"source", source}, {"target", target}},
+             "copied body " + label(source) + " to " + label(target));
+  return 0;
+}
+
+int remove(Args& args, Context& ctx) {
+  auto model = modelFor(args);
+  const auto p = args.positionals(3, 3);
+  model->load(p[0], p[1]);
+  const int body = bodyArg(p[2]);
+  model->deleteBody(body);
+  ctx.report(Json::Object{{"deleted", body}}, "deleted body " + label(body));
+  return 0;
+}
+
+int fill(Args& args, Context& ctx) {
+  auto model = modelFor(args);
+  const auto p = args.positionals(2, 2);
+  model->load(p[0], p[1]);
+  model->fillBodies();
+  ctx.report(Json::Object{{"bodyCount", model->bodyCount()}},
+             std::to_string(model->bodyCount()) + " bodies in the table");
+  return 0;
+}
+
+int rebuild(Args& args, Context& ctx) {
+  auto model = modelFor(args);
+  const auto seed = args.intOption("seed");
+  const auto p = args.positionals(4, 4);
+  model->load(p[0], p[1]);
+  Random random;
+  if (seed) random.seed(static_cast<std::uint64_t>(*seed));
+  Progress silent;
+  model->rebuild(p[2], p[3], silent, random);
+  ctx.report(Json::Object{{"index", p[2]}, {"data", p[3]}},
+             "rebuilt into " + p[2] + " and " + p[3]);
+  return 0;
+}
+
+const char* const kKind = " [--variant 1..5 | --kind anim..anim5]";
+
+}  // namespace
+
+Group animGroup() {
+  const std::string k = kKind;
+  return {"anim",
+          "Animations of anim.idx/anim.mul and anim2..anim5 (changed in place; keep a backup).",
+          {
+              {"list", "INDEX DATA [--all]" + k, "Bodies with their type and used slots.", list},
+              {"show", "INDEX DATA BODY" + k, "Every slot of a body: action, direction and frames.",
+               show},
+              {"preview", "INDEX DATA BODY OUT.bmp|OUT.png [--slot N] [--frame F]" + k,
+               "Writes one frame as a picture (slot offset 0, frame 0 by default).", preview},
+              {"export", "INDEX DATA BODY TARGET.kx|FOLDER" + k,
+               "Writes the body to a .kx file or an animation folder.", exportBody},
+              {"import", "INDEX DATA BODY SOURCE.kx|FOLDER [--no-palette]" + k,
+               "Reads a .kx file or animation folder into the body.", importBody},
+              {"copy", "INDEX DATA SOURCE_BODY TARGET_BODY" + k,
+               "Points the target body at the source body's data.", copy},
+              {"delete", "INDEX DATA BODY" + k, "Empties every slot of the body.", remove},
+              {"fill", "INDEX DATA" + k, "Grows the index to 0x1000 bodies.", fill},
+              {"rebuild", "INDEX DATA NEW_INDEX NEW_DATA [--seed N]" + k,
+               "Writes a compacted copy; --seed makes the layout repeatable.", rebuild},
+          }};
+}
 
 }  // namespace quillotide::cli

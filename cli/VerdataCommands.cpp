@@ -1,8 +1,215 @@
+#include <sys/stat.h>
+
+#include <sstream>
+
+#include "app/FileIO.h"
+#include "app/Image.h"
+#include "app/Text.h"
 #include "cli/Cli.h"
+#include "models/Animation.h"
+#include "models/Verdata.h"
 
 namespace quillotide::cli {
 
-// Empty until its commands exist; groups without commands are not listed.
-Group verdataGroup() { return {}; }
+namespace {
+
+Json recordJson(std::size_t i, const TVerIndex& r) {
+  return Json::Object{{"index", static_cast<std::int64_t>(i)},
+                      {"fileId", r.fileId},
+                      {"file", verdataFileName(r.fileId)},
+                      {"block", r.block},
+                      {"label", hexLabel(static_cast<std::uint32_t>(r.block))},
+                      {"lookup", r.lookup},
+                      {"length", r.length},
+                      {"extra", r.extra}};
+}
+
+bool isKx(const std::string& path) {
+  return path.size() >= 3 && toUpper(path.substr(path.size() - 3)) == ".KX";
+}
+
+// The kinds a patch can be added as, with their file id.
+struct PatchKind {
+  const char* name;
+  std::int32_t fileId;
+};
+constexpr PatchKind kKinds[] = {{"land", verdatafile::kArt},
+                                {"static", verdatafile::kArt},
+                                {"gump", verdatafile::kGumps},
+                                {"texture", verdatafile::kTextures},
+                                {"anim", verdatafile::kAnimations}};
+
+std::string kindArg(const std::string& text) {
+  for (const auto& k : kKinds)
+    if (text == k.name) return text;
+  throw UsageError("KIND must be land, static, gump, texture or anim.");
+}
+
+// The file id and block a KIND and ID name (anim: the block of the body's first slot).
+std::pair<std::int32_t, std::int32_t> blockOf(const std::string& kind, std::int32_t id) {
+  if (kind == "land") return {verdatafile::kArt, id};
+  if (kind == "static") return {verdatafile::kArt, verdatafile::kStaticBlockBase + id};
+  if (kind == "gump") return {verdatafile::kGumps, id};
+  if (kind == "texture") return {verdatafile::kTextures, id};
+  if (id < 0 || id > 0xFFFF) throw UsageError("A body must be 0 to 0xFFFF.");
+  return {verdatafile::kAnimations,
+          static_cast<std::int32_t>(animSlotTable(AnimKind::Anim).firstSlot(id))};
+}
+
+std::int32_t idArg(const std::string& text) {
+  return static_cast<std::int32_t>(parseIntArg(text, "ID"));
+}
+
+int list(Args& args, Context& ctx) {
+  const auto fileId = args.intOption("file-id");
+  const auto p = args.positionals(1, 1);
+  TVerdata v;
+  v.load(p[0]);
+  Json::Array rows;
+  std::ostringstream text;
+  for (std::size_t i = 0; i < v.records().size(); ++i) {
+    const auto& r = v.records()[i];
+    if (fileId && r.fileId != *fileId) continue;
+    rows.push_back(recordJson(i, r));
+    text << i << ": " << verdataFileName(r.fileId) << ' ' << hexLabel(static_cast<std::uint32_t>(r.block))
+         << " lookup " << r.lookup << " length " << r.length << " extra " << r.extra << '\n';
+  }
+  text << v.records().size() << " patch records";
+  ctx.report(Json::Object{{"records", rows}}, text.str());
+  return 0;
+}
+
+int show(Args& args, Context& ctx) {
+  const auto out = args.option("out");
+  const auto p = args.positionals(3, 3);
+  const std::string kind = kindArg(p[1]);
+  const std::int32_t id = idArg(p[2]);
+  TVerdata v;
+  v.load(p[0]);
+  const auto [fileId, block] = blockOf(kind, id);
+  const auto record = v.findPatch(fileId, block);
+  if (!record) throw Error(formatMessage("%s %s is not patched.", {kind, hexLabel(static_cast<std::uint32_t>(id))}));
+  Bitmap32 picture;
+  std::string note;
+  if (kind == "land") picture = v.landPicture(id);
+  else if (kind == "static") picture = v.staticPicture(id);
+  else if (kind == "gump") picture = v.gumpPicture(id);
+  else if (kind == "texture") picture = v.texturePicture(id);
+  else {
+    const AnimFrame f = v.animFrame(id);
+    picture = f.picture;
+    if (f.strayPixels) note = f.strayMessage;
+  }
+  if (out) {
+    if (picture.empty()) throw Error("The patch has no picture to write.");
+    writeImageFile(*out, picture);
+  }
+  std::ostringstream text;
+  text << verdataFileName(fileId) << ' ' << hexLabel(static_cast<std::uint32_t>(block)) << ": lookup "
+       << record->lookup << " length " << record->length << " extra " << record->extra
+       << "\npicture " << picture.width << 'x' << picture.height;
+  if (!note.empty()) text << '\n' << note;
+  if (out) text << "\nwrote " << *out;
+  ctx.report(Json::Object{{"fileId", fileId},
+                          {"block", block},
+                          {"lookup", record->lookup},
+                          {"length", record->length},
+                          {"extra", record->extra},
+                          {"width", picture.width},
+                          {"height", picture.height}},
+             text.str());
+  return 0;
+}
+
+int add(Args& args, Context& ctx) {
+  const auto out = args.option("out");
+  const bool noPalette = args.flag("no-palette");
+  const auto p = args.positionals(4, 4);
+  const std::string kind = kindArg(p[1]);
+  const std::int32_t id = idArg(p[2]);
+  TVerdata v;
+  v.load(p[0]);
+  Progress silent;
+  std::string message = "patched " + kind + " " + hexLabel(static_cast<std::uint32_t>(id));
+  std::int64_t problems = 0;
+  if (kind == "land") v.addLandFile(id, p[3]);
+  else if (kind == "static") v.addStaticFile(id, p[3]);
+  else if (kind == "gump") v.addGumpFile(id, p[3]);
+  else if (kind == "texture") v.addTextureFile(id, p[3]);
+  else if (isKx(p[3])) v.addAnimFromFile(id, p[3], silent);
+  else {
+    const auto report = v.addAnimFromDirectory(id, p[3], !noPalette, silent);
+    problems = report.colourProblems;
+    if (!report.message.empty()) message += "\n" + report.message;
+  }
+  const std::string target = out.value_or(p[0]);
+  v.save(target);
+  ctx.report(Json::Object{{"kind", kind}, {"id", id}, {"records", static_cast<std::int64_t>(v.records().size())},
+                          {"colourProblems", problems}, {"saved", target}},
+             message + "\nsaved " + target);
+  return 0;
+}
+
+int remove(Args& args, Context& ctx) {
+  const auto out = args.option("out");
+  const auto p = args.positionals(3, 3);
+  const std::string kind = kindArg(p[1]);
+  const std::int32_t id = idArg(p[2]);
+  TVerdata v;
+  v.load(p[0]);
+  const auto [fileId, block] = blockOf(kind, id);
+  int removed = 0;
+  if (kind == "anim") {
+    // Every slot of the body, so no direction of it stays patched.
+    const auto& table = animSlotTable(AnimKind::Anim);
+    for (int k = 0; k < table.slotsPerBody(id); ++k)
+      while (v.removePatch(fileId, block + k)) ++removed;
+  } else if (v.removePatch(fileId, block)) {
+    removed = 1;
+  }
+  if (removed == 0)
+    throw Error(formatMessage("%s %s is not patched.", {kind, hexLabel(static_cast<std::uint32_t>(id))}));
+  const std::string target = out.value_or(p[0]);
+  v.save(target);
+  ctx.report(Json::Object{{"removed", removed}, {"saved", target}},
+             "removed " + std::to_string(removed) + " patch record(s); saved " + target);
+  return 0;
+}
+
+int exportAnim(Args& args, Context& ctx) {
+  const auto p = args.positionals(3, 3);
+  const std::int32_t body = idArg(p[1]);
+  TVerdata v;
+  v.load(p[0]);
+  Progress silent;
+  if (isKx(p[2])) {
+    v.exportAnimToFile(body, p[2], silent);
+  } else {
+    ::mkdir(p[2].c_str(), 0755);
+    v.exportAnimToDirectory(body, p[2], silent);
+  }
+  ctx.report(Json::Object{{"body", body}, {"target", p[2]}},
+             "exported the patches of body " + hexLabel(static_cast<std::uint32_t>(body)) + " to " + p[2]);
+  return 0;
+}
+
+}  // namespace
+
+Group verdataGroup() {
+  return {"verdata",
+          "The patch file verdata.mul: patches of art, gumps, textures and animations.",
+          {
+              {"list", "FILE [--file-id N]", "Every patch record in file order.", list},
+              {"show", "FILE KIND ID [--out PICTURE]",
+               "One patch (KIND land, static, gump, texture or anim body); --out writes its picture.",
+               show},
+              {"add", "FILE KIND ID SOURCE [--no-palette] [--out NEW_FILE]",
+               "Adds or replaces a patch from a picture (anim: a .kx file or folder) and saves.", add},
+              {"remove", "FILE KIND ID [--out NEW_FILE]",
+               "Removes a patch (anim: every slot of the body) and saves.", remove},
+              {"export", "FILE BODY TARGET.kx|FOLDER",
+               "Writes a body's animation patches to a .kx file or animation folder.", exportAnim},
+          }};
+}
 
 }  // namespace quillotide::cli
