@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+#include <QColor>
 #include <QString>
 
 namespace quillotide::ui {
@@ -34,6 +35,8 @@ public:
   virtual std::optional<QString> inputBox(const QString& caption, const QString& prompt,
                                           const QString& defaultText) = 0;
   virtual void message(const QString& caption, const QString& text, MessageIcon icon) = 0;
+  // The chosen colour, or nullopt when cancelled.
+  virtual std::optional<QColor> chooseColour(const QColor& initial) = 0;
 
   // A plain message under the program's caption, as most tools show them ("Not found.").
   void showMessage(const QString& text) { message(kCaption, text, MessageIcon::Information); }

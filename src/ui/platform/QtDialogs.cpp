@@ -1,5 +1,6 @@
 #include "ui/platform/QtDialogs.h"
 
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -73,6 +74,12 @@ void QtDialogs::message(const QString& caption, const QString& text, MessageIcon
     case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
   }
   box.exec();
+}
+
+std::optional<QColor> QtDialogs::chooseColour(const QColor& initial) {
+  const QColor chosen = QColorDialog::getColor(initial, m_parent);
+  if (!chosen.isValid()) return std::nullopt;
+  return chosen;
 }
 
 }  // namespace quillotide::ui

@@ -19,6 +19,7 @@ public:
   std::optional<QString> inputBox(const QString& caption, const QString& prompt,
                                   const QString& defaultText) override;
   void message(const QString& caption, const QString& text, MessageIcon icon) override;
+  std::optional<QColor> chooseColour(const QColor& initial) override;
 
 private:
   QPointer<QWidget> m_parent;

@@ -10,6 +10,7 @@ QString kindName(ScriptedDialogs::Kind kind) {
     case ScriptedDialogs::Kind::SaveFile: return QStringLiteral("file save dialog");
     case ScriptedDialogs::Kind::Folder: return QStringLiteral("folder chooser");
     case ScriptedDialogs::Kind::Input: return QStringLiteral("input box");
+    case ScriptedDialogs::Kind::Colour: return QStringLiteral("colour dialog");
   }
   return {};
 }
@@ -51,6 +52,13 @@ std::optional<QString> ScriptedDialogs::chooseFolder(const QString& title) {
 std::optional<QString> ScriptedDialogs::inputBox(const QString& caption, const QString& prompt,
                                                  const QString& defaultText) {
   return take(Kind::Input, {Kind::Input, caption, {}, {}, defaultText, prompt});
+}
+
+std::optional<QColor> ScriptedDialogs::chooseColour(const QColor& initial) {
+  const std::optional<QString> name =
+      take(Kind::Colour, {Kind::Colour, {}, {}, {}, initial.name(), {}});
+  if (!name) return std::nullopt;
+  return QColor(*name);
 }
 
 void ScriptedDialogs::message(const QString& caption, const QString& text, MessageIcon icon) {

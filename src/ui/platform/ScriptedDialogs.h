@@ -18,7 +18,7 @@ namespace quillotide::ui {
 
 class ScriptedDialogs : public Dialogs {
 public:
-  enum class Kind { OpenFile, SaveFile, Folder, Input };
+  enum class Kind { OpenFile, SaveFile, Folder, Input, Colour };
 
   struct Asked {
     Kind kind;
@@ -39,6 +39,9 @@ public:
   void answerSave(std::optional<QString> path) { m_answers.push_back({Kind::SaveFile, std::move(path)}); }
   void answerFolder(std::optional<QString> path) { m_answers.push_back({Kind::Folder, std::move(path)}); }
   void answerInput(std::optional<QString> text) { m_answers.push_back({Kind::Input, std::move(text)}); }
+  void answerColour(std::optional<QColor> colour) {
+    m_answers.push_back({Kind::Colour, colour ? std::optional<QString>(colour->name()) : std::nullopt});
+  }
 
   std::optional<QString> openFile(const FileRequest& request) override;
   std::optional<QString> saveFile(const FileRequest& request) override;
@@ -46,6 +49,8 @@ public:
   std::optional<QString> inputBox(const QString& caption, const QString& prompt,
                                   const QString& defaultText) override;
   void message(const QString& caption, const QString& text, MessageIcon icon) override;
+  // Asked is recorded with the initial colour's "#rrggbb" as its proposed text.
+  std::optional<QColor> chooseColour(const QColor& initial) override;
 
   const QVector<Asked>& asked() const { return m_asked; }
   const QVector<Message>& messages() const { return m_messages; }
