@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "app/Error.h"
+#include "app/Text.h"
+#include "models/Art.h"
 #include "models/Radarcol.h"
+#include "models/Textures.h"
+#include "sample/Sample.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -54,4 +58,32 @@ TEST(TRadarcol, OddTrailingByteIsKeptOnSave) {
   radar.save(dir.file("r2.mul"));
   EXPECT_EQ(test::readBytes(dir.file("r2.mul")), (Bytes{1, 2, 3}));
   EXPECT_THROW(TRadarcol().save(dir.file("r3.mul")), Error);
+}
+
+TEST(TRadarcol, SampleTableMatchesTheSampleArt) {
+  TempDir dir;
+  sample::writeArt(dir.path());
+  sample::writeTextures(dir.path());
+  sample::writeRadarcol(dir.path());
+  TArt art;
+  art.load(dir.file("artidx.mul"), dir.file("art.mul"), StorageMode::Memory);
+  TRadarcol radar;
+  radar.load(dir.file("radarcol.mul"));
+  ASSERT_GE(radar.entryCount(), kRadarStaticBase + 0x4000);
+  int checked = 0;
+  auto expect = [&](std::int64_t entry, std::optional<Pixel> average) {
+    const Colour16 want = average ? rgbToColour16(redOf(*average), greenOf(*average), blueOf(*average)) : 0;
+    EXPECT_EQ(radar.radarColour(entry), want) << hexLabel(static_cast<std::uint32_t>(entry));
+    checked += average ? 1 : 0;
+  };
+  for (std::int64_t t = 0; t < kLandTileCount; ++t) expect(t, art.landAverageColour(t));
+  for (std::int64_t s = 0; s < art.staticCount() && s < 0x4000; ++s)
+    expect(kRadarStaticBase + s, art.staticAverageColour(s));
+  EXPECT_GT(checked, 10);
+
+  // Every ground kind of the sample has a texture, in both common sizes.
+  TTextures tex;
+  tex.load(dir.file("texidx.mul"), dir.file("texmaps.mul"), StorageMode::Memory);
+  EXPECT_EQ(tex.textureCount(), 0x4000);
+  for (std::int64_t t = 1; t <= 0xF; ++t) EXPECT_EQ(tex.texturePicture(t).width, t % 2 ? 64 : 128);
 }
