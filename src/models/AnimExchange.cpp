@@ -81,27 +81,33 @@ AnimPalette readPaletteFile(const std::string& path) {
 
 }  // namespace
 
+void AnimFolderWriter::writeSlot(const AnimFolderSlot& slot) {
+  std::vector<std::string> palette;
+  palette.reserve(animlayout::kPaletteEntries);
+  for (Colour16 c : slot.palette) palette.push_back(std::to_string(c));
+  writeTextLines(joinPath(m_folder, paletteName(slot.offset)), palette);
+  for (std::size_t f = 0; f < slot.frames.size(); ++f) {
+    const AnimFrame& frame = slot.frames[f];
+    m_list.push_back(std::to_string(slot.offset) + ":" + std::to_string(f));
+    m_list.push_back("CenterX:" + std::to_string(frame.centerX));
+    m_list.push_back("CenterY:" + std::to_string(frame.centerY));
+    if (!frame.picture.empty())
+      writeBmpFile(joinPath(m_folder, frameName(slot.offset, static_cast<int>(f))), frame.picture);
+  }
+}
+
+void AnimFolderWriter::finish() { writeTextLines(joinPath(m_folder, kListName), m_list); }
+
 void writeAnimFolder(const std::string& folder, const std::vector<AnimFolderSlot>& slots,
                      Progress& progress) {
-  std::vector<std::string> list;
+  AnimFolderWriter writer(folder);
   ProgressSteps steps(progress, static_cast<long long>(slots.size()));
   long long done = 0;
   for (const auto& slot : slots) {
-    std::vector<std::string> palette;
-    palette.reserve(animlayout::kPaletteEntries);
-    for (Colour16 c : slot.palette) palette.push_back(std::to_string(c));
-    writeTextLines(joinPath(folder, paletteName(slot.offset)), palette);
-    for (std::size_t f = 0; f < slot.frames.size(); ++f) {
-      const AnimFrame& frame = slot.frames[f];
-      list.push_back(std::to_string(slot.offset) + ":" + std::to_string(f));
-      list.push_back("CenterX:" + std::to_string(frame.centerX));
-      list.push_back("CenterY:" + std::to_string(frame.centerY));
-      if (!frame.picture.empty())
-        writeBmpFile(joinPath(folder, frameName(slot.offset, static_cast<int>(f))), frame.picture);
-    }
+    writer.writeSlot(slot);
     steps.at(++done);
   }
-  writeTextLines(joinPath(folder, kListName), list);
+  writer.finish();
 }
 
 AnimFolderImport readAnimFolder(const std::string& folder, int slots, bool usePalette,

@@ -31,10 +31,23 @@ struct AnimFolderSlot {
   std::vector<AnimFrame> frames;
 };
 
-// Writes the palette file and the frame bitmaps of every slot, then "liste.txt" (CR LF). A frame of
-// zero width or height gets its three list lines but no bitmap, since a bitmap cannot be empty; the
-// folder import reads such a frame back as an empty frame, so no frame after it is lost.
-// Each file is replaced whole; throws FileError when one cannot be written.
+// Writes an animation folder slot by slot: for each slot its palette file and frame bitmaps, and at
+// the end "liste.txt" (CR LF). A frame of zero width or height gets its three list lines but no
+// bitmap, since a bitmap cannot be empty; the folder import reads such a frame back as an empty
+// frame, so no frame after it is lost. Each file is replaced whole; throws FileError when one cannot
+// be written.
+class AnimFolderWriter {
+public:
+  explicit AnimFolderWriter(std::string folder) : m_folder(std::move(folder)) {}
+  void writeSlot(const AnimFolderSlot& slot);
+  void finish();
+
+private:
+  std::string m_folder;
+  std::vector<std::string> m_list;
+};
+
+// All slots at once, with progress.
 void writeAnimFolder(const std::string& folder, const std::vector<AnimFolderSlot>& slots,
                      Progress& progress);
 

@@ -63,6 +63,9 @@ AnimFrame AnimBlock::frame(std::size_t i, Pixel background, ZeroSizeRuns zero) c
   const int height = r.readU16();
   const bool noPicture = width == 0 || height == 0;
   if (noPicture && zero == ZeroSizeRuns::Skip) return f;
+  if (static_cast<std::int64_t>(width) * height > kMaxFramePixels)
+    damaged(i, formatMessage("its size %dx%d is beyond any animation frame",
+                             {std::to_string(width), std::to_string(height)}));
   if (!noPicture) f.picture = Bitmap32(width, height, background);
 
   try {
@@ -93,6 +96,16 @@ AnimFrame AnimBlock::frame(std::size_t i, Pixel background, ZeroSizeRuns zero) c
 }
 
 std::vector<AnimFrame> AnimBlock::frames(Pixel background, ZeroSizeRuns zero) const {
+  // The sizes are checked first, so frames that share one large header cannot add up to gigabytes.
+  std::int64_t total = 0;
+  for (std::uint32_t offset : m_offsets) {
+    const std::size_t at = kCountOffset + offset;
+    total += static_cast<std::int64_t>(loadU16(m_bytes.data() + at + 4)) * loadU16(m_bytes.data() + at + 6);
+  }
+  if (total > kMaxBlockPixels)
+    throw FormatError(formatMessage("The frames of the animation block would need %d pixels; no "
+                                    "animation comes near that.",
+                                    {std::to_string(total)}));
   std::vector<AnimFrame> out;
   out.reserve(m_offsets.size());
   for (std::size_t i = 0; i < m_offsets.size(); ++i) out.push_back(frame(i, background, zero));

@@ -26,6 +26,10 @@ constexpr std::uint32_t kEndMarker = 0x7FFF7FFF;
 constexpr int kMaxRunLength = 1024;
 constexpr int kMinOffset = -512;
 constexpr int kMaxOffset = 511;
+// Pictures the decoder allocates: a frame header of eight bytes must not ask for gigabytes. Real
+// frames are a few hundred pixels wide and high.
+constexpr std::int64_t kMaxFramePixels = std::int64_t{1} << 22;
+constexpr std::int64_t kMaxBlockPixels = std::int64_t{1} << 25;
 }  // namespace animlayout
 
 using AnimPalette = std::array<Colour16, animlayout::kPaletteEntries>;
@@ -56,9 +60,10 @@ public:
   const AnimPalette& palette() const { return m_palette; }
   std::size_t frameCount() const { return m_offsets.size(); }
   // Decodes frame i onto a picture filled with `background`. Throws FormatError when the frame's
-  // header or runs leave the block or its end marker is missing.
+  // header or runs leave the block, its end marker is missing, or its size exceeds kMaxFramePixels.
   AnimFrame frame(std::size_t i, Pixel background, ZeroSizeRuns zero = ZeroSizeRuns::Skip) const;
-  // Every frame, in order; errors as frame().
+  // Every frame, in order; errors as frame(), and FormatError when all frames together exceed
+  // kMaxBlockPixels.
   std::vector<AnimFrame> frames(Pixel background, ZeroSizeRuns zero = ZeroSizeRuns::Skip) const;
 
 private:

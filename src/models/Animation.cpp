@@ -262,20 +262,26 @@ void TAnimation::exportToDirectory(int body, const std::string& folder, Progress
   requireLoaded();
   checkBody(body);
   const int count = slotsPerBody(body);
-  // Every slot is decoded before the first file is written, so a damaged slot leaves no half
-  // folder behind.
-  std::vector<AnimFolderSlot> slots;
-  for (int k = 0; k < count; ++k) {
+  auto decode = [&](int k) -> std::optional<AnimFolderSlot> {
     const auto block = slotBlock(body, k);
-    if (!block) continue;
+    if (!block) return std::nullopt;
     try {
       const AnimBlock view(*block);
-      slots.push_back({k, view.palette(), view.frames(layout::kFolderBackground)});
+      return AnimFolderSlot{k, view.palette(), view.frames(layout::kFolderBackground)};
     } catch (const FormatError& e) {
       throw FormatError(slotName(firstSlot(body) + k, body, k) + ": " + e.what());
     }
+  };
+  // Every slot is decoded once before the first file is written, so a damaged slot leaves no half
+  // folder behind; the second pass holds one slot's pictures at a time.
+  for (int k = 0; k < count; ++k) decode(k);
+  AnimFolderWriter writer(folder);
+  ProgressSteps steps(progress, count);
+  for (int k = 0; k < count; ++k) {
+    if (const auto slot = decode(k)) writer.writeSlot(*slot);
+    steps.at(k + 1);
   }
-  writeAnimFolder(folder, slots, progress);
+  writer.finish();
 }
 
 AnimImportReport TAnimation::importFromDirectory(int body, const std::string& folder,

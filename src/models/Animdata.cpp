@@ -9,8 +9,10 @@ namespace quillotide {
 
 using namespace animdatalayout;
 
-void TAnimdata::load(const std::string& path) {
-  m_bytes = readFile(path);
+void TAnimdata::load(const std::string& path) { loadBytes(readFile(path)); }
+
+void TAnimdata::loadBytes(Bytes bytes) {
+  m_bytes = std::move(bytes);
   m_loaded = true;
 }
 

@@ -41,6 +41,8 @@ class TAnimdata {
 public:
   // Reads the whole file; throws FileError when it cannot be read; the model keeps what it had.
   void load(const std::string& path);
+  // Takes a file image already in memory.
+  void loadBytes(Bytes bytes);
   // Writes the image unchanged but for edited records; replaced whole. Throws Error when nothing
   // was loaded.
   void save(const std::string& path) const;

@@ -103,8 +103,9 @@ std::string verdataFileName(std::int32_t fileId) {
   }
 }
 
-void TVerdata::load(const std::string& path) {
-  Bytes image = readFile(path);
+void TVerdata::load(const std::string& path) { loadBytes(readFile(path), path); }
+
+void TVerdata::loadBytes(Bytes image, const std::string& path) {
   ByteReader r(image, path);
   const std::int32_t count = image.size() >= kHeader ? r.readI32() : 0;
   if (image.size() < kHeader || count < 0 ||
@@ -135,42 +136,39 @@ void TVerdata::save(const std::string& path) const {
 }
 
 void TVerdata::save(const std::string& path, Progress& progress) const {
+  writeFileAtomic(path, compacted(progress));
+}
+
+Bytes TVerdata::compacted(Progress& progress) const {
   requireLoaded();
   const std::size_t n = m_records.size();
-  ByteWriter head(kHeader + n * kRecordSize);
-  head.i32(static_cast<std::int32_t>(n));
-  std::uint64_t total = kHeader + n * kRecordSize;
+  const std::size_t head = kHeader + n * kRecordSize;
+  std::uint64_t total = head;
   for (const auto& rec : m_records)
-    if (rec.lookup != -1 && rec.length >= 0) total += static_cast<std::uint64_t>(rec.length);
+    if (rec.lookup != -1 && rec.length >= 0) total += dataOf(rec).size();
   if (total > kMaxImage) throw Error("The patch file would grow past 2 GB.");
-  Bytes data;
-  {
-    ProgressSteps steps(progress, static_cast<long long>(n));
-    std::size_t i = 0;
-    for (const auto& rec : m_records) {
-      // A negative length has no data to copy, whatever its value.
-      if (rec.lookup == -1 || rec.length < 0) {
-        head.i32(rec.fileId);
-        head.i32(rec.block);
-        head.i32(-1);
-        head.i32(-1);
-        head.i32(-1);
-      } else {
-        const auto bytes = dataOf(rec);
-        head.i32(rec.fileId);
-        head.i32(rec.block);
-        head.i32(static_cast<std::int32_t>(kHeader + n * kRecordSize + data.size()));
-        head.i32(rec.length);
-        head.i32(rec.extra);
-        data.insert(data.end(), bytes.begin(), bytes.end());
-      }
-      steps.at(static_cast<long long>(++i));
+  ByteWriter out(static_cast<std::size_t>(total));
+  out.i32(static_cast<std::int32_t>(n));
+  out.zeros(n * kRecordSize);
+  ProgressSteps steps(progress, static_cast<long long>(n));
+  std::size_t i = 0;
+  for (const auto& rec : m_records) {
+    const std::size_t at = kHeader + i * kRecordSize;
+    out.patchU32(at, static_cast<std::uint32_t>(rec.fileId));
+    out.patchU32(at + 4, static_cast<std::uint32_t>(rec.block));
+    // A negative length has no data to copy, whatever its value.
+    if (rec.lookup == -1 || rec.length < 0) {
+      for (std::size_t f = 8; f < kRecordSize; f += 4) out.patchU32(at + f, 0xFFFFFFFFu);
+    } else {
+      const auto bytes = dataOf(rec);
+      out.patchU32(at + 8, static_cast<std::uint32_t>(out.size()));
+      out.patchU32(at + 12, static_cast<std::uint32_t>(rec.length));
+      out.patchU32(at + 16, static_cast<std::uint32_t>(rec.extra));
+      out.bytes(bytes);
     }
+    steps.at(static_cast<long long>(++i));
   }
-  AtomicFile file(path);
-  file.write(head.data());
-  file.write(data);
-  file.commit();
+  return out.take();
 }
 
 const TVerIndex* TVerdata::first(std::int32_t fileId, std::int32_t block) const {
@@ -303,6 +301,20 @@ AnimFrame TVerdata::animFrame(int body) const {
   }
 }
 
+std::optional<std::vector<AnimFrame>> TVerdata::animSlotFrames(int body, int offset) const {
+  if (body < 0 || body > 0xFFFF || offset < 0 ||
+      offset >= animSlotTable(AnimKind::Anim).slotsPerBody(body))
+    return std::nullopt;
+  const std::int32_t block = animBlock(body, offset);
+  const auto data = patchData(verdatafile::kAnimations, block);
+  if (!data) return std::nullopt;
+  try {
+    return AnimBlock(*data).frames(0, ZeroSizeRuns::Skip);
+  } catch (const FormatError& e) {
+    throw FormatError(patchName(verdatafile::kAnimations, block) + ": " + e.what());
+  }
+}
+
 void TVerdata::addStatic(int id, const Bitmap32& picture) {
   requireLoaded();
   if (id < 0 || id > kMaxStaticId)
@@ -419,18 +431,25 @@ void TVerdata::exportAnimToDirectory(int body, const std::string& folder, Progre
   requireLoaded();
   checkBody(body);
   const int slots = animSlotTable(AnimKind::Anim).slotsPerBody(body);
-  std::vector<AnimFolderSlot> out;
-  for (int k = 0; k < slots; ++k) {
+  auto decode = [&](int k) -> std::optional<AnimFolderSlot> {
     const auto* rec = first(verdatafile::kAnimations, animBlock(body, k));
-    if (!rec || !rec->hasData()) continue;
+    if (!rec || !rec->hasData()) return std::nullopt;
     try {
       const AnimBlock view(dataOf(*rec));
-      out.push_back({k, view.palette(), view.frames(0, ZeroSizeRuns::Skip)});
+      return AnimFolderSlot{k, view.palette(), view.frames(0, ZeroSizeRuns::Skip)};
     } catch (const FormatError& e) {
       throw FormatError(patchName(rec->fileId, rec->block) + ": " + e.what());
     }
+  };
+  // A damaged patch stops the export before the first file is written.
+  for (int k = 0; k < slots; ++k) decode(k);
+  AnimFolderWriter writer(folder);
+  ProgressSteps steps(progress, slots);
+  for (int k = 0; k < slots; ++k) {
+    if (const auto slot = decode(k)) writer.writeSlot(*slot);
+    steps.at(k + 1);
   }
-  writeAnimFolder(folder, out, progress);
+  writer.finish();
 }
 
 }  // namespace quillotide

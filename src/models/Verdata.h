@@ -58,11 +58,15 @@ public:
   // Reads the whole file and its records. Throws FileError when it cannot be read, FormatError when
   // its record count does not fit the file; the model then keeps what it had.
   void load(const std::string& path);
+  // The same for a file image already in memory; `what` names it in messages.
+  void loadBytes(Bytes image, const std::string& what = "verdata.mul");
   // Writes a compacted file (each live record's data once, in record order; records without data
   // as (file id, block, -1, -1, -1)); replaced whole. Throws Error when nothing was loaded and
   // FormatError, naming the record, when a record points outside the image.
   void save(const std::string& path) const;
   void save(const std::string& path, Progress& progress) const;
+  // The compacted file Save writes; errors as Save.
+  Bytes compacted(Progress& progress) const;
   bool isLoaded() const { return m_loaded; }
 
   const std::vector<TVerIndex>& records() const { return m_records; }
@@ -92,6 +96,10 @@ public:
   // Frame 0 of the body's first slot on a transparent picture.
   AnimFrame animFrame(int body) const;
   Bitmap32 animPicture(int body) const { return animFrame(body).picture; }
+  // Every frame of one slot of the body (slot offset within the body) on a transparent picture,
+  // for playing an action; nullopt when that slot has no patch. A damaged patch throws one
+  // FormatError naming it.
+  std::optional<std::vector<AnimFrame>> animSlotFrames(int body, int offset) const;
 
   // Adding patches from pictures. Errors (a picture the format cannot hold, the texture size
   // message "Bitmap muss 64x64 oder 128x128 sein.") leave the list unchanged.

@@ -260,6 +260,21 @@ TEST(AnimFrameCodec, DamagedBlocksGiveOneMessage) {
   const Bytes cut(good.begin(), good.end() - 4);
   const AnimBlock view(cut);
   EXPECT_THROW(view.frame(0, 0), FormatError);
+  // frame_size_absurd: 65535 x 65535 on a block of a few hundred bytes.
+  Bytes huge = good;
+  storeU32(huge.data() + 524, 0xFFFFFFFF);
+  EXPECT_THROW(AnimBlock(huge).frame(0, 0), FormatError);
+  // frames_sharing_a_large_header: 1000 offsets to one 2048 x 2048 frame.
+  ByteWriter shared;
+  for (int i = 0; i < 256; ++i) shared.u16(0);
+  shared.u32(1000);
+  for (int i = 0; i < 1000; ++i) shared.u32(4 + 4 * 1000);
+  shared.u32(0);
+  shared.u16(2048);
+  shared.u16(2048);
+  shared.u32(0x7FFF7FFF);
+  EXPECT_NO_THROW(AnimBlock(shared.data()).frame(999, 0));
+  EXPECT_THROW(AnimBlock(shared.data()).frames(0), FormatError);
   // run_length_past_end: the first run claims 4095 pixels.
   Bytes longRun = good;
   storeU32(longRun.data() + 528, loadU32(longRun.data() + 528) | 0xFFF);
