@@ -10,8 +10,12 @@
 #include "app/Registry.h"
 #include "sample/Sample.h"
 #include "ui/main/AboutForm.h"
+#include "ui/main/GumpPage.h"
+#include "ui/main/HuePage.h"
+#include "ui/main/LightPage.h"
 #include "ui/main/ProgressPage.h"
 #include "ui/main/SettingsPage.h"
+#include "ui/main/TexturePage.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
 
@@ -97,6 +101,11 @@ void TMainForm::createPages() {
       {"tsSettings",
        [this] { return m_settings = new SettingsPage(m_registry, m_dialogs, m_pages); }},
       {"tsProgress", [this] { return new ProgressPage(m_registry, m_dialogs, m_pages); }},
+      {"tsGumpsAnim", [this] { return new GumpPage(GumpPage::Kind::Anim, *this, m_pages); }},
+      {"tsGumpNonAnim", [this] { return new GumpPage(GumpPage::Kind::NonAnim, *this, m_pages); }},
+      {"tsHues", [this] { return new HuePage(*this, m_pages); }},
+      {"tsLight", [this] { return new LightPage(*this, m_pages); }},
+      {"tsTextures", [this] { return new TexturePage(*this, m_pages); }},
   };
   for (const PageEntry& e : pageEntries()) {
     const auto factory = factories.find(e.name);
