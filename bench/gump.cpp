@@ -37,7 +37,8 @@ Bitmap32 generatedPicture(std::int64_t g) {
     for (int x = 0; x < w; ++x) {
       const std::uint32_t band = static_cast<std::uint32_t>(x / 12 + y / 9);
       const bool speck = hash(static_cast<std::uint32_t>(x + y * w), seed) % 16 == 0;
-      p.at(x, y) = colour16ToPixel(static_cast<Colour16>((hash(band, seed) + (speck ? 0x21 : 0)) & 0x7FFF));
+      p.at(x, y) =
+          colour16ToPixel(static_cast<Colour16>((hash(band, seed) + (speck ? 0x21 : 0)) & 0x7FFF));
     }
   return p;
 }

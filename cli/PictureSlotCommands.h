@@ -113,7 +113,8 @@ struct PictureSlotCommands {
     Model m;
     Traits::load(m, p[0], p[1], StorageMode::Memory);
     if (!Traits::exists(m, i))
-      throw Error(formatMessage("%s %s is empty; nothing was exported.", {Traits::kNoun, label(i)}));
+      throw Error(
+          formatMessage("%s %s is empty; nothing was exported.", {Traits::kNoun, label(i)}));
     imageFormatOf(p[3]);  // an unknown extension is refused before anything is decoded
     std::string problem;
     const Bitmap32 picture = Traits::picture(m, i, &problem);
@@ -187,30 +188,32 @@ struct PictureSlotCommands {
     if (seed) random.seed(static_cast<std::uint64_t>(*seed));
     Progress silent;
     Traits::rebuild(m, p[2], p[3], silent, random);
-    ctx.report(Json::Object{{"slots", Traits::count(m)}, {"index", p[2]}, {"data", p[3]}},
-               "rebuilt " + std::to_string(Traits::count(m)) + " slots into " + p[2] + " and " + p[3]);
+    ctx.report(
+        Json::Object{{"slots", Traits::count(m)}, {"index", p[2]}, {"data", p[3]}},
+        "rebuilt " + std::to_string(Traits::count(m)) + " slots into " + p[2] + " and " + p[3]);
     return 0;
   }
 
   static Group group() {
     const std::string files = Traits::kFiles;
     const std::string lowMemory = Traits::kLowMemory ? "[--low-memory] " : "";
-    return {Traits::kGroup,
-            Traits::kSummary,
-            {
-                {"list", files + " [--full|--empty]", "Every slot with its size, one per line.", list},
-                {"show", files + " SLOT", "One slot's record, size and whether it decodes.", show},
-                {"export", files + " SLOT FILE", "Writes a slot's picture as BMP or PNG (by extension).",
-                 exportPicture},
-                {"import", lowMemory + files + " SLOT FILE",
-                 "Encodes a BMP or PNG into a slot and writes the files back.", importPicture},
-                {"delete", lowMemory + files + " SLOT",
-                 "Empties a slot (its data stays until a rebuild) and writes the files back.", remove},
-                {"save", files + " NEW_INDEX NEW_DATA", "Loads the pair and saves it to new files.",
-                 save},
-                {"rebuild", "[--seed N] " + files + " NEW_INDEX NEW_DATA",
-                 "Writes a compacted copy of the pair; --seed makes the layout repeatable.", rebuild},
-            }};
+    return {
+        Traits::kGroup,
+        Traits::kSummary,
+        {
+            {"list", files + " [--full|--empty]", "Every slot with its size, one per line.", list},
+            {"show", files + " SLOT", "One slot's record, size and whether it decodes.", show},
+            {"export", files + " SLOT FILE",
+             "Writes a slot's picture as BMP or PNG (by extension).", exportPicture},
+            {"import", lowMemory + files + " SLOT FILE",
+             "Encodes a BMP or PNG into a slot and writes the files back.", importPicture},
+            {"delete", lowMemory + files + " SLOT",
+             "Empties a slot (its data stays until a rebuild) and writes the files back.", remove},
+            {"save", files + " NEW_INDEX NEW_DATA", "Loads the pair and saves it to new files.",
+             save},
+            {"rebuild", "[--seed N] " + files + " NEW_INDEX NEW_DATA",
+             "Writes a compacted copy of the pair; --seed makes the layout repeatable.", rebuild},
+        }};
   }
 };
 

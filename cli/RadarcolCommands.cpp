@@ -17,8 +17,7 @@ std::int64_t entryOf(std::optional<std::int64_t> land, std::optional<std::int64_
   const int given = (land ? 1 : 0) + (stat ? 1 : 0) + (rest.empty() ? 0 : 1);
   if (given != 1) throw UsageError("Name the entry once: ENTRY, --land TILE or --static ID.");
   if (land) {
-    if (*land < 0 || *land >= kRadarStaticBase)
-      throw UsageError("A land tile is 0 to 0x3FFF.");
+    if (*land < 0 || *land >= kRadarStaticBase) throw UsageError("A land tile is 0 to 0x3FFF.");
     return *land;
   }
   if (stat) {
@@ -44,7 +43,8 @@ std::string entryText(std::int64_t entry, Colour16 c) {
   const Pixel p = colour16ToPixel(c);
   std::ostringstream text;
   text << label(entry) << " ("
-       << (entry < kRadarStaticBase ? "land " + label(entry) : "static " + label(entry - kRadarStaticBase))
+       << (entry < kRadarStaticBase ? "land " + label(entry)
+                                    : "static " + label(entry - kRadarStaticBase))
        << "): " << label(c) << " red " << int(redOf(p)) << " green " << int(greenOf(p)) << " blue "
        << int(blueOf(p));
   return text.str();
@@ -144,8 +144,10 @@ int fromArt(Args& args, Context& ctx) {
     const Colour16 c = rgbToColour16(redOf(*average), greenOf(*average), blueOf(*average));
     radar.setRadarColour(entry, c);
     ++changed;
-    if (ctx.json) rows.push_back(entryJson(entry, c));
-    else text << "set " << entryText(entry, c) << '\n';
+    if (ctx.json)
+      rows.push_back(entryJson(entry, c));
+    else
+      text << "set " << entryText(entry, c) << '\n';
   }
   radar.save(p[0]);
   text << changed << " entries set";

@@ -1,5 +1,6 @@
 // Run: cmake --preset fuzz && cmake --build --preset fuzz --target fuzz_light
-//      mkdir -p /tmp/corpus-light && build/fuzz/fuzz/fuzz_light /tmp/corpus-light -max_total_time=60
+//      mkdir -p /tmp/corpus-light && build/fuzz/fuzz/fuzz_light /tmp/corpus-light
+//      -max_total_time=60
 //
 // Feeds arbitrary bytes and sizes to the light decoder: it must never crash, and a decoded picture
 // must encode back to exactly the intensities it was drawn from.

@@ -1,5 +1,6 @@
 // Run: cmake --preset fuzz && cmake --build --preset fuzz --target fuzz_texture
-//      mkdir -p /tmp/corpus-texture && build/fuzz/fuzz/fuzz_texture /tmp/corpus-texture -max_total_time=60
+//      mkdir -p /tmp/corpus-texture && build/fuzz/fuzz/fuzz_texture /tmp/corpus-texture
+//      -max_total_time=60
 //
 // Feeds arbitrary slot bytes to the texture decoder: it must never crash, and every picture it
 // draws must encode back to the first side x side colours of the slot (bit 15 cleared).
@@ -19,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const FormatError&) {
     return 0;
   }
-  if (picture.width != picture.height || picture.width != textureSideForLength(static_cast<std::int64_t>(size)))
+  if (picture.width != picture.height ||
+      picture.width != textureSideForLength(static_cast<std::int64_t>(size)))
     std::abort();
   const Bytes again = encodeTexture(picture);
   for (std::size_t i = 0; i < again.size(); i += 2)

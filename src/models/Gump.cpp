@@ -32,8 +32,8 @@ Bitmap32 decodeGump(std::span<const std::uint8_t> bytes, int width, int height,
                     std::int64_t* strayPixels) {
   using namespace GumpLayout;
   if (width <= 0 || height <= 0 || width > kMaxGumpSide || height > kMaxGumpSide)
-    throw FormatError(formatMessage("Its size %dx%d is not a picture size.",
-                                    {num(width), num(height)}));
+    throw FormatError(
+        formatMessage("Its size %dx%d is not a picture size.", {num(width), num(height)}));
   const std::size_t units = bytes.size() / kUnit;
   const auto rows = static_cast<std::size_t>(height);
   if (rows > units)
@@ -46,14 +46,14 @@ Bitmap32 decodeGump(std::span<const std::uint8_t> bytes, int width, int height,
   for (std::size_t r = 0; r < rows; ++r) {
     start[r] = loadU32(bytes.data() + r * kUnit);
     if (start[r] < rows || start[r] > units)
-      throw FormatError(formatMessage("Row %d starts at unit %d, outside the runs (units %d to %d).",
-                                      {num(static_cast<std::int64_t>(r)), num(start[r]),
-                                       num(static_cast<std::int64_t>(rows)),
-                                       num(static_cast<std::int64_t>(units))}));
+      throw FormatError(formatMessage(
+          "Row %d starts at unit %d, outside the runs (units %d to %d).",
+          {num(static_cast<std::int64_t>(r)), num(start[r]), num(static_cast<std::int64_t>(rows)),
+           num(static_cast<std::int64_t>(units))}));
     if (r > 0 && start[r] < start[r - 1])
-      throw FormatError(formatMessage("Row %d starts before row %d.",
-                                      {num(static_cast<std::int64_t>(r)),
-                                       num(static_cast<std::int64_t>(r - 1))}));
+      throw FormatError(formatMessage(
+          "Row %d starts before row %d.",
+          {num(static_cast<std::int64_t>(r)), num(static_cast<std::int64_t>(r - 1))}));
   }
   start[rows] = static_cast<std::uint32_t>(units);
 
@@ -63,8 +63,9 @@ Bitmap32 decodeGump(std::span<const std::uint8_t> bytes, int width, int height,
     for (std::size_t u = start[0]; u < units; ++u)
       covered += loadU16(bytes.data() + u * kUnit + kRunLength);
     if (covered < pixels)
-      throw FormatError(formatMessage("Its size %dx%d is larger than its runs can fill (%d pixels).",
-                                      {num(width), num(height), num(covered)}));
+      throw FormatError(
+          formatMessage("Its size %dx%d is larger than its runs can fill (%d pixels).",
+                        {num(width), num(height), num(covered)}));
   }
 
   Bitmap32 picture(width, height, 0);
@@ -103,7 +104,8 @@ Bytes encodeGump(const Bitmap32& picture) {
   runs.reserve(static_cast<std::size_t>(height) * 4);
   std::vector<std::uint32_t> rowEnds(static_cast<std::size_t>(height));
   for (int y = 0; y < height; ++y) {
-    const Pixel* row = picture.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    const Pixel* row =
+        picture.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     int x = 0;
     while (x < width) {
       const Colour16 c = pixelToColour16(row[x]);
@@ -165,8 +167,10 @@ Bitmap32 TGump::gumpPicture(std::int64_t g, std::string* problem) const {
     Bytes copy;
     std::span<const std::uint8_t> bytes;
     if (!view.empty() && r->lookup >= 0 &&
-        static_cast<std::uint64_t>(r->lookup) + static_cast<std::uint64_t>(r->length) <= view.size()) {
-      bytes = view.subspan(static_cast<std::size_t>(r->lookup), static_cast<std::size_t>(r->length));
+        static_cast<std::uint64_t>(r->lookup) + static_cast<std::uint64_t>(r->length) <=
+            view.size()) {
+      bytes =
+          view.subspan(static_cast<std::size_t>(r->lookup), static_cast<std::size_t>(r->length));
     } else {
       copy = m_files.readData(*r);
       bytes = copy;
@@ -174,8 +178,9 @@ Bitmap32 TGump::gumpPicture(std::int64_t g, std::string* problem) const {
     std::int64_t stray = 0;
     Bitmap32 picture = decodeGump(bytes, gumpWidthOf(r->extra), gumpHeightOf(r->extra), &stray);
     if (stray > 0 && problem)
-      *problem = formatMessage("Gump %s is damaged: %d pixels lie outside its %dx%d picture and were skipped.",
-                               {label, num(stray), num(picture.width), num(picture.height)});
+      *problem = formatMessage(
+          "Gump %s is damaged: %d pixels lie outside its %dx%d picture and were skipped.",
+          {label, num(stray), num(picture.width), num(picture.height)});
     return picture;
   } catch (const FormatError& e) {
     throw FormatError(formatMessage("Gump %s is damaged: %s", {label, e.what()}));

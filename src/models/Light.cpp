@@ -20,8 +20,12 @@ constexpr Pixel kZeroIntensity = makePixel(0, 255, 0);
 std::string num(std::int64_t v) { return std::to_string(v); }
 
 // Both halves of `extra` are unsigned 16-bit values.
-int widthOf(std::int32_t extra) { return static_cast<int>(static_cast<std::uint32_t>(extra) >> 16); }
-int heightOf(std::int32_t extra) { return static_cast<int>(static_cast<std::uint32_t>(extra) & 0xFFFF); }
+int widthOf(std::int32_t extra) {
+  return static_cast<int>(static_cast<std::uint32_t>(extra) >> 16);
+}
+int heightOf(std::int32_t extra) {
+  return static_cast<int>(static_cast<std::uint32_t>(extra) & 0xFFFF);
+}
 
 std::string label(std::int64_t i) { return hexLabel(static_cast<std::uint32_t>(i)); }
 
@@ -29,11 +33,13 @@ std::string label(std::int64_t i) { return hexLabel(static_cast<std::uint32_t>(i
 
 Bitmap32 decodeLight(std::span<const std::uint8_t> bytes, int width, int height) {
   if (width < 0 || height < 0 || width > kMaxLightSide || height > kMaxLightSide)
-    throw FormatError(formatMessage("Its size %dx%d is not a picture size.", {num(width), num(height)}));
+    throw FormatError(
+        formatMessage("Its size %dx%d is not a picture size.", {num(width), num(height)}));
   const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   if (bytes.size() < count)
-    throw FormatError(formatMessage("Its %d bytes are too few for %dx%d points.",
-                                    {num(static_cast<std::int64_t>(bytes.size())), num(width), num(height)}));
+    throw FormatError(
+        formatMessage("Its %d bytes are too few for %dx%d points.",
+                      {num(static_cast<std::int64_t>(bytes.size())), num(width), num(height)}));
   Bitmap32 picture(width, height);
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint8_t v = bytes[i];
@@ -83,14 +89,15 @@ std::optional<Bytes> TLight::slotBytes(std::int64_t i) const {
   const auto r = m_files.record(i);
   if (!r || !isLightPresent(*r)) return std::nullopt;
   // The picture's own size decides how much is read; `length` may be 0 for a present slot.
-  const std::uint64_t count =
-      static_cast<std::uint64_t>(widthOf(r->extra)) * static_cast<std::uint64_t>(heightOf(r->extra));
+  const std::uint64_t count = static_cast<std::uint64_t>(widthOf(r->extra)) *
+                              static_cast<std::uint64_t>(heightOf(r->extra));
   if (r->lookup < 0 || static_cast<std::uint64_t>(r->lookup) + count > m_files.dataSize())
     throw FormatError(formatMessage(
         "Light %s is damaged: its %dx%d points at offset %d lie outside the data file (%d bytes).",
         {label(i), num(widthOf(r->extra)), num(heightOf(r->extra)), num(r->lookup),
          num(static_cast<std::int64_t>(m_files.dataSize()))}));
-  return m_files.dataStream()->read(static_cast<std::uint64_t>(r->lookup), static_cast<std::size_t>(count));
+  return m_files.dataStream()->read(static_cast<std::uint64_t>(r->lookup),
+                                    static_cast<std::size_t>(count));
 }
 
 Bitmap32 TLight::lightPicture(std::int64_t i) const {
@@ -151,7 +158,8 @@ void TLight::rebuild(const std::string& indexPath, const std::string& dataPath, 
 
     const IndexRecord r = *m_files.record(slot);
     const auto gapLength = static_cast<std::size_t>(random.uniform(4, 15));
-    for (std::size_t k = 0; k < gapLength; ++k) gap[k] = static_cast<std::uint8_t>(random.uniform(0, 255));
+    for (std::size_t k = 0; k < gapLength; ++k)
+      gap[k] = static_cast<std::uint8_t>(random.uniform(0, 255));
     newData.write({gap, gapLength});
     position += gapLength;
 

@@ -32,10 +32,12 @@ void TRadarcol::setRadarColour(std::int64_t r, Colour16 colour) {
   // A typing slip must not grow the table by gigabytes: past the last static only existing
   // entries of a larger file may be written.
   if (r < 0 || r >= std::max(entryCount(), kRadarMaxEntries))
-    throw Error(formatMessage("Radar colour entry %s lies beyond the last static (%s).",
-                              {std::to_string(r), hexLabel(static_cast<std::uint32_t>(kRadarMaxEntries - 1))}));
+    throw Error(formatMessage(
+        "Radar colour entry %s lies beyond the last static (%s).",
+        {std::to_string(r), hexLabel(static_cast<std::uint32_t>(kRadarMaxEntries - 1))}));
   const std::size_t at = static_cast<std::size_t>(r) * RadarcolLayout::kEntrySize;
-  if (at + RadarcolLayout::kEntrySize > m_bytes.size()) m_bytes.resize(at + RadarcolLayout::kEntrySize, 0);
+  if (at + RadarcolLayout::kEntrySize > m_bytes.size())
+    m_bytes.resize(at + RadarcolLayout::kEntrySize, 0);
   storeU16(m_bytes.data() + at, colour);
 }
 

@@ -24,7 +24,9 @@ public:
   bool isLoaded() const { return m_loaded; }
 
   // Whole entries in the table (a trailing odd byte is kept but not counted); 0 when not loaded.
-  std::int64_t entryCount() const { return m_loaded ? static_cast<std::int64_t>(m_bytes.size() / 2) : 0; }
+  std::int64_t entryCount() const {
+    return m_loaded ? static_cast<std::int64_t>(m_bytes.size() / 2) : 0;
+  }
   // 0 when not loaded or when r lies beyond the table.
   Colour16 radarColour(std::int64_t r) const;
   // Writes entry r; a table too short for it grows, the new entries 0. Throws Error when not

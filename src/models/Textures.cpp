@@ -12,13 +12,14 @@ namespace quillotide {
 namespace TextureLayout {
 constexpr std::size_t kColourSize = 2;
 // Texture lengths in bytes and the side each one stands for; any other length is 128 x 128.
-constexpr std::array<std::pair<std::int64_t, int>, 6> kKnownLengths{{
-    {128, 8}, {512, 16}, {2048, 32}, {8192, 64}, {0x20000, 256}, {0x80000, 512}}};
+constexpr std::array<std::pair<std::int64_t, int>, 6> kKnownLengths{
+    {{128, 8}, {512, 16}, {2048, 32}, {8192, 64}, {0x20000, 256}, {0x80000, 512}}};
 constexpr int kDefaultSide = 128;
 }  // namespace TextureLayout
 
 const char* const kTextureSizeMessage =
-    "Bitmap muss 8x8 oder 16x16 oder 32x32 oder 64x64 oder 128x128 oder 256x256 oder 512x512 sein. ";
+    "Bitmap muss 8x8 oder 16x16 oder 32x32 oder 64x64 oder 128x128 oder 256x256 oder 512x512 "
+    "sein. ";
 const char* const kTextureUnusualSizeWarning =
     "Diese Grösse wird mit den meisten (inkl. aller Osi) Clients nicht funktioneren.";
 
@@ -47,10 +48,10 @@ Bitmap32 decodeTexture(std::span<const std::uint8_t> bytes) {
   // Lengths outside the table are read as 128 x 128; a shorter slot would have to borrow the bytes
   // of whatever follows it, so it is reported instead of drawn.
   if (bytes.size() < count * TextureLayout::kColourSize)
-    throw FormatError(formatMessage("Its %d bytes are too few for a texture of %dx%d pixels (%d bytes).",
-                                    {num(static_cast<std::int64_t>(bytes.size())), num(side),
-                                     num(side),
-                                     num(static_cast<std::int64_t>(count * TextureLayout::kColourSize))}));
+    throw FormatError(
+        formatMessage("Its %d bytes are too few for a texture of %dx%d pixels (%d bytes).",
+                      {num(static_cast<std::int64_t>(bytes.size())), num(side), num(side),
+                       num(static_cast<std::int64_t>(count * TextureLayout::kColourSize))}));
   Bitmap32 picture(side, side);
   for (std::size_t i = 0; i < count; ++i)
     picture.pixels[i] = colour16ToPixel(loadU16(bytes.data() + i * TextureLayout::kColourSize));
@@ -130,7 +131,8 @@ std::optional<std::string> TTextures::writeTexture(std::int64_t i, const Bitmap3
   return textureSizeWarning(picture);
 }
 
-std::optional<std::string> TTextures::importTexture(std::int64_t i, const std::string& picturePath) {
+std::optional<std::string> TTextures::importTexture(std::int64_t i,
+                                                    const std::string& picturePath) {
   if (!isLoaded()) throw Error(notLoadedMessage("Textures"));
   return writeTexture(i, readImageFile(picturePath));
 }

@@ -19,8 +19,8 @@ namespace {
 constexpr std::int64_t kGumpRecords = 0x1000;
 
 std::uint32_t hash(int x, int y, std::uint32_t seed) {
-  std::uint32_t h = static_cast<std::uint32_t>(x) * 0x8DA6B343u ^ static_cast<std::uint32_t>(y) * 0xD8163841u ^
-                    seed * 0xCB1AB31Fu;
+  std::uint32_t h = static_cast<std::uint32_t>(x) * 0x8DA6B343u ^
+                    static_cast<std::uint32_t>(y) * 0xD8163841u ^ seed * 0xCB1AB31Fu;
   h ^= h >> 13;
   h *= 0x5BD1E995u;
   h ^= h >> 15;
@@ -28,7 +28,9 @@ std::uint32_t hash(int x, int y, std::uint32_t seed) {
 }
 
 Pixel shade(int r, int g, int b, double f) {
-  auto c = [&](int v) { return static_cast<std::uint8_t>(std::clamp(static_cast<int>(v * f), 8, 255)); };
+  auto c = [&](int v) {
+    return static_cast<std::uint8_t>(std::clamp(static_cast<int>(v * f), 8, 255));
+  };
   return makePixel(c(r), c(g), c(b));
 }
 
@@ -98,9 +100,12 @@ Bitmap32 stone(int w, int h) {
       const double grain = (hash(x, y, 9) & 0xFF) / 255.0;
       const double block = (hash(bx, row, 5) & 0xFF) / 255.0;
       const int edge = std::min({x, y, w - 1 - x, h - 1 - y});
-      if (edge < 4) p.at(x, y) = shade(70, 66, 60, 0.8 + 0.05 * edge);
-      else if (mortar) p.at(x, y) = shade(60, 58, 55, 1.0);
-      else p.at(x, y) = shade(128, 124, 116, 0.75 + 0.2 * block + 0.1 * grain);
+      if (edge < 4)
+        p.at(x, y) = shade(70, 66, 60, 0.8 + 0.05 * edge);
+      else if (mortar)
+        p.at(x, y) = shade(60, 58, 55, 1.0);
+      else
+        p.at(x, y) = shade(128, 124, 116, 0.75 + 0.2 * block + 0.1 * grain);
     }
   return p;
 }
@@ -148,16 +153,16 @@ Bitmap32 arrowButton(bool right) {
 Bitmap32 paperdoll() {
   Bitmap32 p = parchment(262, 324, 77);
   const Pixel body = makePixel(136, 128, 120);
-  fillEllipse(p, 131, 58, 18, 22, body);           // head
-  fillRect(p, 124, 78, 14, 10, body);             // neck
-  fillRect(p, 98, 88, 66, 96, body);              // chest
-  fillRect(p, 78, 92, 18, 86, body);              // arms
+  fillEllipse(p, 131, 58, 18, 22, body);  // head
+  fillRect(p, 124, 78, 14, 10, body);     // neck
+  fillRect(p, 98, 88, 66, 96, body);      // chest
+  fillRect(p, 78, 92, 18, 86, body);      // arms
   fillRect(p, 166, 92, 18, 86, body);
-  fillEllipse(p, 87, 184, 10, 10, body);          // hands
+  fillEllipse(p, 87, 184, 10, 10, body);  // hands
   fillEllipse(p, 175, 184, 10, 10, body);
-  fillRect(p, 102, 184, 26, 104, body);           // legs
+  fillRect(p, 102, 184, 26, 104, body);  // legs
   fillRect(p, 134, 184, 26, 104, body);
-  fillRect(p, 96, 288, 34, 10, body);             // feet
+  fillRect(p, 96, 288, 34, 10, body);  // feet
   fillRect(p, 132, 288, 34, 10, body);
   // Round the panel's corners with the transparent colour.
   for (int y = 0; y < 12; ++y)
@@ -176,11 +181,16 @@ void writeGumps(const std::string& dir) {
     Bitmap32 picture;
   };
   const Piece pieces[] = {
-      {0x0064, parchment(300, 200, 1)}, {0x00D2, checkBox(false)},
-      {0x00D3, checkBox(true)},         {0x00F1, button(63, 22, "CANCEL", false)},
-      {0x00F2, button(63, 22, "CANCEL", true)}, {0x00F7, button(60, 22, "OKAY", false)},
-      {0x00F8, button(60, 22, "OKAY", true)},   {0x07D0, paperdoll()},
-      {0x0A28, stone(320, 240)},        {0x0FA5, arrowButton(true)},
+      {0x0064, parchment(300, 200, 1)},
+      {0x00D2, checkBox(false)},
+      {0x00D3, checkBox(true)},
+      {0x00F1, button(63, 22, "CANCEL", false)},
+      {0x00F2, button(63, 22, "CANCEL", true)},
+      {0x00F7, button(60, 22, "OKAY", false)},
+      {0x00F8, button(60, 22, "OKAY", true)},
+      {0x07D0, paperdoll()},
+      {0x0A28, stone(320, 240)},
+      {0x0FA5, arrowButton(true)},
       {0x0FA7, arrowButton(false)},
   };
   ByteWriter index(kGumpRecords * 12);
@@ -195,7 +205,8 @@ void writeGumps(const std::string& dir) {
     const auto at = static_cast<std::size_t>(piece.id) * 12;
     index.patchU32(at, static_cast<std::uint32_t>(data.size()));
     index.patchU32(at + 4, static_cast<std::uint32_t>(bytes.size()));
-    index.patchU32(at + 8, static_cast<std::uint32_t>(gumpExtra(piece.picture.width, piece.picture.height)));
+    index.patchU32(
+        at + 8, static_cast<std::uint32_t>(gumpExtra(piece.picture.width, piece.picture.height)));
     data.bytes(bytes);
   }
   AtomicFile idx(joinPath(dir, "gumpidx.mul"));

@@ -47,11 +47,16 @@ void writeLight(const std::string& dir) {
       {128, 128, round},
       {128, 64, round},
       // A window: a square pane with soft edges.
-      {48, 48, [](double dx, double dy) { return std::max(std::abs(dx), std::abs(dy)) * 1.1 - 0.1; }},
+      {48, 48,
+       [](double dx, double dy) { return std::max(std::abs(dx), std::abs(dy)) * 1.1 - 0.1; }},
       // A beam narrowing toward the top.
-      {40, 96, [](double dx, double dy) { return std::abs(dx) / (0.3 + 0.7 * (dy + 1) / 2) * 0.9 + 0.1 * std::abs(dy); }},
+      {40, 96,
+       [](double dx, double dy) {
+         return std::abs(dx) / (0.3 + 0.7 * (dy + 1) / 2) * 0.9 + 0.1 * std::abs(dy);
+       }},
       // A torch: a round glow whose rim wavers with the angle.
-      {80, 80, [](double dx, double dy) {
+      {80, 80,
+       [](double dx, double dy) {
          return round(dx, dy) * (1.0 + 0.12 * std::sin(7 * std::atan2(dy, dx)));
        }},
   };
@@ -61,7 +66,8 @@ void writeLight(const std::string& dir) {
     const Bytes bytes = mask(l.w, l.h, l.shape);
     index.i32(static_cast<std::int32_t>(data.size()));
     index.i32(static_cast<std::int32_t>(bytes.size()));
-    index.i32(static_cast<std::int32_t>((static_cast<std::uint32_t>(l.w) << 16) | static_cast<std::uint32_t>(l.h)));
+    index.i32(static_cast<std::int32_t>((static_cast<std::uint32_t>(l.w) << 16) |
+                                        static_cast<std::uint32_t>(l.h)));
     data.bytes(bytes);
   }
   // Unused slots up to 0x20, as the light index of the game ends with empty records.

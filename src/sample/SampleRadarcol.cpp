@@ -16,11 +16,13 @@ void writeRadarcol(const std::string& dir) {
   const std::string artIdx = joinPath(dir, "artidx.mul"), artMul = joinPath(dir, "art.mul");
   if (fileExists(artIdx) && fileExists(artMul)) art.load(artIdx, artMul, StorageMode::Memory);
 
-  const std::int64_t statics = std::min(std::max(art.staticCount(), kMinStatics), kRadarMaxEntries - kRadarStaticBase);
+  const std::int64_t statics =
+      std::min(std::max(art.staticCount(), kMinStatics), kRadarMaxEntries - kRadarStaticBase);
   Bytes table(static_cast<std::size_t>(kRadarStaticBase + statics) * 2, 0);
   auto put = [&](std::int64_t entry, std::optional<Pixel> average) {
     if (average)
-      storeU16(table.data() + entry * 2, rgbToColour16(redOf(*average), greenOf(*average), blueOf(*average)));
+      storeU16(table.data() + entry * 2,
+               rgbToColour16(redOf(*average), greenOf(*average), blueOf(*average)));
   };
   for (std::int64_t t = 0; t < kLandTileCount; ++t)
     if (art.landExists(t)) put(t, art.landAverageColour(t));

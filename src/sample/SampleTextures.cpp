@@ -26,10 +26,10 @@ struct SampleTexture {
 };
 
 constexpr SampleTexture kTextures[] = {
-    {0x01, Ground::Grass}, {0x02, Ground::Grass},   {0x03, Ground::Dirt},
-    {0x04, Ground::Dirt},  {0x05, Ground::Sand},    {0x06, Ground::Sand},
-    {0x07, Ground::Water}, {0x08, Ground::Water},   {0x09, Ground::Rock},
-    {0x0A, Ground::Rock},  {0x0B, Ground::Snow},    {0x0C, Ground::Swamp},
+    {0x01, Ground::Grass},   {0x02, Ground::Grass}, {0x03, Ground::Dirt},
+    {0x04, Ground::Dirt},    {0x05, Ground::Sand},  {0x06, Ground::Sand},
+    {0x07, Ground::Water},   {0x08, Ground::Water}, {0x09, Ground::Rock},
+    {0x0A, Ground::Rock},    {0x0B, Ground::Snow},  {0x0C, Ground::Swamp},
     {0x0D, Ground::Cobbles}, {0x0E, Ground::Lava},  {0x0F, Ground::ForestFloor},
 };
 
@@ -63,13 +63,16 @@ double field(int x, int y, int side, int cells, std::uint32_t seed) {
 }
 
 Pixel mix(int r, int g, int b, double shade) {
-  auto c = [&](int v) { return static_cast<std::uint8_t>(std::clamp(static_cast<int>(v * shade), 0, 255)); };
+  auto c = [&](int v) {
+    return static_cast<std::uint8_t>(std::clamp(static_cast<int>(v * shade), 0, 255));
+  };
   return makePixel(c(r), c(g), c(b));
 }
 
 Pixel groundPixel(Ground ground, int x, int y, int side, std::uint32_t seed) {
   const double n = field(x, y, side, 8, seed);
-  const double grain = (hash(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), seed + 7) & 0xFF) / 255.0;
+  const double grain =
+      (hash(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), seed + 7) & 0xFF) / 255.0;
   switch (ground) {
   case Ground::Grass:
     return grain > 0.93 ? mix(120, 170, 60, 0.8 + 0.4 * n) : mix(60, 130, 40, 0.7 + 0.5 * n);
@@ -78,7 +81,8 @@ Pixel groundPixel(Ground ground, int x, int y, int side, std::uint32_t seed) {
   case Ground::Sand:
     return mix(220, 195, 140, 0.85 + 0.2 * n + 0.05 * grain);
   case Ground::Water: {
-    const double wave = 0.5 + 0.5 * std::sin(2 * std::numbers::pi * (x + 6 * n * side / 64.0) * 4 / side);
+    const double wave =
+        0.5 + 0.5 * std::sin(2 * std::numbers::pi * (x + 6 * n * side / 64.0) * 4 / side);
     return mix(40, 80, 160, 0.75 + 0.25 * wave * n + 0.1 * n);
   }
   case Ground::Rock: {
@@ -94,7 +98,8 @@ Pixel groundPixel(Ground ground, int x, int y, int side, std::uint32_t seed) {
     const int cell = side / 8;
     const int cx = x / cell, cy = y / cell;
     const bool mortar = x % cell == 0 || y % cell == 0;
-    const double stone = (hash(static_cast<std::uint32_t>(cx), static_cast<std::uint32_t>(cy), seed) & 0xFF) / 255.0;
+    const double stone =
+        (hash(static_cast<std::uint32_t>(cx), static_cast<std::uint32_t>(cy), seed) & 0xFF) / 255.0;
     return mortar ? mix(70, 65, 60, 1.0) : mix(150, 145, 140, 0.7 + 0.3 * stone + 0.1 * n);
   }
   case Ground::Lava:

@@ -30,7 +30,9 @@ Run run(std::vector<std::string> words) {
   return {code, out.str(), err.str()};
 }
 
-std::size_t lines(const std::string& s) { return static_cast<std::size_t>(std::count(s.begin(), s.end(), '\n')); }
+std::size_t lines(const std::string& s) {
+  return static_cast<std::size_t>(std::count(s.begin(), s.end(), '\n'));
+}
 
 struct Sample {
   TempDir dir;
@@ -64,7 +66,8 @@ TEST(GumpCli, ListExportImportRoundTripOnTheSampleFiles) {
   EXPECT_EQ(*gump.slotBytes(0x10), *gump.slotBytes(0x7D0));  // the encoding is exact too
 
   EXPECT_EQ(run({"gump", "delete", idx, mul, "0x10"}).code, 0);
-  EXPECT_EQ(run({"gump", "show", idx, mul, "0x10"}).out.find("state: empty") != std::string::npos, true);
+  EXPECT_EQ(run({"gump", "show", idx, mul, "0x10"}).out.find("state: empty") != std::string::npos,
+            true);
   r = run({"gump", "export", idx, mul, "0x10", s.f("none.bmp")});
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.err, "quillotide-cli: Gump 0x10 is empty; nothing was exported.\n");
@@ -135,7 +138,8 @@ TEST(RadarcolCli, ShowSetAndColourFromArt) {
   auto r = run({"radarcol", "set", "--static", "5", "--rgb", "248,0,0", radar});
   ASSERT_EQ(r.code, 0) << r.err;
   r = run({"radarcol", "show", radar, "0x4005", "--json"});
-  EXPECT_NE(r.out.find("\"colour\":31744,\"red\":248,\"green\":0,\"blue\":0"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"colour\":31744,\"red\":248,\"green\":0,\"blue\":0"), std::string::npos)
+      << r.out;
   EXPECT_EQ(run({"radarcol", "set", radar, "0x14000", "1"}).code, 1);
   EXPECT_EQ(run({"radarcol", "set", radar, "3", "0x8000"}).code, 2);
 
@@ -147,7 +151,9 @@ TEST(RadarcolCli, ShowSetAndColourFromArt) {
   ASSERT_GE(tile, 0) << "the sample art has no land tile";
   ASSERT_EQ(run({"radarcol", "set", radar, std::to_string(tile), "0"}).code, 0);
   ASSERT_EQ(run({"radarcol", "from-art", "--land", std::to_string(tile), radar, s.f("artidx.mul"),
-                 s.f("art.mul")}).code, 0);
+                 s.f("art.mul")})
+                .code,
+            0);
   TRadarcol table;
   table.load(radar);
   const Pixel avg = *art.landAverageColour(tile);

@@ -45,7 +45,8 @@ struct GumpFiles {
     Bytes data;
     std::vector<IndexRecord> records;
     for (const auto& [bytes, extra] : slots) {
-      records.push_back({static_cast<std::int32_t>(data.size()), static_cast<std::int32_t>(bytes.size()), extra});
+      records.push_back(
+          {static_cast<std::int32_t>(data.size()), static_cast<std::int32_t>(bytes.size()), extra});
       data.insert(data.end(), bytes.begin(), bytes.end());
     }
     test::writeBytes(idx, test::indexBytes(records));
@@ -97,9 +98,12 @@ TEST(GumpCodec, DamagedSlotsGiveOneClearMessage) {
 
   Bytes cut(good.begin(), good.begin() + 6);  // the row table itself is cut
   EXPECT_THROW(decodeGump(cut, 4, 2), FormatError);
-  EXPECT_THROW(decodeGump(gumpBytes({2, 9}, {{1, 4}, {2, 4}}), 4, 2), FormatError);  // past the slot
-  EXPECT_THROW(decodeGump(gumpBytes({3, 2}, {{1, 4}, {2, 4}}), 4, 2), FormatError);  // rows reversed
-  EXPECT_THROW(decodeGump(gumpBytes({0, 3}, {{1, 4}, {2, 4}}), 4, 2), FormatError);  // into the table
+  EXPECT_THROW(decodeGump(gumpBytes({2, 9}, {{1, 4}, {2, 4}}), 4, 2),
+               FormatError);  // past the slot
+  EXPECT_THROW(decodeGump(gumpBytes({3, 2}, {{1, 4}, {2, 4}}), 4, 2),
+               FormatError);  // rows reversed
+  EXPECT_THROW(decodeGump(gumpBytes({0, 3}, {{1, 4}, {2, 4}}), 4, 2),
+               FormatError);  // into the table
   EXPECT_THROW(decodeGump(good, 0, 2), FormatError);
   EXPECT_THROW(decodeGump(Bytes{}, 4, 2), FormatError);
   // A lying size on a ten-byte slot is refused before the picture is allocated.

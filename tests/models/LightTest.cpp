@@ -12,7 +12,8 @@ namespace {
 
 Bytes ramp(std::size_t n, int step) {
   Bytes b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>((i * static_cast<std::size_t>(step)) & 0xFF);
+  for (std::size_t i = 0; i < n; ++i)
+    b[i] = static_cast<std::uint8_t>((i * static_cast<std::size_t>(step)) & 0xFF);
   return b;
 }
 
@@ -43,11 +44,11 @@ TEST(LightCodec, IntensityZeroIsGreenAndTheBlueChannelIsStored) {
 
 TEST(TLight, PresenceRuleDiffersFromTheCommonOne) {
   const Bytes data = ramp(400, 3);
-  LightFiles f({{100, 0, 0x00100010},     // length 0 counts as present: 16 x 16 from offset 100
-                {0, 16, -1},              // extra -1: not present
-                {-1, 16, 0x00040004},     // lookup -1: not present
-                {0, -5, 0x00020002},      // a negative size other than -1 is still present
-                {390, 16, 0x00040004},    // reaches past the data file
+  LightFiles f({{100, 0, 0x00100010},   // length 0 counts as present: 16 x 16 from offset 100
+                {0, 16, -1},            // extra -1: not present
+                {-1, 16, 0x00040004},   // lookup -1: not present
+                {0, -5, 0x00020002},    // a negative size other than -1 is still present
+                {390, 16, 0x00040004},  // reaches past the data file
                 {0, 4, static_cast<std::int32_t>(0xFFFF0001u)}},  // 65535 x 1 on 400 bytes
                data);
   TLight& l = f.light;

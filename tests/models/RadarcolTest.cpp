@@ -72,7 +72,8 @@ TEST(TRadarcol, SampleTableMatchesTheSampleArt) {
   ASSERT_GE(radar.entryCount(), kRadarStaticBase + 0x4000);
   int checked = 0;
   auto expect = [&](std::int64_t entry, std::optional<Pixel> average) {
-    const Colour16 want = average ? rgbToColour16(redOf(*average), greenOf(*average), blueOf(*average)) : 0;
+    const Colour16 want =
+        average ? rgbToColour16(redOf(*average), greenOf(*average), blueOf(*average)) : 0;
     EXPECT_EQ(radar.radarColour(entry), want) << hexLabel(static_cast<std::uint32_t>(entry));
     checked += average ? 1 : 0;
   };

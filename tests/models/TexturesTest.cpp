@@ -76,8 +76,9 @@ TEST(TextureCodec, OddLengthsAndSizesAreRefusedWithOneMessage) {
     encodeTexture(Bitmap32(64, 32));
     FAIL();
   } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "Bitmap muss 8x8 oder 16x16 oder 32x32 oder 64x64 oder 128x128 oder "
-                           "256x256 oder 512x512 sein. ");
+    EXPECT_STREQ(e.what(),
+                 "Bitmap muss 8x8 oder 16x16 oder 32x32 oder 64x64 oder 128x128 oder "
+                 "256x256 oder 512x512 sein. ");
   }
   EXPECT_THROW(encodeTexture(Bitmap32(100, 100)), Error);
   EXPECT_THROW(encodeTexture(Bitmap32()), Error);
@@ -141,8 +142,10 @@ TEST_P(TextureModes, ImportDeleteAndSaveFollowTheStorageMode) {
   EXPECT_EQ(wrote, GetParam() == StorageMode::Memory);
   TTextures again;
   // Low-memory mode wrote every change into the loaded files at once.
-  if (wrote) again.load(idx2, mul2, StorageMode::Memory);
-  else again.load(f.idx, f.mul, StorageMode::Memory);
+  if (wrote)
+    again.load(idx2, mul2, StorageMode::Memory);
+  else
+    again.load(f.idx, f.mul, StorageMode::Memory);
   EXPECT_EQ(again.textureCount(), 3);
   EXPECT_EQ(again.texturePicture(0), square(128, 3));
   EXPECT_FALSE(again.textureExists(2));
@@ -158,10 +161,11 @@ TEST(TTextures, DamagedAndEmptySlots) {
   EXPECT_THROW(none.writeTexture(0, square(64)), Error);
 
   const Bytes data = rawColours(64 * 64, 0);
-  TextureFiles f({{0, 100, 1},            // a length that stands for 128 x 128 but holds 100 bytes
-                  {0, 8192, 0},           // fine
-                  {8000, 8192, 0},        // runs past the end of the data file
-                  {100, 0, 0}, {-1, 10, 0}},
+  TextureFiles f({{0, 100, 1},      // a length that stands for 128 x 128 but holds 100 bytes
+                  {0, 8192, 0},     // fine
+                  {8000, 8192, 0},  // runs past the end of the data file
+                  {100, 0, 0},
+                  {-1, 10, 0}},
                  data);
   TTextures tex;
   tex.load(f.idx, f.mul, StorageMode::Memory);
