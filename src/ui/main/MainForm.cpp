@@ -10,11 +10,14 @@
 #include "app/Registry.h"
 #include "sample/Sample.h"
 #include "ui/main/AboutForm.h"
+#include "ui/main/AnimPage.h"
 #include "ui/main/GumpPage.h"
 #include "ui/main/HuePage.h"
 #include "ui/main/LightPage.h"
 #include "ui/main/ProgressPage.h"
 #include "ui/main/SettingsPage.h"
+#include "ui/main/TiledataLandPage.h"
+#include "ui/main/TiledataStaticPage.h"
 #include "ui/main/TexturePage.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
@@ -101,6 +104,13 @@ void TMainForm::createPages() {
       {"tsSettings",
        [this] { return m_settings = new SettingsPage(m_registry, m_dialogs, m_pages); }},
       {"tsProgress", [this] { return new ProgressPage(m_registry, m_dialogs, m_pages); }},
+      {"tsAnim", [this] { return new AnimPage(*this, AnimKind::Anim, m_pages); }},
+      {"tsAnim2", [this] { return new AnimPage(*this, AnimKind::Anim2, m_pages); }},
+      {"tsAnim3", [this] { return new AnimPage(*this, AnimKind::Anim3, m_pages); }},
+      {"tsAnim4", [this] { return new AnimPage(*this, AnimKind::Anim4, m_pages); }},
+      {"tsAnim5", [this] { return new AnimPage(*this, AnimKind::Anim5, m_pages); }},
+      {"tsTiledataM", [this] { return new TiledataLandPage(*this, m_pages); }},
+      {"tsTiledataS", [this] { return new TiledataStaticPage(*this, m_pages); }},
       {"tsGumpsAnim", [this] { return new GumpPage(GumpPage::Kind::Anim, *this, m_pages); }},
       {"tsGumpNonAnim", [this] { return new GumpPage(GumpPage::Kind::NonAnim, *this, m_pages); }},
       {"tsHues", [this] { return new HuePage(*this, m_pages); }},

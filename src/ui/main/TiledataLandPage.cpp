@@ -1,0 +1,196 @@
+#include "ui/main/TiledataLandPage.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/FileIO.h"
+#include "app/Registry.h"
+#include "app/Text.h"
+#include "ui/main/MainForm.h"
+#include "ui/main/SlotListView.h"
+#include "ui/platform/Dialogs.h"
+#include "ui/platform/ImageBridge.h"
+
+namespace quillotide::ui {
+
+namespace {
+
+// Tile names are 8-bit text; the list and the fields show them as Latin-1.
+QString nameText(const std::string& name) { return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())); }
+std::string nameBytes(const QString& text) { return text.toLatin1().toStdString(); }
+
+// A field that does not parse stores 0.
+std::int32_t fieldValue(const QLineEdit* field) {
+  return tryParseInt(field->text().toStdString()).value_or(0);
+}
+
+const QString kTextFilter = QStringLiteral("*.txt|*.txt");
+const QString kLoadFirst = QStringLiteral("Load Tiledata first.");
+
+}  // namespace
+
+TiledataLandPage::TiledataLandPage(TMainForm& main, QWidget* parent)
+    : QWidget(parent), m_registry(main.registry()), m_dialogs(main.dialogs()) {
+  setObjectName(QStringLiteral("TiledataLandPage"));
+  m_list = new SlotListView(main.slotSearch(), m_dialogs,
+                            SlotListView::Options{false, true, false}, this);
+  m_list->setNames("lbTiledataM", {}, "eTiledataMSearch", "btnTiledataMSearch");
+  m_list->setRange([](SlotFilter) { return SlotListView::Range{0, TTiledata::kLandCount - 1}; });
+  m_list->setLabeler([this](std::int32_t id) {
+    return hexLabel(static_cast<std::uint32_t>(id)) + " " +
+           nameText(m_registry.tiledata->landName(id)).toStdString();
+  });
+  m_list->setMinimumWidth(220);
+  connect(m_list, &SlotListView::slotActivated, this,
+          [this](std::int32_t id) { runAction(m_dialogs, [&] { showRecord(id); }); });
+  connect(m_list->listView(), &QListView::doubleClicked, this, [this](const QModelIndex& index) {
+    if (index.isValid()) showFlags(m_list->slotAt(index.row()));
+  });
+
+  m_name = new QLineEdit(this);
+  m_name->setObjectName(QStringLiteral("eLandName"));
+  m_name->setMaxLength(static_cast<int>(kTileNameSize));
+  m_texture = new QLineEdit(this);
+  m_texture->setObjectName(QStringLiteral("eLandTexId"));
+  auto* fields = new QFormLayout;
+  fields->addRow(QStringLiteral("Name:"), m_name);
+  fields->addRow(QStringLiteral("TexID:"), m_texture);
+  const auto changed = [this] {
+    if (!m_filling) runAction(m_dialogs, [&] { writeRecord(); });
+  };
+  // When the user leaves a field it shows what was stored (a texture id cut to 16 bits, 0 for
+  // text that does not parse).
+  const auto finished = [this] {
+    if (m_id && !m_filling) runAction(m_dialogs, [&] { showRecord(*m_id); });
+  };
+  connect(m_name, &QLineEdit::textChanged, this, changed);
+  connect(m_texture, &QLineEdit::textChanged, this, changed);
+  connect(m_name, &QLineEdit::editingFinished, this, finished);
+  connect(m_texture, &QLineEdit::editingFinished, this, finished);
+
+  auto* boxes = new QVBoxLayout;
+  const auto& captions = TileFlags::landCaptions();
+  for (std::size_t i = 0; i < captions.size(); ++i) {
+    const QString caption = QString::fromLatin1(captions[i].second.data(),
+                                                static_cast<qsizetype>(captions[i].second.size()));
+    auto* box = new QCheckBox(caption, this);
+    box->setObjectName("cbLand" + caption);
+    connect(box, &QCheckBox::toggled, this, changed);
+    m_flags[i] = box;
+    boxes->addWidget(box);
+  }
+
+  m_picture = new QLabel(this);
+  m_picture->setObjectName(QStringLiteral("iLand"));
+  m_picture->setFixedSize(kPictureSize, kPictureSize);
+
+  auto* save = new QPushButton(QStringLiteral("Save MapTiles to Textfile"), this);
+  save->setObjectName(QStringLiteral("btnSaveLandText"));
+  connect(save, &QPushButton::clicked, this, [this] { runAction(m_dialogs, [&] { saveText(); }); });
+  auto* load = new QPushButton(QStringLiteral("Load MapTile from Textfile"), this);
+  load->setObjectName(QStringLiteral("btnLoadLandText"));
+  connect(load, &QPushButton::clicked, this, [this] { runAction(m_dialogs, [&] { loadText(); }); });
+
+  auto* right = new QVBoxLayout;
+  right->addLayout(fields);
+  right->addLayout(boxes);
+  right->addWidget(m_picture);
+  right->addWidget(save);
+  right->addWidget(load);
+  right->addStretch(1);
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(m_list);
+  layout->addLayout(right, 1);
+
+  connect(&main, &TMainForm::tiledataLoaded, this, [this] { fillList(); });
+}
+
+void TiledataLandPage::fillList() {
+  m_filling = true;
+  m_id.reset();
+  m_list->rebuild();
+  m_filling = false;
+}
+
+void TiledataLandPage::showRecord(std::int32_t id) {
+  m_filling = true;
+  m_id = id;
+  const TTiledata& tiles = *m_registry.tiledata;
+  m_name->setText(nameText(tiles.landName(id)));
+  m_texture->setText(QString::fromStdString(hexLabel(tiles.landTextureId(id))));
+  const auto& captions = TileFlags::landCaptions();
+  for (std::size_t i = 0; i < captions.size(); ++i)
+    m_flags[i]->setChecked(tiles.landHasFlags(id, captions[i].first));
+  m_filling = false;
+
+  QPixmap area(kPictureSize, kPictureSize);
+  area.fill(palette().color(QPalette::Window));
+  if (m_registry.art->isLoaded() && m_registry.art->landExists(id)) {
+    QPainter painter(&area);
+    painter.drawImage(QPoint(0, 0), toQImage(m_registry.art->landPicture(id)));
+  }
+  m_picture->setPixmap(area);
+}
+
+void TiledataLandPage::writeRecord() {
+  TTiledata& tiles = *m_registry.tiledata;
+  if (!m_id || !tiles.hasLand(*m_id)) return;
+  // The five boxes stand for five bits only; every other bit of the record is kept as it is.
+  LandTileRecord record = tiles.readLand(*m_id).value_or(LandTileRecord{});
+  const auto& captions = TileFlags::landCaptions();
+  for (std::size_t i = 0; i < captions.size(); ++i) {
+    if (m_flags[i]->isChecked())
+      record.flags |= captions[i].first;
+    else
+      record.flags &= ~captions[i].first;
+  }
+  record.textureId = static_cast<std::uint16_t>(fieldValue(m_texture));
+  record.name = makeTileName(nameBytes(m_name->text()));
+  tiles.writeLand(*m_id, record);
+  m_list->listView()->viewport()->update();
+}
+
+void TiledataLandPage::showFlags(std::int32_t id) {
+  const TTiledata& tiles = *m_registry.tiledata;
+  const std::uint64_t flags = tiles.landFlags(id);
+  // Signed, as wide as the file's flag word.
+  const qint64 value = tiles.flagBits() == 64 ? static_cast<qint64>(flags)
+                                              : static_cast<qint64>(static_cast<std::int32_t>(flags));
+  m_dialogs.showMessage(QStringLiteral("Flag: ") + QString::number(value));
+}
+
+void TiledataLandPage::saveText() {
+  if (!m_registry.tiledata->isLoaded()) {
+    m_dialogs.showMessage(kLoadFirst);
+    return;
+  }
+  const auto path = m_dialogs.saveFile({QStringLiteral("Save MapTiles to Textfile"), kTextFilter,
+                                        QStringLiteral("txt"), QStringLiteral("TileMap.txt")});
+  if (!path) return;
+  m_registry.tiledata->exportLandText(path->toStdString());
+}
+
+void TiledataLandPage::loadText() {
+  if (!m_registry.tiledata->isLoaded()) {
+    m_dialogs.showMessage(kLoadFirst);
+    return;
+  }
+  const auto path = m_dialogs.openFile(
+      {QStringLiteral("Load MapTile from Textfile"), kTextFilter, QStringLiteral("txt"), {}});
+  if (!path || !fileExists(path->toStdString())) return;
+  // The lines before a failing one stay written, so the list shows them whatever happens.
+  struct Refill {
+    TiledataLandPage& page;
+    ~Refill() { page.fillList(); }
+  } refill{*this};
+  m_registry.tiledata->importLandText(path->toStdString());
+}
+
+}  // namespace quillotide::ui

@@ -1,0 +1,59 @@
+#pragma once
+// The "Tiledata (M)" page: the land records of the tile data, one line "0x%x %s" per land id,
+// and an editor of the chosen record ("Name:", "TexID:" and five flag boxes) that writes every
+// change into the tile data at once. The land tile's picture comes from art when art is loaded.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace quillotide {
+class Registry;
+}
+
+namespace quillotide::ui {
+
+class Dialogs;
+class SlotListView;
+class TMainForm;
+
+class TiledataLandPage : public QWidget {
+  Q_OBJECT
+public:
+  TiledataLandPage(TMainForm& main, QWidget* parent = nullptr);
+
+  static constexpr int kPictureSize = 44;
+
+  SlotListView* list() const { return m_list; }
+  // After a load of the tile data: one line per land id.
+  void fillList();
+  // The land id whose record the fields show, or nullopt.
+  std::optional<std::int32_t> currentId() const { return m_id; }
+
+private:
+  void showRecord(std::int32_t id);
+  void writeRecord();
+  void showFlags(std::int32_t id);
+  void saveText();
+  void loadText();
+
+  Registry& m_registry;
+  Dialogs& m_dialogs;
+  SlotListView* m_list = nullptr;
+  QLineEdit* m_name = nullptr;
+  QLineEdit* m_texture = nullptr;
+  std::array<QCheckBox*, 5> m_flags{};
+  QLabel* m_picture = nullptr;
+  std::optional<std::int32_t> m_id;
+  // Set while the fields are filled from a record, so their change handlers write nothing.
+  bool m_filling = false;
+};
+
+}  // namespace quillotide::ui

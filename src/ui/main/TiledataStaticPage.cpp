@@ -1,0 +1,295 @@
+#include "ui/main/TiledataStaticPage.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include "app/FileIO.h"
+#include "app/Registry.h"
+#include "app/Text.h"
+#include "ui/main/MainForm.h"
+#include "ui/main/SlotListView.h"
+#include "ui/platform/Dialogs.h"
+#include "ui/platform/ImageBridge.h"
+
+namespace quillotide::ui {
+
+namespace {
+
+QString nameText(const std::string& name) { return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())); }
+std::string nameBytes(const QString& text) { return text.toLatin1().toStdString(); }
+
+// A field that does not parse stores 0.
+std::int32_t fieldValue(const QLineEdit* field) {
+  return tryParseInt(field->text().toStdString()).value_or(0);
+}
+
+QString latin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+const QString kTextFilter = QStringLiteral("*.txt|*.txt");
+const QString kLoadFirst = QStringLiteral("Load Tiledata first.");
+
+struct FieldSpec {
+  const char* caption;
+  const char* name;
+};
+
+}  // namespace
+
+TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
+    : QWidget(parent), m_registry(main.registry()), m_dialogs(main.dialogs()) {
+  setObjectName(QStringLiteral("TiledataStaticPage"));
+  m_list = new SlotListView(main.slotSearch(), m_dialogs,
+                            SlotListView::Options{false, true, false}, this);
+  m_list->setNames("lbTiledataS", {}, "eTiledataSSearch", "btnTiledataSSearch");
+  m_list->setRange([this](SlotFilter) {
+    return SlotListView::Range{0, static_cast<std::int32_t>(m_registry.tiledata->staticCount()) - 1};
+  });
+  m_list->setLabeler([this](std::int32_t id) {
+    return hexLabel(static_cast<std::uint32_t>(id)) + " " +
+           nameText(m_registry.tiledata->staticName(id)).toStdString();
+  });
+  m_list->setMinimumWidth(220);
+  connect(m_list, &SlotListView::slotActivated, this,
+          [this](std::int32_t id) { runAction(m_dialogs, [&] { showRecord(id); }); });
+  connect(m_list->listView(), &QListView::doubleClicked, this, [this](const QModelIndex& index) {
+    if (index.isValid()) showFlags(m_list->slotAt(index.row()));
+  });
+
+  const auto changed = [this] {
+    if (!m_filling) runAction(m_dialogs, [&] { writeRecord(); });
+  };
+  // Leaving a field shows what was stored (values cut to their width, 0 for text that does not
+  // parse).
+  const auto finished = [this] {
+    if (m_id && !m_filling) runAction(m_dialogs, [&] { showRecord(*m_id); });
+  };
+  const auto makeField = [&](const QString& name) {
+    auto* field = new QLineEdit(this);
+    field->setObjectName(name);
+    connect(field, &QLineEdit::textChanged, this, changed);
+    connect(field, &QLineEdit::editingFinished, this, finished);
+    return field;
+  };
+
+  auto* fields = new QFormLayout;
+  m_name = makeField(QStringLiteral("eStaticName"));
+  m_name->setMaxLength(static_cast<int>(kTileNameSize));
+  fields->addRow(QStringLiteral("Name:"), m_name);
+  m_fields[AnimId] = makeField(QStringLiteral("eStaticAnimId"));
+  fields->addRow(QStringLiteral("AnimID:"), m_fields[AnimId]);
+  m_gumpId = new QLabel(this);
+  m_gumpId->setObjectName(QStringLiteral("lStaticGumpId"));
+  m_animExists = new QLabel(this);
+  m_animExists->setObjectName(QStringLiteral("lStaticAnimExists"));
+  auto* gump = new QHBoxLayout;
+  gump->addWidget(m_gumpId);
+  gump->addWidget(m_animExists, 1);
+  fields->addRow(QStringLiteral("GumpId:"), gump);
+  const std::array<std::pair<Field, FieldSpec>, 10> numeric = {{
+      {Height, {"Height:", "eStaticHeight"}},
+      {Hue, {"Hue:", "eStaticHue"}},
+      {Quality, {"Quality:", "eStaticQuality"}},
+      {Quantity, {"Quantity:", "eStaticQuantity"}},
+      {Weight, {"Weight:", "eStaticWeight"}},
+      {Unknown1, {"Unknown1:", "eStaticUnknown1"}},
+      {Unknown2, {"Unknown2:", "eStaticUnknown2"}},
+      {Unknown3, {"Unknown3:", "eStaticUnknown3"}},
+      {Unknown4, {"Unknown4:", "eStaticUnknown4"}},
+      {Unknown5, {"Unknown5:", "eStaticUnknown5"}},
+  }};
+  for (const auto& [field, spec] : numeric) {
+    m_fields[field] = makeField(QString::fromLatin1(spec.name));
+    fields->addRow(QString::fromLatin1(spec.caption), m_fields[field]);
+  }
+
+  auto* flagBox = new QWidget(this);
+  auto* flagGrid = new QGridLayout(flagBox);
+  const auto& captions = TileFlags::staticCaptions();
+  for (int bit = 0; bit < kFlagBoxes; ++bit) {
+    const QString caption = bit < 32 ? latin1(captions[static_cast<std::size_t>(bit)])
+                                     : QString::fromStdString(TileFlags::upperColumn(bit));
+    auto* box = new QCheckBox(caption, flagBox);
+    box->setObjectName(QStringLiteral("cbStaticFlag%1").arg(bit));
+    connect(box, &QCheckBox::toggled, this, changed);
+    // The upper half exists only in the newer layout.
+    box->setVisible(bit < 32);
+    m_flags[static_cast<std::size_t>(bit)] = box;
+    flagGrid->addWidget(box, bit % 16, bit / 16);
+  }
+
+  m_picture = new QLabel(this);
+  m_picture->setObjectName(QStringLiteral("iStatic"));
+  m_picture->setFixedSize(kPictureSize, kPictureSize);
+
+  const auto button = [this](const QString& caption, const QString& name, void (TiledataStaticPage::*handler)()) {
+    auto* b = new QPushButton(caption, this);
+    b->setObjectName(name);
+    connect(b, &QPushButton::clicked, this, [this, handler] { runAction(m_dialogs, [&] { (this->*handler)(); }); });
+    return b;
+  };
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(button(QStringLiteral("Save StaticTiles to Textfile"), QStringLiteral("btnSaveStaticText"),
+                            &TiledataStaticPage::saveText));
+  buttons->addWidget(button(QStringLiteral("Load Static Tile from Textfile"),
+                            QStringLiteral("btnLoadStaticText"), &TiledataStaticPage::loadText));
+  buttons->addWidget(button(QStringLiteral("Fill Slots to 0x7FFF"), QStringLiteral("btnFillStatic"),
+                            &TiledataStaticPage::fillSlots));
+  buttons->addWidget(button(QStringLiteral("Delete Entry"), QStringLiteral("btnDeleteStatic"),
+                            &TiledataStaticPage::deleteEntry));
+  buttons->addStretch(1);
+
+  auto* editor = new QWidget(this);
+  auto* editorLayout = new QGridLayout(editor);
+  editorLayout->addLayout(fields, 0, 0);
+  editorLayout->addWidget(m_picture, 0, 1, Qt::AlignTop);
+  editorLayout->addWidget(flagBox, 1, 0);
+  editorLayout->addLayout(buttons, 1, 1);
+  editorLayout->setRowStretch(2, 1);
+  auto* scroll = new QScrollArea(this);
+  scroll->setWidget(editor);
+  scroll->setWidgetResizable(true);
+
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(m_list);
+  layout->addWidget(scroll, 1);
+
+  connect(&main, &TMainForm::tiledataLoaded, this, [this] { fillList(); });
+}
+
+void TiledataStaticPage::fillList() {
+  m_filling = true;
+  m_id.reset();
+  const bool wide = m_registry.tiledata->flagBits() == 64;
+  for (int bit = 32; bit < kFlagBoxes; ++bit) m_flags[static_cast<std::size_t>(bit)]->setVisible(wide);
+  m_list->rebuild();
+  m_filling = false;
+}
+
+void TiledataStaticPage::showRecord(std::int32_t id) {
+  const TTiledata& tiles = *m_registry.tiledata;
+  const StaticTileRecord r = tiles.readStatic(id).value_or(StaticTileRecord{});
+  m_filling = true;
+  m_id = id;
+  m_name->setText(nameText(tileNameText(r.name)));
+  m_fields[AnimId]->setText(QString::fromStdString(hexLabel(r.animId)));
+  const std::array<std::pair<Field, int>, 10> numbers = {{
+      {Weight, r.weight}, {Quality, r.quality}, {Unknown1, r.unknown1}, {Unknown2, r.unknown2},
+      {Quantity, r.quantity}, {Unknown3, r.unknown3}, {Hue, r.hue}, {Unknown4, r.unknown4},
+      {Unknown5, r.unknown5}, {Height, r.height},
+  }};
+  for (const auto& [field, value] : numbers) m_fields[field]->setText(QString::number(value));
+  for (int bit = 0; bit < kFlagBoxes; ++bit)
+    m_flags[static_cast<std::size_t>(bit)]->setChecked((r.flags >> bit) & 1U);
+  m_filling = false;
+  showDerived(id);
+}
+
+void TiledataStaticPage::showDerived(std::int32_t id) {
+  const std::uint16_t animId = m_registry.tiledata->staticAnimId(id);
+  m_gumpId->setText(QString::fromStdString(hexLabel(animId + static_cast<std::uint32_t>(kGumpBase))));
+  const TAnimation& animation = *m_registry.animation;
+  if (!animation.isLoaded() || animId == 0)
+    m_animExists->clear();
+  else
+    m_animExists->setText(animation.bodyExists(animId) ? QStringLiteral("Anim exists")
+                                                       : QStringLiteral("Anim does not exist"));
+
+  QPixmap area(kPictureSize, kPictureSize);
+  area.fill(palette().color(QPalette::Window));
+  const bool patched =
+      m_registry.verdata->isPatched(verdatafile::kArt, verdatafile::kStaticBlockBase + id);
+  const bool inArt = m_registry.art->isLoaded() && m_registry.art->staticExists(id);
+  if (patched || inArt) {
+    const Bitmap32 picture = patched ? m_registry.verdata->staticPicture(id) : m_registry.art->staticPicture(id);
+    QPainter painter(&area);
+    painter.drawImage(QPoint((kPictureSize - picture.width) / 2, (kPictureSize - picture.height) / 2),
+                      toQImage(picture));
+  }
+  m_picture->setPixmap(area);
+}
+
+void TiledataStaticPage::writeRecord() {
+  TTiledata& tiles = *m_registry.tiledata;
+  if (!m_id || !tiles.hasStatic(*m_id)) return;
+  StaticTileRecord r;
+  for (int bit = 0; bit < kFlagBoxes; ++bit)
+    if (m_flags[static_cast<std::size_t>(bit)]->isChecked()) r.flags |= std::uint64_t{1} << bit;
+  const auto u8 = [this](Field f) { return static_cast<std::uint8_t>(fieldValue(m_fields[f])); };
+  const auto u16 = [this](Field f) { return static_cast<std::uint16_t>(fieldValue(m_fields[f])); };
+  r.weight = u8(Weight);
+  r.quality = u8(Quality);
+  r.unknown1 = u16(Unknown1);
+  r.unknown2 = u8(Unknown2);
+  r.quantity = u8(Quantity);
+  r.animId = u16(AnimId);
+  r.unknown3 = u8(Unknown3);
+  r.hue = u8(Hue);
+  r.unknown4 = u8(Unknown4);
+  r.unknown5 = u8(Unknown5);
+  r.height = u8(Height);
+  r.name = makeTileName(nameBytes(m_name->text()));
+  tiles.writeStatic(*m_id, r);
+  m_list->listView()->viewport()->update();
+  showDerived(*m_id);
+}
+
+void TiledataStaticPage::showFlags(std::int32_t id) {
+  const TTiledata& tiles = *m_registry.tiledata;
+  const std::uint64_t flags = tiles.staticFlags(id);
+  const qint64 value = tiles.flagBits() == 64 ? static_cast<qint64>(flags)
+                                              : static_cast<qint64>(static_cast<std::int32_t>(flags));
+  m_dialogs.showMessage(QStringLiteral("Flag: ") + QString::number(value));
+}
+
+bool TiledataStaticPage::requireLoaded() {
+  if (m_registry.tiledata->isLoaded()) return true;
+  m_dialogs.showMessage(kLoadFirst);
+  return false;
+}
+
+void TiledataStaticPage::saveText() {
+  if (!requireLoaded()) return;
+  const auto path = m_dialogs.saveFile({QStringLiteral("Save StaticTiles to Textfile"), kTextFilter,
+                                        QStringLiteral("txt"), QStringLiteral("StaticTiles")});
+  if (!path) return;
+  m_registry.tiledata->exportStaticText(path->toStdString());
+}
+
+void TiledataStaticPage::loadText() {
+  if (!requireLoaded()) return;
+  const auto path = m_dialogs.openFile(
+      {QStringLiteral("Load Static Tile from Textfile"), kTextFilter, QStringLiteral("txt"), {}});
+  if (!path || !fileExists(path->toStdString())) return;
+  const StaticImportResult result = m_registry.tiledata->importStaticText(path->toStdString());
+  fillList();
+  for (const auto& failed : result.failedLines)
+    m_dialogs.showMessage(QStringLiteral("Bug in Zeile: ") + QString::number(failed.first));
+}
+
+void TiledataStaticPage::fillSlots() {
+  if (!requireLoaded()) return;
+  m_registry.tiledata->fillStaticSlots();
+  fillList();
+}
+
+void TiledataStaticPage::deleteEntry() {
+  const auto id = m_list->selectedSlot();
+  TTiledata& tiles = *m_registry.tiledata;
+  if (!id || !tiles.hasStatic(*id)) return;
+  tiles.writeStatic(*id, StaticTileRecord{});
+  m_list->listView()->viewport()->update();
+  showRecord(*id);
+}
+
+}  // namespace quillotide::ui

@@ -1,0 +1,72 @@
+#pragma once
+// The "Tiledata (S)" page: the static records of the tile data, one line "0x%x %s" per static id,
+// and an editor of every field of the chosen record with one box per flag bit (64 in the newer
+// layout) that writes every change into the tile data at once. Beside it the static's picture
+// (a verdata patch first) and whether the animation of its AnimID exists.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+
+namespace quillotide {
+class Registry;
+}
+
+namespace quillotide::ui {
+
+class Dialogs;
+class SlotListView;
+class TMainForm;
+
+class TiledataStaticPage : public QWidget {
+  Q_OBJECT
+public:
+  TiledataStaticPage(TMainForm& main, QWidget* parent = nullptr);
+
+  static constexpr int kPictureSize = 150;
+  static constexpr int kFlagBoxes = 64;
+  // An item's gump is its AnimID + 50000.
+  static constexpr int kGumpBase = 50000;
+
+  SlotListView* list() const { return m_list; }
+  // One line per static record the tile data holds; shows the upper flag boxes for the newer
+  // layout only.
+  void fillList();
+  std::optional<std::int32_t> currentId() const { return m_id; }
+
+private:
+  // The numeric fields in record order, with their widths.
+  enum Field { Weight, Quality, Unknown1, Unknown2, Quantity, AnimId, Unknown3, Hue, Unknown4,
+               Unknown5, Height, FieldCount };
+
+  void showRecord(std::int32_t id);
+  void showDerived(std::int32_t id);
+  void writeRecord();
+  void showFlags(std::int32_t id);
+  void saveText();
+  void loadText();
+  void fillSlots();
+  void deleteEntry();
+  bool requireLoaded();
+
+  Registry& m_registry;
+  Dialogs& m_dialogs;
+  SlotListView* m_list = nullptr;
+  QLineEdit* m_name = nullptr;
+  std::array<QLineEdit*, FieldCount> m_fields{};
+  QLabel* m_gumpId = nullptr;
+  QLabel* m_animExists = nullptr;
+  std::array<QCheckBox*, kFlagBoxes> m_flags{};
+  QLabel* m_picture = nullptr;
+  std::optional<std::int32_t> m_id;
+  // Set while the fields are filled from a record, so their change handlers write nothing.
+  bool m_filling = false;
+};
+
+}  // namespace quillotide::ui

@@ -1,0 +1,262 @@
+// The two tile data pages driven through their lists, fields, flag boxes, buttons and the dialog
+// seam; the records are checked in the model and in the saved file read back.
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QListView>
+#include <QTest>
+
+#include "app/FileIO.h"
+#include "app/Text.h"
+#include "sample/Sample.h"
+#include "ui/main/SlotListView.h"
+#include "ui/main/TiledataLandPage.h"
+#include "ui/main/TiledataStaticPage.h"
+#include "UiTestSupport.h"
+
+using quillotide::LandTileRecord;
+using quillotide::StaticTileRecord;
+using quillotide::test::ProgramRun;
+using quillotide::ui::ScriptedDialogs;
+using quillotide::ui::TiledataLandPage;
+using quillotide::ui::TiledataStaticPage;
+namespace TileFlags = quillotide::TileFlags;
+
+namespace {
+
+struct TileRun : ProgramRun {
+  // Loads the sample tile data (and art, for the pictures) through the Settings page.
+  void loadSample() {
+    quillotide::sample::writeTiledata(dir.path());
+    quillotide::sample::writeArt(dir.path());
+    loadTiledata(dir.file("tiledata.mul"));
+    setField("eArtIdx", path("artidx.mul"));
+    setField("eArtMul", path("art.mul"));
+    click("btnLoadArt");
+  }
+  void loadTiledata(const std::string& file) {
+    setField("eTiledata", QString::fromStdString(file));
+    click("btnLoadTiledata");
+  }
+  TiledataLandPage* land() { return qobject_cast<TiledataLandPage*>(mainForm->page("Tiledata (M)")); }
+  TiledataStaticPage* statics() {
+    return qobject_cast<TiledataStaticPage*>(mainForm->page("Tiledata (S)"));
+  }
+  QCheckBox* box(const QString& name) { return find<QCheckBox>(name); }
+  QString text(const QString& field) { return find<QLineEdit>(field)->text(); }
+  void doubleClick(quillotide::ui::SlotListView* list, int line) {
+    QListView* view = list->listView();
+    emit view->doubleClicked(view->model()->index(line, 0));
+  }
+};
+
+}  // namespace
+
+class TiledataPagesTest : public QObject {
+  Q_OBJECT
+private slots:
+  void landBoxesKeepEveryOtherFlagBit();
+  void staticEditSavedAndReloaded();
+  void staticPictureGumpAndAnimLabels();
+  void staticButtonsTextFillAndDelete();
+  void newerLayoutShowsTheUpperFlags();
+  void actionsBeforeLoadAskForTiledata();
+};
+
+void TiledataPagesTest::landBoxesKeepEveryOtherFlagBit() {
+  TileRun run;
+  run.loadSample();
+  TiledataLandPage* page = run.land();
+  QCOMPARE(page->list()->lineCount(), 0x4000);
+  QCOMPARE(page->list()->model()->label(7), std::string("0x7 water"));
+
+  // Bits no box stands for, and one that a box does.
+  auto& tiles = *run.registry->tiledata;
+  LandTileRecord record = *tiles.readLand(7);
+  record.flags |= 0x101 | 0x80000000;
+  tiles.writeLand(7, record);
+  page->list()->selectLine(7);
+  QCOMPARE(run.text("eLandName"), QStringLiteral("water"));
+  QCOMPARE(run.text("eLandTexId"), QStringLiteral("0x7"));
+  QVERIFY(run.box("cbLandLiquid")->isChecked());
+  QVERIFY(run.box("cbLandImpassable")->isChecked());
+  QVERIFY(!run.box("cbLandWall")->isChecked());
+  // Filling the fields wrote nothing.
+  QCOMPARE(tiles.readLand(7)->flags, record.flags);
+
+  run.setField("eLandName", "deep water");
+  run.box("cbLandWall")->setChecked(true);
+  run.box("cbLandImpassable")->setChecked(false);
+  const std::uint64_t expected = TileFlags::Wet | TileFlags::Wall | 0x101 | 0x80000000;
+  QCOMPARE(tiles.landFlags(7), expected);
+  QCOMPARE(tiles.landName(7), std::string("deep water"));
+  QCOMPARE(page->list()->model()->label(7), std::string("0x7 deep water"));
+
+  // TexID takes the integer rule; text that does not parse stores 0.
+  run.setField("eLandTexId", "$1A");
+  QCOMPARE(tiles.landTextureId(7), std::uint16_t{0x1A});
+  run.setField("eLandTexId", "grass");
+  QCOMPARE(tiles.landTextureId(7), std::uint16_t{0});
+  QCOMPARE(tiles.landFlags(7), expected);
+
+  // The picture comes from art.
+  QVERIFY(!run.find<QLabel>("iLand")->pixmap().isNull());
+
+  run.doubleClick(page->list(), 7);
+  QCOMPARE(run.dialogs.messageTexts().last(),
+           QStringLiteral("Flag: ") + QString::number(static_cast<std::int32_t>(expected)));
+
+  // The search finds names.
+  run.setField("eTiledataMSearch", "lava");
+  run.click("btnTiledataMSearch");
+  QCOMPARE(page->currentId(), std::optional<std::int32_t>(0xE));
+  QVERIFY(run.box("cbLandDamaging")->isChecked());
+}
+
+void TiledataPagesTest::staticEditSavedAndReloaded() {
+  TileRun run;
+  run.loadSample();
+  TiledataStaticPage* page = run.statics();
+  QCOMPARE(page->list()->lineCount(), 0x4000);
+  page->list()->selectLine(0x10);
+  QCOMPARE(run.text("eStaticName"), QStringLiteral("torch"));
+  QVERIFY(run.box("cbStaticFlag23")->isChecked());  // Lightsource
+  QCOMPARE(run.box("cbStaticFlag23")->text(), QStringLiteral("Lightsource"));
+  QCOMPARE(run.box("cbStaticFlag13")->text(), QStringLiteral("No Shoot"));
+  QVERIFY(run.box("cbStaticFlag40")->isHidden());
+
+  run.setField("eStaticName", "brass lantern");
+  run.box("cbStaticFlag22")->setChecked(false);  // Wearable
+  run.box("cbStaticFlag29")->setChecked(true);   // Door
+  run.setField("eStaticWeight", "300");          // cut to 8 bits: 44
+  run.setField("eStaticHeight", "0x0C");
+  run.setField("eStaticUnknown1", "70000");      // cut to 16 bits
+  run.setField("eStaticHue", "not a number");
+  QCOMPARE(page->list()->model()->label(0x10), std::string("0x10 brass lantern"));
+
+  // Save through the Settings page and load the saved file.
+  const QString saved = run.path("saved-tiledata.mul");
+  run.dialogs.answerSave(saved);
+  run.click("btnSaveTiledata");
+  run.loadTiledata(saved.toStdString());
+  page->list()->selectLine(0x10);
+  QCOMPARE(run.text("eStaticName"), QStringLiteral("brass lantern"));
+  QCOMPARE(run.text("eStaticWeight"), QStringLiteral("44"));
+  QCOMPARE(run.text("eStaticHeight"), QStringLiteral("12"));
+  QCOMPARE(run.text("eStaticUnknown1"), QString::number(70000 % 65536));
+  QCOMPARE(run.text("eStaticHue"), QStringLiteral("0"));
+  QVERIFY(!run.box("cbStaticFlag22")->isChecked());
+  QVERIFY(run.box("cbStaticFlag29")->isChecked());
+  QCOMPARE(run.registry->tiledata->staticFlags(0x10),
+           TileFlags::LightSource | TileFlags::PrefixA | TileFlags::Door);
+
+  // A name of 20 characters survives an edit of another field.
+  run.setField("eStaticName", "abcdefghijklmnopqrst");
+  run.setField("eStaticQuality", "3");
+  QCOMPARE(run.registry->tiledata->staticName(0x10), std::string("abcdefghijklmnopqrst"));
+  QCOMPARE(run.registry->tiledata->staticQuality(0x10), std::uint8_t{3});
+  QVERIFY(run.dialogs.messages().isEmpty());
+}
+
+void TiledataPagesTest::staticPictureGumpAndAnimLabels() {
+  TileRun run;
+  run.loadSample();
+  TiledataStaticPage* page = run.statics();
+  page->list()->selectLine(0x12);  // the sword, AnimID 0x41
+  QCOMPARE(run.text("eStaticAnimId"), QStringLiteral("0x41"));
+  QCOMPARE(run.find<QLabel>("lStaticGumpId")->text(), QStringLiteral("0xC391"));
+  // Without the animation file there is nothing to say.
+  QVERIFY(run.find<QLabel>("lStaticAnimExists")->text().isEmpty());
+  const QImage picture = run.find<QLabel>("iStatic")->pixmap().toImage();
+  QCOMPARE(picture.size(), QSize(150, 150));
+  QVERIFY(picture.pixel(75, 75) != picture.pixel(0, 0));
+
+  quillotide::test::writeBytes(run.dir.file("anim.idx"), quillotide::Bytes(100 * 110 * 12, 0xFF));
+  quillotide::test::writeBytes(run.dir.file("anim.mul"), {});
+  run.setField("eAnimIdx", run.path("anim.idx"));
+  run.setField("eAnimMul", run.path("anim.mul"));
+  run.click("btnLoadAnim");
+  page->list()->selectLine(0x12);
+  QCOMPARE(run.find<QLabel>("lStaticAnimExists")->text(), QStringLiteral("Anim does not exist"));
+  run.setField("eStaticAnimId", "0");
+  QVERIFY(run.find<QLabel>("lStaticAnimExists")->text().isEmpty());
+  QCOMPARE(run.find<QLabel>("lStaticGumpId")->text(), QStringLiteral("0xC350"));
+}
+
+void TiledataPagesTest::staticButtonsTextFillAndDelete() {
+  TileRun run;
+  run.loadSample();
+  TiledataStaticPage* page = run.statics();
+  auto& tiles = *run.registry->tiledata;
+
+  run.dialogs.answerSave(run.path("StaticTiles.txt"));
+  run.click("btnSaveStaticText");
+  const auto& asked = run.dialogs.asked().last();
+  QCOMPARE(asked.filter, QStringLiteral("*.txt|*.txt"));
+  QCOMPARE(asked.defaultExtension, QStringLiteral("txt"));
+  QCOMPARE(asked.proposed, QStringLiteral("StaticTiles"));
+  std::vector<std::string> lines = quillotide::readTextLines(run.dir.file("StaticTiles.txt"));
+  QCOMPARE(lines.size(), std::size_t{0x4001});
+
+  // One renamed line, one cut short.
+  std::vector<std::string> edited = {lines[0], lines[3], lines[4]};
+  edited[1].replace(edited[1].find("pine tree"), 9, "fir tree");
+  edited[2] = "0x3\tbush\t1\t2";
+  quillotide::writeTextLines(run.dir.file("edited.txt"), edited);
+  run.dialogs.answerOpen(run.path("edited.txt"));
+  run.click("btnLoadStaticText");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{"Bug in Zeile: 3"});
+  QCOMPARE(tiles.staticName(2), std::string("fir tree"));
+  QCOMPARE(page->list()->model()->label(2), std::string("0x2 fir tree"));
+
+  run.click("btnFillStatic");
+  QCOMPARE(tiles.staticCount(), 0x8000u);
+  QCOMPARE(page->list()->lineCount(), 0x8000);
+
+  page->list()->selectLine(0x0D);
+  run.click("btnDeleteStatic");
+  QCOMPARE(*tiles.readStatic(0x0D), StaticTileRecord{});
+  QVERIFY(run.text("eStaticName").isEmpty());
+  QCOMPARE(run.text("eStaticHeight"), QStringLiteral("0"));
+
+  run.doubleClick(page->list(), 0x0B);  // stairs
+  QCOMPARE(run.dialogs.messageTexts().last(),
+           QStringLiteral("Flag: %1").arg(static_cast<qulonglong>(TileFlags::Surface | TileFlags::Bridge | TileFlags::StairBack)));
+}
+
+void TiledataPagesTest::newerLayoutShowsTheUpperFlags() {
+  TileRun run;
+  // The newer layout: land groups of 4 + 32 x 30 bytes, then two static groups of 4 + 32 x 41.
+  quillotide::test::writeBytes(run.dir.file("wide.mul"), quillotide::Bytes(493568 + 2 * 1316, 0));
+  run.loadTiledata(run.dir.file("wide.mul"));
+  TiledataStaticPage* page = run.statics();
+  QCOMPARE(page->list()->lineCount(), 64);
+  QVERIFY(!run.box("cbStaticFlag40")->isHidden());
+  QCOMPARE(run.box("cbStaticFlag40")->text(), QStringLiteral("Flag40"));
+  page->list()->selectLine(5);
+  run.box("cbStaticFlag40")->setChecked(true);
+  run.box("cbStaticFlag0")->setChecked(true);
+  QCOMPARE(run.registry->tiledata->staticFlags(5), (std::uint64_t{1} << 40) | 1u);
+
+  // The land boxes keep the upper bits too.
+  LandTileRecord record;
+  record.flags = std::uint64_t{1} << 50;
+  run.registry->tiledata->writeLand(9, record);
+  run.land()->list()->selectLine(9);
+  run.box("cbLandUnknown3")->setChecked(true);
+  QCOMPARE(run.registry->tiledata->landFlags(9), (std::uint64_t{1} << 50) | TileFlags::Unknown3);
+  QVERIFY(run.dialogs.messages().isEmpty());
+}
+
+void TiledataPagesTest::actionsBeforeLoadAskForTiledata() {
+  TileRun run;
+  for (const char* button : {"btnSaveLandText", "btnLoadLandText", "btnSaveStaticText",
+                             "btnLoadStaticText", "btnFillStatic"})
+    run.click(button);
+  QCOMPARE(run.dialogs.messageTexts(), QStringList(5, "Load Tiledata first."));
+  run.click("btnDeleteStatic");
+  QCOMPARE(run.dialogs.messages().size(), 5);
+}
+
+QTEST_MAIN(TiledataPagesTest)
+#include "TiledataPagesTest.moc"
