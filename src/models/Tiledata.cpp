@@ -146,7 +146,15 @@ void TTiledata::loadBytes(std::span<const std::uint8_t> bytes, std::optional<Til
   if (!layout) {
     const bool classic = size >= kClassicLandSection && (size - kClassicLandSection) % kClassicStaticGroup == 0;
     const bool wide = size >= kWideLandSection && (size - kWideLandSection) % kWideStaticGroup == 0;
-    layout = wide && !classic ? TiledataLayout::Wide : TiledataLayout::Classic;
+    if (classic || wide) {
+      layout = wide && !classic ? TiledataLayout::Wide : TiledataLayout::Classic;
+    } else {
+      // A partial last group: the layout that leaves the shorter remainder.
+      const bool wideFits = size >= kWideLandSection &&
+                            (size - kWideLandSection) % kWideStaticGroup <
+                                (size - std::min(size, kClassicLandSection)) % kClassicStaticGroup;
+      layout = wideFits ? TiledataLayout::Wide : TiledataLayout::Classic;
+    }
   }
   const std::size_t landSection = *layout == TiledataLayout::Wide ? kWideLandSection : kClassicLandSection;
   if (size < landSection)

@@ -123,8 +123,8 @@ public:
   // model then keeps what it had.
   void load(const std::string& path);
   // The same from bytes. The older layout is taken when (size - 428032) is a multiple of 1188,
-  // the newer when (size - 493568) is a multiple of 1316; when neither holds, the older layout
-  // with a partial last group (unless forced). A given layout overrides the guess.
+  // the newer when (size - 493568) is a multiple of 1316 (the older when both hold); when neither
+  // holds, the layout whose partial last group is shorter. A given layout overrides the guess.
   void loadBytes(std::span<const std::uint8_t> bytes,
                  std::optional<TiledataLayout> layout = std::nullopt);
   // Replaces the file whole with the image; throws Error when nothing was loaded.

@@ -1,0 +1,339 @@
+#include <gtest/gtest.h>
+
+#include "app/Error.h"
+#include "app/Text.h"
+#include "models/Tiledata.h"
+#include "support/TestFiles.h"
+
+using namespace quillotide;
+using quillotide::test::TempDir;
+
+namespace {
+
+constexpr std::size_t kClassicLand = 428032;
+constexpr std::size_t kClassicGroup = 1188;
+constexpr std::size_t kWideLand = 493568;
+constexpr std::size_t kWideGroup = 1316;
+
+// A tile data file whose every byte is set (records, group headers, name padding) so that any
+// byte lost or moved on a round trip shows.
+Bytes tiledataFile(TiledataLayout layout, std::size_t staticGroups, std::size_t tail = 0) {
+  const bool wide = layout == TiledataLayout::Wide;
+  Bytes b((wide ? kWideLand + staticGroups * kWideGroup : kClassicLand + staticGroups * kClassicGroup) + tail);
+  std::uint32_t x = 0x12345678;
+  for (auto& byte : b) {
+    x = x * 1103515245u + 12345u;
+    byte = static_cast<std::uint8_t>(x >> 24);
+    // TAB, CR and LF cannot stand inside a name of the text files.
+    if (byte == '\t' || byte == '\r' || byte == '\n') byte = 'x';
+  }
+  return b;
+}
+
+LandTileRecord land(std::uint64_t flags, std::uint16_t texture, const std::string& name) {
+  LandTileRecord r;
+  r.flags = flags;
+  r.textureId = texture;
+  r.name = makeTileName(name);
+  return r;
+}
+
+std::string field(const std::string& line, std::size_t i) { return split(line, "\t").at(i); }
+
+}  // namespace
+
+TEST(Tiledata, BothLayoutsLoadAndSaveTheSameBytes) {
+  TempDir dir;
+  for (auto layout : {TiledataLayout::Classic, TiledataLayout::Wide}) {
+    SCOPED_TRACE(layout == TiledataLayout::Wide ? "newer" : "older");
+    const Bytes original = tiledataFile(layout, 5);
+    test::writeBytes(dir.file("tiledata.mul"), original);
+    TTiledata t;
+    t.load(dir.file("tiledata.mul"));
+    EXPECT_EQ(t.layout(), layout);
+    EXPECT_EQ(t.staticCount(), 5u * 32);
+    t.save(dir.file("out.mul"));
+    EXPECT_EQ(test::readBytes(dir.file("out.mul")), original);
+  }
+}
+
+TEST(Tiledata, LayoutsTellApartByFileSize) {
+  TTiledata t;
+  t.loadBytes(tiledataFile(TiledataLayout::Classic, 512));
+  EXPECT_EQ(t.layout(), TiledataLayout::Classic);
+  EXPECT_EQ(t.staticCount(), 0x4000u);
+  t.loadBytes(tiledataFile(TiledataLayout::Wide, 2048));
+  EXPECT_EQ(t.layout(), TiledataLayout::Wide);
+  EXPECT_EQ(t.staticCount(), 0x10000u);  // a full count, not 0
+  // A trailing partial group is not counted and is kept.
+  t.loadBytes(tiledataFile(TiledataLayout::Classic, 3, 100));
+  EXPECT_EQ(t.layout(), TiledataLayout::Classic);
+  EXPECT_EQ(t.staticCount(), 96u);
+  EXPECT_EQ(t.image(), tiledataFile(TiledataLayout::Classic, 3, 100));
+  t.loadBytes(tiledataFile(TiledataLayout::Wide, 3, 10));
+  EXPECT_EQ(t.layout(), TiledataLayout::Wide);
+  EXPECT_EQ(t.staticCount(), 96u);
+  // Exactly the land section: no statics.
+  t.loadBytes(Bytes(kClassicLand));
+  EXPECT_EQ(t.staticCount(), 0u);
+  EXPECT_EQ(t.staticText().size(), 1u);
+}
+
+TEST(Tiledata, FileTooShortForTheLandSectionIsRefused) {
+  TTiledata t;
+  t.loadBytes(tiledataFile(TiledataLayout::Classic, 1));
+  const Bytes before = t.image();
+  try {
+    t.loadBytes(Bytes(kClassicLand - 1));
+    FAIL();
+  } catch (const FormatError& e) {
+    EXPECT_NE(std::string(e.what()).find("too short"), std::string::npos);
+  }
+  EXPECT_EQ(t.image(), before);
+  EXPECT_THROW(t.loadBytes(Bytes{}), FormatError);
+  TTiledata fresh;
+  EXPECT_THROW(fresh.loadBytes(Bytes(100)), FormatError);
+  EXPECT_FALSE(fresh.isLoaded());
+  EXPECT_THROW(fresh.save("/tmp/never-written-tiledata.mul"), Error);
+}
+
+TEST(Tiledata, RecordsReadAndWriteAtTheirOffsets) {
+  TTiledata t;
+  t.loadBytes(Bytes(kClassicLand + 2 * kClassicGroup, 0));
+  t.writeLand(33, land(0x80000080, 0x1234, "exactly twenty chars"));
+  // Land 33 is record 1 of group 1: 4 + 33 * 26 + 1 * 4.
+  EXPECT_EQ(loadU32(t.image().data() + 4 + 33 * 26 + 4), 0x80000080u);
+  EXPECT_EQ(t.landName(33), "exactly twenty chars");
+  EXPECT_EQ(t.landTextureId(33), 0x1234);
+  EXPECT_TRUE(t.landHasFlags(33, 0x80000000));
+  EXPECT_TRUE(t.landHasFlags(33, TileFlags::Wet | TileFlags::StairRight));
+  EXPECT_FALSE(t.landHasFlags(33, TileFlags::Wet | TileFlags::Wall));
+
+  StaticTileRecord s;
+  s.flags = TileFlags::StairRight;
+  s.weight = 1, s.quality = 2, s.unknown1 = 0x0304, s.unknown2 = 5, s.quantity = 6, s.animId = 0x0708;
+  s.unknown3 = 9, s.hue = 10, s.unknown4 = 11, s.unknown5 = 12, s.height = 13;
+  s.name = makeTileName("lamp");
+  t.writeStatic(40, s);
+  const std::size_t o = kClassicLand + 4 + 40 * 37 + 4;
+  EXPECT_EQ(t.image()[o + 4], 1);
+  EXPECT_EQ(t.image()[o + 16], 13);
+  EXPECT_EQ(*t.readStatic(40), s);
+  EXPECT_EQ(t.staticAnimId(40), 0x0708);
+  EXPECT_EQ(t.staticUnknown1(40), 0x0304);
+  EXPECT_EQ(t.staticHeight(40), 13);
+  EXPECT_EQ(t.staticUnknown5(40), 12);
+  EXPECT_TRUE(t.staticHasFlags(40, 0x80000000));
+  EXPECT_EQ(t.staticName(40), "lamp");
+}
+
+TEST(Tiledata, IdsOutsideTheirSectionsAreRefused) {
+  TTiledata t;
+  t.loadBytes(Bytes(kClassicLand + kClassicGroup, 0));
+  const Bytes before = t.image();
+  // A land id of 0x4000 must not write static record 0.
+  EXPECT_THROW(t.writeLand(0x4000, land(1, 1, "x")), Error);
+  EXPECT_THROW(t.writeLand(-1, land(1, 1, "x")), Error);
+  EXPECT_THROW(t.writeStatic(32, StaticTileRecord{}), Error);
+  EXPECT_THROW(t.writeStatic(-1, StaticTileRecord{}), Error);
+  // The older layout has no upper flag bits.
+  EXPECT_THROW(t.writeLand(0, land(std::uint64_t{1} << 40, 0, "")), Error);
+  EXPECT_EQ(t.image(), before);
+  EXPECT_FALSE(t.readLand(0x4000).has_value());
+  EXPECT_FALSE(t.readStatic(32).has_value());
+  EXPECT_EQ(t.staticName(1000000), "");
+  EXPECT_EQ(t.staticHeight(-5), 0);
+  TTiledata unloaded;
+  EXPECT_FALSE(unloaded.readLand(0).has_value());
+  EXPECT_EQ(unloaded.staticCount(), 0u);
+}
+
+TEST(Tiledata, NewerLayoutKeepsTheUpperFlagBits) {
+  TTiledata t;
+  t.loadBytes(Bytes(kWideLand + kWideGroup, 0));
+  ASSERT_EQ(t.layout(), TiledataLayout::Wide);
+  t.writeLand(1, land(0x8000000100000001ull, 7, "deep water"));
+  EXPECT_EQ(loadU64(t.image().data() + 4 + 30), 0x8000000100000001ull);
+  EXPECT_EQ(loadU16(t.image().data() + 4 + 30 + 8), 7);
+  EXPECT_TRUE(t.landHasFlags(1, std::uint64_t{1} << 63));
+  StaticTileRecord s;
+  s.flags = std::uint64_t{1} << 35;
+  s.height = 9;
+  s.name = makeTileName("crystal");
+  t.writeStatic(31, s);
+  EXPECT_EQ(t.image()[kWideLand + 4 + 31 * 41 + 8 + 12], 9);
+  EXPECT_EQ(*t.readStatic(31), s);
+  // The text files carry the upper bits in 32 more columns.
+  const auto lines = t.landText();
+  EXPECT_EQ(split(lines[0], "\t").size(), 3u + 64);
+  EXPECT_EQ(field(lines[0], 35), "Flag32");
+  EXPECT_EQ(field(lines[2], 66), "1");
+  const auto statics = t.staticText();
+  EXPECT_EQ(field(statics[32], 12 + 35), "1");
+
+  TTiledata again;
+  again.loadBytes(Bytes(kWideLand + kWideGroup, 0));
+  again.importLandLines(lines);
+  again.importStaticLines(statics);
+  EXPECT_EQ(again.image(), t.image());
+}
+
+TEST(Tiledata, TextExportImportGivesTheSameBytes) {
+  for (auto layout : {TiledataLayout::Classic, TiledataLayout::Wide}) {
+    SCOPED_TRACE(layout == TiledataLayout::Wide ? "newer" : "older");
+    TempDir dir;
+    TTiledata t;
+    const Bytes original = tiledataFile(layout, 4, 7);
+    t.loadBytes(original);
+    t.exportLandText(dir.file("TileMap.txt"));
+    t.exportStaticText(dir.file("StaticTiles.txt"));
+    // Wipe every record, then import both texts: the file comes back byte for byte, including
+    // Unknown5 (not in the text), 20-character names and the bytes behind each name's terminator.
+    TTiledata wiped;
+    wiped.loadBytes(original);
+    for (int id = 0; id < TTiledata::kLandCount; ++id) {
+      LandTileRecord r = *wiped.readLand(id);
+      r.flags ^= 0x55;
+      r.textureId ^= 0x1111;
+      wiped.writeLand(id, r);
+    }
+    for (std::uint32_t id = 0; id < wiped.staticCount(); ++id) {
+      StaticTileRecord r = *wiped.readStatic(id);
+      r.weight ^= 0x0F, r.hue ^= 0xF0, r.animId ^= 0x0101, r.unknown4 ^= 1, r.flags ^= 0x80000000u;
+      wiped.writeStatic(id, r);
+    }
+    EXPECT_EQ(wiped.importLandText(dir.file("TileMap.txt")), 0x4000u);
+    const StaticImportResult result = wiped.importStaticText(dir.file("StaticTiles.txt"));
+    EXPECT_EQ(result.written, 128u);
+    EXPECT_TRUE(result.failedLines.empty());
+    EXPECT_EQ(wiped.image(), original);
+  }
+}
+
+TEST(Tiledata, TextFilesFollowTheirColumns) {
+  TTiledata t;
+  t.loadBytes(Bytes(kClassicLand + kClassicGroup, 0));
+  t.writeLand(0x3FFF, land(TileFlags::Wet | 0x80000000, 0xABC, "water"));
+  StaticTileRecord s;
+  s.flags = TileFlags::StairRight;
+  s.weight = 255, s.quality = 3, s.animId = 0x1F4, s.height = 20, s.hue = 7, s.quantity = 2;
+  s.unknown1 = 300, s.unknown2 = 4, s.unknown3 = 5, s.unknown4 = 6, s.name = makeTileName("door");
+  t.writeStatic(1, s);
+
+  const auto landLines = t.landText();
+  ASSERT_EQ(landLines.size(), 0x4001u);
+  EXPECT_EQ(landLines[0].substr(0, 40), "ID\tName\tTextureID\tUnused\tUnused\tTranspar");
+  EXPECT_EQ(field(landLines[0], 3 + 4), "Block");
+  EXPECT_EQ(landLines[0x4000].substr(0, 20), "0x3FFF\twater\t0xABC\t0");
+  EXPECT_EQ(field(landLines[0x4000], 3 + 7), "1");
+  EXPECT_EQ(field(landLines[0x4000], 3 + 31), "1");
+
+  const auto staticLines = t.staticText();
+  ASSERT_EQ(staticLines.size(), 33u);
+  EXPECT_EQ(field(staticLines[0], 2), "Weight/Quantity");
+  EXPECT_EQ(field(staticLines[0], 12 + 31), "StairRight");
+  EXPECT_EQ(split(staticLines[0], "\t").size(), 44u);
+  EXPECT_EQ(staticLines[2].substr(0, 37), "0x1\tdoor\t255\t3\t0x1F4\t20\t7\t2\t300\t4\t5\t6");
+  EXPECT_EQ(field(staticLines[2], 43), "1");
+  EXPECT_EQ(split(staticLines[2], "\t").size(), 44u);
+}
+
+TEST(Tiledata, LandImportReadsEveryIntegerFormAndStopsAtTheFirstBadLine) {
+  TTiledata t;
+  t.loadBytes(Bytes(kClassicLand, 0));
+  const std::string flags = "\t1\t01\t 1\t1" + std::string(28 * 2, ' ');
+  std::string flagFields;
+  for (int bit = 0; bit < 32; ++bit) flagFields += bit == 0 ? "\t1" : bit == 1 ? "\t01" : bit == 2 ? "\t 1" : "\t0";
+  std::vector<std::string> lines = {"header"};
+  for (const char* id : {"10", "0xB", "0XC", "xD", "XE", "$F"})
+    lines.push_back(std::string(id) + "\tname\t" + id + flagFields);
+  lines.push_back("0x20\ta name longer than twenty\t0x12345" + flagFields);
+  EXPECT_EQ(t.importLandLines(lines), 7u);
+  for (int id = 10; id <= 15; ++id) {
+    EXPECT_EQ(t.landTextureId(id), id);
+    EXPECT_EQ(t.landFlags(id), 1u);  // only the exact text "1" sets a bit
+  }
+  EXPECT_EQ(t.landTextureId(0x20), 0x2345);  // low 16 bits
+  EXPECT_EQ(t.landName(0x20), "a name longer than t");
+
+  std::vector<std::string> bad = {"header", "1\tok\t1" + flagFields, "2\tbad\tzz" + flagFields,
+                                  "3\tnever\t3" + flagFields};
+  try {
+    t.importLandLines(bad);
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "'zz' is not a valid integer value");
+  }
+  EXPECT_EQ(t.landName(1), "ok");
+  EXPECT_EQ(t.landName(3), "");
+  // Ids past the land section stop the import instead of writing statics.
+  EXPECT_THROW(t.importLandLines({"header", "0x4000\tx\t1" + flagFields}), Error);
+  EXPECT_THROW(t.importLandLines({"header", "5\tshort\t1\t1"}), Error);
+  EXPECT_EQ(t.image().size(), kClassicLand);
+}
+
+TEST(Tiledata, StaticImportReportsBadLinesAndGoesOn) {
+  TTiledata t;
+  t.loadBytes(Bytes(kClassicLand + kClassicGroup, 0));
+  StaticTileRecord keep;
+  keep.unknown5 = 0x5A;
+  keep.name = makeTileName("old");
+  t.writeStatic(3, keep);
+  std::string flagFields;
+  for (int bit = 0; bit < 32; ++bit) flagFields += bit == 31 ? "\t1" : "\t0";
+  const std::vector<std::string> lines = {
+      "header",
+      "3\tnew name\t300\t1\t0x10\t2\t3\t4\t5\t6\t7\t8" + flagFields,
+      "4\tfive\tfields\tonly\there",
+      "5\tbad\tabc\t1\t1\t1\t1\t1\t1\t1\t1\t1" + flagFields,
+      "32\tpast the end\t1\t1\t1\t1\t1\t1\t1\t1\t1\t1" + flagFields,
+      "6\tafter\t1\t1\t1\t1\t1\t1\t1\t1\t1\t1" + flagFields,
+  };
+  const StaticImportResult r = t.importStaticLines(lines);
+  EXPECT_EQ(r.written, 2u);
+  ASSERT_EQ(r.failedLines.size(), 3u);
+  EXPECT_EQ(r.failedLines[0].first, 3);
+  EXPECT_EQ(r.failedLines[1].first, 4);
+  EXPECT_EQ(r.failedLines[2].first, 5);
+  EXPECT_EQ(t.staticWeight(3), 44);  // 300 modulo 256
+  EXPECT_EQ(t.staticUnknown5(3), 0x5A);  // not in the text, kept
+  EXPECT_EQ(t.staticName(3), "new name");
+  EXPECT_TRUE(t.staticHasFlags(3, 0x80000000));
+  EXPECT_EQ(t.staticName(4), "");
+  EXPECT_EQ(t.staticName(6), "after");
+  EXPECT_EQ(t.staticCount(), 32u);  // nothing grew
+}
+
+TEST(Tiledata, FillStaticSlotsGrowsToFullGroups) {
+  TTiledata t;
+  t.fillStaticSlots();  // not loaded: nothing
+  EXPECT_FALSE(t.isLoaded());
+  const Bytes original = tiledataFile(TiledataLayout::Classic, 512);
+  t.loadBytes(original);
+  t.fillStaticSlots();
+  EXPECT_EQ(t.image().size(), kClassicLand + 1024 * kClassicGroup);
+  EXPECT_EQ(t.staticCount(), 0x8000u);
+  EXPECT_TRUE(std::equal(original.begin(), original.end(), t.image().begin()));
+  EXPECT_TRUE(std::all_of(t.image().begin() + static_cast<std::ptrdiff_t>(original.size()), t.image().end(),
+                          [](std::uint8_t b) { return b == 0; }));
+  // A full newer file of 0x10000 statics stays as it is (its count does not wrap to 0).
+  const Bytes wide = tiledataFile(TiledataLayout::Wide, 2048);
+  t.loadBytes(wide);
+  t.fillStaticSlots();
+  EXPECT_EQ(t.image(), wide);
+  t.loadBytes(tiledataFile(TiledataLayout::Wide, 1));
+  t.fillStaticSlots();
+  EXPECT_EQ(t.image().size(), kWideLand + 1024 * kWideGroup);
+}
+
+TEST(Tiledata, FlagNames) {
+  EXPECT_EQ(TileFlags::flagByName("StairRight"), 0x80000000u);
+  EXPECT_EQ(TileFlags::flagByName("stairs right"), 0x80000000u);
+  EXPECT_EQ(TileFlags::flagByName("Liquid"), 0x80u);
+  EXPECT_EQ(TileFlags::flagByName("Wet"), 0x80u);
+  EXPECT_EQ(TileFlags::flagByName("flag40"), std::uint64_t{1} << 40);
+  EXPECT_FALSE(TileFlags::flagByName("flag64").has_value());
+  EXPECT_FALSE(TileFlags::flagByName("nonsense").has_value());
+  EXPECT_EQ(TileFlags::staticColumns()[21], "Container/Height");
+  EXPECT_EQ(TileFlags::landColumns()[26], "unknown3");
+}
