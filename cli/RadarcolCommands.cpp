@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <sstream>
 
 #include "app/Text.h"
@@ -110,6 +111,7 @@ int fromArt(Args& args, Context& ctx) {
   const auto land = args.intOption("land");
   const auto stat = args.intOption("static");
   const bool all = args.flag("all");
+  const auto to = args.option("to");
   const auto p = args.positionals(3, 4);
   TRadarcol radar;
   radar.load(p[0]);
@@ -124,8 +126,19 @@ int fromArt(Args& args, Context& ctx) {
     for (std::int64_t s = 0; s < art.staticCount() && s <= 0xFFFF; ++s)
       if (art.staticExists(s)) entries.push_back(kRadarStaticBase + s);
   } else {
-    entries.push_back(entryOf(land, stat, {p.begin() + 3, p.end()}));
+    const std::int64_t first = entryOf(land, stat, {p.begin() + 3, p.end()});
+    entries.push_back(first);
+    if (to) {
+      // A range stays on its side of the table: land tiles or statics, as the first entry.
+      const std::int64_t base = first < kRadarStaticBase ? 0 : kRadarStaticBase;
+      const std::int64_t last = base + parseIntArg(*to, "--to");
+      const std::int64_t end = base == 0 ? kRadarStaticBase - 1 : kRadarMaxEntries - 1;
+      entries.clear();
+      for (std::int64_t e = first; e <= std::min(last, end); ++e) entries.push_back(e);
+    }
   }
+  // A single entry without a picture is an error; a range or --all passes over such slots.
+  const bool skipEmpty = all || to;
 
   Json::Array rows;
   std::ostringstream text;
@@ -135,8 +148,7 @@ int fromArt(Args& args, Context& ctx) {
     const std::int64_t id = isLand ? entry : entry - kRadarStaticBase;
     const auto average = isLand ? art.landAverageColour(id) : art.staticAverageColour(id);
     if (!average) {
-      // One slot without a picture stops a single request; --all passes over it.
-      if (!all)
+      if (!skipEmpty)
         throw Error(formatMessage("%s %s has no picture to take a colour from.",
                                   {isLand ? "Land tile" : "Static", label(id)}));
       continue;
@@ -165,8 +177,10 @@ Group radarcolGroup() {
                "One entry's colour and channels, or the table's size.", show},
               {"set", "[--land TILE|--static ID] [--rgb R,G,B] RADARCOL [ENTRY] [COLOUR]",
                "Sets one entry to a 15-bit colour or to the colour of three 8-bit channels.", set},
-              {"from-art", "[--land TILE|--static ID|--all] RADARCOL ARTIDX ART [ENTRY]",
-               "Sets entries to the average colour of their art slots.", fromArt},
+              {"from-art", "[--land TILE|--static ID [--to LAST]|--all] RADARCOL ARTIDX ART [ENTRY]",
+               "Sets entries to the average colour of their art slots (--to: every id from the "
+               "first to LAST; slots without a picture are passed over).",
+               fromArt},
           }};
 }
 

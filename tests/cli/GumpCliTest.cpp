@@ -159,4 +159,18 @@ TEST(RadarcolCli, ShowSetAndColourFromArt) {
   const Pixel avg = *art.landAverageColour(tile);
   EXPECT_EQ(table.landColour(tile), rgbToColour16(redOf(avg), greenOf(avg), blueOf(avg)));
   EXPECT_NE(table.landColour(tile), 0);
+
+  // A range passes over slots without a picture and stays among the statics.
+  r = run({"radarcol", "from-art", "--static", "0", "--to", "0xFFFF", radar, s.f("artidx.mul"),
+           s.f("art.mul"), "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  table.load(radar);
+  std::int64_t statics = 0;
+  for (std::int64_t id = 0; id <= 0xFFFF; ++id) {
+    const auto mean = art.staticAverageColour(id);
+    if (!mean) continue;
+    ++statics;
+    EXPECT_EQ(table.staticColour(id), rgbToColour16(redOf(*mean), greenOf(*mean), blueOf(*mean)));
+  }
+  EXPECT_NE(r.out.find("\"changed\":" + std::to_string(statics) + ","), std::string::npos) << r.out;
 }
