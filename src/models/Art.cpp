@@ -1,6 +1,7 @@
 #include "models/Art.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "app/Error.h"
 #include "app/Image.h"
@@ -22,6 +23,8 @@ constexpr std::size_t kRunHeaderBytes = 4;
 // The row table counts 16-bit words from the first byte after the table.
 constexpr std::size_t kMaxRowStartWords = 0xFFFF;
 constexpr int kMaxSide = 0xFFFF;
+// The most words a row of `width` pixels can take: a run per pixel at worst, plus the end marker.
+constexpr std::size_t kMaxRowWords(int width) { return 3 * static_cast<std::size_t>(width) + 2; }
 }  // namespace ArtLayout
 
 constexpr Pixel kWhite = 0xFFFFFFFF;
@@ -95,6 +98,41 @@ StaticHeader walkStatic(std::span<const std::uint8_t> bytes, Plot&& plot) {
   }
   return h;
 }
+
+Pixel* rowOf(Bitmap32& target, int y) {
+  return target.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(target.width);
+}
+
+// 16-bit words of an encoded slot. Unlike a vector it hands out uninitialised room, so a row is
+// written without clearing its worst-case space first.
+class WordBuffer {
+public:
+  WordBuffer(std::size_t size, std::size_t capacity)
+      : m_words(std::make_unique_for_overwrite<std::uint16_t[]>(std::max(size, capacity))),
+        m_size(size), m_capacity(std::max(size, capacity)) {
+    std::fill_n(m_words.get(), size, std::uint16_t{0});
+  }
+  std::uint16_t& operator[](std::size_t i) { return m_words[i]; }
+  std::size_t size() const { return m_size; }
+  const std::uint16_t* data() const { return m_words.get(); }
+  // At least n writable words after the end; setEnd() then marks how many were used.
+  std::uint16_t* room(std::size_t n) {
+    if (m_capacity - m_size < n) {
+      const std::size_t capacity = std::max(2 * m_capacity, m_size + n);
+      auto words = std::make_unique_for_overwrite<std::uint16_t[]>(capacity);
+      std::copy_n(m_words.get(), m_size, words.get());
+      m_words = std::move(words);
+      m_capacity = capacity;
+    }
+    return m_words.get() + m_size;
+  }
+  void setEnd(const std::uint16_t* end) { m_size = static_cast<std::size_t>(end - m_words.get()); }
+
+private:
+  std::unique_ptr<std::uint16_t[]> m_words;
+  std::size_t m_size;
+  std::size_t m_capacity;
+};
 
 // The part [first, first + count) of a run that lands inside a target row of `width` pixels when
 // drawn at column tx; returns false when nothing does.
@@ -174,10 +212,10 @@ void drawStaticArt(std::span<const std::uint8_t> bytes, int dx, int dy, Bitmap32
     if (ty < 0 || ty >= target.height) return;
     int first, last;
     if (!clipRun(dx + x, n, target.width, first, last)) return;
-    Pixel* row = &target.at(dx + x, ty);
+    Pixel* row = rowOf(target, ty);
     for (int k = first; k < last; ++k) {
       const Colour16 c = loadU16(px + 2 * k);
-      if (c != kStaticSkipColour) row[k] = colour16ToPixel(c);
+      if (c != kStaticSkipColour) row[dx + x + k] = colour16ToPixel(c);
     }
   });
 }
@@ -189,8 +227,8 @@ void drawStaticArtHued(std::span<const std::uint8_t> bytes, int dx, int dy, cons
     if (ty < 0 || ty >= target.height) return;
     int first, last;
     if (!clipRun(dx + x, n, target.width, first, last)) return;
-    Pixel* row = &target.at(dx + x, ty);
-    for (int k = first; k < last; ++k) row[k] = huedPixel(loadU16(px + 2 * k), ramp, greyOnly);
+    Pixel* row = rowOf(target, ty);
+    for (int k = first; k < last; ++k) row[dx + x + k] = huedPixel(loadU16(px + 2 * k), ramp, greyOnly);
   });
 }
 
@@ -201,8 +239,8 @@ void drawLandTileHued(std::span<const std::uint8_t> bytes, int dx, int dy, const
     if (ty < 0 || ty >= target.height) return;
     int first, last;
     if (!clipRun(dx + x, n, target.width, first, last)) return;
-    Pixel* row = &target.at(dx + x, ty);
-    for (int k = first; k < last; ++k) row[k] = huedPixel(loadU16(px + 2 * k), ramp, false);
+    Pixel* row = rowOf(target, ty);
+    for (int k = first; k < last; ++k) row[dx + x + k] = huedPixel(loadU16(px + 2 * k), ramp, false);
   });
 }
 
@@ -237,54 +275,56 @@ Bytes encodeStaticArt(const Bitmap32& picture) {
                               "pixels).",
                               {num(width), num(height), num(kMaxStaticPixels)}));
 
-  std::vector<std::uint16_t> table(static_cast<std::size_t>(height));
-  // Rows are built in 16-bit words: gaps, lengths and colours are all words.
-  std::vector<std::uint16_t> runs;
-  runs.reserve(static_cast<std::size_t>(height) * 8);
-  std::vector<std::uint16_t> pending;
-  pending.reserve(static_cast<std::size_t>(std::min(width, kMaxStaticRun)));
-  auto flush = [&](int gap) {
-    runs.push_back(static_cast<std::uint16_t>(gap));
-    runs.push_back(static_cast<std::uint16_t>(pending.size()));
-    runs.insert(runs.end(), pending.begin(), pending.end());
-    pending.clear();
-  };
+  // The header and row table come first; rows are built behind them in 16-bit words (gaps,
+  // lengths and colours are all words) and the whole slot is stored little-endian at the end.
+  const std::size_t tableWords = kRowTableOffset / 2 + static_cast<std::size_t>(height);
+  WordBuffer out(tableWords, tableWords + static_cast<std::size_t>(height) * 8);
+  out[0] = static_cast<std::uint16_t>(kHeaderValue & 0xFFFF);
+  out[1] = static_cast<std::uint16_t>(kHeaderValue >> 16);
+  out[2] = static_cast<std::uint16_t>(width);
+  out[3] = static_cast<std::uint16_t>(height);
   for (int y = 0; y < height; ++y) {
-    if (runs.size() > kMaxRowStartWords)
+    const std::size_t rowStart = out.size() - tableWords;
+    if (rowStart > kMaxRowStartWords)
       throw Error(formatMessage("A picture of %d x %d pixels cannot be stored as static art: row %d "
                                 "would start past the 16-bit row table (128 KB of runs).",
                                 {num(width), num(height), num(y)}));
-    table[static_cast<std::size_t>(y)] = static_cast<std::uint16_t>(runs.size());
+    out[kRowTableOffset / 2 + static_cast<std::size_t>(y)] = static_cast<std::uint16_t>(rowStart);
     const Pixel* row = picture.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    // Room for the worst row (runs of single pixels) so the loop writes without checks.
+    std::uint16_t* w = out.room(kMaxRowWords(width));
     int gap = 0;
-    for (int x = 0; x < width; ++x) {
-      const Colour16 c = pixelToColour16(row[x]);
-      if (c != 0 && c != kStaticSkipColour) {
-        if (pending.size() == static_cast<std::size_t>(kMaxStaticRun)) {
-          // A long opaque stretch continues as a new run right after the full one.
-          flush(gap);
-          gap = 0;
-        }
-        pending.push_back(c);
-      } else if (pending.empty()) {
+    for (int x = 0; x < width;) {
+      Colour16 c = pixelToColour16(row[x]);
+      if (c == 0 || c == kStaticSkipColour) {
         ++gap;
-      } else {
-        flush(gap);
-        gap = 1;
+        ++x;
+        continue;
       }
+      // A run takes opaque pixels up to its limit; a longer stretch continues in a run of gap 0.
+      w[0] = static_cast<std::uint16_t>(gap);
+      std::uint16_t* px = w + 2;
+      int n = 0;
+      const int limit = std::min(kMaxStaticRun, width - x);
+      do {
+        px[n++] = c;
+        if (n == limit) break;
+        c = pixelToColour16(row[x + n]);
+      } while (c != 0 && c != kStaticSkipColour);
+      w[1] = static_cast<std::uint16_t>(n);
+      w = px + n;
+      x += n;
+      gap = 0;
     }
-    if (!pending.empty()) flush(gap);
-    runs.push_back(0);
-    runs.push_back(0);
+    w[0] = 0;
+    w[1] = 0;
+    out.setEnd(w + 2);
   }
 
-  ByteWriter w(kRowTableOffset + 2 * (table.size() + runs.size()));
-  w.u32(kHeaderValue);
-  w.u16(static_cast<std::uint16_t>(width));
-  w.u16(static_cast<std::uint16_t>(height));
-  for (const auto t : table) w.u16(t);
-  for (const auto v : runs) w.u16(v);
-  return w.take();
+  Bytes bytes(2 * out.size());
+  const std::uint16_t* words = out.data();
+  for (std::size_t i = 0; i < out.size(); ++i) storeU16(bytes.data() + 2 * i, words[i]);
+  return bytes;
 }
 
 std::optional<Pixel> averageColour(const Bitmap32& picture) {
