@@ -7,6 +7,7 @@
 #include "app/FileIO.h"
 #include "app/Registry.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/Startup.h"
 #include "ui/platform/QtDialogs.h"
 
 int main(int argc, char** argv) {
@@ -23,10 +24,9 @@ int main(int argc, char** argv) {
     dialogs.setParent(&mainForm);
     mainForm.show();
 
-    // Only the first argument counts, and only in exactly these letters.
-    const char* first = argc > 1 ? argv[1] : "";
-    if (std::strcmp(first, "--Worldeditor") == 0) mainForm.startWorldeditor();
-    if (std::strcmp(first, "--sample") == 0)
+    const quillotide::ui::StartSwitch start = quillotide::ui::startSwitch(argc, argv);
+    if (start == quillotide::ui::StartSwitch::Worldeditor) mainForm.startWorldeditor();
+    if (start == quillotide::ui::StartSwitch::Sample)
       mainForm.useSampleSet(
           QString::fromStdString(quillotide::joinPath(quillotide::executableDir(), "sample")));
 
