@@ -57,7 +57,8 @@ void writeLight(const std::string& dir) {
       // A torch: a round glow whose rim wavers with the angle.
       {80, 80,
        [](double dx, double dy) {
-         return round(dx, dy) * (1.0 + 0.12 * std::sin(7 * std::atan2(dy, dx)));
+         const double a = std::atan2(dy, dx);
+         return round(dx, dy) * (1.0 + 0.05 * std::sin(5 * a) + 0.03 * std::sin(11 * a + 1));
        }},
   };
   ByteWriter index;
