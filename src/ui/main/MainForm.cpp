@@ -11,6 +11,8 @@
 #include "sample/Sample.h"
 #include "ui/main/AboutForm.h"
 #include "ui/main/AnimPage.h"
+#include "ui/main/ArtLandPage.h"
+#include "ui/main/ArtStaticPage.h"
 #include "ui/main/GumpPage.h"
 #include "ui/main/HuePage.h"
 #include "ui/main/LightPage.h"
@@ -111,6 +113,8 @@ void TMainForm::createPages() {
       {"tsAnim5", [this] { return new AnimPage(*this, AnimKind::Anim5, m_pages); }},
       {"tsTiledataM", [this] { return new TiledataLandPage(*this, m_pages); }},
       {"tsTiledataS", [this] { return new TiledataStaticPage(*this, m_pages); }},
+      {"tsArtM", [this] { return new ArtLandPage(*this, m_pages); }},
+      {"tsArtS", [this] { return new ArtStaticPage(*this, m_pages); }},
       {"tsGumpsAnim", [this] { return new GumpPage(GumpPage::Kind::Anim, *this, m_pages); }},
       {"tsGumpNonAnim", [this] { return new GumpPage(GumpPage::Kind::NonAnim, *this, m_pages); }},
       {"tsHues", [this] { return new HuePage(*this, m_pages); }},

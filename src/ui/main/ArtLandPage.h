@@ -1,0 +1,28 @@
+#pragma once
+// The "Art (M)" page: land tiles 0x0 ... 0x3FFF, drawn at the view's top left.
+
+#include "ui/main/ArtPage.h"
+
+namespace quillotide::ui {
+
+class ArtLandPage : public ArtPage {
+  Q_OBJECT
+public:
+  explicit ArtLandPage(TMainForm& main, QWidget* parent = nullptr);
+
+protected:
+  std::int64_t slotCount() const override;
+  bool slotExists(std::int32_t slot) const override;
+  std::int32_t patchBlock(std::int32_t slot) const override { return slot; }
+  std::int64_t radarEntry(std::int32_t slot) const override { return slot; }
+  Bitmap32 filePicture(std::int32_t slot) const override;
+  Bitmap32 patchPicture(std::int32_t slot) const override;
+  // Land tiles sit at the top left.
+  QPoint placement(const Bitmap32&) const override { return {0, 0}; }
+  void importFile(std::int32_t slot, const std::string& path) override;
+  void addPatch(std::int32_t slot, const std::string& path) override;
+  void deleteFromFile(std::int32_t slot) override;
+  std::optional<Pixel> averageColour(std::int32_t slot) const override;
+};
+
+}  // namespace quillotide::ui
