@@ -504,3 +504,28 @@ TEST(ArtModelSlots, HuedDrawingUsesTheEntryBeforeTheHueAndEntry154ForTheHighligh
   EXPECT_EQ(land.at(21, 0), colour16ToPixel(154 * 32 + 12));
   EXPECT_EQ(land.at(0, 0), 0u);
 }
+
+TEST(ArtModelSlots, ImportsBitmapsWrittenByImageMagick) {
+  if (!fileExists("/usr/bin/convert")) GTEST_SKIP() << "ImageMagick's convert is not installed";
+  TempDir dir;
+  // A red box and a near-black line on white, as 24-bit and as 8-bit palette files.
+  const std::string draw = "-size 21x9 xc:white -fill '#FF0000' -draw 'rectangle 2,2 8,6' -fill "
+                           "'#050505' -draw 'line 12,1 12,7' ";
+  for (const std::string type : {"-type truecolor BMP3:", "-type palette BMP3:", "PNG24:"}) {
+    const std::string file = dir.file("m." + std::string(type.find("PNG") == std::string::npos ? "bmp" : "png"));
+    const std::string command = "/usr/bin/convert " + draw + type + file + " 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ArtFiles files(kStaticBase + 1, {});
+    TArt art;
+    art.load(files.idx, files.mul, StorageMode::Memory);
+    art.importStatic(0, file);
+    Bitmap32 expected(21, 9, kWhite);
+    for (int y = 2; y <= 6; ++y)
+      for (int x = 2; x <= 8; ++x) expected.at(x, y) = makePixel(248, 0, 0);
+    EXPECT_EQ(art.staticPicture(0), expected) << type;
+    // The near-black line is transparent: row 1 holds nothing but its end marker.
+    const Bytes data = *art.staticData(0);
+    EXPECT_EQ(loadU16(data.data() + 8 + 2 * 1), 2);
+    EXPECT_EQ(loadU16(data.data() + 8 + 2 * 9 + 2 * 2), 0u);
+  }
+}
