@@ -77,11 +77,10 @@ AnimPage::AnimPage(TMainForm& main, AnimKind kind, QWidget* parent)
     if (file == static_cast<int>(m_kind)) fileLoaded();
   });
   if (hasVerdata()) {
-    // Patched bodies change colour and, under "Full Slots", membership.
-    connect(&main, &TMainForm::verdataLoaded, this, [this] {
-      if (m_list->filterBox()->count() > 0) m_list->rebuild();
-      m_list->listView()->viewport()->update();
-    });
+    // Patched bodies turn green at once; the filters count them from their next rebuild, so the
+    // user keeps the line on show.
+    connect(&main, &TMainForm::verdataLoaded, this,
+            [this] { m_list->listView()->viewport()->update(); });
     connect(&main, &TMainForm::gumpsLoaded, this, [this] {
       if (m_body) showGump(*m_body);
     });

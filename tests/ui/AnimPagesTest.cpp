@@ -1,0 +1,354 @@
+// The animation pages driven through their lists, player controls, pop-up menus and the dialog
+// seam; the animation files are checked afterwards through a second model.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+#include <filesystem>
+#include <tuple>
+
+#include "app/FileIO.h"
+#include "models/AnimExchange.h"
+#include "sample/Sample.h"
+#include "ui/main/AnimPage.h"
+#include "ui/main/SettingsPage.h"
+#include "ui/main/SlotListView.h"
+#include "UiTestSupport.h"
+
+using quillotide::AnimFolderSlot;
+using quillotide::AnimFrame;
+using quillotide::Bitmap32;
+using quillotide::Pixel;
+using quillotide::test::ProgramRun;
+using quillotide::test::writeBytes;
+using quillotide::ui::AnimPage;
+using quillotide::ui::ScriptedDialogs;
+
+namespace {
+
+const QString kNoProblems =
+    QStringLiteral("There were 0 problems regarding the number of colors you used.");
+
+// A figure of w x h on black (transparent to the frame encoder) whose colours follow `seed`.
+Bitmap32 figure(int w, int h, int seed) {
+  Bitmap32 b(w, h, 0xFF000000);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if ((x + y + seed) % 4 != 0)
+        b.at(x, y) = quillotide::makePixel(static_cast<std::uint8_t>(40 + 50 * (seed % 4)),
+                                           static_cast<std::uint8_t>(8 * y), 160);
+  return b;
+}
+
+// An animation folder with frames for slot offsets 0 (three frames) and 7 (action 1, direction 2:
+// four frames of growing size, each with its own centre).
+void writeFolder(const std::string& folder) {
+  std::filesystem::create_directories(folder);
+  std::vector<AnimFolderSlot> body(2);
+  body[0].offset = 0;
+  for (int f = 0; f < 3; ++f)
+    body[0].frames.push_back(AnimFrame{10, 20, figure(20, 30, f), 0, {}});
+  body[1].offset = 7;
+  for (int f = 0; f < 4; ++f)
+    body[1].frames.push_back(AnimFrame{5 + f, -3 * f, figure(12 + 4 * f, 16 + 2 * f, f + 1), 0, {}});
+  quillotide::Progress silent;
+  quillotide::writeAnimFolder(folder, body, silent);
+}
+
+// The pictures and centres of a slot's frames, to compare two bodies.
+std::vector<std::tuple<int, int, Bitmap32>> framesOf(const quillotide::TAnimation& model, int body,
+                                                     int offset) {
+  std::vector<std::tuple<int, int, Bitmap32>> out;
+  for (const AnimFrame& f : model.slotFrames(body, offset)) out.emplace_back(f.centerX, f.centerY, f.picture);
+  return out;
+}
+
+struct AnimRun : ProgramRun {
+  // Opens empty files for the animation file `n` (1 = anim) through the Settings page.
+  void loadEmpty(int n, const std::string& indexBytes = {}) {
+    const std::string base = n == 1 ? "anim" : "anim" + std::to_string(n);
+    const QString key = n == 1 ? QStringLiteral("Anim") : QStringLiteral("Anim%1").arg(n);
+    writeBytes(dir.file(base + ".idx"), quillotide::Bytes(indexBytes.begin(), indexBytes.end()));
+    writeBytes(dir.file(base + ".mul"), {});
+    setField("e" + key + "Idx", path(base + ".idx"));
+    setField("e" + key + "Mul", path(base + ".mul"));
+    click("btnLoad" + key);
+  }
+  AnimPage* page(const QString& caption) { return qobject_cast<AnimPage*>(mainForm->page(caption)); }
+  void trigger(const QString& action) {
+    if (auto* a = find<QAction>(action)) a->trigger();
+  }
+  int lineOf(AnimPage* p, int body) {
+    for (int line = 0; line < p->list()->lineCount(); ++line)
+      if (p->list()->slotAt(line) == body) return line;
+    return -1;
+  }
+  bool listedFull(AnimPage* p, int body) {
+    const int line = lineOf(p, body);
+    return line >= 0 && p->list()->lineState(line, false).full;
+  }
+  bool pictureBlank(const QString& name) {
+    const QImage image = find<QLabel>(name)->pixmap().toImage();
+    const QRgb ground = image.pixel(0, 0);
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        if (image.pixel(x, y) != ground) return false;
+    return true;
+  }
+};
+
+}  // namespace
+
+class AnimPagesTest : public QObject {
+  Q_OBJECT
+private slots:
+  void fillBeforeLoadAsksForAnims();
+  void labelsFollowEachFile();
+  void importPlayExportAndImportAgain();
+  void kxFilesAndDelete();
+  void verdataPatchesShowGreenAndExportFirst();
+  void everySampleAnimationPlaysInEveryDirection();
+};
+
+void AnimPagesTest::fillBeforeLoadAsksForAnims() {
+  AnimRun run;
+  run.click("btnAnimFill");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{"Load Anims first."});
+  // Only the main file has the button.
+  QVERIFY(!run.mainForm->findChild<QPushButton*>("btnAnim2Fill"));
+  QVERIFY(!run.mainForm->findChild<QCheckBox*>("cbAnim2ShowImage"));
+}
+
+void AnimPagesTest::labelsFollowEachFile() {
+  AnimRun run;
+  // 200 bodies of -1 records in each of anim2 and anim3.
+  const std::string empties(200 * 110 * 12, '\xFF');
+  run.loadEmpty(2, empties);
+  run.loadEmpty(3, empties);
+  QCOMPARE(run.dialogs.messageTexts(),
+           (QStringList{quillotide::ui::animationNote("Anim2.mul"), quillotide::ui::animationNote("Anim3.mul")}));
+  AnimPage* anim2 = run.page("Anim2");
+  QCOMPARE(anim2->list()->lineCount(), 200);
+  QCOMPARE(anim2->list()->model()->label(121), std::string("H: 0x79 (121)"));
+  QCOMPARE(anim2->list()->model()->label(122), std::string("L: 0x7A (122)"));
+  QCOMPARE(run.page("Anim3")->list()->model()->label(122), std::string("H: 0x7A (122)"));
+  QVERIFY(!anim2->list()->lineState(0, false).full);
+
+  // A decimal query finds the number in parentheses.
+  run.setField("eAnim2Search", "150");
+  run.click("btnAnim2Search");
+  QCOMPARE(anim2->list()->selectedSlot(), std::optional<std::int32_t>(150));
+  QVERIFY(run.pictureBlank("iAnim2"));
+}
+
+void AnimPagesTest::importPlayExportAndImportAgain() {
+  AnimRun run;
+  run.loadEmpty(1);
+  AnimPage* page = run.page("Anim");
+  QCOMPARE(page->list()->lineCount(), 0);
+  run.click("btnAnimFill");
+  QCOMPARE(page->list()->lineCount(), 0x1000);
+  QCOMPARE(run.registry->animation->bodyCount(), 0x1000);
+
+  const std::string folder = run.dir.file("in");
+  writeFolder(folder);
+  page->list()->selectLine(5);
+  run.dialogs.answerFolder(QString::fromStdString(folder));
+  run.trigger("miAnimLoadFromDirectory");
+  QCOMPARE(run.dialogs.asked().last().title, QStringLiteral("Where should the animation be loaded from?"));
+  QCOMPARE(run.dialogs.messageTexts().last(), kNoProblems);
+  QVERIFY(run.listedFull(page, 5));
+  // The selection is shown again: the body's first frame.
+  QVERIFY(!run.pictureBlank("iAnim"));
+  QCOMPARE(run.find<QComboBox>("cbAnimAction")->count(), 22);
+
+  // Action 1, direction 2 has four frames; playing runs through them.
+  run.find<QComboBox>("cbAnimAction")->setCurrentIndex(1);
+  run.find<QComboBox>("cbAnimDirection")->setCurrentIndex(2);
+  QCOMPARE(page->frameCount(), 4);
+  QCOMPARE(page->frameIndex(), 0);
+  QCOMPARE(run.find<QLabel>("lAnimFrame")->text(), QStringLiteral("Frame 1 of 4"));
+  const QImage first = run.find<QLabel>("iAnim")->pixmap().toImage();
+  run.click("btnAnimPlay");
+  QVERIFY(page->playing());
+  QTRY_VERIFY_WITH_TIMEOUT(page->frameIndex() == 2, 3000);
+  QVERIFY(run.find<QLabel>("iAnim")->pixmap().toImage() != first);
+  run.click("btnAnimPlay");
+  QVERIFY(!page->playing());
+  // The frames wrap round.
+  page->advanceFrame();
+  page->advanceFrame();
+  QCOMPARE(page->frameIndex(), 0);
+  // A direction without frames shows none.
+  run.find<QComboBox>("cbAnimDirection")->setCurrentIndex(4);
+  QCOMPARE(page->frameCount(), 0);
+  QVERIFY(run.pictureBlank("iAnim"));
+
+  // Export the body and import the folder into an empty body.
+  const std::string out = run.dir.file("out");
+  std::filesystem::create_directories(out);
+  run.dialogs.answerFolder(QString::fromStdString(out));
+  run.trigger("miAnimSaveToDirectory");
+  QCOMPARE(run.dialogs.asked().last().title, QStringLiteral("Wohin soll die Animation gespeichert werden?"));
+  QVERIFY(quillotide::fileExists(out + "/liste.txt"));
+  QVERIFY(quillotide::fileExists(out + "/7_3.bmp"));
+  QVERIFY(!run.listedFull(page, 9));
+  page->list()->selectLine(run.lineOf(page, 9));
+  run.dialogs.answerFolder(QString::fromStdString(out));
+  run.trigger("miAnimLoadFromDirectory");
+  QVERIFY(run.listedFull(page, 9));
+  QVERIFY(framesOf(*run.registry->animation, 9, 7) == framesOf(*run.registry->animation, 5, 7));
+  QCOMPARE(framesOf(*run.registry->animation, 9, 7).size(), std::size_t{4});
+
+  // "Full Slots" lists just the two bodies.
+  auto* filter = run.find<QComboBox>("cbAnimFilter");
+  filter->setCurrentIndex(2);
+  emit filter->activated(2);
+  QCOMPARE(page->list()->lineCount(), 2);
+  QCOMPARE(page->list()->slotAt(1), 9);
+
+  // An empty body offers nothing to save and asks for no folder.
+  filter->setCurrentIndex(0);
+  emit filter->activated(0);
+  page->list()->selectLine(3);
+  run.trigger("miAnimSaveToDirectory");
+  run.trigger("miAnimSaveToFile");
+  QVERIFY(run.dialogs.failures().isEmpty());
+}
+
+void AnimPagesTest::kxFilesAndDelete() {
+  AnimRun run;
+  // anim4 with 410 bodies: the type 2 bodies begin at 400.
+  run.loadEmpty(4, std::string((35000 + 10 * 175) * 12, '\xFF'));
+  AnimPage* page = run.page("Anim4");
+  QCOMPARE(page->list()->lineCount(), 410);
+  const std::string folder = run.dir.file("in");
+  writeFolder(folder);
+  page->list()->selectLine(402);
+  run.dialogs.answerFolder(QString::fromStdString(folder));
+  run.trigger("miAnim4LoadFromDirectory");
+  QVERIFY(run.listedFull(page, 402));
+
+  run.dialogs.answerSave(run.path("body.kx"));
+  run.trigger("miAnim4SaveToFile");
+  const auto& asked = run.dialogs.asked().last();
+  QCOMPARE(asked.kind, ScriptedDialogs::Kind::SaveFile);
+  QCOMPARE(asked.filter, QStringLiteral("*.kx|*.kx"));
+  QCOMPARE(asked.defaultExtension, QStringLiteral("kx"));
+  QCOMPARE(asked.proposed, QStringLiteral("0x192.kx"));
+
+  // A body of another type refuses the file and stays empty.
+  page->list()->selectLine(150);
+  run.dialogs.answerOpen(run.path("body.kx"));
+  run.trigger("miAnim4LoadFromFile");
+  QCOMPARE(run.dialogs.messageTexts().last(), QStringLiteral("Wrong Anim Id ( Type )."));
+  QVERIFY(!run.listedFull(page, 150));
+
+  page->list()->selectLine(409);
+  run.dialogs.answerOpen(run.path("body.kx"));
+  run.trigger("miAnim4LoadFromFile");
+  QVERIFY(run.listedFull(page, 409));
+  QVERIFY(framesOf(*run.registry->anim4, 409, 7) == framesOf(*run.registry->anim4, 402, 7));
+
+  page->list()->selectLine(402);
+  run.trigger("miAnim4Delete");
+  QVERIFY(!run.listedFull(page, 402));
+  QVERIFY(run.pictureBlank("iAnim4"));
+  QVERIFY(run.listedFull(page, 409));
+  QVERIFY(run.dialogs.failures().isEmpty());
+}
+
+void AnimPagesTest::verdataPatchesShowGreenAndExportFirst() {
+  AnimRun run;
+  run.loadEmpty(1);
+  run.click("btnAnimFill");
+  AnimPage* page = run.page("Anim");
+  const std::string folder = run.dir.file("in");
+  writeFolder(folder);
+  page->list()->selectLine(20);
+  run.dialogs.answerFolder(QString::fromStdString(folder));
+  run.trigger("miAnimLoadFromDirectory");
+  run.dialogs.answerSave(run.path("body.kx"));
+  run.trigger("miAnimSaveToFile");
+
+  // Without verdata the verdata entries are hidden.
+  QListView* list = page->list()->listView();
+  emit list->customContextMenuRequested(QPoint(2, 2));
+  QVERIFY(!run.find<QAction>("miAnimLoadFromFileToVerdata")->isVisible());
+  page->popupMenu()->close();
+
+  writeBytes(run.dir.file("verdata.mul"), quillotide::Bytes(4, 0));
+  run.setField("eVerdata", run.path("verdata.mul"));
+  run.click("btnLoadVerdata");
+  QVERIFY2(run.registry->verdata->isLoaded(), qPrintable(run.dialogs.messageTexts().join('\n')));
+  emit list->customContextMenuRequested(QPoint(2, 2));
+  QVERIFY(run.find<QAction>("miAnimLoadFromFileToVerdata")->isVisible());
+  page->popupMenu()->close();
+
+  // The patch makes an empty body full and green.
+  page->list()->selectLine(30);
+  run.dialogs.answerOpen(run.path("body.kx"));
+  run.trigger("miAnimLoadFromFileToVerdata");
+  QVERIFY(run.registry->verdata->isPatched(6, 30));
+  QVERIFY(!run.registry->animation->bodyExists(30));
+  const auto state = page->list()->lineState(run.lineOf(page, 30), false);
+  QVERIFY(state.patched);
+  QCOMPARE(quillotide::lineStyle(state).text, quillotide::kLineGreen);
+  QVERIFY(!run.pictureBlank("iAnim"));
+
+  // The patched body plays from its patch and exports it.
+  run.find<QComboBox>("cbAnimAction")->setCurrentIndex(1);
+  run.find<QComboBox>("cbAnimDirection")->setCurrentIndex(2);
+  QCOMPARE(page->frameCount(), 4);
+  run.dialogs.answerSave(run.path("patch.kx"));
+  run.trigger("miAnimSaveToFile");
+  QVERIFY(quillotide::fileExists(run.dir.file("patch.kx")));
+
+  // "Show Image" off shows nothing.
+  run.find<QCheckBox>("cbAnimShowImage")->setChecked(false);
+  QVERIFY(run.pictureBlank("iAnim"));
+  QVERIFY(run.dialogs.failures().isEmpty());
+}
+
+void AnimPagesTest::everySampleAnimationPlaysInEveryDirection() {
+  AnimRun run;
+  quillotide::sample::writeSampleSet(run.dir.path());
+  run.mainForm->useSampleSet(QString::fromStdString(run.dir.path()));
+  int bodies = 0, played = 0;
+  for (const QString caption : {"Anim", "Anim2", "Anim3", "Anim4", "Anim5"}) {
+    AnimPage* page = run.page(caption);
+    auto* filter = run.find<QComboBox>("cb" + page->baseName() + "Filter");
+    if (filter->count() < 3) continue;
+    filter->setCurrentIndex(2);
+    emit filter->activated(2);
+    auto* action = run.find<QComboBox>("cb" + page->baseName() + "Action");
+    auto* direction = run.find<QComboBox>("cb" + page->baseName() + "Direction");
+    for (int line = 0; line < page->list()->lineCount(); ++line) {
+      page->list()->selectLine(line);
+      ++bodies;
+      for (int a = 0; a < action->count(); ++a)
+        for (int d = 0; d < direction->count(); ++d) {
+          action->setCurrentIndex(a);
+          direction->setCurrentIndex(d);
+          for (int f = 0; f < page->frameCount(); ++f) {
+            const int before = page->frameIndex();
+            page->advanceFrame();
+            QCOMPARE(page->frameIndex(), (before + 1) % page->frameCount());
+          }
+          if (page->frameCount() > 1) ++played;
+        }
+    }
+  }
+  QVERIFY(bodies > 0);
+  QVERIFY(played > 0);
+  QVERIFY2(run.dialogs.messages().isEmpty(), qPrintable(run.dialogs.messageTexts().join('\n')));
+}
+
+QTEST_MAIN(AnimPagesTest)
+#include "AnimPagesTest.moc"
