@@ -3,12 +3,48 @@
 #include <cstring>
 
 #include <QApplication>
+#include <QTabWidget>
+#include <QTimer>
 
 #include "app/FileIO.h"
 #include "app/Registry.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/Startup.h"
+#include "ui/main/SlotListView.h"
 #include "ui/platform/QtDialogs.h"
+
+namespace {
+
+// The value after a hidden option ("--tab CAPTION"), or an empty text.
+QString optionValue(int argc, char** argv, const char* option) {
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], option) == 0) return QString::fromLocal8Bit(argv[i + 1]);
+  return {};
+}
+
+// The hidden options that take the README's screenshots: "--tab CAPTION" opens that page,
+// "--select LABEL" picks the line with that label in the page's first list, and
+// "--screenshot FILE" saves a picture of the window once it is drawn and ends the program.
+void applyScreenshotOptions(quillotide::ui::TMainForm& mainForm, int argc, char** argv) {
+  if (QWidget* page = mainForm.page(optionValue(argc, argv, "--tab"))) {
+    mainForm.pages()->setCurrentWidget(page);
+    const QString label = optionValue(argc, argv, "--select");
+    auto* list = page->findChild<quillotide::ui::SlotListView*>();
+    for (int line = 0; list && !label.isEmpty() && line < list->lineCount(); ++line)
+      if (QString::fromStdString(list->model()->label(line)) == label) {
+        list->selectLine(line);
+        break;
+      }
+  }
+  const QString file = optionValue(argc, argv, "--screenshot");
+  if (file.isEmpty()) return;
+  QTimer::singleShot(1000, &mainForm, [&mainForm, file] {
+    const int result = mainForm.grab().save(file) ? 0 : 1;
+    QApplication::exit(result);
+  });
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -29,6 +65,8 @@ int main(int argc, char** argv) {
     if (start == quillotide::ui::StartSwitch::Sample)
       mainForm.useSampleSet(
           QString::fromStdString(quillotide::joinPath(quillotide::executableDir(), "sample")));
+
+    applyScreenshotOptions(mainForm, argc, argv);
 
     result = QApplication::exec();
     dialogs.setParent(nullptr);

@@ -90,18 +90,22 @@ HuePage::HuePage(TMainForm& main, QWidget* parent)
       m_preview(new PictureView(QSize(kPreviewSide, kPreviewSide), this)),
       m_previewMenu(new QMenu(this)) {
   Registry& r = m_registry;
+  // Labels are short; the room goes to the strips and the preview.
+  m_list->setFixedWidth(160);
+  m_list2->setFixedWidth(160);
   m_list->setNames(QStringLiteral("lbHues"), {}, {}, {});
   m_list2->setNames(QStringLiteral("lbHues2"), {}, {}, {});
   m_list->setRange([&r](SlotFilter) { return SlotListView::Range{0, r.hues->hueCount() - 1}; });
   m_list2->setRange([&r](SlotFilter) { return SlotListView::Range{0, r.hues2->hueCount() - 1}; });
-  const auto lineColour = [](const THues& hues, const QSlider* track) {
-    return [&hues, track](std::int32_t e) {
-      const std::optional<Colour16> c = hues.hueColour(e, track->value());
+  // The table is looked up at every line drawn, so the lines follow whatever the registry holds.
+  const auto lineColour = [&r](std::unique_ptr<THues> Registry::*table, const QSlider* track) {
+    return [&r, table, track](std::int32_t e) {
+      const std::optional<Colour16> c = (r.*table)->hueColour(e, track->value());
       return c ? toColour(colour16ToPixel(*c)) : QColor(Qt::black);
     };
   };
-  m_list->setTextColour(lineColour(*r.hues, m_track));
-  m_list2->setTextColour(lineColour(*r.hues2, m_track2));
+  m_list->setTextColour(lineColour(&Registry::hues, m_track));
+  m_list2->setTextColour(lineColour(&Registry::hues2, m_track2));
   connect(m_track, &QSlider::valueChanged, this,
           [this] { m_list->listView()->viewport()->update(); });
   connect(m_track2, &QSlider::valueChanged, this,

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots: the program on the sample client files under a virtual display,
+# once on the "Art (S)" page with a static shown and once on the "Hues" page with a hue selected.
+# Writes docs/screenshot-art.png and docs/screenshot-hues.png.
+#
+#   bash scripts/screenshot.sh                         # builds the release configuration first
+#   QUILLOTIDE_BIN=build/debug/quillotide bash scripts/screenshot.sh   # uses a program already built
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bin="${QUILLOTIDE_BIN:-}"
+if [[ -z "$bin" ]]; then
+  bash scripts/install-deps.sh
+  export CCACHE_DIR="${CCACHE_DIR:-$PWD/build/.ccache}"
+  cmake --preset release >/dev/null
+  cmake --build --preset release --target quillotide
+  bin=build/release/quillotide
+fi
+
+mkdir -p docs
+# shot TAB LINE FILE: the program opens the page, picks the line, saves the window and ends.
+shot() {
+  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" \
+    timeout 120 "$bin" --sample --tab "$1" --select "$2" --screenshot "$PWD/$3"
+  echo "wrote $3"
+}
+shot "Art (S)" 0x2 docs/screenshot-art.png
+shot "Hues" 0x25 docs/screenshot-hues.png
