@@ -200,6 +200,13 @@ TEST(TVerdata, AnimationPatchesFromKxAndFolders) {
   EXPECT_FALSE(v.isPatched(6, 2));
   v.addAnimFromFile(2, dir.file("in.kx"), g_silent);
 
+  const auto played = v.animSlotFrames(2, 3);
+  ASSERT_TRUE(played);
+  ASSERT_EQ(played->size(), 2u);
+  EXPECT_EQ((*played)[0].picture.at(3, 1), colour16ToPixel(0x03E0));
+  EXPECT_TRUE((*played)[1].picture.empty());
+  EXPECT_FALSE(v.animSlotFrames(2, 1));  // not patched: the animation file's own slot shows
+
   v.exportAnimToFile(2, dir.file("out.kx"), g_silent);
   const auto out = decodeKx(test::readBytes(dir.file("out.kx")), 0, 110);
   EXPECT_EQ(out[0].data, block);
