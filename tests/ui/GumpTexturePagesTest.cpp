@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QTest>
 
+#include "UiTestSupport.h"
 #include "app/Bmp.h"
 #include "app/FileIO.h"
 #include "app/Text.h"
@@ -23,11 +24,10 @@
 #include "ui/main/SettingsPage.h"
 #include "ui/main/SlotListView.h"
 #include "ui/main/TexturePage.h"
-#include "UiTestSupport.h"
 
 using namespace quillotide;
-using quillotide::test::ProgramRun;
 using quillotide::test::configWith;
+using quillotide::test::ProgramRun;
 
 namespace {
 
@@ -43,7 +43,8 @@ Bitmap32 pattern(int w, int h, int seed) {
 }
 
 void writeEmptyPair(const std::string& index, const std::string& data, std::int64_t records) {
-  test::writeBytes(index, test::indexBytes(std::vector<IndexRecord>(static_cast<std::size_t>(records))));
+  test::writeBytes(index,
+                   test::indexBytes(std::vector<IndexRecord>(static_cast<std::size_t>(records))));
   test::writeBytes(data, {});
 }
 
@@ -128,7 +129,8 @@ void GumpTexturePagesTest::gumpListsFollowTheirRangesAndWin98() {
   emit filter->activated(2);
   QCOMPARE(lineCount(run, "lbGumpsAnim"), 1);
 
-  // Win98/WinME keeps the list below 32 768 lines, except "Full Slots", which lists every full gump.
+  // Win98/WinME keeps the list below 32 768 lines, except "Full Slots", which lists every full
+  // gump.
   run.click("cbWin98");
   QCOMPARE(lineCount(run, "lbGumpNonAnim"), 0x7000);
   auto* nonAnimFilter = run.find<QComboBox>("cbGumpNonAnimFilter");
@@ -228,8 +230,8 @@ void GumpTexturePagesTest::gumpPatchIsShownExportedAndDeletedFirst() {
     writeEmptyVerdata(ver);
     TVerdata verdata;
     verdata.load(ver);
-    verdata.addGump(3, patch);   // empty in the file
-    verdata.addGump(4, patch);   // hides the file's picture
+    verdata.addGump(3, patch);  // empty in the file
+    verdata.addGump(4, patch);  // hides the file's picture
     verdata.save(ver);
   }
   ProgramRun run(configWith({{"GumpIdx", idx}, {"GumpMul", mul}, {"Verdata", ver}}));
@@ -332,7 +334,8 @@ void GumpTexturePagesTest::emptyIdListsOfGumpsAndTextures() {
     textures.writeTexture(1, pattern(64, 64, 1));
     textures.save(tidx, tmul);
   }
-  ProgramRun run(configWith({{"GumpIdx", gidx}, {"GumpMul", gmul}, {"TexIdx", tidx}, {"TexMul", tmul}}));
+  ProgramRun run(
+      configWith({{"GumpIdx", gidx}, {"GumpMul", gmul}, {"TexIdx", tidx}, {"TexMul", tmul}}));
   // Before a load the finders do nothing.
   run.click("btnGumpsAnimEmptyIds");
   run.click("btnTexturesEmptyIds");
@@ -469,7 +472,8 @@ void GumpTexturePagesTest::lightListViewAndExactRoundTrip() {
 
   // Light has no delete and no verdata entries.
   QStringList entries;
-  for (QAction* a : run.find<ui::LightPage>("tsLight")->popupMenu()->actions()) entries << a->text();
+  for (QAction* a : run.find<ui::LightPage>("tsLight")->popupMenu()->actions())
+    entries << a->text();
   QCOMPARE(entries, QStringList({"Save to Bitmap", "Load from Bitmap"}));
 }
 

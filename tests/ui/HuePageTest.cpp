@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QTest>
 
+#include "UiTestSupport.h"
 #include "app/Text.h"
 #include "models/Art.h"
 #include "models/Gump.h"
@@ -18,11 +19,10 @@
 #include "ui/main/HuePage.h"
 #include "ui/main/PictureView.h"
 #include "ui/main/SlotListView.h"
-#include "UiTestSupport.h"
 
 using namespace quillotide;
-using quillotide::test::ProgramRun;
 using quillotide::test::configWith;
+using quillotide::test::ProgramRun;
 using quillotide::ui::HuePage;
 
 namespace {
@@ -52,9 +52,10 @@ void selectLine(ProgramRun& run, const QString& list, int row) {
 // Mouse events straight to the strip, at the middle of ramp colour k (or at a raw y).
 void mouse(QWidget* w, QEvent::Type type, Qt::MouseButton button, int y) {
   const QPointF pos(30, y);
-  const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-  QMouseEvent event(type, pos, w->mapToGlobal(pos), type == QEvent::MouseMove ? Qt::NoButton : button,
-                    held, Qt::NoModifier);
+  const Qt::MouseButtons held =
+      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+  QMouseEvent event(type, pos, w->mapToGlobal(pos),
+                    type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
   QApplication::sendEvent(w, &event);
 }
 int rowY(int k) { return HuePage::kStripRow * k + 5; }
@@ -180,12 +181,14 @@ void HuePageTest::spreadRecoloursTheSelectedRangeOnly() {
   h.run.click("btnHueSpread");
   const HueEntry after = *h.run.registry->hues->entry(e);
   for (int k = 0; k < 32; ++k)
-    QCOMPARE(after.colours[static_cast<std::size_t>(k)], static_cast<Colour16>((k << 10) | (k << 5) | k));
+    QCOMPARE(after.colours[static_cast<std::size_t>(k)],
+             static_cast<Colour16>((k << 10) | (k << 5) | k));
   // The table bounds and the name behind the ramp stay as they were.
   QCOMPARE(after.name, before.name);
   QCOMPARE(after.tableStart, before.tableStart);
   QCOMPARE(after.tableEnd, before.tableEnd);
-  QCOMPARE(h.strip->pixelAt(5, rowY(16)), colour16ToPixel(static_cast<Colour16>((16 << 10) | (16 << 5) | 16)));
+  QCOMPARE(h.strip->pixelAt(5, rowY(16)),
+           colour16ToPixel(static_cast<Colour16>((16 << 10) | (16 << 5) | 16)));
 
   // One colour selected: nothing to spread.
   const HueEntry other = *h.run.registry->hues->entry(7);
@@ -207,9 +210,9 @@ void HuePageTest::rightClickSetsAColour() {
   h.run.dialogs.answerColour(QColor(248, 0, 0));
   mouse(h.strip, QEvent::MouseButtonPress, Qt::RightButton, rowY(3));
   QCOMPARE(h.run.registry->hues->hueColour(2, 3), std::optional<Colour16>(0x7C00));
-  QCOMPARE(h.run.dialogs.asked().last().proposed,
-           QColor::fromRgb(colour16ToPixel(static_cast<Colour16>((3 << 10) | (2 << 5) | 28)))
-               .name());
+  QCOMPARE(
+      h.run.dialogs.asked().last().proposed,
+      QColor::fromRgb(colour16ToPixel(static_cast<Colour16>((3 << 10) | (2 << 5) | 28))).name());
   QCOMPARE(h.strip->pixelAt(30, rowY(3)), qRgb(248, 0, 0));
   // A cancelled dialog changes nothing.
   h.run.dialogs.answerColour(std::nullopt);
@@ -254,8 +257,7 @@ void HuePageTest::secondTableAndCopyRamp() {
   QCOMPARE(h.run.find<QLineEdit>("eHue2Name")->text(), QStringLiteral("Hue 1"));
   auto* strip2 = h.run.find<ui::PictureView>("iHue2Ramp");
   QCOMPARE(strip2->size(), QSize(60, 353));
-  QCOMPARE(strip2->pixelAt(30, rowY(0)),
-           colour16ToPixel(static_cast<Colour16>((21 << 5) | 31)));
+  QCOMPARE(strip2->pixelAt(30, rowY(0)), colour16ToPixel(static_cast<Colour16>((21 << 5) | 31)));
 
   h.run.click("btnHueCopy");
   const HueEntry after = *h.run.registry->hues->entry(4);
@@ -305,13 +307,15 @@ void HuePageTest::previewShowsGumpAndArtHued() {
   QCOMPARE(h.run.registry->config->getInt("HueGumpId"), 2);
   auto* preview = h.run.find<ui::PictureView>("iHuePreview");
   // Drawn at (180 - 10, 180 - 5): red 12 takes colour 12 of hue 5, black stays black.
-  QCOMPARE(preview->pixelAt(170, 176), colour16ToPixel(static_cast<Colour16>((12 << 10) | (5 << 5) | 19)));
+  QCOMPARE(preview->pixelAt(170, 176),
+           colour16ToPixel(static_cast<Colour16>((12 << 10) | (5 << 5) | 19)));
   QCOMPARE(preview->pixelAt(189, 175), qRgb(0, 0, 0));
   QCOMPARE(preview->pixelAt(169, 176), ui::PictureView::kBackground.rgba());
 
   // Another hue line redraws the preview with that hue; the id is proposed next time.
   selectLine(h.run, "lbHues", 9);
-  QCOMPARE(preview->pixelAt(170, 176), colour16ToPixel(static_cast<Colour16>((12 << 10) | (9 << 5) | 19)));
+  QCOMPARE(preview->pixelAt(170, 176),
+           colour16ToPixel(static_cast<Colour16>((12 << 10) | (9 << 5) | 19)));
   h.run.dialogs.answerInput(std::nullopt);
   h.run.find<QAction>("miHueShowGump")->trigger();
   QCOMPARE(h.run.dialogs.asked().last().proposed, QStringLiteral("0x2"));

@@ -98,8 +98,7 @@ void GumpPage::beforeShow(std::int32_t slot) {
   if (!m_animLabel) return;
   const std::int32_t body = slot - kAnimFirst;
   const TAnimation& animation = *m_registry.animation;
-  m_animLabel->setText(
-      animationLabelText(body, animation.isLoaded(), animation.bodyExists(body)));
+  m_animLabel->setText(animationLabelText(body, animation.isLoaded(), animation.bodyExists(body)));
 }
 
 void GumpPage::loadFromBitmap(std::int32_t gump) {
@@ -128,7 +127,8 @@ void GumpPage::copyAnimation(std::int32_t gump) {
   const std::int32_t source = parseInt(answer->toStdString());
   QString indexPath = QString::fromStdString(m_registry.config->getString("AnimIdx"));
   if (SettingsPage* settings = m_main.settingsPage())
-    if (QLineEdit* field = settings->pathField(QStringLiteral("AnimIdx"))) indexPath = field->text();
+    if (QLineEdit* field = settings->pathField(QStringLiteral("AnimIdx")))
+      indexPath = field->text();
   TAnimation& animation = *m_registry.animation;
   if (indexPath.isEmpty() && !animation.isLoaded()) return;
   animation.copyBody(source, gump - kAnimFirst, indexPath.toStdString());

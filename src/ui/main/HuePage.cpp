@@ -25,8 +25,8 @@ namespace {
 
 constexpr int kColours = HueEntry::kColourCount;
 constexpr int kStripHeight = HuePage::kStripRow * kColours + 1;  // 353
-constexpr int kRampRight = 60;    // the black frame of the ramp ends here
-constexpr int kMarkerLeft = 61;   // the selection marker beside it
+constexpr int kRampRight = 60;   // the black frame of the ramp ends here
+constexpr int kMarkerLeft = 61;  // the selection marker beside it
 constexpr int kMarkerRight = 74;
 constexpr int kPreviewSide = 360;
 
@@ -144,8 +144,10 @@ HuePage::HuePage(TMainForm& main, QWidget* parent)
   connect(m_preview, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { m_previewMenu->popup(m_preview->mapToGlobal(pos)); });
 
-  QPushButton* spreadButton = makeButton(QStringLiteral("btnHueSpread"), QStringLiteral("Spread"), this);
-  QPushButton* loadButton = makeButton(QStringLiteral("btnHues2Load"), QStringLiteral("Load"), this);
+  QPushButton* spreadButton =
+      makeButton(QStringLiteral("btnHueSpread"), QStringLiteral("Spread"), this);
+  QPushButton* loadButton =
+      makeButton(QStringLiteral("btnHues2Load"), QStringLiteral("Load"), this);
   QPushButton* copyButton = makeButton(QStringLiteral("btnHueCopy"), QStringLiteral("<<<"), this);
   QPushButton* overviewButton =
       makeButton(QStringLiteral("btnHueOverview"), QStringLiteral("Overview"), this);
@@ -156,8 +158,7 @@ HuePage::HuePage(TMainForm& main, QWidget* parent)
   connect(copyButton, &QPushButton::clicked, this,
           [this] { runAction(m_dialogs, [this] { copyRamp(); }); });
   connect(overviewButton, &QPushButton::clicked, this, [this] {
-    m_dialogs.showMessage(
-        QStringLiteral("The hue overview window arrives with the world editor."));
+    m_dialogs.showMessage(QStringLiteral("The hue overview window arrives with the world editor."));
   });
 
   // Left table | its strip and tools | the second table and its strip | the preview.
@@ -309,8 +310,10 @@ void HuePage::applyName() {
 }
 
 void HuePage::loadSecondTable() {
-  const auto path = m_dialogs.openFile(
-      {QStringLiteral("Load"), QStringLiteral("Hues.mul|Hues.mul"), {}, QStringLiteral("Hues.mul")});
+  const auto path = m_dialogs.openFile({QStringLiteral("Load"),
+                                        QStringLiteral("Hues.mul|Hues.mul"),
+                                        {},
+                                        QStringLiteral("Hues.mul")});
   if (!path) return;
   m_registry.hues2->load(path->toStdString());
   m_list2->resetFilter();
@@ -381,7 +384,8 @@ Bitmap32 HuePage::previewPicture() const {
     case PreviewKind::Gump:
       if (r.verdata->isPatched(verdatafile::kGumps, id)) return r.verdata->gumpPicture(id);
       return r.gumps->gumpPicture(id);
-    case PreviewKind::None: break;
+    case PreviewKind::None:
+      break;
   }
   return {};
 }

@@ -84,17 +84,19 @@ void ImageSlotPage::saveToBitmap() {
   const std::optional<std::int32_t> slot = m_list->selectedSlot();
   if (!slot) return;
   runAction(m_dialogs, [&] {
-    const auto path = m_dialogs.saveFile(
-        {QStringLiteral("Save to Bitmap"), QStringLiteral("*.bmp|*.bmp"), QStringLiteral("bmp"),
-         bitmapNameOf(*slot)});
+    const auto path =
+        m_dialogs.saveFile({QStringLiteral("Save to Bitmap"), QStringLiteral("*.bmp|*.bmp"),
+                            QStringLiteral("bmp"), bitmapNameOf(*slot)});
     if (!path || !slotShown(*slot)) return;
     writeBmpFile(path->toStdString(), slotPicture(*slot));
   });
 }
 
 void ImageSlotPage::loadBitmap(const std::function<void(const std::string&)>& load) {
-  const auto path = m_dialogs.openFile(
-      {QStringLiteral("Load from Bitmap"), QStringLiteral("*.bmp|*.bmp"), QStringLiteral("bmp"), {}});
+  const auto path = m_dialogs.openFile({QStringLiteral("Load from Bitmap"),
+                                        QStringLiteral("*.bmp|*.bmp"),
+                                        QStringLiteral("bmp"),
+                                        {}});
   if (!path) return;
   // The view follows the files even when the import fails.
   try {

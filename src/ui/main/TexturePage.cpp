@@ -21,7 +21,8 @@ TexturePage::TexturePage(TMainForm& main, QWidget* parent)
                [this](std::int32_t) { saveToBitmap(); });
   addMenuEntry(QStringLiteral("miTexturesLoadBitmap"), QStringLiteral("Load from Bitmap"),
                [this](std::int32_t i) { loadFromBitmap(i); });
-  addMenuEntry(QStringLiteral("miTexturesLoadVerdata"), QStringLiteral("Load from Bitmap to Verdata"),
+  addMenuEntry(QStringLiteral("miTexturesLoadVerdata"),
+               QStringLiteral("Load from Bitmap to Verdata"),
                [this](std::int32_t i) { loadToVerdata(i); });
   addMenuEntry(QStringLiteral("miTexturesDelete"), QStringLiteral("Delete"),
                [this](std::int32_t i) { deleteTexture(i); });
