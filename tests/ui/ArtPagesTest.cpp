@@ -56,17 +56,20 @@ void writeArtFiles(const std::string& idx, const std::string& mul, int landFull,
   };
   for (int t = 0; t < landFull; ++t)
     records[static_cast<std::size_t>(t)] = add(encodeLandTile(solid(44, 44, kBlue)));
-  for (std::size_t s = 0; s < statics.size(); ++s)
+  for (std::size_t s = 0; s < statics.size(); ++s) {
+    const auto id = static_cast<std::int64_t>(s);
     records.push_back(statics[s] ? add(encodeStaticArt(solid(10 + static_cast<int>(s), 12,
-                                                             staticColour(static_cast<std::int64_t>(s)))))
+                                                             staticColour(id))))
                                  : IndexRecord{});
+  }
   writeBytes(idx, test::indexBytes(records));
   writeBytes(mul, data);
 }
 
 struct ArtRun : ProgramRun {
   // Art from writeArtFiles, an empty patch file and a radar colour table of every entry 0.
-  explicit ArtRun(int landFull = 4, const std::vector<bool>& statics = {true, false, false, true, false}) {
+  explicit ArtRun(int landFull = 4,
+                  const std::vector<bool>& statics = {true, false, false, true, false}) {
     writeArtFiles(dir.file("artidx.mul"), dir.file("art.mul"), landFull, statics);
     setup();
   }
@@ -416,10 +419,10 @@ void ArtPagesTest::createScriptsCountsIntoTheDescription() {
   QCOMPARE(asked.filter, QStringLiteral("XML File (*.xml)|*.xml"));
   QCOMPARE(asked.defaultExtension, QStringLiteral("xml"));
   QCOMPARE(readText(run.dir.file("items.xml")),
-           std::string("<item id=\"10\">\r\n   <id>0x10</id>\r\n   <category>Wall 0 of 0</category>\r\n"
-                       "</item>\r\n\r\n"
-                       "<item id=\"11\">\r\n   <id>0x11</id>\r\n   <category>Wall 1 of 1</category>\r\n"
-                       "</item>\r\n\r\n"));
+           std::string("<item id=\"10\">\r\n   <id>0x10</id>\r\n"
+                       "   <category>Wall 0 of 0</category>\r\n</item>\r\n\r\n"
+                       "<item id=\"11\">\r\n   <id>0x11</id>\r\n"
+                       "   <category>Wall 1 of 1</category>\r\n</item>\r\n\r\n"));
 
   // Other per cent signs are plain text, never a format.
   QCOMPARE(ui::wolfpackScript(0xAB, 0xAB, "%s%n%x 100%")[2],
@@ -469,6 +472,21 @@ void ArtPagesTest::loadFromDirectorySkipsFullSlots() {
   run.trigger("miArtSLoadDirectory");
   QCOMPARE(run.messages(), (QStringList{"No empty Id left.", "1 graphics patched."}));
   QCOMPARE(run.registry->art->staticPicture(6).at(0, 0), colours[0]);
+
+  // A file that is no picture ends the import with the reader's message; what went in stays.
+  const std::string mixed = run.dir.file("mixed");
+  QDir().mkpath(QString::fromStdString(mixed));
+  writeBmpFile(mixed + "/a.bmp", solid(5, 5, colours[1]));
+  writeText(mixed + "/b.txt", "no picture");
+  run.dialogs.clear();
+  run.registry->art->deleteStatic(1);
+  statics->list()->selectLine(0);
+  run.dialogs.answerFolder(QString::fromStdString(mixed));
+  run.trigger("miArtSLoadDirectory");
+  QCOMPARE(run.registry->art->staticPicture(0).at(0, 0), colours[1]);
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY(run.dialogs.messages().back().icon == ui::MessageIcon::Error);
+  QVERIFY(!showsOnlyBackground(statics));
 
   // An empty folder.
   const std::string empty = run.dir.file("empty");
@@ -542,9 +560,9 @@ void ArtPagesTest::tagDetailsFillAndExtract() {
   QCOMPARE(run.registry->art->staticRecord(3)->extra, 0x20);
   run.trigger("miArtSShowDetails");
   const IndexRecord r = *run.registry->art->staticRecord(3);
-  QCOMPARE(run.messages(),
-           (QStringList{"'tag' is not a valid integer value",
-                        QStringLiteral("Offset: %1 Length: %2 Tag: 32").arg(r.lookup).arg(r.length)}));
+  const QString details =
+      QStringLiteral("Offset: %1 Length: %2 Tag: 32").arg(r.lookup).arg(r.length);
+  QCOMPARE(run.messages(), (QStringList{"'tag' is not a valid integer value", details}));
 
   // "Extract IDs from File": listed full statics become HEX.bmp beside the list; an existing
   // picture is kept, an empty static and blank lines are passed over.

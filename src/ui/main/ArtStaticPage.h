@@ -26,8 +26,8 @@ std::vector<EmptyRun> emptyRunsBeforeFull(std::int64_t count,
                                           const std::function<bool(std::int64_t)>& full);
 // The Wolfpack item definitions of the ids from ... to (none when to < from): per id the lines
 // <item id="HEX">, "   <id>0xHEX</id>", "   <category>DESCRIPTION</category>", "</item>" and an
-// empty line. Each "%d" of the description is replaced, as plain text, by a counter that starts at 0
-// and counts the items whose description held it; nothing else of the text is interpreted.
+// empty line. Each "%d" of the description is replaced, as plain text, by a counter that starts
+// at 0 and counts the items whose description held it; nothing else of the text is interpreted.
 std::vector<std::string> wolfpackScript(std::int32_t from, std::int32_t to,
                                         std::string_view description);
 
