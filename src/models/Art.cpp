@@ -388,15 +388,26 @@ std::optional<Bytes> TArt::staticData(std::int64_t s) const {
   return forSlot("Static", s, [&] { return m_files.readData(*r); });
 }
 
+std::optional<std::pair<int, int>> TArt::staticHeaderSize(std::int64_t s) const {
+  const auto r = staticRecord(s);
+  if (!r || r->isEmpty() || static_cast<std::size_t>(r->length) < ArtLayout::kRowTableOffset ||
+      r->lookup < 0 ||
+      static_cast<std::uint64_t>(r->lookup) + static_cast<std::uint64_t>(r->length) >
+          m_files.dataSize())
+    return std::nullopt;
+  // Only the header is read: lists ask every slot for its size.
+  std::uint8_t head[ArtLayout::kRowTableOffset];
+  m_files.dataStream()->read(static_cast<std::uint64_t>(r->lookup), head, sizeof head);
+  return staticArtSize(head);
+}
+
 int TArt::staticArtWidth(std::int64_t s) const {
-  const auto data = staticData(s);
-  const auto size = data ? staticArtSize(*data) : std::nullopt;
+  const auto size = staticHeaderSize(s);
   return size ? size->first : 0;
 }
 
 int TArt::staticArtHeight(std::int64_t s) const {
-  const auto data = staticData(s);
-  const auto size = data ? staticArtSize(*data) : std::nullopt;
+  const auto size = staticHeaderSize(s);
   return size ? size->second : 0;
 }
 

@@ -93,7 +93,8 @@ public:
   std::optional<IndexRecord> landRecord(std::int64_t t) const;
   std::optional<IndexRecord> staticRecord(std::int64_t s) const;
 
-  // W and H from the static's data; 0 for an empty slot or one too short for its header.
+  // W and H from the static's header; 0 for an empty slot or one whose record cannot hold a
+  // header.
   int staticArtWidth(std::int64_t s) const;
   int staticArtHeight(std::int64_t s) const;
 
@@ -150,6 +151,9 @@ public:
   const IndexedFile& files() const { return m_files; }
 
 private:
+  // W and H from the slot's header; nullopt for an empty slot or one too short for a header.
+  std::optional<std::pair<int, int>> staticHeaderSize(std::int64_t s) const;
+
   IndexedFile m_files;
 };
 

@@ -363,6 +363,9 @@ TEST(ArtModelSlots, DamagedRecordOrDataNamesTheSlot) {
   test::writeBytes(files.idx, index);
   TArt art;
   art.load(files.idx, files.mul, StorageMode::Memory);
+  // A record past the data has no size either.
+  EXPECT_EQ(art.staticArtWidth(4), 0);
+  EXPECT_EQ(art.staticArtWidth(5), 4);
   for (std::int64_t s : {4, 5}) {
     try {
       art.staticPicture(s);
