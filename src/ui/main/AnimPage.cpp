@@ -230,6 +230,12 @@ bool AnimPage::bodyFull(int body) const { return model().bodyExists(body) || pat
 
 bool AnimPage::playing() const { return m_timer->isActive(); }
 
+void AnimPage::hideEvent(QHideEvent* event) {
+  // A page out of sight does not keep decoding frames for nobody.
+  stopPlaying();
+  QWidget::hideEvent(event);
+}
+
 void AnimPage::fileLoaded() {
   stopPlaying();
   m_list->resetFilter();
@@ -277,12 +283,10 @@ void AnimPage::showBody(int body) {
   m_frameLabel->clear();
   // A new body starts at its first action and direction, whose first frame is shown below.
   fillActions(body);
+  clearPicture();
   showGump(body);
   const bool show = !m_showImage || m_showImage->isChecked();
-  if (!bodyFull(body) || !show) {
-    clearPicture();
-    return;
-  }
+  if (!bodyFull(body) || !show) return;
   const Bitmap32 picture =
       patched(body) ? m_registry.verdata->animPicture(body) : model().firstFramePicture(body);
   showCentred(picture);

@@ -65,6 +65,9 @@ public:
   // After a load of the page's file: fills the filter box and rebuilds the list.
   void fileLoaded();
 
+protected:
+  void hideEvent(QHideEvent* event) override;
+
 private:
   void buildControls();
   void buildMenu();

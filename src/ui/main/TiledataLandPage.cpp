@@ -113,9 +113,14 @@ TiledataLandPage::TiledataLandPage(TMainForm& main, QWidget* parent)
 }
 
 void TiledataLandPage::fillList() {
+  // The fields belonged to the line that was chosen before; they show nothing until the next.
   m_filling = true;
   m_id.reset();
   m_list->rebuild();
+  m_name->clear();
+  m_texture->clear();
+  for (QCheckBox* box : m_flags) box->setChecked(false);
+  m_picture->setPixmap(QPixmap());
   m_filling = false;
 }
 

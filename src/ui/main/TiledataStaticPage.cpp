@@ -173,6 +173,13 @@ void TiledataStaticPage::fillList() {
   const bool wide = m_registry.tiledata->flagBits() == 64;
   for (int bit = 32; bit < kFlagBoxes; ++bit) m_flags[static_cast<std::size_t>(bit)]->setVisible(wide);
   m_list->rebuild();
+  // The fields belonged to the line that was chosen before; they show nothing until the next.
+  m_name->clear();
+  for (QLineEdit* field : m_fields) field->clear();
+  for (QCheckBox* box : m_flags) box->setChecked(false);
+  m_gumpId->clear();
+  m_animExists->clear();
+  m_picture->setPixmap(QPixmap());
   m_filling = false;
 }
 
