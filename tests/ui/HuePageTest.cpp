@@ -136,6 +136,12 @@ void HuePageTest::trackBarsColourTheLines() {
 void HuePageTest::dragSelectsARangeClampedToTheRamp() {
   HueRun h;
   selectLine(h.run, "lbHues", 1);
+  // A release that had no press on the strip (the press began elsewhere) starts the range where
+  // it is, instead of reaching down to the unset -1.
+  mouse(h.strip, QEvent::MouseButtonRelease, Qt::LeftButton, rowY(7));
+  QCOMPARE(h.page->selFrom(), 7);
+  QCOMPARE(h.page->selTo(), 7);
+
   mouse(h.strip, QEvent::MouseButtonPress, Qt::LeftButton, rowY(10));
   QVERIFY(h.page->dragging());
   for (int k = 9; k >= 5; --k) mouse(h.strip, QEvent::MouseMove, Qt::LeftButton, rowY(k));
