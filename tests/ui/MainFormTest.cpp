@@ -8,6 +8,7 @@
 #include "app/FileIO.h"
 #include "sample/Sample.h"
 #include "ui/main/SettingsPage.h"
+#include "ui/main/Startup.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
 #include "ui/platform/QtDialogs.h"
@@ -32,6 +33,7 @@ private slots:
   void actionsNeverLetAnErrorEscape();
   void scriptedDialogsReportUnexpectedDialogs();
   void filtersBecomeQtFilters();
+  void onlyTheExactFirstArgumentSwitches();
 };
 
 void MainFormTest::pagesInOrderWithSettingsOpen() {
@@ -192,6 +194,21 @@ void MainFormTest::filtersBecomeQtFilters() {
   QCOMPARE(toQtFilter("Artidx.mul|Artidx.mul"), QStringLiteral("Artidx.mul (Artidx.mul)"));
   QCOMPARE(toQtFilter("Bitmaps|*.bmp;*.dib|All|*"), QStringLiteral("Bitmaps (*.bmp *.dib);;All (*)"));
   QCOMPARE(toQtFilter("*.bmp"), QStringLiteral("*.bmp (*.bmp)"));
+}
+
+void MainFormTest::onlyTheExactFirstArgumentSwitches() {
+  using quillotide::ui::StartSwitch;
+  using quillotide::ui::startSwitch;
+  const char* editor[] = {"quillotide", "--Worldeditor"};
+  const char* second[] = {"quillotide", "x", "--Worldeditor"};
+  const char* lower[] = {"quillotide", "--worldeditor"};
+  const char* sample[] = {"quillotide", "--sample"};
+  const char* none[] = {"quillotide"};
+  QCOMPARE(startSwitch(2, editor), StartSwitch::Worldeditor);
+  QCOMPARE(startSwitch(3, second), StartSwitch::None);
+  QCOMPARE(startSwitch(2, lower), StartSwitch::None);
+  QCOMPARE(startSwitch(2, sample), StartSwitch::Sample);
+  QCOMPARE(startSwitch(1, none), StartSwitch::None);
 }
 
 QTEST_MAIN(MainFormTest)
