@@ -199,11 +199,15 @@ void AnimPagesTest::importPlayExportAndImportAgain() {
   QVERIFY(quillotide::fileExists(out + "/liste.txt"));
   QVERIFY(quillotide::fileExists(out + "/7_3.bmp"));
   QVERIFY(!run.listedFull(page, 9));
+  QVERIFY(quillotide::fileExists(out + "/palette_7.txt"));
   page->list()->selectLine(run.lineOf(page, 9));
+  // With "Use Palette" the exported palette files come back as they were.
+  run.find<QCheckBox>("cbAnimUsePalette")->setChecked(true);
   run.dialogs.answerFolder(QString::fromStdString(out));
   run.trigger("miAnimLoadFromDirectory");
   QVERIFY(run.listedFull(page, 9));
   QVERIFY(framesOf(*run.registry->animation, 9, 7) == framesOf(*run.registry->animation, 5, 7));
+  QVERIFY(run.registry->animation->slotBlock(9, 7) == run.registry->animation->slotBlock(5, 7));
   QCOMPARE(framesOf(*run.registry->animation, 9, 7).size(), std::size_t{4});
 
   // "Full Slots" lists just the two bodies.
@@ -347,6 +351,16 @@ void AnimPagesTest::everySampleAnimationPlaysInEveryDirection() {
   }
   QVERIFY(bodies > 0);
   QVERIFY(played > 0);
+
+  // A body's gump (body + 50000) shows beside its picture.
+  AnimPage* anim = run.page("Anim");
+  QVERIFY(run.registry->gumps->isLoaded());
+  anim->list()->selectLine(run.lineOf(anim, 2));
+  QVERIFY(run.pictureBlank("iAnimGump"));
+  run.registry->gumps->writeGump(50000 + 2, figure(30, 40, 1));
+  anim->list()->selectLine(run.lineOf(anim, 0x190));
+  anim->list()->selectLine(run.lineOf(anim, 2));
+  QVERIFY(!run.pictureBlank("iAnimGump"));
   QVERIFY2(run.dialogs.messages().isEmpty(), qPrintable(run.dialogs.messageTexts().join('\n')));
 }
 
