@@ -12,8 +12,8 @@ namespace {
 int entryArg(const THues& hues, const std::string& text) {
   const std::int64_t e = parseIntArg(text, "ENTRY");
   if (!hues.hasEntry(static_cast<int>(e)) || e > INT32_MAX)
-    throw Error("Hue entry " + text + " does not exist (the table has " + std::to_string(hues.hueCount()) +
-                " entries).");
+    throw Error("Hue entry " + text + " does not exist (the table has " +
+                std::to_string(hues.hueCount()) + " entries).");
   return static_cast<int>(e);
 }
 
@@ -72,7 +72,8 @@ int list(Args& args, Context& ctx) {
     const std::string name = hues.hueName(e);
     if (named && name.empty()) continue;
     if (ctx.json)
-      rows.push_back(Json::Object{{"entry", e}, {"label", hexLabel(static_cast<std::uint32_t>(e))}, {"name", name}});
+      rows.push_back(Json::Object{
+          {"entry", e}, {"label", hexLabel(static_cast<std::uint32_t>(e))}, {"name", name}});
     else
       text << hexLabel(static_cast<std::uint32_t>(e)) << '\t' << name << '\n';
   }
@@ -122,7 +123,8 @@ int importHue(Args& args, Context& ctx) {
 
 int spread(Args& args, Context& ctx) {
   return change(args, ctx, 2, [](THues& hues, int e, const std::vector<std::string>& p) {
-    hues.spreadHue(static_cast<int>(parseIntArg(p[2], "FROM")), static_cast<int>(parseIntArg(p[3], "TO")), e);
+    hues.spreadHue(static_cast<int>(parseIntArg(p[2], "FROM")),
+                   static_cast<int>(parseIntArg(p[3], "TO")), e);
   });
 }
 
@@ -130,7 +132,8 @@ int setColour(Args& args, Context& ctx) {
   return change(args, ctx, 2, [](THues& hues, int e, const std::vector<std::string>& p) {
     const std::int64_t n = parseIntArg(p[2], "N");
     const std::int64_t value = parseIntArg(p[3], "COLOUR");
-    if (value < 0 || value > 0xFFFF) throw UsageError("COLOUR takes a 16-bit value, not " + p[3] + ".");
+    if (value < 0 || value > 0xFFFF)
+      throw UsageError("COLOUR takes a 16-bit value, not " + p[3] + ".");
     hues.setHueColour16(e, static_cast<int>(n), static_cast<Colour16>(value));
   });
 }
@@ -152,25 +155,27 @@ int copy(Args& args, Context& ctx) {
 }  // namespace
 
 Group hueGroup() {
-  return {"hues",
-          "hues.mul: ramps of 32 colours. ENTRY counts from 0; the game's hue number is ENTRY + 1.",
-          {
-              {"info", "HUES", "Entry and block counts.", info},
-              {"list", "HUES [--named]", "Every entry with its name.", list},
-              {"show", "HUES ENTRY", "One entry: name, table bounds and its 32 colours.", show},
-              {"export", "HUES ENTRY FILE.txt|.bmp|.png",
-               "Writes one ramp as text (name, bounds, colours) or as a 32-column strip picture.",
-               exportHue},
-              {"import", "HUES ENTRY FILE.txt|.bmp|.png [--out PATH]",
-               "Reads one ramp from text or a strip picture; saves in place or to --out.", importHue},
-              {"spread", "HUES ENTRY FROM TO [--out PATH]",
-               "Colours FROM..TO on the straight line between colour FROM and colour TO.", spread},
-              {"set-colour", "HUES ENTRY N COLOUR16 [--out PATH]", "Sets colour N (0..31) to a 16-bit colour.",
-               setColour},
-              {"set-name", "HUES ENTRY NAME [--out PATH]", "Sets the name (at most 20 characters).", setName},
-              {"copy", "HUES ENTRY SOURCE_HUES SOURCE_ENTRY [--out PATH]",
-               "Copies the 32 colours of an entry of another hue file (name and bounds stay).", copy},
-          }};
+  return {
+      "hues",
+      "hues.mul: ramps of 32 colours. ENTRY counts from 0; the game's hue number is ENTRY + 1.",
+      {
+          {"info", "HUES", "Entry and block counts.", info},
+          {"list", "HUES [--named]", "Every entry with its name.", list},
+          {"show", "HUES ENTRY", "One entry: name, table bounds and its 32 colours.", show},
+          {"export", "HUES ENTRY FILE.txt|.bmp|.png",
+           "Writes one ramp as text (name, bounds, colours) or as a 32-column strip picture.",
+           exportHue},
+          {"import", "HUES ENTRY FILE.txt|.bmp|.png [--out PATH]",
+           "Reads one ramp from text or a strip picture; saves in place or to --out.", importHue},
+          {"spread", "HUES ENTRY FROM TO [--out PATH]",
+           "Colours FROM..TO on the straight line between colour FROM and colour TO.", spread},
+          {"set-colour", "HUES ENTRY N COLOUR16 [--out PATH]",
+           "Sets colour N (0..31) to a 16-bit colour.", setColour},
+          {"set-name", "HUES ENTRY NAME [--out PATH]", "Sets the name (at most 20 characters).",
+           setName},
+          {"copy", "HUES ENTRY SOURCE_HUES SOURCE_ENTRY [--out PATH]",
+           "Copies the 32 colours of an entry of another hue file (name and bounds stay).", copy},
+      }};
 }
 
 }  // namespace quillotide::cli

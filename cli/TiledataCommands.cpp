@@ -37,7 +37,8 @@ std::string flagText(std::uint64_t flags, int bits) {
   std::string text = hexLabel(static_cast<std::uint32_t>(flags));
   if (flags >> 32) {
     const std::string low = hexDigits(static_cast<std::uint32_t>(flags));
-    text = hexLabel(static_cast<std::uint32_t>(flags >> 32)) + std::string(8 - low.size(), '0') + low;
+    text =
+        hexLabel(static_cast<std::uint32_t>(flags >> 32)) + std::string(8 - low.size(), '0') + low;
   }
   std::string names;
   for (int bit = 0; bit < bits; ++bit) {
@@ -53,13 +54,15 @@ Json flagNames(std::uint64_t flags, int bits) {
   Json::Array names;
   for (int bit = 0; bit < bits; ++bit)
     if ((flags >> bit) & 1)
-      names.emplace_back(bit < 32 ? std::string(TileFlags::staticColumns()[static_cast<std::size_t>(bit)])
-                                  : TileFlags::upperColumn(bit));
+      names.emplace_back(
+          bit < 32 ? std::string(TileFlags::staticColumns()[static_cast<std::size_t>(bit)])
+                   : TileFlags::upperColumn(bit));
   return names;
 }
 
 void checkLand(const TTiledata& t, std::int64_t id, const std::string& text) {
-  if (!t.hasLand(id)) throw Error("Land id " + text + " lies outside the land section (0x0 to 0x3FFF).");
+  if (!t.hasLand(id))
+    throw Error("Land id " + text + " lies outside the land section (0x0 to 0x3FFF).");
 }
 
 void checkStatic(const TTiledata& t, std::int64_t id, const std::string& text) {
@@ -72,7 +75,8 @@ void checkStatic(const TTiledata& t, std::int64_t id, const std::string& text) {
 std::uint64_t editFlags(Args& args, std::uint64_t flags, int bits) {
   if (auto v = args.option("flags")) {
     const auto parsed = tryParseInt(*v);
-    if (!parsed) throw UsageError(formatMessage("'%s' is not a valid integer value", {*v}) + " (--flags)");
+    if (!parsed)
+      throw UsageError(formatMessage("'%s' is not a valid integer value", {*v}) + " (--flags)");
     flags = static_cast<std::uint32_t>(*parsed);
   }
   auto named = [&](const std::string& name) {
@@ -92,7 +96,9 @@ template <typename T>
 void intField(Args& args, const char* name, T& field) {
   if (auto v = args.option(name)) {
     const auto parsed = tryParseInt(*v);
-    if (!parsed) throw UsageError(formatMessage("'%s' is not a valid integer value", {*v}) + " (--" + name + ")");
+    if (!parsed)
+      throw UsageError(formatMessage("'%s' is not a valid integer value", {*v}) + " (--" + name +
+                       ")");
     if (*parsed < 0 || static_cast<std::uint64_t>(*parsed) > std::numeric_limits<T>::max())
       throw UsageError("--" + std::string(name) + " takes 0 to " +
                        std::to_string(std::numeric_limits<T>::max()) + ", not " + *v + ".");
@@ -177,15 +183,18 @@ int list(Args& args, Context& ctx) {
   const auto p = args.positionals(2, 2);
   const TTiledata t = loadTiledata(p[0], layout);
   const bool land = p[1] == "land";
-  if (!land && p[1] != "static") throw UsageError("The section is 'land' or 'static', not '" + p[1] + "'.");
-  const std::int64_t count = land ? TTiledata::kLandCount : static_cast<std::int64_t>(t.staticCount());
+  if (!land && p[1] != "static")
+    throw UsageError("The section is 'land' or 'static', not '" + p[1] + "'.");
+  const std::int64_t count =
+      land ? TTiledata::kLandCount : static_cast<std::int64_t>(t.staticCount());
   Json::Array rows;
   std::ostringstream text;
   for (std::int64_t id = 0; id < count; ++id) {
     const std::string name = land ? t.landName(id) : t.staticName(id);
     if (named && name.empty()) continue;
     if (ctx.json)
-      rows.push_back(Json::Object{{"id", id}, {"label", hexLabel(static_cast<std::uint32_t>(id))}, {"name", name}});
+      rows.push_back(Json::Object{
+          {"id", id}, {"label", hexLabel(static_cast<std::uint32_t>(id))}, {"name", name}});
     else
       text << hexLabel(static_cast<std::uint32_t>(id)) << '\t' << name << '\n';
   }
@@ -222,7 +231,8 @@ int setLand(Args& args, Context& ctx) {
   // The field options are read once the record is known.
   std::vector<std::string> fieldWords;
   for (const char* opt : {"flags", "set", "clear", "texture"})
-    while (auto v = args.option(opt)) fieldWords.insert(fieldWords.end(), {"--" + std::string(opt), *v});
+    while (auto v = args.option(opt))
+      fieldWords.insert(fieldWords.end(), {"--" + std::string(opt), *v});
   const auto p = args.positionals(2, 2);
   TTiledata t = loadTiledata(p[0], layout);
   const std::int64_t id = idArg(p[1]);
@@ -244,9 +254,10 @@ int setStatic(Args& args, Context& ctx) {
   const auto name = args.option("name");
   // The field options are read once the record is known.
   std::vector<std::string> fieldWords;
-  for (const char* opt : {"flags", "set", "clear", "weight", "quality", "unknown1", "unknown2", "quantity",
-                          "anim", "unknown3", "hue", "unknown4", "unknown5", "height"})
-    while (auto v = args.option(opt)) fieldWords.insert(fieldWords.end(), {"--" + std::string(opt), *v});
+  for (const char* opt : {"flags", "set", "clear", "weight", "quality", "unknown1", "unknown2",
+                          "quantity", "anim", "unknown3", "hue", "unknown4", "unknown5", "height"})
+    while (auto v = args.option(opt))
+      fieldWords.insert(fieldWords.end(), {"--" + std::string(opt), *v});
   const auto p = args.positionals(2, 2);
   TTiledata t = loadTiledata(p[0], layout);
   const std::int64_t id = idArg(p[1]);
@@ -281,7 +292,8 @@ int deleteStatic(Args& args, Context& ctx) {
   checkStatic(t, id, p[1]);
   t.writeStatic(id, StaticTileRecord{});
   t.save(out.empty() ? p[0] : out);
-  ctx.report(Json::Object{{"deleted", id}}, "deleted static " + hexLabel(static_cast<std::uint32_t>(id)));
+  ctx.report(Json::Object{{"deleted", id}},
+             "deleted static " + hexLabel(static_cast<std::uint32_t>(id)));
   return 0;
 }
 
@@ -289,11 +301,15 @@ int exportText(Args& args, Context& ctx, bool land) {
   const auto layout = layoutOption(args);
   const auto p = args.positionals(2, 2);
   const TTiledata t = loadTiledata(p[0], layout);
-  if (land) t.exportLandText(p[1]);
-  else t.exportStaticText(p[1]);
-  const std::uint32_t records = land ? static_cast<std::uint32_t>(TTiledata::kLandCount) : t.staticCount();
-  ctx.report(Json::Object{{"records", records}, {"path", p[1]}},
-             "wrote " + std::to_string(records) + (land ? " land" : " static") + " records to " + p[1]);
+  if (land)
+    t.exportLandText(p[1]);
+  else
+    t.exportStaticText(p[1]);
+  const std::uint32_t records =
+      land ? static_cast<std::uint32_t>(TTiledata::kLandCount) : t.staticCount();
+  ctx.report(
+      Json::Object{{"records", records}, {"path", p[1]}},
+      "wrote " + std::to_string(records) + (land ? " land" : " static") + " records to " + p[1]);
   return 0;
 }
 
@@ -342,8 +358,9 @@ int fill(Args& args, Context& ctx) {
   t.fillStaticSlots();
   const std::string target = out.empty() ? p[0] : out;
   t.save(target);
-  ctx.report(Json::Object{{"before", before}, {"after", t.staticCount()}, {"path", target}},
-             "static records: " + std::to_string(before) + " -> " + std::to_string(t.staticCount()));
+  ctx.report(
+      Json::Object{{"before", before}, {"after", t.staticCount()}, {"path", target}},
+      "static records: " + std::to_string(before) + " -> " + std::to_string(t.staticCount()));
   return 0;
 }
 
@@ -361,39 +378,43 @@ int save(Args& args, Context& ctx) {
 
 Group tiledataGroup() {
   const std::string layoutNote = " [--layout older|newer]";
-  return {"tiledata",
-          "tiledata.mul: land and static records in the older (32-bit flags) or newer (64-bit) layout.",
-          {
-              {"info", "TILEDATA" + layoutNote, "Layout, record counts and size.", info},
-              {"list", "TILEDATA land|static [--named]" + layoutNote, "Every id with its name.", list},
-              {"land", "TILEDATA ID" + layoutNote, "One land record.", showLand},
-              {"static", "TILEDATA ID" + layoutNote, "One static record.", showStatic},
-              {"set-land",
-               "TILEDATA ID [--name TEXT] [--texture N] [--flags N] [--set FLAG]... [--clear FLAG]... "
-               "[--out PATH]" + layoutNote,
-               "Changes fields of a land record; saves in place or to --out.", setLand},
-              {"set-static",
-               "TILEDATA ID [--name TEXT] [--flags N] [--set FLAG]... [--clear FLAG]... [--weight N] "
-               "[--quality N] [--quantity N] [--anim N] [--hue N] [--height N] [--unknown1..5 N] "
-               "[--out PATH]" + layoutNote,
-               "Changes fields of a static record; saves in place or to --out.", setStatic},
-              {"delete-static", "TILEDATA ID [--out PATH]" + layoutNote,
-               "Zeroes a static record.", deleteStatic},
-              {"export-land", "TILEDATA TEXT_FILE" + layoutNote, "Writes the land table as TAB-separated text.",
-               [](Args& a, Context& c) { return exportText(a, c, true); }},
-              {"export-static", "TILEDATA TEXT_FILE" + layoutNote,
-               "Writes the static table as TAB-separated text.",
-               [](Args& a, Context& c) { return exportText(a, c, false); }},
-              {"import-land", "TILEDATA TEXT_FILE [--out PATH]" + layoutNote,
-               "Reads land records from text; a bad line stops the import and nothing is saved.",
-               importLand},
-              {"import-static", "TILEDATA TEXT_FILE [--out PATH]" + layoutNote,
-               "Reads static records from text; bad lines are reported and skipped.", importStatic},
-              {"fill-statics", "TILEDATA [--out PATH]" + layoutNote,
-               "Grows the static table to 0x8000 records.", fill},
-              {"save", "TILEDATA NEW_PATH" + layoutNote, "Writes the file (unchanged) to another path.",
-               save},
-          }};
+  return {
+      "tiledata",
+      "tiledata.mul: land and static records in the older (32-bit flags) or newer (64-bit) layout.",
+      {
+          {"info", "TILEDATA" + layoutNote, "Layout, record counts and size.", info},
+          {"list", "TILEDATA land|static [--named]" + layoutNote, "Every id with its name.", list},
+          {"land", "TILEDATA ID" + layoutNote, "One land record.", showLand},
+          {"static", "TILEDATA ID" + layoutNote, "One static record.", showStatic},
+          {"set-land",
+           "TILEDATA ID [--name TEXT] [--texture N] [--flags N] [--set FLAG]... [--clear FLAG]... "
+           "[--out PATH]" +
+               layoutNote,
+           "Changes fields of a land record; saves in place or to --out.", setLand},
+          {"set-static",
+           "TILEDATA ID [--name TEXT] [--flags N] [--set FLAG]... [--clear FLAG]... [--weight N] "
+           "[--quality N] [--quantity N] [--anim N] [--hue N] [--height N] [--unknown1..5 N] "
+           "[--out PATH]" +
+               layoutNote,
+           "Changes fields of a static record; saves in place or to --out.", setStatic},
+          {"delete-static", "TILEDATA ID [--out PATH]" + layoutNote, "Zeroes a static record.",
+           deleteStatic},
+          {"export-land", "TILEDATA TEXT_FILE" + layoutNote,
+           "Writes the land table as TAB-separated text.",
+           [](Args& a, Context& c) { return exportText(a, c, true); }},
+          {"export-static", "TILEDATA TEXT_FILE" + layoutNote,
+           "Writes the static table as TAB-separated text.",
+           [](Args& a, Context& c) { return exportText(a, c, false); }},
+          {"import-land", "TILEDATA TEXT_FILE [--out PATH]" + layoutNote,
+           "Reads land records from text; a bad line stops the import and nothing is saved.",
+           importLand},
+          {"import-static", "TILEDATA TEXT_FILE [--out PATH]" + layoutNote,
+           "Reads static records from text; bad lines are reported and skipped.", importStatic},
+          {"fill-statics", "TILEDATA [--out PATH]" + layoutNote,
+           "Grows the static table to 0x8000 records.", fill},
+          {"save", "TILEDATA NEW_PATH" + layoutNote, "Writes the file (unchanged) to another path.",
+           save},
+      }};
 }
 
 }  // namespace quillotide::cli

@@ -12,9 +12,9 @@ namespace BmpLayout {
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::size_t kCoreHeaderSize = 12;  // OS/2 1.x: 16-bit sizes, 3-byte palette entries
 constexpr std::size_t kInfoHeaderSize = 40;
-constexpr std::size_t kMasksOffset = 40;  // V2 and later carry the masks inside the header
+constexpr std::size_t kMasksOffset = 40;     // V2 and later carry the masks inside the header
 constexpr std::size_t kMaxHeaderSize = 124;  // V5
-constexpr std::uint16_t kMagic = 0x4D42;    // "BM"
+constexpr std::uint16_t kMagic = 0x4D42;     // "BM"
 
 constexpr std::uint32_t kRgb = 0;
 constexpr std::uint32_t kRle8 = 1;
@@ -139,15 +139,16 @@ std::vector<Pixel> readPalette(std::span<const std::uint8_t> bytes, const Header
 }
 
 class PixelSink {
-public:
+ public:
   PixelSink(Bitmap32& bitmap, bool topDown) : m_bitmap(bitmap), m_topDown(topDown) {}
   // Row y counted in file order (the first stored row is 0).
   Pixel* row(std::int64_t y) {
     const std::int64_t shown = m_topDown ? y : m_bitmap.height - 1 - y;
-    return m_bitmap.pixels.data() + static_cast<std::size_t>(shown) * static_cast<std::size_t>(m_bitmap.width);
+    return m_bitmap.pixels.data() +
+           static_cast<std::size_t>(shown) * static_cast<std::size_t>(m_bitmap.width);
   }
 
-private:
+ private:
   Bitmap32& m_bitmap;
   bool m_topDown;
 };
@@ -165,9 +166,13 @@ void decodeUncompressed(std::span<const std::uint8_t> bytes, const Header& h, Bi
   const std::size_t rows = static_cast<std::size_t>(out.height);
   std::uint32_t defaultMasks[3];
   if (h.bpp == 16) {
-    defaultMasks[0] = 0x7C00; defaultMasks[1] = 0x03E0; defaultMasks[2] = 0x001F;
+    defaultMasks[0] = 0x7C00;
+    defaultMasks[1] = 0x03E0;
+    defaultMasks[2] = 0x001F;
   } else {
-    defaultMasks[0] = 0xFF0000; defaultMasks[1] = 0x00FF00; defaultMasks[2] = 0x0000FF;
+    defaultMasks[0] = 0xFF0000;
+    defaultMasks[1] = 0x00FF00;
+    defaultMasks[2] = 0x0000FF;
   }
   const bool fields = (h.compression == kBitfields || h.compression == kAlphaBitfields) &&
                       (h.masks[0] | h.masks[1] | h.masks[2]) != 0;
@@ -187,7 +192,8 @@ void decodeUncompressed(std::span<const std::uint8_t> bytes, const Header& h, Bi
         const unsigned perByte = 8u / static_cast<unsigned>(h.bpp);
         const unsigned mask = (1u << h.bpp) - 1;
         for (std::size_t x = 0; x < width; ++x) {
-          const unsigned shift = static_cast<unsigned>(h.bpp) * (perByte - 1 - static_cast<unsigned>(x % perByte));
+          const unsigned shift =
+              static_cast<unsigned>(h.bpp) * (perByte - 1 - static_cast<unsigned>(x % perByte));
           dst[x] = paletteColour(palette, (src[x / perByte] >> shift) & mask);
         }
         break;
@@ -233,8 +239,8 @@ void decodeUncompressed(std::span<const std::uint8_t> bytes, const Header& h, Bi
 
 // BI_RLE8 and BI_RLE4: runs and absolute stretches, with end-of-line, end-of-bitmap and delta
 // escapes. Pixels the stream never reaches stay black.
-void decodeRle(std::span<const std::uint8_t> bytes, const Header& h, Bitmap32& out,
-               PixelSink& sink, const std::vector<Pixel>& palette) {
+void decodeRle(std::span<const std::uint8_t> bytes, const Header& h, Bitmap32& out, PixelSink& sink,
+               const std::vector<Pixel>& palette) {
   if (h.pixelOffset > bytes.size()) bad("the pixel data lies past the end of the file");
   const bool four = h.compression == kRle4;
   ByteReader r(bytes.subspan(h.pixelOffset), "Bitmap");
@@ -297,7 +303,8 @@ Bitmap32 decodeBmp(std::span<const std::uint8_t> bytes) {
     bad("invalid size " + std::to_string(h.width) + " x " + std::to_string(h.height));
   if (h.width > kMaxBitmapSide || height > kMaxBitmapSide)
     bad("the size " + std::to_string(h.width) + " x " + std::to_string(height) +
-        " is larger than " + std::to_string(kMaxBitmapSide) + " x " + std::to_string(kMaxBitmapSide));
+        " is larger than " + std::to_string(kMaxBitmapSide) + " x " +
+        std::to_string(kMaxBitmapSide));
 
   switch (h.compression) {
     case kRle8:
@@ -329,8 +336,9 @@ Bitmap32 decodeBmp(std::span<const std::uint8_t> bytes) {
       bad("the size " + std::to_string(h.width) + " x " + std::to_string(height) +
           " is far larger than its " + std::to_string(available) + " bytes of run-length data");
   } else {
-    const std::uint64_t needed = static_cast<std::uint64_t>(height - 1) * rowStride(h.width, h.bpp) +
-                                 static_cast<std::uint64_t>((h.width * h.bpp + 7) / 8);
+    const std::uint64_t needed =
+        static_cast<std::uint64_t>(height - 1) * rowStride(h.width, h.bpp) +
+        static_cast<std::uint64_t>((h.width * h.bpp + 7) / 8);
     if (needed > available)
       bad("the pixel data is cut short (" + std::to_string(available) + " bytes for " +
           std::to_string(h.width) + " x " + std::to_string(height) + " pixels at " +
@@ -340,8 +348,10 @@ Bitmap32 decodeBmp(std::span<const std::uint8_t> bytes) {
   const std::vector<Pixel> palette = readPalette(bytes, h);
   Bitmap32 out(static_cast<int>(h.width), static_cast<int>(height), makePixel(0, 0, 0));
   PixelSink sink(out, h.height < 0);
-  if (rle) decodeRle(bytes, h, out, sink, palette);
-  else decodeUncompressed(bytes, h, out, sink, palette);
+  if (rle)
+    decodeRle(bytes, h, out, sink, palette);
+  else
+    decodeUncompressed(bytes, h, out, sink, palette);
   return out;
 }
 

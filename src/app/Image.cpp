@@ -9,7 +9,8 @@ namespace quillotide {
 
 ImageFormat imageFormatOf(const std::string& path) {
   const auto dot = path.find_last_of("./");
-  const std::string ext = dot == std::string::npos || path[dot] != '.' ? "" : toUpper(path.substr(dot));
+  const std::string ext =
+      dot == std::string::npos || path[dot] != '.' ? "" : toUpper(path.substr(dot));
   if (ext == ".BMP") return ImageFormat::Bmp;
   if (ext == ".PNG") return ImageFormat::Png;
   throw Error(formatMessage("%s: unknown picture format (use .bmp or .png)", {path}));
@@ -20,8 +21,10 @@ Bitmap32 readImageFile(const std::string& path) {
 }
 
 void writeImageFile(const std::string& path, const Bitmap32& bitmap) {
-  if (imageFormatOf(path) == ImageFormat::Bmp) writeBmpFile(path, bitmap);
-  else writePngFile(path, bitmap);
+  if (imageFormatOf(path) == ImageFormat::Bmp)
+    writeBmpFile(path, bitmap);
+  else
+    writePngFile(path, bitmap);
 }
 
 }  // namespace quillotide

@@ -50,7 +50,8 @@ void THues::loadBytes(std::span<const std::uint8_t> bytes) {
       const std::uint8_t* p = block + kHeaderSize + k * kEntrySize;
       HueEntry e;
       for (int n = 0; n < HueEntry::kColourCount; ++n)
-        e.colours[static_cast<std::size_t>(n)] = loadU16(p + kColoursOffset + 2 * static_cast<std::size_t>(n));
+        e.colours[static_cast<std::size_t>(n)] =
+            loadU16(p + kColoursOffset + 2 * static_cast<std::size_t>(n));
       e.tableStart = loadU16(p + kTableStartOffset);
       e.tableEnd = loadU16(p + kTableEndOffset);
       std::copy_n(p + kNameOffset, HueEntry::kNameSize, e.name.begin());
@@ -110,7 +111,8 @@ Pixel THues::huedPixel(int e, Pixel p, bool zeroAsOne) const {
   if (!hasEntry(e)) return p;
   int n = redOf(p) >> 3;
   if (n == 0 && zeroAsOne) n = 1;
-  return colour16ToPixel(m_entries[static_cast<std::size_t>(e)].colours[static_cast<std::size_t>(n)]);
+  return colour16ToPixel(
+      m_entries[static_cast<std::size_t>(e)].colours[static_cast<std::size_t>(n)]);
 }
 
 HueEntry& THues::checkedEntry(int e) {
@@ -119,8 +121,8 @@ HueEntry& THues::checkedEntry(int e) {
 
 const HueEntry& THues::checkedEntry(int e) const {
   if (!hasEntry(e))
-    throw Error("Hue entry " + hexLabel(static_cast<std::uint32_t>(e)) + " does not exist (the table has " +
-                std::to_string(hueCount()) + " entries).");
+    throw Error("Hue entry " + hexLabel(static_cast<std::uint32_t>(e)) +
+                " does not exist (the table has " + std::to_string(hueCount()) + " entries).");
   return m_entries[static_cast<std::size_t>(e)];
 }
 
@@ -231,7 +233,8 @@ void THues::exportHue(int e, const std::string& path) const {
   Bitmap32 strip(HueEntry::kColourCount * kStripColumnWidth, kStripHeight);
   for (int y = 0; y < strip.height; ++y)
     for (int x = 0; x < strip.width; ++x)
-      strip.at(x, y) = colour16ToPixel(entry.colours[static_cast<std::size_t>(x / kStripColumnWidth)]);
+      strip.at(x, y) =
+          colour16ToPixel(entry.colours[static_cast<std::size_t>(x / kStripColumnWidth)]);
   writeImageFile(path, strip);
 }
 
@@ -244,12 +247,15 @@ void THues::importHue(int e, const std::string& path) {
   }
   const Bitmap32 strip = readImageFile(path);
   if (strip.width % HueEntry::kColourCount != 0)
-    throw Error(path + ": a hue picture needs a width that is a multiple of 32 (one column per "
-                       "colour), not " + std::to_string(strip.width) + ".");
+    throw Error(path +
+                ": a hue picture needs a width that is a multiple of 32 (one column per "
+                "colour), not " +
+                std::to_string(strip.width) + ".");
   const int column = strip.width / HueEntry::kColourCount;
   std::array<Colour16, HueEntry::kColourCount> colours{};
   for (int n = 0; n < HueEntry::kColourCount; ++n)
-    colours[static_cast<std::size_t>(n)] = pixelToColour16(strip.at(n * column + column / 2, strip.height / 2));
+    colours[static_cast<std::size_t>(n)] =
+        pixelToColour16(strip.at(n * column + column / 2, strip.height / 2));
   setColours(e, colours);
 }
 

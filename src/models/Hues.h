@@ -35,7 +35,7 @@ struct HueEntry {
 };
 
 class THues {
-public:
+ public:
   static constexpr std::size_t kEntrySize = 88;
   static constexpr std::size_t kEntriesPerBlock = 8;
   static constexpr std::size_t kBlockSize = 4 + kEntriesPerBlock * kEntrySize;  // 708
@@ -91,7 +91,7 @@ public:
   void exportHue(int e, const std::string& path) const;
   void importHue(int e, const std::string& path);
 
-private:
+ private:
   HueEntry& checkedEntry(int e);
   const HueEntry& checkedEntry(int e) const;
 

@@ -18,7 +18,8 @@ constexpr std::size_t kClassicLandRecord = 26;
 constexpr std::size_t kClassicStaticRecord = 37;
 constexpr std::size_t kClassicLandSection =
     kLandGroups * (kGroupHeaderSize + kRecordsPerGroup * kClassicLandRecord);  // 428032
-constexpr std::size_t kClassicStaticGroup = kGroupHeaderSize + kRecordsPerGroup * kClassicStaticRecord;
+constexpr std::size_t kClassicStaticGroup =
+    kGroupHeaderSize + kRecordsPerGroup * kClassicStaticRecord;
 
 // Newer layout: the same records behind 64-bit flags.
 constexpr std::size_t kWideLandRecord = 30;
@@ -47,7 +48,7 @@ constexpr std::size_t kStaticHeight = 12;
 constexpr std::size_t kStaticName = 13;
 
 // Text file columns.
-constexpr std::size_t kLandFixedFields = 3;    // ID, Name, TextureID
+constexpr std::size_t kLandFixedFields = 3;     // ID, Name, TextureID
 constexpr std::size_t kStaticFixedFields = 12;  // ID, Name, ten numbers
 constexpr std::size_t kNameCharsOnImport = kTileNameSize;
 }  // namespace TiledataLayoutSizes
@@ -58,31 +59,33 @@ namespace TileFlags {
 
 const std::array<std::string_view, 32>& landColumns() {
   static const std::array<std::string_view, 32> names = {
-      "Unused",   "Unused", "Transparent", "Translucent", "Block",  "Damage", "Impassible", "Wet",
-      "unknown1", "Unused", "Unused",      "Unused",      "Unused", "Unused", "Unused",     "Unused",
-      "Unused",   "Unused", "Unused",      "unknown2",    "Unused", "Unused", "Unused",     "Unused",
-      "Unused",   "Unused", "unknown3",    "Unused",      "Unused", "Unused", "Unused",     "Unused"};
+      "Unused", "Unused",   "Transparent", "Translucent", "Block",  "Damage",   "Impassible",
+      "Wet",    "unknown1", "Unused",      "Unused",      "Unused", "Unused",   "Unused",
+      "Unused", "Unused",   "Unused",      "Unused",      "Unused", "unknown2", "Unused",
+      "Unused", "Unused",   "Unused",      "Unused",      "Unused", "unknown3", "Unused",
+      "Unused", "Unused",   "Unused",      "Unused"};
   return names;
 }
 
 const std::array<std::string_view, 32>& staticColumns() {
   static const std::array<std::string_view, 32> names = {
-      "Background", "Weapon",      "Transparent", "Translucent", "Wall",     "Damage",
-      "Impassible", "Wet",         "Unknow1",     "Surface",     "Bridge",   "Generic",
-      "Window",     "NoShoot",     "PrefixA",     "PrefixAn",    "Internal", "Foliage",
-      "PartialHue", "Unknow2",     "Map",         "Container/Height", "Wearable", "Lightsource",
-      "Animation",  "NotDiagonal", "Unknow3",     "Armor",       "Roof",     "Door",
-      "StairBack",  "StairRight"};
+      "Background",  "Weapon",           "Transparent", "Translucent", "Wall",
+      "Damage",      "Impassible",       "Wet",         "Unknow1",     "Surface",
+      "Bridge",      "Generic",          "Window",      "NoShoot",     "PrefixA",
+      "PrefixAn",    "Internal",         "Foliage",     "PartialHue",  "Unknow2",
+      "Map",         "Container/Height", "Wearable",    "Lightsource", "Animation",
+      "NotDiagonal", "Unknow3",          "Armor",       "Roof",        "Door",
+      "StairBack",   "StairRight"};
   return names;
 }
 
 const std::array<std::string_view, 32>& staticCaptions() {
   static const std::array<std::string_view, 32> names = {
-      "Background", "Weapon",      "Transparent", "Translucent", "Wall",     "Damaging",
-      "Impassable", "Liquid",      "Unknown1",    "Surface",     "Bridge",   "Generic",
-      "Window",     "No Shoot",    "A",           "An",          "Mongen",   "Foliage",
-      "Partialhue", "Unknown2",    "Map",         "Container",   "Wearable", "Lightsource",
-      "Animation",  "No Diagonal", "Unknown3",    "Armor",       "Roof",     "Door",
+      "Background",  "Weapon",      "Transparent", "Translucent", "Wall",     "Damaging",
+      "Impassable",  "Liquid",      "Unknown1",    "Surface",     "Bridge",   "Generic",
+      "Window",      "No Shoot",    "A",           "An",          "Mongen",   "Foliage",
+      "Partialhue",  "Unknown2",    "Map",         "Container",   "Wearable", "Lightsource",
+      "Animation",   "No Diagonal", "Unknown3",    "Armor",       "Roof",     "Door",
       "Stairs Back", "Stairs Right"};
   return names;
 }
@@ -141,10 +144,12 @@ void TTiledata::load(const std::string& path) {
   }
 }
 
-void TTiledata::loadBytes(std::span<const std::uint8_t> bytes, std::optional<TiledataLayout> layout) {
+void TTiledata::loadBytes(std::span<const std::uint8_t> bytes,
+                          std::optional<TiledataLayout> layout) {
   const std::size_t size = bytes.size();
   if (!layout) {
-    const bool classic = size >= kClassicLandSection && (size - kClassicLandSection) % kClassicStaticGroup == 0;
+    const bool classic =
+        size >= kClassicLandSection && (size - kClassicLandSection) % kClassicStaticGroup == 0;
     const bool wide = size >= kWideLandSection && (size - kWideLandSection) % kWideStaticGroup == 0;
     if (classic || wide) {
       layout = wide && !classic ? TiledataLayout::Wide : TiledataLayout::Classic;
@@ -156,7 +161,8 @@ void TTiledata::loadBytes(std::span<const std::uint8_t> bytes, std::optional<Til
       layout = wideFits ? TiledataLayout::Wide : TiledataLayout::Classic;
     }
   }
-  const std::size_t landSection = *layout == TiledataLayout::Wide ? kWideLandSection : kClassicLandSection;
+  const std::size_t landSection =
+      *layout == TiledataLayout::Wide ? kWideLandSection : kClassicLandSection;
   if (size < landSection)
     throw FormatError("Tile data of " + std::to_string(size) +
                       " bytes is too short: the land section alone takes " +
@@ -184,7 +190,8 @@ std::uint32_t TTiledata::staticCount() const {
 
 std::size_t TTiledata::landOffset(std::int64_t id) const {
   const auto i = static_cast<std::size_t>(id);
-  const std::size_t record = m_layout == TiledataLayout::Wide ? kWideLandRecord : kClassicLandRecord;
+  const std::size_t record =
+      m_layout == TiledataLayout::Wide ? kWideLandRecord : kClassicLandRecord;
   return kGroupHeaderSize + i * record + (i / kRecordsPerGroup) * kGroupHeaderSize;
 }
 
@@ -202,13 +209,16 @@ std::uint64_t TTiledata::readFlags(std::size_t offset) const {
 }
 
 void TTiledata::writeFlags(std::size_t offset, std::uint64_t flags) {
-  if (m_layout == TiledataLayout::Wide) storeU64(m_image.data() + offset, flags);
-  else storeU32(m_image.data() + offset, static_cast<std::uint32_t>(flags));
+  if (m_layout == TiledataLayout::Wide)
+    storeU64(m_image.data() + offset, flags);
+  else
+    storeU32(m_image.data() + offset, static_cast<std::uint32_t>(flags));
 }
 
 void TTiledata::checkFlags(std::uint64_t flags) const {
   if (m_layout == TiledataLayout::Classic && (flags >> 32) != 0)
-    throw Error("This tile data file has 32 flag bits; the flags " + hexLabel(static_cast<std::uint32_t>(flags >> 32)) +
+    throw Error("This tile data file has 32 flag bits; the flags " +
+                hexLabel(static_cast<std::uint32_t>(flags >> 32)) +
                 "xxxxxxxx need the newer layout.");
 }
 
@@ -262,8 +272,8 @@ void TTiledata::writeLand(std::int64_t id, const LandTileRecord& record) {
 void TTiledata::writeStatic(std::int64_t id, const StaticTileRecord& record) {
   if (!hasStatic(id))
     throw Error(m_loaded ? "Static id " + hexLabel(static_cast<std::uint32_t>(id)) +
-                               " lies outside the static section (" + std::to_string(staticCount()) +
-                               " records)."
+                               " lies outside the static section (" +
+                               std::to_string(staticCount()) + " records)."
                          : notLoadedMessage("Tiledata"));
   checkFlags(record.flags);
   const std::size_t o = staticOffset(id);
@@ -308,9 +318,9 @@ bool TTiledata::staticHasFlags(std::int64_t id, std::uint64_t mask) const {
   return hasStatic(id) && (staticFlags(id) & mask) == mask;
 }
 
-#define QUILLOTIDE_STATIC_U8(NAME, FIELD)                                                           \
-  std::uint8_t TTiledata::NAME(std::int64_t id) const {                                            \
-    return hasStatic(id) ? m_image[staticOffset(id) + flagSize() + FIELD] : std::uint8_t{0};       \
+#define QUILLOTIDE_STATIC_U8(NAME, FIELD)                                                    \
+  std::uint8_t TTiledata::NAME(std::int64_t id) const {                                      \
+    return hasStatic(id) ? m_image[staticOffset(id) + flagSize() + FIELD] : std::uint8_t{0}; \
   }
 QUILLOTIDE_STATIC_U8(staticHeight, kStaticHeight)
 QUILLOTIDE_STATIC_U8(staticHue, kStaticHue)
@@ -324,10 +334,12 @@ QUILLOTIDE_STATIC_U8(staticUnknown5, kStaticUnknown5)
 #undef QUILLOTIDE_STATIC_U8
 
 std::uint16_t TTiledata::staticAnimId(std::int64_t id) const {
-  return hasStatic(id) ? loadU16(m_image.data() + staticOffset(id) + flagSize() + kStaticAnimId) : 0;
+  return hasStatic(id) ? loadU16(m_image.data() + staticOffset(id) + flagSize() + kStaticAnimId)
+                       : 0;
 }
 std::uint16_t TTiledata::staticUnknown1(std::int64_t id) const {
-  return hasStatic(id) ? loadU16(m_image.data() + staticOffset(id) + flagSize() + kStaticUnknown1) : 0;
+  return hasStatic(id) ? loadU16(m_image.data() + staticOffset(id) + flagSize() + kStaticUnknown1)
+                       : 0;
 }
 
 // ---- text files
@@ -381,18 +393,43 @@ std::string num(unsigned v) { return std::to_string(v); }
 
 }  // namespace
 
+std::string TTiledata::landTextHeader() const {
+  return headerLine({"ID", "Name", "TextureID"}, TileFlags::landColumns(), flagBits());
+}
+
+std::string TTiledata::staticTextHeader() const {
+  return headerLine({"ID", "Name", "Weight/Quantity", "Layer/Quality", "Gump/AnimID", "Height",
+                     "Hue", "Class/Quantity", "unknown1", "unknown2", "unknown3", "unknown4"},
+                    TileFlags::staticColumns(), flagBits());
+}
+
+std::string TTiledata::landTextLine(std::int64_t id) const {
+  const auto r = readLand(id);
+  if (!r) return std::string();
+  std::string line = hexLabel(static_cast<std::uint32_t>(id)) + '\t' + tileNameText(r->name) +
+                     '\t' + hexLabel(r->textureId);
+  appendFlags(line, r->flags, flagBits());
+  return line;
+}
+
+std::string TTiledata::staticTextLine(std::int64_t id) const {
+  const auto r = readStatic(id);
+  if (!r) return std::string();
+  std::string line = hexLabel(static_cast<std::uint32_t>(id)) + '\t' + tileNameText(r->name) +
+                     '\t' + num(r->weight) + '\t' + num(r->quality) + '\t' + hexLabel(r->animId) +
+                     '\t' + num(r->height) + '\t' + num(r->hue) + '\t' + num(r->quantity) + '\t' +
+                     num(r->unknown1) + '\t' + num(r->unknown2) + '\t' + num(r->unknown3) + '\t' +
+                     num(r->unknown4);
+  appendFlags(line, r->flags, flagBits());
+  return line;
+}
+
 std::vector<std::string> TTiledata::landText() const {
   std::vector<std::string> lines;
   lines.reserve(kLandCount + 1);
-  lines.push_back(headerLine({"ID", "Name", "TextureID"}, TileFlags::landColumns(), flagBits()));
+  lines.push_back(landTextHeader());
   if (!m_loaded) return lines;
-  for (int id = 0; id < kLandCount; ++id) {
-    const LandTileRecord r = *readLand(id);
-    std::string line = hexLabel(static_cast<std::uint32_t>(id)) + '\t' + tileNameText(r.name) + '\t' +
-                       hexLabel(r.textureId);
-    appendFlags(line, r.flags, flagBits());
-    lines.push_back(std::move(line));
-  }
+  for (int id = 0; id < kLandCount; ++id) lines.push_back(landTextLine(id));
   return lines;
 }
 
@@ -400,24 +437,16 @@ std::vector<std::string> TTiledata::staticText() const {
   std::vector<std::string> lines;
   const std::uint32_t count = staticCount();
   lines.reserve(count + 1);
-  lines.push_back(headerLine({"ID", "Name", "Weight/Quantity", "Layer/Quality", "Gump/AnimID", "Height",
-                              "Hue", "Class/Quantity", "unknown1", "unknown2", "unknown3", "unknown4"},
-                             TileFlags::staticColumns(), flagBits()));
-  for (std::uint32_t id = 0; id < count; ++id) {
-    const StaticTileRecord r = *readStatic(id);
-    std::string line = hexLabel(id) + '\t' + tileNameText(r.name) + '\t' + num(r.weight) + '\t' +
-                       num(r.quality) + '\t' + hexLabel(r.animId) + '\t' + num(r.height) + '\t' +
-                       num(r.hue) + '\t' + num(r.quantity) + '\t' + num(r.unknown1) + '\t' +
-                       num(r.unknown2) + '\t' + num(r.unknown3) + '\t' + num(r.unknown4);
-    appendFlags(line, r.flags, flagBits());
-    lines.push_back(std::move(line));
-  }
+  lines.push_back(staticTextHeader());
+  for (std::uint32_t id = 0; id < count; ++id) lines.push_back(staticTextLine(id));
   return lines;
 }
 
 void TTiledata::exportLandText(const std::string& path) const { writeTextLines(path, landText()); }
 
-void TTiledata::exportStaticText(const std::string& path) const { writeTextLines(path, staticText()); }
+void TTiledata::exportStaticText(const std::string& path) const {
+  writeTextLines(path, staticText());
+}
 
 std::size_t TTiledata::importLandLines(const std::vector<std::string>& lines) {
   if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
@@ -499,11 +528,14 @@ StaticImportResult TTiledata::importStaticText(const std::string& path) {
 void TTiledata::fillStaticSlots() {
   if (!m_loaded) return;
   if (staticCount() >= static_cast<std::uint32_t>(kFilledStaticCount)) return;
-  const std::size_t group = m_layout == TiledataLayout::Wide ? kWideStaticGroup : kClassicStaticGroup;
-  const std::size_t section = m_layout == TiledataLayout::Wide ? kWideLandSection : kClassicLandSection;
+  const std::size_t group =
+      m_layout == TiledataLayout::Wide ? kWideStaticGroup : kClassicStaticGroup;
+  const std::size_t section =
+      m_layout == TiledataLayout::Wide ? kWideLandSection : kClassicLandSection;
   // Whole zero groups up to 0x8000 records; the bytes of a partial last group stay where they are
   // and become the start of the first new group.
-  m_image.resize(section + static_cast<std::size_t>(kFilledStaticCount) / kRecordsPerGroup * group, 0);
+  m_image.resize(section + static_cast<std::size_t>(kFilledStaticCount) / kRecordsPerGroup * group,
+                 0);
 }
 
 }  // namespace quillotide

@@ -114,7 +114,7 @@ struct StaticImportResult {
 };
 
 class TTiledata {
-public:
+ public:
   static constexpr int kLandCount = 0x4000;
   static constexpr int kFilledStaticCount = 0x8000;
 
@@ -171,6 +171,11 @@ public:
   // layout adds 32 columns "Flag32".."Flag63" after the 32 described flag columns.
   std::vector<std::string> landText() const;
   std::vector<std::string> staticText() const;
+  // The header line and the line of one record ("" for an id outside its section).
+  std::string landTextHeader() const;
+  std::string staticTextHeader() const;
+  std::string landTextLine(std::int64_t id) const;
+  std::string staticTextLine(std::int64_t id) const;
   void exportLandText(const std::string& path) const;
   void exportStaticText(const std::string& path) const;
   // Land import stops at the first line that fails and throws Error; lines before it stay written.
@@ -185,7 +190,7 @@ public:
   // loaded or already that large.
   void fillStaticSlots();
 
-private:
+ private:
   std::size_t landOffset(std::int64_t id) const;
   std::size_t staticOffset(std::int64_t id) const;
   std::size_t flagSize() const { return m_layout == TiledataLayout::Wide ? 8 : 4; }

@@ -21,19 +21,19 @@ struct NamedRamp {
 };
 
 constexpr NamedRamp kNamed[] = {
-    {"red", 200, 30, 30},         {"dark red", 130, 16, 16},     {"orange", 230, 120, 20},
-    {"amber", 240, 170, 40},      {"gold", 220, 180, 60},        {"yellow", 240, 230, 60},
-    {"lime", 160, 230, 60},       {"green", 50, 170, 50},        {"forest green", 30, 110, 40},
-    {"olive", 120, 130, 50},      {"teal", 30, 140, 140},        {"cyan", 60, 210, 220},
-    {"sky blue", 110, 170, 240},  {"blue", 40, 70, 210},         {"navy", 20, 30, 120},
-    {"indigo", 70, 40, 150},      {"purple", 130, 50, 170},      {"violet", 170, 100, 220},
-    {"magenta", 210, 50, 170},    {"pink", 240, 140, 180},       {"rose", 200, 80, 110},
-    {"brown", 120, 75, 35},       {"tan", 200, 160, 110},        {"sand", 220, 200, 150},
-    {"bronze", 170, 110, 50},     {"copper", 190, 100, 60},      {"silver", 190, 190, 200},
-    {"iron", 110, 110, 115},      {"grey", 128, 128, 128},       {"charcoal", 60, 60, 64},
-    {"bone", 230, 225, 200},      {"snow", 245, 245, 250},       {"ice", 180, 220, 250},
-    {"fire", 250, 90, 10},        {"blood", 150, 0, 10},         {"moss", 90, 120, 50},
-    {"plum", 110, 40, 80},        {"ocean", 20, 90, 140},        {"shadow", 40, 30, 50},
+    {"red", 200, 30, 30},        {"dark red", 130, 16, 16}, {"orange", 230, 120, 20},
+    {"amber", 240, 170, 40},     {"gold", 220, 180, 60},    {"yellow", 240, 230, 60},
+    {"lime", 160, 230, 60},      {"green", 50, 170, 50},    {"forest green", 30, 110, 40},
+    {"olive", 120, 130, 50},     {"teal", 30, 140, 140},    {"cyan", 60, 210, 220},
+    {"sky blue", 110, 170, 240}, {"blue", 40, 70, 210},     {"navy", 20, 30, 120},
+    {"indigo", 70, 40, 150},     {"purple", 130, 50, 170},  {"violet", 170, 100, 220},
+    {"magenta", 210, 50, 170},   {"pink", 240, 140, 180},   {"rose", 200, 80, 110},
+    {"brown", 120, 75, 35},      {"tan", 200, 160, 110},    {"sand", 220, 200, 150},
+    {"bronze", 170, 110, 50},    {"copper", 190, 100, 60},  {"silver", 190, 190, 200},
+    {"iron", 110, 110, 115},     {"grey", 128, 128, 128},   {"charcoal", 60, 60, 64},
+    {"bone", 230, 225, 200},     {"snow", 245, 245, 250},   {"ice", 180, 220, 250},
+    {"fire", 250, 90, 10},       {"blood", 150, 0, 10},     {"moss", 90, 120, 50},
+    {"plum", 110, 40, 80},       {"ocean", 20, 90, 140},    {"shadow", 40, 30, 50},
     {"valorite", 60, 90, 140},
 };
 
@@ -59,7 +59,8 @@ std::array<Colour16, HueEntry::kColourCount> ramp(double r, double g, double b) 
       cg = g + (255 - g) * f;
       cb = b + (255 - b) * f;
     }
-    colours[static_cast<std::size_t>(k)] = rgbToColour16(clampByte(cr), clampByte(cg), clampByte(cb));
+    colours[static_cast<std::size_t>(k)] =
+        rgbToColour16(clampByte(cr), clampByte(cg), clampByte(cb));
   }
   return colours;
 }
@@ -70,12 +71,24 @@ void hsv(double h, double s, double v, double& r, double& g, double& b) {
   const double f = h * 6 - i;
   const double p = v * (1 - s), q = v * (1 - f * s), t = v * (1 - (1 - f) * s);
   switch (static_cast<int>(i) % 6) {
-    case 0: r = v, g = t, b = p; break;
-    case 1: r = q, g = v, b = p; break;
-    case 2: r = p, g = v, b = t; break;
-    case 3: r = p, g = q, b = v; break;
-    case 4: r = t, g = p, b = v; break;
-    default: r = v, g = p, b = q; break;
+    case 0:
+      r = v, g = t, b = p;
+      break;
+    case 1:
+      r = q, g = v, b = p;
+      break;
+    case 2:
+      r = p, g = v, b = t;
+      break;
+    case 3:
+      r = p, g = q, b = v;
+      break;
+    case 4:
+      r = t, g = p, b = v;
+      break;
+    default:
+      r = v, g = p, b = q;
+      break;
   }
   r *= 255, g *= 255, b *= 255;
 }
@@ -102,7 +115,8 @@ void writeHues(const std::string& dir) {
       double r, g, b;
       const int step = e - static_cast<int>(std::size(kNamed));
       const double saturations[] = {0.85, 0.6, 0.35, 0.15};
-      hsv((step % 90) / 90.0, saturations[(step / 90) % 4], 0.55 + 0.4 * ((step / 360) % 3) / 2.0, r, g, b);
+      hsv((step % 90) / 90.0, saturations[(step / 90) % 4], 0.55 + 0.4 * ((step / 360) % 3) / 2.0,
+          r, g, b);
       entry.colours = ramp(r, g, b);
     }
     entry.tableStart = entry.colours[0];

@@ -96,9 +96,11 @@ void writeTiledata(const std::string& dir) {
   constexpr std::size_t landGroupSize = 4 + 32 * 26;
   constexpr std::size_t staticGroupSize = 4 + 32 * 37;
   Bytes bytes(512 * landGroupSize + kSampleStaticCount / 32 * staticGroupSize, 0);
-  for (std::size_t g = 0; g < 512; ++g) storeU32(bytes.data() + g * landGroupSize, static_cast<std::uint32_t>(g));
+  for (std::size_t g = 0; g < 512; ++g)
+    storeU32(bytes.data() + g * landGroupSize, static_cast<std::uint32_t>(g));
   for (std::size_t g = 0; g < kSampleStaticCount / 32; ++g)
-    storeU32(bytes.data() + 512 * landGroupSize + g * staticGroupSize, static_cast<std::uint32_t>(0x100 + g));
+    storeU32(bytes.data() + 512 * landGroupSize + g * staticGroupSize,
+             static_cast<std::uint32_t>(0x100 + g));
 
   TTiledata tiledata;
   tiledata.loadBytes(bytes, TiledataLayout::Classic);

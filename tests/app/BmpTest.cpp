@@ -32,7 +32,8 @@ Bitmap32 knownPicture(int colours) {
   for (int y = 0; y < b.height; ++y)
     for (int x = 0; x < b.width; ++x) {
       const int i = (x / 3 + y * 5 + (x * y) % 7) % colours;
-      b.at(x, y) = makePixel(static_cast<std::uint8_t>(i * 53 % 256), static_cast<std::uint8_t>(i * 97 % 256),
+      b.at(x, y) = makePixel(static_cast<std::uint8_t>(i * 53 % 256),
+                             static_cast<std::uint8_t>(i * 97 % 256),
                              static_cast<std::uint8_t>(255 - i * 31 % 256));
     }
   return b;
@@ -97,7 +98,9 @@ TEST(BmpReader, ReadsEveryVariantImageMagickWrites) {
       {"8-bit palette", 100, "-type palette -compress none BMP3:", 40, 8, 0, true},
       {"RLE8", 100, "-type palette -compress RLE BMP3:", 40, 8, 1, true},
       {"24-bit", 1000, "-type truecolor BMP3:", 40, 24, 0, true},
-      {"32-bit with alpha", 1000, "-alpha set -channel A -evaluate set 50% +channel -define bmp3:alpha=true BMP3:", 40, 32, 0, true},
+      {"32-bit with alpha", 1000,
+       "-alpha set -channel A -evaluate set 50% +channel -define bmp3:alpha=true BMP3:", 40, 32, 0,
+       true},
       {"OS/2 palette", 16, "-type palette BMP2:", 12, 4, 0, true},
       {"OS/2 24-bit", 1000, "-type truecolor BMP2:", 12, 24, 0, true},
       {"V4 header", 1000, "-intent undefined -type truecolor BMP:", 108, 24, 0, true},
@@ -162,13 +165,13 @@ namespace {
 Bytes rle4File() {
   ByteWriter w;
   const std::uint8_t stream[] = {
-      0x08, 0x12,                    // row 0 (bottom): 1 2 1 2 1 2 1 2
-      0x00, 0x00,                    // end of line
+      0x08, 0x12,                          // row 0 (bottom): 1 2 1 2 1 2 1 2
+      0x00, 0x00,                          // end of line
       0x00, 0x05, 0x34, 0x56, 0x70, 0x00,  // row 1: absolute 3 4 5 6 7, padded
-      0x03, 0x11,                    // then 1 1 1
-      0x00, 0x00,                    // end of line
-      0x04, 0x22, 0x04, 0x33,        // row 2: 2 2 2 2 3 3 3 3
-      0x00, 0x01,                    // end of bitmap
+      0x03, 0x11,                          // then 1 1 1
+      0x00, 0x00,                          // end of line
+      0x04, 0x22, 0x04, 0x33,              // row 2: 2 2 2 2 3 3 3 3
+      0x00, 0x01,                          // end of bitmap
   };
   const std::uint32_t offset = 14 + 40 + 16 * 4;
   w.u16(0x4D42);
@@ -187,9 +190,9 @@ Bytes rle4File() {
   w.u32(16);
   w.u32(0);
   for (int i = 0; i < 16; ++i) {
-    w.u8(static_cast<std::uint8_t>(i * 16));       // blue
-    w.u8(static_cast<std::uint8_t>(255 - i * 16)); // green
-    w.u8(static_cast<std::uint8_t>(i * 8));        // red
+    w.u8(static_cast<std::uint8_t>(i * 16));        // blue
+    w.u8(static_cast<std::uint8_t>(255 - i * 16));  // green
+    w.u8(static_cast<std::uint8_t>(i * 8));         // red
     w.u8(0);
   }
   w.bytes(stream);
@@ -206,7 +209,8 @@ Pixel rle4Colour(int i) {
 TEST(BmpReader, ReadsRle4AsImageMagickDoes) {
   const Bytes bytes = rle4File();
   const Bitmap32 read = decodeBmp(bytes);
-  const int rows[3][8] = {{2, 2, 2, 2, 3, 3, 3, 3}, {3, 4, 5, 6, 7, 1, 1, 1}, {1, 2, 1, 2, 1, 2, 1, 2}};
+  const int rows[3][8] = {
+      {2, 2, 2, 2, 3, 3, 3, 3}, {3, 4, 5, 6, 7, 1, 1, 1}, {1, 2, 1, 2, 1, 2, 1, 2}};
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 8; ++x) EXPECT_EQ(read.at(x, y), rle4Colour(rows[y][x])) << x << "," << y;
   if (!haveConvert()) return;

@@ -63,8 +63,8 @@ TEST(TiledataCli, ShowsRecordsOfTheSample) {
 TEST(TiledataCli, FieldEditsSaveInPlaceOrToAPath) {
   Sample s;
   const Bytes before = test::readBytes(s.tiledata);
-  auto r = run({"tiledata", "set-static", s.tiledata, "0x12", "--height", "9", "--set", "Door", "--clear",
-                "Weapon", "--name", "long sword", "--out", s.dir.file("copy.mul")});
+  auto r = run({"tiledata", "set-static", s.tiledata, "0x12", "--height", "9", "--set", "Door",
+                "--clear", "Weapon", "--name", "long sword", "--out", s.dir.file("copy.mul")});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(test::readBytes(s.tiledata), before);
   TTiledata t;
@@ -94,9 +94,11 @@ TEST(TiledataCli, TextExportImportGivesTheSameBytes) {
   const Bytes before = test::readBytes(s.tiledata);
   ASSERT_EQ(run({"tiledata", "export-land", s.tiledata, s.dir.file("TileMap.txt")}).code, 0);
   ASSERT_EQ(run({"tiledata", "export-static", s.tiledata, s.dir.file("StaticTiles.txt")}).code, 0);
-  auto r = run({"tiledata", "import-land", s.tiledata, s.dir.file("TileMap.txt"), "--out", s.dir.file("a.mul")});
+  auto r = run({"tiledata", "import-land", s.tiledata, s.dir.file("TileMap.txt"), "--out",
+                s.dir.file("a.mul")});
   ASSERT_EQ(r.code, 0) << r.err;
-  r = run({"tiledata", "import-static", s.dir.file("a.mul"), s.dir.file("StaticTiles.txt"), "--json"});
+  r = run(
+      {"tiledata", "import-static", s.dir.file("a.mul"), s.dir.file("StaticTiles.txt"), "--json"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("\"written\":16384,\"failedLines\":[]"), std::string::npos) << r.out;
   EXPECT_EQ(test::readBytes(s.dir.file("a.mul")), before);

@@ -72,7 +72,8 @@ TEST(Hues, NamesOfTwentyCharactersHaveNoTerminator) {
   EXPECT_EQ(e.name[2], 0);
   EXPECT_EQ(e.name[19], 0);
   const Bytes bytes = hues.toBytes();
-  EXPECT_EQ(std::string(bytes.begin() + 4 + 2 * 88 + 68, bytes.begin() + 4 + 2 * 88 + 88), "exactly twenty chars");
+  EXPECT_EQ(std::string(bytes.begin() + 4 + 2 * 88 + 68, bytes.begin() + 4 + 2 * 88 + 88),
+            "exactly twenty chars");
 }
 
 TEST(Hues, SpreadLiesOnTheLineBetweenItsEnds) {
@@ -81,8 +82,7 @@ TEST(Hues, SpreadLiesOnTheLineBetweenItsEnds) {
   hues.setHueColour16(0, 0, 0x0000);
   hues.setHueColour16(0, 31, 0x7FFF);
   hues.spreadHue(0, 31, 0);
-  for (int k = 0; k < 32; ++k)
-    EXPECT_EQ(*hues.hueColour(0, k), (k << 10) | (k << 5) | k) << k;
+  for (int k = 0; k < 32; ++k) EXPECT_EQ(*hues.hueColour(0, k), (k << 10) | (k << 5) | k) << k;
 
   // Only colours from..to change; the ends stay as they were.
   hues.setHueColour(1, 4, 80, 0, 248);

@@ -19,7 +19,9 @@ constexpr std::size_t kWideGroup = 1316;
 // byte lost or moved on a round trip shows.
 Bytes tiledataFile(TiledataLayout layout, std::size_t staticGroups, std::size_t tail = 0) {
   const bool wide = layout == TiledataLayout::Wide;
-  Bytes b((wide ? kWideLand + staticGroups * kWideGroup : kClassicLand + staticGroups * kClassicGroup) + tail);
+  Bytes b(
+      (wide ? kWideLand + staticGroups * kWideGroup : kClassicLand + staticGroups * kClassicGroup) +
+      tail);
   std::uint32_t x = 0x12345678;
   for (auto& byte : b) {
     x = x * 1103515245u + 12345u;
@@ -111,7 +113,8 @@ TEST(Tiledata, RecordsReadAndWriteAtTheirOffsets) {
 
   StaticTileRecord s;
   s.flags = TileFlags::StairRight;
-  s.weight = 1, s.quality = 2, s.unknown1 = 0x0304, s.unknown2 = 5, s.quantity = 6, s.animId = 0x0708;
+  s.weight = 1, s.quality = 2, s.unknown1 = 0x0304, s.unknown2 = 5, s.quantity = 6,
+  s.animId = 0x0708;
   s.unknown3 = 9, s.hue = 10, s.unknown4 = 11, s.unknown5 = 12, s.height = 13;
   s.name = makeTileName("lamp");
   t.writeStatic(40, s);
@@ -243,7 +246,8 @@ TEST(Tiledata, LandImportReadsEveryIntegerFormAndStopsAtTheFirstBadLine) {
   t.loadBytes(Bytes(kClassicLand, 0));
   const std::string flags = "\t1\t01\t 1\t1" + std::string(28 * 2, ' ');
   std::string flagFields;
-  for (int bit = 0; bit < 32; ++bit) flagFields += bit == 0 ? "\t1" : bit == 1 ? "\t01" : bit == 2 ? "\t 1" : "\t0";
+  for (int bit = 0; bit < 32; ++bit)
+    flagFields += bit == 0 ? "\t1" : bit == 1 ? "\t01" : bit == 2 ? "\t 1" : "\t0";
   std::vector<std::string> lines = {"header"};
   for (const char* id : {"10", "0xB", "0XC", "xD", "XE", "$F"})
     lines.push_back(std::string(id) + "\tname\t" + id + flagFields);
@@ -295,7 +299,7 @@ TEST(Tiledata, StaticImportReportsBadLinesAndGoesOn) {
   EXPECT_EQ(r.failedLines[0].first, 3);
   EXPECT_EQ(r.failedLines[1].first, 4);
   EXPECT_EQ(r.failedLines[2].first, 5);
-  EXPECT_EQ(t.staticWeight(3), 44);  // 300 modulo 256
+  EXPECT_EQ(t.staticWeight(3), 44);      // 300 modulo 256
   EXPECT_EQ(t.staticUnknown5(3), 0x5A);  // not in the text, kept
   EXPECT_EQ(t.staticName(3), "new name");
   EXPECT_TRUE(t.staticHasFlags(3, 0x80000000));
@@ -314,8 +318,8 @@ TEST(Tiledata, FillStaticSlotsGrowsToFullGroups) {
   EXPECT_EQ(t.image().size(), kClassicLand + 1024 * kClassicGroup);
   EXPECT_EQ(t.staticCount(), 0x8000u);
   EXPECT_TRUE(std::equal(original.begin(), original.end(), t.image().begin()));
-  EXPECT_TRUE(std::all_of(t.image().begin() + static_cast<std::ptrdiff_t>(original.size()), t.image().end(),
-                          [](std::uint8_t b) { return b == 0; }));
+  EXPECT_TRUE(std::all_of(t.image().begin() + static_cast<std::ptrdiff_t>(original.size()),
+                          t.image().end(), [](std::uint8_t b) { return b == 0; }));
   // A full newer file of 0x10000 statics stays as it is (its count does not wrap to 0).
   const Bytes wide = tiledataFile(TiledataLayout::Wide, 2048);
   t.loadBytes(wide);
