@@ -24,6 +24,7 @@ private slots:
   void loadWithAnEmptyFieldOpensNothing();
   void failedLoadShowsTheFileErrorAndTheProgramGoesOn();
   void saveAsksEachFileInOrderAndACancelWritesNothing();
+  void saveOfANeverLoadedModelWritesNothingAndSaysSo();
   void lowMemoryIsReadOnceAtStart();
   void worldSizeIsCheckedBeforeMapAndStatics();
   void animationLoadShowsItsNote();
@@ -156,6 +157,19 @@ void SettingsPageTest::saveAsksEachFileInOrderAndACancelWritesNothing() {
   run.click("btnSaveArt");
   QCOMPARE(run.dialogs.messages().size(), 1);
   QVERIFY(!quillotide::fileExists(run.dir.file("same.mul")));
+}
+
+void SettingsPageTest::saveOfANeverLoadedModelWritesNothingAndSaysSo() {
+  ProgramRun run;
+  run.dialogs.answerSave(run.path("hues.mul"));
+  run.click("btnSaveHues");
+  run.dialogs.answerSave(run.path("gumpidx.mul"));
+  run.dialogs.answerSave(run.path("gumpart.mul"));
+  run.click("btnSaveGumps");
+  QCOMPARE(run.dialogs.messages().size(), 2);
+  for (const auto& m : run.dialogs.messages()) QCOMPARE(m.icon, quillotide::ui::MessageIcon::Error);
+  for (const char* name : {"hues.mul", "gumpidx.mul", "gumpart.mul"})
+    QVERIFY(!quillotide::fileExists(run.dir.file(name)));
 }
 
 void SettingsPageTest::lowMemoryIsReadOnceAtStart() {
