@@ -13,13 +13,13 @@
 #include <filesystem>
 #include <tuple>
 
+#include "UiTestSupport.h"
 #include "app/FileIO.h"
 #include "models/AnimExchange.h"
 #include "sample/Sample.h"
 #include "ui/main/AnimPage.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/main/SlotListView.h"
-#include "UiTestSupport.h"
 
 using quillotide::AnimFolderSlot;
 using quillotide::AnimFrame;
@@ -52,11 +52,11 @@ void writeFolder(const std::string& folder) {
   std::filesystem::create_directories(folder);
   std::vector<AnimFolderSlot> body(2);
   body[0].offset = 0;
-  for (int f = 0; f < 3; ++f)
-    body[0].frames.push_back(AnimFrame{10, 20, figure(20, 30, f), 0, {}});
+  for (int f = 0; f < 3; ++f) body[0].frames.push_back(AnimFrame{10, 20, figure(20, 30, f), 0, {}});
   body[1].offset = 7;
   for (int f = 0; f < 4; ++f)
-    body[1].frames.push_back(AnimFrame{5 + f, -3 * f, figure(12 + 4 * f, 16 + 2 * f, f + 1), 0, {}});
+    body[1].frames.push_back(
+        AnimFrame{5 + f, -3 * f, figure(12 + 4 * f, 16 + 2 * f, f + 1), 0, {}});
   quillotide::Progress silent;
   quillotide::writeAnimFolder(folder, body, silent);
 }
@@ -65,7 +65,8 @@ void writeFolder(const std::string& folder) {
 std::vector<std::tuple<int, int, Bitmap32>> framesOf(const quillotide::TAnimation& model, int body,
                                                      int offset) {
   std::vector<std::tuple<int, int, Bitmap32>> out;
-  for (const AnimFrame& f : model.slotFrames(body, offset)) out.emplace_back(f.centerX, f.centerY, f.picture);
+  for (const AnimFrame& f : model.slotFrames(body, offset))
+    out.emplace_back(f.centerX, f.centerY, f.picture);
   return out;
 }
 
@@ -80,7 +81,9 @@ struct AnimRun : ProgramRun {
     setField("e" + key + "Mul", path(base + ".mul"));
     click("btnLoad" + key);
   }
-  AnimPage* page(const QString& caption) { return qobject_cast<AnimPage*>(mainForm->page(caption)); }
+  AnimPage* page(const QString& caption) {
+    return qobject_cast<AnimPage*>(mainForm->page(caption));
+  }
   void trigger(const QString& action) {
     if (auto* a = find<QAction>(action)) a->trigger();
   }
@@ -107,7 +110,7 @@ struct AnimRun : ProgramRun {
 
 class AnimPagesTest : public QObject {
   Q_OBJECT
-private slots:
+ private slots:
   void fillBeforeLoadAsksForAnims();
   void labelsFollowEachFile();
   void importPlayExportAndImportAgain();
@@ -131,8 +134,8 @@ void AnimPagesTest::labelsFollowEachFile() {
   const std::string empties(200 * 110 * 12, '\xFF');
   run.loadEmpty(2, empties);
   run.loadEmpty(3, empties);
-  QCOMPARE(run.dialogs.messageTexts(),
-           (QStringList{quillotide::ui::animationNote("Anim2.mul"), quillotide::ui::animationNote("Anim3.mul")}));
+  QCOMPARE(run.dialogs.messageTexts(), (QStringList{quillotide::ui::animationNote("Anim2.mul"),
+                                                    quillotide::ui::animationNote("Anim3.mul")}));
   AnimPage* anim2 = run.page("Anim2");
   QCOMPARE(anim2->list()->lineCount(), 200);
   QCOMPARE(anim2->list()->model()->label(121), std::string("H: 0x79 (121)"));
@@ -161,7 +164,8 @@ void AnimPagesTest::importPlayExportAndImportAgain() {
   page->list()->selectLine(5);
   run.dialogs.answerFolder(QString::fromStdString(folder));
   run.trigger("miAnimLoadFromDirectory");
-  QCOMPARE(run.dialogs.asked().last().title, QStringLiteral("Where should the animation be loaded from?"));
+  QCOMPARE(run.dialogs.asked().last().title,
+           QStringLiteral("Where should the animation be loaded from?"));
   QCOMPARE(run.dialogs.messageTexts().last(), kNoProblems);
   QVERIFY(run.listedFull(page, 5));
   // The selection is shown again: the body's first frame.
@@ -195,7 +199,8 @@ void AnimPagesTest::importPlayExportAndImportAgain() {
   std::filesystem::create_directories(out);
   run.dialogs.answerFolder(QString::fromStdString(out));
   run.trigger("miAnimSaveToDirectory");
-  QCOMPARE(run.dialogs.asked().last().title, QStringLiteral("Wohin soll die Animation gespeichert werden?"));
+  QCOMPARE(run.dialogs.asked().last().title,
+           QStringLiteral("Wohin soll die Animation gespeichert werden?"));
   QVERIFY(quillotide::fileExists(out + "/liste.txt"));
   QVERIFY(quillotide::fileExists(out + "/7_3.bmp"));
   QVERIFY(!run.listedFull(page, 9));

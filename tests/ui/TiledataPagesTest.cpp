@@ -6,13 +6,13 @@
 #include <QListView>
 #include <QTest>
 
+#include "UiTestSupport.h"
 #include "app/FileIO.h"
 #include "app/Text.h"
 #include "sample/Sample.h"
 #include "ui/main/SlotListView.h"
 #include "ui/main/TiledataLandPage.h"
 #include "ui/main/TiledataStaticPage.h"
-#include "UiTestSupport.h"
 
 using quillotide::LandTileRecord;
 using quillotide::StaticTileRecord;
@@ -38,7 +38,9 @@ struct TileRun : ProgramRun {
     setField("eTiledata", QString::fromStdString(file));
     click("btnLoadTiledata");
   }
-  TiledataLandPage* land() { return qobject_cast<TiledataLandPage*>(mainForm->page("Tiledata (M)")); }
+  TiledataLandPage* land() {
+    return qobject_cast<TiledataLandPage*>(mainForm->page("Tiledata (M)"));
+  }
   TiledataStaticPage* statics() {
     return qobject_cast<TiledataStaticPage*>(mainForm->page("Tiledata (S)"));
   }
@@ -54,7 +56,7 @@ struct TileRun : ProgramRun {
 
 class TiledataPagesTest : public QObject {
   Q_OBJECT
-private slots:
+ private slots:
   void landBoxesKeepEveryOtherFlagBit();
   void staticEditSavedAndReloaded();
   void staticPictureGumpAndAnimLabels();
@@ -130,7 +132,7 @@ void TiledataPagesTest::staticEditSavedAndReloaded() {
   run.box("cbStaticFlag29")->setChecked(true);   // Door
   run.setField("eStaticWeight", "300");          // cut to 8 bits: 44
   run.setField("eStaticHeight", "0x0C");
-  run.setField("eStaticUnknown1", "70000");      // cut to 16 bits
+  run.setField("eStaticUnknown1", "70000");  // cut to 16 bits
   run.setField("eStaticHue", "not a number");
   QCOMPARE(page->list()->model()->label(0x10), std::string("0x10 brass lantern"));
 
@@ -224,7 +226,9 @@ void TiledataPagesTest::staticButtonsTextFillAndDelete() {
 
   run.doubleClick(page->list(), 0x0B);  // stairs
   QCOMPARE(run.dialogs.messageTexts().last(),
-           QStringLiteral("Flag: %1").arg(static_cast<qulonglong>(TileFlags::Surface | TileFlags::Bridge | TileFlags::StairBack)));
+           QStringLiteral("Flag: %1")
+               .arg(static_cast<qulonglong>(TileFlags::Surface | TileFlags::Bridge |
+                                            TileFlags::StairBack)));
 }
 
 void TiledataPagesTest::newerLayoutShowsTheUpperFlags() {

@@ -32,11 +32,16 @@ std::string str(const QString& text) { return text.toStdString(); }
 
 AnimationFile labelFile(AnimKind kind) {
   switch (kind) {
-    case AnimKind::Anim2: return AnimationFile::Anim2;
-    case AnimKind::Anim3: return AnimationFile::Anim3;
-    case AnimKind::Anim4: return AnimationFile::Anim4;
-    case AnimKind::Anim5: return AnimationFile::Anim5;
-    case AnimKind::Anim: break;
+    case AnimKind::Anim2:
+      return AnimationFile::Anim2;
+    case AnimKind::Anim3:
+      return AnimationFile::Anim3;
+    case AnimKind::Anim4:
+      return AnimationFile::Anim4;
+    case AnimKind::Anim5:
+      return AnimationFile::Anim5;
+    case AnimKind::Anim:
+      break;
   }
   return AnimationFile::Anim;
 }
@@ -91,9 +96,7 @@ void AnimPage::buildControls() {
   m_list = new SlotListView(m_main.slotSearch(), m_dialogs, SlotListView::Options{}, this);
   m_list->setNames("lb" + m_base, "cb" + m_base + "Filter", "e" + m_base + "Search",
                    "btn" + m_base + "Search");
-  m_list->setRange([this](SlotFilter) {
-    return SlotListView::Range{0, model().bodyCount() - 1};
-  });
+  m_list->setRange([this](SlotFilter) { return SlotListView::Range{0, model().bodyCount() - 1}; });
   const AnimationFile file = labelFile(m_kind);
   m_list->setLabeler([file](std::int32_t body) { return animationLabel(file, body); });
   m_list->setFullQuery([this](std::int32_t body) { return model().bodyExists(body); });
@@ -128,7 +131,8 @@ void AnimPage::buildControls() {
   };
   connect(m_action, &QComboBox::currentIndexChanged, this, choiceChanged);
   connect(m_direction, &QComboBox::currentIndexChanged, this, choiceChanged);
-  connect(m_play, &QPushButton::clicked, this, [this] { runAction(m_dialogs, [&] { togglePlay(); }); });
+  connect(m_play, &QPushButton::clicked, this,
+          [this] { runAction(m_dialogs, [&] { togglePlay(); }); });
 
   m_usePalette = new QCheckBox(QStringLiteral("Use Palette"), this);
   m_usePalette->setObjectName("cb" + m_base + "UsePalette");
@@ -167,7 +171,8 @@ void AnimPage::buildControls() {
   if (hasVerdata()) {
     m_fill = new QPushButton(QStringLiteral("Fill Slots to 0x1000"), this);
     m_fill->setObjectName("btn" + m_base + "Fill");
-    connect(m_fill, &QPushButton::clicked, this, [this] { runAction(m_dialogs, [&] { fillBodies(); }); });
+    connect(m_fill, &QPushButton::clicked, this,
+            [this] { runAction(m_dialogs, [&] { fillBodies(); }); });
     options->addWidget(m_fill);
   }
   options->addStretch(1);
@@ -185,25 +190,27 @@ void AnimPage::buildMenu() {
   m_menu = new QMenu(this);
   m_menu->setObjectName("pm" + m_base);
   const bool main = hasVerdata();
-  const auto add = [this](const QString& caption, const QString& name, void (AnimPage::*handler)()) {
+  const auto add = [this](const QString& caption, const QString& name,
+                          void (AnimPage::*handler)()) {
     QAction* action = m_menu->addAction(caption);
     action->setObjectName("mi" + m_base + name);
-    connect(action, &QAction::triggered, this, [this, handler] {
-      runAction(m_dialogs, [&] { (this->*handler)(); });
-    });
+    connect(action, &QAction::triggered, this,
+            [this, handler] { runAction(m_dialogs, [&] { (this->*handler)(); }); });
     return action;
   };
-  m_saveDirectory = add(main ? QStringLiteral("Save to Directory") : QStringLiteral("Save Anim to Directory"),
-                        "SaveToDirectory", &AnimPage::saveToDirectory);
+  m_saveDirectory =
+      add(main ? QStringLiteral("Save to Directory") : QStringLiteral("Save Anim to Directory"),
+          "SaveToDirectory", &AnimPage::saveToDirectory);
   add(main ? QStringLiteral("Load from Directory") : QStringLiteral("Load Anim from Directory"),
       "LoadFromDirectory", &AnimPage::loadFromDirectory);
   if (main)
-    m_loadDirectoryVerdata = add(QStringLiteral("Load from Directory to Verdata"),
-                                 "LoadFromDirectoryToVerdata", &AnimPage::loadFromDirectoryToVerdata);
+    m_loadDirectoryVerdata =
+        add(QStringLiteral("Load from Directory to Verdata"), "LoadFromDirectoryToVerdata",
+            &AnimPage::loadFromDirectoryToVerdata);
   m_saveFile = add(main ? QStringLiteral("Save to File") : QStringLiteral("Save Anim to File"),
                    "SaveToFile", &AnimPage::saveToFile);
-  add(main ? QStringLiteral("Load from File") : QStringLiteral("Load Anim from File"), "LoadFromFile",
-      &AnimPage::loadFromFile);
+  add(main ? QStringLiteral("Load from File") : QStringLiteral("Load Anim from File"),
+      "LoadFromFile", &AnimPage::loadFromFile);
   if (main)
     m_loadFileVerdata = add(QStringLiteral("Load from File to Verdata"), "LoadFromFileToVerdata",
                             &AnimPage::loadFromFileToVerdata);
@@ -213,11 +220,16 @@ void AnimPage::buildMenu() {
 
 TAnimation& AnimPage::model() const {
   switch (m_kind) {
-    case AnimKind::Anim2: return *m_registry.anim2;
-    case AnimKind::Anim3: return *m_registry.anim3;
-    case AnimKind::Anim4: return *m_registry.anim4;
-    case AnimKind::Anim5: return *m_registry.anim5;
-    case AnimKind::Anim: break;
+    case AnimKind::Anim2:
+      return *m_registry.anim2;
+    case AnimKind::Anim3:
+      return *m_registry.anim3;
+    case AnimKind::Anim4:
+      return *m_registry.anim4;
+    case AnimKind::Anim5:
+      return *m_registry.anim5;
+    case AnimKind::Anim:
+      break;
   }
   return *m_registry.animation;
 }
@@ -387,7 +399,8 @@ void AnimPage::preparePopup(std::int32_t body) {
 void AnimPage::saveToDirectory() {
   const auto body = m_list->selectedSlot();
   if (!body || !bodyFull(*body)) return;
-  const auto folder = m_dialogs.chooseFolder(QStringLiteral("Wohin soll die Animation gespeichert werden?"));
+  const auto folder =
+      m_dialogs.chooseFolder(QStringLiteral("Wohin soll die Animation gespeichert werden?"));
   if (!folder) return;
   stopPlaying();
   if (patched(*body))
@@ -399,7 +412,8 @@ void AnimPage::saveToDirectory() {
 void AnimPage::loadFromDirectory() {
   const auto body = m_list->selectedSlot();
   if (!body) return;
-  const auto folder = m_dialogs.chooseFolder(QStringLiteral("Where should the animation be loaded from?"));
+  const auto folder =
+      m_dialogs.chooseFolder(QStringLiteral("Where should the animation be loaded from?"));
   if (!folder) return;
   stopPlaying();
   const AnimImportReport report =
@@ -411,7 +425,8 @@ void AnimPage::loadFromDirectory() {
 void AnimPage::loadFromDirectoryToVerdata() {
   const auto body = m_list->selectedSlot();
   if (!body || !m_registry.verdata->isLoaded()) return;
-  const auto folder = m_dialogs.chooseFolder(QStringLiteral("Woher soll die Animation geladen werden?"));
+  const auto folder =
+      m_dialogs.chooseFolder(QStringLiteral("Woher soll die Animation geladen werden?"));
   if (!folder) return;
   stopPlaying();
   const VerdataAnimReport report = m_registry.verdata->addAnimFromDirectory(
@@ -423,9 +438,10 @@ void AnimPage::loadFromDirectoryToVerdata() {
 void AnimPage::saveToFile() {
   const auto body = m_list->selectedSlot();
   if (!body || !bodyFull(*body)) return;
-  const auto path = m_dialogs.saveFile(
-      {m_saveFile->text(), kKxFilter, QStringLiteral("kx"),
-       QString::fromStdString(hexLabel(static_cast<std::uint32_t>(*body))) + QStringLiteral(".kx")});
+  const auto path =
+      m_dialogs.saveFile({m_saveFile->text(), kKxFilter, QStringLiteral("kx"),
+                          QString::fromStdString(hexLabel(static_cast<std::uint32_t>(*body))) +
+                              QStringLiteral(".kx")});
   if (!path) return;
   if (patched(*body))
     m_registry.verdata->exportAnimToFile(*body, str(*path), m_progress);
@@ -436,7 +452,8 @@ void AnimPage::saveToFile() {
 void AnimPage::loadFromFile() {
   const auto body = m_list->selectedSlot();
   if (!body) return;
-  const QString title = hasVerdata() ? QStringLiteral("Load from File") : QStringLiteral("Load Anim from File");
+  const QString title =
+      hasVerdata() ? QStringLiteral("Load from File") : QStringLiteral("Load Anim from File");
   const auto path = m_dialogs.openFile({title, kKxFilter, QStringLiteral("kx"), {}});
   if (!path) return;
   stopPlaying();
@@ -447,8 +464,8 @@ void AnimPage::loadFromFile() {
 void AnimPage::loadFromFileToVerdata() {
   const auto body = m_list->selectedSlot();
   if (!body || !m_registry.verdata->isLoaded()) return;
-  const auto path =
-      m_dialogs.openFile({QStringLiteral("Load from File to Verdata"), kKxFilter, QStringLiteral("kx"), {}});
+  const auto path = m_dialogs.openFile(
+      {QStringLiteral("Load from File to Verdata"), kKxFilter, QStringLiteral("kx"), {}});
   if (!path) return;
   stopPlaying();
   m_registry.verdata->addAnimFromFile(*body, str(*path), m_progress);

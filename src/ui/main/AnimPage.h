@@ -35,7 +35,7 @@ class TMainForm;
 
 class AnimPage : public QWidget {
   Q_OBJECT
-public:
+ public:
   // The page of one animation file; it follows the main window's load notices for that file (and,
   // on "Anim", for verdata and gumps).
   AnimPage(TMainForm& main, AnimKind kind, QWidget* parent = nullptr);
@@ -65,10 +65,10 @@ public:
   // After a load of the page's file: fills the filter box and rebuilds the list.
   void fileLoaded();
 
-protected:
+ protected:
   void hideEvent(QHideEvent* event) override;
 
-private:
+ private:
   void buildControls();
   void buildMenu();
   TAnimation& model() const;

@@ -23,7 +23,9 @@ namespace quillotide::ui {
 namespace {
 
 // Tile names are 8-bit text; the list and the fields show them as Latin-1.
-QString nameText(const std::string& name) { return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())); }
+QString nameText(const std::string& name) {
+  return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
 std::string nameBytes(const QString& text) { return text.toLatin1().toStdString(); }
 
 // A field that does not parse stores 0.
@@ -39,8 +41,8 @@ const QString kLoadFirst = QStringLiteral("Load Tiledata first.");
 TiledataLandPage::TiledataLandPage(TMainForm& main, QWidget* parent)
     : QWidget(parent), m_registry(main.registry()), m_dialogs(main.dialogs()) {
   setObjectName(QStringLiteral("TiledataLandPage"));
-  m_list = new SlotListView(main.slotSearch(), m_dialogs,
-                            SlotListView::Options{false, true, false}, this);
+  m_list = new SlotListView(main.slotSearch(), m_dialogs, SlotListView::Options{false, true, false},
+                            this);
   m_list->setNames("lbTiledataM", {}, "eTiledataMSearch", "btnTiledataMSearch");
   m_list->setRange([](SlotFilter) { return SlotListView::Range{0, TTiledata::kLandCount - 1}; });
   m_list->setLabeler([this](std::int32_t id) {
@@ -166,8 +168,9 @@ void TiledataLandPage::showFlags(std::int32_t id) {
   const TTiledata& tiles = *m_registry.tiledata;
   const std::uint64_t flags = tiles.landFlags(id);
   // Signed, as wide as the file's flag word.
-  const qint64 value = tiles.flagBits() == 64 ? static_cast<qint64>(flags)
-                                              : static_cast<qint64>(static_cast<std::int32_t>(flags));
+  const qint64 value = tiles.flagBits() == 64
+                           ? static_cast<qint64>(flags)
+                           : static_cast<qint64>(static_cast<std::int32_t>(flags));
   m_dialogs.showMessage(QStringLiteral("Flag: ") + QString::number(value));
 }
 

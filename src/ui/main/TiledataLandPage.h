@@ -26,7 +26,7 @@ class TMainForm;
 
 class TiledataLandPage : public QWidget {
   Q_OBJECT
-public:
+ public:
   TiledataLandPage(TMainForm& main, QWidget* parent = nullptr);
 
   static constexpr int kPictureSize = 44;
@@ -37,7 +37,7 @@ public:
   // The land id whose record the fields show, or nullopt.
   std::optional<std::int32_t> currentId() const { return m_id; }
 
-private:
+ private:
   void showRecord(std::int32_t id);
   void writeRecord();
   void showFlags(std::int32_t id);

@@ -24,7 +24,9 @@ namespace quillotide::ui {
 
 namespace {
 
-QString nameText(const std::string& name) { return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())); }
+QString nameText(const std::string& name) {
+  return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
 std::string nameBytes(const QString& text) { return text.toLatin1().toStdString(); }
 
 // A field that does not parse stores 0.
@@ -49,11 +51,12 @@ struct FieldSpec {
 TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
     : QWidget(parent), m_registry(main.registry()), m_dialogs(main.dialogs()) {
   setObjectName(QStringLiteral("TiledataStaticPage"));
-  m_list = new SlotListView(main.slotSearch(), m_dialogs,
-                            SlotListView::Options{false, true, false}, this);
+  m_list = new SlotListView(main.slotSearch(), m_dialogs, SlotListView::Options{false, true, false},
+                            this);
   m_list->setNames("lbTiledataS", {}, "eTiledataSSearch", "btnTiledataSSearch");
   m_list->setRange([this](SlotFilter) {
-    return SlotListView::Range{0, static_cast<std::int32_t>(m_registry.tiledata->staticCount()) - 1};
+    return SlotListView::Range{0,
+                               static_cast<std::int32_t>(m_registry.tiledata->staticCount()) - 1};
   });
   m_list->setLabeler([this](std::int32_t id) {
     return hexLabel(static_cast<std::uint32_t>(id)) + " " +
@@ -132,15 +135,17 @@ TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
   m_picture->setObjectName(QStringLiteral("iStatic"));
   m_picture->setFixedSize(kPictureSize, kPictureSize);
 
-  const auto button = [this](const QString& caption, const QString& name, void (TiledataStaticPage::*handler)()) {
+  const auto button = [this](const QString& caption, const QString& name,
+                             void (TiledataStaticPage::*handler)()) {
     auto* b = new QPushButton(caption, this);
     b->setObjectName(name);
-    connect(b, &QPushButton::clicked, this, [this, handler] { runAction(m_dialogs, [&] { (this->*handler)(); }); });
+    connect(b, &QPushButton::clicked, this,
+            [this, handler] { runAction(m_dialogs, [&] { (this->*handler)(); }); });
     return b;
   };
   auto* buttons = new QVBoxLayout;
-  buttons->addWidget(button(QStringLiteral("Save StaticTiles to Textfile"), QStringLiteral("btnSaveStaticText"),
-                            &TiledataStaticPage::saveText));
+  buttons->addWidget(button(QStringLiteral("Save StaticTiles to Textfile"),
+                            QStringLiteral("btnSaveStaticText"), &TiledataStaticPage::saveText));
   buttons->addWidget(button(QStringLiteral("Load Static Tile from Textfile"),
                             QStringLiteral("btnLoadStaticText"), &TiledataStaticPage::loadText));
   buttons->addWidget(button(QStringLiteral("Fill Slots to 0x7FFF"), QStringLiteral("btnFillStatic"),
@@ -171,7 +176,8 @@ void TiledataStaticPage::fillList() {
   m_filling = true;
   m_id.reset();
   const bool wide = m_registry.tiledata->flagBits() == 64;
-  for (int bit = 32; bit < kFlagBoxes; ++bit) m_flags[static_cast<std::size_t>(bit)]->setVisible(wide);
+  for (int bit = 32; bit < kFlagBoxes; ++bit)
+    m_flags[static_cast<std::size_t>(bit)]->setVisible(wide);
   m_list->rebuild();
   // The fields belonged to the line that was chosen before; they show nothing until the next.
   m_name->clear();
@@ -191,9 +197,16 @@ void TiledataStaticPage::showRecord(std::int32_t id) {
   m_name->setText(nameText(tileNameText(r.name)));
   m_fields[AnimId]->setText(QString::fromStdString(hexLabel(r.animId)));
   const std::array<std::pair<Field, int>, 10> numbers = {{
-      {Weight, r.weight}, {Quality, r.quality}, {Unknown1, r.unknown1}, {Unknown2, r.unknown2},
-      {Quantity, r.quantity}, {Unknown3, r.unknown3}, {Hue, r.hue}, {Unknown4, r.unknown4},
-      {Unknown5, r.unknown5}, {Height, r.height},
+      {Weight, r.weight},
+      {Quality, r.quality},
+      {Unknown1, r.unknown1},
+      {Unknown2, r.unknown2},
+      {Quantity, r.quantity},
+      {Unknown3, r.unknown3},
+      {Hue, r.hue},
+      {Unknown4, r.unknown4},
+      {Unknown5, r.unknown5},
+      {Height, r.height},
   }};
   for (const auto& [field, value] : numbers) m_fields[field]->setText(QString::number(value));
   for (int bit = 0; bit < kFlagBoxes; ++bit)
@@ -204,7 +217,8 @@ void TiledataStaticPage::showRecord(std::int32_t id) {
 
 void TiledataStaticPage::showDerived(std::int32_t id) {
   const std::uint16_t animId = m_registry.tiledata->staticAnimId(id);
-  m_gumpId->setText(QString::fromStdString(hexLabel(animId + static_cast<std::uint32_t>(kGumpBase))));
+  m_gumpId->setText(
+      QString::fromStdString(hexLabel(animId + static_cast<std::uint32_t>(kGumpBase))));
   const TAnimation& animation = *m_registry.animation;
   if (!animation.isLoaded() || animId == 0)
     m_animExists->clear();
@@ -218,10 +232,12 @@ void TiledataStaticPage::showDerived(std::int32_t id) {
       m_registry.verdata->isPatched(verdatafile::kArt, verdatafile::kStaticBlockBase + id);
   const bool inArt = m_registry.art->isLoaded() && m_registry.art->staticExists(id);
   if (patched || inArt) {
-    const Bitmap32 picture = patched ? m_registry.verdata->staticPicture(id) : m_registry.art->staticPicture(id);
+    const Bitmap32 picture =
+        patched ? m_registry.verdata->staticPicture(id) : m_registry.art->staticPicture(id);
     QPainter painter(&area);
-    painter.drawImage(QPoint((kPictureSize - picture.width) / 2, (kPictureSize - picture.height) / 2),
-                      toQImage(picture));
+    painter.drawImage(
+        QPoint((kPictureSize - picture.width) / 2, (kPictureSize - picture.height) / 2),
+        toQImage(picture));
   }
   m_picture->setPixmap(area);
 }
@@ -254,8 +270,9 @@ void TiledataStaticPage::writeRecord() {
 void TiledataStaticPage::showFlags(std::int32_t id) {
   const TTiledata& tiles = *m_registry.tiledata;
   const std::uint64_t flags = tiles.staticFlags(id);
-  const qint64 value = tiles.flagBits() == 64 ? static_cast<qint64>(flags)
-                                              : static_cast<qint64>(static_cast<std::int32_t>(flags));
+  const qint64 value = tiles.flagBits() == 64
+                           ? static_cast<qint64>(flags)
+                           : static_cast<qint64>(static_cast<std::int32_t>(flags));
   m_dialogs.showMessage(QStringLiteral("Flag: ") + QString::number(value));
 }
 

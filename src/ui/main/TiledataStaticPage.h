@@ -26,7 +26,7 @@ class TMainForm;
 
 class TiledataStaticPage : public QWidget {
   Q_OBJECT
-public:
+ public:
   TiledataStaticPage(TMainForm& main, QWidget* parent = nullptr);
 
   static constexpr int kPictureSize = 150;
@@ -40,10 +40,22 @@ public:
   void fillList();
   std::optional<std::int32_t> currentId() const { return m_id; }
 
-private:
+ private:
   // The numeric fields in record order, with their widths.
-  enum Field { Weight, Quality, Unknown1, Unknown2, Quantity, AnimId, Unknown3, Hue, Unknown4,
-               Unknown5, Height, FieldCount };
+  enum Field {
+    Weight,
+    Quality,
+    Unknown1,
+    Unknown2,
+    Quantity,
+    AnimId,
+    Unknown3,
+    Hue,
+    Unknown4,
+    Unknown5,
+    Height,
+    FieldCount
+  };
 
   void showRecord(std::int32_t id);
   void showDerived(std::int32_t id);
