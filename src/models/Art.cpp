@@ -134,12 +134,17 @@ private:
   std::size_t m_capacity;
 };
 
-// The part [first, first + count) of a run that lands inside a target row of `width` pixels when
-// drawn at column tx; returns false when nothing does.
-bool clipRun(int tx, int count, int width, int& first, int& last) {
-  first = std::max(0, -tx);
-  last = std::min(count, width - tx);
-  return first < last;
+// Calls put(pixel, k) for each pixel k of a run of n that lands inside the target when the run at
+// (x, y) of a picture is drawn with the picture's top left at (dx, dy).
+template <typename Put>
+void drawRun(Bitmap32& target, int dx, int dy, int x, int y, int n, Put&& put) {
+  const std::int64_t ty = std::int64_t{dy} + y, tx = std::int64_t{dx} + x;
+  if (ty < 0 || ty >= target.height) return;
+  const std::int64_t first = std::max<std::int64_t>(0, -tx);
+  const std::int64_t last = std::min<std::int64_t>(n, target.width - tx);
+  if (first >= last) return;
+  Pixel* out = rowOf(target, static_cast<int>(ty)) + (tx + first);
+  for (auto k = static_cast<int>(first); k < last; ++k) put(out[k - first], k);
 }
 
 Pixel huedPixel(Colour16 c, const HueRamp* ramp, bool greyOnly) {
@@ -208,39 +213,28 @@ Bitmap32 decodeStaticArt(std::span<const std::uint8_t> bytes) {
 
 void drawStaticArt(std::span<const std::uint8_t> bytes, int dx, int dy, Bitmap32& target) {
   walkStatic(bytes, [&](int x, int y, const std::uint8_t* px, int n) {
-    const int ty = dy + y;
-    if (ty < 0 || ty >= target.height) return;
-    int first, last;
-    if (!clipRun(dx + x, n, target.width, first, last)) return;
-    Pixel* row = rowOf(target, ty);
-    for (int k = first; k < last; ++k) {
+    drawRun(target, dx, dy, x, y, n, [px](Pixel& out, int k) {
       const Colour16 c = loadU16(px + 2 * k);
-      if (c != kStaticSkipColour) row[dx + x + k] = colour16ToPixel(c);
-    }
+      if (c != kStaticSkipColour) out = colour16ToPixel(c);
+    });
   });
 }
 
 void drawStaticArtHued(std::span<const std::uint8_t> bytes, int dx, int dy, const HueRamp* ramp,
                        bool greyOnly, Bitmap32& target) {
   walkStatic(bytes, [&](int x, int y, const std::uint8_t* px, int n) {
-    const int ty = dy + y;
-    if (ty < 0 || ty >= target.height) return;
-    int first, last;
-    if (!clipRun(dx + x, n, target.width, first, last)) return;
-    Pixel* row = rowOf(target, ty);
-    for (int k = first; k < last; ++k) row[dx + x + k] = huedPixel(loadU16(px + 2 * k), ramp, greyOnly);
+    drawRun(target, dx, dy, x, y, n, [&](Pixel& out, int k) {
+      out = huedPixel(loadU16(px + 2 * k), ramp, greyOnly);
+    });
   });
 }
 
 void drawLandTileHued(std::span<const std::uint8_t> bytes, int dx, int dy, const HueRamp* ramp,
                       Bitmap32& target) {
   walkLand(bytes, [&](int x, int y, const std::uint8_t* px, int n) {
-    const int ty = dy + y;
-    if (ty < 0 || ty >= target.height) return;
-    int first, last;
-    if (!clipRun(dx + x, n, target.width, first, last)) return;
-    Pixel* row = rowOf(target, ty);
-    for (int k = first; k < last; ++k) row[dx + x + k] = huedPixel(loadU16(px + 2 * k), ramp, false);
+    drawRun(target, dx, dy, x, y, n, [&](Pixel& out, int k) {
+      out = huedPixel(loadU16(px + 2 * k), ramp, false);
+    });
   });
 }
 

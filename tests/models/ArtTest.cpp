@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 
 #include "app/Error.h"
 #include "app/FileIO.h"
@@ -254,6 +255,14 @@ TEST(ArtDraw, StaticsAreClippedToTheTargetAndSkip7FFF) {
   EXPECT_EQ(target.at(0, 1), 0u);
   EXPECT_EQ(target.at(1, 1), colour16ToPixel(0x03E0));
   EXPECT_EQ(target.at(0, 0), 0u);
+  // Offsets at the ends of the integer range draw nothing and do not wrap round into the target.
+  const Bitmap32 before = target;
+  for (int far : {INT_MAX, INT_MIN, INT_MAX - 1}) {
+    drawStaticArt(bytes, far, 0, target);
+    drawStaticArt(bytes, 0, far, target);
+    drawStaticArtHued(bytes, far, far, nullptr, false, target);
+  }
+  EXPECT_EQ(target, before);
   // The hued drawing paints 0x7FFF like any colour.
   Bitmap32 hued(3, 2, 0);
   drawStaticArtHued(bytes, 0, 0, nullptr, false, hued);
