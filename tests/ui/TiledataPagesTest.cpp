@@ -58,6 +58,7 @@ class TiledataPagesTest : public QObject {
   Q_OBJECT
  private slots:
   void landBoxesKeepEveryOtherFlagBit();
+  void landTextStopsAtTheFirstBadLine();
   void staticEditSavedAndReloaded();
   void staticPictureGumpAndAnimLabels();
   void staticButtonsTextFillAndDelete();
@@ -113,6 +114,36 @@ void TiledataPagesTest::landBoxesKeepEveryOtherFlagBit() {
   run.click("btnTiledataMSearch");
   QCOMPARE(page->currentId(), std::optional<std::int32_t>(0xE));
   QVERIFY(run.box("cbLandDamaging")->isChecked());
+}
+
+void TiledataPagesTest::landTextStopsAtTheFirstBadLine() {
+  TileRun run;
+  run.loadSample();
+  run.dialogs.answerSave(run.path("TileMap.txt"));
+  run.click("btnSaveLandText");
+  QCOMPARE(run.dialogs.asked().last().proposed, QStringLiteral("TileMap.txt"));
+  QCOMPARE(run.dialogs.asked().last().filter, QStringLiteral("*.txt|*.txt"));
+  const std::vector<std::string> lines = quillotide::readTextLines(run.dir.file("TileMap.txt"));
+  QCOMPARE(lines.size(), std::size_t{0x4001});
+
+  // The renamed tile before the bad line is taken; the one after it is not.
+  std::vector<std::string> edited = {lines[0], lines[2], "0xZZ\tbad", lines[4]};
+  edited[1].replace(edited[1].find("grass"), 5, "meadow");
+  edited[3].replace(edited[3].find("dirt"), 4, "mud");
+  quillotide::writeTextLines(run.dir.file("edited.txt"), edited);
+  run.land()->list()->selectLine(1);
+  run.dialogs.answerOpen(run.path("edited.txt"));
+  run.click("btnLoadLandText");
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QCOMPARE(run.dialogs.messages()[0].icon, quillotide::ui::MessageIcon::Error);
+  QCOMPARE(run.land()->list()->model()->label(1), std::string("0x1 meadow"));
+  QCOMPARE(run.land()->list()->model()->label(3), std::string("0x3 dirt"));
+  QVERIFY(!run.land()->currentId());
+
+  // A file that is not there changes nothing.
+  run.dialogs.answerOpen(run.path("missing.txt"));
+  run.click("btnLoadLandText");
+  QCOMPARE(run.dialogs.messages().size(), 1);
 }
 
 void TiledataPagesTest::staticEditSavedAndReloaded() {
