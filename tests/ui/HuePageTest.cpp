@@ -91,6 +91,7 @@ private slots:
   void nameFieldTakesTwentyCharactersOnEnter();
   void secondTableAndCopyRamp();
   void previewShowsGumpAndArtHued();
+  void previewShowsAnimationOfTheSampleSet();
 };
 
 void HuePageTest::loadFillsTheListAndTheStripShowsTheRamp() {
@@ -358,6 +359,38 @@ void HuePageTest::previewShowsGumpAndArtHued() {
       if (p == makePixel(255, 255, 255)) ++white;
     }
   QVERIFY(white > 0);
+}
+
+void HuePageTest::previewShowsAnimationOfTheSampleSet() {
+  ProgramRun run;
+  run.mainForm->useSampleSet(run.path("sample"));
+  run.dialogs.clear();
+  const TAnimation& animation = *run.registry->animation;
+  int body = 0;
+  while (body < animation.bodyCount() && !animation.bodyExists(body)) ++body;
+  QVERIFY(body < animation.bodyCount());
+  selectLine(run, "lbHues", 0x20);
+  run.dialogs.answerInput(QString::fromStdString(hexLabel(static_cast<std::uint32_t>(body))));
+  run.find<QAction>("miHueShowAnimation")->trigger();
+  auto* page = run.find<HuePage>("tsHues");
+  QCOMPARE(page->previewKind(), HuePage::PreviewKind::Animation);
+  QCOMPARE(run.registry->config->getInt("HueAnimId"), body);
+
+  // Transparent pixels keep the view's ground; every other pixel takes the ramp colour of its red.
+  const Bitmap32 frame = animation.firstFramePicture(body);
+  QVERIFY(!frame.empty());
+  const int left = 180 - frame.width / 2, top = 180 - frame.height / 2;
+  auto* preview = run.find<ui::PictureView>("iHuePreview");
+  for (int y = 0; y < frame.height; ++y)
+    for (int x = 0; x < frame.width; ++x) {
+      if (left + x < 0 || left + x >= 360 || top + y < 0 || top + y >= 360) continue;
+      const Pixel p = frame.at(x, y);
+      const Pixel expected =
+          p == 0 ? ui::PictureView::kBackground.rgba()
+                 : colour16ToPixel(*run.registry->hues->hueColour(0x20, redOf(p) >> 3));
+      QCOMPARE(preview->pixelAt(left + x, top + y), expected);
+    }
+  QVERIFY(run.dialogs.messages().isEmpty());
 }
 
 QTEST_MAIN(HuePageTest)
