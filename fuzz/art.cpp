@@ -1,6 +1,10 @@
 // Feeds arbitrary bytes to the land tile and static art decoders and drawers: they must never read
 // outside the bytes, and whatever decodes must survive an encode and a decode unchanged (after the
-// first decode has mapped transparent colours to the white background).
+// first decode has mapped transparent colours to the white background). The first three bytes
+// place the drawings in a small target; the rest is the slot.
+//
+//   cmake --preset fuzz -B build/fuzz && cmake --build build/fuzz --target fuzz_art
+//   build/fuzz/fuzz/fuzz_art -max_total_time=60 -max_len=6000
 #include <cstdint>
 #include <cstdlib>
 #include <span>
