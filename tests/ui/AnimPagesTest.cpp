@@ -181,14 +181,15 @@ void AnimPagesTest::importPlayExportAndImportAgain() {
   const QImage first = run.find<QLabel>("iAnim")->pixmap().toImage();
   run.click("btnAnimPlay");
   QVERIFY(page->playing());
-  QTRY_VERIFY_WITH_TIMEOUT(page->frameIndex() == 2, 3000);
+  QTRY_VERIFY_WITH_TIMEOUT(page->frameIndex() != 0, 5000);
   QVERIFY(run.find<QLabel>("iAnim")->pixmap().toImage() != first);
   run.click("btnAnimPlay");
   QVERIFY(!page->playing());
   // The frames wrap round.
-  page->advanceFrame();
-  page->advanceFrame();
+  const int stoppedAt = page->frameIndex();
+  for (int step = stoppedAt; step < 4; ++step) page->advanceFrame();
   QCOMPARE(page->frameIndex(), 0);
+  QCOMPARE(run.find<QLabel>("iAnim")->pixmap().toImage(), first);
   // A direction without frames shows none.
   run.find<QComboBox>("cbAnimDirection")->setCurrentIndex(4);
   QCOMPARE(page->frameCount(), 0);
