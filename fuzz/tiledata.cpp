@@ -3,6 +3,7 @@
 // read import back to the same bytes.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/Error.h"
 #include "models/Tiledata.h"
@@ -27,8 +28,9 @@ void check(const quillotide::Bytes& bytes, std::optional<quillotide::TiledataLay
     (void)t.landName(id);
   }
   // Records whose names hold TAB, CR or LF cannot pass through the text files; skip those inputs.
-  for (std::uint8_t b : bytes)
-    if (b == '\t' || b == '\r' || b == '\n') return;
+  // (memchr, not a byte loop: the coverage hooks of a loop over half a megabyte would dominate.)
+  for (int c : {'\t', '\r', '\n'})
+    if (std::memchr(bytes.data(), c, bytes.size())) return;
   TTiledata again;
   again.loadBytes(bytes, t.layout());
   // The first land lines cover the fuzzed head of the land section; the rest is zero.
@@ -52,8 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Bytes bytes(land, 0);
     std::copy_n(data, head, bytes.begin());
     bytes.insert(bytes.end(), data + head, data + size);
-    check(bytes, std::nullopt);
-    check(bytes, layout);
+    // The older padding goes through the size rule, the newer one is forced (the rule may see an
+    // older file in it); each check copies half a megabyte, so one check per padding.
+    check(bytes, layout == TiledataLayout::Wide ? std::optional(layout) : std::nullopt);
   }
   // Short inputs must be refused, never read past.
   check(Bytes(data, data + size), std::nullopt);
