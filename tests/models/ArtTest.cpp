@@ -312,10 +312,13 @@ TEST_P(ArtModel, SlotsDecodeAndChangesFollowTheStorageMode) {
   EXPECT_EQ(art.staticArtHeight(2), 30);
   EXPECT_EQ(art.landPicture(3).at(21, 0), exact(0, 200, 0));
 
+  const Bytes originalIndex = test::readBytes(files.idx);
   art.importStatic(5, tree);
   art.setStaticTag(5, 77);
   art.deleteLand(3);
   EXPECT_EQ(art.staticPicture(5), tree);
+  // Memory mode changes only its copies; low-memory mode writes into the open files at once.
+  EXPECT_EQ(test::readBytes(files.idx) == originalIndex, GetParam() == StorageMode::Memory);
   const auto size = std::to_string(encodeStaticArt(tree).size());
   EXPECT_EQ(art.staticDetails(5), "Offset: " + std::to_string(2024 + encodeStaticArt(tree).size()) +
                                       " Length: " + size + " Tag: 77");
