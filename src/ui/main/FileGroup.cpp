@@ -14,16 +14,16 @@ namespace quillotide::ui {
 
 QString nameFilter(const QString& name) { return name + QLatin1Char('|') + name; }
 
-FileGroupBox::FileGroupBox(const FileGroupSpec& spec, TConfig& config, Dialogs& dialogs,
+FileGroupBox::FileGroupBox(const FileGroupInfo& info, TConfig& config, Dialogs& dialogs,
                            QWidget* parent)
-    : QGroupBox(spec.title, parent),
-      m_spec(spec),
+    : QGroupBox(info.title, parent),
+      m_info(info),
       m_config(config),
       m_dialogs(dialogs),
       m_grid(new QGridLayout(this)) {
-  setObjectName(QStringLiteral("gb") + spec.id);
+  setObjectName(QStringLiteral("gb") + info.id);
   int row = 0;
-  for (const PathField& f : m_spec.fields) {
+  for (const PathField& f : m_info.fields) {
     auto* label = new QLabel(f.label, this);
     auto* edit = new QLineEdit(this);
     edit->setObjectName(QStringLiteral("e") + f.key);
@@ -41,14 +41,14 @@ FileGroupBox::FileGroupBox(const FileGroupSpec& spec, TConfig& config, Dialogs& 
     ++row;
   }
   auto* load = new QPushButton(QStringLiteral("Load"), this);
-  load->setObjectName(QStringLiteral("btnLoad") + spec.id);
+  load->setObjectName(QStringLiteral("btnLoad") + info.id);
   connect(load, &QPushButton::clicked, this, &FileGroupBox::loadClicked);
   m_grid->addWidget(load, 0, 3);
-  if (spec.hasSave) {
+  if (info.hasSave) {
     auto* save = new QPushButton(QStringLiteral("Save"), this);
-    save->setObjectName(QStringLiteral("btnSave") + spec.id);
+    save->setObjectName(QStringLiteral("btnSave") + info.id);
     connect(save, &QPushButton::clicked, this, &FileGroupBox::saveClicked);
-    m_grid->addWidget(save, m_spec.fields.size() > 1 ? 1 : 0, m_spec.fields.size() > 1 ? 3 : 4);
+    m_grid->addWidget(save, m_info.fields.size() > 1 ? 1 : 0, m_info.fields.size() > 1 ? 3 : 4);
   }
   m_grid->setColumnStretch(1, 1);
 }
@@ -67,8 +67,8 @@ bool FileGroupBox::anyPathEmpty() const {
 
 std::optional<QStringList> FileGroupBox::askSavePaths() {
   QStringList chosen;
-  for (std::size_t i = 0; i < m_spec.fields.size(); ++i) {
-    const PathField& f = m_spec.fields[i];
+  for (std::size_t i = 0; i < m_info.fields.size(); ++i) {
+    const PathField& f = m_info.fields[i];
     FileRequest request;
     request.title = QStringLiteral("Save ") + f.label;
     request.filter = nameFilter(f.name);
@@ -83,7 +83,7 @@ std::optional<QStringList> FileGroupBox::askSavePaths() {
 
 void FileGroupBox::browse(int i) {
   runAction(m_dialogs, [&] {
-    const PathField& f = m_spec.fields[static_cast<std::size_t>(i)];
+    const PathField& f = m_info.fields[static_cast<std::size_t>(i)];
     QLineEdit* edit = m_fields[static_cast<std::size_t>(i)];
     FileRequest request;
     request.title = QStringLiteral("Open ") + f.label;

@@ -33,7 +33,7 @@ struct PathField {
   QString name;   // the name the browse filter shows ("Artidx.mul", or "Staidx*.mul")
 };
 
-struct FileGroupSpec {
+struct FileGroupInfo {
   QString id;
   QString title;
   std::vector<PathField> fields;
@@ -43,17 +43,17 @@ struct FileGroupSpec {
 class FileGroupBox : public QGroupBox {
   Q_OBJECT
 public:
-  FileGroupBox(const FileGroupSpec& spec, TConfig& config, Dialogs& dialogs,
+  FileGroupBox(const FileGroupInfo& info, TConfig& config, Dialogs& dialogs,
                QWidget* parent = nullptr);
 
-  const FileGroupSpec& spec() const { return m_spec; }
+  const FileGroupInfo& info() const { return m_info; }
   // The fields' texts in field order (index path first).
   QStringList paths() const;
   bool anyPathEmpty() const;
   QLineEdit* field(int i) const { return m_fields[static_cast<std::size_t>(i)]; }
   // The layout below the fields, for extra controls of a group ("Width:", "Height:").
   QGridLayout* grid() const { return m_grid; }
-  int nextRow() const { return static_cast<int>(m_spec.fields.size()); }
+  int nextRow() const { return static_cast<int>(m_info.fields.size()); }
 
   // Asks one save dialog per file, in field order. nullopt when any of them is cancelled: then
   // nothing may be written.
@@ -68,7 +68,7 @@ signals:
   void saveClicked();
 
 private:
-  FileGroupSpec m_spec;
+  FileGroupInfo m_info;
   TConfig& m_config;
   Dialogs& m_dialogs;
   std::vector<QLineEdit*> m_fields;

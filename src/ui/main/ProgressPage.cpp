@@ -12,12 +12,12 @@ namespace quillotide::ui {
 ProgressPage::ProgressPage(Registry& registry, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent) {
   setObjectName(QStringLiteral("ProgressPage"));
-  const FileGroupSpec spec{"Progress",
+  const FileGroupInfo info{"Progress",
                            "Files",
                            {{"Progress.idx", "ProgressIdx", "Progress.idx"},
                             {"Progress.mul", "ProgressMul", "Progress.mul"}},
                            true};
-  m_files = new FileGroupBox(spec, *registry.config, dialogs, this);
+  m_files = new FileGroupBox(info, *registry.config, dialogs, this);
   // The archive model arrives with the archive's own page; until then the buttons say so.
   connect(m_files, &FileGroupBox::loadClicked, this,
           [&dialogs] { dialogs.showMessage(notAvailableMessage(QStringLiteral("Progress"))); });

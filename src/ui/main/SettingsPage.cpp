@@ -25,8 +25,8 @@ std::string str(const QString& text) { return text.toStdString(); }
 
 // The groups of the page in the order the user sees them. The statics and map filters use
 // wildcard names so that every map number shows.
-const std::vector<FileGroupSpec>& groupSpecs() {
-  static const std::vector<FileGroupSpec> specs = {
+const std::vector<FileGroupInfo>& groupTable() {
+  static const std::vector<FileGroupInfo> table = {
       {"Anim", "Animations", {{"Anim.idx", "AnimIdx", "Anim.idx"}, {"Anim.mul", "AnimMul", "Anim.mul"}}, false},
       {"Verdata", "Verdata", {{"Verdata.mul", "Verdata", "Verdata.mul"}}, true},
       {"Gumps", "Gumps", {{"Gumpidx.mul", "GumpIdx", "Gumpidx.mul"}, {"Gumpart.mul", "GumpMul", "Gumpart.mul"}}, true},
@@ -46,7 +46,7 @@ const std::vector<FileGroupSpec>& groupSpecs() {
       {"Statics", "Statics", {{"Staidx0.mul", "StaticIdx", "Staidx*.mul"}, {"Statics0.mul", "StaticMul", "Statics*.mul"}}, true},
       {"Map", "Map", {{"Map0.mul", "Map", "Map*.mul"}}, false},
   };
-  return specs;
+  return table;
 }
 
 int animationFile(const QString& id) {
@@ -102,10 +102,10 @@ SettingsPage::SettingsPage(Registry& registry, Dialogs& dialogs, QWidget* parent
   scroll->setWidget(content);
 
   int n = 0;
-  for (const FileGroupSpec& spec : groupSpecs()) {
-    auto* box = new FileGroupBox(spec, *registry.config, dialogs, content);
-    m_groups[spec.id] = box;
-    const QString id = spec.id;
+  for (const FileGroupInfo& info : groupTable()) {
+    auto* box = new FileGroupBox(info, *registry.config, dialogs, content);
+    m_groups[info.id] = box;
+    const QString id = info.id;
     connect(box, &FileGroupBox::loadClicked, this, [this, id] { load(id); });
     connect(box, &FileGroupBox::saveClicked, this, [this, id] { save(id); });
     if (id == QLatin1String("Map")) addSizeFields(box);
@@ -193,19 +193,29 @@ void SettingsPage::doLoad(const QString& id, LoadMode mode) {
   FileGroupBox* box = group(id);
   if (!box) return;
   const QStringList p = box->paths();
-  if (box->anyPathEmpty()) {
-    // The image lists are rebuilt all the same and then show the model as it is.
+  const int file = animationFile(id);
+  // Anim4 and Anim5 are optional in most clients: they load only when both files are there.
+  const bool missingOptional =
+      (file == 4 || file == 5) && (!fileExists(str(p[0])) || !fileExists(str(p[1])));
+  if (box->anyPathEmpty() || missingOptional) {
+    // The lists are rebuilt all the same and then show the model as it is.
     if (id == QLatin1String("Art")) emit artLoaded();
     if (id == QLatin1String("Gumps")) emit gumpsLoaded();
     if (id == QLatin1String("Textures")) emit texturesLoaded();
+    if (id == QLatin1String("Tiledata")) emit tiledataLoaded();
+    if (file) {
+      emit animationLoaded(file);
+      if (mode == LoadMode::Interactive)
+        m_dialogs.showMessage(animationNote(box->info().fields[1].label));
+    }
     return;
   }
   Registry& r = m_registry;
-  if (const int file = animationFile(id)) {
+  if (file) {
     animationModel(r, file)->load(str(p[0]), str(p[1]));
     emit animationLoaded(file);
     if (mode == LoadMode::Interactive)
-      m_dialogs.showMessage(animationNote(box->spec().fields[1].label));
+      m_dialogs.showMessage(animationNote(box->info().fields[1].label));
   } else if (id == QLatin1String("Verdata")) {
     r.verdata->load(str(p[0]));
     emit verdataLoaded();
@@ -235,17 +245,17 @@ void SettingsPage::doLoad(const QString& id, LoadMode mode) {
     emit huesLoaded();
   } else if (id == QLatin1String("Statics") || id == QLatin1String("Map")) {
     if (!worldSize()) return;
-    m_dialogs.showMessage(notAvailableMessage(box->spec().title));
+    m_dialogs.showMessage(notAvailableMessage(box->info().title));
   } else {
-    m_dialogs.showMessage(notAvailableMessage(box->spec().title));
+    m_dialogs.showMessage(notAvailableMessage(box->info().title));
   }
 }
 
 void SettingsPage::doSave(const QString& id) {
   FileGroupBox* box = group(id);
-  if (!box || !box->spec().hasSave) return;
+  if (!box || !box->info().hasSave) return;
   if (!familyAvailable(id)) {
-    m_dialogs.showMessage(notAvailableMessage(box->spec().title));
+    m_dialogs.showMessage(notAvailableMessage(box->info().title));
     return;
   }
   const std::optional<QStringList> chosen = box->askSavePaths();
@@ -289,14 +299,14 @@ void SettingsPage::useSampleSet(const QString& dir) {
         }
       }))
     return;
-  for (const FileGroupSpec& spec : groupSpecs()) {
-    if (!familyAvailable(spec.id)) continue;
-    const FileGroupBox* box = group(spec.id);
+  for (const FileGroupInfo& info : groupTable()) {
+    if (!familyAvailable(info.id)) continue;
+    const FileGroupBox* box = group(info.id);
     bool present = true;
     for (const QString& path : box->paths())
       present = present && !path.isEmpty() && fileExists(str(path));
     // A family whose sample files are not written yet is left alone rather than reported.
-    if (present) load(spec.id, LoadMode::Quiet);
+    if (present) load(info.id, LoadMode::Quiet);
   }
 }
 

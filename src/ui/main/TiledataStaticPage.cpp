@@ -111,9 +111,9 @@ TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
       {Unknown4, {"Unknown4:", "eStaticUnknown4"}},
       {Unknown5, {"Unknown5:", "eStaticUnknown5"}},
   }};
-  for (const auto& [field, spec] : numeric) {
-    m_fields[field] = makeField(QString::fromLatin1(spec.name));
-    fields->addRow(QString::fromLatin1(spec.caption), m_fields[field]);
+  for (const auto& [field, info] : numeric) {
+    m_fields[field] = makeField(QString::fromLatin1(info.name));
+    fields->addRow(QString::fromLatin1(info.caption), m_fields[field]);
   }
 
   auto* flagBox = new QWidget(this);
