@@ -95,13 +95,20 @@ int list(Args& args, Context& ctx) {
     }
     const IndexRecord rec = r.value_or(IndexRecord{});
     if (ctx.json) {
-      rows.push_back(Json::Object{{"id", id}, {"label", label(id)}, {"full", full},
-                                  {"width", width}, {"height", height}, {"lookup", rec.lookup},
-                                  {"length", rec.length}, {"tag", rec.extra}});
+      rows.push_back(Json::Object{{"id", id},
+                                  {"label", label(id)},
+                                  {"full", full},
+                                  {"width", width},
+                                  {"height", height},
+                                  {"lookup", rec.lookup},
+                                  {"length", rec.length},
+                                  {"tag", rec.extra}});
     } else {
       text << label(id) << ' ';
-      if (full) text << width << 'x' << height;
-      else text << "empty";
+      if (full)
+        text << width << 'x' << height;
+      else
+        text << "empty";
       text << ' ' << rec.lookup << ' ' << rec.length << ' ' << rec.extra << '\n';
     }
   }
@@ -119,10 +126,14 @@ int exportSlot(Args& args, Context& ctx) {
   if (picture.empty())
     throw Error(formatMessage("The %s slot %s is empty.", {kindName(kind), label(id)}));
   writeImageFile(p[4], picture);
-  ctx.report(Json::Object{{"kind", kindName(kind)}, {"id", id}, {"width", picture.width},
-                          {"height", picture.height}, {"file", p[4]}},
+  ctx.report(Json::Object{{"kind", kindName(kind)},
+                          {"id", id},
+                          {"width", picture.width},
+                          {"height", picture.height},
+                          {"file", p[4]}},
              "exported " + std::string(kindName(kind)) + " " + label(id) + " (" +
-                 std::to_string(picture.width) + "x" + std::to_string(picture.height) + ") to " + p[4]);
+                 std::to_string(picture.width) + "x" + std::to_string(picture.height) + ") to " +
+                 p[4]);
   return 0;
 }
 
@@ -132,8 +143,10 @@ int importSlot(Args& args, Context& ctx) {
   const Kind kind = parseKind(p[2]);
   const std::int64_t id = parseId(p[3], kind);
   TArt art = loadArt(p[0], p[1]);
-  if (kind == Kind::Land) art.importLand(id, p[4]);
-  else art.importStatic(id, p[4]);
+  if (kind == Kind::Land)
+    art.importLand(id, p[4]);
+  else
+    art.importStatic(id, p[4]);
   saveTo(art, targets, p[0], p[1]);
   const auto r = kind == Kind::Land ? art.landRecord(id) : art.staticRecord(id);
   ctx.report(Json::Object{{"kind", kindName(kind)}, {"id", id}, {"record", recordJson(*r)}},
@@ -150,9 +163,12 @@ int removeSlot(Args& args, Context& ctx) {
   TArt art = loadArt(p[0], p[1]);
   const auto r = kind == Kind::Land ? art.landRecord(id) : art.staticRecord(id);
   if (!r)
-    throw Error(formatMessage("The %s slot %s lies beyond the index.", {kindName(kind), label(id)}));
-  if (kind == Kind::Land) art.deleteLand(id);
-  else art.deleteStatic(id);
+    throw Error(
+        formatMessage("The %s slot %s lies beyond the index.", {kindName(kind), label(id)}));
+  if (kind == Kind::Land)
+    art.deleteLand(id);
+  else
+    art.deleteStatic(id);
   saveTo(art, targets, p[0], p[1]);
   ctx.report(Json::Object{{"kind", kindName(kind)}, {"deleted", id}},
              "deleted " + std::string(kindName(kind)) + " " + label(id));
@@ -177,8 +193,11 @@ int details(Args& args, Context& ctx) {
   const std::int64_t id = parseId(p[2], Kind::Static);
   const TArt art = loadArt(p[0], p[1]);
   const IndexRecord r = art.staticRecord(id).value_or(IndexRecord{});
-  ctx.report(Json::Object{{"id", id}, {"record", recordJson(r)}, {"exists", art.staticExists(id)},
-                          {"width", art.staticArtWidth(id)}, {"height", art.staticArtHeight(id)}},
+  ctx.report(Json::Object{{"id", id},
+                          {"record", recordJson(r)},
+                          {"exists", art.staticExists(id)},
+                          {"width", art.staticArtWidth(id)},
+                          {"height", art.staticArtHeight(id)}},
              art.staticDetails(id));
   return 0;
 }
@@ -228,8 +247,9 @@ int rebuild(Args& args, Context& ctx) {
   if (seed) random.seed(static_cast<std::uint64_t>(*seed));
   Progress silent;
   art.rebuild(p[2], p[3], silent, random);
-  ctx.report(Json::Object{{"records", art.recordCount()}, {"index", p[2]}, {"data", p[3]}},
-             "rebuilt " + std::to_string(art.recordCount()) + " records into " + p[2] + " and " + p[3]);
+  ctx.report(
+      Json::Object{{"records", art.recordCount()}, {"index", p[2]}, {"data", p[3]}},
+      "rebuilt " + std::to_string(art.recordCount()) + " records into " + p[2] + " and " + p[3]);
   return 0;
 }
 
@@ -245,30 +265,34 @@ int save(Args& args, Context& ctx) {
 
 Group artGroup() {
   const std::string out = " [--out-index FILE --out-data FILE]";
-  return {"art",
-          "Land tiles and statics of artidx.mul/art.mul. KIND is 'land' (tiles 0x0-0x3FFF) or "
-          "'static' (ids from 0); changes rewrite the pair in place unless --out-index/--out-data "
-          "are given.",
-          {
-              {"info", "INDEX DATA", "Record, land tile and static counts.", info},
-              {"list", "INDEX DATA KIND [--full|--empty]",
-               "Every slot of the kind: label, WxH or 'empty', lookup, length, tag.", list},
-              {"export", "INDEX DATA KIND ID FILE",
-               "Writes a slot's picture to FILE (.bmp or .png) on a white background.", exportSlot},
-              {"import", "INDEX DATA KIND ID FILE" + out,
-               "Encodes a .bmp or .png into the slot (white and black are transparent in statics).",
-               importSlot},
-              {"delete", "INDEX DATA KIND ID" + out, "Empties a slot (the data stays until rebuild).",
-               removeSlot},
-              {"tag", "INDEX DATA STATIC VALUE" + out, "Sets a static's tag (the record's extra).", tag},
-              {"details", "INDEX DATA STATIC", "Offset, length and tag of a static's record.", details},
-              {"fill", "INDEX DATA" + out, "Appends empty records until statics 0x0-0x7FFF exist.", fill},
-              {"average", "INDEX DATA KIND ID",
-               "Mean colour of a slot's pixels (the radar colour 'Average').", average},
-              {"rebuild", "INDEX DATA NEW_INDEX NEW_DATA [--seed N]",
-               "Writes a compacted copy; --seed makes the layout repeatable.", rebuild},
-              {"save", "INDEX DATA NEW_INDEX NEW_DATA", "Loads the pair and writes it unchanged.", save},
-          }};
+  return {
+      "art",
+      "Land tiles and statics of artidx.mul/art.mul. KIND is 'land' (tiles 0x0-0x3FFF) or "
+      "'static' (ids from 0); changes rewrite the pair in place unless --out-index/--out-data "
+      "are given.",
+      {
+          {"info", "INDEX DATA", "Record, land tile and static counts.", info},
+          {"list", "INDEX DATA KIND [--full|--empty]",
+           "Every slot of the kind: label, WxH or 'empty', lookup, length, tag.", list},
+          {"export", "INDEX DATA KIND ID FILE",
+           "Writes a slot's picture to FILE (.bmp or .png) on a white background.", exportSlot},
+          {"import", "INDEX DATA KIND ID FILE" + out,
+           "Encodes a .bmp or .png into the slot (white and black are transparent in statics).",
+           importSlot},
+          {"delete", "INDEX DATA KIND ID" + out, "Empties a slot (the data stays until rebuild).",
+           removeSlot},
+          {"tag", "INDEX DATA STATIC VALUE" + out, "Sets a static's tag (the record's extra).",
+           tag},
+          {"details", "INDEX DATA STATIC", "Offset, length and tag of a static's record.", details},
+          {"fill", "INDEX DATA" + out, "Appends empty records until statics 0x0-0x7FFF exist.",
+           fill},
+          {"average", "INDEX DATA KIND ID",
+           "Mean colour of a slot's pixels (the radar colour 'Average').", average},
+          {"rebuild", "INDEX DATA NEW_INDEX NEW_DATA [--seed N]",
+           "Writes a compacted copy; --seed makes the layout repeatable.", rebuild},
+          {"save", "INDEX DATA NEW_INDEX NEW_DATA", "Loads the pair and writes it unchanged.",
+           save},
+      }};
 }
 
 }  // namespace quillotide::cli

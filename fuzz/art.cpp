@@ -23,7 +23,8 @@ void checkStatic(std::span<const std::uint8_t> bytes) {
   } catch (const FormatError&) {
     return;
   }
-  if (first.pixels.size() != static_cast<std::size_t>(first.width) * static_cast<std::size_t>(first.height))
+  if (first.pixels.size() !=
+      static_cast<std::size_t>(first.width) * static_cast<std::size_t>(first.height))
     std::abort();
   const auto size = staticArtSize(bytes);
   if (!size || size->first != first.width || size->second != first.height) std::abort();

@@ -53,11 +53,13 @@ StaticHeader readStaticHeader(std::span<const std::uint8_t> bytes) {
     throw FormatError(formatMessage("The static art of %d x %d pixels holds no picture.",
                                     {num(h.width), num(h.height)}));
   if (static_cast<std::int64_t>(h.width) * h.height > kMaxStaticPixels)
-    throw FormatError(formatMessage("The static art claims %d x %d pixels, more than a static can have.",
-                                    {num(h.width), num(h.height)}));
+    throw FormatError(
+        formatMessage("The static art claims %d x %d pixels, more than a static can have.",
+                      {num(h.width), num(h.height)}));
   if (kRowTableOffset + 2 * static_cast<std::size_t>(h.height) > bytes.size())
-    throw FormatError(formatMessage("The row table of %d rows does not fit the %d bytes of the static art.",
-                                    {num(h.height), num(static_cast<std::int64_t>(bytes.size()))}));
+    throw FormatError(
+        formatMessage("The row table of %d rows does not fit the %d bytes of the static art.",
+                      {num(h.height), num(static_cast<std::int64_t>(bytes.size()))}));
   return h;
 }
 
@@ -70,7 +72,8 @@ StaticHeader walkStatic(std::span<const std::uint8_t> bytes, Plot&& plot) {
   const std::size_t rows = kRowTableOffset + 2 * static_cast<std::size_t>(h.height);
   ByteReader r(bytes, "static art");
   for (int y = 0; y < h.height; ++y) {
-    const std::size_t start = rows + 2 * std::size_t{r.u16At(kRowTableOffset + 2 * static_cast<std::size_t>(y))};
+    const std::size_t start =
+        rows + 2 * std::size_t{r.u16At(kRowTableOffset + 2 * static_cast<std::size_t>(y))};
     if (start > bytes.size())
       throw FormatError(formatMessage("Row %d of the static art starts past its end (%d bytes).",
                                       {num(y), num(static_cast<std::int64_t>(bytes.size()))}));
@@ -100,16 +103,18 @@ StaticHeader walkStatic(std::span<const std::uint8_t> bytes, Plot&& plot) {
 }
 
 Pixel* rowOf(Bitmap32& target, int y) {
-  return target.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(target.width);
+  return target.pixels.data() +
+         static_cast<std::size_t>(y) * static_cast<std::size_t>(target.width);
 }
 
 // 16-bit words of an encoded slot. Unlike a vector it hands out uninitialised room, so a row is
 // written without clearing its worst-case space first.
 class WordBuffer {
-public:
+ public:
   WordBuffer(std::size_t size, std::size_t capacity)
       : m_words(std::make_unique_for_overwrite<std::uint16_t[]>(std::max(size, capacity))),
-        m_size(size), m_capacity(std::max(size, capacity)) {
+        m_size(size),
+        m_capacity(std::max(size, capacity)) {
     std::fill_n(m_words.get(), size, std::uint16_t{0});
   }
   std::uint16_t& operator[](std::size_t i) { return m_words[i]; }
@@ -128,7 +133,7 @@ public:
   }
   void setEnd(const std::uint16_t* end) { m_size = static_cast<std::size_t>(end - m_words.get()); }
 
-private:
+ private:
   std::unique_ptr<std::uint16_t[]> m_words;
   std::size_t m_size;
   std::size_t m_capacity;
@@ -223,18 +228,16 @@ void drawStaticArt(std::span<const std::uint8_t> bytes, int dx, int dy, Bitmap32
 void drawStaticArtHued(std::span<const std::uint8_t> bytes, int dx, int dy, const HueRamp* ramp,
                        bool greyOnly, Bitmap32& target) {
   walkStatic(bytes, [&](int x, int y, const std::uint8_t* px, int n) {
-    drawRun(target, dx, dy, x, y, n, [&](Pixel& out, int k) {
-      out = huedPixel(loadU16(px + 2 * k), ramp, greyOnly);
-    });
+    drawRun(target, dx, dy, x, y, n,
+            [&](Pixel& out, int k) { out = huedPixel(loadU16(px + 2 * k), ramp, greyOnly); });
   });
 }
 
 void drawLandTileHued(std::span<const std::uint8_t> bytes, int dx, int dy, const HueRamp* ramp,
                       Bitmap32& target) {
   walkLand(bytes, [&](int x, int y, const std::uint8_t* px, int n) {
-    drawRun(target, dx, dy, x, y, n, [&](Pixel& out, int k) {
-      out = huedPixel(loadU16(px + 2 * k), ramp, false);
-    });
+    drawRun(target, dx, dy, x, y, n,
+            [&](Pixel& out, int k) { out = huedPixel(loadU16(px + 2 * k), ramp, false); });
   });
 }
 
@@ -261,13 +264,15 @@ Bytes encodeStaticArt(const Bitmap32& picture) {
   const int width = picture.width;
   const int height = picture.height;
   if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
-    throw Error(formatMessage("A picture of %d x %d pixels cannot be stored as static art: width "
-                              "and height must be 1 to 65535.",
-                              {num(width), num(height)}));
+    throw Error(
+        formatMessage("A picture of %d x %d pixels cannot be stored as static art: width "
+                      "and height must be 1 to 65535.",
+                      {num(width), num(height)}));
   if (static_cast<std::int64_t>(width) * height > kMaxStaticPixels)
-    throw Error(formatMessage("A picture of %d x %d pixels is too large for static art (at most %d "
-                              "pixels).",
-                              {num(width), num(height), num(kMaxStaticPixels)}));
+    throw Error(
+        formatMessage("A picture of %d x %d pixels is too large for static art (at most %d "
+                      "pixels).",
+                      {num(width), num(height), num(kMaxStaticPixels)}));
 
   // The header and row table come first; rows are built behind them in 16-bit words (gaps,
   // lengths and colours are all words) and the whole slot is stored little-endian at the end.
@@ -280,11 +285,13 @@ Bytes encodeStaticArt(const Bitmap32& picture) {
   for (int y = 0; y < height; ++y) {
     const std::size_t rowStart = out.size() - tableWords;
     if (rowStart > kMaxRowStartWords)
-      throw Error(formatMessage("A picture of %d x %d pixels cannot be stored as static art: row %d "
-                                "would start past the 16-bit row table (128 KB of runs).",
-                                {num(width), num(height), num(y)}));
+      throw Error(
+          formatMessage("A picture of %d x %d pixels cannot be stored as static art: row %d "
+                        "would start past the 16-bit row table (128 KB of runs).",
+                        {num(width), num(height), num(y)}));
     out[kRowTableOffset / 2 + static_cast<std::size_t>(y)] = static_cast<std::uint16_t>(rowStart);
-    const Pixel* row = picture.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    const Pixel* row =
+        picture.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     // Room for the worst row (runs of single pixels) so the loop writes without checks.
     std::uint16_t* w = out.room(kMaxRowWords(width));
     int gap = 0;
@@ -429,13 +436,14 @@ void TArt::drawStaticHued(std::int64_t s, int dx, int dy, int hue, Bitmap32& tar
   const auto data = staticData(s);
   if (!data) return;
   std::optional<HueRamp> ramp;
-  if (hue == -1) ramp = rampOf(hues, kHighlightHueEntry);
-  else if (hue > 0) ramp = rampOf(hues, hue - 1);
+  if (hue == -1)
+    ramp = rampOf(hues, kHighlightHueEntry);
+  else if (hue > 0)
+    ramp = rampOf(hues, hue - 1);
   // The highlight covers the whole picture; a partial hue only its grey pixels.
   const bool greyOnly = hue > 0 && partialHue;
-  forSlot("Static", s, [&] {
-    drawStaticArtHued(*data, dx, dy, ramp ? &*ramp : nullptr, greyOnly, target);
-  });
+  forSlot("Static", s,
+          [&] { drawStaticArtHued(*data, dx, dy, ramp ? &*ramp : nullptr, greyOnly, target); });
 }
 
 void TArt::drawLandHued(std::int64_t t, int dx, int dy, int hue, Bitmap32& target,
@@ -443,7 +451,8 @@ void TArt::drawLandHued(std::int64_t t, int dx, int dy, int hue, Bitmap32& targe
   const auto data = landData(t);
   if (!data) return;
   const auto ramp = hue == -1 ? rampOf(hues, kHighlightHueEntry) : std::nullopt;
-  forSlot("Land tile", t, [&] { drawLandTileHued(*data, dx, dy, ramp ? &*ramp : nullptr, target); });
+  forSlot("Land tile", t,
+          [&] { drawLandTileHued(*data, dx, dy, ramp ? &*ramp : nullptr, target); });
 }
 
 namespace {
@@ -532,9 +541,9 @@ void TArt::setStaticTag(std::int64_t s, std::int32_t tag) {
   requireLoaded(m_files);
   auto r = staticRecord(s);
   if (!r)
-    throw Error(formatMessage("Static %s lies beyond the index (%d statics).",
-                              {s < 0 ? num(s) : hexLabel(static_cast<std::uint32_t>(s)),
-                               num(staticCount())}));
+    throw Error(formatMessage(
+        "Static %s lies beyond the index (%d statics).",
+        {s < 0 ? num(s) : hexLabel(static_cast<std::uint32_t>(s)), num(staticCount())}));
   r->extra = tag;
   m_files.writeRecord(kStaticBase + s, *r);
 }

@@ -74,7 +74,7 @@ void drawLandTileHued(std::span<const std::uint8_t> bytes, int dx, int dy, const
 std::optional<Pixel> averageColour(const Bitmap32& picture);
 
 class TArt {
-public:
+ public:
   // Throws FileError when a file cannot be opened; the model keeps what it had.
   void load(const std::string& indexPath, const std::string& dataPath, StorageMode mode);
   // Writes both files, each replaced whole. Returns false when nothing was written (low-memory).
@@ -111,8 +111,8 @@ public:
   // The world editor's drawing. hue 0: own colours; -1: the selection highlight (hue entry 154);
   // above 0: hue entry hue - 1 (only grey pixels when partialHue); other negative hues draw
   // nothing. A hue the table does not hold (or no table) draws the pixels in their own colours.
-  void drawStaticHued(std::int64_t s, int dx, int dy, int hue, Bitmap32& target,
-                      const THues* hues, bool partialHue) const;
+  void drawStaticHued(std::int64_t s, int dx, int dy, int hue, Bitmap32& target, const THues* hues,
+                      bool partialHue) const;
   // Land knows only hue -1; every other hue draws own colours.
   void drawLandHued(std::int64_t t, int dx, int dy, int hue, Bitmap32& target,
                     const THues* hues) const;
@@ -150,7 +150,7 @@ public:
   IndexedFile& files() { return m_files; }
   const IndexedFile& files() const { return m_files; }
 
-private:
+ private:
   // W and H from the slot's header; nullopt for an empty slot or one too short for a header.
   std::optional<std::pair<int, int>> staticHeaderSize(std::int64_t s) const;
 

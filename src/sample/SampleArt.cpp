@@ -29,7 +29,8 @@ Rgb mix(Rgb a, Rgb b, double t) { return a * (1 - t) + b * t; }
 
 // A repeatable hash of a lattice point, 0 ... 1.
 double hash(int x, int y, int seed) {
-  std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u + static_cast<std::uint32_t>(y) * 668265263u +
+  std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u +
+                    static_cast<std::uint32_t>(y) * 668265263u +
                     static_cast<std::uint32_t>(seed) * 2246822519u;
   h = (h ^ (h >> 13)) * 1274126177u;
   h ^= h >> 16;
@@ -49,7 +50,8 @@ double noise(double x, double y, double cell, int seed) {
 
 // Several octaves of noise, 0 ... 1.
 double fractal(double x, double y, int seed) {
-  return 0.5 * noise(x, y, 8, seed) + 0.3 * noise(x, y, 4, seed + 1) + 0.2 * noise(x, y, 2, seed + 2);
+  return 0.5 * noise(x, y, 8, seed) + 0.3 * noise(x, y, 4, seed + 1) +
+         0.2 * noise(x, y, 2, seed + 2);
 }
 
 // A pixel the art keeps: statics treat 0 and 0x7FFF as transparent, so drawn colours avoid both.
@@ -154,8 +156,10 @@ Rgb lava(double u, double v, int seed) {
 Rgb forestFloor(double u, double v, int seed) {
   Rgb c = mix(Rgb{50, 40, 20}, Rgb{90, 75, 35}, fractal(u, v, seed));
   const double leaf = hash(static_cast<int>(u / 2), static_cast<int>(v / 2), seed + 9);
-  if (leaf > 0.85) c = mix(Rgb{150, 90, 30}, Rgb{170, 130, 40}, hash(static_cast<int>(u), 0, seed));
-  else if (leaf < 0.1) c = Rgb{50, 90, 30};
+  if (leaf > 0.85)
+    c = mix(Rgb{150, 90, 30}, Rgb{170, 130, 40}, hash(static_cast<int>(u), 0, seed));
+  else if (leaf < 0.1)
+    c = Rgb{50, 90, 30};
   return c;
 }
 
@@ -165,11 +169,23 @@ std::vector<Bitmap32> landTiles() {
     return landTile([f, seed](double u, double v, int, int) { return f(u, v, seed); });
   };
   return {
-      Bitmap32(kLandTileSize, kLandTileSize, makePixel(8, 8, 8)),  // void: the black of the map's edge
-      from(grass, 1),        from(grass, 2),  from(dirt, 3),  from(dirt, 4),
-      from(sand, 5),         from(sand, 6),   from(water, 7), from(water, 8),
-      from(rock, 9),         from(rock, 10),  from(snow, 11), from(swamp, 12),
-      from(cobblestones, 13), from(lava, 14), from(forestFloor, 15),
+      Bitmap32(kLandTileSize, kLandTileSize,
+               makePixel(8, 8, 8)),  // void: the black of the map's edge
+      from(grass, 1),
+      from(grass, 2),
+      from(dirt, 3),
+      from(dirt, 4),
+      from(sand, 5),
+      from(sand, 6),
+      from(water, 7),
+      from(water, 8),
+      from(rock, 9),
+      from(rock, 10),
+      from(snow, 11),
+      from(swamp, 12),
+      from(cobblestones, 13),
+      from(lava, 14),
+      from(forestFloor, 15),
   };
 }
 
@@ -228,18 +244,22 @@ Bitmap32 tree(bool pine, int seed) {
   if (pine) {
     for (int layer = 0; layer < 4; ++layer) {
       const double top = 4 + layer * 18, bottom = top + 34, half = 12 + layer * 5;
-      c.fill([&](double x, double y) { return y >= top && y <= bottom && std::abs(x - cx) <= half * (y - top) / (bottom - top); },
-             [&](double x, double y) {
-               const double light = 0.75 - 0.4 * (x - cx) / half + 0.2 * (noise(x, y, 2, seed) - 0.5);
-               return Rgb{30, 90, 50} * light;
-             });
+      c.fill(
+          [&](double x, double y) {
+            return y >= top && y <= bottom && std::abs(x - cx) <= half * (y - top) / (bottom - top);
+          },
+          [&](double x, double y) {
+            const double light = 0.75 - 0.4 * (x - cx) / half + 0.2 * (noise(x, y, 2, seed) - 0.5);
+            return Rgb{30, 90, 50} * light;
+          });
     }
   } else {
     // A crown of overlapping leafy blobs.
     for (int i = 0; i < 14; ++i) {
       const double a = hash(i, 0, seed) * 2 * kPi, r = 8 + 20 * hash(i, 1, seed);
       const double bx = cx + std::cos(a) * r, by = 38 + std::sin(a) * r * 0.7;
-      c.ball(bx, by, 16, 14, mix(Rgb{40, 110, 35}, Rgb{80, 150, 45}, hash(i, 2, seed)), seed + i, 0.5);
+      c.ball(bx, by, 16, 14, mix(Rgb{40, 110, 35}, Rgb{80, 150, 45}, hash(i, 2, seed)), seed + i,
+             0.5);
     }
   }
   return c.pic;
@@ -248,7 +268,8 @@ Bitmap32 tree(bool pine, int seed) {
 Bitmap32 bush(int seed) {
   Canvas c(44, 34);
   for (int i = 0; i < 7; ++i)
-    c.ball(10 + 4 * i, 18 + 6 * hash(i, 3, seed), 9, 8, mix(Rgb{40, 110, 35}, Rgb{70, 140, 40}, hash(i, 4, seed)), seed + i, 0.5);
+    c.ball(10 + 4 * i, 18 + 6 * hash(i, 3, seed), 9, 8,
+           mix(Rgb{40, 110, 35}, Rgb{70, 140, 40}, hash(i, 4, seed)), seed + i, 0.5);
   return c.pic;
 }
 
@@ -287,7 +308,7 @@ Rgb plankFace(double x, double y, int seed) {
 
 Bitmap32 door() {
   return wall(true, 60, [](double x, double y) {
-    if (x < 2 || x > 20 || y > 56) return Rgb{80, 50, 25};  // frame
+    if (x < 2 || x > 20 || y > 56) return Rgb{80, 50, 25};                           // frame
     if (std::abs(x - 16) < 1.5 && std::abs(y - 28) < 1.5) return Rgb{200, 180, 60};  // handle
     return plankFace(x * 1.3, y, 21);
   });
@@ -323,7 +344,8 @@ Bitmap32 stoneFloor() {
     double u, v;
     groundCoords(static_cast<int>(x), static_cast<int>(y), u, v);
     if (std::fmod(u, 11) < 1 || std::fmod(v, 11) < 1) return Rgb{70, 70, 70};
-    return mix(Rgb{130, 130, 125}, Rgb{175, 170, 160}, hash(static_cast<int>(u / 11), static_cast<int>(v / 11), 10));
+    return mix(Rgb{130, 130, 125}, Rgb{175, 170, 160},
+               hash(static_cast<int>(u / 11), static_cast<int>(v / 11), 10));
   });
 }
 
@@ -337,7 +359,8 @@ Bitmap32 redCarpet() {
 
 Bitmap32 roof() {
   Canvas c(44, 60);
-  c.fill([&](double x, double y) { return inDiamond(x, y + 8, 60) || (inDiamond(x, y, 60) && y < 38); },
+  c.fill([&](double x,
+             double y) { return inDiamond(x, y + 8, 60) || (inDiamond(x, y, 60) && y < 38); },
          [&](double x, double y) {
            const double row = std::fmod(y + x * 0.5, 6);
            return (row < 1 ? Rgb{70, 30, 20} : Rgb{150, 60, 40}) * (0.8 + 0.3 * noise(x, y, 2, 28));
@@ -349,15 +372,22 @@ Bitmap32 stairs() {
   Canvas c(44, 60);
   for (int step = 0; step < 4; ++step) {
     const double top = 10 + step * 10;
-    c.fill([&](double x, double y) { return y >= top && y < top + 10 && std::abs(x - 22) <= 22 - (top - 10) / 3.0; },
-           [&](double x, double y) { return (y - top < 3 ? Rgb{170, 160, 145} : Rgb{120, 112, 100}) * (0.95 + 0.1 * noise(x, y, 2, 11)); });
+    c.fill(
+        [&](double x, double y) {
+          return y >= top && y < top + 10 && std::abs(x - 22) <= 22 - (top - 10) / 3.0;
+        },
+        [&](double x, double y) {
+          return (y - top < 3 ? Rgb{170, 160, 145} : Rgb{120, 112, 100}) *
+                 (0.95 + 0.1 * noise(x, y, 2, 11));
+        });
   }
   return c.pic;
 }
 
 // An isometric box: a top diamond of half-width w and two side faces of the given height, its
 // bottom corner at (cx, bottom).
-void box(Canvas& c, double cx, double bottom, double w, double height, Rgb top, Rgb side, int seed) {
+void box(Canvas& c, double cx, double bottom, double w, double height, Rgb top, Rgb side,
+         int seed) {
   const double bottomCentre = bottom - w / 2, topCentre = bottomCentre - height;
   c.fill(
       [&](double x, double y) {
@@ -374,7 +404,8 @@ void box(Canvas& c, double cx, double bottom, double w, double height, Rgb top, 
 
 Bitmap32 table() {
   Canvas c(44, 46);
-  for (double lx : {8.0, 20.0, 24.0, 36.0}) c.rect(lx - 1, 22, lx + 1, 44 - std::abs(lx - 22) / 2, Rgb{80, 50, 25});
+  for (double lx : {8.0, 20.0, 24.0, 36.0})
+    c.rect(lx - 1, 22, lx + 1, 44 - std::abs(lx - 22) / 2, Rgb{80, 50, 25});
   box(c, 22, 30, 21, 4, Rgb{170, 115, 60}, Rgb{110, 70, 35}, 12);
   return c.pic;
 }
@@ -392,13 +423,16 @@ Bitmap32 chair() {
 
 Bitmap32 barrel() {
   Canvas c(30, 40);
-  c.fill([](double x, double y) { return std::abs(x - 15) <= 12 - std::pow((y - 21) / 16, 2) * 3 && y > 5 && y < 37; },
-         [](double x, double y) {
-           const double band = std::fmod(y, 11);
-           const double light = 1.05 - 0.5 * std::abs(x - 11) / 14;
-           if (band < 2) return Rgb{90, 90, 95} * light;
-           return (std::fmod(x, 4) < 0.7 ? Rgb{80, 50, 25} : Rgb{140, 90, 45}) * light;
-         });
+  c.fill(
+      [](double x, double y) {
+        return std::abs(x - 15) <= 12 - std::pow((y - 21) / 16, 2) * 3 && y > 5 && y < 37;
+      },
+      [](double x, double y) {
+        const double band = std::fmod(y, 11);
+        const double light = 1.05 - 0.5 * std::abs(x - 11) / 14;
+        if (band < 2) return Rgb{90, 90, 95} * light;
+        return (std::fmod(x, 4) < 0.7 ? Rgb{80, 50, 25} : Rgb{140, 90, 45}) * light;
+      });
   c.ball(15, 6, 12, 3, Rgb{120, 80, 40}, 14);
   return c.pic;
 }
@@ -442,11 +476,15 @@ Bitmap32 sword() {
 
 Bitmap32 shield() {
   Canvas c(34, 40);
-  c.fill([](double x, double y) { return y < 22 ? std::abs(x - 17) < 15 && y > 2 : std::abs(x - 17) < 15 * (1 - (y - 22) / 17); },
-         [](double x, double y) {
-           if (std::abs(x - 17) < 2 || std::abs(y - 16) < 2) return Rgb{200, 170, 60};
-           return Rgb{40, 70, 150} * (1.1 - 0.4 * (x / 34) + 0.1 * (noise(x, y, 3, 19) - 0.5));
-         });
+  c.fill(
+      [](double x, double y) {
+        return y < 22 ? std::abs(x - 17) < 15 && y > 2
+                      : std::abs(x - 17) < 15 * (1 - (y - 22) / 17);
+      },
+      [](double x, double y) {
+        if (std::abs(x - 17) < 2 || std::abs(y - 16) < 2) return Rgb{200, 170, 60};
+        return Rgb{40, 70, 150} * (1.1 - 0.4 * (x / 34) + 0.1 * (noise(x, y, 3, 19) - 0.5));
+      });
   return c.pic;
 }
 
@@ -517,7 +555,8 @@ Bitmap32 campfire() {
   c.line(4, 30, 30, 24, 4, Rgb{90, 55, 25});
   c.line(6, 24, 32, 30, 4, Rgb{110, 70, 30});
   for (int i = 0; i < 5; ++i)
-    c.ball(10 + 4 * i, 18 - 4 * hash(i, 8, 29), 4, 9 - hash(i, 9, 29) * 3, mix(Rgb{240, 90, 20}, Rgb{240, 200, 40}, hash(i, 10, 29)), 29 + i, 0.5);
+    c.ball(10 + 4 * i, 18 - 4 * hash(i, 8, 29), 4, 9 - hash(i, 9, 29) * 3,
+           mix(Rgb{240, 90, 20}, Rgb{240, 200, 40}, hash(i, 10, 29)), 29 + i, 0.5);
   c.ball(18, 20, 3, 5, Rgb{240, 235, 150});
   return c.pic;
 }
@@ -527,9 +566,12 @@ Bitmap32 well() {
   c.rect(6, 14, 9, 50, Rgb{90, 60, 30});
   c.rect(35, 14, 38, 50, Rgb{90, 60, 30});
   c.fill([](double x, double y) { return y < 18 && y > 2 && std::abs(x - 22) < 20 - (18 - y); },
-         [](double x, double y) { return (std::fmod(y + x * 0.3, 4) < 1 ? Rgb{70, 35, 20} : Rgb{150, 70, 40}); });
-  c.fill([](double x, double y) { return std::abs(x - 22) < 18 && y > 44 && y < 66; },
-         [](double x, double y) { return stoneFace(x, y, 30) * (1.1 - 0.3 * std::abs(x - 22) / 18); });
+         [](double x, double y) {
+           return (std::fmod(y + x * 0.3, 4) < 1 ? Rgb{70, 35, 20} : Rgb{150, 70, 40});
+         });
+  c.fill(
+      [](double x, double y) { return std::abs(x - 22) < 18 && y > 44 && y < 66; },
+      [](double x, double y) { return stoneFace(x, y, 30) * (1.1 - 0.3 * std::abs(x - 22) / 18); });
   c.ball(22, 45, 18, 5, Rgb{30, 40, 60});
   c.line(8, 30, 36, 30, 2, Rgb{120, 80, 40});
   return c.pic;
@@ -549,20 +591,44 @@ Bitmap32 sign() {
 }
 
 std::vector<std::pair<std::int64_t, Bitmap32>> statics() {
-  auto stone = [](int seed) { return [seed](double x, double y) { return stoneFace(x, y, seed); }; };
-  auto planks = [](int seed) { return [seed](double x, double y) { return plankFace(x, y, seed); }; };
+  auto stone = [](int seed) {
+    return [seed](double x, double y) { return stoneFace(x, y, seed); };
+  };
+  auto planks = [](int seed) {
+    return [seed](double x, double y) { return plankFace(x, y, seed); };
+  };
   return {
-      {0x01, tree(false, 1)}, {0x02, tree(true, 2)},   {0x03, bush(3)},
-      {0x04, wall(true, 60, stone(4))},  {0x05, wall(false, 60, stone(5))},
-      {0x06, wall(true, 60, planks(6))}, {0x07, wall(false, 60, planks(7))},
-      {0x08, door()},         {0x09, woodenFloor()},   {0x0A, stoneFloor()},
-      {0x0B, stairs()},       {0x0C, table()},         {0x0D, chair()},
-      {0x0E, barrel()},       {0x0F, chest()},         {0x10, torch()},
-      {0x11, lampPost()},     {0x12, sword()},         {0x13, shield()},
-      {0x14, coin()},         {0x15, apple()},         {0x16, bread()},
-      {0x17, bottle()},       {0x18, boulder()},       {0x19, flowers()},
-      {0x1A, fence()},        {0x1B, windowWall()},    {0x1C, roof()},
-      {0x1D, campfire()},     {0x1E, well()},          {0x1F, sign()},
+      {0x01, tree(false, 1)},
+      {0x02, tree(true, 2)},
+      {0x03, bush(3)},
+      {0x04, wall(true, 60, stone(4))},
+      {0x05, wall(false, 60, stone(5))},
+      {0x06, wall(true, 60, planks(6))},
+      {0x07, wall(false, 60, planks(7))},
+      {0x08, door()},
+      {0x09, woodenFloor()},
+      {0x0A, stoneFloor()},
+      {0x0B, stairs()},
+      {0x0C, table()},
+      {0x0D, chair()},
+      {0x0E, barrel()},
+      {0x0F, chest()},
+      {0x10, torch()},
+      {0x11, lampPost()},
+      {0x12, sword()},
+      {0x13, shield()},
+      {0x14, coin()},
+      {0x15, apple()},
+      {0x16, bread()},
+      {0x17, bottle()},
+      {0x18, boulder()},
+      {0x19, flowers()},
+      {0x1A, fence()},
+      {0x1B, windowWall()},
+      {0x1C, roof()},
+      {0x1D, campfire()},
+      {0x1E, well()},
+      {0x1F, sign()},
       {0x20, redCarpet()},
   };
 }
@@ -580,7 +646,8 @@ void writeArt(const std::string& dir) {
     data.bytes(bytes);
   };
   const auto land = landTiles();
-  for (std::size_t t = 0; t < land.size(); ++t) add(static_cast<std::int64_t>(t), encodeLandTile(land[t]));
+  for (std::size_t t = 0; t < land.size(); ++t)
+    add(static_cast<std::int64_t>(t), encodeLandTile(land[t]));
   for (const auto& [id, picture] : statics()) add(kStaticBase + id, encodeStaticArt(picture));
   for (const auto& r : records) {
     index.i32(r.lookup);

@@ -63,7 +63,8 @@ TEST(ArtCli, ChangesCanGoToOtherFilesAndLeaveTheSourceUntouched) {
   SampleArt s;
   const Bytes before = test::readBytes(s.idx);
   const std::string outIdx = s.dir.file("o.idx"), outMul = s.dir.file("o.mul");
-  auto r = run({"art", "tag", s.idx, s.mul, "2", "$1F", "--out-index", outIdx, "--out-data", outMul});
+  auto r =
+      run({"art", "tag", s.idx, s.mul, "2", "$1F", "--out-index", outIdx, "--out-data", outMul});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(test::readBytes(s.idx), before);
   r = run({"art", "details", outIdx, outMul, "2"});
@@ -85,7 +86,8 @@ TEST(ArtCli, ListFiltersAndAverageReport) {
   r = run({"art", "list", s.idx, s.mul, "static", "--empty"});
   EXPECT_EQ(r.out.rfind("0x0 empty -1 -1 0\n", 0), 0u) << r.out;
   r = run({"art", "average", s.idx, s.mul, "land", "0", "--json"});
-  EXPECT_EQ(r.out, "{\"kind\":\"land\",\"id\":0,\"red\":8,\"green\":8,\"blue\":8,\"colour16\":1057}\n");
+  EXPECT_EQ(r.out,
+            "{\"kind\":\"land\",\"id\":0,\"red\":8,\"green\":8,\"blue\":8,\"colour16\":1057}\n");
   r = run({"art", "average", s.idx, s.mul, "static", "0"});
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("no pixel"), std::string::npos);
@@ -115,8 +117,10 @@ TEST(ArtCli, RebuildWithASeedIsRepeatableAndKeepsEveryPicture) {
                   .code,
               0);
   EXPECT_EQ(test::readBytes(s.dir.file("a.mul")), test::readBytes(s.dir.file("b.mul")));
-  const TArt before = s.load(s.idx, s.mul), after = s.load(s.dir.file("a.idx"), s.dir.file("a.mul"));
-  for (std::int64_t id = 0; id < 0x40; ++id) EXPECT_EQ(after.staticPicture(id), before.staticPicture(id));
+  const TArt before = s.load(s.idx, s.mul),
+             after = s.load(s.dir.file("a.idx"), s.dir.file("a.mul"));
+  for (std::int64_t id = 0; id < 0x40; ++id)
+    EXPECT_EQ(after.staticPicture(id), before.staticPicture(id));
   ASSERT_EQ(run({"art", "save", s.idx, s.mul, s.dir.file("c.idx"), s.dir.file("c.mul")}).code, 0);
   EXPECT_EQ(test::readBytes(s.dir.file("c.mul")), test::readBytes(s.mul));
 }

@@ -30,9 +30,13 @@ Bitmap32 patternPicture(int w, int h, unsigned seed) {
   for (auto& px : p.pixels) {
     v = v * 1103515245u + 12345u;
     const unsigned pick = (v >> 16) % 10;
-    if (pick == 0) px = kWhite;
-    else if (pick == 1) px = makePixel(0, 0, 0);
-    else px = exact(static_cast<int>(v >> 8), static_cast<int>(v >> 13), static_cast<int>(v >> 18) | 8);
+    if (pick == 0)
+      px = kWhite;
+    else if (pick == 1)
+      px = makePixel(0, 0, 0);
+    else
+      px =
+          exact(static_cast<int>(v >> 8), static_cast<int>(v >> 13), static_cast<int>(v >> 18) | 8);
   }
   return p;
 }
@@ -135,7 +139,8 @@ TEST(ArtStatic, RowOfSixPixelsEncodesAsTwoRunsAndAnEndMarker) {
   row.at(5, 0) = c;
   const Bytes bytes = encodeStaticArt(row);
   const std::vector<std::uint16_t> expected = {
-      1234, 0, 6, 1, 0, 1, 2, pixelToColour16(a), pixelToColour16(b), 2, 1, pixelToColour16(c), 0, 0};
+      1234, 0, 6, 1, 0, 1, 2, pixelToColour16(a), pixelToColour16(b), 2, 1, pixelToColour16(c),
+      0,    0};
   EXPECT_EQ(words(bytes), expected);
 }
 
@@ -181,7 +186,8 @@ TEST(ArtStatic, EncoderReachesTheFormatLimitsAndRefusesBeyond) {
   EXPECT_EQ(decodeStaticArt(encodeStaticArt(tall)), tall);
   EXPECT_THROW(encodeStaticArt(Bitmap32(1, 13109, exact(80, 80, 80))), Error);
   // Transparent rows take 2 words: 32768 of them fit.
-  EXPECT_EQ(decodeStaticArt(encodeStaticArt(Bitmap32(3, 32768, kWhite))), Bitmap32(3, 32768, kWhite));
+  EXPECT_EQ(decodeStaticArt(encodeStaticArt(Bitmap32(3, 32768, kWhite))),
+            Bitmap32(3, 32768, kWhite));
   // 40 opaque rows of 4096 pixels need row starts past 65535 words.
   try {
     encodeStaticArt(Bitmap32(4096, 40, exact(80, 80, 80)));
@@ -195,11 +201,11 @@ TEST(ArtStatic, EncoderReachesTheFormatLimitsAndRefusesBeyond) {
 
 TEST(ArtStaticDamaged, HeaderAndSizeDefectsAreFormatErrors) {
   const std::vector<std::uint16_t> end = {0, 0};
-  EXPECT_THROW(decodeStaticArt(Bytes(7, 0)), FormatError);                        // too_short
-  EXPECT_THROW(decodeStaticArt(staticBytes(0, 1, {0}, end)), FormatError);        // width_zero
-  EXPECT_THROW(decodeStaticArt(staticBytes(3, 0, {}, end)), FormatError);         // height_zero
+  EXPECT_THROW(decodeStaticArt(Bytes(7, 0)), FormatError);                            // too_short
+  EXPECT_THROW(decodeStaticArt(staticBytes(0, 1, {0}, end)), FormatError);            // width_zero
+  EXPECT_THROW(decodeStaticArt(staticBytes(3, 0, {}, end)), FormatError);             // height_zero
   EXPECT_THROW(decodeStaticArt(staticBytes(0xFFFF, 0xFFFF, {0}, end)), FormatError);  // huge
-  EXPECT_THROW(decodeStaticArt(staticBytes(4, 3, {0, 0}, {})), FormatError);      // table_cut
+  EXPECT_THROW(decodeStaticArt(staticBytes(4, 3, {0, 0}, {})), FormatError);          // table_cut
   // A wide picture whose rows share one end marker is valid and cheap.
   const Bitmap32 wide = decodeStaticArt(staticBytes(0xFFFF, 2, {0, 0}, end));
   EXPECT_EQ(wide.width, 0xFFFF);
@@ -207,10 +213,10 @@ TEST(ArtStaticDamaged, HeaderAndSizeDefectsAreFormatErrors) {
 }
 
 TEST(ArtStaticDamaged, RowsAndRunsOutsideTheSlotAreFormatErrors) {
-  EXPECT_THROW(decodeStaticArt(staticBytes(4, 1, {5}, {0, 0})), FormatError);       // row_past_end
+  EXPECT_THROW(decodeStaticArt(staticBytes(4, 1, {5}, {0, 0})), FormatError);        // row_past_end
   EXPECT_THROW(decodeStaticArt(staticBytes(4, 1, {0}, {0, 3, 1, 2})), FormatError);  // run_past_end
-  EXPECT_THROW(decodeStaticArt(staticBytes(4, 1, {0}, {0, 1, 5})), FormatError);     // no_end_marker
-  EXPECT_THROW(decodeStaticArt(staticBytes(4, 1, {0}, {0})), FormatError);           // cut_header
+  EXPECT_THROW(decodeStaticArt(staticBytes(4, 1, {0}, {0, 1, 5})), FormatError);  // no_end_marker
+  EXPECT_THROW(decodeStaticArt(staticBytes(4, 1, {0}, {0})), FormatError);        // cut_header
 }
 
 TEST(ArtStaticDamaged, EveryCutAndEveryFlippedByteStaysInsideTheSlot) {
@@ -228,7 +234,8 @@ TEST(ArtStaticDamaged, EveryCutAndEveryFlippedByteStaysInsideTheSlot) {
       bad[i] ^= flip;
       try {
         const Bitmap32 p = decodeStaticArt(bad);
-        EXPECT_EQ(p.pixels.size(), static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height));
+        EXPECT_EQ(p.pixels.size(),
+                  static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height));
       } catch (const FormatError&) {
       }
     }
@@ -248,7 +255,8 @@ TEST(ArtStaticDamaged, RunsBeyondTheStaticsOwnWidthAreNotDrawn) {
 // ---- drawing ---------------------------------------------------------------------------------
 
 TEST(ArtDraw, StaticsAreClippedToTheTargetAndSkip7FFF) {
-  const Bytes bytes = staticBytes(3, 2, {0, 7}, {0, 3, 0x001F, 0x7FFF, 0x03E0, 0, 0, 1, 1, 0x7C00, 0, 0});
+  const Bytes bytes =
+      staticBytes(3, 2, {0, 7}, {0, 3, 0x001F, 0x7FFF, 0x03E0, 0, 0, 1, 1, 0x7C00, 0, 0});
   Bitmap32 target(2, 2, 0);
   drawStaticArt(bytes, -1, 1, target);
   // Row 0 lands on target row 1 shifted left by one: 0x7FFF skipped, 0x03E0 at column 1.
@@ -383,7 +391,8 @@ TEST(ArtModelSlots, DamagedRecordOrDataNamesTheSlot) {
       art.staticPicture(s);
       FAIL() << "damaged static " << s << " decoded";
     } catch (const FormatError& e) {
-      EXPECT_EQ(std::string(e.what()).rfind("Static 0x" + std::to_string(s) + ": ", 0), 0u) << e.what();
+      EXPECT_EQ(std::string(e.what()).rfind("Static 0x" + std::to_string(s) + ": ", 0), 0u)
+          << e.what();
     }
   }
 }
@@ -465,7 +474,9 @@ TEST(ArtModelSlots, ReimportThenRebuildDropsTheOldData) {
   const Bytes live = encodeStaticArt(a);
   auto copies = [&](const Bytes& data) {
     int n = 0;
-    for (auto it = data.begin(); (it = std::search(it, data.end(), live.begin(), live.end())) != data.end(); ++it) ++n;
+    for (auto it = data.begin();
+         (it = std::search(it, data.end(), live.begin(), live.end())) != data.end(); ++it)
+      ++n;
     return n;
   };
   EXPECT_EQ(copies(test::readBytes(files.mul)), 3);
@@ -524,10 +535,12 @@ TEST(ArtModelSlots, ImportsBitmapsWrittenByImageMagick) {
   if (!fileExists("/usr/bin/convert")) GTEST_SKIP() << "ImageMagick's convert is not installed";
   TempDir dir;
   // A red box and a near-black line on white, as 24-bit and as 8-bit palette files.
-  const std::string draw = "-size 21x9 xc:white -fill '#FF0000' -draw 'rectangle 2,2 8,6' -fill "
-                           "'#050505' -draw 'line 12,1 12,7' ";
+  const std::string draw =
+      "-size 21x9 xc:white -fill '#FF0000' -draw 'rectangle 2,2 8,6' -fill "
+      "'#050505' -draw 'line 12,1 12,7' ";
   for (const std::string type : {"-type truecolor BMP3:", "-type palette BMP3:", "PNG24:"}) {
-    const std::string file = dir.file("m." + std::string(type.find("PNG") == std::string::npos ? "bmp" : "png"));
+    const std::string file =
+        dir.file("m." + std::string(type.find("PNG") == std::string::npos ? "bmp" : "png"));
     const std::string command = "/usr/bin/convert " + draw + type + file + " 2>/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     ArtFiles files(kStaticBase + 1, {});
