@@ -92,10 +92,14 @@ void SettingsPageTest::loadWithAnEmptyFieldOpensNothing() {
   QCOMPARE(artLoaded.count(), 1);
   QVERIFY(run.dialogs.messages().isEmpty());
 
-  // The groups without lists do nothing at all.
+  // The groups without lists do nothing at all; tile data fills its lists in any case.
   QSignalSpy huesLoaded(run.mainForm.get(), &quillotide::ui::TMainForm::huesLoaded);
+  QSignalSpy tiledataLoaded(run.mainForm.get(), &quillotide::ui::TMainForm::tiledataLoaded);
   run.click("btnLoadHues");
+  run.click("btnLoadTiledata");
   QCOMPARE(huesLoaded.count(), 0);
+  QCOMPARE(tiledataLoaded.count(), 1);
+  QVERIFY(!run.registry->tiledata->isLoaded());
   QVERIFY(run.dialogs.messages().isEmpty());
 }
 
@@ -266,6 +270,20 @@ void SettingsPageTest::animationLoadShowsItsNote() {
   QVERIFY(!run.registry->anim2->isLoaded());
   // The animation groups have no Save button.
   QVERIFY(!run.mainForm->findChild<QAbstractButton*>("btnSaveAnim"));
+
+  // An empty field or a missing optional Anim4 file opens nothing, yet the list is rebuilt and
+  // the note shown all the same.
+  run.setField("eAnim2Idx", run.path("anim2.idx"));
+  run.setField("eAnim4Idx", run.path("anim.idx"));
+  run.setField("eAnim4Mul", run.path("missing.mul"));
+  run.click("btnLoadAnim2");
+  run.click("btnLoadAnim4");
+  QCOMPARE(loaded.count(), 4);
+  QCOMPARE(loaded[3][0].toInt(), 4);
+  QVERIFY(!run.registry->anim2->isLoaded());
+  QVERIFY(!run.registry->anim4->isLoaded());
+  QCOMPARE(run.dialogs.messageTexts().size(), 4);
+  QVERIFY(run.dialogs.messageTexts()[3].contains("Anim4.mul"));
 }
 
 void SettingsPageTest::optionsAndLaterFamilies() {
