@@ -4,6 +4,7 @@
 
 #include "app/Image.h"
 #include "cli/Cli.h"
+#include "cli/CliRun.h"
 #include "models/Art.h"
 #include "sample/Sample.h"
 #include "support/TestFiles.h"
@@ -13,17 +14,8 @@ using quillotide::test::TempDir;
 
 namespace {
 
-struct Run {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Run run(std::vector<std::string> words) {
-  std::ostringstream out, err;
-  const int code = cli::runCli(words, out, err);
-  return {code, out.str(), err.str()};
-}
+using Run = test::CliRun;
+Run run(const std::vector<std::string>& words) { return test::runCliWords(words); }
 
 // The generated sample art pair in a fresh folder.
 struct SampleArt {

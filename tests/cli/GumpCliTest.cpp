@@ -5,6 +5,7 @@
 
 #include "app/Image.h"
 #include "cli/Cli.h"
+#include "cli/CliRun.h"
 #include "models/Art.h"
 #include "models/Gump.h"
 #include "models/Light.h"
@@ -18,17 +19,8 @@ using quillotide::test::TempDir;
 
 namespace {
 
-struct Run {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Run run(std::vector<std::string> words) {
-  std::ostringstream out, err;
-  const int code = cli::runCli(words, out, err);
-  return {code, out.str(), err.str()};
-}
+using Run = test::CliRun;
+Run run(const std::vector<std::string>& words) { return test::runCliWords(words); }
 
 std::size_t lines(const std::string& s) {
   return static_cast<std::size_t>(std::count(s.begin(), s.end(), '\n'));

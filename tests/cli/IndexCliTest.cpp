@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "cli/CliRun.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -10,17 +11,8 @@ using quillotide::test::TempDir;
 
 namespace {
 
-struct Run {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Run run(std::vector<std::string> words) {
-  std::ostringstream out, err;
-  const int code = cli::runCli(words, out, err);
-  return {code, out.str(), err.str()};
-}
+using Run = test::CliRun;
+Run run(const std::vector<std::string>& words) { return test::runCliWords(words); }
 
 struct Pair {
   TempDir dir;

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "cli/CliRun.h"
 #include "models/Hues.h"
 #include "models/Tiledata.h"
 #include "sample/Sample.h"
@@ -13,17 +14,8 @@ using quillotide::test::TempDir;
 
 namespace {
 
-struct Run {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Run run(std::vector<std::string> words) {
-  std::ostringstream out, err;
-  const int code = cli::runCli(words, out, err);
-  return {code, out.str(), err.str()};
-}
+using Run = test::CliRun;
+Run run(const std::vector<std::string>& words) { return test::runCliWords(words); }
 
 // The sample tile data and hue files, written once per test into a fresh folder.
 struct Sample {
