@@ -60,11 +60,9 @@ int list(Args& args, Context& ctx) {
   Json::Array rows;
   std::ostringstream text;
   const int count = model->bodyCount();
-  int present = 0;
   for (int body = 0; body < count; ++body) {
     const bool exists = model->bodyExists(body);
     if (!exists && !all) continue;
-    present += exists ? 1 : 0;
     int used = 0;
     for (int k = 0; k < model->slotsPerBody(body); ++k) used += model->slotExists(body, k) ? 1 : 0;
     if (ctx.json)
