@@ -17,22 +17,13 @@
 #include "app/Text.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SlotListView.h"
+#include "ui/main/TiledataFields.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/ImageBridge.h"
 
 namespace quillotide::ui {
 
 namespace {
-
-QString nameText(const std::string& name) {
-  return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-}
-std::string nameBytes(const QString& text) { return text.toLatin1().toStdString(); }
-
-// A field that does not parse stores 0.
-std::int32_t fieldValue(const QLineEdit* field) {
-  return tryParseInt(field->text().toStdString()).value_or(0);
-}
 
 QString latin1(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
