@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "UiTestSupport.h"
 #include "app/Bmp.h"
 #include "app/FileIO.h"
 #include "app/Text.h"
@@ -20,7 +21,6 @@
 #include "ui/main/SettingsPage.h"
 #include "ui/main/SlotListView.h"
 #include "ui/platform/GaugeForm.h"
-#include "UiTestSupport.h"
 
 using namespace quillotide;
 using quillotide::test::ProgramRun;
@@ -58,9 +58,9 @@ void writeArtFiles(const std::string& idx, const std::string& mul, int landFull,
     records[static_cast<std::size_t>(t)] = add(encodeLandTile(solid(44, 44, kBlue)));
   for (std::size_t s = 0; s < statics.size(); ++s) {
     const auto id = static_cast<std::int64_t>(s);
-    records.push_back(statics[s] ? add(encodeStaticArt(solid(10 + static_cast<int>(s), 12,
-                                                             staticColour(id))))
-                                 : IndexRecord{});
+    records.push_back(
+        statics[s] ? add(encodeStaticArt(solid(10 + static_cast<int>(s), 12, staticColour(id))))
+                   : IndexRecord{});
   }
   writeBytes(idx, test::indexBytes(records));
   writeBytes(mul, data);
@@ -127,6 +127,7 @@ class ArtPagesTest : public QObject {
   Q_OBJECT
 private slots:
   void listsFollowTheLoadAndTheFilters();
+  void filterChangeClearsThePictureAndTheRadarColour();
   void searchSelectsAndShowsTheSlot();
   void exportAndImportGoThroughBitmaps();
   void patchesShowFirstAndAreDeletedFirst();
@@ -174,6 +175,34 @@ void ArtPagesTest::listsFollowTheLoadAndTheFilters() {
   QVERIFY(land->lineState(3, false).full);
   QVERIFY(!land->lineState(0x20, false).full);
   QVERIFY(run.dialogs.failures().isEmpty());
+}
+
+void ArtPagesTest::filterChangeClearsThePictureAndTheRadarColour() {
+  ArtRun run{ArtRun::Sample{}};
+  run.loadAll();
+  for (const QString stem : {QStringLiteral("ArtS"), QStringLiteral("ArtM")}) {
+    ArtPage* page = stem == "ArtS" ? run.statics() : run.land();
+    run.showPage("ts" + stem);
+    // Line 3 is full on both pages of the sample set.
+    run.clickLine("lb" + stem, 3);
+    QVERIFY(!showsOnlyBackground(page));
+    auto* red = run.find<QLineEdit>("e" + stem + "Red");
+    auto* swatch = run.find<QLabel>("i" + stem + "Radar");
+    QVERIFY(!red->text().isEmpty());
+    QVERIFY(!swatch->pixmap().isNull());
+
+    // "Empty Slots", picked with the keyboard in the filter box: no line is selected, so
+    // nothing of the old line stays on show.
+    QTest::keyClick(run.find<QComboBox>("cb" + stem + "Filter"), Qt::Key_Down);
+    QCOMPARE(page->list()->filter(), SlotFilter::Empty);
+    QCOMPARE(page->list()->selectedLine(), -1);
+    QVERIFY(showsOnlyBackground(page));
+    QVERIFY(red->text().isEmpty());
+    QVERIFY(run.find<QLineEdit>("e" + stem + "Green")->text().isEmpty());
+    QVERIFY(run.find<QLineEdit>("e" + stem + "Blue")->text().isEmpty());
+    QVERIFY(swatch->pixmap().isNull());
+  }
+  QVERIFY(run.dialogs.messages().isEmpty());
 }
 
 void ArtPagesTest::searchSelectsAndShowsTheSlot() {

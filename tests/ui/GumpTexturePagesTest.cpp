@@ -97,6 +97,7 @@ class GumpTexturePagesTest : public QObject {
 private slots:
   void gumpListsFollowTheirRangesAndWin98();
   void gumpExportChangeImportDeleteSaveAndRestart();
+  void filterChangeClearsTheViews();
   void gumpPatchIsShownExportedAndDeletedFirst();
   void animationLabelAndCopyExistingAnimation();
   void emptyIdListsOfGumpsAndTextures();
@@ -214,6 +215,42 @@ void GumpTexturePagesTest::gumpExportChangeImportDeleteSaveAndRestart() {
   trigger(run, "miGumpNonAnimLoadBitmap");
   QCOMPARE(run.dialogs.messages().size(), 1);
   QCOMPARE(run.registry->gumps->gumpPicture(5), edited);
+}
+
+void GumpTexturePagesTest::filterChangeClearsTheViews() {
+  test::TempDir files;
+  const std::string idx = files.file("gumpidx.mul"), mul = files.file("gumpart.mul");
+  const std::string tidx = files.file("texidx.mul"), tmul = files.file("texmaps.mul");
+  writeEmptyPair(idx, mul, 0xD000);
+  writeEmptyPair(tidx, tmul, 0x10);
+  {
+    TGump gumps;
+    gumps.load(idx, mul);
+    gumps.writeGump(50001, pattern(3, 3, 4));
+    gumps.save(idx, mul);
+    TTextures textures;
+    textures.load(tidx, tmul, StorageMode::Memory);
+    textures.writeTexture(1, pattern(64, 64, 5));
+    textures.save(tidx, tmul);
+  }
+  ProgramRun run(
+      configWith({{"GumpIdx", idx}, {"GumpMul", mul}, {"TexIdx", tidx}, {"TexMul", tmul}}));
+  run.click("btnLoadGumps");
+  run.click("btnLoadTextures");
+  for (const QString stem : {QStringLiteral("GumpsAnim"), QStringLiteral("Textures")}) {
+    run.showPage("ts" + stem);
+    run.clickLine("lb" + stem, 1);
+    QVERIFY(!onlyBackground(run, "i" + stem));
+    // "Full Slots" keeps the line, yet a rebuilt list has no selection and shows nothing.
+    auto* filter = run.find<QComboBox>("cb" + stem + "Filter");
+    QTest::keyClick(filter, Qt::Key_Down);
+    QTest::keyClick(filter, Qt::Key_Down);
+    QCOMPARE(filter->currentIndex(), 2);
+    QCOMPARE(lineCount(run, "lb" + stem), 1);
+    QVERIFY(onlyBackground(run, "i" + stem));
+  }
+  QVERIFY(run.find<QLabel>("lGumpsAnimId")->text().isEmpty());
+  QVERIFY(run.dialogs.messages().isEmpty());
 }
 
 void GumpTexturePagesTest::gumpPatchIsShownExportedAndDeletedFirst() {

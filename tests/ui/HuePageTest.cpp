@@ -64,6 +64,24 @@ bool markerAt(ui::PictureView* strip, int k) {
   return strip->pixelAt(66, rowY(k)) == qRgb(0, 0, 255);
 }
 
+// Gump 2 of a 20 x 10 picture of red 12, loaded on the Settings page, shown in the preview.
+void showGumpInPreview(ProgramRun& run) {
+  const std::string idx = run.dir.file("gumpidx.mul"), mul = run.dir.file("gumpart.mul");
+  test::writeBytes(idx, test::indexBytes(std::vector<IndexRecord>(8)));
+  test::writeBytes(mul, {});
+  {
+    TGump gumps;
+    gumps.load(idx, mul);
+    gumps.writeGump(2, Bitmap32(20, 10, makePixel(8 * 12, 8 * 3, 8 * 3)));
+    gumps.save(idx, mul);
+  }
+  run.find<QLineEdit>("eGumpIdx")->setText(QString::fromStdString(idx));
+  run.find<QLineEdit>("eGumpMul")->setText(QString::fromStdString(mul));
+  run.click("btnLoadGumps");
+  run.dialogs.answerInput(QStringLiteral("2"));
+  run.find<QAction>("miHueShowGump")->trigger();
+}
+
 struct HueRun {
   HueRun() : run(configWith({})) {
     writeHueTable(run.dir.file("hues.mul"));
@@ -92,6 +110,8 @@ private slots:
   void secondTableAndCopyRamp();
   void previewShowsGumpAndArtHued();
   void previewShowsAnimationOfTheSampleSet();
+  void clickedLineIsTheOneShownAndEdited();
+  void lightHueLinesGetADarkGround();
 };
 
 void HuePageTest::loadFillsTheListAndTheStripShowsTheRamp() {
@@ -391,6 +411,113 @@ void HuePageTest::previewShowsAnimationOfTheSampleSet() {
       QCOMPARE(preview->pixelAt(left + x, top + y), expected);
     }
   QVERIFY(run.dialogs.messages().isEmpty());
+}
+
+void HuePageTest::clickedLineIsTheOneShownAndEdited() {
+  HueRun h;
+  writeHueTable(h.run.dir.file("other-hues.mul"), 20);
+  h.run.dialogs.answerOpen(h.run.path("other-hues.mul"));
+  h.run.click("btnHues2Load");
+  h.run.showPage("tsHues");
+  showGumpInPreview(h.run);
+  auto* name = h.run.find<QLineEdit>("eHueName");
+  auto* name2 = h.run.find<QLineEdit>("eHue2Name");
+  auto* strip2 = h.run.find<ui::PictureView>("iHue2Ramp");
+  auto* preview = h.run.find<ui::PictureView>("iHuePreview");
+  // Colour k of hue e has the channels (k, e + greenBase, 31 - k).
+  const auto rampColour = [](int e, int k, int greenBase = 0) {
+    return colour16ToPixel(
+        static_cast<Colour16>((k << 10) | (((e + greenBase) & 31) << 5) | (31 - k)));
+  };
+  const auto showsHue = [&](int e) {
+    QCOMPARE(name->text(), QStringLiteral("Hue %1").arg(e));
+    QCOMPARE(h.strip->pixelAt(30, rowY(4)), rampColour(e, 4));
+    // The gump's red 12 takes colour 12 of the hue.
+    QCOMPARE(preview->pixelAt(175, 178), rampColour(e, 12));
+  };
+
+  // Each click shows the line clicked, not the one before it; so do the arrow keys.
+  h.run.clickLine("lbHues", 3);
+  showsHue(3);
+  h.run.clickLine("lbHues", 7);
+  showsHue(7);
+  h.run.pressKey("lbHues", Qt::Key_Down);
+  showsHue(8);
+  h.run.pressKey("lbHues", Qt::Key_Up);
+  h.run.pressKey("lbHues", Qt::Key_Up);
+  showsHue(6);
+  h.run.clickLine("lbHues2", 2);
+  h.run.clickLine("lbHues2", 5);
+  QCOMPARE(name2->text(), QStringLiteral("Hue 5"));
+  QCOMPARE(strip2->pixelAt(30, rowY(4)), rampColour(5, 4, 20));
+
+  // Every edit lands in the hue on screen. The same edits on a copy of the table are what the
+  // saved file must hold, so no other hue may change either.
+  THues expected;
+  expected.load(h.run.dir.file("hues.mul"));
+  h.run.clickLine("lbHues", 10);
+  h.run.clickLine("lbHues", 11);
+  name->selectAll();
+  QTest::keyClicks(name, QStringLiteral("Eleven"));
+  QTest::keyClick(name, Qt::Key_Return);
+  expected.setHueName(11, "Eleven");
+
+  h.run.clickLine("lbHues", 12);
+  h.run.dialogs.answerColour(QColor(248, 248, 248));
+  mouse(h.strip, QEvent::MouseButtonPress, Qt::RightButton, rowY(31));
+  expected.setHueColour(12, 31, 248, 248, 248);
+  mouse(h.strip, QEvent::MouseButtonPress, Qt::LeftButton, rowY(0));
+  mouse(h.strip, QEvent::MouseMove, Qt::LeftButton, rowY(31));
+  mouse(h.strip, QEvent::MouseButtonRelease, Qt::LeftButton, rowY(31));
+  h.run.click("btnHueSpread");
+  expected.spreadHue(0, 31, 12);
+
+  h.run.clickLine("lbHues", 14);
+  h.run.clickLine("lbHues2", 9);
+  h.run.click("btnHueCopy");
+  expected.setColours(14, h.run.registry->hues2->entry(9)->colours);
+  QCOMPARE(name->text(), QStringLiteral("Hue 14"));
+  QCOMPARE(h.strip->pixelAt(30, rowY(4)), rampColour(9, 4, 20));
+
+  h.run.dialogs.answerSave(h.run.path("saved-hues.mul"));
+  h.run.click("btnSaveHues");
+  THues saved;
+  saved.load(h.run.dir.file("saved-hues.mul"));
+  for (int e = 0; e < kHues; ++e) QCOMPARE(*saved.entry(e), *expected.entry(e));
+  QVERIFY(h.run.dialogs.messages().isEmpty());
+}
+
+void HuePageTest::lightHueLinesGetADarkGround() {
+  HueRun h;
+  // Colour 28 (the track bar's) of hue 2 white, of hue 3 a pale yellow, of hue 4 navy.
+  h.run.registry->hues->setHueColour16(2, 28, 0x7FFF);
+  h.run.registry->hues->setHueColour16(3, 28, static_cast<Colour16>((31 << 10) | (31 << 5) | 20));
+  h.run.registry->hues->setHueColour16(4, 28, 0x0010);
+  h.run.showPage("tsHues");
+  h.run.clickLine("lbHues", 6);
+  auto* view = h.run.find<QListView>("lbHues");
+  const QImage lines = view->viewport()->grab().toImage();
+  const auto lineImage = [&](int row) {
+    return lines.copy(view->visualRect(view->model()->index(row, 0)));
+  };
+  // The ground at the line's left edge, and whether the label's own colour is drawn in it.
+  const auto ground = [&](int row) { return lineImage(row).pixel(2, 2) & 0xFFFFFFu; };
+  const auto drawsColour = [&](int row, QRgb colour) {
+    const QImage image = lineImage(row);
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        if ((image.pixel(x, y) & 0xFFFFFFu) == (colour & 0xFFFFFFu)) return true;
+    return false;
+  };
+  QVERIFY(ground(2) != 0xFFFFFFu);
+  QVERIFY(qGray(ground(2)) < 80);
+  QVERIFY(drawsColour(2, colour16ToPixel(0x7FFF)));
+  QVERIFY(qGray(ground(3)) < 80);
+  QVERIFY(drawsColour(3, colour16ToPixel(static_cast<Colour16>((31 << 10) | (31 << 5) | 20))));
+  // A dark colour reads on white and keeps it; the selected line stays navy.
+  QCOMPARE(ground(4), 0xFFFFFFu);
+  QVERIFY(drawsColour(4, colour16ToPixel(0x0010)));
+  QCOMPARE(ground(6), qRgb(0, 0, 128) & 0xFFFFFFu);
 }
 
 QTEST_MAIN(HuePageTest)

@@ -1,10 +1,14 @@
 // The main window's frame: its pages, start-up settings, the automatic loads and the seam.
 
+#include <QApplication>
 #include <QDialog>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
+#include "UiTestSupport.h"
 #include "app/FileIO.h"
 #include "sample/Sample.h"
 #include "ui/main/SettingsPage.h"
@@ -12,10 +16,9 @@
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
 #include "ui/platform/QtDialogs.h"
-#include "UiTestSupport.h"
 
-using quillotide::test::ProgramRun;
 using quillotide::test::configWith;
+using quillotide::test::ProgramRun;
 using quillotide::test::readText;
 using quillotide::test::writePair;
 using quillotide::ui::TMainForm;
@@ -34,16 +37,17 @@ private slots:
   void scriptedDialogsReportUnexpectedDialogs();
   void filtersBecomeQtFilters();
   void onlyTheExactFirstArgumentSwitches();
+  void shortMessagesShowTheirWholeCaption();
 };
 
 void MainFormTest::pagesInOrderWithSettingsOpen() {
   ProgramRun run;
   QCOMPARE(run.mainForm->windowTitle(), QStringLiteral("Quillotide"));
-  const QStringList expected = {"Anim", "Anim2", "Anim3", "Anim4", "Anim5", "Animdata",
-                                "Art (M)", "Art (S)", "Gumps (anim)", "Gump (nonAnim)", "Hues",
-                                "Light", "Multi", "Sound", "Textures", "Tiledata (M)",
-                                "Tiledata (S)", "Features", "Settings", "Patch", "Equipment",
-                                "Progress"};
+  const QStringList expected = {
+      "Anim",     "Anim2",   "Anim3",        "Anim4",          "Anim5",        "Animdata",
+      "Art (M)",  "Art (S)", "Gumps (anim)", "Gump (nonAnim)", "Hues",         "Light",
+      "Multi",    "Sound",   "Textures",     "Tiledata (M)",   "Tiledata (S)", "Features",
+      "Settings", "Patch",   "Equipment",    "Progress"};
   QTabWidget* pages = run.mainForm->pages();
   QStringList captions;
   for (int i = 0; i < pages->count(); ++i) captions << pages->tabText(i);
@@ -58,9 +62,10 @@ void MainFormTest::pagesInOrderWithSettingsOpen() {
 void MainFormTest::withoutConfigTheOneColourMarkEntryIsWritten() {
   {
     ProgramRun run;
-    QCOMPARE(readText(run.configPath()),
-             std::string("<configuration>\r\n<config key=\"ColorMarkPixels\" value=\"0xFF00FF\" />\r\n"
-                         "</configuration>\r\n"));
+    QCOMPARE(
+        readText(run.configPath()),
+        std::string("<configuration>\r\n<config key=\"ColorMarkPixels\" value=\"0xFF00FF\" />\r\n"
+                    "</configuration>\r\n"));
     for (const char* field : {"eArtIdx", "eArtMul", "eHues", "eMap", "eMapWidth"})
       QVERIFY(run.find<QLineEdit>(field)->text().isEmpty());
     QVERIFY(run.dialogs.messages().isEmpty());
@@ -75,8 +80,10 @@ void MainFormTest::withoutConfigTheOneColourMarkEntryIsWritten() {
 }
 
 void MainFormTest::storedPathsAndOptionsFillTheFields() {
-  ProgramRun run(configWith({{"GumpIdx", "/g/gumpidx.mul"}, {"StaticMul", "/s/statics0.mul"},
-                             {"MapHeight", "4096"}, {"ProgressMul", "/p/Progress.mul"},
+  ProgramRun run(configWith({{"GumpIdx", "/g/gumpidx.mul"},
+                             {"StaticMul", "/s/statics0.mul"},
+                             {"MapHeight", "4096"},
+                             {"ProgressMul", "/p/Progress.mul"},
                              {"Win98", "-1"}}));
   QCOMPARE(run.find<QLineEdit>("eGumpIdx")->text(), QStringLiteral("/g/gumpidx.mul"));
   QCOMPARE(run.find<QLineEdit>("eStaticMul")->text(), QStringLiteral("/s/statics0.mul"));
@@ -168,7 +175,8 @@ void MainFormTest::progressWindowShowsSteps() {
 void MainFormTest::actionsNeverLetAnErrorEscape() {
   quillotide::ui::ScriptedDialogs dialogs;
   QVERIFY(quillotide::ui::runAction(dialogs, [] {}));
-  QVERIFY(!quillotide::ui::runAction(dialogs, [] { throw quillotide::FileError("Cannot open file x"); }));
+  QVERIFY(!quillotide::ui::runAction(dialogs,
+                                     [] { throw quillotide::FileError("Cannot open file x"); }));
   QVERIFY(!quillotide::ui::runAction(dialogs, [] { throw std::runtime_error("plain failure"); }));
   QCOMPARE(dialogs.messageTexts(), QStringList({"Cannot open file x", "plain failure"}));
   QCOMPARE(dialogs.messages()[0].icon, quillotide::ui::MessageIcon::Error);
@@ -192,7 +200,8 @@ void MainFormTest::scriptedDialogsReportUnexpectedDialogs() {
 void MainFormTest::filtersBecomeQtFilters() {
   using quillotide::ui::toQtFilter;
   QCOMPARE(toQtFilter("Artidx.mul|Artidx.mul"), QStringLiteral("Artidx.mul (Artidx.mul)"));
-  QCOMPARE(toQtFilter("Bitmaps|*.bmp;*.dib|All|*"), QStringLiteral("Bitmaps (*.bmp *.dib);;All (*)"));
+  QCOMPARE(toQtFilter("Bitmaps|*.bmp;*.dib|All|*"),
+           QStringLiteral("Bitmaps (*.bmp *.dib);;All (*)"));
   QCOMPARE(toQtFilter("*.bmp"), QStringLiteral("*.bmp (*.bmp)"));
 }
 
@@ -209,6 +218,28 @@ void MainFormTest::onlyTheExactFirstArgumentSwitches() {
   QCOMPARE(startSwitch(2, lower), StartSwitch::None);
   QCOMPARE(startSwitch(2, sample), StartSwitch::Sample);
   QCOMPARE(startSwitch(1, none), StartSwitch::None);
+}
+
+void MainFormTest::shortMessagesShowTheirWholeCaption() {
+  // The real message box, as a search that finds nothing shows it.
+  quillotide::ui::QtDialogs dialogs;
+  int width = 0;
+  QString shownText;
+  QTimer::singleShot(0, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      width = box->width();
+      shownText = box->text();
+      box->accept();
+    }
+  });
+  dialogs.showMessage(QStringLiteral("Not found."));
+  QCOMPARE(shownText, QStringLiteral("Not found."));
+  const QString caption = quillotide::ui::Dialogs::kCaption;
+  const int captionText =
+      QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(caption);
+  QVERIFY(quillotide::ui::messageBoxWidthFor(caption) > captionText + 100);
+  QVERIFY2(width >= quillotide::ui::messageBoxWidthFor(caption),
+           qPrintable(QString::number(width)));
 }
 
 QTEST_MAIN(MainFormTest)

@@ -6,6 +6,8 @@
 
 #include <QAbstractButton>
 #include <QLineEdit>
+#include <QListView>
+#include <QTabWidget>
 #include <QTest>
 
 #include "app/Registry.h"
@@ -45,6 +47,28 @@ struct ProgramRun {
   }
   void setField(const QString& name, const QString& text) const {
     if (auto* e = find<QLineEdit>(name)) e->setText(text);
+  }
+  // Brings the page to the front of a shown main window, so its lists can take mouse clicks.
+  void showPage(const QString& page) const {
+    QWidget* w = find<QWidget>(page);
+    if (!w) return;
+    mainForm->show();
+    mainForm->pages()->setCurrentWidget(w);
+    if (!QTest::qWaitForWindowExposed(mainForm.get()))
+      QTest::qFail("main window not exposed", __FILE__, __LINE__);
+  }
+  // A click on a list line as a person makes it: the mouse on the line's rectangle. The line is
+  // scrolled into view first, as a person scrolls before clicking.
+  void clickLine(const QString& list, int row, Qt::MouseButton button = Qt::LeftButton) const {
+    auto* view = find<QListView>(list);
+    if (!view) return;
+    const QModelIndex index = view->model()->index(row, 0);
+    view->scrollTo(index);
+    QTest::mouseClick(view->viewport(), button, Qt::NoModifier, view->visualRect(index).center());
+  }
+  // A key pressed in a list (arrows move the selected line).
+  void pressKey(const QString& list, Qt::Key key) const {
+    if (auto* view = find<QListView>(list)) QTest::keyClick(view, key);
   }
 
   TempDir dir;

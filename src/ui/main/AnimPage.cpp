@@ -104,6 +104,7 @@ void AnimPage::buildControls() {
     m_list->setPatchQuery([this](std::int32_t body) { return patched(body); }, true);
   connect(m_list, &SlotListView::slotActivated, this,
           [this](std::int32_t body) { runAction(m_dialogs, [&] { showBody(body); }); });
+  connect(m_list, &SlotListView::selectionCleared, this, [this] { clearBody(); });
   connect(m_list, &SlotListView::popupRequested, this,
           [this](const QPoint&, std::int32_t body) { preparePopup(body); });
   m_list->setMinimumWidth(200);
@@ -285,6 +286,19 @@ void AnimPage::fillActions(int body) {
   m_action->setCurrentIndex(actions > 0 ? 0 : -1);
   m_direction->setCurrentIndex(0);
   m_filling = false;
+}
+
+void AnimPage::clearBody() {
+  stopPlaying();
+  m_body.reset();
+  m_frames.clear();
+  m_frameIndex = -1;
+  m_frameLabel->clear();
+  m_filling = true;
+  m_action->clear();
+  m_filling = false;
+  clearPicture();
+  if (m_gump) m_gump->setPixmap(composeArea(*this, kGumpSize, nullptr, 0, 0));
 }
 
 void AnimPage::showBody(int body) {

@@ -35,7 +35,7 @@ class TMainForm;
 
 class AnimPage : public QWidget {
   Q_OBJECT
- public:
+public:
   // The page of one animation file; it follows the main window's load notices for that file (and,
   // on "Anim", for verdata and gumps).
   AnimPage(TMainForm& main, AnimKind kind, QWidget* parent = nullptr);
@@ -65,10 +65,10 @@ class AnimPage : public QWidget {
   // After a load of the page's file: fills the filter box and rebuilds the list.
   void fileLoaded();
 
- protected:
+protected:
   void hideEvent(QHideEvent* event) override;
 
- private:
+private:
   void buildControls();
   void buildMenu();
   TAnimation& model() const;
@@ -80,6 +80,8 @@ class AnimPage : public QWidget {
   void clearPicture();
   void showCentred(const Bitmap32& picture);
   void showGump(int body);
+  // No line selected (a filter change, a load): no body, no frames, empty areas.
+  void clearBody();
   // Fills the action box for the body and picks action 0, direction 0, without side effects.
   void fillActions(int body);
   // Decodes the frames of the chosen action and direction and shows the first of them.

@@ -119,6 +119,14 @@ void ArtPage::beforeShow(std::int32_t slot) {
   if (slotShown(slot)) showRadar(slot);
 }
 
+void ArtPage::clearShown() {
+  ImageSlotPage::clearShown();
+  m_swatch->clear();
+  m_red->clear();
+  m_green->clear();
+  m_blue->clear();
+}
+
 void ArtPage::onArtLoaded() {
   m_view->clear();
   m_list->resetFilter();

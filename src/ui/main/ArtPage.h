@@ -51,6 +51,8 @@ protected:
   Bitmap32 slotPicture(std::int32_t slot) const override;
   // A shown slot also shows its radar colour.
   void beforeShow(std::int32_t slot) override;
+  // The radar colour controls go blank with the view.
+  void clearShown() override;
 
   bool isPatched(std::int32_t slot) const;
   std::optional<std::int32_t> selectedSlot() const;

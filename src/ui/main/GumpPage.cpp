@@ -101,6 +101,11 @@ void GumpPage::beforeShow(std::int32_t slot) {
   m_animLabel->setText(animationLabelText(body, animation.isLoaded(), animation.bodyExists(body)));
 }
 
+void GumpPage::clearShown() {
+  ImageSlotPage::clearShown();
+  if (m_animLabel) m_animLabel->clear();
+}
+
 void GumpPage::loadFromBitmap(std::int32_t gump) {
   loadBitmap([this, gump](const std::string& path) { m_registry.gumps->importGump(gump, path); });
 }

@@ -46,6 +46,8 @@ protected:
   bool slotShown(std::int32_t slot) const override;
   Bitmap32 slotPicture(std::int32_t slot) const override;
   void beforeShow(std::int32_t slot) override;
+  // The animation label names the old line's body, so it goes blank with the view.
+  void clearShown() override;
 
 private:
   bool patched(std::int32_t gump) const;

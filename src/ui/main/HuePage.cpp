@@ -112,6 +112,9 @@ HuePage::HuePage(TMainForm& main, QWidget* parent)
           [this] { m_list2->listView()->viewport()->update(); });
   connect(m_list, &SlotListView::slotActivated, this, [this] { onHueSelected(); });
   connect(m_list2, &SlotListView::slotActivated, this, [this] { onHue2Selected(); });
+  // Without a selected line the name, strip and preview of the old line go blank.
+  connect(m_list, &SlotListView::selectionCleared, this, [this] { onHueSelected(); });
+  connect(m_list2, &SlotListView::selectionCleared, this, [this] { onHue2Selected(); });
 
   m_strip->setObjectName(QStringLiteral("iHueRamp"));
   m_strip2->setObjectName(QStringLiteral("iHue2Ramp"));

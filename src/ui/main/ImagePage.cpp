@@ -37,6 +37,7 @@ ImageSlotPage::ImageSlotPage(TMainForm& main, const ListSetup& setup, QSize view
   m_list->setPopupMenu(m_menu);
   connect(m_list, &SlotListView::slotActivated, this,
           [this](std::int32_t slot) { showSlot(slot); });
+  connect(m_list, &SlotListView::selectionCleared, this, [this] { clearShown(); });
 
   auto* row = new QHBoxLayout(this);
   m_listColumn = new QVBoxLayout;
@@ -62,6 +63,8 @@ void ImageSlotPage::showSlot(std::int32_t slot) {
     m_view->draw(picture, at.x(), at.y());
   });
 }
+
+void ImageSlotPage::clearShown() { m_view->clear(); }
 
 void ImageSlotPage::refresh() {
   m_list->listView()->viewport()->update();

@@ -61,6 +61,8 @@ protected:
   virtual QPoint placement(const Bitmap32& picture) const;
   // Runs before the view is drawn (the gump page's animation label).
   virtual void beforeShow(std::int32_t) {}
+  // The list lost its selection (a filter change, a load): nothing of the old line stays on show.
+  virtual void clearShown();
 
   // Adds a pop-up entry that runs `action` on the selected slot through the action helper.
   QAction* addMenuEntry(const QString& name, const QString& caption,

@@ -1,5 +1,7 @@
 #include "ui/main/SlotListView.h"
 
+#include <cmath>
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,17 +27,34 @@ int nextListId() {
 
 constexpr int kTextIndent = 10;
 
+// The ground of a line whose own text colour is too light for white; light colours stay
+// readable on it, and the colour itself is kept.
+const QColor kDarkGround(48, 48, 48);
+
+double linearChannel(int c) {
+  const double v = c / 255.0;
+  return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
 }  // namespace
+
+bool readableOnWhite(const QColor& text) {
+  const double luminance = 0.2126 * linearChannel(text.red()) +
+                           0.7152 * linearChannel(text.green()) +
+                           0.0722 * linearChannel(text.blue());
+  // The contrast to white (luminance 1) that large-text readability asks for.
+  constexpr double kMinimumContrast = 3.0;
+  return 1.05 / (luminance + 0.05) >= kMinimumContrast;
+}
 
 // ---------------------------------------------------------------------------------------------
 
-SlotListModel::SlotListModel(QObject* parent)
-    : QAbstractListModel(parent), m_labeler(&slotLabel) {}
+SlotListModel::SlotListModel(QObject* parent) : QAbstractListModel(parent), m_labeler(&slotLabel) {}
 
 void SlotListModel::setLabeler(Labeler labeler) {
   m_labeler = labeler ? std::move(labeler) : Labeler(&slotLabel);
-  if (!m_slots.empty())
-    emit dataChanged(index(0), index(static_cast<int>(m_slots.size()) - 1), {Qt::DisplayRole});
+  if (!m_slots.empty()) emit
+    dataChanged(index(0), index(static_cast<int>(m_slots.size()) - 1), {Qt::DisplayRole});
 }
 
 void SlotListModel::setSlotNumbers(std::vector<std::int32_t> numbers) {
@@ -70,10 +89,14 @@ void SlotLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
   const bool selected = option.state & QStyle::State_Selected;
   const LineStyle style = lineStyle(m_owner.lineState(index.row(), selected));
   QColor text = toColour(style.text);
+  QColor ground = toColour(style.background);
   if (!selected)
-    if (const auto custom = m_owner.customTextColour(index.row())) text = *custom;
+    if (const auto custom = m_owner.customTextColour(index.row())) {
+      text = *custom;
+      if (!readableOnWhite(text)) ground = kDarkGround;
+    }
   painter->save();
-  painter->fillRect(option.rect, toColour(style.background));
+  painter->fillRect(option.rect, ground);
   painter->setPen(text);
   painter->setFont(option.font);
   const QRect textRect = option.rect.adjusted(kTextIndent, 0, 0, 0);
@@ -83,8 +106,9 @@ void SlotLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 }
 
 QSize SlotLineDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-  return QSize(option.fontMetrics.horizontalAdvance(QStringLiteral("H: 0xFFFF (65535)")) + 2 * kTextIndent,
-               option.fontMetrics.height() + 2);
+  return QSize(
+      option.fontMetrics.horizontalAdvance(QStringLiteral("H: 0xFFFF (65535)")) + 2 * kTextIndent,
+      option.fontMetrics.height() + 2);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -105,8 +129,10 @@ SlotListView::SlotListView(SlotSearch& searchState, Dialogs& dialogs, Options op
   m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_list->setContextMenuPolicy(Qt::CustomContextMenu);
   if (options.ownerDraw) m_list->setItemDelegate(new SlotLineDelegate(*this));
-  connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) { onCurrentChanged(current); });
+  // A mouse press moves the current line before it selects it, so the current line's signal comes
+  // while the old line is still the selected one; the selection's own signal comes after both.
+  connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { onSelectionChanged(); });
   connect(m_list, &QListView::customContextMenuRequested, this,
           [this](const QPoint& pos) { onContextMenu(pos); });
 
@@ -147,7 +173,9 @@ void SlotListView::setLabeler(SlotListModel::Labeler labeler) {
   m_model->setLabeler(std::move(labeler));
 }
 
-void SlotListView::setFullQuery(std::function<bool(std::int32_t)> full) { m_full = std::move(full); }
+void SlotListView::setFullQuery(std::function<bool(std::int32_t)> full) {
+  m_full = std::move(full);
+}
 
 void SlotListView::setPatchQuery(std::function<bool(std::int32_t)> patched, bool countsAsFull) {
   m_patched = std::move(patched);
@@ -180,6 +208,8 @@ void SlotListView::rebuild() {
     return m_full ? m_full(slot) : false;
   };
   m_model->setSlotNumbers(buildSlotList(range.first, range.second, f, isFull));
+  // The reset drops the selection without a selection signal.
+  emit selectionCleared();
 }
 
 int SlotListView::lineCount() const { return m_model->rowCount(); }
@@ -212,8 +242,8 @@ void SlotListView::selectLine(int line) {
 void SlotListView::search() {
   if (!m_searchField) return;
   const std::string query = m_searchField->text().toStdString();
-  const SlotSearch::Result result = m_search.find(
-      m_id, query, lineCount(), [this](int line) { return m_model->label(line); });
+  const SlotSearch::Result result =
+      m_search.find(m_id, query, lineCount(), [this](int line) { return m_model->label(line); });
   if (result.outcome == SlotSearch::Outcome::NotFound)
     m_dialogs.showMessage(QString::fromLatin1(kNotFoundMessage));
   else if (result.outcome == SlotSearch::Outcome::Found)
@@ -235,9 +265,12 @@ std::optional<QColor> SlotListView::customTextColour(int line) const {
   return m_textColour(slotAt(line));
 }
 
-void SlotListView::onCurrentChanged(const QModelIndex& current) {
-  if (m_selecting || !current.isValid()) return;
-  emit slotActivated(slotAt(current.row()));
+void SlotListView::onSelectionChanged() {
+  if (m_selecting) return;
+  if (const auto slot = selectedSlot()) emit
+    slotActivated(*slot);
+  else emit
+    selectionCleared();
 }
 
 void SlotListView::onContextMenu(const QPoint& pos) {

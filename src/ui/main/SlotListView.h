@@ -51,6 +51,10 @@ private:
 
 class SlotListView;
 
+// Whether text of this colour reads on the white ground of a line; a line whose own colour does
+// not (the hue lists' light ramp colours) is drawn on a dark ground instead.
+bool readableOnWhite(const QColor& text);
+
 // Draws a line as the lists of the program do: white or navy ground, the label 10 pixels from
 // the left in the colour of the slot's state.
 class SlotLineDelegate : public QStyledItemDelegate {
@@ -75,7 +79,8 @@ public:
   };
   using Range = std::pair<std::int32_t, std::int32_t>;  // first and last slot, both included
 
-  SlotListView(SlotSearch& searchState, Dialogs& dialogs, Options options, QWidget* parent = nullptr);
+  SlotListView(SlotSearch& searchState, Dialogs& dialogs, Options options,
+               QWidget* parent = nullptr);
 
   // Object names of the parts, after the page's component names (lbArtS, cbArtSFilter, ...).
   void setNames(const QString& list, const QString& filter, const QString& searchField,
@@ -121,11 +126,14 @@ public:
 signals:
   // A line was chosen: clicked, reached by keys, or found by the search.
   void slotActivated(std::int32_t slot);
+  // No line is selected any more: the list was rebuilt (a filter change, a load) or the line was
+  // deselected. What the page showed for the old line no longer belongs to any line.
+  void selectionCleared();
   // A right click with a line selected, at the mouse position on the screen.
   void popupRequested(const QPoint& globalPos, std::int32_t slot);
 
 private:
-  void onCurrentChanged(const QModelIndex& current);
+  void onSelectionChanged();
   void onContextMenu(const QPoint& pos);
 
   SlotSearch& m_search;

@@ -1,9 +1,13 @@
 #include "ui/platform/QtDialogs.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace quillotide::ui {
 
@@ -62,6 +66,13 @@ std::optional<QString> QtDialogs::inputBox(const QString& caption, const QString
   return text;
 }
 
+int messageBoxWidthFor(const QString& caption) {
+  // Room for the window icon and the close, minimise and maximise buttons of common title bars.
+  constexpr int kTitleBarRoom = 160;
+  const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+  return metrics.horizontalAdvance(caption) + kTitleBarRoom;
+}
+
 void QtDialogs::message(const QString& caption, const QString& text, MessageIcon icon) {
   QMessageBox box(m_parent);
   box.setWindowTitle(caption);
@@ -69,10 +80,21 @@ void QtDialogs::message(const QString& caption, const QString& text, MessageIcon
   // Message texts are shown as given, never interpreted as markup.
   box.setTextFormat(Qt::PlainText);
   switch (icon) {
-    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
+    case MessageIcon::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case MessageIcon::Warning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MessageIcon::Error:
+      box.setIcon(QMessageBox::Critical);
+      break;
   }
+  // The box takes its width from its contents, so a spacer row keeps it wide enough.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(
+        new QSpacerItem(messageBoxWidthFor(caption), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+        grid->rowCount(), 0, 1, grid->columnCount());
   box.exec();
 }
 

@@ -25,6 +25,10 @@ private:
   QPointer<QWidget> m_parent;
 };
 
+// The width a message box needs so that its title bar shows the whole caption beside the window
+// icon and the title bar's buttons; a short text ("Not found.") would make the box narrower.
+int messageBoxWidthFor(const QString& caption);
+
 // "Description|pattern|Description|pattern" to Qt's "Description (pattern);;..." form; several
 // patterns of one entry are separated by ';' in the program's form and by spaces in Qt's.
 QString toQtFilter(const QString& filter);
