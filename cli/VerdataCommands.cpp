@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include <optional>
 #include <sstream>
 
 #include "app/FileIO.h"
@@ -7,6 +8,7 @@
 #include "app/Text.h"
 #include "cli/Cli.h"
 #include "models/Animation.h"
+#include "models/PatchedSlots.h"
 #include "models/Verdata.h"
 
 namespace quillotide::cli {
@@ -45,12 +47,21 @@ std::string kindArg(const std::string& text) {
   throw UsageError("KIND must be land, static, gump, texture or anim.");
 }
 
+// The picture family a KIND names; nullopt for "anim", whose patches are whole bodies.
+std::optional<PatchFamily> pictureFamilyOf(const std::string& kind) {
+  if (kind == "land") return PatchFamily::Land;
+  if (kind == "static") return PatchFamily::Static;
+  if (kind == "gump") return PatchFamily::Gump;
+  if (kind == "texture") return PatchFamily::Texture;
+  return std::nullopt;
+}
+
 // The file id and block a KIND and ID name (anim: the block of the body's first slot).
 std::pair<std::int32_t, std::int32_t> blockOf(const std::string& kind, std::int32_t id) {
-  if (kind == "land") return {verdatafile::kArt, id};
-  if (kind == "static") return {verdatafile::kArt, verdatafile::kStaticBlockBase + id};
-  if (kind == "gump") return {verdatafile::kGumps, id};
-  if (kind == "texture") return {verdatafile::kTextures, id};
+  if (const auto family = pictureFamilyOf(kind)) {
+    const PatchKey key = patchKeyOf(*family, id);
+    return {key.fileId, key.block};
+  }
   if (id < 0 || id > 0xFFFF) throw UsageError("A body must be 0 to 0xFFFF.");
   return {verdatafile::kAnimations,
           static_cast<std::int32_t>(animSlotTable(AnimKind::Anim).firstSlot(id))};
@@ -91,10 +102,7 @@ int show(Args& args, Context& ctx) {
   if (!record) throw Error(formatMessage("%s %s is not patched.", {kind, hexLabel(static_cast<std::uint32_t>(id))}));
   Bitmap32 picture;
   std::string note;
-  if (kind == "land") picture = v.landPicture(id);
-  else if (kind == "static") picture = v.staticPicture(id);
-  else if (kind == "gump") picture = v.gumpPicture(id);
-  else if (kind == "texture") picture = v.texturePicture(id);
+  if (const auto family = pictureFamilyOf(kind)) picture = patchPictureOf(v, *family, id);
   else {
     const AnimFrame f = v.animFrame(id);
     picture = f.picture;

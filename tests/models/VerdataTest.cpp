@@ -8,6 +8,7 @@
 #include "models/AnimExchange.h"
 #include "models/Animation.h"
 #include "models/Gump.h"
+#include "models/PatchedSlots.h"
 #include "models/Verdata.h"
 #include "support/TestFiles.h"
 
@@ -263,4 +264,47 @@ TEST(TVerdata, DamagedFilesAndRecordsGiveOneMessage) {
   // gump_size_beyond_data: a huge size from `extra` on eight bytes.
   Loaded huge({{{12, 1, 0, 0, static_cast<std::int32_t>(0xFFFFFFFF)}, {1, 0, 0, 0, 5, 0, 2, 0}}});
   EXPECT_THROW(huge.v.gumpPicture(1), FormatError);
+}
+
+TEST(PatchedSlots, APatchWinsOverTheFileSlot) {
+  TempDir dir;
+  test::writeBytes(dir.file("gumpidx.mul"), test::indexBytes(std::vector<IndexRecord>(5)));
+  test::writeBytes(dir.file("gumpart.mul"), {});
+  TGump gumps;
+  gumps.load(dir.file("gumpidx.mul"), dir.file("gumpart.mul"));
+  const Bitmap32 inFile = picture(6, 3, 1), patch = picture(4, 4, 2);
+  gumps.writeGump(1, inFile);
+  gumps.writeGump(2, inFile);
+
+  // Verdata not loaded: the file alone decides.
+  TVerdata v;
+  const PatchedSlots slots = PatchedSlots::gumps(v, gumps);
+  EXPECT_FALSE(slots.isPatched(2));
+  EXPECT_TRUE(slots.isShown(2));
+  EXPECT_EQ(slots.picture(2), inFile);
+
+  test::writeBytes(dir.file("v.mul"), verdataFile({}));
+  v.load(dir.file("v.mul"));
+  v.addGump(2, patch);  // hides the file's gump
+  v.addGump(3, patch);  // empty in the file
+  EXPECT_EQ(slots.picture(1), inFile);
+  EXPECT_TRUE(slots.isPatched(2) && slots.inFile(2));
+  EXPECT_EQ(slots.picture(2), patch);
+  EXPECT_TRUE(slots.isShown(3) && !slots.inFile(3));
+  EXPECT_EQ(slots.picture(3), patch);
+  EXPECT_FALSE(slots.isShown(4));
+  EXPECT_TRUE(slots.picture(4).empty());
+  // Removing the patch at its key uncovers the file's slot.
+  EXPECT_TRUE(v.removePatch(slots.key(2).fileId, slots.key(2).block));
+  EXPECT_EQ(slots.picture(2), inFile);
+
+  // Statics are the art file's blocks from 0x4000; land tiles its first blocks.
+  EXPECT_EQ(patchKeyOf(PatchFamily::Static, 5), (PatchKey{4, 0x4005}));
+  EXPECT_EQ(patchKeyOf(PatchFamily::Land, 5), (PatchKey{4, 5}));
+  EXPECT_EQ(patchKeyOf(PatchFamily::Texture, 5), (PatchKey{10, 5}));
+  EXPECT_EQ(patchKeyOf(PatchFamily::Animation, 5), (PatchKey{6, 5}));
+  const Bitmap32 stat = picture(3, 2, 4);
+  v.addStatic(5, stat);
+  EXPECT_EQ(patchPictureOf(v, PatchFamily::Static, 5), v.staticPicture(5));
+  EXPECT_FALSE(v.isPatched(4, 5));
 }

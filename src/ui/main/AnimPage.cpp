@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/Registry.h"
+#include "models/PatchedSlots.h"
 #include "app/Text.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SlotListView.h"
@@ -236,7 +237,7 @@ TAnimation& AnimPage::model() const {
 }
 
 bool AnimPage::patched(int body) const {
-  return hasVerdata() && m_registry.verdata->isPatched(verdatafile::kAnimations, body);
+  return hasVerdata() && PatchedSlots::animations(*m_registry.verdata, model()).isPatched(body);
 }
 
 bool AnimPage::bodyFull(int body) const { return model().bodyExists(body) || patched(body); }
@@ -313,8 +314,10 @@ void AnimPage::showBody(int body) {
   showGump(body);
   const bool show = !m_showImage || m_showImage->isChecked();
   if (!bodyFull(body) || !show) return;
-  const Bitmap32 picture =
-      patched(body) ? m_registry.verdata->animPicture(body) : model().firstFramePicture(body);
+  // Only the first file has verdata patches.
+  const Bitmap32 picture = hasVerdata()
+                               ? PatchedSlots::animations(*m_registry.verdata, model()).picture(body)
+                               : model().firstFramePicture(body);
   showCentred(picture);
 }
 

@@ -12,14 +12,8 @@ ArtLandPage::ArtLandPage(TMainForm& main, QWidget* parent)
 // The land section has a fixed size; its labels do not depend on the file.
 std::int64_t ArtLandPage::slotCount() const { return kLandTileCount; }
 
-bool ArtLandPage::slotExists(std::int32_t slot) const { return m_registry.art->landExists(slot); }
-
-Bitmap32 ArtLandPage::filePicture(std::int32_t slot) const {
-  return m_registry.art->landPicture(slot);
-}
-
-Bitmap32 ArtLandPage::patchPicture(std::int32_t slot) const {
-  return m_registry.verdata->landPicture(slot);
+PatchedSlots ArtLandPage::patchedSlots() const {
+  return PatchedSlots::land(*m_registry.verdata, *m_registry.art);
 }
 
 void ArtLandPage::importFile(std::int32_t slot, const std::string& path) {

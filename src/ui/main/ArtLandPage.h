@@ -12,11 +12,8 @@ public:
 
 protected:
   std::int64_t slotCount() const override;
-  bool slotExists(std::int32_t slot) const override;
-  std::int32_t patchBlock(std::int32_t slot) const override { return slot; }
+  PatchedSlots patchedSlots() const override;
   std::int64_t radarEntry(std::int32_t slot) const override { return slot; }
-  Bitmap32 filePicture(std::int32_t slot) const override;
-  Bitmap32 patchPicture(std::int32_t slot) const override;
   // Land tiles sit at the top left.
   QPoint placement(const Bitmap32&) const override { return {0, 0}; }
   void importFile(std::int32_t slot, const std::string& path) override;

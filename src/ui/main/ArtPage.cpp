@@ -35,7 +35,7 @@ void ArtPage::build() {
   m_list->setRange([this](SlotFilter) {
     return SlotListView::Range{0, static_cast<std::int32_t>(slotCount() - 1)};
   });
-  m_list->setFullQuery([this](std::int32_t slot) { return slotExists(slot); });
+  m_list->setFullQuery([this](std::int32_t slot) { return patchedSlots().inFile(slot); });
   // A patch colours the line but does not make the slot full for the filters.
   m_list->setPatchQuery([this](std::int32_t slot) { return isPatched(slot); });
 
@@ -105,15 +105,11 @@ bool ArtPage::act(const std::function<void()>& action) { return runAction(m_dial
 
 std::optional<std::int32_t> ArtPage::selectedSlot() const { return m_list->selectedSlot(); }
 
-bool ArtPage::isPatched(std::int32_t slot) const {
-  return m_registry.verdata->isPatched(verdatafile::kArt, patchBlock(slot));
-}
+bool ArtPage::isPatched(std::int32_t slot) const { return patchedSlots().isPatched(slot); }
 
-bool ArtPage::slotShown(std::int32_t slot) const { return slotExists(slot) || isPatched(slot); }
+bool ArtPage::slotShown(std::int32_t slot) const { return patchedSlots().isShown(slot); }
 
-Bitmap32 ArtPage::slotPicture(std::int32_t slot) const {
-  return isPatched(slot) ? patchPicture(slot) : filePicture(slot);
-}
+Bitmap32 ArtPage::slotPicture(std::int32_t slot) const { return patchedSlots().picture(slot); }
 
 void ArtPage::beforeShow(std::int32_t slot) {
   if (slotShown(slot)) showRadar(slot);
@@ -184,8 +180,9 @@ void ArtPage::average() {
 
 void ArtPage::deleteSlot(std::int32_t slot) {
   // A patch hides the file's slot, so it goes first; the next Delete reaches the file.
-  if (isPatched(slot))
-    m_registry.verdata->removePatch(verdatafile::kArt, patchBlock(slot));
+  const PatchedSlots patched = patchedSlots();
+  if (patched.isPatched(slot))
+    m_registry.verdata->removePatch(patched.key(slot).fileId, patched.key(slot).block);
   else
     deleteFromFile(slot);
   refresh();

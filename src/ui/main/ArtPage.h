@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "app/Colour.h"
+#include "models/PatchedSlots.h"
 #include "ui/main/ImagePage.h"
 
 class QGroupBox;
@@ -36,11 +37,9 @@ protected:
 
   // What tells the two kinds apart.
   virtual std::int64_t slotCount() const = 0;  // slots 0 ... count - 1 are listed
-  virtual bool slotExists(std::int32_t slot) const = 0;
-  virtual std::int32_t patchBlock(std::int32_t slot) const = 0;  // verdata block of the slot
+  // The page's slots, the patch before the file's.
+  virtual PatchedSlots patchedSlots() const = 0;
   virtual std::int64_t radarEntry(std::int32_t slot) const = 0;
-  virtual Bitmap32 filePicture(std::int32_t slot) const = 0;
-  virtual Bitmap32 patchPicture(std::int32_t slot) const = 0;
   virtual void importFile(std::int32_t slot, const std::string& path) = 0;
   virtual void addPatch(std::int32_t slot, const std::string& path) = 0;
   virtual void deleteFromFile(std::int32_t slot) = 0;

@@ -170,24 +170,12 @@ std::int64_t ArtStaticPage::slotCount() const {
   return std::min<std::int64_t>(m_registry.art->staticCount(), kMaxStaticId + 1);
 }
 
-bool ArtStaticPage::slotExists(std::int32_t slot) const {
-  return m_registry.art->staticExists(slot);
-}
-
-std::int32_t ArtStaticPage::patchBlock(std::int32_t slot) const {
-  return verdatafile::kStaticBlockBase + slot;
+PatchedSlots ArtStaticPage::patchedSlots() const {
+  return PatchedSlots::statics(*m_registry.verdata, *m_registry.art);
 }
 
 std::int64_t ArtStaticPage::radarEntry(std::int32_t slot) const {
   return kRadarStaticBase + slot;
-}
-
-Bitmap32 ArtStaticPage::filePicture(std::int32_t slot) const {
-  return m_registry.art->staticPicture(slot);
-}
-
-Bitmap32 ArtStaticPage::patchPicture(std::int32_t slot) const {
-  return m_registry.verdata->staticPicture(slot);
 }
 
 void ArtStaticPage::importFile(std::int32_t slot, const std::string& path) {

@@ -45,11 +45,8 @@ public:
 
 protected:
   std::int64_t slotCount() const override;
-  bool slotExists(std::int32_t slot) const override;
-  std::int32_t patchBlock(std::int32_t slot) const override;
+  PatchedSlots patchedSlots() const override;
   std::int64_t radarEntry(std::int32_t slot) const override;
-  Bitmap32 filePicture(std::int32_t slot) const override;
-  Bitmap32 patchPicture(std::int32_t slot) const override;
   void importFile(std::int32_t slot, const std::string& path) override;
   void addPatch(std::int32_t slot, const std::string& path) override;
   void deleteFromFile(std::int32_t slot) override;

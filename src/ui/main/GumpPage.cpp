@@ -78,18 +78,17 @@ GumpPage::GumpPage(Kind kind, TMainForm& main, QWidget* parent)
 
 void GumpPage::reload() { m_list->resetFilter(); }
 
-bool GumpPage::patched(std::int32_t gump) const {
-  return m_registry.verdata->isPatched(verdatafile::kGumps, gump);
+PatchedSlots GumpPage::patchedSlots() const {
+  return PatchedSlots::gumps(*m_registry.verdata, *m_registry.gumps);
 }
 
-bool GumpPage::slotShown(std::int32_t slot) const {
-  return m_registry.gumps->gumpExists(slot) || patched(slot);
-}
+bool GumpPage::patched(std::int32_t gump) const { return patchedSlots().isPatched(gump); }
+
+bool GumpPage::slotShown(std::int32_t slot) const { return patchedSlots().isShown(slot); }
 
 Bitmap32 GumpPage::slotPicture(std::int32_t slot) const {
-  if (patched(slot)) return m_registry.verdata->gumpPicture(slot);
   std::string problem;
-  Bitmap32 picture = m_registry.gumps->gumpPicture(slot, &problem);
+  Bitmap32 picture = patchedSlots().picture(slot, &problem);
   if (!problem.empty()) m_dialogs.showMessage(QString::fromStdString(problem));
   return picture;
 }
@@ -118,7 +117,7 @@ void GumpPage::loadToVerdata(std::int32_t gump) {
 void GumpPage::deleteGump(std::int32_t gump) {
   // A patch hides the file's slot, so it goes first; the next delete reaches the file.
   if (patched(gump))
-    m_registry.verdata->removePatch(verdatafile::kGumps, gump);
+    m_registry.verdata->removePatch(patchedSlots().key(gump).fileId, patchedSlots().key(gump).block);
   else
     m_registry.gumps->deleteGump(gump);
   refresh();

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "models/PatchedSlots.h"
 #include "ui/main/ImagePage.h"
 
 class QLabel;
@@ -50,6 +51,7 @@ protected:
   void clearShown() override;
 
 private:
+  PatchedSlots patchedSlots() const;
   bool patched(std::int32_t gump) const;
 
   Kind m_kind;

@@ -14,6 +14,7 @@
 
 #include "app/Registry.h"
 #include "app/Text.h"
+#include "models/PatchedSlots.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/PictureView.h"
 #include "ui/main/SlotListView.h"
@@ -335,24 +336,21 @@ void HuePage::copyRamp() {
 void HuePage::showAnimation() {
   if (!m_registry.animation->isLoaded()) return;
   choosePreview(PreviewKind::Animation, "HueAnimId", [this](std::int32_t body) {
-    return m_registry.animation->bodyExists(body) ||
-           m_registry.verdata->isPatched(verdatafile::kAnimations, body);
+    return PatchedSlots::animations(*m_registry.verdata, *m_registry.animation).isShown(body);
   });
 }
 
 void HuePage::showArt() {
   if (!m_registry.art->isLoaded()) return;
   choosePreview(PreviewKind::Art, "HueArtId", [this](std::int32_t id) {
-    return m_registry.art->staticExists(id) ||
-           m_registry.verdata->isPatched(verdatafile::kArt, verdatafile::kStaticBlockBase + id);
+    return PatchedSlots::statics(*m_registry.verdata, *m_registry.art).isShown(id);
   });
 }
 
 void HuePage::showGump() {
   if (!m_registry.gumps->isLoaded()) return;
   choosePreview(PreviewKind::Gump, "HueGumpId", [this](std::int32_t id) {
-    return m_registry.gumps->gumpExists(id) ||
-           m_registry.verdata->isPatched(verdatafile::kGumps, id);
+    return PatchedSlots::gumps(*m_registry.verdata, *m_registry.gumps).isShown(id);
   });
 }
 
@@ -378,15 +376,11 @@ Bitmap32 HuePage::previewPicture() const {
   const std::int32_t id = m_previewId;
   switch (m_previewKind) {
     case PreviewKind::Animation:
-      if (r.verdata->isPatched(verdatafile::kAnimations, id)) return r.verdata->animPicture(id);
-      return r.animation->firstFramePicture(id);
+      return PatchedSlots::animations(*r.verdata, *r.animation).picture(id);
     case PreviewKind::Art:
-      if (r.verdata->isPatched(verdatafile::kArt, verdatafile::kStaticBlockBase + id))
-        return r.verdata->staticPicture(id);
-      return r.art->staticPicture(id);
+      return PatchedSlots::statics(*r.verdata, *r.art).picture(id);
     case PreviewKind::Gump:
-      if (r.verdata->isPatched(verdatafile::kGumps, id)) return r.verdata->gumpPicture(id);
-      return r.gumps->gumpPicture(id);
+      return PatchedSlots::gumps(*r.verdata, *r.gumps).picture(id);
     case PreviewKind::None:
       break;
   }

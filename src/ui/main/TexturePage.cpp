@@ -40,18 +40,15 @@ TexturePage::TexturePage(TMainForm& main, QWidget* parent)
 
 void TexturePage::reload() { m_list->resetFilter(); }
 
-bool TexturePage::patched(std::int32_t id) const {
-  return m_registry.verdata->isPatched(verdatafile::kTextures, id);
+PatchedSlots TexturePage::patchedSlots() const {
+  return PatchedSlots::textures(*m_registry.verdata, *m_registry.textures);
 }
 
-bool TexturePage::slotShown(std::int32_t slot) const {
-  return m_registry.textures->textureExists(slot) || patched(slot);
-}
+bool TexturePage::patched(std::int32_t id) const { return patchedSlots().isPatched(id); }
 
-Bitmap32 TexturePage::slotPicture(std::int32_t slot) const {
-  if (patched(slot)) return m_registry.verdata->texturePicture(slot);
-  return m_registry.textures->texturePicture(slot);
-}
+bool TexturePage::slotShown(std::int32_t slot) const { return patchedSlots().isShown(slot); }
+
+Bitmap32 TexturePage::slotPicture(std::int32_t slot) const { return patchedSlots().picture(slot); }
 
 void TexturePage::loadFromBitmap(std::int32_t id) {
   loadBitmap([this, id](const std::string& path) {
@@ -67,7 +64,7 @@ void TexturePage::loadToVerdata(std::int32_t id) {
 
 void TexturePage::deleteTexture(std::int32_t id) {
   if (patched(id))
-    m_registry.verdata->removePatch(verdatafile::kTextures, id);
+    m_registry.verdata->removePatch(patchedSlots().key(id).fileId, patchedSlots().key(id).block);
   else
     m_registry.textures->deleteTexture(id);
   refresh();

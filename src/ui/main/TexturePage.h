@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "models/PatchedSlots.h"
 #include "ui/main/ImagePage.h"
 
 namespace quillotide::ui {
@@ -29,6 +30,7 @@ protected:
   Bitmap32 slotPicture(std::int32_t slot) const override;
 
 private:
+  PatchedSlots patchedSlots() const;
   bool patched(std::int32_t id) const;
 };
 

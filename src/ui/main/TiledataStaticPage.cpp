@@ -14,6 +14,7 @@
 
 #include "app/FileIO.h"
 #include "app/Registry.h"
+#include "models/PatchedSlots.h"
 #include "app/Text.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SlotListView.h"
@@ -219,12 +220,9 @@ void TiledataStaticPage::showDerived(std::int32_t id) {
 
   QPixmap area(kPictureSize, kPictureSize);
   area.fill(palette().color(QPalette::Window));
-  const bool patched =
-      m_registry.verdata->isPatched(verdatafile::kArt, verdatafile::kStaticBlockBase + id);
-  const bool inArt = m_registry.art->isLoaded() && m_registry.art->staticExists(id);
-  if (patched || inArt) {
-    const Bitmap32 picture =
-        patched ? m_registry.verdata->staticPicture(id) : m_registry.art->staticPicture(id);
+  const PatchedSlots statics = PatchedSlots::statics(*m_registry.verdata, *m_registry.art);
+  if (statics.isShown(id)) {
+    const Bitmap32 picture = statics.picture(id);
     QPainter painter(&area);
     painter.drawImage(
         QPoint((kPictureSize - picture.width) / 2, (kPictureSize - picture.height) / 2),
