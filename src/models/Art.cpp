@@ -28,8 +28,6 @@ constexpr std::size_t kMaxRowWords(int width) { return 3 * static_cast<std::size
 }  // namespace ArtLayout
 
 constexpr Pixel kWhite = 0xFFFFFFFF;
-// The hue entry of the world editor's selection highlight.
-constexpr int kHighlightHueEntry = 154;
 
 // Column where row y of the land diamond starts and how many pixels it stores.
 constexpr int landRowStart(int y) { return y < 22 ? 21 - y : y - 22; }
@@ -430,27 +428,23 @@ void TArt::drawStatic(std::int64_t s, int dx, int dy, Bitmap32& target) const {
   forSlot("Static", s, [&] { drawStaticArt(*data, dx, dy, target); });
 }
 
-void TArt::drawStaticHued(std::int64_t s, int dx, int dy, int hue, Bitmap32& target,
-                          const THues* hues, bool partialHue) const {
-  if (hue < -1) return;
+void TArt::drawStaticHued(std::int64_t s, int dx, int dy, HueChoice hue, const THues* hues,
+                          Bitmap32& target) const {
   const auto data = staticData(s);
   if (!data) return;
-  std::optional<HueRamp> ramp;
-  if (hue == -1)
-    ramp = rampOf(hues, kHighlightHueEntry);
-  else if (hue > 0)
-    ramp = rampOf(hues, hue - 1);
-  // The highlight covers the whole picture; a partial hue only its grey pixels.
-  const bool greyOnly = hue > 0 && partialHue;
-  forSlot("Static", s,
-          [&] { drawStaticArtHued(*data, dx, dy, ramp ? &*ramp : nullptr, greyOnly, target); });
+  const auto entry = hue.tableEntry();
+  const auto ramp = entry ? rampOf(hues, *entry) : std::nullopt;
+  forSlot("Static", s, [&] {
+    drawStaticArtHued(*data, dx, dy, ramp ? &*ramp : nullptr, hue.greyOnly(), target);
+  });
 }
 
-void TArt::drawLandHued(std::int64_t t, int dx, int dy, int hue, Bitmap32& target,
-                        const THues* hues) const {
+void TArt::drawLandHued(std::int64_t t, int dx, int dy, HueChoice hue, const THues* hues,
+                        Bitmap32& target) const {
   const auto data = landData(t);
   if (!data) return;
-  const auto ramp = hue == -1 ? rampOf(hues, kHighlightHueEntry) : std::nullopt;
+  const auto ramp =
+      hue.isSelection() ? rampOf(hues, HueChoice::kSelectionEntry) : std::nullopt;
   forSlot("Land tile", t,
           [&] { drawLandTileHued(*data, dx, dy, ramp ? &*ramp : nullptr, target); });
 }

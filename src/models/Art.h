@@ -17,6 +17,7 @@
 #include "app/IndexedFile.h"
 #include "app/Progress.h"
 #include "app/Random.h"
+#include "models/HueChoice.h"
 
 namespace quillotide {
 
@@ -108,14 +109,13 @@ class TArt {
 
   // Draws static s into an existing picture at (dx, dy); an empty slot draws nothing.
   void drawStatic(std::int64_t s, int dx, int dy, Bitmap32& target) const;
-  // The world editor's drawing. hue 0: own colours; -1: the selection highlight (hue entry 154);
-  // above 0: hue entry hue - 1 (only grey pixels when partialHue); other negative hues draw
-  // nothing. A hue the table does not hold (or no table) draws the pixels in their own colours.
-  void drawStaticHued(std::int64_t s, int dx, int dy, int hue, Bitmap32& target, const THues* hues,
-                      bool partialHue) const;
-  // Land knows only hue -1; every other hue draws own colours.
-  void drawLandHued(std::int64_t t, int dx, int dy, int hue, Bitmap32& target,
-                    const THues* hues) const;
+  // The world editor's drawing of static s at (dx, dy), hued as chosen with the ramps of `hues`.
+  // A hue the table does not hold (or no table) draws the pixels in their own colours.
+  void drawStaticHued(std::int64_t s, int dx, int dy, HueChoice hue, const THues* hues,
+                      Bitmap32& target) const;
+  // Land takes only the selection tint; every other choice draws own colours.
+  void drawLandHued(std::int64_t t, int dx, int dy, HueChoice hue, const THues* hues,
+                    Bitmap32& target) const;
 
   // Encode and write a slot (appended to the data file, record rewritten). The file forms read
   // BMP or PNG; their errors leave everything unchanged, as does a picture that cannot be encoded.

@@ -259,4 +259,18 @@ void THues::importHue(int e, const std::string& path) {
   setColours(e, colours);
 }
 
+Bitmap32 THues::huedPicture(const Bitmap32& picture, HueChoice hue, HuedPixels which) const {
+  Bitmap32 hued = picture;
+  const std::optional<int> e = hue.tableEntry();
+  if (!e || !hasEntry(*e)) return hued;
+  const bool zeroAsOne = which == HuedPixels::All;
+  for (Pixel& p : hued.pixels) {
+    const bool named = which == HuedPixels::All ||
+                       (which == HuedPixels::NotZero ? p != 0 : (p & 0x00FFFFFFu) != 0);
+    const bool grey = redOf(p) == greenOf(p) && greenOf(p) == blueOf(p);
+    if (named && (grey || !hue.greyOnly())) p = huedPixel(*e, p, zeroAsOne);
+  }
+  return hued;
+}
+
 }  // namespace quillotide

@@ -14,8 +14,16 @@
 
 #include "app/Bytes.h"
 #include "app/Colour.h"
+#include "models/HueChoice.h"
 
 namespace quillotide {
+
+// Which pixels of a picture take a hue.
+enum class HuedPixels {
+  NotZero,   // every pixel whose 32-bit value is not 0 (animation frames, static art)
+  NotBlack,  // every pixel whose colour is not black (gumps, whose colour 0 is drawn opaque)
+  All,       // every pixel, a red of 0 taking ramp colour 1 (textures under the selection tint)
+};
 
 struct HueEntry {
   static constexpr int kColourCount = 32;
@@ -66,6 +74,10 @@ class THues {
   // the table leaves the colour unhued.
   Colour16 huedColour(int e, Colour16 c, bool zeroAsOne = true) const;
   Pixel huedPixel(int e, Pixel p, bool zeroAsOne = true) const;
+  // A copy of the picture hued as chosen: each pixel that `which` names (and, for a partial hue,
+  // is grey) becomes ramp colour n of the hue, n its 5-bit red. No hue, or one the table does not
+  // hold, gives the picture unchanged.
+  Bitmap32 huedPicture(const Bitmap32& picture, HueChoice hue, HuedPixels which) const;
 
   // Changes throw Error naming the entry or colour when it lies outside the table.
   void setHueColour(int e, int n, std::uint8_t r, std::uint8_t g, std::uint8_t b);

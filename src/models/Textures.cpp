@@ -108,17 +108,16 @@ Bitmap32 TTextures::texturePicture(std::int64_t i) const {
   }
 }
 
-Bitmap32 TTextures::texturePictureHued(std::int64_t i, int hue,
+Bitmap32 TTextures::texturePictureHued(std::int64_t i, HueChoice hue,
                                        std::span<const Colour16, 32> highlightRamp) const {
   Bitmap32 picture = texturePicture(i);
-  return hue == -1 ? highlightTexture(picture, highlightRamp) : picture;
+  return hue.isSelection() ? highlightTexture(picture, highlightRamp) : picture;
 }
 
-Bitmap32 TTextures::texturePictureHued(std::int64_t i, int hue, const THues* hues) const {
+Bitmap32 TTextures::texturePictureHued(std::int64_t i, HueChoice hue, const THues* hues) const {
   Bitmap32 picture = texturePicture(i);
-  if (hue != -1 || !hues || !hues->hasEntry(kHighlightHue)) return picture;
-  for (Pixel& p : picture.pixels) p = hues->huedPixel(kHighlightHue, p, true);
-  return picture;
+  if (!hue.isSelection() || !hues) return picture;
+  return hues->huedPicture(picture, hue, HuedPixels::All);
 }
 
 std::optional<std::string> TTextures::writeTexture(std::int64_t i, const Bitmap32& picture) {

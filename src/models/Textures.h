@@ -11,13 +11,13 @@
 #include "app/Bytes.h"
 #include "app/Colour.h"
 #include "app/IndexedFile.h"
+#include "models/HueChoice.h"
 
 namespace quillotide {
 
 class THues;
 
 // The hue entry whose ramp draws the selection highlight.
-constexpr int kHighlightHue = 154;
 
 // The side of the square texture stored in `length` bytes: the six known lengths give 8, 16, 32,
 // 64, 256 and 512; every other length is taken as 128.
@@ -63,13 +63,13 @@ public:
 
   // The decoded picture; empty for an empty slot. A damaged slot throws one FormatError naming it.
   Bitmap32 texturePicture(std::int64_t i) const;
-  // For the world editor: hue -1 draws the selection highlight with the given ramp, every other
-  // hue draws the plain picture.
-  Bitmap32 texturePictureHued(std::int64_t i, int hue,
+  // For the world editor: the selection tint draws the highlight with the given ramp, every other
+  // choice draws the plain picture.
+  Bitmap32 texturePictureHued(std::int64_t i, HueChoice hue,
                               std::span<const Colour16, 32> highlightRamp) const;
-  // The same with the first hue table: a table without entry 154 (or none) leaves the pixels in
-  // their own colours.
-  Bitmap32 texturePictureHued(std::int64_t i, int hue, const THues* hues) const;
+  // The same with the ramp of the hue table: a table without the selection entry (or none)
+  // leaves the pixels in their own colours.
+  Bitmap32 texturePictureHued(std::int64_t i, HueChoice hue, const THues* hues) const;
 
   // Encodes and appends the picture as slot i. Throws Error with the size message (nothing is
   // written) for a picture that is not an allowed square; returns the warning for unusual sizes.

@@ -444,15 +444,18 @@ TEST(ArtModelSlots, HuedDrawingWithUnknownOrMissingHueDrawsUnhued) {
   THues hues;  // never loaded: holds no hue at all
   for (int hue : {0, 1, 5000, -1}) {
     Bitmap32 target(1, 1, 0);
-    art.drawStaticHued(0, 0, 0, hue, target, &hues, false);
+    art.drawStaticHued(0, 0, 0, *HueChoice::fromItemHue(hue), &hues, target);
     EXPECT_EQ(target.at(0, 0), colour16ToPixel(grey)) << hue;
     Bitmap32 none(1, 1, 0);
-    art.drawStaticHued(0, 0, 0, hue, none, nullptr, true);
+    art.drawStaticHued(0, 0, 0, *HueChoice::fromItemHue(hue, true), nullptr, none);
     EXPECT_EQ(none.at(0, 0), colour16ToPixel(grey)) << hue;
   }
-  Bitmap32 hidden(1, 1, 0);
-  art.drawStaticHued(0, 0, 0, -2, hidden, &hues, false);
-  EXPECT_EQ(hidden.at(0, 0), 0u);
+  // Other negative item hues name no choice: such an item is not drawn.
+  EXPECT_EQ(HueChoice::fromItemHue(-2), std::nullopt);
+  EXPECT_EQ(HueChoice::fromItemHue(-1), HueChoice::selection());
+  EXPECT_EQ(HueChoice::fromItemHue(0), HueChoice::none());
+  EXPECT_EQ(HueChoice::fromItemHue(3)->tableEntry(), std::optional<int>(2));
+  EXPECT_EQ(HueChoice::selection().tableEntry(), std::optional<int>(154));
 }
 
 TEST(ArtModelSlots, ReimportThenRebuildDropsTheOldData) {
@@ -518,15 +521,15 @@ TEST(ArtModelSlots, HuedDrawingUsesTheEntryBeforeTheHueAndEntry154ForTheHighligh
   TArt art;
   art.load(files.idx, files.mul, StorageMode::Memory);
   Bitmap32 target(2, 1, 0);
-  art.drawStaticHued(0, 0, 0, 3, target, &hues, true);
+  art.drawStaticHued(0, 0, 0, HueChoice::hue(3, true), &hues, target);
   EXPECT_EQ(target.at(0, 0), colour16ToPixel(2 * 32 + 12));
   EXPECT_EQ(target.at(1, 0), colour16ToPixel(red));
-  art.drawStaticHued(0, 0, 0, -1, target, &hues, true);
+  art.drawStaticHued(0, 0, 0, HueChoice::selection(), &hues, target);
   EXPECT_EQ(target.at(1, 0), colour16ToPixel(154 * 32 + 12));
   Bitmap32 land(44, 44, 0);
-  art.drawLandHued(0, 0, 0, 3, land, &hues);
+  art.drawLandHued(0, 0, 0, HueChoice::hue(3), &hues, land);
   EXPECT_EQ(land.at(21, 0), colour16ToPixel(grey));
-  art.drawLandHued(0, 0, 0, -1, land, &hues);
+  art.drawLandHued(0, 0, 0, HueChoice::selection(), &hues, land);
   EXPECT_EQ(land.at(21, 0), colour16ToPixel(154 * 32 + 12));
   EXPECT_EQ(land.at(0, 0), 0u);
 }

@@ -166,3 +166,26 @@ TEST(Hues, RampTextAndPictureExportImportBack) {
   EXPECT_THROW(hues.importHue(4, dir.file("bad3.txt")), Error);
   EXPECT_EQ(*hues.entry(4), before);
 }
+
+TEST(Hues, HuedPicturesTakeTheChosenHueOnTheNamedPixels) {
+  THues hues;
+  hues.loadBytes(huesFile(1));
+  const Pixel transparent = 0, black = makePixel(0, 0, 0), grey = makePixel(3 << 3, 3 << 3, 3 << 3);
+  const Pixel red = makePixel(5 << 3, 0, 0);
+  Bitmap32 picture(4, 1);
+  picture.pixels = {transparent, black, grey, red};
+  const auto ramp = [&](int e, int n) { return colour16ToPixel(*hues.hueColour(e, n)); };
+
+  // Hue 3 is entry 2. Animations and art: only 0 stays; gumps: black stays too.
+  const Bitmap32 art = hues.huedPicture(picture, HueChoice::hue(3), HuedPixels::NotZero);
+  EXPECT_EQ(art.pixels, (std::vector<Pixel>{0, ramp(2, 0), ramp(2, 3), ramp(2, 5)}));
+  const Bitmap32 gump = hues.huedPicture(picture, HueChoice::entry(2), HuedPixels::NotBlack);
+  EXPECT_EQ(gump.pixels, (std::vector<Pixel>{0, black, ramp(2, 3), ramp(2, 5)}));
+  // Every pixel, red 0 taking colour 1; a partial hue leaves coloured pixels alone.
+  const Bitmap32 all = hues.huedPicture(picture, HueChoice::hue(3, true), HuedPixels::All);
+  EXPECT_EQ(all.pixels, (std::vector<Pixel>{ramp(2, 1), ramp(2, 1), ramp(2, 3), red}));
+  // No hue, or one beyond the table (the selection entry 154 of an 8-entry table): unchanged.
+  EXPECT_EQ(hues.huedPicture(picture, HueChoice::none(), HuedPixels::All), picture);
+  EXPECT_EQ(hues.huedPicture(picture, HueChoice::selection(), HuedPixels::All), picture);
+  EXPECT_EQ(hues.huedPicture(picture, HueChoice::hue(0), HuedPixels::All), picture);
+}

@@ -108,9 +108,12 @@ TEST(TextureCodec, HighlightTakesTheRampColourOfTheRedChannel) {
   TextureFiles f({{0, static_cast<std::int32_t>(bytes.size()), 1}}, bytes);
   TTextures tex;
   tex.load(f.idx, f.mul, StorageMode::Memory);
-  EXPECT_EQ(tex.texturePictureHued(0, -1, &hues).pixels[0], colour16ToPixel(ramp[31]));
-  EXPECT_EQ(tex.texturePictureHued(0, 5, &hues).pixels[0], colour16ToPixel(0x7C00));
-  EXPECT_EQ(tex.texturePictureHued(0, -1, nullptr).pixels[0], colour16ToPixel(0x7C00));
+  EXPECT_EQ(tex.texturePictureHued(0, HueChoice::selection(), &hues).pixels[0],
+            colour16ToPixel(ramp[31]));
+  EXPECT_EQ(tex.texturePictureHued(0, HueChoice::hue(5), &hues).pixels[0],
+            colour16ToPixel(0x7C00));
+  EXPECT_EQ(tex.texturePictureHued(0, HueChoice::selection(), nullptr).pixels[0],
+            colour16ToPixel(0x7C00));
 }
 
 TEST_P(TextureModes, ImportDeleteAndSaveFollowTheStorageMode) {

@@ -180,7 +180,7 @@ void ArtPagesTest::listsFollowTheLoadAndTheFilters() {
 void ArtPagesTest::filterChangeClearsThePictureAndTheRadarColour() {
   ArtRun run{ArtRun::Sample{}};
   run.loadAll();
-  for (const QString stem : {QStringLiteral("ArtS"), QStringLiteral("ArtM")}) {
+  for (const QString& stem : {QStringLiteral("ArtS"), QStringLiteral("ArtM")}) {
     ArtPage* page = stem == "ArtS" ? run.statics() : run.land();
     run.showPage("ts" + stem);
     // Line 3 is full on both pages of the sample set.

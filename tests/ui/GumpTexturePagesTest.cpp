@@ -237,7 +237,7 @@ void GumpTexturePagesTest::filterChangeClearsTheViews() {
       configWith({{"GumpIdx", idx}, {"GumpMul", mul}, {"TexIdx", tidx}, {"TexMul", tmul}}));
   run.click("btnLoadGumps");
   run.click("btnLoadTextures");
-  for (const QString stem : {QStringLiteral("GumpsAnim"), QStringLiteral("Textures")}) {
+  for (const QString& stem : {QStringLiteral("GumpsAnim"), QStringLiteral("Textures")}) {
     run.showPage("ts" + stem);
     run.clickLine("lb" + stem, 1);
     QVERIFY(!onlyBackground(run, "i" + stem));

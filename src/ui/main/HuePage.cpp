@@ -65,15 +65,6 @@ QPushButton* makeButton(const QString& name, const QString& caption, QWidget* pa
 
 }  // namespace
 
-Bitmap32 huePreviewPicture(const Bitmap32& picture, const THues& hues, int e, bool gump) {
-  Bitmap32 hued = picture;
-  for (Pixel& p : hued.pixels) {
-    const bool coloured = gump ? (p & 0x00FFFFFFu) != 0 : p != 0;
-    if (coloured) p = hues.huedPixel(e, p, false);
-  }
-  return hued;
-}
-
 int HuePage::colourIndexAt(int y) { return std::clamp((y - 1) / kStripRow, 0, kColours - 1); }
 
 HuePage::HuePage(TMainForm& main, QWidget* parent)
@@ -392,8 +383,11 @@ void HuePage::drawPreview() {
   const auto e = selectedHue();
   if (!m_registry.hues->isLoaded() || !e || m_previewKind == PreviewKind::None) return;
   runAction(m_dialogs, [&] {
-    const Bitmap32 hued = huePreviewPicture(previewPicture(), *m_registry.hues, *e,
-                                            m_previewKind == PreviewKind::Gump);
+    // Gumps draw colour 0 opaque, so their black stays black; elsewhere only 0 is transparent.
+    const HuedPixels which =
+        m_previewKind == PreviewKind::Gump ? HuedPixels::NotBlack : HuedPixels::NotZero;
+    const Bitmap32 hued =
+        m_registry.hues->huedPicture(previewPicture(), HueChoice::entry(*e), which);
     m_preview->draw(hued, kPreviewSide / 2 - hued.width / 2, kPreviewSide / 2 - hued.height / 2);
   });
 }

@@ -107,8 +107,4 @@ private:
   std::int32_t m_previewId = 0;
 };
 
-// The preview's colouring: every pixel that is not 0 (animations, art) or not black (gumps, whose
-// colour 0 is drawn opaque) becomes ramp colour (5-bit red of the pixel) of hue entry e.
-Bitmap32 huePreviewPicture(const Bitmap32& picture, const THues& hues, int e, bool gump);
-
 }  // namespace quillotide::ui
