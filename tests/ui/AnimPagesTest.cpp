@@ -216,11 +216,17 @@ void AnimPagesTest::importPlayExportAndImportAgain() {
   QVERIFY(run.registry->animation->slotBlock(9, 7) == run.registry->animation->slotBlock(5, 7));
   QCOMPARE(framesOf(*run.registry->animation, 9, 7).size(), std::size_t{4});
 
-  // "Full Slots" lists just the two bodies.
+  // "Full Slots", picked with the keys, lists just the two bodies; the body shown before is
+  // no longer on show, as no line is selected.
+  QVERIFY(!run.pictureBlank("iAnim"));
   auto* filter = run.find<QComboBox>("cbAnimFilter");
-  filter->setCurrentIndex(2);
-  emit filter->activated(2);
+  QTest::keyClick(filter, Qt::Key_Down);
+  QTest::keyClick(filter, Qt::Key_Down);
+  QCOMPARE(filter->currentIndex(), 2);
   QCOMPARE(page->list()->lineCount(), 2);
+  QVERIFY(run.pictureBlank("iAnim"));
+  QCOMPARE(page->currentBody(), std::nullopt);
+  QCOMPARE(run.find<QComboBox>("cbAnimAction")->count(), 0);
   QCOMPARE(page->list()->slotAt(1), 9);
 
   // An empty body offers nothing to save and asks for no folder.
