@@ -53,8 +53,9 @@ SlotListModel::SlotListModel(QObject* parent) : QAbstractListModel(parent), m_la
 
 void SlotListModel::setLabeler(Labeler labeler) {
   m_labeler = labeler ? std::move(labeler) : Labeler(&slotLabel);
-  if (!m_slots.empty()) emit
-    dataChanged(index(0), index(static_cast<int>(m_slots.size()) - 1), {Qt::DisplayRole});
+  if (!m_slots.empty()) {
+    emit dataChanged(index(0), index(static_cast<int>(m_slots.size()) - 1), {Qt::DisplayRole});
+  }
 }
 
 void SlotListModel::setSlotNumbers(std::vector<std::int32_t> numbers) {
@@ -267,10 +268,12 @@ std::optional<QColor> SlotListView::customTextColour(int line) const {
 
 void SlotListView::onSelectionChanged() {
   if (m_selecting) return;
-  if (const auto slot = selectedSlot()) emit
-    slotActivated(*slot);
-  else emit
-    selectionCleared();
+  const std::optional<std::int32_t> slot = selectedSlot();
+  if (slot) {
+    emit slotActivated(*slot);
+  } else {
+    emit selectionCleared();
+  }
 }
 
 void SlotListView::onContextMenu(const QPoint& pos) {
