@@ -18,9 +18,9 @@
 #include "ui/main/LightPage.h"
 #include "ui/main/ProgressPage.h"
 #include "ui/main/SettingsPage.h"
+#include "ui/main/TexturePage.h"
 #include "ui/main/TiledataLandPage.h"
 #include "ui/main/TiledataStaticPage.h"
-#include "ui/main/TexturePage.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
 
