@@ -1,5 +1,6 @@
 #include "app/Config.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string_view>
@@ -231,8 +232,12 @@ public:
     while (i < m_s.size()) {
       const std::size_t lt = m_s.find('<', i);
       const std::string_view text = m_s.substr(i, lt == std::string_view::npos ? lt : lt - i);
-      if (m_open.empty() && text.find_first_not_of(" \t\r\n") != std::string_view::npos)
-        defect(i + text.find_first_not_of(" \t\r\n"), "text outside the root element");
+      // Blanks and control bytes (an editor's end-of-file mark, padding zeros) hold no setting.
+      const auto visible = std::find_if(text.begin(), text.end(),
+                                        [](char c) { return static_cast<unsigned char>(c) > ' '; });
+      if (m_open.empty() && visible != text.end())
+        defect(i + static_cast<std::size_t>(visible - text.begin()),
+               "text outside the root element");
       if (lt == std::string_view::npos) break;
       i = markup(lt);
     }

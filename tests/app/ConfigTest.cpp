@@ -131,6 +131,9 @@ TEST(Config, ReadsWhatThePreviousProgramWroteUnescapedAsItWasMeant) {
        "<?xml version=\"1.0\" encoding=\"Windows-1252\"?>\r\n" +
            lines({"<config key=\"a\" value=\"\xC3\xA9\" />"}),
        {{"a", "\xC3\x83\xC2\xA9"}}},
+      {"an end-of-file mark after the root",
+       lines({R"(<config key="a" value="1" />)"}) + "\x1A",
+       {{"a", "1"}}},
       {"UTF-16 with its byte order mark",
        utf16("<a><config key=\"k\" value=\"\xE9\"/></a>"),
        {{"k", "\xC3\xA9"}}},
