@@ -275,9 +275,16 @@ private:
     const std::size_t end = m_s.find(close, at + 2);
     if (end == std::string_view::npos) {
       defect(at, what);
-      return m_s.size();
+      return nextLine(at);
     }
     return end + close.size();
+  }
+
+  // Where reading goes on after markup that never ends: the entries are one per line, so the
+  // line after it most likely holds the next one.
+  std::size_t nextLine(std::size_t at) const {
+    const std::size_t end = m_s.find_first_of("\r\n", at);
+    return end == std::string_view::npos ? m_s.size() : end;
   }
 
   // <!DOCTYPE ...> with an optional internal subset in brackets.
@@ -299,7 +306,7 @@ private:
       }
     }
     defect(at, "a declaration is not closed");
-    return m_s.size();
+    return nextLine(at);
   }
 
   std::size_t endTag(std::size_t at) {
