@@ -2,7 +2,7 @@
 # Installs the Debian packages Quillotide needs to build, test and run, when they are missing.
 set -euo pipefail
 pkgs=(cmake g++ make ccache qt6-base-dev libqt6opengl6-dev qt6-multimedia-dev libgl-dev
-      libpng-dev libexpat1-dev zlib1g-dev libgtest-dev libbenchmark-dev
+      libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev
       xvfb xauth libgl1-mesa-dri imagemagick clang libclang-rt-14-dev)
 missing=()
 for p in "${pkgs[@]}"; do

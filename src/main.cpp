@@ -1,4 +1,4 @@
-// The program: the configuration store, the registry of models, the main window, the loop.
+// The program: the start (configuration store, registry of models, main window), then the loop.
 
 #include <cstring>
 
@@ -7,10 +7,9 @@
 #include <QTimer>
 
 #include "app/FileIO.h"
-#include "app/Registry.h"
 #include "ui/main/MainForm.h"
-#include "ui/main/Startup.h"
 #include "ui/main/SlotListView.h"
+#include "ui/main/Startup.h"
 #include "ui/platform/QtDialogs.h"
 
 namespace {
@@ -50,27 +49,18 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillotide"));
 
-  quillotide::Registry registry;
-  registry.config->load(quillotide::defaultConfigPath());
-
   quillotide::ui::QtDialogs dialogs;
   int result = 0;
   {
-    quillotide::ui::TMainForm mainForm(registry, dialogs);
+    quillotide::ui::Startup startup(argc, argv, quillotide::executableDir(), dialogs);
+    quillotide::ui::TMainForm& mainForm = startup.mainForm();
     dialogs.setParent(&mainForm);
     mainForm.show();
-
-    const quillotide::ui::StartSwitch start = quillotide::ui::startSwitch(argc, argv);
-    if (start == quillotide::ui::StartSwitch::Worldeditor) mainForm.startWorldeditor();
-    if (start == quillotide::ui::StartSwitch::Sample)
-      mainForm.useSampleSet(
-          QString::fromStdString(quillotide::joinPath(quillotide::executableDir(), "sample")));
-
+    startup.begin();
     applyScreenshotOptions(mainForm, argc, argv);
 
     result = QApplication::exec();
     dialogs.setParent(nullptr);
   }
-  // The windows are gone; the registry releases the store, then every model in creation order.
   return result;
 }

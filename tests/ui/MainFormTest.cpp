@@ -1,6 +1,7 @@
 // The main window's frame: its pages, start-up settings, the automatic loads and the seam.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -23,6 +24,30 @@ using quillotide::test::readText;
 using quillotide::test::writePair;
 using quillotide::ui::TMainForm;
 
+namespace {
+
+// One start of the program from the folder it lives in, as main() runs it.
+struct Start {
+  explicit Start(const std::string& programDir, const char* argument = nullptr) {
+    dialogs.onUnexpected = [](const QString& what) {
+      QTest::qFail(qPrintable(what), __FILE__, __LINE__);
+    };
+    const char* argv[] = {"quillotide", argument};
+    startup =
+        std::make_unique<quillotide::ui::Startup>(argument ? 2 : 1, argv, programDir, dialogs);
+    startup->mainForm().show();
+    startup->begin();
+  }
+  QString field(const char* key) const {
+    return startup->mainForm().findChild<QLineEdit*>(QStringLiteral("e") + key)->text();
+  }
+
+  quillotide::ui::ScriptedDialogs dialogs;
+  std::unique_ptr<quillotide::ui::Startup> startup;
+};
+
+}  // namespace
+
 class MainFormTest : public QObject {
   Q_OBJECT
 private slots:
@@ -31,6 +56,9 @@ private slots:
   void storedPathsAndOptionsFillTheFields();
   void worldeditorStartLoadsWhatIsNotLoadedYet();
   void sampleStartStoresAndLoadsTheSet();
+  void configWithRawAmpersandAndLatin1KeepsEverySettingAcrossStarts();
+  void damagedConfigIsCopiedBeforeItIsWrittenAndSaidOnce();
+  void sampleStartKeepsItsOwnConfiguration();
   void aboutOpensTheAboutWindow();
   void progressWindowShowsSteps();
   void actionsNeverLetAnErrorEscape();
@@ -144,6 +172,107 @@ void MainFormTest::sampleStartStoresAndLoadsTheSet() {
   if (quillotide::fileExists(quillotide::joinPath(sampleDir, "hues.mul")))
     QVERIFY(run.registry->hues->isLoaded());
   QVERIFY2(run.dialogs.messages().isEmpty(), qPrintable(run.dialogs.messageTexts().join('\n')));
+}
+
+void MainFormTest::configWithRawAmpersandAndLatin1KeepsEverySettingAcrossStarts() {
+  quillotide::test::TempDir program;
+  const std::string path = program.file("config.xml");
+  // As the program wrote it on Windows: values unescaped, paths in the 8-bit code page.
+  quillotide::test::writeText(
+      path,
+      "<configuration>\r\n"
+      "<config key=\"ArtIdx\" value=\"C:\\Black & White\\artidx.mul\" />\r\n"
+      "<config key=\"Hues\" value=\"C:\\Caf\xE9\\hues.mul\" />\r\n"
+      "<config key=\"Win98\" value=\"-1\" />\r\n"
+      "<config key=\"MapWidth\" value=\"6144\" />\r\n"
+      "</configuration>\r\n");
+  const QString art = QStringLiteral("C:\\Black & White\\artidx.mul");
+  const QString hues = QStringLiteral("C:\\Caf\u00E9\\hues.mul");
+  {
+    Start first(program.path());
+    QVERIFY2(first.dialogs.messages().isEmpty(),
+             qPrintable(first.dialogs.messageTexts().join('\n')));
+    QCOMPARE(first.field("ArtIdx"), art);
+    QCOMPARE(first.field("Hues"), hues);
+    QCOMPARE(first.field("MapWidth"), QStringLiteral("6144"));
+    QVERIFY(first.startup->mainForm().findChild<QCheckBox*>("cbWin98")->isChecked());
+    // The start stored the colour mark: the file is written anew, and the user types a height.
+    auto* height = first.startup->mainForm().findChild<QLineEdit*>("eMapHeight");
+    QTest::keyClicks(height, "4096");
+  }
+  QVERIFY(!quillotide::fileExists(path + ".bak"));
+  Start second(program.path());
+  QVERIFY(second.dialogs.messages().isEmpty());
+  QCOMPARE(second.field("ArtIdx"), art);
+  QCOMPARE(second.field("Hues"), hues);
+  QCOMPARE(second.field("MapWidth"), QStringLiteral("6144"));
+  QCOMPARE(second.field("MapHeight"), QStringLiteral("4096"));
+  QVERIFY(second.startup->mainForm().findChild<QCheckBox*>("cbWin98")->isChecked());
+  QCOMPARE(second.startup->registry().config->getString("ColorMarkPixels"),
+           std::string("0xFF00FF"));
+}
+
+void MainFormTest::damagedConfigIsCopiedBeforeItIsWrittenAndSaidOnce() {
+  quillotide::test::TempDir program;
+  const std::string path = program.file("config.xml");
+  // A broken line in the middle and the end tag cut off.
+  const std::string damaged =
+      "<configuration>\r\n"
+      "<config key=\"ArtIdx\" value=\"/uo/artidx.mul\" />\r\n"
+      "<config key=\"ArtMul\" value= />\r\n"
+      "<config key=\"Hues\" value=\"/uo/hues.mul\" />\r\n"
+      "<config key=\"ColorMarkPixels\" value=\"$00FF00\" />\r\n";
+  quillotide::test::writeText(path, damaged);
+  {
+    Start first(program.path());
+    QCOMPARE(first.dialogs.messages().size(), 1);
+    const QString text = first.dialogs.messages()[0].text;
+    QCOMPARE(first.dialogs.messages()[0].icon, quillotide::ui::MessageIcon::Warning);
+    QVERIFY2(text.contains("line 3") && text.contains(QString::fromStdString(path + ".bak")),
+             qPrintable(text));
+    QCOMPARE(first.field("ArtIdx"), QStringLiteral("/uo/artidx.mul"));
+    QCOMPARE(first.field("Hues"), QStringLiteral("/uo/hues.mul"));
+    QCOMPARE(readText(path + ".bak"), damaged);
+    QCOMPARE(readText(path), damaged);  // nothing changed yet, nothing written
+  }
+  {
+    // The same damaged file again: its copy is there, so nothing more is said.
+    Start again(program.path());
+    QVERIFY(again.dialogs.messages().isEmpty());
+    again.startup->mainForm().findChild<QCheckBox*>("cbWin98")->click();
+  }
+  QCOMPARE(readText(path + ".bak"), damaged);
+  Start whole(program.path());
+  QVERIFY(whole.dialogs.messages().isEmpty());
+  QVERIFY(whole.startup->registry().config->readWhole());
+  QCOMPARE(whole.field("Hues"), QStringLiteral("/uo/hues.mul"));
+  QCOMPARE(whole.startup->registry().config->getString("ColorMarkPixels"), std::string("$00FF00"));
+  QVERIFY(whole.startup->registry().config->getBool("Win98"));
+}
+
+void MainFormTest::sampleStartKeepsItsOwnConfiguration() {
+  quillotide::test::TempDir program;
+  const std::string userConfig = configWith({{"ArtIdx", "/user/artidx.mul"},
+                                             {"ArtMul", "/user/art.mul"},
+                                             {"ColorMarkPixels", "0xFF00FF"}});
+  quillotide::test::writeText(program.file("config.xml"), userConfig);
+  const std::string sampleDir = program.file("sample");
+  {
+    Start sample(program.path(), "--sample");
+    QVERIFY2(sample.dialogs.messages().isEmpty(),
+             qPrintable(sample.dialogs.messageTexts().join('\n')));
+    QCOMPARE(sample.field("ArtIdx"),
+             QString::fromStdString(quillotide::joinPath(sampleDir, "artidx.mul")));
+    QVERIFY(sample.startup->registry().art->isLoaded());
+  }
+  QCOMPARE(readText(program.file("config.xml")), userConfig);
+  QVERIFY(readText(quillotide::joinPath(sampleDir, "config.xml")).find("artidx.mul") !=
+          std::string::npos);
+
+  Start plain(program.path());
+  QCOMPARE(plain.field("ArtIdx"), QStringLiteral("/user/artidx.mul"));
+  QCOMPARE(plain.field("ArtMul"), QStringLiteral("/user/art.mul"));
+  QVERIFY(!plain.startup->registry().art->isLoaded());
 }
 
 void MainFormTest::aboutOpensTheAboutWindow() {

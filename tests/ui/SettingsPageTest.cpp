@@ -4,12 +4,12 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "UiTestSupport.h"
 #include "app/FileIO.h"
 #include "ui/main/SettingsPage.h"
-#include "UiTestSupport.h"
 
-using quillotide::test::ProgramRun;
 using quillotide::test::configWith;
+using quillotide::test::ProgramRun;
 using quillotide::test::readText;
 using quillotide::test::writePair;
 using quillotide::ui::ScriptedDialogs;
@@ -28,6 +28,7 @@ private slots:
   void lowMemoryIsReadOnceAtStart();
   void worldSizeIsCheckedBeforeMapAndStatics();
   void animationLoadShowsItsNote();
+  void missingAnim4OrAnim5FileIsReportedNotNoted();
   void optionsAndLaterFamilies();
 };
 
@@ -38,7 +39,8 @@ void SettingsPageTest::browseOfMissingFileShowsTheBoxAndChangesNothing() {
   QCOMPARE(run.dialogs.messages().size(), 1);
   QCOMPARE(run.dialogs.messages()[0].caption, QStringLiteral("Datei nicht gefunden"));
   QCOMPARE(run.dialogs.messages()[0].text,
-           QStringLiteral("Diese Datei ist nicht existent. Bitte wählen sie einen gültigen Dateinamen."));
+           QStringLiteral(
+               "Diese Datei ist nicht existent. Bitte wählen sie einen gültigen Dateinamen."));
   QCOMPARE(run.find<QLineEdit>("eArtIdx")->text(), QStringLiteral("/old/artidx.mul"));
   QCOMPARE(run.registry->config->getString("ArtIdx"), std::string("/old/artidx.mul"));
   QVERIFY(!quillotide::fileExists(run.configPath()) ||
@@ -271,19 +273,47 @@ void SettingsPageTest::animationLoadShowsItsNote() {
   // The animation groups have no Save button.
   QVERIFY(!run.mainForm->findChild<QAbstractButton*>("btnSaveAnim"));
 
-  // An empty field or a missing optional Anim4 file opens nothing, yet the list is rebuilt and
-  // the note shown all the same.
+  // An empty field opens nothing, yet the list is rebuilt and the note shown all the same.
   run.setField("eAnim2Idx", run.path("anim2.idx"));
-  run.setField("eAnim4Idx", run.path("anim.idx"));
-  run.setField("eAnim4Mul", run.path("missing.mul"));
   run.click("btnLoadAnim2");
-  run.click("btnLoadAnim4");
-  QCOMPARE(loaded.count(), 4);
-  QCOMPARE(loaded[3][0].toInt(), 4);
+  QCOMPARE(loaded.count(), 3);
+  QCOMPARE(loaded[2][0].toInt(), 2);
   QVERIFY(!run.registry->anim2->isLoaded());
-  QVERIFY(!run.registry->anim4->isLoaded());
-  QCOMPARE(run.dialogs.messageTexts().size(), 4);
-  QVERIFY(run.dialogs.messageTexts()[3].contains("Anim4.mul"));
+  QCOMPARE(run.dialogs.messageTexts().size(), 3);
+  QVERIFY(run.dialogs.messageTexts()[2].contains("Anim2.mul"));
+}
+
+void SettingsPageTest::missingAnim4OrAnim5FileIsReportedNotNoted() {
+  ProgramRun run;
+  run.mainForm->show();
+  QVERIFY(QTest::qWaitForWindowExposed(run.mainForm.get()));
+  writePair(run.dir.file("anim4.idx"), run.dir.file("anim4.mul"), 30);
+  QSignalSpy loaded(run.mainForm.get(), &quillotide::ui::TMainForm::animationLoaded);
+  const auto press = [&](const char* name) {
+    auto* button = run.find<QAbstractButton>(name);
+    QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+  };
+  // A loaded Anim4 stays as it was when its next load names a file that is not there.
+  run.setField("eAnim4Idx", run.path("anim4.idx"));
+  run.setField("eAnim4Mul", run.path("anim4.mul"));
+  press("btnLoadAnim4");
+  QVERIFY(run.registry->anim4->isLoaded());
+  QCOMPARE(run.dialogs.messageTexts(), QStringList({quillotide::ui::animationNote("Anim4.mul")}));
+  QCOMPARE(loaded.count(), 1);
+
+  run.dialogs.clear();
+  run.setField("eAnim4Mul", run.path("missing4.mul"));
+  press("btnLoadAnim4");
+  run.setField("eAnim5Idx", run.path("missing5.idx"));
+  run.setField("eAnim5Mul", run.path("anim4.mul"));
+  press("btnLoadAnim5");
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList({"Cannot open file " + run.path("missing4.mul"),
+                        "Cannot open file " + run.path("missing5.idx")}));
+  for (const auto& m : run.dialogs.messages()) QCOMPARE(m.icon, quillotide::ui::MessageIcon::Error);
+  QCOMPARE(loaded.count(), 1);
+  QVERIFY(run.registry->anim4->isLoaded());
+  QVERIFY(!run.registry->anim5->isLoaded());
 }
 
 void SettingsPageTest::optionsAndLaterFamilies() {

@@ -18,9 +18,9 @@
 #include "ui/main/LightPage.h"
 #include "ui/main/ProgressPage.h"
 #include "ui/main/SettingsPage.h"
+#include "ui/main/TexturePage.h"
 #include "ui/main/TiledataLandPage.h"
 #include "ui/main/TiledataStaticPage.h"
-#include "ui/main/TexturePage.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
 
@@ -105,7 +105,7 @@ void TMainForm::createPages() {
   const std::map<QString, std::function<QWidget*()>> factories = {
       {"tsSettings",
        [this] { return m_settings = new SettingsPage(m_registry, m_dialogs, m_pages); }},
-      {"tsProgress", [this] { return new ProgressPage(m_registry, m_dialogs, m_pages); }},
+      {"tsProgress", [this] { return new ProgressPage(*m_settings, m_pages); }},
       {"tsAnim", [this] { return new AnimPage(*this, AnimKind::Anim, m_pages); }},
       {"tsAnim2", [this] { return new AnimPage(*this, AnimKind::Anim2, m_pages); }},
       {"tsAnim3", [this] { return new AnimPage(*this, AnimKind::Anim3, m_pages); }},

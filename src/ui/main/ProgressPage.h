@@ -3,19 +3,16 @@
 
 #include <QWidget>
 
-namespace quillotide {
-class Registry;
-}
-
 namespace quillotide::ui {
 
-class Dialogs;
 class FileGroupBox;
+class SettingsPage;
 
 class ProgressPage : public QWidget {
   Q_OBJECT
 public:
-  ProgressPage(Registry& registry, Dialogs& dialogs, QWidget* parent = nullptr);
+  // The "Files" group is the Settings page's "Progress" family; its buttons run there.
+  explicit ProgressPage(SettingsPage& settings, QWidget* parent = nullptr);
   FileGroupBox* files() const { return m_files; }
 
 private:

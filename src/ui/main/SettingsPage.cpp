@@ -1,5 +1,7 @@
 #include "ui/main/SettingsPage.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QDir>
 #include <QGridLayout>
@@ -23,71 +25,183 @@ namespace {
 
 std::string str(const QString& text) { return text.toStdString(); }
 
-// The groups of the page in the order the user sees them. The statics and map filters use
-// wildcard names so that every map number shows.
-const std::vector<FileGroupInfo>& groupTable() {
-  static const std::vector<FileGroupInfo> table = {
-      {"Anim", "Animations", {{"Anim.idx", "AnimIdx", "Anim.idx"}, {"Anim.mul", "AnimMul", "Anim.mul"}}, false},
-      {"Verdata", "Verdata", {{"Verdata.mul", "Verdata", "Verdata.mul"}}, true},
-      {"Gumps", "Gumps", {{"Gumpidx.mul", "GumpIdx", "Gumpidx.mul"}, {"Gumpart.mul", "GumpMul", "Gumpart.mul"}}, true},
-      {"Art", "Art", {{"Artidx.mul", "ArtIdx", "Artidx.mul"}, {"Art.mul", "ArtMul", "Art.mul"}}, true},
-      {"Textures", "Textures", {{"Texidx.mul", "TexIdx", "Texidx.mul"}, {"Texmaps.mul", "TexMul", "Texmaps.mul"}}, true},
-      {"Radarcol", "Radarcol", {{"Radarcol.mul", "RadarCol", "Radarcol.mul"}}, true},
-      {"Light", "Light", {{"Lightidx.mul", "LightIdx", "Lightidx.mul"}, {"Light.mul", "LightMul", "Light.mul"}}, true},
-      {"Tiledata", "Tiledata", {{"Tiledata.mul", "Tiledata", "Tiledata.mul"}}, true},
-      {"Anim2", "Anim2", {{"Anim2.idx", "Anim2Idx", "Anim2.idx"}, {"Anim2.mul", "Anim2Mul", "Anim2.mul"}}, false},
-      {"Anim3", "Anim3", {{"Anim3.idx", "Anim3Idx", "Anim3.idx"}, {"Anim3.mul", "Anim3Mul", "Anim3.mul"}}, false},
-      {"Anim4", "Anim4", {{"Anim4.idx", "Anim4Idx", "Anim4.idx"}, {"Anim4.mul", "Anim4Mul", "Anim4.mul"}}, false},
-      {"Anim5", "Anim5", {{"Anim5.idx", "Anim5Idx", "Anim5.idx"}, {"Anim5.mul", "Anim5Mul", "Anim5.mul"}}, false},
-      {"Animdata", "Animdata", {{"Animdata.mul", "Animdata", "Animdata.mul"}}, true},
-      {"Hues", "Hues", {{"Hues.mul", "Hues", "Hues.mul"}}, true},
-      {"Sound", "Sound", {{"Soundidx.mul", "SoundIdx", "Soundidx.mul"}, {"Sound.mul", "SoundMul", "Sound.mul"}}, true},
-      {"Multis", "Multis", {{"Multi.idx", "MultiIdx", "Multi.idx"}, {"Multi.mul", "MultiMul", "Multi.mul"}}, true},
-      {"Statics", "Statics", {{"Staidx0.mul", "StaticIdx", "Staidx*.mul"}, {"Statics0.mul", "StaticMul", "Statics*.mul"}}, true},
-      {"Map", "Map", {{"Map0.mul", "Map", "Map*.mul"}}, false},
+PathField field(const QString& label, const QString& key, const QString& filterName = {}) {
+  return {label, key, filterName.isEmpty() ? label : filterName};
+}
+
+// The load, save and loaded test of a model that is one registry member, for the rows below.
+template <class M>
+using Member = std::unique_ptr<M> Registry::*;
+
+template <class M>
+std::function<void(Registry&, const QStringList&, const WorldSize&)> loadFile(Member<M> m) {
+  return [m](Registry& r, const QStringList& p, const WorldSize&) { (r.*m)->load(str(p[0])); };
+}
+template <class M>
+std::function<void(Registry&, const QStringList&, const WorldSize&)> loadPair(Member<M> m) {
+  return [m](Registry& r, const QStringList& p, const WorldSize&) {
+    (r.*m)->load(str(p[0]), str(p[1]));
+  };
+}
+template <class M>
+std::function<bool(Registry&, const QStringList&)> saveFile(Member<M> m) {
+  return [m](Registry& r, const QStringList& p) {
+    (r.*m)->save(str(p[0]));
+    return true;
+  };
+}
+template <class M>
+std::function<bool(Registry&, const QStringList&)> savePair(Member<M> m) {
+  return [m](Registry& r, const QStringList& p) { return (r.*m)->save(str(p[0]), str(p[1])); };
+}
+template <class M>
+std::function<bool(const Registry&)> loaded(Member<M> m) {
+  return [m](const Registry& r) { return (r.*m)->isLoaded(); };
+}
+
+// One of the animation files: no Save; every load by the button ends with the note on writing
+// directly into the file, shown also when a field is empty.
+FileFamily animationFamily(const QString& id, const QString& title, int file,
+                           TAnimation& (*model)(const Registry&)) {
+  const QString idx = id + QStringLiteral(".idx"), mul = id + QStringLiteral(".mul");
+  return {
+      .group = {id, title, {field(idx, id + "Idx"), field(mul, id + "Mul")}, false},
+      .load = [model](Registry& r, const QStringList& p,
+                      const WorldSize&) { model(r).load(str(p[0]), str(p[1])); },
+      .refresh = [file](SettingsPage& page) { emit page.animationLoaded(file); },
+      .isLoaded = [model](const Registry& r) { return model(r).isLoaded(); },
+      .note = animationNote(mul),
+      .refreshWhenEmpty = true,
+  };
+}
+
+// What a save says when the model had nothing to write (low-memory mode).
+const QString kNothingSaved = QStringLiteral(
+    "Nothing was saved: in Low Memory mode every change is already written to the loaded files.");
+
+}  // namespace
+
+const std::vector<FileFamily>& SettingsPage::families() {
+  using P = const QStringList&;
+  using S = const WorldSize&;
+  // The groups in the order the user sees them. The statics and map filters use wildcard names so
+  // that every map number shows.
+  static const std::vector<FileFamily> table = {
+      animationFamily("Anim", "Animations", 1,
+                      [](const Registry& r) -> TAnimation& { return *r.animation; }),
+      {.group = {"Verdata", "Verdata", {field("Verdata.mul", "Verdata")}},
+       .load = loadFile(&Registry::verdata),
+       .save = saveFile(&Registry::verdata),
+       .refresh = [](SettingsPage& s) { emit s.verdataLoaded(); },
+       .isLoaded = loaded(&Registry::verdata)},
+      {.group = {"Gumps",
+                 "Gumps",
+                 {field("Gumpidx.mul", "GumpIdx"), field("Gumpart.mul", "GumpMul")}},
+       .load = loadPair(&Registry::gumps),
+       .save = savePair(&Registry::gumps),
+       .refresh = [](SettingsPage& s) { emit s.gumpsLoaded(); },
+       .isLoaded = loaded(&Registry::gumps),
+       .refreshWhenEmpty = true},
+      {.group = {"Art", "Art", {field("Artidx.mul", "ArtIdx"), field("Art.mul", "ArtMul")}},
+       .load = [](Registry& r, P p, S) { r.art->load(str(p[0]), str(p[1]), r.pairMode()); },
+       .save = savePair(&Registry::art),
+       .refresh = [](SettingsPage& s) { emit s.artLoaded(); },
+       .isLoaded = loaded(&Registry::art),
+       .refreshWhenEmpty = true,
+       .worldeditorOrder = 1},
+      {.group = {"Textures",
+                 "Textures",
+                 {field("Texidx.mul", "TexIdx"), field("Texmaps.mul", "TexMul")}},
+       .load = [](Registry& r, P p, S) { r.textures->load(str(p[0]), str(p[1]), r.pairMode()); },
+       .save = savePair(&Registry::textures),
+       .refresh = [](SettingsPage& s) { emit s.texturesLoaded(); },
+       .isLoaded = loaded(&Registry::textures),
+       .refreshWhenEmpty = true,
+       .worldeditorOrder = 4},
+      {.group = {"Radarcol", "Radarcol", {field("Radarcol.mul", "RadarCol")}},
+       .load = loadFile(&Registry::radarcol),
+       .save = saveFile(&Registry::radarcol),
+       .refresh = [](SettingsPage& s) { emit s.radarcolLoaded(); },
+       .isLoaded = loaded(&Registry::radarcol),
+       .worldeditorOrder = 7},
+      {.group = {"Light",
+                 "Light",
+                 {field("Lightidx.mul", "LightIdx"), field("Light.mul", "LightMul")}},
+       .load = loadPair(&Registry::light),
+       .save = savePair(&Registry::light),
+       .refresh = [](SettingsPage& s) { emit s.lightLoaded(); },
+       .isLoaded = loaded(&Registry::light)},
+      {.group = {"Tiledata", "Tiledata", {field("Tiledata.mul", "Tiledata")}},
+       .load = loadFile(&Registry::tiledata),
+       .save = saveFile(&Registry::tiledata),
+       .refresh = [](SettingsPage& s) { emit s.tiledataLoaded(); },
+       .isLoaded = loaded(&Registry::tiledata),
+       .refreshWhenEmpty = true,
+       .worldeditorOrder = 3},
+      animationFamily("Anim2", "Anim2", 2,
+                      [](const Registry& r) -> TAnimation& { return *r.anim2; }),
+      animationFamily("Anim3", "Anim3", 3,
+                      [](const Registry& r) -> TAnimation& { return *r.anim3; }),
+      animationFamily("Anim4", "Anim4", 4,
+                      [](const Registry& r) -> TAnimation& { return *r.anim4; }),
+      animationFamily("Anim5", "Anim5", 5,
+                      [](const Registry& r) -> TAnimation& { return *r.anim5; }),
+      {.group = {"Animdata", "Animdata", {field("Animdata.mul", "Animdata")}},
+       .load = loadFile(&Registry::animdata),
+       .save = saveFile(&Registry::animdata),
+       .refresh = [](SettingsPage& s) { emit s.animdataLoaded(); },
+       .isLoaded = loaded(&Registry::animdata),
+       .worldeditorOrder = 6},
+      {.group = {"Hues", "Hues", {field("Hues.mul", "Hues")}},
+       .load = loadFile(&Registry::hues),
+       .save = saveFile(&Registry::hues),
+       .refresh = [](SettingsPage& s) { emit s.huesLoaded(); },
+       .isLoaded = loaded(&Registry::hues),
+       .worldeditorOrder = 5},
+      // The families below arrive with their models: until then their buttons say so.
+      {.group = {"Sound",
+                 "Sound",
+                 {field("Soundidx.mul", "SoundIdx"), field("Sound.mul", "SoundMul")}},
+       .refresh = [](SettingsPage& s) { emit s.soundLoaded(); }},
+      {.group = {"Multis",
+                 "Multis",
+                 {field("Multi.idx", "MultiIdx"), field("Multi.mul", "MultiMul")}},
+       .refresh = [](SettingsPage& s) { emit s.multisLoaded(); }},
+      {.group = {"Statics",
+                 "Statics",
+                 {field("Staidx0.mul", "StaticIdx", "Staidx*.mul"),
+                  field("Statics0.mul", "StaticMul", "Statics*.mul")}},
+       .refresh = [](SettingsPage& s) { emit s.staticsLoaded(); },
+       .readsWorldSize = true,
+       .worldeditorOrder = 2},
+      {.group = {"Map", "Map", {field("Map0.mul", "Map", "Map*.mul")}, false},
+       .refresh = [](SettingsPage& s) { emit s.mapLoaded(); },
+       .showsWorldSize = true,
+       .readsWorldSize = true,
+       .worldeditorOrder = 8},
+      {.group = {"Progress",
+                 "Files",
+                 {field("Progress.idx", "ProgressIdx"), field("Progress.mul", "ProgressMul")}},
+       .onSettingsPage = false},
   };
   return table;
 }
 
-int animationFile(const QString& id) {
-  if (id == QLatin1String("Anim")) return 1;
-  if (id.startsWith(QLatin1String("Anim")) && id.size() == 5 && id[4].isDigit()) return id[4].digitValue();
-  return 0;
+const FileFamily* SettingsPage::family(const QString& id) {
+  for (const FileFamily& f : families())
+    if (f.group.id == id) return &f;
+  return nullptr;
 }
-
-TAnimation* animationModel(Registry& r, int file) {
-  switch (file) {
-    case 1: return r.animation.get();
-    case 2: return r.anim2.get();
-    case 3: return r.anim3.get();
-    case 4: return r.anim4.get();
-    case 5: return r.anim5.get();
-    default: return nullptr;
-  }
-}
-
-// Pair saves answer false when the models write every change at once (low-memory mode).
-void reportPairSave(Dialogs& dialogs, bool written) {
-  if (!written)
-    dialogs.showMessage(QStringLiteral(
-        "Nothing was saved: in Low Memory mode every change is already written to the loaded files."));
-}
-
-}  // namespace
 
 QString animationNote(const QString& fileName) {
-  return QStringLiteral("New Version does not load %1 into Memory anymore, but writes directly into "
-                        "%1 File. So make a backup before.")
+  return QStringLiteral(
+             "New Version does not load %1 into Memory anymore, but writes directly into "
+             "%1 File. So make a backup before.")
       .arg(fileName);
 }
 
-QString notAvailableMessage(const QString& title) {
-  return QStringLiteral("%1 files cannot be loaded or saved by this version yet.").arg(title);
-}
-
-bool SettingsPage::familyAvailable(const QString& id) {
-  static const QStringList later = {"Sound", "Multis", "Statics", "Map", "Progress"};
-  return !later.contains(id);
+QString notAvailableMessage(const QString& family) {
+  return QStringLiteral("%1 files cannot be loaded or saved by this version yet.").arg(family);
 }
 
 SettingsPage::SettingsPage(Registry& registry, Dialogs& dialogs, QWidget* parent)
@@ -102,14 +216,9 @@ SettingsPage::SettingsPage(Registry& registry, Dialogs& dialogs, QWidget* parent
   scroll->setWidget(content);
 
   int n = 0;
-  for (const FileGroupInfo& info : groupTable()) {
-    auto* box = new FileGroupBox(info, *registry.config, dialogs, content);
-    m_groups[info.id] = box;
-    const QString id = info.id;
-    connect(box, &FileGroupBox::loadClicked, this, [this, id] { load(id); });
-    connect(box, &FileGroupBox::saveClicked, this, [this, id] { save(id); });
-    if (id == QLatin1String("Map")) addSizeFields(box);
-    grid->addWidget(box, n / 2, n % 2);
+  for (const FileFamily& f : families()) {
+    if (!f.onSettingsPage) continue;
+    grid->addWidget(makeGroupBox(f, content), n / 2, n % 2);
     ++n;
   }
 
@@ -137,6 +246,21 @@ SettingsPage::SettingsPage(Registry& registry, Dialogs& dialogs, QWidget* parent
   options->addWidget(about);
   grid->addLayout(options, (n + 1) / 2, 0, 1, 2);
   grid->setRowStretch((n + 1) / 2 + 1, 1);
+}
+
+FileGroupBox* SettingsPage::makeGroupBox(const FileFamily& f, QWidget* parent) {
+  auto* box = new FileGroupBox(f.group, *m_registry.config, m_dialogs, parent);
+  m_groups[f.group.id] = box;
+  const QString id = f.group.id;
+  connect(box, &FileGroupBox::loadClicked, this, [this, id] { load(id); });
+  connect(box, &FileGroupBox::saveClicked, this, [this, id] { save(id); });
+  if (f.showsWorldSize) addSizeFields(box);
+  return box;
+}
+
+FileGroupBox* SettingsPage::createGroupBox(const QString& id, QWidget* parent) {
+  const FileFamily* f = family(id);
+  return f && !group(id) ? makeGroupBox(*f, parent) : nullptr;
 }
 
 void SettingsPage::addSizeFields(FileGroupBox* map) {
@@ -191,71 +315,40 @@ bool SettingsPage::save(const QString& id) {
 
 void SettingsPage::doLoad(const QString& id, LoadMode mode) {
   FileGroupBox* box = group(id);
-  if (!box) return;
-  const QStringList p = box->paths();
-  const int file = animationFile(id);
-  // Anim4 and Anim5 are optional in most clients: they load only when both files are there.
-  const bool missingOptional =
-      (file == 4 || file == 5) && (!fileExists(str(p[0])) || !fileExists(str(p[1])));
-  if (box->anyPathEmpty() || missingOptional) {
+  const FileFamily* f = family(id);
+  if (!box || !f) return;
+  const bool showNote = mode == LoadMode::Interactive && !f->note.isEmpty();
+  if (box->anyPathEmpty()) {
+    if (!f->load) m_dialogs.showMessage(notAvailableMessage(id));
     // The lists are rebuilt all the same and then show the model as it is.
-    if (id == QLatin1String("Art")) emit artLoaded();
-    if (id == QLatin1String("Gumps")) emit gumpsLoaded();
-    if (id == QLatin1String("Textures")) emit texturesLoaded();
-    if (id == QLatin1String("Tiledata")) emit tiledataLoaded();
-    if (file) {
-      emit animationLoaded(file);
-      if (mode == LoadMode::Interactive)
-        m_dialogs.showMessage(animationNote(box->info().fields[1].label));
+    if (f->refreshWhenEmpty && f->refresh) {
+      f->refresh(*this);
+      if (showNote) m_dialogs.showMessage(f->note);
     }
     return;
   }
-  Registry& r = m_registry;
-  if (file) {
-    animationModel(r, file)->load(str(p[0]), str(p[1]));
-    emit animationLoaded(file);
-    if (mode == LoadMode::Interactive)
-      m_dialogs.showMessage(animationNote(box->info().fields[1].label));
-  } else if (id == QLatin1String("Verdata")) {
-    r.verdata->load(str(p[0]));
-    emit verdataLoaded();
-  } else if (id == QLatin1String("Gumps")) {
-    r.gumps->load(str(p[0]), str(p[1]));
-    emit gumpsLoaded();
-  } else if (id == QLatin1String("Art")) {
-    r.art->load(str(p[0]), str(p[1]), r.pairMode());
-    emit artLoaded();
-  } else if (id == QLatin1String("Textures")) {
-    r.textures->load(str(p[0]), str(p[1]), r.pairMode());
-    emit texturesLoaded();
-  } else if (id == QLatin1String("Radarcol")) {
-    r.radarcol->load(str(p[0]));
-    emit radarcolLoaded();
-  } else if (id == QLatin1String("Light")) {
-    r.light->load(str(p[0]), str(p[1]));
-    emit lightLoaded();
-  } else if (id == QLatin1String("Tiledata")) {
-    r.tiledata->load(str(p[0]));
-    emit tiledataLoaded();
-  } else if (id == QLatin1String("Animdata")) {
-    r.animdata->load(str(p[0]));
-    emit animdataLoaded();
-  } else if (id == QLatin1String("Hues")) {
-    r.hues->load(str(p[0]));
-    emit huesLoaded();
-  } else if (id == QLatin1String("Statics") || id == QLatin1String("Map")) {
-    if (!worldSize()) return;
-    m_dialogs.showMessage(notAvailableMessage(box->info().title));
-  } else {
-    m_dialogs.showMessage(notAvailableMessage(box->info().title));
+  WorldSize size;
+  if (f->readsWorldSize) {
+    const std::optional<WorldSize> typed = worldSize();
+    if (!typed) return;
+    size = *typed;
   }
+  if (!f->load) {
+    m_dialogs.showMessage(notAvailableMessage(id));
+    return;
+  }
+  // A file that is not there is reported by the model ("Cannot open file %s") and ends the load.
+  f->load(m_registry, box->paths(), size);
+  if (f->refresh) f->refresh(*this);
+  if (showNote) m_dialogs.showMessage(f->note);
 }
 
 void SettingsPage::doSave(const QString& id) {
   FileGroupBox* box = group(id);
-  if (!box || !box->info().hasSave) return;
-  if (!familyAvailable(id)) {
-    m_dialogs.showMessage(notAvailableMessage(box->info().title));
+  const FileFamily* f = family(id);
+  if (!box || !f || !f->group.hasSave) return;
+  if (!f->save) {
+    m_dialogs.showMessage(notAvailableMessage(id));
     return;
   }
   const std::optional<QStringList> chosen = box->askSavePaths();
@@ -265,28 +358,18 @@ void SettingsPage::doSave(const QString& id) {
   if (p.size() == 2 && (p[0] == p[1] || sameFile(str(p[0]), str(p[1]))))
     throw Error(formatMessage("The index file and the data file must be two different files: %s",
                               {str(p[0])}));
-  Registry& r = m_registry;
-  if (id == QLatin1String("Verdata")) r.verdata->save(str(p[0]));
-  else if (id == QLatin1String("Gumps")) reportPairSave(m_dialogs, r.gumps->save(str(p[0]), str(p[1])));
-  else if (id == QLatin1String("Art")) reportPairSave(m_dialogs, r.art->save(str(p[0]), str(p[1])));
-  else if (id == QLatin1String("Textures")) reportPairSave(m_dialogs, r.textures->save(str(p[0]), str(p[1])));
-  else if (id == QLatin1String("Radarcol")) r.radarcol->save(str(p[0]));
-  else if (id == QLatin1String("Light")) reportPairSave(m_dialogs, r.light->save(str(p[0]), str(p[1])));
-  else if (id == QLatin1String("Tiledata")) r.tiledata->save(str(p[0]));
-  else if (id == QLatin1String("Animdata")) r.animdata->save(str(p[0]));
-  else if (id == QLatin1String("Hues")) r.hues->save(str(p[0]));
+  if (!f->save(m_registry, p)) m_dialogs.showMessage(kNothingSaved);
 }
 
 void SettingsPage::loadForWorldeditor() {
-  Registry& r = m_registry;
-  const std::vector<std::pair<QString, bool>> groups = {
-      {"Art", r.art->isLoaded()},           {"Statics", false},
-      {"Tiledata", r.tiledata->isLoaded()}, {"Textures", r.textures->isLoaded()},
-      {"Hues", r.hues->isLoaded()},         {"Animdata", r.animdata->isLoaded()},
-      {"Radarcol", r.radarcol->isLoaded()}, {"Map", false},
-  };
-  for (const auto& [id, loaded] : groups)
-    if (familyAvailable(id) && !loaded) load(id);
+  std::vector<const FileFamily*> needed;
+  for (const FileFamily& f : families())
+    if (f.worldeditorOrder > 0) needed.push_back(&f);
+  std::sort(needed.begin(), needed.end(), [](const FileFamily* a, const FileFamily* b) {
+    return a->worldeditorOrder < b->worldeditorOrder;
+  });
+  for (const FileFamily* f : needed)
+    if (f->load && !(f->isLoaded && f->isLoaded(m_registry))) load(f->group.id);
 }
 
 void SettingsPage::useSampleSet(const QString& dir) {
@@ -299,14 +382,14 @@ void SettingsPage::useSampleSet(const QString& dir) {
         }
       }))
     return;
-  for (const FileGroupInfo& info : groupTable()) {
-    if (!familyAvailable(info.id)) continue;
-    const FileGroupBox* box = group(info.id);
+  for (const FileFamily& f : families()) {
+    const FileGroupBox* box = group(f.group.id);
+    if (!f.load || !box) continue;
     bool present = true;
     for (const QString& path : box->paths())
       present = present && !path.isEmpty() && fileExists(str(path));
     // A family whose sample files are not written yet is left alone rather than reported.
-    if (present) load(info.id, LoadMode::Quiet);
+    if (present) load(f.group.id, LoadMode::Quiet);
   }
 }
 

@@ -3,8 +3,10 @@
 // back. After a load the page tells the pages that show the family (through its signals, which
 // the main window passes on) so they rebuild their lists.
 
+#include <functional>
 #include <map>
 #include <optional>
+#include <vector>
 
 #include <QWidget>
 
@@ -24,6 +26,30 @@ class Dialogs;
 struct WorldSize {
   int width = 0;
   int height = 0;
+};
+
+class SettingsPage;
+
+// One family of files: its group of path fields and what its "Load" and "Save" do. The page knows
+// no family by name; adding a family is adding its row to the table in SettingsPage.cpp.
+struct FileFamily {
+  FileGroupInfo group{};  // id, title, one or two path fields, whether there is a "Save" button
+  // Opens the files (paths in field order, index first) in the model; throws on failure. Empty
+  // for a family this version cannot load yet: its buttons then say so.
+  std::function<void(Registry&, const QStringList& paths, const WorldSize& size)> load{};
+  // Writes the model to the chosen targets, one save dialog per field; answers false when there
+  // was nothing to write (low-memory mode, where every change is already in the files).
+  std::function<bool(Registry&, const QStringList& targets)> save{};
+  // Tells the pages that show the family to rebuild (emits one of the page's signals).
+  std::function<void(SettingsPage&)> refresh{};
+  // Whether the model is loaded (the "--Worldeditor" start loads only what is not).
+  std::function<bool(const Registry&)> isLoaded{};
+  QString note{};                 // shown after each load by the button ("New Version does ...")
+  bool refreshWhenEmpty = false;  // an empty path field opens nothing, yet the lists are rebuilt
+  bool showsWorldSize = false;    // the group holds the "Width:" and "Height:" fields
+  bool readsWorldSize = false;    // those fields are checked before the load and passed to it
+  int worldeditorOrder = 0;       // place among the "--Worldeditor" loads; 0 when not needed
+  bool onSettingsPage = true;     // false: the group sits on its own page (Progress)
 };
 
 class SettingsPage : public QWidget {
@@ -54,11 +80,14 @@ public:
   std::optional<WorldSize> worldSize();
 
   FileGroupBox* group(const QString& id) const;
+  // The group box of a family that sits on another page, wired to this page's Load and Save.
+  FileGroupBox* createGroupBox(const QString& id, QWidget* parent);
+  // Every family in the order the user sees them; nullptr for an unknown id.
+  static const std::vector<FileFamily>& families();
+  static const FileFamily* family(const QString& id);
   // The path field of a configuration key, or nullptr.
   QLineEdit* pathField(const QString& key) const;
   bool win98() const;
-  // Whether this version has the model of the group.
-  static bool familyAvailable(const QString& id);
 
   static inline const QString kSizeMessage =
       QStringLiteral("Width or Height incorrect or missing (before ML: 6144x4096).");
@@ -85,7 +114,8 @@ signals:
 private:
   void doLoad(const QString& id, LoadMode mode);
   void doSave(const QString& id);
-  void addSizeFields(FileGroupBox* map);
+  FileGroupBox* makeGroupBox(const FileFamily& family, QWidget* parent);
+  void addSizeFields(FileGroupBox* box);
 
   Registry& m_registry;
   Dialogs& m_dialogs;
@@ -99,6 +129,6 @@ private:
 // The note shown after opening an animation pair ("Anim.mul", "Anim2.mul", ...).
 QString animationNote(const QString& fileName);
 // The short message of a group whose family this version cannot load yet.
-QString notAvailableMessage(const QString& title);
+QString notAvailableMessage(const QString& family);
 
 }  // namespace quillotide::ui

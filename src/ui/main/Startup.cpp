@@ -2,6 +2,14 @@
 
 #include <cstring>
 
+#include "app/Error.h"
+#include "app/FileIO.h"
+#include "app/Registry.h"
+#include "app/Text.h"
+#include "sample/Sample.h"
+#include "ui/main/MainForm.h"
+#include "ui/platform/Dialogs.h"
+
 namespace quillotide::ui {
 
 StartSwitch startSwitch(int argc, const char* const* argv) {
@@ -9,6 +17,59 @@ StartSwitch startSwitch(int argc, const char* const* argv) {
   if (std::strcmp(argv[1], "--Worldeditor") == 0) return StartSwitch::Worldeditor;
   if (std::strcmp(argv[1], "--sample") == 0) return StartSwitch::Sample;
   return StartSwitch::None;
+}
+
+std::string sampleDir(const std::string& programDir) { return joinPath(programDir, "sample"); }
+
+std::string configPath(StartSwitch start, const std::string& programDir) {
+  const std::string dir = start == StartSwitch::Sample ? sampleDir(programDir) : programDir;
+  return joinPath(dir, "config.xml");
+}
+
+std::string loadConfig(TConfig& config, const std::string& path) {
+  config.load(path);
+  if (config.readWhole()) return {};
+  try {
+    const TConfig::KeptCopy copy = config.keepCopy();
+    if (!copy.written) return {};
+    return formatMessage(
+        "%s could not be read whole (%s). Every setting read from it is kept; the "
+        "file as it was is kept as %s.",
+        {path, config.defect(), copy.path});
+  } catch (const Error& e) {
+    return formatMessage(
+        "%s could not be read whole (%s), and no copy of it could be kept (%s). "
+        "No setting is stored while the file cannot be kept.",
+        {path, config.defect(), e.what()});
+  }
+}
+
+Startup::Startup(int argc, const char* const* argv, const std::string& programDir, Dialogs& dialogs)
+    : m_switch(ui::startSwitch(argc, argv)), m_programDir(programDir), m_dialogs(dialogs) {
+  // The sample's configuration lives in its folder, which must be there before it is written.
+  if (m_switch == StartSwitch::Sample)
+    runAction(dialogs, [&] {
+      if (!sample::sampleSetComplete(sampleDir(programDir)))
+        sample::writeSampleSet(sampleDir(programDir));
+    });
+  m_registry = std::make_unique<Registry>();
+  m_configNotice = loadConfig(*m_registry->config, configPath(m_switch, programDir));
+  m_mainForm = std::make_unique<TMainForm>(*m_registry, dialogs);
+}
+
+// The windows go first; the registry then releases the store and every model in creation order.
+Startup::~Startup() {
+  m_mainForm.reset();
+  m_registry.reset();
+}
+
+void Startup::begin() {
+  if (!m_configNotice.empty())
+    m_dialogs.message(Dialogs::kCaption, QString::fromStdString(m_configNotice),
+                      MessageIcon::Warning);
+  if (m_switch == StartSwitch::Worldeditor) m_mainForm->startWorldeditor();
+  if (m_switch == StartSwitch::Sample)
+    m_mainForm->useSampleSet(QString::fromStdString(sampleDir(m_programDir)));
 }
 
 }  // namespace quillotide::ui

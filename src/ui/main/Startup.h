@@ -1,11 +1,59 @@
 #pragma once
-// The command-line switches of the program. Only the first argument counts, in exactly these
-// letters: "--Worldeditor" loads the world editor's files, "--sample" opens the sample set.
+// The start of the program: the command-line switches, the configuration file of this start,
+// the registry and the main window. Only the first argument switches, in exactly these letters:
+// "--Worldeditor" loads the world editor's files, "--sample" opens the sample set.
+
+#include <memory>
+#include <string>
+
+namespace quillotide {
+class Registry;
+class TConfig;
+}  // namespace quillotide
 
 namespace quillotide::ui {
+
+class Dialogs;
+class TMainForm;
 
 enum class StartSwitch { None, Worldeditor, Sample };
 
 StartSwitch startSwitch(int argc, const char* const* argv);
+
+// The folder of the sample set: "sample" beside the program.
+std::string sampleDir(const std::string& programDir);
+// "config.xml" beside the program; for "--sample" the one inside the sample folder, so that the
+// sample's paths never take the place of the user's own.
+std::string configPath(StartSwitch start, const std::string& programDir);
+
+// Loads the store from path. When the file could not be read whole, keeps a copy of it beside it
+// before anything can write over it, and answers what to tell the user; the answer is empty when
+// the file was read whole or its copy was kept by an earlier start (so it is said once).
+std::string loadConfig(TConfig& config, const std::string& path);
+
+// One run of the program, from the first argument to the shown main window.
+class Startup {
+public:
+  // Writes the sample set first when "--sample" needs it, loads the configuration of this start,
+  // creates every model and the main window (not yet shown).
+  Startup(int argc, const char* const* argv, const std::string& programDir, Dialogs& dialogs);
+  ~Startup();
+
+  // Says what the configuration load found, then runs the switch: the world editor's loads
+  // (100 ms later) or the sample set's paths and loads.
+  void begin();
+
+  Registry& registry() { return *m_registry; }
+  TMainForm& mainForm() { return *m_mainForm; }
+  StartSwitch startSwitch() const { return m_switch; }
+
+private:
+  StartSwitch m_switch;
+  std::string m_programDir;
+  Dialogs& m_dialogs;
+  std::string m_configNotice;
+  std::unique_ptr<Registry> m_registry;
+  std::unique_ptr<TMainForm> m_mainForm;
+};
 
 }  // namespace quillotide::ui
