@@ -258,7 +258,8 @@ void TAnimation::importFromFile(int body, const std::string& path, Progress& pro
   steps.at(count);
 }
 
-void TAnimation::exportToDirectory(int body, const std::string& folder, Progress& progress) const {
+AnimStrayReport TAnimation::exportToDirectory(int body, const std::string& folder,
+                                              Progress& progress) const {
   requireLoaded();
   checkBody(body);
   const int count = slotsPerBody(body);
@@ -274,7 +275,10 @@ void TAnimation::exportToDirectory(int body, const std::string& folder, Progress
   };
   // Every slot is decoded once before the first file is written, so a damaged slot leaves no half
   // folder behind; the second pass holds one slot's pictures at a time.
-  for (int k = 0; k < count; ++k) decode(k);
+  AnimStrayReport stray;
+  for (int k = 0; k < count; ++k)
+    if (const auto slot = decode(k))
+      for (const AnimFrame& f : slot->frames) stray.add(f);
   AnimFolderWriter writer(folder);
   ProgressSteps steps(progress, count);
   for (int k = 0; k < count; ++k) {
@@ -282,6 +286,7 @@ void TAnimation::exportToDirectory(int body, const std::string& folder, Progress
     steps.at(k + 1);
   }
   writer.finish();
+  return stray;
 }
 
 AnimImportReport TAnimation::importFromDirectory(int body, const std::string& folder,
