@@ -130,6 +130,8 @@ protected:
 private:
   void requireLoaded() const;
   void checkBody(int body) const;
+  // "Animation slot 0x... (body b, slot offset k)", for the errors of that slot.
+  std::string slotName(int body, int offset) const;
   // Writes the records of a whole body in one piece, growing the index when it ends before them.
   void writeBodyRecords(int body, const std::vector<IndexRecord>& records);
   // Appends the blocks in one piece and writes the body's records pointing at them; slots without
