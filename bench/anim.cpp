@@ -1,10 +1,14 @@
-// Export and import of every body of a generated animation file (about 30 MB: twelve bodies of all
-// three types, every slot filled with eight frames), through animation folders and through .kx
-// files, beside a plain read of the same two files.
+// Export and import of every body of a generated animation file (twelve bodies of all three types,
+// every slot filled with eight frames), through animation folders and through .kx files. Each is
+// timed in the same loop as its plain counterpart, and the ratio is printed: an export beside a
+// plain write of the same files (same names and bytes, no flush, no rename), an import beside a
+// plain read of the same files and a plain write of the bytes it adds to the data file.
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 #include "app/FileIO.h"
@@ -18,6 +22,7 @@ namespace {
 
 constexpr int kFrames = 8;
 const std::vector<int> kBodies = {1, 2, 3, 4, 201, 202, 203, 204, 400, 401, 402, 403};
+using Clock = std::chrono::steady_clock;
 
 // A 48 x 64 figure with a body, a head and swinging legs; about half its pixels are opaque.
 Bitmap32 frame(int body, int slot, int f) {
@@ -28,13 +33,32 @@ Bitmap32 frame(int body, int slot, int f) {
       const double dx = x - 24, dy = y - 28;
       const bool torso = dx * dx / 120 + dy * dy / 300 < 1;
       const bool head = dx * dx + (y - 8) * (y - 8) < 40;
-      const bool leg = y > 40 && (std::abs(x - 18 - swing * (y - 40) / 24) < 3 || std::abs(x - 30 + swing * (y - 40) / 24) < 3);
+      const bool leg = y > 40 && (std::abs(x - 18 - swing * (y - 40) / 24) < 3 ||
+                                  std::abs(x - 30 + swing * (y - 40) / 24) < 3);
       if (torso || head || leg)
         p.at(x, y) = makePixel(static_cast<std::uint8_t>(40 + (body * 7 + x) % 180),
                                static_cast<std::uint8_t>(40 + (slot * 3 + y) % 180),
                                static_cast<std::uint8_t>(60 + (f * 20 + x + y) % 160));
     }
   return p;
+}
+
+// The files of one export, read back once, for the plain write and read of the same bytes.
+struct ExportedFiles {
+  std::vector<std::pair<std::filesystem::path, Bytes>> files;
+  void collect(const std::string& root) {
+    files.clear();
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+      if (e.is_regular_file())
+        files.emplace_back(std::filesystem::relative(e.path(), root), readFile(e.path().string()));
+  }
+};
+
+void plainWrite(const std::string& path, const Bytes& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) std::abort();
+  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
+  std::fclose(f);
 }
 
 struct Fixture {
@@ -52,7 +76,8 @@ struct Fixture {
         AnimPaletteBuilder palette;
         std::vector<Bytes> frames;
         for (int f = 0; f < kFrames; ++f)
-          frames.push_back(encodeAnimFrame(frame(b, k, f), 24, 0, palette, AnimTransparency::BlackAndWhite, "f"));
+          frames.push_back(encodeAnimFrame(frame(b, k, f), 24, 0, palette,
+                                           AnimTransparency::BlackAndWhite, "f"));
         const Bytes block = buildAnimBlock(palette.palette(), frames);
         index[static_cast<std::size_t>(table.firstSlot(b) + k)] = {
             static_cast<std::int32_t>(data.size()), static_cast<std::int32_t>(block.size()), 0};
@@ -60,13 +85,20 @@ struct Fixture {
       }
     test::writeBytes(idx, test::indexBytes(index));
     test::writeBytes(mul, data.data());
+    std::filesystem::copy_file(idx, dir.file("t.idx"));
+    std::filesystem::copy_file(mul, dir.file("t.mul"));
   }
-  // A fresh pair for the imports to grow.
-  void copyTarget() const {
-    std::filesystem::copy_file(idx, dir.file("t.idx"), std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::copy_file(mul, dir.file("t.mul"), std::filesystem::copy_options::overwrite_existing);
+  std::string folder(const std::string& root, int body) const {
+    return dir.file(root + "/body" + std::to_string(body));
   }
-  std::int64_t bytes() const { return static_cast<std::int64_t>(fileSize(idx) + fileSize(mul)); }
+  std::string kx(const std::string& root, int body) const {
+    return dir.file(root + "/body" + std::to_string(body) + ".kx");
+  }
+  // Empty folders for an export under root.
+  void makeFolders(const std::string& root) const {
+    std::filesystem::remove_all(dir.file(root));
+    for (int b : kBodies) std::filesystem::create_directories(folder(root, b));
+  }
 };
 
 Fixture& fixture() {
@@ -74,58 +106,120 @@ Fixture& fixture() {
   return f;
 }
 
-void BM_PlainRead(benchmark::State& state) {
-  auto& f = fixture();
-  for (auto _ : state) {
-    const Bytes index = readFile(f.idx);
-    const Bytes data = readFile(f.mul);
-    benchmark::DoNotOptimize(data.data());
-    state.SetBytesProcessed(state.bytes_processed() + static_cast<int64_t>(index.size() + data.size()));
-  }
+double seconds(Clock::time_point from, Clock::time_point to) {
+  return std::chrono::duration<double>(to - from).count();
 }
 
-void BM_ExportImportFolders(benchmark::State& state) {
+// Export against a plain write of the same files into fresh folders; folders or .kx files.
+void exportOverPlainWrite(benchmark::State& state, bool kx) {
   auto& f = fixture();
   Progress silent;
+  TAnimation source;
+  source.load(f.idx, f.mul);
+  ExportedFiles exported;
+  double exportSeconds = 0, plainSeconds = 0;
+  std::int64_t bytes = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    f.copyTarget();
+    f.makeFolders("export");
+    f.makeFolders("plain");
     state.ResumeTiming();
-    TAnimation source, target;
-    source.load(f.idx, f.mul);
-    target.load(f.dir.file("t.idx"), f.dir.file("t.mul"));
+    const auto t0 = Clock::now();
     for (int b : kBodies) {
-      const std::string folder = f.dir.file("body" + std::to_string(b));
-      std::filesystem::create_directories(folder);
-      source.exportToDirectory(b, folder, silent);
-      target.importFromDirectory(b, folder, true, silent);
+      if (kx)
+        source.exportToFile(b, f.kx("export", b), silent);
+      else
+        source.exportToDirectory(b, f.folder("export", b), silent);
     }
-    state.SetBytesProcessed(state.bytes_processed() + f.bytes());
+    const auto t1 = Clock::now();
+    state.PauseTiming();
+    exported.collect(f.dir.file("export"));
+    state.ResumeTiming();
+    const auto t2 = Clock::now();
+    for (const auto& [name, content] : exported.files)
+      plainWrite(f.dir.file("plain/" + name.string()), content);
+    const auto t3 = Clock::now();
+    exportSeconds += seconds(t0, t1);
+    plainSeconds += seconds(t2, t3);
+    bytes = 0;
+    for (const auto& file : exported.files) bytes += static_cast<std::int64_t>(file.second.size());
   }
+  state.counters["files"] = static_cast<double>(exported.files.size());
+  state.counters["MB"] = static_cast<double>(bytes) / 1e6;
+  state.counters["export/plain"] = plainSeconds > 0 ? exportSeconds / plainSeconds : 0;
 }
 
-void BM_ExportImportKx(benchmark::State& state) {
+// Import against a plain read of the same files plus a plain write of as many bytes as the import
+// appends to the data file (the import's own output: the data file only grows).
+void importOverPlainRead(benchmark::State& state, bool kx) {
   auto& f = fixture();
   Progress silent;
-  for (auto _ : state) {
-    state.PauseTiming();
-    f.copyTarget();
-    state.ResumeTiming();
-    TAnimation source, target;
+  {
+    TAnimation source;
     source.load(f.idx, f.mul);
-    target.load(f.dir.file("t.idx"), f.dir.file("t.mul"));
+    f.makeFolders("import");
     for (int b : kBodies) {
-      const std::string kx = f.dir.file("body" + std::to_string(b) + ".kx");
-      source.exportToFile(b, kx, silent);
-      target.importFromFile(b, kx, silent);
+      if (kx)
+        source.exportToFile(b, f.kx("import", b), silent);
+      else
+        source.exportToDirectory(b, f.folder("import", b), silent);
     }
-    state.SetBytesProcessed(state.bytes_processed() + f.bytes());
   }
+  std::vector<std::string> paths;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(f.dir.file("import")))
+    if (e.is_regular_file() && (kx == (e.path().extension() == ".kx")))
+      paths.push_back(e.path().string());
+  const std::string target = f.dir.file("t.mul");
+  double importSeconds = 0, plainSeconds = 0;
+  for (auto _ : state) {
+    const std::uint64_t before = fileSize(target);
+    // A fresh file for the plain write: rewriting a truncated file may be flushed by the file
+    // system on close.
+    std::filesystem::remove(f.dir.file("plain.mul"));
+    const auto t0 = Clock::now();
+    {
+      TAnimation model;
+      model.load(f.dir.file("t.idx"), target);
+      for (int b : kBodies) {
+        if (kx)
+          model.importFromFile(b, f.kx("import", b), silent);
+        else
+          model.importFromDirectory(b, f.folder("import", b), true, silent);
+      }
+    }
+    const auto t1 = Clock::now();
+    const auto appended = static_cast<std::size_t>(fileSize(target) - before);
+    Bytes out;
+    out.reserve(appended);
+    for (const auto& p : paths) {
+      const Bytes b = readFile(p);
+      const std::size_t take = std::min(b.size(), appended - out.size());
+      out.insert(out.end(), b.begin(), b.begin() + static_cast<std::ptrdiff_t>(take));
+    }
+    plainWrite(f.dir.file("plain.mul"), out);
+    const auto t2 = Clock::now();
+    importSeconds += seconds(t0, t1);
+    plainSeconds += seconds(t1, t2);
+  }
+  state.counters["files"] = static_cast<double>(paths.size());
+  state.counters["import/plain"] = plainSeconds > 0 ? importSeconds / plainSeconds : 0;
 }
+
+void BM_FolderExportOverPlainWrite(benchmark::State& state) { exportOverPlainWrite(state, false); }
+void BM_FolderImportOverPlainRead(benchmark::State& state) { importOverPlainRead(state, false); }
+void BM_KxExportOverPlainWrite(benchmark::State& state) { exportOverPlainWrite(state, true); }
+void BM_KxImportOverPlainRead(benchmark::State& state) { importOverPlainRead(state, true); }
 
 }  // namespace
 
-BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ExportImportFolders)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
-BENCHMARK(BM_ExportImportKx)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FolderExportOverPlainWrite)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK(BM_FolderImportOverPlainRead)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK(BM_KxExportOverPlainWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_KxImportOverPlainRead)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK_MAIN();

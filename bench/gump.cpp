@@ -84,8 +84,7 @@ void BM_PlainReadOfEveryGump(benchmark::State& state) {
     for (std::int64_t g = 0; g < kGumps; ++g) {
       const auto r = f.gump.record(g);
       if (!r || r->isEmpty()) continue;
-      const auto view = f.gump.files().dataStream()->view().subspan(
-          static_cast<std::size_t>(r->lookup), static_cast<std::size_t>(r->length));
+      const auto view = *f.gump.files().dataView(*r);
       sum = std::accumulate(view.begin(), view.end(), sum);
     }
     benchmark::DoNotOptimize(sum);

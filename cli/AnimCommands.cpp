@@ -1,5 +1,7 @@
 #include <sys/stat.h>
 
+#include <cctype>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 
@@ -12,26 +14,54 @@ namespace quillotide::cli {
 
 namespace {
 
-// --variant N (1..5) or --kind anim|anim2|...|anim5; anim.mul when neither is given.
-std::unique_ptr<TAnimation> modelFor(Args& args) {
+// The variant of an animation file pair, from --variant N (1..5) or --kind anim..anim5, taken from
+// the options before the positionals are read.
+std::optional<AnimKind> variantOption(Args& args) {
   const auto variant = args.intOption("variant");
   const auto kind = args.option("kind");
   if (variant && kind) throw UsageError("Give --variant or --kind, not both.");
-  AnimKind chosen = AnimKind::Anim;
   if (variant) {
     const auto k = animKindOf(static_cast<int>(*variant));
     if (!k) throw UsageError("--variant must be 1 to 5.");
-    chosen = *k;
-  } else if (kind) {
-    bool found = false;
-    for (int v = 1; v <= 5; ++v)
-      if (animKindName(static_cast<AnimKind>(v)) == *kind) {
-        chosen = static_cast<AnimKind>(v);
-        found = true;
-      }
-    if (!found) throw UsageError("--kind must be anim, anim2, anim3, anim4 or anim5.");
+    return k;
   }
-  switch (chosen) {
+  if (kind) {
+    for (int v = 1; v <= 5; ++v)
+      if (animKindName(static_cast<AnimKind>(v)) == *kind) return static_cast<AnimKind>(v);
+    throw UsageError("--kind must be anim, anim2, anim3, anim4 or anim5.");
+  }
+  return std::nullopt;
+}
+
+// The variant a file's name gives: anim.idx and anim.mul are 1, anim2.idx 2 and so on, in any case.
+std::optional<AnimKind> variantOfName(const std::string& path) {
+  std::string stem = std::filesystem::path(path).stem().string();
+  for (char& c : stem) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (int v = 1; v <= 5; ++v)
+    if (animKindName(static_cast<AnimKind>(v)) == stem) return static_cast<AnimKind>(v);
+  return std::nullopt;
+}
+
+// The model of the pair: the variant given as an option wins, else the one the file names give.
+// Each variant has its own slot table, so a guess would read and write other bodies' slots.
+std::unique_ptr<TAnimation> modelFor(const std::optional<AnimKind>& given, const std::string& index,
+                                     const std::string& data) {
+  std::optional<AnimKind> chosen = given;
+  if (!chosen) {
+    const auto fromIndex = variantOfName(index);
+    const auto fromData = variantOfName(data);
+    if (fromIndex && fromData && *fromIndex != *fromData)
+      throw UsageError(formatMessage(
+          "%s is named as %s and %s as %s; give --variant 1..5 to say which they are.",
+          {index, animKindName(*fromIndex), data, animKindName(*fromData)}));
+    chosen = fromIndex ? fromIndex : fromData;
+  }
+  if (!chosen)
+    throw UsageError(formatMessage(
+        "Cannot tell which animation file %s is: give --variant 1..5 (or --kind anim..anim5), or "
+        "use the file names anim.idx, anim2.idx ... anim5.idx.",
+        {index}));
+  switch (*chosen) {
     case AnimKind::Anim2: return std::make_unique<TAnim2>();
     case AnimKind::Anim3: return std::make_unique<TAnim3>();
     case AnimKind::Anim4: return std::make_unique<TAnim4>();
@@ -53,9 +83,10 @@ bool isKx(const std::string& path) {
 std::string label(int body) { return hexLabel(static_cast<std::uint32_t>(body)); }
 
 int list(Args& args, Context& ctx) {
-  auto model = modelFor(args);
+  const auto variant = variantOption(args);
   const bool all = args.flag("all");
   const auto p = args.positionals(2, 2);
+  auto model = modelFor(variant, p[0], p[1]);
   model->load(p[0], p[1]);
   Json::Array rows;
   std::ostringstream text;
@@ -85,8 +116,9 @@ int list(Args& args, Context& ctx) {
 }
 
 int show(Args& args, Context& ctx) {
-  auto model = modelFor(args);
+  const auto variant = variantOption(args);
   const auto p = args.positionals(3, 3);
+  auto model = modelFor(variant, p[0], p[1]);
   model->load(p[0], p[1]);
   const int body = bodyArg(p[2]);
   Json::Array slots;
@@ -98,8 +130,7 @@ int show(Args& args, Context& ctx) {
     if (!model->slotExists(body, k)) continue;
     const auto frames = model->slotFrames(body, k);
     Json::Array sizes;
-    std::int64_t stray = 0;
-    std::string message;
+    AnimStrayReport stray;
     text << "  action " << k / kAnimDirections << " direction " << k % kAnimDirections << ": "
          << frames.size() << " frames";
     for (const auto& f : frames) {
@@ -108,16 +139,15 @@ int show(Args& args, Context& ctx) {
                                    {"centerX", f.centerX},
                                    {"centerY", f.centerY}});
       text << ' ' << f.picture.width << 'x' << f.picture.height;
-      if (f.strayPixels && message.empty()) message = f.strayMessage;
-      stray += f.strayPixels;
+      stray.add(f);
     }
     text << '\n';
-    if (stray) text << "    " << message << " (" << stray << " pixels outside their frame)\n";
+    if (stray) text << "    " << stray.message() << '\n';
     slots.push_back(Json::Object{{"offset", k},
                                  {"action", k / kAnimDirections},
                                  {"direction", k % kAnimDirections},
                                  {"frames", sizes},
-                                 {"strayPixels", stray}});
+                                 {"strayPixels", stray.strayPixels}});
   }
   ctx.report(Json::Object{{"body", body},
                           {"type", model->bodyType(body)},
@@ -129,10 +159,11 @@ int show(Args& args, Context& ctx) {
 }
 
 int preview(Args& args, Context& ctx) {
-  auto model = modelFor(args);
+  const auto variant = variantOption(args);
   const int offset = static_cast<int>(args.intOption("slot").value_or(0));
   const auto frame = args.intOption("frame").value_or(0);
   const auto p = args.positionals(4, 4);
+  auto model = modelFor(variant, p[0], p[1]);
   model->load(p[0], p[1]);
   const int body = bodyArg(p[2]);
   const auto frames = model->slotFrames(body, offset);
@@ -149,26 +180,33 @@ int preview(Args& args, Context& ctx) {
 }
 
 int exportBody(Args& args, Context& ctx) {
-  auto model = modelFor(args);
+  const auto variant = variantOption(args);
   const auto p = args.positionals(4, 4);
+  auto model = modelFor(variant, p[0], p[1]);
   model->load(p[0], p[1]);
   const int body = bodyArg(p[2]);
   Progress silent;
+  AnimStrayReport stray;
   if (isKx(p[3])) {
     model->exportToFile(body, p[3], silent);
   } else {
     ::mkdir(p[3].c_str(), 0755);
-    model->exportToDirectory(body, p[3], silent);
+    stray = model->exportToDirectory(body, p[3], silent);
   }
-  ctx.report(Json::Object{{"body", body}, {"target", p[3]}, {"kx", isKx(p[3])}},
-             "exported body " + label(body) + " to " + p[3]);
+  std::string text = "exported body " + label(body) + " to " + p[3];
+  if (stray) text += "\n" + stray.message();
+  ctx.report(
+      Json::Object{
+          {"body", body}, {"target", p[3]}, {"kx", isKx(p[3])}, {"strayPixels", stray.strayPixels}},
+      text);
   return 0;
 }
 
 int importBody(Args& args, Context& ctx) {
-  auto model = modelFor(args);
+  const auto variant = variantOption(args);
   const bool noPalette = args.flag("no-palette");
   const auto p = args.positionals(4, 4);
+  auto model = modelFor(variant, p[0], p[1]);
   model->load(p[0], p[1]);
   const int body = bodyArg(p[2]);
   Progress silent;
@@ -185,8 +223,9 @@ int importBody(Args& args, Context& ctx) {
 }
 
 int copy(Args& args, Context& ctx) {
-  auto model = modelFor(args);
+  const auto variant = variantOption(args);
   const auto p = args.positionals(4, 4);
+  auto model = modelFor(variant, p[0], p[1]);
   const int source = bodyArg(p[2]);
   const int target = bodyArg(p[3]);
   model->load(p[0], p[1]);
@@ -197,8 +236,9 @@ int copy(Args& args, Context& ctx) {
 }
 
 int remove(Args& args, Context& ctx) {
-  auto model = modelFor(args);
+  const auto variant = variantOption(args);
   const auto p = args.positionals(3, 3);
+  auto model = modelFor(variant, p[0], p[1]);
   model->load(p[0], p[1]);
   const int body = bodyArg(p[2]);
   model->deleteBody(body);
@@ -207,8 +247,9 @@ int remove(Args& args, Context& ctx) {
 }
 
 int fill(Args& args, Context& ctx) {
-  auto model = modelFor(args);
+  const auto variant = variantOption(args);
   const auto p = args.positionals(2, 2);
+  auto model = modelFor(variant, p[0], p[1]);
   model->load(p[0], p[1]);
   model->fillBodies();
   ctx.report(Json::Object{{"bodyCount", model->bodyCount()}},
@@ -217,9 +258,10 @@ int fill(Args& args, Context& ctx) {
 }
 
 int rebuild(Args& args, Context& ctx) {
-  auto model = modelFor(args);
+  const auto variant = variantOption(args);
   const auto seed = args.intOption("seed");
   const auto p = args.positionals(4, 4);
+  auto model = modelFor(variant, p[0], p[1]);
   model->load(p[0], p[1]);
   Random random;
   if (seed) random.seed(static_cast<std::uint64_t>(*seed));

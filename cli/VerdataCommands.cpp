@@ -190,14 +190,18 @@ int exportAnim(Args& args, Context& ctx) {
   TVerdata v;
   v.load(p[0]);
   Progress silent;
+  AnimStrayReport stray;
   if (isKx(p[2])) {
     v.exportAnimToFile(body, p[2], silent);
   } else {
     ::mkdir(p[2].c_str(), 0755);
-    v.exportAnimToDirectory(body, p[2], silent);
+    stray = v.exportAnimToDirectory(body, p[2], silent);
   }
-  ctx.report(Json::Object{{"body", body}, {"target", p[2]}},
-             "exported the patches of body " + hexLabel(static_cast<std::uint32_t>(body)) + " to " + p[2]);
+  std::string text =
+      "exported the patches of body " + hexLabel(static_cast<std::uint32_t>(body)) + " to " + p[2];
+  if (stray) text += "\n" + stray.message();
+  ctx.report(Json::Object{{"body", body}, {"target", p[2]}, {"strayPixels", stray.strayPixels}},
+             text);
   return 0;
 }
 

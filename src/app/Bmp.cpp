@@ -285,7 +285,7 @@ void decodeRle(std::span<const std::uint8_t> bytes, const Header& h, Bitmap32& o
 
 }  // namespace
 
-Bitmap32 decodeBmp(std::span<const std::uint8_t> bytes) {
+Bitmap32 decodeBmp(std::span<const std::uint8_t> bytes, ZeroSizeBitmaps zero) {
   const Header h = readHeader(bytes);
   if (h.compression == kPng) {
     if (h.pixelOffset >= bytes.size()) bad("the embedded PNG lies past the end of the file");
@@ -299,6 +299,9 @@ Bitmap32 decodeBmp(std::span<const std::uint8_t> bytes) {
     bad("unknown compression " + std::to_string(h.compression));
 
   const std::int64_t height = h.height < 0 ? -h.height : h.height;
+  if (zero == ZeroSizeBitmaps::Allow && h.width >= 0 && (h.width == 0 || height == 0) &&
+      h.width <= kMaxBitmapSide && height <= kMaxBitmapSide)
+    return Bitmap32(static_cast<int>(h.width), static_cast<int>(height));
   if (h.width <= 0 || height <= 0)
     bad("invalid size " + std::to_string(h.width) + " x " + std::to_string(h.height));
   if (h.width > kMaxBitmapSide || height > kMaxBitmapSide)
@@ -355,17 +358,18 @@ Bitmap32 decodeBmp(std::span<const std::uint8_t> bytes) {
   return out;
 }
 
-Bitmap32 readBmpFile(const std::string& path) {
+Bitmap32 readBmpFile(const std::string& path, ZeroSizeBitmaps zero) {
   const Bytes bytes = readFile(path);
   try {
-    return decodeBmp(bytes);
+    return decodeBmp(bytes, zero);
   } catch (const FormatError& e) {
     throw FormatError(path + ": " + e.what());
   }
 }
 
-Bytes encodeBmp(const Bitmap32& bitmap) {
-  if (bitmap.empty()) throw Error("An empty picture cannot be written as a bitmap.");
+Bytes encodeBmp(const Bitmap32& bitmap, ZeroSizeBitmaps zero) {
+  const bool zeroSize = zero == ZeroSizeBitmaps::Allow && bitmap.width >= 0 && bitmap.height >= 0;
+  if (bitmap.empty() && !zeroSize) throw Error("An empty picture cannot be written as a bitmap.");
   const std::size_t width = static_cast<std::size_t>(bitmap.width);
   const std::size_t height = static_cast<std::size_t>(bitmap.height);
   const std::size_t pixelBytes = width * height * 4;
@@ -396,8 +400,8 @@ Bytes encodeBmp(const Bitmap32& bitmap) {
   return w.take();
 }
 
-void writeBmpFile(const std::string& path, const Bitmap32& bitmap) {
-  writeFileAtomic(path, encodeBmp(bitmap));
+void writeBmpFile(const std::string& path, const Bitmap32& bitmap, ZeroSizeBitmaps zero) {
+  writeFileAtomic(path, encodeBmp(bitmap, zero));
 }
 
 }  // namespace quillotide

@@ -17,19 +17,27 @@ namespace quillotide {
 // allocated.
 constexpr int kMaxBitmapSide = 0x8000;
 
+// Whether a bitmap of zero width or height is a picture (the animation folders store zero-size
+// frames so) or a defect, as for every other picture import.
+enum class ZeroSizeBitmaps { Refuse, Allow };
+
 // Decodes a BMP into a picture of alpha-255 pixels (the fourth byte of 32-bit pixels carries no
 // meaning). Throws FormatError with a message naming the defect on a lying header, truncated pixel
 // data, a palette index past the palette, an unsupported compression or an absurd size. Pixels an
-// RLE stream leaves undrawn are black.
-Bitmap32 decodeBmp(std::span<const std::uint8_t> bytes);
+// RLE stream leaves undrawn are black. With ZeroSizeBitmaps::Allow a header of zero width or height
+// gives a picture of that size without pixels.
+Bitmap32 decodeBmp(std::span<const std::uint8_t> bytes,
+                   ZeroSizeBitmaps zero = ZeroSizeBitmaps::Refuse);
 // Reads and decodes the file; throws FileError "Cannot open file %s" or FormatError (the message
 // then names the file).
-Bitmap32 readBmpFile(const std::string& path);
+Bitmap32 readBmpFile(const std::string& path, ZeroSizeBitmaps zero = ZeroSizeBitmaps::Refuse);
 
 // 32 bits per pixel, BI_RGB, bottom-up; the fourth byte of each pixel is the pixel's alpha.
-// Throws Error for an empty picture.
-Bytes encodeBmp(const Bitmap32& bitmap);
+// Throws Error for an empty picture, unless zero-size bitmaps are allowed: a picture of zero width
+// or height (neither negative) is then a header without pixels.
+Bytes encodeBmp(const Bitmap32& bitmap, ZeroSizeBitmaps zero = ZeroSizeBitmaps::Refuse);
 // Replaces the file whole; throws FileError "Cannot create file %s".
-void writeBmpFile(const std::string& path, const Bitmap32& bitmap);
+void writeBmpFile(const std::string& path, const Bitmap32& bitmap,
+                  ZeroSizeBitmaps zero = ZeroSizeBitmaps::Refuse);
 
 }  // namespace quillotide

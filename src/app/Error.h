@@ -24,4 +24,15 @@ public:
   using Error::Error;
 };
 
+// Runs f and returns what it returns; a FormatError it throws is raised again with `context` before
+// its text ("Static 0x2: ..."), so that every format error names the slot it was found in.
+template <class F>
+auto withContext(const std::string& context, F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (const FormatError& e) {
+    throw FormatError(context + ": " + e.what());
+  }
+}
+
 }  // namespace quillotide

@@ -1,5 +1,6 @@
 #include "app/IndexedFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <numeric>
@@ -143,6 +144,36 @@ std::optional<Bytes> IndexedFile::readSlot(std::int64_t n) const {
   return readData(*r);
 }
 
+void IndexedFile::readDataAt(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const {
+  requireLoaded();
+  m_data->read(offset, dst, n);
+}
+
+Bytes IndexedFile::readDataAt(std::uint64_t offset, std::size_t n) const {
+  requireLoaded();
+  return m_data->read(offset, n);
+}
+
+std::optional<std::span<const std::uint8_t>> IndexedFile::dataView(const IndexRecord& r) const {
+  if (!m_loaded || r.lookup < 0 || r.length < 0) return std::nullopt;
+  const auto view = m_data->view();
+  const auto lookup = static_cast<std::uint64_t>(r.lookup);
+  const auto length = static_cast<std::uint64_t>(r.length);
+  if (view.empty() || lookup + length > view.size()) return std::nullopt;
+  return view.subspan(static_cast<std::size_t>(lookup), static_cast<std::size_t>(length));
+}
+
+std::vector<IndexRecord> IndexedFile::records(std::int64_t first, std::int64_t count) const {
+  std::vector<IndexRecord> out(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)));
+  const std::int64_t have = std::clamp<std::int64_t>(recordCount() - first, 0, count);
+  if (first < 0 || have <= 0) return out;
+  const Bytes b = m_index->read(static_cast<std::uint64_t>(first) * kIndexRecordSize,
+                                static_cast<std::size_t>(have) * kIndexRecordSize);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(have); ++i)
+    out[i] = decodeRecord(b.data() + i * kIndexRecordSize);
+  return out;
+}
+
 void IndexedFile::requireLoaded() const {
   if (!m_loaded) throw Error(notLoadedMessage("the file pair"));
 }
@@ -157,21 +188,24 @@ std::uint64_t IndexedFile::appendData(std::span<const std::uint8_t> bytes) {
 }
 
 void IndexedFile::writeRecord(std::int64_t n, const IndexRecord& r) {
+  writeRecords(n, std::span<const IndexRecord>(&r, 1));
+}
+
+void IndexedFile::writeRecords(std::int64_t first, std::span<const IndexRecord> records) {
   requireLoaded();
-  if (n < 0) throw Error("Slot " + std::to_string(n) + " is out of range.");
-  const std::int64_t count = recordCount();
-  if (n >= count) {
-    // Fill the gap with empty records; a partial record at the end is overwritten by the first.
-    Bytes fill;
-    fill.reserve(static_cast<std::size_t>(n - count) * kIndexRecordSize);
-    const auto empty = encodeRecord({-1, -1, 0});
-    for (std::int64_t i = count; i < n; ++i) fill.insert(fill.end(), empty.begin(), empty.end());
-    const auto rec = encodeRecord(r);
-    fill.insert(fill.end(), rec.begin(), rec.end());
-    m_index->write(static_cast<std::uint64_t>(count) * kIndexRecordSize, fill);
-    return;
+  if (first < 0) throw Error("Slot " + std::to_string(first) + " is out of range.");
+  // Gap records first, so the run lands at its offset; a partial record at the end is overwritten.
+  const std::int64_t start = std::min(first, recordCount());
+  const auto gapCount = static_cast<std::size_t>(first - start);
+  Bytes bytes((gapCount + records.size()) * kIndexRecordSize);
+  const auto gap = encodeRecord({-1, -1, 0});
+  for (std::size_t i = 0; i < gapCount; ++i)
+    std::memcpy(bytes.data() + i * kIndexRecordSize, gap.data(), kIndexRecordSize);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const auto rec = encodeRecord(records[i]);
+    std::memcpy(bytes.data() + (gapCount + i) * kIndexRecordSize, rec.data(), kIndexRecordSize);
   }
-  m_index->write(static_cast<std::uint64_t>(n) * kIndexRecordSize, encodeRecord(r));
+  m_index->write(static_cast<std::uint64_t>(start) * kIndexRecordSize, bytes);
 }
 
 void IndexedFile::writeSlot(std::int64_t n, std::span<const std::uint8_t> bytes,

@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "app/Bytes.h"
 #include "app/Progress.h"
@@ -79,6 +80,16 @@ public:
   Bytes readData(const IndexRecord& record) const;
   // The data of slot n, or nullopt when the slot is empty.
   std::optional<Bytes> readSlot(std::int64_t n) const;
+  // n bytes of the data file from offset; throws FormatError when they lie outside it.
+  void readDataAt(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const;
+  Bytes readDataAt(std::uint64_t offset, std::size_t n) const;
+  // The data of a record where it lies, without a copy, for a pair held in memory; nullopt for a
+  // pair of open files, or a record that points outside the data. The view lasts until the next
+  // change or load.
+  std::optional<std::span<const std::uint8_t>> dataView(const IndexRecord& record) const;
+  // The records first .. first + count - 1 in one read; records beyond the index (all of them
+  // when nothing is loaded) read as (-1, -1, -1).
+  std::vector<IndexRecord> records(std::int64_t first, std::int64_t count) const;
 
   // Appends the bytes at the end of the data and points record n at them. With fillGap, a record
   // beyond the end of the index is reached by appending empty records (-1, -1, 0) first.
@@ -86,6 +97,9 @@ public:
                  bool fillGap = true);
   // Writes record n as given (gaps before it filled with (-1, -1, 0)).
   void writeRecord(std::int64_t n, const IndexRecord& record);
+  // Writes the records from `first` on in one piece; an index that ends before them is first grown
+  // with (-1, -1, 0) records (a partial record at its end is overwritten).
+  void writeRecords(std::int64_t first, std::span<const IndexRecord> records);
   // Writes (-1, -1, -1) at record n; the data stays. A record beyond the index is left alone.
   void deleteSlot(std::int64_t n);
   // Appends bytes to the data stream; returns their offset.
@@ -100,11 +114,6 @@ public:
   // slot's data. The loaded pair keeps using its own files.
   void rebuild(const std::string& indexPath, const std::string& dataPath, Progress& progress,
                Random& random) const;
-
-  Stream* indexStream() { return m_index.get(); }
-  Stream* dataStream() { return m_data.get(); }
-  const Stream* indexStream() const { return m_index.get(); }
-  const Stream* dataStream() const { return m_data.get(); }
 
 private:
   void requireLoaded() const;

@@ -28,9 +28,7 @@ struct Centre {
 // incomplete group is ignored.
 struct CentreTable {
   std::map<std::pair<int, int>, Centre> centres;
-  std::vector<int> highestListed;  // per slot offset, -1 when none
 
-  explicit CentreTable(int slots) : highestListed(static_cast<std::size_t>(slots), -1) {}
   Centre at(int slot, int frame) const {
     const auto it = centres.find({slot, frame});
     return it == centres.end() ? Centre{} : it->second;
@@ -48,7 +46,7 @@ std::int32_t listField(const std::string& line, std::size_t field, std::size_t l
 
 CentreTable readCentres(const std::string& folder, int slots) {
   const auto lines = readTextLines(joinPath(folder, kListName));
-  CentreTable table(slots);
+  CentreTable table;
   for (std::size_t i = 0; i + 2 < lines.size(); i += 3) {
     const int slot = listField(lines[i], 0, i + 1);
     const int frame = listField(lines[i], 1, i + 1);
@@ -57,8 +55,6 @@ CentreTable readCentres(const std::string& folder, int slots) {
     // Entries for slots or frames the body cannot have name nothing to import.
     if (slot < 0 || slot >= slots || frame < 0 || frame >= kMaxFolderFrames) continue;
     table.centres[{slot, frame}] = {x, y};
-    auto& highest = table.highestListed[static_cast<std::size_t>(slot)];
-    highest = std::max(highest, frame);
   }
   return table;
 }
@@ -91,8 +87,9 @@ void AnimFolderWriter::writeSlot(const AnimFolderSlot& slot) {
     m_list.push_back(std::to_string(slot.offset) + ":" + std::to_string(f));
     m_list.push_back("CenterX:" + std::to_string(frame.centerX));
     m_list.push_back("CenterY:" + std::to_string(frame.centerY));
-    if (!frame.picture.empty())
-      writeBmpFile(joinPath(m_folder, frameName(slot.offset, static_cast<int>(f))), frame.picture);
+    // A zero-size frame is a bitmap without pixels, so the numbering has no gap for the import.
+    writeBmpFile(joinPath(m_folder, frameName(slot.offset, static_cast<int>(f))), frame.picture,
+                 ZeroSizeBitmaps::Allow);
   }
 }
 
@@ -125,10 +122,11 @@ AnimFolderImport readAnimFolder(const std::string& folder, int slots, bool usePa
     }
     if (!palette) palette.emplace();
 
+    // The frames are the bitmaps that exist from number 0 on; the first missing number ends them,
+    // whatever liste.txt names.
     int frameCount = 0;
     while (frameCount < kMaxFolderFrames && fileExists(joinPath(folder, frameName(s, frameCount))))
       ++frameCount;
-    frameCount = std::max(frameCount, centres.highestListed[static_cast<std::size_t>(s)] + 1);
     if (frameCount == 0) {
       steps.at(s + 1);
       continue;
@@ -139,11 +137,7 @@ AnimFolderImport readAnimFolder(const std::string& folder, int slots, bool usePa
     for (int f = 0; f < frameCount; ++f) {
       const Centre centre = centres.at(s, f);
       const std::string path = joinPath(folder, frameName(s, f));
-      if (!fileExists(path)) {
-        frames.push_back(encodeEmptyAnimFrame(centre.x, centre.y));
-        continue;
-      }
-      const Bitmap32 picture = readBmpFile(path);
+      const Bitmap32 picture = readBmpFile(path, ZeroSizeBitmaps::Allow);
       const std::int64_t before = palette->problems();
       frames.push_back(encodeAnimFrame(picture, centre.x, centre.y, *palette, transparency, path));
       if (before == 0 && palette->problems() > 0 && result.firstProblemSlot < 0) {

@@ -32,10 +32,9 @@ struct AnimFolderSlot {
 };
 
 // Writes an animation folder slot by slot: for each slot its palette file and frame bitmaps, and at
-// the end "liste.txt" (CR LF). A frame of zero width or height gets its three list lines but no
-// bitmap, since a bitmap cannot be empty; the folder import reads such a frame back as an empty
-// frame, so no frame after it is lost. Each file is replaced whole; throws FileError when one cannot
-// be written.
+// the end "liste.txt" (CR LF). A frame of zero width or height is written as a bitmap of its
+// zero-size picture, so the frames after it keep their numbers on import. Each file is replaced
+// whole; throws FileError when one cannot be written.
 class AnimFolderWriter {
 public:
   explicit AnimFolderWriter(std::string folder) : m_folder(std::move(folder)) {}
@@ -61,11 +60,12 @@ struct AnimFolderImport {
 };
 
 // Reads "liste.txt", the palette files (when usePalette is set; a missing one clears the flag for
-// that and every later slot) and the bitmaps of slot offsets 0 .. slots-1, and encodes them. A slot's
-// frames run up to the highest frame that has a bitmap in an unbroken row from 0 or is named in
-// liste.txt; a frame in that range without a bitmap is an empty frame. Nothing is written anywhere.
-// Throws FileError for a missing liste.txt or unreadable bitmap, Error for a line that does not
-// parse, a palette file of fewer than 256 lines, or a picture the frame format cannot hold.
+// that and every later slot) and the bitmaps of slot offsets 0 .. slots-1, and encodes them. A
+// slot's frames are its bitmaps numbered from 0 up to the first missing number; a slot without
+// bitmap 0 has no block. A bitmap of zero width or height is a frame without runs. Nothing is
+// written anywhere. Throws FileError for a missing liste.txt or unreadable bitmap, Error for a line
+// that does not parse, a palette file of fewer than 256 lines, or a picture the frame format cannot
+// hold.
 AnimFolderImport readAnimFolder(const std::string& folder, int slots, bool usePalette,
                                 AnimTransparency transparency, Progress& progress);
 

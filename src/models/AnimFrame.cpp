@@ -1,5 +1,6 @@
 #include "models/AnimFrame.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "app/Error.h"
@@ -29,6 +30,19 @@ std::string bugPixelMessage(int width, int height, int centerX, int centerY, int
   return "BugPixel: " + std::to_string(width) + ":" + std::to_string(height) + "," +
          std::to_string(centerX) + ":" + std::to_string(centerY) + "," + std::to_string(length) +
          ":" + std::to_string(x) + ":" + std::to_string(y);
+}
+
+void AnimStrayReport::add(const AnimFrame& frame) {
+  if (frame.strayPixels == 0) return;
+  if (strayPixels == 0) firstMessage = frame.strayMessage;
+  strayPixels += frame.strayPixels;
+}
+
+std::string AnimStrayReport::message() const {
+  if (strayPixels == 0) return {};
+  return firstMessage + (strayPixels == 1
+                             ? std::string(" (1 pixel outside its frame)")
+                             : " (" + std::to_string(strayPixels) + " pixels outside their frame)");
 }
 
 AnimBlock::AnimBlock(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {
@@ -62,11 +76,12 @@ AnimFrame AnimBlock::frame(std::size_t i, Pixel background, ZeroSizeRuns zero) c
   const int width = r.readU16();
   const int height = r.readU16();
   const bool noPicture = width == 0 || height == 0;
-  if (noPicture && zero == ZeroSizeRuns::Skip) return f;
   if (static_cast<std::int64_t>(width) * height > kMaxFramePixels)
     damaged(i, formatMessage("its size %dx%d is beyond any animation frame",
                              {std::to_string(width), std::to_string(height)}));
-  if (!noPicture) f.picture = Bitmap32(width, height, background);
+  // A zero-size picture holds no pixels, so it costs nothing whatever its other side.
+  f.picture = Bitmap32(width, height, background);
+  if (noPicture && zero == ZeroSizeRuns::Skip) return f;
 
   try {
     for (;;) {
@@ -140,8 +155,9 @@ std::uint8_t AnimPaletteBuilder::indexOf(Colour16 colour) {
 
 Bytes encodeAnimFrame(const Bitmap32& picture, int centerX, int centerY, AnimPaletteBuilder& palette,
                       AnimTransparency transparency, const std::string& what) {
-  const int width = picture.empty() ? 0 : picture.width;
-  const int height = picture.empty() ? 0 : picture.height;
+  // A picture of zero width or height keeps its other side: it is a frame without runs.
+  const int width = std::max(picture.width, 0);
+  const int height = std::max(picture.height, 0);
   if (width > 0xFFFF || height > 0xFFFF)
     throw Error(formatMessage("%s is %dx%d pixels; an animation frame holds at most 65535x65535.",
                               {what, std::to_string(picture.width), std::to_string(picture.height)}));

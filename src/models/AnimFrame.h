@@ -38,11 +38,25 @@ using AnimPalette = std::array<Colour16, animlayout::kPaletteEntries>;
 struct AnimFrame {
   int centerX = 0;
   int centerY = 0;
-  Bitmap32 picture;  // Width x Height; empty for a frame of zero width or height
+  // Width x Height as the frame header gives them; a frame of zero width or height keeps its other
+  // side (a 7 x 0 frame is a picture of 7 x 0 without pixels).
+  Bitmap32 picture;
   // Run pixels that fell outside the picture are skipped and counted; the first is described in
   // the "BugPixel: " form so that a damaged frame gives one message, not one per pixel.
   std::int64_t strayPixels = 0;
   std::string strayMessage;
+};
+
+// The run pixels outside their pictures over several frames, summed up in one message for the
+// user: the first pixel's "BugPixel: " text and the count.
+struct AnimStrayReport {
+  std::int64_t strayPixels = 0;
+  std::string firstMessage;
+
+  void add(const AnimFrame& frame);
+  explicit operator bool() const { return strayPixels > 0; }
+  // "BugPixel: ... (N pixels outside their frame)"; empty when there were none.
+  std::string message() const;
 };
 
 // What decoding does with the runs of a frame whose width or height is 0: not read at all, read
@@ -110,7 +124,8 @@ private:
 // hold them); `what` names the frame in that message.
 Bytes encodeAnimFrame(const Bitmap32& picture, int centerX, int centerY, AnimPaletteBuilder& palette,
                       AnimTransparency transparency, const std::string& what);
-// An empty frame: header with the given centre and size 0 x 0, no runs.
+// An empty frame: header with the given centre and size 0 x 0, no runs. A picture of zero width or
+// height given to encodeAnimFrame keeps its size in the header instead.
 Bytes encodeEmptyAnimFrame(int centerX, int centerY);
 
 // The block of a slot: palette, count, offsets (each counted from the count), frames.

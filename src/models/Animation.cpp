@@ -27,53 +27,6 @@ const AnimSlotTable kAnimTable{200, 400, 9000, 35000};
 const AnimSlotTable kAnim2Table{200, INT_MAX, 9000, 0};
 const AnimSlotTable kAnim3Table{700, 1400, 31500, 122500};
 
-std::array<std::uint8_t, 12> encodeRecord(const IndexRecord& r) {
-  std::array<std::uint8_t, 12> b{};
-  storeU32(b.data(), static_cast<std::uint32_t>(r.lookup));
-  storeU32(b.data() + 4, static_cast<std::uint32_t>(r.length));
-  storeU32(b.data() + 8, static_cast<std::uint32_t>(r.extra));
-  return b;
-}
-
-// The records of a run of slots; records beyond the index read as empty (-1, -1, -1).
-std::vector<IndexRecord> readRecords(const Stream& index, std::int64_t first, int count) {
-  std::vector<IndexRecord> out(static_cast<std::size_t>(count));
-  const std::int64_t records = static_cast<std::int64_t>(index.size() / kIndexRecordSize);
-  const std::int64_t have = std::clamp<std::int64_t>(records - first, 0, count);
-  if (have == 0) return out;
-  const Bytes b = index.read(static_cast<std::uint64_t>(first) * kIndexRecordSize,
-                             static_cast<std::size_t>(have) * kIndexRecordSize);
-  for (std::int64_t i = 0; i < have; ++i) {
-    const std::uint8_t* p = b.data() + i * 12;
-    out[static_cast<std::size_t>(i)] = {static_cast<std::int32_t>(loadU32(p)),
-                                        static_cast<std::int32_t>(loadU32(p + 4)),
-                                        static_cast<std::int32_t>(loadU32(p + 8))};
-  }
-  return out;
-}
-
-// Writes a run of records in one piece; an index that ends before the run is first grown with
-// (-1, -1, 0) records (a partial record at its end is overwritten).
-void writeRecords(Stream& index, std::int64_t first, const std::vector<IndexRecord>& records) {
-  const std::int64_t have = static_cast<std::int64_t>(index.size() / kIndexRecordSize);
-  const std::int64_t start = std::min(first, have);
-  Bytes bytes;
-  bytes.reserve(static_cast<std::size_t>(first - start + static_cast<std::int64_t>(records.size())) * 12);
-  const auto gap = encodeRecord({-1, -1, 0});
-  for (std::int64_t i = start; i < first; ++i) bytes.insert(bytes.end(), gap.begin(), gap.end());
-  for (const auto& r : records) {
-    const auto b = encodeRecord(r);
-    bytes.insert(bytes.end(), b.begin(), b.end());
-  }
-  index.write(static_cast<std::uint64_t>(start) * kIndexRecordSize, bytes);
-}
-
-std::string slotName(std::int64_t slot, int body, int offset) {
-  return formatMessage("Animation slot %s (body %d, slot offset %d)",
-                       {hexLabel(static_cast<std::uint32_t>(slot)), std::to_string(body),
-                        std::to_string(offset)});
-}
-
 }  // namespace
 
 std::string animKindName(AnimKind kind) {
@@ -113,7 +66,8 @@ int AnimSlotTable::bodyCount(std::uint64_t indexSize) const {
   const std::uint64_t bodyBytes = static_cast<std::uint64_t>(slotsPerBody(lastFrom)) * kIndexRecordSize;
   if (indexSize >= boundary) {
     const std::uint64_t more = (indexSize - boundary) / bodyBytes;
-    return static_cast<int>(std::min<std::uint64_t>(lastFrom + more, INT_MAX));
+    return static_cast<int>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(lastFrom) + more, INT_MAX));
   }
   // The formula would count bodies the index does not reach (or, for anim2, fewer than none).
   const std::int64_t records = static_cast<std::int64_t>(indexSize / kIndexRecordSize);
@@ -140,6 +94,12 @@ TAnimation::TAnimation(AnimKind kind) : m_kind(kind) {}
 
 void TAnimation::load(const std::string& indexPath, const std::string& dataPath) {
   m_files.load(indexPath, dataPath, StorageMode::Direct);
+}
+
+std::string TAnimation::slotName(int body, int offset) const {
+  return formatMessage("Animation slot %s (body %d, slot offset %d)",
+                       {hexLabel(static_cast<std::uint32_t>(firstSlot(body) + offset)),
+                        std::to_string(body), std::to_string(offset)});
 }
 
 void TAnimation::requireLoaded() const {
@@ -170,11 +130,7 @@ std::optional<IndexRecord> TAnimation::slotRecord(int body, int offset) const {
 std::optional<Bytes> TAnimation::slotBlock(int body, int offset) const {
   const auto r = slotRecord(body, offset);
   if (!r || r->isEmpty()) return std::nullopt;
-  try {
-    return m_files.readData(*r);
-  } catch (const FormatError& e) {
-    throw FormatError(slotName(firstSlot(body) + offset, body, offset) + ": " + e.what());
-  }
+  return withContext(slotName(body, offset), [&] { return m_files.readData(*r); });
 }
 
 ZeroSizeRuns TAnimation::previewZeroSize() const {
@@ -190,43 +146,32 @@ ZeroSizeRuns TAnimation::previewZeroSize() const {
 std::vector<AnimFrame> TAnimation::slotFrames(int body, int offset, Pixel background) const {
   const auto block = slotBlock(body, offset);
   if (!block) return {};
-  try {
-    return AnimBlock(*block).frames(background, previewZeroSize());
-  } catch (const FormatError& e) {
-    throw FormatError(slotName(firstSlot(body) + offset, body, offset) + ": " + e.what());
-  }
+  return withContext(slotName(body, offset),
+                     [&] { return AnimBlock(*block).frames(background, previewZeroSize()); });
 }
 
 AnimFrame TAnimation::firstFrame(int body) const {
   const auto block = slotBlock(body, 0);
   if (!block) return {};
-  try {
+  return withContext(slotName(body, 0), [&] {
     const AnimBlock view(*block);
-    if (view.frameCount() == 0) return {};
-    return view.frame(0, 0, previewZeroSize());
-  } catch (const FormatError& e) {
-    throw FormatError(slotName(firstSlot(body), body, 0) + ": " + e.what());
-  }
+    return view.frameCount() == 0 ? AnimFrame{} : view.frame(0, 0, previewZeroSize());
+  });
 }
 
 void TAnimation::exportToFile(int body, const std::string& path, Progress& progress) const {
   requireLoaded();
   checkBody(body);
   const int count = slotsPerBody(body);
-  const auto records = readRecords(*m_files.indexStream(), firstSlot(body), count);
+  const auto records = m_files.records(firstSlot(body), count);
   std::vector<KxSlot> slots(static_cast<std::size_t>(count));
   {
     ProgressSteps steps(progress, count);
     for (int k = 0; k < count; ++k) {
       auto& s = slots[static_cast<std::size_t>(k)];
       s.record = records[static_cast<std::size_t>(k)];
-      if (!s.record.isEmpty()) {
-        try {
-          s.data = m_files.readData(s.record);
-        } catch (const FormatError& e) {
-          throw FormatError(slotName(firstSlot(body) + k, body, k) + ": " + e.what());
-        }
-      }
+      if (!s.record.isEmpty())
+        s.data = withContext(slotName(body, k), [&] { return m_files.readData(s.record); });
       steps.at(k + 1);
     }
   }
@@ -258,23 +203,25 @@ void TAnimation::importFromFile(int body, const std::string& path, Progress& pro
   steps.at(count);
 }
 
-void TAnimation::exportToDirectory(int body, const std::string& folder, Progress& progress) const {
+AnimStrayReport TAnimation::exportToDirectory(int body, const std::string& folder,
+                                              Progress& progress) const {
   requireLoaded();
   checkBody(body);
   const int count = slotsPerBody(body);
   auto decode = [&](int k) -> std::optional<AnimFolderSlot> {
     const auto block = slotBlock(body, k);
     if (!block) return std::nullopt;
-    try {
+    return withContext(slotName(body, k), [&] {
       const AnimBlock view(*block);
       return AnimFolderSlot{k, view.palette(), view.frames(layout::kFolderBackground)};
-    } catch (const FormatError& e) {
-      throw FormatError(slotName(firstSlot(body) + k, body, k) + ": " + e.what());
-    }
+    });
   };
   // Every slot is decoded once before the first file is written, so a damaged slot leaves no half
   // folder behind; the second pass holds one slot's pictures at a time.
-  for (int k = 0; k < count; ++k) decode(k);
+  AnimStrayReport stray;
+  for (int k = 0; k < count; ++k)
+    if (const auto slot = decode(k))
+      for (const AnimFrame& f : slot->frames) stray.add(f);
   AnimFolderWriter writer(folder);
   ProgressSteps steps(progress, count);
   for (int k = 0; k < count; ++k) {
@@ -282,6 +229,7 @@ void TAnimation::exportToDirectory(int body, const std::string& folder, Progress
     steps.at(k + 1);
   }
   writer.finish();
+  return stray;
 }
 
 AnimImportReport TAnimation::importFromDirectory(int body, const std::string& folder,
@@ -323,7 +271,7 @@ void TAnimation::storeBody(int body, const std::vector<std::optional<Bytes>>& bl
 }
 
 void TAnimation::writeBodyRecords(int body, const std::vector<IndexRecord>& records) {
-  writeRecords(*m_files.indexStream(), firstSlot(body), records);
+  m_files.writeRecords(firstSlot(body), records);
 }
 
 void TAnimation::copyBody(int source, int target, const std::string& indexPath) {
@@ -332,13 +280,13 @@ void TAnimation::copyBody(int source, int target, const std::string& indexPath) 
   if (bodyType(source) != bodyType(target)) throw Error("Animtypes dont match.");
   const int count = slotsPerBody(source);
   if (isLoaded()) {
-    const auto records = readRecords(*m_files.indexStream(), firstSlot(source), count);
-    writeRecords(*m_files.indexStream(), firstSlot(target), records);
+    m_files.writeRecords(firstSlot(target), m_files.records(firstSlot(source), count));
     return;
   }
-  const auto index = openFileStream(indexPath);
-  const auto records = readRecords(*index, firstSlot(source), count);
-  writeRecords(*index, firstSlot(target), records);
+  // The index alone, held open for this copy only.
+  IndexedFile index;
+  index.adopt(openFileStream(indexPath), makeMemoryStream({}), StorageMode::Direct);
+  index.writeRecords(firstSlot(target), index.records(firstSlot(source), count));
 }
 
 void TAnimation::deleteBody(int body) {
@@ -348,8 +296,8 @@ void TAnimation::deleteBody(int body) {
   const std::int64_t have = m_files.recordCount() - first;
   const int count = static_cast<int>(std::clamp<std::int64_t>(have, 0, slotsPerBody(body)));
   if (count > 0)
-    writeRecords(*m_files.indexStream(), first,
-                 std::vector<IndexRecord>(static_cast<std::size_t>(count), IndexRecord{-1, -1, -1}));
+    m_files.writeRecords(
+        first, std::vector<IndexRecord>(static_cast<std::size_t>(count), IndexRecord{-1, -1, -1}));
 }
 
 void TAnimation::fillBodies() {
@@ -357,8 +305,8 @@ void TAnimation::fillBodies() {
   const std::int64_t target = firstSlot(layout::kFilledBodies);
   const std::int64_t have = m_files.recordCount();
   if (have >= target) return;
-  writeRecords(*m_files.indexStream(), have,
-               std::vector<IndexRecord>(static_cast<std::size_t>(target - have), IndexRecord{-1, -1, 0}));
+  m_files.writeRecords(have, std::vector<IndexRecord>(static_cast<std::size_t>(target - have),
+                                                      IndexRecord{-1, -1, 0}));
 }
 
 void TAnimation::rebuild(const std::string& indexPath, const std::string& dataPath,

@@ -99,8 +99,10 @@ public:
   // rejected file ("Not an Anim File.", "Wrong Anim Id ( Type ).", cut short) leaves the body as
   // it was.
   void importFromFile(int body, const std::string& path, Progress& progress);
-  // Writes the animation folder of the body: palette files, frame bitmaps on white, liste.txt.
-  void exportToDirectory(int body, const std::string& folder, Progress& progress) const;
+  // Writes the animation folder of the body: palette files, frame bitmaps on white (a zero-size
+  // frame as a bitmap of its zero-size picture), liste.txt. Returns the run pixels that fell
+  // outside their frames, for the one message the user sees about them.
+  AnimStrayReport exportToDirectory(int body, const std::string& folder, Progress& progress) const;
   // Reads an animation folder into the body: every slot is rewritten, slots without frames become
   // empty. All slots are encoded before the first byte goes to the files, so a failed import
   // (missing liste.txt, bad line, short palette file, unreadable bitmap) changes nothing.
@@ -128,6 +130,8 @@ protected:
 private:
   void requireLoaded() const;
   void checkBody(int body) const;
+  // "Animation slot 0x... (body b, slot offset k)", for the errors of that slot.
+  std::string slotName(int body, int offset) const;
   // Writes the records of a whole body in one piece, growing the index when it ends before them.
   void writeBodyRecords(int body, const std::vector<IndexRecord>& records);
   // Appends the blocks in one piece and writes the body's records pointing at them; slots without

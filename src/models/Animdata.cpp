@@ -55,7 +55,10 @@ void TAnimdata::writeEntry(int tile, const AnimdataRecord& r) {
   if (tile < 0 || tile > kMaxTile)
     throw Error(formatMessage("Tile %s is out of range (0x0 to 0xFFFF).",
                               {hexLabel(static_cast<std::uint32_t>(tile))}));
-  if (r.frameCount > kFrameOffsets)
+  // A count above the 64 offsets is refused as a new value; a record that holds one already keeps
+  // it, so its interval, delay and offsets stay editable.
+  const auto stored = readEntry(tile);
+  if (r.frameCount > kFrameOffsets && !(stored && stored->frameCount == r.frameCount))
     throw Error(formatMessage("A record holds 64 frame offsets; a frame count of %d does not fit.",
                               {std::to_string(r.frameCount)}));
   const std::uint64_t at = recordOffset(tile);

@@ -56,7 +56,7 @@ public:
   std::optional<AnimdataRecord> readEntry(int tile) const;
   // Writes the 68 bytes of tile t and nothing else; a file that ends before the record grows with
   // zero groups. Throws Error when not loaded, for a tile outside 0..0xFFFF, or for a frame count
-  // above the 64 frame offsets a record has.
+  // above the 64 frame offsets a record has, unless the record holds that count already.
   void writeEntry(int tile, const AnimdataRecord& record);
   // Changes one frame offset; k must be 0..63 so the count, interval and delay stay untouched.
   void setFrameOffset(int tile, int k, int offset);

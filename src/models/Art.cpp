@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "app/Error.h"
 #include "app/Image.h"
@@ -187,11 +188,7 @@ std::string slotLabel(const char* kind, std::int64_t id) {
 // Runs a decoder on a slot's bytes and names the slot in any format error.
 template <typename F>
 auto forSlot(const char* kind, std::int64_t id, F&& f) -> decltype(f()) {
-  try {
-    return f();
-  } catch (const FormatError& e) {
-    throw FormatError(slotLabel(kind, id) + ": " + e.what());
-  }
+  return withContext(slotLabel(kind, id), std::forward<F>(f));
 }
 
 }  // namespace
@@ -396,7 +393,7 @@ std::optional<std::pair<int, int>> TArt::staticHeaderSize(std::int64_t s) const 
     return std::nullopt;
   // Only the header is read: lists ask every slot for its size.
   std::uint8_t head[ArtLayout::kRowTableOffset];
-  m_files.dataStream()->read(static_cast<std::uint64_t>(r->lookup), head, sizeof head);
+  m_files.readDataAt(static_cast<std::uint64_t>(r->lookup), head, sizeof head);
   return staticArtSize(head);
 }
 

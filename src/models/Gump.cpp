@@ -163,14 +163,10 @@ Bitmap32 TGump::gumpPicture(std::int64_t g, std::string* problem) const {
   const std::string label = hexLabel(static_cast<std::uint32_t>(g));
   try {
     // Memory copies are decoded in place; the codec itself never reads outside the span.
-    const auto view = m_files.dataStream()->view();
     Bytes copy;
     std::span<const std::uint8_t> bytes;
-    if (!view.empty() && r->lookup >= 0 &&
-        static_cast<std::uint64_t>(r->lookup) + static_cast<std::uint64_t>(r->length) <=
-            view.size()) {
-      bytes =
-          view.subspan(static_cast<std::size_t>(r->lookup), static_cast<std::size_t>(r->length));
+    if (const auto view = m_files.dataView(*r)) {
+      bytes = *view;
     } else {
       copy = m_files.readData(*r);
       bytes = copy;

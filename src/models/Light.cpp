@@ -96,8 +96,7 @@ std::optional<Bytes> TLight::slotBytes(std::int64_t i) const {
         "Light %s is damaged: its %dx%d points at offset %d lie outside the data file (%d bytes).",
         {label(i), num(widthOf(r->extra)), num(heightOf(r->extra)), num(r->lookup),
          num(static_cast<std::int64_t>(m_files.dataSize()))}));
-  return m_files.dataStream()->read(static_cast<std::uint64_t>(r->lookup),
-                                    static_cast<std::size_t>(count));
+  return m_files.readDataAt(static_cast<std::uint64_t>(r->lookup), static_cast<std::size_t>(count));
 }
 
 Bitmap32 TLight::lightPicture(std::int64_t i) const {

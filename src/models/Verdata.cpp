@@ -427,7 +427,8 @@ void TVerdata::exportAnimToFile(int body, const std::string& path, Progress& pro
   writeFileAtomic(path, encodeKx(static_cast<std::uint16_t>(table.bodyType(body)), kx));
 }
 
-void TVerdata::exportAnimToDirectory(int body, const std::string& folder, Progress& progress) const {
+AnimStrayReport TVerdata::exportAnimToDirectory(int body, const std::string& folder,
+                                                Progress& progress) const {
   requireLoaded();
   checkBody(body);
   const int slots = animSlotTable(AnimKind::Anim).slotsPerBody(body);
@@ -442,7 +443,10 @@ void TVerdata::exportAnimToDirectory(int body, const std::string& folder, Progre
     }
   };
   // A damaged patch stops the export before the first file is written.
-  for (int k = 0; k < slots; ++k) decode(k);
+  AnimStrayReport stray;
+  for (int k = 0; k < slots; ++k)
+    if (const auto slot = decode(k))
+      for (const AnimFrame& f : slot->frames) stray.add(f);
   AnimFolderWriter writer(folder);
   ProgressSteps steps(progress, slots);
   for (int k = 0; k < slots; ++k) {
@@ -450,6 +454,7 @@ void TVerdata::exportAnimToDirectory(int body, const std::string& folder, Progre
     steps.at(k + 1);
   }
   writer.finish();
+  return stray;
 }
 
 }  // namespace quillotide

@@ -124,8 +124,10 @@ public:
   void addAnimFromFile(int body, const std::string& path, Progress& progress);
   // The body's patches as a ".kx" file; slots without a patch are written as (-1, 0, 0).
   void exportAnimToFile(int body, const std::string& path, Progress& progress) const;
-  // The body's patches as an animation folder, frames decoded on black.
-  void exportAnimToDirectory(int body, const std::string& folder, Progress& progress) const;
+  // The body's patches as an animation folder, frames decoded on black; returns the run pixels
+  // that fell outside their frames.
+  AnimStrayReport exportAnimToDirectory(int body, const std::string& folder,
+                                        Progress& progress) const;
 
 private:
   void requireLoaded() const;

@@ -104,6 +104,35 @@ TEST_P(BothModes, ReplaceAppendsAndDeleteKeepsTheData) {
 INSTANTIATE_TEST_SUITE_P(Modes, BothModes,
                          ::testing::Values(StorageMode::Memory, StorageMode::LowMemory));
 
+TEST_P(BothModes, RunsOfRecordsReadAndWriteInOnePiece) {
+  // Two records and a partial third one at the end of the index.
+  Bytes index = test::indexBytes({{0, 2, 1}, {2, 2, 2}});
+  index.insert(index.end(), {9, 9, 9, 9, 9});
+  Pair p(index, someData(4));
+  IndexedFile f;
+  EXPECT_EQ(f.records(0, 2), (std::vector<IndexRecord>(2, IndexRecord{-1, -1, -1})));
+  f.load(p.idx, p.mul, GetParam());
+  EXPECT_EQ(f.records(1, 3),
+            (std::vector<IndexRecord>{{2, 2, 2}, {-1, -1, -1}, {-1, -1, -1}}));  // beyond: empty
+
+  // A run past the end grows the index with gap records over the partial one.
+  f.writeRecords(4, std::vector<IndexRecord>{{0, 4, 7}, {1, 1, 8}});
+  EXPECT_EQ(f.recordCount(), 6);
+  EXPECT_EQ(f.records(0, 6),
+            (std::vector<IndexRecord>{
+                {0, 2, 1}, {2, 2, 2}, {-1, -1, 0}, {-1, -1, 0}, {0, 4, 7}, {1, 1, 8}}));
+  f.writeRecords(1, std::vector<IndexRecord>{{3, 1, 5}});
+  EXPECT_EQ(*f.record(1), (IndexRecord{3, 1, 5}));
+  EXPECT_EQ(f.recordCount(), 6);
+  EXPECT_THROW(f.writeRecords(-1, std::vector<IndexRecord>{{0, 1, 0}}), Error);
+
+  EXPECT_EQ(f.readDataAt(1, 2), (Bytes{7, 14}));
+  EXPECT_THROW(f.readDataAt(3, 2), FormatError);
+  // Only a pair held in memory lends its bytes in place.
+  EXPECT_EQ(f.dataView({1, 2, 0}).has_value(), GetParam() == StorageMode::Memory);
+  EXPECT_FALSE(f.dataView({3, 2, 0}));
+}
+
 TEST(IndexedFile, FailedLoadKeepsWhatWasLoaded) {
   Pair p(test::indexBytes({{0, 4, 0}}), someData(4));
   IndexedFile f;
@@ -144,7 +173,8 @@ TEST(IndexedFile, FailedSaveLeavesBothTargetsAsTheyWere) {
   IndexedFile f;
   f.load(p.idx, p.mul, StorageMode::Memory);
   test::writeText(p.dir.file("old.idx"), "old index");
-  std::filesystem::create_directory(p.dir.file("blocked"));  // a folder cannot be replaced by a file
+  std::filesystem::create_directory(
+      p.dir.file("blocked"));  // a folder cannot be replaced by a file
   EXPECT_THROW(f.save(p.dir.file("old.idx"), p.dir.file("blocked")), FileError);
   EXPECT_EQ(test::readText(p.dir.file("old.idx")), "old index");
   for (const auto& e : std::filesystem::directory_iterator(p.dir.path()))

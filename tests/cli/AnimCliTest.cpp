@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/Cli.h"
@@ -117,6 +119,42 @@ TEST(AnimCli, PreviewShowCopyDeleteFillAndRebuild) {
   EXPECT_NE(r.out.find("\"bodyCount\":4096"), std::string::npos);
 }
 
+TEST(AnimCli, VariantComesFromTheOptionOrTheFileName) {
+  Sample s;
+  const std::string a2i = s.dir.file("anim2.idx"), a2m = s.dir.file("anim2.mul");
+  std::string count;
+  {
+    TAnim2 anim2;  // holds the files only for the count
+    anim2.load(a2i, a2m);
+    count = "\"bodyCount\":" + std::to_string(anim2.bodyCount()) + ",";
+  }
+  auto r = run({"anim", "list", a2i, a2m, "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("\"kind\":\"anim2\""), std::string::npos);
+  EXPECT_NE(r.out.find(count), std::string::npos) << r.out.substr(0, 80);
+  EXPECT_EQ(run({"anim", "list", a2i, a2m, "--variant", "2", "--json"}).out, r.out);
+
+  // Names that say nothing, or say two things: refused before the files are opened.
+  std::filesystem::copy_file(a2i, s.dir.file("copy.idx"));
+  std::filesystem::copy_file(a2m, s.dir.file("copy.mul"));
+  const Bytes idx = test::readBytes(s.dir.file("copy.idx"));
+  r = run({"anim", "delete", s.dir.file("copy.idx"), s.dir.file("copy.mul"), "1"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("--variant"), std::string::npos) << r.err;
+  EXPECT_EQ(test::readBytes(s.dir.file("copy.idx")), idx);
+  EXPECT_EQ(run({"anim", "list", a2i, s.dir.file("anim3.mul")}).code, 2);
+  r = run({"anim", "list", s.dir.file("copy.idx"), s.dir.file("copy.mul"), "--kind", "anim2",
+           "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find(count), std::string::npos);
+
+  // The name is read in any case; one telling name is enough.
+  std::filesystem::copy_file(s.dir.file("anim3.idx"), s.dir.file("ANIM3.IDX"));
+  r = run({"anim", "list", s.dir.file("ANIM3.IDX"), s.dir.file("copy.mul"), "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("\"kind\":\"anim3\""), std::string::npos);
+}
+
 TEST(AnimCli, FailedImportLeavesTheFilesUntouched) {
   Sample s;
   const Bytes idx = test::readBytes(s.idx), mul = test::readBytes(s.mul);
@@ -194,4 +232,29 @@ TEST(AnimdataCli, ShowAndEditEntries) {
   EXPECT_EQ(run({"animdata", "set", a, "0x12", "--interval", "256"}).code, 2);
   EXPECT_EQ(run({"animdata", "set", a, "0x12", "--frames", "200"}).code, 2);
   EXPECT_EQ(test::readBytes(a), before);
+}
+
+TEST(AnimdataCli, RecordsCountingMoreThanSixtyFourFramesStayEditable) {
+  Sample s;
+  const std::string a = s.dir.file("animdata.mul");
+  Bytes bytes = test::readBytes(a);
+  bytes[TAnimdata::recordOffset(0x1D) + 65] = 200;
+  test::writeBytes(a, bytes);
+  auto r = run({"animdata", "set", a, "0x1D", "--interval", "9", "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  TAnimdata model;
+  model.load(a);
+  EXPECT_EQ(model.frameCount(0x1D), 200);  // kept as stored
+  EXPECT_EQ(model.frameInterval(0x1D), 9);
+  EXPECT_EQ(model.frameArtId(0x1D, 1), 33);
+  EXPECT_NE(r.out.find("\"frameCount\":200"), std::string::npos);
+  // The offsets shown are the 64 the record has.
+  const auto ids = r.out.substr(r.out.find("\"artIds\":["));
+  EXPECT_EQ(std::count(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(ids.find(']')), ','),
+            63);
+
+  // A new count above 64 is still refused.
+  AnimdataRecord record = *model.readEntry(0x1D);
+  record.frameCount = 100;
+  EXPECT_THROW(model.writeEntry(0x1D, record), Error);
 }

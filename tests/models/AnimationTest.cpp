@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 
 #include "app/Bmp.h"
 #include "app/Error.h"
@@ -43,13 +44,28 @@ Bitmap32 asDecoded(const Bitmap32& in) {
   return out;
 }
 
+// Zero-size pictures become frames without runs that keep their size (7 x 0 stays 7 x 0).
 Bytes blockOf(const std::vector<Bitmap32>& pictures, int cx = 10, int cy = 20) {
   AnimPaletteBuilder palette;
   std::vector<Bytes> frames;
   for (const auto& p : pictures)
-    frames.push_back(p.empty() ? encodeEmptyAnimFrame(cx, cy)
-                               : encodeAnimFrame(p, cx, cy, palette, AnimTransparency::BlackAndWhite, "f"));
+    frames.push_back(encodeAnimFrame(p, cx, cy, palette, AnimTransparency::BlackAndWhite, "f"));
   return buildAnimBlock(palette.palette(), frames);
+}
+
+std::unique_ptr<TAnimation> modelOf(AnimKind kind) {
+  switch (kind) {
+    case AnimKind::Anim2:
+      return std::make_unique<TAnim2>();
+    case AnimKind::Anim3:
+      return std::make_unique<TAnim3>();
+    case AnimKind::Anim4:
+      return std::make_unique<TAnim4>();
+    case AnimKind::Anim5:
+      return std::make_unique<TAnim5>();
+    default:
+      return std::make_unique<TAnimation>();
+  }
 }
 
 // A hand-made block (not from our encoder): palette 1 = red, 2 = green; one 4 x 3 frame with the
@@ -338,37 +354,103 @@ TEST(TAnimation, LoadingAgainTakesOverTheSameFilesAndMovesToOthers) {
   EXPECT_TRUE(other.bodyExists(3));
 }
 
-TEST(TAnimation, FolderRoundTripKeepsFramesCentresAndZeroSizeFrames) {
+class AnimFolderRoundTrip : public ::testing::TestWithParam<AnimKind> {};
+
+TEST_P(AnimFolderRoundTrip, ExportImportIsLosslessWithZeroSizeFrames) {
+  AnimFiles f;
+  auto a = modelOf(GetParam());
+  a->load(f.idx, f.mul);
+  // Zero-size frames in the middle and at the end, of 0 x 0, 7 x 0 and 0 x 5.
+  const std::vector<Bitmap32> slot0 = {figure(12, 14, 1), Bitmap32(), figure(6, 3, 2),
+                                       Bitmap32(7, 0), figure(7, 7, 3)};
+  const std::vector<Bitmap32> slot4 = {figure(30, 2, 9), Bitmap32(0, 5)};
+  putBody(*a, 5, {{0, slot0}, {4, slot4}}, f.dir.file("x.kx"));
+  const std::string folder = f.dir.file("out");
+  std::filesystem::create_directory(folder);
+  EXPECT_FALSE(a->exportToDirectory(5, folder, g_silent));
+  for (const char* name : {"0_0", "0_1", "0_2", "0_3", "0_4", "4_0", "4_1"})
+    EXPECT_TRUE(fileExists(folder + "/" + name + ".bmp")) << name;
+  EXPECT_FALSE(fileExists(folder + "/0_5.bmp"));
+  const Bitmap32 thin = readBmpFile(folder + "/0_3.bmp", ZeroSizeBitmaps::Allow);
+  EXPECT_EQ(thin.width, 7);
+  EXPECT_EQ(thin.height, 0);
+  EXPECT_EQ(readTextLines(folder + "/palette_0.txt").size(), 256u);
+  const auto list = readTextLines(folder + "/liste.txt");
+  ASSERT_EQ(list.size(), 7u * 3u);
+  EXPECT_EQ(list[9], "0:3");
+  EXPECT_EQ(list[10], "CenterX:10");
+
+  const auto report = a->importFromDirectory(6, folder, true, g_silent);
+  EXPECT_EQ(report.colourProblems, 0);
+  for (int k = 0; k < a->slotsPerBody(5); ++k)
+    EXPECT_EQ(a->slotBlock(6, k), a->slotBlock(5, k)) << k;  // byte for byte, empty slots too
+  const auto frames = a->slotFrames(6, 0);
+  ASSERT_EQ(frames.size(), 5u);
+  EXPECT_EQ(frames[3].picture.width, 7);
+  EXPECT_EQ(frames[4].picture, asDecoded(figure(7, 7, 3)));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryVariant, AnimFolderRoundTrip,
+                         ::testing::Values(AnimKind::Anim, AnimKind::Anim2, AnimKind::Anim3,
+                                           AnimKind::Anim4, AnimKind::Anim5),
+                         [](const auto& p) { return animKindName(p.param); });
+
+TEST(TAnimation, FolderImportCountsTheBitmapsThatExist) {
   AnimFiles f;
   TAnimation a;
   a.load(f.idx, f.mul);
-  const std::vector<Bitmap32> slot0 = {figure(12, 14, 1), Bitmap32(), figure(6, 3, 2), figure(7, 7, 3)};
-  const std::vector<Bitmap32> slot4 = {figure(30, 2, 9), Bitmap32()};  // trailing empty frame
-  putBody(a, 5, {{0, slot0}, {4, slot4}}, f.dir.file("x.kx"));
+  putBody(a, 3, {{0, {figure(4, 4, 1), figure(5, 5, 2)}}, {2, {figure(3, 3, 3)}}},
+          f.dir.file("x.kx"));
   const std::string folder = f.dir.file("out");
   std::filesystem::create_directory(folder);
-  a.exportToDirectory(5, folder, g_silent);
-  EXPECT_TRUE(fileExists(folder + "/0_0.bmp"));
-  EXPECT_FALSE(fileExists(folder + "/0_1.bmp"));  // a bitmap cannot be empty
-  EXPECT_EQ(readTextLines(folder + "/palette_0.txt").size(), 256u);
-  EXPECT_EQ(readTextLines(folder + "/liste.txt")[0], "0:0");
-  EXPECT_EQ(readTextLines(folder + "/liste.txt")[1], "CenterX:10");
+  a.exportToDirectory(3, folder, g_silent);
 
-  const auto report = a.importFromDirectory(6, folder, true, g_silent);
-  EXPECT_EQ(report.colourProblems, 0);
-  for (int k : {0, 4}) {
-    const auto before = a.slotFrames(5, k);
-    const auto after = a.slotFrames(6, k);
-    ASSERT_EQ(before.size(), after.size()) << k;
-    for (std::size_t i = 0; i < before.size(); ++i) {
-      EXPECT_EQ(before[i].picture, after[i].picture) << k << ":" << i;
-      EXPECT_EQ(before[i].centerX, after[i].centerX);
-      EXPECT_EQ(before[i].centerY, after[i].centerY);
-    }
-  }
-  EXPECT_FALSE(a.slotExists(6, 1));
-  // The same palette file gives the same block, byte for byte.
-  EXPECT_EQ(*a.slotBlock(5, 0), *a.slotBlock(6, 0));
+  // A gap ends the frames although liste.txt names every frame of the slot.
+  writeBmpFile(folder + "/0_3.bmp", figure(6, 6, 4));
+  test::writeText(folder + "/liste.txt",
+                  "0:0\r\nCenterX:1\r\nCenterY:2\r\n0:1\r\nCenterX:1\r\nCenterY:2\r\n"
+                  "0:2\r\nCenterX:1\r\nCenterY:2\r\n0:3\r\nCenterX:1\r\nCenterY:2\r\n");
+  std::filesystem::remove(folder + "/0_1.bmp");
+  a.importFromDirectory(4, folder, true, g_silent);
+  ASSERT_EQ(a.slotFrames(4, 0).size(), 1u);
+  EXPECT_EQ(a.slotFrames(4, 0)[0].centerX, 1);
+  EXPECT_TRUE(a.slotExists(4, 2));  // liste.txt names no frame of slot 2; its bitmap counts
+
+  // A zero-width bitmap from another writer is a zero-size frame of its height.
+  test::writeBytes(folder + "/0_1.bmp", bmp24(Bitmap32(0, 9)));
+  a.importFromDirectory(4, folder, true, g_silent);
+  const auto frames = a.slotFrames(4, 0);
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_EQ(frames[1].picture.width, 0);
+  EXPECT_EQ(frames[1].picture.height, 9);
+
+  // A body whose bitmaps were all deleted imports as empty, whatever liste.txt still names.
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().extension() == ".bmp") std::filesystem::remove(entry.path());
+  a.importFromDirectory(3, folder, true, g_silent);
+  EXPECT_FALSE(a.bodyExists(3));
+  for (int k = 0; k < a.slotsPerBody(3); ++k) EXPECT_FALSE(a.slotExists(3, k)) << k;
+}
+
+TEST(TAnimation, FolderExportSumsUpStrayPixelsInOneReport) {
+  AnimFiles f;
+  TAnimation a;
+  a.load(f.idx, f.mul);
+  Bytes block = handBlock();
+  // Both pixels of the first run fall outside the 4-wide picture.
+  storeU32(block.data() + 528, (static_cast<std::uint32_t>(9) << 22) |
+                                   (static_cast<std::uint32_t>(-6 & 0x3FF) << 12) | 2);
+  std::vector<KxSlot> kx(110, KxSlot{{-1, -1, -1}, {}});
+  kx[0] = {{0, 1, 0}, block};
+  kx[1] = {{0, 1, 0}, block};
+  test::writeBytes(f.dir.file("x.kx"), encodeKx(0, kx));
+  a.importFromFile(2, f.dir.file("x.kx"), g_silent);
+  const std::string folder = f.dir.file("out");
+  std::filesystem::create_directory(folder);
+  const AnimStrayReport stray = a.exportToDirectory(2, folder, g_silent);
+  EXPECT_EQ(stray.strayPixels, 4);
+  EXPECT_EQ(stray.message(), "BugPixel: 4:3,2:3,2:9:-6 (4 pixels outside their frame)");
+  EXPECT_TRUE(fileExists(folder + "/1_0.bmp"));  // the export goes on with the good pixels
 }
 
 TEST(TAnimation, FolderImportReadsPicturesFromOtherWriters) {

@@ -224,6 +224,14 @@ TEST(TVerdata, AnimationPatchesFromKxAndFolders) {
   EXPECT_EQ(*v.patchData(6, 550), block);
   EXPECT_EQ(*v.patchData(6, 553), block);
   EXPECT_FALSE(v.findPatch(6, 551));
+
+  // A body whose bitmaps were deleted stores no patch, though liste.txt still names its frames.
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().extension() == ".bmp") std::filesystem::remove(entry.path());
+  const std::size_t records = v.records().size();
+  v.addAnimFromDirectory(8, folder, true, g_silent);
+  EXPECT_EQ(v.records().size(), records);
+  EXPECT_FALSE(v.isPatched(6, 8));
 }
 
 TEST(TVerdata, FolderColoursBeyondTheirPaletteGiveOneMessage) {

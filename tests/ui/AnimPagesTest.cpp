@@ -2,12 +2,15 @@
 // seam; the animation files are checked afterwards through a second model.
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 
 #include <filesystem>
@@ -61,6 +64,26 @@ void writeFolder(const std::string& folder) {
   quillotide::writeAnimFolder(folder, body, silent);
 }
 
+// A block of one 4 x 3 frame, centre (2, 3): a run of two pixels ten columns right of the picture
+// (both outside it) and one good pixel.
+quillotide::Bytes strayBlock() {
+  quillotide::ByteWriter w;
+  for (int i = 0; i < 256; ++i) w.u16(i == 1 ? 0x7C00 : 0);
+  w.u32(1);
+  w.u32(8);
+  w.i16(2);
+  w.i16(3);
+  w.u16(4);
+  w.u16(3);
+  w.u32((9u << 22) | (static_cast<std::uint32_t>(-6 & 0x3FF) << 12) | 2u);
+  w.u8(1);
+  w.u8(1);
+  w.u32((1u << 22) | (static_cast<std::uint32_t>(-4 & 0x3FF) << 12) | 1u);
+  w.u8(1);
+  w.u32(0x7FFF7FFF);
+  return w.take();
+}
+
 // The pictures and centres of a slot's frames, to compare two bodies.
 std::vector<std::tuple<int, int, Bitmap32>> framesOf(const quillotide::TAnimation& model, int body,
                                                      int offset) {
@@ -96,6 +119,38 @@ struct AnimRun : ProgramRun {
     const int line = lineOf(p, body);
     return line >= 0 && p->list()->lineState(line, false).full;
   }
+  // The page on show, chosen by a click on its tab.
+  void showPage(AnimPage* p) {
+    mainForm->resize(1400, 900);
+    mainForm->show();
+    QVERIFY(QTest::qWaitForWindowExposed(mainForm.get()));
+    auto* tabs = find<QTabWidget>("pcMain");
+    const int index = tabs->indexOf(p);
+    const QRect tab = tabs->tabBar()->tabRect(index);
+    if (tabs->tabBar()->rect().contains(tab.center()))
+      QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tab.center());
+    else
+      tabs->setCurrentIndex(index);  // scrolled out of the tab bar
+    QCOMPARE(tabs->currentWidget(), p);
+  }
+  // A left click on the line of the body.
+  void clickBody(AnimPage* p, int body) {
+    QListView* view = p->list()->listView();
+    const QModelIndex index = view->model()->index(lineOf(p, body), 0);
+    view->scrollTo(index);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+  }
+  // A right click on the selected line opens the pop-up menu; a click on the entry runs it.
+  void popupEntry(AnimPage* p, const QString& action) {
+    QListView* view = p->list()->listView();
+    const QPoint at = view->visualRect(view->currentIndex()).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &event);
+    QMenu* menu = p->popupMenu();
+    QVERIFY(menu->isVisible());
+    QTest::mouseClick(menu, Qt::LeftButton, {},
+                      menu->actionGeometry(find<QAction>(action)).center());
+  }
   bool pictureBlank(const QString& name) {
     const QImage image = find<QLabel>(name)->pixmap().toImage();
     const QRgb ground = image.pixel(0, 0);
@@ -117,6 +172,7 @@ class AnimPagesTest : public QObject {
   void kxFilesAndDelete();
   void verdataPatchesShowGreenAndExportFirst();
   void everySampleAnimationPlaysInEveryDirection();
+  void damagedFramesAndColoursGiveOneMessage();
 };
 
 void AnimPagesTest::fillBeforeLoadAsksForAnims() {
@@ -374,6 +430,64 @@ void AnimPagesTest::everySampleAnimationPlaysInEveryDirection() {
   anim->list()->selectLine(run.lineOf(anim, 2));
   QVERIFY(!run.pictureBlank("iAnimGump"));
   QVERIFY2(run.dialogs.messages().isEmpty(), qPrintable(run.dialogs.messageTexts().join('\n')));
+}
+
+void AnimPagesTest::damagedFramesAndColoursGiveOneMessage() {
+  AnimRun run;
+  // Body 2 has two slots (directions 0 and 1 of action 0) of one damaged frame each.
+  std::vector<quillotide::IndexRecord> index(3 * 110, quillotide::IndexRecord{-1, -1, -1});
+  const quillotide::Bytes block = strayBlock();
+  index[220] = index[221] = {0, static_cast<std::int32_t>(block.size()), 0};
+  writeBytes(run.dir.file("anim.idx"), quillotide::test::indexBytes(index));
+  writeBytes(run.dir.file("anim.mul"), block);
+  run.setField("eAnimIdx", run.path("anim.idx"));
+  run.setField("eAnimMul", run.path("anim.mul"));
+  run.click("btnLoadAnim");
+  AnimPage* page = run.page("Anim");
+  run.showPage(page);
+  const qsizetype before = run.dialogs.messageTexts().size();
+
+  const QString two = QStringLiteral("BugPixel: 4:3,2:3,2:9:-6 (2 pixels outside their frame)");
+  run.clickBody(page, 2);
+  QCOMPARE(page->currentBody(), std::optional<int>(2));
+  QCOMPARE(run.dialogs.messageTexts().mid(before), QStringList{two});
+  QVERIFY(!run.pictureBlank("iAnim"));  // the good pixel is drawn
+  // Direction 1 is another slot with its own message; back on direction 0 the frame shown when
+  // the body was chosen is not reported twice.
+  auto* direction = run.find<QComboBox>("cbAnimDirection");
+  QTest::keyClick(direction, Qt::Key_Down);
+  QCOMPARE(direction->currentIndex(), 1);
+  QTest::keyClick(direction, Qt::Key_Up);
+  QCOMPARE(run.dialogs.messageTexts().mid(before), (QStringList{two, two}));
+
+  const std::string out = run.dir.file("out");
+  std::filesystem::create_directories(out);
+  run.dialogs.answerFolder(QString::fromStdString(out));
+  run.popupEntry(page, "miAnimSaveToDirectory");
+  QVERIFY(quillotide::fileExists(out + "/1_0.bmp"));
+  QCOMPARE(run.dialogs.messageTexts().last(),
+           QStringLiteral("BugPixel: 4:3,2:3,2:9:-6 (4 pixels outside their frame)"));
+
+  // Colours beyond a full palette in a verdata folder import.
+  writeBytes(run.dir.file("verdata.mul"), quillotide::Bytes(4, 0));
+  run.setField("eVerdata", run.path("verdata.mul"));
+  run.click("btnLoadVerdata");
+  Bitmap32 many(300, 1, 0);
+  for (int x = 0; x < 300; ++x)
+    many.at(x, 0) = quillotide::colour16ToPixel(static_cast<quillotide::Colour16>(x + 1));
+  const std::string colours = run.dir.file("colours");
+  std::filesystem::create_directories(colours);
+  quillotide::Progress silent;
+  quillotide::writeAnimFolder(colours, {{0, {}, {AnimFrame{150, 1, many, 0, {}}}}}, silent);
+  std::filesystem::remove(colours + "/palette_0.txt");
+  run.clickBody(page, 1);
+  run.dialogs.answerFolder(QString::fromStdString(colours));
+  run.popupEntry(page, "miAnimLoadFromDirectoryToVerdata");
+  QVERIFY(run.registry->verdata->isPatched(6, 1));
+  QCOMPARE(
+      run.dialogs.messageTexts().last(),
+      QStringLiteral("Farbe Zuviel: 0:0:256 (45 pixels in all found no place in the palette)"));
+  QVERIFY(run.dialogs.failures().isEmpty());
 }
 
 QTEST_MAIN(AnimPagesTest)

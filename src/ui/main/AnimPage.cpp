@@ -312,13 +312,19 @@ void AnimPage::showBody(int body) {
   fillActions(body);
   clearPicture();
   showGump(body);
+  m_firstFrameReported = false;
   const bool show = !m_showImage || m_showImage->isChecked();
   if (!bodyFull(body) || !show) return;
   // Only the first file has verdata patches.
-  const Bitmap32 picture = hasVerdata()
-                               ? PatchedSlots::animations(*m_registry.verdata, model()).picture(body)
-                               : model().firstFramePicture(body);
-  showCentred(picture);
+  const AnimFrame first =
+      patched(body) ? m_registry.verdata->animFrame(body) : model().firstFrame(body);
+  showCentred(first.picture);
+  if (first.strayPixels > 0) {
+    AnimStrayReport stray;
+    stray.add(first);
+    m_firstFrameReported = true;
+    m_dialogs.showMessage(QString::fromStdString(stray.message()));
+  }
 }
 
 void AnimPage::loadSlotFrames() {
@@ -353,6 +359,12 @@ void AnimPage::loadSlotFrames() {
     m_anchorY = centredOffset(kPictureSize, bottom - top) - top;
   }
   showFrame(m_frames.empty() ? -1 : 0);
+  // One message per choice for the frames' stray run pixels; the body's first frame was reported
+  // when the body was chosen.
+  AnimStrayReport stray;
+  for (std::size_t i = 0; i < m_frames.size(); ++i)
+    if (!(offset == 0 && i == 0 && m_firstFrameReported)) stray.add(m_frames[i]);
+  if (stray) m_dialogs.showMessage(QString::fromStdString(stray.message()));
   if (wasPlaying && m_frames.size() > 1) m_timer->start();
 }
 
@@ -420,10 +432,10 @@ void AnimPage::saveToDirectory() {
       m_dialogs.chooseFolder(QStringLiteral("Wohin soll die Animation gespeichert werden?"));
   if (!folder) return;
   stopPlaying();
-  if (patched(*body))
-    m_registry.verdata->exportAnimToDirectory(*body, str(*folder), m_progress);
-  else
-    model().exportToDirectory(*body, str(*folder), m_progress);
+  const AnimStrayReport stray =
+      patched(*body) ? m_registry.verdata->exportAnimToDirectory(*body, str(*folder), m_progress)
+                     : model().exportToDirectory(*body, str(*folder), m_progress);
+  if (stray) m_dialogs.showMessage(QString::fromStdString(stray.message()));
 }
 
 void AnimPage::loadFromDirectory() {

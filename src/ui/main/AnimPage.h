@@ -132,6 +132,8 @@ private:
   int m_anchorY = 0;
   int m_frameIndex = -1;
   bool m_filling = false;
+  // The stray pixels of the chosen body's first frame were shown to the user already.
+  bool m_firstFrameReported = false;
 };
 
 }  // namespace quillotide::ui
