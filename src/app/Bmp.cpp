@@ -400,4 +400,8 @@ void writeBmpFile(const std::string& path, const Bitmap32& bitmap) {
   writeFileAtomic(path, encodeBmp(bitmap));
 }
 
+void writeBmpFile(const std::string& path, const Bitmap32& bitmap, WriteBatch& batch) {
+  batch.write(path, encodeBmp(bitmap));
+}
+
 }  // namespace quillotide

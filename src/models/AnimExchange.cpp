@@ -85,18 +85,22 @@ void AnimFolderWriter::writeSlot(const AnimFolderSlot& slot) {
   std::vector<std::string> palette;
   palette.reserve(animlayout::kPaletteEntries);
   for (Colour16 c : slot.palette) palette.push_back(std::to_string(c));
-  writeTextLines(joinPath(m_folder, paletteName(slot.offset)), palette);
+  writeTextLines(joinPath(m_folder, paletteName(slot.offset)), palette, m_batch);
   for (std::size_t f = 0; f < slot.frames.size(); ++f) {
     const AnimFrame& frame = slot.frames[f];
     m_list.push_back(std::to_string(slot.offset) + ":" + std::to_string(f));
     m_list.push_back("CenterX:" + std::to_string(frame.centerX));
     m_list.push_back("CenterY:" + std::to_string(frame.centerY));
     if (!frame.picture.empty())
-      writeBmpFile(joinPath(m_folder, frameName(slot.offset, static_cast<int>(f))), frame.picture);
+      writeBmpFile(joinPath(m_folder, frameName(slot.offset, static_cast<int>(f))), frame.picture,
+                   m_batch);
   }
 }
 
-void AnimFolderWriter::finish() { writeTextLines(joinPath(m_folder, kListName), m_list); }
+void AnimFolderWriter::finish() {
+  writeTextLines(joinPath(m_folder, kListName), m_list, m_batch);
+  m_batch.finish();
+}
 
 void writeAnimFolder(const std::string& folder, const std::vector<AnimFolderSlot>& slots,
                      Progress& progress) {
