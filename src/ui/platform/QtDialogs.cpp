@@ -1,9 +1,11 @@
 #include "ui/platform/QtDialogs.h"
 
+#include <QAbstractButton>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace quillotide::ui {
 
@@ -74,6 +76,24 @@ void QtDialogs::message(const QString& caption, const QString& text, MessageIcon
     case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
   }
   box.exec();
+}
+
+std::optional<int> QtDialogs::ask(const QString& caption, const QString& text,
+                                  const QStringList& buttons) {
+  QMessageBox box(m_parent);
+  box.setWindowTitle(caption);
+  box.setText(text);
+  box.setTextFormat(Qt::PlainText);
+  box.setIcon(QMessageBox::Question);
+  QList<QAbstractButton*> added;
+  added.reserve(buttons.size());
+  for (const QString& b : buttons) added.append(box.addButton(b, QMessageBox::AcceptRole));
+  // Escape answers with the last button (the callers put their "Cancel" there).
+  if (!added.isEmpty()) box.setEscapeButton(added.last());
+  box.exec();
+  const auto index = added.indexOf(box.clickedButton());
+  if (index < 0) return std::nullopt;
+  return static_cast<int>(index);
 }
 
 std::optional<QColor> QtDialogs::chooseColour(const QColor& initial) {
