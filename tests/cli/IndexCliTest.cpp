@@ -121,3 +121,20 @@ TEST(IndexCli, AnInterruptedSaveFoundOnTheWayIsNotedOnStderr) {
   EXPECT_FALSE(fileExists(p.idx + ".commit"));
   EXPECT_EQ(test::readBytes(p.mul), (Bytes{7, 7}));
 }
+
+TEST(IndexCli, AnIndexTargetThatIsTheDataTargetIsRefused) {
+  Pair p;
+  const std::string same = p.dir.file("same.mul");
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{"index", "rebuild", p.idx, p.mul, same, same},
+        {"gump", "save", p.idx, p.mul, same, same},
+        {"art", "save", p.idx, p.mul, same, same}}) {
+    const auto r = run(words);
+    EXPECT_EQ(r.code, 1) << words[0];
+    EXPECT_EQ(r.err,
+              "quillotide-cli: The index file and the data file must be two different "
+              "files: " +
+                  same + "\n");
+    EXPECT_FALSE(fileExists(same));
+  }
+}
