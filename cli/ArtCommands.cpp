@@ -240,16 +240,18 @@ int average(Args& args, Context& ctx) {
 }
 
 int rebuild(Args& args, Context& ctx) {
-  const auto seed = args.intOption("seed");
+  const RebuildOptions options = takeRebuildOptions(args);
   const auto p = args.positionals(4, 4);
   const TArt art = loadArt(p[0], p[1]);
-  Random random;
-  if (seed) random.seed(static_cast<std::uint64_t>(*seed));
-  Progress silent;
-  art.rebuild(p[2], p[3], silent, random);
-  ctx.report(
-      Json::Object{{"records", art.recordCount()}, {"index", p[2]}, {"data", p[3]}},
-      "rebuilt " + std::to_string(art.recordCount()) + " records into " + p[2] + " and " + p[3]);
+  const auto skipped = runRebuild(options, [&](Progress& progress, Random& random, bool skip) {
+    return art.rebuild(p[2], p[3], progress, random, skip);
+  });
+  ctx.report(Json::Object{{"records", art.recordCount()},
+                          {"index", p[2]},
+                          {"data", p[3]},
+                          {"skipped", skippedJson(skipped)}},
+             "rebuilt " + std::to_string(art.recordCount()) + " records into " + p[2] + " and " +
+                 p[3] + skippedText(skipped, artRecordName));
   return 0;
 }
 
@@ -288,8 +290,10 @@ Group artGroup() {
            fill},
           {"average", "INDEX DATA KIND ID",
            "Mean colour of a slot's pixels (the radar colour 'Average').", average},
-          {"rebuild", "INDEX DATA NEW_INDEX NEW_DATA [--seed N]",
-           "Writes a compacted copy; --seed makes the layout repeatable.", rebuild},
+          {"rebuild", "INDEX DATA NEW_INDEX NEW_DATA [--seed N] [--skip-damaged]",
+           "Writes a compacted copy; --seed makes the layout repeatable, --skip-damaged leaves "
+           "out records that point outside the data file.",
+           rebuild},
           {"save", "INDEX DATA NEW_INDEX NEW_DATA", "Loads the pair and writes it unchanged.",
            save},
       }};

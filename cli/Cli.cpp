@@ -4,9 +4,48 @@
 #include <iostream>
 #include <sstream>
 
+#include "app/FileIO.h"
+#include "app/IndexedFile.h"
+#include "app/Progress.h"
+#include "app/Random.h"
 #include "app/Text.h"
 
 namespace quillotide::cli {
+
+RebuildOptions takeRebuildOptions(Args& args) {
+  RebuildOptions options;
+  options.seed = args.intOption("seed");
+  options.skipDamaged = args.flag("skip-damaged");
+  return options;
+}
+
+std::vector<std::int64_t> runRebuild(
+    const RebuildOptions& options,
+    const std::function<std::vector<std::int64_t>(Progress&, Random&, bool)>& rebuild) {
+  Random random;
+  if (options.seed) random.seed(static_cast<std::uint64_t>(*options.seed));
+  Progress silent;
+  try {
+    return rebuild(silent, random, options.skipDamaged);
+  } catch (const DamagedSlotError& e) {
+    throw Error(std::string(e.what()) +
+                " Nothing was written; --skip-damaged rebuilds without the damaged slots.");
+  }
+}
+
+Json skippedJson(const std::vector<std::int64_t>& skipped) {
+  Json::Array slots;
+  for (const auto s : skipped) slots.push_back(s);
+  return slots;
+}
+
+std::string skippedText(const std::vector<std::int64_t>& skipped,
+                        const std::function<std::string(std::int64_t)>& name) {
+  if (skipped.empty()) return {};
+  std::string text = "\nleft out damaged slots:";
+  for (std::size_t i = 0; i < skipped.size(); ++i) text += (i ? ", " : " ") + name(skipped[i]);
+  return text;
+}
 
 bool Args::flag(const std::string& name) {
   for (auto it = m_words.begin(); it != m_words.end(); ++it) {
@@ -181,16 +220,27 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
   }
   Args args(rest);
   Context context{out, args.flag("json")};
+  // Notes of the file layer (an interrupted save finished on the way) go to stderr, after the
+  // command's own output, whether it succeeded or not.
+  auto printNotes = [&] {
+    for (const auto& note : takeFileNotes()) err << "quillotide-cli: note: " << note << '\n';
+  };
+  takeFileNotes();
   try {
-    return command->run(args, context);
+    const int code = command->run(args, context);
+    printNotes();
+    return code;
   } catch (const UsageError& e) {
+    printNotes();
     err << "quillotide-cli: " << e.what() << '\n';
     printCommandHelp(err, *group, *command);
     return 2;
   } catch (const Error& e) {
+    printNotes();
     err << "quillotide-cli: " << e.what() << '\n';
     return 1;
   } catch (const std::bad_alloc&) {
+    printNotes();
     err << "quillotide-cli: out of memory\n";
     return 1;
   }

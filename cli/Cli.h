@@ -14,6 +14,11 @@
 
 #include "app/Error.h"
 
+namespace quillotide {
+class Progress;
+class Random;
+}  // namespace quillotide
+
 namespace quillotide::cli {
 
 // A wrong command line; main prints the message and the command's usage, exit code 2.
@@ -40,6 +45,21 @@ private:
 
 // Parses a slot number or other integer argument with the program's integer rule.
 std::int64_t parseIntArg(const std::string& text, const std::string& what);
+
+// The options every rebuild command takes: --seed N and --skip-damaged.
+struct RebuildOptions {
+  std::optional<std::int64_t> seed;
+  bool skipDamaged = false;
+};
+RebuildOptions takeRebuildOptions(Args& args);
+// Runs a rebuild with those options and returns the slots it left out. A damaged slot met without
+// --skip-damaged ends the command with the model's message and how to leave such slots out.
+std::vector<std::int64_t> runRebuild(
+    const RebuildOptions& options,
+    const std::function<std::vector<std::int64_t>(Progress&, Random&, bool)>& rebuild);
+// "\nleft out damaged slots: 0x1F, 0x20" (names from `name`), or nothing when none was left out.
+std::string skippedText(const std::vector<std::int64_t>& skipped,
+                        const std::function<std::string(std::int64_t)>& name);
 
 // A JSON value, enough for command reports.
 class Json {
@@ -70,6 +90,9 @@ struct Context {
   // Prints the report: as JSON when --json was given, otherwise the text.
   void report(const Json& json, const std::string& text) const;
 };
+
+// The slots a rebuild left out, as a JSON array of slot numbers.
+Json skippedJson(const std::vector<std::int64_t>& skipped);
 
 struct Command {
   std::string name;

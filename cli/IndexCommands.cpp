@@ -85,16 +85,21 @@ int remove(Args& args, Context& ctx) {
 }
 
 int rebuild(Args& args, Context& ctx) {
-  const auto seed = args.intOption("seed");
+  const RebuildOptions options = takeRebuildOptions(args);
   const auto p = args.positionals(4, 4);
   IndexedFile files;
   files.load(p[0], p[1], StorageMode::Memory);
-  Random random;
-  if (seed) random.seed(static_cast<std::uint64_t>(*seed));
-  Progress silent;
-  files.rebuild(p[2], p[3], silent, random);
-  ctx.report(Json::Object{{"slots", files.recordCount()}, {"index", p[2]}, {"data", p[3]}},
-             "rebuilt " + std::to_string(files.recordCount()) + " slots into " + p[2] + " and " + p[3]);
+  const auto skipped = runRebuild(options, [&](Progress& progress, Random& random, bool skip) {
+    return files.rebuild(p[2], p[3], progress, random, skip);
+  });
+  ctx.report(Json::Object{{"slots", files.recordCount()},
+                          {"index", p[2]},
+                          {"data", p[3]},
+                          {"skipped", skippedJson(skipped)}},
+             "rebuilt " + std::to_string(files.recordCount()) + " slots into " + p[2] + " and " +
+                 p[3] + skippedText(skipped, [](std::int64_t s) {
+                   return hexLabel(static_cast<std::uint32_t>(s));
+                 }));
   return 0;
 }
 
@@ -107,10 +112,12 @@ Group indexGroup() {
               {"info", "INDEX DATA", "Slot count with full and empty counts.", info},
               {"list", "INDEX DATA [--full|--empty]", "Every record, one per line.", list},
               {"record", "INDEX DATA SLOT", "One index record.", record},
-              {"delete", "INDEX DATA SLOT", "Empties a slot in place (the data stays in the data file).",
-               remove},
-              {"rebuild", "INDEX DATA NEW_INDEX NEW_DATA [--seed N]",
-               "Writes a compacted copy of the pair; --seed makes the layout repeatable.", rebuild},
+              {"delete", "INDEX DATA SLOT",
+               "Empties a slot in place (the data stays in the data file).", remove},
+              {"rebuild", "INDEX DATA NEW_INDEX NEW_DATA [--seed N] [--skip-damaged]",
+               "Writes a compacted copy of the pair; --seed makes the layout repeatable, "
+               "--skip-damaged leaves out slots whose record points outside the data file.",
+               rebuild},
           }};
 }
 

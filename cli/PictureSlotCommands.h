@@ -19,7 +19,8 @@ namespace quillotide::cli {
 //   using Model; kGroup, kSummary, kNoun ("Gump"), kFiles ("GUMPIDX GUMPART"), kLowMemory (bool)
 //   load(Model&, idx, mul, StorageMode), count, exists, size(Model, i) -> pair<int,int>,
 //   picture(Model, i, std::string* problem), write(Model&, i, path) -> optional<string> warning,
-//   remove(Model&, i), save(Model, idx, mul) -> bool, rebuild(Model, idx, mul, Progress&, Random&)
+//   remove(Model&, i), save(Model, idx, mul) -> bool,
+//   rebuild(Model, idx, mul, Progress&, Random&, skipDamaged) -> slots left out
 template <class Traits>
 struct PictureSlotCommands {
   using Model = typename Traits::Model;
@@ -180,17 +181,19 @@ struct PictureSlotCommands {
   }
 
   static int rebuild(Args& args, Context& ctx) {
-    const auto seed = args.intOption("seed");
+    const RebuildOptions options = takeRebuildOptions(args);
     const auto p = args.positionals(4, 4);
     Model m;
     Traits::load(m, p[0], p[1], StorageMode::Memory);
-    Random random;
-    if (seed) random.seed(static_cast<std::uint64_t>(*seed));
-    Progress silent;
-    Traits::rebuild(m, p[2], p[3], silent, random);
-    ctx.report(
-        Json::Object{{"slots", Traits::count(m)}, {"index", p[2]}, {"data", p[3]}},
-        "rebuilt " + std::to_string(Traits::count(m)) + " slots into " + p[2] + " and " + p[3]);
+    const auto skipped = runRebuild(options, [&](Progress& progress, Random& random, bool skip) {
+      return Traits::rebuild(m, p[2], p[3], progress, random, skip);
+    });
+    ctx.report(Json::Object{{"slots", Traits::count(m)},
+                            {"index", p[2]},
+                            {"data", p[3]},
+                            {"skipped", skippedJson(skipped)}},
+               "rebuilt " + std::to_string(Traits::count(m)) + " slots into " + p[2] + " and " +
+                   p[3] + skippedText(skipped, label));
     return 0;
   }
 
@@ -211,8 +214,10 @@ struct PictureSlotCommands {
              "Empties a slot (its data stays until a rebuild) and writes the files back.", remove},
             {"save", files + " NEW_INDEX NEW_DATA", "Loads the pair and saves it to new files.",
              save},
-            {"rebuild", "[--seed N] " + files + " NEW_INDEX NEW_DATA",
-             "Writes a compacted copy of the pair; --seed makes the layout repeatable.", rebuild},
+            {"rebuild", "[--seed N] [--skip-damaged] " + files + " NEW_INDEX NEW_DATA",
+             "Writes a compacted copy of the pair; --seed makes the layout repeatable, "
+             "--skip-damaged leaves out slots whose record points outside the data file.",
+             rebuild},
         }};
   }
 };

@@ -32,9 +32,10 @@ struct TextureTraits {
   static bool save(const Model& m, const std::string& idx, const std::string& mul) {
     return m.save(idx, mul);
   }
-  static void rebuild(const Model& m, const std::string& idx, const std::string& mul,
-                      Progress& progress, Random& random) {
-    m.rebuild(idx, mul, progress, random);
+  static std::vector<std::int64_t> rebuild(const Model& m, const std::string& idx,
+                                           const std::string& mul, Progress& progress,
+                                           Random& random, bool skipDamaged) {
+    return m.rebuild(idx, mul, progress, random, skipDamaged);
   }
 };
 

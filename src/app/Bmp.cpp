@@ -404,4 +404,9 @@ void writeBmpFile(const std::string& path, const Bitmap32& bitmap, ZeroSizeBitma
   writeFileAtomic(path, encodeBmp(bitmap, zero));
 }
 
+void writeBmpFile(const std::string& path, const Bitmap32& bitmap, WriteBatch& batch,
+                  ZeroSizeBitmaps zero) {
+  batch.write(path, encodeBmp(bitmap, zero));
+}
+
 }  // namespace quillotide

@@ -13,6 +13,8 @@
 
 namespace quillotide {
 
+class WriteBatch;
+
 // The largest width and height a bitmap may have; larger headers are refused before anything is
 // allocated.
 constexpr int kMaxBitmapSide = 0x8000;
@@ -38,6 +40,9 @@ Bitmap32 readBmpFile(const std::string& path, ZeroSizeBitmaps zero = ZeroSizeBit
 Bytes encodeBmp(const Bitmap32& bitmap, ZeroSizeBitmaps zero = ZeroSizeBitmaps::Refuse);
 // Replaces the file whole; throws FileError "Cannot create file %s".
 void writeBmpFile(const std::string& path, const Bitmap32& bitmap,
+                  ZeroSizeBitmaps zero = ZeroSizeBitmaps::Refuse);
+// The same as a new file of an export job, flushed with the rest of the job (see WriteBatch).
+void writeBmpFile(const std::string& path, const Bitmap32& bitmap, WriteBatch& batch,
                   ZeroSizeBitmaps zero = ZeroSizeBitmaps::Refuse);
 
 }  // namespace quillotide

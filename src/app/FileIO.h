@@ -2,9 +2,16 @@
 // File access for the whole core. Whole-file reads, whole-or-nothing writes (write beside the
 // target, then rename), and an open file for the low-memory and direct storage modes.
 // Every failure throws FileError with the file layer's texts "Cannot open file %s" and
-// "Cannot create file %s".
+// "Cannot create file %s", followed by the system's reason (": No space left on device") when
+// there is more to say than that the file is missing.
+//
+// A target that is a symbolic link is written through: the new file goes beside the file the link
+// names and replaces it there, so the link stays a link.
 
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,10 +30,14 @@ Bytes readFile(const std::string& path);
 void writeFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes);
 
 // A file being written beside its target. commit() renames it into place; destroying an
-// uncommitted AtomicFile removes the partial file.
+// uncommitted AtomicFile removes the partial file. A file that replaces a game file is flushed to
+// the disk before its rename (Flush::BeforeRename); a new file of an export is not (Flush::Later,
+// see WriteBatch). A flushed write also removes the temporaries that an earlier, killed save of
+// the same target left beside it.
 class AtomicFile {
 public:
-  explicit AtomicFile(std::string target);
+  enum class Flush { BeforeRename, Later };
+  explicit AtomicFile(std::string target, Flush flush = Flush::BeforeRename);
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -37,11 +48,16 @@ public:
   void finish();
   // finish() if needed, then renames over the target.
   void commit();
+  // The path as given (used in messages) and the file it really replaces (links followed).
   const std::string& target() const { return m_target; }
+  const std::string& realTarget() const { return m_real; }
+  const std::string& tempPath() const { return m_temp; }
 
 private:
   std::string m_target;
+  std::string m_real;
   std::string m_temp;
+  Flush m_flush;
   int m_fd = -1;
   std::uint64_t m_size = 0;
   std::vector<std::uint8_t> m_buffer;
@@ -49,9 +65,60 @@ private:
   void flushBuffer();
 };
 
-// Writes several files so that each is replaced whole: all are written beside their targets first,
-// and only when every one is complete are they renamed into place.
+// Writes several files so that each is replaced whole and together: all are written beside their
+// targets first, and only when every one is complete are they renamed into place. Before the first
+// rename a commit record ("<first target>.commit") names the finished temporaries; it is removed
+// after the last, so a save killed between the renames is completed (or undone) by the next load
+// or save of the files (see recoverInterruptedSave). Throws Error when two files have the same
+// target, FileError when a file cannot be written; the targets then keep their old contents.
 void commitAll(std::vector<AtomicFile*> files);
+
+// For tests that kill a pair save at a chosen moment: called by commitAll once the temporaries
+// are finished (step 0), after its commit record is written (step 1) and after each rename
+// (steps 2, 3, ...). Empty in the program.
+void setCommitStepHook(std::function<void(int step)> hook);
+
+// Looks for the commit record of a pair save that was killed between its renames, beside each of
+// the paths. Where one is found the save is finished: the renames it had left are done or, when a
+// temporary it names is missing, the old files are put back. Either way the files are then a
+// whole pair again, the record is removed and a note is added (see takeFileNotes) saying what was
+// done. Throws FileError when a rename fails (the record stays for the next attempt).
+void recoverInterruptedSave(const std::vector<std::string>& paths);
+
+// Notes the core has for the user without failing the action (an interrupted save completed, ...).
+// The UI shows them after the action that caused them; the CLI prints them to stderr.
+void addFileNote(std::string note);
+std::vector<std::string> takeFileNotes();
+
+// The path a write of `path` replaces: symbolic links followed to the file they name (which need
+// not exist yet). Other paths are returned unchanged.
+std::string resolveTarget(const std::string& path);
+// True when the two paths lead to the same file, whether it exists yet or not.
+bool sameTarget(const std::string& a, const std::string& b);
+// Throws Error when the index and data targets of a pair are the same file: the second write would
+// replace the first and leave a pair of one file.
+void requireDistinctTargets(const std::string& indexPath, const std::string& dataPath);
+
+// The new files of one export or extraction job. Each file is written beside its target and
+// renamed into place, as every file is, but none is flushed on its own: finish() flushes them all
+// at once. A job killed half-way loses only its own files, which the user writes again; game files
+// a save replaces never go through a WriteBatch. Throws FileError as writeFileAtomic does.
+class WriteBatch {
+public:
+  WriteBatch() = default;
+  WriteBatch(const WriteBatch&) = delete;
+  WriteBatch& operator=(const WriteBatch&) = delete;
+
+  void write(const std::string& path, std::span<const std::uint8_t> bytes);
+  // Flushes every file written so far to the disk (once per file system).
+  void finish();
+  std::size_t fileCount() const { return m_files; }
+
+private:
+  std::set<std::uint64_t> m_devices;
+  std::vector<std::string> m_folders;  // one folder per device in m_devices
+  std::size_t m_files = 0;
+};
 
 // A file opened in place for reading and writing, held with an exclusive lock, for the storage
 // modes that write every change at once.

@@ -79,6 +79,9 @@ std::string notLoadedMessage(const std::string& what) {
 
 void IndexedFile::load(const std::string& indexPath, const std::string& dataPath,
                        StorageMode mode) {
+  // A pair save killed between its renames is finished first, so the two files read belong
+  // together.
+  recoverInterruptedSave({indexPath, dataPath});
   // Both streams are built before either replaces the loaded ones.
   auto open = [&](const std::string& path) -> std::shared_ptr<Stream> {
     if (mode == StorageMode::Memory) return makeMemoryStream(readFile(path));
@@ -128,13 +131,24 @@ bool IndexedFile::exists(std::int64_t n) const {
   return r && !r->isEmpty();
 }
 
+namespace {
+
+bool fitsData(const IndexRecord& r, std::uint64_t dataSize) {
+  return r.lookup >= 0 && r.length >= 0 &&
+         static_cast<std::uint64_t>(r.lookup) + static_cast<std::uint64_t>(r.length) <= dataSize;
+}
+
+std::string outsideMessage(const IndexRecord& r, std::uint64_t dataSize) {
+  return formatMessage(
+      "The record (%d, %d) points outside the data file (%d bytes).",
+      {std::to_string(r.lookup), std::to_string(r.length), std::to_string(dataSize)});
+}
+
+}  // namespace
+
 Bytes IndexedFile::readData(const IndexRecord& r) const {
   requireLoaded();
-  if (r.lookup < 0 || r.length < 0 ||
-      static_cast<std::uint64_t>(r.lookup) + static_cast<std::uint64_t>(r.length) > m_data->size())
-    throw FormatError(formatMessage("The record (%d, %d) points outside the data file (%d bytes).",
-                                    {std::to_string(r.lookup), std::to_string(r.length),
-                                     std::to_string(m_data->size())}));
+  if (!fitsData(r, m_data->size())) throw FormatError(outsideMessage(r, m_data->size()));
   return m_data->read(static_cast<std::uint64_t>(r.lookup), static_cast<std::size_t>(r.length));
 }
 
@@ -230,6 +244,8 @@ void IndexedFile::deleteSlot(std::int64_t n) {
 bool IndexedFile::save(const std::string& indexPath, const std::string& dataPath) const {
   requireLoaded();
   if (m_mode != StorageMode::Memory) return false;
+  requireDistinctTargets(indexPath, dataPath);
+  recoverInterruptedSave({indexPath, dataPath});
   AtomicFile index(indexPath);
   AtomicFile data(dataPath);
   index.write(m_index->view());
@@ -238,15 +254,30 @@ bool IndexedFile::save(const std::string& indexPath, const std::string& dataPath
   return true;
 }
 
-void IndexedFile::rebuild(const std::string& indexPath, const std::string& dataPath,
-                          Progress& progress, Random& random) const {
+namespace {
+
+void requireNotHeldOpen(const IndexedFile& files, const std::string& target) {
+  if (files.mode() == StorageMode::Memory || !files.isLoaded()) return;
+  // A file held open is changed in place at every edit; replacing it would cut it off from them.
+  for (const auto* open : {&files.indexPath(), &files.dataPath()})
+    if (!open->empty() && sameTarget(target, *open))
+      throw FileError(formatMessage(
+          "%s is held open by the loaded files (%s mode); choose other files as the targets. "
+          "Nothing was written.",
+          {target, files.mode() == StorageMode::LowMemory ? "Low Memory" : "direct"}));
+}
+
+}  // namespace
+
+std::vector<std::int64_t> IndexedFile::rebuild(const std::string& indexPath,
+                                               const std::string& dataPath, Progress& progress,
+                                               Random& random, bool skipDamaged) const {
   requireLoaded();
-  if (m_mode != StorageMode::Memory) {
-    // The files held open by this pair cannot be replaced under it.
-    for (const auto* target : {&indexPath, &dataPath})
-      if (sameFile(*target, m_indexPath) || sameFile(*target, m_dataPath))
-        throw FileError(formatMessage("Cannot create file %s", {*target}));
-  }
+  requireDistinctTargets(indexPath, dataPath);
+  requireNotHeldOpen(*this, indexPath);
+  requireNotHeldOpen(*this, dataPath);
+  recoverInterruptedSave({indexPath, dataPath});
+  std::vector<std::int64_t> skipped;
   const std::int64_t n = recordCount();
   AtomicFile newIndex(indexPath);
   AtomicFile newData(dataPath);
@@ -279,7 +310,15 @@ void IndexedFile::rebuild(const std::string& indexPath, const std::string& dataP
     position += gapLength;
 
     IndexRecord out = r;
-    if (!r.isEmpty()) {
+    if (!r.isEmpty() && !fitsData(r, m_data->size())) {
+      const std::string detail = outsideMessage(r, m_data->size());
+      if (!skipDamaged)
+        throw DamagedSlotError(slot, detail,
+                               formatMessage("Slot %s is damaged: %s",
+                                             {hexLabel(static_cast<std::uint32_t>(slot)), detail}));
+      skipped.push_back(slot);
+      out = {-1, -1, -1};
+    } else if (!r.isEmpty()) {
       chunk = readData(r);
       newData.write(chunk);
       out = {static_cast<std::int32_t>(position), r.length, r.extra};
@@ -292,6 +331,8 @@ void IndexedFile::rebuild(const std::string& indexPath, const std::string& dataP
   steps.at(n);
   newIndex.write(index);
   commitAll({&newIndex, &newData});
+  std::sort(skipped.begin(), skipped.end());
+  return skipped;
 }
 
 }  // namespace quillotide

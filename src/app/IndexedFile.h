@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/Bytes.h"
+#include "app/Error.h"
 #include "app/Progress.h"
 #include "app/Random.h"
 
@@ -32,6 +33,25 @@ struct IndexRecord {
 };
 
 constexpr std::size_t kIndexRecordSize = 12;
+
+// A record that points outside its data file, met while copying every slot (Rebuild). Carries the
+// slot so that the caller can name it its own way and offer to leave it out.
+class DamagedSlotError : public FormatError {
+public:
+  DamagedSlotError(std::int64_t slot, std::string detail, const std::string& message)
+      : FormatError(message), m_slot(slot), m_detail(std::move(detail)) {}
+  std::int64_t slot() const { return m_slot; }
+  // What is wrong with it, without the slot's name ("the record (..) points outside ...").
+  const std::string& detail() const { return m_detail; }
+  // The same fault with the slot named as the model names it ("Static 0x5 is damaged: ...").
+  DamagedSlotError named(const std::string& name) const {
+    return {m_slot, m_detail, name + " is damaged: " + m_detail};
+  }
+
+private:
+  std::int64_t m_slot;
+  std::string m_detail;
+};
 
 // Byte storage of one file of a pair: a memory copy, or the file itself held open.
 class Stream {
@@ -106,14 +126,20 @@ public:
   std::uint64_t appendData(std::span<const std::uint8_t> bytes);
 
   // Memory mode: writes both copies to the targets, each replaced whole (both written beside their
-  // targets before either is renamed). Low-memory mode: writes nothing and returns false.
-  // Throws Error when nothing was loaded, FileError when a target cannot be written.
+  // targets before either is renamed, see commitAll). Low-memory mode: writes nothing and returns
+  // false. Throws Error when nothing was loaded or both targets are one file, FileError when a
+  // target cannot be written.
   bool save(const std::string& indexPath, const std::string& dataPath) const;
 
   // Writes a compacted copy: every record in random order with 4..15 random bytes before each
-  // slot's data. The loaded pair keeps using its own files.
-  void rebuild(const std::string& indexPath, const std::string& dataPath, Progress& progress,
-               Random& random) const;
+  // slot's data. The loaded pair keeps using its own files. A record that points outside the data
+  // file stops the rebuild with DamagedSlotError (the targets untouched) or, with skipDamaged, is
+  // written as an empty record (-1, -1, -1); returns the slots so left out, in ascending order.
+  // Throws Error when both targets are one file or (low-memory and direct mode) a target is one of
+  // the files this pair holds open.
+  std::vector<std::int64_t> rebuild(const std::string& indexPath, const std::string& dataPath,
+                                    Progress& progress, Random& random,
+                                    bool skipDamaged = false) const;
 
 private:
   void requireLoaded() const;

@@ -133,13 +133,28 @@ std::vector<std::string> readTextLines(const std::string& path) {
   return splitLines(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-void writeTextLines(const std::string& path, const std::vector<std::string>& lines) {
+namespace {
+
+std::string joinLines(const std::vector<std::string>& lines) {
   std::string text;
   for (const auto& line : lines) {
     text += line;
     text += "\r\n";
   }
+  return text;
+}
+
+}  // namespace
+
+void writeTextLines(const std::string& path, const std::vector<std::string>& lines) {
+  const std::string text = joinLines(lines);
   writeFileAtomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+void writeTextLines(const std::string& path, const std::vector<std::string>& lines,
+                    WriteBatch& batch) {
+  const std::string text = joinLines(lines);
+  batch.write(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 }  // namespace quillotide

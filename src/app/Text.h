@@ -11,6 +11,8 @@
 
 namespace quillotide {
 
+class WriteBatch;
+
 // The integer text rule: leading spaces, an optional sign, then decimal digits, or hexadecimal
 // digits after "$", "x", "X", "0x" or "0X"; nothing may follow. Decimal must fit a signed 32-bit
 // integer; hexadecimal may use all 32 bits (0xFFFFFFFF reads as -1).
@@ -39,5 +41,8 @@ std::vector<std::string> splitLines(std::string_view text);
 std::vector<std::string> readTextLines(const std::string& path);
 // Writes every line followed by CR LF, replacing the file whole (see writeFileAtomic).
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines);
+// The same as a new file of an export job, flushed with the rest of the job (see WriteBatch).
+void writeTextLines(const std::string& path, const std::vector<std::string>& lines,
+                    WriteBatch& batch);
 
 }  // namespace quillotide

@@ -81,7 +81,7 @@ void AnimFolderWriter::writeSlot(const AnimFolderSlot& slot) {
   std::vector<std::string> palette;
   palette.reserve(animlayout::kPaletteEntries);
   for (Colour16 c : slot.palette) palette.push_back(std::to_string(c));
-  writeTextLines(joinPath(m_folder, paletteName(slot.offset)), palette);
+  writeTextLines(joinPath(m_folder, paletteName(slot.offset)), palette, m_batch);
   for (std::size_t f = 0; f < slot.frames.size(); ++f) {
     const AnimFrame& frame = slot.frames[f];
     m_list.push_back(std::to_string(slot.offset) + ":" + std::to_string(f));
@@ -89,11 +89,14 @@ void AnimFolderWriter::writeSlot(const AnimFolderSlot& slot) {
     m_list.push_back("CenterY:" + std::to_string(frame.centerY));
     // A zero-size frame is a bitmap without pixels, so the numbering has no gap for the import.
     writeBmpFile(joinPath(m_folder, frameName(slot.offset, static_cast<int>(f))), frame.picture,
-                 ZeroSizeBitmaps::Allow);
+                 m_batch, ZeroSizeBitmaps::Allow);
   }
 }
 
-void AnimFolderWriter::finish() { writeTextLines(joinPath(m_folder, kListName), m_list); }
+void AnimFolderWriter::finish() {
+  writeTextLines(joinPath(m_folder, kListName), m_list, m_batch);
+  m_batch.finish();
+}
 
 void writeAnimFolder(const std::string& folder, const std::vector<AnimFolderSlot>& slots,
                      Progress& progress) {

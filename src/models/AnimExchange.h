@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/Bytes.h"
+#include "app/FileIO.h"
 #include "app/IndexedFile.h"
 #include "app/Progress.h"
 #include "models/AnimFrame.h"
@@ -44,6 +45,8 @@ public:
 private:
   std::string m_folder;
   std::vector<std::string> m_list;
+  // The folder's files are new: flushed once, by finish(), not one by one.
+  WriteBatch m_batch;
 };
 
 // All slots at once, with progress.

@@ -549,9 +549,19 @@ std::int64_t TArt::fillStaticSlots() {
   return kFilledRecords - count;
 }
 
-void TArt::rebuild(const std::string& indexPath, const std::string& dataPath, Progress& progress,
-                   Random& random) const {
-  m_files.rebuild(indexPath, dataPath, progress, random);
+std::string artRecordName(std::int64_t record) {
+  if (record < kLandTileCount) return "Land tile " + hexLabel(static_cast<std::uint32_t>(record));
+  return "Static " + hexLabel(static_cast<std::uint32_t>(record - kLandTileCount));
+}
+
+std::vector<std::int64_t> TArt::rebuild(const std::string& indexPath, const std::string& dataPath,
+                                        Progress& progress, Random& random,
+                                        bool skipDamaged) const {
+  try {
+    return m_files.rebuild(indexPath, dataPath, progress, random, skipDamaged);
+  } catch (const DamagedSlotError& e) {
+    throw e.named(artRecordName(e.slot()));
+  }
 }
 
 }  // namespace quillotide

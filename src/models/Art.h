@@ -143,9 +143,12 @@ class TArt {
   // Appends records (-1, -1, 0) until statics 0 ... 0x7FFF exist; returns how many were added.
   std::int64_t fillStaticSlots();
 
-  // A compacted copy of the pair over all records (the model keeps its own files).
-  void rebuild(const std::string& indexPath, const std::string& dataPath, Progress& progress,
-               Random& random) const;
+  // A compacted copy of the pair over all records (the model keeps its own files). A damaged
+  // record stops it with DamagedSlotError naming the land tile or static, or with skipDamaged is
+  // left out; returns the records left out (see IndexedFile::rebuild).
+  std::vector<std::int64_t> rebuild(const std::string& indexPath, const std::string& dataPath,
+                                    Progress& progress, Random& random,
+                                    bool skipDamaged = false) const;
 
   IndexedFile& files() { return m_files; }
   const IndexedFile& files() const { return m_files; }
@@ -156,5 +159,8 @@ class TArt {
 
   IndexedFile m_files;
 };
+
+// How the art index names record n: "Land tile 0x3" below 0x4000, "Static 0x5" above.
+std::string artRecordName(std::int64_t record);
 
 }  // namespace quillotide

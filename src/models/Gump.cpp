@@ -201,10 +201,15 @@ void TGump::deleteGump(std::int64_t g) {
   m_files.deleteSlot(g);
 }
 
-void TGump::rebuild(const std::string& indexPath, const std::string& dataPath, Progress& progress,
-                    Random& random) const {
+std::vector<std::int64_t> TGump::rebuild(const std::string& indexPath, const std::string& dataPath,
+                                         Progress& progress, Random& random,
+                                         bool skipDamaged) const {
   if (!isLoaded()) throw Error(notLoadedMessage("Gump"));
-  m_files.rebuild(indexPath, dataPath, progress, random);
+  try {
+    return m_files.rebuild(indexPath, dataPath, progress, random, skipDamaged);
+  } catch (const DamagedSlotError& e) {
+    throw e.named("Gump " + hexLabel(static_cast<std::uint32_t>(e.slot())));
+  }
 }
 
 }  // namespace quillotide

@@ -75,9 +75,11 @@ public:
   void importGump(std::int64_t g, const std::string& picturePath);
   // Writes (-1, -1, -1) at slot g; the data stays until a rebuild.
   void deleteGump(std::int64_t g);
-  // Writes a compacted copy of the pair (see IndexedFile::rebuild).
-  void rebuild(const std::string& indexPath, const std::string& dataPath, Progress& progress,
-               Random& random) const;
+  // Writes a compacted copy of the pair (see IndexedFile::rebuild); a damaged record is named
+  // "Gump 0x%x" in the error, or left out with skipDamaged. Returns the slots left out.
+  std::vector<std::int64_t> rebuild(const std::string& indexPath, const std::string& dataPath,
+                                    Progress& progress, Random& random,
+                                    bool skipDamaged = false) const;
 
   const IndexedFile& files() const { return m_files; }
 

@@ -1,5 +1,6 @@
 #include "models/Light.h"
 
+#include <algorithm>
 #include <cstring>
 #include <numeric>
 #include <vector>
@@ -128,9 +129,13 @@ void TLight::deleteLight(std::int64_t i) {
   m_files.deleteSlot(i);
 }
 
-void TLight::rebuild(const std::string& indexPath, const std::string& dataPath, Progress& progress,
-                     Random& random) const {
+std::vector<std::int64_t> TLight::rebuild(const std::string& indexPath, const std::string& dataPath,
+                                          Progress& progress, Random& random,
+                                          bool skipDamaged) const {
   if (!isLoaded()) throw Error(notLoadedMessage("Light"));
+  requireDistinctTargets(indexPath, dataPath);
+  recoverInterruptedSave({indexPath, dataPath});
+  std::vector<std::int64_t> skipped;
   const std::int64_t n = m_files.recordCount();
   AtomicFile newIndex(indexPath);
   AtomicFile newData(dataPath);
@@ -163,11 +168,20 @@ void TLight::rebuild(const std::string& indexPath, const std::string& dataPath, 
     position += gapLength;
 
     IndexRecord out = r;
+    std::optional<Bytes> bytes;
     if (isLightPresent(r)) {
-      const Bytes bytes = *slotBytes(slot);
-      newData.write(bytes);
+      try {
+        bytes = slotBytes(slot);
+      } catch (const FormatError& e) {
+        if (!skipDamaged) throw DamagedSlotError(slot, e.what(), e.what());
+        skipped.push_back(slot);
+        out = {-1, -1, -1};
+      }
+    }
+    if (bytes) {
+      newData.write(*bytes);
       out.lookup = static_cast<std::int32_t>(position);
-      position += bytes.size();
+      position += bytes->size();
       if (position > 0x7FFFFFFFull) throw Error("The rebuilt data file would grow past 2 GB.");
     }
     const std::size_t at = static_cast<std::size_t>(slot) * kIndexRecordSize;
@@ -178,6 +192,8 @@ void TLight::rebuild(const std::string& indexPath, const std::string& dataPath, 
   steps.at(n);
   newIndex.write(index.data());
   commitAll({&newIndex, &newData});
+  std::sort(skipped.begin(), skipped.end());
+  return skipped;
 }
 
 }  // namespace quillotide

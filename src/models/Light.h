@@ -53,10 +53,12 @@ public:
   void importLight(std::int64_t i, const std::string& picturePath);
   void deleteLight(std::int64_t i);
   // As IndexedFile::rebuild, with the light presence rule: a present record's width x height bytes
-  // are copied, so records of length 0 keep their pictures. Throws FormatError naming the slot
-  // when a present record points outside the data file; the targets are then left untouched.
-  void rebuild(const std::string& indexPath, const std::string& dataPath, Progress& progress,
-               Random& random) const;
+  // are copied, so records of length 0 keep their pictures. Throws DamagedSlotError naming the
+  // slot when a present record points outside the data file (the targets are then left
+  // untouched), or with skipDamaged writes it as (-1, -1, -1). Returns the slots left out.
+  std::vector<std::int64_t> rebuild(const std::string& indexPath, const std::string& dataPath,
+                                    Progress& progress, Random& random,
+                                    bool skipDamaged = false) const;
 
   const IndexedFile& files() const { return m_files; }
 

@@ -141,10 +141,15 @@ void TTextures::deleteTexture(std::int64_t i) {
   m_files.deleteSlot(i);
 }
 
-void TTextures::rebuild(const std::string& indexPath, const std::string& dataPath,
-                        Progress& progress, Random& random) const {
+std::vector<std::int64_t> TTextures::rebuild(const std::string& indexPath,
+                                             const std::string& dataPath, Progress& progress,
+                                             Random& random, bool skipDamaged) const {
   if (!isLoaded()) throw Error(notLoadedMessage("Textures"));
-  m_files.rebuild(indexPath, dataPath, progress, random);
+  try {
+    return m_files.rebuild(indexPath, dataPath, progress, random, skipDamaged);
+  } catch (const DamagedSlotError& e) {
+    throw e.named("Texture " + hexLabel(static_cast<std::uint32_t>(e.slot())));
+  }
 }
 
 }  // namespace quillotide

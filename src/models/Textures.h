@@ -77,8 +77,11 @@ public:
   // Reads a BMP or PNG file and writes it as slot i (see writeTexture).
   std::optional<std::string> importTexture(std::int64_t i, const std::string& picturePath);
   void deleteTexture(std::int64_t i);
-  void rebuild(const std::string& indexPath, const std::string& dataPath, Progress& progress,
-               Random& random) const;
+  // A compacted copy of the pair (see IndexedFile::rebuild); a damaged record is named
+  // "Texture 0x%x" in the error, or left out with skipDamaged. Returns the slots left out.
+  std::vector<std::int64_t> rebuild(const std::string& indexPath, const std::string& dataPath,
+                                    Progress& progress, Random& random,
+                                    bool skipDamaged = false) const;
 
   const IndexedFile& files() const { return m_files; }
 

@@ -256,7 +256,8 @@ TEST(Config, FailedWriteThrowsTheFileLayerTextAndKeepsTheNewValue) {
     config.setString("Win98", "0");
     FAIL();
   } catch (const FileError& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot create file " + dir.file("config.xml"));
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot create file " + dir.file("config.xml") + ": Is a directory");
   }
   EXPECT_EQ(config.getString("Win98"), "0");
   EXPECT_TRUE(std::filesystem::is_directory(dir.file("config.xml")));

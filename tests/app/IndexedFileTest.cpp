@@ -220,7 +220,7 @@ TEST(IndexedFile, RebuildOntoTheHeldFilesIsRefusedInLowMemory) {
   f.load(p.idx, p.mul, StorageMode::LowMemory);
   Random random(1);
   Progress silent;
-  EXPECT_THROW(f.rebuild(p.idx, p.dir.file("x"), silent, random), FileError);
+  EXPECT_THROW(f.rebuild(p.idx, p.dir.file("x"), silent, random), Error);
   EXPECT_EQ(test::readBytes(p.mul), someData(4));
   // In memory mode the loaded files may be the targets.
   IndexedFile m;
@@ -229,4 +229,37 @@ TEST(IndexedFile, RebuildOntoTheHeldFilesIsRefusedInLowMemory) {
   IndexedFile check;
   check.load(p.idx, p.mul, StorageMode::Memory);
   EXPECT_EQ(*check.readSlot(0), someData(4));
+}
+
+TEST(IndexedFile, RebuildNamesADamagedSlotOrLeavesItOut) {
+  // Slot 1 points past the end of the data, slot 3 starts before it.
+  Pair p(test::indexBytes({{0, 4, 5}, {2, 100, 6}, {4, 4, 7}, {-5, 2, 0}}), someData(8));
+  IndexedFile f;
+  f.load(p.idx, p.mul, StorageMode::Memory);
+  Random random(3);
+  Progress silent;
+  try {
+    f.rebuild(p.dir.file("new.idx"), p.dir.file("new.mul"), silent, random);
+    FAIL();
+  } catch (const DamagedSlotError& e) {
+    EXPECT_TRUE(e.slot() == 1 || e.slot() == 3) << e.slot();
+    const std::string expected =
+        e.slot() == 1
+            ? "Slot 0x1 is damaged: The record (2, 100) points outside the data file (8 bytes)."
+            : "Slot 0x3 is damaged: The record (-5, 2) points outside the data file (8 bytes).";
+    EXPECT_EQ(std::string(e.what()), expected);
+  }
+  EXPECT_FALSE(fileExists(p.dir.file("new.idx")));
+  EXPECT_FALSE(fileExists(p.dir.file("new.mul")));
+
+  const auto skipped = f.rebuild(p.dir.file("new.idx"), p.dir.file("new.mul"), silent, random,
+                                 /*skipDamaged=*/true);
+  EXPECT_EQ(skipped, (std::vector<std::int64_t>{1, 3}));
+  IndexedFile rebuilt;
+  rebuilt.load(p.dir.file("new.idx"), p.dir.file("new.mul"), StorageMode::Memory);
+  EXPECT_EQ(*rebuilt.record(1), (IndexRecord{-1, -1, -1}));
+  EXPECT_EQ(*rebuilt.record(3), (IndexRecord{-1, -1, -1}));
+  EXPECT_EQ(*rebuilt.readSlot(0), f.readSlot(0));
+  EXPECT_EQ(*rebuilt.readSlot(2), f.readSlot(2));
+  EXPECT_EQ(rebuilt.record(2)->extra, 7);
 }

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "app/FileIO.h"
 #include "cli/Cli.h"
 #include "cli/CliRun.h"
 #include "support/TestFiles.h"
@@ -83,4 +84,57 @@ TEST(IndexCli, HelpAtEveryLevel) {
   r = run({"index", "rebuild", "--help"});
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("--seed"), std::string::npos);
+}
+
+TEST(IndexCli, RebuildNamesADamagedSlotAndSkipDamagedLeavesItOut) {
+  Pair p;
+  test::writeBytes(p.idx, test::indexBytes({{0, 4, 9}, {6, 40, 0}, {4, 4, 0}}));
+  const std::string ni = p.dir.file("n.idx"), nm = p.dir.file("n.mul");
+  for (const char* group : {"index", "gump", "texture"}) {
+    auto r = run({group, "rebuild", p.idx, p.mul, ni, nm});
+    EXPECT_EQ(r.code, 1) << group;
+    EXPECT_NE(r.err.find(" 0x1 is damaged: The record (6, 40) points outside the data file"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("--skip-damaged"), std::string::npos) << r.err;
+    EXPECT_FALSE(fileExists(ni));
+  }
+  auto r = run({"index", "rebuild", "--skip-damaged", p.idx, p.mul, ni, nm});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("\nleft out damaged slots: 0x1"), std::string::npos) << r.out;
+  r = run({"gump", "rebuild", "--skip-damaged", "--json", p.idx, p.mul, ni, nm});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("\"skipped\":[1]"), std::string::npos) << r.out;
+  EXPECT_EQ(test::readBytes(ni).size(), 36u);
+  r = run({"index", "record", ni, nm, "1"});
+  EXPECT_NE(r.out.find("state: empty"), std::string::npos);
+}
+
+TEST(IndexCli, AnInterruptedSaveFoundOnTheWayIsNotedOnStderr) {
+  Pair p;
+  test::writeInterruptedSave(p.idx, test::indexBytes({{0, 2, 0}}), p.mul, Bytes{7, 7});
+  auto r = run({"index", "info", p.idx, p.mul});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("slots: 1"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "quillotide-cli: note: An earlier save of " + p.idx + " and " + p.mul +
+                       " stopped half-way; it has now been completed.\n");
+  EXPECT_FALSE(fileExists(p.idx + ".commit"));
+  EXPECT_EQ(test::readBytes(p.mul), (Bytes{7, 7}));
+}
+
+TEST(IndexCli, AnIndexTargetThatIsTheDataTargetIsRefused) {
+  Pair p;
+  const std::string same = p.dir.file("same.mul");
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{"index", "rebuild", p.idx, p.mul, same, same},
+        {"gump", "save", p.idx, p.mul, same, same},
+        {"art", "save", p.idx, p.mul, same, same}}) {
+    const auto r = run(words);
+    EXPECT_EQ(r.code, 1) << words[0];
+    EXPECT_EQ(r.err,
+              "quillotide-cli: The index file and the data file must be two different "
+              "files: " +
+                  same + "\n");
+    EXPECT_FALSE(fileExists(same));
+  }
 }

@@ -560,3 +560,30 @@ TEST(ArtModelSlots, ImportsBitmapsWrittenByImageMagick) {
     EXPECT_EQ(loadU16(data.data() + 8 + 2 * 9 + 2 * 2), 0u);
   }
 }
+
+TEST(ArtModelSlots, RebuildNamesADamagedStaticAndCanLeaveItOut) {
+  ArtFiles files(kStaticBase + 8, {{3, Bytes(2024, 1)}, {kStaticBase + 5, Bytes(40, 2)}});
+  Bytes index = test::readBytes(files.idx);
+  storeU32(index.data() + (kStaticBase + 5) * 12 + 4, 100000);  // length past the data
+  test::writeBytes(files.idx, index);
+  TArt art;
+  art.load(files.idx, files.mul, StorageMode::Memory);
+  Random random(1);
+  Progress silent;
+  try {
+    art.rebuild(files.dir.file("new.idx"), files.dir.file("new.mul"), silent, random);
+    FAIL();
+  } catch (const DamagedSlotError& e) {
+    EXPECT_EQ(e.slot(), kStaticBase + 5);
+    EXPECT_EQ(std::string(e.what()),
+              "Static 0x5 is damaged: The record (2024, 100000) points outside the data file "
+              "(2064 bytes).");
+  }
+  EXPECT_EQ(art.rebuild(files.dir.file("new.idx"), files.dir.file("new.mul"), silent, random, true),
+            (std::vector<std::int64_t>{kStaticBase + 5}));
+  TArt rebuilt;
+  rebuilt.load(files.dir.file("new.idx"), files.dir.file("new.mul"), StorageMode::Memory);
+  EXPECT_TRUE(rebuilt.landExists(3));
+  EXPECT_FALSE(rebuilt.staticExists(5));
+  EXPECT_EQ(artRecordName(3), "Land tile 0x3");
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Error.h"
+#include "app/FileIO.h"
 #include "app/Image.h"
 #include "models/Light.h"
 #include "support/TestFiles.h"
@@ -103,4 +104,24 @@ TEST(TLight, ExportImportRoundTripAndRebuildKeepsZeroLengthSlots) {
   ASSERT_TRUE(l.save(f.dir.file("i3"), f.dir.file("m3")));
   EXPECT_EQ(test::readBytes(f.dir.file("m3")).size(), l.files().dataSize());
   EXPECT_THROW(TLight().save(f.dir.file("i4"), f.dir.file("m4")), Error);
+}
+
+TEST(TLight, RebuildNamesADamagedLightAndCanLeaveItOut) {
+  LightFiles f({{0, 4, 0x00020002}, {390, 16, 0x00040004}}, ramp(400, 3));
+  Random random(2);
+  Progress silent;
+  try {
+    f.light.rebuild(f.dir.file("i2"), f.dir.file("m2"), silent, random);
+    FAIL();
+  } catch (const DamagedSlotError& e) {
+    EXPECT_EQ(e.slot(), 1);
+    EXPECT_NE(std::string(e.what()).find("Light 0x1 is damaged"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(fileExists(f.dir.file("i2")));
+  EXPECT_EQ(f.light.rebuild(f.dir.file("i2"), f.dir.file("m2"), silent, random, true),
+            std::vector<std::int64_t>{1});
+  TLight rebuilt;
+  rebuilt.load(f.dir.file("i2"), f.dir.file("m2"));
+  EXPECT_EQ(rebuilt.lightPicture(0), f.light.lightPicture(0));
+  EXPECT_FALSE(rebuilt.lightExists(1));
 }

@@ -1,5 +1,6 @@
 #include "support/TestFiles.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -73,6 +74,22 @@ GeneratedPair generatePair(std::int64_t slots, std::size_t slotSize, std::int64_
   }
   pair.index = index.take();
   return pair;
+}
+
+void writeInterruptedSave(const std::string& indexPath, const Bytes& newIndex,
+                          const std::string& dataPath, const Bytes& newData) {
+  std::string record = "quillotide pair save\n";
+  int n = 0;
+  for (const auto& [target, bytes] :
+       {std::pair{indexPath, newIndex}, std::pair{dataPath, newData}}) {
+    const std::string temp = target + ".tmp" + std::to_string(424242 + n++);
+    writeBytes(temp, bytes);
+    struct stat st {};
+    ::stat(temp.c_str(), &st);
+    record += "target " + target + "\ntemp " + temp + "\nbackup \nfile " +
+              std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) + "\n";
+  }
+  writeText(indexPath + ".commit", record);
 }
 
 }  // namespace quillotide::test

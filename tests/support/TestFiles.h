@@ -41,4 +41,10 @@ struct GeneratedPair {
 };
 GeneratedPair generatePair(std::int64_t slots, std::size_t slotSize, std::int64_t emptyEvery);
 
+// Leaves the files of a pair save that was killed after its commit record, before either rename:
+// the new contents as finished temporaries beside the targets and the record naming them. The
+// targets keep what they hold.
+void writeInterruptedSave(const std::string& indexPath, const Bytes& newIndex,
+                          const std::string& dataPath, const Bytes& newData);
+
 }  // namespace quillotide::test

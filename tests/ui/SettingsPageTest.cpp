@@ -29,6 +29,7 @@ private slots:
   void worldSizeIsCheckedBeforeMapAndStatics();
   void animationLoadShowsItsNote();
   void missingAnim4OrAnim5FileIsReportedNotNoted();
+  void loadFinishesAnInterruptedSaveAndSaysSo();
   void optionsAndLaterFamilies();
 };
 
@@ -334,6 +335,24 @@ void SettingsPageTest::optionsAndLaterFamilies() {
   run.click("btnLoadProgress");
   QCOMPARE(run.dialogs.messages().size(), 3);
   QVERIFY(run.dialogs.asked().isEmpty());
+}
+
+void SettingsPageTest::loadFinishesAnInterruptedSaveAndSaysSo() {
+  ProgramRun run;
+  const std::string idx = run.dir.file("artidx.mul"), mul = run.dir.file("art.mul");
+  writePair(idx, mul, 0x4010);
+  const auto saved = quillotide::test::generatePair(0x4020, 30, 5);
+  quillotide::test::writeInterruptedSave(idx, saved.index, mul, saved.data);
+  run.setField("eArtIdx", run.path("artidx.mul"));
+  run.setField("eArtMul", run.path("art.mul"));
+  run.click("btnLoadArt");
+  QVERIFY(run.registry->art->isLoaded());
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList{QString::fromStdString("An earlier save of " + idx + " and " + mul +
+                                              " stopped half-way; it has now been completed.")});
+  QCOMPARE(run.registry->art->recordCount(), 0x4020);
+  QVERIFY(quillotide::test::readBytes(mul) == saved.data);
+  QVERIFY(!quillotide::fileExists(idx + ".commit"));
 }
 
 QTEST_MAIN(SettingsPageTest)

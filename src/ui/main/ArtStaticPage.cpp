@@ -286,6 +286,8 @@ void ArtStaticPage::extractIds() {
   if (!path) return;
   const std::vector<std::string> lines = readTextLines(path->toStdString());
   const std::string dir = QFileInfo(*path).absolutePath().toStdString();
+  // The extracted pictures are new files: flushed together at the end, not one by one.
+  WriteBatch batch;
   {
     GaugeRun gauge(m_gauge);
     const auto count = static_cast<std::int64_t>(lines.size());
@@ -299,9 +301,10 @@ void ArtStaticPage::extractIds() {
           joinPath(dir, hexDigits(static_cast<std::uint32_t>(id)) + ".bmp");
       // A picture extracted before is kept: the user may have edited it since.
       if (fileExists(target)) continue;
-      writeBmpFile(target, m_registry.art->staticPicture(id));
+      writeBmpFile(target, m_registry.art->staticPicture(id), batch);
     }
   }
+  batch.finish();
   m_dialogs.showMessage(kDone);
 }
 

@@ -13,6 +13,7 @@
 #include "ui/main/AnimPage.h"
 #include "ui/main/ArtLandPage.h"
 #include "ui/main/ArtStaticPage.h"
+#include "ui/main/FeaturesPage.h"
 #include "ui/main/GumpPage.h"
 #include "ui/main/HuePage.h"
 #include "ui/main/LightPage.h"
@@ -120,6 +121,7 @@ void TMainForm::createPages() {
       {"tsHues", [this] { return new HuePage(*this, m_pages); }},
       {"tsLight", [this] { return new LightPage(*this, m_pages); }},
       {"tsTextures", [this] { return new TexturePage(*this, m_pages); }},
+      {"tsFeatures", [this] { return new FeaturesPage(*this, m_pages); }},
   };
   for (const PageEntry& e : pageEntries()) {
     const auto factory = factories.find(e.name);

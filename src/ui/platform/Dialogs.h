@@ -11,6 +11,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 
 namespace quillotide::ui {
 
@@ -37,6 +38,10 @@ public:
   virtual void message(const QString& caption, const QString& text, MessageIcon icon) = 0;
   // The chosen colour, or nullopt when cancelled.
   virtual std::optional<QColor> chooseColour(const QColor& initial) = 0;
+  // A question answered by one of the buttons (captions in the order shown): the index of the
+  // button chosen, or nullopt when the box is closed without a choice.
+  virtual std::optional<int> ask(const QString& caption, const QString& text,
+                                 const QStringList& buttons) = 0;
 
   // A plain message under the program's caption, as most tools show them ("Not found.").
   void showMessage(const QString& text) { message(kCaption, text, MessageIcon::Information); }

@@ -1,6 +1,7 @@
 #include "ui/platform/QtDialogs.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -8,6 +9,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QSpacerItem>
+#include <QPushButton>
 
 namespace quillotide::ui {
 
@@ -96,6 +98,24 @@ void QtDialogs::message(const QString& caption, const QString& text, MessageIcon
         new QSpacerItem(messageBoxWidthFor(caption), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
         grid->rowCount(), 0, 1, grid->columnCount());
   box.exec();
+}
+
+std::optional<int> QtDialogs::ask(const QString& caption, const QString& text,
+                                  const QStringList& buttons) {
+  QMessageBox box(m_parent);
+  box.setWindowTitle(caption);
+  box.setText(text);
+  box.setTextFormat(Qt::PlainText);
+  box.setIcon(QMessageBox::Question);
+  QList<QAbstractButton*> added;
+  added.reserve(buttons.size());
+  for (const QString& b : buttons) added.append(box.addButton(b, QMessageBox::AcceptRole));
+  // Escape answers with the last button (the callers put their "Cancel" there).
+  if (!added.isEmpty()) box.setEscapeButton(added.last());
+  box.exec();
+  const auto index = added.indexOf(box.clickedButton());
+  if (index < 0) return std::nullopt;
+  return static_cast<int>(index);
 }
 
 std::optional<QColor> QtDialogs::chooseColour(const QColor& initial) {

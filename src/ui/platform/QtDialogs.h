@@ -20,6 +20,8 @@ public:
                                   const QString& defaultText) override;
   void message(const QString& caption, const QString& text, MessageIcon icon) override;
   std::optional<QColor> chooseColour(const QColor& initial) override;
+  std::optional<int> ask(const QString& caption, const QString& text,
+                         const QStringList& buttons) override;
 
 private:
   QPointer<QWidget> m_parent;

@@ -11,6 +11,8 @@ QString kindName(ScriptedDialogs::Kind kind) {
     case ScriptedDialogs::Kind::Folder: return QStringLiteral("folder chooser");
     case ScriptedDialogs::Kind::Input: return QStringLiteral("input box");
     case ScriptedDialogs::Kind::Colour: return QStringLiteral("colour dialog");
+    case ScriptedDialogs::Kind::Question:
+      return QStringLiteral("question");
   }
   return {};
 }
@@ -59,6 +61,22 @@ std::optional<QColor> ScriptedDialogs::chooseColour(const QColor& initial) {
       take(Kind::Colour, {Kind::Colour, {}, {}, {}, initial.name(), {}});
   if (!name) return std::nullopt;
   return QColor(*name);
+}
+
+std::optional<int> ScriptedDialogs::ask(const QString& caption, const QString& text,
+                                        const QStringList& buttons) {
+  const std::optional<QString> button =
+      take(Kind::Question, {Kind::Question, caption, buttons.join('|'), {}, {}, text});
+  if (!button) return std::nullopt;
+  const auto index = buttons.indexOf(*button);
+  if (index < 0) {
+    const QString failure =
+        QStringLiteral("question \"%1\" has no button \"%2\"").arg(caption, *button);
+    m_failures << failure;
+    if (onUnexpected) onUnexpected(failure);
+    return std::nullopt;
+  }
+  return static_cast<int>(index);
 }
 
 void ScriptedDialogs::message(const QString& caption, const QString& text, MessageIcon icon) {

@@ -18,7 +18,7 @@ namespace quillotide::ui {
 
 class ScriptedDialogs : public Dialogs {
 public:
-  enum class Kind { OpenFile, SaveFile, Folder, Input, Colour };
+  enum class Kind { OpenFile, SaveFile, Folder, Input, Colour, Question };
 
   struct Asked {
     Kind kind;
@@ -26,7 +26,7 @@ public:
     QString filter;  // file dialogs only
     QString defaultExtension;
     QString proposed;  // proposed name or default text
-    QString prompt;    // input boxes only
+    QString prompt;    // input boxes, and the text of a question
   };
   struct Message {
     QString caption;
@@ -39,6 +39,10 @@ public:
   void answerSave(std::optional<QString> path) { m_answers.push_back({Kind::SaveFile, std::move(path)}); }
   void answerFolder(std::optional<QString> path) { m_answers.push_back({Kind::Folder, std::move(path)}); }
   void answerInput(std::optional<QString> text) { m_answers.push_back({Kind::Input, std::move(text)}); }
+  // The caption of the button to press; std::nullopt closes the box without a choice.
+  void answerQuestion(std::optional<QString> button) {
+    m_answers.push_back({Kind::Question, std::move(button)});
+  }
   void answerColour(std::optional<QColor> colour) {
     m_answers.push_back({Kind::Colour, colour ? std::optional<QString>(colour->name()) : std::nullopt});
   }
@@ -51,6 +55,10 @@ public:
   void message(const QString& caption, const QString& text, MessageIcon icon) override;
   // Asked is recorded with the initial colour's "#rrggbb" as its proposed text.
   std::optional<QColor> chooseColour(const QColor& initial) override;
+  // Asked is recorded with the caption as its title, the text as its prompt and the buttons
+  // joined by "|" as its filter. A queued caption that is not one of the buttons is a failure.
+  std::optional<int> ask(const QString& caption, const QString& text,
+                         const QStringList& buttons) override;
 
   const QVector<Asked>& asked() const { return m_asked; }
   const QVector<Message>& messages() const { return m_messages; }
