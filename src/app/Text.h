@@ -30,6 +30,16 @@ std::string formatMessage(std::string_view pattern, std::initializer_list<std::s
 // The pieces of a text between separators, empty pieces included; an empty text gives one piece.
 std::vector<std::string> split(std::string_view text, std::string_view separator);
 
+// Text in the game's files is 8-bit Windows-1252. fromWindows1252 gives UTF-8 for every byte
+// (the five bytes the code page leaves undefined become U+0081, U+008D, U+008F, U+0090, U+009D,
+// so they survive a round trip). toWindows1252 gives the bytes back and throws Error naming the
+// first character the code page cannot hold, or saying the text is not UTF-8.
+std::string fromWindows1252(std::string_view bytes);
+std::string toWindows1252(std::string_view utf8);
+// The text with every byte that does not start a well-formed UTF-8 sequence replaced by U+FFFD
+// (well-formed: shortest form, no surrogates, at most U+10FFFF).
+std::string toValidUtf8(std::string_view text);
+
 std::string toUpper(std::string_view text);
 std::string trim(std::string_view text);
 

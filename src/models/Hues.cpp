@@ -21,16 +21,20 @@ constexpr int kStripHeight = 16;
 
 using namespace HuesLayout;
 
-std::string HueEntry::nameText() const {
+std::string HueEntry::nameBytes() const {
   std::size_t len = 0;
   while (len < kNameSize && name[len] != 0) ++len;
   return std::string(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(len));
 }
 
-void HueEntry::setNameText(const std::string& text) {
+void HueEntry::setNameBytes(std::string_view bytes) {
   name.fill(0);
-  std::copy_n(text.begin(), std::min(text.size(), kNameSize), name.begin());
+  std::copy_n(bytes.begin(), std::min(bytes.size(), kNameSize), name.begin());
 }
+
+std::string HueEntry::nameText() const { return fromWindows1252(nameBytes()); }
+
+void HueEntry::setNameText(const std::string& text) { setNameBytes(toWindows1252(text)); }
 
 void THues::load(const std::string& path) {
   const Bytes bytes = readFile(path);
@@ -177,7 +181,7 @@ void THues::spreadHue(int from, int to, int e) {
 std::vector<std::string> THues::hueText(int e) const {
   const HueEntry& entry = checkedEntry(e);
   std::vector<std::string> lines;
-  lines.push_back("Name\t" + entry.nameText());
+  lines.push_back("Name\t" + entry.nameBytes());
   lines.push_back("TableStart\t" + hexLabel(entry.tableStart));
   lines.push_back("TableEnd\t" + hexLabel(entry.tableEnd));
   for (int n = 0; n < HueEntry::kColourCount; ++n)
@@ -200,7 +204,7 @@ void THues::setHueText(int e, const std::vector<std::string>& lines) {
     };
     if (tab == std::string::npos) fail("no TAB between name and value");
     if (key == "Name") {
-      entry.setNameText(value);
+      entry.setNameBytes(value);
       continue;
     }
     const auto v = tryParseInt(value);

@@ -121,17 +121,21 @@ std::optional<std::uint64_t> flagByName(std::string_view name) {
 
 }  // namespace TileFlags
 
-std::string tileNameText(const TileName& name) {
+std::string tileNameBytes(const TileName& name) {
   std::size_t len = 0;
   while (len < kTileNameSize && name[len] != 0) ++len;
   return std::string(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(len));
 }
 
-TileName makeTileName(std::string_view text) {
+TileName tileNameFromBytes(std::string_view bytes) {
   TileName name{};
-  std::copy_n(text.begin(), std::min(text.size(), kTileNameSize), name.begin());
+  std::copy_n(bytes.begin(), std::min(bytes.size(), kTileNameSize), name.begin());
   return name;
 }
+
+std::string tileNameText(const TileName& name) { return fromWindows1252(tileNameBytes(name)); }
+
+TileName makeTileName(std::string_view text) { return tileNameFromBytes(toWindows1252(text)); }
 
 // ---- loading and saving
 
@@ -385,8 +389,8 @@ std::uint64_t readFlagFields(const std::vector<std::string>& f, std::size_t firs
 // The name field of an imported line: an unchanged name keeps its stored bytes (and whatever
 // follows its terminator), so an export and import of an untouched file changes nothing.
 TileName importedName(const std::string& text, const TileName& old) {
-  if (tileNameText(old) == text) return old;
-  return makeTileName(std::string_view(text).substr(0, std::min(text.size(), kNameCharsOnImport)));
+  if (tileNameBytes(old) == text) return old;
+  return tileNameFromBytes(std::string_view(text).substr(0, std::min(text.size(), kNameCharsOnImport)));
 }
 
 std::string num(unsigned v) { return std::to_string(v); }
@@ -406,7 +410,7 @@ std::string TTiledata::staticTextHeader() const {
 std::string TTiledata::landTextLine(std::int64_t id) const {
   const auto r = readLand(id);
   if (!r) return std::string();
-  std::string line = hexLabel(static_cast<std::uint32_t>(id)) + '\t' + tileNameText(r->name) +
+  std::string line = hexLabel(static_cast<std::uint32_t>(id)) + '\t' + tileNameBytes(r->name) +
                      '\t' + hexLabel(r->textureId);
   appendFlags(line, r->flags, flagBits());
   return line;
@@ -415,7 +419,7 @@ std::string TTiledata::landTextLine(std::int64_t id) const {
 std::string TTiledata::staticTextLine(std::int64_t id) const {
   const auto r = readStatic(id);
   if (!r) return std::string();
-  std::string line = hexLabel(static_cast<std::uint32_t>(id)) + '\t' + tileNameText(r->name) +
+  std::string line = hexLabel(static_cast<std::uint32_t>(id)) + '\t' + tileNameBytes(r->name) +
                      '\t' + num(r->weight) + '\t' + num(r->quality) + '\t' + hexLabel(r->animId) +
                      '\t' + num(r->height) + '\t' + num(r->hue) + '\t' + num(r->quantity) + '\t' +
                      num(r->unknown1) + '\t' + num(r->unknown2) + '\t' + num(r->unknown3) + '\t' +

@@ -77,10 +77,15 @@ enum class TiledataLayout {
 constexpr std::size_t kTileNameSize = 20;
 using TileName = std::array<std::uint8_t, kTileNameSize>;
 
-// The name up to its first zero byte (at most 20 characters).
+// The name up to its first zero byte (at most 20 characters), as UTF-8; the file holds
+// Windows-1252.
 std::string tileNameText(const TileName& name);
-// The first up to 20 characters, the rest zero.
+// The first up to 20 characters of the UTF-8 text, the rest zero. Throws Error naming a
+// character that Windows-1252 cannot hold.
 TileName makeTileName(std::string_view text);
+// The same for the 8-bit bytes as the file holds them (the text files keep them so).
+std::string tileNameBytes(const TileName& name);
+TileName tileNameFromBytes(std::string_view bytes);
 
 struct LandTileRecord {
   std::uint64_t flags = 0;
@@ -140,7 +145,8 @@ class TTiledata {
   bool hasLand(std::int64_t id) const { return m_loaded && id >= 0 && id < kLandCount; }
   bool hasStatic(std::int64_t id) const { return m_loaded && id >= 0 && id < staticCount(); }
 
-  // Records and single fields. An id outside its section answers nullopt, 0 or "".
+  // Records and single fields. An id outside its section answers nullopt, 0 or "". Names are
+  // UTF-8.
   std::optional<LandTileRecord> readLand(std::int64_t id) const;
   std::optional<StaticTileRecord> readStatic(std::int64_t id) const;
   std::string landName(std::int64_t id) const;

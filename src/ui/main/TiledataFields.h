@@ -11,11 +11,9 @@
 
 namespace quillotide::ui {
 
-// Tile names are 8-bit text; the lists and the fields show them as Latin-1.
-inline QString nameText(const std::string& name) {
-  return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-}
-inline std::string nameBytes(const QString& text) { return text.toLatin1().toStdString(); }
+// The model hands out names as UTF-8 and takes them so (it refuses what its code page lacks).
+inline QString nameText(const std::string& name) { return QString::fromStdString(name); }
+inline std::string nameUtf8(const QString& text) { return text.toStdString(); }
 
 // A field that does not parse stores 0.
 inline std::int32_t fieldValue(const QLineEdit* field) {

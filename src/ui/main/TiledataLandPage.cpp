@@ -149,7 +149,7 @@ void TiledataLandPage::writeRecord() {
       record.flags &= ~captions[i].first;
   }
   record.textureId = static_cast<std::uint16_t>(fieldValue(m_texture));
-  record.name = makeTileName(nameBytes(m_name->text()));
+  record.name = makeTileName(nameUtf8(m_name->text()));
   tiles.writeLand(*m_id, record);
   m_list->listView()->viewport()->update();
 }

@@ -252,7 +252,7 @@ void TiledataStaticPage::writeRecord() {
   r.unknown4 = u8(Unknown4);
   r.unknown5 = u8(Unknown5);
   r.height = u8(Height);
-  r.name = makeTileName(nameBytes(m_name->text()));
+  r.name = makeTileName(nameUtf8(m_name->text()));
   tiles.writeStatic(*m_id, r);
   m_list->listView()->viewport()->update();
   showDerived(*m_id);
