@@ -158,10 +158,7 @@ int info(Args& args, Context& ctx) {
   const auto layout = layoutOption(args);
   const auto p = args.positionals(1, 1);
   const TTiledata t = loadTiledata(p[0], layout);
-  const bool wide = t.layout() == TiledataLayout::Wide;
-  const std::size_t section = wide ? 493568 : 428032;
-  const std::size_t group = wide ? 1316 : 1188;
-  const std::size_t tail = (t.image().size() - section) % group;
+  const std::size_t tail = (t.image().size() - t.sizes().landSection) % t.sizes().staticGroup;
   std::ostringstream text;
   text << "layout: " << layoutName(t.layout()) << " (" << t.flagBits() << "-bit flags)"
        << "\nland records: " << TTiledata::kLandCount << "\nstatic records: " << t.staticCount()

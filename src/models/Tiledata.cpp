@@ -13,23 +13,18 @@ constexpr std::size_t kGroupHeaderSize = 4;
 constexpr std::size_t kRecordsPerGroup = 32;
 constexpr std::size_t kLandGroups = 512;
 
-// Older layout.
-constexpr std::size_t kClassicLandRecord = 26;
-constexpr std::size_t kClassicStaticRecord = 37;
-constexpr std::size_t kClassicLandSection =
-    kLandGroups * (kGroupHeaderSize + kRecordsPerGroup * kClassicLandRecord);  // 428032
-constexpr std::size_t kClassicStaticGroup =
-    kGroupHeaderSize + kRecordsPerGroup * kClassicStaticRecord;
+constexpr std::size_t landSection(std::size_t landRecord) {
+  return kLandGroups * (kGroupHeaderSize + kRecordsPerGroup * landRecord);
+}
+constexpr std::size_t staticGroup(std::size_t staticRecord) {
+  return kGroupHeaderSize + kRecordsPerGroup * staticRecord;
+}
 
-// Newer layout: the same records behind 64-bit flags.
-constexpr std::size_t kWideLandRecord = 30;
-constexpr std::size_t kWideStaticRecord = 41;
-constexpr std::size_t kWideLandSection =
-    kLandGroups * (kGroupHeaderSize + kRecordsPerGroup * kWideLandRecord);  // 493568
-constexpr std::size_t kWideStaticGroup = kGroupHeaderSize + kRecordsPerGroup * kWideStaticRecord;
-
-static_assert(kClassicLandSection == 428032 && kClassicStaticGroup == 1188);
-static_assert(kWideLandSection == 493568 && kWideStaticGroup == 1316);
+// Older layout: 32-bit flags. Newer layout: the same records behind 64-bit flags.
+constexpr TiledataSizes kClassic{4, 26, 37, landSection(26), staticGroup(37)};
+constexpr TiledataSizes kWide{8, 30, 41, landSection(30), staticGroup(41)};
+static_assert(kClassic.landSection == 428032 && kClassic.staticGroup == 1188);
+static_assert(kWide.landSection == 493568 && kWide.staticGroup == 1316);
 
 // Field offsets after the flag word.
 constexpr std::size_t kLandTexture = 0;
@@ -54,6 +49,10 @@ constexpr std::size_t kNameCharsOnImport = kTileNameSize;
 }  // namespace TiledataLayoutSizes
 
 using namespace TiledataLayoutSizes;
+
+const TiledataSizes& TiledataSizes::of(TiledataLayout layout) {
+  return layout == TiledataLayout::Wide ? kWide : kClassic;
+}
 
 namespace TileFlags {
 
@@ -152,27 +151,29 @@ void TTiledata::loadBytes(std::span<const std::uint8_t> bytes,
                           std::optional<TiledataLayout> layout) {
   const std::size_t size = bytes.size();
   if (!layout) {
-    const bool classic =
-        size >= kClassicLandSection && (size - kClassicLandSection) % kClassicStaticGroup == 0;
-    const bool wide = size >= kWideLandSection && (size - kWideLandSection) % kWideStaticGroup == 0;
+    const auto whole = [size](const TiledataSizes& z) {
+      return size >= z.landSection && (size - z.landSection) % z.staticGroup == 0;
+    };
+    const bool classic = whole(kClassic);
+    const bool wide = whole(kWide);
     if (classic || wide) {
       layout = wide && !classic ? TiledataLayout::Wide : TiledataLayout::Classic;
     } else {
       // A partial last group: the layout that leaves the shorter remainder.
-      const bool wideFits = size >= kWideLandSection &&
-                            (size - kWideLandSection) % kWideStaticGroup <
-                                (size - std::min(size, kClassicLandSection)) % kClassicStaticGroup;
+      const bool wideFits = size >= kWide.landSection &&
+                            (size - kWide.landSection) % kWide.staticGroup <
+                                (size - std::min(size, kClassic.landSection)) % kClassic.staticGroup;
       layout = wideFits ? TiledataLayout::Wide : TiledataLayout::Classic;
     }
   }
-  const std::size_t landSection =
-      *layout == TiledataLayout::Wide ? kWideLandSection : kClassicLandSection;
-  if (size < landSection)
+  const TiledataSizes& sizes = TiledataSizes::of(*layout);
+  if (size < sizes.landSection)
     throw FormatError("Tile data of " + std::to_string(size) +
                       " bytes is too short: the land section alone takes " +
-                      std::to_string(landSection) + " bytes.");
+                      std::to_string(sizes.landSection) + " bytes.");
   m_image.assign(bytes.begin(), bytes.end());
   m_layout = *layout;
+  m_sizes = &sizes;
   m_loaded = true;
 }
 
@@ -184,43 +185,55 @@ void TTiledata::save(const std::string& path) const {
 // ---- geometry
 
 std::uint32_t TTiledata::staticCount() const {
-  if (!m_loaded) return 0;
-  const bool wide = m_layout == TiledataLayout::Wide;
-  const std::size_t section = wide ? kWideLandSection : kClassicLandSection;
-  const std::size_t group = wide ? kWideStaticGroup : kClassicStaticGroup;
-  if (m_image.size() < section) return 0;
-  return static_cast<std::uint32_t>((m_image.size() - section) / group * kRecordsPerGroup);
+  if (!m_loaded || m_image.size() < m_sizes->landSection) return 0;
+  return static_cast<std::uint32_t>((m_image.size() - m_sizes->landSection) /
+                                    m_sizes->staticGroup * kRecordsPerGroup);
 }
 
 std::size_t TTiledata::landOffset(std::int64_t id) const {
   const auto i = static_cast<std::size_t>(id);
-  const std::size_t record =
-      m_layout == TiledataLayout::Wide ? kWideLandRecord : kClassicLandRecord;
-  return kGroupHeaderSize + i * record + (i / kRecordsPerGroup) * kGroupHeaderSize;
+  return kGroupHeaderSize + i * m_sizes->landRecord + (i / kRecordsPerGroup) * kGroupHeaderSize;
 }
 
 std::size_t TTiledata::staticOffset(std::int64_t id) const {
   const auto i = static_cast<std::size_t>(id);
-  const bool wide = m_layout == TiledataLayout::Wide;
-  const std::size_t record = wide ? kWideStaticRecord : kClassicStaticRecord;
-  const std::size_t section = wide ? kWideLandSection : kClassicLandSection;
-  return section + kGroupHeaderSize + i * record + (i / kRecordsPerGroup) * kGroupHeaderSize;
+  return m_sizes->landSection + kGroupHeaderSize + i * m_sizes->staticRecord +
+         (i / kRecordsPerGroup) * kGroupHeaderSize;
 }
 
+const std::uint8_t* TTiledata::landFields(std::int64_t id) const {
+  return hasLand(id) ? m_image.data() + landOffset(id) + m_sizes->flagSize : nullptr;
+}
+
+const std::uint8_t* TTiledata::staticFields(std::int64_t id) const {
+  return hasStatic(id) ? m_image.data() + staticOffset(id) + m_sizes->flagSize : nullptr;
+}
+
+std::uint8_t TTiledata::staticU8(std::int64_t id, std::size_t field) const {
+  const std::uint8_t* p = staticFields(id);
+  return p ? p[field] : std::uint8_t{0};
+}
+
+std::uint16_t TTiledata::staticU16(std::int64_t id, std::size_t field) const {
+  const std::uint8_t* p = staticFields(id);
+  return p ? loadU16(p + field) : std::uint16_t{0};
+}
+
+// The flag word is 4 or 8 little-endian bytes.
 std::uint64_t TTiledata::readFlags(std::size_t offset) const {
-  return m_layout == TiledataLayout::Wide ? loadU64(m_image.data() + offset)
-                                          : loadU32(m_image.data() + offset);
+  std::uint64_t flags = 0;
+  for (std::size_t k = 0; k < m_sizes->flagSize; ++k)
+    flags |= std::uint64_t{m_image[offset + k]} << (8 * k);
+  return flags;
 }
 
 void TTiledata::writeFlags(std::size_t offset, std::uint64_t flags) {
-  if (m_layout == TiledataLayout::Wide)
-    storeU64(m_image.data() + offset, flags);
-  else
-    storeU32(m_image.data() + offset, static_cast<std::uint32_t>(flags));
+  for (std::size_t k = 0; k < m_sizes->flagSize; ++k)
+    m_image[offset + k] = static_cast<std::uint8_t>(flags >> (8 * k));
 }
 
 void TTiledata::checkFlags(std::uint64_t flags) const {
-  if (m_layout == TiledataLayout::Classic && (flags >> 32) != 0)
+  if (flagBits() < 64 && (flags >> 32) != 0)
     throw Error("This tile data file has 32 flag bits; the flags " +
                 hexLabel(static_cast<std::uint32_t>(flags >> 32)) +
                 "xxxxxxxx need the newer layout.");
@@ -230,10 +243,9 @@ void TTiledata::checkFlags(std::uint64_t flags) const {
 
 std::optional<LandTileRecord> TTiledata::readLand(std::int64_t id) const {
   if (!hasLand(id)) return std::nullopt;
-  const std::size_t o = landOffset(id);
-  const std::uint8_t* p = m_image.data() + o + flagSize();
+  const std::uint8_t* p = landFields(id);
   LandTileRecord r;
-  r.flags = readFlags(o);
+  r.flags = readFlags(landOffset(id));
   r.textureId = loadU16(p + kLandTexture);
   std::copy_n(p + kLandName, kTileNameSize, r.name.begin());
   return r;
@@ -241,10 +253,9 @@ std::optional<LandTileRecord> TTiledata::readLand(std::int64_t id) const {
 
 std::optional<StaticTileRecord> TTiledata::readStatic(std::int64_t id) const {
   if (!hasStatic(id)) return std::nullopt;
-  const std::size_t o = staticOffset(id);
-  const std::uint8_t* p = m_image.data() + o + flagSize();
+  const std::uint8_t* p = staticFields(id);
   StaticTileRecord r;
-  r.flags = readFlags(o);
+  r.flags = readFlags(staticOffset(id));
   r.weight = p[kStaticWeight];
   r.quality = p[kStaticQuality];
   r.unknown1 = loadU16(p + kStaticUnknown1);
@@ -267,7 +278,7 @@ void TTiledata::writeLand(std::int64_t id, const LandTileRecord& record) {
                          : notLoadedMessage("Tiledata"));
   checkFlags(record.flags);
   const std::size_t o = landOffset(id);
-  std::uint8_t* p = m_image.data() + o + flagSize();
+  std::uint8_t* p = m_image.data() + o + m_sizes->flagSize;
   writeFlags(o, record.flags);
   storeU16(p + kLandTexture, record.textureId);
   std::copy(record.name.begin(), record.name.end(), p + kLandName);
@@ -281,7 +292,7 @@ void TTiledata::writeStatic(std::int64_t id, const StaticTileRecord& record) {
                          : notLoadedMessage("Tiledata"));
   checkFlags(record.flags);
   const std::size_t o = staticOffset(id);
-  std::uint8_t* p = m_image.data() + o + flagSize();
+  std::uint8_t* p = m_image.data() + o + m_sizes->flagSize;
   writeFlags(o, record.flags);
   p[kStaticWeight] = record.weight;
   p[kStaticQuality] = record.quality;
@@ -303,7 +314,8 @@ std::string TTiledata::landName(std::int64_t id) const {
   return r ? tileNameText(r->name) : std::string();
 }
 std::uint16_t TTiledata::landTextureId(std::int64_t id) const {
-  return hasLand(id) ? loadU16(m_image.data() + landOffset(id) + flagSize() + kLandTexture) : 0;
+  const std::uint8_t* p = landFields(id);
+  return p ? loadU16(p + kLandTexture) : std::uint16_t{0};
 }
 std::uint64_t TTiledata::landFlags(std::int64_t id) const {
   return hasLand(id) ? readFlags(landOffset(id)) : 0;
@@ -322,28 +334,32 @@ bool TTiledata::staticHasFlags(std::int64_t id, std::uint64_t mask) const {
   return hasStatic(id) && (staticFlags(id) & mask) == mask;
 }
 
-#define QUILLOTIDE_STATIC_U8(NAME, FIELD)                                                    \
-  std::uint8_t TTiledata::NAME(std::int64_t id) const {                                      \
-    return hasStatic(id) ? m_image[staticOffset(id) + flagSize() + FIELD] : std::uint8_t{0}; \
-  }
-QUILLOTIDE_STATIC_U8(staticHeight, kStaticHeight)
-QUILLOTIDE_STATIC_U8(staticHue, kStaticHue)
-QUILLOTIDE_STATIC_U8(staticQuality, kStaticQuality)
-QUILLOTIDE_STATIC_U8(staticQuantity, kStaticQuantity)
-QUILLOTIDE_STATIC_U8(staticWeight, kStaticWeight)
-QUILLOTIDE_STATIC_U8(staticUnknown2, kStaticUnknown2)
-QUILLOTIDE_STATIC_U8(staticUnknown3, kStaticUnknown3)
-QUILLOTIDE_STATIC_U8(staticUnknown4, kStaticUnknown4)
-QUILLOTIDE_STATIC_U8(staticUnknown5, kStaticUnknown5)
-#undef QUILLOTIDE_STATIC_U8
-
+std::uint8_t TTiledata::staticHeight(std::int64_t id) const { return staticU8(id, kStaticHeight); }
+std::uint8_t TTiledata::staticHue(std::int64_t id) const { return staticU8(id, kStaticHue); }
+std::uint8_t TTiledata::staticQuality(std::int64_t id) const {
+  return staticU8(id, kStaticQuality);
+}
+std::uint8_t TTiledata::staticQuantity(std::int64_t id) const {
+  return staticU8(id, kStaticQuantity);
+}
+std::uint8_t TTiledata::staticWeight(std::int64_t id) const { return staticU8(id, kStaticWeight); }
+std::uint8_t TTiledata::staticUnknown2(std::int64_t id) const {
+  return staticU8(id, kStaticUnknown2);
+}
+std::uint8_t TTiledata::staticUnknown3(std::int64_t id) const {
+  return staticU8(id, kStaticUnknown3);
+}
+std::uint8_t TTiledata::staticUnknown4(std::int64_t id) const {
+  return staticU8(id, kStaticUnknown4);
+}
+std::uint8_t TTiledata::staticUnknown5(std::int64_t id) const {
+  return staticU8(id, kStaticUnknown5);
+}
 std::uint16_t TTiledata::staticAnimId(std::int64_t id) const {
-  return hasStatic(id) ? loadU16(m_image.data() + staticOffset(id) + flagSize() + kStaticAnimId)
-                       : 0;
+  return staticU16(id, kStaticAnimId);
 }
 std::uint16_t TTiledata::staticUnknown1(std::int64_t id) const {
-  return hasStatic(id) ? loadU16(m_image.data() + staticOffset(id) + flagSize() + kStaticUnknown1)
-                       : 0;
+  return staticU16(id, kStaticUnknown1);
 }
 
 // ---- text files
@@ -532,13 +548,10 @@ StaticImportResult TTiledata::importStaticText(const std::string& path) {
 void TTiledata::fillStaticSlots() {
   if (!m_loaded) return;
   if (staticCount() >= static_cast<std::uint32_t>(kFilledStaticCount)) return;
-  const std::size_t group =
-      m_layout == TiledataLayout::Wide ? kWideStaticGroup : kClassicStaticGroup;
-  const std::size_t section =
-      m_layout == TiledataLayout::Wide ? kWideLandSection : kClassicLandSection;
   // Whole zero groups up to 0x8000 records; the bytes of a partial last group stay where they are
   // and become the start of the first new group.
-  m_image.resize(section + static_cast<std::size_t>(kFilledStaticCount) / kRecordsPerGroup * group,
+  m_image.resize(m_sizes->landSection + static_cast<std::size_t>(kFilledStaticCount) /
+                                            kRecordsPerGroup * m_sizes->staticGroup,
                  0);
 }
 

@@ -74,6 +74,17 @@ enum class TiledataLayout {
   Wide,     // 64-bit flags: land 30 bytes, static 41 bytes
 };
 
+// The byte sizes of one layout. A loaded file has one set, chosen at load and used by every
+// offset, count and flag access.
+struct TiledataSizes {
+  std::size_t flagSize;      // bytes of the flag word: 4 or 8
+  std::size_t landRecord;    // 26 or 30
+  std::size_t staticRecord;  // 37 or 41
+  std::size_t landSection;   // 512 groups of 4 + 32 land records: 428032 or 493568
+  std::size_t staticGroup;   // 4 + 32 static records: 1188 or 1316
+  static const TiledataSizes& of(TiledataLayout layout);
+};
+
 constexpr std::size_t kTileNameSize = 20;
 using TileName = std::array<std::uint8_t, kTileNameSize>;
 
@@ -137,8 +148,9 @@ class TTiledata {
   const Bytes& image() const { return m_image; }
   bool isLoaded() const { return m_loaded; }
   TiledataLayout layout() const { return m_layout; }
+  const TiledataSizes& sizes() const { return *m_sizes; }
   // Bits in a flag word of this layout: 32 or 64.
-  int flagBits() const { return m_layout == TiledataLayout::Wide ? 64 : 32; }
+  int flagBits() const { return static_cast<int>(m_sizes->flagSize * 8); }
 
   // Full static records (whole groups only); 0 when not loaded.
   std::uint32_t staticCount() const;
@@ -199,13 +211,18 @@ class TTiledata {
  private:
   std::size_t landOffset(std::int64_t id) const;
   std::size_t staticOffset(std::int64_t id) const;
-  std::size_t flagSize() const { return m_layout == TiledataLayout::Wide ? 8 : 4; }
+  // The bytes of a record after its flag word; nullptr for an id outside its section.
+  const std::uint8_t* landFields(std::int64_t id) const;
+  const std::uint8_t* staticFields(std::int64_t id) const;
+  std::uint8_t staticU8(std::int64_t id, std::size_t field) const;
+  std::uint16_t staticU16(std::int64_t id, std::size_t field) const;
   std::uint64_t readFlags(std::size_t offset) const;
   void writeFlags(std::size_t offset, std::uint64_t flags);
   void checkFlags(std::uint64_t flags) const;
 
   Bytes m_image;
   TiledataLayout m_layout = TiledataLayout::Classic;
+  const TiledataSizes* m_sizes = &TiledataSizes::of(TiledataLayout::Classic);
   bool m_loaded = false;
 };
 
