@@ -138,10 +138,94 @@ TileName makeTileName(std::string_view text) { return tileNameFromBytes(toWindow
 
 // ---- loading and saving
 
-void TTiledata::load(const std::string& path) {
+std::string tiledataLayoutName(TiledataLayout layout) {
+  return layout == TiledataLayout::Wide ? "newer" : "older";
+}
+
+std::optional<TiledataLayout> tiledataLayoutFromName(std::string_view name) {
+  const std::string n = toUpper(name);
+  if (n == "OLDER" || n == "OLD") return TiledataLayout::Classic;
+  if (n == "NEWER" || n == "NEW") return TiledataLayout::Wide;
+  return std::nullopt;
+}
+
+namespace {
+
+std::size_t landOffsetIn(const TiledataSizes& z, std::size_t i) {
+  return kGroupHeaderSize + i * z.landRecord + (i / kRecordsPerGroup) * kGroupHeaderSize;
+}
+
+std::size_t staticOffsetIn(const TiledataSizes& z, std::size_t i) {
+  return z.landSection + kGroupHeaderSize + i * z.staticRecord +
+         (i / kRecordsPerGroup) * kGroupHeaderSize;
+}
+
+// How the name fields of every record read in one layout: as text (printable characters, then
+// only zero bytes) or not. All-zero fields say nothing either way. Read in the wrong layout, the
+// fields straddle flags, numbers and names of their neighbours and rarely read as text.
+struct NameEvidence {
+  std::size_t text = 0;
+  std::size_t broken = 0;
+  bool speaks() const { return text >= 16; }
+  double share() const {
+    const std::size_t all = text + broken;
+    return all == 0 ? 0.0 : static_cast<double>(text) / static_cast<double>(all);
+  }
+};
+
+NameEvidence nameEvidence(std::span<const std::uint8_t> bytes, const TiledataSizes& z) {
+  NameEvidence e;
+  const auto look = [&](const std::uint8_t* name) {
+    std::size_t n = 0;
+    while (n < kTileNameSize && name[n] >= 0x20 && name[n] != 0x7F) ++n;
+    const bool zeroRest = std::all_of(name + n, name + kTileNameSize, [](std::uint8_t b) { return b == 0; });
+    if (n == 0 && zeroRest) return;
+    ++(zeroRest ? e.text : e.broken);
+  };
+  for (std::size_t id = 0; id < static_cast<std::size_t>(TTiledata::kLandCount); ++id)
+    look(bytes.data() + landOffsetIn(z, id) + z.flagSize + kLandName);
+  const std::size_t statics = (bytes.size() - z.landSection) / z.staticGroup * kRecordsPerGroup;
+  for (std::size_t id = 0; id < statics; ++id)
+    look(bytes.data() + staticOffsetIn(z, id) + z.flagSize + kStaticName);
+  return e;
+}
+
+struct LayoutChoice {
+  TiledataLayout layout;
+  TiledataLayoutReason reason;
+};
+
+LayoutChoice chooseLayout(std::span<const std::uint8_t> bytes) {
+  const std::size_t size = bytes.size();
+  const bool classicFits = size >= kClassic.landSection;
+  const bool wideFits = size >= kWide.landSection;
+  if (!wideFits)
+    return {TiledataLayout::Classic, (size - kClassic.landSection) % kClassic.staticGroup == 0
+                                         ? TiledataLayoutReason::WholeGroups
+                                         : TiledataLayoutReason::Remainder};
+  const NameEvidence classic = nameEvidence(bytes, kClassic);
+  const NameEvidence wide = nameEvidence(bytes, kWide);
+  // One layout reads nearly every name as text and the other clearly fewer.
+  const auto wins = [](const NameEvidence& a, const NameEvidence& b) {
+    return a.speaks() && a.share() >= 0.9 && b.share() <= a.share() - 0.3;
+  };
+  if (wins(classic, wide)) return {TiledataLayout::Classic, TiledataLayoutReason::Records};
+  if (wins(wide, classic)) return {TiledataLayout::Wide, TiledataLayoutReason::Records};
+  const std::size_t classicTail = (size - kClassic.landSection) % kClassic.staticGroup;
+  const std::size_t wideTail = (size - kWide.landSection) % kWide.staticGroup;
+  if (classicFits && classicTail == 0)
+    return {TiledataLayout::Classic, TiledataLayoutReason::WholeGroups};
+  if (wideTail == 0) return {TiledataLayout::Wide, TiledataLayoutReason::WholeGroups};
+  return {wideTail < classicTail ? TiledataLayout::Wide : TiledataLayout::Classic,
+          TiledataLayoutReason::Remainder};
+}
+
+}  // namespace
+
+void TTiledata::load(const std::string& path, std::optional<TiledataLayout> layout) {
   const Bytes bytes = readFile(path);
   try {
-    loadBytes(bytes);
+    loadBytes(bytes, layout);
   } catch (const FormatError& e) {
     throw FormatError(path + ": " + e.what());
   }
@@ -150,31 +234,38 @@ void TTiledata::load(const std::string& path) {
 void TTiledata::loadBytes(std::span<const std::uint8_t> bytes,
                           std::optional<TiledataLayout> layout) {
   const std::size_t size = bytes.size();
-  if (!layout) {
-    const auto whole = [size](const TiledataSizes& z) {
-      return size >= z.landSection && (size - z.landSection) % z.staticGroup == 0;
-    };
-    const bool classic = whole(kClassic);
-    const bool wide = whole(kWide);
-    if (classic || wide) {
-      layout = wide && !classic ? TiledataLayout::Wide : TiledataLayout::Classic;
-    } else {
-      // A partial last group: the layout that leaves the shorter remainder.
-      const bool wideFits = size >= kWide.landSection &&
-                            (size - kWide.landSection) % kWide.staticGroup <
-                                (size - std::min(size, kClassic.landSection)) % kClassic.staticGroup;
-      layout = wideFits ? TiledataLayout::Wide : TiledataLayout::Classic;
-    }
-  }
-  const TiledataSizes& sizes = TiledataSizes::of(*layout);
+  if (size < kClassic.landSection && !layout) layout = TiledataLayout::Classic;
+  const LayoutChoice choice = layout ? LayoutChoice{*layout, TiledataLayoutReason::Given}
+                                     : chooseLayout(bytes);
+  const TiledataSizes& sizes = TiledataSizes::of(choice.layout);
   if (size < sizes.landSection)
     throw FormatError("Tile data of " + std::to_string(size) +
                       " bytes is too short: the land section alone takes " +
                       std::to_string(sizes.landSection) + " bytes.");
   m_image.assign(bytes.begin(), bytes.end());
-  m_layout = *layout;
+  m_layout = choice.layout;
+  m_reason = choice.reason;
   m_sizes = &sizes;
   m_loaded = true;
+}
+
+void TTiledata::setLayout(std::optional<TiledataLayout> layout) {
+  if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
+  const Bytes image = m_image;
+  loadBytes(image, layout);
+}
+
+std::string TTiledata::layoutDescription() const {
+  std::string text = tiledataLayoutName(m_layout) + " (" + std::to_string(flagBits()) +
+                     "-bit flags), ";
+  switch (m_reason) {
+    case TiledataLayoutReason::Given: return text + "as set";
+    case TiledataLayoutReason::Records: return text + "told by the records' names";
+    case TiledataLayoutReason::WholeGroups: return text + "told by the file size (whole groups)";
+    case TiledataLayoutReason::Remainder:
+      return text + "a guess: neither layout reads the names or takes the size in whole groups";
+  }
+  return text;
 }
 
 void TTiledata::save(const std::string& path) const {
@@ -191,14 +282,11 @@ std::uint32_t TTiledata::staticCount() const {
 }
 
 std::size_t TTiledata::landOffset(std::int64_t id) const {
-  const auto i = static_cast<std::size_t>(id);
-  return kGroupHeaderSize + i * m_sizes->landRecord + (i / kRecordsPerGroup) * kGroupHeaderSize;
+  return landOffsetIn(*m_sizes, static_cast<std::size_t>(id));
 }
 
 std::size_t TTiledata::staticOffset(std::int64_t id) const {
-  const auto i = static_cast<std::size_t>(id);
-  return m_sizes->landSection + kGroupHeaderSize + i * m_sizes->staticRecord +
-         (i / kRecordsPerGroup) * kGroupHeaderSize;
+  return staticOffsetIn(*m_sizes, static_cast<std::size_t>(id));
 }
 
 const std::uint8_t* TTiledata::landFields(std::int64_t id) const {

@@ -3,10 +3,11 @@
 // accessor reads its record from the image, so group headers and bytes past the last whole group
 // survive a load and save unchanged.
 //
-// Two layouts exist, told apart by file size: the older one (32-bit flags, land records of 26
-// bytes, static records of 37) and the newer one of current clients (64-bit flags, 30 and 41
-// bytes). Both keep 0x4000 land records in groups of a 4-byte header and 32 records, followed by
-// the static groups to the end of the file.
+// Two layouts exist: the older one (32-bit flags, land records of 26 bytes, static records of 37)
+// and the newer one of current clients (64-bit flags, 30 and 41 bytes). Both keep 0x4000 land
+// records in groups of a 4-byte header and 32 records, followed by the static groups to the end
+// of the file. A load tells them apart by what the records hold, then by whole groups; the user
+// can name the layout instead.
 
 #include <array>
 #include <cstdint>
@@ -74,6 +75,19 @@ enum class TiledataLayout {
   Wide,     // 64-bit flags: land 30 bytes, static 41 bytes
 };
 
+// How a load chose its layout.
+enum class TiledataLayoutReason {
+  Given,        // named by the caller (the user's setting, --layout)
+  Records,      // the records' names read as text in this layout and not in the other
+  WholeGroups,  // no help from the records; the file is the land section and whole groups
+  Remainder,    // neither helped; the layout whose partial last group is shorter
+};
+
+// "older" / "newer"; tiledataLayoutFromName also takes "old" / "new" and any letter case, and
+// answers nullopt for anything else.
+std::string tiledataLayoutName(TiledataLayout layout);
+std::optional<TiledataLayout> tiledataLayoutFromName(std::string_view name);
+
 // The byte sizes of one layout. A loaded file has one set, chosen at load and used by every
 // offset, count and flag access.
 struct TiledataSizes {
@@ -134,20 +148,29 @@ class TTiledata {
   static constexpr int kLandCount = 0x4000;
   static constexpr int kFilledStaticCount = 0x8000;
 
-  // Reads the whole file and tells its layout from its size (see loadBytes). Throws FileError
-  // when the file cannot be read and FormatError when it is too short for the land section; the
-  // model then keeps what it had.
-  void load(const std::string& path);
-  // The same from bytes. The older layout is taken when (size - 428032) is a multiple of 1188,
-  // the newer when (size - 493568) is a multiple of 1316 (the older when both hold); when neither
-  // holds, the layout whose partial last group is shorter. A given layout overrides the guess.
+  // Reads the whole file and chooses its layout (see loadBytes). Throws FileError when the file
+  // cannot be read and FormatError when it is too short for the land section; the model then
+  // keeps what it had.
+  void load(const std::string& path, std::optional<TiledataLayout> layout = std::nullopt);
+  // The same from bytes. A given layout is taken as it is. Otherwise, of the layouts whose land
+  // section the bytes hold: the one whose records' names read as text (printable characters,
+  // then zero bytes) when the other's do not; failing that, the one that takes the file as whole
+  // groups (the older when both do); failing that, the one with the shorter partial last group.
   void loadBytes(std::span<const std::uint8_t> bytes,
                  std::optional<TiledataLayout> layout = std::nullopt);
+  // Reads the image again in the given layout, or chooses again as a load does (nullopt);
+  // unsaved changes stay in the image. Throws FormatError, changing nothing, when the image is
+  // too short for that layout.
+  void setLayout(std::optional<TiledataLayout> layout);
   // Replaces the file whole with the image; throws Error when nothing was loaded.
   void save(const std::string& path) const;
   const Bytes& image() const { return m_image; }
   bool isLoaded() const { return m_loaded; }
   TiledataLayout layout() const { return m_layout; }
+  TiledataLayoutReason layoutReason() const { return m_reason; }
+  // The layout and why it was chosen, for the pages and the CLI: "older (32-bit flags), told by
+  // the records' names".
+  std::string layoutDescription() const;
   const TiledataSizes& sizes() const { return *m_sizes; }
   // Bits in a flag word of this layout: 32 or 64.
   int flagBits() const { return static_cast<int>(m_sizes->flagSize * 8); }
@@ -222,6 +245,7 @@ class TTiledata {
 
   Bytes m_image;
   TiledataLayout m_layout = TiledataLayout::Classic;
+  TiledataLayoutReason m_reason = TiledataLayoutReason::Given;
   const TiledataSizes* m_sizes = &TiledataSizes::of(TiledataLayout::Classic);
   bool m_loaded = false;
 };

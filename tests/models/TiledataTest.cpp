@@ -42,6 +42,25 @@ LandTileRecord land(std::uint64_t flags, std::uint16_t texture, const std::strin
 
 std::string field(const std::string& line, std::size_t i) { return split(line, "\t").at(i); }
 
+// A file of the given layout whose land and static records carry names, flags and numbers, as
+// the records of a real file do; `tail` bytes of a partial group follow.
+Bytes namedTiledata(TiledataLayout layout, std::size_t staticGroups, std::size_t tail = 0) {
+  const TiledataSizes& z = TiledataSizes::of(layout);
+  TTiledata t;
+  t.loadBytes(Bytes(z.landSection + staticGroups * z.staticGroup + tail, 0), layout);
+  for (int id = 0; id < TTiledata::kLandCount; id += 3)
+    t.writeLand(id, land(0x40u | static_cast<std::uint64_t>(id % 7),
+                         static_cast<std::uint16_t>(id + 1), "land " + std::to_string(id)));
+  for (std::uint32_t id = 0; id < t.staticCount(); id += 2) {
+    StaticTileRecord s;
+    s.flags = TileFlags::Surface | id;
+    s.weight = 255, s.height = 5, s.animId = static_cast<std::uint16_t>(id + 3);
+    s.name = makeTileName("thing " + std::to_string(id));
+    t.writeStatic(id, s);
+  }
+  return t.image();
+}
+
 }  // namespace
 
 TEST(Tiledata, BothLayoutsLoadAndSaveTheSameBytes) {
@@ -79,6 +98,66 @@ TEST(Tiledata, LayoutsTellApartByFileSize) {
   t.loadBytes(Bytes(kClassicLand));
   EXPECT_EQ(t.staticCount(), 0u);
   EXPECT_EQ(t.staticText().size(), 1u);
+}
+
+TEST(Tiledata, LayoutIsToldByTheRecordsBeforeTheSize) {
+  TTiledata t;
+  // An older file with 452 trailing bytes is exactly the size of a newer one of 2 static groups.
+  const Bytes trailing = namedTiledata(TiledataLayout::Classic, 57, 452);
+  ASSERT_EQ((trailing.size() - 493568) % 1316, 0u);
+  t.loadBytes(trailing);
+  EXPECT_EQ(t.layout(), TiledataLayout::Classic);
+  EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::Records);
+  EXPECT_EQ(t.staticCount(), 57u * 32);
+  EXPECT_EQ(t.staticName(6), "thing 6");
+  EXPECT_EQ(t.layoutDescription(), "older (32-bit flags), told by the records' names");
+  // An edit lands in the older record's bytes.
+  StaticTileRecord s = *t.readStatic(33);
+  s.height = 77;
+  t.writeStatic(33, s);
+  EXPECT_EQ(t.image()[kClassicLand + 4 + 33 * 37 + 4 + 16], 77);
+
+  // 601480 bytes are whole groups in both layouts; the records say which.
+  for (auto [layout, groups] : {std::pair{TiledataLayout::Classic, std::size_t{146}},
+                                std::pair{TiledataLayout::Wide, std::size_t{82}}}) {
+    const Bytes both = namedTiledata(layout, groups);
+    ASSERT_EQ(both.size(), 601480u);
+    t.loadBytes(both);
+    EXPECT_EQ(t.layout(), layout);
+    EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::Records);
+    EXPECT_EQ(t.landName(9), "land 9");
+  }
+
+  // Records that say nothing (all zero): whole groups decide, the older when both fit.
+  t.loadBytes(Bytes(601480, 0));
+  EXPECT_EQ(t.layout(), TiledataLayout::Classic);
+  EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::WholeGroups);
+  t.loadBytes(Bytes(kWideLand + kWideGroup, 0));
+  EXPECT_EQ(t.layout(), TiledataLayout::Wide);
+  EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::WholeGroups);
+}
+
+TEST(Tiledata, GivenLayoutOverridesTheChoiceAndKeepsChanges) {
+  TTiledata t;
+  t.loadBytes(namedTiledata(TiledataLayout::Classic, 57, 452), TiledataLayout::Wide);
+  EXPECT_EQ(t.layout(), TiledataLayout::Wide);
+  EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::Given);
+  EXPECT_EQ(t.layoutDescription(), "newer (64-bit flags), as set");
+  t.setLayout(std::nullopt);
+  EXPECT_EQ(t.layout(), TiledataLayout::Classic);
+  EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::Records);
+  t.writeLand(0, land(1, 2, "changed"));
+  t.setLayout(TiledataLayout::Classic);
+  EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::Given);
+  EXPECT_EQ(t.landName(0), "changed");
+  // Too short for the newer land section: refused, nothing changes.
+  t.loadBytes(Bytes(kClassicLand + kClassicGroup, 0));
+  EXPECT_THROW(t.setLayout(TiledataLayout::Wide), FormatError);
+  EXPECT_EQ(t.layout(), TiledataLayout::Classic);
+  EXPECT_EQ(t.staticCount(), 32u);
+  EXPECT_EQ(tiledataLayoutFromName("NEW"), TiledataLayout::Wide);
+  EXPECT_EQ(tiledataLayoutFromName("older"), TiledataLayout::Classic);
+  EXPECT_FALSE(tiledataLayoutFromName("").has_value());
 }
 
 TEST(Tiledata, FileTooShortForTheLandSectionIsRefused) {

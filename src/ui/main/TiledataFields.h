@@ -1,13 +1,18 @@
 #pragma once
 // What the two tile data pages share when they move names and numbers between records and fields.
 
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QString>
 
 #include <cstdint>
 #include <string>
 
+#include "app/Registry.h"
 #include "app/Text.h"
+#include "ui/main/MainForm.h"
 
 namespace quillotide::ui {
 
@@ -18,6 +23,43 @@ inline std::string nameUtf8(const QString& text) { return text.toStdString(); }
 // A field that does not parse stores 0.
 inline std::int32_t fieldValue(const QLineEdit* field) {
   return tryParseInt(field->text().toStdString()).value_or(0);
+}
+
+// The layout line of both tile data pages: what the loaded file is read as and why ("l" + prefix
+// + "Layout"), and the user's choice of layout ("cb" + prefix + "Layout"), which both pages share.
+struct LayoutLine {
+  QLabel* label = nullptr;
+  QComboBox* choice = nullptr;
+  QHBoxLayout* row = nullptr;
+};
+
+inline LayoutLine makeLayoutLine(TMainForm& main, QWidget* parent, const QString& prefix) {
+  LayoutLine line;
+  line.label = new QLabel(parent);
+  line.label->setObjectName("l" + prefix + "Layout");
+  line.choice = new QComboBox(parent);
+  line.choice->setObjectName("cb" + prefix + "Layout");
+  line.choice->addItem(QStringLiteral("Layout from the file"), QString());
+  line.choice->addItem(QStringLiteral("Older layout (32-bit flags)"), QStringLiteral("older"));
+  line.choice->addItem(QStringLiteral("Newer layout (64-bit flags)"), QStringLiteral("newer"));
+  QObject::connect(line.choice, &QComboBox::activated, parent, [&main, choice = line.choice] {
+    main.setTiledataLayoutSetting(
+        tiledataLayoutFromName(choice->currentData().toString().toStdString()));
+  });
+  line.row = new QHBoxLayout;
+  line.row->addWidget(line.choice);
+  line.row->addWidget(line.label, 1);
+  return line;
+}
+
+inline void showLayoutLine(TMainForm& main, const LayoutLine& line) {
+  const TTiledata& tiles = *main.registry().tiledata;
+  line.label->setText(tiles.isLoaded()
+                          ? QStringLiteral("Layout: ") +
+                                QString::fromStdString(tiles.layoutDescription())
+                          : QString());
+  const auto setting = main.tiledataLayoutSetting();
+  line.choice->setCurrentIndex(!setting ? 0 : *setting == TiledataLayout::Classic ? 1 : 2);
 }
 
 }  // namespace quillotide::ui

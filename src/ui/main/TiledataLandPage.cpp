@@ -29,7 +29,7 @@ const QString kLoadFirst = QStringLiteral("Load Tiledata first.");
 }  // namespace
 
 TiledataLandPage::TiledataLandPage(TMainForm& main, QWidget* parent)
-    : QWidget(parent), m_registry(main.registry()), m_dialogs(main.dialogs()) {
+    : QWidget(parent), m_main(main), m_registry(main.registry()), m_dialogs(main.dialogs()) {
   setObjectName(QStringLiteral("TiledataLandPage"));
   m_list = new SlotListView(main.slotSearch(), m_dialogs, SlotListView::Options{false, true, false},
                             this);
@@ -90,7 +90,9 @@ TiledataLandPage::TiledataLandPage(TMainForm& main, QWidget* parent)
   load->setObjectName(QStringLiteral("btnLoadLandText"));
   connect(load, &QPushButton::clicked, this, [this] { runAction(m_dialogs, [&] { loadText(); }); });
 
+  m_layout = makeLayoutLine(main, this, QStringLiteral("TiledataM"));
   auto* right = new QVBoxLayout;
+  right->addLayout(m_layout.row);
   right->addLayout(fields);
   right->addLayout(boxes);
   right->addWidget(m_picture);
@@ -102,9 +104,11 @@ TiledataLandPage::TiledataLandPage(TMainForm& main, QWidget* parent)
   layout->addLayout(right, 1);
 
   connect(&main, &TMainForm::tiledataLoaded, this, [this] { fillList(); });
+  showLayoutLine(main, m_layout);
 }
 
 void TiledataLandPage::fillList() {
+  showLayoutLine(m_main, m_layout);
   // The fields belonged to the line that was chosen before; they show nothing until the next.
   m_filling = true;
   m_id.reset();

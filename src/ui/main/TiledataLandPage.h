@@ -18,6 +18,8 @@ namespace quillotide {
 class Registry;
 }
 
+#include "ui/main/TiledataFields.h"
+
 namespace quillotide::ui {
 
 class Dialogs;
@@ -44,8 +46,10 @@ class TiledataLandPage : public QWidget {
   void saveText();
   void loadText();
 
+  TMainForm& m_main;
   Registry& m_registry;
   Dialogs& m_dialogs;
+  LayoutLine m_layout;
   SlotListView* m_list = nullptr;
   QLineEdit* m_name = nullptr;
   QLineEdit* m_texture = nullptr;

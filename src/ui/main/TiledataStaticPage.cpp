@@ -40,7 +40,7 @@ struct FieldSpec {
 }  // namespace
 
 TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
-    : QWidget(parent), m_registry(main.registry()), m_dialogs(main.dialogs()) {
+    : QWidget(parent), m_main(main), m_registry(main.registry()), m_dialogs(main.dialogs()) {
   setObjectName(QStringLiteral("TiledataStaticPage"));
   m_list = new SlotListView(main.slotSearch(), m_dialogs, SlotListView::Options{false, true, false},
                             this);
@@ -146,12 +146,14 @@ TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
   buttons->addStretch(1);
 
   auto* editor = new QWidget(this);
+  m_layout = makeLayoutLine(main, editor, QStringLiteral("TiledataS"));
   auto* editorLayout = new QGridLayout(editor);
-  editorLayout->addLayout(fields, 0, 0);
-  editorLayout->addWidget(m_picture, 0, 1, Qt::AlignTop);
-  editorLayout->addWidget(flagBox, 1, 0);
-  editorLayout->addLayout(buttons, 1, 1);
-  editorLayout->setRowStretch(2, 1);
+  editorLayout->addLayout(m_layout.row, 0, 0, 1, 2);
+  editorLayout->addLayout(fields, 1, 0);
+  editorLayout->addWidget(m_picture, 1, 1, Qt::AlignTop);
+  editorLayout->addWidget(flagBox, 2, 0);
+  editorLayout->addLayout(buttons, 2, 1);
+  editorLayout->setRowStretch(3, 1);
   auto* scroll = new QScrollArea(this);
   scroll->setWidget(editor);
   scroll->setWidgetResizable(true);
@@ -161,9 +163,11 @@ TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
   layout->addWidget(scroll, 1);
 
   connect(&main, &TMainForm::tiledataLoaded, this, [this] { fillList(); });
+  showLayoutLine(main, m_layout);
 }
 
 void TiledataStaticPage::fillList() {
+  showLayoutLine(m_main, m_layout);
   m_filling = true;
   m_id.reset();
   const bool wide = m_registry.tiledata->flagBits() == 64;

@@ -18,6 +18,8 @@ namespace quillotide {
 class Registry;
 }
 
+#include "ui/main/TiledataFields.h"
+
 namespace quillotide::ui {
 
 class Dialogs;
@@ -67,8 +69,10 @@ class TiledataStaticPage : public QWidget {
   void deleteEntry();
   bool requireLoaded();
 
+  TMainForm& m_main;
   Registry& m_registry;
   Dialogs& m_dialogs;
+  LayoutLine m_layout;
   SlotListView* m_list = nullptr;
   QLineEdit* m_name = nullptr;
   std::array<QLineEdit*, FieldCount> m_fields{};
