@@ -1,6 +1,9 @@
 #include "app/Text.h"
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cstring>
 #include <limits>
 
 #include "app/Error.h"
@@ -29,21 +32,9 @@ std::optional<std::int32_t> tryParseInt(std::string_view text) {
   }
   if (i >= text.size()) return std::nullopt;
   std::uint64_t value = 0;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (hex && c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else if (hex && c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      return std::nullopt;
-    }
-    value = value * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
-    if (value > 0xFFFFFFFFull) return std::nullopt;
-  }
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data() + i, last, value, hex ? 16 : 10);
+  if (error != std::errc{} || end != last || value > 0xFFFFFFFFull) return std::nullopt;
   if (hex) {
     auto v = static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
     return negative ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(v)) : v;
@@ -60,12 +51,11 @@ std::int32_t parseInt(std::string_view text) {
 }
 
 std::string hexDigits(std::uint32_t value) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  do {
-    out.insert(out.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value != 0);
+  char digits[8];
+  const char* end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
+  std::string out(digits, static_cast<std::size_t>(end - digits));
+  for (char& c : out)
+    if (c >= 'a') c = static_cast<char>(c - 'a' + 'A');
   return out;
 }
 
@@ -229,17 +219,35 @@ std::string trim(std::string_view text) {
   return std::string(text.substr(b, e - b));
 }
 
-std::vector<std::string> splitLines(std::string_view text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      lines.emplace_back(text.substr(start, i - start));
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      start = i + 1;
+bool nextLine(std::string_view text, std::size_t& pos, std::string_view& line) {
+  if (pos >= text.size()) return false;
+  // memchr in bounded steps, so files of any line end cost the same: the line ends at the first
+  // CR or LF.
+  constexpr std::size_t kStep = 4096;
+  std::size_t end = text.size();
+  for (std::size_t from = pos; from < text.size(); from += kStep) {
+    const char* begin = text.data() + from;
+    const std::size_t n = std::min(kStep, text.size() - from);
+    const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', n));
+    const std::size_t upTo = lf ? static_cast<std::size_t>(lf - begin) : n;
+    const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', upTo));
+    if (cr || lf) {
+      end = from + (cr ? static_cast<std::size_t>(cr - begin) : upTo);
+      break;
     }
   }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
+  line = text.substr(pos, end - pos);
+  if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
+    ++end;
+  pos = end + 1;
+  return true;
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  std::string_view line;
+  while (nextLine(text, pos, line)) lines.emplace_back(line);
   return lines;
 }
 

@@ -43,6 +43,9 @@ std::string toValidUtf8(std::string_view text);
 std::string toUpper(std::string_view text);
 std::string trim(std::string_view text);
 
+// The line of text that starts at pos, without its end (CR LF, LF or CR); pos moves past the
+// end. False, with nothing changed, when pos is at the end of the text.
+bool nextLine(std::string_view text, std::size_t& pos, std::string_view& line);
 // Splits text into lines at CR LF, LF or CR. A final line end does not start an extra line.
 std::vector<std::string> splitLines(std::string_view text);
 // Reads a text file line by line; throws FileError "Cannot open file %s" when it cannot be read.

@@ -1,6 +1,7 @@
 #include "models/Tiledata.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "app/FileIO.h"
 #include "app/IndexedFile.h"
@@ -454,11 +455,37 @@ std::uint16_t TTiledata::staticUnknown1(std::int64_t id) const {
 
 namespace {
 
-void appendFlags(std::string& line, std::uint64_t flags, int bits) {
-  for (int bit = 0; bit < bits; ++bit) {
-    line += '\t';
-    line += ((flags >> bit) & 1) ? '1' : '0';
+// "\t0" or "\t1" for each bit of a byte, lowest bit first.
+struct FlagFieldTable {
+  std::array<std::array<char, 16>, 256> text{};
+  FlagFieldTable() {
+    for (std::size_t v = 0; v < 256; ++v)
+      for (std::size_t bit = 0; bit < 8; ++bit) {
+        text[v][2 * bit] = '\t';
+        text[v][2 * bit + 1] = ((v >> bit) & 1) ? '1' : '0';
+      }
   }
+};
+
+void appendFlags(std::string& line, std::uint64_t flags, int bits) {
+  static const FlagFieldTable table;
+  for (int shift = 0; shift < bits; shift += 8)
+    line.append(table.text[(flags >> shift) & 0xFF].data(), 16);
+}
+
+void appendDecimal(std::string& out, unsigned value) {
+  char digits[10];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, end);
+}
+
+// "0x%x" with upper-case digits.
+void appendHex(std::string& out, std::uint32_t value) {
+  char digits[8];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
+  out += "0x";
+  for (const char* c = digits; c != end; ++c)
+    out += *c >= 'a' ? static_cast<char>(*c - 'a' + 'A') : *c;
 }
 
 std::string headerLine(std::initializer_list<std::string_view> fixed,
@@ -476,28 +503,72 @@ std::string headerLine(std::initializer_list<std::string_view> fixed,
   return line;
 }
 
-// Flag fields from `first` on: a bit is set exactly when its field is "1". Bits whose field the
-// line does not carry (the upper half of the newer layout in a shorter line) keep their value.
-std::uint64_t readFlagFields(const std::vector<std::string>& f, std::size_t first, int bits,
-                             std::uint64_t old) {
-  std::uint64_t flags = old;
-  for (int bit = 0; bit < bits; ++bit) {
-    const std::size_t i = first + static_cast<std::size_t>(bit);
-    if (i >= f.size()) break;
-    const std::uint64_t mask = std::uint64_t{1} << bit;
-    flags = f[i] == "1" ? (flags | mask) : (flags & ~mask);
+// The first fields of a TAB-separated line, views into it (empty fields count), and what follows
+// them. A byte loop, not memchr: the fields are a few characters long.
+class Fields {
+ public:
+  void split(std::string_view line, std::size_t fixed) {
+    m_fields.clear();
+    m_hasRest = false;
+    const char* p = line.data();
+    const char* end = p + line.size();
+    for (;;) {
+      const char* start = p;
+      while (p != end && *p != '\t') ++p;
+      m_fields.emplace_back(start, static_cast<std::size_t>(p - start));
+      if (p == end) return;
+      ++p;
+      if (m_fields.size() == fixed) {
+        m_hasRest = true;
+        m_rest = std::string_view(p, static_cast<std::size_t>(end - p));
+        return;
+      }
+    }
   }
-  return flags;
-}
+  std::size_t size() const { return m_fields.size(); }
+  std::string_view operator[](std::size_t i) const { return m_fields[i]; }
+  // The flag fields after the fixed ones: a bit is set exactly when its field is "1"; bits whose
+  // field the line does not carry (the upper half of the newer layout in a shorter line) keep
+  // their value. Returns the number of flag fields on the line.
+  std::size_t readFlags(int bits, std::uint64_t& flags) const {
+    if (!m_hasRest) return 0;
+    std::size_t count = 0;
+    const char* p = m_rest.data();
+    const char* end = p + m_rest.size();
+    for (;;) {
+      const char* start = p;
+      while (p != end && *p != '\t') ++p;
+      if (count < static_cast<std::size_t>(bits)) {
+        const std::uint64_t mask = std::uint64_t{1} << count;
+        flags = (p - start == 1 && *start == '1') ? (flags | mask) : (flags & ~mask);
+      }
+      ++count;
+      if (p == end) return count;
+      ++p;
+    }
+  }
+
+ private:
+  std::vector<std::string_view> m_fields;
+  std::string_view m_rest;
+  bool m_hasRest = false;
+};
 
 // The name field of an imported line: an unchanged name keeps its stored bytes (and whatever
 // follows its terminator), so an export and import of an untouched file changes nothing.
-TileName importedName(const std::string& text, const TileName& old) {
-  if (tileNameBytes(old) == text) return old;
-  return tileNameFromBytes(std::string_view(text).substr(0, std::min(text.size(), kNameCharsOnImport)));
+TileName importedName(std::string_view text, const TileName& old) {
+  const auto* end = std::find(old.begin(), old.end(), std::uint8_t{0});
+  const std::string_view stored(reinterpret_cast<const char*>(old.data()),
+                                static_cast<std::size_t>(end - old.begin()));
+  if (stored == text) return old;
+  return tileNameFromBytes(text.substr(0, std::min(text.size(), kNameCharsOnImport)));
 }
 
-std::string num(unsigned v) { return std::to_string(v); }
+std::int32_t intField(std::string_view text) { return parseInt(text); }
+
+std::string_view fileText(const Bytes& bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
 
 }  // namespace
 
@@ -511,24 +582,50 @@ std::string TTiledata::staticTextHeader() const {
                     TileFlags::staticColumns(), flagBits());
 }
 
-std::string TTiledata::landTextLine(std::int64_t id) const {
+void TTiledata::appendLandLine(std::string& out, std::int64_t id) const {
   const auto r = readLand(id);
-  if (!r) return std::string();
-  std::string line = hexLabel(static_cast<std::uint32_t>(id)) + '\t' + tileNameBytes(r->name) +
-                     '\t' + hexLabel(r->textureId);
-  appendFlags(line, r->flags, flagBits());
+  if (!r) return;
+  appendHex(out, static_cast<std::uint32_t>(id));
+  out += '\t';
+  out += tileNameBytes(r->name);
+  out += '\t';
+  appendHex(out, r->textureId);
+  appendFlags(out, r->flags, flagBits());
+}
+
+void TTiledata::appendStaticLine(std::string& out, std::int64_t id) const {
+  const auto r = readStatic(id);
+  if (!r) return;
+  appendHex(out, static_cast<std::uint32_t>(id));
+  out += '\t';
+  out += tileNameBytes(r->name);
+  const auto number = [&out](unsigned v) {
+    out += '\t';
+    appendDecimal(out, v);
+  };
+  number(r->weight);
+  number(r->quality);
+  out += '\t';
+  appendHex(out, r->animId);
+  number(r->height);
+  number(r->hue);
+  number(r->quantity);
+  number(r->unknown1);
+  number(r->unknown2);
+  number(r->unknown3);
+  number(r->unknown4);
+  appendFlags(out, r->flags, flagBits());
+}
+
+std::string TTiledata::landTextLine(std::int64_t id) const {
+  std::string line;
+  appendLandLine(line, id);
   return line;
 }
 
 std::string TTiledata::staticTextLine(std::int64_t id) const {
-  const auto r = readStatic(id);
-  if (!r) return std::string();
-  std::string line = hexLabel(static_cast<std::uint32_t>(id)) + '\t' + tileNameBytes(r->name) +
-                     '\t' + num(r->weight) + '\t' + num(r->quality) + '\t' + hexLabel(r->animId) +
-                     '\t' + num(r->height) + '\t' + num(r->hue) + '\t' + num(r->quantity) + '\t' +
-                     num(r->unknown1) + '\t' + num(r->unknown2) + '\t' + num(r->unknown3) + '\t' +
-                     num(r->unknown4);
-  appendFlags(line, r->flags, flagBits());
+  std::string line;
+  appendStaticLine(line, id);
   return line;
 }
 
@@ -550,85 +647,161 @@ std::vector<std::string> TTiledata::staticText() const {
   return lines;
 }
 
-void TTiledata::exportLandText(const std::string& path) const { writeTextLines(path, landText()); }
-
-void TTiledata::exportStaticText(const std::string& path) const {
-  writeTextLines(path, staticText());
+std::string TTiledata::landTextFile() const {
+  std::string text = landTextHeader() + "\r\n";
+  if (!m_loaded) return text;
+  text.reserve(text.size() + static_cast<std::size_t>(kLandCount) * (50 + 2 * 64));
+  for (int id = 0; id < kLandCount; ++id) {
+    appendLandLine(text, id);
+    text += "\r\n";
+  }
+  return text;
 }
 
-std::size_t TTiledata::importLandLines(const std::vector<std::string>& lines) {
-  if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
-  std::size_t written = 0;
-  const std::size_t last = std::min<std::size_t>(lines.size(), kLandCount + 1);
-  for (std::size_t i = 1; i < last; ++i) {
-    const std::vector<std::string> f = split(lines[i], "\t");
-    const std::size_t lineNumber = i + 1;
-    if (f.size() < kLandFixedFields + 32)
-      throw Error("Line " + std::to_string(lineNumber) + " has " + std::to_string(f.size()) +
+std::string TTiledata::staticTextFile() const {
+  std::string text = staticTextHeader() + "\r\n";
+  const std::uint32_t count = staticCount();
+  text.reserve(text.size() + count * std::size_t{80 + 2 * 64});
+  for (std::uint32_t id = 0; id < count; ++id) {
+    appendStaticLine(text, id);
+    text += "\r\n";
+  }
+  return text;
+}
+
+void TTiledata::exportLandText(const std::string& path) const {
+  const std::string text = landTextFile();
+  writeFileAtomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+void TTiledata::exportStaticText(const std::string& path) const {
+  const std::string text = staticTextFile();
+  writeFileAtomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+// Land import stops at the first line that fails; the lines before it stay written.
+class TTiledata::LandImport {
+ public:
+  explicit LandImport(TTiledata& tiles) : m_tiles(tiles) {
+    if (!tiles.m_loaded) throw Error(notLoadedMessage("Tiledata"));
+  }
+  // Line lineNumber of the file (the header is line 1, which is skipped).
+  void line(std::string_view text, std::size_t lineNumber) {
+    if (lineNumber == 1 || lineNumber > static_cast<std::size_t>(kLandCount) + 1) return;
+    m_fields.split(text, kLandFixedFields);
+    const Fields& f = m_fields;
+    std::uint64_t flags = 0;
+    const std::size_t count = f.size() + f.readFlags(m_tiles.flagBits(), flags);
+    if (count < kLandFixedFields + 32)
+      throw Error("Line " + std::to_string(lineNumber) + " has " + std::to_string(count) +
                   " fields; a land line needs " + std::to_string(kLandFixedFields + 32) + ".");
-    const std::int32_t id = parseInt(f[0]);
-    const auto texture = static_cast<std::uint16_t>(parseInt(f[2]));
-    if (!hasLand(id))
-      throw Error("Line " + std::to_string(lineNumber) + ": land id " + f[0] +
+    const std::int32_t id = intField(f[0]);
+    const auto texture = static_cast<std::uint16_t>(intField(f[2]));
+    if (!m_tiles.hasLand(id))
+      throw Error("Line " + std::to_string(lineNumber) + ": land id " + std::string(f[0]) +
                   " lies outside the land section (0x0 to 0x3FFF).");
-    const LandTileRecord old = *readLand(id);
+    const LandTileRecord old = *m_tiles.readLand(id);
     LandTileRecord r;
-    r.flags = readFlagFields(f, kLandFixedFields, flagBits(), old.flags);
+    r.flags = old.flags;
+    f.readFlags(m_tiles.flagBits(), r.flags);
     r.textureId = texture;
     r.name = importedName(f[1], old.name);
-    writeLand(id, r);
-    ++written;
+    m_tiles.writeLand(id, r);
+    ++m_written;
   }
-  return written;
+  std::size_t written() const { return m_written; }
+
+ private:
+  TTiledata& m_tiles;
+  Fields m_fields;
+  std::size_t m_written = 0;
+};
+
+// Static import reports each failing line and goes on with the next.
+class TTiledata::StaticImport {
+ public:
+  explicit StaticImport(TTiledata& tiles) : m_tiles(tiles) {
+    if (!tiles.m_loaded) throw Error(notLoadedMessage("Tiledata"));
+  }
+  void line(std::string_view text, std::size_t lineNumber) {
+    if (lineNumber == 1) return;
+    try {
+      take(text);
+      ++m_result.written;
+    } catch (const Error& e) {
+      m_result.failedLines.emplace_back(static_cast<int>(lineNumber), e.what());
+    }
+  }
+  StaticImportResult result() { return std::move(m_result); }
+
+ private:
+  void take(std::string_view text) {
+    m_fields.split(text, kStaticFixedFields);
+    const Fields& f = m_fields;
+    std::uint64_t flags = 0;
+    const std::size_t count = f.size() + f.readFlags(m_tiles.flagBits(), flags);
+    if (count < kStaticFixedFields + 32)
+      throw Error(std::to_string(count) + " fields; a static line needs " +
+                  std::to_string(kStaticFixedFields + 32) + ".");
+    const std::int32_t id = intField(f[0]);
+    std::int32_t v[10];
+    for (std::size_t k = 0; k < 10; ++k) v[k] = intField(f[2 + k]);
+    if (!m_tiles.hasStatic(id))
+      throw Error("static id " + std::string(f[0]) + " lies outside the static section (" +
+                  std::to_string(m_tiles.staticCount()) + " records).");
+    const StaticTileRecord old = *m_tiles.readStatic(id);
+    StaticTileRecord r = old;  // keeps Unknown5, which the text does not carry
+    r.name = importedName(f[1], old.name);
+    r.weight = static_cast<std::uint8_t>(v[0]);
+    r.quality = static_cast<std::uint8_t>(v[1]);
+    r.animId = static_cast<std::uint16_t>(v[2]);
+    r.height = static_cast<std::uint8_t>(v[3]);
+    r.hue = static_cast<std::uint8_t>(v[4]);
+    r.quantity = static_cast<std::uint8_t>(v[5]);
+    r.unknown1 = static_cast<std::uint16_t>(v[6]);
+    r.unknown2 = static_cast<std::uint8_t>(v[7]);
+    r.unknown3 = static_cast<std::uint8_t>(v[8]);
+    r.unknown4 = static_cast<std::uint8_t>(v[9]);
+    r.flags = old.flags;
+    f.readFlags(m_tiles.flagBits(), r.flags);
+    m_tiles.writeStatic(id, r);
+  }
+
+  TTiledata& m_tiles;
+  Fields m_fields;
+  StaticImportResult m_result;
+};
+
+std::size_t TTiledata::importLandLines(const std::vector<std::string>& lines) {
+  LandImport import(*this);
+  for (std::size_t i = 0; i < lines.size(); ++i) import.line(lines[i], i + 1);
+  return import.written();
 }
 
 std::size_t TTiledata::importLandText(const std::string& path) {
-  if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
-  return importLandLines(readTextLines(path));
+  LandImport import(*this);
+  const Bytes bytes = readFile(path);
+  const std::string_view text = fileText(bytes);
+  std::size_t pos = 0, number = 0;
+  std::string_view line;
+  while (nextLine(text, pos, line)) import.line(line, ++number);
+  return import.written();
 }
 
 StaticImportResult TTiledata::importStaticLines(const std::vector<std::string>& lines) {
-  if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
-  StaticImportResult result;
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    const int lineNumber = static_cast<int>(i + 1);
-    try {
-      const std::vector<std::string> f = split(lines[i], "\t");
-      if (f.size() < kStaticFixedFields + 32)
-        throw Error(std::to_string(f.size()) + " fields; a static line needs " +
-                    std::to_string(kStaticFixedFields + 32) + ".");
-      const std::int32_t id = parseInt(f[0]);
-      std::int32_t v[10];
-      for (std::size_t k = 0; k < 10; ++k) v[k] = parseInt(f[2 + k]);
-      if (!hasStatic(id))
-        throw Error("static id " + f[0] + " lies outside the static section (" +
-                    std::to_string(staticCount()) + " records).");
-      const StaticTileRecord old = *readStatic(id);
-      StaticTileRecord r = old;  // keeps Unknown5, which the text does not carry
-      r.name = importedName(f[1], old.name);
-      r.weight = static_cast<std::uint8_t>(v[0]);
-      r.quality = static_cast<std::uint8_t>(v[1]);
-      r.animId = static_cast<std::uint16_t>(v[2]);
-      r.height = static_cast<std::uint8_t>(v[3]);
-      r.hue = static_cast<std::uint8_t>(v[4]);
-      r.quantity = static_cast<std::uint8_t>(v[5]);
-      r.unknown1 = static_cast<std::uint16_t>(v[6]);
-      r.unknown2 = static_cast<std::uint8_t>(v[7]);
-      r.unknown3 = static_cast<std::uint8_t>(v[8]);
-      r.unknown4 = static_cast<std::uint8_t>(v[9]);
-      r.flags = readFlagFields(f, kStaticFixedFields, flagBits(), old.flags);
-      writeStatic(id, r);
-      ++result.written;
-    } catch (const Error& e) {
-      result.failedLines.emplace_back(lineNumber, e.what());
-    }
-  }
-  return result;
+  StaticImport import(*this);
+  for (std::size_t i = 0; i < lines.size(); ++i) import.line(lines[i], i + 1);
+  return import.result();
 }
 
 StaticImportResult TTiledata::importStaticText(const std::string& path) {
-  if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
-  return importStaticLines(readTextLines(path));
+  StaticImport import(*this);
+  const Bytes bytes = readFile(path);
+  const std::string_view text = fileText(bytes);
+  std::size_t pos = 0, number = 0;
+  std::string_view line;
+  while (nextLine(text, pos, line)) import.line(line, ++number);
+  return import.result();
 }
 
 // ---- growing

@@ -217,6 +217,9 @@ class TTiledata {
   std::string staticTextHeader() const;
   std::string landTextLine(std::int64_t id) const;
   std::string staticTextLine(std::int64_t id) const;
+  // The whole text file, CR LF after every line.
+  std::string landTextFile() const;
+  std::string staticTextFile() const;
   void exportLandText(const std::string& path) const;
   void exportStaticText(const std::string& path) const;
   // Land import stops at the first line that fails and throws Error; lines before it stay written.
@@ -232,6 +235,10 @@ class TTiledata {
   void fillStaticSlots();
 
  private:
+  class LandImport;
+  class StaticImport;
+  void appendLandLine(std::string& out, std::int64_t id) const;
+  void appendStaticLine(std::string& out, std::int64_t id) const;
   std::size_t landOffset(std::int64_t id) const;
   std::size_t staticOffset(std::int64_t id) const;
   // The bytes of a record after its flag word; nullptr for an id outside its section.

@@ -56,6 +56,12 @@ TEST(TextLines, ReadsEveryLineEnd) {
   EXPECT_EQ(splitLines("a\r\nb\nc\rd"), (std::vector<std::string>{"a", "b", "c", "d"}));
   EXPECT_EQ(splitLines("a\r\n\r\nb\r\n"), (std::vector<std::string>{"a", "", "b"}));
   EXPECT_TRUE(splitLines("").empty());
+  // Line ends found past the reader's 4096-byte steps, in each of the three kinds.
+  const std::string longLine(5000, 'x');
+  for (const char* end : {"\r\n", "\n", "\r"})
+    EXPECT_EQ(splitLines(longLine + end + "b" + end + longLine),
+              (std::vector<std::string>{longLine, "b", longLine}))
+        << end;
 }
 
 TEST(CodePage, EveryByteRoundTripsAndTheHighBytesAreWindows1252) {
