@@ -9,7 +9,6 @@
 #include <QListView>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "app/FileIO.h"
@@ -30,6 +29,14 @@ QString latin1(std::string_view text) {
 }
 
 const QString kTextFilter = QStringLiteral("*.txt|*.txt");
+
+// A field as wide as `chars` digits and its frame.
+void fitField(QLineEdit* field, int chars) {
+  const QFontMetrics metrics(field->font());
+  const QMargins margins = field->textMargins() + field->contentsMargins();
+  field->setFixedWidth(metrics.horizontalAdvance(QString(chars, QLatin1Char('0'))) +
+                       margins.left() + margins.right() + 2 * metrics.averageCharWidth());
+}
 const QString kLoadFirst = QStringLiteral("Load Tiledata first.");
 
 struct FieldSpec {
@@ -76,20 +83,28 @@ TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
     return field;
   };
 
-  auto* fields = new QFormLayout;
+  // The fields in two columns of caption and field, each field as wide as its widest value.
+  auto* fields = new QGridLayout;
+  const auto label = [this](const char* text) {
+    return new QLabel(QString::fromLatin1(text), this);
+  };
   m_name = makeField(QStringLiteral("eStaticName"));
   m_name->setMaxLength(static_cast<int>(kTileNameSize));
-  fields->addRow(QStringLiteral("Name:"), m_name);
+  fitField(m_name, static_cast<int>(kTileNameSize));
+  fields->addWidget(label("Name:"), 0, 0);
+  fields->addWidget(m_name, 0, 1, 1, 3, Qt::AlignLeft);
   m_fields[AnimId] = makeField(QStringLiteral("eStaticAnimId"));
-  fields->addRow(QStringLiteral("AnimID:"), m_fields[AnimId]);
+  fields->addWidget(label("AnimID:"), 1, 0);
+  fields->addWidget(m_fields[AnimId], 1, 1, Qt::AlignLeft);
   m_gumpId = new QLabel(this);
   m_gumpId->setObjectName(QStringLiteral("lStaticGumpId"));
   m_animExists = new QLabel(this);
   m_animExists->setObjectName(QStringLiteral("lStaticAnimExists"));
+  fields->addWidget(label("GumpId:"), 1, 2);
   auto* gump = new QHBoxLayout;
   gump->addWidget(m_gumpId);
   gump->addWidget(m_animExists, 1);
-  fields->addRow(QStringLiteral("GumpId:"), gump);
+  fields->addLayout(gump, 1, 3);
   const std::array<std::pair<Field, FieldSpec>, 10> numeric = {{
       {Height, {"Height:", "eStaticHeight"}},
       {Hue, {"Hue:", "eStaticHue"}},
@@ -102,13 +117,24 @@ TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
       {Unknown4, {"Unknown4:", "eStaticUnknown4"}},
       {Unknown5, {"Unknown5:", "eStaticUnknown5"}},
   }};
+  int row = 2;
+  int column = 0;
   for (const auto& [field, info] : numeric) {
     m_fields[field] = makeField(QString::fromLatin1(info.name));
-    fields->addRow(QString::fromLatin1(info.caption), m_fields[field]);
+    fields->addWidget(label(info.caption), row, column);
+    fields->addWidget(m_fields[field], row, column + 1, Qt::AlignLeft);
+    column = 2 - column;
+    if (column == 0) ++row;
   }
+  // "0xFFFF" is the widest value of any numeric field.
+  for (QLineEdit* field : m_fields) fitField(field, 6);
+  fields->setColumnStretch(4, 1);
 
+  // Every flag box on sight, six to a row in bit order.
   auto* flagBox = new QWidget(this);
   auto* flagGrid = new QGridLayout(flagBox);
+  flagGrid->setContentsMargins(0, 0, 0, 0);
+  flagGrid->setVerticalSpacing(2);
   const auto& captions = TileFlags::staticCaptions();
   for (int bit = 0; bit < kFlagBoxes; ++bit) {
     const QString caption = bit < 32 ? latin1(captions[static_cast<std::size_t>(bit)])
@@ -119,7 +145,7 @@ TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
     // The upper half exists only in the newer layout.
     box->setVisible(bit < 32);
     m_flags[static_cast<std::size_t>(bit)] = box;
-    flagGrid->addWidget(box, bit % 16, bit / 16);
+    flagGrid->addWidget(box, bit / kFlagsPerRow, bit % kFlagsPerRow);
   }
 
   m_picture = new QLabel(this);
@@ -145,22 +171,20 @@ TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
                             &TiledataStaticPage::deleteEntry));
   buttons->addStretch(1);
 
-  auto* editor = new QWidget(this);
-  m_layout = makeLayoutLine(main, editor, QStringLiteral("TiledataS"));
-  auto* editorLayout = new QGridLayout(editor);
-  editorLayout->addLayout(m_layout.row, 0, 0, 1, 2);
-  editorLayout->addLayout(fields, 1, 0);
-  editorLayout->addWidget(m_picture, 1, 1, Qt::AlignTop);
-  editorLayout->addWidget(flagBox, 2, 0);
-  editorLayout->addLayout(buttons, 2, 1);
-  editorLayout->setRowStretch(3, 1);
-  auto* scroll = new QScrollArea(this);
-  scroll->setWidget(editor);
-  scroll->setWidgetResizable(true);
+  m_layout = makeLayoutLine(main, this, QStringLiteral("TiledataS"));
+  auto* top = new QHBoxLayout;
+  top->addLayout(fields, 1);
+  top->addWidget(m_picture, 0, Qt::AlignTop);
+  top->addLayout(buttons);
+  auto* editor = new QVBoxLayout;
+  editor->addLayout(m_layout.row);
+  editor->addLayout(top);
+  editor->addWidget(flagBox);
+  editor->addStretch(1);
 
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(m_list);
-  layout->addWidget(scroll, 1);
+  layout->addLayout(editor, 1);
 
   connect(&main, &TMainForm::tiledataLoaded, this, [this] { fillList(); });
   showLayoutLine(main, m_layout);

@@ -33,6 +33,7 @@ class TiledataStaticPage : public QWidget {
 
   static constexpr int kPictureSize = 150;
   static constexpr int kFlagBoxes = 64;
+  static constexpr int kFlagsPerRow = 6;
   // An item's gump is its AnimID + 50000.
   static constexpr int kGumpBase = 50000;
 
