@@ -203,13 +203,19 @@ void THues::setHueText(int e, const std::vector<std::string>& lines) {
       throw Error("Hue text line " + std::to_string(lineNumber) + ": " + why);
     };
     if (tab == std::string::npos) fail("no TAB between name and value");
+    const std::string field = "field \"" + key + "\": ";
     if (key == "Name") {
+      // Refused, not cut: the file holds 20 characters.
+      if (value.size() > HueEntry::kNameSize)
+        fail(field + "'" + fromWindows1252(value) + "' has " + std::to_string(value.size()) +
+             " characters; a hue name holds at most " + std::to_string(HueEntry::kNameSize) +
+             ".");
       entry.setNameBytes(value);
       continue;
     }
     const auto v = tryParseInt(value);
-    if (!v) fail(formatMessage("'%s' is not a valid integer value", {value}));
-    if (*v < 0 || *v > 0xFFFF) fail("the value " + value + " does not fit 16 bits");
+    if (!v) fail(field + formatMessage("'%s' is not a valid integer value", {value}));
+    if (*v < 0 || *v > 0xFFFF) fail(field + "'" + value + "' does not fit 0 to 65535.");
     const auto v16 = static_cast<std::uint16_t>(*v);
     if (key == "TableStart") {
       entry.tableStart = v16;

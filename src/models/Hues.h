@@ -88,7 +88,8 @@ class THues {
   // "0x%x" (the 16-bit value), TAB-separated.
   std::vector<std::string> hueText(int e) const;
   // Reads hueText's format; the lines may come in any order and any subset. Throws Error naming
-  // the line for a line it cannot read; nothing changes then.
+  // the line and the field for a line it cannot read or a value the entry cannot hold (a number
+  // outside 0..0xFFFF, a name of more than 20 characters); nothing changes then.
   void setHueText(int e, const std::vector<std::string>& lines);
   // Export and import of one hue: ".txt" as hueText; ".bmp" / ".png" as a strip of 32 columns of
   // 8 pixels each (import: any picture whose width is a multiple of 32; colour k is the middle

@@ -564,7 +564,26 @@ TileName importedName(std::string_view text, const TileName& old) {
   return tileNameFromBytes(text.substr(0, std::min(text.size(), kNameCharsOnImport)));
 }
 
-std::int32_t intField(std::string_view text) { return parseInt(text); }
+// A number of a text line, refused (never cut) when it does not parse or lies outside 0..max;
+// the message names the field by its column title.
+std::uint32_t numberField(std::string_view text, std::string_view column, std::uint32_t max) {
+  const auto value = tryParseInt(text);
+  const auto fail = [&](const std::string& why) {
+    throw Error("field \"" + std::string(column) + "\": " + why);
+  };
+  if (!value) fail(formatMessage("'%s' is not a valid integer value", {text}));
+  if (*value < 0 || static_cast<std::uint32_t>(*value) > max)
+    fail("'" + std::string(text) + "' does not fit 0 to " + std::to_string(max) + ".");
+  return static_cast<std::uint32_t>(*value);
+}
+
+std::uint8_t byteField(std::string_view text, std::string_view column) {
+  return static_cast<std::uint8_t>(numberField(text, column, 0xFF));
+}
+
+std::uint16_t wordField(std::string_view text, std::string_view column) {
+  return static_cast<std::uint16_t>(numberField(text, column, 0xFFFF));
+}
 
 std::string_view fileText(const Bytes& bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -695,8 +714,14 @@ class TTiledata::LandImport {
     if (count < kLandFixedFields + 32)
       throw Error("Line " + std::to_string(lineNumber) + " has " + std::to_string(count) +
                   " fields; a land line needs " + std::to_string(kLandFixedFields + 32) + ".");
-    const std::int32_t id = intField(f[0]);
-    const auto texture = static_cast<std::uint16_t>(intField(f[2]));
+    std::uint32_t id = 0;
+    std::uint16_t texture = 0;
+    try {
+      id = numberField(f[0], "ID", 0x7FFFFFFF);
+      texture = wordField(f[2], "TextureID");
+    } catch (const Error& e) {
+      throw Error("Line " + std::to_string(lineNumber) + ", " + e.what());
+    }
     if (!m_tiles.hasLand(id))
       throw Error("Line " + std::to_string(lineNumber) + ": land id " + std::string(f[0]) +
                   " lies outside the land section (0x0 to 0x3FFF).");
@@ -743,25 +768,25 @@ class TTiledata::StaticImport {
     if (count < kStaticFixedFields + 32)
       throw Error(std::to_string(count) + " fields; a static line needs " +
                   std::to_string(kStaticFixedFields + 32) + ".");
-    const std::int32_t id = intField(f[0]);
-    std::int32_t v[10];
-    for (std::size_t k = 0; k < 10; ++k) v[k] = intField(f[2 + k]);
+    const std::uint32_t id = numberField(f[0], "ID", 0x7FFFFFFF);
+    // Every field is read before the id is checked, so a bad value is named whatever the id.
+    StaticTileRecord r;
+    r.weight = byteField(f[2], "Weight/Quantity");
+    r.quality = byteField(f[3], "Layer/Quality");
+    r.animId = wordField(f[4], "Gump/AnimID");
+    r.height = byteField(f[5], "Height");
+    r.hue = byteField(f[6], "Hue");
+    r.quantity = byteField(f[7], "Class/Quantity");
+    r.unknown1 = wordField(f[8], "unknown1");
+    r.unknown2 = byteField(f[9], "unknown2");
+    r.unknown3 = byteField(f[10], "unknown3");
+    r.unknown4 = byteField(f[11], "unknown4");
     if (!m_tiles.hasStatic(id))
       throw Error("static id " + std::string(f[0]) + " lies outside the static section (" +
                   std::to_string(m_tiles.staticCount()) + " records).");
     const StaticTileRecord old = *m_tiles.readStatic(id);
-    StaticTileRecord r = old;  // keeps Unknown5, which the text does not carry
+    r.unknown5 = old.unknown5;  // not carried by the text
     r.name = importedName(f[1], old.name);
-    r.weight = static_cast<std::uint8_t>(v[0]);
-    r.quality = static_cast<std::uint8_t>(v[1]);
-    r.animId = static_cast<std::uint16_t>(v[2]);
-    r.height = static_cast<std::uint8_t>(v[3]);
-    r.hue = static_cast<std::uint8_t>(v[4]);
-    r.quantity = static_cast<std::uint8_t>(v[5]);
-    r.unknown1 = static_cast<std::uint16_t>(v[6]);
-    r.unknown2 = static_cast<std::uint8_t>(v[7]);
-    r.unknown3 = static_cast<std::uint8_t>(v[8]);
-    r.unknown4 = static_cast<std::uint8_t>(v[9]);
     r.flags = old.flags;
     f.readFlags(m_tiles.flagBits(), r.flags);
     m_tiles.writeStatic(id, r);

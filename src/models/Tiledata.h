@@ -222,6 +222,8 @@ class TTiledata {
   std::string staticTextFile() const;
   void exportLandText(const std::string& path) const;
   void exportStaticText(const std::string& path) const;
+  // Values are read with the integer rule and refused, never cut, when their field cannot hold
+  // them; messages name the line and the field by its column title.
   // Land import stops at the first line that fails and throws Error; lines before it stay written.
   // Returns the number of records written.
   std::size_t importLandLines(const std::vector<std::string>& lines);

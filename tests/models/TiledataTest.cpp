@@ -330,13 +330,13 @@ TEST(Tiledata, LandImportReadsEveryIntegerFormAndStopsAtTheFirstBadLine) {
   std::vector<std::string> lines = {"header"};
   for (const char* id : {"10", "0xB", "0XC", "xD", "XE", "$F"})
     lines.push_back(std::string(id) + "\tname\t" + id + flagFields);
-  lines.push_back("0x20\ta name longer than twenty\t0x12345" + flagFields);
+  lines.push_back("0x20\ta name longer than twenty\t0xFFFF" + flagFields);
   EXPECT_EQ(t.importLandLines(lines), 7u);
   for (int id = 10; id <= 15; ++id) {
     EXPECT_EQ(t.landTextureId(id), id);
     EXPECT_EQ(t.landFlags(id), 1u);  // only the exact text "1" sets a bit
   }
-  EXPECT_EQ(t.landTextureId(0x20), 0x2345);  // low 16 bits
+  EXPECT_EQ(t.landTextureId(0x20), 0xFFFF);
   EXPECT_EQ(t.landName(0x20), "a name longer than t");
 
   std::vector<std::string> bad = {"header", "1\tok\t1" + flagFields, "2\tbad\tzz" + flagFields,
@@ -345,13 +345,22 @@ TEST(Tiledata, LandImportReadsEveryIntegerFormAndStopsAtTheFirstBadLine) {
     t.importLandLines(bad);
     FAIL();
   } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "'zz' is not a valid integer value");
+    EXPECT_STREQ(e.what(), "Line 3, field \"TextureID\": 'zz' is not a valid integer value");
   }
   EXPECT_EQ(t.landName(1), "ok");
   EXPECT_EQ(t.landName(3), "");
   // Ids past the land section stop the import instead of writing statics.
   EXPECT_THROW(t.importLandLines({"header", "0x4000\tx\t1" + flagFields}), Error);
   EXPECT_THROW(t.importLandLines({"header", "5\tshort\t1\t1"}), Error);
+  // A texture id the record cannot hold is refused, not cut to 16 bits.
+  try {
+    t.importLandLines({"header", "4\tok\t1" + flagFields, "5\twide\t0x12345" + flagFields});
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Line 3, field \"TextureID\": '0x12345' does not fit 0 to 65535.");
+  }
+  EXPECT_EQ(t.landName(4), "ok");
+  EXPECT_EQ(t.landName(5), "");
   EXPECT_EQ(t.image().size(), kClassicLand);
 }
 
@@ -360,30 +369,42 @@ TEST(Tiledata, StaticImportReportsBadLinesAndGoesOn) {
   t.loadBytes(Bytes(kClassicLand + kClassicGroup, 0));
   StaticTileRecord keep;
   keep.unknown5 = 0x5A;
+  keep.weight = 9;
   keep.name = makeTileName("old");
   t.writeStatic(3, keep);
+  t.writeStatic(7, keep);
   std::string flagFields;
   for (int bit = 0; bit < 32; ++bit) flagFields += bit == 31 ? "\t1" : "\t0";
   const std::vector<std::string> lines = {
       "header",
-      "3\tnew name\t300\t1\t0x10\t2\t3\t4\t5\t6\t7\t8" + flagFields,
+      "3\tnew name\t255\t1\t0x10\t2\t3\t4\t5\t6\t7\t8" + flagFields,
       "4\tfive\tfields\tonly\there",
       "5\tbad\tabc\t1\t1\t1\t1\t1\t1\t1\t1\t1" + flagFields,
       "32\tpast the end\t1\t1\t1\t1\t1\t1\t1\t1\t1\t1" + flagFields,
       "6\tafter\t1\t1\t1\t1\t1\t1\t1\t1\t1\t1" + flagFields,
+      "7\theavy\t300\t1\t1\t1\t1\t1\t1\t1\t1\t1" + flagFields,
+      "7\tbig anim\t1\t1\t0x10000\t1\t1\t1\t1\t1\t1\t1" + flagFields,
+      "7\tnegative\t1\t1\t1\t1\t1\t1\t1\t1\t1\t-1" + flagFields,
   };
   const StaticImportResult r = t.importStaticLines(lines);
   EXPECT_EQ(r.written, 2u);
-  ASSERT_EQ(r.failedLines.size(), 3u);
-  EXPECT_EQ(r.failedLines[0].first, 3);
-  EXPECT_EQ(r.failedLines[1].first, 4);
-  EXPECT_EQ(r.failedLines[2].first, 5);
-  EXPECT_EQ(t.staticWeight(3), 44);      // 300 modulo 256
+  const std::vector<std::pair<int, std::string>> failed = {
+      {3, "5 fields; a static line needs 44."},
+      {4, "field \"Weight/Quantity\": 'abc' is not a valid integer value"},
+      {5, "static id 32 lies outside the static section (32 records)."},
+      {7, "field \"Weight/Quantity\": '300' does not fit 0 to 255."},
+      {8, "field \"Gump/AnimID\": '0x10000' does not fit 0 to 65535."},
+      {9, "field \"unknown4\": '-1' does not fit 0 to 255."},
+  };
+  EXPECT_EQ(r.failedLines, failed);
+  EXPECT_EQ(t.staticWeight(3), 255);
   EXPECT_EQ(t.staticUnknown5(3), 0x5A);  // not in the text, kept
   EXPECT_EQ(t.staticName(3), "new name");
   EXPECT_TRUE(t.staticHasFlags(3, 0x80000000));
   EXPECT_EQ(t.staticName(4), "");
   EXPECT_EQ(t.staticName(6), "after");
+  // Refused lines leave their record as it was: a weight of 300 is not stored as 44.
+  EXPECT_EQ(*t.readStatic(7), keep);
   EXPECT_EQ(t.staticCount(), 32u);  // nothing grew
 }
 

@@ -94,6 +94,7 @@ class TiledataPagesTest : public QObject {
   void typedNamesAreStoredInTheCodePage();
   void layoutIsShownAndChosenOnThePages();
   void staticPageShowsEveryFlagBoxWithoutScrolling();
+  void typedValuesTheRecordCannotHoldAreRefused();
 };
 
 void TiledataPagesTest::landBoxesKeepEveryOtherFlagBit() {
@@ -125,11 +126,11 @@ void TiledataPagesTest::landBoxesKeepEveryOtherFlagBit() {
   QCOMPARE(tiles.landName(7), std::string("deep water"));
   QCOMPARE(page->list()->model()->label(7), std::string("0x7 deep water"));
 
-  // TexID takes the integer rule; text that does not parse stores 0.
+  // TexID takes the integer rule; text that does not parse is not stored.
   run.setField("eLandTexId", "$1A");
   QCOMPARE(tiles.landTextureId(7), std::uint16_t{0x1A});
   run.setField("eLandTexId", "grass");
-  QCOMPARE(tiles.landTextureId(7), std::uint16_t{0});
+  QCOMPARE(tiles.landTextureId(7), std::uint16_t{0x1A});
   QCOMPARE(tiles.landFlags(7), expected);
 
   // The picture comes from art.
@@ -191,10 +192,10 @@ void TiledataPagesTest::staticEditSavedAndReloaded() {
   run.setField("eStaticName", "brass lantern");
   run.box("cbStaticFlag22")->setChecked(false);  // Wearable
   run.box("cbStaticFlag29")->setChecked(true);   // Door
-  run.setField("eStaticWeight", "300");          // cut to 8 bits: 44
+  run.setField("eStaticWeight", "255");
   run.setField("eStaticHeight", "0x0C");
-  run.setField("eStaticUnknown1", "70000");  // cut to 16 bits
-  run.setField("eStaticHue", "not a number");
+  run.setField("eStaticUnknown1", "$FFFF");
+  run.setField("eStaticHue", "0");
   QCOMPARE(page->list()->model()->label(0x10), std::string("0x10 brass lantern"));
 
   // Save through the Settings page and load the saved file.
@@ -207,9 +208,9 @@ void TiledataPagesTest::staticEditSavedAndReloaded() {
   QVERIFY(!page->currentId());
   page->list()->selectLine(0x10);
   QCOMPARE(run.text("eStaticName"), QStringLiteral("brass lantern"));
-  QCOMPARE(run.text("eStaticWeight"), QStringLiteral("44"));
+  QCOMPARE(run.text("eStaticWeight"), QStringLiteral("255"));
   QCOMPARE(run.text("eStaticHeight"), QStringLiteral("12"));
-  QCOMPARE(run.text("eStaticUnknown1"), QString::number(70000 % 65536));
+  QCOMPARE(run.text("eStaticUnknown1"), QStringLiteral("65535"));
   QCOMPARE(run.text("eStaticHue"), QStringLiteral("0"));
   QVERIFY(!run.box("cbStaticFlag22")->isChecked());
   QVERIFY(run.box("cbStaticFlag29")->isChecked());
@@ -271,7 +272,8 @@ void TiledataPagesTest::staticButtonsTextFillAndDelete() {
   quillotide::writeTextLines(run.dir.file("edited.txt"), edited);
   run.dialogs.answerOpen(run.path("edited.txt"));
   run.click("btnLoadStaticText");
-  QCOMPARE(run.dialogs.messageTexts(), QStringList{"Bug in Zeile: 3"});
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList{"Bug in Zeile: 3\n4 fields; a static line needs 44."});
   QCOMPARE(tiles.staticName(2), std::string("fir tree"));
   QCOMPARE(page->list()->model()->label(2), std::string("0x2 fir tree"));
 
@@ -416,6 +418,55 @@ void TiledataPagesTest::staticPageShowsEveryFlagBoxWithoutScrolling() {
   const QFontMetrics metrics(nameField->font());
   QVERIFY(nameField->width() >= metrics.horizontalAdvance(QStringLiteral("abcdefghijklmnopqrst")));
   QVERIFY(nameField->width() <= 2 * metrics.horizontalAdvance(QString(20, QLatin1Char('0'))));
+}
+
+void TiledataPagesTest::typedValuesTheRecordCannotHoldAreRefused() {
+  TileRun run;
+  run.loadSample();
+  auto& tiles = *run.registry->tiledata;
+  TiledataStaticPage* page = run.statics();
+  run.showPage(page);
+  run.clickLine(page->list(), 0x10);
+  const StaticTileRecord before = *tiles.readStatic(0x10);
+
+  // "300" does not fit a byte: refused on Enter, never stored as 44. What was typed on the way
+  // ("3", "30") is written as it is typed.
+  run.typeInto("eStaticWeight", "300");
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList{"Weight: '300' does not fit the field (0 to 255)."});
+  QCOMPARE(run.dialogs.messages().last().icon, quillotide::ui::MessageIcon::Error);
+  QCOMPARE(tiles.staticWeight(0x10), std::uint8_t{30});
+  QCOMPARE(run.text("eStaticWeight"), QStringLiteral("30"));
+
+  // Text that does not parse is refused the same way, naming its field; nothing is written.
+  run.typeInto("eStaticHue", "abc");
+  QCOMPARE(run.dialogs.messageTexts().last(),
+           QStringLiteral("Hue: 'abc' is not a valid integer value"));
+  QCOMPARE(tiles.staticHue(0x10), before.hue);
+  QCOMPARE(run.text("eStaticHue"), QString::number(before.hue));
+  run.typeInto("eStaticAnimId", "-1");
+  QCOMPARE(run.dialogs.messageTexts().last(),
+           QStringLiteral("AnimID: '-1' does not fit the field (0 to 65535)."));
+  QCOMPARE(tiles.staticAnimId(0x10), before.animId);
+
+  // A name with a character the code page lacks: one message naming it, the name stays as typed
+  // up to that character.
+  const int shown = run.dialogs.messages().size();
+  run.typeInto("eStaticName", QStringLiteral("Mon\u0101rch"));
+  QCOMPARE(run.dialogs.messages().size(), shown + 1);
+  QVERIFY2(run.dialogs.messageTexts().last().contains(QStringLiteral("'\u0101' (U+0101)")),
+           qPrintable(run.dialogs.messageTexts().last()));
+  QCOMPARE(tiles.staticName(0x10), std::string("Mon"));
+  QCOMPARE(run.text("eStaticName"), QStringLiteral("Mon"));
+
+  // The land page's TexID field holds 16 bits.
+  run.showPage(run.land());
+  run.clickLine(run.land()->list(), 7);
+  run.typeInto("eLandTexId", "0x10000");
+  QCOMPARE(run.dialogs.messageTexts().last(),
+           QStringLiteral("TexID: '0x10000' does not fit the field (0 to 65535)."));
+  QCOMPARE(tiles.landTextureId(7), std::uint16_t{0x1000});
+  QCOMPARE(run.text("eLandTexId"), QStringLiteral("0x1000"));
 }
 
 QTEST_MAIN(TiledataPagesTest)

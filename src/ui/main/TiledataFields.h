@@ -8,8 +8,10 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "app/Error.h"
 #include "app/Registry.h"
 #include "app/Text.h"
 #include "ui/main/MainForm.h"
@@ -20,9 +22,34 @@ namespace quillotide::ui {
 inline QString nameText(const std::string& name) { return QString::fromStdString(name); }
 inline std::string nameUtf8(const QString& text) { return text.toStdString(); }
 
-// A field that does not parse stores 0.
-inline std::int32_t fieldValue(const QLineEdit* field) {
-  return tryParseInt(field->text().toStdString()).value_or(0);
+// A typed number read with the integer rule; nullopt, with the message naming the field by its
+// caption, when it does not parse or lies outside 0..max (values are refused, never cut).
+inline std::optional<std::uint32_t> fieldNumber(const QLineEdit* field, const QString& caption,
+                                                std::uint32_t max, QString& problem) {
+  const QString text = field->text();
+  const auto value = tryParseInt(text.toStdString());
+  if (!value)
+    problem = caption + QLatin1Char(' ') +
+              QString::fromStdString(
+                  formatMessage("'%s' is not a valid integer value", {text.toStdString()}));
+  else if (*value < 0 || static_cast<std::uint32_t>(*value) > max)
+    problem = QStringLiteral("%1 '%2' does not fit the field (0 to %3).")
+                  .arg(caption, text)
+                  .arg(max);
+  else
+    return static_cast<std::uint32_t>(*value);
+  return std::nullopt;
+}
+
+// A typed name in the game's code page; nullopt, with the message, when it holds a character the
+// code page lacks.
+inline std::optional<TileName> fieldName(const QLineEdit* field, QString& problem) {
+  try {
+    return makeTileName(nameUtf8(field->text()));
+  } catch (const Error& e) {
+    problem = QStringLiteral("Name: ") + QString::fromStdString(e.what());
+    return std::nullopt;
+  }
 }
 
 // The layout line of both tile data pages: what the loaded file is read as and why ("l" + prefix

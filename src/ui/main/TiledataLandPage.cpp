@@ -54,13 +54,16 @@ TiledataLandPage::TiledataLandPage(TMainForm& main, QWidget* parent)
   auto* fields = new QFormLayout;
   fields->addRow(QStringLiteral("Name:"), m_name);
   fields->addRow(QStringLiteral("TexID:"), m_texture);
+  // A field holding what the record cannot is not written while it is typed; leaving it says why
+  // and shows what is stored.
   const auto changed = [this] {
-    if (!m_filling) runAction(m_dialogs, [&] { writeRecord(); });
+    if (!m_filling) runAction(m_dialogs, [&] { writeRecord(false); });
   };
-  // When the user leaves a field it shows what was stored (a texture id cut to 16 bits, 0 for
-  // text that does not parse).
+  const auto toggled = [this] {
+    if (!m_filling) runAction(m_dialogs, [&] { writeRecord(true); });
+  };
   const auto finished = [this] {
-    if (m_id && !m_filling) runAction(m_dialogs, [&] { showRecord(*m_id); });
+    if (m_id && !m_filling) runAction(m_dialogs, [&] { fieldFinished(); });
   };
   connect(m_name, &QLineEdit::textChanged, this, changed);
   connect(m_texture, &QLineEdit::textChanged, this, changed);
@@ -74,7 +77,7 @@ TiledataLandPage::TiledataLandPage(TMainForm& main, QWidget* parent)
                                                 static_cast<qsizetype>(captions[i].second.size()));
     auto* box = new QCheckBox(caption, this);
     box->setObjectName("cbLand" + caption);
-    connect(box, &QCheckBox::toggled, this, changed);
+    connect(box, &QCheckBox::toggled, this, toggled);
     m_flags[i] = box;
     boxes->addWidget(box);
   }
@@ -140,7 +143,7 @@ void TiledataLandPage::showRecord(std::int32_t id) {
   m_picture->setPixmap(area);
 }
 
-void TiledataLandPage::writeRecord() {
+void TiledataLandPage::writeRecord(bool report) {
   TTiledata& tiles = *m_registry.tiledata;
   if (!m_id || !tiles.hasLand(*m_id)) return;
   // The five boxes stand for five bits only; every other bit of the record is kept as it is.
@@ -152,10 +155,30 @@ void TiledataLandPage::writeRecord() {
     else
       record.flags &= ~captions[i].first;
   }
-  record.textureId = static_cast<std::uint16_t>(fieldValue(m_texture));
-  record.name = makeTileName(nameUtf8(m_name->text()));
+  QString problem;
+  const auto texture = fieldNumber(m_texture, QStringLiteral("TexID:"), 0xFFFF, problem);
+  const auto name = texture ? fieldName(m_name, problem) : std::nullopt;
+  if (!texture || !name) {
+    if (report) m_dialogs.showError(problem);
+    return;
+  }
+  record.textureId = static_cast<std::uint16_t>(*texture);
+  record.name = *name;
   tiles.writeLand(*m_id, record);
   m_list->listView()->viewport()->update();
+}
+
+void TiledataLandPage::fieldFinished() {
+  if (m_reporting) return;
+  QString problem;
+  const bool stored = fieldNumber(m_texture, QStringLiteral("TexID:"), 0xFFFF, problem) &&
+                      fieldName(m_name, problem);
+  if (!stored) {
+    m_reporting = true;
+    m_dialogs.showError(problem);
+    m_reporting = false;
+  }
+  showRecord(*m_id);
 }
 
 void TiledataLandPage::showFlags(std::int32_t id) {
