@@ -13,10 +13,14 @@ std::string layoutName(TiledataLayout l) { return tiledataLayoutName(l); }
 
 std::string reasonName(TiledataLayoutReason r) {
   switch (r) {
-    case TiledataLayoutReason::Given: return "given";
-    case TiledataLayoutReason::Records: return "records";
-    case TiledataLayoutReason::WholeGroups: return "wholeGroups";
-    case TiledataLayoutReason::Remainder: return "remainder";
+    case TiledataLayoutReason::Given:
+      return "given";
+    case TiledataLayoutReason::Records:
+      return "records";
+    case TiledataLayoutReason::WholeGroups:
+      return "wholeGroups";
+    case TiledataLayoutReason::Remainder:
+      return "remainder";
   }
   return "";
 }
@@ -166,9 +170,8 @@ int info(Args& args, Context& ctx) {
   const TTiledata t = loadTiledata(p[0], layout);
   const std::size_t tail = (t.image().size() - t.sizes().landSection) % t.sizes().staticGroup;
   std::ostringstream text;
-  text << "layout: " << t.layoutDescription()
-       << "\nland records: " << TTiledata::kLandCount << "\nstatic records: " << t.staticCount()
-       << "\nbytes: " << t.image().size();
+  text << "layout: " << t.layoutDescription() << "\nland records: " << TTiledata::kLandCount
+       << "\nstatic records: " << t.staticCount() << "\nbytes: " << t.image().size();
   if (tail) text << "\npartial last group (kept): " << tail << " bytes";
   ctx.report(Json::Object{{"layout", layoutName(t.layout())},
                           {"layoutChosenBy", reasonName(t.layoutReason())},

@@ -38,9 +38,8 @@ void check(const Bytes& bytes, std::optional<TiledataLayout> layout, bool textSa
     return;
   }
   if (t.image() != bytes) std::abort();
-  for (std::int64_t id : {std::int64_t{-1}, std::int64_t{0}, std::int64_t{31},
-                          std::int64_t{0x3FFF}, std::int64_t{0x4000},
-                          static_cast<std::int64_t>(t.staticCount()) - 1,
+  for (std::int64_t id : {std::int64_t{-1}, std::int64_t{0}, std::int64_t{31}, std::int64_t{0x3FFF},
+                          std::int64_t{0x4000}, static_cast<std::int64_t>(t.staticCount()) - 1,
                           static_cast<std::int64_t>(t.staticCount())}) {
     (void)t.readLand(id);
     (void)t.readStatic(id);

@@ -208,8 +208,7 @@ void THues::setHueText(int e, const std::vector<std::string>& lines) {
       // Refused, not cut: the file holds 20 characters.
       if (value.size() > HueEntry::kNameSize)
         fail(field + "'" + fromWindows1252(value) + "' has " + std::to_string(value.size()) +
-             " characters; a hue name holds at most " + std::to_string(HueEntry::kNameSize) +
-             ".");
+             " characters; a hue name holds at most " + std::to_string(HueEntry::kNameSize) + ".");
       entry.setNameBytes(value);
       continue;
     }

@@ -179,7 +179,8 @@ NameEvidence nameEvidence(std::span<const std::uint8_t> bytes, const TiledataSiz
   const auto look = [&](const std::uint8_t* name) {
     std::size_t n = 0;
     while (n < kTileNameSize && name[n] >= 0x20 && name[n] != 0x7F) ++n;
-    const bool zeroRest = std::all_of(name + n, name + kTileNameSize, [](std::uint8_t b) { return b == 0; });
+    const bool zeroRest =
+        std::all_of(name + n, name + kTileNameSize, [](std::uint8_t b) { return b == 0; });
     if (n == 0 && zeroRest) return;
     ++(zeroRest ? e.text : e.broken);
   };
@@ -236,8 +237,8 @@ void TTiledata::loadBytes(std::span<const std::uint8_t> bytes,
                           std::optional<TiledataLayout> layout) {
   const std::size_t size = bytes.size();
   if (size < kClassic.landSection && !layout) layout = TiledataLayout::Classic;
-  const LayoutChoice choice = layout ? LayoutChoice{*layout, TiledataLayoutReason::Given}
-                                     : chooseLayout(bytes);
+  const LayoutChoice choice =
+      layout ? LayoutChoice{*layout, TiledataLayoutReason::Given} : chooseLayout(bytes);
   const TiledataSizes& sizes = TiledataSizes::of(choice.layout);
   if (size < sizes.landSection)
     throw FormatError("Tile data of " + std::to_string(size) +
@@ -257,12 +258,15 @@ void TTiledata::setLayout(std::optional<TiledataLayout> layout) {
 }
 
 std::string TTiledata::layoutDescription() const {
-  std::string text = tiledataLayoutName(m_layout) + " (" + std::to_string(flagBits()) +
-                     "-bit flags), ";
+  std::string text =
+      tiledataLayoutName(m_layout) + " (" + std::to_string(flagBits()) + "-bit flags), ";
   switch (m_reason) {
-    case TiledataLayoutReason::Given: return text + "as set";
-    case TiledataLayoutReason::Records: return text + "told by the records' names";
-    case TiledataLayoutReason::WholeGroups: return text + "told by the file size (whole groups)";
+    case TiledataLayoutReason::Given:
+      return text + "as set";
+    case TiledataLayoutReason::Records:
+      return text + "told by the records' names";
+    case TiledataLayoutReason::WholeGroups:
+      return text + "told by the file size (whole groups)";
     case TiledataLayoutReason::Remainder:
       return text + "a guess: neither layout reads the names or takes the size in whole groups";
   }
@@ -278,8 +282,8 @@ void TTiledata::save(const std::string& path) const {
 
 std::uint32_t TTiledata::staticCount() const {
   if (!m_loaded || m_image.size() < m_sizes->landSection) return 0;
-  return static_cast<std::uint32_t>((m_image.size() - m_sizes->landSection) /
-                                    m_sizes->staticGroup * kRecordsPerGroup);
+  return static_cast<std::uint32_t>((m_image.size() - m_sizes->landSection) / m_sizes->staticGroup *
+                                    kRecordsPerGroup);
 }
 
 std::size_t TTiledata::landOffset(std::int64_t id) const {
@@ -506,7 +510,7 @@ std::string headerLine(std::initializer_list<std::string_view> fixed,
 // The first fields of a TAB-separated line, views into it (empty fields count), and what follows
 // them. A byte loop, not memchr: the fields are a few characters long.
 class Fields {
- public:
+public:
   void split(std::string_view line, std::size_t fixed) {
     m_fields.clear();
     m_hasRest = false;
@@ -548,7 +552,7 @@ class Fields {
     }
   }
 
- private:
+private:
   std::vector<std::string_view> m_fields;
   std::string_view m_rest;
   bool m_hasRest = false;
@@ -700,7 +704,7 @@ void TTiledata::exportStaticText(const std::string& path) const {
 
 // Land import stops at the first line that fails; the lines before it stay written.
 class TTiledata::LandImport {
- public:
+public:
   explicit LandImport(TTiledata& tiles) : m_tiles(tiles) {
     if (!tiles.m_loaded) throw Error(notLoadedMessage("Tiledata"));
   }
@@ -736,7 +740,7 @@ class TTiledata::LandImport {
   }
   std::size_t written() const { return m_written; }
 
- private:
+private:
   TTiledata& m_tiles;
   Fields m_fields;
   std::size_t m_written = 0;
@@ -744,7 +748,7 @@ class TTiledata::LandImport {
 
 // Static import reports each failing line and goes on with the next.
 class TTiledata::StaticImport {
- public:
+public:
   explicit StaticImport(TTiledata& tiles) : m_tiles(tiles) {
     if (!tiles.m_loaded) throw Error(notLoadedMessage("Tiledata"));
   }
@@ -759,7 +763,7 @@ class TTiledata::StaticImport {
   }
   StaticImportResult result() { return std::move(m_result); }
 
- private:
+private:
   void take(std::string_view text) {
     m_fields.split(text, kStaticFixedFields);
     const Fields& f = m_fields;

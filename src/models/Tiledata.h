@@ -237,26 +237,26 @@ class TTiledata {
   void fillStaticSlots();
 
  private:
-  class LandImport;
-  class StaticImport;
-  void appendLandLine(std::string& out, std::int64_t id) const;
-  void appendStaticLine(std::string& out, std::int64_t id) const;
-  std::size_t landOffset(std::int64_t id) const;
-  std::size_t staticOffset(std::int64_t id) const;
-  // The bytes of a record after its flag word; nullptr for an id outside its section.
-  const std::uint8_t* landFields(std::int64_t id) const;
-  const std::uint8_t* staticFields(std::int64_t id) const;
-  std::uint8_t staticU8(std::int64_t id, std::size_t field) const;
-  std::uint16_t staticU16(std::int64_t id, std::size_t field) const;
-  std::uint64_t readFlags(std::size_t offset) const;
-  void writeFlags(std::size_t offset, std::uint64_t flags);
-  void checkFlags(std::uint64_t flags) const;
+   class LandImport;
+   class StaticImport;
+   void appendLandLine(std::string& out, std::int64_t id) const;
+   void appendStaticLine(std::string& out, std::int64_t id) const;
+   std::size_t landOffset(std::int64_t id) const;
+   std::size_t staticOffset(std::int64_t id) const;
+   // The bytes of a record after its flag word; nullptr for an id outside its section.
+   const std::uint8_t* landFields(std::int64_t id) const;
+   const std::uint8_t* staticFields(std::int64_t id) const;
+   std::uint8_t staticU8(std::int64_t id, std::size_t field) const;
+   std::uint16_t staticU16(std::int64_t id, std::size_t field) const;
+   std::uint64_t readFlags(std::size_t offset) const;
+   void writeFlags(std::size_t offset, std::uint64_t flags);
+   void checkFlags(std::uint64_t flags) const;
 
-  Bytes m_image;
-  TiledataLayout m_layout = TiledataLayout::Classic;
-  TiledataLayoutReason m_reason = TiledataLayoutReason::Given;
-  const TiledataSizes* m_sizes = &TiledataSizes::of(TiledataLayout::Classic);
-  bool m_loaded = false;
+   Bytes m_image;
+   TiledataLayout m_layout = TiledataLayout::Classic;
+   TiledataLayoutReason m_reason = TiledataLayoutReason::Given;
+   const TiledataSizes* m_sizes = &TiledataSizes::of(TiledataLayout::Classic);
+   bool m_loaded = false;
 };
 
 }  // namespace quillotide

@@ -68,9 +68,9 @@ TEST(CodePage, EveryByteRoundTripsAndTheHighBytesAreWindows1252) {
   std::string all;
   for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
   EXPECT_EQ(toWindows1252(fromWindows1252(all)), all);
-  EXPECT_EQ(fromWindows1252("caf\xE9"), "caf\xC3\xA9");        // é
-  EXPECT_EQ(fromWindows1252("\x80"), "\xE2\x82\xAC");           // €, not the C1 control
-  EXPECT_EQ(fromWindows1252("\x9F"), "\xC5\xB8");               // Ÿ
+  EXPECT_EQ(fromWindows1252("caf\xE9"), "caf\xC3\xA9");  // é
+  EXPECT_EQ(fromWindows1252("\x80"), "\xE2\x82\xAC");    // €, not the C1 control
+  EXPECT_EQ(fromWindows1252("\x9F"), "\xC5\xB8");        // Ÿ
   EXPECT_EQ(toWindows1252("\xE2\x80\x9Cquoted\xE2\x80\x9D"), "\x93quoted\x94");
   EXPECT_EQ(toWindows1252("plain"), "plain");
 }
@@ -94,6 +94,6 @@ TEST(CodePage, InvalidUtf8BecomesReplacementCharacters) {
   EXPECT_EQ(toValidUtf8("ok \xC3\xA9"), "ok \xC3\xA9");
   EXPECT_EQ(toValidUtf8("a\xE9z"), "a\xEF\xBF\xBDz");
   EXPECT_EQ(toValidUtf8("\xE2\x82"), "\xEF\xBF\xBD\xEF\xBF\xBD");
-  const std::string r = "\xEF\xBF\xBD";  // U+FFFD
+  const std::string r = "\xEF\xBF\xBD";                       // U+FFFD
   EXPECT_EQ(toValidUtf8("\xF4\x90\x80\x80"), r + r + r + r);  // above U+10FFFF
 }

@@ -31,8 +31,8 @@ bool strictUtf8(const std::string& s) {
 // One block of eight hues whose names hold high bytes of the game's code page.
 Bytes huesWithHighByteNames() {
   Bytes b(708, 0);
-  const char* names[] = {"Caf\xE9", "\x80uro", "\x93quoted\x94", "\x81\x8D\x8F\x90\x9D",
-                         "\xFF\xFE\xA0",  "plain", "\x01\x1F", "twenty characters!!!"};
+  const char* names[] = {"Caf\xE9",      "\x80uro", "\x93quoted\x94", "\x81\x8D\x8F\x90\x9D",
+                         "\xFF\xFE\xA0", "plain",   "\x01\x1F",       "twenty characters!!!"};
   for (std::size_t k = 0; k < 8; ++k) {
     const std::string n = names[k];
     std::copy(n.begin(), n.end(), b.begin() + static_cast<std::ptrdiff_t>(4 + 88 * k + 68));

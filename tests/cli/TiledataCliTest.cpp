@@ -35,7 +35,8 @@ TEST(TiledataCli, ShowsRecordsOfTheSample) {
   auto r = run({"tiledata", "info", s.tiledata, "--json"});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out,
-            "{\"layout\":\"older\",\"layoutChosenBy\":\"records\",\"flagBits\":32,\"landCount\":16384,\"staticCount\":16384,"
+            "{\"layout\":\"older\",\"layoutChosenBy\":\"records\",\"flagBits\":32,\"landCount\":"
+            "16384,\"staticCount\":16384,"
             "\"bytes\":1036288,\"tailBytes\":0}\n");
   r = run({"tiledata", "land", s.tiledata, "7"});
   EXPECT_EQ(r.code, 0) << r.err;

@@ -3,9 +3,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QTabWidget>
 #include <QLabel>
 #include <QListView>
+#include <QTabWidget>
 #include <QTest>
 
 #include "UiTestSupport.h"
@@ -406,9 +406,9 @@ void TiledataPagesTest::staticPageShowsEveryFlagBoxWithoutScrolling() {
     QVERIFY(box->width() >= box->sizeHint().width());
   }
   // The numeric fields are as wide as "0xFFFF" needs, not stretched; the name holds 20 characters.
-  for (const char* name : {"eStaticAnimId", "eStaticHeight", "eStaticHue", "eStaticQuality",
-                           "eStaticQuantity", "eStaticWeight", "eStaticUnknown1",
-                           "eStaticUnknown5"}) {
+  for (const char* name :
+       {"eStaticAnimId", "eStaticHeight", "eStaticHue", "eStaticQuality", "eStaticQuantity",
+        "eStaticWeight", "eStaticUnknown1", "eStaticUnknown5"}) {
     auto* field = run.find<QLineEdit>(name);
     const QFontMetrics metrics(field->font());
     QVERIFY2(field->width() >= metrics.horizontalAdvance(QStringLiteral("0xFFFF")), name);

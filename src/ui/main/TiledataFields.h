@@ -33,9 +33,8 @@ inline std::optional<std::uint32_t> fieldNumber(const QLineEdit* field, const QS
               QString::fromStdString(
                   formatMessage("'%s' is not a valid integer value", {text.toStdString()}));
   else if (*value < 0 || static_cast<std::uint32_t>(*value) > max)
-    problem = QStringLiteral("%1 '%2' does not fit the field (0 to %3).")
-                  .arg(caption, text)
-                  .arg(max);
+    problem =
+        QStringLiteral("%1 '%2' does not fit the field (0 to %3).").arg(caption, text).arg(max);
   else
     return static_cast<std::uint32_t>(*value);
   return std::nullopt;
@@ -81,10 +80,9 @@ inline LayoutLine makeLayoutLine(TMainForm& main, QWidget* parent, const QString
 
 inline void showLayoutLine(TMainForm& main, const LayoutLine& line) {
   const TTiledata& tiles = *main.registry().tiledata;
-  line.label->setText(tiles.isLoaded()
-                          ? QStringLiteral("Layout: ") +
-                                QString::fromStdString(tiles.layoutDescription())
-                          : QString());
+  line.label->setText(tiles.isLoaded() ? QStringLiteral("Layout: ") +
+                                             QString::fromStdString(tiles.layoutDescription())
+                                       : QString());
   const auto setting = main.tiledataLayoutSetting();
   line.choice->setCurrentIndex(!setting ? 0 : *setting == TiledataLayout::Classic ? 1 : 2);
 }

@@ -271,8 +271,8 @@ std::optional<StaticTileRecord> TiledataStaticPage::recordFromFields(QString& pr
     if (m_flags[static_cast<std::size_t>(bit)]->isChecked()) r.flags |= std::uint64_t{1} << bit;
   std::array<std::uint32_t, FieldCount> v{};
   for (const NumericField& info : numericFields()) {
-    const auto value = fieldNumber(m_fields[info.field], QString::fromLatin1(info.caption),
-                                   info.max, problem);
+    const auto value =
+        fieldNumber(m_fields[info.field], QString::fromLatin1(info.caption), info.max, problem);
     if (!value) return std::nullopt;
     v[info.field] = *value;
   }
