@@ -536,9 +536,17 @@ public:
   // their value. Returns the number of flag fields on the line.
   std::size_t readFlags(int bits, std::uint64_t& flags) const {
     if (!m_hasRest) return 0;
-    std::size_t count = 0;
     const char* p = m_rest.data();
     const char* end = p + m_rest.size();
+    const auto wanted = static_cast<std::size_t>(bits);
+    // Fields of one character each, as the export writes them, two bytes at a time.
+    std::size_t count = 0;
+    while (count < wanted && end - p >= 2 && p[0] != '\t' && p[1] == '\t') {
+      const std::uint64_t mask = std::uint64_t{1} << count;
+      flags = p[0] == '1' ? (flags | mask) : (flags & ~mask);
+      ++count;
+      p += 2;
+    }
     for (;;) {
       const char* start = p;
       while (p != end && *p != '\t') ++p;
