@@ -95,9 +95,12 @@ std::int64_t parseIntArg(const std::string& text, const std::string& what) {
 
 namespace {
 
+// JSON text is UTF-8: a byte that is not part of well-formed UTF-8 (a path in another encoding,
+// say) comes out as U+FFFD, and every control character is escaped.
 void dumpString(std::ostringstream& os, const std::string& s) {
   os << '"';
-  for (unsigned char c : s) {
+  for (const char ch : toValidUtf8(s)) {
+    const auto c = static_cast<unsigned char>(ch);
     switch (c) {
       case '"': os << "\\\""; break;
       case '\\': os << "\\\\"; break;

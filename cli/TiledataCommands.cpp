@@ -9,24 +9,34 @@ namespace quillotide::cli {
 
 namespace {
 
-std::string layoutName(TiledataLayout l) { return l == TiledataLayout::Wide ? "newer" : "older"; }
+std::string layoutName(TiledataLayout l) { return tiledataLayoutName(l); }
 
-// --layout older|newer forces a layout instead of telling it from the file size.
+std::string reasonName(TiledataLayoutReason r) {
+  switch (r) {
+    case TiledataLayoutReason::Given:
+      return "given";
+    case TiledataLayoutReason::Records:
+      return "records";
+    case TiledataLayoutReason::WholeGroups:
+      return "wholeGroups";
+    case TiledataLayoutReason::Remainder:
+      return "remainder";
+  }
+  return "";
+}
+
+// --layout older|newer reads the file in that layout whatever it looks like; auto (or no option)
+// lets the load choose.
 std::optional<TiledataLayout> layoutOption(Args& args) {
   const auto l = args.option("layout");
-  if (!l) return std::nullopt;
-  if (*l == "older") return TiledataLayout::Classic;
-  if (*l == "newer") return TiledataLayout::Wide;
-  throw UsageError("--layout takes 'older' or 'newer', not '" + *l + "'.");
+  if (!l || *l == "auto") return std::nullopt;
+  if (const auto layout = tiledataLayoutFromName(*l)) return layout;
+  throw UsageError("--layout takes 'older', 'newer' or 'auto', not '" + *l + "'.");
 }
 
 TTiledata loadTiledata(const std::string& path, std::optional<TiledataLayout> layout) {
   TTiledata t;
-  t.load(path);  // reports a missing or short file in the usual words
-  if (layout && *layout != t.layout()) {
-    const Bytes bytes = t.image();
-    t.loadBytes(bytes, layout);
-  }
+  t.load(path, layout);  // reports a missing or short file in the usual words
   return t;
 }
 
@@ -158,16 +168,13 @@ int info(Args& args, Context& ctx) {
   const auto layout = layoutOption(args);
   const auto p = args.positionals(1, 1);
   const TTiledata t = loadTiledata(p[0], layout);
-  const bool wide = t.layout() == TiledataLayout::Wide;
-  const std::size_t section = wide ? 493568 : 428032;
-  const std::size_t group = wide ? 1316 : 1188;
-  const std::size_t tail = (t.image().size() - section) % group;
+  const std::size_t tail = (t.image().size() - t.sizes().landSection) % t.sizes().staticGroup;
   std::ostringstream text;
-  text << "layout: " << layoutName(t.layout()) << " (" << t.flagBits() << "-bit flags)"
-       << "\nland records: " << TTiledata::kLandCount << "\nstatic records: " << t.staticCount()
-       << "\nbytes: " << t.image().size();
+  text << "layout: " << t.layoutDescription() << "\nland records: " << TTiledata::kLandCount
+       << "\nstatic records: " << t.staticCount() << "\nbytes: " << t.image().size();
   if (tail) text << "\npartial last group (kept): " << tail << " bytes";
   ctx.report(Json::Object{{"layout", layoutName(t.layout())},
+                          {"layoutChosenBy", reasonName(t.layoutReason())},
                           {"flagBits", t.flagBits()},
                           {"landCount", TTiledata::kLandCount},
                           {"staticCount", t.staticCount()},
@@ -377,7 +384,7 @@ int save(Args& args, Context& ctx) {
 }  // namespace
 
 Group tiledataGroup() {
-  const std::string layoutNote = " [--layout older|newer]";
+  const std::string layoutNote = " [--layout older|newer|auto]";
   return {
       "tiledata",
       "tiledata.mul: land and static records in the older (32-bit flags) or newer (64-bit) layout.",

@@ -32,9 +32,22 @@ std::string formatMessage(std::string_view pattern, std::initializer_list<std::s
 // The pieces of a text between separators, empty pieces included; an empty text gives one piece.
 std::vector<std::string> split(std::string_view text, std::string_view separator);
 
+// Text in the game's files is 8-bit Windows-1252. fromWindows1252 gives UTF-8 for every byte
+// (the five bytes the code page leaves undefined become U+0081, U+008D, U+008F, U+0090, U+009D,
+// so they survive a round trip). toWindows1252 gives the bytes back and throws Error naming the
+// first character the code page cannot hold, or saying the text is not UTF-8.
+std::string fromWindows1252(std::string_view bytes);
+std::string toWindows1252(std::string_view utf8);
+// The text with every byte that does not start a well-formed UTF-8 sequence replaced by U+FFFD
+// (well-formed: shortest form, no surrogates, at most U+10FFFF).
+std::string toValidUtf8(std::string_view text);
+
 std::string toUpper(std::string_view text);
 std::string trim(std::string_view text);
 
+// The line of text that starts at pos, without its end (CR LF, LF or CR); pos moves past the
+// end. False, with nothing changed, when pos is at the end of the text.
+bool nextLine(std::string_view text, std::size_t& pos, std::string_view& line);
 // Splits text into lines at CR LF, LF or CR. A final line end does not start an extra line.
 std::vector<std::string> splitLines(std::string_view text);
 // Reads a text file line by line; throws FileError "Cannot open file %s" when it cannot be read.

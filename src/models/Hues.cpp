@@ -21,16 +21,20 @@ constexpr int kStripHeight = 16;
 
 using namespace HuesLayout;
 
-std::string HueEntry::nameText() const {
+std::string HueEntry::nameBytes() const {
   std::size_t len = 0;
   while (len < kNameSize && name[len] != 0) ++len;
   return std::string(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(len));
 }
 
-void HueEntry::setNameText(const std::string& text) {
+void HueEntry::setNameBytes(std::string_view bytes) {
   name.fill(0);
-  std::copy_n(text.begin(), std::min(text.size(), kNameSize), name.begin());
+  std::copy_n(bytes.begin(), std::min(bytes.size(), kNameSize), name.begin());
 }
+
+std::string HueEntry::nameText() const { return fromWindows1252(nameBytes()); }
+
+void HueEntry::setNameText(const std::string& text) { setNameBytes(toWindows1252(text)); }
 
 void THues::load(const std::string& path) {
   const Bytes bytes = readFile(path);
@@ -177,7 +181,7 @@ void THues::spreadHue(int from, int to, int e) {
 std::vector<std::string> THues::hueText(int e) const {
   const HueEntry& entry = checkedEntry(e);
   std::vector<std::string> lines;
-  lines.push_back("Name\t" + entry.nameText());
+  lines.push_back("Name\t" + entry.nameBytes());
   lines.push_back("TableStart\t" + hexLabel(entry.tableStart));
   lines.push_back("TableEnd\t" + hexLabel(entry.tableEnd));
   for (int n = 0; n < HueEntry::kColourCount; ++n)
@@ -199,13 +203,18 @@ void THues::setHueText(int e, const std::vector<std::string>& lines) {
       throw Error("Hue text line " + std::to_string(lineNumber) + ": " + why);
     };
     if (tab == std::string::npos) fail("no TAB between name and value");
+    const std::string field = "field \"" + key + "\": ";
     if (key == "Name") {
-      entry.setNameText(value);
+      // Refused, not cut: the file holds 20 characters.
+      if (value.size() > HueEntry::kNameSize)
+        fail(field + "'" + fromWindows1252(value) + "' has " + std::to_string(value.size()) +
+             " characters; a hue name holds at most " + std::to_string(HueEntry::kNameSize) + ".");
+      entry.setNameBytes(value);
       continue;
     }
     const auto v = tryParseInt(value);
-    if (!v) fail(formatMessage("'%s' is not a valid integer value", {value}));
-    if (*v < 0 || *v > 0xFFFF) fail("the value " + value + " does not fit 16 bits");
+    if (!v) fail(field + formatMessage("'%s' is not a valid integer value", {value}));
+    if (*v < 0 || *v > 0xFFFF) fail(field + "'" + value + "' does not fit 0 to 65535.");
     const auto v16 = static_cast<std::uint16_t>(*v);
     if (key == "TableStart") {
       entry.tableStart = v16;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/Bytes.h"
@@ -35,10 +36,14 @@ struct HueEntry {
   // The name field as stored: text, then zero bytes; a 20-character name has no terminator.
   std::array<std::uint8_t, kNameSize> name{};
 
-  // The name up to its first zero byte.
+  // The name up to its first zero byte, as UTF-8 (the file holds Windows-1252).
   std::string nameText() const;
-  // The first up to 20 characters of the text, the rest of the field zero.
+  // The first up to 20 characters of the UTF-8 text, the rest of the field zero. Throws Error
+  // naming a character that Windows-1252 cannot hold; the name then stays as it was.
   void setNameText(const std::string& text);
+  // The same for the 8-bit bytes as the file holds them (the hue text file keeps them so).
+  std::string nameBytes() const;
+  void setNameBytes(std::string_view bytes);
   bool operator==(const HueEntry&) const = default;
 };
 
@@ -66,7 +71,7 @@ class THues {
   std::optional<HueEntry> entry(int e) const;
   // Colour n (0..31) of entry e; nullopt when either lies outside the table.
   std::optional<Colour16> hueColour(int e, int n) const;
-  // The name of entry e up to its first zero byte; empty for an unknown entry.
+  // The name of entry e up to its first zero byte, as UTF-8; empty for an unknown entry.
   std::string hueName(int e) const;
 
   // The hued colour of a pixel: colour n of entry e, where n is the colour's 5-bit red. With
@@ -95,7 +100,8 @@ class THues {
   // "0x%x" (the 16-bit value), TAB-separated.
   std::vector<std::string> hueText(int e) const;
   // Reads hueText's format; the lines may come in any order and any subset. Throws Error naming
-  // the line for a line it cannot read; nothing changes then.
+  // the line and the field for a line it cannot read or a value the entry cannot hold (a number
+  // outside 0..0xFFFF, a name of more than 20 characters); nothing changes then.
   void setHueText(int e, const std::vector<std::string>& lines);
   // Export and import of one hue: ".txt" as hueText; ".bmp" / ".png" as a strip of 32 columns of
   // 8 pixels each (import: any picture whose width is a multiple of 32; colour k is the middle

@@ -1,6 +1,7 @@
 #include "models/Tiledata.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "app/FileIO.h"
 #include "app/IndexedFile.h"
@@ -13,23 +14,18 @@ constexpr std::size_t kGroupHeaderSize = 4;
 constexpr std::size_t kRecordsPerGroup = 32;
 constexpr std::size_t kLandGroups = 512;
 
-// Older layout.
-constexpr std::size_t kClassicLandRecord = 26;
-constexpr std::size_t kClassicStaticRecord = 37;
-constexpr std::size_t kClassicLandSection =
-    kLandGroups * (kGroupHeaderSize + kRecordsPerGroup * kClassicLandRecord);  // 428032
-constexpr std::size_t kClassicStaticGroup =
-    kGroupHeaderSize + kRecordsPerGroup * kClassicStaticRecord;
+constexpr std::size_t landSection(std::size_t landRecord) {
+  return kLandGroups * (kGroupHeaderSize + kRecordsPerGroup * landRecord);
+}
+constexpr std::size_t staticGroup(std::size_t staticRecord) {
+  return kGroupHeaderSize + kRecordsPerGroup * staticRecord;
+}
 
-// Newer layout: the same records behind 64-bit flags.
-constexpr std::size_t kWideLandRecord = 30;
-constexpr std::size_t kWideStaticRecord = 41;
-constexpr std::size_t kWideLandSection =
-    kLandGroups * (kGroupHeaderSize + kRecordsPerGroup * kWideLandRecord);  // 493568
-constexpr std::size_t kWideStaticGroup = kGroupHeaderSize + kRecordsPerGroup * kWideStaticRecord;
-
-static_assert(kClassicLandSection == 428032 && kClassicStaticGroup == 1188);
-static_assert(kWideLandSection == 493568 && kWideStaticGroup == 1316);
+// Older layout: 32-bit flags. Newer layout: the same records behind 64-bit flags.
+constexpr TiledataSizes kClassic{4, 26, 37, landSection(26), staticGroup(37)};
+constexpr TiledataSizes kWide{8, 30, 41, landSection(30), staticGroup(41)};
+static_assert(kClassic.landSection == 428032 && kClassic.staticGroup == 1188);
+static_assert(kWide.landSection == 493568 && kWide.staticGroup == 1316);
 
 // Field offsets after the flag word.
 constexpr std::size_t kLandTexture = 0;
@@ -54,6 +50,10 @@ constexpr std::size_t kNameCharsOnImport = kTileNameSize;
 }  // namespace TiledataLayoutSizes
 
 using namespace TiledataLayoutSizes;
+
+const TiledataSizes& TiledataSizes::of(TiledataLayout layout) {
+  return layout == TiledataLayout::Wide ? kWide : kClassic;
+}
 
 namespace TileFlags {
 
@@ -121,24 +121,113 @@ std::optional<std::uint64_t> flagByName(std::string_view name) {
 
 }  // namespace TileFlags
 
-std::string tileNameText(const TileName& name) {
+std::string tileNameBytes(const TileName& name) {
   std::size_t len = 0;
   while (len < kTileNameSize && name[len] != 0) ++len;
   return std::string(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(len));
 }
 
-TileName makeTileName(std::string_view text) {
+TileName tileNameFromBytes(std::string_view bytes) {
   TileName name{};
-  std::copy_n(text.begin(), std::min(text.size(), kTileNameSize), name.begin());
+  std::copy_n(bytes.begin(), std::min(bytes.size(), kTileNameSize), name.begin());
   return name;
 }
 
+std::string tileNameText(const TileName& name) { return fromWindows1252(tileNameBytes(name)); }
+
+TileName makeTileName(std::string_view text) { return tileNameFromBytes(toWindows1252(text)); }
+
 // ---- loading and saving
 
-void TTiledata::load(const std::string& path) {
+std::string tiledataLayoutName(TiledataLayout layout) {
+  return layout == TiledataLayout::Wide ? "newer" : "older";
+}
+
+std::optional<TiledataLayout> tiledataLayoutFromName(std::string_view name) {
+  const std::string n = toUpper(name);
+  if (n == "OLDER" || n == "OLD") return TiledataLayout::Classic;
+  if (n == "NEWER" || n == "NEW") return TiledataLayout::Wide;
+  return std::nullopt;
+}
+
+namespace {
+
+std::size_t landOffsetIn(const TiledataSizes& z, std::size_t i) {
+  return kGroupHeaderSize + i * z.landRecord + (i / kRecordsPerGroup) * kGroupHeaderSize;
+}
+
+std::size_t staticOffsetIn(const TiledataSizes& z, std::size_t i) {
+  return z.landSection + kGroupHeaderSize + i * z.staticRecord +
+         (i / kRecordsPerGroup) * kGroupHeaderSize;
+}
+
+// How the name fields of every record read in one layout: as text (printable characters, then
+// only zero bytes) or not. All-zero fields say nothing either way. Read in the wrong layout, the
+// fields straddle flags, numbers and names of their neighbours and rarely read as text.
+struct NameEvidence {
+  std::size_t text = 0;
+  std::size_t broken = 0;
+  bool speaks() const { return text >= 16; }
+  double share() const {
+    const std::size_t all = text + broken;
+    return all == 0 ? 0.0 : static_cast<double>(text) / static_cast<double>(all);
+  }
+};
+
+NameEvidence nameEvidence(std::span<const std::uint8_t> bytes, const TiledataSizes& z) {
+  NameEvidence e;
+  const auto look = [&](const std::uint8_t* name) {
+    std::size_t n = 0;
+    while (n < kTileNameSize && name[n] >= 0x20 && name[n] != 0x7F) ++n;
+    const bool zeroRest =
+        std::all_of(name + n, name + kTileNameSize, [](std::uint8_t b) { return b == 0; });
+    if (n == 0 && zeroRest) return;
+    ++(zeroRest ? e.text : e.broken);
+  };
+  for (std::size_t id = 0; id < static_cast<std::size_t>(TTiledata::kLandCount); ++id)
+    look(bytes.data() + landOffsetIn(z, id) + z.flagSize + kLandName);
+  const std::size_t statics = (bytes.size() - z.landSection) / z.staticGroup * kRecordsPerGroup;
+  for (std::size_t id = 0; id < statics; ++id)
+    look(bytes.data() + staticOffsetIn(z, id) + z.flagSize + kStaticName);
+  return e;
+}
+
+struct LayoutChoice {
+  TiledataLayout layout;
+  TiledataLayoutReason reason;
+};
+
+LayoutChoice chooseLayout(std::span<const std::uint8_t> bytes) {
+  const std::size_t size = bytes.size();
+  const bool classicFits = size >= kClassic.landSection;
+  const bool wideFits = size >= kWide.landSection;
+  if (!wideFits)
+    return {TiledataLayout::Classic, (size - kClassic.landSection) % kClassic.staticGroup == 0
+                                         ? TiledataLayoutReason::WholeGroups
+                                         : TiledataLayoutReason::Remainder};
+  const NameEvidence classic = nameEvidence(bytes, kClassic);
+  const NameEvidence wide = nameEvidence(bytes, kWide);
+  // One layout reads nearly every name as text and the other clearly fewer.
+  const auto wins = [](const NameEvidence& a, const NameEvidence& b) {
+    return a.speaks() && a.share() >= 0.9 && b.share() <= a.share() - 0.3;
+  };
+  if (wins(classic, wide)) return {TiledataLayout::Classic, TiledataLayoutReason::Records};
+  if (wins(wide, classic)) return {TiledataLayout::Wide, TiledataLayoutReason::Records};
+  const std::size_t classicTail = (size - kClassic.landSection) % kClassic.staticGroup;
+  const std::size_t wideTail = (size - kWide.landSection) % kWide.staticGroup;
+  if (classicFits && classicTail == 0)
+    return {TiledataLayout::Classic, TiledataLayoutReason::WholeGroups};
+  if (wideTail == 0) return {TiledataLayout::Wide, TiledataLayoutReason::WholeGroups};
+  return {wideTail < classicTail ? TiledataLayout::Wide : TiledataLayout::Classic,
+          TiledataLayoutReason::Remainder};
+}
+
+}  // namespace
+
+void TTiledata::load(const std::string& path, std::optional<TiledataLayout> layout) {
   const Bytes bytes = readFile(path);
   try {
-    loadBytes(bytes);
+    loadBytes(bytes, layout);
   } catch (const FormatError& e) {
     throw FormatError(path + ": " + e.what());
   }
@@ -147,29 +236,41 @@ void TTiledata::load(const std::string& path) {
 void TTiledata::loadBytes(std::span<const std::uint8_t> bytes,
                           std::optional<TiledataLayout> layout) {
   const std::size_t size = bytes.size();
-  if (!layout) {
-    const bool classic =
-        size >= kClassicLandSection && (size - kClassicLandSection) % kClassicStaticGroup == 0;
-    const bool wide = size >= kWideLandSection && (size - kWideLandSection) % kWideStaticGroup == 0;
-    if (classic || wide) {
-      layout = wide && !classic ? TiledataLayout::Wide : TiledataLayout::Classic;
-    } else {
-      // A partial last group: the layout that leaves the shorter remainder.
-      const bool wideFits = size >= kWideLandSection &&
-                            (size - kWideLandSection) % kWideStaticGroup <
-                                (size - std::min(size, kClassicLandSection)) % kClassicStaticGroup;
-      layout = wideFits ? TiledataLayout::Wide : TiledataLayout::Classic;
-    }
-  }
-  const std::size_t landSection =
-      *layout == TiledataLayout::Wide ? kWideLandSection : kClassicLandSection;
-  if (size < landSection)
+  if (size < kClassic.landSection && !layout) layout = TiledataLayout::Classic;
+  const LayoutChoice choice =
+      layout ? LayoutChoice{*layout, TiledataLayoutReason::Given} : chooseLayout(bytes);
+  const TiledataSizes& sizes = TiledataSizes::of(choice.layout);
+  if (size < sizes.landSection)
     throw FormatError("Tile data of " + std::to_string(size) +
                       " bytes is too short: the land section alone takes " +
-                      std::to_string(landSection) + " bytes.");
+                      std::to_string(sizes.landSection) + " bytes.");
   m_image.assign(bytes.begin(), bytes.end());
-  m_layout = *layout;
+  m_layout = choice.layout;
+  m_reason = choice.reason;
+  m_sizes = &sizes;
   m_loaded = true;
+}
+
+void TTiledata::setLayout(std::optional<TiledataLayout> layout) {
+  if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
+  const Bytes image = m_image;
+  loadBytes(image, layout);
+}
+
+std::string TTiledata::layoutDescription() const {
+  std::string text =
+      tiledataLayoutName(m_layout) + " (" + std::to_string(flagBits()) + "-bit flags), ";
+  switch (m_reason) {
+    case TiledataLayoutReason::Given:
+      return text + "as set";
+    case TiledataLayoutReason::Records:
+      return text + "told by the records' names";
+    case TiledataLayoutReason::WholeGroups:
+      return text + "told by the file size (whole groups)";
+    case TiledataLayoutReason::Remainder:
+      return text + "a guess: neither layout reads the names or takes the size in whole groups";
+  }
+  return text;
 }
 
 void TTiledata::save(const std::string& path) const {
@@ -180,43 +281,52 @@ void TTiledata::save(const std::string& path) const {
 // ---- geometry
 
 std::uint32_t TTiledata::staticCount() const {
-  if (!m_loaded) return 0;
-  const bool wide = m_layout == TiledataLayout::Wide;
-  const std::size_t section = wide ? kWideLandSection : kClassicLandSection;
-  const std::size_t group = wide ? kWideStaticGroup : kClassicStaticGroup;
-  if (m_image.size() < section) return 0;
-  return static_cast<std::uint32_t>((m_image.size() - section) / group * kRecordsPerGroup);
+  if (!m_loaded || m_image.size() < m_sizes->landSection) return 0;
+  return static_cast<std::uint32_t>((m_image.size() - m_sizes->landSection) / m_sizes->staticGroup *
+                                    kRecordsPerGroup);
 }
 
 std::size_t TTiledata::landOffset(std::int64_t id) const {
-  const auto i = static_cast<std::size_t>(id);
-  const std::size_t record =
-      m_layout == TiledataLayout::Wide ? kWideLandRecord : kClassicLandRecord;
-  return kGroupHeaderSize + i * record + (i / kRecordsPerGroup) * kGroupHeaderSize;
+  return landOffsetIn(*m_sizes, static_cast<std::size_t>(id));
 }
 
 std::size_t TTiledata::staticOffset(std::int64_t id) const {
-  const auto i = static_cast<std::size_t>(id);
-  const bool wide = m_layout == TiledataLayout::Wide;
-  const std::size_t record = wide ? kWideStaticRecord : kClassicStaticRecord;
-  const std::size_t section = wide ? kWideLandSection : kClassicLandSection;
-  return section + kGroupHeaderSize + i * record + (i / kRecordsPerGroup) * kGroupHeaderSize;
+  return staticOffsetIn(*m_sizes, static_cast<std::size_t>(id));
 }
 
+const std::uint8_t* TTiledata::landFields(std::int64_t id) const {
+  return hasLand(id) ? m_image.data() + landOffset(id) + m_sizes->flagSize : nullptr;
+}
+
+const std::uint8_t* TTiledata::staticFields(std::int64_t id) const {
+  return hasStatic(id) ? m_image.data() + staticOffset(id) + m_sizes->flagSize : nullptr;
+}
+
+std::uint8_t TTiledata::staticU8(std::int64_t id, std::size_t field) const {
+  const std::uint8_t* p = staticFields(id);
+  return p ? p[field] : std::uint8_t{0};
+}
+
+std::uint16_t TTiledata::staticU16(std::int64_t id, std::size_t field) const {
+  const std::uint8_t* p = staticFields(id);
+  return p ? loadU16(p + field) : std::uint16_t{0};
+}
+
+// The flag word is 4 or 8 little-endian bytes.
 std::uint64_t TTiledata::readFlags(std::size_t offset) const {
-  return m_layout == TiledataLayout::Wide ? loadU64(m_image.data() + offset)
-                                          : loadU32(m_image.data() + offset);
+  std::uint64_t flags = 0;
+  for (std::size_t k = 0; k < m_sizes->flagSize; ++k)
+    flags |= std::uint64_t{m_image[offset + k]} << (8 * k);
+  return flags;
 }
 
 void TTiledata::writeFlags(std::size_t offset, std::uint64_t flags) {
-  if (m_layout == TiledataLayout::Wide)
-    storeU64(m_image.data() + offset, flags);
-  else
-    storeU32(m_image.data() + offset, static_cast<std::uint32_t>(flags));
+  for (std::size_t k = 0; k < m_sizes->flagSize; ++k)
+    m_image[offset + k] = static_cast<std::uint8_t>(flags >> (8 * k));
 }
 
 void TTiledata::checkFlags(std::uint64_t flags) const {
-  if (m_layout == TiledataLayout::Classic && (flags >> 32) != 0)
+  if (flagBits() < 64 && (flags >> 32) != 0)
     throw Error("This tile data file has 32 flag bits; the flags " +
                 hexLabel(static_cast<std::uint32_t>(flags >> 32)) +
                 "xxxxxxxx need the newer layout.");
@@ -226,10 +336,9 @@ void TTiledata::checkFlags(std::uint64_t flags) const {
 
 std::optional<LandTileRecord> TTiledata::readLand(std::int64_t id) const {
   if (!hasLand(id)) return std::nullopt;
-  const std::size_t o = landOffset(id);
-  const std::uint8_t* p = m_image.data() + o + flagSize();
+  const std::uint8_t* p = landFields(id);
   LandTileRecord r;
-  r.flags = readFlags(o);
+  r.flags = readFlags(landOffset(id));
   r.textureId = loadU16(p + kLandTexture);
   std::copy_n(p + kLandName, kTileNameSize, r.name.begin());
   return r;
@@ -237,10 +346,9 @@ std::optional<LandTileRecord> TTiledata::readLand(std::int64_t id) const {
 
 std::optional<StaticTileRecord> TTiledata::readStatic(std::int64_t id) const {
   if (!hasStatic(id)) return std::nullopt;
-  const std::size_t o = staticOffset(id);
-  const std::uint8_t* p = m_image.data() + o + flagSize();
+  const std::uint8_t* p = staticFields(id);
   StaticTileRecord r;
-  r.flags = readFlags(o);
+  r.flags = readFlags(staticOffset(id));
   r.weight = p[kStaticWeight];
   r.quality = p[kStaticQuality];
   r.unknown1 = loadU16(p + kStaticUnknown1);
@@ -263,7 +371,7 @@ void TTiledata::writeLand(std::int64_t id, const LandTileRecord& record) {
                          : notLoadedMessage("Tiledata"));
   checkFlags(record.flags);
   const std::size_t o = landOffset(id);
-  std::uint8_t* p = m_image.data() + o + flagSize();
+  std::uint8_t* p = m_image.data() + o + m_sizes->flagSize;
   writeFlags(o, record.flags);
   storeU16(p + kLandTexture, record.textureId);
   std::copy(record.name.begin(), record.name.end(), p + kLandName);
@@ -277,7 +385,7 @@ void TTiledata::writeStatic(std::int64_t id, const StaticTileRecord& record) {
                          : notLoadedMessage("Tiledata"));
   checkFlags(record.flags);
   const std::size_t o = staticOffset(id);
-  std::uint8_t* p = m_image.data() + o + flagSize();
+  std::uint8_t* p = m_image.data() + o + m_sizes->flagSize;
   writeFlags(o, record.flags);
   p[kStaticWeight] = record.weight;
   p[kStaticQuality] = record.quality;
@@ -299,7 +407,8 @@ std::string TTiledata::landName(std::int64_t id) const {
   return r ? tileNameText(r->name) : std::string();
 }
 std::uint16_t TTiledata::landTextureId(std::int64_t id) const {
-  return hasLand(id) ? loadU16(m_image.data() + landOffset(id) + flagSize() + kLandTexture) : 0;
+  const std::uint8_t* p = landFields(id);
+  return p ? loadU16(p + kLandTexture) : std::uint16_t{0};
 }
 std::uint64_t TTiledata::landFlags(std::int64_t id) const {
   return hasLand(id) ? readFlags(landOffset(id)) : 0;
@@ -318,39 +427,69 @@ bool TTiledata::staticHasFlags(std::int64_t id, std::uint64_t mask) const {
   return hasStatic(id) && (staticFlags(id) & mask) == mask;
 }
 
-#define QUILLOTIDE_STATIC_U8(NAME, FIELD)                                                    \
-  std::uint8_t TTiledata::NAME(std::int64_t id) const {                                      \
-    return hasStatic(id) ? m_image[staticOffset(id) + flagSize() + FIELD] : std::uint8_t{0}; \
-  }
-QUILLOTIDE_STATIC_U8(staticHeight, kStaticHeight)
-QUILLOTIDE_STATIC_U8(staticHue, kStaticHue)
-QUILLOTIDE_STATIC_U8(staticQuality, kStaticQuality)
-QUILLOTIDE_STATIC_U8(staticQuantity, kStaticQuantity)
-QUILLOTIDE_STATIC_U8(staticWeight, kStaticWeight)
-QUILLOTIDE_STATIC_U8(staticUnknown2, kStaticUnknown2)
-QUILLOTIDE_STATIC_U8(staticUnknown3, kStaticUnknown3)
-QUILLOTIDE_STATIC_U8(staticUnknown4, kStaticUnknown4)
-QUILLOTIDE_STATIC_U8(staticUnknown5, kStaticUnknown5)
-#undef QUILLOTIDE_STATIC_U8
-
+std::uint8_t TTiledata::staticHeight(std::int64_t id) const { return staticU8(id, kStaticHeight); }
+std::uint8_t TTiledata::staticHue(std::int64_t id) const { return staticU8(id, kStaticHue); }
+std::uint8_t TTiledata::staticQuality(std::int64_t id) const {
+  return staticU8(id, kStaticQuality);
+}
+std::uint8_t TTiledata::staticQuantity(std::int64_t id) const {
+  return staticU8(id, kStaticQuantity);
+}
+std::uint8_t TTiledata::staticWeight(std::int64_t id) const { return staticU8(id, kStaticWeight); }
+std::uint8_t TTiledata::staticUnknown2(std::int64_t id) const {
+  return staticU8(id, kStaticUnknown2);
+}
+std::uint8_t TTiledata::staticUnknown3(std::int64_t id) const {
+  return staticU8(id, kStaticUnknown3);
+}
+std::uint8_t TTiledata::staticUnknown4(std::int64_t id) const {
+  return staticU8(id, kStaticUnknown4);
+}
+std::uint8_t TTiledata::staticUnknown5(std::int64_t id) const {
+  return staticU8(id, kStaticUnknown5);
+}
 std::uint16_t TTiledata::staticAnimId(std::int64_t id) const {
-  return hasStatic(id) ? loadU16(m_image.data() + staticOffset(id) + flagSize() + kStaticAnimId)
-                       : 0;
+  return staticU16(id, kStaticAnimId);
 }
 std::uint16_t TTiledata::staticUnknown1(std::int64_t id) const {
-  return hasStatic(id) ? loadU16(m_image.data() + staticOffset(id) + flagSize() + kStaticUnknown1)
-                       : 0;
+  return staticU16(id, kStaticUnknown1);
 }
 
 // ---- text files
 
 namespace {
 
-void appendFlags(std::string& line, std::uint64_t flags, int bits) {
-  for (int bit = 0; bit < bits; ++bit) {
-    line += '\t';
-    line += ((flags >> bit) & 1) ? '1' : '0';
+// "\t0" or "\t1" for each bit of a byte, lowest bit first.
+struct FlagFieldTable {
+  std::array<std::array<char, 16>, 256> text{};
+  FlagFieldTable() {
+    for (std::size_t v = 0; v < 256; ++v)
+      for (std::size_t bit = 0; bit < 8; ++bit) {
+        text[v][2 * bit] = '\t';
+        text[v][2 * bit + 1] = ((v >> bit) & 1) ? '1' : '0';
+      }
   }
+};
+
+void appendFlags(std::string& line, std::uint64_t flags, int bits) {
+  static const FlagFieldTable table;
+  for (int shift = 0; shift < bits; shift += 8)
+    line.append(table.text[(flags >> shift) & 0xFF].data(), 16);
+}
+
+void appendDecimal(std::string& out, unsigned value) {
+  char digits[10];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, end);
+}
+
+// "0x%x" with upper-case digits.
+void appendHex(std::string& out, std::uint32_t value) {
+  char digits[8];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
+  out += "0x";
+  for (const char* c = digits; c != end; ++c)
+    out += *c >= 'a' ? static_cast<char>(*c - 'a' + 'A') : *c;
 }
 
 std::string headerLine(std::initializer_list<std::string_view> fixed,
@@ -368,28 +507,99 @@ std::string headerLine(std::initializer_list<std::string_view> fixed,
   return line;
 }
 
-// Flag fields from `first` on: a bit is set exactly when its field is "1". Bits whose field the
-// line does not carry (the upper half of the newer layout in a shorter line) keep their value.
-std::uint64_t readFlagFields(const std::vector<std::string>& f, std::size_t first, int bits,
-                             std::uint64_t old) {
-  std::uint64_t flags = old;
-  for (int bit = 0; bit < bits; ++bit) {
-    const std::size_t i = first + static_cast<std::size_t>(bit);
-    if (i >= f.size()) break;
-    const std::uint64_t mask = std::uint64_t{1} << bit;
-    flags = f[i] == "1" ? (flags | mask) : (flags & ~mask);
+// The first fields of a TAB-separated line, views into it (empty fields count), and what follows
+// them. A byte loop, not memchr: the fields are a few characters long.
+class Fields {
+public:
+  void split(std::string_view line, std::size_t fixed) {
+    m_fields.clear();
+    m_hasRest = false;
+    const char* p = line.data();
+    const char* end = p + line.size();
+    for (;;) {
+      const char* start = p;
+      while (p != end && *p != '\t') ++p;
+      m_fields.emplace_back(start, static_cast<std::size_t>(p - start));
+      if (p == end) return;
+      ++p;
+      if (m_fields.size() == fixed) {
+        m_hasRest = true;
+        m_rest = std::string_view(p, static_cast<std::size_t>(end - p));
+        return;
+      }
+    }
   }
-  return flags;
-}
+  std::size_t size() const { return m_fields.size(); }
+  std::string_view operator[](std::size_t i) const { return m_fields[i]; }
+  // The flag fields after the fixed ones: a bit is set exactly when its field is "1"; bits whose
+  // field the line does not carry (the upper half of the newer layout in a shorter line) keep
+  // their value. Returns the number of flag fields on the line.
+  std::size_t readFlags(int bits, std::uint64_t& flags) const {
+    if (!m_hasRest) return 0;
+    const char* p = m_rest.data();
+    const char* end = p + m_rest.size();
+    const auto wanted = static_cast<std::size_t>(bits);
+    // Fields of one character each, as the export writes them, two bytes at a time.
+    std::size_t count = 0;
+    while (count < wanted && end - p >= 2 && p[0] != '\t' && p[1] == '\t') {
+      const std::uint64_t mask = std::uint64_t{1} << count;
+      flags = p[0] == '1' ? (flags | mask) : (flags & ~mask);
+      ++count;
+      p += 2;
+    }
+    for (;;) {
+      const char* start = p;
+      while (p != end && *p != '\t') ++p;
+      if (count < static_cast<std::size_t>(bits)) {
+        const std::uint64_t mask = std::uint64_t{1} << count;
+        flags = (p - start == 1 && *start == '1') ? (flags | mask) : (flags & ~mask);
+      }
+      ++count;
+      if (p == end) return count;
+      ++p;
+    }
+  }
+
+private:
+  std::vector<std::string_view> m_fields;
+  std::string_view m_rest;
+  bool m_hasRest = false;
+};
 
 // The name field of an imported line: an unchanged name keeps its stored bytes (and whatever
 // follows its terminator), so an export and import of an untouched file changes nothing.
-TileName importedName(const std::string& text, const TileName& old) {
-  if (tileNameText(old) == text) return old;
-  return makeTileName(std::string_view(text).substr(0, std::min(text.size(), kNameCharsOnImport)));
+TileName importedName(std::string_view text, const TileName& old) {
+  const auto* end = std::find(old.begin(), old.end(), std::uint8_t{0});
+  const std::string_view stored(reinterpret_cast<const char*>(old.data()),
+                                static_cast<std::size_t>(end - old.begin()));
+  if (stored == text) return old;
+  return tileNameFromBytes(text.substr(0, std::min(text.size(), kNameCharsOnImport)));
 }
 
-std::string num(unsigned v) { return std::to_string(v); }
+// A number of a text line, refused (never cut) when it does not parse or lies outside 0..max;
+// the message names the field by its column title.
+std::uint32_t numberField(std::string_view text, std::string_view column, std::uint32_t max) {
+  const auto value = tryParseInt(text);
+  const auto fail = [&](const std::string& why) {
+    throw Error("field \"" + std::string(column) + "\": " + why);
+  };
+  if (!value) fail(formatMessage("'%s' is not a valid integer value", {text}));
+  if (*value < 0 || static_cast<std::uint32_t>(*value) > max)
+    fail("'" + std::string(text) + "' does not fit 0 to " + std::to_string(max) + ".");
+  return static_cast<std::uint32_t>(*value);
+}
+
+std::uint8_t byteField(std::string_view text, std::string_view column) {
+  return static_cast<std::uint8_t>(numberField(text, column, 0xFF));
+}
+
+std::uint16_t wordField(std::string_view text, std::string_view column) {
+  return static_cast<std::uint16_t>(numberField(text, column, 0xFFFF));
+}
+
+std::string_view fileText(const Bytes& bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
 
 }  // namespace
 
@@ -403,24 +613,50 @@ std::string TTiledata::staticTextHeader() const {
                     TileFlags::staticColumns(), flagBits());
 }
 
-std::string TTiledata::landTextLine(std::int64_t id) const {
+void TTiledata::appendLandLine(std::string& out, std::int64_t id) const {
   const auto r = readLand(id);
-  if (!r) return std::string();
-  std::string line = hexLabel(static_cast<std::uint32_t>(id)) + '\t' + tileNameText(r->name) +
-                     '\t' + hexLabel(r->textureId);
-  appendFlags(line, r->flags, flagBits());
+  if (!r) return;
+  appendHex(out, static_cast<std::uint32_t>(id));
+  out += '\t';
+  out += tileNameBytes(r->name);
+  out += '\t';
+  appendHex(out, r->textureId);
+  appendFlags(out, r->flags, flagBits());
+}
+
+void TTiledata::appendStaticLine(std::string& out, std::int64_t id) const {
+  const auto r = readStatic(id);
+  if (!r) return;
+  appendHex(out, static_cast<std::uint32_t>(id));
+  out += '\t';
+  out += tileNameBytes(r->name);
+  const auto number = [&out](unsigned v) {
+    out += '\t';
+    appendDecimal(out, v);
+  };
+  number(r->weight);
+  number(r->quality);
+  out += '\t';
+  appendHex(out, r->animId);
+  number(r->height);
+  number(r->hue);
+  number(r->quantity);
+  number(r->unknown1);
+  number(r->unknown2);
+  number(r->unknown3);
+  number(r->unknown4);
+  appendFlags(out, r->flags, flagBits());
+}
+
+std::string TTiledata::landTextLine(std::int64_t id) const {
+  std::string line;
+  appendLandLine(line, id);
   return line;
 }
 
 std::string TTiledata::staticTextLine(std::int64_t id) const {
-  const auto r = readStatic(id);
-  if (!r) return std::string();
-  std::string line = hexLabel(static_cast<std::uint32_t>(id)) + '\t' + tileNameText(r->name) +
-                     '\t' + num(r->weight) + '\t' + num(r->quality) + '\t' + hexLabel(r->animId) +
-                     '\t' + num(r->height) + '\t' + num(r->hue) + '\t' + num(r->quantity) + '\t' +
-                     num(r->unknown1) + '\t' + num(r->unknown2) + '\t' + num(r->unknown3) + '\t' +
-                     num(r->unknown4);
-  appendFlags(line, r->flags, flagBits());
+  std::string line;
+  appendStaticLine(line, id);
   return line;
 }
 
@@ -442,85 +678,167 @@ std::vector<std::string> TTiledata::staticText() const {
   return lines;
 }
 
-void TTiledata::exportLandText(const std::string& path) const { writeTextLines(path, landText()); }
-
-void TTiledata::exportStaticText(const std::string& path) const {
-  writeTextLines(path, staticText());
+std::string TTiledata::landTextFile() const {
+  std::string text = landTextHeader() + "\r\n";
+  if (!m_loaded) return text;
+  text.reserve(text.size() + static_cast<std::size_t>(kLandCount) * (50 + 2 * 64));
+  for (int id = 0; id < kLandCount; ++id) {
+    appendLandLine(text, id);
+    text += "\r\n";
+  }
+  return text;
 }
 
-std::size_t TTiledata::importLandLines(const std::vector<std::string>& lines) {
-  if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
-  std::size_t written = 0;
-  const std::size_t last = std::min<std::size_t>(lines.size(), kLandCount + 1);
-  for (std::size_t i = 1; i < last; ++i) {
-    const std::vector<std::string> f = split(lines[i], "\t");
-    const std::size_t lineNumber = i + 1;
-    if (f.size() < kLandFixedFields + 32)
-      throw Error("Line " + std::to_string(lineNumber) + " has " + std::to_string(f.size()) +
+std::string TTiledata::staticTextFile() const {
+  std::string text = staticTextHeader() + "\r\n";
+  const std::uint32_t count = staticCount();
+  text.reserve(text.size() + count * std::size_t{80 + 2 * 64});
+  for (std::uint32_t id = 0; id < count; ++id) {
+    appendStaticLine(text, id);
+    text += "\r\n";
+  }
+  return text;
+}
+
+void TTiledata::exportLandText(const std::string& path) const {
+  const std::string text = landTextFile();
+  writeFileAtomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+void TTiledata::exportStaticText(const std::string& path) const {
+  const std::string text = staticTextFile();
+  writeFileAtomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+// Land import stops at the first line that fails; the lines before it stay written.
+class TTiledata::LandImport {
+public:
+  explicit LandImport(TTiledata& tiles) : m_tiles(tiles) {
+    if (!tiles.m_loaded) throw Error(notLoadedMessage("Tiledata"));
+  }
+  // Line lineNumber of the file (the header is line 1, which is skipped).
+  void line(std::string_view text, std::size_t lineNumber) {
+    if (lineNumber == 1 || lineNumber > static_cast<std::size_t>(kLandCount) + 1) return;
+    m_fields.split(text, kLandFixedFields);
+    const Fields& f = m_fields;
+    std::uint64_t flags = 0;
+    const std::size_t count = f.size() + f.readFlags(m_tiles.flagBits(), flags);
+    if (count < kLandFixedFields + 32)
+      throw Error("Line " + std::to_string(lineNumber) + " has " + std::to_string(count) +
                   " fields; a land line needs " + std::to_string(kLandFixedFields + 32) + ".");
-    const std::int32_t id = parseInt(f[0]);
-    const auto texture = static_cast<std::uint16_t>(parseInt(f[2]));
-    if (!hasLand(id))
-      throw Error("Line " + std::to_string(lineNumber) + ": land id " + f[0] +
+    std::uint32_t id = 0;
+    std::uint16_t texture = 0;
+    try {
+      id = numberField(f[0], "ID", 0x7FFFFFFF);
+      texture = wordField(f[2], "TextureID");
+    } catch (const Error& e) {
+      throw Error("Line " + std::to_string(lineNumber) + ", " + e.what());
+    }
+    if (!m_tiles.hasLand(id))
+      throw Error("Line " + std::to_string(lineNumber) + ": land id " + std::string(f[0]) +
                   " lies outside the land section (0x0 to 0x3FFF).");
-    const LandTileRecord old = *readLand(id);
+    const LandTileRecord old = *m_tiles.readLand(id);
     LandTileRecord r;
-    r.flags = readFlagFields(f, kLandFixedFields, flagBits(), old.flags);
+    r.flags = old.flags;
+    f.readFlags(m_tiles.flagBits(), r.flags);
     r.textureId = texture;
     r.name = importedName(f[1], old.name);
-    writeLand(id, r);
-    ++written;
+    m_tiles.writeLand(id, r);
+    ++m_written;
   }
-  return written;
+  std::size_t written() const { return m_written; }
+
+private:
+  TTiledata& m_tiles;
+  Fields m_fields;
+  std::size_t m_written = 0;
+};
+
+// Static import reports each failing line and goes on with the next.
+class TTiledata::StaticImport {
+public:
+  explicit StaticImport(TTiledata& tiles) : m_tiles(tiles) {
+    if (!tiles.m_loaded) throw Error(notLoadedMessage("Tiledata"));
+  }
+  void line(std::string_view text, std::size_t lineNumber) {
+    if (lineNumber == 1) return;
+    try {
+      take(text);
+      ++m_result.written;
+    } catch (const Error& e) {
+      m_result.failedLines.emplace_back(static_cast<int>(lineNumber), e.what());
+    }
+  }
+  StaticImportResult result() { return std::move(m_result); }
+
+private:
+  void take(std::string_view text) {
+    m_fields.split(text, kStaticFixedFields);
+    const Fields& f = m_fields;
+    std::uint64_t flags = 0;
+    const std::size_t count = f.size() + f.readFlags(m_tiles.flagBits(), flags);
+    if (count < kStaticFixedFields + 32)
+      throw Error(std::to_string(count) + " fields; a static line needs " +
+                  std::to_string(kStaticFixedFields + 32) + ".");
+    const std::uint32_t id = numberField(f[0], "ID", 0x7FFFFFFF);
+    // Every field is read before the id is checked, so a bad value is named whatever the id.
+    StaticTileRecord r;
+    r.weight = byteField(f[2], "Weight/Quantity");
+    r.quality = byteField(f[3], "Layer/Quality");
+    r.animId = wordField(f[4], "Gump/AnimID");
+    r.height = byteField(f[5], "Height");
+    r.hue = byteField(f[6], "Hue");
+    r.quantity = byteField(f[7], "Class/Quantity");
+    r.unknown1 = wordField(f[8], "unknown1");
+    r.unknown2 = byteField(f[9], "unknown2");
+    r.unknown3 = byteField(f[10], "unknown3");
+    r.unknown4 = byteField(f[11], "unknown4");
+    if (!m_tiles.hasStatic(id))
+      throw Error("static id " + std::string(f[0]) + " lies outside the static section (" +
+                  std::to_string(m_tiles.staticCount()) + " records).");
+    const StaticTileRecord old = *m_tiles.readStatic(id);
+    r.unknown5 = old.unknown5;  // not carried by the text
+    r.name = importedName(f[1], old.name);
+    r.flags = old.flags;
+    f.readFlags(m_tiles.flagBits(), r.flags);
+    m_tiles.writeStatic(id, r);
+  }
+
+  TTiledata& m_tiles;
+  Fields m_fields;
+  StaticImportResult m_result;
+};
+
+std::size_t TTiledata::importLandLines(const std::vector<std::string>& lines) {
+  LandImport import(*this);
+  for (std::size_t i = 0; i < lines.size(); ++i) import.line(lines[i], i + 1);
+  return import.written();
 }
 
 std::size_t TTiledata::importLandText(const std::string& path) {
-  if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
-  return importLandLines(readTextLines(path));
+  LandImport import(*this);
+  const Bytes bytes = readFile(path);
+  const std::string_view text = fileText(bytes);
+  std::size_t pos = 0, number = 0;
+  std::string_view line;
+  while (nextLine(text, pos, line)) import.line(line, ++number);
+  return import.written();
 }
 
 StaticImportResult TTiledata::importStaticLines(const std::vector<std::string>& lines) {
-  if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
-  StaticImportResult result;
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    const int lineNumber = static_cast<int>(i + 1);
-    try {
-      const std::vector<std::string> f = split(lines[i], "\t");
-      if (f.size() < kStaticFixedFields + 32)
-        throw Error(std::to_string(f.size()) + " fields; a static line needs " +
-                    std::to_string(kStaticFixedFields + 32) + ".");
-      const std::int32_t id = parseInt(f[0]);
-      std::int32_t v[10];
-      for (std::size_t k = 0; k < 10; ++k) v[k] = parseInt(f[2 + k]);
-      if (!hasStatic(id))
-        throw Error("static id " + f[0] + " lies outside the static section (" +
-                    std::to_string(staticCount()) + " records).");
-      const StaticTileRecord old = *readStatic(id);
-      StaticTileRecord r = old;  // keeps Unknown5, which the text does not carry
-      r.name = importedName(f[1], old.name);
-      r.weight = static_cast<std::uint8_t>(v[0]);
-      r.quality = static_cast<std::uint8_t>(v[1]);
-      r.animId = static_cast<std::uint16_t>(v[2]);
-      r.height = static_cast<std::uint8_t>(v[3]);
-      r.hue = static_cast<std::uint8_t>(v[4]);
-      r.quantity = static_cast<std::uint8_t>(v[5]);
-      r.unknown1 = static_cast<std::uint16_t>(v[6]);
-      r.unknown2 = static_cast<std::uint8_t>(v[7]);
-      r.unknown3 = static_cast<std::uint8_t>(v[8]);
-      r.unknown4 = static_cast<std::uint8_t>(v[9]);
-      r.flags = readFlagFields(f, kStaticFixedFields, flagBits(), old.flags);
-      writeStatic(id, r);
-      ++result.written;
-    } catch (const Error& e) {
-      result.failedLines.emplace_back(lineNumber, e.what());
-    }
-  }
-  return result;
+  StaticImport import(*this);
+  for (std::size_t i = 0; i < lines.size(); ++i) import.line(lines[i], i + 1);
+  return import.result();
 }
 
 StaticImportResult TTiledata::importStaticText(const std::string& path) {
-  if (!m_loaded) throw Error(notLoadedMessage("Tiledata"));
-  return importStaticLines(readTextLines(path));
+  StaticImport import(*this);
+  const Bytes bytes = readFile(path);
+  const std::string_view text = fileText(bytes);
+  std::size_t pos = 0, number = 0;
+  std::string_view line;
+  while (nextLine(text, pos, line)) import.line(line, ++number);
+  return import.result();
 }
 
 // ---- growing
@@ -528,13 +846,10 @@ StaticImportResult TTiledata::importStaticText(const std::string& path) {
 void TTiledata::fillStaticSlots() {
   if (!m_loaded) return;
   if (staticCount() >= static_cast<std::uint32_t>(kFilledStaticCount)) return;
-  const std::size_t group =
-      m_layout == TiledataLayout::Wide ? kWideStaticGroup : kClassicStaticGroup;
-  const std::size_t section =
-      m_layout == TiledataLayout::Wide ? kWideLandSection : kClassicLandSection;
   // Whole zero groups up to 0x8000 records; the bytes of a partial last group stay where they are
   // and become the start of the first new group.
-  m_image.resize(section + static_cast<std::size_t>(kFilledStaticCount) / kRecordsPerGroup * group,
+  m_image.resize(m_sizes->landSection + static_cast<std::size_t>(kFilledStaticCount) /
+                                            kRecordsPerGroup * m_sizes->staticGroup,
                  0);
 }
 

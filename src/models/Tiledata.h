@@ -3,10 +3,11 @@
 // accessor reads its record from the image, so group headers and bytes past the last whole group
 // survive a load and save unchanged.
 //
-// Two layouts exist, told apart by file size: the older one (32-bit flags, land records of 26
-// bytes, static records of 37) and the newer one of current clients (64-bit flags, 30 and 41
-// bytes). Both keep 0x4000 land records in groups of a 4-byte header and 32 records, followed by
-// the static groups to the end of the file.
+// Two layouts exist: the older one (32-bit flags, land records of 26 bytes, static records of 37)
+// and the newer one of current clients (64-bit flags, 30 and 41 bytes). Both keep 0x4000 land
+// records in groups of a 4-byte header and 32 records, followed by the static groups to the end
+// of the file. A load tells them apart by what the records hold, then by whole groups; the user
+// can name the layout instead.
 
 #include <array>
 #include <cstdint>
@@ -74,13 +75,42 @@ enum class TiledataLayout {
   Wide,     // 64-bit flags: land 30 bytes, static 41 bytes
 };
 
+// How a load chose its layout.
+enum class TiledataLayoutReason {
+  Given,        // named by the caller (the user's setting, --layout)
+  Records,      // the records' names read as text in this layout and not in the other
+  WholeGroups,  // no help from the records; the file is the land section and whole groups
+  Remainder,    // neither helped; the layout whose partial last group is shorter
+};
+
+// "older" / "newer"; tiledataLayoutFromName also takes "old" / "new" and any letter case, and
+// answers nullopt for anything else.
+std::string tiledataLayoutName(TiledataLayout layout);
+std::optional<TiledataLayout> tiledataLayoutFromName(std::string_view name);
+
+// The byte sizes of one layout. A loaded file has one set, chosen at load and used by every
+// offset, count and flag access.
+struct TiledataSizes {
+  std::size_t flagSize;      // bytes of the flag word: 4 or 8
+  std::size_t landRecord;    // 26 or 30
+  std::size_t staticRecord;  // 37 or 41
+  std::size_t landSection;   // 512 groups of 4 + 32 land records: 428032 or 493568
+  std::size_t staticGroup;   // 4 + 32 static records: 1188 or 1316
+  static const TiledataSizes& of(TiledataLayout layout);
+};
+
 constexpr std::size_t kTileNameSize = 20;
 using TileName = std::array<std::uint8_t, kTileNameSize>;
 
-// The name up to its first zero byte (at most 20 characters).
+// The name up to its first zero byte (at most 20 characters), as UTF-8; the file holds
+// Windows-1252.
 std::string tileNameText(const TileName& name);
-// The first up to 20 characters, the rest zero.
+// The first up to 20 characters of the UTF-8 text, the rest zero. Throws Error naming a
+// character that Windows-1252 cannot hold.
 TileName makeTileName(std::string_view text);
+// The same for the 8-bit bytes as the file holds them (the text files keep them so).
+std::string tileNameBytes(const TileName& name);
+TileName tileNameFromBytes(std::string_view bytes);
 
 struct LandTileRecord {
   std::uint64_t flags = 0;
@@ -118,29 +148,40 @@ class TTiledata {
   static constexpr int kLandCount = 0x4000;
   static constexpr int kFilledStaticCount = 0x8000;
 
-  // Reads the whole file and tells its layout from its size (see loadBytes). Throws FileError
-  // when the file cannot be read and FormatError when it is too short for the land section; the
-  // model then keeps what it had.
-  void load(const std::string& path);
-  // The same from bytes. The older layout is taken when (size - 428032) is a multiple of 1188,
-  // the newer when (size - 493568) is a multiple of 1316 (the older when both hold); when neither
-  // holds, the layout whose partial last group is shorter. A given layout overrides the guess.
+  // Reads the whole file and chooses its layout (see loadBytes). Throws FileError when the file
+  // cannot be read and FormatError when it is too short for the land section; the model then
+  // keeps what it had.
+  void load(const std::string& path, std::optional<TiledataLayout> layout = std::nullopt);
+  // The same from bytes. A given layout is taken as it is. Otherwise, of the layouts whose land
+  // section the bytes hold: the one whose records' names read as text (printable characters,
+  // then zero bytes) when the other's do not; failing that, the one that takes the file as whole
+  // groups (the older when both do); failing that, the one with the shorter partial last group.
   void loadBytes(std::span<const std::uint8_t> bytes,
                  std::optional<TiledataLayout> layout = std::nullopt);
+  // Reads the image again in the given layout, or chooses again as a load does (nullopt);
+  // unsaved changes stay in the image. Throws FormatError, changing nothing, when the image is
+  // too short for that layout.
+  void setLayout(std::optional<TiledataLayout> layout);
   // Replaces the file whole with the image; throws Error when nothing was loaded.
   void save(const std::string& path) const;
   const Bytes& image() const { return m_image; }
   bool isLoaded() const { return m_loaded; }
   TiledataLayout layout() const { return m_layout; }
+  TiledataLayoutReason layoutReason() const { return m_reason; }
+  // The layout and why it was chosen, for the pages and the CLI: "older (32-bit flags), told by
+  // the records' names".
+  std::string layoutDescription() const;
+  const TiledataSizes& sizes() const { return *m_sizes; }
   // Bits in a flag word of this layout: 32 or 64.
-  int flagBits() const { return m_layout == TiledataLayout::Wide ? 64 : 32; }
+  int flagBits() const { return static_cast<int>(m_sizes->flagSize * 8); }
 
   // Full static records (whole groups only); 0 when not loaded.
   std::uint32_t staticCount() const;
   bool hasLand(std::int64_t id) const { return m_loaded && id >= 0 && id < kLandCount; }
   bool hasStatic(std::int64_t id) const { return m_loaded && id >= 0 && id < staticCount(); }
 
-  // Records and single fields. An id outside its section answers nullopt, 0 or "".
+  // Records and single fields. An id outside its section answers nullopt, 0 or "". Names are
+  // UTF-8.
   std::optional<LandTileRecord> readLand(std::int64_t id) const;
   std::optional<StaticTileRecord> readStatic(std::int64_t id) const;
   std::string landName(std::int64_t id) const;
@@ -176,8 +217,13 @@ class TTiledata {
   std::string staticTextHeader() const;
   std::string landTextLine(std::int64_t id) const;
   std::string staticTextLine(std::int64_t id) const;
+  // The whole text file, CR LF after every line.
+  std::string landTextFile() const;
+  std::string staticTextFile() const;
   void exportLandText(const std::string& path) const;
   void exportStaticText(const std::string& path) const;
+  // Values are read with the integer rule and refused, never cut, when their field cannot hold
+  // them; messages name the line and the field by its column title.
   // Land import stops at the first line that fails and throws Error; lines before it stay written.
   // Returns the number of records written.
   std::size_t importLandLines(const std::vector<std::string>& lines);
@@ -191,16 +237,26 @@ class TTiledata {
   void fillStaticSlots();
 
  private:
-  std::size_t landOffset(std::int64_t id) const;
-  std::size_t staticOffset(std::int64_t id) const;
-  std::size_t flagSize() const { return m_layout == TiledataLayout::Wide ? 8 : 4; }
-  std::uint64_t readFlags(std::size_t offset) const;
-  void writeFlags(std::size_t offset, std::uint64_t flags);
-  void checkFlags(std::uint64_t flags) const;
+   class LandImport;
+   class StaticImport;
+   void appendLandLine(std::string& out, std::int64_t id) const;
+   void appendStaticLine(std::string& out, std::int64_t id) const;
+   std::size_t landOffset(std::int64_t id) const;
+   std::size_t staticOffset(std::int64_t id) const;
+   // The bytes of a record after its flag word; nullptr for an id outside its section.
+   const std::uint8_t* landFields(std::int64_t id) const;
+   const std::uint8_t* staticFields(std::int64_t id) const;
+   std::uint8_t staticU8(std::int64_t id, std::size_t field) const;
+   std::uint16_t staticU16(std::int64_t id, std::size_t field) const;
+   std::uint64_t readFlags(std::size_t offset) const;
+   void writeFlags(std::size_t offset, std::uint64_t flags);
+   void checkFlags(std::uint64_t flags) const;
 
-  Bytes m_image;
-  TiledataLayout m_layout = TiledataLayout::Classic;
-  bool m_loaded = false;
+   Bytes m_image;
+   TiledataLayout m_layout = TiledataLayout::Classic;
+   TiledataLayoutReason m_reason = TiledataLayoutReason::Given;
+   const TiledataSizes* m_sizes = &TiledataSizes::of(TiledataLayout::Classic);
+   bool m_loaded = false;
 };
 
 }  // namespace quillotide

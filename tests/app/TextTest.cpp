@@ -56,4 +56,44 @@ TEST(TextLines, ReadsEveryLineEnd) {
   EXPECT_EQ(splitLines("a\r\nb\nc\rd"), (std::vector<std::string>{"a", "b", "c", "d"}));
   EXPECT_EQ(splitLines("a\r\n\r\nb\r\n"), (std::vector<std::string>{"a", "", "b"}));
   EXPECT_TRUE(splitLines("").empty());
+  // Line ends found past the reader's 4096-byte steps, in each of the three kinds.
+  const std::string longLine(5000, 'x');
+  for (const char* end : {"\r\n", "\n", "\r"})
+    EXPECT_EQ(splitLines(longLine + end + "b" + end + longLine),
+              (std::vector<std::string>{longLine, "b", longLine}))
+        << end;
+}
+
+TEST(CodePage, EveryByteRoundTripsAndTheHighBytesAreWindows1252) {
+  std::string all;
+  for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+  EXPECT_EQ(toWindows1252(fromWindows1252(all)), all);
+  EXPECT_EQ(fromWindows1252("caf\xE9"), "caf\xC3\xA9");  // é
+  EXPECT_EQ(fromWindows1252("\x80"), "\xE2\x82\xAC");    // €, not the C1 control
+  EXPECT_EQ(fromWindows1252("\x9F"), "\xC5\xB8");        // Ÿ
+  EXPECT_EQ(toWindows1252("\xE2\x80\x9Cquoted\xE2\x80\x9D"), "\x93quoted\x94");
+  EXPECT_EQ(toWindows1252("plain"), "plain");
+}
+
+TEST(CodePage, CharactersOutsideTheCodePageAreRefusedByName) {
+  try {
+    toWindows1252("Mon\xC4\x81rch");  // ā
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("'\xC4\x81' (U+0101)"), std::string::npos) << e.what();
+  }
+  // U+0080 has no byte: 0x80 holds the euro sign.
+  EXPECT_THROW(toWindows1252("\xC2\x80"), Error);
+  EXPECT_THROW(toWindows1252("\xF0\x9F\x90\x89"), Error);  // a dragon
+  // Bytes that are not UTF-8 at all: a lone high byte, an overlong slash, a surrogate.
+  for (const char* bad : {"caf\xE9", "\xC0\xAF", "\xED\xA0\x80", "\xE2\x82"})
+    EXPECT_THROW(toWindows1252(bad), Error) << bad;
+}
+
+TEST(CodePage, InvalidUtf8BecomesReplacementCharacters) {
+  EXPECT_EQ(toValidUtf8("ok \xC3\xA9"), "ok \xC3\xA9");
+  EXPECT_EQ(toValidUtf8("a\xE9z"), "a\xEF\xBF\xBDz");
+  EXPECT_EQ(toValidUtf8("\xE2\x82"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+  const std::string r = "\xEF\xBF\xBD";                       // U+FFFD
+  EXPECT_EQ(toValidUtf8("\xF4\x90\x80\x80"), r + r + r + r);  // above U+10FFFF
 }

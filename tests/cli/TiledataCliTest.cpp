@@ -35,7 +35,8 @@ TEST(TiledataCli, ShowsRecordsOfTheSample) {
   auto r = run({"tiledata", "info", s.tiledata, "--json"});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out,
-            "{\"layout\":\"older\",\"flagBits\":32,\"landCount\":16384,\"staticCount\":16384,"
+            "{\"layout\":\"older\",\"layoutChosenBy\":\"records\",\"flagBits\":32,\"landCount\":"
+            "16384,\"staticCount\":16384,"
             "\"bytes\":1036288,\"tailBytes\":0}\n");
   r = run({"tiledata", "land", s.tiledata, "7"});
   EXPECT_EQ(r.code, 0) << r.err;
@@ -114,6 +115,13 @@ TEST(TiledataCli, FillAndForcedLayout) {
   EXPECT_NE(r.out.find("\"before\":16384,\"after\":32768"), std::string::npos);
   r = run({"tiledata", "info", s.tiledata, "--layout", "sideways"});
   EXPECT_EQ(r.code, 2);
+  r = run({"tiledata", "info", s.tiledata, "--layout", "newer"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("layout: newer (64-bit flags), as set"), std::string::npos) << r.out;
+  r = run({"tiledata", "info", s.tiledata, "--layout=auto"});
+  EXPECT_NE(r.out.find("layout: older (32-bit flags), told by the records' names"),
+            std::string::npos)
+      << r.out;
   test::writeBytes(s.dir.file("short.mul"), Bytes(1000));
   r = run({"tiledata", "info", s.dir.file("short.mul")});
   EXPECT_EQ(r.code, 1);

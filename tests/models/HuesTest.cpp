@@ -189,3 +189,35 @@ TEST(Hues, HuedPicturesTakeTheChosenHueOnTheNamedPixels) {
   EXPECT_EQ(hues.huedPicture(picture, HueChoice::selection(), HuedPixels::All), picture);
   EXPECT_EQ(hues.huedPicture(picture, HueChoice::hue(0), HuedPixels::All), picture);
 }
+
+TEST(Hues, TextImportRefusesValuesTheEntryCannotHoldNamingLineAndField) {
+  THues hues;
+  hues.loadBytes(Bytes(THues::kBlockSize, 0));
+  const HueEntry before = *hues.entry(2);
+  const struct {
+    std::vector<std::string> lines;
+    std::string message;
+  } cases[] = {
+      {{"Name\tok", "TableEnd\t65536"},
+       "Hue text line 2: field \"TableEnd\": '65536' does not fit 0 to 65535."},
+      {{"Colour7\t-1"}, "Hue text line 1: field \"Colour7\": '-1' does not fit 0 to 65535."},
+      {{"Colour0\t1", "TableStart\t12x"},
+       "Hue text line 2: field \"TableStart\": '12x' is not a valid integer value"},
+      {{"Name\ta name of twenty-one!"},
+       "Hue text line 1: field \"Name\": 'a name of twenty-one!' has 21 characters; a hue name "
+       "holds at most 20."},
+  };
+  for (const auto& c : cases) {
+    try {
+      hues.setHueText(2, c.lines);
+      ADD_FAILURE() << c.message;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.what(), c.message);
+    }
+    EXPECT_EQ(*hues.entry(2), before);
+  }
+  // Twenty characters fit, and the name keeps its 8-bit bytes.
+  hues.setHueText(2, {"Name\ttwenty characters!!\xE9", "Colour31\t0xFFFF"});
+  EXPECT_EQ(hues.entry(2)->nameBytes(), "twenty characters!!\xE9");
+  EXPECT_EQ(hues.hueName(2), "twenty characters!!\xC3\xA9");
+}

@@ -42,6 +42,25 @@ LandTileRecord land(std::uint64_t flags, std::uint16_t texture, const std::strin
 
 std::string field(const std::string& line, std::size_t i) { return split(line, "\t").at(i); }
 
+// A file of the given layout whose land and static records carry names, flags and numbers, as
+// the records of a real file do; `tail` bytes of a partial group follow.
+Bytes namedTiledata(TiledataLayout layout, std::size_t staticGroups, std::size_t tail = 0) {
+  const TiledataSizes& z = TiledataSizes::of(layout);
+  TTiledata t;
+  t.loadBytes(Bytes(z.landSection + staticGroups * z.staticGroup + tail, 0), layout);
+  for (int id = 0; id < TTiledata::kLandCount; id += 3)
+    t.writeLand(id, land(0x40u | static_cast<std::uint64_t>(id % 7),
+                         static_cast<std::uint16_t>(id + 1), "land " + std::to_string(id)));
+  for (std::uint32_t id = 0; id < t.staticCount(); id += 2) {
+    StaticTileRecord s;
+    s.flags = TileFlags::Surface | id;
+    s.weight = 255, s.height = 5, s.animId = static_cast<std::uint16_t>(id + 3);
+    s.name = makeTileName("thing " + std::to_string(id));
+    t.writeStatic(id, s);
+  }
+  return t.image();
+}
+
 }  // namespace
 
 TEST(Tiledata, BothLayoutsLoadAndSaveTheSameBytes) {
@@ -79,6 +98,66 @@ TEST(Tiledata, LayoutsTellApartByFileSize) {
   t.loadBytes(Bytes(kClassicLand));
   EXPECT_EQ(t.staticCount(), 0u);
   EXPECT_EQ(t.staticText().size(), 1u);
+}
+
+TEST(Tiledata, LayoutIsToldByTheRecordsBeforeTheSize) {
+  TTiledata t;
+  // An older file with 452 trailing bytes is exactly the size of a newer one of 2 static groups.
+  const Bytes trailing = namedTiledata(TiledataLayout::Classic, 57, 452);
+  ASSERT_EQ((trailing.size() - 493568) % 1316, 0u);
+  t.loadBytes(trailing);
+  EXPECT_EQ(t.layout(), TiledataLayout::Classic);
+  EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::Records);
+  EXPECT_EQ(t.staticCount(), 57u * 32);
+  EXPECT_EQ(t.staticName(6), "thing 6");
+  EXPECT_EQ(t.layoutDescription(), "older (32-bit flags), told by the records' names");
+  // An edit lands in the older record's bytes.
+  StaticTileRecord s = *t.readStatic(33);
+  s.height = 77;
+  t.writeStatic(33, s);
+  EXPECT_EQ(t.image()[kClassicLand + 4 + 33 * 37 + 4 + 16], 77);
+
+  // 601480 bytes are whole groups in both layouts; the records say which.
+  for (auto [layout, groups] : {std::pair{TiledataLayout::Classic, std::size_t{146}},
+                                std::pair{TiledataLayout::Wide, std::size_t{82}}}) {
+    const Bytes both = namedTiledata(layout, groups);
+    ASSERT_EQ(both.size(), 601480u);
+    t.loadBytes(both);
+    EXPECT_EQ(t.layout(), layout);
+    EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::Records);
+    EXPECT_EQ(t.landName(9), "land 9");
+  }
+
+  // Records that say nothing (all zero): whole groups decide, the older when both fit.
+  t.loadBytes(Bytes(601480, 0));
+  EXPECT_EQ(t.layout(), TiledataLayout::Classic);
+  EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::WholeGroups);
+  t.loadBytes(Bytes(kWideLand + kWideGroup, 0));
+  EXPECT_EQ(t.layout(), TiledataLayout::Wide);
+  EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::WholeGroups);
+}
+
+TEST(Tiledata, GivenLayoutOverridesTheChoiceAndKeepsChanges) {
+  TTiledata t;
+  t.loadBytes(namedTiledata(TiledataLayout::Classic, 57, 452), TiledataLayout::Wide);
+  EXPECT_EQ(t.layout(), TiledataLayout::Wide);
+  EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::Given);
+  EXPECT_EQ(t.layoutDescription(), "newer (64-bit flags), as set");
+  t.setLayout(std::nullopt);
+  EXPECT_EQ(t.layout(), TiledataLayout::Classic);
+  EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::Records);
+  t.writeLand(0, land(1, 2, "changed"));
+  t.setLayout(TiledataLayout::Classic);
+  EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::Given);
+  EXPECT_EQ(t.landName(0), "changed");
+  // Too short for the newer land section: refused, nothing changes.
+  t.loadBytes(Bytes(kClassicLand + kClassicGroup, 0));
+  EXPECT_THROW(t.setLayout(TiledataLayout::Wide), FormatError);
+  EXPECT_EQ(t.layout(), TiledataLayout::Classic);
+  EXPECT_EQ(t.staticCount(), 32u);
+  EXPECT_EQ(tiledataLayoutFromName("NEW"), TiledataLayout::Wide);
+  EXPECT_EQ(tiledataLayoutFromName("older"), TiledataLayout::Classic);
+  EXPECT_FALSE(tiledataLayoutFromName("").has_value());
 }
 
 TEST(Tiledata, FileTooShortForTheLandSectionIsRefused) {
@@ -251,13 +330,13 @@ TEST(Tiledata, LandImportReadsEveryIntegerFormAndStopsAtTheFirstBadLine) {
   std::vector<std::string> lines = {"header"};
   for (const char* id : {"10", "0xB", "0XC", "xD", "XE", "$F"})
     lines.push_back(std::string(id) + "\tname\t" + id + flagFields);
-  lines.push_back("0x20\ta name longer than twenty\t0x12345" + flagFields);
+  lines.push_back("0x20\ta name longer than twenty\t0xFFFF" + flagFields);
   EXPECT_EQ(t.importLandLines(lines), 7u);
   for (int id = 10; id <= 15; ++id) {
     EXPECT_EQ(t.landTextureId(id), id);
     EXPECT_EQ(t.landFlags(id), 1u);  // only the exact text "1" sets a bit
   }
-  EXPECT_EQ(t.landTextureId(0x20), 0x2345);  // low 16 bits
+  EXPECT_EQ(t.landTextureId(0x20), 0xFFFF);
   EXPECT_EQ(t.landName(0x20), "a name longer than t");
 
   std::vector<std::string> bad = {"header", "1\tok\t1" + flagFields, "2\tbad\tzz" + flagFields,
@@ -266,13 +345,22 @@ TEST(Tiledata, LandImportReadsEveryIntegerFormAndStopsAtTheFirstBadLine) {
     t.importLandLines(bad);
     FAIL();
   } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "'zz' is not a valid integer value");
+    EXPECT_STREQ(e.what(), "Line 3, field \"TextureID\": 'zz' is not a valid integer value");
   }
   EXPECT_EQ(t.landName(1), "ok");
   EXPECT_EQ(t.landName(3), "");
   // Ids past the land section stop the import instead of writing statics.
   EXPECT_THROW(t.importLandLines({"header", "0x4000\tx\t1" + flagFields}), Error);
   EXPECT_THROW(t.importLandLines({"header", "5\tshort\t1\t1"}), Error);
+  // A texture id the record cannot hold is refused, not cut to 16 bits.
+  try {
+    t.importLandLines({"header", "4\tok\t1" + flagFields, "5\twide\t0x12345" + flagFields});
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Line 3, field \"TextureID\": '0x12345' does not fit 0 to 65535.");
+  }
+  EXPECT_EQ(t.landName(4), "ok");
+  EXPECT_EQ(t.landName(5), "");
   EXPECT_EQ(t.image().size(), kClassicLand);
 }
 
@@ -281,30 +369,42 @@ TEST(Tiledata, StaticImportReportsBadLinesAndGoesOn) {
   t.loadBytes(Bytes(kClassicLand + kClassicGroup, 0));
   StaticTileRecord keep;
   keep.unknown5 = 0x5A;
+  keep.weight = 9;
   keep.name = makeTileName("old");
   t.writeStatic(3, keep);
+  t.writeStatic(7, keep);
   std::string flagFields;
   for (int bit = 0; bit < 32; ++bit) flagFields += bit == 31 ? "\t1" : "\t0";
   const std::vector<std::string> lines = {
       "header",
-      "3\tnew name\t300\t1\t0x10\t2\t3\t4\t5\t6\t7\t8" + flagFields,
+      "3\tnew name\t255\t1\t0x10\t2\t3\t4\t5\t6\t7\t8" + flagFields,
       "4\tfive\tfields\tonly\there",
       "5\tbad\tabc\t1\t1\t1\t1\t1\t1\t1\t1\t1" + flagFields,
       "32\tpast the end\t1\t1\t1\t1\t1\t1\t1\t1\t1\t1" + flagFields,
       "6\tafter\t1\t1\t1\t1\t1\t1\t1\t1\t1\t1" + flagFields,
+      "7\theavy\t300\t1\t1\t1\t1\t1\t1\t1\t1\t1" + flagFields,
+      "7\tbig anim\t1\t1\t0x10000\t1\t1\t1\t1\t1\t1\t1" + flagFields,
+      "7\tnegative\t1\t1\t1\t1\t1\t1\t1\t1\t1\t-1" + flagFields,
   };
   const StaticImportResult r = t.importStaticLines(lines);
   EXPECT_EQ(r.written, 2u);
-  ASSERT_EQ(r.failedLines.size(), 3u);
-  EXPECT_EQ(r.failedLines[0].first, 3);
-  EXPECT_EQ(r.failedLines[1].first, 4);
-  EXPECT_EQ(r.failedLines[2].first, 5);
-  EXPECT_EQ(t.staticWeight(3), 44);      // 300 modulo 256
+  const std::vector<std::pair<int, std::string>> failed = {
+      {3, "5 fields; a static line needs 44."},
+      {4, "field \"Weight/Quantity\": 'abc' is not a valid integer value"},
+      {5, "static id 32 lies outside the static section (32 records)."},
+      {7, "field \"Weight/Quantity\": '300' does not fit 0 to 255."},
+      {8, "field \"Gump/AnimID\": '0x10000' does not fit 0 to 65535."},
+      {9, "field \"unknown4\": '-1' does not fit 0 to 255."},
+  };
+  EXPECT_EQ(r.failedLines, failed);
+  EXPECT_EQ(t.staticWeight(3), 255);
   EXPECT_EQ(t.staticUnknown5(3), 0x5A);  // not in the text, kept
   EXPECT_EQ(t.staticName(3), "new name");
   EXPECT_TRUE(t.staticHasFlags(3, 0x80000000));
   EXPECT_EQ(t.staticName(4), "");
   EXPECT_EQ(t.staticName(6), "after");
+  // Refused lines leave their record as it was: a weight of 300 is not stored as 44.
+  EXPECT_EQ(*t.readStatic(7), keep);
   EXPECT_EQ(t.staticCount(), 32u);  // nothing grew
 }
 

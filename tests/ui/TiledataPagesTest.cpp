@@ -2,8 +2,10 @@
 // seam; the records are checked in the model and in the saved file read back.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QListView>
+#include <QTabWidget>
 #include <QTest>
 
 #include "UiTestSupport.h"
@@ -46,6 +48,31 @@ struct TileRun : ProgramRun {
   }
   QCheckBox* box(const QString& name) { return find<QCheckBox>(name); }
   QString text(const QString& field) { return find<QLineEdit>(field)->text(); }
+  // Shows the main window at the given size with the page in front.
+  void showPage(QWidget* page, QSize size = QSize(1000, 720)) {
+    mainForm->resize(size);
+    mainForm->show();
+    QVERIFY(QTest::qWaitForWindowExposed(mainForm.get()));
+    mainForm->pages()->setCurrentWidget(page);
+  }
+  // A mouse click on a list line, as the user does it.
+  void clickLine(quillotide::ui::SlotListView* list, int line) {
+    QListView* view = list->listView();
+    const QModelIndex index = view->model()->index(line, 0);
+    view->scrollTo(index);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+  }
+  // Replaces a field's text by typing, any character (QTest::keyClicks knows Latin-1 only),
+  // then presses Enter.
+  void typeInto(const QString& name, const QString& text) {
+    auto* field = find<QLineEdit>(name);
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    for (QChar c : text)
+      QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QTest::keyClick(field, Qt::Key_Return);
+  }
   void doubleClick(quillotide::ui::SlotListView* list, int line) {
     QListView* view = list->listView();
     emit view->doubleClicked(view->model()->index(line, 0));
@@ -64,6 +91,10 @@ class TiledataPagesTest : public QObject {
   void staticButtonsTextFillAndDelete();
   void newerLayoutShowsTheUpperFlags();
   void actionsBeforeLoadAskForTiledata();
+  void typedNamesAreStoredInTheCodePage();
+  void layoutIsShownAndChosenOnThePages();
+  void staticPageShowsEveryFlagBoxWithoutScrolling();
+  void typedValuesTheRecordCannotHoldAreRefused();
 };
 
 void TiledataPagesTest::landBoxesKeepEveryOtherFlagBit() {
@@ -95,11 +126,11 @@ void TiledataPagesTest::landBoxesKeepEveryOtherFlagBit() {
   QCOMPARE(tiles.landName(7), std::string("deep water"));
   QCOMPARE(page->list()->model()->label(7), std::string("0x7 deep water"));
 
-  // TexID takes the integer rule; text that does not parse stores 0.
+  // TexID takes the integer rule; text that does not parse is not stored.
   run.setField("eLandTexId", "$1A");
   QCOMPARE(tiles.landTextureId(7), std::uint16_t{0x1A});
   run.setField("eLandTexId", "grass");
-  QCOMPARE(tiles.landTextureId(7), std::uint16_t{0});
+  QCOMPARE(tiles.landTextureId(7), std::uint16_t{0x1A});
   QCOMPARE(tiles.landFlags(7), expected);
 
   // The picture comes from art.
@@ -161,10 +192,10 @@ void TiledataPagesTest::staticEditSavedAndReloaded() {
   run.setField("eStaticName", "brass lantern");
   run.box("cbStaticFlag22")->setChecked(false);  // Wearable
   run.box("cbStaticFlag29")->setChecked(true);   // Door
-  run.setField("eStaticWeight", "300");          // cut to 8 bits: 44
+  run.setField("eStaticWeight", "255");
   run.setField("eStaticHeight", "0x0C");
-  run.setField("eStaticUnknown1", "70000");  // cut to 16 bits
-  run.setField("eStaticHue", "not a number");
+  run.setField("eStaticUnknown1", "$FFFF");
+  run.setField("eStaticHue", "0");
   QCOMPARE(page->list()->model()->label(0x10), std::string("0x10 brass lantern"));
 
   // Save through the Settings page and load the saved file.
@@ -177,9 +208,9 @@ void TiledataPagesTest::staticEditSavedAndReloaded() {
   QVERIFY(!page->currentId());
   page->list()->selectLine(0x10);
   QCOMPARE(run.text("eStaticName"), QStringLiteral("brass lantern"));
-  QCOMPARE(run.text("eStaticWeight"), QStringLiteral("44"));
+  QCOMPARE(run.text("eStaticWeight"), QStringLiteral("255"));
   QCOMPARE(run.text("eStaticHeight"), QStringLiteral("12"));
-  QCOMPARE(run.text("eStaticUnknown1"), QString::number(70000 % 65536));
+  QCOMPARE(run.text("eStaticUnknown1"), QStringLiteral("65535"));
   QCOMPARE(run.text("eStaticHue"), QStringLiteral("0"));
   QVERIFY(!run.box("cbStaticFlag22")->isChecked());
   QVERIFY(run.box("cbStaticFlag29")->isChecked());
@@ -241,7 +272,8 @@ void TiledataPagesTest::staticButtonsTextFillAndDelete() {
   quillotide::writeTextLines(run.dir.file("edited.txt"), edited);
   run.dialogs.answerOpen(run.path("edited.txt"));
   run.click("btnLoadStaticText");
-  QCOMPARE(run.dialogs.messageTexts(), QStringList{"Bug in Zeile: 3"});
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList{"Bug in Zeile: 3\n4 fields; a static line needs 44."});
   QCOMPARE(tiles.staticName(2), std::string("fir tree"));
   QCOMPARE(page->list()->model()->label(2), std::string("0x2 fir tree"));
 
@@ -294,6 +326,147 @@ void TiledataPagesTest::actionsBeforeLoadAskForTiledata() {
   QCOMPARE(run.dialogs.messageTexts(), QStringList(5, "Load Tiledata first."));
   run.click("btnDeleteStatic");
   QCOMPARE(run.dialogs.messages().size(), 5);
+}
+
+void TiledataPagesTest::typedNamesAreStoredInTheCodePage() {
+  TileRun run;
+  run.loadSample();
+  TiledataStaticPage* page = run.statics();
+  run.showPage(page);
+  run.clickLine(page->list(), 0x10);
+  QCOMPARE(page->currentId(), std::optional<std::int32_t>(0x10));
+  run.typeInto("eStaticName", QStringLiteral("Caf\u00E9 \u20AC"));
+  auto& tiles = *run.registry->tiledata;
+  // One byte per character: é is 0xE9 and € is 0x80 in the game's code page.
+  QCOMPARE(quillotide::tileNameBytes(tiles.readStatic(0x10)->name), std::string("Caf\xE9 \x80"));
+  QCOMPARE(page->list()->model()->label(0x10), std::string("0x10 Caf\xC3\xA9 \xE2\x82\xAC"));
+  QVERIFY(run.dialogs.messages().isEmpty());
+
+  // The land page stores its names the same way.
+  run.showPage(run.land());
+  run.clickLine(run.land()->list(), 7);
+  run.typeInto("eLandName", QStringLiteral("\u00E9tang"));
+  QCOMPARE(quillotide::tileNameBytes(tiles.readLand(7)->name), std::string("\xE9tang"));
+  QCOMPARE(run.text("eLandName"), QStringLiteral("\u00E9tang"));
+}
+
+void TiledataPagesTest::layoutIsShownAndChosenOnThePages() {
+  TileRun run;
+  run.loadSample();
+  const QString older = QStringLiteral("Layout: older (32-bit flags), told by the records' names");
+  QCOMPARE(run.find<QLabel>("lTiledataSLayout")->text(), older);
+  QCOMPARE(run.find<QLabel>("lTiledataMLayout")->text(), older);
+  TiledataStaticPage* page = run.statics();
+  run.showPage(page);
+  QCOMPARE(page->list()->lineCount(), 0x4000);
+
+  // The user names the newer layout: the file is read again in it, on both pages.
+  auto* choice = run.find<QComboBox>("cbTiledataSLayout");
+  choice->setFocus();
+  QTest::keyClick(choice, Qt::Key_Down);
+  QTest::keyClick(choice, Qt::Key_Down);
+  QCOMPARE(run.registry->config->getString("TiledataLayout"), std::string("newer"));
+  const QString newer = QStringLiteral("Layout: newer (64-bit flags), as set");
+  QCOMPARE(run.find<QLabel>("lTiledataSLayout")->text(), newer);
+  QCOMPARE(run.find<QLabel>("lTiledataMLayout")->text(), newer);
+  QCOMPARE(run.find<QComboBox>("cbTiledataMLayout")->currentIndex(), 2);
+  QCOMPARE(page->list()->lineCount(), (1036288 - 493568) / 1316 * 32);
+  QVERIFY(!run.box("cbStaticFlag40")->isHidden());
+
+  // Every later load takes the setting.
+  run.click("btnLoadTiledata");
+  QCOMPARE(run.registry->tiledata->layout(), quillotide::TiledataLayout::Wide);
+  QCOMPARE(run.find<QLabel>("lTiledataSLayout")->text(), newer);
+
+  // Back to telling it from the file.
+  QTest::keyClick(choice, Qt::Key_Up);
+  QTest::keyClick(choice, Qt::Key_Up);
+  QCOMPARE(run.registry->config->getString("TiledataLayout"), std::string());
+  QCOMPARE(run.find<QLabel>("lTiledataSLayout")->text(), older);
+  QCOMPARE(page->list()->lineCount(), 0x4000);
+  QVERIFY(run.dialogs.messages().isEmpty());
+}
+
+void TiledataPagesTest::staticPageShowsEveryFlagBoxWithoutScrolling() {
+  TileRun run;
+  // The newer layout shows all 64 boxes.
+  quillotide::test::writeBytes(run.dir.file("wide.mul"), quillotide::Bytes(493568 + 2 * 1316, 0));
+  run.loadTiledata(run.dir.file("wide.mul"));
+  TiledataStaticPage* page = run.statics();
+  run.showPage(page);
+  QCOMPARE(run.mainForm->size(), QSize(1000, 720));
+  const QRect pageRect = page->rect();
+  for (int bit = 0; bit < 64; ++bit) {
+    QCheckBox* box = run.box(QStringLiteral("cbStaticFlag%1").arg(bit));
+    QVERIFY(box->isVisible());
+    const QRect inPage(box->mapTo(page, QPoint(0, 0)), box->size());
+    QVERIFY2(pageRect.contains(inPage), qPrintable(box->text()));
+    // Nothing covers or clips it.
+    QCOMPARE(box->visibleRegion().boundingRect(), box->rect());
+    QVERIFY(box->width() >= box->sizeHint().width());
+  }
+  // The numeric fields are as wide as "0xFFFF" needs, not stretched; the name holds 20 characters.
+  for (const char* name :
+       {"eStaticAnimId", "eStaticHeight", "eStaticHue", "eStaticQuality", "eStaticQuantity",
+        "eStaticWeight", "eStaticUnknown1", "eStaticUnknown5"}) {
+    auto* field = run.find<QLineEdit>(name);
+    const QFontMetrics metrics(field->font());
+    QVERIFY2(field->width() >= metrics.horizontalAdvance(QStringLiteral("0xFFFF")), name);
+    QVERIFY2(field->width() <= metrics.horizontalAdvance(QString(12, QLatin1Char('0'))), name);
+  }
+  auto* nameField = run.find<QLineEdit>("eStaticName");
+  const QFontMetrics metrics(nameField->font());
+  QVERIFY(nameField->width() >= metrics.horizontalAdvance(QStringLiteral("abcdefghijklmnopqrst")));
+  QVERIFY(nameField->width() <= 2 * metrics.horizontalAdvance(QString(20, QLatin1Char('0'))));
+}
+
+void TiledataPagesTest::typedValuesTheRecordCannotHoldAreRefused() {
+  TileRun run;
+  run.loadSample();
+  auto& tiles = *run.registry->tiledata;
+  TiledataStaticPage* page = run.statics();
+  run.showPage(page);
+  run.clickLine(page->list(), 0x10);
+  const StaticTileRecord before = *tiles.readStatic(0x10);
+
+  // "300" does not fit a byte: refused on Enter, never stored as 44. What was typed on the way
+  // ("3", "30") is written as it is typed.
+  run.typeInto("eStaticWeight", "300");
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList{"Weight: '300' does not fit the field (0 to 255)."});
+  QCOMPARE(run.dialogs.messages().last().icon, quillotide::ui::MessageIcon::Error);
+  QCOMPARE(tiles.staticWeight(0x10), std::uint8_t{30});
+  QCOMPARE(run.text("eStaticWeight"), QStringLiteral("30"));
+
+  // Text that does not parse is refused the same way, naming its field; nothing is written.
+  run.typeInto("eStaticHue", "abc");
+  QCOMPARE(run.dialogs.messageTexts().last(),
+           QStringLiteral("Hue: 'abc' is not a valid integer value"));
+  QCOMPARE(tiles.staticHue(0x10), before.hue);
+  QCOMPARE(run.text("eStaticHue"), QString::number(before.hue));
+  run.typeInto("eStaticAnimId", "-1");
+  QCOMPARE(run.dialogs.messageTexts().last(),
+           QStringLiteral("AnimID: '-1' does not fit the field (0 to 65535)."));
+  QCOMPARE(tiles.staticAnimId(0x10), before.animId);
+
+  // A name with a character the code page lacks: one message naming it, the name stays as typed
+  // up to that character.
+  const int shown = run.dialogs.messages().size();
+  run.typeInto("eStaticName", QStringLiteral("Mon\u0101rch"));
+  QCOMPARE(run.dialogs.messages().size(), shown + 1);
+  QVERIFY2(run.dialogs.messageTexts().last().contains(QStringLiteral("'\u0101' (U+0101)")),
+           qPrintable(run.dialogs.messageTexts().last()));
+  QCOMPARE(tiles.staticName(0x10), std::string("Mon"));
+  QCOMPARE(run.text("eStaticName"), QStringLiteral("Mon"));
+
+  // The land page's TexID field holds 16 bits.
+  run.showPage(run.land());
+  run.clickLine(run.land()->list(), 7);
+  run.typeInto("eLandTexId", "0x10000");
+  QCOMPARE(run.dialogs.messageTexts().last(),
+           QStringLiteral("TexID: '0x10000' does not fit the field (0 to 65535)."));
+  QCOMPARE(tiles.landTextureId(7), std::uint16_t{0x1000});
+  QCOMPARE(run.text("eLandTexId"), QStringLiteral("0x1000"));
 }
 
 QTEST_MAIN(TiledataPagesTest)

@@ -214,14 +214,14 @@ std::optional<int> HuePage::selectedHue2() const {
 
 void HuePage::onHueSelected() {
   const auto e = selectedHue();
-  m_name->setText(e ? QString::fromLatin1(m_registry.hues->hueName(*e)) : QString());
+  m_name->setText(e ? QString::fromStdString(m_registry.hues->hueName(*e)) : QString());
   drawStrip();
   drawPreview();
 }
 
 void HuePage::onHue2Selected() {
   const auto e = selectedHue2();
-  m_name2->setText(e ? QString::fromLatin1(m_registry.hues2->hueName(*e)) : QString());
+  m_name2->setText(e ? QString::fromStdString(m_registry.hues2->hueName(*e)) : QString());
   drawStrip2();
 }
 
@@ -300,8 +300,9 @@ void HuePage::spread() {
 void HuePage::applyName() {
   const auto e = selectedHue();
   if (!e) return;
-  // Names are 8-bit text; the field already holds at most 20 characters.
-  m_registry.hues->setHueName(*e, m_name->text().toLatin1().toStdString());
+  // The model stores the name in the game's code page and refuses a character it lacks; the
+  // field already holds at most 20 characters.
+  m_registry.hues->setHueName(*e, m_name->text().toStdString());
 }
 
 void HuePage::loadSecondTable() {

@@ -140,7 +140,10 @@ void TMainForm::connectSettings() {
   connect(s, &SettingsPage::texturesLoaded, this, &TMainForm::texturesLoaded);
   connect(s, &SettingsPage::radarcolLoaded, this, &TMainForm::radarcolLoaded);
   connect(s, &SettingsPage::lightLoaded, this, &TMainForm::lightLoaded);
-  connect(s, &SettingsPage::tiledataLoaded, this, &TMainForm::tiledataLoaded);
+  connect(s, &SettingsPage::tiledataLoaded, this, [this] {
+    applyTiledataLayout();
+    emit tiledataLoaded();
+  });
   connect(s, &SettingsPage::animdataLoaded, this, &TMainForm::animdataLoaded);
   connect(s, &SettingsPage::huesLoaded, this, &TMainForm::huesLoaded);
   connect(s, &SettingsPage::soundLoaded, this, &TMainForm::soundLoaded);
@@ -149,6 +152,25 @@ void TMainForm::connectSettings() {
   connect(s, &SettingsPage::mapLoaded, this, &TMainForm::mapLoaded);
   connect(s, &SettingsPage::win98Changed, this, &TMainForm::win98Changed);
   connect(s, &SettingsPage::aboutRequested, m_about, &QDialog::open);
+}
+
+std::optional<TiledataLayout> TMainForm::tiledataLayoutSetting() const {
+  return tiledataLayoutFromName(m_registry.config->getString("TiledataLayout"));
+}
+
+void TMainForm::setTiledataLayoutSetting(std::optional<TiledataLayout> layout) {
+  runAction(m_dialogs, [&] {
+    m_registry.config->setString("TiledataLayout", layout ? tiledataLayoutName(*layout) : "");
+  });
+  if (!m_registry.tiledata->isLoaded()) return;
+  runAction(m_dialogs, [&] { m_registry.tiledata->setLayout(layout); });
+  emit tiledataLoaded();
+}
+
+void TMainForm::applyTiledataLayout() {
+  const auto layout = tiledataLayoutSetting();
+  if (layout && m_registry.tiledata->isLoaded())
+    runAction(m_dialogs, [&] { m_registry.tiledata->setLayout(layout); });
 }
 
 QWidget* TMainForm::page(const QString& caption) const {

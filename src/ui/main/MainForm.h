@@ -5,7 +5,10 @@
 
 #include <QMainWindow>
 
+#include <optional>
+
 #include "app/SlotList.h"
+#include "models/Tiledata.h"
 
 class QTabWidget;
 
@@ -38,6 +41,13 @@ public:
   // The page with the given tab caption, or nullptr.
   QWidget* page(const QString& caption) const;
 
+  // The tile data layout the user set (configuration key "TiledataLayout": "older", "newer", or
+  // empty to tell it from the file); every load of the tile data takes it.
+  std::optional<TiledataLayout> tiledataLayoutSetting() const;
+  // Stores the setting and, when the tile data is loaded, reads it again in that layout (its
+  // unsaved changes stay) and tells the pages.
+  void setTiledataLayoutSetting(std::optional<TiledataLayout> layout);
+
   // The "--Worldeditor" start: 100 ms after the call, loads what the world editor needs.
   void startWorldeditor();
   // The "--sample" start: writes the sample set into dir when it is not complete, stores its
@@ -66,6 +76,7 @@ signals:
 private:
   void createPages();
   void connectSettings();
+  void applyTiledataLayout();
 
   Registry& m_registry;
   Dialogs& m_dialogs;

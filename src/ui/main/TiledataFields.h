@@ -1,25 +1,90 @@
 #pragma once
 // What the two tile data pages share when they move names and numbers between records and fields.
 
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "app/Error.h"
+#include "app/Registry.h"
 #include "app/Text.h"
+#include "ui/main/MainForm.h"
 
 namespace quillotide::ui {
 
-// Tile names are 8-bit text; the lists and the fields show them as Latin-1.
-inline QString nameText(const std::string& name) {
-  return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-}
-inline std::string nameBytes(const QString& text) { return text.toLatin1().toStdString(); }
+// The model hands out names as UTF-8 and takes them so (it refuses what its code page lacks).
+inline QString nameText(const std::string& name) { return QString::fromStdString(name); }
+inline std::string nameUtf8(const QString& text) { return text.toStdString(); }
 
-// A field that does not parse stores 0.
-inline std::int32_t fieldValue(const QLineEdit* field) {
-  return tryParseInt(field->text().toStdString()).value_or(0);
+// A typed number read with the integer rule; nullopt, with the message naming the field by its
+// caption, when it does not parse or lies outside 0..max (values are refused, never cut).
+inline std::optional<std::uint32_t> fieldNumber(const QLineEdit* field, const QString& caption,
+                                                std::uint32_t max, QString& problem) {
+  const QString text = field->text();
+  const auto value = tryParseInt(text.toStdString());
+  if (!value)
+    problem = caption + QLatin1Char(' ') +
+              QString::fromStdString(
+                  formatMessage("'%s' is not a valid integer value", {text.toStdString()}));
+  else if (*value < 0 || static_cast<std::uint32_t>(*value) > max)
+    problem =
+        QStringLiteral("%1 '%2' does not fit the field (0 to %3).").arg(caption, text).arg(max);
+  else
+    return static_cast<std::uint32_t>(*value);
+  return std::nullopt;
+}
+
+// A typed name in the game's code page; nullopt, with the message, when it holds a character the
+// code page lacks.
+inline std::optional<TileName> fieldName(const QLineEdit* field, QString& problem) {
+  try {
+    return makeTileName(nameUtf8(field->text()));
+  } catch (const Error& e) {
+    problem = QStringLiteral("Name: ") + QString::fromStdString(e.what());
+    return std::nullopt;
+  }
+}
+
+// The layout line of both tile data pages: what the loaded file is read as and why ("l" + prefix
+// + "Layout"), and the user's choice of layout ("cb" + prefix + "Layout"), which both pages share.
+struct LayoutLine {
+  QLabel* label = nullptr;
+  QComboBox* choice = nullptr;
+  QHBoxLayout* row = nullptr;
+};
+
+inline LayoutLine makeLayoutLine(TMainForm& main, QWidget* parent, const QString& prefix) {
+  LayoutLine line;
+  line.label = new QLabel(parent);
+  line.label->setObjectName("l" + prefix + "Layout");
+  line.choice = new QComboBox(parent);
+  line.choice->setObjectName("cb" + prefix + "Layout");
+  line.choice->addItem(QStringLiteral("Layout from the file"), QString());
+  line.choice->addItem(QStringLiteral("Older layout (32-bit flags)"), QStringLiteral("older"));
+  line.choice->addItem(QStringLiteral("Newer layout (64-bit flags)"), QStringLiteral("newer"));
+  QObject::connect(line.choice, &QComboBox::activated, parent, [&main, choice = line.choice] {
+    main.setTiledataLayoutSetting(
+        tiledataLayoutFromName(choice->currentData().toString().toStdString()));
+  });
+  line.row = new QHBoxLayout;
+  line.row->addWidget(line.choice);
+  line.row->addWidget(line.label, 1);
+  return line;
+}
+
+inline void showLayoutLine(TMainForm& main, const LayoutLine& line) {
+  const TTiledata& tiles = *main.registry().tiledata;
+  line.label->setText(tiles.isLoaded() ? QStringLiteral("Layout: ") +
+                                             QString::fromStdString(tiles.layoutDescription())
+                                       : QString());
+  const auto setting = main.tiledataLayoutSetting();
+  line.choice->setCurrentIndex(!setting ? 0 : *setting == TiledataLayout::Classic ? 1 : 2);
 }
 
 }  // namespace quillotide::ui

@@ -29,7 +29,7 @@ const QString kLoadFirst = QStringLiteral("Load Tiledata first.");
 }  // namespace
 
 TiledataLandPage::TiledataLandPage(TMainForm& main, QWidget* parent)
-    : QWidget(parent), m_registry(main.registry()), m_dialogs(main.dialogs()) {
+    : QWidget(parent), m_main(main), m_registry(main.registry()), m_dialogs(main.dialogs()) {
   setObjectName(QStringLiteral("TiledataLandPage"));
   m_list = new SlotListView(main.slotSearch(), m_dialogs, SlotListView::Options{false, true, false},
                             this);
@@ -54,13 +54,16 @@ TiledataLandPage::TiledataLandPage(TMainForm& main, QWidget* parent)
   auto* fields = new QFormLayout;
   fields->addRow(QStringLiteral("Name:"), m_name);
   fields->addRow(QStringLiteral("TexID:"), m_texture);
+  // A field holding what the record cannot is not written while it is typed; leaving it says why
+  // and shows what is stored.
   const auto changed = [this] {
-    if (!m_filling) runAction(m_dialogs, [&] { writeRecord(); });
+    if (!m_filling) runAction(m_dialogs, [&] { writeRecord(false); });
   };
-  // When the user leaves a field it shows what was stored (a texture id cut to 16 bits, 0 for
-  // text that does not parse).
+  const auto toggled = [this] {
+    if (!m_filling) runAction(m_dialogs, [&] { writeRecord(true); });
+  };
   const auto finished = [this] {
-    if (m_id && !m_filling) runAction(m_dialogs, [&] { showRecord(*m_id); });
+    if (m_id && !m_filling) runAction(m_dialogs, [&] { fieldFinished(); });
   };
   connect(m_name, &QLineEdit::textChanged, this, changed);
   connect(m_texture, &QLineEdit::textChanged, this, changed);
@@ -74,7 +77,7 @@ TiledataLandPage::TiledataLandPage(TMainForm& main, QWidget* parent)
                                                 static_cast<qsizetype>(captions[i].second.size()));
     auto* box = new QCheckBox(caption, this);
     box->setObjectName("cbLand" + caption);
-    connect(box, &QCheckBox::toggled, this, changed);
+    connect(box, &QCheckBox::toggled, this, toggled);
     m_flags[i] = box;
     boxes->addWidget(box);
   }
@@ -90,7 +93,9 @@ TiledataLandPage::TiledataLandPage(TMainForm& main, QWidget* parent)
   load->setObjectName(QStringLiteral("btnLoadLandText"));
   connect(load, &QPushButton::clicked, this, [this] { runAction(m_dialogs, [&] { loadText(); }); });
 
+  m_layout = makeLayoutLine(main, this, QStringLiteral("TiledataM"));
   auto* right = new QVBoxLayout;
+  right->addLayout(m_layout.row);
   right->addLayout(fields);
   right->addLayout(boxes);
   right->addWidget(m_picture);
@@ -102,9 +107,11 @@ TiledataLandPage::TiledataLandPage(TMainForm& main, QWidget* parent)
   layout->addLayout(right, 1);
 
   connect(&main, &TMainForm::tiledataLoaded, this, [this] { fillList(); });
+  showLayoutLine(main, m_layout);
 }
 
 void TiledataLandPage::fillList() {
+  showLayoutLine(m_main, m_layout);
   // The fields belonged to the line that was chosen before; they show nothing until the next.
   m_filling = true;
   m_id.reset();
@@ -136,7 +143,7 @@ void TiledataLandPage::showRecord(std::int32_t id) {
   m_picture->setPixmap(area);
 }
 
-void TiledataLandPage::writeRecord() {
+void TiledataLandPage::writeRecord(bool report) {
   TTiledata& tiles = *m_registry.tiledata;
   if (!m_id || !tiles.hasLand(*m_id)) return;
   // The five boxes stand for five bits only; every other bit of the record is kept as it is.
@@ -148,10 +155,30 @@ void TiledataLandPage::writeRecord() {
     else
       record.flags &= ~captions[i].first;
   }
-  record.textureId = static_cast<std::uint16_t>(fieldValue(m_texture));
-  record.name = makeTileName(nameBytes(m_name->text()));
+  QString problem;
+  const auto texture = fieldNumber(m_texture, QStringLiteral("TexID:"), 0xFFFF, problem);
+  const auto name = texture ? fieldName(m_name, problem) : std::nullopt;
+  if (!texture || !name) {
+    if (report) m_dialogs.showError(problem);
+    return;
+  }
+  record.textureId = static_cast<std::uint16_t>(*texture);
+  record.name = *name;
   tiles.writeLand(*m_id, record);
   m_list->listView()->viewport()->update();
+}
+
+void TiledataLandPage::fieldFinished() {
+  if (m_reporting) return;
+  QString problem;
+  const bool stored = fieldNumber(m_texture, QStringLiteral("TexID:"), 0xFFFF, problem) &&
+                      fieldName(m_name, problem);
+  if (!stored) {
+    m_reporting = true;
+    m_dialogs.showError(problem);
+    m_reporting = false;
+  }
+  showRecord(*m_id);
 }
 
 void TiledataLandPage::showFlags(std::int32_t id) {

@@ -18,6 +18,8 @@ namespace quillotide {
 class Registry;
 }
 
+#include "ui/main/TiledataFields.h"
+
 namespace quillotide::ui {
 
 class Dialogs;
@@ -39,13 +41,19 @@ class TiledataLandPage : public QWidget {
 
  private:
   void showRecord(std::int32_t id);
-  void writeRecord();
+  // Writes the record the fields describe; a field holding what the record cannot (a texture id
+  // outside 0..0xFFFF, a character the code page lacks) writes nothing and, with report, says so.
+  void writeRecord(bool report);
+  // Leaving a field: says why it was refused, if it was, and shows what is stored.
+  void fieldFinished();
   void showFlags(std::int32_t id);
   void saveText();
   void loadText();
 
+  TMainForm& m_main;
   Registry& m_registry;
   Dialogs& m_dialogs;
+  LayoutLine m_layout;
   SlotListView* m_list = nullptr;
   QLineEdit* m_name = nullptr;
   QLineEdit* m_texture = nullptr;
@@ -54,6 +62,8 @@ class TiledataLandPage : public QWidget {
   std::optional<std::int32_t> m_id;
   // Set while the fields are filled from a record, so their change handlers write nothing.
   bool m_filling = false;
+  // Set while a refused field is reported, so the focus leaving it does not report it again.
+  bool m_reporting = false;
 };
 
 }  // namespace quillotide::ui

@@ -9,7 +9,6 @@
 #include <QListView>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "app/FileIO.h"
@@ -31,17 +30,20 @@ QString latin1(std::string_view text) {
 }
 
 const QString kTextFilter = QStringLiteral("*.txt|*.txt");
-const QString kLoadFirst = QStringLiteral("Load Tiledata first.");
 
-struct FieldSpec {
-  const char* caption;
-  const char* name;
-};
+// A field as wide as `chars` digits and its frame.
+void fitField(QLineEdit* field, int chars) {
+  const QFontMetrics metrics(field->font());
+  const QMargins margins = field->textMargins() + field->contentsMargins();
+  field->setFixedWidth(metrics.horizontalAdvance(QString(chars, QLatin1Char('0'))) +
+                       margins.left() + margins.right() + 2 * metrics.averageCharWidth());
+}
+const QString kLoadFirst = QStringLiteral("Load Tiledata first.");
 
 }  // namespace
 
 TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
-    : QWidget(parent), m_registry(main.registry()), m_dialogs(main.dialogs()) {
+    : QWidget(parent), m_main(main), m_registry(main.registry()), m_dialogs(main.dialogs()) {
   setObjectName(QStringLiteral("TiledataStaticPage"));
   m_list = new SlotListView(main.slotSearch(), m_dialogs, SlotListView::Options{false, true, false},
                             this);
@@ -61,13 +63,16 @@ TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
     if (index.isValid()) showFlags(m_list->slotAt(index.row()));
   });
 
+  // A field holding what its record field cannot is not written while it is typed; leaving it
+  // says why and shows what is stored.
   const auto changed = [this] {
-    if (!m_filling) runAction(m_dialogs, [&] { writeRecord(); });
+    if (!m_filling) runAction(m_dialogs, [&] { writeRecord(false); });
   };
-  // Leaving a field shows what was stored (values cut to their width, 0 for text that does not
-  // parse).
+  const auto toggled = [this] {
+    if (!m_filling) runAction(m_dialogs, [&] { writeRecord(true); });
+  };
   const auto finished = [this] {
-    if (m_id && !m_filling) runAction(m_dialogs, [&] { showRecord(*m_id); });
+    if (m_id && !m_filling) runAction(m_dialogs, [&] { fieldFinished(); });
   };
   const auto makeField = [&](const QString& name) {
     auto* field = new QLineEdit(this);
@@ -77,50 +82,58 @@ TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
     return field;
   };
 
-  auto* fields = new QFormLayout;
+  // The fields in two columns of caption and field, each field as wide as its widest value.
+  auto* fields = new QGridLayout;
+  const auto label = [this](const char* text) {
+    return new QLabel(QString::fromLatin1(text), this);
+  };
   m_name = makeField(QStringLiteral("eStaticName"));
   m_name->setMaxLength(static_cast<int>(kTileNameSize));
-  fields->addRow(QStringLiteral("Name:"), m_name);
+  fitField(m_name, static_cast<int>(kTileNameSize));
+  fields->addWidget(label("Name:"), 0, 0);
+  fields->addWidget(m_name, 0, 1, 1, 3, Qt::AlignLeft);
   m_fields[AnimId] = makeField(QStringLiteral("eStaticAnimId"));
-  fields->addRow(QStringLiteral("AnimID:"), m_fields[AnimId]);
+  fields->addWidget(label("AnimID:"), 1, 0);
+  fields->addWidget(m_fields[AnimId], 1, 1, Qt::AlignLeft);
   m_gumpId = new QLabel(this);
   m_gumpId->setObjectName(QStringLiteral("lStaticGumpId"));
   m_animExists = new QLabel(this);
   m_animExists->setObjectName(QStringLiteral("lStaticAnimExists"));
+  fields->addWidget(label("GumpId:"), 1, 2);
   auto* gump = new QHBoxLayout;
   gump->addWidget(m_gumpId);
   gump->addWidget(m_animExists, 1);
-  fields->addRow(QStringLiteral("GumpId:"), gump);
-  const std::array<std::pair<Field, FieldSpec>, 10> numeric = {{
-      {Height, {"Height:", "eStaticHeight"}},
-      {Hue, {"Hue:", "eStaticHue"}},
-      {Quality, {"Quality:", "eStaticQuality"}},
-      {Quantity, {"Quantity:", "eStaticQuantity"}},
-      {Weight, {"Weight:", "eStaticWeight"}},
-      {Unknown1, {"Unknown1:", "eStaticUnknown1"}},
-      {Unknown2, {"Unknown2:", "eStaticUnknown2"}},
-      {Unknown3, {"Unknown3:", "eStaticUnknown3"}},
-      {Unknown4, {"Unknown4:", "eStaticUnknown4"}},
-      {Unknown5, {"Unknown5:", "eStaticUnknown5"}},
-  }};
-  for (const auto& [field, info] : numeric) {
-    m_fields[field] = makeField(QString::fromLatin1(info.name));
-    fields->addRow(QString::fromLatin1(info.caption), m_fields[field]);
+  fields->addLayout(gump, 1, 3);
+  int row = 2;
+  int column = 0;
+  for (const NumericField& info : numericFields()) {
+    if (info.field == AnimId) continue;
+    m_fields[info.field] = makeField(QString::fromLatin1(info.name));
+    fields->addWidget(label(info.caption), row, column);
+    fields->addWidget(m_fields[info.field], row, column + 1, Qt::AlignLeft);
+    column = 2 - column;
+    if (column == 0) ++row;
   }
+  // "0xFFFF" is the widest value of any numeric field.
+  for (QLineEdit* field : m_fields) fitField(field, 6);
+  fields->setColumnStretch(4, 1);
 
+  // Every flag box on sight, six to a row in bit order.
   auto* flagBox = new QWidget(this);
   auto* flagGrid = new QGridLayout(flagBox);
+  flagGrid->setContentsMargins(0, 0, 0, 0);
+  flagGrid->setVerticalSpacing(2);
   const auto& captions = TileFlags::staticCaptions();
   for (int bit = 0; bit < kFlagBoxes; ++bit) {
     const QString caption = bit < 32 ? latin1(captions[static_cast<std::size_t>(bit)])
                                      : QString::fromStdString(TileFlags::upperColumn(bit));
     auto* box = new QCheckBox(caption, flagBox);
     box->setObjectName(QStringLiteral("cbStaticFlag%1").arg(bit));
-    connect(box, &QCheckBox::toggled, this, changed);
+    connect(box, &QCheckBox::toggled, this, toggled);
     // The upper half exists only in the newer layout.
     box->setVisible(bit < 32);
     m_flags[static_cast<std::size_t>(bit)] = box;
-    flagGrid->addWidget(box, bit % 16, bit / 16);
+    flagGrid->addWidget(box, bit / kFlagsPerRow, bit % kFlagsPerRow);
   }
 
   m_picture = new QLabel(this);
@@ -146,25 +159,27 @@ TiledataStaticPage::TiledataStaticPage(TMainForm& main, QWidget* parent)
                             &TiledataStaticPage::deleteEntry));
   buttons->addStretch(1);
 
-  auto* editor = new QWidget(this);
-  auto* editorLayout = new QGridLayout(editor);
-  editorLayout->addLayout(fields, 0, 0);
-  editorLayout->addWidget(m_picture, 0, 1, Qt::AlignTop);
-  editorLayout->addWidget(flagBox, 1, 0);
-  editorLayout->addLayout(buttons, 1, 1);
-  editorLayout->setRowStretch(2, 1);
-  auto* scroll = new QScrollArea(this);
-  scroll->setWidget(editor);
-  scroll->setWidgetResizable(true);
+  m_layout = makeLayoutLine(main, this, QStringLiteral("TiledataS"));
+  auto* top = new QHBoxLayout;
+  top->addLayout(fields, 1);
+  top->addWidget(m_picture, 0, Qt::AlignTop);
+  top->addLayout(buttons);
+  auto* editor = new QVBoxLayout;
+  editor->addLayout(m_layout.row);
+  editor->addLayout(top);
+  editor->addWidget(flagBox);
+  editor->addStretch(1);
 
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(m_list);
-  layout->addWidget(scroll, 1);
+  layout->addLayout(editor, 1);
 
   connect(&main, &TMainForm::tiledataLoaded, this, [this] { fillList(); });
+  showLayoutLine(main, m_layout);
 }
 
 void TiledataStaticPage::fillList() {
+  showLayoutLine(m_main, m_layout);
   m_filling = true;
   m_id.reset();
   const bool wide = m_registry.tiledata->flagBits() == 64;
@@ -231,29 +246,74 @@ void TiledataStaticPage::showDerived(std::int32_t id) {
   m_picture->setPixmap(area);
 }
 
-void TiledataStaticPage::writeRecord() {
-  TTiledata& tiles = *m_registry.tiledata;
-  if (!m_id || !tiles.hasStatic(*m_id)) return;
+const std::array<TiledataStaticPage::NumericField, 11>& TiledataStaticPage::numericFields() {
+  static const std::array<NumericField, 11> table = {{
+      {AnimId, "AnimID:", "eStaticAnimId", 0xFFFF},
+      {Height, "Height:", "eStaticHeight", 0xFF},
+      {Hue, "Hue:", "eStaticHue", 0xFF},
+      {Quality, "Quality:", "eStaticQuality", 0xFF},
+      {Quantity, "Quantity:", "eStaticQuantity", 0xFF},
+      {Weight, "Weight:", "eStaticWeight", 0xFF},
+      {Unknown1, "Unknown1:", "eStaticUnknown1", 0xFFFF},
+      {Unknown2, "Unknown2:", "eStaticUnknown2", 0xFF},
+      {Unknown3, "Unknown3:", "eStaticUnknown3", 0xFF},
+      {Unknown4, "Unknown4:", "eStaticUnknown4", 0xFF},
+      {Unknown5, "Unknown5:", "eStaticUnknown5", 0xFF},
+  }};
+  return table;
+}
+
+std::optional<StaticTileRecord> TiledataStaticPage::recordFromFields(QString& problem) const {
   StaticTileRecord r;
   for (int bit = 0; bit < kFlagBoxes; ++bit)
     if (m_flags[static_cast<std::size_t>(bit)]->isChecked()) r.flags |= std::uint64_t{1} << bit;
-  const auto u8 = [this](Field f) { return static_cast<std::uint8_t>(fieldValue(m_fields[f])); };
-  const auto u16 = [this](Field f) { return static_cast<std::uint16_t>(fieldValue(m_fields[f])); };
-  r.weight = u8(Weight);
-  r.quality = u8(Quality);
-  r.unknown1 = u16(Unknown1);
-  r.unknown2 = u8(Unknown2);
-  r.quantity = u8(Quantity);
-  r.animId = u16(AnimId);
-  r.unknown3 = u8(Unknown3);
-  r.hue = u8(Hue);
-  r.unknown4 = u8(Unknown4);
-  r.unknown5 = u8(Unknown5);
-  r.height = u8(Height);
-  r.name = makeTileName(nameBytes(m_name->text()));
-  tiles.writeStatic(*m_id, r);
+  std::array<std::uint32_t, FieldCount> v{};
+  for (const NumericField& info : numericFields()) {
+    const auto value =
+        fieldNumber(m_fields[info.field], QString::fromLatin1(info.caption), info.max, problem);
+    if (!value) return std::nullopt;
+    v[info.field] = *value;
+  }
+  r.weight = static_cast<std::uint8_t>(v[Weight]);
+  r.quality = static_cast<std::uint8_t>(v[Quality]);
+  r.unknown1 = static_cast<std::uint16_t>(v[Unknown1]);
+  r.unknown2 = static_cast<std::uint8_t>(v[Unknown2]);
+  r.quantity = static_cast<std::uint8_t>(v[Quantity]);
+  r.animId = static_cast<std::uint16_t>(v[AnimId]);
+  r.unknown3 = static_cast<std::uint8_t>(v[Unknown3]);
+  r.hue = static_cast<std::uint8_t>(v[Hue]);
+  r.unknown4 = static_cast<std::uint8_t>(v[Unknown4]);
+  r.unknown5 = static_cast<std::uint8_t>(v[Unknown5]);
+  r.height = static_cast<std::uint8_t>(v[Height]);
+  const auto name = fieldName(m_name, problem);
+  if (!name) return std::nullopt;
+  r.name = *name;
+  return r;
+}
+
+void TiledataStaticPage::writeRecord(bool report) {
+  TTiledata& tiles = *m_registry.tiledata;
+  if (!m_id || !tiles.hasStatic(*m_id)) return;
+  QString problem;
+  const auto r = recordFromFields(problem);
+  if (!r) {
+    if (report) m_dialogs.showError(problem);
+    return;
+  }
+  tiles.writeStatic(*m_id, *r);
   m_list->listView()->viewport()->update();
   showDerived(*m_id);
+}
+
+void TiledataStaticPage::fieldFinished() {
+  if (m_reporting) return;
+  QString problem;
+  if (!recordFromFields(problem)) {
+    m_reporting = true;
+    m_dialogs.showError(problem);
+    m_reporting = false;
+  }
+  showRecord(*m_id);
 }
 
 void TiledataStaticPage::showFlags(std::int32_t id) {
@@ -286,8 +346,9 @@ void TiledataStaticPage::loadText() {
   if (!path || !fileExists(path->toStdString())) return;
   const StaticImportResult result = m_registry.tiledata->importStaticText(path->toStdString());
   fillList();
-  for (const auto& failed : result.failedLines)
-    m_dialogs.showMessage(QStringLiteral("Bug in Zeile: ") + QString::number(failed.first));
+  for (const auto& [line, why] : result.failedLines)
+    m_dialogs.showMessage(QStringLiteral("Bug in Zeile: ") + QString::number(line) +
+                          QLatin1Char('\n') + QString::fromStdString(why));
 }
 
 void TiledataStaticPage::fillSlots() {

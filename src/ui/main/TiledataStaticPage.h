@@ -8,7 +8,10 @@
 #include <cstdint>
 #include <optional>
 
+#include <QString>
 #include <QWidget>
+
+#include "models/Tiledata.h"
 
 class QCheckBox;
 class QLabel;
@@ -17,6 +20,8 @@ class QLineEdit;
 namespace quillotide {
 class Registry;
 }
+
+#include "ui/main/TiledataFields.h"
 
 namespace quillotide::ui {
 
@@ -31,6 +36,7 @@ class TiledataStaticPage : public QWidget {
 
   static constexpr int kPictureSize = 150;
   static constexpr int kFlagBoxes = 64;
+  static constexpr int kFlagsPerRow = 6;
   // An item's gump is its AnimID + 50000.
   static constexpr int kGumpBase = 50000;
 
@@ -57,9 +63,26 @@ class TiledataStaticPage : public QWidget {
     FieldCount
   };
 
+  // A numeric field: caption, object name and the largest value its record field holds.
+  struct NumericField {
+    Field field;
+    const char* caption;
+    const char* name;
+    std::uint32_t max;
+  };
+  static const std::array<NumericField, 11>& numericFields();
+
   void showRecord(std::int32_t id);
   void showDerived(std::int32_t id);
-  void writeRecord();
+  // The record the fields describe; nullopt, with a message naming the first field, when a field
+  // holds what its record field cannot (text that does not parse, a value out of range, a
+  // character the code page lacks).
+  std::optional<StaticTileRecord> recordFromFields(QString& problem) const;
+  // Writes the record the fields describe; when they describe none, writes nothing and, with
+  // report, says why.
+  void writeRecord(bool report);
+  // Leaving a field: says why it was refused, if it was, and shows what is stored.
+  void fieldFinished();
   void showFlags(std::int32_t id);
   void saveText();
   void loadText();
@@ -67,8 +90,10 @@ class TiledataStaticPage : public QWidget {
   void deleteEntry();
   bool requireLoaded();
 
+  TMainForm& m_main;
   Registry& m_registry;
   Dialogs& m_dialogs;
+  LayoutLine m_layout;
   SlotListView* m_list = nullptr;
   QLineEdit* m_name = nullptr;
   std::array<QLineEdit*, FieldCount> m_fields{};
@@ -79,6 +104,8 @@ class TiledataStaticPage : public QWidget {
   std::optional<std::int32_t> m_id;
   // Set while the fields are filled from a record, so their change handlers write nothing.
   bool m_filling = false;
+  // Set while a refused field is reported, so the focus leaving it does not report it again.
+  bool m_reporting = false;
 };
 
 }  // namespace quillotide::ui

@@ -1,0 +1,125 @@
+// Tile data text export and import of a file of the older layout with 0x10000 static records
+// (about 3 MB, every record named), each beside a plain write or read of the same text bytes, so
+// the ratio holds on a noisy machine.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <string>
+
+#include "app/FileIO.h"
+#include "models/Tiledata.h"
+#include "support/TestFiles.h"
+
+using namespace quillotide;
+
+namespace {
+
+struct Fixture {
+  test::TempDir dir;
+  TTiledata tiles;
+  std::string land = dir.file("TileMap.txt");
+  std::string statics = dir.file("StaticTiles.txt");
+  Fixture() {
+    const TiledataSizes& z = TiledataSizes::of(TiledataLayout::Classic);
+    tiles.loadBytes(Bytes(z.landSection + 2048 * z.staticGroup, 0), TiledataLayout::Classic);
+    std::uint32_t x = 1;
+    const auto next = [&x] { return x = x * 1103515245u + 12345u; };
+    for (int id = 0; id < TTiledata::kLandCount; ++id) {
+      LandTileRecord r;
+      r.flags = next() & 0x40FF;
+      r.textureId = static_cast<std::uint16_t>(next() >> 16);
+      r.name = makeTileName("ground " + std::to_string(id));
+      tiles.writeLand(id, r);
+    }
+    for (std::uint32_t id = 0; id < tiles.staticCount(); ++id) {
+      StaticTileRecord r;
+      r.flags = next();
+      r.weight = static_cast<std::uint8_t>(next() >> 24);
+      r.height = static_cast<std::uint8_t>(next() >> 27);
+      r.animId = static_cast<std::uint16_t>(next() >> 16);
+      r.name = makeTileName("item number " + std::to_string(id));
+      tiles.writeStatic(id, r);
+    }
+    tiles.exportLandText(land);
+    tiles.exportStaticText(statics);
+  }
+};
+
+Fixture& fixture() {
+  static Fixture f;
+  return f;
+}
+
+using Clock = std::chrono::steady_clock;
+double seconds(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double>(b - a).count();
+}
+
+// Export of both tables beside writing the same text bytes as plain files.
+void BM_ExportOverWrite(benchmark::State& state) {
+  auto& f = fixture();
+  const Bytes landBytes = readFile(f.land);
+  const Bytes staticBytes = readFile(f.statics);
+  double plain = 0, work = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    writeFileAtomic(f.dir.file("plain-land.txt"), landBytes);
+    writeFileAtomic(f.dir.file("plain-static.txt"), staticBytes);
+    const auto t1 = Clock::now();
+    f.tiles.exportLandText(f.dir.file("out-land.txt"));
+    f.tiles.exportStaticText(f.dir.file("out-static.txt"));
+    const auto t2 = Clock::now();
+    plain += seconds(t0, t1);
+    work += seconds(t1, t2);
+  }
+  state.counters["export/write"] = plain > 0 ? work / plain : 0;
+  state.counters["text MB"] = static_cast<double>(landBytes.size() + staticBytes.size()) / 1e6;
+}
+
+// Import of both tables beside reading the same text files.
+void BM_ImportOverRead(benchmark::State& state) {
+  auto& f = fixture();
+  double plain = 0, work = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    benchmark::DoNotOptimize(readFile(f.land));
+    benchmark::DoNotOptimize(readFile(f.statics));
+    const auto t1 = Clock::now();
+    f.tiles.importLandText(f.land);
+    const StaticImportResult r = f.tiles.importStaticText(f.statics);
+    benchmark::DoNotOptimize(r.written);
+    const auto t2 = Clock::now();
+    plain += seconds(t0, t1);
+    work += seconds(t1, t2);
+  }
+  state.counters["import/read"] = plain > 0 ? work / plain : 0;
+}
+
+// Both beside reading the tile data file itself (the 3 MB the texts describe).
+void BM_TextOverReadingTheFile(benchmark::State& state) {
+  auto& f = fixture();
+  f.tiles.save(f.dir.file("tiledata.mul"));
+  double plain = 0, exportSeconds = 0, importSeconds = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    benchmark::DoNotOptimize(readFile(f.dir.file("tiledata.mul")));
+    const auto t1 = Clock::now();
+    f.tiles.exportStaticText(f.dir.file("out-static.txt"));
+    const auto t2 = Clock::now();
+    benchmark::DoNotOptimize(f.tiles.importStaticText(f.statics).written);
+    const auto t3 = Clock::now();
+    plain += seconds(t0, t1);
+    exportSeconds += seconds(t1, t2);
+    importSeconds += seconds(t2, t3);
+  }
+  state.counters["export/read file"] = plain > 0 ? exportSeconds / plain : 0;
+  state.counters["import/read file"] = plain > 0 ? importSeconds / plain : 0;
+}
+
+}  // namespace
+
+BENCHMARK(BM_ExportOverWrite)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_ImportOverRead)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_TextOverReadingTheFile)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK_MAIN();
