@@ -16,6 +16,9 @@ namespace quillotide {
 // The largest width and height a bitmap may have; larger headers are refused before anything is
 // allocated.
 constexpr int kMaxBitmapSide = 0x8000;
+// The most pixels a picture file may hold (8192 x 8192, 256 MB as pixels), whatever its sides;
+// larger headers are refused before anything is allocated.
+constexpr std::uint64_t kMaxBitmapPixels = 0x4000000;
 
 // Decodes a BMP into a picture of alpha-255 pixels (the fourth byte of 32-bit pixels carries no
 // meaning). Throws FormatError with a message naming the defect on a lying header, truncated pixel
