@@ -42,25 +42,26 @@ Bitmap32 decodeGump(std::span<const std::uint8_t> bytes, int width, int height,
                                      num(static_cast<std::int64_t>(bytes.size()))}));
 
   // Every row's runs must lie between the row table and the end of the slot, in row order.
-  std::vector<std::uint32_t> start(rows + 1);
+  const std::uint8_t* table = bytes.data();
+  std::uint32_t previous = 0;
   for (std::size_t r = 0; r < rows; ++r) {
-    start[r] = loadU32(bytes.data() + r * kUnit);
-    if (start[r] < rows || start[r] > units)
+    const std::uint32_t start = loadU32(table + r * kUnit);
+    if (start < rows || start > units)
       throw FormatError(formatMessage(
           "Row %d starts at unit %d, outside the runs (units %d to %d).",
-          {num(static_cast<std::int64_t>(r)), num(start[r]), num(static_cast<std::int64_t>(rows)),
+          {num(static_cast<std::int64_t>(r)), num(start), num(static_cast<std::int64_t>(rows)),
            num(static_cast<std::int64_t>(units))}));
-    if (r > 0 && start[r] < start[r - 1])
+    if (r > 0 && start < previous)
       throw FormatError(formatMessage(
           "Row %d starts before row %d.",
           {num(static_cast<std::int64_t>(r)), num(static_cast<std::int64_t>(r - 1))}));
+    previous = start;
   }
-  start[rows] = static_cast<std::uint32_t>(units);
 
   const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
   if (pixels > kUncheckedPixels) {
     std::int64_t covered = 0;
-    for (std::size_t u = start[0]; u < units; ++u)
+    for (std::size_t u = loadU32(table); u < units; ++u)
       covered += loadU16(bytes.data() + u * kUnit + kRunLength);
     if (covered < pixels)
       throw FormatError(
@@ -68,21 +69,37 @@ Bitmap32 decodeGump(std::span<const std::uint8_t> bytes, int width, int height,
                         {num(width), num(height), num(covered)}));
   }
 
-  Bitmap32 picture(width, height, 0);
+  // The pixels are appended run by run into storage reserved once, so each pixel is written once;
+  // only the part of a run that leaves its row is cut off, and a row its runs do not fill ends in
+  // colour 0.
+  const auto rowWidth = static_cast<std::size_t>(width);
+  std::vector<Pixel> out;
+  out.reserve(rowWidth * rows);
   std::int64_t stray = 0;
   for (std::size_t r = 0; r < rows; ++r) {
-    Pixel* row = picture.pixels.data() + r * static_cast<std::size_t>(width);
-    std::int64_t x = 0;
-    for (std::size_t u = start[r]; u < start[r + 1]; ++u) {
-      const std::uint8_t* run = bytes.data() + u * kUnit;
-      const std::int64_t n = loadU16(run + kRunLength);
-      const std::int64_t end = std::min<std::int64_t>(x + n, width);
-      if (end > x) std::fill(row + x, row + end, colour16ToPixel(loadU16(run + kRunColour)));
-      stray += (x + n) - std::max<std::int64_t>(end, x);
-      x += n;
+    const std::size_t begin = loadU32(table + r * kUnit);
+    const std::size_t end = r + 1 < rows ? loadU32(table + (r + 1) * kUnit) : units;
+    std::size_t left = rowWidth;
+    for (const std::uint8_t* run = bytes.data() + begin * kUnit; run != bytes.data() + end * kUnit;
+         run += kUnit) {
+      const std::size_t n = loadU16(run + kRunLength);
+      const Pixel colour = colour16ToPixel(loadU16(run + kRunColour));
+      if (n <= left) {
+        out.insert(out.end(), n, colour);
+        left -= n;
+      } else {
+        out.insert(out.end(), left, colour);
+        stray += static_cast<std::int64_t>(n - left);
+        left = 0;
+      }
     }
+    out.insert(out.end(), left, Pixel{0});
   }
   if (strayPixels) *strayPixels = stray;
+  Bitmap32 picture;
+  picture.width = width;
+  picture.height = height;
+  picture.pixels = std::move(out);
   return picture;
 }
 
@@ -108,9 +125,10 @@ Bytes encodeGump(const Bitmap32& picture) {
         picture.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     int x = 0;
     while (x < width) {
-      const Colour16 c = pixelToColour16(row[x]);
+      // Fully transparent pixels become colour 0, which the game leaves undrawn.
+      const Colour16 c = pixelToColour16(row[x], 0);
       int end = x + 1;
-      while (end < width && pixelToColour16(row[end]) == c) ++end;
+      while (end < width && pixelToColour16(row[end], 0) == c) ++end;
       runs.push_back(static_cast<std::uint32_t>(c) | (static_cast<std::uint32_t>(end - x) << 16));
       x = end;
     }
