@@ -69,37 +69,40 @@ Bitmap32 decodeGump(std::span<const std::uint8_t> bytes, int width, int height,
                         {num(width), num(height), num(covered)}));
   }
 
-  // The pixels are appended run by run into storage reserved once, so each pixel is written once;
-  // only the part of a run that leaves its row is cut off, and a row its runs do not fill ends in
-  // colour 0.
-  const auto rowWidth = static_cast<std::size_t>(width);
-  std::vector<Pixel> out;
-  out.reserve(rowWidth * rows);
+  // Runs are short (a few pixels), so the usual run is written as one fixed block of kBlock pixels
+  // and the write position moves on by its length: no loop whose end depends on the run. What a
+  // block writes past its run is overwritten by the next run, or by the next row, which is always
+  // written whole from its left edge; the part of a row its runs leave uncovered is set to 0 at the
+  // row's end. Runs that are long, that leave their row, or that end near the picture's end take
+  // the exact path.
+  constexpr std::ptrdiff_t kBlock = 16;
+  const auto rowWidth = static_cast<std::ptrdiff_t>(width);
+  Bitmap32 picture(width, height, 0);
+  Pixel* const first = picture.pixels.data();
+  Pixel* const last = first + picture.pixels.size();
   std::int64_t stray = 0;
   for (std::size_t r = 0; r < rows; ++r) {
     const std::size_t begin = loadU32(table + r * kUnit);
     const std::size_t end = r + 1 < rows ? loadU32(table + (r + 1) * kUnit) : units;
-    std::size_t left = rowWidth;
-    for (const std::uint8_t* run = bytes.data() + begin * kUnit; run != bytes.data() + end * kUnit;
-         run += kUnit) {
-      const std::size_t n = loadU16(run + kRunLength);
+    Pixel* p = first + static_cast<std::ptrdiff_t>(r) * rowWidth;
+    Pixel* const rowEnd = p + rowWidth;
+    for (const std::uint8_t* run = bytes.data() + begin * kUnit;
+         run != bytes.data() + end * kUnit; run += kUnit) {
+      const std::ptrdiff_t n = loadU16(run + kRunLength);
       const Pixel colour = colour16ToPixel(loadU16(run + kRunColour));
-      if (n <= left) {
-        out.insert(out.end(), n, colour);
-        left -= n;
+      if (n <= kBlock && n <= rowEnd - p && last - p >= kBlock) {
+        std::fill_n(p, kBlock, colour);
+        p += n;
       } else {
-        out.insert(out.end(), left, colour);
-        stray += static_cast<std::int64_t>(n - left);
-        left = 0;
+        const std::ptrdiff_t inside = std::min(n, rowEnd - p);
+        std::fill_n(p, inside, colour);
+        p += inside;
+        stray += n - inside;
       }
     }
-    out.insert(out.end(), left, Pixel{0});
+    std::fill(p, rowEnd, Pixel{0});
   }
   if (strayPixels) *strayPixels = stray;
-  Bitmap32 picture;
-  picture.width = width;
-  picture.height = height;
-  picture.pixels = std::move(out);
   return picture;
 }
 
