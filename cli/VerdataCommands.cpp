@@ -15,7 +15,7 @@ namespace quillotide::cli {
 
 namespace {
 
-Json recordJson(std::size_t i, const TVerIndex& r) {
+Json recordJson(std::size_t i, const TVerIndex& r, bool damaged) {
   return Json::Object{{"index", static_cast<std::int64_t>(i)},
                       {"fileId", r.fileId},
                       {"file", verdataFileName(r.fileId)},
@@ -23,7 +23,8 @@ Json recordJson(std::size_t i, const TVerIndex& r) {
                       {"label", hexLabel(static_cast<std::uint32_t>(r.block))},
                       {"lookup", r.lookup},
                       {"length", r.length},
-                      {"extra", r.extra}};
+                      {"extra", r.extra},
+                      {"damaged", damaged}};
 }
 
 bool isKx(const std::string& path) {
@@ -56,19 +57,45 @@ std::optional<PatchFamily> pictureFamilyOf(const std::string& kind) {
   return std::nullopt;
 }
 
-// The file id and block a KIND and ID name (anim: the block of the body's first slot).
-std::pair<std::int32_t, std::int32_t> blockOf(const std::string& kind, std::int32_t id) {
-  if (const auto family = pictureFamilyOf(kind)) {
-    const PatchKey key = patchKeyOf(*family, id);
-    return {key.fileId, key.block};
-  }
-  if (id < 0 || id > 0xFFFF) throw UsageError("A body must be 0 to 0xFFFF.");
-  return {verdatafile::kAnimations,
-          static_cast<std::int32_t>(animSlotTable(AnimKind::Anim).firstSlot(id))};
+VerdataKind verdataKind(const std::string& kind) {
+  if (kind == "land") return VerdataKind::Land;
+  if (kind == "static") return VerdataKind::Static;
+  if (kind == "gump") return VerdataKind::Gump;
+  if (kind == "texture") return VerdataKind::Texture;
+  return VerdataKind::Anim;
 }
 
-std::int32_t idArg(const std::string& text) {
-  return static_cast<std::int32_t>(parseIntArg(text, "ID"));
+// The file id and block a KIND and ID name (anim: the block of the body's first slot); an id
+// outside the kind's range is a usage error.
+VerdataSlot blockOf(const std::string& kind, std::int64_t id) {
+  try {
+    return verdataSlotOf(verdataKind(kind), id);
+  } catch (const UsageError&) {
+    throw;
+  } catch (const Error& e) {
+    throw UsageError(e.what());
+  }
+}
+
+// An ID checked against the range of its KIND before anything is read.
+std::int32_t idArg(const std::string& kind, const std::string& text) {
+  const std::int64_t id = parseIntArg(text, "ID");
+  blockOf(kind, id);
+  return static_cast<std::int32_t>(id);
+}
+
+// Save, with the command that removes a damaged record added to the model's message.
+void saveVerdata(const TVerdata& v, const std::string& source, const std::string& target) {
+  try {
+    v.save(target);
+  } catch (const FormatError& e) {
+    const auto& records = v.records();
+    for (std::size_t i = 0; i < records.size(); ++i)
+      if (v.isDamaged(records[i]))
+        throw FormatError(std::string(e.what()) + " (quillotide-cli verdata remove " + source +
+                          " --record " + std::to_string(i) + ")");
+    throw;
+  }
 }
 
 int list(Args& args, Context& ctx) {
@@ -81,9 +108,11 @@ int list(Args& args, Context& ctx) {
   for (std::size_t i = 0; i < v.records().size(); ++i) {
     const auto& r = v.records()[i];
     if (fileId && r.fileId != *fileId) continue;
-    rows.push_back(recordJson(i, r));
-    text << i << ": " << verdataFileName(r.fileId) << ' ' << hexLabel(static_cast<std::uint32_t>(r.block))
-         << " lookup " << r.lookup << " length " << r.length << " extra " << r.extra << '\n';
+    rows.push_back(recordJson(i, r, v.isDamaged(r)));
+    text << i << ": " << verdataFileName(r.fileId) << ' '
+         << hexLabel(static_cast<std::uint32_t>(r.block)) << " lookup " << r.lookup << " length "
+         << r.length << " extra " << r.extra
+         << (v.isDamaged(r) ? " (damaged: its data lies outside the file)" : "") << '\n';
   }
   text << v.records().size() << " patch records";
   ctx.report(Json::Object{{"records", rows}}, text.str());
@@ -94,7 +123,7 @@ int show(Args& args, Context& ctx) {
   const auto out = args.option("out");
   const auto p = args.positionals(3, 3);
   const std::string kind = kindArg(p[1]);
-  const std::int32_t id = idArg(p[2]);
+  const std::int32_t id = idArg(kind, p[2]);
   TVerdata v;
   v.load(p[0]);
   const auto [fileId, block] = blockOf(kind, id);
@@ -134,7 +163,7 @@ int add(Args& args, Context& ctx) {
   const bool noPalette = args.flag("no-palette");
   const auto p = args.positionals(4, 4);
   const std::string kind = kindArg(p[1]);
-  const std::int32_t id = idArg(p[2]);
+  const std::int32_t id = idArg(kind, p[2]);
   TVerdata v;
   v.load(p[0]);
   Progress silent;
@@ -151,7 +180,7 @@ int add(Args& args, Context& ctx) {
     if (!report.message.empty()) message += "\n" + report.message;
   }
   const std::string target = out.value_or(p[0]);
-  v.save(target);
+  saveVerdata(v, p[0], target);
   ctx.report(Json::Object{{"kind", kind}, {"id", id}, {"records", static_cast<std::int64_t>(v.records().size())},
                           {"colourProblems", problems}, {"saved", target}},
              message + "\nsaved " + target);
@@ -160,10 +189,21 @@ int add(Args& args, Context& ctx) {
 
 int remove(Args& args, Context& ctx) {
   const auto out = args.option("out");
-  const auto p = args.positionals(3, 3);
-  const std::string kind = kindArg(p[1]);
-  const std::int32_t id = idArg(p[2]);
+  const auto record = args.intOption("record");
+  const auto p = record ? args.positionals(1, 1) : args.positionals(3, 3);
   TVerdata v;
+  if (record) {
+    v.load(p[0]);
+    if (*record < 0) throw UsageError("--record must be 0 or more.");
+    v.removeRecord(static_cast<std::size_t>(*record));
+    const std::string target = out.value_or(p[0]);
+    saveVerdata(v, p[0], target);
+    ctx.report(Json::Object{{"removed", 1}, {"record", *record}, {"saved", target}},
+               "removed patch record " + std::to_string(*record) + "; saved " + target);
+    return 0;
+  }
+  const std::string kind = kindArg(p[1]);
+  const std::int32_t id = idArg(kind, p[2]);
   v.load(p[0]);
   const auto [fileId, block] = blockOf(kind, id);
   int removed = 0;
@@ -178,7 +218,7 @@ int remove(Args& args, Context& ctx) {
   if (removed == 0)
     throw Error(formatMessage("%s %s is not patched.", {kind, hexLabel(static_cast<std::uint32_t>(id))}));
   const std::string target = out.value_or(p[0]);
-  v.save(target);
+  saveVerdata(v, p[0], target);
   ctx.report(Json::Object{{"removed", removed}, {"saved", target}},
              "removed " + std::to_string(removed) + " patch record(s); saved " + target);
   return 0;
@@ -186,7 +226,7 @@ int remove(Args& args, Context& ctx) {
 
 int exportAnim(Args& args, Context& ctx) {
   const auto p = args.positionals(3, 3);
-  const std::int32_t body = idArg(p[1]);
+  const std::int32_t body = idArg("anim", p[1]);
   TVerdata v;
   v.load(p[0]);
   Progress silent;
@@ -208,20 +248,23 @@ int exportAnim(Args& args, Context& ctx) {
 }  // namespace
 
 Group verdataGroup() {
-  return {"verdata",
-          "The patch file verdata.mul: patches of art, gumps, textures and animations.",
-          {
-              {"list", "FILE [--file-id N]", "Every patch record in file order.", list},
-              {"show", "FILE KIND ID [--out PICTURE]",
-               "One patch (KIND land, static, gump, texture or anim body); --out writes its picture.",
-               show},
-              {"add", "FILE KIND ID SOURCE [--no-palette] [--out NEW_FILE]",
-               "Adds or replaces a patch from a picture (anim: a .kx file or folder) and saves.", add},
-              {"remove", "FILE KIND ID [--out NEW_FILE]",
-               "Removes a patch (anim: every slot of the body) and saves.", remove},
-              {"export", "FILE BODY TARGET.kx|FOLDER",
-               "Writes a body's animation patches to a .kx file or animation folder.", exportAnim},
-          }};
+  return {
+      "verdata",
+      "The patch file verdata.mul: patches of art, gumps, textures and animations.",
+      {
+          {"list", "FILE [--file-id N]", "Every patch record in file order.", list},
+          {"show", "FILE KIND ID [--out PICTURE]",
+           "One patch (KIND land, static, gump, texture or anim body); --out writes its picture.",
+           show},
+          {"add", "FILE KIND ID SOURCE [--no-palette] [--out NEW_FILE]",
+           "Adds or replaces a patch from a picture (anim: a .kx file or folder) and saves.", add},
+          {"remove", "FILE KIND ID [--out NEW_FILE] | FILE --record N [--out NEW_FILE]",
+           "Removes a patch (anim: every slot of the body), or record N of the list (a damaged "
+           "one too), and saves.",
+           remove},
+          {"export", "FILE BODY TARGET.kx|FOLDER",
+           "Writes a body's animation patches to a .kx file or animation folder.", exportAnim},
+      }};
 }
 
 }  // namespace quillotide::cli

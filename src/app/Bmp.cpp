@@ -308,6 +308,9 @@ Bitmap32 decodeBmp(std::span<const std::uint8_t> bytes, ZeroSizeBitmaps zero) {
     bad("the size " + std::to_string(h.width) + " x " + std::to_string(height) +
         " is larger than " + std::to_string(kMaxBitmapSide) + " x " +
         std::to_string(kMaxBitmapSide));
+  if (static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(height) > kMaxBitmapPixels)
+    bad("the size " + std::to_string(h.width) + " x " + std::to_string(height) +
+        " is larger than a picture may be (" + std::to_string(kMaxBitmapPixels) + " pixels)");
 
   switch (h.compression) {
     case kRle8:

@@ -18,6 +18,9 @@ class WriteBatch;
 // The largest width and height a bitmap may have; larger headers are refused before anything is
 // allocated.
 constexpr int kMaxBitmapSide = 0x8000;
+// The most pixels a picture file may hold (8192 x 8192, 256 MB as pixels), whatever its sides;
+// larger headers are refused before anything is allocated.
+constexpr std::uint64_t kMaxBitmapPixels = 0x4000000;
 
 // Whether a bitmap of zero width or height is a picture (the animation folders store zero-size
 // frames so) or a defect, as for every other picture import.

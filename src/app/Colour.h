@@ -30,6 +30,11 @@ constexpr Colour16 rgbToColour16(std::uint8_t r, std::uint8_t g, std::uint8_t b)
   return static_cast<Colour16>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
 }
 constexpr Colour16 pixelToColour16(Pixel p) { return rgbToColour16(redOf(p), greenOf(p), blueOf(p)); }
+// The same for a format whose transparent colour is `transparent`: a fully transparent pixel
+// (alpha 0, as a transparent layer of a PNG gives it) becomes that colour, whatever its channels.
+constexpr Colour16 pixelToColour16(Pixel p, Colour16 transparent) {
+  return alphaOf(p) == 0 ? transparent : pixelToColour16(p);
+}
 
 // The smallest power of two >= n (n >= 1).
 constexpr std::uint32_t nextPowerOfTwo(std::uint32_t n) {

@@ -23,9 +23,12 @@ public:
       throw FormatError("read of " + std::to_string(n) + " bytes at offset " +
                         std::to_string(offset) + " is past the end of the data (" +
                         std::to_string(m_bytes.size()) + " bytes)");
+    // An empty slot may come with no buffer at all; memcpy must not see a null pointer.
+    if (n == 0) return;
     std::memcpy(dst, m_bytes.data() + offset, n);
   }
   void write(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    if (bytes.empty()) return;
     if (offset + bytes.size() > m_bytes.size()) m_bytes.resize(offset + bytes.size(), 0);
     std::memcpy(m_bytes.data() + offset, bytes.data(), bytes.size());
   }

@@ -291,7 +291,8 @@ Bytes encodeStaticArt(const Bitmap32& picture) {
     std::uint16_t* w = out.room(kMaxRowWords(width));
     int gap = 0;
     for (int x = 0; x < width;) {
-      Colour16 c = pixelToColour16(row[x]);
+      // A fully transparent pixel is a gap, as black and white are.
+      Colour16 c = pixelToColour16(row[x], 0);
       if (c == 0 || c == kStaticSkipColour) {
         ++gap;
         ++x;
@@ -305,7 +306,7 @@ Bytes encodeStaticArt(const Bitmap32& picture) {
       do {
         px[n++] = c;
         if (n == limit) break;
-        c = pixelToColour16(row[x + n]);
+        c = pixelToColour16(row[x + n], 0);
       } while (c != 0 && c != kStaticSkipColour);
       w[1] = static_cast<std::uint16_t>(n);
       w = px + n;

@@ -53,8 +53,9 @@ Bitmap32 decodeStaticArt(std::span<const std::uint8_t> bytes);
 // outside a smaller picture are written as white (0x7FFF). Alpha is not looked at.
 Bytes encodeLandTile(const Bitmap32& picture);
 // Static art bytes of a picture: pixels that convert to 0 (black) or 0x7FFF (white) are
-// transparent. Throws Error, saying why, when the picture cannot be stored: width or height 0 or
-// above 0xFFFF, more than kMaxStaticPixels, or run data too long for the 16-bit row table.
+// transparent, and so are fully transparent pixels (alpha 0). Throws Error, saying why, when the
+// picture cannot be stored: width or height 0 or above 0xFFFF, more than kMaxStaticPixels, or run
+// data too long for the 16-bit row table.
 Bytes encodeStaticArt(const Bitmap32& picture);
 
 // W and H of static art bytes; nullopt when the bytes are too short for the header.

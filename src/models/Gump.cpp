@@ -42,25 +42,26 @@ Bitmap32 decodeGump(std::span<const std::uint8_t> bytes, int width, int height,
                                      num(static_cast<std::int64_t>(bytes.size()))}));
 
   // Every row's runs must lie between the row table and the end of the slot, in row order.
-  std::vector<std::uint32_t> start(rows + 1);
+  const std::uint8_t* table = bytes.data();
+  std::uint32_t previous = 0;
   for (std::size_t r = 0; r < rows; ++r) {
-    start[r] = loadU32(bytes.data() + r * kUnit);
-    if (start[r] < rows || start[r] > units)
+    const std::uint32_t start = loadU32(table + r * kUnit);
+    if (start < rows || start > units)
       throw FormatError(formatMessage(
           "Row %d starts at unit %d, outside the runs (units %d to %d).",
-          {num(static_cast<std::int64_t>(r)), num(start[r]), num(static_cast<std::int64_t>(rows)),
+          {num(static_cast<std::int64_t>(r)), num(start), num(static_cast<std::int64_t>(rows)),
            num(static_cast<std::int64_t>(units))}));
-    if (r > 0 && start[r] < start[r - 1])
+    if (r > 0 && start < previous)
       throw FormatError(formatMessage(
           "Row %d starts before row %d.",
           {num(static_cast<std::int64_t>(r)), num(static_cast<std::int64_t>(r - 1))}));
+    previous = start;
   }
-  start[rows] = static_cast<std::uint32_t>(units);
 
   const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
   if (pixels > kUncheckedPixels) {
     std::int64_t covered = 0;
-    for (std::size_t u = start[0]; u < units; ++u)
+    for (std::size_t u = loadU32(table); u < units; ++u)
       covered += loadU16(bytes.data() + u * kUnit + kRunLength);
     if (covered < pixels)
       throw FormatError(
@@ -68,19 +69,38 @@ Bitmap32 decodeGump(std::span<const std::uint8_t> bytes, int width, int height,
                         {num(width), num(height), num(covered)}));
   }
 
+  // Runs are short (a few pixels), so the usual run is written as one fixed block of kBlock pixels
+  // and the write position moves on by its length: no loop whose end depends on the run. What a
+  // block writes past its run is overwritten by the next run, or by the next row, which is always
+  // written whole from its left edge; the part of a row its runs leave uncovered is set to 0 at the
+  // row's end. Runs that are long, that leave their row, or that end near the picture's end take
+  // the exact path.
+  constexpr std::ptrdiff_t kBlock = 16;
+  const auto rowWidth = static_cast<std::ptrdiff_t>(width);
   Bitmap32 picture(width, height, 0);
+  Pixel* const first = picture.pixels.data();
+  Pixel* const last = first + picture.pixels.size();
   std::int64_t stray = 0;
   for (std::size_t r = 0; r < rows; ++r) {
-    Pixel* row = picture.pixels.data() + r * static_cast<std::size_t>(width);
-    std::int64_t x = 0;
-    for (std::size_t u = start[r]; u < start[r + 1]; ++u) {
-      const std::uint8_t* run = bytes.data() + u * kUnit;
-      const std::int64_t n = loadU16(run + kRunLength);
-      const std::int64_t end = std::min<std::int64_t>(x + n, width);
-      if (end > x) std::fill(row + x, row + end, colour16ToPixel(loadU16(run + kRunColour)));
-      stray += (x + n) - std::max<std::int64_t>(end, x);
-      x += n;
+    const std::size_t begin = loadU32(table + r * kUnit);
+    const std::size_t end = r + 1 < rows ? loadU32(table + (r + 1) * kUnit) : units;
+    Pixel* p = first + static_cast<std::ptrdiff_t>(r) * rowWidth;
+    Pixel* const rowEnd = p + rowWidth;
+    for (const std::uint8_t* run = bytes.data() + begin * kUnit;
+         run != bytes.data() + end * kUnit; run += kUnit) {
+      const std::ptrdiff_t n = loadU16(run + kRunLength);
+      const Pixel colour = colour16ToPixel(loadU16(run + kRunColour));
+      if (n <= kBlock && n <= rowEnd - p && last - p >= kBlock) {
+        std::fill_n(p, kBlock, colour);
+        p += n;
+      } else {
+        const std::ptrdiff_t inside = std::min(n, rowEnd - p);
+        std::fill_n(p, inside, colour);
+        p += inside;
+        stray += n - inside;
+      }
     }
+    std::fill(p, rowEnd, Pixel{0});
   }
   if (strayPixels) *strayPixels = stray;
   return picture;
@@ -108,9 +128,10 @@ Bytes encodeGump(const Bitmap32& picture) {
         picture.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     int x = 0;
     while (x < width) {
-      const Colour16 c = pixelToColour16(row[x]);
+      // Fully transparent pixels become colour 0, which the game leaves undrawn.
+      const Colour16 c = pixelToColour16(row[x], 0);
       int end = x + 1;
-      while (end < width && pixelToColour16(row[end]) == c) ++end;
+      while (end < width && pixelToColour16(row[end], 0) == c) ++end;
       runs.push_back(static_cast<std::uint32_t>(c) | (static_cast<std::uint32_t>(end - x) << 16));
       x = end;
     }

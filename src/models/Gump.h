@@ -38,7 +38,8 @@ Bitmap32 decodeGump(std::span<const std::uint8_t> bytes, int width, int height,
                     std::int64_t* strayPixels = nullptr);
 
 // Encodes a picture as gump slot bytes: row table, then maximal runs of equal Colour16 per row. No
-// colour is transparent. Throws Error when the picture is empty or wider or higher than 65535
+// colour is transparent; a fully transparent pixel (alpha 0) is stored as colour 0, which the game
+// leaves undrawn. Throws Error when the picture is empty or wider or higher than 65535
 // pixels (its size would not fit the record); nothing is produced then.
 Bytes encodeGump(const Bitmap32& picture);
 

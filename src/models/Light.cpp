@@ -58,7 +58,11 @@ Bytes encodeLight(const Bitmap32& picture) {
         "The picture is %dx%d pixels; a light can be at most 65535 pixels wide and 65535 high.",
         {num(picture.width), num(picture.height)}));
   Bytes out(picture.pixels.size());
-  for (std::size_t i = 0; i < out.size(); ++i) out[i] = blueOf(picture.pixels[i]);
+  // A fully transparent pixel gives no light, as intensity 0.
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const Pixel p = picture.pixels[i];
+    out[i] = alphaOf(p) == 0 ? 0 : blueOf(p);
+  }
   return out;
 }
 

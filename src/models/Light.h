@@ -23,7 +23,8 @@ constexpr bool isLightPresent(const IndexRecord& r) {
 // Intensity bytes -> picture: v becomes grey (v, v, v), 0 becomes pure green. Throws FormatError
 // when the bytes are fewer than width x height.
 Bitmap32 decodeLight(std::span<const std::uint8_t> bytes, int width, int height);
-// Picture -> intensity bytes: the blue channel of every pixel (pure green gives 0, grey v gives v).
+// Picture -> intensity bytes: the blue channel of every pixel (pure green gives 0, grey v gives v);
+// a fully transparent pixel (alpha 0) gives 0.
 // Throws Error when the picture is empty or wider or higher than 65535 pixels.
 Bytes encodeLight(const Bitmap32& picture);
 

@@ -56,7 +56,7 @@ Bytes encodeVerdataStatic(const Bitmap32& picture) {
       gap = 0;
     };
     for (int x = 0; x < width; ++x) {
-      const Colour16 c = pixelToColour16(picture.at(x, y));
+      const Colour16 c = pixelToColour16(picture.at(x, y), 0);
       if (c == 0) {
         if (!run.empty()) flush();
         ++gap;
@@ -91,7 +91,58 @@ void checkBody(int body) {
     throw Error(formatMessage("Body %d is out of range (0 to 65535).", {std::to_string(body)}));
 }
 
+// The highest id of each kind, and the word that names one of its slots.
+struct KindRange {
+  std::int64_t last;
+  const char* name;
+};
+
+KindRange rangeOf(VerdataKind kind) {
+  switch (kind) {
+    case VerdataKind::Land:
+      return {kLandTileCount - 1, "Land tile"};
+    case VerdataKind::Static:
+      return {kMaxStaticId, "Static"};
+    case VerdataKind::Gump:
+      return {0xFFFF, "Gump"};
+    case VerdataKind::Texture:
+      return {0x3FFF, "Texture"};
+    case VerdataKind::Anim:
+      break;
+  }
+  return {0xFFFF, "Body"};
+}
+
+std::int32_t checkedId(VerdataKind kind, std::int64_t id) {
+  const KindRange range = rangeOf(kind);
+  if (id < 0 || id > range.last)
+    throw Error(
+        formatMessage("%s %s is out of range (0 to %s).",
+                      {range.name,
+                       id < 0 || id > 0xFFFFFFFFll ? std::to_string(id)
+                                                   : hexLabel(static_cast<std::uint32_t>(id)),
+                       hexLabel(static_cast<std::uint32_t>(range.last))}));
+  return static_cast<std::int32_t>(id);
+}
+
 }  // namespace
+
+VerdataSlot verdataSlotOf(VerdataKind kind, std::int64_t id) {
+  const std::int32_t checked = checkedId(kind, id);
+  switch (kind) {
+    case VerdataKind::Land:
+      return {verdatafile::kArt, checked};
+    case VerdataKind::Static:
+      return {verdatafile::kArt, verdatafile::kStaticBlockBase + checked};
+    case VerdataKind::Gump:
+      return {verdatafile::kGumps, checked};
+    case VerdataKind::Texture:
+      return {verdatafile::kTextures, checked};
+    case VerdataKind::Anim:
+      break;
+  }
+  return {verdatafile::kAnimations, animBlock(checked, 0)};
+}
 
 std::string verdataFileName(std::int32_t fileId) {
   switch (fileId) {
@@ -144,8 +195,18 @@ Bytes TVerdata::compacted(Progress& progress) const {
   const std::size_t n = m_records.size();
   const std::size_t head = kHeader + n * kRecordSize;
   std::uint64_t total = head;
-  for (const auto& rec : m_records)
-    if (rec.lookup != -1 && rec.length >= 0) total += dataOf(rec).size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const TVerIndex& rec = m_records[i];
+    if (rec.lookup == -1 || rec.length < 0) continue;
+    if (isDamaged(rec))
+      throw FormatError(formatMessage(
+          "Patch record %d is damaged and keeps the patch file from being saved: %s points at %d "
+          "bytes from offset %d, outside the patch file (%d bytes). Remove record %d to save the "
+          "others.",
+          {std::to_string(i), patchName(rec.fileId, rec.block), std::to_string(rec.length),
+           std::to_string(rec.lookup), std::to_string(m_image.size()), std::to_string(i)}));
+    total += static_cast<std::uint64_t>(rec.length);
+  }
   if (total > kMaxImage) throw Error("The patch file would grow past 2 GB.");
   ByteWriter out(static_cast<std::size_t>(total));
   out.i32(static_cast<std::int32_t>(n));
@@ -194,6 +255,13 @@ bool TVerdata::isPatched(std::int32_t fileId, std::int32_t block) const {
   });
 }
 
+bool TVerdata::isDamaged(const TVerIndex& rec) const {
+  if (rec.lookup == -1 || rec.length < 0) return false;
+  return rec.lookup < 0 ||
+         static_cast<std::uint64_t>(rec.lookup) + static_cast<std::uint64_t>(rec.length) >
+             m_image.size();
+}
+
 std::span<const std::uint8_t> TVerdata::dataOf(const TVerIndex& rec) const {
   if (rec.lookup < 0 || rec.length < 0 ||
       static_cast<std::uint64_t>(rec.lookup) + static_cast<std::uint64_t>(rec.length) > m_image.size())
@@ -219,6 +287,14 @@ bool TVerdata::removePatch(std::int32_t fileId, std::int32_t block) {
   return true;
 }
 
+void TVerdata::removeRecord(std::size_t index) {
+  requireLoaded();
+  if (index >= m_records.size())
+    throw Error(formatMessage("There is no patch record %d; the list holds %d records.",
+                              {std::to_string(index), std::to_string(m_records.size())}));
+  m_records.erase(m_records.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
 void TVerdata::storePatch(std::int32_t fileId, std::int32_t block,
                           std::span<const std::uint8_t> bytes, std::int32_t extra) {
   requireLoaded();
@@ -236,6 +312,7 @@ void TVerdata::storePatch(std::int32_t fileId, std::int32_t block,
 }
 
 Bitmap32 TVerdata::landPicture(int tile) const {
+  verdataSlotOf(VerdataKind::Land, tile);
   const auto data = patchData(verdatafile::kArt, tile);
   if (!data) return {};
   Bitmap32 picture;
@@ -251,7 +328,7 @@ Bitmap32 TVerdata::landPicture(int tile) const {
 }
 
 Bitmap32 TVerdata::staticPicture(int id) const {
-  const std::int32_t block = verdatafile::kStaticBlockBase + id;
+  const std::int32_t block = verdataSlotOf(VerdataKind::Static, id).block;
   const auto data = patchData(verdatafile::kArt, block);
   if (!data) return {};
   try {
@@ -268,6 +345,7 @@ Bitmap32 TVerdata::staticPicture(int id) const {
 }
 
 Bitmap32 TVerdata::texturePicture(int id) const {
+  verdataSlotOf(VerdataKind::Texture, id);
   const auto data = patchData(verdatafile::kTextures, id);
   if (!data) return {};
   try {
@@ -278,6 +356,7 @@ Bitmap32 TVerdata::texturePicture(int id) const {
 }
 
 Bitmap32 TVerdata::gumpPicture(int id) const {
+  verdataSlotOf(VerdataKind::Gump, id);
   const auto* rec = first(verdatafile::kGumps, id);
   if (!rec || !rec->hasData()) return {};
   try {
@@ -317,20 +396,19 @@ std::optional<std::vector<AnimFrame>> TVerdata::animSlotFrames(int body, int off
 
 void TVerdata::addStatic(int id, const Bitmap32& picture) {
   requireLoaded();
-  if (id < 0 || id > kMaxStaticId)
-    throw Error(formatMessage("Static %s is out of range.", {hexLabel(static_cast<std::uint32_t>(id))}));
-  storePatch(verdatafile::kArt, verdatafile::kStaticBlockBase + id, encodeVerdataStatic(picture), 0);
+  storePatch(verdatafile::kArt, verdataSlotOf(VerdataKind::Static, id).block,
+             encodeVerdataStatic(picture), 0);
 }
 
 void TVerdata::addLand(int tile, const Bitmap32& picture) {
   requireLoaded();
-  if (tile < 0 || tile >= kLandTileCount)
-    throw Error(formatMessage("Land tile %s is out of range.", {hexLabel(static_cast<std::uint32_t>(tile))}));
-  storePatch(verdatafile::kArt, tile, encodeLandTile(picture), 0);
+  storePatch(verdatafile::kArt, verdataSlotOf(VerdataKind::Land, tile).block,
+             encodeLandTile(picture), 0);
 }
 
 void TVerdata::addTexture(int id, const Bitmap32& picture) {
   requireLoaded();
+  verdataSlotOf(VerdataKind::Texture, id);
   if (!((picture.width == 64 && picture.height == 64) ||
         (picture.width == 128 && picture.height == 128)))
     throw Error("Bitmap muss 64x64 oder 128x128 sein.");
@@ -339,23 +417,28 @@ void TVerdata::addTexture(int id, const Bitmap32& picture) {
 
 void TVerdata::addGump(int id, const Bitmap32& picture) {
   requireLoaded();
+  verdataSlotOf(VerdataKind::Gump, id);
   storePatch(verdatafile::kGumps, id, encodeGump(picture), gumpExtra(picture.width, picture.height));
 }
 
 void TVerdata::addStaticFile(int id, const std::string& path) {
   requireLoaded();
+  verdataSlotOf(VerdataKind::Static, id);
   addStatic(id, readImageFile(path));
 }
 void TVerdata::addLandFile(int tile, const std::string& path) {
   requireLoaded();
+  verdataSlotOf(VerdataKind::Land, tile);
   addLand(tile, readImageFile(path));
 }
 void TVerdata::addTextureFile(int id, const std::string& path) {
   requireLoaded();
+  verdataSlotOf(VerdataKind::Texture, id);
   addTexture(id, readImageFile(path));
 }
 void TVerdata::addGumpFile(int id, const std::string& path) {
   requireLoaded();
+  verdataSlotOf(VerdataKind::Gump, id);
   addGump(id, readImageFile(path));
 }
 

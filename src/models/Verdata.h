@@ -33,6 +33,21 @@ constexpr std::int32_t kGumps = 12;
 constexpr std::int32_t kStaticBlockBase = 0x4000;
 }  // namespace verdatafile
 
+// The kinds of slot a patch replaces, each with its file id and its range of ids.
+enum class VerdataKind { Land, Static, Gump, Texture, Anim };
+
+// Where a patch of one slot lives in the list.
+struct VerdataSlot {
+  std::int32_t fileId = 0;
+  std::int32_t block = 0;
+};
+
+// The file id and block of slot `id` of a kind (anim: the block of the body's first slot). Throws
+// Error naming the id and the range ("Land tile 0x4021 is out of range (0x0 to 0x3FFF).") when the
+// id lies outside the kind's range: land tiles and textures 0 to 0x3FFF, statics, gumps and bodies
+// 0 to 0xFFFF.
+VerdataSlot verdataSlotOf(VerdataKind kind, std::int64_t id);
+
 // One patch record, in file order.
 struct TVerIndex {
   std::int32_t fileId = 0;
@@ -62,7 +77,8 @@ public:
   void loadBytes(Bytes image, const std::string& what = "verdata.mul");
   // Writes a compacted file (each live record's data once, in record order; records without data
   // as (file id, block, -1, -1, -1)); replaced whole. Throws Error when nothing was loaded and
-  // FormatError, naming the record, when a record points outside the image.
+  // FormatError, naming the record by its number and its patch, when a record points outside the
+  // image; removeRecord of that number lets the rest be saved.
   void save(const std::string& path) const;
   void save(const std::string& path, Progress& progress) const;
   // The compacted file Save writes; errors as Save.
@@ -80,13 +96,18 @@ public:
   std::optional<Bytes> patchData(std::int32_t fileId, std::int32_t block) const;
   // Removes the first record with this file id and block; false when there is none.
   bool removePatch(std::int32_t fileId, std::int32_t block);
+  // Removes record `index` of the list (counted from 0 in file order), whatever it holds, so a
+  // damaged record can go; throws Error when there is no such record.
+  void removeRecord(std::size_t index);
+  // Whether a record's data lies outside the image (such a record keeps the file from saving).
+  bool isDamaged(const TVerIndex& record) const;
   // Stores bytes as the patch of (file id, block): the first such record takes the new lookup,
   // length and extra, otherwise a record is appended.
   void storePatch(std::int32_t fileId, std::int32_t block, std::span<const std::uint8_t> bytes,
                   std::int32_t extra);
 
   // Patched pictures; an empty picture when there is no patch. A damaged patch throws one
-  // FormatError naming it.
+  // FormatError naming it; an id outside its kind's range throws Error (as verdataSlotOf).
   // 44 x 44; pixels outside the diamond stay 0 (transparent black).
   Bitmap32 landPicture(int tile) const;
   // W x H on 0; 0x7FFF pixels are drawn like any colour.
@@ -101,9 +122,11 @@ public:
   // FormatError naming it.
   std::optional<std::vector<AnimFrame>> animSlotFrames(int body, int offset) const;
 
-  // Adding patches from pictures. Errors (a picture the format cannot hold, the texture size
-  // message "Bitmap muss 64x64 oder 128x128 sein.") leave the list unchanged.
-  // Only colour 0 is transparent; white stays an ordinary colour.
+  // Adding patches from pictures. Errors (an id outside its kind's range, a picture the format
+  // cannot hold, the texture size message "Bitmap muss 64x64 oder 128x128 sein.") leave the list
+  // unchanged.
+  // Only colour 0 is transparent; white stays an ordinary colour. Fully transparent pixels
+  // (alpha 0) become colour 0 in statics and gumps.
   void addStatic(int id, const Bitmap32& picture);
   void addLand(int tile, const Bitmap32& picture);
   void addTexture(int id, const Bitmap32& picture);

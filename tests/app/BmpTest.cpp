@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -376,8 +377,8 @@ TEST(BmpReader, RefusesDamagedFilesWithAReason) {
   EXPECT_NE(failureOf(rleCutShort).find("run-length"), std::string::npos);
 
   Bytes rleHugeSize = rle4File();
-  storeU32(rleHugeSize.data() + 18, 0x8000);
-  storeU32(rleHugeSize.data() + 22, 0x8000);
+  storeU32(rleHugeSize.data() + 18, 0x2000);
+  storeU32(rleHugeSize.data() + 22, 0x2000);
   EXPECT_NE(failureOf(rleHugeSize).find("far larger"), std::string::npos);
 }
 
@@ -393,4 +394,67 @@ TEST(BmpReader, FilesNameThemselvesInErrors) {
     EXPECT_NE(std::string(e.what()).find("bad.bmp"), std::string::npos);
   }
   EXPECT_THROW(readBmpFile(dir.file("missing.bmp")), FileError);
+}
+
+namespace {
+
+void pngChunk(ByteWriter& w, const char* type, const Bytes& body) {
+  Bytes typed(type, type + 4);
+  typed.insert(typed.end(), body.begin(), body.end());
+  auto bigEndian = [&](std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) w.u8(static_cast<std::uint8_t>(v >> shift));
+  };
+  bigEndian(static_cast<std::uint32_t>(body.size()));
+  w.bytes(typed);
+  bigEndian(static_cast<std::uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
+}
+
+// A PNG whose header claims width x height RGBA pixels and whose only picture data is the deflate
+// stream of a few zero bytes: a well-formed file of some 70 bytes.
+Bytes pngClaiming(std::uint32_t width, std::uint32_t height) {
+  ByteWriter w;
+  w.bytes(Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
+  Bytes header;
+  for (std::uint32_t v : {width, height})
+    for (int shift = 24; shift >= 0; shift -= 8)
+      header.push_back(static_cast<std::uint8_t>(v >> shift));
+  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, deflate, no interlace
+  pngChunk(w, "IHDR", header);
+  const Bytes raw(8, 0);
+  Bytes packed(64);
+  uLongf packedSize = packed.size();
+  compress2(packed.data(), &packedSize, raw.data(), raw.size(), 9);
+  packed.resize(packedSize);
+  pngChunk(w, "IDAT", packed);
+  pngChunk(w, "IEND", {});
+  return w.take();
+}
+
+std::string pngFailureOf(const Bytes& bytes) {
+  try {
+    decodePng(bytes);
+  } catch (const FormatError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+}  // namespace
+
+TEST(PictureSizes, HeadersClaimingMoreThanTheDataHoldsAreRefusedBeforeAllocating) {
+  const Bytes huge = pngClaiming(0x8000, 0x8000);
+  EXPECT_LT(huge.size(), 80u);
+  EXPECT_NE(pngFailureOf(huge).find("larger than a picture may be"), std::string::npos);
+  // Within the limit, but a few bytes of deflate data cannot fill 64 MB of pixels.
+  EXPECT_NE(pngFailureOf(pngClaiming(4000, 4000)).find("far larger than its"), std::string::npos);
+  // A small picture of the same kind still reaches libpng, which finds its rows too short.
+  const std::string small = pngFailureOf(pngClaiming(40, 40));
+  EXPECT_EQ(small.find("far larger"), std::string::npos) << small;
+
+  // A megabyte of run-length data under a header of 32768 x 32768.
+  Bytes rle = rle4File();
+  storeU32(rle.data() + 18, 0x8000);
+  storeU32(rle.data() + 22, 0x8000);
+  rle.resize(rle.size() + (1u << 20), 0);
+  EXPECT_NE(failureOf(rle).find("larger than a picture may be"), std::string::npos);
 }

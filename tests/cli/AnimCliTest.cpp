@@ -206,6 +206,47 @@ TEST(VerdataCli, ListShowAddRemoveAndExport) {
   EXPECT_EQ(run({"verdata", "add", v, "sound", "1", s.dir.file("fire.bmp")}).code, 2);
 }
 
+TEST(VerdataCli, IdsAreCheckedAndADamagedRecordCanBeRemoved) {
+  Sample s;
+  const std::string v = s.dir.file("verdata.mul");
+  ASSERT_EQ(run({"verdata", "show", v, "static", "0x21", "--out", s.dir.file("p.bmp")}).code, 0);
+  const Bytes before = test::readBytes(v);
+  // Block 0x4021 is static 0x21, never a land tile.
+  auto r = run({"verdata", "show", v, "land", "0x4021"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("Land tile 0x4021 is out of range (0 to 0x3FFF)."), std::string::npos)
+      << r.err;
+  EXPECT_EQ(run({"verdata", "add", v, "gump", "-5", s.dir.file("p.bmp")}).code, 2);
+  EXPECT_EQ(run({"verdata", "show", v, "static", "0x7FFFFFFF"}).code, 2);
+  EXPECT_EQ(run({"verdata", "remove", v, "texture", "0x4000"}).code, 2);
+  EXPECT_EQ(run({"verdata", "export", v, "0x10000", s.dir.file("x.kx")}).code, 2);
+  EXPECT_EQ(test::readBytes(v), before);
+
+  // The last record points past the end of the file: every save stops at it, and says how to go.
+  Bytes damaged = before;
+  const std::uint32_t count = loadU32(damaged.data());
+  const std::size_t last = 4 + 20 * (count - 1);
+  storeU32(damaged.data() + last + 8, 0x7FFFFF00u);
+  test::writeBytes(v, damaged);
+  r = run({"verdata", "list", v, "--json"});
+  EXPECT_NE(r.out.find("\"damaged\":true"), std::string::npos);
+  r = run({"verdata", "add", v, "gump", "0x100", s.dir.file("p.bmp")});
+  EXPECT_EQ(r.code, 1);
+  const std::string record = std::to_string(count - 1);
+  EXPECT_NE(r.err.find("Patch record " + record + " is damaged"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("verdata remove " + v + " --record " + record), std::string::npos) << r.err;
+  EXPECT_EQ(test::readBytes(v), damaged);
+
+  r = run({"verdata", "remove", v, "--record", record});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(run({"verdata", "add", v, "gump", "0x100", s.dir.file("p.bmp")}).code, 0);
+  TVerdata model;
+  model.load(v);
+  EXPECT_EQ(model.records().size(), count);
+  EXPECT_TRUE(model.isPatched(verdatafile::kArt, 0x4021));
+  EXPECT_EQ(run({"verdata", "remove", v, "--record", "99"}).code, 1);
+}
+
 TEST(AnimdataCli, ShowAndEditEntries) {
   Sample s;
   const std::string a = s.dir.file("animdata.mul");

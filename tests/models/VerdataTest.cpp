@@ -316,3 +316,66 @@ TEST(PatchedSlots, APatchWinsOverTheFileSlot) {
   EXPECT_EQ(patchPictureOf(v, PatchFamily::Static, 5), v.staticPicture(5));
   EXPECT_FALSE(v.isPatched(4, 5));
 }
+
+TEST(TVerdata, IdsOutsideTheirKindsRangeAreRefused) {
+  // A static patch of static 0x21 is block 0x4021 of the art file.
+  Loaded l({{{4, 0x4021, 0, 0, 0}, staticBytes(0, {0x7C00}, 1)}});
+  TVerdata& v = l.v;
+  EXPECT_THROW(v.landPicture(0x4021), Error);
+  EXPECT_EQ(v.staticPicture(0x21).width, 1);
+  EXPECT_THROW(v.staticPicture(0x7FFFFFFF), Error);
+  EXPECT_THROW(v.gumpPicture(-5), Error);
+  EXPECT_THROW(v.texturePicture(0x4000), Error);
+
+  const Bitmap32 p = picture(4, 4, 3);
+  EXPECT_THROW(v.addGump(-5, p), Error);
+  EXPECT_THROW(v.addGump(0x10000, p), Error);
+  EXPECT_THROW(v.addStatic(0x10000, p), Error);
+  EXPECT_THROW(v.addLand(0x4000, Bitmap32(44, 44)), Error);
+  EXPECT_THROW(v.addTexture(-1, Bitmap32(64, 64)), Error);
+  EXPECT_THROW(v.addGumpFile(-5, l.dir.file("missing.bmp")), Error);
+  EXPECT_EQ(v.records().size(), 1u);
+
+  try {
+    verdataSlotOf(VerdataKind::Land, 0x4021);
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Land tile 0x4021 is out of range (0 to 0x3FFF).");
+  }
+  EXPECT_EQ(verdataSlotOf(VerdataKind::Static, 0xFFFF).block, 0x13FFF);
+  EXPECT_EQ(verdataSlotOf(VerdataKind::Gump, 0xFFFF).fileId, verdatafile::kGumps);
+  EXPECT_THROW(verdataSlotOf(VerdataKind::Anim, 0x10000), Error);
+}
+
+TEST(TVerdata, ADamagedRecordIsNamedAndCanBeRemoved) {
+  Loaded l({{{12, 3, 0, 0, 0x00010001}, Bytes{1, 0, 0, 0, 0, 0, 1, 0}},
+            {{4, 0x4005, 0, 0, 0}, staticBytes(0, {0x7C00}, 1)}});
+  // Record 1 claims data far past the end of the file.
+  Bytes image = test::readBytes(l.dir.file("verdata.mul"));
+  storeU32(image.data() + 4 + 20 + 8, 0x100000);
+  test::writeBytes(l.dir.file("verdata.mul"), image);
+  TVerdata v;
+  v.load(l.dir.file("verdata.mul"));
+  EXPECT_FALSE(v.isDamaged(v.records()[0]));
+  EXPECT_TRUE(v.isDamaged(v.records()[1]));
+
+  v.addGump(4, picture(3, 2, 1));
+  try {
+    v.save(l.dir.file("out.mul"));
+    FAIL();
+  } catch (const FormatError& e) {
+    const std::string what = e.what();
+    EXPECT_NE(what.find("Patch record 1 is damaged"), std::string::npos) << what;
+    EXPECT_NE(what.find("Art block 0x4005"), std::string::npos) << what;
+  }
+  EXPECT_FALSE(fileExists(l.dir.file("out.mul")));
+
+  EXPECT_THROW(v.removeRecord(3), Error);
+  v.removeRecord(1);
+  v.save(l.dir.file("out.mul"));
+  TVerdata saved;
+  saved.load(l.dir.file("out.mul"));
+  ASSERT_EQ(saved.records().size(), 2u);
+  EXPECT_EQ(saved.gumpPicture(3).width, 1);
+  EXPECT_EQ(saved.gumpPicture(4), picture(3, 2, 1));
+}

@@ -13,9 +13,11 @@
 #include <QVBoxLayout>
 
 #include "app/Bmp.h"
+#include "app/Error.h"
 #include "app/FileIO.h"
 #include "app/Registry.h"
 #include "app/Text.h"
+#include "models/IdList.h"
 #include "ui/main/PictureView.h"
 #include "ui/main/SlotListView.h"
 #include "ui/platform/Dialogs.h"
@@ -284,17 +286,15 @@ void ArtStaticPage::extractIds() {
   const auto path = m_dialogs.openFile(
       {QStringLiteral("Choose File to read IDs from..."), kTextFilter, QStringLiteral("txt"), {}});
   if (!path) return;
-  const std::vector<std::string> lines = readTextLines(path->toStdString());
+  const IdList list = readIdList(path->toStdString());
   const std::string dir = QFileInfo(*path).absolutePath().toStdString();
   // The extracted pictures are new files: flushed together at the end, not one by one.
   WriteBatch batch;
   {
     GaugeRun gauge(m_gauge);
-    const auto count = static_cast<std::int64_t>(lines.size());
+    const auto count = static_cast<std::int64_t>(list.ids.size());
     for (std::int64_t i = 0; i < count; ++i) {
-      const std::string& line = lines[static_cast<std::size_t>(i)];
-      if (line.empty()) continue;
-      const std::int32_t id = parseInt(line);
+      const std::int32_t id = list.ids[static_cast<std::size_t>(i)];
       m_gauge.step(static_cast<int>(i * 100 / count));
       if (!m_registry.art->staticExists(id)) continue;
       const std::string target =
@@ -305,6 +305,8 @@ void ArtStaticPage::extractIds() {
     }
   }
   batch.finish();
+  // The ids before a line that is no number are extracted; the action ends at that line.
+  if (list.error) throw Error(*list.error);
   m_dialogs.showMessage(kDone);
 }
 
