@@ -97,6 +97,7 @@ Group radarcolGroup();
 Group animGroup();
 Group animdataGroup();
 Group verdataGroup();
+Group soundGroup();
 
 std::vector<Group> allGroups();
 

@@ -20,7 +20,8 @@ Registry::Registry()
       anim3(std::make_unique<TAnim3>()),
       anim4(std::make_unique<TAnim4>()),
       anim5(std::make_unique<TAnim5>()),
-      animdata(std::make_unique<TAnimdata>()) {}
+      animdata(std::make_unique<TAnimdata>()),
+      sound(std::make_unique<TSound>()) {}
 
 Registry::~Registry() {
   config.reset();
@@ -39,6 +40,7 @@ Registry::~Registry() {
   anim4.reset();
   anim5.reset();
   animdata.reset();
+  sound.reset();
 }
 
 std::string defaultConfigPath() { return joinPath(executableDir(), "config.xml"); }
