@@ -21,7 +21,8 @@ Registry::Registry()
       anim4(std::make_unique<TAnim4>()),
       anim5(std::make_unique<TAnim5>()),
       animdata(std::make_unique<TAnimdata>()),
-      sound(std::make_unique<TSound>()) {}
+      sound(std::make_unique<TSound>()),
+      progress(std::make_unique<TProgress>()) {}
 
 Registry::~Registry() {
   config.reset();
@@ -41,6 +42,7 @@ Registry::~Registry() {
   anim5.reset();
   animdata.reset();
   sound.reset();
+  progress.reset();
 }
 
 std::string defaultConfigPath() { return joinPath(executableDir(), "config.xml"); }
