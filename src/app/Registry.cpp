@@ -21,6 +21,7 @@ Registry::Registry()
       anim4(std::make_unique<TAnim4>()),
       anim5(std::make_unique<TAnim5>()),
       animdata(std::make_unique<TAnimdata>()),
+      multis(std::make_unique<TMulti>()),
       sound(std::make_unique<TSound>()),
       progress(std::make_unique<TProgress>()) {}
 
@@ -41,6 +42,7 @@ Registry::~Registry() {
   anim4.reset();
   anim5.reset();
   animdata.reset();
+  multis.reset();
   sound.reset();
   progress.reset();
 }

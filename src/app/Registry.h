@@ -14,6 +14,7 @@
 #include "models/Gump.h"
 #include "models/Hues.h"
 #include "models/Light.h"
+#include "models/Multi.h"
 #include "models/ProgressArchive.h"
 #include "models/Radarcol.h"
 #include "models/Sound.h"
@@ -48,6 +49,7 @@ public:
   std::unique_ptr<TAnim4> anim4;
   std::unique_ptr<TAnim5> anim5;
   std::unique_ptr<TAnimdata> animdata;
+  std::unique_ptr<TMulti> multis;
   std::unique_ptr<TSound> sound;
   std::unique_ptr<TProgress> progress;
 
