@@ -98,6 +98,7 @@ Group animGroup();
 Group animdataGroup();
 Group verdataGroup();
 Group soundGroup();
+Group multiGroup();
 Group progressGroup();
 
 std::vector<Group> allGroups();
