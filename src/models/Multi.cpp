@@ -194,6 +194,11 @@ void TMulti::load(const std::string& indexPath, const std::string& dataPath) {
   m_files.load(indexPath, dataPath, StorageMode::Memory);
 }
 
+void TMulti::loadBytes(Bytes index, Bytes data) {
+  m_files.adopt(makeMemoryStream(std::move(index)), makeMemoryStream(std::move(data)),
+                StorageMode::Memory);
+}
+
 void TMulti::save(const std::string& indexPath, const std::string& dataPath) const {
   if (!isLoaded()) throw Error(notLoadedMessage("Multi"));
   m_files.save(indexPath, dataPath);

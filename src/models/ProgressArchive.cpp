@@ -41,10 +41,15 @@ std::int64_t TProgress::slotOf(std::int32_t kind, std::int32_t id) {
 void TProgress::load(const std::string& indexPath, const std::string& dataPath) {
   Bytes index = readFile(indexPath);
   Bytes data = readFile(dataPath);
-  std::vector<std::int32_t> table(kTableSize, -1);
-  int skipped = 0;
   if (index.size() > 0x7FFFFFFFull)
     throw FormatError(formatMessage("%s is too large for an archive index.", {indexPath}));
+  loadBytes(std::move(index), std::move(data));
+}
+
+void TProgress::loadBytes(Bytes index, Bytes data) {
+  if (index.size() > 0x7FFFFFFFull) throw FormatError("The archive index is too large.");
+  std::vector<std::int32_t> table(kTableSize, -1);
+  int skipped = 0;
   // A tail shorter than a record is no record; it is dropped on the next save.
   for (std::size_t at = 0; at + kRecordSize <= index.size(); at += kRecordSize) {
     const auto id = static_cast<std::int32_t>(loadU32(index.data() + at + 8));

@@ -38,6 +38,8 @@ public:
   // Records of another kind are ignored; records whose id lies outside the table are skipped and
   // counted (skippedRecords).
   void load(const std::string& indexPath, const std::string& dataPath);
+  // Takes both file images already in memory.
+  void loadBytes(Bytes index, Bytes data);
   // Writes a compacted copy: the live entries, kind 0 then kind 1, ids ascending, streams back to
   // back. Both files are replaced whole; nothing is written when not loaded (returns false). A
   // live record pointing outside the data throws FormatError naming the entry, before any write.

@@ -95,6 +95,11 @@ void TSound::load(const std::string& indexPath, const std::string& dataPath) {
   m_files.load(indexPath, dataPath, StorageMode::Memory);
 }
 
+void TSound::loadBytes(Bytes index, Bytes data) {
+  m_files.adopt(makeMemoryStream(std::move(index)), makeMemoryStream(std::move(data)),
+                StorageMode::Memory);
+}
+
 void TSound::save(const std::string& indexPath, const std::string& dataPath) const {
   if (!isLoaded()) throw Error(notLoadedMessage("Sound"));
   m_files.save(indexPath, dataPath);

@@ -47,6 +47,8 @@ class TSound {
 public:
   // Reads both files whole; throws FileError when one cannot be read; the model keeps what it had.
   void load(const std::string& indexPath, const std::string& dataPath);
+  // Takes both file images already in memory.
+  void loadBytes(Bytes index, Bytes data);
   // Writes both images, each file replaced whole. Throws Error when nothing was loaded.
   void save(const std::string& indexPath, const std::string& dataPath) const;
   bool isLoaded() const { return m_files.isLoaded(); }
