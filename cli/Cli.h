@@ -120,6 +120,9 @@ Group radarcolGroup();
 Group animGroup();
 Group animdataGroup();
 Group verdataGroup();
+Group soundGroup();
+Group multiGroup();
+Group progressGroup();
 
 std::vector<Group> allGroups();
 

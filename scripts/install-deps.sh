@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(cmake g++ make ccache qt6-base-dev libqt6opengl6-dev qt6-multimedia-dev libgl-dev
       libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev
-      xvfb xauth libgl1-mesa-dri imagemagick clang libclang-rt-14-dev)
+      xvfb xauth libgl1-mesa-dri imagemagick sox clang libclang-rt-14-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -20,7 +20,10 @@ Registry::Registry()
       anim3(std::make_unique<TAnim3>()),
       anim4(std::make_unique<TAnim4>()),
       anim5(std::make_unique<TAnim5>()),
-      animdata(std::make_unique<TAnimdata>()) {}
+      animdata(std::make_unique<TAnimdata>()),
+      multis(std::make_unique<TMulti>()),
+      sound(std::make_unique<TSound>()),
+      progress(std::make_unique<TProgress>()) {}
 
 Registry::~Registry() {
   config.reset();
@@ -39,6 +42,9 @@ Registry::~Registry() {
   anim4.reset();
   anim5.reset();
   animdata.reset();
+  multis.reset();
+  sound.reset();
+  progress.reset();
 }
 
 std::string defaultConfigPath() { return joinPath(executableDir(), "config.xml"); }

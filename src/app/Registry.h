@@ -14,7 +14,10 @@
 #include "models/Gump.h"
 #include "models/Hues.h"
 #include "models/Light.h"
+#include "models/Multi.h"
+#include "models/ProgressArchive.h"
 #include "models/Radarcol.h"
+#include "models/Sound.h"
 #include "models/Textures.h"
 #include "models/Tiledata.h"
 #include "models/Verdata.h"
@@ -46,6 +49,9 @@ public:
   std::unique_ptr<TAnim4> anim4;
   std::unique_ptr<TAnim5> anim5;
   std::unique_ptr<TAnimdata> animdata;
+  std::unique_ptr<TMulti> multis;
+  std::unique_ptr<TSound> sound;
+  std::unique_ptr<TProgress> progress;
 
   // The LowMemory setting as read once at start; it picks the storage mode of art, textures and
   // statics at every load of this run.

@@ -1,0 +1,135 @@
+// The "multi" group: multi.idx / multi.mul. Changing commands load the pair, change it and write
+// both files back over the same paths, each replaced whole.
+
+#include <sstream>
+
+#include "app/Png.h"
+#include "app/Text.h"
+#include "cli/Cli.h"
+#include "models/Art.h"
+#include "models/Multi.h"
+
+namespace quillotide::cli {
+
+namespace {
+
+std::string label(std::int64_t i) { return hexLabel(static_cast<std::uint32_t>(i)); }
+
+MultiTextFormat formatOf(const std::string& text) {
+  if (text == "sphere51a") return MultiTextFormat::Sphere51a;
+  if (text == "wsc") return MultiTextFormat::Wsc;
+  if (text == "text") return MultiTextFormat::PlainText;
+  if (text == "uoa") return MultiTextFormat::UoaText;
+  throw UsageError("FORMAT is sphere51a, wsc, text or uoa, not '" + text + "'.");
+}
+
+TMulti loaded(const std::string& idx, const std::string& mul) {
+  TMulti m;
+  m.load(idx, mul);
+  return m;
+}
+
+int list(Args& args, Context& ctx) {
+  const bool onlyFull = args.flag("full");
+  const auto p = args.positionals(2, 2);
+  const TMulti m = loaded(p[0], p[1]);
+  Json::Array rows;
+  std::ostringstream text;
+  for (std::int64_t i = 0; i < m.recordCount(); ++i) {
+    const bool full = m.slotExists(i);
+    if (onlyFull && !full) continue;
+    const auto r = *m.record(i);
+    const std::int64_t count = full ? r.length / 12 : 0;
+    rows.push_back(Json::Object{{"slot", i},
+                                {"label", label(i)},
+                                {"exists", full},
+                                {"components", count},
+                                {"lookup", r.lookup},
+                                {"length", r.length}});
+    text << label(i) << (full ? " " + std::to_string(count) + " components\n" : " empty\n");
+  }
+  ctx.report(rows, text.str());
+  return 0;
+}
+
+int picture(Args& args, Context& ctx) {
+  const auto p = args.positionals(6, 6);
+  const std::int64_t i = parseIntArg(p[4], "SLOT");
+  const TMulti m = loaded(p[0], p[1]);
+  TArt art;
+  art.load(p[2], p[3], StorageMode::Memory);
+  const Bitmap32 pic = m.multiPicture(i, &art);
+  if (pic.empty()) throw Error("Multi " + label(i) + " is empty; nothing was drawn.");
+  writePngFile(p[5], pic);
+  ctx.report(
+      Json::Object{{"slot", i}, {"file", p[5]}, {"width", pic.width}, {"height", pic.height}},
+      "drew " + label(i) + " (" + std::to_string(pic.width) + "x" + std::to_string(pic.height) +
+          ") to " + p[5]);
+  return 0;
+}
+
+int exportText(Args& args, Context& ctx) {
+  const auto p = args.positionals(5, 5);
+  const MultiTextFormat format = formatOf(p[2]);
+  const std::int64_t i = parseIntArg(p[3], "SLOT");
+  const TMulti m = loaded(p[0], p[1]);
+  if (!m.exportText(i, p[4], format))
+    throw Error("Multi " + label(i) + " is empty; nothing was exported.");
+  ctx.report(Json::Object{{"slot", i}, {"file", p[4]}}, "exported " + label(i) + " to " + p[4]);
+  return 0;
+}
+
+int importText(Args& args, Context& ctx) {
+  const auto p = args.positionals(5, 5);
+  const MultiTextFormat format = formatOf(p[2]);
+  const std::int64_t i = parseIntArg(p[3], "SLOT");
+  TMulti m = loaded(p[0], p[1]);
+  m.importText(i, p[4], format);
+  m.save(p[0], p[1]);
+  const auto count = static_cast<std::int64_t>(m.components(i).size());
+  ctx.report(
+      Json::Object{{"slot", i}, {"file", p[4]}, {"components", count}},
+      "imported " + std::to_string(count) + " components from " + p[4] + " into " + label(i));
+  return 0;
+}
+
+int remove(Args& args, Context& ctx) {
+  const auto p = args.positionals(3, 3);
+  const std::int64_t i = parseIntArg(p[2], "SLOT");
+  TMulti m = loaded(p[0], p[1]);
+  m.deleteSlot(i);
+  m.save(p[0], p[1]);
+  ctx.report(Json::Object{{"deleted", i}}, "deleted " + label(i));
+  return 0;
+}
+
+int save(Args& args, Context& ctx) {
+  const auto p = args.positionals(4, 4);
+  const TMulti m = loaded(p[0], p[1]);
+  m.save(p[2], p[3]);
+  ctx.report(Json::Object{{"slots", m.recordCount()}, {"index", p[2]}, {"data", p[3]}},
+             "saved " + std::to_string(m.recordCount()) + " slots to " + p[2] + " and " + p[3]);
+  return 0;
+}
+
+}  // namespace
+
+Group multiGroup() {
+  const std::string files = "MULTIIDX MULTI";
+  return {"multi",
+          "Multi-tile objects of multi.idx / multi.mul.",
+          {
+              {"list", files + " [--full]", "Every slot with its component count.", list},
+              {"picture", files + " ARTIDX ART SLOT FILE.png",
+               "Draws a multi from the static art as a PNG.", picture},
+              {"export", files + " FORMAT SLOT FILE",
+               "Writes a slot as text (FORMAT sphere51a, wsc, text, uoa).", exportText},
+              {"import", files + " FORMAT SLOT FILE",
+               "Reads a text file into a slot, re-centred, and writes the files back.", importText},
+              {"delete", files + " SLOT", "Empties a slot and writes the files back.", remove},
+              {"save", files + " NEW_INDEX NEW_DATA", "Loads the pair and saves it to new files.",
+               save},
+          }};
+}
+
+}  // namespace quillotide::cli

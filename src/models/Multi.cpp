@@ -1,0 +1,286 @@
+#include "models/Multi.h"
+
+#include <algorithm>
+#include <tuple>
+
+#include "app/Error.h"
+#include "app/FileIO.h"
+#include "app/Text.h"
+#include "models/Art.h"
+
+namespace quillotide {
+
+namespace {
+
+using namespace multilayout;
+
+std::string num(std::int64_t v) { return std::to_string(v); }
+std::string label(std::int64_t slot) {
+  return "Multi " + hexLabel(static_cast<std::uint32_t>(slot));
+}
+
+// The text after the first occurrence of key; the keyword need not start the line.
+std::string after(const std::string& line, const std::string& key) {
+  return line.substr(line.find(key) + key.size());
+}
+bool has(const std::string& line, const std::string& key) {
+  return line.find(key) != std::string::npos;
+}
+// Hexadecimal digits as the exports write them after "0" ("0ABC").
+std::int32_t hexValue(const std::string& digits) { return parseInt("0x" + trim(digits)); }
+
+MultiComponent component(std::int32_t id, std::int32_t x, std::int32_t y, std::int32_t z,
+                         std::int32_t flags) {
+  return {static_cast<std::uint16_t>(id), static_cast<std::int16_t>(x),
+          static_cast<std::int16_t>(y), static_cast<std::int16_t>(z),
+          static_cast<std::uint32_t>(flags)};
+}
+
+// Fields of a line split at single spaces; Error naming the line when fewer than `need`.
+std::vector<std::string> fields(const std::string& line, std::size_t need, std::size_t lineNo) {
+  auto parts = split(line, " ");
+  if (parts.size() < need)
+    throw Error(formatMessage(
+        "Line %d \"%s\" has %d fields; a component needs %d.",
+        {num(static_cast<std::int64_t>(lineNo)), line, num(static_cast<std::int64_t>(parts.size())),
+         num(static_cast<std::int64_t>(need))}));
+  return parts;
+}
+
+}  // namespace
+
+std::vector<MultiComponent> decodeMultiComponents(std::span<const std::uint8_t> bytes) {
+  std::vector<MultiComponent> out;
+  out.reserve(bytes.size() / kComponentSize);
+  for (std::size_t at = 0; at + kComponentSize <= bytes.size(); at += kComponentSize) {
+    const std::uint8_t* p = bytes.data() + at;
+    out.push_back({loadU16(p), static_cast<std::int16_t>(loadU16(p + 2)),
+                   static_cast<std::int16_t>(loadU16(p + 4)),
+                   static_cast<std::int16_t>(loadU16(p + 6)), loadU32(p + 8)});
+  }
+  return out;
+}
+
+std::vector<std::string> multiText(const std::vector<MultiComponent>& components,
+                                   MultiTextFormat format) {
+  std::vector<std::string> lines;
+  std::uint32_t serial = kFirstSerial;
+  int section = 0;
+  if (format == MultiTextFormat::UoaText) {
+    lines = {"6 version", "1 template id", "-1 item version",
+             num(static_cast<std::int64_t>(components.size())) + " num components"};
+  }
+  for (const MultiComponent& c : components) {
+    ++serial;
+    const int wx = c.x + kWorldX;
+    const int wy = c.y + kWorldY;
+    switch (format) {
+      case MultiTextFormat::Sphere51a:
+        lines.push_back("[WORLDITEM 0" + hexDigits(c.id) + "]");
+        lines.push_back("SERIAL=0" + hexDigits(serial));
+        lines.push_back("ID=0" + hexDigits(c.id));
+        lines.push_back("P=" + num(wx) + "," + num(wy) + "," + num(c.z));
+        lines.emplace_back();
+        break;
+      case MultiTextFormat::Wsc:
+        lines.push_back("SECTION WORLDITEM " + num(section++));
+        lines.emplace_back("{");
+        lines.push_back("SERIAL " + num(static_cast<std::int32_t>(serial)));
+        lines.push_back("ID " + num(c.id));
+        lines.push_back("X " + num(wx));
+        lines.push_back("Y " + num(wy));
+        lines.push_back("Z " + num(c.z));
+        lines.emplace_back("}");
+        lines.emplace_back();
+        break;
+      case MultiTextFormat::PlainText:
+        lines.push_back(hexLabel(c.id) + " " + num(c.x) + " " + num(c.y) + " " + num(c.z) +
+                        " 0x0 " + num(static_cast<std::int32_t>(c.flags)));
+        break;
+      case MultiTextFormat::UoaText:
+        lines.push_back(num(c.id) + " " + num(c.x) + " " + num(c.y) + " " + num(c.z) + " " +
+                        num(static_cast<std::int32_t>(c.flags)));
+        break;
+    }
+  }
+  return lines;
+}
+
+std::vector<MultiComponent> parseMultiText(const std::vector<std::string>& lines,
+                                           MultiTextFormat format) {
+  std::vector<MultiComponent> out;
+  if (format == MultiTextFormat::Sphere51a || format == MultiTextFormat::Wsc) {
+    // Position values stay current across items: an item without its own takes the previous one's.
+    std::int32_t id = -1, x = 0, y = 0, z = 0;
+    auto add = [&] {
+      if (id != -1) out.push_back(component(id, x, y, z, 1));
+    };
+    for (const std::string& line : lines) {
+      if (format == MultiTextFormat::Sphere51a) {
+        if (has(line, "[WORLDITEM ")) {
+          add();
+          std::string digits = after(line, "[WORLDITEM ");
+          digits = digits.substr(0, digits.find(']'));
+          id = hexValue(digits);
+        } else if (has(line, "ID=")) {
+          id = hexValue(after(line, "ID="));
+        } else if (has(line, "P=")) {
+          const auto parts = split(after(line, "P="), ",");
+          if (parts.size() < 3)
+            throw Error(formatMessage("The position line \"%s\" needs x, y and z.", {line}));
+          x = parseInt(trim(parts[0]));
+          y = parseInt(trim(parts[1]));
+          z = parseInt(trim(parts[2]));
+        }
+      } else {
+        if (has(line, "SECTION WORLDITEM "))
+          add();
+        else if (has(line, "ID "))
+          id = parseInt(trim(after(line, "ID ")));
+        else if (has(line, "X "))
+          x = parseInt(trim(after(line, "X ")));
+        else if (has(line, "Y "))
+          y = parseInt(trim(after(line, "Y ")));
+        else if (has(line, "Z "))
+          z = parseInt(trim(after(line, "Z ")));
+      }
+    }
+    // The world position stays in: re-centring takes it out.
+    add();
+    return out;
+  }
+  std::size_t first = 0;
+  std::size_t last = lines.size();
+  std::size_t flagsField = 5;
+  if (format == MultiTextFormat::UoaText) {
+    if (lines.size() < 4) throw Error("A UOA text file needs its four header lines.");
+    const std::int32_t n = parseInt(trim(split(trim(lines[3]), " ")[0]));
+    first = 4;
+    last = n > 0 ? 4 + static_cast<std::size_t>(n) : 4;
+    if (last > lines.size())
+      throw Error(formatMessage("The file announces %d components but has only %d lines.",
+                                {num(n), num(static_cast<std::int64_t>(lines.size()))}));
+    flagsField = 4;
+  }
+  for (std::size_t i = first; i < last; ++i) {
+    const std::string line = trim(lines[i]);
+    if (line.empty()) continue;
+    const auto f = fields(line, flagsField + 1, i + 1);
+    out.push_back(component(parseInt(f[0]), parseInt(f[1]), parseInt(f[2]), parseInt(f[3]),
+                            parseInt(f[flagsField])));
+  }
+  return out;
+}
+
+void recentre(std::vector<MultiComponent>& components) {
+  int maxX = 0, maxY = 0, minX = 10000, minY = 10000, minZ = 10000;
+  for (const MultiComponent& c : components) {
+    maxX = std::max<int>(maxX, c.x);
+    minX = std::min<int>(minX, c.x);
+    maxY = std::max<int>(maxY, c.y);
+    minY = std::min<int>(minY, c.y);
+    minZ = std::min<int>(minZ, c.z);
+  }
+  const int cx = maxX - (maxX - minX) / 2;
+  const int cy = maxY - (maxY - minY) / 2;
+  for (MultiComponent& c : components) {
+    c.x = static_cast<std::int16_t>(c.x - cx);
+    c.y = static_cast<std::int16_t>(c.y - cy);
+    c.z = static_cast<std::int16_t>(c.z - minZ);
+  }
+}
+
+void TMulti::load(const std::string& indexPath, const std::string& dataPath) {
+  m_files.load(indexPath, dataPath, StorageMode::Memory);
+}
+
+void TMulti::loadBytes(Bytes index, Bytes data) {
+  m_files.adopt(makeMemoryStream(std::move(index)), makeMemoryStream(std::move(data)),
+                StorageMode::Memory);
+}
+
+void TMulti::save(const std::string& indexPath, const std::string& dataPath) const {
+  if (!isLoaded()) throw Error(notLoadedMessage("Multi"));
+  m_files.save(indexPath, dataPath);
+}
+
+std::vector<MultiComponent> TMulti::components(std::int64_t slot) const {
+  const auto r = m_files.record(slot);
+  if (!r || r->isEmpty()) return {};
+  try {
+    return decodeMultiComponents(m_files.readData(*r));
+  } catch (const FormatError& e) {
+    throw FormatError(label(slot) + ": " + e.what());
+  }
+}
+
+Bitmap32 TMulti::multiPicture(std::int64_t slot, const TArt* art) const {
+  if (!art || !art->isLoaded()) throw Error("Load Art first.");
+  struct Placed {
+    MultiComponent c;
+    int w, h, left, top;
+  };
+  std::vector<Placed> order;
+  int minX = 1000, minY = 1000, maxX = -1000, maxY = -1000;
+  for (const MultiComponent& c : components(slot)) {
+    const int w = art->staticArtWidth(c.id);
+    const int h = art->staticArtHeight(c.id);
+    const Placed p{c, w, h, (c.x - c.y) * 22 - w / 2, (c.x + c.y) * 22 - h - c.z * 4};
+    const auto key = [](const Placed& q) {
+      return std::make_tuple(q.c.x + q.c.y, static_cast<int>(q.c.z), static_cast<unsigned>(q.h));
+    };
+    // A component goes before those equal to it on every key.
+    const auto at =
+        std::lower_bound(order.begin(), order.end(), p,
+                         [&](const Placed& a, const Placed& b) { return key(a) < key(b); });
+    order.insert(at, p);
+    minX = std::min(minX, p.left);
+    minY = std::min(minY, p.top);
+    maxX = std::max(maxX, p.left + w);
+    maxY = std::max(maxY, p.top + h);
+  }
+  const int width = maxX - minX;
+  const int height = maxY - minY;
+  if (order.empty() || width <= 0 || height <= 0) return {};
+  if (static_cast<std::int64_t>(width) * height > kMaxStaticPixels)
+    throw FormatError(formatMessage("%s spans %dx%d pixels, too large to draw.",
+                                    {label(slot), num(width), num(height)}));
+  Bitmap32 picture(width, height, makePixel(255, 255, 255));
+  for (const Placed& p : order) art->drawStatic(p.c.id, p.left - minX, p.top - minY, picture);
+  return picture;
+}
+
+bool TMulti::exportText(std::int64_t slot, const std::string& path, MultiTextFormat format) const {
+  if (!slotExists(slot)) return false;
+  writeTextLines(path, multiText(components(slot), format));
+  return true;
+}
+
+void TMulti::importText(std::int64_t slot, const std::string& path, MultiTextFormat format) {
+  if (!isLoaded()) throw Error(notLoadedMessage("Multi"));
+  auto parts = parseMultiText(readTextLines(path), format);
+  recentre(parts);
+  writeComponents(slot, parts);
+}
+
+void TMulti::writeComponents(std::int64_t slot, const std::vector<MultiComponent>& parts) {
+  if (!isLoaded()) throw Error(notLoadedMessage("Multi"));
+  if (slot < 0 || slot > kMaxSlot)
+    throw Error(formatMessage("Multi slot %d is out of range (0 to 0xFFFF).", {num(slot)}));
+  ByteWriter w(parts.size() * kComponentSize);
+  for (const MultiComponent& c : parts) {
+    w.u16(c.id);
+    w.i16(c.x);
+    w.i16(c.y);
+    w.i16(c.z);
+    w.u32(c.flags);
+  }
+  m_files.writeSlot(slot, w.data(), -1);
+}
+
+void TMulti::deleteSlot(std::int64_t slot) {
+  if (!isLoaded()) throw Error(notLoadedMessage("Multi"));
+  m_files.deleteSlot(slot);
+}
+
+}  // namespace quillotide
