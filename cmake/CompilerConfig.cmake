@@ -1,7 +1,8 @@
 # Warnings as one interface target, linked PRIVATE by each of our targets.
 add_library(quillotide_warnings INTERFACE)
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
-  target_compile_options(quillotide_warnings INTERFACE -Wall -Wextra -Wshadow -Wno-unused-parameter)
+  target_compile_options(quillotide_warnings INTERFACE -Wall -Wextra -Wshadow -Wconversion
+    -Wsign-conversion -Wno-unused-parameter)
 endif()
 
 find_program(CCACHE_PROGRAM ccache)

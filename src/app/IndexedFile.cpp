@@ -289,7 +289,8 @@ std::vector<std::int64_t> IndexedFile::rebuild(const std::string& indexPath,
   {
     const auto empty = encodeRecord({-1, -1, -1});
     for (std::int64_t i = 0; i < n; ++i)
-      std::memcpy(index.data() + i * kIndexRecordSize, empty.data(), kIndexRecordSize);
+      std::memcpy(index.data() + static_cast<std::size_t>(i) * kIndexRecordSize, empty.data(),
+                  kIndexRecordSize);
   }
 
   std::vector<std::int64_t> work(static_cast<std::size_t>(n));
@@ -329,7 +330,8 @@ std::vector<std::int64_t> IndexedFile::rebuild(const std::string& indexPath,
       if (position > 0x7FFFFFFFull) throw Error("The rebuilt data file would grow past 2 GB.");
     }
     const auto rec = encodeRecord(out);
-    std::memcpy(index.data() + slot * kIndexRecordSize, rec.data(), kIndexRecordSize);
+    std::memcpy(index.data() + static_cast<std::size_t>(slot) * kIndexRecordSize, rec.data(),
+                kIndexRecordSize);
   }
   steps.at(n);
   newIndex.write(index);

@@ -229,7 +229,7 @@ TEST(ArtStaticDamaged, EveryCutAndEveryFlippedByteStaysInsideTheSlot) {
     }
   }
   for (std::size_t i = 0; i < good.size(); ++i) {
-    for (std::uint8_t flip : {0x01, 0x80, 0xFF}) {
+    for (const std::uint8_t flip : {std::uint8_t{0x01}, std::uint8_t{0x80}, std::uint8_t{0xFF}}) {
       Bytes bad = good;
       bad[i] ^= flip;
       try {

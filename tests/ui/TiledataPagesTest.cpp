@@ -451,7 +451,7 @@ void TiledataPagesTest::typedValuesTheRecordCannotHoldAreRefused() {
 
   // A name with a character the code page lacks: one message naming it, the name stays as typed
   // up to that character.
-  const int shown = run.dialogs.messages().size();
+  const auto shown = run.dialogs.messages().size();
   run.typeInto("eStaticName", QStringLiteral("Mon\u0101rch"));
   QCOMPARE(run.dialogs.messages().size(), shown + 1);
   QVERIFY2(run.dialogs.messageTexts().last().contains(QStringLiteral("'\u0101' (U+0101)")),

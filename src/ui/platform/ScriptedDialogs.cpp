@@ -6,11 +6,16 @@ namespace {
 
 QString kindName(ScriptedDialogs::Kind kind) {
   switch (kind) {
-    case ScriptedDialogs::Kind::OpenFile: return QStringLiteral("file open dialog");
-    case ScriptedDialogs::Kind::SaveFile: return QStringLiteral("file save dialog");
-    case ScriptedDialogs::Kind::Folder: return QStringLiteral("folder chooser");
-    case ScriptedDialogs::Kind::Input: return QStringLiteral("input box");
-    case ScriptedDialogs::Kind::Colour: return QStringLiteral("colour dialog");
+    case ScriptedDialogs::Kind::OpenFile:
+      return QStringLiteral("file open dialog");
+    case ScriptedDialogs::Kind::SaveFile:
+      return QStringLiteral("file save dialog");
+    case ScriptedDialogs::Kind::Folder:
+      return QStringLiteral("folder chooser");
+    case ScriptedDialogs::Kind::Input:
+      return QStringLiteral("input box");
+    case ScriptedDialogs::Kind::Colour:
+      return QStringLiteral("colour dialog");
     case ScriptedDialogs::Kind::Question:
       return QStringLiteral("question");
   }
@@ -22,29 +27,40 @@ QString kindName(ScriptedDialogs::Kind kind) {
 std::optional<QString> ScriptedDialogs::take(Kind kind, const Asked& asked) {
   m_asked.push_back(asked);
   if (m_answers.empty() || m_answers.front().kind != kind) {
-    const QString failure =
-        QStringLiteral("unexpected %1 \"%2\" (filter \"%3\")%4")
-            .arg(kindName(kind), asked.title, asked.filter,
-                 m_answers.empty() ? QStringLiteral(", no answer queued")
-                                   : QStringLiteral(", next answer is for a ") +
-                                         kindName(m_answers.front().kind));
+    const QString failure = QStringLiteral("unexpected %1 \"%2\" (filter \"%3\")%4")
+                                .arg(kindName(kind), asked.title, asked.filter,
+                                     m_answers.empty() ? QStringLiteral(", no answer queued")
+                                                       : QStringLiteral(", next answer is for a ") +
+                                                             kindName(m_answers.front().kind));
     m_failures << failure;
     if (onUnexpected) onUnexpected(failure);
     return std::nullopt;
   }
-  std::optional<QString> value = std::move(m_answers.front().value);
+  // The text is taken out before the answer goes: moving the optional itself trips GCC 12's false
+  // maybe-uninitialized warning.
+  const bool answered = m_answers.front().value.has_value();
+  QString text = answered ? std::move(*m_answers.front().value) : QString();
   m_answers.pop_front();
-  return value;
+  if (!answered) return std::nullopt;
+  return std::optional<QString>(std::move(text));
 }
 
 std::optional<QString> ScriptedDialogs::openFile(const FileRequest& request) {
-  return take(Kind::OpenFile, {Kind::OpenFile, request.title, request.filter,
-                               request.defaultExtension, request.proposedName, {}});
+  return take(Kind::OpenFile, {Kind::OpenFile,
+                               request.title,
+                               request.filter,
+                               request.defaultExtension,
+                               request.proposedName,
+                               {}});
 }
 
 std::optional<QString> ScriptedDialogs::saveFile(const FileRequest& request) {
-  return take(Kind::SaveFile, {Kind::SaveFile, request.title, request.filter,
-                               request.defaultExtension, request.proposedName, {}});
+  return take(Kind::SaveFile, {Kind::SaveFile,
+                               request.title,
+                               request.filter,
+                               request.defaultExtension,
+                               request.proposedName,
+                               {}});
 }
 
 std::optional<QString> ScriptedDialogs::chooseFolder(const QString& title) {
