@@ -111,7 +111,7 @@ void Context::report(const Json& value, const std::string& text) const {
 std::vector<Group> allGroups() {
   return {indexGroup(), sampleGroup(),  hueGroup(),      tiledataGroup(), artGroup(),
           gumpGroup(),  textureGroup(), lightGroup(),    radarcolGroup(), animGroup(),
-          animdataGroup(), verdataGroup()};
+          animdataGroup(), verdataGroup(), mapGroup(), staticsGroup(), worldGroup()};
 }
 
 namespace {

@@ -97,6 +97,9 @@ Group radarcolGroup();
 Group animGroup();
 Group animdataGroup();
 Group verdataGroup();
+Group mapGroup();
+Group staticsGroup();
+Group worldGroup();
 
 std::vector<Group> allGroups();
 

@@ -30,6 +30,24 @@ std::string decimal(std::int64_t v) { return std::to_string(v); }
 
 }  // namespace
 
+std::vector<MapIdRule> parseMapIdRules(const std::vector<std::string>& lines,
+                                       std::vector<std::string>* messages) {
+  std::vector<MapIdRule> rules;
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    const auto fields = split(lines[n], " ");
+    if (fields.size() < 2) throw Error("List index out of bounds (1)");
+    MapIdRule rule;
+    if (const auto id = tryParseInt(fields[0]))
+      rule.id = static_cast<std::uint16_t>(*id);
+    else if (messages)
+      messages->push_back(
+          formatMessage("Bug in Zeile %d", {decimal(static_cast<std::int64_t>(n))}));
+    rule.text = fields[1];
+    rules.push_back(std::move(rule));
+  }
+  return rules;
+}
+
 std::int64_t TMap::blockCount() const {
   return m_loaded ? static_cast<std::int64_t>(m_width / 8) * (m_height / 8) : 0;
 }

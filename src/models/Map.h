@@ -45,6 +45,12 @@ struct MapIdRule {
   std::string text;
 };
 
+// The rules of a "Change Map Ids" file: per line a tile id, one blank and the replacement list.
+// A line whose id does not parse keeps id 0 and adds "Bug in Zeile %d" (lines counted from 0) to
+// *messages; a line without a blank throws "List index out of bounds (1)".
+std::vector<MapIdRule> parseMapIdRules(const std::vector<std::string>& lines,
+                                       std::vector<std::string>* messages);
+
 class TMap {
 public:
   TMap() = default;
