@@ -20,7 +20,23 @@ Registry::Registry()
       anim3(std::make_unique<TAnim3>()),
       anim4(std::make_unique<TAnim4>()),
       anim5(std::make_unique<TAnim5>()),
-      animdata(std::make_unique<TAnimdata>()) {}
+      animdata(std::make_unique<TAnimdata>()),
+      statics(std::make_unique<TStatics>()),
+      map(std::make_unique<TMap>()),
+      worldFile(std::make_unique<TWorldFile>()) {
+  wireWorldSources();
+}
+
+WorldSources Registry::worldSources() const {
+  return {art.get(), tiledata.get(), animdata.get(), textures.get(), radarcol.get()};
+}
+
+void Registry::wireWorldSources() {
+  const WorldSources sources = worldSources();
+  if (statics) statics->setSources(sources);
+  if (map) map->setSources(sources);
+  if (worldFile) worldFile->setSources(sources);
+}
 
 Registry::~Registry() {
   config.reset();
@@ -39,6 +55,9 @@ Registry::~Registry() {
   anim4.reset();
   anim5.reset();
   animdata.reset();
+  statics.reset();
+  map.reset();
+  worldFile.reset();
 }
 
 std::string defaultConfigPath() { return joinPath(executableDir(), "config.xml"); }

@@ -107,6 +107,18 @@ void TStatics::open(const std::string& indexPath, const std::string& dataPath, i
          decimal(blockCount()), decimal(width), decimal(height)}));
 }
 
+void TStatics::openBytes(Bytes index, Bytes data, int width, int height) {
+  checkWorldSize(width, height);
+  m_index = WorldStream::memory(std::move(index));
+  m_data = WorldStream::memory(std::move(data));
+  m_mode = StorageMode::Memory;
+  m_width = width;
+  m_height = height;
+  m_loaded = true;
+  m_problems.clear();
+  resetLists();
+}
+
 void TStatics::resetLists() { m_state = State{}; }
 
 void TStatics::requireLoaded() const {

@@ -71,6 +71,8 @@ public:
   // (kWorldSizeMessage) or a file that cannot be opened (FileError) leaves the model as it was.
   void open(const std::string& indexPath, const std::string& dataPath, int width, int height,
             StorageMode mode);
+  // Takes both files' bytes as memory copies (for generated worlds); same checks as open.
+  void openBytes(Bytes index, Bytes data, int width, int height);
   bool isLoaded() const { return m_loaded; }
   StorageMode mode() const { return m_mode; }
   int width() const { return m_width; }
