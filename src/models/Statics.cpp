@@ -626,14 +626,38 @@ std::string TStatics::removeDuplicates(Progress& progress) {
 
 void TStatics::exportText(const std::string& path, Progress& progress) {
   requireLoaded();
-  std::vector<std::string> lines;
+  // Lines are formatted straight into one buffer: millions of statics make a text of many
+  // megabytes, and one string per line would cost more than the reading.
+  std::string text;
+  text.reserve(static_cast<std::size_t>(m_data->size() / kRecordSize) * 24);
+  const auto hex = [&](std::uint32_t v) {
+    text += "0x";
+    char digits[8];
+    int n = 0;
+    do {
+      digits[n++] = "0123456789ABCDEF"[v & 15u];
+      v >>= 4;
+    } while (v != 0);
+    while (n > 0) text += digits[--n];
+  };
+  const auto dec = [&](std::int64_t v) { text += std::to_string(v); };
   forEachStoredBlock(progress, [&](std::int64_t, int x0, int y0, const IndexRecord&,
                                    const std::vector<StaticRecord>& records) {
-    for (const StaticRecord& r : records)
-      lines.push_back(hexLabel(r.id) + " " + decimal(x0 + r.x) + " " + decimal(y0 + r.y) + " " +
-                      decimal(r.z) + " " + hexLabel(r.hue));
+    for (const StaticRecord& r : records) {
+      hex(r.id);
+      text += ' ';
+      dec(x0 + r.x);
+      text += ' ';
+      dec(y0 + r.y);
+      text += ' ';
+      dec(r.z);
+      text += ' ';
+      hex(r.hue);
+      text += "\r\n";
+    }
   });
-  writeTextLines(path, lines);
+  writeFileAtomic(path, std::span<const std::uint8_t>(
+                            reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 }  // namespace quillotide
