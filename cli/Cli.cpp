@@ -153,7 +153,8 @@ void Context::report(const Json& value, const std::string& text) const {
 std::vector<Group> allGroups() {
   return {indexGroup(), sampleGroup(),  hueGroup(),      tiledataGroup(), artGroup(),
           gumpGroup(),  textureGroup(), lightGroup(),    radarcolGroup(), animGroup(),
-          animdataGroup(), verdataGroup(), soundGroup(), multiGroup(), progressGroup()};
+          animdataGroup(), verdataGroup(), soundGroup(), multiGroup(), progressGroup(),
+          mapGroup(), staticsGroup(), worldGroup()};
 }
 
 namespace {

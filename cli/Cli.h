@@ -123,6 +123,9 @@ Group verdataGroup();
 Group soundGroup();
 Group multiGroup();
 Group progressGroup();
+Group mapGroup();
+Group staticsGroup();
+Group worldGroup();
 
 std::vector<Group> allGroups();
 

@@ -23,7 +23,23 @@ Registry::Registry()
       animdata(std::make_unique<TAnimdata>()),
       multis(std::make_unique<TMulti>()),
       sound(std::make_unique<TSound>()),
-      progress(std::make_unique<TProgress>()) {}
+      statics(std::make_unique<TStatics>()),
+      map(std::make_unique<TMap>()),
+      worldFile(std::make_unique<TWorldFile>()),
+      progress(std::make_unique<TProgress>()) {
+  wireWorldSources();
+}
+
+WorldSources Registry::worldSources() const {
+  return {art.get(), tiledata.get(), animdata.get(), textures.get(), radarcol.get()};
+}
+
+void Registry::wireWorldSources() {
+  const WorldSources sources = worldSources();
+  if (statics) statics->setSources(sources);
+  if (map) map->setSources(sources);
+  if (worldFile) worldFile->setSources(sources);
+}
 
 Registry::~Registry() {
   config.reset();
@@ -44,6 +60,9 @@ Registry::~Registry() {
   animdata.reset();
   multis.reset();
   sound.reset();
+  statics.reset();
+  map.reset();
+  worldFile.reset();
   progress.reset();
 }
 

@@ -14,13 +14,16 @@
 #include "models/Gump.h"
 #include "models/Hues.h"
 #include "models/Light.h"
+#include "models/Map.h"
 #include "models/Multi.h"
 #include "models/ProgressArchive.h"
 #include "models/Radarcol.h"
 #include "models/Sound.h"
+#include "models/Statics.h"
 #include "models/Textures.h"
 #include "models/Tiledata.h"
 #include "models/Verdata.h"
+#include "models/WorldFile.h"
 
 namespace quillotide {
 
@@ -51,7 +54,15 @@ public:
   std::unique_ptr<TAnimdata> animdata;
   std::unique_ptr<TMulti> multis;
   std::unique_ptr<TSound> sound;
+  std::unique_ptr<TStatics> statics;
+  std::unique_ptr<TMap> map;
+  std::unique_ptr<TWorldFile> worldFile;
   std::unique_ptr<TProgress> progress;
+
+  // The models the world models take pictures, flags, frame counts, textures and radar colours
+  // from. wireWorldSources hands them to the world models again, after a model was replaced.
+  WorldSources worldSources() const;
+  void wireWorldSources();
 
   // The LowMemory setting as read once at start; it picks the storage mode of art, textures and
   // statics at every load of this run.

@@ -10,18 +10,15 @@ namespace quillotide::sample {
 
 const std::vector<SampleFile>& sampleFiles() {
   static const std::vector<SampleFile> files = {
-      {"AnimIdx", "anim.idx"},         {"AnimMul", "anim.mul"},
-      {"Verdata", "verdata.mul"},      {"GumpIdx", "gumpidx.mul"},
-      {"GumpMul", "gumpart.mul"},      {"ArtIdx", "artidx.mul"},
-      {"ArtMul", "art.mul"},           {"TexIdx", "texidx.mul"},
-      {"TexMul", "texmaps.mul"},       {"RadarCol", "radarcol.mul"},
-      {"LightIdx", "lightidx.mul"},    {"LightMul", "light.mul"},
-      {"Tiledata", "tiledata.mul"},    {"Anim2Idx", "anim2.idx"},
-      {"Anim2Mul", "anim2.mul"},       {"Anim3Idx", "anim3.idx"},
-      {"Anim3Mul", "anim3.mul"},       {"Anim4Idx", "anim4.idx"},
-      {"Anim4Mul", "anim4.mul"},       {"Anim5Idx", "anim5.idx"},
-      {"Anim5Mul", "anim5.mul"},       {"Animdata", "animdata.mul"},
-      {"Hues", "hues.mul"},
+      {"AnimIdx", "anim.idx"},       {"AnimMul", "anim.mul"},      {"Verdata", "verdata.mul"},
+      {"GumpIdx", "gumpidx.mul"},    {"GumpMul", "gumpart.mul"},   {"ArtIdx", "artidx.mul"},
+      {"ArtMul", "art.mul"},         {"TexIdx", "texidx.mul"},     {"TexMul", "texmaps.mul"},
+      {"RadarCol", "radarcol.mul"},  {"LightIdx", "lightidx.mul"}, {"LightMul", "light.mul"},
+      {"Tiledata", "tiledata.mul"},  {"Anim2Idx", "anim2.idx"},    {"Anim2Mul", "anim2.mul"},
+      {"Anim3Idx", "anim3.idx"},     {"Anim3Mul", "anim3.mul"},    {"Anim4Idx", "anim4.idx"},
+      {"Anim4Mul", "anim4.mul"},     {"Anim5Idx", "anim5.idx"},    {"Anim5Mul", "anim5.mul"},
+      {"Animdata", "animdata.mul"},  {"Hues", "hues.mul"},         {"StaticIdx", "staidx0.mul"},
+      {"StaticMul", "statics0.mul"}, {"Map", "map0.mul"},
   };
   return files;
 }
@@ -41,6 +38,7 @@ void writeSampleSet(const std::string& dir) {
   writeAnimations(dir);
   writeAnimdata(dir);
   writeVerdata(dir);
+  writeWorld(dir);
 }
 
 bool sampleSetComplete(const std::string& dir) {

@@ -3,6 +3,7 @@
 // newcomer sees pictures without owning the game. Every family writes its own files.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillotide::sample {
@@ -31,5 +32,14 @@ void writeRadarcol(const std::string& dir);
 void writeAnimations(const std::string& dir);
 void writeAnimdata(const std::string& dir);
 void writeVerdata(const std::string& dir);
+// map0.mul, staidx0.mul, statics0.mul of a kSampleWorldSize-square world, and the world files
+// world.txt, world.scp (Sphere51a) and world.wsc.
+void writeWorld(const std::string& dir);
+
+// The sample world's side in cells.
+constexpr int kSampleWorldSize = 256;
+// Settings the sample set needs beside its paths: the world size and the editor's start cell in
+// the middle of the world.
+const std::vector<std::pair<std::string, std::string>>& sampleSettings();
 
 }  // namespace quillotide::sample

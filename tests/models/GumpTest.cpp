@@ -170,7 +170,7 @@ TEST(TGump, WriteDeleteSaveAndRebuildKeepEveryPicture) {
   EXPECT_EQ(*f.gump.record(1), (IndexRecord{-1, -1, -1}));
   f.gump.writeGump(1, pic);  // the old copy stays in the data file until a rebuild
   EXPECT_EQ(f.gump.files().dataSize(),
-            2 * size1 - static_cast<decltype(size1)>(f.gump.record(0)->length));
+            2 * size1 - static_cast<std::uint64_t>(f.gump.record(0)->length));
   f.gump.writeGump(4, pic);  // beyond the index: the gap becomes empty records
   EXPECT_EQ(f.gump.gumpCount(), 5);
   EXPECT_FALSE(f.gump.gumpExists(3));

@@ -176,7 +176,7 @@ TEST(SoundImport, FindsTheDataChunkWhereverItIs) {
 
 TEST(SoundImport, RefusesWhatIsNotSixteenBitPcmAndChangesNothing) {
   SoundFiles f;
-  const Bytes index = f.sound.files().indexStream()->read(0, f.sound.files().indexSize());
+  const auto index = f.sound.files().records(0, f.sound.files().recordCount());
   const auto dataSize = f.sound.files().dataSize();
   const std::string wav = f.dir.file("bad.wav");
   const Bytes fullPcm = riff({{"fmt ", fmtChunk(1, 1, 22050, 16)}, {"data", pattern(40)}});
@@ -200,7 +200,7 @@ TEST(SoundImport, RefusesWhatIsNotSixteenBitPcmAndChangesNothing) {
       EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
       EXPECT_NE(std::string(e.what()).find(wav), std::string::npos) << e.what();
     }
-    EXPECT_EQ(f.sound.files().indexStream()->read(0, f.sound.files().indexSize()), index);
+    EXPECT_EQ(f.sound.files().records(0, f.sound.files().recordCount()), index);
     EXPECT_EQ(f.sound.files().dataSize(), dataSize);
   }
   EXPECT_THROW(f.sound.importWave(1, f.dir.file("missing.wav")), FileError);

@@ -1,0 +1,173 @@
+#include <sstream>
+
+#include "app/Image.h"
+#include "app/Random.h"
+#include "app/Text.h"
+#include "cli/Cli.h"
+#include "cli/WorldArgs.h"
+#include "models/Map.h"
+#include "models/Radarcol.h"
+#include "models/Tiledata.h"
+
+namespace quillotide::cli {
+
+namespace {
+
+Progress g_silent;
+
+std::string text(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& l : lines) out += l + "\n";
+  return out;
+}
+
+int info(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(1, 1);
+  TMap map;
+  map.open(p[0], size.width, size.height);
+  ctx.report(Json::Object{{"width", size.width},
+                          {"height", size.height},
+                          {"blocks", map.blockCount()},
+                          {"overview",
+                           Json::Array{map.overviewPicture().width, map.overviewPicture().height}}},
+             "width: " + std::to_string(size.width) + "\nheight: " + std::to_string(size.height) +
+                 "\nblocks: " + std::to_string(map.blockCount()));
+  return 0;
+}
+
+MapCell cellOf(TMap& map, int x, int y) {
+  const auto cell = map.cell(x, y);
+  if (!cell)
+    throw Error(formatMessage("The cell %d,%d lies outside the map (%d x %d).",
+                              {std::to_string(x), std::to_string(y), std::to_string(map.width()),
+                               std::to_string(map.height())}));
+  return *cell;
+}
+
+int cell(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(3, 3);
+  TMap map;
+  map.open(p[0], size.width, size.height);
+  const MapCell c = cellOf(map, intArg(p[1], "X"), intArg(p[2], "Y"));
+  ctx.report(Json::Object{{"id", static_cast<int>(c.tileId)}, {"z", static_cast<int>(c.z)}},
+             "id: " + hexLabel(c.tileId) + "\nz: " + std::to_string(c.z));
+  return 0;
+}
+
+int setCell(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto id = args.option("id");
+  const auto z = args.option("z");
+  const auto p = args.positionals(3, 3);
+  if (!id && !z) throw UsageError("Give --id ID, --z Z or both.");
+  const int x = intArg(p[1], "X");
+  const int y = intArg(p[2], "Y");
+  TMap map;
+  map.open(p[0], size.width, size.height);
+  cellOf(map, x, y);
+  if (id) map.setTileId(x, y, u16Arg(*id, "--id"));
+  if (z) map.setAltitude(x, y, intArg(*z, "--z"));
+  map.saveChangedBlocks();
+  const MapCell c = cellOf(map, x, y);
+  ctx.report(Json::Object{{"id", static_cast<int>(c.tileId)}, {"z", static_cast<int>(c.z)}},
+             "set " + std::to_string(x) + "," + std::to_string(y) + ": id " + hexLabel(c.tileId) +
+                 " z " + std::to_string(c.z));
+  return 0;
+}
+
+int overview(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(3, 3);
+  TRadarcol radar;
+  radar.load(p[1]);
+  TMap map(WorldSources{nullptr, nullptr, nullptr, nullptr, &radar});
+  map.open(p[0], size.width, size.height);
+  if (map.overviewPicture().empty()) throw Error("The overview of a map this small has no pixels.");
+  writeImageFile(p[2], map.overviewPicture());
+  ctx.report(Json::Object{{"width", map.overviewPicture().width},
+                          {"height", map.overviewPicture().height}},
+             "overview " + std::to_string(map.overviewPicture().width) + " x " +
+                 std::to_string(map.overviewPicture().height) + " written to " + p[2]);
+  return 0;
+}
+
+int heightMap(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(2, 2);
+  TMap map;
+  map.open(p[0], size.width, size.height);
+  map.exportHeightMap(p[1], g_silent);
+  ctx.report(Json::Object{{"path", p[1]}}, "height map written to " + p[1]);
+  return 0;
+}
+
+int adjustedHeightMap(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(3, 3);
+  const int level = intArg(p[2], "LEVEL");
+  TMap map;
+  map.open(p[0], size.width, size.height);
+  const std::string message = map.exportAdjustedHeightMap(p[1], level, g_silent);
+  ctx.report(Json::Object{{"path", p[1]}, {"message", message}}, message);
+  return 0;
+}
+
+int countTiles(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(4, 4);
+  TTiledata tiledata;
+  tiledata.load(p[1]);
+  TMap map(WorldSources{nullptr, &tiledata, nullptr, nullptr, nullptr});
+  map.open(p[0], size.width, size.height);
+  const std::string message = map.countTiles(p[2], p[3], g_silent);
+  ctx.report(Json::Object{{"textureList", p[2]}, {"artList", p[3]}}, message);
+  return 0;
+}
+
+int replaceIds(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto seed = args.intOption("seed");
+  const auto p = args.positionals(2, 2);
+  std::vector<std::string> messages;
+  const auto rules = parseMapIdRules(readTextLines(p[1]), &messages);
+  TMap map;
+  map.open(p[0], size.width, size.height);
+  Random random;
+  if (seed) random.seed(static_cast<std::uint64_t>(*seed));
+  if (!rules.empty())
+    for (auto& m : map.replaceIds(rules, random, g_silent)) messages.push_back(std::move(m));
+  Json::Array list;
+  for (const auto& m : messages) list.emplace_back(m);
+  ctx.report(Json::Object{{"rules", static_cast<std::int64_t>(rules.size())}, {"messages", list}},
+             text(messages) + std::to_string(rules.size()) + " rules applied");
+  return 0;
+}
+
+}  // namespace
+
+Group mapGroup() {
+  const std::string size = " --width W --height H";
+  return {
+      "map",
+      "The world map map0.mul (W x H land cells; the size is not stored in the file).",
+      {
+          {"info", "MAP" + size, "The world size and block count.", info},
+          {"cell", "MAP X Y" + size, "One cell's tile id and altitude.", cell},
+          {"set-cell", "MAP X Y [--id ID] [--z Z]" + size,
+           "Changes one cell in place (altitudes clamped to -128 .. 127).", setCell},
+          {"overview", "MAP RADARCOL OUT" + size,
+           "The radar overview (1 pixel per 16 x 16 cells) as BMP or PNG.", overview},
+          {"height-map", "MAP OUT" + size, "The altitude picture (grey z + 128) as BMP or PNG.",
+           heightMap},
+          {"adjusted-height-map", "MAP OUT LEVEL" + size,
+           "The altitude picture with LEVEL as black.", adjustedHeightMap},
+          {"count-tiles", "MAP TILEDATA TEXTURELIST ARTLIST" + size,
+           "Tile usage of the whole map into the texture and art list files.", countTiles},
+          {"replace-ids", "MAP RULES [--seed N]" + size,
+           "Replaces tile ids by the rules file (per line: ID and a list ID,ID,...).", replaceIds},
+      }};
+}
+
+}  // namespace quillotide::cli

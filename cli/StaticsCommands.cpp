@@ -1,0 +1,245 @@
+#include "app/Image.h"
+#include "app/Text.h"
+#include "cli/Cli.h"
+#include "cli/WorldArgs.h"
+#include "models/Statics.h"
+
+namespace quillotide::cli {
+
+namespace {
+
+Progress g_silent;
+
+// Problems met while reading blocks go after the report, so a JSON report stays one value.
+std::string problemsText(TStatics& statics) {
+  std::string out;
+  for (const auto& p : statics.takeProblems()) out += "warning: " + p + "\n";
+  return out;
+}
+
+void openStatics(TStatics& statics, const std::vector<std::string>& p, const WorldSize& size) {
+  statics.open(p[0], p[1], size.width, size.height, StorageMode::Memory);
+}
+
+Json itemJson(const TItem& s) {
+  return Json::Object{{"id", static_cast<int>(s.tileId)},
+                      {"x", static_cast<int>(s.x)},
+                      {"y", static_cast<int>(s.y)},
+                      {"z", static_cast<int>(s.z)},
+                      {"hue", static_cast<int>(s.hue)}};
+}
+
+std::string itemText(const TItem& s) {
+  return hexLabel(s.tileId) + " " + std::to_string(s.x) + " " + std::to_string(s.y) + " " +
+         std::to_string(s.z) + " " + hexLabel(s.hue);
+}
+
+// The first static (in file order) with the id on the cell.
+std::int32_t findStatic(TStatics& statics, int x, int y, std::uint16_t id) {
+  const auto items = statics.getItemsInRect(x, x, y, y);
+  for (auto it = items.rbegin(); it != items.rend(); ++it)
+    if (it->x == x && it->y == y && it->tileId == id) return it->serial;
+  throw Error(formatMessage("No static %s on the cell %d,%d.",
+                            {hexLabel(id), std::to_string(x), std::to_string(y)}));
+}
+
+int saveAndReport(TStatics& statics, const std::vector<std::string>& p, Context& ctx,
+                  const Json& json, const std::string& what) {
+  const auto message = statics.save(p[0], p[1], StaticsSaveMode::StaticsOnly, nullptr, g_silent);
+  ctx.report(json,
+             what + (message ? "\n" + *message : std::string()) + "\n" + problemsText(statics));
+  return 0;
+}
+
+int list(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(6, 6);
+  TStatics statics;
+  openStatics(statics, p, size);
+  auto items = statics.getItemsInRect(intArg(p[2], "X1"), intArg(p[4], "X2"), intArg(p[3], "Y1"),
+                                      intArg(p[5], "Y2"));
+  Json::Array rows;
+  std::string text;
+  for (auto it = items.rbegin(); it != items.rend(); ++it) {
+    rows.push_back(itemJson(*it));
+    text += itemText(*it) + "\n";
+  }
+  const std::string problems = problemsText(statics);
+  ctx.report(rows, text + std::to_string(items.size()) + " statics\n" + problems);
+  return 0;
+}
+
+int add(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(7, 7);
+  TStatics statics;
+  openStatics(statics, p, size);
+  const int z = intArg(p[5], "Z");
+  if (z < -128 || z > 127) throw UsageError("Z must be -128 to 127.");
+  const std::int32_t serial =
+      statics.add(u16Arg(p[2], "ID"), intArg(p[3], "X"), intArg(p[4], "Y"), z, u16Arg(p[6], "HUE"));
+  const TItem s = *statics.item(serial);
+  return saveAndReport(statics, p, ctx, itemJson(s), "added " + itemText(s));
+}
+
+int remove(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(5, 5);
+  TStatics statics;
+  openStatics(statics, p, size);
+  const std::int32_t serial =
+      findStatic(statics, intArg(p[2], "X"), intArg(p[3], "Y"), u16Arg(p[4], "ID"));
+  const TItem s = *statics.item(serial);
+  statics.remove(serial);
+  return saveAndReport(statics, p, ctx, itemJson(s), "deleted " + itemText(s));
+}
+
+int move(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(7, 8);
+  TStatics statics;
+  openStatics(statics, p, size);
+  const std::int32_t serial =
+      findStatic(statics, intArg(p[2], "X"), intArg(p[3], "Y"), u16Arg(p[4], "ID"));
+  statics.move(serial, intArg(p[5], "DX"), intArg(p[6], "DY"),
+               p.size() > 7 ? intArg(p[7], "DZ") : 0);
+  const TItem s = *statics.item(serial);
+  return saveAndReport(statics, p, ctx, itemJson(s), "moved to " + itemText(s));
+}
+
+int hue(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(6, 6);
+  TStatics statics;
+  openStatics(statics, p, size);
+  const std::int32_t serial =
+      findStatic(statics, intArg(p[2], "X"), intArg(p[3], "Y"), u16Arg(p[4], "ID"));
+  statics.setHue(serial, u16Arg(p[5], "HUE"));
+  const TItem s = *statics.item(serial);
+  return saveAndReport(statics, p, ctx, itemJson(s), "now " + itemText(s));
+}
+
+int retype(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(6, 6);
+  TStatics statics;
+  openStatics(statics, p, size);
+  const std::int32_t serial =
+      findStatic(statics, intArg(p[2], "X"), intArg(p[3], "Y"), u16Arg(p[4], "ID"));
+  statics.setTileId(serial, u16Arg(p[5], "NEWID"));
+  const TItem s = *statics.item(serial);
+  return saveAndReport(statics, p, ctx, itemJson(s), "now " + itemText(s));
+}
+
+int compact(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(4, 4);
+  TStatics statics;
+  openStatics(statics, p, size);
+  statics.compact(p[2], p[3], g_silent);
+  ctx.report(Json::Object{{"index", p[2]}, {"data", p[3]}},
+             "compacted into " + p[2] + " and " + p[3] + "\n" + problemsText(statics));
+  return 0;
+}
+
+int clear(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(2, 2);
+  TStatics statics;
+  openStatics(statics, p, size);
+  const std::string message = statics.clearAll(g_silent);
+  statics.save(p[0], p[1], StaticsSaveMode::StaticsOnly, nullptr, g_silent);
+  ctx.report(Json::Object{{"message", message}}, message);
+  return 0;
+}
+
+int staticMap(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(3, 3);
+  TStatics statics;
+  openStatics(statics, p, size);
+  writeImageFile(p[2], statics.renderStaticMap(g_silent));
+  ctx.report(Json::Object{{"path", p[2]}},
+             "static map written to " + p[2] + "\n" + problemsText(statics));
+  return 0;
+}
+
+int search(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto dir = args.option("dir");
+  const auto p = args.positionals(3, 3);
+  TStatics statics;
+  openStatics(statics, p, size);
+  if (dir) {
+    const std::string answer = p[2];
+    const auto path = statics.searchId(
+        *dir, [&](const std::string&, const std::string&, const std::string&) { return answer; },
+        g_silent);
+    ctx.report(Json::Object{{"path", *path}}, "written to " + *path);
+    return 0;
+  }
+  const auto lines = statics.searchLines(u16Arg(p[2], "ID"), g_silent);
+  Json::Array rows;
+  std::string text;
+  for (const auto& l : lines) {
+    rows.emplace_back(l);
+    text += l + "\n";
+  }
+  ctx.report(rows, text + std::to_string(lines.size()) + " found");
+  return 0;
+}
+
+int removeDuplicates(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(2, 2);
+  TStatics statics;
+  openStatics(statics, p, size);
+  const std::string message = statics.removeDuplicates(g_silent);
+  statics.save(p[0], p[1], StaticsSaveMode::StaticsOnly, nullptr, g_silent);
+  ctx.report(Json::Object{{"message", message}}, message + "\n" + problemsText(statics));
+  return 0;
+}
+
+int exportText(Args& args, Context& ctx) {
+  const WorldSize size = worldSizeOf(args);
+  const auto p = args.positionals(3, 3);
+  TStatics statics;
+  openStatics(statics, p, size);
+  statics.exportText(p[2], g_silent);
+  ctx.report(Json::Object{{"path", p[2]}},
+             "statics written to " + p[2] + "\n" + problemsText(statics));
+  return 0;
+}
+
+}  // namespace
+
+Group staticsGroup() {
+  const std::string size = " --width W --height H";
+  return {
+      "statics",
+      "The statics pair staidx0.mul / statics0.mul of a W x H world.",
+      {
+          {"list", "IDX MUL X1 Y1 X2 Y2" + size,
+           "The statics of a rectangle (both corners included), in file order per block.", list},
+          {"add", "IDX MUL ID X Y Z HUE" + size, "Adds a static and saves.", add},
+          {"delete", "IDX MUL X Y ID" + size,
+           "Deletes the first static with that id on the cell and saves.", remove},
+          {"move", "IDX MUL X Y ID DX DY [DZ]" + size,
+           "Moves the first static with that id on the cell and saves.", move},
+          {"hue", "IDX MUL X Y ID HUE" + size, "Recolours a static and saves.", hue},
+          {"retype", "IDX MUL X Y ID NEWID" + size, "Gives a static another tile id.", retype},
+          {"compact", "IDX MUL OUTIDX OUTMUL" + size, "Writes a copy without unreferenced data.",
+           compact},
+          {"clear", "IDX MUL" + size, "Empties every block and saves.", clear},
+          {"static-map", "IDX MUL OUT" + size,
+           "A 6144 x 4096 picture with every static's position black (BMP or PNG).", staticMap},
+          {"search", "IDX MUL ID [--dir DIR]" + size,
+           "Lists the statics of a tile id (--dir: into DIR/0x%x.txt).", search},
+          {"remove-duplicates", "IDX MUL" + size,
+           "Removes statics equal in id, position, altitude and hue within a block; saves.",
+           removeDuplicates},
+          {"export", "IDX MUL OUT" + size, "Every static as a text line.", exportText},
+      }};
+}
+
+}  // namespace quillotide::cli

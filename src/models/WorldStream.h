@@ -1,0 +1,67 @@
+#pragma once
+// The byte storage of the world files (map, statics index and data): a memory copy, or the file
+// itself held open for reading and writing with an exclusive lock. Unlike the slot files' streams
+// a world stream can be cut or grown, which clearing and cleaning the statics need in place.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <utility>
+
+#include "app/Bytes.h"
+
+namespace quillotide {
+
+class WorldStream {
+public:
+  // A memory copy of the given bytes.
+  static std::unique_ptr<WorldStream> memory(Bytes bytes);
+  // Opens an existing file in place; throws FileError "Cannot open file %s".
+  static std::unique_ptr<WorldStream> openFile(const std::string& path);
+  ~WorldStream();
+  WorldStream(const WorldStream&) = delete;
+  WorldStream& operator=(const WorldStream&) = delete;
+
+  bool isFile() const { return m_fd >= 0; }
+  const std::string& path() const { return m_path; }
+  std::uint64_t size() const { return m_size; }
+  // Exactly n bytes at offset; throws FormatError when the range is outside the stream.
+  void read(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const;
+  // The bytes of offset .. offset + n that lie inside the stream (fewer at its end).
+  std::size_t readSome(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const;
+  // Writes at offset; a write past the end grows the stream (a gap reads as zero bytes).
+  // Throws FileError "Cannot create file %s" when the file refuses the bytes.
+  void write(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  void resize(std::uint64_t size);
+  // The memory copy; empty for an open file.
+  std::span<const std::uint8_t> view() const { return m_bytes; }
+  const Bytes& bytes() const { return m_bytes; }
+  // Device and inode of an open file ({0, 0} for memory copies).
+  std::pair<std::uint64_t, std::uint64_t> identity() const;
+
+private:
+  WorldStream() = default;
+  Bytes m_bytes;
+  int m_fd = -1;
+  std::uint64_t m_size = 0;
+  std::string m_path;
+};
+
+// Sequential reading of a stream in large windows, so whole-file operations cost a few big reads
+// instead of one small read per block. Reads outside the stream throw FormatError.
+class ChunkReader {
+public:
+  explicit ChunkReader(const WorldStream& stream, std::size_t window = 1 << 20)
+      : m_stream(stream), m_window(window) {}
+  // A view of n bytes at offset, valid until the next call.
+  std::span<const std::uint8_t> at(std::uint64_t offset, std::size_t n);
+
+private:
+  const WorldStream& m_stream;
+  std::size_t m_window;
+  Bytes m_buffer;
+  std::uint64_t m_start = 0;
+};
+
+}  // namespace quillotide
