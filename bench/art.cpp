@@ -101,7 +101,7 @@ void BM_DecodeStatics(benchmark::State& state) {
     for (std::int64_t s = 0; s < kStatics; ++s) {
       const Bitmap32 p = f.art.staticPicture(s);
       benchmark::DoNotOptimize(p.pixels.data());
-      if (!p.empty()) bytes += f.art.staticRecord(s)->length;
+      if (!p.empty()) bytes += static_cast<std::uint64_t>(f.art.staticRecord(s)->length);
     }
     state.SetBytesProcessed(state.bytes_processed() + static_cast<std::int64_t>(bytes));
   }

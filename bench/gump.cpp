@@ -92,7 +92,7 @@ void BM_PlainReadOfEveryGump(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(sum);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.bytes));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(f.bytes));
   state.counters["gumps"] = static_cast<double>(kGumps);
 }
 BENCHMARK(BM_PlainReadOfEveryGump)->Unit(benchmark::kMillisecond);
@@ -104,7 +104,7 @@ void BM_DecodeEveryGump(benchmark::State& state) {
     for (std::int64_t g = 0; g < kGumps; ++g) pixels += f.gump.gumpPicture(g).pixels.size();
     benchmark::DoNotOptimize(pixels);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.bytes));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(f.bytes));
 }
 BENCHMARK(BM_DecodeEveryGump)->Unit(benchmark::kMillisecond);
 
@@ -115,8 +115,7 @@ std::uint64_t readAndFillEveryGump(Fixture& f) {
   for (std::int64_t g = 0; g < kGumps; ++g) {
     const auto r = f.gump.record(g);
     if (!r || r->isEmpty()) continue;
-    const auto view = f.gump.files().dataStream()->view().subspan(
-        static_cast<std::size_t>(r->lookup), static_cast<std::size_t>(r->length));
+    const auto view = *f.gump.files().dataView(*r);
     const auto bytes = std::accumulate(view.begin(), view.end(), std::uint64_t{0});
     Bitmap32 picture(gumpWidthOf(r->extra), gumpHeightOf(r->extra),
                      static_cast<Pixel>(bytes) | 0xFF000000u);
@@ -129,7 +128,7 @@ std::uint64_t readAndFillEveryGump(Fixture& f) {
 void BM_ReadAndFillEveryGump(benchmark::State& state) {
   Fixture& f = fixture();
   for (auto _ : state) benchmark::DoNotOptimize(readAndFillEveryGump(f));
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.bytes));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(f.bytes));
 }
 BENCHMARK(BM_ReadAndFillEveryGump)->Unit(benchmark::kMillisecond);
 
@@ -170,7 +169,7 @@ void BM_EncodeEveryGump(benchmark::State& state) {
     }
     if (written != f.bytes) state.SkipWithError("the encoding differs from the generated file");
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.bytes));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(f.bytes));
 }
 BENCHMARK(BM_EncodeEveryGump)->Unit(benchmark::kMillisecond);
 
