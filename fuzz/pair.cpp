@@ -62,7 +62,7 @@ void checkArt(const std::string& idx, const std::string& mul, StorageMode mode, 
       });
       quietly([&] { art.staticData(i); });
       quietly([&] { art.staticAverageColour(i); });
-      quietly([&] { art.drawStaticHued(i, -3, 5, 0, target, nullptr, false); });
+      quietly([&] { art.drawStaticHued(i, -3, 5, HueChoice::hue(3), nullptr, target); });
     } else {
       art.landExists(i);
       art.landRecord(i);
@@ -71,7 +71,7 @@ void checkArt(const std::string& idx, const std::string& mul, StorageMode mode, 
         if (!p.empty() && (p.width != 44 || p.height != 44)) std::abort();
       });
       quietly([&] { art.landAverageColour(i); });
-      quietly([&] { art.drawLandHued(i, 7, -2, -1, target, nullptr); });
+      quietly([&] { art.drawLandHued(i, 7, -2, HueChoice::selection(), nullptr, target); });
     }
   }
 }
@@ -104,7 +104,7 @@ void checkTextures(const std::string& idx, const std::string& mul, StorageMode m
       const Bitmap32 p = textures.texturePicture(i);
       if (!p.empty() && (p.width != side || p.height != side)) std::abort();
     });
-    quietly([&] { textures.texturePictureHued(i, -1, nullptr); });
+    quietly([&] { textures.texturePictureHued(i, HueChoice::selection(), nullptr); });
     quietly([&] { textures.slotBytes(i); });
   }
 }

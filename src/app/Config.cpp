@@ -20,63 +20,6 @@ namespace {
 
 // ---- Text encodings -------------------------------------------------------------------------
 
-// Unicode of the Windows-1252 bytes 0x80..0x9F; the five bytes the code page leaves undefined
-// keep their C1 control code, as Windows itself maps them.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char32_t fromCp1252(unsigned char b) {
-  return b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char32_t(b);
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// The length of the well-formed UTF-8 sequence at s[i] (no overlong forms, no surrogates, nothing
-// above U+10FFFF), or 0 when the bytes there are no UTF-8.
-std::size_t utf8Length(std::string_view s, std::size_t i) {
-  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char b = at(i);
-  if (b < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
-  if (b >= 0xC2 && b <= 0xDF) {
-    length = 2;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    length = 3;
-    if (b == 0xE0) low = 0xA0;
-    if (b == 0xED) high = 0x9F;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    length = 4;
-    if (b == 0xF0) low = 0x90;
-    if (b == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + length > s.size()) return 0;
-  if (at(i + 1) < low || at(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k)
-    if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
-  return length;
-}
-
 std::string fromUtf16(std::string_view bytes, bool bigEndian) {
   std::string out;
   out.reserve(bytes.size());
@@ -129,13 +72,12 @@ std::string toUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
   for (std::size_t i = 0; i < bytes.size();) {
-    const std::size_t length = eightBit ? 0 : utf8Length(bytes, i);
-    if (length == 0) {
-      appendUtf8(out, fromCp1252(static_cast<unsigned char>(bytes[i])));
-      ++i;
+    const std::size_t start = i;
+    if (!eightBit && nextUtf8(bytes, i)) {
+      out.append(bytes.substr(start, i - start));
     } else {
-      out.append(bytes.substr(i, length));
-      i += length;
+      appendUtf8(out, windows1252CodePoint(static_cast<unsigned char>(bytes[i])));
+      ++i;
     }
   }
   return out;

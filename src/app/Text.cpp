@@ -91,13 +91,15 @@ std::vector<std::string> split(std::string_view text, std::string_view separator
   }
 }
 
-namespace {
-
 // Code points of the bytes 0x80..0x9F; the rest of the code page is Latin-1.
 constexpr char32_t kWindows1252High[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t windows1252CodePoint(unsigned char b) {
+  return b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : char32_t{b};
+}
 
 void appendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -117,8 +119,6 @@ void appendUtf8(std::string& out, char32_t c) {
   }
 }
 
-// The code point of the well-formed sequence at text[i], advancing i past it; nullopt (i
-// unchanged) when the bytes there are not one.
 std::optional<char32_t> nextUtf8(std::string_view text, std::size_t& i) {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char b0 = byte(i);
@@ -148,6 +148,8 @@ std::optional<char32_t> nextUtf8(std::string_view text, std::size_t& i) {
   return c;
 }
 
+namespace {
+
 std::optional<unsigned char> windows1252Byte(char32_t c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<unsigned char>(c);
   for (unsigned k = 0; k < 32; ++k)
@@ -168,7 +170,7 @@ std::string fromWindows1252(std::string_view bytes) {
   out.reserve(bytes.size());
   for (char ch : bytes) {
     const auto b = static_cast<unsigned char>(ch);
-    appendUtf8(out, b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : char32_t{b});
+    appendUtf8(out, windows1252CodePoint(b));
   }
   return out;
 }

@@ -38,6 +38,13 @@ std::vector<std::string> split(std::string_view text, std::string_view separator
 // first character the code page cannot hold, or saying the text is not UTF-8.
 std::string fromWindows1252(std::string_view bytes);
 std::string toWindows1252(std::string_view utf8);
+// The Unicode code point of one Windows-1252 byte.
+char32_t windows1252CodePoint(unsigned char b);
+// Appends the UTF-8 bytes of a code point.
+void appendUtf8(std::string& out, char32_t c);
+// The code point of the well-formed UTF-8 sequence at text[i] (shortest form, no surrogates, at
+// most U+10FFFF), advancing i past it; nullopt, i unchanged, when the bytes there are not one.
+std::optional<char32_t> nextUtf8(std::string_view text, std::size_t& i);
 // The text with every byte that does not start a well-formed UTF-8 sequence replaced by U+FFFD
 // (well-formed: shortest form, no surrogates, at most U+10FFFF).
 std::string toValidUtf8(std::string_view text);
