@@ -566,15 +566,36 @@ void writeFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
 }
 
 void WriteBatch::write(const std::string& path, std::span<const std::uint8_t> bytes) {
-  AtomicFile file(path, AtomicFile::Flush::Later);
-  file.write(bytes);
-  file.commit();
+  const std::string real = resolveTarget(path);
+  // A file that does not exist yet is created and written in place: until the job's flush it is
+  // as much at risk as a temporary would be, and no earlier file can be lost. O_EXCL keeps a file
+  // that appears meanwhile from being cut; that one, like any existing file, is replaced whole
+  // by writing beside it and renaming.
+  const int fd = ::open(real.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd >= 0) {
+    const bool written = writeAll(fd, bytes.data(), bytes.size());
+    int err = errno;
+    const bool closed = ::close(fd) == 0;
+    if (written && !closed) err = errno;
+    if (!written || !closed) {
+      ::unlink(real.c_str());
+      cannotCreate(path, err);
+    }
+  } else {
+    if (errno != EEXIST) cannotCreate(path, errno);
+    AtomicFile file(path, AtomicFile::Flush::Later);
+    file.write(bytes);
+    file.commit();
+  }
   ++m_files;
-  const std::string folder = folderOf(file.realTarget());
+  // Most files of a job share their folder: its file system is looked up once.
+  std::string folder = folderOf(real);
+  if (folder == m_lastFolder) return;
   struct stat st {};
   if (::stat(folder.c_str(), &st) == 0 &&
       m_devices.insert(static_cast<std::uint64_t>(st.st_dev)).second)
     m_folders.push_back(folder);
+  m_lastFolder = std::move(folder);
 }
 
 void WriteBatch::finish() {
@@ -589,6 +610,7 @@ void WriteBatch::finish() {
   }
   m_devices.clear();
   m_folders.clear();
+  m_lastFolder.clear();
 }
 
 OpenFile::OpenFile(const std::string& path) : m_path(path) {

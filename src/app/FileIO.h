@@ -99,9 +99,9 @@ bool sameTarget(const std::string& a, const std::string& b);
 // replace the first and leave a pair of one file.
 void requireDistinctTargets(const std::string& indexPath, const std::string& dataPath);
 
-// The new files of one export or extraction job. Each file is written beside its target and
-// renamed into place, as every file is, but none is flushed on its own: finish() flushes them all
-// at once. A job killed half-way loses only its own files, which the user writes again; game files
+// The new files of one export or extraction job. A file that does not exist yet is written in
+// place; one that exists is replaced whole (written beside it and renamed). None is flushed on
+// its own: finish() flushes them all at once. A job killed half-way loses only its own files, which the user writes again; game files
 // a save replaces never go through a WriteBatch. Throws FileError as writeFileAtomic does.
 class WriteBatch {
 public:
@@ -117,6 +117,7 @@ public:
 private:
   std::set<std::uint64_t> m_devices;
   std::vector<std::string> m_folders;  // one folder per device in m_devices
+  std::string m_lastFolder;            // the folder of the last file, its device already known
   std::size_t m_files = 0;
 };
 

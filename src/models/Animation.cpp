@@ -216,16 +216,20 @@ AnimStrayReport TAnimation::exportToDirectory(int body, const std::string& folde
       return AnimFolderSlot{k, view.palette(), view.frames(layout::kFolderBackground)};
     });
   };
-  // Every slot is decoded once before the first file is written, so a damaged slot leaves no half
-  // folder behind; the second pass holds one slot's pictures at a time.
+  // Every slot is decoded before the first file is written, so a damaged slot leaves no half
+  // folder behind; the decoded slots (one body's pictures) are kept for the writing.
   AnimStrayReport stray;
-  for (int k = 0; k < count; ++k)
-    if (const auto slot = decode(k))
-      for (const AnimFrame& f : slot->frames) stray.add(f);
+  std::vector<std::optional<AnimFolderSlot>> slots;
+  slots.reserve(static_cast<std::size_t>(count));
+  for (int k = 0; k < count; ++k) {
+    slots.push_back(decode(k));
+    if (slots.back())
+      for (const AnimFrame& f : slots.back()->frames) stray.add(f);
+  }
   AnimFolderWriter writer(folder);
   ProgressSteps steps(progress, count);
   for (int k = 0; k < count; ++k) {
-    if (const auto slot = decode(k)) writer.writeSlot(*slot);
+    if (const auto& slot = slots[static_cast<std::size_t>(k)]) writer.writeSlot(*slot);
     steps.at(k + 1);
   }
   writer.finish();

@@ -507,30 +507,102 @@ std::string headerLine(std::initializer_list<std::string_view> fixed,
   return line;
 }
 
+// A number of a text line, refused (never cut) when it does not parse or lies outside 0..max;
+// the message names the field by its column title.
+[[noreturn]] void refuseNumber(std::string_view text, std::string_view column, std::uint32_t max) {
+  const auto value = tryParseInt(text);
+  const std::string why = !value ? formatMessage("'%s' is not a valid integer value", {text})
+                                 : "'" + std::string(text) + "' does not fit 0 to " +
+                                       std::to_string(max) + ".";
+  throw Error("field \"" + std::string(column) + "\": " + why);
+}
+
+// The forms the export writes, read directly: up to nine decimal digits, or "0x" and up to eight
+// hex digits. Anything else (signs, spaces, '$', longer numbers) takes the general integer rule.
+std::optional<std::uint32_t> plainNumber(std::string_view text) {
+  const std::size_t n = text.size();
+  if (n >= 3 && n <= 10 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 2; i < n; ++i) {
+      const char c = text[i];
+      std::uint32_t digit = 0;
+      if (c >= '0' && c <= '9')
+        digit = static_cast<std::uint32_t>(c - '0');
+      else if (c >= 'A' && c <= 'F')
+        digit = static_cast<std::uint32_t>(c - 'A' + 10);
+      else if (c >= 'a' && c <= 'f')
+        digit = static_cast<std::uint32_t>(c - 'a' + 10);
+      else
+        return std::nullopt;
+      value = value << 4 | digit;
+    }
+    return value;
+  }
+  if (n == 0 || n > 9) return std::nullopt;
+  std::uint32_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  return value;
+}
+
+std::uint32_t numberField(std::string_view text, std::string_view column, std::uint32_t max) {
+  const auto plain = plainNumber(text);
+  if (plain && *plain <= max) return *plain;
+  // The general rule decides, and names what is wrong.
+  const auto value = tryParseInt(text);
+  if (!value || *value < 0 || static_cast<std::uint32_t>(*value) > max)
+    refuseNumber(text, column, max);
+  return static_cast<std::uint32_t>(*value);
+}
+
 // The first fields of a TAB-separated line, views into it (empty fields count), and what follows
 // them. A byte loop, not memchr: the fields are a few characters long.
 class Fields {
 public:
   void split(std::string_view line, std::size_t fixed) {
-    m_fields.clear();
+    m_count = 0;
     m_hasRest = false;
     const char* p = line.data();
     const char* end = p + line.size();
     for (;;) {
+      // Each field is read as decimal digits on the way, so number fields of the export's own
+      // form need no second pass.
       const char* start = p;
-      while (p != end && *p != '\t') ++p;
-      m_fields.emplace_back(start, static_cast<std::size_t>(p - start));
+      std::uint32_t value = 0;
+      bool digits = true;
+      while (p != end && *p != '\t') {
+        const std::uint32_t d = static_cast<std::uint32_t>(static_cast<unsigned char>(*p)) - '0';
+        digits &= d < 10;
+        value = value * 10 + d;
+        ++p;
+      }
+      const auto length = static_cast<std::size_t>(p - start);
+      m_decimal[m_count] = digits && length > 0 && length <= 9 ? value : kNotDecimal;
+      m_fields[m_count++] = std::string_view(start, length);
       if (p == end) return;
       ++p;
-      if (m_fields.size() == fixed) {
+      if (m_count == fixed) {
         m_hasRest = true;
         m_rest = std::string_view(p, static_cast<std::size_t>(end - p));
         return;
       }
     }
   }
-  std::size_t size() const { return m_fields.size(); }
+  std::size_t size() const { return m_count; }
   std::string_view operator[](std::size_t i) const { return m_fields[i]; }
+  // Field i as a number of 0..max, refused as numberField refuses it.
+  std::uint32_t number(std::size_t i, std::string_view column, std::uint32_t max) const {
+    if (m_decimal[i] <= max) return m_decimal[i];
+    return numberField(m_fields[i], column, max);
+  }
+  std::uint8_t byte(std::size_t i, std::string_view column) const {
+    return static_cast<std::uint8_t>(number(i, column, 0xFF));
+  }
+  std::uint16_t word(std::size_t i, std::string_view column) const {
+    return static_cast<std::uint16_t>(number(i, column, 0xFFFF));
+  }
   // The flag fields after the fixed ones: a bit is set exactly when its field is "1"; bits whose
   // field the line does not carry (the upper half of the newer layout in a shorter line) keep
   // their value. Returns the number of flag fields on the line.
@@ -539,8 +611,25 @@ public:
     const char* p = m_rest.data();
     const char* end = p + m_rest.size();
     const auto wanted = static_cast<std::size_t>(bits);
-    // Fields of one character each, as the export writes them, two bytes at a time.
     std::size_t count = 0;
+    // Four fields of one character each, as the export writes them, eight bytes at a time: the
+    // odd bytes TABs, the even ones '0' or '1'. The multiplication gathers bit 0 of bytes 0, 2,
+    // 4 and 6 into bits 60..63 (the other products land below 60 or above 63, never carrying).
+    constexpr std::uint64_t kTabs = 0x0900090009000900ull;
+    constexpr std::uint64_t kTabBytes = 0xFF00FF00FF00FF00ull;
+    constexpr std::uint64_t kDigitBytes = 0x00FE00FE00FE00FEull;
+    constexpr std::uint64_t kZeros = 0x0030003000300030ull;
+    constexpr std::uint64_t kLowBits = 0x0001000100010001ull;
+    constexpr std::uint64_t kGather = (1ull << 60) | (1ull << 45) | (1ull << 30) | (1ull << 15);
+    while (count + 4 <= wanted && end - p >= 8) {
+      const std::uint64_t w = loadU64(reinterpret_cast<const std::uint8_t*>(p));
+      if ((w & kTabBytes) != kTabs || (w & kDigitBytes) != kZeros) break;
+      const std::uint64_t four = ((w & kLowBits) * kGather) >> 60;
+      flags = (flags & ~(std::uint64_t{0xF} << count)) | (four << count);
+      count += 4;
+      p += 8;
+    }
+    // Then two bytes at a time.
     while (count < wanted && end - p >= 2 && p[0] != '\t' && p[1] == '\t') {
       const std::uint64_t mask = std::uint64_t{1} << count;
       flags = p[0] == '1' ? (flags | mask) : (flags & ~mask);
@@ -550,7 +639,7 @@ public:
     for (;;) {
       const char* start = p;
       while (p != end && *p != '\t') ++p;
-      if (count < static_cast<std::size_t>(bits)) {
+      if (count < wanted) {
         const std::uint64_t mask = std::uint64_t{1} << count;
         flags = (p - start == 1 && *start == '1') ? (flags | mask) : (flags & ~mask);
       }
@@ -561,10 +650,22 @@ public:
   }
 
 private:
-  std::vector<std::string_view> m_fields;
+  static constexpr std::size_t kMaxFixed = std::max(kLandFixedFields, kStaticFixedFields);
+  static constexpr std::uint32_t kNotDecimal = 0xFFFFFFFF;  // above every field's maximum
+  std::array<std::string_view, kMaxFixed> m_fields;
+  std::array<std::uint32_t, kMaxFixed> m_decimal{};
+  std::size_t m_count = 0;
   std::string_view m_rest;
   bool m_hasRest = false;
 };
+
+// The stored flags with the bits the line carries (its first `fields` flag fields) taken from
+// the line's reading of them.
+std::uint64_t mergedFlags(std::uint64_t stored, std::uint64_t read, std::size_t fields, int bits) {
+  const std::size_t carried = std::min(fields, static_cast<std::size_t>(bits));
+  const std::uint64_t mask = carried >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << carried) - 1;
+  return (stored & ~mask) | (read & mask);
+}
 
 // The name field of an imported line: an unchanged name keeps its stored bytes (and whatever
 // follows its terminator), so an export and import of an untouched file changes nothing.
@@ -574,27 +675,6 @@ TileName importedName(std::string_view text, const TileName& old) {
                                 static_cast<std::size_t>(end - old.begin()));
   if (stored == text) return old;
   return tileNameFromBytes(text.substr(0, std::min(text.size(), kNameCharsOnImport)));
-}
-
-// A number of a text line, refused (never cut) when it does not parse or lies outside 0..max;
-// the message names the field by its column title.
-std::uint32_t numberField(std::string_view text, std::string_view column, std::uint32_t max) {
-  const auto value = tryParseInt(text);
-  const auto fail = [&](const std::string& why) {
-    throw Error("field \"" + std::string(column) + "\": " + why);
-  };
-  if (!value) fail(formatMessage("'%s' is not a valid integer value", {text}));
-  if (*value < 0 || static_cast<std::uint32_t>(*value) > max)
-    fail("'" + std::string(text) + "' does not fit 0 to " + std::to_string(max) + ".");
-  return static_cast<std::uint32_t>(*value);
-}
-
-std::uint8_t byteField(std::string_view text, std::string_view column) {
-  return static_cast<std::uint8_t>(numberField(text, column, 0xFF));
-}
-
-std::uint16_t wordField(std::string_view text, std::string_view column) {
-  return static_cast<std::uint16_t>(numberField(text, column, 0xFFFF));
 }
 
 std::string_view fileText(const Bytes& bytes) {
@@ -722,15 +802,16 @@ public:
     m_fields.split(text, kLandFixedFields);
     const Fields& f = m_fields;
     std::uint64_t flags = 0;
-    const std::size_t count = f.size() + f.readFlags(m_tiles.flagBits(), flags);
+    const std::size_t flagFields = f.readFlags(m_tiles.flagBits(), flags);
+    const std::size_t count = f.size() + flagFields;
     if (count < kLandFixedFields + 32)
       throw Error("Line " + std::to_string(lineNumber) + " has " + std::to_string(count) +
                   " fields; a land line needs " + std::to_string(kLandFixedFields + 32) + ".");
     std::uint32_t id = 0;
     std::uint16_t texture = 0;
     try {
-      id = numberField(f[0], "ID", 0x7FFFFFFF);
-      texture = wordField(f[2], "TextureID");
+      id = f.number(0, "ID", 0x7FFFFFFF);
+      texture = f.word(2, "TextureID");
     } catch (const Error& e) {
       throw Error("Line " + std::to_string(lineNumber) + ", " + e.what());
     }
@@ -739,8 +820,7 @@ public:
                   " lies outside the land section (0x0 to 0x3FFF).");
     const LandTileRecord old = *m_tiles.readLand(id);
     LandTileRecord r;
-    r.flags = old.flags;
-    f.readFlags(m_tiles.flagBits(), r.flags);
+    r.flags = mergedFlags(old.flags, flags, flagFields, m_tiles.flagBits());
     r.textureId = texture;
     r.name = importedName(f[1], old.name);
     m_tiles.writeLand(id, r);
@@ -776,31 +856,31 @@ private:
     m_fields.split(text, kStaticFixedFields);
     const Fields& f = m_fields;
     std::uint64_t flags = 0;
-    const std::size_t count = f.size() + f.readFlags(m_tiles.flagBits(), flags);
+    const std::size_t flagFields = f.readFlags(m_tiles.flagBits(), flags);
+    const std::size_t count = f.size() + flagFields;
     if (count < kStaticFixedFields + 32)
       throw Error(std::to_string(count) + " fields; a static line needs " +
                   std::to_string(kStaticFixedFields + 32) + ".");
-    const std::uint32_t id = numberField(f[0], "ID", 0x7FFFFFFF);
+    const std::uint32_t id = f.number(0, "ID", 0x7FFFFFFF);
     // Every field is read before the id is checked, so a bad value is named whatever the id.
     StaticTileRecord r;
-    r.weight = byteField(f[2], "Weight/Quantity");
-    r.quality = byteField(f[3], "Layer/Quality");
-    r.animId = wordField(f[4], "Gump/AnimID");
-    r.height = byteField(f[5], "Height");
-    r.hue = byteField(f[6], "Hue");
-    r.quantity = byteField(f[7], "Class/Quantity");
-    r.unknown1 = wordField(f[8], "unknown1");
-    r.unknown2 = byteField(f[9], "unknown2");
-    r.unknown3 = byteField(f[10], "unknown3");
-    r.unknown4 = byteField(f[11], "unknown4");
+    r.weight = f.byte(2, "Weight/Quantity");
+    r.quality = f.byte(3, "Layer/Quality");
+    r.animId = f.word(4, "Gump/AnimID");
+    r.height = f.byte(5, "Height");
+    r.hue = f.byte(6, "Hue");
+    r.quantity = f.byte(7, "Class/Quantity");
+    r.unknown1 = f.word(8, "unknown1");
+    r.unknown2 = f.byte(9, "unknown2");
+    r.unknown3 = f.byte(10, "unknown3");
+    r.unknown4 = f.byte(11, "unknown4");
     if (!m_tiles.hasStatic(id))
       throw Error("static id " + std::string(f[0]) + " lies outside the static section (" +
                   std::to_string(m_tiles.staticCount()) + " records).");
     const StaticTileRecord old = *m_tiles.readStatic(id);
     r.unknown5 = old.unknown5;  // not carried by the text
     r.name = importedName(f[1], old.name);
-    r.flags = old.flags;
-    f.readFlags(m_tiles.flagBits(), r.flags);
+    r.flags = mergedFlags(old.flags, flags, flagFields, m_tiles.flagBits());
     m_tiles.writeStatic(id, r);
   }
 

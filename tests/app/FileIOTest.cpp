@@ -311,3 +311,25 @@ TEST(FileIO, AWriteBatchWritesNewFilesWholeAndFlushesAtTheEnd) {
   EXPECT_EQ(test::readBytes(dir.file("7.bmp")), Bytes(7, 1));
   EXPECT_THROW(batch.write(dir.file("none/1.bmp"), Bytes{1}), FileError);
 }
+
+// New files are written in place, existing ones replaced whole: a longer old file leaves no tail,
+// keeps its permissions, and a link keeps pointing at the file it names.
+TEST(FileIO, AWriteBatchReplacesExistingFilesWholeAndWritesThroughLinks) {
+  TempDir dir;
+  test::writeBytes(dir.file("old.txt"), Bytes(100, 7));
+  ::chmod(dir.file("old.txt").c_str(), 0600);
+  fs::create_directory(dir.file("real"));
+  fs::create_symlink("real/new.txt", dir.file("dangling.txt"));
+  WriteBatch batch;
+  batch.write(dir.file("old.txt"), Bytes(3, 1));
+  batch.write(dir.file("dangling.txt"), Bytes(4, 2));
+  batch.finish();
+  EXPECT_EQ(test::readBytes(dir.file("old.txt")), Bytes(3, 1));
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.file("old.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_TRUE(fs::is_symlink(dir.file("dangling.txt")));
+  EXPECT_EQ(test::readBytes(dir.file("real/new.txt")), Bytes(4, 2));
+  EXPECT_EQ(folderNames(dir.path()),
+            (std::vector<std::string>{"dangling.txt", "old.txt", "real"}));
+}

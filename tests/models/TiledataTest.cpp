@@ -441,3 +441,23 @@ TEST(Tiledata, FlagNames) {
   EXPECT_EQ(TileFlags::staticColumns()[21], "Container/Height");
   EXPECT_EQ(TileFlags::landColumns()[26], "unknown3");
 }
+
+// Flag fields are read four at a time where they have the export's form; any other field among
+// them ("2", "11", "a") clears its bit and the fields after it still count in place.
+TEST(Tiledata, LandImportReadsEveryFlagBitInPlace) {
+  TTiledata t;
+  t.loadBytes(Bytes(kClassicLand, 0));
+  const std::uint32_t pattern = 0xA5C30F81;
+  std::string exact, odd;
+  for (int bit = 0; bit < 32; ++bit) {
+    const bool set = (pattern >> bit) & 1;
+    exact += set ? "\t1" : "\t0";
+    odd += bit == 5 ? "\t2" : bit == 6 ? "\t11" : bit == 9 ? "\ta" : set ? "\t1" : "\t0";
+  }
+  EXPECT_EQ(t.importLandLines({"header", "0x1\tone\t0xff" + exact, "0000000002\ttwo\t2" + odd}),
+            2u);
+  EXPECT_EQ(t.landFlags(1), pattern);
+  EXPECT_EQ(t.landTextureId(1), 0xFF);
+  EXPECT_EQ(t.landFlags(2), pattern & ~((1u << 5) | (1u << 6) | (1u << 9)));
+  EXPECT_EQ(t.landName(2), "two");
+}
