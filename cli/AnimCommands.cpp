@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -42,10 +43,10 @@ std::optional<AnimKind> variantOfName(const std::string& path) {
   return std::nullopt;
 }
 
-// The model of the pair: the variant given as an option wins, else the one the file names give.
+// The variant of the pair: the one given as an option wins, else the one the file names give.
 // Each variant has its own slot table, so a guess would read and write other bodies' slots.
-std::unique_ptr<TAnimation> modelFor(const std::optional<AnimKind>& given, const std::string& index,
-                                     const std::string& data) {
+AnimKind variantFor(const std::optional<AnimKind>& given, const std::string& index,
+                    const std::string& data) {
   std::optional<AnimKind> chosen = given;
   if (!chosen) {
     const auto fromIndex = variantOfName(index);
@@ -61,13 +62,34 @@ std::unique_ptr<TAnimation> modelFor(const std::optional<AnimKind>& given, const
         "Cannot tell which animation file %s is: give --variant 1..5 (or --kind anim..anim5), or "
         "use the file names anim.idx, anim2.idx ... anim5.idx.",
         {index}));
-  switch (*chosen) {
+  return *chosen;
+}
+
+std::unique_ptr<TAnimation> modelOf(AnimKind kind) {
+  switch (kind) {
     case AnimKind::Anim2: return std::make_unique<TAnim2>();
     case AnimKind::Anim3: return std::make_unique<TAnim3>();
     case AnimKind::Anim4: return std::make_unique<TAnim4>();
     case AnimKind::Anim5: return std::make_unique<TAnim5>();
     default: return std::make_unique<TAnimation>();
   }
+}
+
+std::unique_ptr<TAnimation> modelFor(const std::optional<AnimKind>& given, const std::string& index,
+                                     const std::string& data) {
+  return modelOf(variantFor(given, index, data));
+}
+
+// Opens the pair (or working copies of it, see changePairFiles) and runs a change on the model;
+// the model writes every change into the files at once.
+void changeAnim(const std::optional<AnimKind>& given, const PairTarget& target,
+                const std::vector<std::string>& p, const std::function<void(TAnimation&)>& change) {
+  const AnimKind kind = variantFor(given, p[0], p[1]);
+  changePairFiles(target, p[0], p[1], [&](const std::string& index, const std::string& data) {
+    auto model = modelOf(kind);
+    model->load(index, data);
+    change(*model);
+  });
 }
 
 int bodyArg(const std::string& text) {
@@ -204,19 +226,22 @@ int exportBody(Args& args, Context& ctx) {
 
 int importBody(Args& args, Context& ctx) {
   const auto variant = variantOption(args);
+  const PairTarget target = takePairTarget(args);
   const bool noPalette = args.flag("no-palette");
   const auto p = args.positionals(4, 4);
-  auto model = modelFor(variant, p[0], p[1]);
-  model->load(p[0], p[1]);
   const int body = bodyArg(p[2]);
   Progress silent;
   if (isKx(p[3])) {
-    model->importFromFile(body, p[3], silent);
+    changeAnim(variant, target, p,
+               [&](TAnimation& model) { model.importFromFile(body, p[3], silent); });
     ctx.report(Json::Object{{"body", body}, {"source", p[3]}},
                "imported " + p[3] + " into body " + label(body));
     return 0;
   }
-  const auto report = model->importFromDirectory(body, p[3], !noPalette, silent);
+  AnimImportReport report;
+  changeAnim(variant, target, p, [&](TAnimation& model) {
+    report = model.importFromDirectory(body, p[3], !noPalette, silent);
+  });
   ctx.report(Json::Object{{"body", body}, {"source", p[3]}, {"colourProblems", report.colourProblems}},
              report.message());
   return 0;
@@ -224,36 +249,37 @@ int importBody(Args& args, Context& ctx) {
 
 int copy(Args& args, Context& ctx) {
   const auto variant = variantOption(args);
+  const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(4, 4);
-  auto model = modelFor(variant, p[0], p[1]);
   const int source = bodyArg(p[2]);
-  const int target = bodyArg(p[3]);
-  model->load(p[0], p[1]);
-  model->copyBody(source, target, p[0]);
-  ctx.report(Json::Object{{"source", source}, {"target", target}},
-             "copied body " + label(source) + " to " + label(target));
+  const int to = bodyArg(p[3]);
+  changeAnim(variant, target, p,
+             [&](TAnimation& model) { model.copyBody(source, to, model.files().indexPath()); });
+  ctx.report(Json::Object{{"source", source}, {"target", to}},
+             "copied body " + label(source) + " to " + label(to));
   return 0;
 }
 
 int remove(Args& args, Context& ctx) {
   const auto variant = variantOption(args);
+  const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(3, 3);
-  auto model = modelFor(variant, p[0], p[1]);
-  model->load(p[0], p[1]);
   const int body = bodyArg(p[2]);
-  model->deleteBody(body);
+  changeAnim(variant, target, p, [&](TAnimation& model) { model.deleteBody(body); });
   ctx.report(Json::Object{{"deleted", body}}, "deleted body " + label(body));
   return 0;
 }
 
 int fill(Args& args, Context& ctx) {
   const auto variant = variantOption(args);
+  const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(2, 2);
-  auto model = modelFor(variant, p[0], p[1]);
-  model->load(p[0], p[1]);
-  model->fillBodies();
-  ctx.report(Json::Object{{"bodyCount", model->bodyCount()}},
-             std::to_string(model->bodyCount()) + " bodies in the table");
+  int bodies = 0;
+  changeAnim(variant, target, p, [&](TAnimation& model) {
+    model.fillBodies();
+    bodies = model.bodyCount();
+  });
+  ctx.report(Json::Object{{"bodyCount", bodies}}, std::to_string(bodies) + " bodies in the table");
   return 0;
 }
 
@@ -278,8 +304,10 @@ const char* const kKind = " [--variant 1..5 | --kind anim..anim5]";
 
 Group animGroup() {
   const std::string k = kKind;
+  const std::string out = std::string(" ") + kPairTargetUsage;
   return {"anim",
-          "Animations of anim.idx/anim.mul and anim2..anim5 (changed in place; keep a backup).",
+          "Animations of anim.idx/anim.mul and anim2..anim5 (changes go into the files at once; "
+          "--out-index/--out-data write them to copies instead).",
           {
               {"list", "INDEX DATA [--all]" + k, "Bodies with their type and used slots.", list},
               {"show", "INDEX DATA BODY" + k, "Every slot of a body: action, direction and frames.",
@@ -288,12 +316,12 @@ Group animGroup() {
                "Writes one frame as a picture (slot offset 0, frame 0 by default).", preview},
               {"export", "INDEX DATA BODY TARGET.kx|FOLDER" + k,
                "Writes the body to a .kx file or an animation folder.", exportBody},
-              {"import", "INDEX DATA BODY SOURCE.kx|FOLDER [--no-palette]" + k,
+              {"import", "INDEX DATA BODY SOURCE.kx|FOLDER [--no-palette]" + out + k,
                "Reads a .kx file or animation folder into the body.", importBody},
-              {"copy", "INDEX DATA SOURCE_BODY TARGET_BODY" + k,
+              {"copy", "INDEX DATA SOURCE_BODY TARGET_BODY" + out + k,
                "Points the target body at the source body's data.", copy},
-              {"delete", "INDEX DATA BODY" + k, "Empties every slot of the body.", remove},
-              {"fill", "INDEX DATA" + k, "Grows the index to 0x1000 bodies.", fill},
+              {"delete", "INDEX DATA BODY" + out + k, "Empties every slot of the body.", remove},
+              {"fill", "INDEX DATA" + out + k, "Grows the index to 0x1000 bodies.", fill},
               {"rebuild", "INDEX DATA NEW_INDEX NEW_DATA [--seed N]" + k,
                "Writes a compacted copy; --seed makes the layout repeatable.", rebuild},
           }};

@@ -78,7 +78,7 @@ int show(Args& args, Context& ctx) {
 }
 
 int set(Args& args, Context& ctx) {
-  const auto out = args.option("out");
+  const FileTarget out = takeFileTarget(args);
   const auto frames = args.option("frames");
   const auto interval = args.intOption("interval");
   const auto delay = args.intOption("delay");
@@ -110,7 +110,7 @@ int set(Args& args, Context& ctx) {
   r.startDelay = byteOf(delay, "delay", r.startDelay);
   r.unknown = byteOf(unknown, "unknown", r.unknown);
   a.writeEntry(tile, r);
-  const std::string target = out.value_or(p[0]);
+  const std::string target = out.path(p[0]);
   a.save(target);
   ctx.report(entryJson(a, tile, r), entryText(a, tile, r) + "\nsaved " + target);
   return 0;
@@ -126,8 +126,8 @@ Group animdataGroup() {
           {"list", "FILE", "The animated tiles with frame count, interval and delay.", list},
           {"show", "FILE TILE", "One record with its frames as art ids.", show},
           {"set",
-           "FILE TILE [--frames O1,O2,...] [--interval N] [--delay N] [--unknown N] [--out "
-           "NEW_FILE]",
+            "FILE TILE [--frames O1,O2,...] [--interval N] [--delay N] [--unknown N] [--out "
+            "FILE]",
            "Edits a record (frame offsets relative to the tile, units of 50 ms) and saves.", set},
       }};
 }

@@ -9,16 +9,6 @@ namespace quillotide::cli {
 
 namespace {
 
-enum class Kind { Land, Static };
-
-Kind parseKind(const std::string& word) {
-  if (word == "land") return Kind::Land;
-  if (word == "static") return Kind::Static;
-  throw UsageError("KIND must be 'land' or 'static', not '" + word + "'.");
-}
-
-const char* kindName(Kind k) { return k == Kind::Land ? "land" : "static"; }
-
 std::string label(std::int64_t id) { return hexLabel(static_cast<std::uint32_t>(id)); }
 
 TArt loadArt(const std::string& index, const std::string& data) {
@@ -27,27 +17,10 @@ TArt loadArt(const std::string& index, const std::string& data) {
   return art;
 }
 
-// Commands that change the pair work on memory copies and then replace the files whole: in place,
-// or at --out-index / --out-data when given.
-struct Targets {
-  std::string index;
-  std::string data;
-};
-
-Targets takeTargets(Args& args) {
-  auto index = args.option("out-index");
-  auto data = args.option("out-data");
-  if (index.has_value() != data.has_value())
-    throw UsageError("--out-index and --out-data go together.");
-  return {index.value_or(""), data.value_or("")};
-}
-
-void saveTo(const TArt& art, const Targets& t, const std::string& index, const std::string& data) {
-  art.save(t.index.empty() ? index : t.index, t.data.empty() ? data : t.data);
-}
-
-std::int64_t parseId(const std::string& text, Kind kind) {
-  return parseIntArg(text, kind == Kind::Land ? "TILE" : "STATIC");
+// Commands that change the pair work on memory copies and then replace the target files whole.
+void saveTo(const TArt& art, const PairTarget& t, const std::string& index,
+            const std::string& data) {
+  art.save(t.indexPath(index), t.dataPath(data));
 }
 
 Json recordJson(const IndexRecord& r) {
@@ -73,116 +46,194 @@ int info(Args& args, Context& ctx) {
   return 0;
 }
 
+// The two families of slots of the pair, as traits of ArtSlotCommands (the counterpart of the
+// picture pairs' traits in cli/PictureSlotCommands.h): land tiles are a fixed run of 44x44
+// squares, statics are every record after them, each with its own size.
+struct LandArt {
+  static constexpr const char* kKind = "land";
+  static constexpr const char* kIdName = "TILE";
+  static std::int64_t count(const TArt&) { return kLandTileCount; }
+  static std::optional<IndexRecord> record(const TArt& a, std::int64_t id) {
+    return a.landRecord(id);
+  }
+  static std::pair<int, int> size(const TArt&, std::int64_t) {
+    return {kLandTileSize, kLandTileSize};
+  }
+  static Bitmap32 picture(const TArt& a, std::int64_t id) { return a.landPicture(id); }
+  static void write(TArt& a, std::int64_t id, const std::string& path) { a.importLand(id, path); }
+  static void remove(TArt& a, std::int64_t id) { a.deleteLand(id); }
+  static std::optional<Pixel> averageColour(const TArt& a, std::int64_t id) {
+    return a.landAverageColour(id);
+  }
+};
+
+struct StaticArt {
+  static constexpr const char* kKind = "static";
+  static constexpr const char* kIdName = "STATIC";
+  static std::int64_t count(const TArt& a) { return a.staticCount(); }
+  static std::optional<IndexRecord> record(const TArt& a, std::int64_t id) {
+    return a.staticRecord(id);
+  }
+  static std::pair<int, int> size(const TArt& a, std::int64_t id) {
+    return {a.staticArtWidth(id), a.staticArtHeight(id)};
+  }
+  static Bitmap32 picture(const TArt& a, std::int64_t id) { return a.staticPicture(id); }
+  static void write(TArt& a, std::int64_t id, const std::string& path) { a.importStatic(id, path); }
+  static void remove(TArt& a, std::int64_t id) { a.deleteStatic(id); }
+  static std::optional<Pixel> averageColour(const TArt& a, std::int64_t id) {
+    return a.staticAverageColour(id);
+  }
+};
+
+// The commands that work on one slot family; p holds the positionals INDEX DATA KIND [ID ...].
+template <class Kind>
+struct ArtSlotCommands {
+  static std::string name(std::int64_t id) { return std::string(Kind::kKind) + " " + label(id); }
+  static std::int64_t id(const std::string& text) { return parseIntArg(text, Kind::kIdName); }
+
+  static int list(Context& ctx, const std::vector<std::string>& p, bool onlyFull, bool onlyEmpty) {
+    const TArt art = loadArt(p[0], p[1]);
+    Json::Array rows;
+    std::ostringstream text;
+    for (std::int64_t i = 0; i < Kind::count(art); ++i) {
+      const auto r = Kind::record(art, i);
+      const bool full = r && !r->isEmpty();
+      if ((onlyFull && !full) || (onlyEmpty && full)) continue;
+      const auto [width, height] = full ? Kind::size(art, i) : std::pair<int, int>{0, 0};
+      const IndexRecord rec = r.value_or(IndexRecord{});
+      if (ctx.json) {
+        rows.push_back(Json::Object{{"id", i},
+                                    {"label", label(i)},
+                                    {"full", full},
+                                    {"width", width},
+                                    {"height", height},
+                                    {"lookup", rec.lookup},
+                                    {"length", rec.length},
+                                    {"tag", rec.extra}});
+      } else {
+        text << label(i) << ' ';
+        if (full)
+          text << width << 'x' << height;
+        else
+          text << "empty";
+        text << ' ' << rec.lookup << ' ' << rec.length << ' ' << rec.extra << '\n';
+      }
+    }
+    ctx.report(rows, text.str());
+    return 0;
+  }
+
+  static int exportSlot(Context& ctx, const std::vector<std::string>& p) {
+    const std::int64_t i = id(p[3]);
+    imageFormatOf(p[4]);  // refuses an unknown extension before anything is decoded
+    const TArt art = loadArt(p[0], p[1]);
+    const Bitmap32 picture = Kind::picture(art, i);
+    if (picture.empty())
+      throw Error(formatMessage("The %s slot %s is empty.", {Kind::kKind, label(i)}));
+    writeImageFile(p[4], picture);
+    ctx.report(Json::Object{{"kind", Kind::kKind},
+                            {"id", i},
+                            {"width", picture.width},
+                            {"height", picture.height},
+                            {"file", p[4]}},
+               "exported " + name(i) + " (" + std::to_string(picture.width) + "x" +
+                   std::to_string(picture.height) + ") to " + p[4]);
+    return 0;
+  }
+
+  static int importSlot(Context& ctx, const std::vector<std::string>& p, const PairTarget& target) {
+    const std::int64_t i = id(p[3]);
+    TArt art = loadArt(p[0], p[1]);
+    Kind::write(art, i, p[4]);
+    saveTo(art, target, p[0], p[1]);
+    const IndexRecord r = *Kind::record(art, i);
+    ctx.report(
+        Json::Object{{"kind", Kind::kKind}, {"id", i}, {"record", recordJson(r)}},
+        "imported " + p[4] + " into " + name(i) + " (" + std::to_string(r.length) + " bytes)");
+    return 0;
+  }
+
+  static int remove(Context& ctx, const std::vector<std::string>& p, const PairTarget& target) {
+    const std::int64_t i = id(p[3]);
+    TArt art = loadArt(p[0], p[1]);
+    if (!Kind::record(art, i))
+      throw Error(formatMessage("The %s slot %s lies beyond the index.", {Kind::kKind, label(i)}));
+    Kind::remove(art, i);
+    saveTo(art, target, p[0], p[1]);
+    ctx.report(Json::Object{{"kind", Kind::kKind}, {"deleted", i}}, "deleted " + name(i));
+    return 0;
+  }
+
+  static int average(Context& ctx, const std::vector<std::string>& p) {
+    const std::int64_t i = id(p[3]);
+    const TArt art = loadArt(p[0], p[1]);
+    const auto colour = Kind::averageColour(art, i);
+    if (!colour) {
+      ctx.report(Json::Object{{"kind", Kind::kKind}, {"id", i}, {"colour", nullptr}},
+                 name(i) + " has no pixel to average");
+      return 0;
+    }
+    const Colour16 c16 = pixelToColour16(*colour);
+    std::ostringstream text;
+    text << "red " << int(redOf(*colour)) << " green " << int(greenOf(*colour)) << " blue "
+         << int(blueOf(*colour)) << " colour16 " << hexLabel(c16);
+    ctx.report(Json::Object{{"kind", Kind::kKind},
+                            {"id", i},
+                            {"red", int(redOf(*colour))},
+                            {"green", int(greenOf(*colour))},
+                            {"blue", int(blueOf(*colour))},
+                            {"colour16", int(c16)}},
+               text.str());
+    return 0;
+  }
+};
+
+// Runs `run` with the slot family the KIND word names.
+template <class Run>
+int byKind(const std::string& word, Run run) {
+  if (word == LandArt::kKind) return run(ArtSlotCommands<LandArt>{});
+  if (word == StaticArt::kKind) return run(ArtSlotCommands<StaticArt>{});
+  throw UsageError("KIND must be 'land' or 'static', not '" + word + "'.");
+}
+
 int list(Args& args, Context& ctx) {
   const bool onlyFull = args.flag("full");
   const bool onlyEmpty = args.flag("empty");
   if (onlyFull && onlyEmpty) throw UsageError("--full and --empty exclude each other.");
   const auto p = args.positionals(3, 3);
-  const Kind kind = parseKind(p[2]);
-  const TArt art = loadArt(p[0], p[1]);
-  const std::int64_t count = kind == Kind::Land ? kLandTileCount : art.staticCount();
-  Json::Array rows;
-  std::ostringstream text;
-  for (std::int64_t id = 0; id < count; ++id) {
-    const auto r = kind == Kind::Land ? art.landRecord(id) : art.staticRecord(id);
-    const bool full = r && !r->isEmpty();
-    if ((onlyFull && !full) || (onlyEmpty && full)) continue;
-    int width = 0, height = 0;
-    if (full && kind == Kind::Land) width = height = kLandTileSize;
-    if (full && kind == Kind::Static) {
-      width = art.staticArtWidth(id);
-      height = art.staticArtHeight(id);
-    }
-    const IndexRecord rec = r.value_or(IndexRecord{});
-    if (ctx.json) {
-      rows.push_back(Json::Object{{"id", id},
-                                  {"label", label(id)},
-                                  {"full", full},
-                                  {"width", width},
-                                  {"height", height},
-                                  {"lookup", rec.lookup},
-                                  {"length", rec.length},
-                                  {"tag", rec.extra}});
-    } else {
-      text << label(id) << ' ';
-      if (full)
-        text << width << 'x' << height;
-      else
-        text << "empty";
-      text << ' ' << rec.lookup << ' ' << rec.length << ' ' << rec.extra << '\n';
-    }
-  }
-  ctx.report(rows, text.str());
-  return 0;
+  return byKind(p[2], [&](auto kind) { return kind.list(ctx, p, onlyFull, onlyEmpty); });
 }
 
 int exportSlot(Args& args, Context& ctx) {
   const auto p = args.positionals(5, 5);
-  const Kind kind = parseKind(p[2]);
-  const std::int64_t id = parseId(p[3], kind);
-  imageFormatOf(p[4]);  // refuses an unknown extension before anything is decoded
-  const TArt art = loadArt(p[0], p[1]);
-  const Bitmap32 picture = kind == Kind::Land ? art.landPicture(id) : art.staticPicture(id);
-  if (picture.empty())
-    throw Error(formatMessage("The %s slot %s is empty.", {kindName(kind), label(id)}));
-  writeImageFile(p[4], picture);
-  ctx.report(Json::Object{{"kind", kindName(kind)},
-                          {"id", id},
-                          {"width", picture.width},
-                          {"height", picture.height},
-                          {"file", p[4]}},
-             "exported " + std::string(kindName(kind)) + " " + label(id) + " (" +
-                 std::to_string(picture.width) + "x" + std::to_string(picture.height) + ") to " +
-                 p[4]);
-  return 0;
+  return byKind(p[2], [&](auto kind) { return kind.exportSlot(ctx, p); });
 }
 
 int importSlot(Args& args, Context& ctx) {
-  const Targets targets = takeTargets(args);
+  const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(5, 5);
-  const Kind kind = parseKind(p[2]);
-  const std::int64_t id = parseId(p[3], kind);
-  TArt art = loadArt(p[0], p[1]);
-  if (kind == Kind::Land)
-    art.importLand(id, p[4]);
-  else
-    art.importStatic(id, p[4]);
-  saveTo(art, targets, p[0], p[1]);
-  const auto r = kind == Kind::Land ? art.landRecord(id) : art.staticRecord(id);
-  ctx.report(Json::Object{{"kind", kindName(kind)}, {"id", id}, {"record", recordJson(*r)}},
-             "imported " + p[4] + " into " + kindName(kind) + " " + label(id) + " (" +
-                 std::to_string(r->length) + " bytes)");
-  return 0;
+  return byKind(p[2], [&](auto kind) { return kind.importSlot(ctx, p, target); });
 }
 
 int removeSlot(Args& args, Context& ctx) {
-  const Targets targets = takeTargets(args);
+  const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(4, 4);
-  const Kind kind = parseKind(p[2]);
-  const std::int64_t id = parseId(p[3], kind);
-  TArt art = loadArt(p[0], p[1]);
-  const auto r = kind == Kind::Land ? art.landRecord(id) : art.staticRecord(id);
-  if (!r)
-    throw Error(
-        formatMessage("The %s slot %s lies beyond the index.", {kindName(kind), label(id)}));
-  if (kind == Kind::Land)
-    art.deleteLand(id);
-  else
-    art.deleteStatic(id);
-  saveTo(art, targets, p[0], p[1]);
-  ctx.report(Json::Object{{"kind", kindName(kind)}, {"deleted", id}},
-             "deleted " + std::string(kindName(kind)) + " " + label(id));
-  return 0;
+  return byKind(p[2], [&](auto kind) { return kind.remove(ctx, p, target); });
+}
+
+int average(Args& args, Context& ctx) {
+  const auto p = args.positionals(4, 4);
+  return byKind(p[2], [&](auto kind) { return kind.average(ctx, p); });
 }
 
 int tag(Args& args, Context& ctx) {
-  const Targets targets = takeTargets(args);
+  const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(4, 4);
-  const std::int64_t id = parseId(p[2], Kind::Static);
+  const std::int64_t id = ArtSlotCommands<StaticArt>::id(p[2]);
   const auto value = static_cast<std::int32_t>(parseIntArg(p[3], "TAG"));
   TArt art = loadArt(p[0], p[1]);
   art.setStaticTag(id, value);
-  saveTo(art, targets, p[0], p[1]);
+  saveTo(art, target, p[0], p[1]);
   ctx.report(Json::Object{{"id", id}, {"tag", value}},
              "static " + label(id) + ": " + art.staticDetails(id));
   return 0;
@@ -190,7 +241,7 @@ int tag(Args& args, Context& ctx) {
 
 int details(Args& args, Context& ctx) {
   const auto p = args.positionals(3, 3);
-  const std::int64_t id = parseId(p[2], Kind::Static);
+  const std::int64_t id = ArtSlotCommands<StaticArt>::id(p[2]);
   const TArt art = loadArt(p[0], p[1]);
   const IndexRecord r = art.staticRecord(id).value_or(IndexRecord{});
   ctx.report(Json::Object{{"id", id},
@@ -203,39 +254,14 @@ int details(Args& args, Context& ctx) {
 }
 
 int fill(Args& args, Context& ctx) {
-  const Targets targets = takeTargets(args);
+  const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(2, 2);
   TArt art = loadArt(p[0], p[1]);
   const std::int64_t added = art.fillStaticSlots();
-  saveTo(art, targets, p[0], p[1]);
+  saveTo(art, target, p[0], p[1]);
   ctx.report(Json::Object{{"added", added}, {"staticSlots", art.staticCount()}},
              "added " + std::to_string(added) + " records; " + std::to_string(art.staticCount()) +
                  " static slots");
-  return 0;
-}
-
-int average(Args& args, Context& ctx) {
-  const auto p = args.positionals(4, 4);
-  const Kind kind = parseKind(p[2]);
-  const std::int64_t id = parseId(p[3], kind);
-  const TArt art = loadArt(p[0], p[1]);
-  const auto colour = kind == Kind::Land ? art.landAverageColour(id) : art.staticAverageColour(id);
-  if (!colour) {
-    ctx.report(Json::Object{{"kind", kindName(kind)}, {"id", id}, {"colour", nullptr}},
-               std::string(kindName(kind)) + " " + label(id) + " has no pixel to average");
-    return 0;
-  }
-  const Colour16 c16 = pixelToColour16(*colour);
-  std::ostringstream text;
-  text << "red " << int(redOf(*colour)) << " green " << int(greenOf(*colour)) << " blue "
-       << int(blueOf(*colour)) << " colour16 " << hexLabel(c16);
-  ctx.report(Json::Object{{"kind", kindName(kind)},
-                          {"id", id},
-                          {"red", int(redOf(*colour))},
-                          {"green", int(greenOf(*colour))},
-                          {"blue", int(blueOf(*colour))},
-                          {"colour16", int(c16)}},
-             text.str());
   return 0;
 }
 
@@ -266,7 +292,7 @@ int save(Args& args, Context& ctx) {
 }  // namespace
 
 Group artGroup() {
-  const std::string out = " [--out-index FILE --out-data FILE]";
+  const std::string out = std::string(" ") + kPairTargetUsage;
   return {
       "art",
       "Land tiles and statics of artidx.mul/art.mul. KIND is 'land' (tiles 0x0-0x3FFF) or "

@@ -48,6 +48,40 @@ std::string skippedText(const std::vector<std::int64_t>& skipped,
   return text;
 }
 
+FileTarget takeFileTarget(Args& args) { return {args.option("out")}; }
+
+PairTarget takePairTarget(Args& args) {
+  PairTarget target{args.option("out-index"), args.option("out-data")};
+  if (target.index.has_value() != target.data.has_value())
+    throw UsageError("--out-index and --out-data go together.");
+  return target;
+}
+
+void changePairFiles(
+    const PairTarget& target, const std::string& index, const std::string& data,
+    const std::function<void(const std::string& index, const std::string& data)>& change) {
+  if (target.inPlace()) {
+    change(index, data);
+    return;
+  }
+  const std::string outIndex = target.indexPath(index), outData = target.dataPath(data);
+  requireDistinctTargets(outIndex, outData);
+  // The working copies live beside the targets (same file system, cleaned up with the stale
+  // temporaries of a killed run) and are not flushed: once changed, they are written out again
+  // as the targets' new contents, flushed, and both renamed together.
+  AtomicFile workIndex(outIndex, AtomicFile::Flush::Later);
+  AtomicFile workData(outData, AtomicFile::Flush::Later);
+  workIndex.write(readFile(index));
+  workData.write(readFile(data));
+  workIndex.finish();
+  workData.finish();
+  change(workIndex.tempPath(), workData.tempPath());
+  AtomicFile newIndex(outIndex), newData(outData);
+  newIndex.write(readFile(workIndex.tempPath()));
+  newData.write(readFile(workData.tempPath()));
+  commitAll({&newIndex, &newData});
+}
+
 bool Args::flag(const std::string& name) {
   for (auto it = m_words.begin(); it != m_words.end(); ++it) {
     if (*it == "--" + name) {

@@ -61,6 +61,40 @@ std::vector<std::int64_t> runRebuild(
 std::string skippedText(const std::vector<std::int64_t>& skipped,
                         const std::function<std::string(std::int64_t)>& name);
 
+// Where a command that changes a game file writes it. Every group has the same shape: a change
+// goes back over the files it read (in place) unless the command line names other files, with
+// --out FILE for a family of one file and --out-index FILE --out-data FILE (both or neither) for an
+// index/data pair. The sources then stay as they were. Commands whose whole point is a new file
+// (save, rebuild) take the new files as their last positionals instead. Take the target with the
+// other options, before the positionals.
+struct FileTarget {
+  std::optional<std::string> out;
+  bool inPlace() const { return !out; }
+  // The file to write for the change of `source`.
+  std::string path(const std::string& source) const { return out.value_or(source); }
+};
+FileTarget takeFileTarget(Args& args);
+inline constexpr const char* kFileTargetUsage = "[--out FILE]";
+
+struct PairTarget {
+  std::optional<std::string> index;
+  std::optional<std::string> data;
+  bool inPlace() const { return !index; }
+  std::string indexPath(const std::string& source) const { return index.value_or(source); }
+  std::string dataPath(const std::string& source) const { return data.value_or(source); }
+};
+// Throws UsageError when only one of the two options is given.
+PairTarget takePairTarget(Args& args);
+inline constexpr const char* kPairTargetUsage = "[--out-index FILE --out-data FILE]";
+
+// For a pair whose model writes every change into the files it opens (direct or low-memory mode):
+// runs `change` on the files themselves when the target is in place, otherwise on working copies
+// of the pair beside the targets, which replace both targets together once the change succeeded.
+// A failed change leaves the targets as they were.
+void changePairFiles(
+    const PairTarget& target, const std::string& index, const std::string& data,
+    const std::function<void(const std::string& index, const std::string& data)>& change);
+
 // A JSON value, enough for command reports.
 class Json {
 public:

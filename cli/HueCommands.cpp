@@ -100,15 +100,15 @@ int exportHue(Args& args, Context& ctx) {
   return 0;
 }
 
-// Changes one entry and saves to --out or in place; reports the entry as it now is.
+// Changes one entry and saves to the write target; reports the entry as it now is.
 template <typename Change>
 int change(Args& args, Context& ctx, std::size_t extra, Change changeEntry) {
-  const auto out = args.option("out");
+  const FileTarget out = takeFileTarget(args);
   const auto p = args.positionals(2 + extra, 2 + extra);
   THues hues = loadHues(p[0]);
   const int e = entryArg(hues, p[1]);
   changeEntry(hues, e, p);
-  const std::string target = out.value_or(p[0]);
+  const std::string target = out.path(p[0]);
   hues.save(target);
   const HueEntry entry = *hues.entry(e);
   ctx.report(entryJson(e, entry), entryText(e, entry) + "\nsaved to " + target);
@@ -165,15 +165,15 @@ Group hueGroup() {
           {"export", "HUES ENTRY FILE.txt|.bmp|.png",
            "Writes one ramp as text (name, bounds, colours) or as a 32-column strip picture.",
            exportHue},
-          {"import", "HUES ENTRY FILE.txt|.bmp|.png [--out PATH]",
+          {"import", "HUES ENTRY FILE.txt|.bmp|.png [--out FILE]",
            "Reads one ramp from text or a strip picture; saves in place or to --out.", importHue},
-          {"spread", "HUES ENTRY FROM TO [--out PATH]",
+          {"spread", "HUES ENTRY FROM TO [--out FILE]",
            "Colours FROM..TO on the straight line between colour FROM and colour TO.", spread},
-          {"set-colour", "HUES ENTRY N COLOUR16 [--out PATH]",
+          {"set-colour", "HUES ENTRY N COLOUR16 [--out FILE]",
            "Sets colour N (0..31) to a 16-bit colour.", setColour},
-          {"set-name", "HUES ENTRY NAME [--out PATH]", "Sets the name (at most 20 characters).",
+          {"set-name", "HUES ENTRY NAME [--out FILE]", "Sets the name (at most 20 characters).",
            setName},
-          {"copy", "HUES ENTRY SOURCE_HUES SOURCE_ENTRY [--out PATH]",
+          {"copy", "HUES ENTRY SOURCE_HUES SOURCE_ENTRY [--out FILE]",
            "Copies the 32 colours of an entry of another hue file (name and bounds stay).", copy},
       }};
 }

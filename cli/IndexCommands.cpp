@@ -72,14 +72,18 @@ int record(Args& args, Context& ctx) {
 }
 
 int remove(Args& args, Context& ctx) {
+  const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(3, 3);
   const std::int64_t slot = parseIntArg(p[2], "SLOT");
-  IndexedFile files;
-  files.load(p[0], p[1], StorageMode::LowMemory);
-  if (slot < 0 || slot >= files.recordCount())
-    throw Error("Slot " + p[2] + " lies beyond the index (" + std::to_string(files.recordCount()) +
-                " records).");
-  files.deleteSlot(slot);
+  // The record is written into the index at once; the data file is never rewritten.
+  changePairFiles(target, p[0], p[1], [&](const std::string& index, const std::string& data) {
+    IndexedFile files;
+    files.load(index, data, StorageMode::LowMemory);
+    if (slot < 0 || slot >= files.recordCount())
+      throw Error("Slot " + p[2] + " lies beyond the index (" +
+                  std::to_string(files.recordCount()) + " records).");
+    files.deleteSlot(slot);
+  });
   ctx.report(Json::Object{{"deleted", slot}}, "deleted " + hexLabel(static_cast<std::uint32_t>(slot)));
   return 0;
 }
@@ -112,8 +116,8 @@ Group indexGroup() {
               {"info", "INDEX DATA", "Slot count with full and empty counts.", info},
               {"list", "INDEX DATA [--full|--empty]", "Every record, one per line.", list},
               {"record", "INDEX DATA SLOT", "One index record.", record},
-              {"delete", "INDEX DATA SLOT",
-               "Empties a slot in place (the data stays in the data file).", remove},
+              {"delete", "INDEX DATA SLOT " + std::string(kPairTargetUsage),
+               "Empties a slot (the data stays in the data file).", remove},
               {"rebuild", "INDEX DATA NEW_INDEX NEW_DATA [--seed N] [--skip-damaged]",
                "Writes a compacted copy of the pair; --seed makes the layout repeatable, "
                "--skip-damaged leaves out slots whose record points outside the data file.",

@@ -1,8 +1,9 @@
 #pragma once
 // The commands shared by the picture pairs (gumps, textures, light): list, show, export, import,
 // delete, save and rebuild. Each group supplies a Traits class that maps them to its model.
-// Changing commands load the pair, change it and write it back over the same files, each replaced
-// whole (or, with --low-memory where the model has it, write the change into the files at once).
+// Changing commands load the pair, change it and write it to the write target (cli/Cli.h), each
+// file replaced whole (or, with --low-memory where the model has it, write the change into the
+// files at once).
 
 #include <sstream>
 
@@ -132,26 +133,43 @@ struct PictureSlotCommands {
     return 0;
   }
 
-  // Writes a change back: memory mode replaces both files whole, low-memory wrote it already.
-  static void commit(const Model& m, const std::vector<std::string>& p, StorageMode mode) {
-    if (mode == StorageMode::Memory) Traits::save(m, p[0], p[1]);
+  // Loads the pair, applies the change and writes it to the target: memory mode replaces both
+  // target files whole, low-memory mode writes the change into the files (or working copies of
+  // them) at once.
+  template <class Change>
+  static void changePair(const PairTarget& target, const std::vector<std::string>& p,
+                         StorageMode mode, Change change) {
+    if (mode == StorageMode::Memory) {
+      Model m;
+      Traits::load(m, p[0], p[1], mode);
+      change(m);
+      Traits::save(m, target.indexPath(p[0]), target.dataPath(p[1]));
+      return;
+    }
+    changePairFiles(target, p[0], p[1], [&](const std::string& index, const std::string& data) {
+      Model m;
+      Traits::load(m, index, data, mode);
+      change(m);
+    });
   }
 
   static int importPicture(Args& args, Context& ctx) {
     const StorageMode mode = modeOf(args);
+    const PairTarget target = takePairTarget(args);
     const auto p = args.positionals(4, 4);
     const std::int64_t i = parseIntArg(p[2], "SLOT");
-    Model m;
-    Traits::load(m, p[0], p[1], mode);
-    const auto warning = Traits::write(m, i, p[3]);
-    commit(m, p, mode);
+    std::optional<std::string> warning;
+    std::pair<int, int> size;
+    changePair(target, p, mode, [&](Model& m) {
+      warning = Traits::write(m, i, p[3]);
+      size = Traits::size(m, i);
+    });
     std::string text = "imported " + p[3] + " into " + label(i);
     if (warning) text += "\nwarning: " + *warning;
-    const auto [w, h] = Traits::size(m, i);
     ctx.report(Json::Object{{"slot", i},
                             {"file", p[3]},
-                            {"width", w},
-                            {"height", h},
+                            {"width", size.first},
+                            {"height", size.second},
                             {"warning", warning ? *warning : std::string()}},
                text);
     return 0;
@@ -159,13 +177,13 @@ struct PictureSlotCommands {
 
   static int remove(Args& args, Context& ctx) {
     const StorageMode mode = modeOf(args);
+    const PairTarget target = takePairTarget(args);
     const auto p = args.positionals(3, 3);
     const std::int64_t i = parseIntArg(p[2], "SLOT");
-    Model m;
-    Traits::load(m, p[0], p[1], mode);
-    requireSlot(m, i, p[2]);
-    Traits::remove(m, i);
-    commit(m, p, mode);
+    changePair(target, p, mode, [&](Model& m) {
+      requireSlot(m, i, p[2]);
+      Traits::remove(m, i);
+    });
     ctx.report(Json::Object{{"deleted", i}}, "deleted " + label(i));
     return 0;
   }
@@ -200,6 +218,7 @@ struct PictureSlotCommands {
   static Group group() {
     const std::string files = Traits::kFiles;
     const std::string lowMemory = Traits::kLowMemory ? "[--low-memory] " : "";
+    const std::string out = kPairTargetUsage;
     return {
         Traits::kGroup,
         Traits::kSummary,
@@ -208,13 +227,13 @@ struct PictureSlotCommands {
             {"show", files + " SLOT", "One slot's record, size and whether it decodes.", show},
             {"export", files + " SLOT FILE",
              "Writes a slot's picture as BMP or PNG (by extension).", exportPicture},
-            {"import", lowMemory + files + " SLOT FILE",
+            {"import", lowMemory + files + " SLOT FILE " + out,
              "Encodes a BMP or PNG into a slot and writes the files back.", importPicture},
-            {"delete", lowMemory + files + " SLOT",
+            {"delete", lowMemory + files + " SLOT " + out,
              "Empties a slot (its data stays until a rebuild) and writes the files back.", remove},
             {"save", files + " NEW_INDEX NEW_DATA", "Loads the pair and saves it to new files.",
              save},
-            {"rebuild", "[--seed N] [--skip-damaged] " + files + " NEW_INDEX NEW_DATA",
+            {"rebuild", files + " NEW_INDEX NEW_DATA [--seed N] [--skip-damaged]",
              "Writes a compacted copy of the pair; --seed makes the layout repeatable, "
              "--skip-damaged leaves out slots whose record points outside the data file.",
              rebuild},

@@ -78,6 +78,7 @@ int set(Args& args, Context& ctx) {
   const auto land = args.intOption("land");
   const auto stat = args.intOption("static");
   const auto rgb = args.option("rgb");
+  const FileTarget out = takeFileTarget(args);
   const auto p = args.positionals(1, 3);
   std::vector<std::string> rest(p.begin() + 1, p.end());
   Colour16 colour = 0;
@@ -102,7 +103,7 @@ int set(Args& args, Context& ctx) {
   TRadarcol radar;
   radar.load(p[0]);
   radar.setRadarColour(entry, colour);
-  radar.save(p[0]);
+  radar.save(out.path(p[0]));
   ctx.report(entryJson(entry, colour), "set " + entryText(entry, colour));
   return 0;
 }
@@ -112,6 +113,7 @@ int fromArt(Args& args, Context& ctx) {
   const auto stat = args.intOption("static");
   const bool all = args.flag("all");
   const auto to = args.option("to");
+  const FileTarget out = takeFileTarget(args);
   const auto p = args.positionals(3, 4);
   TRadarcol radar;
   radar.load(p[0]);
@@ -161,7 +163,7 @@ int fromArt(Args& args, Context& ctx) {
     else
       text << "set " << entryText(entry, c) << '\n';
   }
-  radar.save(p[0]);
+  radar.save(out.path(p[0]));
   text << changed << " entries set";
   ctx.report(Json::Object{{"changed", changed}, {"entries", rows}}, text.str());
   return 0;
@@ -170,18 +172,21 @@ int fromArt(Args& args, Context& ctx) {
 }  // namespace
 
 Group radarcolGroup() {
-  return {"radarcol",
-          "The radar colour table radarcol.mul (land tiles, then statics from 0x4000).",
-          {
-              {"show", "[--land TILE|--static ID] RADARCOL [ENTRY]",
-               "One entry's colour and channels, or the table's size.", show},
-              {"set", "[--land TILE|--static ID] [--rgb R,G,B] RADARCOL [ENTRY] [COLOUR]",
-               "Sets one entry to a 15-bit colour or to the colour of three 8-bit channels.", set},
-              {"from-art", "[--land TILE|--static ID [--to LAST]|--all] RADARCOL ARTIDX ART [ENTRY]",
-               "Sets entries to the average colour of their art slots (--to: every id from the "
-               "first to LAST; slots without a picture are passed over).",
-               fromArt},
-          }};
+  return {
+      "radarcol",
+      "The radar colour table radarcol.mul (land tiles, then statics from 0x4000).",
+      {
+          {"show", "[--land TILE|--static ID] RADARCOL [ENTRY]",
+           "One entry's colour and channels, or the table's size.", show},
+          {"set", "[--land TILE|--static ID] [--rgb R,G,B] RADARCOL [ENTRY] [COLOUR] [--out FILE]",
+           "Sets one entry to a 15-bit colour or to the colour of three 8-bit channels.", set},
+          {"from-art",
+           "[--land TILE|--static ID [--to LAST]|--all] RADARCOL ARTIDX ART [ENTRY] "
+           "[--out FILE]",
+           "Sets entries to the average colour of their art slots (--to: every id from the "
+           "first to LAST; slots without a picture are passed over).",
+           fromArt},
+      }};
 }
 
 }  // namespace quillotide::cli

@@ -233,7 +233,7 @@ int showStatic(Args& args, Context& ctx) {
 
 int setLand(Args& args, Context& ctx) {
   const auto layout = layoutOption(args);
-  const auto out = args.option("out");
+  const FileTarget out = takeFileTarget(args);
   const auto name = args.option("name");
   // The field options are read once the record is known.
   std::vector<std::string> fieldWords;
@@ -250,14 +250,14 @@ int setLand(Args& args, Context& ctx) {
   r.flags = editFlags(f, r.flags, t.flagBits());
   intField(f, "texture", r.textureId);
   t.writeLand(id, r);
-  t.save(out.value_or(p[0]));
+  t.save(out.path(p[0]));
   ctx.report(landJson(id, r, t.flagBits()), landTextReport(id, r, t.flagBits()));
   return 0;
 }
 
 int setStatic(Args& args, Context& ctx) {
   const auto layout = layoutOption(args);
-  const auto out = args.option("out");
+  const FileTarget out = takeFileTarget(args);
   const auto name = args.option("name");
   // The field options are read once the record is known.
   std::vector<std::string> fieldWords;
@@ -285,20 +285,20 @@ int setStatic(Args& args, Context& ctx) {
   intField(f, "unknown5", r.unknown5);
   intField(f, "height", r.height);
   t.writeStatic(id, r);
-  t.save(out.value_or(p[0]));
+  t.save(out.path(p[0]));
   ctx.report(staticJson(id, r, t.flagBits()), staticTextReport(id, r, t.flagBits()));
   return 0;
 }
 
 int deleteStatic(Args& args, Context& ctx) {
-  const std::string out = args.option("out").value_or("");
+  const FileTarget out = takeFileTarget(args);
   const auto layout = layoutOption(args);
   const auto p = args.positionals(2, 2);
   TTiledata t = loadTiledata(p[0], layout);
   const std::int64_t id = idArg(p[1]);
   checkStatic(t, id, p[1]);
   t.writeStatic(id, StaticTileRecord{});
-  t.save(out.empty() ? p[0] : out);
+  t.save(out.path(p[0]));
   ctx.report(Json::Object{{"deleted", id}},
              "deleted static " + hexLabel(static_cast<std::uint32_t>(id)));
   return 0;
@@ -321,13 +321,13 @@ int exportText(Args& args, Context& ctx, bool land) {
 }
 
 int importLand(Args& args, Context& ctx) {
-  const std::string out = args.option("out").value_or("");
+  const FileTarget out = takeFileTarget(args);
   const auto layout = layoutOption(args);
   const auto p = args.positionals(2, 2);
   TTiledata t = loadTiledata(p[0], layout);
   // A failing line ends the import and nothing is saved.
   const std::size_t written = t.importLandText(p[1]);
-  const std::string target = out.empty() ? p[0] : out;
+  const std::string target = out.path(p[0]);
   t.save(target);
   ctx.report(Json::Object{{"written", static_cast<std::uint64_t>(written)}, {"path", target}},
              "imported " + std::to_string(written) + " land records into " + target);
@@ -335,12 +335,12 @@ int importLand(Args& args, Context& ctx) {
 }
 
 int importStatic(Args& args, Context& ctx) {
-  const std::string out = args.option("out").value_or("");
+  const FileTarget out = takeFileTarget(args);
   const auto layout = layoutOption(args);
   const auto p = args.positionals(2, 2);
   TTiledata t = loadTiledata(p[0], layout);
   const StaticImportResult result = t.importStaticText(p[1]);
-  const std::string target = out.empty() ? p[0] : out;
+  const std::string target = out.path(p[0]);
   t.save(target);
   Json::Array failed;
   std::ostringstream text;
@@ -357,13 +357,13 @@ int importStatic(Args& args, Context& ctx) {
 }
 
 int fill(Args& args, Context& ctx) {
-  const std::string out = args.option("out").value_or("");
+  const FileTarget out = takeFileTarget(args);
   const auto layout = layoutOption(args);
   const auto p = args.positionals(1, 1);
   TTiledata t = loadTiledata(p[0], layout);
   const std::uint32_t before = t.staticCount();
   t.fillStaticSlots();
-  const std::string target = out.empty() ? p[0] : out;
+  const std::string target = out.path(p[0]);
   t.save(target);
   ctx.report(
       Json::Object{{"before", before}, {"after", t.staticCount()}, {"path", target}},
@@ -395,16 +395,16 @@ Group tiledataGroup() {
           {"static", "TILEDATA ID" + layoutNote, "One static record.", showStatic},
           {"set-land",
            "TILEDATA ID [--name TEXT] [--texture N] [--flags N] [--set FLAG]... [--clear FLAG]... "
-           "[--out PATH]" +
+           "[--out FILE]" +
                layoutNote,
            "Changes fields of a land record; saves in place or to --out.", setLand},
           {"set-static",
            "TILEDATA ID [--name TEXT] [--flags N] [--set FLAG]... [--clear FLAG]... [--weight N] "
            "[--quality N] [--quantity N] [--anim N] [--hue N] [--height N] [--unknown1..5 N] "
-           "[--out PATH]" +
+           "[--out FILE]" +
                layoutNote,
            "Changes fields of a static record; saves in place or to --out.", setStatic},
-          {"delete-static", "TILEDATA ID [--out PATH]" + layoutNote, "Zeroes a static record.",
+          {"delete-static", "TILEDATA ID [--out FILE]" + layoutNote, "Zeroes a static record.",
            deleteStatic},
           {"export-land", "TILEDATA TEXT_FILE" + layoutNote,
            "Writes the land table as TAB-separated text.",
@@ -412,12 +412,12 @@ Group tiledataGroup() {
           {"export-static", "TILEDATA TEXT_FILE" + layoutNote,
            "Writes the static table as TAB-separated text.",
            [](Args& a, Context& c) { return exportText(a, c, false); }},
-          {"import-land", "TILEDATA TEXT_FILE [--out PATH]" + layoutNote,
+          {"import-land", "TILEDATA TEXT_FILE [--out FILE]" + layoutNote,
            "Reads land records from text; a bad line stops the import and nothing is saved.",
            importLand},
-          {"import-static", "TILEDATA TEXT_FILE [--out PATH]" + layoutNote,
+          {"import-static", "TILEDATA TEXT_FILE [--out FILE]" + layoutNote,
            "Reads static records from text; bad lines are reported and skipped.", importStatic},
-          {"fill-statics", "TILEDATA [--out PATH]" + layoutNote,
+          {"fill-statics", "TILEDATA [--out FILE]" + layoutNote,
            "Grows the static table to 0x8000 records.", fill},
           {"save", "TILEDATA NEW_PATH" + layoutNote, "Writes the file (unchanged) to another path.",
            save},

@@ -120,7 +120,12 @@ int list(Args& args, Context& ctx) {
 }
 
 int show(Args& args, Context& ctx) {
-  const auto out = args.option("out");
+  // The picture is an export, not a write target; --out is its old spelling.
+  auto out = args.option("picture");
+  if (const auto old = args.option("out")) {
+    if (out) throw UsageError("Give --picture once.");
+    out = old;
+  }
   const auto p = args.positionals(3, 3);
   const std::string kind = kindArg(p[1]);
   const std::int32_t id = idArg(kind, p[2]);
@@ -159,7 +164,7 @@ int show(Args& args, Context& ctx) {
 }
 
 int add(Args& args, Context& ctx) {
-  const auto out = args.option("out");
+  const FileTarget out = takeFileTarget(args);
   const bool noPalette = args.flag("no-palette");
   const auto p = args.positionals(4, 4);
   const std::string kind = kindArg(p[1]);
@@ -179,7 +184,7 @@ int add(Args& args, Context& ctx) {
     problems = report.colourProblems;
     if (!report.message.empty()) message += "\n" + report.message;
   }
-  const std::string target = out.value_or(p[0]);
+  const std::string target = out.path(p[0]);
   saveVerdata(v, p[0], target);
   ctx.report(Json::Object{{"kind", kind}, {"id", id}, {"records", static_cast<std::int64_t>(v.records().size())},
                           {"colourProblems", problems}, {"saved", target}},
@@ -188,7 +193,7 @@ int add(Args& args, Context& ctx) {
 }
 
 int remove(Args& args, Context& ctx) {
-  const auto out = args.option("out");
+  const FileTarget out = takeFileTarget(args);
   const auto record = args.intOption("record");
   const auto p = record ? args.positionals(1, 1) : args.positionals(3, 3);
   TVerdata v;
@@ -196,7 +201,7 @@ int remove(Args& args, Context& ctx) {
     v.load(p[0]);
     if (*record < 0) throw UsageError("--record must be 0 or more.");
     v.removeRecord(static_cast<std::size_t>(*record));
-    const std::string target = out.value_or(p[0]);
+    const std::string target = out.path(p[0]);
     saveVerdata(v, p[0], target);
     ctx.report(Json::Object{{"removed", 1}, {"record", *record}, {"saved", target}},
                "removed patch record " + std::to_string(*record) + "; saved " + target);
@@ -217,7 +222,7 @@ int remove(Args& args, Context& ctx) {
   }
   if (removed == 0)
     throw Error(formatMessage("%s %s is not patched.", {kind, hexLabel(static_cast<std::uint32_t>(id))}));
-  const std::string target = out.value_or(p[0]);
+  const std::string target = out.path(p[0]);
   saveVerdata(v, p[0], target);
   ctx.report(Json::Object{{"removed", removed}, {"saved", target}},
              "removed " + std::to_string(removed) + " patch record(s); saved " + target);
@@ -253,12 +258,13 @@ Group verdataGroup() {
       "The patch file verdata.mul: patches of art, gumps, textures and animations.",
       {
           {"list", "FILE [--file-id N]", "Every patch record in file order.", list},
-          {"show", "FILE KIND ID [--out PICTURE]",
-           "One patch (KIND land, static, gump, texture or anim body); --out writes its picture.",
+          {"show", "FILE KIND ID [--picture FILE]",
+           "One patch (KIND land, static, gump, texture or anim body); --picture writes its "
+           "picture.",
            show},
-          {"add", "FILE KIND ID SOURCE [--no-palette] [--out NEW_FILE]",
+          {"add", "FILE KIND ID SOURCE [--no-palette] [--out FILE]",
            "Adds or replaces a patch from a picture (anim: a .kx file or folder) and saves.", add},
-          {"remove", "FILE KIND ID [--out NEW_FILE] | FILE --record N [--out NEW_FILE]",
+          {"remove", "FILE KIND ID [--out FILE] | FILE --record N [--out FILE]",
            "Removes a patch (anim: every slot of the body), or record N of the list (a damaged "
            "one too), and saves.",
            remove},
