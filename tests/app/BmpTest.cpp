@@ -223,12 +223,11 @@ TEST(BmpReader, ReadsRle4AsImageMagickDoes) {
 }
 
 TEST(BmpReader, RleDeltaLeavesSkippedPixelsBlack) {
-  Bytes bytes = rle4File();
   // Row 0 becomes: two pixels, then a delta of (3, 1) that jumps to row 1, column 5.
-  const std::size_t s = 14 + 40 + 64;
-  const std::uint8_t stream[] = {0x02, 0x12, 0x00, 0x02, 0x03, 0x01, 0x03, 0x11, 0x00, 0x01};
-  bytes.resize(s);
-  bytes.insert(bytes.end(), std::begin(stream), std::end(stream));
+  const std::size_t runsAt = 14 + 40 + 64;
+  const Bytes runs = {0x02, 0x12, 0x00, 0x02, 0x03, 0x01, 0x03, 0x11, 0x00, 0x01};
+  const Bytes bytes =
+      test::mutated(rle4File(), test::all({test::cutTo(runsAt), test::append(runs)}));
   const Bitmap32 read = decodeBmp(bytes);
   EXPECT_EQ(read.at(0, 2), rle4Colour(1));
   EXPECT_EQ(read.at(1, 2), rle4Colour(2));
@@ -276,11 +275,16 @@ TEST(PngFiles, RoundTripKeepsAlphaAndRefusesDamage) {
   EXPECT_THROW(writeImageFile(dir.file("d.gif"), picture), Error);
   EXPECT_THROW(readImageFile(dir.file("noextension")), Error);
 
-  Bytes bytes = encodePng(picture);
-  bytes.resize(bytes.size() / 2);
-  EXPECT_THROW(decodePng(bytes), FormatError);
-  EXPECT_THROW(decodePng(Bytes{1, 2, 3}), FormatError);
-  EXPECT_THROW(decodePng(Bytes{}), FormatError);
+  const Bytes bytes = encodePng(picture);
+  const test::Defect defects[] = {
+      {"cut_in_half", test::cutTo(bytes.size() / 2)},
+      {"cut_inside_the_signature", test::cutTo(3)},
+      {"empty", test::cutTo(0)},
+  };
+  for (const auto& d : defects) {
+    SCOPED_TRACE(d.name);
+    EXPECT_THROW(decodePng(test::mutated(bytes, d.mutate)), FormatError);
+  }
 }
 
 namespace {
