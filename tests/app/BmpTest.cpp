@@ -9,6 +9,7 @@
 #include "app/FileIO.h"
 #include "app/Image.h"
 #include "app/Png.h"
+#include "support/Mutations.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -222,12 +223,11 @@ TEST(BmpReader, ReadsRle4AsImageMagickDoes) {
 }
 
 TEST(BmpReader, RleDeltaLeavesSkippedPixelsBlack) {
-  Bytes bytes = rle4File();
   // Row 0 becomes: two pixels, then a delta of (3, 1) that jumps to row 1, column 5.
-  const std::size_t s = 14 + 40 + 64;
-  const std::uint8_t stream[] = {0x02, 0x12, 0x00, 0x02, 0x03, 0x01, 0x03, 0x11, 0x00, 0x01};
-  bytes.resize(s);
-  bytes.insert(bytes.end(), std::begin(stream), std::end(stream));
+  const std::size_t runsAt = 14 + 40 + 64;
+  const Bytes runs = {0x02, 0x12, 0x00, 0x02, 0x03, 0x01, 0x03, 0x11, 0x00, 0x01};
+  const Bytes bytes =
+      test::mutated(rle4File(), test::all({test::cutTo(runsAt), test::append(runs)}));
   const Bitmap32 read = decodeBmp(bytes);
   EXPECT_EQ(read.at(0, 2), rle4Colour(1));
   EXPECT_EQ(read.at(1, 2), rle4Colour(2));
@@ -275,14 +275,28 @@ TEST(PngFiles, RoundTripKeepsAlphaAndRefusesDamage) {
   EXPECT_THROW(writeImageFile(dir.file("d.gif"), picture), Error);
   EXPECT_THROW(readImageFile(dir.file("noextension")), Error);
 
-  Bytes bytes = encodePng(picture);
-  bytes.resize(bytes.size() / 2);
-  EXPECT_THROW(decodePng(bytes), FormatError);
-  EXPECT_THROW(decodePng(Bytes{1, 2, 3}), FormatError);
-  EXPECT_THROW(decodePng(Bytes{}), FormatError);
+  const Bytes bytes = encodePng(picture);
+  const test::Defect defects[] = {
+      {"cut_in_half", test::cutTo(bytes.size() / 2)},
+      {"cut_inside_the_signature", test::cutTo(3)},
+      {"empty", test::cutTo(0)},
+  };
+  for (const auto& d : defects) {
+    SCOPED_TRACE(d.name);
+    EXPECT_THROW(decodePng(test::mutated(bytes, d.mutate)), FormatError);
+  }
 }
 
 namespace {
+
+// Where the fields of a file with a 40-byte header lie.
+constexpr std::size_t kPixelOffsetAt = 10;
+constexpr std::size_t kHeaderSizeAt = 14;
+constexpr std::size_t kWidthAt = 18;
+constexpr std::size_t kHeightAt = 22;
+constexpr std::size_t kBitsPerPixelAt = 28;
+constexpr std::size_t kCompressionAt = 30;
+constexpr std::size_t kSmall8BitSize = 14 + 40 + 4 * 4 + 8;
 
 // A valid 8-bit, 4 x 2 picture with a palette of 4 colours, to be damaged by the tests.
 Bytes small8Bit() {
@@ -319,74 +333,58 @@ std::string failureOf(const Bytes& bytes) {
 
 }  // namespace
 
-TEST(BmpReader, RefusesDamagedFilesWithAReason) {
-  ASSERT_EQ(decodeBmp(small8Bit()).at(3, 0), makePixel(0, 0, 0));
-
-  Bytes cut = small8Bit();
-  cut.pop_back();
-  EXPECT_NE(failureOf(cut).find("cut short"), std::string::npos);
-
-  Bytes paletteIndexPastPalette = small8Bit();
-  paletteIndexPastPalette.back() = 4;
-  EXPECT_NE(failureOf(paletteIndexPastPalette).find("palette index 4"), std::string::npos);
-
-  Bytes widthHuge = small8Bit();
-  storeU32(widthHuge.data() + 18, 0x7FFFFFFF);
-  EXPECT_NE(failureOf(widthHuge).find("larger than"), std::string::npos);
-
-  Bytes widthLies = small8Bit();
-  storeU32(widthLies.data() + 18, 0x7000);
-  EXPECT_NE(failureOf(widthLies).find("cut short"), std::string::npos);
-
-  Bytes heightMinimum = small8Bit();
-  storeU32(heightMinimum.data() + 22, 0x80000000u);
-  EXPECT_NE(failureOf(heightMinimum), "");
-
-  Bytes widthZero = small8Bit();
-  storeU32(widthZero.data() + 18, 0);
-  EXPECT_NE(failureOf(widthZero).find("invalid size"), std::string::npos);
-
-  Bytes headerSizeUnknown = small8Bit();
-  storeU32(headerSizeUnknown.data() + 14, 200);
-  EXPECT_NE(failureOf(headerSizeUnknown).find("header size"), std::string::npos);
-
-  Bytes offsetInsideHeader = small8Bit();
-  storeU32(offsetInsideHeader.data() + 10, 20);
-  EXPECT_NE(failureOf(offsetInsideHeader), "");
-
-  Bytes offsetPastEnd = small8Bit();
-  storeU32(offsetPastEnd.data() + 10, 0xFFFFFFF0u);
-  EXPECT_NE(failureOf(offsetPastEnd), "");
-
-  Bytes depthUnknown = small8Bit();
-  storeU16(depthUnknown.data() + 28, 7);
-  EXPECT_NE(failureOf(depthUnknown).find("bits per pixel"), std::string::npos);
-
-  Bytes jpeg = small8Bit();
-  storeU32(jpeg.data() + 30, 4);
-  EXPECT_NE(failureOf(jpeg).find("JPEG"), std::string::npos);
-
-  Bytes notBm = small8Bit();
-  notBm[0] = 'X';
-  EXPECT_NE(failureOf(notBm).find("BM"), std::string::npos);
-
-  EXPECT_NE(failureOf(Bytes(10, 0)), "");
-
-  Bytes rleCutShort = rle4File();
-  rleCutShort.resize(rleCutShort.size() - 8);
-  EXPECT_NE(failureOf(rleCutShort).find("run-length"), std::string::npos);
-
-  Bytes rleHugeSize = rle4File();
-  storeU32(rleHugeSize.data() + 18, 0x2000);
-  storeU32(rleHugeSize.data() + 22, 0x2000);
-  EXPECT_NE(failureOf(rleHugeSize).find("far larger"), std::string::npos);
+TEST(BmpReader, TheValidSampleReads) {
+  EXPECT_EQ(decodeBmp(small8Bit()).at(3, 0), makePixel(0, 0, 0));
+  EXPECT_EQ(decodeBmp(rle4File()).width, 8);
 }
+
+class DamagedBmp8Bit : public ::testing::TestWithParam<test::Defect> {};
+class DamagedBmpRle4 : public ::testing::TestWithParam<test::Defect> {};
+
+// The file is refused with a reason; where the reason is known its text is checked.
+TEST_P(DamagedBmp8Bit, IsRefusedWithAReason) {
+  const std::string failure = failureOf(test::mutated(small8Bit(), GetParam().mutate));
+  EXPECT_NE(failure, "");
+  EXPECT_NE(failure.find(GetParam().message), std::string::npos) << failure;
+}
+
+TEST_P(DamagedBmpRle4, IsRefusedWithAReason) {
+  const std::string failure = failureOf(test::mutated(rle4File(), GetParam().mutate));
+  EXPECT_NE(failure, "");
+  EXPECT_NE(failure.find(GetParam().message), std::string::npos) << failure;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Defects, DamagedBmp8Bit,
+    ::testing::Values(
+        test::Defect{"cut_by_one_byte", test::cutBy(1), "cut short"},
+        test::Defect{"pixel_index_past_the_palette", test::setU8(kSmall8BitSize - 1, 4),
+                     "palette index 4"},
+        test::Defect{"width_huge", test::setU32(kWidthAt, 0x7FFFFFFF), "larger than"},
+        test::Defect{"width_past_the_pixels", test::setU32(kWidthAt, 0x7000), "cut short"},
+        test::Defect{"height_the_lowest_integer", test::setU32(kHeightAt, 0x80000000u)},
+        test::Defect{"width_zero", test::setU32(kWidthAt, 0), "invalid size"},
+        test::Defect{"header_size_unknown", test::setU32(kHeaderSizeAt, 200), "header size"},
+        test::Defect{"pixel_offset_inside_the_header", test::setU32(kPixelOffsetAt, 20)},
+        test::Defect{"pixel_offset_past_the_end", test::setU32(kPixelOffsetAt, 0xFFFFFFF0u)},
+        test::Defect{"bits_per_pixel_unknown", test::setU16(kBitsPerPixelAt, 7), "bits per pixel"},
+        test::Defect{"compression_jpeg", test::setU32(kCompressionAt, 4), "JPEG"},
+        test::Defect{"magic_not_bm", test::setU8(0, 'X'), "BM"},
+        test::Defect{"cut_inside_the_file_header", test::cutTo(10)}),
+    test::DefectName());
+
+INSTANTIATE_TEST_SUITE_P(
+    Defects, DamagedBmpRle4,
+    ::testing::Values(test::Defect{"runs_cut_by_eight_bytes", test::cutBy(8), "run-length"},
+                      test::Defect{"size_far_beyond_the_runs",
+                                   test::all({test::setU32(kWidthAt, 0x2000),
+                                              test::setU32(kHeightAt, 0x2000)}),
+                                   "far larger"}),
+    test::DefectName());
 
 TEST(BmpReader, FilesNameThemselvesInErrors) {
   TempDir dir;
-  Bytes cut = small8Bit();
-  cut.resize(30);
-  quillotide::test::writeBytes(dir.file("bad.bmp"), cut);
+  quillotide::test::writeBytes(dir.file("bad.bmp"), test::mutated(small8Bit(), test::cutTo(30)));
   try {
     readBmpFile(dir.file("bad.bmp"));
     FAIL();
@@ -452,9 +450,8 @@ TEST(PictureSizes, HeadersClaimingMoreThanTheDataHoldsAreRefusedBeforeAllocating
   EXPECT_EQ(small.find("far larger"), std::string::npos) << small;
 
   // A megabyte of run-length data under a header of 32768 x 32768.
-  Bytes rle = rle4File();
-  storeU32(rle.data() + 18, 0x8000);
-  storeU32(rle.data() + 22, 0x8000);
-  rle.resize(rle.size() + (1u << 20), 0);
+  const Bytes rle = test::mutated(
+      rle4File(), test::all({test::setU32(kWidthAt, 0x8000), test::setU32(kHeightAt, 0x8000),
+                             test::append(Bytes(1u << 20, 0))}));
   EXPECT_NE(failureOf(rle).find("larger than a picture may be"), std::string::npos);
 }

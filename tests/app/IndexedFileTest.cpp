@@ -5,6 +5,7 @@
 #include "app/Error.h"
 #include "app/FileIO.h"
 #include "app/IndexedFile.h"
+#include "support/Mutations.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -60,12 +61,21 @@ TEST(IndexedFile, IndexTailIsNotARecordButIsKept) {
 }
 
 TEST(IndexedFile, RecordPointingOutsideTheDataIsAnError) {
-  Pair p(test::indexBytes({{2, 10, 0}, {0x7FFFFFF0, 0x7FFFFFF0, 0}}), someData(8));
-  for (auto mode : {StorageMode::Memory, StorageMode::LowMemory}) {
-    IndexedFile f;
-    f.load(p.idx, p.mul, mode);
-    EXPECT_THROW(f.readSlot(0), FormatError);
-    EXPECT_THROW(f.readSlot(1), FormatError);
+  const Bytes valid = test::indexBytes({{0, 8, 0}});
+  const test::Defect defects[] = {
+      {"length_past_the_end",
+       test::all({test::setRecordLookup(0, 2), test::setRecordLength(0, 10)})},
+      {"offset_past_the_end_by_the_integer_range",
+       test::all({test::setRecordLookup(0, 0x7FFFFFF0), test::setRecordLength(0, 0x7FFFFFF0)})},
+  };
+  for (const auto& d : defects) {
+    SCOPED_TRACE(d.name);
+    Pair p(test::mutated(valid, d.mutate), someData(8));
+    for (auto mode : {StorageMode::Memory, StorageMode::LowMemory}) {
+      IndexedFile f;
+      f.load(p.idx, p.mul, mode);
+      EXPECT_THROW(f.readSlot(0), FormatError);
+    }
   }
 }
 
@@ -232,8 +242,11 @@ TEST(IndexedFile, RebuildOntoTheHeldFilesIsRefusedInLowMemory) {
 }
 
 TEST(IndexedFile, RebuildNamesADamagedSlotOrLeavesItOut) {
-  // Slot 1 points past the end of the data, slot 3 starts before it.
-  Pair p(test::indexBytes({{0, 4, 5}, {2, 100, 6}, {4, 4, 7}, {-5, 2, 0}}), someData(8));
+  const Bytes valid = test::indexBytes({{0, 4, 5}, {2, 2, 6}, {4, 4, 7}, {0, 2, 0}});
+  const test::Mutation slot1LengthPastTheEnd = test::setRecordLength(1, 100);
+  const test::Mutation slot3BeforeTheStart = test::setRecordLookup(3, -5);
+  Pair p(test::mutated(valid, test::all({slot1LengthPastTheEnd, slot3BeforeTheStart})),
+         someData(8));
   IndexedFile f;
   f.load(p.idx, p.mul, StorageMode::Memory);
   Random random(3);

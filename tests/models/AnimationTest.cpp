@@ -9,6 +9,7 @@
 #include "app/FileIO.h"
 #include "app/Text.h"
 #include "models/Animation.h"
+#include "support/Mutations.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -260,27 +261,50 @@ TEST(AnimFrameCodec, PicturesTheFormatCannotHoldAreRefused) {
                Error);
 }
 
-TEST(AnimFrameCodec, DamagedBlocksGiveOneMessage) {
-  const Bytes good = handBlock();
-  // too_short: not even the palette and count.
-  EXPECT_THROW(AnimBlock(std::span(good).first(515)), FormatError);
-  // frame_count_too_large
-  Bytes count = good;
-  storeU32(count.data() + 512, 1000000);
-  EXPECT_THROW(AnimBlock{count}, FormatError);
-  // frame_offset_past_end
-  Bytes offset = good;
-  storeU32(offset.data() + 516, static_cast<std::uint32_t>(good.size()));
-  EXPECT_THROW(AnimBlock{offset}, FormatError);
-  // end_marker_missing: cut the last four bytes.
-  const Bytes cut(good.begin(), good.end() - 4);
-  const AnimBlock view(cut);
+namespace {
+
+// Where the fields of the hand-made block lie: the frame count after the 256-colour palette,
+// the one frame offset, the frame's size and its first run.
+constexpr std::size_t kFrameCountAt = 512, kFrameOffsetAt = 516, kFrameSizeAt = 524,
+                      kFirstRunAt = 528;
+
+class DamagedAnimBlock : public ::testing::TestWithParam<test::Defect> {};
+
+// The first run of the hand-made block moved 10 columns right: both its pixels fall outside the
+// 4-wide picture.
+test::Mutation firstRunMovedOutside() {
+  return test::setU32(kFirstRunAt, (static_cast<std::uint32_t>(9) << 22) |
+                                       (static_cast<std::uint32_t>(-6 & 0x3FF) << 12) | 2);
+}
+
+}  // namespace
+
+TEST_P(DamagedAnimBlock, DecodingItsFrameIsAFormatError) {
+  const Bytes bad = test::mutated(handBlock(), GetParam().mutate);
+  EXPECT_THROW(AnimBlock(bad).frame(0, 0), FormatError);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Defects, DamagedAnimBlock,
+    ::testing::Values(
+        // Not even the palette and the count.
+        test::Defect{"too_short", test::cutTo(515)},
+        test::Defect{"frame_count_too_large", test::setU32(kFrameCountAt, 1000000)},
+        test::Defect{"frame_offset_past_end",
+                     test::setU32(kFrameOffsetAt, static_cast<std::uint32_t>(handBlock().size()))},
+        test::Defect{"end_marker_missing", test::cutBy(4)},
+        // 65535 x 65535 on a block of a few hundred bytes.
+        test::Defect{"frame_size_absurd", test::setU32(kFrameSizeAt, 0xFFFFFFFF)},
+        // The first run claims 4095 pixels.
+        test::Defect{"run_length_past_end",
+                     test::setU32(kFirstRunAt, loadU32(handBlock().data() + kFirstRunAt) | 0xFFF)}),
+    test::DefectName());
+
+TEST(AnimFrameCodec, DamagedBlocksAreFoundWhereTheirFramesAreRead) {
+  // The header of a block whose end marker is cut still reads; its frame does not.
+  const AnimBlock view(test::mutated(handBlock(), test::cutBy(4)));
   EXPECT_THROW(view.frame(0, 0), FormatError);
-  // frame_size_absurd: 65535 x 65535 on a block of a few hundred bytes.
-  Bytes huge = good;
-  storeU32(huge.data() + 524, 0xFFFFFFFF);
-  EXPECT_THROW(AnimBlock(huge).frame(0, 0), FormatError);
-  // frames_sharing_a_large_header: 1000 offsets to one 2048 x 2048 frame.
+  // 1000 offsets to one 2048 x 2048 frame: one frame decodes, all of them together are refused.
   ByteWriter shared;
   for (int i = 0; i < 256; ++i) shared.u16(0);
   shared.u32(1000);
@@ -291,16 +315,10 @@ TEST(AnimFrameCodec, DamagedBlocksGiveOneMessage) {
   shared.u32(0x7FFF7FFF);
   EXPECT_NO_THROW(AnimBlock(shared.data()).frame(999, 0));
   EXPECT_THROW(AnimBlock(shared.data()).frames(0), FormatError);
-  // run_length_past_end: the first run claims 4095 pixels.
-  Bytes longRun = good;
-  storeU32(longRun.data() + 528, loadU32(longRun.data() + 528) | 0xFFF);
-  EXPECT_THROW(AnimBlock(longRun).frame(0, 0), FormatError);
 }
 
 TEST(AnimFrameCodec, RunsOutsideThePictureAreCountedWithOneMessage) {
-  Bytes block = handBlock();
-  // Move the first run 10 columns right: both pixels fall outside the 4-wide picture.
-  storeU32(block.data() + 528, (static_cast<std::uint32_t>(9) << 22) | (static_cast<std::uint32_t>(-6 & 0x3FF) << 12) | 2);
+  const Bytes block = test::mutated(handBlock(), firstRunMovedOutside());
   const AnimFrame f = AnimBlock(block).frame(0, 0);
   EXPECT_EQ(f.strayPixels, 2);
   EXPECT_EQ(f.strayMessage, "BugPixel: 4:3,2:3,2:9:-6");
@@ -436,10 +454,7 @@ TEST(TAnimation, FolderExportSumsUpStrayPixelsInOneReport) {
   AnimFiles f;
   TAnimation a;
   a.load(f.idx, f.mul);
-  Bytes block = handBlock();
-  // Both pixels of the first run fall outside the 4-wide picture.
-  storeU32(block.data() + 528, (static_cast<std::uint32_t>(9) << 22) |
-                                   (static_cast<std::uint32_t>(-6 & 0x3FF) << 12) | 2);
+  const Bytes block = test::mutated(handBlock(), firstRunMovedOutside());
   std::vector<KxSlot> kx(110, KxSlot{{-1, -1, -1}, {}});
   kx[0] = {{0, 1, 0}, block};
   kx[1] = {{0, 1, 0}, block};
@@ -516,14 +531,24 @@ TEST(TAnimation, KxRoundTripAndRefusals) {
   EXPECT_FALSE(a.slotExists(300, 1));
 
   const Bytes before = f.snapshot();
-  Bytes notAnim = file;
-  notAnim[0] = 5;
-  test::writeBytes(kx, notAnim);
-  try {
-    a.importFromFile(301, kx, g_silent);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "Not an Anim File.");
+  // A plain format error has no fixed text to check.
+  const test::Defect defects[] = {
+      {"not_an_anim_file", test::setU16(0, 5), "Not an Anim File."},
+      {"cut_by_one_byte", test::cutBy(1)},
+  };
+  for (const auto& d : defects) {
+    SCOPED_TRACE(d.name);
+    test::writeBytes(kx, test::mutated(file, d.mutate));
+    try {
+      a.importFromFile(301, kx, g_silent);
+      ADD_FAILURE() << "a damaged file was imported";
+    } catch (const FormatError& e) {
+      if (!d.message.empty()) {
+        EXPECT_EQ(e.what(), d.message);
+      }
+    } catch (const Error& e) {
+      EXPECT_EQ(e.what(), d.message);
+    }
   }
   test::writeBytes(kx, file);
   try {
@@ -532,8 +557,6 @@ TEST(TAnimation, KxRoundTripAndRefusals) {
   } catch (const Error& e) {
     EXPECT_STREQ(e.what(), "Wrong Anim Id ( Type ).");
   }
-  test::writeBytes(kx, Bytes(file.begin(), file.end() - 1));  // cut_short
-  EXPECT_THROW(a.importFromFile(301, kx, g_silent), FormatError);
   EXPECT_EQ(f.snapshot(), before);
 }
 

@@ -2,12 +2,16 @@
 
 #include "app/Error.h"
 #include "models/Animdata.h"
+#include "support/Mutations.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
 using quillotide::test::TempDir;
 
 namespace {
+
+// Where the fields of tile 9's record lie.
+constexpr std::size_t kTile9At = 620, kFrameCountAt = kTile9At + 65, kIntervalAt = kTile9At + 66;
 
 // Two groups with distinct headers and a record for tile 9: offsets 0, 1, -1, count 3, interval 2,
 // delay 5; plus a tail of 3 bytes that no record covers.
@@ -53,9 +57,8 @@ TEST(TAnimdata, ReadsRecordsAtTheirOffsets) {
 
 TEST(TAnimdata, CountWithoutIntervalIsNotAnimated) {
   TempDir dir;
-  Bytes b = sampleFile();
-  b[620 + 66] = 0;
-  test::writeBytes(dir.file("a.mul"), b);
+  const test::Mutation intervalZero = test::setU8(kIntervalAt, 0);
+  test::writeBytes(dir.file("a.mul"), test::mutated(sampleFile(), intervalZero));
   TAnimdata a;
   a.load(dir.file("a.mul"));
   EXPECT_FALSE(a.isAnimated(9));
@@ -91,8 +94,8 @@ TEST(TAnimdata, SaveIsByteExactAndEditsTouchOnlyTheirRecord) {
 
 TEST(TAnimdata, FrameCountsStayWithinTheSixtyFourOffsets) {
   TempDir dir;
-  Bytes b = sampleFile();
-  b[620 + 65] = 200;  // a damaged count
+  const test::Mutation countPastTheOffsets = test::setU8(kFrameCountAt, 200);
+  const Bytes b = test::mutated(sampleFile(), countPastTheOffsets);
   test::writeBytes(dir.file("a.mul"), b);
   TAnimdata a;
   a.load(dir.file("a.mul"));

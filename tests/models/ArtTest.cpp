@@ -8,6 +8,7 @@
 #include "app/Image.h"
 #include "models/Art.h"
 #include "models/Hues.h"
+#include "support/Mutations.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -115,7 +116,7 @@ TEST(ArtLand, SmallPictureFillsMissingPositionsWithWhiteAndShortDataIsRefused) {
   EXPECT_EQ(loadU16(bytes.data() + 2 * 132), pixelToColour16(exact(8, 16, 24)));
   EXPECT_EQ(loadU16(bytes.data() + 2 * (132 + 11)), pixelToColour16(exact(8, 16, 24)));
   EXPECT_EQ(loadU16(bytes.data() + 2 * (132 + 12)), 0x7FFF);
-  EXPECT_THROW(decodeLandTile(std::span(bytes).first(2023)), FormatError);
+  EXPECT_THROW(decodeLandTile(test::mutated(bytes, test::cutBy(1))), FormatError);
   EXPECT_NO_THROW(decodeLandTile(Bytes(2030, 0)));
 }
 
@@ -199,25 +200,42 @@ TEST(ArtStatic, EncoderReachesTheFormatLimitsAndRefusesBeyond) {
 
 // ---- damaged static art ----------------------------------------------------------------------
 
-TEST(ArtStaticDamaged, HeaderAndSizeDefectsAreFormatErrors) {
-  const std::vector<std::uint16_t> end = {0, 0};
-  EXPECT_THROW(decodeStaticArt(Bytes(7, 0)), FormatError);                            // too_short
-  EXPECT_THROW(decodeStaticArt(staticBytes(0, 1, {0}, end)), FormatError);            // width_zero
-  EXPECT_THROW(decodeStaticArt(staticBytes(3, 0, {}, end)), FormatError);             // height_zero
-  EXPECT_THROW(decodeStaticArt(staticBytes(0xFFFF, 0xFFFF, {0}, end)), FormatError);  // huge
-  EXPECT_THROW(decodeStaticArt(staticBytes(4, 3, {0, 0}, {})), FormatError);          // table_cut
+namespace {
+
+// A valid 4 x 1 static: header, W, H, a row table of one entry, then one run of two pixels at
+// gap 0 and the row's end marker. The offsets name its fields.
+constexpr std::size_t kWidthAt = 4, kHeightAt = 6, kRowTableAt = 8, kRunLengthAt = 12;
+Bytes validStatic() { return staticBytes(4, 1, {0}, {0, 2, 0x001F, 0x03E0, 0, 0}); }
+
+class DamagedStatic : public ::testing::TestWithParam<test::Defect> {};
+
+}  // namespace
+
+TEST(ArtStaticDamaged, TheValidSampleDecodes) {
+  EXPECT_EQ(decodeStaticArt(validStatic()).at(1, 0), colour16ToPixel(0x03E0));
   // A wide picture whose rows share one end marker is valid and cheap.
-  const Bitmap32 wide = decodeStaticArt(staticBytes(0xFFFF, 2, {0, 0}, end));
+  const Bitmap32 wide = decodeStaticArt(staticBytes(0xFFFF, 2, {0, 0}, {0, 0}));
   EXPECT_EQ(wide.width, 0xFFFF);
   EXPECT_EQ(wide.height, 2);
 }
 
-TEST(ArtStaticDamaged, RowsAndRunsOutsideTheSlotAreFormatErrors) {
-  EXPECT_THROW(decodeStaticArt(staticBytes(4, 1, {5}, {0, 0})), FormatError);        // row_past_end
-  EXPECT_THROW(decodeStaticArt(staticBytes(4, 1, {0}, {0, 3, 1, 2})), FormatError);  // run_past_end
-  EXPECT_THROW(decodeStaticArt(staticBytes(4, 1, {0}, {0, 1, 5})), FormatError);  // no_end_marker
-  EXPECT_THROW(decodeStaticArt(staticBytes(4, 1, {0}, {0})), FormatError);        // cut_header
+TEST_P(DamagedStatic, IsAFormatError) {
+  EXPECT_THROW(decodeStaticArt(test::mutated(validStatic(), GetParam().mutate)), FormatError);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Defects, DamagedStatic,
+    ::testing::Values(test::Defect{"cut_inside_the_header", test::cutTo(7)},
+                      test::Defect{"width_zero", test::setU16(kWidthAt, 0)},
+                      test::Defect{"height_zero", test::setU16(kHeightAt, 0)},
+                      test::Defect{"size_huge", test::all({test::setU16(kWidthAt, 0xFFFF),
+                                                           test::setU16(kHeightAt, 0xFFFF)})},
+                      test::Defect{"row_table_cut", test::cutTo(kRowTableAt + 1)},
+                      test::Defect{"row_start_past_the_end", test::setU16(kRowTableAt, 100)},
+                      test::Defect{"run_length_past_the_end", test::setU16(kRunLengthAt, 100)},
+                      test::Defect{"end_marker_cut", test::cutBy(4)},
+                      test::Defect{"run_header_cut", test::cutTo(kRunLengthAt)}),
+    test::DefectName());
 
 TEST(ArtStaticDamaged, EveryCutAndEveryFlippedByteStaysInsideTheSlot) {
   const Bytes good = encodeStaticArt(patternPicture(13, 9, 5));
@@ -357,10 +375,10 @@ TEST(ArtModelSlots, EmptySlotsAnswerEmptyWithoutReading) {
 
   ArtFiles files(kStaticBase + 3, {});
   // Records (-1, 10, 0) and (100, 0, 0) are empty; (0, 1, 0) would be full.
-  Bytes index = test::readBytes(files.idx);
-  const Bytes records = test::indexBytes({{-1, 10, 0}, {100, 0, 0}});
-  std::copy(records.begin(), records.end(), index.begin() + kStaticBase * 12);
-  test::writeBytes(files.idx, index);
+  test::writeBytes(files.idx,
+                   test::mutated(test::readBytes(files.idx),
+                                 test::all({test::setRecord(kStaticBase, {-1, 10, 0}),
+                                            test::setRecord(kStaticBase + 1, {100, 0, 0})})));
   TArt art;
   art.load(files.idx, files.mul, StorageMode::Memory);
   for (std::int64_t s : {0, 1, 2, 3, 1000}) {
@@ -376,11 +394,10 @@ TEST(ArtModelSlots, EmptySlotsAnswerEmptyWithoutReading) {
 }
 
 TEST(ArtModelSlots, DamagedRecordOrDataNamesTheSlot) {
-  ArtFiles files(kStaticBase + 6, {{kStaticBase + 5, staticBytes(4, 1, {9}, {0, 0})}});
-  Bytes index = test::readBytes(files.idx);
-  const Bytes outside = test::indexBytes({{0, 100000, 0}});
-  std::copy(outside.begin(), outside.end(), index.begin() + (kStaticBase + 4) * 12);
-  test::writeBytes(files.idx, index);
+  const Bytes rowPastTheEnd = test::mutated(validStatic(), test::setU16(kRowTableAt, 100));
+  ArtFiles files(kStaticBase + 6, {{kStaticBase + 5, rowPastTheEnd}});
+  const test::Mutation lengthPastTheData = test::setRecord(kStaticBase + 4, {0, 100000, 0});
+  test::writeBytes(files.idx, test::mutated(test::readBytes(files.idx), lengthPastTheData));
   TArt art;
   art.load(files.idx, files.mul, StorageMode::Memory);
   // A record past the data has no size either.
@@ -563,9 +580,8 @@ TEST(ArtModelSlots, ImportsBitmapsWrittenByImageMagick) {
 
 TEST(ArtModelSlots, RebuildNamesADamagedStaticAndCanLeaveItOut) {
   ArtFiles files(kStaticBase + 8, {{3, Bytes(2024, 1)}, {kStaticBase + 5, Bytes(40, 2)}});
-  Bytes index = test::readBytes(files.idx);
-  storeU32(index.data() + (kStaticBase + 5) * 12 + 4, 100000);  // length past the data
-  test::writeBytes(files.idx, index);
+  const test::Mutation lengthPastTheData = test::setRecordLength(kStaticBase + 5, 100000);
+  test::writeBytes(files.idx, test::mutated(test::readBytes(files.idx), lengthPastTheData));
   TArt art;
   art.load(files.idx, files.mul, StorageMode::Memory);
   Random random(1);

@@ -3,6 +3,7 @@
 #include "app/Error.h"
 #include "app/Image.h"
 #include "models/Gump.h"
+#include "support/Mutations.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -92,22 +93,36 @@ TEST(GumpCodec, RefusesPicturesThatDoNotFitTheRecord) {
   EXPECT_EQ(gumpHeightOf(gumpExtra(65535, 7)), 7);
 }
 
-TEST(GumpCodec, DamagedSlotsGiveOneClearMessage) {
-  const Bytes good = gumpBytes({2, 3}, {{1, 4}, {2, 4}});
-  EXPECT_NO_THROW(decodeGump(good, 4, 2));
+namespace {
 
-  Bytes cut(good.begin(), good.begin() + 6);  // the row table itself is cut
-  EXPECT_THROW(decodeGump(cut, 4, 2), FormatError);
-  EXPECT_THROW(decodeGump(gumpBytes({2, 9}, {{1, 4}, {2, 4}}), 4, 2),
-               FormatError);  // past the slot
-  EXPECT_THROW(decodeGump(gumpBytes({3, 2}, {{1, 4}, {2, 4}}), 4, 2),
-               FormatError);  // rows reversed
-  EXPECT_THROW(decodeGump(gumpBytes({0, 3}, {{1, 4}, {2, 4}}), 4, 2),
-               FormatError);  // into the table
+// A valid 4 x 2 gump: a row table of two starts (in 4-byte words), then one run per row.
+constexpr std::size_t kRow0At = 0, kRow1At = 4;
+Bytes validGump() { return gumpBytes({2, 3}, {{1, 4}, {2, 4}}); }
+
+class DamagedGump : public ::testing::TestWithParam<test::Defect> {};
+
+}  // namespace
+
+TEST_P(DamagedGump, IsAFormatError) {
+  EXPECT_THROW(decodeGump(test::mutated(validGump(), GetParam().mutate), 4, 2), FormatError);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Defects, DamagedGump,
+    ::testing::Values(test::Defect{"row_table_cut", test::cutTo(6)},
+                      test::Defect{"row_start_past_the_slot", test::setU32(kRow1At, 9)},
+                      test::Defect{"rows_in_reverse_order",
+                                   test::all({test::setU32(kRow0At, 3), test::setU32(kRow1At, 2)})},
+                      test::Defect{"row_start_inside_the_table", test::setU32(kRow0At, 0)},
+                      test::Defect{"empty", test::cutTo(0)}),
+    test::DefectName());
+
+TEST(GumpCodec, SizesTheSlotCannotHoldGiveOneClearMessage) {
+  const Bytes good = validGump();
+  EXPECT_NO_THROW(decodeGump(good, 4, 2));
   EXPECT_THROW(decodeGump(good, 0, 2), FormatError);
-  EXPECT_THROW(decodeGump(Bytes{}, 4, 2), FormatError);
   // A lying size on a ten-byte slot is refused before the picture is allocated.
-  EXPECT_THROW(decodeGump(gumpBytes({2, 3}, {{1, 4}, {2, 4}}), 65535, 2000), FormatError);
+  EXPECT_THROW(decodeGump(good, 65535, 2000), FormatError);
   std::vector<std::uint32_t> table;
   std::vector<std::pair<std::uint16_t, std::uint16_t>> runs;
   for (std::uint32_t r = 0; r < 100; ++r) {

@@ -4,6 +4,7 @@
 #include "app/FileIO.h"
 #include "app/Image.h"
 #include "models/Light.h"
+#include "support/Mutations.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -23,8 +24,10 @@ struct LightFiles {
   std::string idx = dir.file("lightidx.mul");
   std::string mul = dir.file("light.mul");
   TLight light;
-  LightFiles(const std::vector<IndexRecord>& records, const Bytes& data) {
-    test::writeBytes(idx, test::indexBytes(records));
+  LightFiles(const std::vector<IndexRecord>& records, const Bytes& data)
+      : LightFiles(test::indexBytes(records), data) {}
+  LightFiles(const Bytes& index, const Bytes& data) {
+    test::writeBytes(idx, index);
     test::writeBytes(mul, data);
     light.load(idx, mul);
   }
@@ -39,7 +42,8 @@ TEST(LightCodec, IntensityZeroIsGreenAndTheBlueChannelIsStored) {
   EXPECT_EQ(encodeLight(pic), (Bytes{0, 1, 200, 255}));
   Bitmap32 other(1, 1, makePixel(10, 200, 30));
   EXPECT_EQ(encodeLight(other), Bytes{30});
-  EXPECT_THROW(decodeLight(Bytes(3), 2, 2), FormatError);
+  EXPECT_THROW(decodeLight(test::mutated(Bytes{0, 1, 200, 255}, test::cutBy(1)), 2, 2),
+               FormatError);
   EXPECT_THROW(encodeLight(Bitmap32()), Error);
 }
 
@@ -107,7 +111,9 @@ TEST(TLight, ExportImportRoundTripAndRebuildKeepsZeroLengthSlots) {
 }
 
 TEST(TLight, RebuildNamesADamagedLightAndCanLeaveItOut) {
-  LightFiles f({{0, 4, 0x00020002}, {390, 16, 0x00040004}}, ramp(400, 3));
+  const test::Mutation slot1PastTheDataEnd = test::setRecordLookup(1, 390);
+  const Bytes valid = test::indexBytes({{0, 4, 0x00020002}, {0, 16, 0x00040004}});
+  LightFiles f(test::mutated(valid, slot1PastTheDataEnd), ramp(400, 3));
   Random random(2);
   Progress silent;
   try {

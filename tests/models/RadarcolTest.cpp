@@ -6,6 +6,7 @@
 #include "models/Radarcol.h"
 #include "models/Textures.h"
 #include "sample/Sample.h"
+#include "support/Mutations.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -50,7 +51,8 @@ TEST(TRadarcol, EntriesOfLandAndStatics) {
 
 TEST(TRadarcol, OddTrailingByteIsKeptOnSave) {
   TempDir dir;
-  test::writeBytes(dir.file("r.mul"), Bytes{1, 2, 3});
+  const test::Mutation lengthOdd = test::append({3});
+  test::writeBytes(dir.file("r.mul"), test::mutated(Bytes{1, 2}, lengthOdd));
   TRadarcol radar;
   radar.load(dir.file("r.mul"));
   EXPECT_EQ(radar.entryCount(), 1);

@@ -7,6 +7,7 @@
 #include "app/Image.h"
 #include "models/Hues.h"
 #include "models/Textures.h"
+#include "support/Mutations.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -66,11 +67,19 @@ TEST(TextureCodec, RoundTripsEveryAllowedSize) {
 }
 
 TEST(TextureCodec, OddLengthsAndSizesAreRefusedWithOneMessage) {
-  // Too short for the 128 x 128 its length stands for: reported rather than read past the slot.
-  EXPECT_THROW(decodeTexture(Bytes(100)), FormatError);
-  EXPECT_THROW(decodeTexture(Bytes()), FormatError);
+  const Bytes valid = rawColours(128 * 128, 5);
+  // A length of 100 stands for 128 x 128: reported rather than read past the slot.
+  const test::Defect defects[] = {
+      {"cut_to_100_bytes", test::cutTo(100)},
+      {"empty", test::cutTo(0)},
+  };
+  for (const auto& d : defects) {
+    SCOPED_TRACE(d.name);
+    EXPECT_THROW(decodeTexture(test::mutated(valid, d.mutate)), FormatError);
+  }
   // Longer than 128 x 128: the first 32768 bytes are the picture.
-  EXPECT_EQ(decodeTexture(rawColours(20000, 5)).width, 128);
+  const test::Mutation colourWordsAppended = test::append(rawColours(20000 - 128 * 128, 5));
+  EXPECT_EQ(decodeTexture(test::mutated(valid, colourWordsAppended)).width, 128);
 
   try {
     encodeTexture(Bitmap32(64, 32));
@@ -164,12 +173,12 @@ TEST(TTextures, DamagedAndEmptySlots) {
   EXPECT_THROW(none.writeTexture(0, square(64)), Error);
 
   const Bytes data = rawColours(64 * 64, 0);
-  TextureFiles f({{0, 100, 1},      // a length that stands for 128 x 128 but holds 100 bytes
-                  {0, 8192, 0},     // fine
-                  {8000, 8192, 0},  // runs past the end of the data file
-                  {100, 0, 0},
-                  {-1, 10, 0}},
-                 data);
+  // Slots 0 to 2 are whole 64 x 64 textures, slots 3 and 4 empty.
+  TextureFiles f({{0, 8192, 1}, {0, 8192, 0}, {0, 8192, 0}, {100, 0, 0}, {-1, 10, 0}}, data);
+  const test::Mutation lengthShortOfItsSide = test::setRecordLength(0, 100);
+  const test::Mutation slotPastTheDataEnd = test::setRecordLookup(2, 8000);
+  test::writeBytes(f.idx, test::mutated(test::readBytes(f.idx),
+                                        test::all({lengthShortOfItsSide, slotPastTheDataEnd})));
   TTextures tex;
   tex.load(f.idx, f.mul, StorageMode::Memory);
   try {

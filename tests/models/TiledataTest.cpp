@@ -3,6 +3,7 @@
 #include "app/Error.h"
 #include "app/Text.h"
 #include "models/Tiledata.h"
+#include "support/Mutations.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -161,20 +162,31 @@ TEST(Tiledata, GivenLayoutOverridesTheChoiceAndKeepsChanges) {
 }
 
 TEST(Tiledata, FileTooShortForTheLandSectionIsRefused) {
-  TTiledata t;
-  t.loadBytes(tiledataFile(TiledataLayout::Classic, 1));
-  const Bytes before = t.image();
-  try {
-    t.loadBytes(Bytes(kClassicLand - 1));
-    FAIL();
-  } catch (const FormatError& e) {
-    EXPECT_NE(std::string(e.what()).find("too short"), std::string::npos);
+  const Bytes landOnly = tiledataFile(TiledataLayout::Classic, 0);
+  const test::Defect defects[] = {
+      {"land_section_cut_by_one_byte", test::cutBy(1), "too short"},
+      {"empty", test::cutTo(0)},
+      {"cut_to_100_bytes", test::cutTo(100)},
+  };
+  for (const auto& d : defects) {
+    SCOPED_TRACE(d.name);
+    // Both a loaded table and a fresh one stay as they were.
+    TTiledata t;
+    t.loadBytes(tiledataFile(TiledataLayout::Classic, 1));
+    const Bytes before = t.image();
+    TTiledata fresh;
+    for (TTiledata* table : {&t, &fresh}) {
+      try {
+        table->loadBytes(test::mutated(landOnly, d.mutate));
+        ADD_FAILURE() << "a short file was loaded";
+      } catch (const FormatError& e) {
+        EXPECT_NE(std::string(e.what()).find(d.message), std::string::npos) << e.what();
+      }
+    }
+    EXPECT_EQ(t.image(), before);
+    EXPECT_FALSE(fresh.isLoaded());
   }
-  EXPECT_EQ(t.image(), before);
-  EXPECT_THROW(t.loadBytes(Bytes{}), FormatError);
   TTiledata fresh;
-  EXPECT_THROW(fresh.loadBytes(Bytes(100)), FormatError);
-  EXPECT_FALSE(fresh.isLoaded());
   EXPECT_THROW(fresh.save("/tmp/never-written-tiledata.mul"), Error);
 }
 

@@ -10,6 +10,7 @@
 #include "models/Gump.h"
 #include "models/PatchedSlots.h"
 #include "models/Verdata.h"
+#include "support/Mutations.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -248,22 +249,33 @@ TEST(TVerdata, FolderColoursBeyondTheirPaletteGiveOneMessage) {
   EXPECT_EQ(report.message, "Farbe Zuviel: 0:0:256 (45 pixels in all found no place in the palette)");
 }
 
+namespace {
+
+// Where the fields of a patch file lie: the record count, then 20-byte records of file id,
+// block, lookup, length and extra.
+constexpr std::size_t kCountAt = 0;
+constexpr std::size_t lookupOf(std::size_t record) { return 4 + 20 * record + 8; }
+
+}  // namespace
+
 TEST(TVerdata, DamagedFilesAndRecordsGiveOneMessage) {
   TempDir dir;
   Loaded good({{{12, 1, 0, 0, 0x00020001}, {1, 0, 0, 0, 5, 0, 2, 0}}});
-  // count_too_large: the file keeps what it had.
-  Bytes big = verdataFile({});
-  storeU32(big.data(), 1000000);
-  test::writeBytes(dir.file("big.mul"), big);
-  EXPECT_THROW(good.v.load(dir.file("big.mul")), FormatError);
-  EXPECT_TRUE(good.v.isPatched(12, 1));
-  test::writeBytes(dir.file("neg.mul"), {0xFF, 0xFF, 0xFF, 0xFF});
-  EXPECT_THROW(good.v.load(dir.file("neg.mul")), FormatError);
+  // A file that cannot be loaded leaves the patches that were loaded.
+  const test::Defect refused[] = {
+      {"count_too_large", test::setU32(kCountAt, 1000000)},
+      {"count_negative", test::setU32(kCountAt, 0xFFFFFFFF)},
+  };
+  for (const auto& d : refused) {
+    SCOPED_TRACE(d.name);
+    test::writeBytes(dir.file("bad.mul"), test::mutated(verdataFile({}), d.mutate));
+    EXPECT_THROW(good.v.load(dir.file("bad.mul")), FormatError);
+    EXPECT_TRUE(good.v.isPatched(12, 1));
+  }
 
   // lookup_past_end: the picture and the save both refuse with one message; no file is written.
-  Bytes bad = verdataFile({{{12, 1, 0, 0, 0x00020001}, {1, 0, 0, 0, 5, 0, 2, 0}}});
-  storeU32(bad.data() + 12, 1000);
-  test::writeBytes(dir.file("bad.mul"), bad);
+  const Bytes valid = verdataFile({{{12, 1, 0, 0, 0x00020001}, {1, 0, 0, 0, 5, 0, 2, 0}}});
+  test::writeBytes(dir.file("bad.mul"), test::mutated(valid, test::setU32(lookupOf(0), 1000)));
   TVerdata v;
   v.load(dir.file("bad.mul"));
   EXPECT_THROW(v.gumpPicture(1), FormatError);
@@ -350,10 +362,9 @@ TEST(TVerdata, IdsOutsideTheirKindsRangeAreRefused) {
 TEST(TVerdata, ADamagedRecordIsNamedAndCanBeRemoved) {
   Loaded l({{{12, 3, 0, 0, 0x00010001}, Bytes{1, 0, 0, 0, 0, 0, 1, 0}},
             {{4, 0x4005, 0, 0, 0}, staticBytes(0, {0x7C00}, 1)}});
-  // Record 1 claims data far past the end of the file.
-  Bytes image = test::readBytes(l.dir.file("verdata.mul"));
-  storeU32(image.data() + 4 + 20 + 8, 0x100000);
-  test::writeBytes(l.dir.file("verdata.mul"), image);
+  const test::Mutation lookupPastTheEnd = test::setU32(lookupOf(1), 0x100000);
+  test::writeBytes(l.dir.file("verdata.mul"),
+                   test::mutated(test::readBytes(l.dir.file("verdata.mul")), lookupPastTheEnd));
   TVerdata v;
   v.load(l.dir.file("verdata.mul"));
   EXPECT_FALSE(v.isDamaged(v.records()[0]));
