@@ -55,6 +55,7 @@ private slots:
   void withoutConfigTheOneColourMarkEntryIsWritten();
   void storedPathsAndOptionsFillTheFields();
   void worldeditorStartLoadsWhatIsNotLoadedYet();
+  void worldeditorStartLoadsTheWorldWithTheStoredSize();
   void sampleStartStoresAndLoadsTheSet();
   void configWithRawAmpersandAndLatin1KeepsEverySettingAcrossStarts();
   void damagedConfigIsCopiedBeforeItIsWrittenAndSaidOnce();
@@ -153,6 +154,27 @@ void MainFormTest::worldeditorStartLoadsWhatIsNotLoadedYet() {
   QCOMPARE(artLoaded.count(), 1);
 }
 
+void MainFormTest::worldeditorStartLoadsTheWorldWithTheStoredSize() {
+  quillotide::test::TempDir files;
+  quillotide::sample::writeRadarcol(files.path());
+  quillotide::sample::writeWorld(files.path());
+  ProgramRun run(configWith({{"RadarCol", files.file("radarcol.mul")},
+                             {"StaticIdx", files.file("staidx0.mul")},
+                             {"StaticMul", files.file("statics0.mul")},
+                             {"Map", files.file("map0.mul")},
+                             {"MapWidth", "256"},
+                             {"MapHeight", "256"}}));
+  QSignalSpy done(run.mainForm.get(), &TMainForm::worldeditorLoadsDone);
+  run.mainForm->startWorldeditor();
+  QVERIFY(done.wait(2000));
+  // Radar colours come before the map, so its overview is drawn without a word.
+  QVERIFY2(run.dialogs.messages().isEmpty(), qPrintable(run.dialogs.messageTexts().join('\n')));
+  QVERIFY(run.registry->statics->isLoaded());
+  QCOMPARE(run.registry->statics->width(), 256);
+  QVERIFY(run.registry->map->isLoaded());
+  QCOMPARE(run.registry->map->height(), 256);
+}
+
 void MainFormTest::sampleStartStoresAndLoadsTheSet() {
   ProgramRun run;
   const std::string sampleDir = run.dir.file("sample");
@@ -171,6 +193,15 @@ void MainFormTest::sampleStartStoresAndLoadsTheSet() {
   }
   if (quillotide::fileExists(quillotide::joinPath(sampleDir, "hues.mul")))
     QVERIFY(run.registry->hues->isLoaded());
+  // The sample world comes with its size and start cell, so its map and statics load too.
+  const int side = quillotide::sample::kSampleWorldSize;
+  QCOMPARE(run.registry->config->getString("MapWidth"), std::to_string(side));
+  QCOMPARE(run.registry->config->getString("LastY"), std::to_string(side / 2));
+  QCOMPARE(run.find<QLineEdit>("eMapHeight")->text(), QString::number(side));
+  QVERIFY(run.registry->map->isLoaded());
+  QCOMPARE(run.registry->map->width(), side);
+  QVERIFY(run.registry->statics->isLoaded());
+  QCOMPARE(run.registry->statics->height(), side);
   QVERIFY2(run.dialogs.messages().isEmpty(), qPrintable(run.dialogs.messageTexts().join('\n')));
 }
 

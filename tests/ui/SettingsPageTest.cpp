@@ -6,6 +6,7 @@
 
 #include "UiTestSupport.h"
 #include "app/FileIO.h"
+#include "sample/Sample.h"
 #include "ui/main/SettingsPage.h"
 
 using quillotide::test::configWith;
@@ -31,7 +32,46 @@ private slots:
   void missingAnim4OrAnim5FileIsReportedNotNoted();
   void loadFinishesAnInterruptedSaveAndSaysSo();
   void optionsAndLaterFamilies();
+  void mapAndStaticsLoadTheWorldWithTheTypedSize();
+  void staticsSaveAsksForBothFilesAndACancelWritesNothing();
+  void staticsSaveInLowMemoryModeWritesNothing();
 };
+
+namespace {
+
+// The page as a person uses it: the window shown, the mouse on a button, keys into a field.
+struct WorldRun : ProgramRun {
+  explicit WorldRun(const std::string& configText = {}) : ProgramRun(configText) {
+    quillotide::sample::writeRadarcol(dir.path());
+    quillotide::sample::writeWorld(dir.path());
+    mainForm->show();
+    if (!QTest::qWaitForWindowExposed(mainForm.get()))
+      QTest::qFail("main window not exposed", __FILE__, __LINE__);
+    setField("eRadarCol", path("radarcol.mul"));
+    setField("eMap", path("map0.mul"));
+    setField("eStaticIdx", path("staidx0.mul"));
+    setField("eStaticMul", path("statics0.mul"));
+  }
+  void press(const QString& name) const {
+    if (auto* button = find<QAbstractButton>(name))
+      QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+  }
+  void type(const QString& name, const QString& text) const {
+    auto* edit = find<QLineEdit>(name);
+    if (!edit) return;
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+  }
+  void typeSize(const QString& width, const QString& height) const {
+    type("eMapWidth", width);
+    type("eMapHeight", height);
+  }
+};
+
+constexpr int kSide = quillotide::sample::kSampleWorldSize;
+
+}  // namespace
 
 void SettingsPageTest::browseOfMissingFileShowsTheBoxAndChangesNothing() {
   ProgramRun run(configWith({{"ArtIdx", "/old/artidx.mul"}}));
@@ -353,6 +393,113 @@ void SettingsPageTest::loadFinishesAnInterruptedSaveAndSaysSo() {
   QCOMPARE(run.registry->art->recordCount(), 0x4020);
   QVERIFY(quillotide::test::readBytes(mul) == saved.data);
   QVERIFY(!quillotide::fileExists(idx + ".commit"));
+}
+
+void SettingsPageTest::mapAndStaticsLoadTheWorldWithTheTypedSize() {
+  {
+    WorldRun run;
+    run.typeSize("256", "256");
+    QCOMPARE(run.registry->config->getString("MapHeight"), std::string("256"));
+    QSignalSpy mapLoaded(run.mainForm.get(), &quillotide::ui::TMainForm::mapLoaded);
+    QSignalSpy staticsLoaded(run.mainForm.get(), &quillotide::ui::TMainForm::staticsLoaded);
+    run.press("btnLoadRadarcol");
+    run.press("btnLoadMap");
+    run.press("btnLoadStatics");
+    QVERIFY2(run.dialogs.messages().isEmpty(), qPrintable(run.dialogs.messageTexts().join('\n')));
+    QCOMPARE(mapLoaded.count(), 1);
+    QCOMPARE(staticsLoaded.count(), 1);
+    QVERIFY(run.registry->map->isLoaded());
+    QCOMPARE(run.registry->map->width(), kSide);
+    QCOMPARE(run.registry->map->height(), kSide);
+    QVERIFY(run.registry->statics->isLoaded());
+    QCOMPARE(run.registry->statics->width(), kSide);
+    QCOMPARE(run.registry->statics->height(), kSide);
+    QCOMPARE(run.registry->statics->mode(), quillotide::StorageMode::Memory);
+    QVERIFY(!run.registry->statics->getItemsInRect(0, kSide - 1, 0, kSide - 1).empty());
+
+    // A size that does not parse loads nothing: the world loaded before stays as it was.
+    run.type("eMapWidth", "25x6");
+    run.press("btnLoadMap");
+    run.press("btnLoadStatics");
+    QCOMPARE(run.dialogs.messageTexts(),
+             QStringList({"Width or Height incorrect or missing (before ML: 6144x4096).",
+                          "Width or Height incorrect or missing (before ML: 6144x4096)."}));
+    QCOMPARE(mapLoaded.count(), 1);
+    QCOMPARE(staticsLoaded.count(), 1);
+    QCOMPARE(run.registry->map->width(), kSide);
+    QCOMPARE(run.registry->statics->width(), kSide);
+  }
+  {
+    WorldRun run;
+    run.typeSize("abc", "256");
+    run.press("btnLoadMap");
+    run.press("btnLoadStatics");
+    QCOMPARE(run.dialogs.messageTexts(),
+             QStringList({SettingsPage::kSizeMessage, SettingsPage::kSizeMessage}));
+    QVERIFY(!run.registry->map->isLoaded());
+    QVERIFY(!run.registry->statics->isLoaded());
+
+    // Without radar colours the map opens all the same and says that its overview is missing.
+    run.dialogs.clear();
+    run.type("eMapWidth", "256");
+    run.press("btnLoadMap");
+    QCOMPARE(run.dialogs.messageTexts(), QStringList({"Radarcol not Loaded."}));
+    QVERIFY(run.registry->map->isLoaded());
+  }
+}
+
+void SettingsPageTest::staticsSaveAsksForBothFilesAndACancelWritesNothing() {
+  WorldRun run;
+  run.typeSize("256", "256");
+  run.press("btnLoadStatics");
+  QVERIFY(run.registry->statics->isLoaded());
+  const auto before = quillotide::test::readBytes(run.dir.file("staidx0.mul"));
+  const std::int32_t serial = run.registry->statics->add(0x0EED, 20, 30, 5, 0x21);
+  QVERIFY(serial > 0);
+
+  run.dialogs.answerSave(run.path("out-staidx.mul"));
+  run.dialogs.answerSave(std::nullopt);
+  run.press("btnSaveStatics");
+  const auto& asked = run.dialogs.asked();
+  QCOMPARE(asked.size(), 2);
+  QCOMPARE(asked[0].kind, ScriptedDialogs::Kind::SaveFile);
+  QCOMPARE(asked[0].filter, QStringLiteral("Staidx*.mul|Staidx*.mul"));
+  QCOMPARE(asked[1].filter, QStringLiteral("Statics*.mul|Statics*.mul"));
+  QVERIFY(!quillotide::fileExists(run.dir.file("out-staidx.mul")));
+  QVERIFY(!quillotide::fileExists(run.dir.file("out-statics.mul")));
+  QVERIFY(run.dialogs.messages().isEmpty());
+
+  run.dialogs.answerSave(run.path("out-staidx.mul"));
+  run.dialogs.answerSave(run.path("out-statics.mul"));
+  run.press("btnSaveStatics");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList({"1 Static-Blocks Patched."}));
+  // The loaded files are left alone; the chosen ones hold the added static.
+  QVERIFY(quillotide::test::readBytes(run.dir.file("staidx0.mul")) == before);
+  quillotide::TStatics saved;
+  saved.open(run.dir.file("out-staidx.mul"), run.dir.file("out-statics.mul"), kSide, kSide,
+             quillotide::StorageMode::Memory);
+  bool found = false;
+  for (const quillotide::TItem& s : saved.getItemsInRect(20, 20, 30, 30))
+    found = found || (s.tileId == 0x0EED && s.z == 5 && s.hue == 0x21);
+  QVERIFY(found);
+  // The chosen paths are neither stored nor shown.
+  QCOMPARE(run.find<QLineEdit>("eStaticIdx")->text(), run.path("staidx0.mul"));
+}
+
+void SettingsPageTest::staticsSaveInLowMemoryModeWritesNothing() {
+  WorldRun run(configWith({{"LowMemory", "-1"}, {"MapWidth", "256"}, {"MapHeight", "256"}}));
+  run.press("btnLoadStatics");
+  QVERIFY(run.registry->statics->isLoaded());
+  QCOMPARE(run.registry->statics->mode(), quillotide::StorageMode::LowMemory);
+  run.registry->statics->add(0x0EED, 20, 30, 5, 0);
+  run.dialogs.answerSave(run.path("out-staidx.mul"));
+  run.dialogs.answerSave(run.path("out-statics.mul"));
+  run.press("btnSaveStatics");
+  QCOMPARE(run.dialogs.asked().size(), 2);
+  QVERIFY(!quillotide::fileExists(run.dir.file("out-staidx.mul")));
+  QVERIFY(!quillotide::fileExists(run.dir.file("out-statics.mul")));
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY(run.dialogs.messages()[0].text.contains("Low Memory"));
 }
 
 QTEST_MAIN(SettingsPageTest)

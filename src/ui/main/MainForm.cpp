@@ -105,7 +105,7 @@ void TMainForm::createPages() {
   // entry here when it arrives.
   const std::map<QString, std::function<QWidget*()>> factories = {
       {"tsSettings",
-       [this] { return m_settings = new SettingsPage(m_registry, m_dialogs, m_pages); }},
+       [this] { return m_settings = new SettingsPage(m_registry, m_dialogs, m_pages, m_gauge); }},
       {"tsProgress", [this] { return new ProgressPage(*m_settings, m_pages); }},
       {"tsAnim", [this] { return new AnimPage(*this, AnimKind::Anim, m_pages); }},
       {"tsAnim2", [this] { return new AnimPage(*this, AnimKind::Anim2, m_pages); }},

@@ -14,6 +14,7 @@
 
 #include "app/Error.h"
 #include "app/FileIO.h"
+#include "app/Progress.h"
 #include "app/Registry.h"
 #include "app/Text.h"
 #include "sample/Sample.h"
@@ -29,30 +30,44 @@ PathField field(const QString& label, const QString& key, const QString& filterN
   return {label, key, filterName.isEmpty() ? label : filterName};
 }
 
+// What a save says when the model had nothing to write (low-memory mode).
+const std::string kNothingSaved =
+    "Nothing was saved: in Low Memory mode every change is already written to the loaded files.";
+
 // The load, save and loaded test of a model that is one registry member, for the rows below.
+using Message = FileFamily::Message;
+using LoadFn = decltype(FileFamily::load);
+using SaveFn = decltype(FileFamily::save);
 template <class M>
 using Member = std::unique_ptr<M> Registry::*;
 
 template <class M>
-std::function<void(Registry&, const QStringList&, const WorldSize&)> loadFile(Member<M> m) {
-  return [m](Registry& r, const QStringList& p, const WorldSize&) { (r.*m)->load(str(p[0])); };
+LoadFn loadFile(Member<M> m) {
+  return [m](Registry& r, const QStringList& p, const WorldSize&) -> Message {
+    (r.*m)->load(str(p[0]));
+    return std::nullopt;
+  };
 }
 template <class M>
-std::function<void(Registry&, const QStringList&, const WorldSize&)> loadPair(Member<M> m) {
-  return [m](Registry& r, const QStringList& p, const WorldSize&) {
+LoadFn loadPair(Member<M> m) {
+  return [m](Registry& r, const QStringList& p, const WorldSize&) -> Message {
     (r.*m)->load(str(p[0]), str(p[1]));
+    return std::nullopt;
   };
 }
 template <class M>
-std::function<bool(Registry&, const QStringList&)> saveFile(Member<M> m) {
-  return [m](Registry& r, const QStringList& p) {
+SaveFn saveFile(Member<M> m) {
+  return [m](Registry& r, const QStringList& p, Progress&) -> Message {
     (r.*m)->save(str(p[0]));
-    return true;
+    return std::nullopt;
   };
 }
 template <class M>
-std::function<bool(Registry&, const QStringList&)> savePair(Member<M> m) {
-  return [m](Registry& r, const QStringList& p) { return (r.*m)->save(str(p[0]), str(p[1])); };
+SaveFn savePair(Member<M> m) {
+  return [m](Registry& r, const QStringList& p, Progress&) -> Message {
+    if (!(r.*m)->save(str(p[0]), str(p[1]))) return kNothingSaved;
+    return std::nullopt;
+  };
 }
 template <class M>
 std::function<bool(const Registry&)> loaded(Member<M> m) {
@@ -66,8 +81,10 @@ FileFamily animationFamily(const QString& id, const QString& title, int file,
   const QString idx = id + QStringLiteral(".idx"), mul = id + QStringLiteral(".mul");
   return {
       .group = {id, title, {field(idx, id + "Idx"), field(mul, id + "Mul")}, false},
-      .load = [model](Registry& r, const QStringList& p,
-                      const WorldSize&) { model(r).load(str(p[0]), str(p[1])); },
+      .load = [model](Registry& r, const QStringList& p, const WorldSize&) -> Message {
+        model(r).load(str(p[0]), str(p[1]));
+        return std::nullopt;
+      },
       .refresh = [file](SettingsPage& page) { emit page.animationLoaded(file); },
       .isLoaded = [model](const Registry& r) { return model(r).isLoaded(); },
       .note = animationNote(mul),
@@ -75,9 +92,20 @@ FileFamily animationFamily(const QString& id, const QString& title, int file,
   };
 }
 
-// What a save says when the model had nothing to write (low-memory mode).
-const QString kNothingSaved = QStringLiteral(
-    "Nothing was saved: in Low Memory mode every change is already written to the loaded files.");
+// The world models: the size typed beside the map serves both. The statics open in place in
+// low-memory mode; their Save then writes nothing, the opened files being the ones that change.
+Message loadStatics(Registry& r, const QStringList& p, const WorldSize& size) {
+  r.statics->open(str(p[0]), str(p[1]), size.width, size.height, r.pairMode());
+  return std::nullopt;
+}
+Message saveStatics(Registry& r, const QStringList& p, Progress& progress) {
+  if (r.statics->isLoaded() && r.statics->mode() == StorageMode::LowMemory) return kNothingSaved;
+  return r.statics->save(str(p[0]), str(p[1]), StaticsSaveMode::StaticsOnly, r.worldFile.get(),
+                         progress);
+}
+Message loadMap(Registry& r, const QStringList& p, const WorldSize& size) {
+  return r.map->open(str(p[0]), size.width, size.height);
+}
 
 }  // namespace
 
@@ -103,7 +131,10 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .isLoaded = loaded(&Registry::gumps),
        .refreshWhenEmpty = true},
       {.group = {"Art", "Art", {field("Artidx.mul", "ArtIdx"), field("Art.mul", "ArtMul")}},
-       .load = [](Registry& r, P p, S) { r.art->load(str(p[0]), str(p[1]), r.pairMode()); },
+       .load = [](Registry& r, P p, S) -> Message {
+         r.art->load(str(p[0]), str(p[1]), r.pairMode());
+         return std::nullopt;
+       },
        .save = savePair(&Registry::art),
        .refresh = [](SettingsPage& s) { emit s.artLoaded(); },
        .isLoaded = loaded(&Registry::art),
@@ -112,7 +143,10 @@ const std::vector<FileFamily>& SettingsPage::families() {
       {.group = {"Textures",
                  "Textures",
                  {field("Texidx.mul", "TexIdx"), field("Texmaps.mul", "TexMul")}},
-       .load = [](Registry& r, P p, S) { r.textures->load(str(p[0]), str(p[1]), r.pairMode()); },
+       .load = [](Registry& r, P p, S) -> Message {
+         r.textures->load(str(p[0]), str(p[1]), r.pairMode());
+         return std::nullopt;
+       },
        .save = savePair(&Registry::textures),
        .refresh = [](SettingsPage& s) { emit s.texturesLoaded(); },
        .isLoaded = loaded(&Registry::textures),
@@ -171,11 +205,16 @@ const std::vector<FileFamily>& SettingsPage::families() {
                  "Statics",
                  {field("Staidx0.mul", "StaticIdx", "Staidx*.mul"),
                   field("Statics0.mul", "StaticMul", "Statics*.mul")}},
+       .load = loadStatics,
+       .save = saveStatics,
        .refresh = [](SettingsPage& s) { emit s.staticsLoaded(); },
+       .isLoaded = loaded(&Registry::statics),
        .readsWorldSize = true,
        .worldeditorOrder = 2},
       {.group = {"Map", "Map", {field("Map0.mul", "Map", "Map*.mul")}, false},
+       .load = loadMap,
        .refresh = [](SettingsPage& s) { emit s.mapLoaded(); },
+       .isLoaded = loaded(&Registry::map),
        .showsWorldSize = true,
        .readsWorldSize = true,
        .worldeditorOrder = 8},
@@ -204,8 +243,9 @@ QString notAvailableMessage(const QString& family) {
   return QStringLiteral("%1 files cannot be loaded or saved by this version yet.").arg(family);
 }
 
-SettingsPage::SettingsPage(Registry& registry, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), m_registry(registry), m_dialogs(dialogs) {
+SettingsPage::SettingsPage(Registry& registry, Dialogs& dialogs, QWidget* parent,
+                           Progress* progress)
+    : QWidget(parent), m_registry(registry), m_dialogs(dialogs), m_progress(progress) {
   setObjectName(QStringLiteral("SettingsPage"));
   auto* outer = new QVBoxLayout(this);
   auto* scroll = new QScrollArea(this);
@@ -338,8 +378,9 @@ void SettingsPage::doLoad(const QString& id, LoadMode mode) {
     return;
   }
   // A file that is not there is reported by the model ("Cannot open file %s") and ends the load.
-  f->load(m_registry, box->paths(), size);
+  const FileFamily::Message said = f->load(m_registry, box->paths(), size);
   if (f->refresh) f->refresh(*this);
+  if (said) m_dialogs.showMessage(QString::fromStdString(*said));
   if (showNote) m_dialogs.showMessage(f->note);
 }
 
@@ -358,7 +399,9 @@ void SettingsPage::doSave(const QString& id) {
   if (p.size() == 2 && (p[0] == p[1] || sameFile(str(p[0]), str(p[1]))))
     throw Error(formatMessage("The index file and the data file must be two different files: %s",
                               {str(p[0])}));
-  if (!f->save(m_registry, p)) m_dialogs.showMessage(kNothingSaved);
+  Progress silent;
+  const FileFamily::Message said = f->save(m_registry, p, m_progress ? *m_progress : silent);
+  if (said) m_dialogs.showMessage(QString::fromStdString(*said));
 }
 
 void SettingsPage::loadForWorldeditor() {
@@ -379,6 +422,13 @@ void SettingsPage::useSampleSet(const QString& dir) {
           m_registry.config->setString(f.configKey, path);
           if (QLineEdit* edit = pathField(QString::fromStdString(f.configKey)))
             edit->setText(QString::fromStdString(path));
+        }
+        // The world size goes into its fields too, so the map and statics load below; the start
+        // cell waits for the world editor.
+        for (const auto& [key, value] : sample::sampleSettings()) {
+          m_registry.config->setString(key, value);
+          if (QLineEdit* edit = pathField(QString::fromStdString(key)))
+            edit->setText(QString::fromStdString(value));
         }
       }))
     return;

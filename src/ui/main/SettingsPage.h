@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <QWidget>
@@ -16,8 +17,9 @@ class QCheckBox;
 class QLineEdit;
 
 namespace quillotide {
+class Progress;
 class Registry;
-}
+}  // namespace quillotide
 
 namespace quillotide::ui {
 
@@ -34,12 +36,15 @@ class SettingsPage;
 // no family by name; adding a family is adding its row to the table in SettingsPage.cpp.
 struct FileFamily {
   FileGroupInfo group{};  // id, title, one or two path fields, whether there is a "Save" button
-  // Opens the files (paths in field order, index first) in the model; throws on failure. Empty
-  // for a family this version cannot load yet: its buttons then say so.
-  std::function<void(Registry&, const QStringList& paths, const WorldSize& size)> load{};
-  // Writes the model to the chosen targets, one save dialog per field; answers false when there
-  // was nothing to write (low-memory mode, where every change is already in the files).
-  std::function<bool(Registry&, const QStringList& targets)> save{};
+  // Opens the files (paths in field order, index first) in the model; throws on failure. Answers
+  // what the model has to say after a load that completed ("Radarcol not Loaded."), if anything.
+  // Empty for a family this version cannot load yet: its buttons then say so.
+  using Message = std::optional<std::string>;
+  std::function<Message(Registry&, const QStringList& paths, const WorldSize& size)> load{};
+  // Writes the model to the chosen targets, one save dialog per field, and answers what to show
+  // afterwards: the model's own report, or that nothing was written (low-memory mode, where the
+  // loaded files are the ones that change).
+  std::function<Message(Registry&, const QStringList& targets, Progress& progress)> save{};
   // Tells the pages that show the family to rebuild (emits one of the page's signals).
   std::function<void(SettingsPage&)> refresh{};
   // Whether the model is loaded (the "--Worldeditor" start loads only what is not).
@@ -55,8 +60,10 @@ struct FileFamily {
 class SettingsPage : public QWidget {
   Q_OBJECT
 public:
-  // Copies the stored paths and options into the fields; opens no file.
-  SettingsPage(Registry& registry, Dialogs& dialogs, QWidget* parent = nullptr);
+  // Copies the stored paths and options into the fields; opens no file. Long saves report to
+  // progress (the progress window); without one they run silently.
+  SettingsPage(Registry& registry, Dialogs& dialogs, QWidget* parent = nullptr,
+               Progress* progress = nullptr);
 
   enum class LoadMode {
     Interactive,  // as the button: notes after the load are shown
@@ -71,8 +78,8 @@ public:
   // The automatic loads of the "--Worldeditor" start: every group the world editor needs whose
   // model exists and is not loaded yet.
   void loadForWorldeditor();
-  // Stores every file of the sample set in dir under its key and field, then loads each group
-  // whose files are all there.
+  // Stores every file of the sample set in dir under its key and field, and the sample's world
+  // size and start cell, then loads each group whose files are all there.
   void useSampleSet(const QString& dir);
 
   // "Width:" and "Height:" parsed; shows the size message and answers nullopt when either does
@@ -119,6 +126,7 @@ private:
 
   Registry& m_registry;
   Dialogs& m_dialogs;
+  Progress* m_progress;
   std::map<QString, FileGroupBox*> m_groups;
   QLineEdit* m_width = nullptr;
   QLineEdit* m_height = nullptr;
