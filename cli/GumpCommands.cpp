@@ -5,8 +5,7 @@ namespace quillotide::cli {
 
 namespace {
 
-struct GumpTraits {
-  using Model = TGump;
+struct GumpTraits : PairSaveAndRebuild<TGump> {
   static constexpr const char* kGroup = "gump";
   static constexpr const char* kSummary = "Interface pictures of gumpidx.mul / gumpart.mul.";
   static constexpr const char* kNoun = "Gump";
@@ -29,14 +28,6 @@ struct GumpTraits {
     return std::nullopt;
   }
   static void remove(Model& m, std::int64_t i) { m.deleteGump(i); }
-  static bool save(const Model& m, const std::string& idx, const std::string& mul) {
-    return m.save(idx, mul);
-  }
-  static std::vector<std::int64_t> rebuild(const Model& m, const std::string& idx,
-                                           const std::string& mul, Progress& progress,
-                                           Random& random, bool skipDamaged) {
-    return m.rebuild(idx, mul, progress, random, skipDamaged);
-  }
 };
 
 }  // namespace

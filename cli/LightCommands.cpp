@@ -5,8 +5,7 @@ namespace quillotide::cli {
 
 namespace {
 
-struct LightTraits {
-  using Model = TLight;
+struct LightTraits : PairSaveAndRebuild<TLight> {
   static constexpr const char* kGroup = "light";
   static constexpr const char* kSummary = "Light masks of lightidx.mul / light.mul.";
   static constexpr const char* kNoun = "Light";
@@ -30,14 +29,6 @@ struct LightTraits {
     return std::nullopt;
   }
   static void remove(Model& m, std::int64_t i) { m.deleteLight(i); }
-  static bool save(const Model& m, const std::string& idx, const std::string& mul) {
-    return m.save(idx, mul);
-  }
-  static std::vector<std::int64_t> rebuild(const Model& m, const std::string& idx,
-                                           const std::string& mul, Progress& progress,
-                                           Random& random, bool skipDamaged) {
-    return m.rebuild(idx, mul, progress, random, skipDamaged);
-  }
 };
 
 }  // namespace

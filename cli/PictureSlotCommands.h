@@ -16,12 +16,28 @@
 
 namespace quillotide::cli {
 
+// The save and rebuild every index/data picture family does the same way; a family's traits
+// derive from it and add what differs.
+template <class M>
+struct PairSaveAndRebuild {
+  using Model = M;
+  static bool save(const Model& m, const std::string& idx, const std::string& mul) {
+    return m.save(idx, mul);
+  }
+  static std::vector<std::int64_t> rebuild(const Model& m, const std::string& idx,
+                                           const std::string& mul, Progress& progress,
+                                           Random& random, bool skipDamaged) {
+    return m.rebuild(idx, mul, progress, random, skipDamaged);
+  }
+};
+
 // Traits provide:
 //   using Model; kGroup, kSummary, kNoun ("Gump"), kFiles ("GUMPIDX GUMPART"), kLowMemory (bool)
 //   load(Model&, idx, mul, StorageMode), count, exists, size(Model, i) -> pair<int,int>,
 //   picture(Model, i, std::string* problem), write(Model&, i, path) -> optional<string> warning,
 //   remove(Model&, i), save(Model, idx, mul) -> bool,
 //   rebuild(Model, idx, mul, Progress&, Random&, skipDamaged) -> slots left out
+// (save and rebuild usually from PairSaveAndRebuild)
 template <class Traits>
 struct PictureSlotCommands {
   using Model = typename Traits::Model;

@@ -5,8 +5,7 @@ namespace quillotide::cli {
 
 namespace {
 
-struct TextureTraits {
-  using Model = TTextures;
+struct TextureTraits : PairSaveAndRebuild<TTextures> {
   static constexpr const char* kGroup = "texture";
   static constexpr const char* kSummary = "Ground textures of texidx.mul / texmaps.mul.";
   static constexpr const char* kNoun = "Texture";
@@ -29,14 +28,6 @@ struct TextureTraits {
     return m.importTexture(i, path);
   }
   static void remove(Model& m, std::int64_t i) { m.deleteTexture(i); }
-  static bool save(const Model& m, const std::string& idx, const std::string& mul) {
-    return m.save(idx, mul);
-  }
-  static std::vector<std::int64_t> rebuild(const Model& m, const std::string& idx,
-                                           const std::string& mul, Progress& progress,
-                                           Random& random, bool skipDamaged) {
-    return m.rebuild(idx, mul, progress, random, skipDamaged);
-  }
 };
 
 }  // namespace
