@@ -94,41 +94,45 @@ int remove(Args& args, Context& ctx) {
   return saveAndReport(statics, p, ctx, itemJson(s), "deleted " + itemText(s));
 }
 
-int move(Args& args, Context& ctx) {
+// Opens the statics, finds the static ID on cell X Y, applies the change to it, saves and
+// reports the static as it is afterwards.
+template <class Change>
+int changeFoundStatic(Args& args, Context& ctx, std::size_t least, std::size_t most,
+                      const std::string& verb, Change change) {
   const WorldSize size = worldSizeOf(args);
-  const auto p = args.positionals(7, 8);
+  const auto p = args.positionals(least, most);
   TStatics statics;
   openStatics(statics, p, size);
   const std::int32_t serial =
       findStatic(statics, intArg(p[2], "X"), intArg(p[3], "Y"), u16Arg(p[4], "ID"));
-  statics.move(serial, intArg(p[5], "DX"), intArg(p[6], "DY"),
-               p.size() > 7 ? intArg(p[7], "DZ") : 0);
+  change(statics, serial, p);
   const TItem s = *statics.item(serial);
-  return saveAndReport(statics, p, ctx, itemJson(s), "moved to " + itemText(s));
+  return saveAndReport(statics, p, ctx, itemJson(s), verb + " " + itemText(s));
+}
+
+int move(Args& args, Context& ctx) {
+  return changeFoundStatic(
+      args, ctx, 7, 8, "moved to",
+      [](TStatics& st, std::int32_t serial, const std::vector<std::string>& p) {
+        st.move(serial, intArg(p[5], "DX"), intArg(p[6], "DY"),
+                p.size() > 7 ? intArg(p[7], "DZ") : 0);
+      });
 }
 
 int hue(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
-  const auto p = args.positionals(6, 6);
-  TStatics statics;
-  openStatics(statics, p, size);
-  const std::int32_t serial =
-      findStatic(statics, intArg(p[2], "X"), intArg(p[3], "Y"), u16Arg(p[4], "ID"));
-  statics.setHue(serial, u16Arg(p[5], "HUE"));
-  const TItem s = *statics.item(serial);
-  return saveAndReport(statics, p, ctx, itemJson(s), "now " + itemText(s));
+  return changeFoundStatic(
+      args, ctx, 6, 6, "now",
+      [](TStatics& st, std::int32_t serial, const std::vector<std::string>& p) {
+        st.setHue(serial, u16Arg(p[5], "HUE"));
+      });
 }
 
 int retype(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
-  const auto p = args.positionals(6, 6);
-  TStatics statics;
-  openStatics(statics, p, size);
-  const std::int32_t serial =
-      findStatic(statics, intArg(p[2], "X"), intArg(p[3], "Y"), u16Arg(p[4], "ID"));
-  statics.setTileId(serial, u16Arg(p[5], "NEWID"));
-  const TItem s = *statics.item(serial);
-  return saveAndReport(statics, p, ctx, itemJson(s), "now " + itemText(s));
+  return changeFoundStatic(
+      args, ctx, 6, 6, "now",
+      [](TStatics& st, std::int32_t serial, const std::vector<std::string>& p) {
+        st.setTileId(serial, u16Arg(p[5], "NEWID"));
+      });
 }
 
 int compact(Args& args, Context& ctx) {
