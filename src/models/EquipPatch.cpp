@@ -160,6 +160,10 @@ EquipPatchResult patchEquipment(const EquipPatch& patch, EquipModels models) {
         formatMessage("AnimId %d lies outside the bodies 0 ... 65535.", {num(result.sourceBody)}));
   if (models.animation.bodyType(result.sourceBody) != models.animation.bodyType(result.body))
     throw Error("Animtypes dont match.");
+  // Copying a body without frames would only empty the new body's slots.
+  if (!models.animation.bodyExists(result.sourceBody))
+    throw Error(formatMessage("AnimId %s has no animation to copy.",
+                              {hexLabel(static_cast<std::uint32_t>(result.sourceBody))}));
   if (weight < 0 || weight > 0xFF)
     throw Error(formatMessage("Weight %d does not fit the tile data, which holds 0 ... 255.",
                               {num(weight)}));

@@ -83,9 +83,9 @@ struct EquipPatchResult {
 // to the progress archive ("Load Gumps."), the art model is loaded or the art goes there ("Load
 // Art."), the archive is loaded when anything goes there ("Load Progress."), the animations
 // ("Load Anims.") and the tile data ("Load Tiledata.") are loaded, a layer is chosen ("Choose a
-// layer."). Then every id, the weight, the name and every picture is read and checked; any
-// failure throws Error saying what and changes nothing. Only then are the gumps, the art, the
-// body copy and the tile data record written.
+// layer."). Then every id (the copied body must have an animation), the weight, the name and
+// every picture is read and checked; any failure throws Error saying what and changes nothing.
+// Only then are the gumps, the art, the body copy and the tile data record written.
 EquipPatchResult patchEquipment(const EquipPatch& patch, EquipModels models);
 
 }  // namespace quillotide

@@ -233,6 +233,8 @@ TEST_F(EquipPatchTest, RefusedPatchChangesNothing) {
       {"art id beyond the statics", [](EquipPatch& p) { p.artId = "0x10000"; },
        "ArtId 65536 lies outside the statics 0 ... 65535."},
       {"body types differ", [](EquipPatch& p) { p.animId = "2"; }, "Animtypes dont match."},
+      {"no body to copy", [](EquipPatch& p) { p.animId = "0x1000"; },
+       "AnimId 0x1000 has no animation to copy."},
       {"name outside the code page", [](EquipPatch& p) { p.name = "robe \xE2\x98\x83"; }, ""},
       {"art picture missing", [this](EquipPatch& p) { p.artPicture = dir.file("none.bmp"); },
        "Cannot open file " + dir.file("none.bmp")},
