@@ -14,10 +14,10 @@ namespace {
 constexpr int kSampleSlots = 0x10;
 
 // Sample static ids (SampleArt.cpp).
-constexpr std::uint16_t kStoneWallW = 0x04, kStoneWallN = 0x05,
-                        kPlankWallN = 0x07, kDoor = 0x08, kWoodFloor = 0x09, kTable = 0x0C,
-                        kChair = 0x0D, kBarrel = 0x0E, kChest = 0x0F, kTorch = 0x10,
-                        kFence = 0x1A, kWindowWall = 0x1B, kRoof = 0x1C, kCampfire = 0x1D;
+constexpr std::uint16_t kStoneWallW = 0x04, kStoneWallN = 0x05, kPlankWallN = 0x07, kDoor = 0x08,
+                        kWoodFloor = 0x09, kTable = 0x0C, kChair = 0x0D, kBarrel = 0x0E,
+                        kChest = 0x0F, kTorch = 0x10, kFence = 0x1A, kWindowWall = 0x1B,
+                        kRoof = 0x1C, kCampfire = 0x1D;
 
 MultiComponent part(std::uint16_t id, int x, int y, int z = 0) {
   return {id, static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),

@@ -97,7 +97,8 @@ AnimdataPage::AnimdataPage(TMainForm& main, QWidget* parent)
   onEdit(m_count, &AnimdataPage::applyCounts);
   onEdit(m_delay, &AnimdataPage::applyCounts);
   onEdit(m_interval, &AnimdataPage::applyCounts);
-  connect(m_choose, &QPushButton::clicked, this, [this] { runAction(m_dialogs, [&] { choose(); }); });
+  connect(m_choose, &QPushButton::clicked, this,
+          [this] { runAction(m_dialogs, [&] { choose(); }); });
   connect(m_chooser, &TStaticChooseForm::chosen, this, [this](int id) {
     m_filling = true;
     m_picture->setText(QString::fromStdString(hexLabel(static_cast<std::uint32_t>(id))));
@@ -230,7 +231,8 @@ void AnimdataPage::choose() {
 
 void AnimdataPage::start() {
   const TAnimdata& animdata = *m_registry.animdata;
-  if (!m_tile || !animdata.isLoaded() || !m_registry.art->isLoaded() || !animdata.isAnimated(*m_tile))
+  if (!m_tile || !animdata.isLoaded() || !m_registry.art->isLoaded() ||
+      !animdata.isAnimated(*m_tile))
     return;
   m_counter = 0;
   m_timer->start(animdata.startDelay(*m_tile) * kTickUnit + kStartPad);

@@ -35,9 +35,9 @@ public:
   static constexpr int kFrameWidth = 161;
   static constexpr int kFrameHeight = 137;
   static constexpr int kPreviewSide = 192;
-  static constexpr int kTickUnit = 50;            // ms per unit of interval and delay
-  static constexpr int kStartPad = 10;            // ms added to the first start delay
-  static constexpr int kRepeatPause = 2000;       // ms of empty preview before a repeat
+  static constexpr int kTickUnit = 50;       // ms per unit of interval and delay
+  static constexpr int kStartPad = 10;       // ms added to the first start delay
+  static constexpr int kRepeatPause = 2000;  // ms of empty preview before a repeat
 
   SlotListView* list() const { return m_list; }
   QListWidget* frames() const { return m_frames; }

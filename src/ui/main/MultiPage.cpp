@@ -35,8 +35,8 @@ const std::vector<TextFormat>& textFormats() {
       {MultiTextFormat::Sphere51a, "Sphere51a", "Save to Sphere51a", "Load from Sphere51a",
        "*.scp|*.scp", "scp"},
       {MultiTextFormat::Wsc, "Wsc", "Save to Wsc", "Load from Wsc", "*.wsc|*.wsc", "wsc"},
-      {MultiTextFormat::PlainText, "Text", "Save To Textfile", "Load from Textfile",
-       "*.txt|*.txt", "txt"},
+      {MultiTextFormat::PlainText, "Text", "Save To Textfile", "Load from Textfile", "*.txt|*.txt",
+       "txt"},
       {MultiTextFormat::UoaText, "UoaText", "Save To UOA Textfile", "Load from UOA Textfile",
        "*.txt|*.txt", "txt"},
   };

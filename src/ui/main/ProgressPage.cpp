@@ -83,7 +83,8 @@ ProgressPage::ProgressPage(TMainForm& main, QWidget* parent)
 
   connect(m_kind, &QComboBox::currentIndexChanged, this, [this] { m_list->rebuild(); });
   connect(m_alpha, &QCheckBox::toggled, this, [this] { showSelected(); });
-  connect(m_create, &QPushButton::clicked, this, [this] { runAction(m_dialogs, [&] { create(); }); });
+  connect(m_create, &QPushButton::clicked, this,
+          [this] { runAction(m_dialogs, [&] { create(); }); });
   connect(m_list, &SlotListView::slotActivated, this, [this] { showSelected(); });
   connect(m_list, &SlotListView::selectionCleared, this, [this] { showSelected(); });
   connect(main.settingsPage(), &SettingsPage::progressLoaded, this, [this] { m_list->rebuild(); });

@@ -113,14 +113,14 @@ void SoundPage::play(std::int32_t slot) {
 }
 
 void SoundPage::saveToFile(std::int32_t slot) {
-  const auto path = m_dialogs.saveFile(
-      {QStringLiteral("Save to File"), kWaveFilter, QStringLiteral("wav"), slotText(slot) + ".wav"});
+  const auto path = m_dialogs.saveFile({QStringLiteral("Save to File"), kWaveFilter,
+                                        QStringLiteral("wav"), slotText(slot) + ".wav"});
   if (path) m_registry.sound->exportWave(slot, path->toStdString());
 }
 
 void SoundPage::loadFromFile(std::int32_t slot) {
-  const auto path =
-      m_dialogs.openFile({QStringLiteral("Load from File"), kWaveFilter, QStringLiteral("wav"), {}});
+  const auto path = m_dialogs.openFile(
+      {QStringLiteral("Load from File"), kWaveFilter, QStringLiteral("wav"), {}});
   if (!path) return;
   m_registry.sound->importWave(slot, path->toStdString());
   refresh();

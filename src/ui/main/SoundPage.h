@@ -37,7 +37,8 @@ public:
 
 private:
   void showSlot(std::int32_t slot);
-  void addEntry(const QString& name, const QString& caption, void (SoundPage::*handler)(std::int32_t));
+  void addEntry(const QString& name, const QString& caption,
+                void (SoundPage::*handler)(std::int32_t));
   void play(std::int32_t slot);
   void saveToFile(std::int32_t slot);
   void loadFromFile(std::int32_t slot);
