@@ -93,6 +93,7 @@ private slots:
   void multiWithoutArtSaysSo();
   void progressShowsKindsAlphaAndEntries();
   void progressCreateAsksBeforeEmptying();
+  void sampleSetFillsThePages();
 };
 
 void SoundMultiProgressPagesTest::soundPlaysTheSelectedSlotAndNeverAnEmptyOne() {
@@ -315,6 +316,27 @@ void SoundMultiProgressPagesTest::progressCreateAsksBeforeEmptying() {
   QVERIFY(run.registry->progress->isLoaded());
   QVERIFY(run.registry->progress->entryIds(0).empty());
   QCOMPARE(run.dialogs.pendingAnswers(), 0);
+}
+
+void SoundMultiProgressPagesTest::sampleSetFillsThePages() {
+  ProgramRun run;
+  run.mainForm->useSampleSet(run.path("sample"));
+  QVERIFY(run.dialogs.messages().isEmpty());
+  QVERIFY(run.registry->sound->isLoaded());
+  QVERIFY(run.registry->multis->isLoaded());
+  QVERIFY(run.registry->progress->isLoaded());
+  QCOMPARE(run.find<QLineEdit>("eProgressIdx")->text(), run.path("sample/Progress.idx"));
+
+  run.showPage("tsSound");
+  run.clickLine("lbSound", 1);
+  QCOMPARE(run.find<QLabel>("lSoundName")->text(), QStringLiteral("footsteps"));
+  run.showPage("tsMulti");
+  run.clickLine("lbMulti", 2);
+  QVERIFY(run.find<ui::MultiPage>("tsMulti")->picture()->width() > 100);
+  run.showPage("tsProgress");
+  run.clickLine("lbProgress", 0x1D);
+  QCOMPARE(run.find<ui::ProgressPage>("tsProgress")->picture()->size(), QSize(64, 64));
+  QVERIFY(run.dialogs.messages().isEmpty());
 }
 
 QTEST_MAIN(SoundMultiProgressPagesTest)

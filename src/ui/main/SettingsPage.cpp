@@ -348,7 +348,11 @@ FileGroupBox* SettingsPage::group(const QString& id) const {
 }
 
 QLineEdit* SettingsPage::pathField(const QString& key) const {
-  return findChild<QLineEdit*>(QStringLiteral("e") + key);
+  if (auto* edit = findChild<QLineEdit*>(QStringLiteral("e") + key)) return edit;
+  // A group on another page (Progress) holds its fields there.
+  for (const auto& [id, box] : m_groups)
+    if (auto* edit = box->findChild<QLineEdit*>(QStringLiteral("e") + key)) return edit;
+  return nullptr;
 }
 
 bool SettingsPage::win98() const { return m_win98->isChecked(); }
