@@ -214,6 +214,14 @@ void SoundMultiProgressPagesTest::multiShowsExportsImportsAndDeletes() {
   QVERIFY(!run.registry->multis->slotExists(target - 1));
   QCOMPARE(page->picture()->size(), QSize(100, 100));
   QVERIFY(run.dialogs.messages().isEmpty());
+
+  run.dialogs.answerSave(run.path("out.idx"));
+  run.dialogs.answerSave(run.path("out.mul"));
+  run.click("btnSaveMultis");
+  TMulti saved;
+  saved.load(run.dir.file("out.idx"), run.dir.file("out.mul"));
+  QVERIFY(saved.components(0x10) == parts);
+  QVERIFY(!saved.slotExists(target - 1));
 }
 
 void SoundMultiProgressPagesTest::multiWithoutArtSaysSo() {
