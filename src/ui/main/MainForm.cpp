@@ -110,6 +110,9 @@ void TMainForm::createPages() {
       {"tsSettings",
        [this] { return m_settings = new SettingsPage(m_registry, m_dialogs, m_pages, m_gauge); }},
       {"tsProgress", [this] { return new ProgressPage(*this, m_pages); }},
+      {"tsAnimdata", [this] { return new AnimdataPage(*this, m_pages); }},
+      {"tsSound", [this] { return new SoundPage(*this, m_pages); }},
+      {"tsMulti", [this] { return new MultiPage(*this, m_pages); }},
       {"tsAnim", [this] { return new AnimPage(*this, AnimKind::Anim, m_pages); }},
       {"tsAnim2", [this] { return new AnimPage(*this, AnimKind::Anim2, m_pages); }},
       {"tsAnim3", [this] { return new AnimPage(*this, AnimKind::Anim3, m_pages); }},
@@ -125,9 +128,6 @@ void TMainForm::createPages() {
       {"tsLight", [this] { return new LightPage(*this, m_pages); }},
       {"tsTextures", [this] { return new TexturePage(*this, m_pages); }},
       {"tsFeatures", [this] { return new FeaturesPage(*this, m_pages); }},
-      {"tsAnimdata", [this] { return new AnimdataPage(*this, m_pages); }},
-      {"tsSound", [this] { return new SoundPage(*this, m_pages); }},
-      {"tsMulti", [this] { return new MultiPage(*this, m_pages); }},
   };
   for (const PageEntry& e : pageEntries()) {
     const auto factory = factories.find(e.name);
