@@ -181,6 +181,8 @@ void EquipmentPageTest::preconditionsAndClear() {
   loadSample(run);
   run.showPage("tsEquipment");
   fillRobe(run, ".bmp");
+  // The sample set loads a progress archive; this check wants none.
+  run.registry->progress = std::make_unique<quillotide::TProgress>();
   clickBox(run, "cbEquipUseProgressArt");
   clickButton(run, "btnEquipPatch");
   QCOMPARE(run.dialogs.messageTexts(), QStringList{"Load Progress."});
