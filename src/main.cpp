@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "app/FileIO.h"
+#include "ui/editor/EditorView.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SlotListView.h"
 #include "ui/main/Startup.h"
@@ -46,6 +47,7 @@ void applyScreenshotOptions(quillotide::ui::TMainForm& mainForm, int argc, char*
 }  // namespace
 
 int main(int argc, char** argv) {
+  quillotide::ui::setEditorSurfaceFormat();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillotide"));
 
