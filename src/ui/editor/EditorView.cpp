@@ -1,10 +1,12 @@
 #include "ui/editor/EditorView.h"
 
+#include <array>
 #include <unordered_map>
 #include <vector>
 
 #include <GL/gl.h>
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -83,6 +85,7 @@ public:
       makeCurrent();
       for (const auto& [id, tex] : m_textures)
         if (tex) glDeleteTextures(1, &tex);
+      if (m_glyphTexture) glDeleteTextures(1, &m_glyphTexture);
       doneCurrent();
     }
   }
@@ -92,6 +95,7 @@ protected:
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
     if (maxSide > 0) m_view.scene().setMaxTextureSide(maxSide);
+    makeGlyphs();
   }
 
   void paintGL() override {
@@ -144,8 +148,6 @@ protected:
     glDisableClientState(GL_VERTEX_ARRAY);
 
     drawWeb(scene);
-    glDisable(GL_BLEND);
-    glDisable(GL_ALPHA_TEST);
     drawAltitudes(scene);
     m_view.frameDrawn(timer.nsecsElapsed());
   }
@@ -276,23 +278,73 @@ private:
     glEnable(GL_DEPTH_TEST);
   }
 
-  void drawAltitudes(const EditorScene& scene) {
-    if (!scene.flat2D() || !scene.showAltitudes()) return;
-    const auto& items = scene.visibleItems();
-    QPainter painter(this);
-    QFont font = painter.font();
+  // The altitude numbers are text of a fixed 16-pixel font in window pixels, whatever the zoom:
+  // the glyphs of "-0123456789" are drawn once into a texture and put on quads.
+  static constexpr int kGlyphCell = 16;
+  static constexpr int kGlyphHeight = 20;
+  static constexpr int kGlyphs = 11;
+  void makeGlyphs() {
+    QImage atlas(kGlyphCell * 16, 32, QImage::Format_ARGB32);
+    atlas.fill(Qt::transparent);
+    QFont font;
     font.setPixelSize(16);
     font.setWeight(QFont::Medium);
+    const QFontMetrics metrics(font);
+    m_glyphAscent = metrics.ascent();
+    QPainter painter(&atlas);
     painter.setFont(font);
     painter.setPen(Qt::white);
-    const double zoom = scene.zoom();
-    for (const DrawCommand& c : scene.commands())
-      if (c.altitudeText)
-        painter.drawText(QPointF((c.left + 10) / zoom, (c.top + 25) / zoom),
-                         QString::number(items[c.item].z));
+    const QString chars = QStringLiteral("-0123456789");
+    for (int i = 0; i < kGlyphs; ++i) {
+      painter.drawText(QPoint(i * kGlyphCell, m_glyphAscent), chars.mid(i, 1));
+      m_glyphAdvance[static_cast<std::size_t>(i)] = metrics.horizontalAdvance(chars[i]);
+    }
+    painter.end();
+    glGenTextures(1, &m_glyphTexture);
+    glBindTexture(GL_TEXTURE_2D, m_glyphTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, atlas.width(), atlas.height(), 0, GL_BGRA,
+                 GL_UNSIGNED_INT_8_8_8_8_REV, atlas.constBits());
+  }
+
+  void drawAltitudes(const EditorScene& scene) {
+    if (!scene.flat2D() || !scene.showAltitudes() || !m_glyphTexture) return;
+    const auto& items = scene.visibleItems();
+    const float zoom = static_cast<float>(scene.zoom());
+    const float du = float(kGlyphCell) / 256.0f;
+    const float dv = float(kGlyphHeight) / 32.0f;
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_ALPHA_TEST);
+    glBindTexture(GL_TEXTURE_2D, m_glyphTexture);
+    glColor3f(1, 1, 1);
+    glBegin(GL_QUADS);
+    for (const DrawCommand& c : scene.commands()) {
+      if (!c.altitudeText) continue;
+      // The text's baseline starts at (left + 10, top + 25).
+      float x = static_cast<float>(c.left + 10);
+      const float top = static_cast<float>(c.top + 25) - static_cast<float>(m_glyphAscent) * zoom;
+      const float bottom = top + kGlyphHeight * zoom;
+      for (const QChar ch : QString::number(items[c.item].z)) {
+        const int g = ch == QLatin1Char('-') ? 0 : ch.digitValue() + 1;
+        if (g < 0 || g >= kGlyphs) continue;
+        const float u = static_cast<float>(g) * du;
+        const float right = x + kGlyphCell * zoom;
+        glTexCoord2f(u, 0), glVertex2f(x, top);
+        glTexCoord2f(u, dv), glVertex2f(x, bottom);
+        glTexCoord2f(u + du, dv), glVertex2f(right, bottom);
+        glTexCoord2f(u + du, 0), glVertex2f(right, top);
+        x += static_cast<float>(m_glyphAdvance[static_cast<std::size_t>(g)]) * zoom;
+      }
+    }
+    glEnd();
+    glEnable(GL_DEPTH_TEST);
   }
 
   EditorView& m_view;
+  GLuint m_glyphTexture = 0;
+  int m_glyphAscent = 0;
+  std::array<int, kGlyphs> m_glyphAdvance{};
   std::unordered_map<std::uint32_t, GLuint> m_textures;
   std::vector<Batch> m_batches;
   std::unordered_map<std::uint32_t, std::size_t> m_batchOf;

@@ -94,9 +94,12 @@ TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
 
 TSEditorForm::~TSEditorForm() = default;
 
+TSEditorForm* TSEditorForm::existing(const TMainForm& main) {
+  return qobject_cast<TSEditorForm*>(main.property(kEditorProperty).value<QObject*>());
+}
+
 TSEditorForm& TSEditorForm::of(TMainForm& main) {
-  if (auto* editor = qobject_cast<TSEditorForm*>(main.property(kEditorProperty).value<QObject*>()))
-    return *editor;
+  if (TSEditorForm* editor = existing(main)) return *editor;
   auto* editor = new TSEditorForm(main);
   main.setProperty(kEditorProperty, QVariant::fromValue<QObject*>(editor));
   // The editor is a window of its own; it goes with the main window.

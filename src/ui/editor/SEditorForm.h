@@ -48,6 +48,8 @@ public:
 
   // The program's one editor window, made hidden on first use.
   static TSEditorForm& of(TMainForm& main);
+  // The editor window when it has been made, else nullptr.
+  static TSEditorForm* existing(const TMainForm& main);
   // Runs the loads the editor needs that have not run yet, shows the editor, hides the main
   // window.
   static void open(TMainForm& main);
