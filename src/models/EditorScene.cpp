@@ -281,6 +281,11 @@ const ScenePicture* EditorScene::pictureFor(const TItem& item, std::int32_t key,
     }
     if (entry->pixels.width > m_maxTextureSide || entry->pixels.height > m_maxTextureSide)
       entry->pixels = {};
+    const bool padded = item.kind != ItemKind::LandTexture || m_flat2D;
+    const int contentW = isObjectKind(item.kind) ? item.width : kCell;
+    const int contentH = isObjectKind(item.kind) ? pictureHeight : kCell;
+    entry->contentWidth = padded ? std::min(contentW, entry->pixels.width) : entry->pixels.width;
+    entry->contentHeight = padded ? std::min(contentH, entry->pixels.height) : entry->pixels.height;
     found = m_pictures.emplace(id, std::move(entry)).first;
   }
   return found->second->pixels.empty() ? nullptr : found->second.get();

@@ -73,6 +73,10 @@ std::int32_t drawHue(const TItem& item);
 struct ScenePicture {
   std::uint32_t id = 0;  // unique per entry, for the view's own texture objects
   Bitmap32 pixels;
+  // The part that can hold opaque texels (the top left); the rest is transparent padding, which
+  // a drawing may leave out.
+  int contentWidth = 0;
+  int contentHeight = 0;
   bool opaqueAt(int x, int y) const {
     return x >= 0 && y >= 0 && x < pixels.width && y < pixels.height &&
            (pixels.at(x, y) >> 24) != 0;

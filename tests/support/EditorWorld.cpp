@@ -107,6 +107,27 @@ SceneSources EditorWorld::sources() {
   return SceneSources{&map, &statics, &worldFile, {}, &art, &textures, &hues, &tiledata, &animdata};
 }
 
+SampleEditorWorld::SampleEditorWorld() {
+  sample::writeSampleSet(dir.path());
+  art.load(dir.file("artidx.mul"), dir.file("art.mul"), StorageMode::Memory);
+  textures.load(dir.file("texidx.mul"), dir.file("texmaps.mul"), StorageMode::Memory);
+  tiledata.load(dir.file("tiledata.mul"));
+  hues.load(dir.file("hues.mul"));
+  animdata.load(dir.file("animdata.mul"));
+  const WorldSources world{&art, &tiledata, &animdata, &textures, nullptr};
+  map.setSources(world);
+  statics.setSources(world);
+  worldFile.setSources(world);
+  const int n = sample::kSampleWorldSize;
+  map.open(dir.file("map0.mul"), n, n);
+  statics.open(dir.file("staidx0.mul"), dir.file("statics0.mul"), n, n, StorageMode::Memory);
+  worldFile.loadText(dir.file("world.txt"));
+}
+
+SceneSources SampleEditorWorld::sources() {
+  return SceneSources{&map, &statics, &worldFile, {}, &art, &textures, &hues, &tiledata, &animdata};
+}
+
 std::vector<PlacedStatic> denseStatics(int side, int perCell) {
   std::vector<PlacedStatic> out;
   for (int y = 0; y < side; ++y)

@@ -68,6 +68,21 @@ struct EditorWorld {
   StaticsFiles staticsFiles;
 };
 
+// The sample world with the models the editor reads, loaded from a freshly written sample set.
+struct SampleEditorWorld {
+  SampleEditorWorld();
+  SceneSources sources();
+  TempDir dir;
+  TArt art;
+  TTiledata tiledata;
+  TTextures textures;
+  THues hues;
+  TAnimdata animdata;
+  TMap map;
+  TStatics statics;
+  TWorldFile worldFile;
+};
+
 // A dense area for speed measurements: every cell of a side x side world holds `perCell` statics
 // of the post and floor kinds on red land.
 std::vector<PlacedStatic> denseStatics(int side, int perCell);
