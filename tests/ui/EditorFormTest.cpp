@@ -8,9 +8,12 @@
 #include <QTest>
 
 #include "UiTestSupport.h"
+#include "app/FileIO.h"
+#include "sample/Sample.h"
 #include "support/EditorWorld.h"
 #include "ui/editor/EditorView.h"
 #include "ui/editor/SEditorForm.h"
+#include "ui/main/Startup.h"
 
 using quillotide::ItemKind;
 using quillotide::TItem;
@@ -35,6 +38,8 @@ private slots:
   void optionsStoreTheSizeAndTheCursor();
   void closingWithUnsavedChangesAsksFirst();
   void withoutOpenGLThePanelSaysSo();
+  void theFeaturesButtonLoadsTheWorldAndOpensTheEditor();
+  void theSampleMayFollowTheWorldeditorSwitch();
 };
 
 namespace {
@@ -360,6 +365,49 @@ void EditorFormTest::withoutOpenGLThePanelSaysSo() {
   QVERIFY(panel);
   QVERIFY(panel->text().contains("OpenGL"));
   QVERIFY(!r.editor->view()->drawsWithOpenGL());
+}
+
+void EditorFormTest::theFeaturesButtonLoadsTheWorldAndOpensTheEditor() {
+  ProgramRun run;
+  const std::string dir = run.dir.file("sample");
+  quillotide::sample::writeSampleSet(dir);
+  for (const auto& f : quillotide::sample::sampleFiles())
+    run.registry->config->setString(f.configKey, quillotide::joinPath(dir, f.fileName));
+  for (const auto& [key, value] : quillotide::sample::sampleSettings())
+    run.registry->config->setString(key, value);
+  // The Settings page takes the stored paths at its creation: a fresh main window.
+  run.mainForm = std::make_unique<quillotide::ui::TMainForm>(*run.registry, run.dialogs);
+  run.showPage(QStringLiteral("tsFeatures"));
+  auto* button = run.find<QAbstractButton>(QStringLiteral("btnActivateEditor"));
+  QVERIFY(button);
+  QCOMPARE(button->text(), QStringLiteral("Worldeditor"));
+  QTest::mouseClick(button, Qt::LeftButton);
+  TSEditorForm* editor = TSEditorForm::existing(*run.mainForm);
+  QVERIFY(editor && editor->isVisible());
+  QVERIFY(!run.mainForm->isVisible());
+  QVERIFY(run.registry->map->isLoaded());
+  QVERIFY(run.registry->statics->isLoaded());
+  QVERIFY(run.registry->art->isLoaded());
+  QCOMPARE(editor->scene().centreX(), 128);
+  QVERIFY(QTest::qWaitForWindowExposed(editor));
+  QTest::mouseMove(editor->view(), QPoint(400, 300));
+  QVERIFY(!editor->scene().visibleItems().empty());
+  QVERIFY(editor->statusText(0).startsWith("ID: 0x"));
+  QVERIFY2(run.dialogs.messages().isEmpty(), qPrintable(run.dialogs.messageTexts().join('\n')));
+}
+
+void EditorFormTest::theSampleMayFollowTheWorldeditorSwitch() {
+  using quillotide::ui::editorWithSample;
+  const char* both[] = {"quillotide", "--Worldeditor", "--sample"};
+  const char* swapped[] = {"quillotide", "--sample", "--Worldeditor"};
+  const char* alone[] = {"quillotide", "--Worldeditor"};
+  QVERIFY(editorWithSample(3, both));
+  QVERIFY(!editorWithSample(3, swapped));
+  QVERIFY(!editorWithSample(2, alone));
+  QCOMPARE(quillotide::ui::configPath(quillotide::ui::StartSwitch::Worldeditor, "/p", true),
+           std::string("/p/sample/config.xml"));
+  QCOMPARE(quillotide::ui::configPath(quillotide::ui::StartSwitch::Worldeditor, "/p"),
+           std::string("/p/config.xml"));
 }
 
 QTEST_MAIN(EditorFormTest)
