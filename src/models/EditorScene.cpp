@@ -8,6 +8,7 @@
 #include "models/Art.h"
 #include "models/Hues.h"
 #include "models/Map.h"
+#include "models/PatchedSlots.h"
 #include "models/Statics.h"
 #include "models/Textures.h"
 #include "models/Tiledata.h"
@@ -36,6 +37,23 @@ int objectWeight(const TItem& item, const TTiledata* tiledata) {
 
 int staticHeightOf(const TItem& item, const TTiledata* tiledata) {
   return tiledata && tiledata->isLoaded() ? tiledata->staticHeight(item.tileId) : 0;
+}
+
+// A verdata patch's picture drawn into `target` at (0, 0) as the art file's slot would be: hued
+// pixels through the hue's ramp, the white background left white.
+void drawPatchHued(const Bitmap32& patch, HueChoice hue, bool landOnly, const THues* hues,
+                   Bitmap32& target) {
+  std::optional<int> entry = hue.tableEntry();
+  if (landOnly && !hue.isSelection()) entry.reset();
+  if (!hues || !hues->isLoaded()) entry.reset();
+  for (int y = 0; y < std::min(patch.height, target.height); ++y)
+    for (int x = 0; x < std::min(patch.width, target.width); ++x) {
+      Pixel p = patch.at(x, y);
+      if ((p & 0xFFFFFFu) == 0xFFFFFFu) continue;
+      const bool grey = redOf(p) == greenOf(p) && greenOf(p) == blueOf(p);
+      if (entry && (!hue.greyOnly() || grey)) p = hues->huedPixel(*entry, p);
+      target.at(x, y) = p;
+    }
 }
 
 // Pure white is the background every picture is drawn on, and it becomes transparent.
@@ -243,8 +261,15 @@ Bitmap32 EditorScene::makePicture(const TItem& item, std::int32_t hue, std::uint
   const HueChoice choice = HueChoice::fromItemHue(hue).value_or(HueChoice::none());
   if (item.kind == ItemKind::LandTexture && !m_flat2D) {
     if (!s.textures || !s.textures->isLoaded() || !s.tiledata || !s.tiledata->isLoaded()) return {};
-    Bitmap32 picture =
-        s.textures->texturePictureHued(s.tiledata->landTextureId(item.tileId), choice, s.hues);
+    const std::uint16_t textureId = s.tiledata->landTextureId(item.tileId);
+    Bitmap32 picture;
+    if (s.verdata && PatchedSlots::textures(*s.verdata, *s.textures).isPatched(textureId)) {
+      picture = PatchedSlots::textures(*s.verdata, *s.textures).picture(textureId);
+      if (choice.isSelection() && s.hues)
+        picture = s.hues->huedPicture(picture, choice, HuedPixels::All);
+    } else {
+      picture = s.textures->texturePictureHued(textureId, choice, s.hues);
+    }
     keyWhite(picture);
     return picture;
   }
@@ -257,6 +282,16 @@ Bitmap32 EditorScene::makePicture(const TItem& item, std::int32_t hue, std::uint
   const int ph = static_cast<int>(nextPowerOfTwo(static_cast<std::uint32_t>(h)));
   if (pw > m_maxTextureSide || ph > m_maxTextureSide) return {};
   Bitmap32 picture(pw, ph, 0xFFFFFFFFu);
+  if (s.verdata) {
+    const PatchedSlots patches =
+        object ? PatchedSlots::statics(*s.verdata, *s.art) : PatchedSlots::land(*s.verdata, *s.art);
+    const std::int32_t slot = static_cast<std::int32_t>(object ? artId : item.tileId);
+    if (patches.isPatched(slot)) {
+      drawPatchHued(patches.picture(slot), choice, !object, s.hues, picture);
+      keyWhite(picture);
+      return picture;
+    }
+  }
   if (object)
     s.art->drawStaticHued(artId, 0, 0, choice, s.hues, picture);
   else

@@ -24,6 +24,7 @@ class TTextures;
 class THues;
 class TTiledata;
 class TAnimdata;
+class TVerdata;
 class TMap;
 class TStatics;
 class TWorldFile;
@@ -41,6 +42,8 @@ struct SceneSources {
   const THues* hues = nullptr;
   const TTiledata* tiledata = nullptr;
   const TAnimdata* animdata = nullptr;
+  // Patches of verdata win over the art and texture files' own slots.
+  const TVerdata* verdata = nullptr;
 };
 
 // Draw order of two items: negative when a is drawn below b (earlier), 0 when they compare equal.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "models/Verdata.h"
 #include "support/EditorWorld.h"
 
 namespace quillotide {
@@ -218,6 +219,33 @@ TEST(EditorScene, PicturesThatCannotBeMadeDrawNothing) {
   world.worldFile.add(0x300, kC, kC, 0, 0);
   scene.requestRebuild();
   EXPECT_NO_THROW(scene.prepare(0));
+}
+
+TEST(EditorScene, VerdataPatchesWinOverTheArtFile) {
+  EditorWorld world(64, {{EditorWorld::kPost, kC, kC, 0, 0}});
+  TVerdata verdata;
+  verdata.loadBytes(Bytes{0, 0, 0, 0});
+  verdata.addStatic(EditorWorld::kPost, Bitmap32(20, 40, EditorWorld::blue()));
+  verdata.addLand(EditorWorld::kRedLand, Bitmap32(44, 44, EditorWorld::magenta()));
+  SceneSources sources = world.sources();
+  sources.verdata = &verdata;
+  EditorScene scene(sources);
+  scene.setViewCentre(kC, kC);
+  scene.prepare(0);
+  for (const DrawCommand& c : scene.commands()) {
+    const TItem& item = scene.visibleItems()[c.item];
+    const Pixel expected =
+        item.kind == ItemKind::Static ? EditorWorld::blue() : EditorWorld::magenta();
+    EXPECT_EQ(c.picture->pixels.at(10, 22), expected) << int(item.kind);
+  }
+  // The selection tint reaches the patch too.
+  for (TItem& it : scene.visibleItems()) it.selected = it.kind == ItemKind::Static;
+  scene.prepare(0);
+  for (const DrawCommand& c : scene.commands()) {
+    if (scene.visibleItems()[c.item].kind == ItemKind::Static) {
+      EXPECT_NE(c.picture->pixels.at(10, 22), EditorWorld::blue());
+    }
+  }
 }
 
 TEST(EditorScene, ItemsThatLeaveTheWindowOrAreDeletedAreDropped) {
