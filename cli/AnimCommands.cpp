@@ -65,19 +65,9 @@ AnimKind variantFor(const std::optional<AnimKind>& given, const std::string& ind
   return *chosen;
 }
 
-std::unique_ptr<TAnimation> modelOf(AnimKind kind) {
-  switch (kind) {
-    case AnimKind::Anim2: return std::make_unique<TAnim2>();
-    case AnimKind::Anim3: return std::make_unique<TAnim3>();
-    case AnimKind::Anim4: return std::make_unique<TAnim4>();
-    case AnimKind::Anim5: return std::make_unique<TAnim5>();
-    default: return std::make_unique<TAnimation>();
-  }
-}
-
 std::unique_ptr<TAnimation> modelFor(const std::optional<AnimKind>& given, const std::string& index,
                                      const std::string& data) {
-  return modelOf(variantFor(given, index, data));
+  return makeAnimationModel(variantFor(given, index, data));
 }
 
 // Opens the pair (or working copies of it, see changePairFiles) and runs a change on the model;
@@ -86,7 +76,7 @@ void changeAnim(const std::optional<AnimKind>& given, const PairTarget& target,
                 const std::vector<std::string>& p, const std::function<void(TAnimation&)>& change) {
   const AnimKind kind = variantFor(given, p[0], p[1]);
   changePairFiles(target, p[0], p[1], [&](const std::string& index, const std::string& data) {
-    auto model = modelOf(kind);
+    auto model = makeAnimationModel(kind);
     model->load(index, data);
     change(*model);
   });
@@ -132,8 +122,9 @@ int list(Args& args, Context& ctx) {
            << model->slotsPerBody(body) << " slots" << (exists ? "" : " (missing)") << '\n';
   }
   if (!ctx.json) text << count << " bodies in the table";
-  ctx.report(Json::Object{{"kind", animKindName(model->kind())}, {"bodyCount", count}, {"bodies", rows}},
-             text.str());
+  ctx.report(
+      Json::Object{{"kind", animKindName(model->kind())}, {"bodyCount", count}, {"bodies", rows}},
+      text.str());
   return 0;
 }
 
@@ -195,7 +186,9 @@ int preview(Args& args, Context& ctx) {
   const AnimFrame& f = frames[static_cast<std::size_t>(frame)];
   if (f.picture.empty()) throw Error("The frame has no pixels (zero width or height).");
   writeImageFile(p[3], f.picture);
-  ctx.report(Json::Object{{"file", p[3]}, {"width", f.picture.width}, {"height", f.picture.height},
+  ctx.report(Json::Object{{"file", p[3]},
+                          {"width", f.picture.width},
+                          {"height", f.picture.height},
                           {"strayPixels", f.strayPixels}},
              "wrote " + p[3] + (f.strayPixels ? "\n" + f.strayMessage : std::string()));
   return 0;
@@ -242,8 +235,9 @@ int importBody(Args& args, Context& ctx) {
   changeAnim(variant, target, p, [&](TAnimation& model) {
     report = model.importFromDirectory(body, p[3], !noPalette, silent);
   });
-  ctx.report(Json::Object{{"body", body}, {"source", p[3]}, {"colourProblems", report.colourProblems}},
-             report.message());
+  ctx.report(
+      Json::Object{{"body", body}, {"source", p[3]}, {"colourProblems", report.colourProblems}},
+      report.message());
   return 0;
 }
 

@@ -160,6 +160,8 @@ Group progressGroup();
 Group mapGroup();
 Group staticsGroup();
 Group worldGroup();
+Group equipGroup();
+Group clilocGroup();
 
 std::vector<Group> allGroups();
 

@@ -17,17 +17,19 @@ std::string problemsText(TStatics& statics) {
   return out;
 }
 
-void openStatics(TStatics& statics, const std::vector<std::string>& p, const WorldSize& size) {
-  statics.open(p[0], p[1], size.width, size.height, StorageMode::Memory);
-}
+// The statics pair named by the first two of a command's positionals (STAIDX STATICS ...),
+// opened at the world size of --width/--height.
+struct OpenedStatics {
+  OpenedStatics(Args& args, std::size_t least, std::size_t most) {
+    const WorldSize size = worldSizeOf(args);
+    p = args.positionals(least, most);
+    statics.open(p[0], p[1], size.width, size.height, StorageMode::Memory);
+  }
+  OpenedStatics(Args& args, std::size_t count) : OpenedStatics(args, count, count) {}
 
-Json itemJson(const TItem& s) {
-  return Json::Object{{"id", static_cast<int>(s.tileId)},
-                      {"x", static_cast<int>(s.x)},
-                      {"y", static_cast<int>(s.y)},
-                      {"z", static_cast<int>(s.z)},
-                      {"hue", static_cast<int>(s.hue)}};
-}
+  std::vector<std::string> p;
+  TStatics statics;
+};
 
 std::string itemText(const TItem& s) {
   return hexLabel(s.tileId) + " " + std::to_string(s.x) + " " + std::to_string(s.y) + " " +
@@ -52,10 +54,8 @@ int saveAndReport(TStatics& statics, const std::vector<std::string>& p, Context&
 }
 
 int list(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
-  const auto p = args.positionals(6, 6);
-  TStatics statics;
-  openStatics(statics, p, size);
+  OpenedStatics o(args, 6);
+  auto& [p, statics] = o;
   auto items = statics.getItemsInRect(intArg(p[2], "X1"), intArg(p[4], "X2"), intArg(p[3], "Y1"),
                                       intArg(p[5], "Y2"));
   Json::Array rows;
@@ -70,10 +70,8 @@ int list(Args& args, Context& ctx) {
 }
 
 int add(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
-  const auto p = args.positionals(7, 7);
-  TStatics statics;
-  openStatics(statics, p, size);
+  OpenedStatics o(args, 7);
+  auto& [p, statics] = o;
   const int z = intArg(p[5], "Z");
   if (z < -128 || z > 127) throw UsageError("Z must be -128 to 127.");
   const std::int32_t serial =
@@ -83,10 +81,8 @@ int add(Args& args, Context& ctx) {
 }
 
 int remove(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
-  const auto p = args.positionals(5, 5);
-  TStatics statics;
-  openStatics(statics, p, size);
+  OpenedStatics o(args, 5);
+  auto& [p, statics] = o;
   const std::int32_t serial =
       findStatic(statics, intArg(p[2], "X"), intArg(p[3], "Y"), u16Arg(p[4], "ID"));
   const TItem s = *statics.item(serial);
@@ -99,10 +95,8 @@ int remove(Args& args, Context& ctx) {
 template <class Change>
 int changeFoundStatic(Args& args, Context& ctx, std::size_t least, std::size_t most,
                       const std::string& verb, Change change) {
-  const WorldSize size = worldSizeOf(args);
-  const auto p = args.positionals(least, most);
-  TStatics statics;
-  openStatics(statics, p, size);
+  OpenedStatics o(args, least, most);
+  auto& [p, statics] = o;
   const std::int32_t serial =
       findStatic(statics, intArg(p[2], "X"), intArg(p[3], "Y"), u16Arg(p[4], "ID"));
   change(statics, serial, p);
@@ -136,10 +130,8 @@ int retype(Args& args, Context& ctx) {
 }
 
 int compact(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
-  const auto p = args.positionals(4, 4);
-  TStatics statics;
-  openStatics(statics, p, size);
+  OpenedStatics o(args, 4);
+  auto& [p, statics] = o;
   statics.compact(p[2], p[3], g_silent);
   ctx.report(Json::Object{{"index", p[2]}, {"data", p[3]}},
              "compacted into " + p[2] + " and " + p[3] + "\n" + problemsText(statics));
@@ -147,10 +139,8 @@ int compact(Args& args, Context& ctx) {
 }
 
 int clear(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
-  const auto p = args.positionals(2, 2);
-  TStatics statics;
-  openStatics(statics, p, size);
+  OpenedStatics o(args, 2);
+  auto& [p, statics] = o;
   const std::string message = statics.clearAll(g_silent);
   statics.save(p[0], p[1], StaticsSaveMode::StaticsOnly, nullptr, g_silent);
   ctx.report(Json::Object{{"message", message}}, message);
@@ -158,10 +148,8 @@ int clear(Args& args, Context& ctx) {
 }
 
 int staticMap(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
-  const auto p = args.positionals(3, 3);
-  TStatics statics;
-  openStatics(statics, p, size);
+  OpenedStatics o(args, 3);
+  auto& [p, statics] = o;
   writeImageFile(p[2], statics.renderStaticMap(g_silent));
   ctx.report(Json::Object{{"path", p[2]}},
              "static map written to " + p[2] + "\n" + problemsText(statics));
@@ -169,11 +157,9 @@ int staticMap(Args& args, Context& ctx) {
 }
 
 int search(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
   const auto dir = args.option("dir");
-  const auto p = args.positionals(3, 3);
-  TStatics statics;
-  openStatics(statics, p, size);
+  OpenedStatics o(args, 3);
+  auto& [p, statics] = o;
   if (dir) {
     const std::string answer = p[2];
     const auto path = statics.searchId(
@@ -194,10 +180,8 @@ int search(Args& args, Context& ctx) {
 }
 
 int removeDuplicates(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
-  const auto p = args.positionals(2, 2);
-  TStatics statics;
-  openStatics(statics, p, size);
+  OpenedStatics o(args, 2);
+  auto& [p, statics] = o;
   const std::string message = statics.removeDuplicates(g_silent);
   statics.save(p[0], p[1], StaticsSaveMode::StaticsOnly, nullptr, g_silent);
   ctx.report(Json::Object{{"message", message}}, message + "\n" + problemsText(statics));
@@ -205,10 +189,8 @@ int removeDuplicates(Args& args, Context& ctx) {
 }
 
 int exportText(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
-  const auto p = args.positionals(3, 3);
-  TStatics statics;
-  openStatics(statics, p, size);
+  OpenedStatics o(args, 3);
+  auto& [p, statics] = o;
   statics.exportText(p[2], g_silent);
   ctx.report(Json::Object{{"path", p[2]}},
              "statics written to " + p[2] + "\n" + problemsText(statics));

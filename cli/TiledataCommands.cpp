@@ -1,3 +1,4 @@
+#include <array>
 #include <limits>
 #include <sstream>
 
@@ -209,84 +210,85 @@ int list(Args& args, Context& ctx) {
   return 0;
 }
 
-int showLand(Args& args, Context& ctx) {
+// The land and the static section as two traits of the same show and set commands.
+struct LandSection {
+  using Record = LandTileRecord;
+  static constexpr std::array kFieldOptions{"flags", "set", "clear", "texture"};
+  static void check(const TTiledata& t, std::int64_t id, const std::string& text) {
+    checkLand(t, id, text);
+  }
+  static Record read(const TTiledata& t, std::int64_t id) { return *t.readLand(id); }
+  static void write(TTiledata& t, std::int64_t id, const Record& r) { t.writeLand(id, r); }
+  static void editFields(Args& f, Record& r) { intField(f, "texture", r.textureId); }
+  static Json json(std::int64_t id, const Record& r, int bits) { return landJson(id, r, bits); }
+  static std::string text(std::int64_t id, const Record& r, int bits) {
+    return landTextReport(id, r, bits);
+  }
+};
+
+struct StaticSection {
+  using Record = StaticTileRecord;
+  static constexpr std::array kFieldOptions{
+      "flags",    "set",  "clear",    "weight", "quality",  "unknown1", "unknown2",
+      "quantity", "anim", "unknown3", "hue",    "unknown4", "unknown5", "height"};
+  static void check(const TTiledata& t, std::int64_t id, const std::string& text) {
+    checkStatic(t, id, text);
+  }
+  static Record read(const TTiledata& t, std::int64_t id) { return *t.readStatic(id); }
+  static void write(TTiledata& t, std::int64_t id, const Record& r) { t.writeStatic(id, r); }
+  static void editFields(Args& f, Record& r) {
+    intField(f, "weight", r.weight);
+    intField(f, "quality", r.quality);
+    intField(f, "unknown1", r.unknown1);
+    intField(f, "unknown2", r.unknown2);
+    intField(f, "quantity", r.quantity);
+    intField(f, "anim", r.animId);
+    intField(f, "unknown3", r.unknown3);
+    intField(f, "hue", r.hue);
+    intField(f, "unknown4", r.unknown4);
+    intField(f, "unknown5", r.unknown5);
+    intField(f, "height", r.height);
+  }
+  static Json json(std::int64_t id, const Record& r, int bits) { return staticJson(id, r, bits); }
+  static std::string text(std::int64_t id, const Record& r, int bits) {
+    return staticTextReport(id, r, bits);
+  }
+};
+
+template <typename Section>
+int showRecord(Args& args, Context& ctx) {
   const auto layout = layoutOption(args);
   const auto p = args.positionals(2, 2);
   const TTiledata t = loadTiledata(p[0], layout);
   const std::int64_t id = idArg(p[1]);
-  checkLand(t, id, p[1]);
-  const LandTileRecord r = *t.readLand(id);
-  ctx.report(landJson(id, r, t.flagBits()), landTextReport(id, r, t.flagBits()));
+  Section::check(t, id, p[1]);
+  const typename Section::Record r = Section::read(t, id);
+  ctx.report(Section::json(id, r, t.flagBits()), Section::text(id, r, t.flagBits()));
   return 0;
 }
 
-int showStatic(Args& args, Context& ctx) {
-  const auto layout = layoutOption(args);
-  const auto p = args.positionals(2, 2);
-  const TTiledata t = loadTiledata(p[0], layout);
-  const std::int64_t id = idArg(p[1]);
-  checkStatic(t, id, p[1]);
-  const StaticTileRecord r = *t.readStatic(id);
-  ctx.report(staticJson(id, r, t.flagBits()), staticTextReport(id, r, t.flagBits()));
-  return 0;
-}
-
-int setLand(Args& args, Context& ctx) {
+template <typename Section>
+int setRecord(Args& args, Context& ctx) {
   const auto layout = layoutOption(args);
   const FileTarget out = takeFileTarget(args);
   const auto name = args.option("name");
   // The field options are read once the record is known.
   std::vector<std::string> fieldWords;
-  for (const char* opt : {"flags", "set", "clear", "texture"})
+  for (const char* opt : Section::kFieldOptions)
     while (auto v = args.option(opt))
       fieldWords.insert(fieldWords.end(), {"--" + std::string(opt), *v});
   const auto p = args.positionals(2, 2);
   TTiledata t = loadTiledata(p[0], layout);
   const std::int64_t id = idArg(p[1]);
-  checkLand(t, id, p[1]);
-  LandTileRecord r = *t.readLand(id);
+  Section::check(t, id, p[1]);
+  typename Section::Record r = Section::read(t, id);
   Args f(fieldWords);
   if (name) r.name = makeTileName(*name);
   r.flags = editFlags(f, r.flags, t.flagBits());
-  intField(f, "texture", r.textureId);
-  t.writeLand(id, r);
+  Section::editFields(f, r);
+  Section::write(t, id, r);
   t.save(out.path(p[0]));
-  ctx.report(landJson(id, r, t.flagBits()), landTextReport(id, r, t.flagBits()));
-  return 0;
-}
-
-int setStatic(Args& args, Context& ctx) {
-  const auto layout = layoutOption(args);
-  const FileTarget out = takeFileTarget(args);
-  const auto name = args.option("name");
-  // The field options are read once the record is known.
-  std::vector<std::string> fieldWords;
-  for (const char* opt : {"flags", "set", "clear", "weight", "quality", "unknown1", "unknown2",
-                          "quantity", "anim", "unknown3", "hue", "unknown4", "unknown5", "height"})
-    while (auto v = args.option(opt))
-      fieldWords.insert(fieldWords.end(), {"--" + std::string(opt), *v});
-  const auto p = args.positionals(2, 2);
-  TTiledata t = loadTiledata(p[0], layout);
-  const std::int64_t id = idArg(p[1]);
-  checkStatic(t, id, p[1]);
-  StaticTileRecord r = *t.readStatic(id);
-  Args f(fieldWords);
-  if (name) r.name = makeTileName(*name);
-  r.flags = editFlags(f, r.flags, t.flagBits());
-  intField(f, "weight", r.weight);
-  intField(f, "quality", r.quality);
-  intField(f, "unknown1", r.unknown1);
-  intField(f, "unknown2", r.unknown2);
-  intField(f, "quantity", r.quantity);
-  intField(f, "anim", r.animId);
-  intField(f, "unknown3", r.unknown3);
-  intField(f, "hue", r.hue);
-  intField(f, "unknown4", r.unknown4);
-  intField(f, "unknown5", r.unknown5);
-  intField(f, "height", r.height);
-  t.writeStatic(id, r);
-  t.save(out.path(p[0]));
-  ctx.report(staticJson(id, r, t.flagBits()), staticTextReport(id, r, t.flagBits()));
+  ctx.report(Section::json(id, r, t.flagBits()), Section::text(id, r, t.flagBits()));
   return 0;
 }
 
@@ -391,19 +393,20 @@ Group tiledataGroup() {
       {
           {"info", "TILEDATA" + layoutNote, "Layout, record counts and size.", info},
           {"list", "TILEDATA land|static [--named]" + layoutNote, "Every id with its name.", list},
-          {"land", "TILEDATA ID" + layoutNote, "One land record.", showLand},
-          {"static", "TILEDATA ID" + layoutNote, "One static record.", showStatic},
+          {"land", "TILEDATA ID" + layoutNote, "One land record.", showRecord<LandSection>},
+          {"static", "TILEDATA ID" + layoutNote, "One static record.", showRecord<StaticSection>},
           {"set-land",
            "TILEDATA ID [--name TEXT] [--texture N] [--flags N] [--set FLAG]... [--clear FLAG]... "
            "[--out FILE]" +
                layoutNote,
-           "Changes fields of a land record; saves in place or to --out.", setLand},
+           "Changes fields of a land record; saves in place or to --out.", setRecord<LandSection>},
           {"set-static",
            "TILEDATA ID [--name TEXT] [--flags N] [--set FLAG]... [--clear FLAG]... [--weight N] "
            "[--quality N] [--quantity N] [--anim N] [--hue N] [--height N] [--unknown1..5 N] "
            "[--out FILE]" +
                layoutNote,
-           "Changes fields of a static record; saves in place or to --out.", setStatic},
+           "Changes fields of a static record; saves in place or to --out.",
+           setRecord<StaticSection>},
           {"delete-static", "TILEDATA ID [--out FILE]" + layoutNote, "Zeroes a static record.",
            deleteStatic},
           {"export-land", "TILEDATA TEXT_FILE" + layoutNote,

@@ -33,4 +33,13 @@ inline std::uint16_t u16Arg(const std::string& text, const std::string& what) {
   return static_cast<std::uint16_t>(v);
 }
 
+// An item (a static or a placed item) as a JSON object: id, x, y, z, hue.
+inline Json itemJson(const TItem& s) {
+  return Json::Object{{"id", static_cast<int>(s.tileId)},
+                      {"x", static_cast<int>(s.x)},
+                      {"y", static_cast<int>(s.y)},
+                      {"z", static_cast<int>(s.z)},
+                      {"hue", static_cast<int>(s.hue)}};
+}
+
 }  // namespace quillotide::cli

@@ -18,14 +18,6 @@ WorldTextFormat formatOf(Args& args, const std::string& name) {
   }
 }
 
-Json itemJson(const TItem& s) {
-  return Json::Object{{"id", static_cast<int>(s.tileId)},
-                      {"x", static_cast<int>(s.x)},
-                      {"y", static_cast<int>(s.y)},
-                      {"z", static_cast<int>(s.z)},
-                      {"hue", static_cast<int>(s.hue)}};
-}
-
 std::string skippedText(const TWorldFile& world) {
   return world.lastSkipped() == 0 ? std::string()
                                   : "\n" + std::to_string(world.lastSkipped()) +

@@ -26,21 +26,6 @@ namespace {
 
 constexpr std::uint64_t kRecordSize = 12;
 
-std::unique_ptr<TAnimation> modelOf(AnimKind kind) {
-  switch (kind) {
-    case AnimKind::Anim2:
-      return std::make_unique<TAnim2>();
-    case AnimKind::Anim3:
-      return std::make_unique<TAnim3>();
-    case AnimKind::Anim4:
-      return std::make_unique<TAnim4>();
-    case AnimKind::Anim5:
-      return std::make_unique<TAnim5>();
-    default:
-      return std::make_unique<TAnimation>();
-  }
-}
-
 void checkTable(const AnimSlotTable& table, int body, std::uint64_t indexSize) {
   for (int b = body; b < std::min(body + 3, 0xFFFF); ++b) {
     const int type = table.bodyType(b);
@@ -76,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string idx = fuzz::writeFile("anim.idx", index, at);
   const std::string mul = fuzz::writeFile("anim.mul", rest);
-  const auto model = modelOf(kind);
+  const auto model = makeAnimationModel(kind);
   model->load(idx, mul);
   if (model->bodyCount() != table.bodyCount(at + indexSize)) std::abort();
   for (int b = body; b < std::min(body + 2, 0x10000); ++b) {

@@ -146,4 +146,9 @@ animSeed anim 0 anim.idx anim.mul 110
 animSeed anim2 1 anim2.idx anim2.mul 110
 animSeed anim3 2 anim3.idx anim3.mul 110
 
+# A cliloc file of the sample's tile names and one text of another number range.
+{ printf '\x02\x00\x00\x00\x01\x00'; le32 500000; printf '\x00'; le16 4; printf 'text'; } >"$work/cliloc"
+"$cli" cliloc merge tiledata.mul "$work/cliloc" >/dev/null
+seed cliloc sample.enu <"$work/cliloc"
+
 echo "seeds for $(ls "$out" | wc -l) fuzz targets in $out"

@@ -139,7 +139,7 @@ std::vector<Pixel> readPalette(std::span<const std::uint8_t> bytes, const Header
 }
 
 class PixelSink {
- public:
+public:
   PixelSink(Bitmap32& bitmap, bool topDown) : m_bitmap(bitmap), m_topDown(topDown) {}
   // Row y counted in file order (the first stored row is 0).
   Pixel* row(std::int64_t y) {
@@ -148,7 +148,7 @@ class PixelSink {
            static_cast<std::size_t>(shown) * static_cast<std::size_t>(m_bitmap.width);
   }
 
- private:
+private:
   Bitmap32& m_bitmap;
   bool m_topDown;
 };
@@ -208,7 +208,8 @@ void decodeUncompressed(std::span<const std::uint8_t> bytes, const Header& h, Bi
         if (fields) {
           for (std::size_t x = 0; x < width; ++x) {
             const std::uint8_t* p = src + 3 * x;
-            const std::uint32_t px = p[0] | (p[1] << 8) | (static_cast<std::uint32_t>(p[2]) << 16);
+            const std::uint32_t px =
+                std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16);
             dst[x] = makePixel(red.value(px), green.value(px), blue.value(px));
           }
         } else {

@@ -45,25 +45,32 @@ int AnimSlotTable::bodyType(int body) const {
 
 int AnimSlotTable::slotsPerBody(int body) const {
   switch (bodyType(body)) {
-    case 0: return layout::kSlotsType0;
-    case 1: return layout::kSlotsType1;
-    default: return layout::kSlotsType2;
+    case 0:
+      return layout::kSlotsType0;
+    case 1:
+      return layout::kSlotsType1;
+    default:
+      return layout::kSlotsType2;
   }
 }
 
 std::int64_t AnimSlotTable::firstSlot(int body) const {
   const std::int64_t b = body;
   switch (bodyType(body)) {
-    case 0: return b * layout::kSlotsType0;
-    case 1: return b * layout::kSlotsType1 + type1Base;
-    default: return b * layout::kSlotsType2 - type2Base;
+    case 0:
+      return b * layout::kSlotsType0;
+    case 1:
+      return b * layout::kSlotsType1 + type1Base;
+    default:
+      return b * layout::kSlotsType2 - type2Base;
   }
 }
 
 int AnimSlotTable::bodyCount(std::uint64_t indexSize) const {
   const int lastFrom = type2From == INT_MAX ? type1From : type2From;
   const std::uint64_t boundary = static_cast<std::uint64_t>(firstSlot(lastFrom)) * kIndexRecordSize;
-  const std::uint64_t bodyBytes = static_cast<std::uint64_t>(slotsPerBody(lastFrom)) * kIndexRecordSize;
+  const std::uint64_t bodyBytes =
+      static_cast<std::uint64_t>(slotsPerBody(lastFrom)) * kIndexRecordSize;
   if (indexSize >= boundary) {
     const std::uint64_t more = (indexSize - boundary) / bodyBytes;
     return static_cast<int>(
@@ -78,9 +85,12 @@ int AnimSlotTable::bodyCount(std::uint64_t indexSize) const {
 
 const AnimSlotTable& animSlotTable(AnimKind kind) {
   switch (kind) {
-    case AnimKind::Anim2: return kAnim2Table;
-    case AnimKind::Anim3: return kAnim3Table;
-    default: return kAnimTable;
+    case AnimKind::Anim2:
+      return kAnim2Table;
+    case AnimKind::Anim3:
+      return kAnim3Table;
+    default:
+      return kAnimTable;
   }
 }
 
@@ -112,7 +122,9 @@ void TAnimation::checkBody(int body) const {
                               {std::to_string(body), std::to_string(layout::kMaxBody)}));
 }
 
-int TAnimation::bodyCount() const { return isLoaded() ? table().bodyCount(m_files.indexSize()) : 0; }
+int TAnimation::bodyCount() const {
+  return isLoaded() ? table().bodyCount(m_files.indexSize()) : 0;
+}
 
 bool TAnimation::bodyExists(int body) const { return slotExists(body, 0); }
 
@@ -122,7 +134,8 @@ bool TAnimation::slotExists(int body, int offset) const {
 }
 
 std::optional<IndexRecord> TAnimation::slotRecord(int body, int offset) const {
-  if (!isLoaded() || body < 0 || body > layout::kMaxBody || offset < 0 || offset >= slotsPerBody(body))
+  if (!isLoaded() || body < 0 || body > layout::kMaxBody || offset < 0 ||
+      offset >= slotsPerBody(body))
     return std::nullopt;
   return m_files.record(firstSlot(body) + offset);
 }
@@ -136,10 +149,13 @@ std::optional<Bytes> TAnimation::slotBlock(int body, int offset) const {
 ZeroSizeRuns TAnimation::previewZeroSize() const {
   switch (m_kind) {
     case AnimKind::Anim2:
-    case AnimKind::Anim5: return ZeroSizeRuns::Report;
+    case AnimKind::Anim5:
+      return ZeroSizeRuns::Report;
     case AnimKind::Anim3:
-    case AnimKind::Anim4: return ZeroSizeRuns::Ignore;
-    default: return ZeroSizeRuns::Skip;
+    case AnimKind::Anim4:
+      return ZeroSizeRuns::Ignore;
+    default:
+      return ZeroSizeRuns::Skip;
   }
 }
 
@@ -195,8 +211,10 @@ void TAnimation::importFromFile(int body, const std::string& path, Progress& pro
   std::vector<std::int32_t> extras(static_cast<std::size_t>(count));
   for (int k = 0; k < count; ++k) {
     auto& s = slots[static_cast<std::size_t>(k)];
-    if (s.record.isEmpty()) empties[static_cast<std::size_t>(k)] = s.record;
-    else blocks[static_cast<std::size_t>(k)] = std::move(s.data);
+    if (s.record.isEmpty())
+      empties[static_cast<std::size_t>(k)] = s.record;
+    else
+      blocks[static_cast<std::size_t>(k)] = std::move(s.data);
     extras[static_cast<std::size_t>(k)] = s.record.extra;
   }
   storeBody(body, blocks, empties, extras);
@@ -317,6 +335,22 @@ void TAnimation::rebuild(const std::string& indexPath, const std::string& dataPa
                          Progress& progress, Random& random) const {
   requireLoaded();
   m_files.rebuild(indexPath, dataPath, progress, random);
+}
+
+std::unique_ptr<TAnimation> makeAnimationModel(AnimKind kind) {
+  switch (kind) {
+    case AnimKind::Anim2:
+      return std::make_unique<TAnim2>();
+    case AnimKind::Anim3:
+      return std::make_unique<TAnim3>();
+    case AnimKind::Anim4:
+      return std::make_unique<TAnim4>();
+    case AnimKind::Anim5:
+      return std::make_unique<TAnim5>();
+    case AnimKind::Anim:
+      break;
+  }
+  return std::make_unique<TAnimation>();
 }
 
 }  // namespace quillotide

@@ -1,10 +1,11 @@
 #pragma once
 // TAnimation and its variants TAnim2 ... TAnim5: the creature, people and equipment animations of
-// anim*.idx / anim*.mul. The files are opened in place (direct mode): every change goes into them at
-// once and there is no save step. A body owns a run of consecutive index slots, five directions per
-// action; each slot points to a frame block (models/AnimFrame.h).
+// anim*.idx / anim*.mul. The files are opened in place (direct mode): every change goes into them
+// at once and there is no save step. A body owns a run of consecutive index slots, five directions
+// per action; each slot points to a frame block (models/AnimFrame.h).
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -137,7 +138,8 @@ private:
   // Appends the blocks in one piece and writes the body's records pointing at them; slots without
   // a block get `emptyRecords[k]`.
   void storeBody(int body, const std::vector<std::optional<Bytes>>& blocks,
-                 const std::vector<IndexRecord>& emptyRecords, const std::vector<std::int32_t>& extras);
+                 const std::vector<IndexRecord>& emptyRecords,
+                 const std::vector<std::int32_t>& extras);
   ZeroSizeRuns previewZeroSize() const;
 
   AnimKind m_kind;
@@ -160,5 +162,8 @@ class TAnim5 : public TAnimation {
 public:
   TAnim5() : TAnimation(AnimKind::Anim5) {}
 };
+
+// A model of the given variant, nothing loaded.
+std::unique_ptr<TAnimation> makeAnimationModel(AnimKind kind);
 
 }  // namespace quillotide

@@ -41,33 +41,19 @@ Bitmap32 patchPictureOf(const TVerdata& verdata, PatchFamily family, std::int32_
 }
 
 PatchedSlots PatchedSlots::land(const TVerdata& verdata, const TArt& art) {
-  PatchedSlots slots(PatchFamily::Land, verdata);
-  slots.m_art = &art;
-  return slots;
+  return {PatchFamily::Land, verdata, {.art = &art}};
 }
-
 PatchedSlots PatchedSlots::statics(const TVerdata& verdata, const TArt& art) {
-  PatchedSlots slots(PatchFamily::Static, verdata);
-  slots.m_art = &art;
-  return slots;
+  return {PatchFamily::Static, verdata, {.art = &art}};
 }
-
 PatchedSlots PatchedSlots::gumps(const TVerdata& verdata, const TGump& gumps) {
-  PatchedSlots slots(PatchFamily::Gump, verdata);
-  slots.m_gumps = &gumps;
-  return slots;
+  return {PatchFamily::Gump, verdata, {.gumps = &gumps}};
 }
-
 PatchedSlots PatchedSlots::textures(const TVerdata& verdata, const TTextures& textures) {
-  PatchedSlots slots(PatchFamily::Texture, verdata);
-  slots.m_textures = &textures;
-  return slots;
+  return {PatchFamily::Texture, verdata, {.textures = &textures}};
 }
-
 PatchedSlots PatchedSlots::animations(const TVerdata& verdata, const TAnimation& animation) {
-  PatchedSlots slots(PatchFamily::Animation, verdata);
-  slots.m_animation = &animation;
-  return slots;
+  return {PatchFamily::Animation, verdata, {.animation = &animation}};
 }
 
 bool PatchedSlots::isPatched(std::int32_t slot) const {
@@ -78,15 +64,15 @@ bool PatchedSlots::isPatched(std::int32_t slot) const {
 bool PatchedSlots::inFile(std::int32_t slot) const {
   switch (m_family) {
     case PatchFamily::Land:
-      return m_art->landExists(slot);
+      return m_owner.art->landExists(slot);
     case PatchFamily::Static:
-      return m_art->staticExists(slot);
+      return m_owner.art->staticExists(slot);
     case PatchFamily::Gump:
-      return m_gumps->gumpExists(slot);
+      return m_owner.gumps->gumpExists(slot);
     case PatchFamily::Texture:
-      return m_textures->textureExists(slot);
+      return m_owner.textures->textureExists(slot);
     case PatchFamily::Animation:
-      return m_animation->bodyExists(slot);
+      return m_owner.animation->bodyExists(slot);
   }
   return false;
 }
@@ -95,15 +81,15 @@ Bitmap32 PatchedSlots::picture(std::int32_t slot, std::string* problem) const {
   if (isPatched(slot)) return patchPictureOf(*m_verdata, m_family, slot);
   switch (m_family) {
     case PatchFamily::Land:
-      return m_art->landPicture(slot);
+      return m_owner.art->landPicture(slot);
     case PatchFamily::Static:
-      return m_art->staticPicture(slot);
+      return m_owner.art->staticPicture(slot);
     case PatchFamily::Gump:
-      return m_gumps->gumpPicture(slot, problem);
+      return m_owner.gumps->gumpPicture(slot, problem);
     case PatchFamily::Texture:
-      return m_textures->texturePicture(slot);
+      return m_owner.textures->texturePicture(slot);
     case PatchFamily::Animation:
-      return m_animation->firstFramePicture(slot);
+      return m_owner.animation->firstFramePicture(slot);
   }
   return {};
 }

@@ -57,15 +57,19 @@ public:
   Bitmap32 picture(std::int32_t slot, std::string* problem = nullptr) const;
 
 private:
-  PatchedSlots(PatchFamily family, const TVerdata& verdata)
-      : m_family(family), m_verdata(&verdata) {}
+  // The one model of the family that holds the file's slots.
+  struct Owner {
+    const TArt* art = nullptr;
+    const TGump* gumps = nullptr;
+    const TTextures* textures = nullptr;
+    const TAnimation* animation = nullptr;
+  };
+  PatchedSlots(PatchFamily family, const TVerdata& verdata, Owner owner)
+      : m_family(family), m_verdata(&verdata), m_owner(owner) {}
 
   PatchFamily m_family;
   const TVerdata* m_verdata;
-  const TArt* m_art = nullptr;
-  const TGump* m_gumps = nullptr;
-  const TTextures* m_textures = nullptr;
-  const TAnimation* m_animation = nullptr;
+  Owner m_owner;
 };
 
 }  // namespace quillotide

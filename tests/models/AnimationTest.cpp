@@ -28,9 +28,12 @@ Bitmap32 figure(int w, int h, int seed) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       if ((x + seed) % 5 == 0) continue;
-      if (y < h / 3) b.at(x, y) = kRed;
-      else if (y < 2 * h / 3) b.at(x, y) = (x + y + seed) % 3 ? kGreen : kBlue;
-      else if (x % 2) b.at(x, y) = makePixel(static_cast<std::uint8_t>(8 * (seed % 30)), 64, 128);
+      if (y < h / 3)
+        b.at(x, y) = kRed;
+      else if (y < 2 * h / 3)
+        b.at(x, y) = (x + y + seed) % 3 ? kGreen : kBlue;
+      else if (x % 2)
+        b.at(x, y) = makePixel(static_cast<std::uint8_t>(8 * (seed % 30)), 64, 128);
     }
   return b;
 }
@@ -52,21 +55,6 @@ Bytes blockOf(const std::vector<Bitmap32>& pictures, int cx = 10, int cy = 20) {
   for (const auto& p : pictures)
     frames.push_back(encodeAnimFrame(p, cx, cy, palette, AnimTransparency::BlackAndWhite, "f"));
   return buildAnimBlock(palette.palette(), frames);
-}
-
-std::unique_ptr<TAnimation> modelOf(AnimKind kind) {
-  switch (kind) {
-    case AnimKind::Anim2:
-      return std::make_unique<TAnim2>();
-    case AnimKind::Anim3:
-      return std::make_unique<TAnim3>();
-    case AnimKind::Anim4:
-      return std::make_unique<TAnim4>();
-    case AnimKind::Anim5:
-      return std::make_unique<TAnim5>();
-    default:
-      return std::make_unique<TAnimation>();
-  }
 }
 
 // A hand-made block (not from our encoder): palette 1 = red, 2 = green; one 4 x 3 frame with the
@@ -204,7 +192,7 @@ TEST(AnimFrameCodec, HandMadeBlockDecodes) {
 
 TEST(AnimFrameCodec, EncodeDecodeKeepsOpaquePixelsAndDropsBlackAndWhite) {
   Bitmap32 p = figure(23, 17, 4);
-  p.at(0, 0) = 0xFFFFFFFF;  // white
+  p.at(0, 0) = 0xFFFFFFFF;                // white
   p.at(1, 0) = makePixel(250, 250, 250);  // reduces to white
   p.at(2, 0) = makePixel(7, 7, 7);        // reduces to black
   p.at(22, 16) = kRed;                    // a run that reaches the row's end
@@ -252,13 +240,13 @@ TEST(AnimFrameCodec, PicturesTheFormatCannotHoldAreRefused) {
   EXPECT_THROW(encodeAnimFrame(far, 0, 2, palette, AnimTransparency::BlackAndWhite, "f"), Error);
   EXPECT_NO_THROW(encodeAnimFrame(far, 350, 2, palette, AnimTransparency::BlackAndWhite, "f"));
   // A long run starting near the centre is stored whole up to the run buffer, then split.
-  const Bytes wide = encodeAnimFrame(Bitmap32(1000, 1, kRed), 0, 1, palette,
-                                     AnimTransparency::BlackAndWhite, "f");
+  const Bytes wide =
+      encodeAnimFrame(Bitmap32(1000, 1, kRed), 0, 1, palette, AnimTransparency::BlackAndWhite, "f");
   const AnimFrame back = AnimBlock(buildAnimBlock(palette.palette(), {wide})).frame(0, 0);
   EXPECT_EQ(back.picture, asDecoded(Bitmap32(1000, 1, kRed)));
-  EXPECT_THROW(encodeAnimFrame(Bitmap32(1100, 1, kRed), 0, 1, palette,
-                               AnimTransparency::BlackAndWhite, "f"),
-               Error);
+  EXPECT_THROW(
+      encodeAnimFrame(Bitmap32(1100, 1, kRed), 0, 1, palette, AnimTransparency::BlackAndWhite, "f"),
+      Error);
 }
 
 namespace {
@@ -338,7 +326,8 @@ TEST(TAnimation, DirectModeWritesEveryChangeAtOnce) {
   AnimFiles f;
   TAnimation a;
   a.load(f.idx, f.mul);
-  putBody(a, 400, {{0, {figure(20, 30, 1)}}, {7, {figure(8, 8, 2), figure(9, 9, 3)}}}, f.dir.file("x.kx"));
+  putBody(a, 400, {{0, {figure(20, 30, 1)}}, {7, {figure(8, 8, 2), figure(9, 9, 3)}}},
+          f.dir.file("x.kx"));
   // The bytes are on disk while the model still holds the files.
   TAnimation other;
   EXPECT_THROW(other.load(f.idx, f.mul), FileError);  // held with exclusive access
@@ -376,7 +365,7 @@ class AnimFolderRoundTrip : public ::testing::TestWithParam<AnimKind> {};
 
 TEST_P(AnimFolderRoundTrip, ExportImportIsLosslessWithZeroSizeFrames) {
   AnimFiles f;
-  auto a = modelOf(GetParam());
+  auto a = makeAnimationModel(GetParam());
   a->load(f.idx, f.mul);
   // Zero-size frames in the middle and at the end, of 0 x 0, 7 x 0 and 0 x 5.
   const std::vector<Bitmap32> slot0 = {figure(12, 14, 1), Bitmap32(), figure(6, 3, 2),
@@ -518,7 +507,8 @@ TEST(TAnimation, KxRoundTripAndRefusals) {
   AnimFiles f;
   TAnimation a;
   a.load(f.idx, f.mul);
-  putBody(a, 250, {{0, {figure(9, 9, 1)}}, {64, {figure(3, 5, 2), figure(2, 2, 2)}}}, f.dir.file("in.kx"));
+  putBody(a, 250, {{0, {figure(9, 9, 1)}}, {64, {figure(3, 5, 2), figure(2, 2, 2)}}},
+          f.dir.file("in.kx"));
   const std::string kx = f.dir.file("out.kx");
   a.exportToFile(250, kx, g_silent);
   const Bytes file = test::readBytes(kx);
@@ -615,7 +605,8 @@ TEST(TAnimation, RebuildKeepsEveryBodyAndRefusesItsOwnFiles) {
   TAnimation a;
   a.load(f.idx, f.mul);
   putBody(a, 1, {{0, {figure(4, 4, 1)}}}, f.dir.file("x.kx"));
-  putBody(a, 1, {{0, {figure(5, 4, 1)}}, {2, {figure(3, 3, 3)}}}, f.dir.file("x.kx"));  // leaves dead data
+  putBody(a, 1, {{0, {figure(5, 4, 1)}}, {2, {figure(3, 3, 3)}}},
+          f.dir.file("x.kx"));  // leaves dead data
   Random random(7);
   EXPECT_THROW(a.rebuild(f.idx, f.dir.file("n.mul"), g_silent, random), FileError);
   a.rebuild(f.dir.file("n.idx"), f.dir.file("n.mul"), g_silent, random);

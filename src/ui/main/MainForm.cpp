@@ -14,6 +14,7 @@
 #include "ui/main/AnimPage.h"
 #include "ui/main/ArtLandPage.h"
 #include "ui/main/ArtStaticPage.h"
+#include "ui/main/EquipmentPage.h"
 #include "ui/main/FeaturesPage.h"
 #include "ui/main/GumpPage.h"
 #include "ui/main/HuePage.h"
@@ -123,6 +124,7 @@ void TMainForm::createPages() {
       {"tsLight", [this] { return new LightPage(*this, m_pages); }},
       {"tsTextures", [this] { return new TexturePage(*this, m_pages); }},
       {"tsFeatures", [this] { return new FeaturesPage(*this, m_pages); }},
+      {"tsEquipment", [this] { return new EquipmentPage(*this, m_pages); }},
   };
   for (const PageEntry& e : pageEntries()) {
     const auto factory = factories.find(e.name);

@@ -15,6 +15,7 @@
 #include "app/Registry.h"
 #include "app/Text.h"
 #include "ui/main/MainForm.h"
+#include "ui/platform/Dialogs.h"
 
 namespace quillotide::ui {
 
@@ -49,6 +50,22 @@ inline std::optional<TileName> fieldName(const QLineEdit* field, QString& proble
     problem = QStringLiteral("Name: ") + QString::fromStdString(e.what());
     return std::nullopt;
   }
+}
+
+// "Flag: " and the flag word, signed and as wide as the file's flag word.
+inline QString flagMessage(const TTiledata& tiles, std::uint64_t flags) {
+  const qint64 value = tiles.flagBits() == 64
+                           ? static_cast<qint64>(flags)
+                           : static_cast<qint64>(static_cast<std::int32_t>(flags));
+  return QStringLiteral("Flag: ") + QString::number(value);
+}
+
+// A field's problem shown once: the message box takes the focus, and the field that loses it
+// must not report again while the box is up.
+inline void reportFieldProblem(bool& reporting, Dialogs& dialogs, const QString& problem) {
+  reporting = true;
+  dialogs.showError(problem);
+  reporting = false;
 }
 
 // The layout line of both tile data pages: what the loaded file is read as and why ("l" + prefix

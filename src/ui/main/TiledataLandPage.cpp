@@ -173,22 +173,13 @@ void TiledataLandPage::fieldFinished() {
   QString problem;
   const bool stored = fieldNumber(m_texture, QStringLiteral("TexID:"), 0xFFFF, problem) &&
                       fieldName(m_name, problem);
-  if (!stored) {
-    m_reporting = true;
-    m_dialogs.showError(problem);
-    m_reporting = false;
-  }
+  if (!stored) reportFieldProblem(m_reporting, m_dialogs, problem);
   showRecord(*m_id);
 }
 
 void TiledataLandPage::showFlags(std::int32_t id) {
   const TTiledata& tiles = *m_registry.tiledata;
-  const std::uint64_t flags = tiles.landFlags(id);
-  // Signed, as wide as the file's flag word.
-  const qint64 value = tiles.flagBits() == 64
-                           ? static_cast<qint64>(flags)
-                           : static_cast<qint64>(static_cast<std::int32_t>(flags));
-  m_dialogs.showMessage(QStringLiteral("Flag: ") + QString::number(value));
+  m_dialogs.showMessage(flagMessage(tiles, tiles.landFlags(id)));
 }
 
 void TiledataLandPage::saveText() {

@@ -13,8 +13,8 @@
 
 #include "app/FileIO.h"
 #include "app/Registry.h"
-#include "models/PatchedSlots.h"
 #include "app/Text.h"
+#include "models/PatchedSlots.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SlotListView.h"
 #include "ui/main/TiledataFields.h"
@@ -308,21 +308,13 @@ void TiledataStaticPage::writeRecord(bool report) {
 void TiledataStaticPage::fieldFinished() {
   if (m_reporting) return;
   QString problem;
-  if (!recordFromFields(problem)) {
-    m_reporting = true;
-    m_dialogs.showError(problem);
-    m_reporting = false;
-  }
+  if (!recordFromFields(problem)) reportFieldProblem(m_reporting, m_dialogs, problem);
   showRecord(*m_id);
 }
 
 void TiledataStaticPage::showFlags(std::int32_t id) {
   const TTiledata& tiles = *m_registry.tiledata;
-  const std::uint64_t flags = tiles.staticFlags(id);
-  const qint64 value = tiles.flagBits() == 64
-                           ? static_cast<qint64>(flags)
-                           : static_cast<qint64>(static_cast<std::int32_t>(flags));
-  m_dialogs.showMessage(QStringLiteral("Flag: ") + QString::number(value));
+  m_dialogs.showMessage(flagMessage(tiles, tiles.staticFlags(id)));
 }
 
 bool TiledataStaticPage::requireLoaded() {

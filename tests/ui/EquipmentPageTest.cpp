@@ -1,0 +1,302 @@
+// The "Equipment" page and "Merge Tiledata to Cliloc" driven as a person does: pictures chosen
+// through the browse buttons, ids typed, boxes and buttons clicked, the layer picked with the
+// keys; then what the other pages show and what the files hold.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include "UiTestSupport.h"
+#include "app/FileIO.h"
+#include "app/Image.h"
+#include "models/Cliloc.h"
+
+using quillotide::Bitmap32;
+using quillotide::makePixel;
+using quillotide::test::ProgramRun;
+using quillotide::test::readBytes;
+using quillotide::test::writeBytes;
+using quillotide::ui::MessageIcon;
+
+class EquipmentPageTest : public QObject {
+  Q_OBJECT
+private slots:
+  void patchShowsTheNewItemOnThePages();
+  void browseRefusesAMissingFile();
+  void preconditionsAndClear();
+  void picturesIntoTheProgressArchive();
+  void clilocMergeKeepsEntriesAndTheLoadedTiledata();
+};
+
+namespace {
+
+const QString kMissingTitle = QStringLiteral("Datei nicht gefunden");
+
+// A picture in colours that survive the 15-bit conversion exactly.
+Bitmap32 picture(int w, int h, std::uint8_t shade) {
+  Bitmap32 p(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      p.at(x, y) = makePixel(static_cast<std::uint8_t>(8 * (x % 30 + 1)), shade,
+                             static_cast<std::uint8_t>(8 * (y % 30 + 1)));
+  return p;
+}
+
+void loadSample(ProgramRun& run) {
+  run.mainForm->useSampleSet(run.path("sample"));
+  run.dialogs.clear();
+  QVERIFY(run.registry->tiledata->isLoaded());
+}
+
+void clickButton(ProgramRun& run, const QString& name) {
+  QTest::mouseClick(run.find<QPushButton>(name), Qt::LeftButton);
+}
+
+// A click on the box's indicator, where a person clicks.
+void clickBox(ProgramRun& run, const QString& name) {
+  auto* box = run.find<QCheckBox>(name);
+  QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2));
+}
+
+void typeInto(ProgramRun& run, const QString& name, const QString& text) {
+  auto* field = run.find<QLineEdit>(name);
+  field->setFocus();
+  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(field, Qt::Key_Backspace);
+  QTest::keyClicks(field, text);
+  QTest::keyClick(field, Qt::Key_Return);
+}
+
+void chooseLayer(ProgramRun& run, const QString& caption) {
+  auto* layer = run.find<QComboBox>("cbEquipLayer");
+  layer->setFocus();
+  for (int i = 0; i < layer->count() && layer->currentText() != caption; ++i)
+    QTest::keyClick(layer, Qt::Key_Down);
+  QCOMPARE(layer->currentText(), caption);
+}
+
+void browse(ProgramRun& run, const QString& button, std::optional<QString> path) {
+  run.dialogs.answerOpen(path);
+  clickButton(run, button);
+}
+
+// The form of a robe: pictures, ids, weight, name, "Wearable", layer "Layer_OuterTorso".
+void fillRobe(ProgramRun& run, const QString& suffix) {
+  browse(run, "btnEquipBrowseGump", run.path("gump" + suffix.toStdString()));
+  browse(run, "btnEquipBrowseGumpW", run.path("gumpw" + suffix.toStdString()));
+  browse(run, "btnEquipBrowseArt", run.path("art" + suffix.toStdString()));
+  typeInto(run, "eEquipGumpId", "50500");
+  typeInto(run, "eEquipArtId", "0x300");
+  typeInto(run, "eEquipAnimId", "0x190");
+  typeInto(run, "eEquipWeight", "7");
+  typeInto(run, "eEquipName", "blue robe");
+  clickBox(run, "cbEquipWearable");
+  clickBox(run, "cbEquipPartialHue");
+  chooseLayer(run, "Layer_OuterTorso");
+}
+
+void writePictures(ProgramRun& run) {
+  for (const char* ext : {".bmp", ".png"}) {
+    quillotide::writeImageFile(run.dir.file(std::string("gump") + ext), picture(20, 30, 80));
+    quillotide::writeImageFile(run.dir.file(std::string("gumpw") + ext), picture(21, 31, 120));
+    quillotide::writeImageFile(run.dir.file(std::string("art") + ext), picture(12, 14, 160));
+  }
+}
+
+// The line of the list whose text is `label`; -1 when there is none.
+int lineOf(ProgramRun& run, const QString& list, const QString& label) {
+  auto* view = run.find<QListView>(list);
+  for (int row = 0; row < view->model()->rowCount(); ++row)
+    if (view->model()->index(row, 0).data().toString().startsWith(label)) return row;
+  return -1;
+}
+
+}  // namespace
+
+void EquipmentPageTest::patchShowsTheNewItemOnThePages() {
+  ProgramRun run;
+  loadSample(run);
+  writePictures(run);
+  run.showPage("tsEquipment");
+  fillRobe(run, ".bmp");
+  QCOMPARE(run.find<QLineEdit>("eEquipPathGump")->text(), run.path("gump.bmp"));
+  clickButton(run, "btnEquipPatch");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{});
+
+  quillotide::Registry& r = *run.registry;
+  QCOMPARE(r.gumps->gumpPicture(50500), picture(20, 30, 80));
+  QCOMPARE(r.gumps->gumpPicture(60500), picture(21, 31, 120));
+  QCOMPARE(r.art->staticArtWidth(0x300), 12);
+  QCOMPARE(r.animation->slotRecord(500, 7), r.animation->slotRecord(0x190, 7));
+
+  // The tile data page shows the record.
+  run.showPage("tsTiledataS");
+  const int line = lineOf(run, "lbTiledataS", "0x300 ");
+  QVERIFY(line >= 0);
+  run.clickLine("lbTiledataS", line);
+  QCOMPARE(run.find<QLineEdit>("eStaticName")->text(), QStringLiteral("blue robe"));
+  QCOMPARE(run.find<QLineEdit>("eStaticAnimId")->text(), QStringLiteral("0x1F4"));
+  QCOMPARE(run.find<QLineEdit>("eStaticWeight")->text(), QStringLiteral("7"));
+  QCOMPARE(run.find<QLineEdit>("eStaticQuality")->text(), QStringLiteral("20"));
+  QVERIFY(run.find<QCheckBox>("cbStaticFlag22")->isChecked());
+  QVERIFY(run.find<QCheckBox>("cbStaticFlag18")->isChecked());
+  QVERIFY(!run.find<QCheckBox>("cbStaticFlag1")->isChecked());
+  // The paperdoll gump's page finds the copied body.
+  run.showPage("tsGumpsAnim");
+  const int gumpLine = lineOf(run, "lbGumpsAnim", "0xC544");
+  QVERIFY(gumpLine >= 0);
+  run.clickLine("lbGumpsAnim", gumpLine);
+  QCOMPARE(run.find<QLabel>("lGumpsAnimId")->text(), QStringLiteral("Animation exists: 0x1F4"));
+  QVERIFY(run.dialogs.failures().isEmpty());
+}
+
+void EquipmentPageTest::browseRefusesAMissingFile() {
+  ProgramRun run;
+  writePictures(run);
+  run.showPage("tsEquipment");
+  browse(run, "btnEquipBrowseArt", run.path("art.png"));
+  browse(run, "btnEquipBrowseArt", run.path("none.png"));
+  QCOMPARE(run.find<QLineEdit>("eEquipPathArt")->text(), run.path("art.png"));
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  const auto& m = run.dialogs.messages()[0];
+  QCOMPARE(m.caption, kMissingTitle);
+  QCOMPARE(m.text,
+           QStringLiteral(
+               "Diese Datei ist nicht existent. Bitte wählen sie einen gültigen Dateinamen."));
+  QCOMPARE(m.icon, MessageIcon::Error);
+  QCOMPARE(run.dialogs.asked()[0].filter, QStringLiteral("*.bmp;*.png|*.bmp;*.png"));
+  // Cancelled: the field keeps its text.
+  browse(run, "btnEquipBrowseArt", std::nullopt);
+  QCOMPARE(run.find<QLineEdit>("eEquipPathArt")->text(), run.path("art.png"));
+}
+
+void EquipmentPageTest::preconditionsAndClear() {
+  ProgramRun run;
+  writePictures(run);
+  run.showPage("tsEquipment");
+  clickButton(run, "btnEquipPatch");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{"Load Gumps."});
+  loadSample(run);
+  run.showPage("tsEquipment");
+  fillRobe(run, ".bmp");
+  clickBox(run, "cbEquipUseProgressArt");
+  clickButton(run, "btnEquipPatch");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{"Load Progress."});
+  clickBox(run, "cbEquipUseProgressArt");
+
+  // A GumpId below the paperdolls is refused and nothing is written.
+  typeInto(run, "eEquipGumpId", "1000");
+  run.dialogs.clear();
+  clickButton(run, "btnEquipPatch");
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY(run.dialogs.messages()[0].text.startsWith("GumpId 1000 lies outside"));
+  QVERIFY(!run.registry->gumps->gumpExists(1000));
+  QVERIFY(!run.registry->art->staticExists(0x300));
+
+  clickBox(run, "cbEquipWeapon");
+  clickButton(run, "btnEquipClear");
+  for (const char* name : {"eEquipPathGump", "eEquipPathArt", "eEquipGumpId", "eEquipArtId",
+                           "eEquipAnimId", "eEquipName", "eEquipWeight"})
+    QVERIFY2(run.find<QLineEdit>(name)->text().isEmpty(), name);
+  QCOMPARE(run.find<QLineEdit>("eEquipPathGumpW")->text(), run.path("gumpw.bmp"));
+  QCOMPARE(run.find<QComboBox>("cbEquipLayer")->currentIndex(), -1);
+  QVERIFY(run.find<QCheckBox>("cbEquipWearable")->isChecked());
+  for (const char* name :
+       {"cbEquipWeapon", "cbEquipArmor", "cbEquipPartialHue", "cbEquipLightSource"})
+    QVERIFY2(!run.find<QCheckBox>(name)->isChecked(), name);
+  run.dialogs.clear();
+  clickButton(run, "btnEquipPatch");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{"Choose a layer."});
+}
+
+void EquipmentPageTest::picturesIntoTheProgressArchive() {
+  ProgramRun run;
+  loadSample(run);
+  writePictures(run);
+  writeBytes(run.dir.file("Progress.idx"), {});
+  writeBytes(run.dir.file("Progress.mul"), {});
+  run.registry->progress->load(run.dir.file("Progress.idx"), run.dir.file("Progress.mul"));
+  const std::int64_t gumpSlots = run.registry->gumps->gumpCount();
+  run.showPage("tsEquipment");
+  fillRobe(run, ".png");
+  for (const char* box :
+       {"cbEquipUseProgressGumpM", "cbEquipUseProgressGumpW", "cbEquipUseProgressArt"})
+    clickBox(run, box);
+  clickButton(run, "btnEquipPatch");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{});
+  const quillotide::TProgress& p = *run.registry->progress;
+  QCOMPARE(p.entryImage(1, 50500), picture(20, 30, 80));
+  QCOMPARE(p.entryImage(1, 60500), picture(21, 31, 120));
+  QCOMPARE(p.entryImage(0, 0x300), picture(12, 14, 160));
+  QCOMPARE(run.registry->gumps->gumpCount(), gumpSlots);
+  QVERIFY(!run.registry->art->staticExists(0x300));
+  QCOMPARE(run.registry->tiledata->staticAnimId(0x300), 500);
+
+  // "Use Progress" with a gump the archive cannot hold is refused.
+  typeInto(run, "eEquipGumpId", "70000");
+  clickButton(run, "btnEquipPatch");
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY(run.dialogs.messages()[0].text.contains("does not fit the progress archive"));
+  QVERIFY(!p.entryExists(1, 70000 & 0xFFFF));
+}
+
+void EquipmentPageTest::clilocMergeKeepsEntriesAndTheLoadedTiledata() {
+  ProgramRun run;
+  loadSample(run);
+  // An unsaved change of the loaded tile data.
+  quillotide::StaticTileRecord changed = *run.registry->tiledata->readStatic(1);
+  changed.name = quillotide::makeTileName("changed tree");
+  run.registry->tiledata->writeStatic(1, changed);
+  const quillotide::Bytes loaded = run.registry->tiledata->image();
+
+  const std::string cliloc = run.dir.file("Cliloc.enu");
+  quillotide::Cliloc start;
+  start.entries = {{1020001, 0, "old"}, {3000000, 4, "far \xE2\x98\x83"}, {7, 0, "low"}};
+  quillotide::saveCliloc(cliloc, start);
+  run.showPage("tsFeatures");
+
+  // Cancelled: nothing happens.
+  run.dialogs.answerOpen(std::nullopt);
+  clickButton(run, "btnMergeCliloc");
+  QVERIFY(run.dialogs.messages().isEmpty());
+
+  run.dialogs.answerOpen(QString::fromStdString(cliloc));
+  clickButton(run, "btnMergeCliloc");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{"Done"});
+  const quillotide::Cliloc merged = quillotide::loadCliloc(cliloc);
+  QCOMPARE(quillotide::findClilocEntry(merged, 1020001)->text, std::string("oak tree"));
+  QCOMPARE(quillotide::findClilocEntry(merged, 1020002)->text, std::string("pine tree"));
+  QCOMPARE(quillotide::findClilocEntry(merged, 3000000)->text, std::string("far \xE2\x98\x83"));
+  QCOMPARE(quillotide::findClilocEntry(merged, 7)->text, std::string("low"));
+  QVERIFY(run.registry->tiledata->isLoaded());
+  QVERIFY(run.registry->tiledata->image() == loaded);
+
+  // A damaged cliloc file: its reason is shown and the file stays as it was.
+  quillotide::Bytes cut = readBytes(cliloc);
+  cut.resize(cut.size() - 2);
+  writeBytes(cliloc, cut);
+  run.dialogs.clear();
+  run.dialogs.answerOpen(QString::fromStdString(cliloc));
+  clickButton(run, "btnMergeCliloc");
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY(run.dialogs.messages()[0].text.contains("runs past the end"));
+  QVERIFY(readBytes(cliloc) == cut);
+
+  // No tile data file on the Settings page.
+  run.setField("eTiledata", run.path("none.mul"));
+  run.dialogs.clear();
+  run.dialogs.answerOpen(QString::fromStdString(cliloc));
+  clickButton(run, "btnMergeCliloc");
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QCOMPARE(run.dialogs.messages()[0].caption, kMissingTitle);
+  QCOMPARE(
+      run.dialogs.messages()[0].text,
+      QStringLiteral(
+          "Tiledata ist nicht existent. Bitte wählen sie einen gültigen Dateinamen (Settings)."));
+  QVERIFY(readBytes(cliloc) == cut);
+}
+
+QTEST_MAIN(EquipmentPageTest)
+#include "EquipmentPageTest.moc"
