@@ -4,11 +4,13 @@
 // OpenGL (the editor's panel then says so); picking never reads the frame back.
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QTest>
 
 #include "UiTestSupport.h"
 #include "app/FileIO.h"
+#include "models/Items.h"
 #include "sample/Sample.h"
 #include "support/EditorWorld.h"
 #include "ui/editor/EditorView.h"
@@ -34,6 +36,7 @@ private slots:
   void toolsGetClicksAndDragsThroughOneDispatchPoint();
   void viewMenuTogglesCaptionsAndSources();
   void worldFileLoadsSavesAndClears();
+  void staticDiffsSaveAndLoadThroughTheMenu();
   void patchStaticsWritesBothFilesAndRebuilds();
   void optionsStoreTheSizeAndTheCursor();
   void closingWithUnsavedChangesAsksFirst();
@@ -191,9 +194,8 @@ void EditorFormTest::toolsGetClicksAndDragsThroughOneDispatchPoint() {
       applied << serial;
       TItem* it = e.findVisibleItem(serial);
       if (e.editorTool() == 2 && it && it->kind == ItemKind::Static) {
-        r.run.registry->statics->remove(serial);
+        r.run.registry->items->remove(it);
         it->deleted = 1;
-        e.noteUnsaved(WorldPart::Statics);
       }
     });
   const QPoint first = EditorRun::cell(kC, kC) + QPoint(0, 10);
@@ -277,6 +279,43 @@ void EditorFormTest::worldFileLoadsSavesAndClears() {
   QTest::mouseMove(r.view(), EditorRun::cell(kC, kC) + QPoint(1, 0));
   QVERIFY(!r.visible(ItemKind::WorldWritten, 33, 32));
   QCOMPARE(r.run.registry->worldFile->size(), std::size_t(0));
+}
+
+void EditorFormTest::staticDiffsSaveAndLoadThroughTheMenu() {
+  EditorRun r;
+  r.show();
+  r.run.registry->worldFile->add(EditorWorld::kFrame, 31, 31, 0, 0);
+  QVERIFY(QDir().mkpath(r.run.path("diffs")));
+  r.run.dialogs.answerFolder(std::nullopt);
+  r.trigger(QStringLiteral("Save StaticDiffs (new items included)"));
+  QVERIFY(!quillotide::fileExists(r.run.dir.file("diffs/Stadif0.mul")));
+  r.run.dialogs.answerFolder(r.run.path("diffs"));
+  r.trigger(QStringLiteral("Save StaticDiffs (new items included)"));
+  QCOMPARE(r.run.dialogs.asked().last().title,
+           QStringLiteral("Where do you want to have your Diff-Files?"));
+  QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("1 StaticDiff-Blocks saved."));
+  for (const char* name : {"Stadifl0.mul", "Stadifi0.mul", "Stadif0.mul"})
+    QVERIFY(quillotide::fileExists(r.run.dir.file(std::string("diffs/") + name)));
+  // The world file's item went into the diff; the view no longer shows it as a world-file item.
+  QVERIFY(r.run.registry->worldFile->unwrittenItems().empty());
+  QTest::mouseMove(r.view(), EditorRun::cell(kC, kC));
+  QVERIFY(!r.visible(ItemKind::WorldUnwritten, 31, 31));
+  r.run.dialogs.answerFolder(r.run.path("diffs"));
+  r.trigger(QStringLiteral("Load StaticDiffs"));
+  QCOMPARE(r.run.dialogs.asked().last().title, QStringLiteral("Where are your Diff-Files?"));
+  QTest::mouseMove(r.view(), EditorRun::cell(kC, kC) + QPoint(1, 0));
+  QVERIFY(r.visible(ItemKind::DiffStatic, 31, 31));
+  // An edit of a diff item through the dispatcher leaves the diffs unsaved.
+  r.run.registry->items->remove(r.visible(ItemKind::DiffStatic, 31, 31));
+  QVERIFY(r.editor->hasUnsaved(WorldPart::Diffs));
+  // "StaticDiffs" unchecked: the diff items stay out of the view.
+  r.trigger(QStringLiteral("StaticDiffs"));
+  QTest::mouseMove(r.view(), EditorRun::cell(kC, kC));
+  QVERIFY(!r.visible(ItemKind::DiffStatic, 31, 31));
+  // A folder without diff files is reported.
+  r.run.dialogs.answerFolder(r.run.path("nowhere"));
+  r.trigger(QStringLiteral("Load StaticDiffs"));
+  QVERIFY(r.run.dialogs.messageTexts().last().startsWith("Cannot open file"));
 }
 
 void EditorFormTest::patchStaticsWritesBothFilesAndRebuilds() {

@@ -10,6 +10,8 @@
 
 #include "app/Registry.h"
 #include "app/Text.h"
+#include "models/Items.h"
+#include "models/StaticDiff.h"
 #include "ui/editor/EditorView.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SettingsPage.h"
@@ -35,6 +37,17 @@ int storedSide(const TConfig& config, const char* key, int fallback) {
 int storedCentre(const TConfig& config, const char* key) {
   const int v = config.getInt(key);
   return v == 0 ? EditorScene::kDefaultCentre : v;
+}
+
+// The models the view reads, as the registry holds them now (a tool may have replaced one).
+SceneSources sceneSources(Registry& r) {
+  TStaticDiff* diffs = r.staticDiff.get();
+  auto diffItems = [diffs](int xa, int xb, int ya, int yb, std::vector<TItem>& list) {
+    if (diffs) diffs->appendItemsInRect(xa, xb, ya, yb, list);
+  };
+  return SceneSources{r.map.get(),      r.statics.get(),  r.worldFile.get(), diffItems,
+                      r.art.get(),      r.textures.get(), r.hues.get(),      r.tiledata.get(),
+                      r.animdata.get(), r.verdata.get()};
 }
 
 QString partNames(int parts) {
@@ -79,15 +92,15 @@ TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
   statusBar()->setSizeGripEnabled(false);
   buildMenu();
   m_main.installEventFilter(this);
-  m_scene.setSources(SceneSources{m_registry.map.get(),
-                                  m_registry.statics.get(),
-                                  m_registry.worldFile.get(),
-                                  {},
-                                  m_registry.art.get(),
-                                  m_registry.textures.get(),
-                                  m_registry.hues.get(),
-                                  m_registry.tiledata.get(),
-                                  m_registry.animdata.get()});
+  m_scene.setSources(sceneSources(m_registry));
+  // Every edit that reaches a model through the dispatcher leaves that model unsaved.
+  m_registry.items->setNoticeHandler([this](const ItemNotice& notice) {
+    if (notice.edit == ItemEdit::Select || notice.edit == ItemEdit::Deselect) return;
+    if (notice.kind == ItemKind::Static) noteUnsaved(WorldPart::Statics);
+    if (notice.kind == ItemKind::DiffStatic) noteUnsaved(WorldPart::Diffs);
+    if (notice.kind == ItemKind::WorldWritten || notice.kind == ItemKind::WorldUnwritten)
+      noteUnsaved(WorldPart::WorldFile);
+  });
   adjustSize();
   setFixedSize(sizeHint());
 }
@@ -111,16 +124,7 @@ void TSEditorForm::open(TMainForm& main) {
   main.settingsPage()->loadForWorldeditor();
   TSEditorForm& editor = of(main);
   // The models may have been loaded or replaced since the editor was made.
-  Registry& r = main.registry();
-  editor.m_scene.setSources(SceneSources{r.map.get(),
-                                         r.statics.get(),
-                                         r.worldFile.get(),
-                                         {},
-                                         r.art.get(),
-                                         r.textures.get(),
-                                         r.hues.get(),
-                                         r.tiledata.get(),
-                                         r.animdata.get()});
+  editor.m_scene.setSources(sceneSources(main.registry()));
   editor.m_scene.clearPictures();
   editor.show();
   editor.raise();
@@ -179,13 +183,10 @@ void TSEditorForm::applyTool(std::int32_t serial) {
 }
 
 void TSEditorForm::selectInModel(const TItem& item, bool selected) {
-  // Only the statics keep a selected flag of their own; the world file's select does nothing.
-  if (item.kind == ItemKind::Static && m_registry.statics->isLoaded()) {
-    if (selected)
-      m_registry.statics->select(item.serial);
-    else
-      m_registry.statics->deselect(item.serial);
-  }
+  if (selected)
+    m_registry.items->select(&item);
+  else
+    m_registry.items->deselect(&item);
 }
 
 void TSEditorForm::hoverItem(std::int32_t serial) {
@@ -407,14 +408,31 @@ void TSEditorForm::buildMenu() {
 void TSEditorForm::loadDiffs() {
   const auto dir = m_dialogs.chooseFolder(QStringLiteral("Where are your Diff-Files?"));
   if (!dir) return;
-  m_dialogs.showMessage(QStringLiteral("The static diffs are not part of this version yet."));
+  // A failed load has already emptied the diff items: the view shows what is left either way.
+  struct Rebuild {
+    TSEditorForm* form;
+    ~Rebuild() { form->requestRebuild(); }
+  } rebuildAfter{this};
+  m_registry.staticDiff->loadDiffs(str(*dir));
+  noteSaved(WorldPart::Diffs);
+  QStringList problems;
+  for (const std::string& p : m_registry.staticDiff->takeProblems())
+    problems << QString::fromStdString(p);
+  if (!problems.isEmpty()) m_dialogs.showMessage(problems.join(QLatin1Char('\n')));
 }
 
-void TSEditorForm::saveDiffs(int) {
+void TSEditorForm::saveDiffs(int mode) {
   const auto dir =
       m_dialogs.chooseFolder(QStringLiteral("Where do you want to have your Diff-Files?"));
   if (!dir) return;
-  m_dialogs.showMessage(QStringLiteral("The static diffs are not part of this version yet."));
+  const auto blocks = m_registry.staticDiff->saveDiffs(
+      str(*dir), static_cast<StaticsSaveMode>(mode), m_registry.worldFile.get());
+  noteSaved(WorldPart::Diffs);
+  if (mode != 0) noteSaved(WorldPart::WorldFile);
+  // The save empties the diff items and numbers them afresh; the copies drawn carry old serials.
+  requestRebuild();
+  m_dialogs.showMessage(blocks ? QStringLiteral("%1 StaticDiff-Blocks saved.").arg(*blocks)
+                               : QStringLiteral("No static diffs to save."));
 }
 
 void TSEditorForm::chooseSolution(int width, int height) {
