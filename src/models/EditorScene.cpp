@@ -40,7 +40,7 @@ int staticHeightOf(const TItem& item, const TTiledata* tiledata) {
 }
 
 // A verdata patch's picture drawn into `target` at (0, 0) as the art file's slot would be: hued
-// pixels through the hue's ramp, the white background left white.
+// pixels through the hue's ramp, the background (transparent or white) left white.
 void drawPatchHued(const Bitmap32& patch, HueChoice hue, bool landOnly, const THues* hues,
                    Bitmap32& target) {
   std::optional<int> entry = hue.tableEntry();
@@ -49,7 +49,8 @@ void drawPatchHued(const Bitmap32& patch, HueChoice hue, bool landOnly, const TH
   for (int y = 0; y < std::min(patch.height, target.height); ++y)
     for (int x = 0; x < std::min(patch.width, target.width); ++x) {
       Pixel p = patch.at(x, y);
-      if ((p & 0xFFFFFFu) == 0xFFFFFFu) continue;
+      // Patches leave their background transparent (0); the art file's is white.
+      if (alphaOf(p) == 0 || (p & 0xFFFFFFu) == 0xFFFFFFu) continue;
       const bool grey = redOf(p) == greenOf(p) && greenOf(p) == blueOf(p);
       if (entry && (!hue.greyOnly() || grey)) p = hues->huedPixel(*entry, p);
       target.at(x, y) = p;

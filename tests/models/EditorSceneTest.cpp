@@ -237,6 +237,10 @@ TEST(EditorScene, VerdataPatchesWinOverTheArtFile) {
     const Pixel expected =
         item.kind == ItemKind::Static ? EditorWorld::blue() : EditorWorld::magenta();
     EXPECT_EQ(c.picture->pixels.at(10, 22), expected) << int(item.kind);
+    // Outside the land diamond and around the static the patch is transparent.
+    if (item.kind == ItemKind::Land) {
+      EXPECT_FALSE(c.picture->opaqueAt(0, 0));
+    }
   }
   // The selection tint reaches the patch too.
   for (TItem& it : scene.visibleItems()) it.selected = it.kind == ItemKind::Static;
