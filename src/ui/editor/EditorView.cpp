@@ -24,8 +24,8 @@
 #ifndef GL_UNSIGNED_INT_8_8_8_8_REV
 #define GL_UNSIGNED_INT_8_8_8_8_REV 0x8367
 #endif
-#ifndef GL_CLAMP_TO_EDGE
-#define GL_CLAMP_TO_EDGE 0x812F
+#ifndef GL_CLAMP_TO_BORDER
+#define GL_CLAMP_TO_BORDER 0x812D
 #endif
 
 namespace quillotide::ui {
@@ -150,6 +150,8 @@ protected:
 
     drawWeb(scene);
     drawAltitudes(scene);
+    // The rate counts the drawing itself, not only the calls that queue it.
+    glFinish();
     m_view.frameDrawn(timer.nsecsElapsed());
   }
 
@@ -170,8 +172,11 @@ private:
     glBindTexture(GL_TEXTURE_2D, tex);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    // Outside the texture lies a transparent border, never a repeated or stretched edge texel.
+    const GLfloat border[4] = {0, 0, 0, 0};
+    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     // 0xAARRGGBB words are BGRA bytes in memory.
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, p.pixels.width, p.pixels.height, 0, GL_BGRA,
@@ -236,6 +241,15 @@ private:
         const float ry = t + static_cast<float>(item.cornerDy(kCornerRight));
         put(tx, ty, 0, 0), put(lx, ly, 0, 1), put(bx, by, 1, 1);
         put(tx, ty, 0, 0), put(bx, by, 1, 1), put(rx, ry, 1, 0);
+      } else if (!isObjectKind(items[c.item].kind)) {
+        // A land tile's art fills only its diamond: a diamond one pixel larger than the art's
+        // covers every art pixel and half the quad's fill; what lies beyond the texture takes
+        // the transparent border.
+        const float w = static_cast<float>(c.picture->pixels.width);
+        const float h = static_cast<float>(c.picture->pixels.height);
+        auto corner = [&](float dx, float dy) { put(l + dx, t + dy, dx / w, dy / h); };
+        corner(22, -1), corner(-1, 22), corner(22, 45);
+        corner(22, -1), corner(22, 45), corner(45, 22);
       } else {
         // Only the part that can be opaque: the padding would draw nothing but cost fill.
         const ScenePicture& p = *c.picture;
