@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots: the program on the sample client files under a virtual display,
-# once on the "Art (S)" page with a static shown and once on the "Hues" page with a hue selected.
-# Writes docs/screenshot-art.png and docs/screenshot-hues.png.
+# once on the "Art (S)" page with a static shown and once on the "Hues" page with a hue selected,
+# then the world editor on the sample world, once in 3D and once flat (2D) with the web.
+# Writes docs/screenshot-art.png, docs/screenshot-hues.png, docs/screenshot-editor.png and
+# docs/screenshot-editor-2d.png.
 #
 #   bash scripts/screenshot.sh                         # builds the release configuration first
 #   QUILLOTIDE_BIN=build/debug/quillotide bash scripts/screenshot.sh   # uses a program already built
@@ -26,3 +28,15 @@ shot() {
 }
 shot "Art (S)" 0x2 docs/screenshot-art.png
 shot "Hues" 0x25 docs/screenshot-hues.png
+# editorshot FILE [MENU ...]: the world editor on the sample set, the menu items chosen, saved.
+editorshot() {
+  local out="$1"
+  shift
+  local menus=()
+  for m in "$@"; do menus+=(--menu "$m"); done
+  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" \
+    timeout 120 "$bin" --Worldeditor --sample --screenshot "$PWD/$out" "${menus[@]}"
+  echo "wrote $out"
+}
+editorshot docs/screenshot-editor.png
+editorshot docs/screenshot-editor-2d.png "Show Map 2D" "Show Web"

@@ -2,11 +2,14 @@
 
 #include <cstring>
 
+#include <QAction>
 #include <QApplication>
 #include <QTabWidget>
 #include <QTimer>
 
 #include "app/FileIO.h"
+#include "ui/editor/EditorView.h"
+#include "ui/editor/SEditorForm.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SlotListView.h"
 #include "ui/main/Startup.h"
@@ -23,7 +26,9 @@ QString optionValue(int argc, char** argv, const char* option) {
 
 // The hidden options that take the README's screenshots: "--tab CAPTION" opens that page,
 // "--select LABEL" picks the line with that label in the page's first list, and
-// "--screenshot FILE" saves a picture of the window once it is drawn and ends the program.
+// "--screenshot FILE" saves a picture of the window once it is drawn and ends the program; when the
+// world editor is open, it is the editor's window, after "--menu CAPTION" items of its menu (any
+// number of them) have been chosen.
 void applyScreenshotOptions(quillotide::ui::TMainForm& mainForm, int argc, char** argv) {
   if (QWidget* page = mainForm.page(optionValue(argc, argv, "--tab"))) {
     mainForm.pages()->setCurrentWidget(page);
@@ -37,15 +42,26 @@ void applyScreenshotOptions(quillotide::ui::TMainForm& mainForm, int argc, char*
   }
   const QString file = optionValue(argc, argv, "--screenshot");
   if (file.isEmpty()) return;
-  QTimer::singleShot(1000, &mainForm, [&mainForm, file] {
-    const int result = mainForm.grab().save(file) ? 0 : 1;
-    QApplication::exit(result);
+  QStringList menus;
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], "--menu") == 0) menus << QString::fromLocal8Bit(argv[i + 1]);
+  QTimer::singleShot(1500, &mainForm, [&mainForm, file, menus] {
+    QWidget* target = &mainForm;
+    if (auto* editor = quillotide::ui::TSEditorForm::existing(mainForm);
+        editor && editor->isVisible()) {
+      for (const QString& caption : menus)
+        if (QAction* action = editor->action(caption)) action->trigger();
+      target = editor;
+    }
+    QTimer::singleShot(500, target,
+                       [target, file] { QApplication::exit(target->grab().save(file) ? 0 : 1); });
   });
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  quillotide::ui::setEditorSurfaceFormat();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillotide"));
 

@@ -20,7 +20,6 @@ namespace {
 
 // Land tiles of the sample tile data and art.
 constexpr std::uint16_t kGrass = 0x01;
-constexpr std::uint16_t kGrass2 = 0x02;
 constexpr std::uint16_t kDirt = 0x03;
 constexpr std::uint16_t kDirt2 = 0x04;
 constexpr std::uint16_t kSand = 0x05;
@@ -111,7 +110,8 @@ Land landAt(int x, int y) {
   const int patch = hash(x / 6, y / 6, 2);
   if (patch < 40) return {alt ? kDirt : kDirt2, z};
   if (patch > 220) return {kForest, z};
-  return {alt ? kGrass : kGrass2, z};
+  // Land tile 2 is the game's "nothing drawn here" tile, which the world editor leaves out.
+  return {kGrass, z};
 }
 
 struct Placed {
@@ -130,7 +130,7 @@ std::vector<Placed> placeStatics() {
       if (inHouse(x, y) || onRoad(x, y) || onRoad(x + 1, y) || onRoad(x, y + 1)) continue;
       if (std::abs(x - kDoorX) < 4 && y > kHouseY1 && y < kHouseY1 + 6) continue;
       const int r = hash(x, y, 3);
-      const bool green = land.id == kGrass || land.id == kGrass2 || land.id == kForest;
+      const bool green = land.id == kGrass || land.id == kForest;
       if (land.id == kForest && r < 90)
         out.push_back({r % 2 ? kPine : kOak, x, y, land.z, 0});
       else if (green && r < 7)

@@ -12,6 +12,7 @@
 
 #include "app/Registry.h"
 #include "app/Text.h"
+#include "ui/editor/SEditorForm.h"
 #include "ui/main/ClilocMerge.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/PairRebuild.h"
@@ -65,6 +66,10 @@ FeaturesPage::FeaturesPage(TMainForm& main, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(group, 0, Qt::AlignLeft);
   layout->addWidget(createClilocMergeButton(main, this), 0, Qt::AlignLeft);
+  auto* editor = new QPushButton(QStringLiteral("Worldeditor"), this);
+  editor->setObjectName(QStringLiteral("btnActivateEditor"));
+  connect(editor, &QPushButton::clicked, this, [&main] { TSEditorForm::open(main); });
+  layout->addWidget(editor, 0, Qt::AlignLeft);
   layout->addStretch(1);
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/Registry.h"
 #include "sample/Sample.h"
+#include "ui/editor/SEditorForm.h"
 #include "ui/main/AboutForm.h"
 #include "ui/main/AnimdataPage.h"
 #include "ui/main/AnimPage.h"
@@ -189,9 +190,7 @@ QWidget* TMainForm::page(const QString& caption) const {
 
 void TMainForm::startWorldeditor() {
   QTimer::singleShot(100, this, [this] {
-    m_settings->loadForWorldeditor();
-    // The world editor window arrives with its own issue; until then the main window stays.
-    statusBar()->showMessage(QStringLiteral("The world editor is not part of this version yet."));
+    TSEditorForm::open(*this);
     emit worldeditorLoadsDone();
   });
 }

@@ -21,8 +21,14 @@ StartSwitch startSwitch(int argc, const char* const* argv) {
 
 std::string sampleDir(const std::string& programDir) { return joinPath(programDir, "sample"); }
 
-std::string configPath(StartSwitch start, const std::string& programDir) {
-  const std::string dir = start == StartSwitch::Sample ? sampleDir(programDir) : programDir;
+bool editorWithSample(int argc, const char* const* argv) {
+  return startSwitch(argc, argv) == StartSwitch::Worldeditor && argc > 2 && argv[2] &&
+         std::strcmp(argv[2], "--sample") == 0;
+}
+
+std::string configPath(StartSwitch start, const std::string& programDir, bool withSample) {
+  const std::string dir =
+      start == StartSwitch::Sample || withSample ? sampleDir(programDir) : programDir;
   return joinPath(dir, "config.xml");
 }
 
@@ -45,15 +51,18 @@ std::string loadConfig(TConfig& config, const std::string& path) {
 }
 
 Startup::Startup(int argc, const char* const* argv, const std::string& programDir, Dialogs& dialogs)
-    : m_switch(ui::startSwitch(argc, argv)), m_programDir(programDir), m_dialogs(dialogs) {
+    : m_switch(ui::startSwitch(argc, argv)),
+      m_withSample(editorWithSample(argc, argv)),
+      m_programDir(programDir),
+      m_dialogs(dialogs) {
   // The sample's configuration lives in its folder, which must be there before it is written.
-  if (m_switch == StartSwitch::Sample)
+  if (m_switch == StartSwitch::Sample || m_withSample)
     runAction(dialogs, [&] {
       if (!sample::sampleSetComplete(sampleDir(programDir)))
         sample::writeSampleSet(sampleDir(programDir));
     });
   m_registry = std::make_unique<Registry>();
-  m_configNotice = loadConfig(*m_registry->config, configPath(m_switch, programDir));
+  m_configNotice = loadConfig(*m_registry->config, configPath(m_switch, programDir, m_withSample));
   m_mainForm = std::make_unique<TMainForm>(*m_registry, dialogs);
 }
 
@@ -67,6 +76,7 @@ void Startup::begin() {
   if (!m_configNotice.empty())
     m_dialogs.message(Dialogs::kCaption, QString::fromStdString(m_configNotice),
                       MessageIcon::Warning);
+  if (m_withSample) m_mainForm->useSampleSet(QString::fromStdString(sampleDir(m_programDir)));
   if (m_switch == StartSwitch::Worldeditor) m_mainForm->startWorldeditor();
   if (m_switch == StartSwitch::Sample)
     m_mainForm->useSampleSet(QString::fromStdString(sampleDir(m_programDir)));

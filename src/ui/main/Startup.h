@@ -1,7 +1,8 @@
 #pragma once
 // The start of the program: the command-line switches, the configuration file of this start,
 // the registry and the main window. Only the first argument switches, in exactly these letters:
-// "--Worldeditor" loads the world editor's files, "--sample" opens the sample set.
+// "--Worldeditor" loads the world editor's files, "--sample" opens the sample set; "--sample" may
+// follow "--Worldeditor" to open the editor on the sample set.
 
 #include <memory>
 #include <string>
@@ -22,9 +23,11 @@ StartSwitch startSwitch(int argc, const char* const* argv);
 
 // The folder of the sample set: "sample" beside the program.
 std::string sampleDir(const std::string& programDir);
-// "config.xml" beside the program; for "--sample" the one inside the sample folder, so that the
-// sample's paths never take the place of the user's own.
-std::string configPath(StartSwitch start, const std::string& programDir);
+// "--Worldeditor --sample": the world editor on the sample set (the switch stays first).
+bool editorWithSample(int argc, const char* const* argv);
+// "config.xml" beside the program; for "--sample" (also after "--Worldeditor") the one inside the
+// sample folder, so that the sample's paths never take the place of the user's own.
+std::string configPath(StartSwitch start, const std::string& programDir, bool withSample = false);
 
 // Loads the store from path. When the file could not be read whole, keeps a copy of it beside it
 // before anything can write over it, and answers what to tell the user; the answer is empty when
@@ -49,6 +52,7 @@ public:
 
 private:
   StartSwitch m_switch;
+  bool m_withSample = false;
   std::string m_programDir;
   Dialogs& m_dialogs;
   std::string m_configNotice;

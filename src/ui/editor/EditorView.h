@@ -1,0 +1,73 @@
+#pragma once
+// The world editor's drawing area: an OpenGL view of an EditorScene, or, where OpenGL cannot
+// render, a plain panel that says so (the mouse and the picking work all the same, as picking
+// never reads the frame back). The area turns mouse events into signals for the editor window.
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include "models/EditorScene.h"
+
+class QLabel;
+class QTimer;
+
+namespace quillotide::ui {
+
+class EditorGLWidget;
+
+// The surface the editor draws on: a compatibility context with the fixed-function calls, a
+// 24-bit depth buffer and double buffering. Set before the application object exists.
+void setEditorSurfaceFormat();
+// Whether a context of that format can be made and made current here.
+bool editorOpenGLWorks();
+
+class EditorView : public QWidget {
+  Q_OBJECT
+public:
+  // withOpenGL false (or no working OpenGL) gives the panel without drawing.
+  EditorView(EditorScene& scene, bool withOpenGL, QWidget* parent = nullptr);
+  ~EditorView() override;
+
+  EditorScene& scene() { return m_scene; }
+  bool drawsWithOpenGL() const { return m_gl != nullptr; }
+  // Milliseconds of the editor's tick counter.
+  std::int64_t now() const { return m_clock.elapsed(); }
+  // Prepares the scene when it waits for a rebuild or resort, so a pick answers for what the
+  // next frame shows.
+  void prepareIfNeeded();
+  // Asks for a frame (drawn once the event loop runs).
+  void refresh();
+  // The last drawn frame as the window shows it; empty without OpenGL.
+  QImage frame();
+  QWidget* drawingWidget() const;
+
+signals:
+  void leftPressed(QPoint position, Qt::KeyboardModifiers modifiers);
+  void leftReleased(QPoint position, Qt::KeyboardModifiers modifiers);
+  void rightPressed(QPoint position);
+  void moved(QPoint position, Qt::MouseButtons buttons);
+  // Frames per second the drawing reaches, measured over about half a second of frames.
+  void frameRateMeasured(int framesPerSecond);
+
+protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+private:
+  friend class EditorGLWidget;
+  void frameDrawn(std::int64_t drawNanoseconds);
+
+  EditorScene& m_scene;
+  EditorGLWidget* m_gl = nullptr;
+  QLabel* m_placeholder = nullptr;
+  QTimer* m_animationTimer = nullptr;
+  QElapsedTimer m_clock;
+  bool m_prepared = false;
+  int m_frames = 0;
+  std::int64_t m_drawNanoseconds = 0;
+  std::int64_t m_rateStart = 0;
+};
+
+}  // namespace quillotide::ui

@@ -1,0 +1,580 @@
+#include "ui/editor/SEditorForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+
+#include "app/Registry.h"
+#include "app/Text.h"
+#include "models/Items.h"
+#include "models/StaticDiff.h"
+#include "ui/editor/EditorView.h"
+#include "ui/main/MainForm.h"
+#include "ui/main/SettingsPage.h"
+#include "ui/platform/Dialogs.h"
+#include "ui/platform/GaugeForm.h"
+
+namespace quillotide::ui {
+
+namespace {
+
+constexpr double kZoomStep = 0.1;
+constexpr int kRightClickCell = 30;
+const char* const kEditorProperty = "quillotideWorldEditor";
+
+std::string str(const QString& s) { return s.toStdString(); }
+
+// A stored size of 0 (or none) takes the default; the keys hold 16-bit numbers.
+int storedSide(const TConfig& config, const char* key, int fallback) {
+  const int v = config.getInt(key) & 0xFFFF;
+  return v == 0 ? fallback : v;
+}
+
+int storedCentre(const TConfig& config, const char* key) {
+  const int v = config.getInt(key);
+  return v == 0 ? EditorScene::kDefaultCentre : v;
+}
+
+// The models the view reads, as the registry holds them now (a tool may have replaced one).
+SceneSources sceneSources(Registry& r) {
+  TStaticDiff* diffs = r.staticDiff.get();
+  auto diffItems = [diffs](int xa, int xb, int ya, int yb, std::vector<TItem>& list) {
+    if (diffs) diffs->appendItemsInRect(xa, xb, ya, yb, list);
+  };
+  return SceneSources{r.map.get(),      r.statics.get(),  r.worldFile.get(), diffItems,
+                      r.art.get(),      r.textures.get(), r.hues.get(),      r.tiledata.get(),
+                      r.animdata.get(), r.verdata.get()};
+}
+
+QString partNames(int parts) {
+  QStringList names;
+  if (parts & static_cast<int>(WorldPart::Map)) names << QStringLiteral("map blocks");
+  if (parts & static_cast<int>(WorldPart::Statics)) names << QStringLiteral("statics");
+  if (parts & static_cast<int>(WorldPart::Diffs)) names << QStringLiteral("static diffs");
+  if (parts & static_cast<int>(WorldPart::WorldFile)) names << QStringLiteral("world file");
+  return names.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
+TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
+    : QMainWindow(nullptr), m_main(main), m_registry(main.registry()), m_dialogs(main.dialogs()) {
+  setObjectName(QStringLiteral("SEditorForm"));
+  setWindowTitle(QStringLiteral("Editor"));
+  const TConfig& config = *m_registry.config;
+  const int width = storedSide(config, "EditorWidth", kDefaultWidth);
+  const int height = storedSide(config, "EditorHeight", kDefaultHeight);
+  m_scene.setClientSize(width, height);
+  m_scene.setViewCentre(storedCentre(config, "LastX"), storedCentre(config, "LastY"));
+
+  m_view = new EditorView(m_scene, withOpenGL, this);
+  m_view->setObjectName(QStringLiteral("EditorView"));
+  m_view->setFixedSize(width, height);
+  m_view->setFocusPolicy(Qt::StrongFocus);
+  setCentralWidget(m_view);
+  connect(m_view, &EditorView::leftPressed, this, &TSEditorForm::leftPress);
+  connect(m_view, &EditorView::leftReleased, this, &TSEditorForm::leftRelease);
+  connect(m_view, &EditorView::rightPressed, this, &TSEditorForm::rightPress);
+  connect(m_view, &EditorView::moved, this, &TSEditorForm::mouseMoved);
+  connect(m_view, &EditorView::frameRateMeasured, this,
+          [this](int fps) { setWindowTitle(QString::asprintf("Editor (%d FPS)", fps)); });
+
+  for (std::size_t i = 0; i < m_status.size(); ++i) {
+    m_status[i] = new QLabel(this);
+    m_status[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+    m_status[i]->setFixedWidth(kStatusPanelWidth);
+    statusBar()->addWidget(m_status[i]);
+  }
+  statusBar()->setSizeGripEnabled(false);
+  buildMenu();
+  m_main.installEventFilter(this);
+  m_scene.setSources(sceneSources(m_registry));
+  // Every edit that reaches a model through the dispatcher leaves that model unsaved.
+  m_registry.items->setNoticeHandler([this](const ItemNotice& notice) {
+    if (notice.edit == ItemEdit::Select || notice.edit == ItemEdit::Deselect) return;
+    if (notice.kind == ItemKind::Static) noteUnsaved(WorldPart::Statics);
+    if (notice.kind == ItemKind::DiffStatic) noteUnsaved(WorldPart::Diffs);
+    if (notice.kind == ItemKind::WorldWritten || notice.kind == ItemKind::WorldUnwritten)
+      noteUnsaved(WorldPart::WorldFile);
+  });
+  adjustSize();
+  setFixedSize(sizeHint());
+}
+
+TSEditorForm::~TSEditorForm() = default;
+
+TSEditorForm* TSEditorForm::existing(const TMainForm& main) {
+  return qobject_cast<TSEditorForm*>(main.property(kEditorProperty).value<QObject*>());
+}
+
+TSEditorForm& TSEditorForm::of(TMainForm& main) {
+  if (TSEditorForm* editor = existing(main)) return *editor;
+  auto* editor = new TSEditorForm(main);
+  main.setProperty(kEditorProperty, QVariant::fromValue<QObject*>(editor));
+  // The editor is a window of its own; it goes with the main window.
+  QObject::connect(&main, &QObject::destroyed, editor, [editor] { delete editor; });
+  return *editor;
+}
+
+void TSEditorForm::open(TMainForm& main) {
+  main.settingsPage()->loadForWorldeditor();
+  TSEditorForm& editor = of(main);
+  // The models may have been loaded or replaced since the editor was made.
+  editor.m_scene.setSources(sceneSources(main.registry()));
+  editor.m_scene.clearPictures();
+  editor.show();
+  editor.raise();
+  editor.activateWindow();
+  main.hide();
+}
+
+QString TSEditorForm::statusText(int panel) const {
+  const auto i = static_cast<std::size_t>(panel);
+  return panel >= 0 && i < m_status.size() ? m_status[i]->text() : QString();
+}
+
+QAction* TSEditorForm::action(const QString& caption) const {
+  for (QMenu* menu : m_menus)
+    for (QAction* a : menu->actions())
+      if (a->text() == caption) return a;
+  return nullptr;
+}
+
+void TSEditorForm::refresh() { m_view->refresh(); }
+
+void TSEditorForm::setViewCentre(int x, int y) {
+  m_scene.setViewCentre(x, y);
+  refresh();
+}
+
+void TSEditorForm::requestRebuild() {
+  m_scene.requestRebuild();
+  refresh();
+}
+
+void TSEditorForm::requestResort() {
+  m_scene.requestResort();
+  refresh();
+}
+
+void TSEditorForm::setEditorTool(int tool) {
+  if (tool >= 0 && tool < kToolCount) m_tool = tool;
+}
+
+void TSEditorForm::setCursorReach(int rx, int ry) {
+  m_reachX = rx;
+  m_reachY = ry;
+}
+
+void TSEditorForm::setToolHandler(int tool, ToolHandler handler) {
+  m_tools[tool] = std::move(handler);
+}
+
+void TSEditorForm::applyTool(std::int32_t serial) {
+  if (serial == -1 || m_tool == 0) return;
+  const auto found = m_tools.find(m_tool);
+  if (found == m_tools.end() || !found->second) return;
+  runAction(m_dialogs, [&] { found->second(*this, serial); });
+  refresh();
+}
+
+void TSEditorForm::selectInModel(const TItem& item, bool selected) {
+  if (selected)
+    m_registry.items->select(&item);
+  else
+    m_registry.items->deselect(&item);
+}
+
+void TSEditorForm::hoverItem(std::int32_t serial) {
+  auto& items = m_scene.visibleItems();
+  if (serial == m_lastHovered || items.empty()) return;
+  // Drag painting: every tool but the ones that take a single deliberate click.
+  const bool singleClickTool = m_tool == 1 || m_tool == 6 || (m_tool >= 7 && m_tool <= 16);
+  if (m_leftDown && !singleClickTool) applyTool(serial);
+
+  if (m_areaHighlight) {
+    for (TItem& it : items)
+      if (isLandKind(it.kind)) it.selected = 0;
+    m_areaHighlight = false;
+  } else if (TItem* old = m_scene.findVisibleItem(m_lastHovered)) {
+    old->selected = 0;
+  }
+  std::optional<TItem> hovered;
+  if (m_reachX == 1 && m_reachY == 1) {
+    for (TItem& it : items) {
+      if (it.serial == serial) {
+        it.selected = 1;
+        m_status[0]->setText(QString::asprintf("ID: 0x%X   Pos: %d,%d,%d   Color: 0x%X", it.tileId,
+                                               it.x, it.y, it.z, it.hue));
+        if (!hovered) hovered = it;
+      } else if (it.serial == m_lastHovered) {
+        it.selected = 0;
+      }
+    }
+    if (hovered) selectInModel(*hovered, true);
+  } else {
+    const TItem* found = m_scene.findVisibleItem(serial);
+    if (!found) {
+      refresh();
+      return;
+    }
+    const TItem centre = *found;
+    m_status[0]->setText(QString::asprintf("Pos: %d,%d", centre.x, centre.y));
+    for (TItem& it : items)
+      if (isLandKind(it.kind) && std::abs(it.x - centre.x) <= m_reachX - 1 &&
+          std::abs(it.y - centre.y) <= m_reachY - 1)
+        it.selected = 1;
+    m_areaHighlight = true;
+  }
+  if (m_lastHovered != -1)
+    for (const TItem& it : items)
+      if (it.serial == m_lastHovered) {
+        selectInModel(it, false);
+        break;
+      }
+  m_lastHovered = serial;
+  refresh();
+}
+
+void TSEditorForm::keyPressEvent(QKeyEvent* event) {
+  int dx = 0, dy = 0;
+  switch (event->key()) {
+    case Qt::Key_Left:
+      dx = -1, dy = 1;
+      break;
+    case Qt::Key_Right:
+      dx = 1, dy = -1;
+      break;
+    case Qt::Key_Up:
+      dx = -1, dy = -1;
+      break;
+    case Qt::Key_Down:
+      dx = 1, dy = 1;
+      break;
+    case Qt::Key_Minus:
+      changeZoom(kZoomStep);
+      return;
+    case Qt::Key_Plus:
+      changeZoom(-kZoomStep);
+      return;
+    default:
+      QMainWindow::keyPressEvent(event);
+      return;
+  }
+  setViewCentre(m_scene.centreX() + dx, m_scene.centreY() + dy);
+}
+
+void TSEditorForm::changeZoom(double step) {
+  const double zoom = m_scene.zoom();
+  // The limits are tested before each step; the steps add up with their binary rounding.
+  if (step > 0 && !(zoom < EditorScene::kMaxZoom)) return;
+  if (step < 0 && !(zoom > EditorScene::kMinZoom)) return;
+  m_scene.setZoom(zoom + step);
+  refresh();
+}
+
+void TSEditorForm::leftPress(QPoint p, Qt::KeyboardModifiers) {
+  if (!isActiveWindow()) return;
+  m_leftDown = true;
+  m_view->prepareIfNeeded();
+  applyTool(m_scene.pick(p.x(), p.y()));
+}
+
+void TSEditorForm::leftRelease(QPoint, Qt::KeyboardModifiers) { m_leftDown = false; }
+
+void TSEditorForm::rightPress(QPoint p) {
+  if (!isActiveWindow()) return;
+  const double zoom = m_scene.zoom();
+  const int dx = p.x() - m_scene.clientWidth() / 2;
+  const int dy = p.y() - m_scene.clientHeight() / 2;
+  setViewCentre(m_scene.centreX() + static_cast<int>((dx + dy) / double(kRightClickCell) * zoom),
+                m_scene.centreY() + static_cast<int>((dy - dx) / double(kRightClickCell) * zoom));
+}
+
+void TSEditorForm::mouseMoved(QPoint p, Qt::MouseButtons) {
+  m_view->prepareIfNeeded();
+  m_status[1]->setText(QString::asprintf("%d,%d Zoom:%g", p.x(), p.y(), m_scene.zoom()));
+  hoverItem(m_scene.pick(p.x(), p.y()));
+}
+
+// ---- menu ----------------------------------------------------------------------------------
+
+QAction* TSEditorForm::addItem(QMenu* menu, const QString& caption,
+                               const std::function<void()>& action) {
+  QAction* a = menu->addAction(caption);
+  connect(a, &QAction::triggered, this, [this, action] { runAction(m_dialogs, action); });
+  return a;
+}
+
+QAction* TSEditorForm::addToggle(QMenu* menu, const QString& on, const QString& off, bool initial,
+                                 const std::function<void(bool)>& changed) {
+  // The caption names what a click does next, so it follows the state.
+  QAction* a = menu->addAction(initial ? on : off);
+  a->setProperty("toggled", initial);
+  connect(a, &QAction::triggered, this, [this, a, on, off, changed] {
+    const bool state = !a->property("toggled").toBool();
+    a->setProperty("toggled", state);
+    a->setText(state ? on : off);
+    changed(state);
+    refresh();
+  });
+  return a;
+}
+
+void TSEditorForm::buildMenu() {
+  QMenuBar* bar = menuBar();
+  auto menu = [&](QMenu* parent, const QString& title) {
+    QMenu* m = parent ? parent->addMenu(title) : bar->addMenu(title);
+    m_menus.push_back(m);
+    return m;
+  };
+  QMenu* diffs = menu(nullptr, QStringLiteral("Diffs"));
+  addItem(diffs, QStringLiteral("Load StaticDiffs"), [this] { loadDiffs(); });
+  addItem(diffs, QStringLiteral("Save StaticDiffs (changes only)"), [this] { saveDiffs(0); });
+  addItem(diffs, QStringLiteral("Save StaticDiffs (new items included)"), [this] { saveDiffs(1); });
+  addItem(diffs, QStringLiteral("Save StaticDiffs (new items and complete worldfile included)"),
+          [this] { saveDiffs(2); });
+  addItem(diffs, QStringLiteral("Show StaticDiff Overview"),
+          [this] { emit toolWindowRequested(QStringLiteral("Show StaticDiff Overview")); });
+
+  QMenu* options = menu(nullptr, QStringLiteral("Options"));
+  QMenu* solution = menu(options, QStringLiteral("Solution"));
+  addItem(solution, QStringLiteral("640x480"), [this] { chooseSolution(640, 480); });
+  addItem(solution, QStringLiteral("800x600"), [this] { chooseSolution(800, 600); });
+  addItem(solution, QStringLiteral("1024x768"), [this] { chooseSolution(1024, 768); });
+  addItem(options, QStringLiteral("Set Custom Cursor"), [this] { setCustomCursor(); });
+  addItem(options, QStringLiteral("Load StaticDiffs"), [] {});
+  addItem(options, QStringLiteral("Clear Statics"), [this] { clearStatics(); });
+
+  QMenu* patch = menu(nullptr, QStringLiteral("Patch"));
+  addItem(patch, QStringLiteral("Patch Map"), [this] { patchMap(); });
+  QMenu* patchStat = menu(patch, QStringLiteral("Patch Statics"));
+  addItem(patchStat, QStringLiteral("Patch Statics (only changes on existing statics)"),
+          [this] { patchStatics(0); });
+  addItem(patchStat, QStringLiteral("Patch Statics (all new items included)"),
+          [this] { patchStatics(1); });
+  addItem(patchStat,
+          QStringLiteral("Patch Statics (all new items and the complete worldfile included)"),
+          [this] { patchStatics(2); });
+
+  QMenu* view = menu(nullptr, QStringLiteral("View"));
+  QMenu* items = menu(view, QStringLiteral("Items"));
+  auto source = [&](const QString& caption, void (EditorScene::*set)(bool)) {
+    QAction* a = items->addAction(caption);
+    a->setCheckable(true);
+    a->setChecked(true);
+    connect(a, &QAction::toggled, this, [this, set](bool on) {
+      (m_scene.*set)(on);
+      refresh();
+    });
+  };
+  source(QStringLiteral("Statics"), &EditorScene::setSourceStatics);
+  source(QStringLiteral("Worldfile"), &EditorScene::setSourceWorldFile);
+  source(QStringLiteral("StaticDiffs"), &EditorScene::setSourceDiffs);
+  QMenu* map = menu(view, QStringLiteral("Map"));
+  addToggle(map, QStringLiteral("Hide Map"), QStringLiteral("Show Map"), true,
+            [this](bool on) { m_scene.setShowMap(on); });
+  addToggle(map, QStringLiteral("Show Map 3D"), QStringLiteral("Show Map 2D"), false,
+            [this](bool on) { m_scene.setFlat2D(on); });
+  addToggle(map, QStringLiteral("Hide Z-Level"), QStringLiteral("Show Z-Level"), true,
+            [this](bool on) { m_scene.setShowAltitudes(on); });
+  addToggle(map, QStringLiteral("Hide Web"), QStringLiteral("Show Web"), false,
+            [this](bool on) { m_scene.setShowWeb(on); });
+  QMenu* tools = menu(view, QStringLiteral("Tools"));
+  for (const QString& caption : {QStringLiteral("Show Maptool"), QStringLiteral("Show Statictool")})
+    addItem(tools, caption, [this, caption] { emit toolWindowRequested(caption); });
+
+  QMenu* world = menu(nullptr, QStringLiteral("Worldfile"));
+  const struct {
+    const char* name;
+    const char* filter;
+    WorldTextFormat format;
+  } formats[] = {{"Textfile", "*.txt|*.txt", WorldTextFormat::Plain},
+                 {"Sphere51a", "*.scp|*.scp", WorldTextFormat::Sphere51a},
+                 {"Wsc", "*.wsc|*.wsc", WorldTextFormat::Wsc}};
+  for (const auto& f : formats)
+    addItem(world, QStringLiteral("Load Worldfile from %1").arg(f.name),
+            [this, f] { loadWorldFile(f.filter, static_cast<int>(f.format)); });
+  for (const auto& f : formats)
+    addItem(world, QStringLiteral("Save Worldfile to %1").arg(f.name),
+            [this, f] { saveWorldFile(f.filter, static_cast<int>(f.format)); });
+  addItem(world, QStringLiteral("Clear Worldfile"), [this] { clearWorldFile(); });
+}
+
+void TSEditorForm::loadDiffs() {
+  const auto dir = m_dialogs.chooseFolder(QStringLiteral("Where are your Diff-Files?"));
+  if (!dir) return;
+  // A failed load has already emptied the diff items: the view shows what is left either way.
+  struct Rebuild {
+    TSEditorForm* form;
+    ~Rebuild() { form->requestRebuild(); }
+  } rebuildAfter{this};
+  m_registry.staticDiff->loadDiffs(str(*dir));
+  noteSaved(WorldPart::Diffs);
+  QStringList problems;
+  for (const std::string& p : m_registry.staticDiff->takeProblems())
+    problems << QString::fromStdString(p);
+  if (!problems.isEmpty()) m_dialogs.showMessage(problems.join(QLatin1Char('\n')));
+}
+
+void TSEditorForm::saveDiffs(int mode) {
+  const auto dir =
+      m_dialogs.chooseFolder(QStringLiteral("Where do you want to have your Diff-Files?"));
+  if (!dir) return;
+  const auto blocks = m_registry.staticDiff->saveDiffs(
+      str(*dir), static_cast<StaticsSaveMode>(mode), m_registry.worldFile.get());
+  noteSaved(WorldPart::Diffs);
+  if (mode != 0) noteSaved(WorldPart::WorldFile);
+  // The save empties the diff items and numbers them afresh; the copies drawn carry old serials.
+  requestRebuild();
+  m_dialogs.showMessage(blocks ? QStringLiteral("%1 StaticDiff-Blocks saved.").arg(*blocks)
+                               : QStringLiteral("No static diffs to save."));
+}
+
+void TSEditorForm::chooseSolution(int width, int height) {
+  m_registry.config->setInt("EditorWidth", width);
+  m_registry.config->setInt("EditorHeight", height);
+  m_dialogs.showMessage(QStringLiteral("Restart Quillotide now."));
+}
+
+void TSEditorForm::setCustomCursor() {
+  const auto x =
+      m_dialogs.inputBox(QStringLiteral("Cursorlength X"), QString(), QStringLiteral("1"));
+  if (!x) return;
+  m_reachX = (parseInt(str(*x)) + 1) / 2;
+  const auto y =
+      m_dialogs.inputBox(QStringLiteral("Cursorlength Y"), QString(), QStringLiteral("1"));
+  if (!y) return;
+  m_reachY = (parseInt(str(*y)) + 1) / 2;
+}
+
+void TSEditorForm::clearStatics() {
+  const std::string said = m_registry.statics->clearAll(m_main.gauge());
+  noteUnsaved(WorldPart::Statics);
+  requestRebuild();
+  m_dialogs.showMessage(QString::fromStdString(said));
+}
+
+bool TSEditorForm::patchMap() {
+  const int count = m_registry.map->saveChangedBlocks();
+  noteSaved(WorldPart::Map);
+  m_dialogs.showMessage(QString::fromStdString(TMap::patchedMessage(count)));
+  return true;
+}
+
+bool TSEditorForm::patchStatics(int mode) {
+  const auto index =
+      m_dialogs.saveFile({QStringLiteral("Staidx0.mul"), QStringLiteral("Staidx0.mul|Staidx0.mul"),
+                          QString(), QStringLiteral("Staidx0.mul")});
+  if (!index) return false;
+  const auto dataPath = m_dialogs.saveFile({QStringLiteral("Statics0.mul"),
+                                            QStringLiteral("Statics0.mul|Statics0.mul"), QString(),
+                                            QStringLiteral("Statics0.mul")});
+  if (!dataPath) return false;
+  const auto said =
+      m_registry.statics->save(str(*index), str(*dataPath), static_cast<StaticsSaveMode>(mode),
+                               m_registry.worldFile.get(), m_main.gauge());
+  noteSaved(WorldPart::Statics);
+  if (mode != 0) noteSaved(WorldPart::WorldFile);
+  // The save numbers the statics afresh; the copies drawn so far carry the old serials.
+  requestRebuild();
+  if (said) m_dialogs.showMessage(QString::fromStdString(*said));
+  return true;
+}
+
+void TSEditorForm::loadWorldFile(const QString& filter, int format) {
+  const auto path = m_dialogs.openFile({QString(), filter, QString(), QString()});
+  if (!path) return;
+  // Items added before a failing line stay; the view shows them either way.
+  struct Rebuild {
+    TSEditorForm* form;
+    ~Rebuild() { form->requestRebuild(); }
+  } rebuildAfter{this};
+  m_registry.worldFile->load(str(*path), static_cast<WorldTextFormat>(format));
+}
+
+bool TSEditorForm::saveWorldFile(const QString& filter, int format) {
+  const auto path = m_dialogs.saveFile({QString(), filter, QString(), QString()});
+  if (!path) return false;
+  m_registry.worldFile->save(str(*path), static_cast<WorldTextFormat>(format));
+  noteSaved(WorldPart::WorldFile);
+  return true;
+}
+
+void TSEditorForm::clearWorldFile() {
+  m_registry.worldFile->clear();
+  noteSaved(WorldPart::WorldFile);
+  requestRebuild();
+}
+
+// ---- show, hide, close ---------------------------------------------------------------------
+
+void TSEditorForm::noteUnsaved(WorldPart part) { m_unsaved |= static_cast<int>(part); }
+void TSEditorForm::noteSaved(WorldPart part) { m_unsaved &= ~static_cast<int>(part); }
+
+bool TSEditorForm::saveUnsaved() {
+  bool done = true;
+  runAction(m_dialogs, [&] {
+    if (hasUnsaved(WorldPart::Map)) done = done && patchMap();
+    if (done && hasUnsaved(WorldPart::Statics)) done = patchStatics(0);
+    if (done && hasUnsaved(WorldPart::WorldFile))
+      done = saveWorldFile(QStringLiteral("*.txt|*.txt"), static_cast<int>(WorldTextFormat::Plain));
+  });
+  return done && !hasUnsaved(WorldPart::Map) && !hasUnsaved(WorldPart::Statics) &&
+         !hasUnsaved(WorldPart::WorldFile);
+}
+
+bool TSEditorForm::confirmClose() {
+  if (!hasUnsaved()) return true;
+  const auto answer = m_dialogs.ask(
+      QStringLiteral("Editor"),
+      QStringLiteral("The world has unsaved changes (%1). Save them before closing?")
+          .arg(partNames(m_unsaved)),
+      {QStringLiteral("Save"), QStringLiteral("Don't Save"), QStringLiteral("Cancel")});
+  if (!answer || *answer == 2) return false;
+  if (*answer == 1) return true;
+  return saveUnsaved();
+}
+
+void TSEditorForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  m_tool = 0;
+  emit editorShown();
+}
+
+void TSEditorForm::hideEvent(QHideEvent* event) {
+  QMainWindow::hideEvent(event);
+  if (event->spontaneous()) return;
+  runAction(m_dialogs, [&] {
+    m_registry.config->setInt("LastX", m_scene.centreX());
+    m_registry.config->setInt("LastY", m_scene.centreY());
+  });
+  emit editorHidden();
+  if (!m_closing) m_main.show();
+}
+
+void TSEditorForm::closeEvent(QCloseEvent* event) {
+  if (!confirmClose()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+bool TSEditorForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == &m_main && event->type() == QEvent::Close) {
+    if (!confirmClose()) {
+      event->ignore();
+      return true;
+    }
+    m_closing = true;
+    hide();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace quillotide::ui

@@ -1,0 +1,150 @@
+#pragma once
+// TSEditorForm: the world editor window "Editor". It draws the world around a view centre
+// (EditorScene through an EditorView), moves and zooms with keys and right clicks, highlights the
+// item under the mouse with its status text, hands clicked items to the current tool
+// (EditorTool, through ApplyTool, the one dispatch point of every tool) and offers the menu that
+// loads and saves world files and diffs, writes map and statics back and switches what is drawn.
+//
+// Showing the editor hides the main window; hiding it stores the view centre under LastX/LastY
+// and shows the main window again. Closing the editor or the program while the world has unsaved
+// changes asks whether to save them first.
+
+#include <array>
+#include <functional>
+#include <map>
+
+#include <QMainWindow>
+
+#include "models/EditorScene.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+
+namespace quillotide {
+class Registry;
+}
+
+namespace quillotide::ui {
+
+class Dialogs;
+class EditorView;
+class TMainForm;
+
+// The parts of the world an edit can leave unsaved.
+enum class WorldPart { Map = 1, Statics = 2, Diffs = 4, WorldFile = 8 };
+
+class TSEditorForm : public QMainWindow {
+  Q_OBJECT
+public:
+  static constexpr int kDefaultWidth = 800;
+  static constexpr int kDefaultHeight = 600;
+  static constexpr int kStatusPanelWidth = 300;
+  static constexpr int kToolCount = 26;
+
+  // withOpenGL false draws nothing (the editor's logic stays whole), as where OpenGL is missing.
+  TSEditorForm(TMainForm& main, bool withOpenGL = true);
+  ~TSEditorForm() override;
+
+  // The program's one editor window, made hidden on first use.
+  static TSEditorForm& of(TMainForm& main);
+  // The editor window when it has been made, else nullptr.
+  static TSEditorForm* existing(const TMainForm& main);
+  // Runs the loads the editor needs that have not run yet, shows the editor, hides the main
+  // window.
+  static void open(TMainForm& main);
+
+  EditorScene& scene() { return m_scene; }
+  EditorView* view() const { return m_view; }
+  QString statusText(int panel) const;
+  // The menu action with this caption (as currently shown), or nullptr.
+  QAction* action(const QString& caption) const;
+
+  // Interfaces for the tool windows.
+  void setViewCentre(int x, int y);
+  void requestRebuild();
+  void requestResort();
+  TItem* findVisibleItem(std::int32_t serial) { return m_scene.findVisibleItem(serial); }
+  int editorTool() const { return m_tool; }
+  void setEditorTool(int tool);
+  int cursorReachX() const { return m_reachX; }
+  int cursorReachY() const { return m_reachY; }
+  void setCursorReach(int rx, int ry);
+  std::int32_t lastHovered() const { return m_lastHovered; }
+
+  // What a click does with each EditorTool value. A tool's handler is given the clicked serial;
+  // it edits through the models, changes the editor's copies and says which parts it changed
+  // with noteUnsaved. Tools without a handler do nothing.
+  using ToolHandler = std::function<void(TSEditorForm& editor, std::int32_t serial)>;
+  void setToolHandler(int tool, ToolHandler handler);
+  // The one dispatch point of every click and drag step: the current tool's handler for the
+  // serial; nothing for -1, for tool 0 or for a tool without a handler.
+  void applyTool(std::int32_t serial);
+  // Highlight and status texts for the item under the mouse, and drag painting.
+  void hoverItem(std::int32_t serial);
+
+  void noteUnsaved(WorldPart part);
+  void noteSaved(WorldPart part);
+  bool hasUnsaved() const { return m_unsaved != 0; }
+  bool hasUnsaved(WorldPart part) const { return (m_unsaved & static_cast<int>(part)) != 0; }
+  // Asks whether to save unsaved world changes; true when closing may go on (saved, discarded,
+  // or nothing to save), false when the user stays.
+  bool confirmClose();
+
+signals:
+  // "Show Maptool", "Show Statictool", "Show StaticDiff Overview": the windows of later tools.
+  void toolWindowRequested(const QString& caption);
+  void editorShown();
+  void editorHidden();
+
+protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void buildMenu();
+  QAction* addItem(QMenu* menu, const QString& caption, const std::function<void()>& action);
+  QAction* addToggle(QMenu* menu, const QString& on, const QString& off, bool initial,
+                     const std::function<void(bool)>& changed);
+  void changeZoom(double step);
+  void leftPress(QPoint p, Qt::KeyboardModifiers modifiers);
+  void leftRelease(QPoint p, Qt::KeyboardModifiers modifiers);
+  void rightPress(QPoint p);
+  void mouseMoved(QPoint p, Qt::MouseButtons buttons);
+  void selectInModel(const TItem& item, bool selected);
+  void refresh();
+
+  void loadDiffs();
+  void saveDiffs(int mode);
+  void chooseSolution(int width, int height);
+  void setCustomCursor();
+  void clearStatics();
+  bool patchMap();
+  bool patchStatics(int mode);
+  void loadWorldFile(const QString& filter, int format);
+  bool saveWorldFile(const QString& filter, int format);
+  void clearWorldFile();
+  bool saveUnsaved();
+
+  TMainForm& m_main;
+  Registry& m_registry;
+  Dialogs& m_dialogs;
+  EditorScene m_scene;
+  EditorView* m_view = nullptr;
+  std::array<QLabel*, 2> m_status{};
+  std::vector<QMenu*> m_menus;
+  std::map<int, ToolHandler> m_tools;
+  int m_tool = 0;
+  int m_reachX = 1;
+  int m_reachY = 1;
+  bool m_leftDown = false;
+  std::int32_t m_lastHovered = -1;
+  bool m_areaHighlight = false;
+  int m_unsaved = 0;
+  bool m_closing = false;
+};
+
+}  // namespace quillotide::ui

@@ -1,0 +1,453 @@
+// The world editor driven as a person does: keys pressed in the window, the mouse moved over and
+// clicked on known items, menu items triggered, dialogs answered through the dialog seam; then
+// the status texts, the highlight, the configuration and the files are read. These run without
+// OpenGL (the editor's panel then says so); picking never reads the frame back.
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QTest>
+
+#include "UiTestSupport.h"
+#include "app/FileIO.h"
+#include "models/Items.h"
+#include "sample/Sample.h"
+#include "support/EditorWorld.h"
+#include "ui/editor/EditorView.h"
+#include "ui/editor/SEditorForm.h"
+#include "ui/main/Startup.h"
+
+using quillotide::ItemKind;
+using quillotide::TItem;
+using quillotide::test::configWith;
+using quillotide::test::EditorWorld;
+using quillotide::test::ProgramRun;
+using quillotide::ui::TSEditorForm;
+using quillotide::ui::WorldPart;
+
+class EditorFormTest : public QObject {
+  Q_OBJECT
+private slots:
+  void startsWithTheStoredSizeAndCentre();
+  void arrowsMoveAndPlusMinusZoomWithinTheLimits();
+  void rightClickMovesTowardsTheClickedPoint();
+  void hoverHighlightsTheItemAndShowsItsText();
+  void aLargerCursorHighlightsTheLandAround();
+  void toolsGetClicksAndDragsThroughOneDispatchPoint();
+  void viewMenuTogglesCaptionsAndSources();
+  void worldFileLoadsSavesAndClears();
+  void staticDiffsSaveAndLoadThroughTheMenu();
+  void patchStaticsWritesBothFilesAndRebuilds();
+  void optionsStoreTheSizeAndTheCursor();
+  void closingWithUnsavedChangesAsksFirst();
+  void withoutOpenGLThePanelSaysSo();
+  void theFeaturesButtonLoadsTheWorldAndOpensTheEditor();
+  void theSampleMayFollowTheWorldeditorSwitch();
+};
+
+namespace {
+
+constexpr int kC = 32;
+
+// A world with a post on the centre cell and one on the cell south-east of it.
+struct EditorRun {
+  explicit EditorRun(const std::string& config = configWith({{"LastX", "32"}, {"LastY", "32"}}))
+      : run(config),
+        world(64,
+              {{EditorWorld::kPost, kC, kC, 0, 0}, {EditorWorld::kPost, kC + 2, kC + 2, 0, 3}}) {
+    world.loadInto(*run.registry);
+    editor = std::make_unique<TSEditorForm>(*run.mainForm, false);
+  }
+  void show() {
+    editor->show();
+    editor->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(editor.get()));
+  }
+  QWidget* view() const { return editor->view(); }
+  // The middle of the cell's diamond on screen (zoom 1, centre kC, kC, 800 x 600).
+  static QPoint cell(int x, int y) { return {(x - y) * 22 + 400, (x + y - 2 * kC) * 22 + 322}; }
+  const TItem* visible(ItemKind kind, int x, int y) const {
+    for (const TItem& it : editor->scene().visibleItems())
+      if ((it.kind == kind || (kind == ItemKind::Land && it.kind == ItemKind::LandTexture)) &&
+          it.x == x && it.y == y)
+        return &it;
+    return nullptr;
+  }
+  void trigger(const QString& caption) const {
+    QAction* a = editor->action(caption);
+    if (!a)
+      QTest::qFail(qPrintable("no menu item " + caption), __FILE__, __LINE__);
+    else
+      a->trigger();
+  }
+
+  ProgramRun run;
+  EditorWorld world;
+  std::unique_ptr<TSEditorForm> editor;
+};
+
+}  // namespace
+
+void EditorFormTest::startsWithTheStoredSizeAndCentre() {
+  {
+    EditorRun r(configWith({{"EditorWidth", "0"}, {"EditorHeight", "0"}, {"LastX", "0"}}));
+    QCOMPARE(r.view()->size(), QSize(800, 600));
+    QCOMPARE(r.editor->scene().centreX(), 1580);
+    QCOMPARE(r.editor->scene().centreY(), 1580);
+    QCOMPARE(r.editor->windowTitle(), QStringLiteral("Editor"));
+    QCOMPARE(r.editor->findChild<QLabel*>("StatusPanel0")->width(), 300);
+  }
+  EditorRun r(configWith(
+      {{"EditorWidth", "1024"}, {"EditorHeight", "768"}, {"LastX", "40"}, {"LastY", "12"}}));
+  QCOMPARE(r.view()->size(), QSize(1024, 768));
+  QCOMPARE(r.editor->scene().centreX(), 40);
+  QCOMPARE(r.editor->scene().centreY(), 12);
+}
+
+void EditorFormTest::arrowsMoveAndPlusMinusZoomWithinTheLimits() {
+  EditorRun r;
+  r.show();
+  auto& scene = r.editor->scene();
+  QTest::keyClick(r.editor.get(), Qt::Key_Left);
+  QCOMPARE(QPoint(scene.centreX(), scene.centreY()), QPoint(kC - 1, kC + 1));
+  QTest::keyClick(r.editor.get(), Qt::Key_Up);
+  QCOMPARE(QPoint(scene.centreX(), scene.centreY()), QPoint(kC - 2, kC));
+  QTest::keyClick(r.editor.get(), Qt::Key_Right);
+  QTest::keyClick(r.editor.get(), Qt::Key_Down);
+  QCOMPARE(QPoint(scene.centreX(), scene.centreY()), QPoint(kC, kC));
+  // Nine presses of plus from 1.0: the eighth leaves about 0.2000000000000002, still above 0.2.
+  for (int i = 0; i < 9; ++i) QTest::keyClick(r.editor.get(), Qt::Key_Plus);
+  QVERIFY(std::abs(scene.zoom() - 0.1) < 1e-9);
+  QTest::keyClick(r.editor.get(), Qt::Key_Plus);
+  QVERIFY(std::abs(scene.zoom() - 0.1) < 1e-9);
+  // Minus on the number pad: back up, 100 steps to about 10.1, no further.
+  for (int i = 0; i < 100; ++i) QTest::keyClick(r.editor.get(), Qt::Key_Minus, Qt::KeypadModifier);
+  QVERIFY(std::abs(scene.zoom() - 10.1) < 1e-9);
+  QTest::keyClick(r.editor.get(), Qt::Key_Minus);
+  QVERIFY(std::abs(scene.zoom() - 10.1) < 1e-9);
+}
+
+void EditorFormTest::rightClickMovesTowardsTheClickedPoint() {
+  EditorRun r;
+  r.show();
+  auto& scene = r.editor->scene();
+  QTest::mouseClick(r.view(), Qt::RightButton, {}, QPoint(400, 300));
+  QCOMPARE(QPoint(scene.centreX(), scene.centreY()), QPoint(kC, kC));
+  // 60 right and 30 down: (90 / 30, -30 / 30).
+  QTest::mouseClick(r.view(), Qt::RightButton, {}, QPoint(460, 330));
+  QCOMPARE(QPoint(scene.centreX(), scene.centreY()), QPoint(kC + 3, kC - 1));
+}
+
+void EditorFormTest::hoverHighlightsTheItemAndShowsItsText() {
+  EditorRun r;
+  r.show();
+  const QPoint post = EditorRun::cell(kC + 2, kC + 2) + QPoint(0, 10);
+  QTest::mouseMove(r.view(), post);
+  QCOMPARE(r.editor->statusText(0), QStringLiteral("ID: 0x1   Pos: 34,34,0   Color: 0x3"));
+  QCOMPARE(r.editor->statusText(1), QStringLiteral("%1,%2 Zoom:1").arg(post.x()).arg(post.y()));
+  const TItem* hovered = r.visible(ItemKind::Static, kC + 2, kC + 2);
+  QVERIFY(hovered && hovered->selected);
+  // The statics model keeps the selection too.
+  QVERIFY(r.run.registry->statics->item(hovered->serial)->selected);
+  const std::int32_t postSerial = hovered->serial;
+  // To the land cell beside it: the post loses the highlight, the cell takes it.
+  QTest::mouseMove(r.view(), EditorRun::cell(kC + 2, kC + 2) + QPoint(-15, 0));
+  QVERIFY(!r.editor->findVisibleItem(postSerial)->selected);
+  QVERIFY(!r.run.registry->statics->item(postSerial)->selected);
+  const TItem* land = r.visible(ItemKind::Land, kC + 2, kC + 2);
+  QVERIFY(land && land->selected);
+  QCOMPARE(r.editor->statusText(0), QStringLiteral("ID: 0x1   Pos: 34,34,0   Color: 0x0"));
+}
+
+void EditorFormTest::aLargerCursorHighlightsTheLandAround() {
+  EditorRun r;
+  r.show();
+  r.run.dialogs.answerInput(QStringLiteral("3"));
+  r.run.dialogs.answerInput(QStringLiteral("4"));
+  r.trigger(QStringLiteral("Set Custom Cursor"));
+  QCOMPARE(r.editor->cursorReachX(), 2);
+  QCOMPARE(r.editor->cursorReachY(), 2);  // (4 + 1) div 2
+  QTest::mouseMove(r.view(), EditorRun::cell(kC + 4, kC) + QPoint(-15, 0));
+  QCOMPARE(r.editor->statusText(0), QStringLiteral("Pos: 36,32"));
+  int selected = 0;
+  for (const TItem& it : r.editor->scene().visibleItems()) {
+    const bool near = std::abs(it.x - (kC + 4)) <= 1 && std::abs(it.y - kC) <= 1;
+    if (it.selected) ++selected;
+    if (it.kind == ItemKind::Land) QCOMPARE(bool(it.selected), near);
+  }
+  QCOMPARE(selected, 9);
+  // A number that does not parse keeps the reach and asks no more.
+  r.run.dialogs.answerInput(QStringLiteral("1a"));
+  r.trigger(QStringLiteral("Set Custom Cursor"));
+  QCOMPARE(r.run.dialogs.messageTexts().last(),
+           QStringLiteral("'1a' is not a valid integer value"));
+  QCOMPARE(r.editor->cursorReachX(), 2);
+  QCOMPARE(r.run.dialogs.pendingAnswers(), 0);
+}
+
+void EditorFormTest::toolsGetClicksAndDragsThroughOneDispatchPoint() {
+  EditorRun r;
+  r.show();
+  QList<std::int32_t> applied;
+  for (int tool : {2, 6})
+    r.editor->setToolHandler(tool, [&](TSEditorForm& e, std::int32_t serial) {
+      applied << serial;
+      TItem* it = e.findVisibleItem(serial);
+      if (e.editorTool() == 2 && it && it->kind == ItemKind::Static) {
+        r.run.registry->items->remove(it);
+        it->deleted = 1;
+      }
+    });
+  const QPoint first = EditorRun::cell(kC, kC) + QPoint(0, 10);
+  const QPoint second = EditorRun::cell(kC + 2, kC + 2) + QPoint(0, 10);
+  // Tool 0 does nothing with a click.
+  QTest::mouseClick(r.view(), Qt::LeftButton, {}, first);
+  QVERIFY(applied.isEmpty());
+  // "Tile" (6) takes single clicks only: dragging over the second post does not apply it.
+  r.editor->setEditorTool(6);
+  QTest::mousePress(r.view(), Qt::LeftButton, {}, first);
+  QTest::mouseMove(r.view(), second);
+  QTest::mouseRelease(r.view(), Qt::LeftButton, {}, second);
+  QCOMPARE(applied.size(), 1);
+  applied.clear();
+  // Delete (2) paints: the press deletes the first post, the drag the second.
+  r.editor->setEditorTool(2);
+  QTest::mouseMove(r.view(), QPoint(5, 5));
+  QTest::mousePress(r.view(), Qt::LeftButton, {}, first);
+  QTest::mouseMove(r.view(), second);
+  QTest::mouseRelease(r.view(), Qt::LeftButton, {}, second);
+  QCOMPARE(applied.size(), 2);  // the first by the press, the second by the move
+  QVERIFY(r.run.registry->statics->item(applied.first())->deleted);
+  QVERIFY(r.run.registry->statics->item(applied.last())->deleted);
+  QVERIFY(r.editor->hasUnsaved(WorldPart::Statics));
+  // Showing the editor again starts with tool 0.
+  r.editor->hide();
+  r.editor->show();
+  QCOMPARE(r.editor->editorTool(), 0);
+}
+
+void EditorFormTest::viewMenuTogglesCaptionsAndSources() {
+  EditorRun r;
+  r.show();
+  r.trigger(QStringLiteral("Show Map 2D"));
+  QVERIFY(r.editor->action(QStringLiteral("Show Map 3D")));
+  QVERIFY(r.editor->scene().flat2D());
+  r.trigger(QStringLiteral("Show Web"));
+  QVERIFY(r.editor->action(QStringLiteral("Hide Web")));
+  r.trigger(QStringLiteral("Hide Z-Level"));
+  QVERIFY(r.editor->action(QStringLiteral("Show Z-Level")));
+  QVERIFY(!r.editor->scene().showAltitudes());
+  r.trigger(QStringLiteral("Hide Map"));
+  QVERIFY(r.editor->action(QStringLiteral("Show Map")));
+  QTest::mouseMove(r.view(), EditorRun::cell(kC, kC));
+  QVERIFY(!r.visible(ItemKind::Land, kC, kC));
+  QVERIFY(r.visible(ItemKind::Static, kC, kC));
+  // Unchecking "Statics" leaves them out of the next rebuild.
+  QAction* statics = r.editor->action(QStringLiteral("Statics"));
+  QVERIFY(statics->isChecked());
+  statics->trigger();
+  QVERIFY(!statics->isChecked());
+  QTest::mouseMove(r.view(), EditorRun::cell(kC, kC) + QPoint(1, 1));
+  QVERIFY(r.editor->scene().visibleItems().empty());
+}
+
+void EditorFormTest::worldFileLoadsSavesAndClears() {
+  EditorRun r;
+  r.show();
+  quillotide::test::writeText(r.run.dir.file("items.txt"),
+                              "0x3 33 32 0 0x0\r\n0x1 30 30 0 0x5\r\n");
+  r.run.dialogs.answerOpen(r.run.path("items.txt"));
+  r.trigger(QStringLiteral("Load Worldfile from Textfile"));
+  QCOMPARE(r.run.dialogs.asked().last().filter, QStringLiteral("*.txt|*.txt"));
+  QTest::mouseMove(r.view(), EditorRun::cell(kC, kC));
+  QVERIFY(r.visible(ItemKind::WorldUnwritten, 33, 32));
+  // A failing line stops the load; the items before it are shown.
+  quillotide::test::writeText(r.run.dir.file("bad.wsc"),
+                              "SECTION WORLDITEM 0\r\nID 3\r\nX 31\r\nY 33\r\nZ zz\r\n");
+  r.run.dialogs.answerOpen(r.run.path("bad.wsc"));
+  r.trigger(QStringLiteral("Load Worldfile from Wsc"));
+  QCOMPARE(r.run.dialogs.messageTexts().last(),
+           QStringLiteral("'zz' is not a valid integer value"));
+  r.run.dialogs.answerSave(r.run.path("saved.txt"));
+  r.trigger(QStringLiteral("Save Worldfile to Textfile"));
+  QCOMPARE(quillotide::test::readText(r.run.dir.file("saved.txt")),
+           std::string("0x3 33 32 0 0x0\r\n0x1 30 30 0 0x5\r\n"));
+  // Cancelling a dialog does nothing.
+  r.run.dialogs.answerSave(std::nullopt);
+  r.trigger(QStringLiteral("Save Worldfile to Sphere51a"));
+  r.trigger(QStringLiteral("Clear Worldfile"));
+  QTest::mouseMove(r.view(), EditorRun::cell(kC, kC) + QPoint(1, 0));
+  QVERIFY(!r.visible(ItemKind::WorldWritten, 33, 32));
+  QCOMPARE(r.run.registry->worldFile->size(), std::size_t(0));
+}
+
+void EditorFormTest::staticDiffsSaveAndLoadThroughTheMenu() {
+  EditorRun r;
+  r.show();
+  r.run.registry->worldFile->add(EditorWorld::kFrame, 31, 31, 0, 0);
+  QVERIFY(QDir().mkpath(r.run.path("diffs")));
+  r.run.dialogs.answerFolder(std::nullopt);
+  r.trigger(QStringLiteral("Save StaticDiffs (new items included)"));
+  QVERIFY(!quillotide::fileExists(r.run.dir.file("diffs/Stadif0.mul")));
+  r.run.dialogs.answerFolder(r.run.path("diffs"));
+  r.trigger(QStringLiteral("Save StaticDiffs (new items included)"));
+  QCOMPARE(r.run.dialogs.asked().last().title,
+           QStringLiteral("Where do you want to have your Diff-Files?"));
+  QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("1 StaticDiff-Blocks saved."));
+  for (const char* name : {"Stadifl0.mul", "Stadifi0.mul", "Stadif0.mul"})
+    QVERIFY(quillotide::fileExists(r.run.dir.file(std::string("diffs/") + name)));
+  // The world file's item went into the diff; the view no longer shows it as a world-file item.
+  QVERIFY(r.run.registry->worldFile->unwrittenItems().empty());
+  QTest::mouseMove(r.view(), EditorRun::cell(kC, kC));
+  QVERIFY(!r.visible(ItemKind::WorldUnwritten, 31, 31));
+  r.run.dialogs.answerFolder(r.run.path("diffs"));
+  r.trigger(QStringLiteral("Load StaticDiffs"));
+  QCOMPARE(r.run.dialogs.asked().last().title, QStringLiteral("Where are your Diff-Files?"));
+  QTest::mouseMove(r.view(), EditorRun::cell(kC, kC) + QPoint(1, 0));
+  QVERIFY(r.visible(ItemKind::DiffStatic, 31, 31));
+  // An edit of a diff item through the dispatcher leaves the diffs unsaved.
+  r.run.registry->items->remove(r.visible(ItemKind::DiffStatic, 31, 31));
+  QVERIFY(r.editor->hasUnsaved(WorldPart::Diffs));
+  // "StaticDiffs" unchecked: the diff items stay out of the view.
+  r.trigger(QStringLiteral("StaticDiffs"));
+  QTest::mouseMove(r.view(), EditorRun::cell(kC, kC));
+  QVERIFY(!r.visible(ItemKind::DiffStatic, 31, 31));
+  // A folder without diff files is reported.
+  r.run.dialogs.answerFolder(r.run.path("nowhere"));
+  r.trigger(QStringLiteral("Load StaticDiffs"));
+  QVERIFY(r.run.dialogs.messageTexts().last().startsWith("Cannot open file"));
+}
+
+void EditorFormTest::patchStaticsWritesBothFilesAndRebuilds() {
+  EditorRun r;
+  r.show();
+  QTest::mouseMove(r.view(), EditorRun::cell(kC, kC) + QPoint(0, 10));
+  const std::int32_t post = r.visible(ItemKind::Static, kC, kC)->serial;
+  r.run.registry->statics->remove(post);
+  r.run.registry->worldFile->add(EditorWorld::kFrame, 31, 31, 0, 0);
+  // Both files must be chosen.
+  r.run.dialogs.answerSave(r.run.path("new-staidx.mul"));
+  r.run.dialogs.answerSave(std::nullopt);
+  r.trigger(QStringLiteral("Patch Statics (all new items included)"));
+  QVERIFY(!quillotide::fileExists(r.run.dir.file("new-staidx.mul")));
+  r.run.dialogs.answerSave(r.run.path("new-staidx.mul"));
+  r.run.dialogs.answerSave(r.run.path("new-statics.mul"));
+  r.trigger(QStringLiteral("Patch Statics (all new items included)"));
+  // The post's block and the new item's block.
+  QCOMPARE(r.run.dialogs.asked().last().filter, QStringLiteral("Statics0.mul|Statics0.mul"));
+  QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("2 Static-Blocks Patched."));
+  // The view is built again from the saved statics: the deleted post is gone, the world-file
+  // item is a static now, and no copy with an old serial is left.
+  QTest::mouseMove(r.view(), EditorRun::cell(kC, kC) + QPoint(0, 11));
+  QVERIFY(!r.visible(ItemKind::Static, kC, kC));
+  QVERIFY(r.visible(ItemKind::Static, 31, 31));
+  QVERIFY(!r.visible(ItemKind::WorldUnwritten, 31, 31));
+  quillotide::TStatics reread;
+  reread.open(r.run.dir.file("new-staidx.mul"), r.run.dir.file("new-statics.mul"), 64, 64,
+              quillotide::StorageMode::Memory);
+  QCOMPARE(reread.getItemsInRect(0, 63, 0, 63).size(), std::size_t(2));
+  // Patch Map writes the changed blocks back and says how many.
+  r.run.registry->map->setAltitude(3, 3, 9);
+  r.trigger(QStringLiteral("Patch Map"));
+  QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("1 MapBlocks patched."));
+}
+
+void EditorFormTest::optionsStoreTheSizeAndTheCursor() {
+  EditorRun r;
+  r.trigger(QStringLiteral("1024x768"));
+  QCOMPARE(r.run.registry->config->getInt("EditorWidth"), 1024);
+  QCOMPARE(r.run.registry->config->getInt("EditorHeight"), 768);
+  QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("Restart Quillotide now."));
+  QCOMPARE(r.view()->size(), QSize(800, 600));
+  r.run.dialogs.answerInput(std::nullopt);
+  r.trigger(QStringLiteral("Set Custom Cursor"));
+  QCOMPARE(r.editor->cursorReachX(), 1);
+}
+
+void EditorFormTest::closingWithUnsavedChangesAsksFirst() {
+  EditorRun r;
+  r.run.mainForm->show();
+  r.editor->show();
+  r.editor->setViewCentre(30, 31);
+  r.editor->noteUnsaved(WorldPart::WorldFile);
+  r.run.dialogs.answerQuestion(QStringLiteral("Cancel"));
+  r.editor->close();
+  QVERIFY(r.editor->isVisible());
+  QVERIFY(r.run.dialogs.asked().last().prompt.contains("world file"));
+  // Save asks for the world file's name and writes it; then the editor closes.
+  r.run.registry->worldFile->add(EditorWorld::kFrame, 31, 31, 0, 0);
+  r.run.dialogs.answerQuestion(QStringLiteral("Save"));
+  r.run.dialogs.answerSave(r.run.path("kept.txt"));
+  r.editor->close();
+  QVERIFY(!r.editor->isVisible());
+  QCOMPARE(quillotide::test::readText(r.run.dir.file("kept.txt")),
+           std::string("0x3 31 31 0 0x0\r\n"));
+  // Hiding stored the centre and brought the main window back.
+  QCOMPARE(r.run.registry->config->getInt("LastX"), 30);
+  QCOMPARE(r.run.registry->config->getInt("LastY"), 31);
+  QVERIFY(r.run.mainForm->isVisible());
+  // Nothing unsaved: no question.
+  r.editor->show();
+  r.editor->close();
+  QVERIFY(!r.editor->isVisible());
+  // The program's main window asks too.
+  r.editor->noteUnsaved(WorldPart::Map);
+  r.run.dialogs.answerQuestion(QStringLiteral("Cancel"));
+  r.run.mainForm->close();
+  QVERIFY(r.run.mainForm->isVisible());
+  QCOMPARE(r.run.dialogs.pendingAnswers(), 0);
+}
+
+void EditorFormTest::withoutOpenGLThePanelSaysSo() {
+  EditorRun r;
+  auto* panel = r.editor->findChild<QLabel*>("lNoOpenGL");
+  QVERIFY(panel);
+  QVERIFY(panel->text().contains("OpenGL"));
+  QVERIFY(!r.editor->view()->drawsWithOpenGL());
+}
+
+void EditorFormTest::theFeaturesButtonLoadsTheWorldAndOpensTheEditor() {
+  ProgramRun run;
+  const std::string dir = run.dir.file("sample");
+  quillotide::sample::writeSampleSet(dir);
+  for (const auto& f : quillotide::sample::sampleFiles())
+    run.registry->config->setString(f.configKey, quillotide::joinPath(dir, f.fileName));
+  for (const auto& [key, value] : quillotide::sample::sampleSettings())
+    run.registry->config->setString(key, value);
+  // The Settings page takes the stored paths at its creation: a fresh main window.
+  run.mainForm = std::make_unique<quillotide::ui::TMainForm>(*run.registry, run.dialogs);
+  run.showPage(QStringLiteral("tsFeatures"));
+  auto* button = run.find<QAbstractButton>(QStringLiteral("btnActivateEditor"));
+  QVERIFY(button);
+  QCOMPARE(button->text(), QStringLiteral("Worldeditor"));
+  QTest::mouseClick(button, Qt::LeftButton);
+  TSEditorForm* editor = TSEditorForm::existing(*run.mainForm);
+  QVERIFY(editor && editor->isVisible());
+  QVERIFY(!run.mainForm->isVisible());
+  QVERIFY(run.registry->map->isLoaded());
+  QVERIFY(run.registry->statics->isLoaded());
+  QVERIFY(run.registry->art->isLoaded());
+  QCOMPARE(editor->scene().centreX(), 128);
+  QVERIFY(QTest::qWaitForWindowExposed(editor));
+  QTest::mouseMove(editor->view(), QPoint(400, 300));
+  QVERIFY(!editor->scene().visibleItems().empty());
+  QVERIFY(editor->statusText(0).startsWith("ID: 0x"));
+  QVERIFY2(run.dialogs.messages().isEmpty(), qPrintable(run.dialogs.messageTexts().join('\n')));
+}
+
+void EditorFormTest::theSampleMayFollowTheWorldeditorSwitch() {
+  using quillotide::ui::editorWithSample;
+  const char* both[] = {"quillotide", "--Worldeditor", "--sample"};
+  const char* swapped[] = {"quillotide", "--sample", "--Worldeditor"};
+  const char* alone[] = {"quillotide", "--Worldeditor"};
+  QVERIFY(editorWithSample(3, both));
+  QVERIFY(!editorWithSample(3, swapped));
+  QVERIFY(!editorWithSample(2, alone));
+  QCOMPARE(quillotide::ui::configPath(quillotide::ui::StartSwitch::Worldeditor, "/p", true),
+           std::string("/p/sample/config.xml"));
+  QCOMPARE(quillotide::ui::configPath(quillotide::ui::StartSwitch::Worldeditor, "/p"),
+           std::string("/p/config.xml"));
+}
+
+QTEST_MAIN(EditorFormTest)
+#include "EditorFormTest.moc"

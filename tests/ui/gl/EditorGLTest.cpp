@@ -1,0 +1,192 @@
+// The world editor drawn with OpenGL (under xvfb with Mesa): a generated world of solid colours is
+// drawn, the frame is read back, and every sampled pixel must show the colour of the item the
+// editor finds under it; clicks on known pixels reach the tool with the item drawn there.
+
+#include <QAction>
+#include <QRegularExpression>
+#include <QTest>
+
+#include "../UiTestSupport.h"
+#include "support/EditorWorld.h"
+#include "ui/editor/EditorView.h"
+#include "ui/editor/SEditorForm.h"
+
+using quillotide::ItemKind;
+using quillotide::Pixel;
+using quillotide::TItem;
+using quillotide::test::configWith;
+using quillotide::test::EditorWorld;
+using quillotide::test::ProgramRun;
+using quillotide::ui::TSEditorForm;
+
+class EditorGLTest : public QObject {
+  Q_OBJECT
+public:
+  static void initMain() { quillotide::ui::setEditorSurfaceFormat(); }
+private slots:
+  void everyPixelShowsTheItemThatIsPicked();
+  void aClickReachesTheToolWithTheItemDrawnThere();
+  void theHoveredItemIsTinted();
+  void flatViewDrawsTheWebAndTheAltitudes();
+  void theCaptionShowsTheFrameRate();
+};
+
+namespace {
+
+constexpr int kC = 32;
+
+// Land rises to z 8 east of x = 36 (slopes drawn as textures on the border), a post on the
+// centre, a frame south-east of it, the no-draw tile at (28, 32).
+struct GLRun {
+  GLRun()
+      : run(configWith({{"LastX", "32"}, {"LastY", "32"}})),
+        world(64, {{EditorWorld::kPost, kC, kC, 0, 0}, {EditorWorld::kFrame, kC + 1, kC + 1, 0, 0}},
+              [](int x, int y) {
+                if (x == 28 && y == 32)
+                  return quillotide::test::CellSpec{EditorWorld::kNoDrawLand, 0};
+                return quillotide::test::CellSpec{EditorWorld::kTexturedLand,
+                                                  static_cast<std::int8_t>(x > 36 ? 8 : 0)};
+              }) {
+    // Flat textured land is drawn from its art: make that art red like the flat tile.
+    world.art.importLand(EditorWorld::kTexturedLand, world.art.landPicture(EditorWorld::kRedLand));
+    world.loadInto(*run.registry);
+    editor = std::make_unique<TSEditorForm>(*run.mainForm, true);
+    editor->show();
+    editor->activateWindow();
+    if (!QTest::qWaitForWindowExposed(editor.get()))
+      QTest::qFail("not exposed", __FILE__, __LINE__);
+    if (!QTest::qWaitForWindowActive(editor.get())) QTest::qFail("not active", __FILE__, __LINE__);
+  }
+  QImage frame() { return editor->view()->frame().convertToFormat(QImage::Format_RGB32); }
+  static QPoint cell(int x, int y) { return {(x - y) * 22 + 400, (x + y - 2 * kC) * 22 + 322}; }
+
+  ProgramRun run;
+  EditorWorld world;
+  std::unique_ptr<TSEditorForm> editor;
+};
+
+QRgb rgb(Pixel p) {
+  return qRgb(quillotide::redOf(p), quillotide::greenOf(p), quillotide::blueOf(p));
+}
+
+// The colour an item of the generated world shows wherever it is opaque.
+QRgb expectedColour(const TItem& item) {
+  if (item.kind == ItemKind::LandTexture) return qRgb(0, 0, 198);  // blue times 0.8
+  if (item.kind == ItemKind::Land) return rgb(EditorWorld::red());
+  if (item.tileId == EditorWorld::kPost) return rgb(EditorWorld::yellow());
+  return rgb(EditorWorld::magenta());
+}
+
+bool near(QRgb a, QRgb b) {
+  return std::abs(qRed(a) - qRed(b)) <= 1 && std::abs(qGreen(a) - qGreen(b)) <= 1 &&
+         std::abs(qBlue(a) - qBlue(b)) <= 1;
+}
+
+}  // namespace
+
+void EditorGLTest::everyPixelShowsTheItemThatIsPicked() {
+  GLRun r;
+  QVERIFY(r.editor->view()->drawsWithOpenGL());
+  const QImage image = r.frame();
+  QCOMPARE(image.size(), QSize(800, 600));
+  auto& scene = r.editor->scene();
+  int black = 0, textured = 0, checked = 0;
+  for (int y = 1; y < 600; y += 5)
+    for (int x = 2; x < 800; x += 5) {
+      const std::int32_t serial = scene.pick(x, y);
+      const QRgb shown = image.pixel(x, y);
+      if (serial == -1) {
+        QVERIFY2(shown == qRgb(0, 0, 0), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+        ++black;
+        continue;
+      }
+      const TItem* item = r.editor->findVisibleItem(serial);
+      QVERIFY(item);
+      // Pixels on a diamond's or a triangle's edge may fall either way; inside, they must agree.
+      if (!near(shown, expectedColour(*item))) {
+        bool edge = false;
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dx = -1; dx <= 1; ++dx) edge = edge || scene.pick(x + dx, y + dy) != serial;
+        QVERIFY2(edge,
+                 qPrintable(QStringLiteral("%1,%2 shows %3").arg(x).arg(y).arg(shown, 0, 16)));
+      }
+      if (item->kind == ItemKind::LandTexture) ++textured;
+      ++checked;
+    }
+  // The no-draw tile leaves a black hole in the middle of the land.
+  QCOMPARE(image.pixel(GLRun::cell(28, 32)), qRgb(0, 0, 0));
+  QVERIFY(black > 0);
+  QVERIFY(textured > 20);
+  QVERIFY(checked > 5000);
+  // Known pixels: the post stands over its cell, the frame's white border shows the land below.
+  QCOMPARE(image.pixel(GLRun::cell(kC, kC) + QPoint(0, 10)), rgb(EditorWorld::yellow()));
+  const QPoint frameMiddle = GLRun::cell(kC + 1, kC + 1) + QPoint(0, 22 - 15);
+  QCOMPARE(image.pixel(frameMiddle), rgb(EditorWorld::magenta()));
+  QCOMPARE(image.pixel(frameMiddle + QPoint(-12, 0)), rgb(EditorWorld::red()));
+}
+
+void EditorGLTest::aClickReachesTheToolWithTheItemDrawnThere() {
+  GLRun r;
+  std::int32_t clicked = -2;
+  r.editor->setToolHandler(1, [&](TSEditorForm&, std::int32_t serial) { clicked = serial; });
+  r.editor->setEditorTool(1);
+  QTest::mouseClick(r.editor->view()->drawingWidget(), Qt::LeftButton, {},
+                    GLRun::cell(kC, kC) + QPoint(0, 10));
+  const TItem* item = r.editor->findVisibleItem(clicked);
+  QVERIFY(item);
+  QCOMPARE(item->kind, ItemKind::Static);
+  QCOMPARE(item->tileId, EditorWorld::kPost);
+  // A click on black (the no-draw tile) finds nothing and the tool is not called.
+  clicked = -2;
+  QTest::mouseClick(r.editor->view()->drawingWidget(), Qt::LeftButton, {}, GLRun::cell(28, 32));
+  QCOMPARE(clicked, -2);
+}
+
+void EditorGLTest::theHoveredItemIsTinted() {
+  GLRun r;
+  const QPoint post = GLRun::cell(kC, kC) + QPoint(0, 10);
+  QCOMPARE(r.frame().pixel(post), rgb(EditorWorld::yellow()));
+  QTest::mouseMove(r.editor->view()->drawingWidget(), post);
+  QVERIFY(r.editor->statusText(0).startsWith("ID: 0x1 "));
+  const QRgb tinted = r.frame().pixel(post);
+  QVERIFY(tinted != rgb(EditorWorld::yellow()));
+  QVERIFY(tinted != qRgb(0, 0, 0));
+}
+
+void EditorGLTest::flatViewDrawsTheWebAndTheAltitudes() {
+  GLRun r;
+  r.editor->action(QStringLiteral("Show Map 2D"))->trigger();
+  const QImage plain = r.frame();
+  // Flat: the no-draw tile shows (green), the raised land lies flat.
+  QCOMPARE(plain.pixel(GLRun::cell(28, 32)), qRgb(0, 248, 0));
+  r.editor->action(QStringLiteral("Show Web"))->trigger();
+  const QImage web = r.frame();
+  // The web's upper edges of a cell: white from its left corner to its top corner.
+  const QPoint middle = GLRun::cell(30, 36);
+  QCOMPARE(web.pixel(middle + QPoint(-11, -11)), qRgb(255, 255, 255));
+  // Altitude numbers: the raised cells carry white "8" text, the others "0"; both add white.
+  auto whiteIn = [](const QImage& img, QRect rect) {
+    int n = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+      for (int x = rect.left(); x <= rect.right(); ++x) n += img.pixel(x, y) == qRgb(255, 255, 255);
+    return n;
+  };
+  const QRect digit(middle.x() - 12, middle.y() - 12, 14, 18);
+  QVERIFY(whiteIn(plain, digit) > 0);
+  r.editor->action(QStringLiteral("Hide Z-Level"))->trigger();
+  r.editor->action(QStringLiteral("Hide Web"))->trigger();
+  QCOMPARE(whiteIn(r.frame(), digit), 0);
+}
+
+void EditorGLTest::theCaptionShowsTheFrameRate() {
+  GLRun r;
+  const QRegularExpression caption(QStringLiteral("^Editor \\(\\d+ FPS\\)$"));
+  for (int i = 0; i < 30 && !caption.match(r.editor->windowTitle()).hasMatch(); ++i) {
+    QTest::keyClick(r.editor.get(), Qt::Key_Left);
+    QTest::qWait(40);
+  }
+  QVERIFY2(caption.match(r.editor->windowTitle()).hasMatch(), qPrintable(r.editor->windowTitle()));
+}
+
+QTEST_MAIN(EditorGLTest)
+#include "EditorGLTest.moc"
