@@ -160,6 +160,7 @@ Group progressGroup();
 Group mapGroup();
 Group staticsGroup();
 Group worldGroup();
+Group batchGroup();
 
 std::vector<Group> allGroups();
 
