@@ -158,6 +158,7 @@ int reindexCommand(Args& args, Context& ctx) {
   const auto p = args.positionals(5, 5);
   const std::string &kind = p[0], &idx = p[1], &mul = p[2], &newIdx = p[3], &newMul = p[4];
   std::vector<std::int64_t> skipped;
+  std::string warnings;
   std::function<std::string(std::int64_t)> name = [](std::int64_t s) {
     return hexLabel(static_cast<std::uint32_t>(s));
   };
@@ -195,11 +196,12 @@ int reindexCommand(Args& args, Context& ctx) {
     statics.open(idx, mul, w, h, StorageMode::Memory);
     Progress silent;
     statics.compact(newIdx, newMul, silent);
+    for (const auto& problem : statics.takeProblems()) warnings += "\nwarning: " + problem;
   } else {
     throw UsageError("Unknown kind '" + kind + "' (anim|art|gump|texture|statics).");
   }
   ctx.report(Json::Object{{"index", newIdx}, {"data", newMul}, {"skipped", skippedJson(skipped)}},
-             "reindexed into " + newIdx + " and " + newMul + skippedText(skipped, name));
+             "reindexed into " + newIdx + " and " + newMul + skippedText(skipped, name) + warnings);
   return 0;
 }
 
