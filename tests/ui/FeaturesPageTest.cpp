@@ -12,6 +12,7 @@
 #include "app/FileIO.h"
 #include "app/Text.h"
 #include "models/BatchTools.h"
+#include "sample/Sample.h"
 #include "ui/main/FeaturesSlotTools.h"
 #include "ui/main/PairRebuild.h"
 
@@ -32,6 +33,7 @@ private slots:
   void markPixelsShowsTheMarkedPicture();
   void fixBitmapWritesTheSizeOrReportsTheFailure();
   void toolsTellWhichFileIsNotLoaded();
+  void reIndexOfTheStaticsCompactsThem();
 };
 
 namespace {
@@ -303,6 +305,28 @@ void FeaturesPageTest::toolsTellWhichFileIsNotLoaded() {
   chooseKind(run, "Gumps", "cbExtract");
   clickStart(run, "btnExtractStart");
   QCOMPARE(run.dialogs.messageTexts().size(), 4);
+}
+
+void FeaturesPageTest::reIndexOfTheStaticsCompactsThem() {
+  ProgramRun run;
+  quillotide::sample::writeWorld(run.dir.path());
+  const int side = quillotide::sample::kSampleWorldSize;
+  run.registry->statics->open(run.dir.file("staidx0.mul"), run.dir.file("statics0.mul"), side, side,
+                              quillotide::StorageMode::Memory);
+  run.showPage("tsFeatures");
+  chooseKind(run, "Statics");
+  run.dialogs.answerSave(run.path("new-staidx.mul"));
+  run.dialogs.answerSave(run.path("new-statics.mul"));
+  clickStart(run);
+  QCOMPARE(run.dialogs.asked()[0].filter, QStringLiteral("Staidx0.mul|Staidx0.mul"));
+  QCOMPARE(run.dialogs.asked()[1].filter, QStringLiteral("Statics0.mul|Statics0.mul"));
+  QVERIFY(run.dialogs.messages().isEmpty());
+  quillotide::TStatics compacted;
+  compacted.open(run.dir.file("new-staidx.mul"), run.dir.file("new-statics.mul"), side, side,
+                 quillotide::StorageMode::Memory);
+  QCOMPARE(compacted.getItemsInRect(0, side - 1, 0, side - 1).size(),
+           run.registry->statics->getItemsInRect(0, side - 1, 0, side - 1).size());
+  QVERIFY(!compacted.getItemsInRect(0, side - 1, 0, side - 1).empty());
 }
 
 QTEST_MAIN(FeaturesPageTest)

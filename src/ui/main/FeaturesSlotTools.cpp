@@ -434,6 +434,9 @@ void FeaturesSlotTools::copyAnim() {
     const std::int32_t from = parseInt(str(m_copyFrom->text()));
     const std::int32_t to = parseInt(str(m_copyTo->text()));
     m_registry.animation->copyBody(from, to, m_registry.config->getString("AnimIdx"));
+    // The animation page shows the copied body at once.
+    if (m_registry.animation->isLoaded()) emit
+      m_main.animationLoaded(1);
   });
 }
 
