@@ -190,7 +190,7 @@ std::vector<Group> allGroups() {
           gumpGroup(),  textureGroup(), lightGroup(),    radarcolGroup(), animGroup(),
           animdataGroup(), verdataGroup(), soundGroup(), multiGroup(), progressGroup(),
           mapGroup(), staticsGroup(), worldGroup(),
-          equipGroup(), clilocGroup()};
+          equipGroup(), clilocGroup(), batchGroup()};
 }
 
 namespace {

@@ -162,6 +162,7 @@ Group staticsGroup();
 Group worldGroup();
 Group equipGroup();
 Group clilocGroup();
+Group batchGroup();
 
 std::vector<Group> allGroups();
 
