@@ -189,7 +189,7 @@ std::vector<Group> allGroups() {
   return {indexGroup(), sampleGroup(),  hueGroup(),      tiledataGroup(), artGroup(),
           gumpGroup(),  textureGroup(), lightGroup(),    radarcolGroup(), animGroup(),
           animdataGroup(), verdataGroup(), soundGroup(), multiGroup(), progressGroup(),
-          mapGroup(), staticsGroup(), worldGroup()};
+          mapGroup(), staticsGroup(), worldGroup(), patchGroup()};
 }
 
 namespace {

@@ -160,6 +160,10 @@ Group progressGroup();
 Group mapGroup();
 Group staticsGroup();
 Group worldGroup();
+Group patchGroup();
+// The whole-file world tools, listed in the map and statics groups.
+std::vector<Command> mapToolCommands();
+std::vector<Command> staticsToolCommands();
 
 std::vector<Group> allGroups();
 
