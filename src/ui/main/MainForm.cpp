@@ -17,6 +17,7 @@
 #include "ui/main/GumpPage.h"
 #include "ui/main/HuePage.h"
 #include "ui/main/LightPage.h"
+#include "ui/main/PatchPage.h"
 #include "ui/main/ProgressPage.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/main/TexturePage.h"
@@ -122,6 +123,7 @@ void TMainForm::createPages() {
       {"tsLight", [this] { return new LightPage(*this, m_pages); }},
       {"tsTextures", [this] { return new TexturePage(*this, m_pages); }},
       {"tsFeatures", [this] { return new FeaturesPage(*this, m_pages); }},
+      {"tsPatch", [this] { return new PatchPage(*this, m_pages); }},
   };
   for (const PageEntry& e : pageEntries()) {
     const auto factory = factories.find(e.name);
