@@ -12,6 +12,7 @@
 
 #include "app/Registry.h"
 #include "app/Text.h"
+#include "ui/main/FeaturesWorldTools.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/PairRebuild.h"
 #include "ui/platform/Dialogs.h"
@@ -63,6 +64,7 @@ FeaturesPage::FeaturesPage(TMainForm& main, QWidget* parent)
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(group, 0, Qt::AlignLeft);
+  layout->addWidget(new FeaturesWorldTools(main, this));
   layout->addStretch(1);
 }
 
