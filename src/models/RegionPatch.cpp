@@ -39,19 +39,76 @@ std::size_t cellOffset(int x, int y) {
          MapLayout::kCellSize * static_cast<std::size_t>((y % 8) * 8 + (x % 8));
 }
 
-// The whole static records of a block's index record that lie inside the data stream; a damaged
-// record reads as the records inside the file, as the statics model reads it.
-std::vector<StaticRecord> readStatics(const WorldStream& data, const IndexRecord& r) {
-  if (r.lookup == -1 || r.length == -1 || r.lookup < 0 || r.length <= 0) return {};
-  const auto start = static_cast<std::uint64_t>(r.lookup);
-  if (start >= data.size()) return {};
-  std::uint64_t length =
-      std::min<std::uint64_t>(static_cast<std::uint64_t>(r.length), data.size() - start);
-  length -= length % StaticsLayout::kRecordSize;
-  Bytes bytes(static_cast<std::size_t>(length));
-  data.read(start, bytes.data(), bytes.size());
-  return decodeStaticRecords(bytes);
-}
+// The statics data of a set of blocks, read in stretches: records that lie close together in the
+// data file (as they do in files written block by block, a block column after another) are read
+// at once, so a region costs one read per stretch instead of one per block.
+class StaticsSpan {
+public:
+  StaticsSpan(const WorldStream& data, std::vector<IndexRecord> records) : m_data(data) {
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges;
+    for (const IndexRecord& r : records) {
+      const auto [start, length] = extent(r);
+      if (length > 0) ranges.emplace_back(start, start + length);
+    }
+    std::sort(ranges.begin(), ranges.end());
+    constexpr std::uint64_t kGap = 64 * 1024;
+    for (std::size_t k = 0; k < ranges.size();) {
+      Stretch s{ranges[k].first, ranges[k].second, {}, false};
+      for (++k; k < ranges.size() && ranges[k].first <= s.end + kGap; ++k)
+        s.end = std::max(s.end, ranges[k].second);
+      s.bytes.resize(static_cast<std::size_t>(s.end - s.start));
+      data.read(s.start, s.bytes.data(), s.bytes.size());
+      m_stretches.push_back(std::move(s));
+    }
+  }
+  // The block's whole records inside the data file.
+  std::vector<StaticRecord> read(const IndexRecord& r) const {
+    const auto [start, length] = extent(r);
+    if (length == 0) return {};
+    const Stretch& s = stretchOf(start);
+    return decodeStaticRecords(std::span<const std::uint8_t>(s.bytes).subspan(
+        static_cast<std::size_t>(start - s.start), static_cast<std::size_t>(length)));
+  }
+  // Replaces the block's records (the same number of them); flush() writes the changed stretches.
+  void replace(const IndexRecord& r, const Bytes& records) {
+    const auto [start, length] = extent(r);
+    if (length == 0) return;
+    Stretch& s = const_cast<Stretch&>(stretchOf(start));
+    std::copy(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(length),
+              s.bytes.begin() + static_cast<std::ptrdiff_t>(start - s.start));
+    s.changed = true;
+  }
+  void flush(WorldStream& file) const {
+    for (const Stretch& s : m_stretches)
+      if (s.changed) file.write(s.start, s.bytes);
+  }
+
+private:
+  struct Stretch {
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+    Bytes bytes;
+    bool changed = false;
+  };
+  // Where the block's whole records lie inside the data file (length 0 for none).
+  std::pair<std::uint64_t, std::uint64_t> extent(const IndexRecord& r) const {
+    if (r.lookup == -1 || r.length == -1 || r.lookup < 0 || r.length <= 0 ||
+        static_cast<std::uint64_t>(r.lookup) >= m_data.size())
+      return {0, 0};
+    const auto start = static_cast<std::uint64_t>(r.lookup);
+    std::uint64_t length =
+        std::min<std::uint64_t>(static_cast<std::uint32_t>(r.length), m_data.size() - start);
+    length -= length % StaticsLayout::kRecordSize;
+    return {start, length};
+  }
+  const Stretch& stretchOf(std::uint64_t start) const {
+    auto it = std::upper_bound(m_stretches.begin(), m_stretches.end(), start,
+                               [](std::uint64_t v, const Stretch& s) { return v < s.start; });
+    return *std::prev(it);
+  }
+  const WorldStream& m_data;
+  std::vector<Stretch> m_stretches;
+};
 
 // The data of a slot's index record; throws FormatError when it lies outside the data file.
 Bytes readSlotData(const WorldStream& data, const IndexRecord& r, const std::string& slotName) {
@@ -91,6 +148,7 @@ void requireStream(const WorldStream* s, const char* what) {
 
 std::vector<PatchRecord> readPatch(std::span<const std::uint8_t> bytes, const std::string& name) {
   std::vector<PatchRecord> records;
+  records.reserve(bytes.size() / kMapCellSize);
   ByteReader in(bytes, name);
   while (!in.atEnd()) {
     PatchRecord r;
@@ -147,31 +205,42 @@ std::vector<PatchRecord> readPatch(std::span<const std::uint8_t> bytes, const st
 }
 
 void appendPatchRecord(Bytes& out, const PatchRecord& r) {
-  ByteWriter w;
-  w.u8(r.type);
+  // Written straight into the patch: a region holds hundreds of thousands of records.
+  std::uint8_t head[kSlotHeadSize];
+  std::size_t n = 1;
+  head[0] = r.type;
+  const auto u16 = [&](std::uint16_t v) {
+    storeU16(head + n, v);
+    n += 2;
+  };
+  const auto i32 = [&](std::int32_t v) {
+    storeU32(head + n, static_cast<std::uint32_t>(v));
+    n += 4;
+  };
   switch (r.type) {
     case kMapCell:
-      w.u16(r.dx);
-      w.u16(r.dy);
-      w.u16(r.tileId);
-      w.i8(r.z);
+      u16(r.dx);
+      u16(r.dy);
+      u16(r.tileId);
+      head[n++] = static_cast<std::uint8_t>(r.z);
       break;
     case kStatic:
     case kAddedStatic:
-      w.u16(r.dx);
-      w.u16(r.dy);
-      w.i8(r.z);
-      w.u16(r.tileId);
-      w.u16(r.hue);
+      u16(r.dx);
+      u16(r.dy);
+      head[n++] = static_cast<std::uint8_t>(r.z);
+      u16(r.tileId);
+      u16(r.hue);
       break;
     default:
-      w.u16(r.slot);
-      w.i32(r.index.lookup);
-      w.i32(r.index.length);
-      w.i32(r.index.extra);
-      if (slotHasData(r.index)) w.bytes(r.data);
+      u16(r.slot);
+      i32(r.index.lookup);
+      i32(r.index.length);
+      i32(r.index.extra);
   }
-  out.insert(out.end(), w.data().begin(), w.data().end());
+  out.insert(out.end(), head, head + n);
+  if ((r.type == kTexture || r.type == kArt) && slotHasData(r.index))
+    out.insert(out.end(), r.data.begin(), r.data.end());
 }
 
 CellRegion CellRegion::of(int x1, int y1, int x2, int y2) {
@@ -243,12 +312,16 @@ CreatedPatch createPatch(const PatchStreams& from, int width, int height, const 
     std::unordered_map<std::int64_t, std::array<std::vector<StaticRecord>, 64>> cellStatics;
     if (what.statics) {
       const WorldBlocks index(*from.staticsIndex, kIndexRecordSize, blocks);
+      std::vector<IndexRecord> records;
+      for (const std::int64_t b : blocks)
+        if (index.has(b)) records.push_back(indexAt(index.at(b)));
+      const StaticsSpan span(*from.staticsData, records);
       for (const std::int64_t b : blocks) {
         if (!index.has(b)) continue;
         const IndexRecord r = indexAt(index.at(b));
         if (r.lookup == -1 || r.length == -1) continue;
         auto& cells = cellStatics[b];
-        for (const StaticRecord& s : readStatics(*from.staticsData, r))
+        for (const StaticRecord& s : span.read(r))
           if (s.x < 8 && s.y < 8) cells[static_cast<std::size_t>(s.y) * 8 + s.x].push_back(s);
       }
     }
@@ -384,12 +457,12 @@ struct SlotPair {
 
 }  // namespace
 
-AppliedPatch applyPatch(std::span<const std::uint8_t> patch, const std::string& name,
-                        const PatchStreams& to, int width, int height, int x1, int y1,
-                        const std::function<void(const Bytes& backup)>& backup,
-                        Progress& progress) {
-  checkWorldSize(width, height);
-  const std::vector<PatchRecord> records = readPatch(patch, name);
+namespace {
+
+AppliedPatch applyRecords(const std::vector<PatchRecord>& records, std::size_t patchSize,
+                          const PatchStreams& to, int width, int height, int x1, int y1,
+                          const std::function<void(const Bytes& backup)>& backup,
+                          Progress& progress) {
   AppliedPatch result;
   result.records = static_cast<std::int64_t>(records.size());
   bool needMap = false, needStatics = false, needArt = false, needTextures = false;
@@ -433,15 +506,21 @@ AppliedPatch applyPatch(std::span<const std::uint8_t> patch, const std::string& 
   std::optional<WorldBlocks> mapBlocks;
   if (needMap) mapBlocks.emplace(*to.map, MapLayout::kBlockSize, std::move(mapIndices));
   std::optional<WorldBlocks> staticIndex;
-  if (needStatics)
-    staticIndex.emplace(*to.staticsIndex, kIndexRecordSize, std::move(staticIndices));
+  std::optional<StaticsSpan> staticSpan;
+  if (needStatics) {
+    staticIndex.emplace(*to.staticsIndex, kIndexRecordSize, staticIndices);
+    std::vector<IndexRecord> old;
+    for (const std::int64_t b : staticIndices)
+      if (staticIndex->has(b)) old.push_back(indexAt(staticIndex->at(b)));
+    staticSpan.emplace(*to.staticsData, old);
+  }
   // The statics of every block the patch changes, in order, read once.
   std::map<std::int64_t, std::vector<StaticRecord>> blockStatics;
   std::set<std::int64_t> changedStatics;
   const auto staticsOf = [&](std::int64_t b) -> std::vector<StaticRecord>& {
     auto it = blockStatics.find(b);
     if (it == blockStatics.end())
-      it = blockStatics.emplace(b, readStatics(*to.staticsData, indexAt(staticIndex->at(b)))).first;
+      it = blockStatics.emplace(b, staticSpan->read(indexAt(staticIndex->at(b)))).first;
     return it->second;
   };
   SlotPair art;
@@ -455,9 +534,11 @@ AppliedPatch applyPatch(std::span<const std::uint8_t> patch, const std::string& 
 
   Bytes undo;
   const bool withBackup = static_cast<bool>(backup);
-  std::unordered_set<std::uint64_t> cellsSeen;
+  // Each cell's first state goes into the backup; later records of the same cell add nothing.
+  std::vector<bool> cellsSeen(
+      withBackup ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height) : 0);
   std::unordered_set<std::uint32_t> artSeen, texturesSeen;
-  ProgressSteps steps(progress, static_cast<long long>(patch.size()));
+  ProgressSteps steps(progress, static_cast<long long>(patchSize));
   for (const PatchRecord& r : records) {
     steps.at(static_cast<long long>(r.offset));
     if (r.type == kTexture || r.type == kArt) {
@@ -476,9 +557,10 @@ AppliedPatch applyPatch(std::span<const std::uint8_t> patch, const std::string& 
         continue;
       }
       std::uint8_t* cell = mapBlocks->at(b) + cellOffset(x, y);
-      const std::uint64_t key =
-          (static_cast<std::uint64_t>(x) << 32) | static_cast<std::uint32_t>(y);
-      if (withBackup && cellsSeen.insert(key).second) {
+      const std::size_t key = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                              static_cast<std::size_t>(x);
+      if (withBackup && !cellsSeen[key]) {
+        cellsSeen[key] = true;
         PatchRecord old = r;
         old.tileId = loadU16(cell);
         old.z = static_cast<std::int8_t>(cell[2]);
@@ -516,7 +598,7 @@ AppliedPatch applyPatch(std::span<const std::uint8_t> patch, const std::string& 
       changedStatics.insert(b);
     }
   }
-  steps.at(static_cast<long long>(patch.size()));
+  steps.at(static_cast<long long>(patchSize));
 
   // Every block's new statics go into one append; the index records follow.
   Bytes staticsAppend;
@@ -545,6 +627,17 @@ AppliedPatch applyPatch(std::span<const std::uint8_t> patch, const std::string& 
   if (needTextures) textures.write();
   if (needMap) mapBlocks->writeChanged(*to.map);
   return result;
+}
+
+}  // namespace
+
+AppliedPatch applyPatch(std::span<const std::uint8_t> patch, const std::string& name,
+                        const PatchStreams& to, int width, int height, int x1, int y1,
+                        const std::function<void(const Bytes& backup)>& backup,
+                        Progress& progress) {
+  checkWorldSize(width, height);
+  return applyRecords(readPatch(patch, name), patch.size(), to, width, height, x1, y1, backup,
+                      progress);
 }
 
 std::int64_t changeHeights(const PatchStreams& files, int width, int height,
@@ -591,12 +684,17 @@ std::int64_t changeHeights(const PatchStreams& files, int width, int height,
   }
   if (statics) {
     const WorldBlocks index(*files.staticsIndex, kIndexRecordSize, blocks);
+    std::vector<IndexRecord> records;
+    for (const std::int64_t b : blocks)
+      if (index.has(b)) records.push_back(indexAt(index.at(b)));
+    StaticsSpan span(*files.staticsData, records);
     for (std::size_t k = 0; k < blocks.size(); ++k) {
       steps.at(static_cast<long long>(blocks.size() + k));
       const std::int64_t b = blocks[k];
       if (!index.has(b)) continue;
       const IndexRecord r = indexAt(index.at(b));
-      std::vector<StaticRecord> list = readStatics(*files.staticsData, r);
+      if (r.lookup == -1 || r.length == -1) continue;
+      std::vector<StaticRecord> list = span.read(r);
       if (list.empty()) continue;
       const int bx0 = static_cast<int>(b / rows) * 8;
       const int by0 = static_cast<int>(b % rows) * 8;
@@ -612,8 +710,9 @@ std::int64_t changeHeights(const PatchStreams& files, int width, int height,
       if (!changed) continue;
       Bytes bytes;
       for (const StaticRecord& s : list) appendStaticRecord(bytes, s);
-      files.staticsData->write(static_cast<std::uint64_t>(r.lookup), bytes);
+      span.replace(r, bytes);
     }
+    span.flush(*files.staticsData);
   }
   steps.at(static_cast<long long>(blocks.size()) * 2);
   return skipped;
@@ -761,8 +860,9 @@ std::optional<std::string> applyPatchFile(const PatchDirectory& to, int width, i
   }
   std::function<void(const Bytes&)> writeBackup;
   if (backupPath) writeBackup = [&](const Bytes& bytes) { writeFileAtomic(*backupPath, bytes); };
+  checkWorldSize(width, height);
   const AppliedPatch applied =
-      applyPatch(patch, patchPath, s, width, height, x1, y1, writeBackup, progress);
+      applyRecords(records, patch.size(), s, width, height, x1, y1, writeBackup, progress);
   std::vector<std::string> lines;
   if (auto m = skippedCellsMessage(applied.skippedCells, width, height)) lines.push_back(*m);
   if (applied.missingStatics > 0)
