@@ -82,29 +82,44 @@ MapCopyResult copyMapRegion(const WorldStream& source, WorldStream& target, cons
   const std::int64_t sourceRows = q.sourceHeight / 8;
   const std::int64_t targetRows = q.targetHeight / 8;
   ProgressSteps steps(progress, in.maxX - in.minX + 1);
+  // Eight cells in a row share their blocks: each block is looked up once per run of them.
+  std::int64_t lastSource = -1, lastTarget = -1;
+  const std::uint8_t* sourceBlock = nullptr;
+  std::uint8_t* targetBlock = nullptr;
   for (int x = in.minX; x <= in.maxX; ++x) {
     steps.at(x - in.minX);
     for (int y = in.minY; y <= in.maxY; ++y) {
       const std::int64_t sb = (x / 8) * sourceRows + y / 8;
-      if (!from.has(sb)) {
+      if (sb != lastSource) {
+        lastSource = sb;
+        sourceBlock = from.has(sb) ? from.at(sb) : nullptr;
+      }
+      if (!sourceBlock) {
         ++result.skipped;
         continue;
       }
-      const std::uint8_t* cell = from.at(sb) + cellOffset(x, y);
+      const std::uint8_t* cell = sourceBlock + cellOffset(x, y);
       if (loadU16(cell) == q.ignoreId) continue;
       const std::int64_t cx = tx(x);
       const std::int64_t cy = ty(y);
-      const std::int64_t tb = (cx / 8) * targetRows + cy / 8;
-      if (cx < 0 || cy < 0 || cx >= q.targetWidth || cy >= q.targetHeight || !into ||
-          !into->has(tb)) {
+      if (cx < 0 || cy < 0 || cx >= q.targetWidth || cy >= q.targetHeight || !into) {
         ++result.skipped;
         continue;
       }
-      std::uint8_t* out = into->at(tb) + cellOffset(static_cast<int>(cx), static_cast<int>(cy));
+      const std::int64_t tb = (cx / 8) * targetRows + cy / 8;
+      if (tb != lastTarget) {
+        lastTarget = tb;
+        targetBlock = into->has(tb) ? into->at(tb) : nullptr;
+        if (targetBlock) into->markChanged(tb);
+      }
+      if (!targetBlock) {
+        ++result.skipped;
+        continue;
+      }
+      std::uint8_t* out = targetBlock + cellOffset(static_cast<int>(cx), static_cast<int>(cy));
       out[0] = cell[0];
       out[1] = cell[1];
       out[2] = cell[2];
-      into->markChanged(tb);
       ++result.copied;
     }
   }
