@@ -163,6 +163,10 @@ Group worldGroup();
 Group equipGroup();
 Group clilocGroup();
 Group batchGroup();
+Group patchGroup();
+// The whole-file world tools, listed in the map and statics groups.
+std::vector<Command> mapToolCommands();
+std::vector<Command> staticsToolCommands();
 
 std::vector<Group> allGroups();
 

@@ -1,5 +1,6 @@
 #include "ui/main/FeaturesPage.h"
 
+#include <QBoxLayout>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -7,6 +8,7 @@
 #include "ui/editor/SEditorForm.h"
 #include "ui/main/ClilocMerge.h"
 #include "ui/main/FeaturesSlotTools.h"
+#include "ui/main/FeaturesWorldTools.h"
 #include "ui/main/MainForm.h"
 
 namespace quillotide::ui {
@@ -17,10 +19,12 @@ FeaturesPage::FeaturesPage(TMainForm& main, QWidget* parent) : QWidget(parent) {
   scroll->setFrameShape(QFrame::NoFrame);
   auto* content = new QWidget(scroll);
   auto* tools = new QVBoxLayout(content);
-  auto* editor = new QPushButton(QStringLiteral("Worldeditor"), content);
+  auto* world = new FeaturesWorldTools(main, content);
+  auto* editor = new QPushButton(QStringLiteral("Worldeditor"), world);
   editor->setObjectName(QStringLiteral("btnActivateEditor"));
   connect(editor, &QPushButton::clicked, this, [&main] { TSEditorForm::open(main); });
-  tools->addWidget(editor, 0, Qt::AlignLeft);
+  world->worldButtonRow()->insertWidget(0, editor);
+  tools->addWidget(world);
   tools->addWidget(new FeaturesSlotTools(main, content));
   tools->addWidget(createClilocMergeButton(main, content), 0, Qt::AlignLeft);
   tools->addStretch(1);

@@ -1,6 +1,7 @@
 #pragma once
 // The "Features" page: the batch tools that work on whole files, composed from their own widgets
-// (the slot file tools, FeaturesSlotTools) in one scroll area, so that all of them fit the window.
+// (the world tools with the world editor button, the slot file tools, the cliloc merge) in one
+// scroll area, so that all of them fit the window.
 
 #include <QWidget>
 
