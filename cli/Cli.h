@@ -167,6 +167,7 @@ Group patchGroup();
 // The whole-file world tools, listed in the map and statics groups.
 std::vector<Command> mapToolCommands();
 std::vector<Command> staticsToolCommands();
+Group diffGroup();
 
 std::vector<Group> allGroups();
 

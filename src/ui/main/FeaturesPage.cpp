@@ -5,6 +5,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "ui/editor/DiffForm.h"
 #include "ui/editor/SEditorForm.h"
 #include "ui/main/ClilocMerge.h"
 #include "ui/main/FeaturesSlotTools.h"
@@ -23,7 +24,11 @@ FeaturesPage::FeaturesPage(TMainForm& main, QWidget* parent) : QWidget(parent) {
   auto* editor = new QPushButton(QStringLiteral("Worldeditor"), world);
   editor->setObjectName(QStringLiteral("btnActivateEditor"));
   connect(editor, &QPushButton::clicked, this, [&main] { TSEditorForm::open(main); });
-  world->worldButtonRow()->insertWidget(0, editor);
+  auto* diffTool = new QPushButton(QStringLiteral("Diff Tool"), world);
+  diffTool->setObjectName(QStringLiteral("btnStatDiffTool"));
+  connect(diffTool, &QPushButton::clicked, this, [&main] { showDiffTool(main); });
+  world->worldButtonRow()->addWidget(editor);
+  world->worldButtonRow()->addWidget(diffTool);
   tools->addWidget(world);
   tools->addWidget(new FeaturesSlotTools(main, content));
   tools->addWidget(createClilocMergeButton(main, content), 0, Qt::AlignLeft);
