@@ -1,5 +1,5 @@
 // The "multi" group: multi.idx / multi.mul. Changing commands load the pair, change it and write
-// both files back over the same paths, each replaced whole.
+// both files back, each replaced whole: over the same paths, or to --out-index/--out-data.
 
 #include <sstream>
 
@@ -80,12 +80,13 @@ int exportText(Args& args, Context& ctx) {
 }
 
 int importText(Args& args, Context& ctx) {
+  const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(5, 5);
   const MultiTextFormat format = formatOf(p[2]);
   const std::int64_t i = parseIntArg(p[3], "SLOT");
   TMulti m = loaded(p[0], p[1]);
   m.importText(i, p[4], format);
-  m.save(p[0], p[1]);
+  m.save(target.indexPath(p[0]), target.dataPath(p[1]));
   const auto count = static_cast<std::int64_t>(m.components(i).size());
   ctx.report(
       Json::Object{{"slot", i}, {"file", p[4]}, {"components", count}},
@@ -94,11 +95,12 @@ int importText(Args& args, Context& ctx) {
 }
 
 int remove(Args& args, Context& ctx) {
+  const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(3, 3);
   const std::int64_t i = parseIntArg(p[2], "SLOT");
   TMulti m = loaded(p[0], p[1]);
   m.deleteSlot(i);
-  m.save(p[0], p[1]);
+  m.save(target.indexPath(p[0]), target.dataPath(p[1]));
   ctx.report(Json::Object{{"deleted", i}}, "deleted " + label(i));
   return 0;
 }
@@ -116,20 +118,22 @@ int save(Args& args, Context& ctx) {
 
 Group multiGroup() {
   const std::string files = "MULTIIDX MULTI";
-  return {"multi",
-          "Multi-tile objects of multi.idx / multi.mul.",
-          {
-              {"list", files + " [--full]", "Every slot with its component count.", list},
-              {"picture", files + " ARTIDX ART SLOT FILE.png",
-               "Draws a multi from the static art as a PNG.", picture},
-              {"export", files + " FORMAT SLOT FILE",
-               "Writes a slot as text (FORMAT sphere51a, wsc, text, uoa).", exportText},
-              {"import", files + " FORMAT SLOT FILE",
-               "Reads a text file into a slot, re-centred, and writes the files back.", importText},
-              {"delete", files + " SLOT", "Empties a slot and writes the files back.", remove},
-              {"save", files + " NEW_INDEX NEW_DATA", "Loads the pair and saves it to new files.",
-               save},
-          }};
+  const std::string out = std::string(" ") + kPairTargetUsage;
+  return {
+      "multi",
+      "Multi-tile objects of multi.idx / multi.mul.",
+      {
+          {"list", files + " [--full]", "Every slot with its component count.", list},
+          {"picture", files + " ARTIDX ART SLOT FILE.png",
+           "Draws a multi from the static art as a PNG.", picture},
+          {"export", files + " FORMAT SLOT FILE",
+           "Writes a slot as text (FORMAT sphere51a, wsc, text, uoa).", exportText},
+          {"import", files + " FORMAT SLOT FILE" + out,
+           "Reads a text file into a slot, re-centred, and writes the files back.", importText},
+          {"delete", files + " SLOT" + out, "Empties a slot and writes the files back.", remove},
+          {"save", files + " NEW_INDEX NEW_DATA", "Loads the pair and saves it to new files.",
+           save},
+      }};
 }
 
 }  // namespace quillotide::cli

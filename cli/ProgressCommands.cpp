@@ -1,5 +1,6 @@
 // The "progress" group: the progress archive Progress.idx / Progress.mul of PNG pictures. Changing
-// commands load the archive, change it and save it compacted over the same files.
+// commands load the archive, change it and save it compacted over the same files, or to
+// --out-index/--out-data.
 
 #include <sstream>
 
@@ -75,6 +76,7 @@ int exportPng(Args& args, Context& ctx) {
 }
 
 int importPng(Args& args, Context& ctx) {
+  const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(5, 5);
   TProgress archive = loaded(p[0], p[1]);
   const std::int32_t kind = kindOf(p[2]);
@@ -82,18 +84,19 @@ int importPng(Args& args, Context& ctx) {
   archive.importPng(kind, id, p[4]);
   if (!archive.entryExists(kind, id))
     throw Error("Kind " + p[2] + " id " + p[3] + " has no place in the progress archive.");
-  archive.save(p[0], p[1]);
+  archive.save(target.indexPath(p[0]), target.dataPath(p[1]));
   ctx.report(Json::Object{{"id", id}, {"file", p[4]}}, "imported " + p[4] + " as " + label(id));
   return 0;
 }
 
 int remove(Args& args, Context& ctx) {
+  const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(4, 4);
   TProgress archive = loaded(p[0], p[1]);
   const std::int32_t kind = kindOf(p[2]);
   const std::int32_t id = idOf(p[3]);
   archive.deleteEntry(kind, id);
-  archive.save(p[0], p[1]);
+  archive.save(target.indexPath(p[0]), target.dataPath(p[1]));
   ctx.report(Json::Object{{"deleted", id}}, "deleted " + label(id));
   return 0;
 }
@@ -111,6 +114,7 @@ int save(Args& args, Context& ctx) {
 
 Group progressGroup() {
   const std::string files = "PROGRESS_IDX PROGRESS_MUL";
+  const std::string out = std::string(" ") + kPairTargetUsage;
   return {
       "progress",
       "The progress archive Progress.idx / Progress.mul of PNG pictures with alpha.",
@@ -119,9 +123,9 @@ Group progressGroup() {
           {"list", files, "Every entry by kind and id.", list},
           {"export", files + " KIND ID FILE", "Writes an entry as a PNG file (KIND art|gump).",
            exportPng},
-          {"import", files + " KIND ID FILE",
+          {"import", files + " KIND ID FILE" + out,
            "Stores an RGBA PNG as the entry and saves the archive compacted.", importPng},
-          {"delete", files + " KIND ID", "Removes an entry and saves the archive compacted.",
+          {"delete", files + " KIND ID" + out, "Removes an entry and saves the archive compacted.",
            remove},
           {"save", files + " NEW_INDEX NEW_DATA", "Writes a compacted copy.", save},
       }};

@@ -1,5 +1,5 @@
 // The "sound" group: soundidx.mul / sound.mul. Changing commands load the pair, change it and
-// write both files back over the same paths, each replaced whole.
+// write both files back, each replaced whole: over the same paths, or to --out-index/--out-data.
 
 #include <sstream>
 
@@ -78,11 +78,12 @@ int exportWave(Args& args, Context& ctx) {
 }
 
 int importWave(Args& args, Context& ctx) {
+  const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(4, 4);
   const std::int64_t i = parseIntArg(p[2], "SLOT");
   TSound sound = loaded(p[0], p[1]);
   sound.importWave(i, p[3]);
-  sound.save(p[0], p[1]);
+  sound.save(target.indexPath(p[0]), target.dataPath(p[1]));
   const auto bytes = static_cast<std::int64_t>(sound.samples(i)->size());
   ctx.report(
       Json::Object{{"slot", i}, {"file", p[3]}, {"sampleBytes", bytes}},
@@ -91,6 +92,7 @@ int importWave(Args& args, Context& ctx) {
 }
 
 int remove(Args& args, Context& ctx) {
+  const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(3, 3);
   const std::int64_t i = parseIntArg(p[2], "SLOT");
   TSound sound = loaded(p[0], p[1]);
@@ -98,7 +100,7 @@ int remove(Args& args, Context& ctx) {
     throw Error(formatMessage("Sound slot %s lies beyond the index (%d slots).",
                               {p[2], std::to_string(sound.recordCount())}));
   sound.deleteSlot(i);
-  sound.save(p[0], p[1]);
+  sound.save(target.indexPath(p[0]), target.dataPath(p[1]));
   ctx.report(Json::Object{{"deleted", i}}, "deleted " + label(i));
   return 0;
 }
@@ -116,15 +118,16 @@ int save(Args& args, Context& ctx) {
 
 Group soundGroup() {
   const std::string files = "SOUNDIDX SOUND";
+  const std::string out = std::string(" ") + kPairTargetUsage;
   return {
       "sound",
       "Sound effects of soundidx.mul / sound.mul.",
       {
           {"list", files + " [--full|--empty]", "Every slot with its name and size.", list},
           {"export", files + " SLOT FILE", "Writes a slot as a 16-bit PCM wave file.", exportWave},
-          {"import", files + " SLOT FILE",
+          {"import", files + " SLOT FILE" + out,
            "Reads a 16-bit PCM wave file into a slot and writes the files back.", importWave},
-          {"delete", files + " SLOT", "Empties a slot and writes the files back.", remove},
+          {"delete", files + " SLOT" + out, "Empties a slot and writes the files back.", remove},
           {"save", files + " NEW_INDEX NEW_DATA", "Loads the pair and saves it to new files.",
            save},
       }};

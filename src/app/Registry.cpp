@@ -1,5 +1,6 @@
 #include "app/Registry.h"
 
+#include "app/Error.h"
 #include "app/FileIO.h"
 
 namespace quillotide {
@@ -25,7 +26,9 @@ Registry::Registry()
       sound(std::make_unique<TSound>()),
       statics(std::make_unique<TStatics>()),
       map(std::make_unique<TMap>()),
+      items(std::make_unique<TItems>()),
       worldFile(std::make_unique<TWorldFile>()),
+      staticDiff(std::make_unique<TStaticDiff>()),
       progress(std::make_unique<TProgress>()) {
   wireWorldSources();
 }
@@ -39,6 +42,26 @@ void Registry::wireWorldSources() {
   if (statics) statics->setSources(sources);
   if (map) map->setSources(sources);
   if (worldFile) worldFile->setSources(sources);
+  if (staticDiff) staticDiff->setSources(sources);
+  // Read at each query, so a diff store or statics model put in place later is still wired.
+  if (statics)
+    statics->setReplacedBlocks(
+        [this](std::int32_t b) { return staticDiff && staticDiff->hasBlock(b); });
+  if (items) items->setOwners(statics.get(), staticDiff.get(), worldFile.get());
+}
+
+std::pair<int, int> Registry::settingsWorldSize() const {
+  const std::pair<int, int> classic{StaticDiffLayout::kDefaultWidth,
+                                    StaticDiffLayout::kDefaultHeight};
+  if (!config || !config->contains("MapWidth") || !config->contains("MapHeight")) return classic;
+  const int width = config->getInt("MapWidth");
+  const int height = config->getInt("MapHeight");
+  try {
+    checkWorldSize(width, height);
+  } catch (const Error&) {
+    return classic;
+  }
+  return {width, height};
 }
 
 Registry::~Registry() {
@@ -62,7 +85,9 @@ Registry::~Registry() {
   sound.reset();
   statics.reset();
   map.reset();
+  items.reset();
   worldFile.reset();
+  staticDiff.reset();
   progress.reset();
 }
 

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/Config.h"
 #include "app/Random.h"
@@ -13,12 +14,14 @@
 #include "models/Art.h"
 #include "models/Gump.h"
 #include "models/Hues.h"
+#include "models/Items.h"
 #include "models/Light.h"
 #include "models/Map.h"
 #include "models/Multi.h"
 #include "models/ProgressArchive.h"
 #include "models/Radarcol.h"
 #include "models/Sound.h"
+#include "models/StaticDiff.h"
 #include "models/Statics.h"
 #include "models/Textures.h"
 #include "models/Tiledata.h"
@@ -56,13 +59,19 @@ public:
   std::unique_ptr<TSound> sound;
   std::unique_ptr<TStatics> statics;
   std::unique_ptr<TMap> map;
+  std::unique_ptr<TItems> items;
   std::unique_ptr<TWorldFile> worldFile;
+  std::unique_ptr<TStaticDiff> staticDiff;
   std::unique_ptr<TProgress> progress;
 
   // The models the world models take pictures, flags, frame counts, textures and radar colours
   // from. wireWorldSources hands them to the world models again, after a model was replaced.
   WorldSources worldSources() const;
   void wireWorldSources();
+
+  // The world size of the settings (MapWidth x MapHeight); 6144 x 4096 while either is unset or
+  // the two are no world size.
+  std::pair<int, int> settingsWorldSize() const;
 
   // The LowMemory setting as read once at start; it picks the storage mode of art, textures and
   // statics at every load of this run.

@@ -19,6 +19,9 @@ const std::vector<SampleFile>& sampleFiles() {
       {"Anim4Mul", "anim4.mul"},     {"Anim5Idx", "anim5.idx"},    {"Anim5Mul", "anim5.mul"},
       {"Animdata", "animdata.mul"},  {"Hues", "hues.mul"},         {"StaticIdx", "staidx0.mul"},
       {"StaticMul", "statics0.mul"}, {"Map", "map0.mul"},
+      {"SoundIdx", "soundidx.mul"},  {"SoundMul", "sound.mul"},
+      {"MultiIdx", "multi.idx"},     {"MultiMul", "multi.mul"},
+      {"ProgressIdx", "Progress.idx"}, {"ProgressMul", "Progress.mul"},
   };
   return files;
 }
@@ -39,6 +42,9 @@ void writeSampleSet(const std::string& dir) {
   writeAnimdata(dir);
   writeVerdata(dir);
   writeWorld(dir);
+  writeSounds(dir);
+  writeMultis(dir);
+  writeProgress(dir);
 }
 
 bool sampleSetComplete(const std::string& dir) {

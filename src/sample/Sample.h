@@ -36,6 +36,13 @@ void writeVerdata(const std::string& dir);
 // world.txt, world.scp (Sphere51a) and world.wsc.
 void writeWorld(const std::string& dir);
 
+// soundidx.mul / sound.mul: a bell, footsteps and a chord in slots 0x0 .. 0x2.
+void writeSounds(const std::string& dir);
+// multi.idx / multi.mul: a house, a tent and a boat of the sample statics in slots 0x0 .. 0x2.
+void writeMultis(const std::string& dir);
+// Progress.idx / Progress.mul: static art ids 0x10 and 0x1D and gump 0x1 as alpha pictures.
+void writeProgress(const std::string& dir);
+
 // The sample world's side in cells.
 constexpr int kSampleWorldSize = 256;
 // Settings the sample set needs beside its paths: the world size and the editor's start cell in

@@ -366,15 +366,6 @@ void SettingsPageTest::optionsAndLaterFamilies() {
   QCOMPARE(run.registry->config->getString("Win98"), std::string("0"));
   QCOMPARE(changed.count(), 1);
 
-  // Families that arrive later answer their buttons with a short note and write nothing.
-  quillotide::test::writeText(run.dir.file("sound.mul"), "x");
-  run.setField("eSoundIdx", run.path("sound.mul"));
-  run.setField("eSoundMul", run.path("sound.mul"));
-  run.click("btnLoadSound");
-  run.click("btnSaveMultis");
-  run.click("btnLoadProgress");
-  QCOMPARE(run.dialogs.messages().size(), 3);
-  QVERIFY(run.dialogs.asked().isEmpty());
 }
 
 void SettingsPageTest::loadFinishesAnInterruptedSaveAndSaysSo() {

@@ -10,6 +10,7 @@
 #include "app/Registry.h"
 #include "sample/Sample.h"
 #include "ui/main/AboutForm.h"
+#include "ui/main/AnimdataPage.h"
 #include "ui/main/AnimPage.h"
 #include "ui/main/ArtLandPage.h"
 #include "ui/main/ArtStaticPage.h"
@@ -18,8 +19,10 @@
 #include "ui/main/GumpPage.h"
 #include "ui/main/HuePage.h"
 #include "ui/main/LightPage.h"
+#include "ui/main/MultiPage.h"
 #include "ui/main/ProgressPage.h"
 #include "ui/main/SettingsPage.h"
+#include "ui/main/SoundPage.h"
 #include "ui/main/TexturePage.h"
 #include "ui/main/TiledataLandPage.h"
 #include "ui/main/TiledataStaticPage.h"
@@ -107,7 +110,10 @@ void TMainForm::createPages() {
   const std::map<QString, std::function<QWidget*()>> factories = {
       {"tsSettings",
        [this] { return m_settings = new SettingsPage(m_registry, m_dialogs, m_pages, m_gauge); }},
-      {"tsProgress", [this] { return new ProgressPage(*m_settings, m_pages); }},
+      {"tsProgress", [this] { return new ProgressPage(*this, m_pages); }},
+      {"tsAnimdata", [this] { return new AnimdataPage(*this, m_pages); }},
+      {"tsSound", [this] { return new SoundPage(*this, m_pages); }},
+      {"tsMulti", [this] { return new MultiPage(*this, m_pages); }},
       {"tsAnim", [this] { return new AnimPage(*this, AnimKind::Anim, m_pages); }},
       {"tsAnim2", [this] { return new AnimPage(*this, AnimKind::Anim2, m_pages); }},
       {"tsAnim3", [this] { return new AnimPage(*this, AnimKind::Anim3, m_pages); }},

@@ -69,6 +69,15 @@ SaveFn savePair(Member<M> m) {
     return std::nullopt;
   };
 }
+// A model held whole in memory: its save always writes both files (an unloaded progress archive
+// writes nothing, and has nothing to report).
+template <class M>
+SaveFn saveWhole(Member<M> m) {
+  return [m](Registry& r, const QStringList& p, Progress&) -> Message {
+    (r.*m)->save(str(p[0]), str(p[1]));
+    return std::nullopt;
+  };
+}
 template <class M>
 std::function<bool(const Registry&)> loaded(Member<M> m) {
   return [m](const Registry& r) { return (r.*m)->isLoaded(); };
@@ -192,15 +201,21 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .refresh = [](SettingsPage& s) { emit s.huesLoaded(); },
        .isLoaded = loaded(&Registry::hues),
        .worldeditorOrder = 5},
-      // The families below arrive with their models: until then their buttons say so.
       {.group = {"Sound",
                  "Sound",
                  {field("Soundidx.mul", "SoundIdx"), field("Sound.mul", "SoundMul")}},
-       .refresh = [](SettingsPage& s) { emit s.soundLoaded(); }},
+       .load = loadPair(&Registry::sound),
+       .save = saveWhole(&Registry::sound),
+       .refresh = [](SettingsPage& s) { emit s.soundLoaded(); },
+       .isLoaded = loaded(&Registry::sound)},
       {.group = {"Multis",
                  "Multis",
                  {field("Multi.idx", "MultiIdx"), field("Multi.mul", "MultiMul")}},
-       .refresh = [](SettingsPage& s) { emit s.multisLoaded(); }},
+       .load = loadPair(&Registry::multis),
+       .save = saveWhole(&Registry::multis),
+       .refresh = [](SettingsPage& s) { emit s.multisLoaded(); },
+       .isLoaded = loaded(&Registry::multis),
+       .refreshWhenEmpty = true},
       {.group = {"Statics",
                  "Statics",
                  {field("Staidx0.mul", "StaticIdx", "Staidx*.mul"),
@@ -221,6 +236,10 @@ const std::vector<FileFamily>& SettingsPage::families() {
       {.group = {"Progress",
                  "Files",
                  {field("Progress.idx", "ProgressIdx"), field("Progress.mul", "ProgressMul")}},
+       .load = loadPair(&Registry::progress),
+       .save = saveWhole(&Registry::progress),
+       .refresh = [](SettingsPage& s) { emit s.progressLoaded(); },
+       .isLoaded = loaded(&Registry::progress),
        .onSettingsPage = false},
   };
   return table;
@@ -329,7 +348,11 @@ FileGroupBox* SettingsPage::group(const QString& id) const {
 }
 
 QLineEdit* SettingsPage::pathField(const QString& key) const {
-  return findChild<QLineEdit*>(QStringLiteral("e") + key);
+  if (auto* edit = findChild<QLineEdit*>(QStringLiteral("e") + key)) return edit;
+  // A group on another page (Progress) holds its fields there.
+  for (const auto& [id, box] : m_groups)
+    if (auto* edit = box->findChild<QLineEdit*>(QStringLiteral("e") + key)) return edit;
+  return nullptr;
 }
 
 bool SettingsPage::win98() const { return m_win98->isChecked(); }

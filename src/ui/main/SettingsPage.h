@@ -115,6 +115,7 @@ signals:
   void multisLoaded();
   void staticsLoaded();
   void mapLoaded();
+  void progressLoaded();
   void win98Changed(bool checked);
   void aboutRequested();
 

@@ -1,0 +1,148 @@
+#include "ui/main/MultiPage.h"
+
+#include <functional>
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QPixmap>
+#include <QScrollArea>
+
+#include "app/Registry.h"
+#include "app/SlotList.h"
+#include "ui/main/MainForm.h"
+#include "ui/main/SlotListView.h"
+#include "ui/platform/Dialogs.h"
+#include "ui/platform/ImageBridge.h"
+
+namespace quillotide::ui {
+
+namespace {
+
+struct TextFormat {
+  MultiTextFormat format;
+  QString name;  // object name stem: miMultiSave<name>, miMultiLoad<name>
+  QString saveCaption;
+  QString loadCaption;
+  QString filter;
+  QString extension;
+};
+
+const std::vector<TextFormat>& textFormats() {
+  static const std::vector<TextFormat> formats = {
+      {MultiTextFormat::Sphere51a, "Sphere51a", "Save to Sphere51a", "Load from Sphere51a",
+       "*.scp|*.scp", "scp"},
+      {MultiTextFormat::Wsc, "Wsc", "Save to Wsc", "Load from Wsc", "*.wsc|*.wsc", "wsc"},
+      {MultiTextFormat::PlainText, "Text", "Save To Textfile", "Load from Textfile", "*.txt|*.txt",
+       "txt"},
+      {MultiTextFormat::UoaText, "UoaText", "Save To UOA Textfile", "Load from UOA Textfile",
+       "*.txt|*.txt", "txt"},
+  };
+  return formats;
+}
+
+const TextFormat& formatOf(MultiTextFormat format) {
+  for (const TextFormat& f : textFormats())
+    if (f.format == format) return f;
+  return textFormats().front();
+}
+
+}  // namespace
+
+MultiPage::MultiPage(TMainForm& main, QWidget* parent)
+    : QWidget(parent),
+      m_registry(main.registry()),
+      m_dialogs(main.dialogs()),
+      m_list(new SlotListView(main.slotSearch(), main.dialogs(), SlotListView::Options{}, this)),
+      m_scroll(new QScrollArea(this)),
+      m_picture(new QLabel),
+      m_menu(new QMenu(this)) {
+  setObjectName(QStringLiteral("MultiPage"));
+  m_list->setNames(QStringLiteral("lbMulti"), QStringLiteral("cbMultiFilter"),
+                   QStringLiteral("eMultiSearch"), QStringLiteral("btnMultiSearch"));
+  m_list->setRange([](SlotFilter) {
+    return SlotListView::Range{0, static_cast<std::int32_t>(multilayout::kSlotCount - 1)};
+  });
+  m_list->setFullQuery([this](std::int32_t slot) { return m_registry.multis->slotExists(slot); });
+  m_list->setMinimumWidth(200);
+  m_list->setPopupMenu(m_menu);
+  m_menu->setObjectName(QStringLiteral("pmMulti"));
+  m_scroll->setObjectName(QStringLiteral("sbMulti"));
+  m_picture->setObjectName(QStringLiteral("iMulti"));
+  m_scroll->setWidget(m_picture);
+  showEmpty();
+
+  for (const TextFormat& f : textFormats())
+    addEntry("miMultiSave" + f.name, f.saveCaption, [this, format = f.format](std::int32_t s) {
+      exportText(s, format, formatOf(format).saveCaption);
+    });
+  m_menu->addSeparator();
+  for (const TextFormat& f : textFormats())
+    addEntry("miMultiLoad" + f.name, f.loadCaption, [this, format = f.format](std::int32_t s) {
+      importText(s, format, formatOf(format).loadCaption);
+    });
+  m_menu->addSeparator();
+  addEntry(QStringLiteral("miMultiDelete"), QStringLiteral("Delete"), [this](std::int32_t s) {
+    m_registry.multis->deleteSlot(s);
+    refresh();
+  });
+
+  connect(m_list, &SlotListView::slotActivated, this,
+          [this](std::int32_t slot) { runAction(m_dialogs, [&] { showSlot(slot); }); });
+  connect(m_list, &SlotListView::selectionCleared, this, [this] { showEmpty(); });
+  connect(&main, &TMainForm::multisLoaded, this, [this] { m_list->resetFilter(); });
+
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(m_list);
+  layout->addWidget(m_scroll, 1);
+}
+
+void MultiPage::addEntry(const QString& name, const QString& caption,
+                         const std::function<void(std::int32_t)>& action) {
+  QAction* entry = m_menu->addAction(caption);
+  entry->setObjectName(name);
+  connect(entry, &QAction::triggered, this, [this, action] {
+    const std::optional<std::int32_t> slot = m_list->selectedSlot();
+    if (slot) runAction(m_dialogs, [&] { action(*slot); });
+  });
+}
+
+void MultiPage::showEmpty() {
+  QPixmap empty(kEmptySide, kEmptySide);
+  empty.fill(palette().color(QPalette::Window));
+  m_picture->setPixmap(empty);
+  m_picture->resize(empty.size());
+}
+
+void MultiPage::showSlot(std::int32_t slot) {
+  showEmpty();
+  if (!m_registry.multis->slotExists(slot)) return;
+  const Bitmap32 picture = m_registry.multis->multiPicture(slot, m_registry.art.get());
+  if (picture.empty()) return;
+  m_picture->setPixmap(QPixmap::fromImage(toQImage(picture)));
+  m_picture->resize(picture.width, picture.height);
+}
+
+void MultiPage::exportText(std::int32_t slot, MultiTextFormat format, const QString& caption) {
+  const TextFormat& f = formatOf(format);
+  const QString name = QString::fromStdString(slotLabel(slot)) + "." + f.extension;
+  const auto path = m_dialogs.saveFile({caption, f.filter, f.extension, name});
+  if (path) m_registry.multis->exportText(slot, path->toStdString(), format);
+}
+
+void MultiPage::importText(std::int32_t slot, MultiTextFormat format, const QString& caption) {
+  const TextFormat& f = formatOf(format);
+  const auto path = m_dialogs.openFile({caption, f.filter, f.extension, {}});
+  if (!path) return;
+  m_registry.multis->importText(slot, path->toStdString(), format);
+  refresh();
+}
+
+void MultiPage::refresh() {
+  m_list->listView()->viewport()->update();
+  if (const auto slot = m_list->selectedSlot()) runAction(m_dialogs, [&] { showSlot(*slot); });
+}
+
+}  // namespace quillotide::ui

@@ -1,0 +1,55 @@
+#pragma once
+// The "Multi" page: slots 0 .. 0x1FF0 of the multi files, the selected multi assembled from the
+// static art in a scroll area, and a pop-up menu with the four text exports, the four imports and
+// delete.
+
+#include <cstdint>
+
+#include <QWidget>
+
+#include "models/Multi.h"
+
+class QLabel;
+class QMenu;
+class QScrollArea;
+
+namespace quillotide {
+class Registry;
+}
+
+namespace quillotide::ui {
+
+class Dialogs;
+class SlotListView;
+class TMainForm;
+
+class MultiPage : public QWidget {
+  Q_OBJECT
+public:
+  MultiPage(TMainForm& main, QWidget* parent = nullptr);
+
+  static constexpr int kEmptySide = 100;
+
+  SlotListView* list() const { return m_list; }
+  QMenu* popupMenu() const { return m_menu; }
+  // The picture area: the multi's picture, or an empty 100 x 100 area.
+  QLabel* picture() const { return m_picture; }
+
+private:
+  void showSlot(std::int32_t slot);
+  void showEmpty();
+  void addEntry(const QString& name, const QString& caption,
+                const std::function<void(std::int32_t)>& action);
+  void exportText(std::int32_t slot, MultiTextFormat format, const QString& caption);
+  void importText(std::int32_t slot, MultiTextFormat format, const QString& caption);
+  void refresh();
+
+  Registry& m_registry;
+  Dialogs& m_dialogs;
+  SlotListView* m_list;
+  QScrollArea* m_scroll;
+  QLabel* m_picture;
+  QMenu* m_menu;
+};
+
+}  // namespace quillotide::ui
