@@ -21,6 +21,7 @@
 #include "ui/editor/MCFSE.h"
 #include "ui/editor/MapForm.h"
 #include "ui/editor/SCFSE.h"
+#include "ui/editor/StaticDiffForm.h"
 #include "ui/main/PictureView.h"
 
 using namespace quillotide;
@@ -136,6 +137,7 @@ private slots:
   void hueTableTrackBarPicksTheRampColour();
   void typedHueNumbersAreCheckedAgainstTheTable();
   void mapOverviewCentresTheEditor();
+  void staticDiffOverviewShowsTheDiffWhenShown();
 };
 
 void ChoosersTest::staticChooserSelectsTheRequestedCellAndCentresTheArt() {
@@ -490,6 +492,35 @@ void ChoosersTest::mapOverviewCentresTheEditor() {
   x->insert(QStringLiteral("7,8,9"));
   QCOMPARE(x->text(), QStringLiteral("7"));
   QCOMPARE(y->text(), QStringLiteral("8"));
+}
+
+void ChoosersTest::staticDiffOverviewShowsTheDiffWhenShown() {
+  ProgramRun run;
+  ui::TStaticDiffForm form(*run.registry);
+  QCOMPARE(form.windowTitle(), QStringLiteral("StaticDiffs"));
+  QSignalSpy centre(&form, &ui::TStaticDiffForm::viewCentreRequested);
+  showWindow(form);
+  QCOMPARE(form.picture()->size(), QSize(384, 256));
+  QCOMPARE(form.picture()->pixelAt(50, 100), kWhite);
+
+  // One block at x 800, y 1600, with no statics in it.
+  Bytes blocks(4), index(12, 0);
+  storeU32(blocks.data(), 100 * 512 + 200);
+  test::writeBytes(run.dir.file("Stadifl0.mul"), blocks);
+  test::writeBytes(run.dir.file("Stadifi0.mul"), index);
+  test::writeBytes(run.dir.file("Stadif0.mul"), {});
+  run.registry->staticDiff->loadDiffs(run.dir.path() + "/");
+  // Taken when shown, not while open.
+  QCOMPARE(form.picture()->pixelAt(50, 100), kWhite);
+  form.hide();
+  showWindow(form);
+  QCOMPARE(form.picture()->pixelAt(50, 100), 0xFF000000u);
+  QCOMPARE(form.picture()->pixelAt(50, 101), kWhite);
+
+  press(form.picture(), QPoint(50, 100));
+  QCOMPARE(centre.count(), 1);
+  QCOMPARE(centre.last().at(0).toInt(), 800);
+  QCOMPARE(centre.last().at(1).toInt(), 1600);
 }
 
 QTEST_MAIN(ChoosersTest)
