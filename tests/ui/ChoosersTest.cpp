@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
@@ -96,15 +97,24 @@ void showWindow(QWidget& w) {
   if (!QTest::qWaitForWindowExposed(&w)) QTest::qFail("window not exposed", __FILE__, __LINE__);
 }
 
-// The grid as the user sees it, and one pixel of a cell of it.
-QImage seen(ArtGrid* grid) { return grid->viewport()->grab().toImage(); }
-QRgb cellPixel(const QImage& image, ArtGrid* grid, int id, int x, int y) {
-  const QRect cell = grid->cellRect(id);
-  return image.pixel(cell.x() + x, cell.y() + y);
+// The part of the grid the user sees, and one pixel of a cell in it.
+struct Seen {
+  QImage image;
+  QPoint origin;
+};
+Seen seen(ArtGrid* grid) {
+  const QRect shown = grid->visibleRegion().boundingRect();
+  return {grid->grab(shown).toImage(), shown.topLeft()};
+}
+QRgb cellPixel(const Seen& s, int id, int x, int y) {
+  return s.image.pixel(ArtGrid::cellRect(id).topLeft() + QPoint(x, y) - s.origin);
+}
+bool inView(ArtGrid* grid, int id) {
+  return grid->visibleRegion().boundingRect().contains(ArtGrid::cellRect(id));
 }
 
 void doubleClickCell(ArtGrid* grid, int id) {
-  QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->cellRect(id).center());
+  QTest::mouseDClick(grid, Qt::LeftButton, Qt::NoModifier, ArtGrid::cellRect(id).center());
 }
 
 void press(ui::PictureView* picture, QPoint pos) {
@@ -151,34 +161,34 @@ void ChoosersTest::staticChooserSelectsTheRequestedCellAndCentresTheArt() {
   ArtGrid* grid = chooser.grid();
   QCOMPARE(grid->selectedId(), 25);
   // Row 2, column 1.
-  QCOMPARE(grid->cellRect(25).topLeft() - grid->cellRect(0).topLeft(),
-           QPoint(ArtGrid::kStride, 2 * ArtGrid::kStride));
+  QCOMPARE(ArtGrid::cellRect(25).topLeft(), QPoint(ArtGrid::kPitch, 2 * ArtGrid::kPitch));
+  QVERIFY(inView(grid, 25));
 
-  const QImage image = seen(grid);
+  const Seen image = seen(grid);
   const Bitmap32 wide = run.registry->art->staticPicture(0);  // 100 x 30
   QCOMPARE(wide.width, 100);
   // The middle 44 columns, 7 background rows above and 7 below.
   for (int x : {0, 21, 43}) {
-    for (int y = 0; y < 7; ++y) QCOMPARE(cellPixel(image, grid, 0, x, y), kWhite);
-    QCOMPARE(cellPixel(image, grid, 0, x, 7), wide.at(x + 28, 0));
-    QCOMPARE(cellPixel(image, grid, 0, x, 36), wide.at(x + 28, 29));
-    QCOMPARE(cellPixel(image, grid, 0, x, 37), kWhite);
+    for (int y = 0; y < 7; ++y) QCOMPARE(cellPixel(image, 0, x, y), kWhite);
+    QCOMPARE(cellPixel(image, 0, x, 7), wide.at(x + 28, 0));
+    QCOMPARE(cellPixel(image, 0, x, 36), wide.at(x + 28, 29));
+    QCOMPARE(cellPixel(image, 0, x, 37), kWhite);
   }
   // A small picture on the selected cell's blue: (10 - 44) / 2 = -17 across, -16 down.
   const Bitmap32 small = run.registry->art->staticPicture(25);
-  QCOMPARE(cellPixel(image, grid, 25, 0, 0), kSelected);
-  QCOMPARE(cellPixel(image, grid, 25, 16, 16), kSelected);
-  QCOMPARE(cellPixel(image, grid, 25, 17, 16), small.at(0, 0));
-  QCOMPARE(cellPixel(image, grid, 25, 26, 27), small.at(9, 11));
-  QCOMPARE(cellPixel(image, grid, 25, 27, 27), kSelected);
+  QCOMPARE(cellPixel(image, 25, 0, 0), kSelected);
+  QCOMPARE(cellPixel(image, 25, 16, 16), kSelected);
+  QCOMPARE(cellPixel(image, 25, 17, 16), small.at(0, 0));
+  QCOMPARE(cellPixel(image, 25, 26, 27), small.at(9, 11));
+  QCOMPARE(cellPixel(image, 25, 27, 27), kSelected);
   // Empty slots are background only.
-  QCOMPARE(cellPixel(image, grid, 1, 22, 22), kWhite);
+  QCOMPARE(cellPixel(image, 1, 22, 22), kWhite);
 
   // A click moves the selection; showing again returns to the requested id.
-  QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->cellRect(2).center());
+  QTest::mouseClick(grid, Qt::LeftButton, Qt::NoModifier, ArtGrid::cellRect(2).center());
   QCOMPARE(grid->selectedId(), 2);
-  QCOMPARE(cellPixel(seen(grid), grid, 2, 0, 0), kSelected);
-  QCOMPARE(cellPixel(seen(grid), grid, 25, 0, 0), kWhite);
+  QCOMPARE(cellPixel(seen(grid), 2, 0, 0), kSelected);
+  QCOMPARE(cellPixel(seen(grid), 25, 0, 0), kWhite);
   chooser.hide();
   showWindow(chooser);
   QCOMPARE(grid->selectedId(), 25);
@@ -213,26 +223,26 @@ void ChoosersTest::landChooserDrawsTheTileDiamond() {
   chooser.setRequestedId(3);
   showWindow(chooser);
   ArtGrid* grid = chooser.grid();
-  const QImage image = seen(grid);
+  const Seen image = seen(grid);
   const Bitmap32 tile = run.registry->art->landPicture(2);
   const auto art = [&](int x, int y) { return tile.at(x, y); };
   // Row 0: columns 21 and 22 only; rows 21 and 22 whole; row 23 from 1 to 42; row 43: 21, 22.
-  QCOMPARE(cellPixel(image, grid, 2, 20, 0), kWhite);
-  QCOMPARE(cellPixel(image, grid, 2, 21, 0), art(21, 0));
-  QCOMPARE(cellPixel(image, grid, 2, 22, 0), art(22, 0));
-  QCOMPARE(cellPixel(image, grid, 2, 23, 0), kWhite);
-  QCOMPARE(cellPixel(image, grid, 2, 0, 21), art(0, 21));
-  QCOMPARE(cellPixel(image, grid, 2, 43, 22), art(43, 22));
-  QCOMPARE(cellPixel(image, grid, 2, 0, 23), kWhite);
-  QCOMPARE(cellPixel(image, grid, 2, 1, 23), art(1, 23));
-  QCOMPARE(cellPixel(image, grid, 2, 42, 23), art(42, 23));
-  QCOMPARE(cellPixel(image, grid, 2, 43, 23), kWhite);
-  QCOMPARE(cellPixel(image, grid, 2, 21, 43), art(21, 43));
-  QCOMPARE(cellPixel(image, grid, 2, 20, 43), kWhite);
+  QCOMPARE(cellPixel(image, 2, 20, 0), kWhite);
+  QCOMPARE(cellPixel(image, 2, 21, 0), art(21, 0));
+  QCOMPARE(cellPixel(image, 2, 22, 0), art(22, 0));
+  QCOMPARE(cellPixel(image, 2, 23, 0), kWhite);
+  QCOMPARE(cellPixel(image, 2, 0, 21), art(0, 21));
+  QCOMPARE(cellPixel(image, 2, 43, 22), art(43, 22));
+  QCOMPARE(cellPixel(image, 2, 0, 23), kWhite);
+  QCOMPARE(cellPixel(image, 2, 1, 23), art(1, 23));
+  QCOMPARE(cellPixel(image, 2, 42, 23), art(42, 23));
+  QCOMPARE(cellPixel(image, 2, 43, 23), kWhite);
+  QCOMPARE(cellPixel(image, 2, 21, 43), art(21, 43));
+  QCOMPARE(cellPixel(image, 2, 20, 43), kWhite);
   // The selected tile's corners are blue.
-  QCOMPARE(cellPixel(image, grid, 3, 0, 0), kSelected);
-  QCOMPARE(cellPixel(image, grid, 3, 43, 43), kSelected);
-  QCOMPARE(cellPixel(image, grid, 3, 22, 22), art(22, 22));
+  QCOMPARE(cellPixel(image, 3, 0, 0), kSelected);
+  QCOMPARE(cellPixel(image, 3, 43, 43), kSelected);
+  QCOMPARE(cellPixel(image, 3, 22, 22), art(22, 22));
 }
 
 void ChoosersTest::doubleClickChoosesExistingSlotsOnly() {
@@ -265,8 +275,8 @@ void ChoosersTest::doubleClickChoosesExistingSlotsOnly() {
 
   // A double-click on a grid line chooses nothing.
   showWindow(statics);
-  const QRect cell = statics.grid()->cellRect(2);
-  QTest::mouseDClick(statics.grid()->viewport(), Qt::LeftButton, Qt::NoModifier,
+  const QRect cell = ArtGrid::cellRect(2);
+  QTest::mouseDClick(statics.grid(), Qt::LeftButton, Qt::NoModifier,
                      QPoint(cell.right() + 1, cell.center().y()));
   QCOMPARE(staticChosen.count(), 1);
 }
@@ -275,15 +285,15 @@ void ChoosersTest::gridDecodesOnlyTheRowsOnScreen() {
   ProgramRun run;
   loadArt(run);
   ui::TSCFSE chooser(*run.registry);
-  chooser.resize(600, 10 * ArtGrid::kStride);
+  chooser.resize(600, 10 * ArtGrid::kPitch);
   showWindow(chooser);
   ArtGrid* grid = chooser.grid();
-  const int rowsOnScreen = grid->viewport()->height() / ArtGrid::kStride + 2;
+  const int rowsOnScreen = chooser.scrollArea()->viewport()->height() / ArtGrid::kPitch + 2;
   (void)seen(grid);
   QVERIFY(grid->decodedCells() > 0);
   QVERIFY(grid->decodedCells() <= rowsOnScreen * ArtGrid::kColumns);
   // Scrolled through to the end, a page at a time, as a person drags the bar.
-  QScrollBar* bar = grid->verticalScrollBar();
+  QScrollBar* bar = chooser.scrollArea()->verticalScrollBar();
   int pages = 0;
   while (bar->value() < bar->maximum() && pages < 2000) {
     QTest::keyClick(bar, Qt::Key_PageDown);
@@ -296,10 +306,10 @@ void ChoosersTest::gridDecodesOnlyTheRowsOnScreen() {
   // decodes none of them again.
   QVERIFY(grid->decodedCells() <= ArtGrid::kLastId + 1);
   const int decoded = grid->decodedCells();
-  const QImage bottom = seen(grid);
+  const Seen bottom = seen(grid);
   const int lastCell = ArtGrid::kColumns * ArtGrid::kRows - 1;
-  QVERIFY(grid->viewport()->rect().contains(grid->cellRect(lastCell)));
-  QCOMPARE(cellPixel(bottom, grid, lastCell, 22, 22), kWhite);  // beyond 0x3FFF: blank
+  QVERIFY(inView(grid, lastCell));
+  QCOMPARE(cellPixel(bottom, lastCell, 22, 22), kWhite);  // beyond 0x3FFF: blank
   for (int i = 0; i < 5; ++i) QTest::keyClick(bar, Qt::Key_PageUp);
   (void)seen(grid);
   QCOMPARE(grid->decodedCells(), decoded);
@@ -309,8 +319,8 @@ void ChoosersTest::gridDecodesOnlyTheRowsOnScreen() {
   chooser.setRequestedId(ArtGrid::kLastId);
   bar->setValue(0);
   showWindow(chooser);
-  QVERIFY(grid->viewport()->rect().contains(grid->cellRect(ArtGrid::kLastId)));
-  QCOMPARE(cellPixel(seen(grid), grid, ArtGrid::kLastId, 0, 0), kSelected);
+  QVERIFY(inView(grid, ArtGrid::kLastId));
+  QCOMPARE(cellPixel(seen(grid), ArtGrid::kLastId, 0, 0), kSelected);
 }
 
 void ChoosersTest::hueTablePressChoosesTheHueUnderTheMouse() {

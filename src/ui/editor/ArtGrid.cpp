@@ -5,7 +5,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScrollBar>
+#include <QScrollArea>
 
 #include "app/Registry.h"
 
@@ -14,14 +14,11 @@ namespace quillotide::ui {
 namespace {
 
 constexpr int kSide = ArtGrid::kCellSide;
-constexpr int kCellCount = ArtGrid::kColumns * ArtGrid::kRows;
-constexpr int kGridWidth = ArtGrid::kColumns * ArtGrid::kStride + ArtGrid::kLineWidth;
-constexpr int kGridHeight = ArtGrid::kRows * ArtGrid::kStride + ArtGrid::kLineWidth;
 // Enough decoded cells for several screens of scrolling back and forth (about 16 MB).
 constexpr int kCachedCells = 2048;
 
 constexpr Pixel kOpaque = 0xFF000000u;
-const QColor kLineColour(160, 160, 160);
+const QColor kLineColour(128, 128, 128);
 
 Pixel backgroundOf(bool selected) {
   return selected ? makePixel(0, 0, 255) : makePixel(255, 255, 255);
@@ -69,17 +66,9 @@ QImage toImage(const Bitmap32& picture) {
 }  // namespace
 
 ArtGrid::ArtGrid(const Registry& registry, Kind kind, QWidget* parent)
-    : QAbstractScrollArea(parent), m_registry(registry), m_kind(kind), m_cache(kCachedCells) {
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  verticalScrollBar()->setSingleStep(kStride);
-  horizontalScrollBar()->setSingleStep(kStride);
-  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
-  updateScrollBars();
-}
-
-QSize ArtGrid::sizeHint() const {
-  return {kGridWidth + verticalScrollBar()->sizeHint().width() + 2 * frameWidth(),
-          8 * kStride + 2 * frameWidth()};
+    : QWidget(parent), m_registry(registry), m_kind(kind), m_cache(kCachedCells) {
+  setFixedSize(kColumns * kPitch, kRows * kPitch);
+  setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 Bitmap32 ArtGrid::drawCell(Kind kind, const Bitmap32& art, bool selected) {
@@ -92,10 +81,11 @@ Bitmap32 ArtGrid::drawCell(Kind kind, const Bitmap32& art, bool selected) {
 
 bool ArtGrid::exists(int id) const {
   if (id < 0 || id > kLastId) return false;
-  return m_kind == Kind::Static ? m_registry.art->staticExists(id) : m_registry.art->landExists(id);
+  const TArt& art = *m_registry.art;
+  return m_kind == Kind::Static ? art.staticExists(id) : art.landExists(id);
 }
 
-const QImage& ArtGrid::cellArt(int id) {
+const QImage& ArtGrid::cellArt(int id) const {
   if (const QImage* cached = m_cache.object(id)) return *cached;
   Bitmap32 art;
   if (exists(id)) {
@@ -113,61 +103,53 @@ const QImage& ArtGrid::cellArt(int id) {
   return *image;
 }
 
+QImage ArtGrid::cellImage(int id, bool selected) const {
+  QImage cell(kCellSide, kCellSide, QImage::Format_ARGB32);
+  cell.fill(id > kLastId ? backgroundOf(false) : backgroundOf(selected));
+  if (id < 0 || id > kLastId) return cell;
+  QPainter painter(&cell);
+  painter.drawImage(0, 0, cellArt(id));
+  return cell;
+}
+
 void ArtGrid::refresh() {
   m_cache.clear();
   m_decoded = 0;
-  viewport()->update();
+  update();
 }
 
 void ArtGrid::selectId(int id) {
-  m_selected = std::clamp(id, 0, kCellCount - 1);
-  const int top = (m_selected / kColumns) * kStride;
-  QScrollBar* bar = verticalScrollBar();
-  if (top < bar->value())
-    bar->setValue(top);
-  else if (top + kStride > bar->value() + viewport()->height())
-    bar->setValue(top + kStride + kLineWidth - viewport()->height());
-  viewport()->update();
+  const int old = m_selected;
+  m_selected = std::clamp(id, 0, kColumns * kRows - 1);
+  update(cellRect(old));
+  update(cellRect(m_selected));
 }
 
-QRect ArtGrid::cellRect(int id) const {
-  const int left = (id % kColumns) * kStride - horizontalScrollBar()->value();
-  const int top = (id / kColumns) * kStride - verticalScrollBar()->value();
-  return {left, top, kSide, kSide};
+void ArtGrid::showSelected(QScrollArea& area) const {
+  const QRect cell = cellRect(m_selected);
+  area.ensureVisible(cell.center().x(), cell.center().y(), kPitch, kPitch * 2);
 }
 
-int ArtGrid::idAt(QPoint pos) const {
-  const int gx = pos.x() + horizontalScrollBar()->value();
-  const int gy = pos.y() + verticalScrollBar()->value();
-  if (gx < 0 || gy < 0 || gx >= kGridWidth - kLineWidth || gy >= kGridHeight - kLineWidth)
-    return -1;
-  if (gx % kStride >= kSide || gy % kStride >= kSide) return -1;
-  return (gy / kStride) * kColumns + gx / kStride;
+QRect ArtGrid::cellRect(int id) {
+  return {(id % kColumns) * kPitch, (id / kColumns) * kPitch, kCellSide, kCellSide};
 }
 
-void ArtGrid::updateScrollBars() {
-  const QSize view = viewport()->size();
-  verticalScrollBar()->setPageStep(view.height());
-  verticalScrollBar()->setRange(0, std::max(0, kGridHeight - view.height()));
-  horizontalScrollBar()->setPageStep(view.width());
-  horizontalScrollBar()->setRange(0, std::max(0, kGridWidth - view.width()));
-}
-
-void ArtGrid::resizeEvent(QResizeEvent* event) {
-  QAbstractScrollArea::resizeEvent(event);
-  updateScrollBars();
+int ArtGrid::idAt(QPoint pos) {
+  if (pos.x() < 0 || pos.y() < 0) return -1;
+  const int column = pos.x() / kPitch, row = pos.y() / kPitch;
+  if (column >= kColumns || row >= kRows) return -1;
+  if (pos.x() % kPitch >= kCellSide || pos.y() % kPitch >= kCellSide) return -1;
+  return row * kColumns + column;
 }
 
 void ArtGrid::paintEvent(QPaintEvent* event) {
-  QPainter painter(viewport());
-  painter.fillRect(event->rect(), kLineColour);
-  const int scrollX = horizontalScrollBar()->value();
-  const int scrollY = verticalScrollBar()->value();
-  const QRect dirty = event->rect();
-  const int firstRow = std::max(0, (dirty.top() + scrollY) / kStride);
-  const int lastRow = std::min(kRows - 1, (dirty.bottom() + scrollY) / kStride);
-  const int firstColumn = std::max(0, (dirty.left() + scrollX) / kStride);
-  const int lastColumn = std::min(kColumns - 1, (dirty.right() + scrollX) / kStride);
+  QPainter painter(this);
+  const QRect area = event->rect();
+  painter.fillRect(area, kLineColour);
+  const int firstRow = std::max(0, area.top() / kPitch);
+  const int lastRow = std::min(kRows - 1, area.bottom() / kPitch);
+  const int firstColumn = std::max(0, area.left() / kPitch);
+  const int lastColumn = std::min(kColumns - 1, area.right() / kPitch);
   for (int row = firstRow; row <= lastRow; ++row)
     for (int column = firstColumn; column <= lastColumn; ++column) {
       const int id = row * kColumns + column;
@@ -183,16 +165,13 @@ void ArtGrid::paintEvent(QPaintEvent* event) {
 
 void ArtGrid::mousePressEvent(QMouseEvent* event) {
   const int id = idAt(event->position().toPoint());
-  if (event->button() != Qt::LeftButton || id < 0) return;
-  m_selected = id;
-  viewport()->update();
+  if (event->button() == Qt::LeftButton && id >= 0) selectId(id);
 }
 
 void ArtGrid::mouseDoubleClickEvent(QMouseEvent* event) {
   const int id = idAt(event->position().toPoint());
   if (event->button() != Qt::LeftButton || id < 0) return;
-  m_selected = id;
-  viewport()->update();
+  selectId(id);
   if (exists(id)) emit
     idChosen(id);
 }

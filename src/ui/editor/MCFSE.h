@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+class QScrollArea;
+
 namespace quillotide {
 class Registry;
 }
@@ -19,6 +21,7 @@ public:
   explicit TMCFSE(const Registry& registry, QWidget* parent = nullptr);
 
   ArtGrid* grid() const { return m_grid; }
+  QScrollArea* scrollArea() const { return m_scroll; }
   int requestedId() const { return m_requestedId; }
   // The cell selected when the chooser is shown next.
   void setRequestedId(int id) { m_requestedId = id; }
@@ -33,6 +36,7 @@ protected:
 
 private:
   ArtGrid* m_grid;
+  QScrollArea* m_scroll;
   int m_requestedId = 0;
 };
 
