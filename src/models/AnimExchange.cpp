@@ -1,7 +1,9 @@
 #include "models/AnimExchange.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
+#include <unordered_set>
 
 #include "app/Bmp.h"
 #include "app/Error.h"
@@ -40,7 +42,8 @@ std::int32_t listField(const std::string& line, std::size_t field, std::size_t l
   try {
     return parseInt(field < fields.size() ? fields[field] : std::string());
   } catch (const Error& e) {
-    throw Error(formatMessage("%s, line %d: %s", {kListName, std::to_string(lineNumber), e.what()}));
+    throw Error(
+        formatMessage("%s, line %d: %s", {kListName, std::to_string(lineNumber), e.what()}));
   }
 }
 
@@ -74,6 +77,42 @@ AnimPalette readPaletteFile(const std::string& path) {
   }
   return palette;
 }
+
+// The regular files of a folder, listed once: an import asks for every frame name of every slot,
+// and one listing costs less than a file lookup per name. Entries that are links (or of a type the
+// listing does not tell) are looked up one by one, as is every name when the folder cannot be
+// listed, so a name counts exactly when the file itself can be read.
+class FolderFiles {
+public:
+  explicit FolderFiles(std::string folder) : m_folder(std::move(folder)) {
+    std::error_code ec;
+    std::filesystem::directory_iterator it(m_folder, ec);
+    if (ec) return;
+    for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
+      if (ec) {
+        m_names.clear();
+        return;
+      }
+      std::error_code typeEc;
+      const auto type = it->symlink_status(typeEc).type();
+      if (typeEc) continue;
+      const std::string name = it->path().filename().string();
+      if (type == std::filesystem::file_type::regular ||
+          (type == std::filesystem::file_type::symlink && fileExists(it->path().string())))
+        m_names.insert(name);
+    }
+    m_listed = true;
+  }
+
+  bool has(const std::string& name) const {
+    return m_listed ? m_names.count(name) > 0 : fileExists(joinPath(m_folder, name));
+  }
+
+private:
+  std::string m_folder;
+  bool m_listed = false;
+  std::unordered_set<std::string> m_names;
+};
 
 }  // namespace
 
@@ -113,6 +152,7 @@ void writeAnimFolder(const std::string& folder, const std::vector<AnimFolderSlot
 AnimFolderImport readAnimFolder(const std::string& folder, int slots, bool usePalette,
                                 AnimTransparency transparency, Progress& progress) {
   const CentreTable centres = readCentres(folder, slots);
+  const FolderFiles files(folder);
   AnimFolderImport result;
   result.blocks.resize(static_cast<std::size_t>(std::max(slots, 0)));
   ProgressSteps steps(progress, slots);
@@ -120,16 +160,17 @@ AnimFolderImport readAnimFolder(const std::string& folder, int slots, bool usePa
     std::optional<AnimPaletteBuilder> palette;
     if (usePalette) {
       const std::string path = joinPath(folder, paletteName(s));
-      if (fileExists(path)) palette.emplace(readPaletteFile(path));
-      else usePalette = false;
+      if (files.has(paletteName(s)))
+        palette.emplace(readPaletteFile(path));
+      else
+        usePalette = false;
     }
     if (!palette) palette.emplace();
 
     // The frames are the bitmaps that exist from number 0 on; the first missing number ends them,
     // whatever liste.txt names.
     int frameCount = 0;
-    while (frameCount < kMaxFolderFrames && fileExists(joinPath(folder, frameName(s, frameCount))))
-      ++frameCount;
+    while (frameCount < kMaxFolderFrames && files.has(frameName(s, frameCount))) ++frameCount;
     if (frameCount == 0) {
       steps.at(s + 1);
       continue;
@@ -189,7 +230,8 @@ std::vector<KxSlot> decodeKx(std::span<const std::uint8_t> bytes, std::uint16_t 
   if (bytes.size() < kxlayout::kTable)
     throw FormatError("The .kx file is cut short: it ends inside its header.");
   if (loadU16(bytes.data() + 2) != bodyType) throw Error("Wrong Anim Id ( Type ).");
-  const std::size_t tableEnd = kxlayout::kTable + static_cast<std::size_t>(slots) * kIndexRecordSize;
+  const std::size_t tableEnd =
+      kxlayout::kTable + static_cast<std::size_t>(slots) * kIndexRecordSize;
   if (bytes.size() < tableEnd)
     throw FormatError(formatMessage(
         "The .kx file is cut short: its %d bytes do not hold the %d records of the body.",
@@ -213,7 +255,8 @@ std::vector<KxSlot> decodeKx(std::span<const std::uint8_t> bytes, std::uint16_t 
           "bytes).",
           {std::to_string(k), std::to_string(length), std::to_string(s.record.lookup),
            std::to_string(bytes.size())}));
-    const auto data = bytes.subspan(static_cast<std::size_t>(lookup), static_cast<std::size_t>(length));
+    const auto data =
+        bytes.subspan(static_cast<std::size_t>(lookup), static_cast<std::size_t>(length));
     s.data.assign(data.begin(), data.end());
   }
   return out;

@@ -115,12 +115,14 @@ std::vector<AnimFrame> AnimBlock::frames(Pixel background, ZeroSizeRuns zero) co
   std::int64_t total = 0;
   for (std::uint32_t offset : m_offsets) {
     const std::size_t at = kCountOffset + offset;
-    total += static_cast<std::int64_t>(loadU16(m_bytes.data() + at + 4)) * loadU16(m_bytes.data() + at + 6);
+    total += static_cast<std::int64_t>(loadU16(m_bytes.data() + at + 4)) *
+             loadU16(m_bytes.data() + at + 6);
   }
   if (total > kMaxBlockPixels)
-    throw FormatError(formatMessage("The frames of the animation block would need %d pixels; no "
-                                    "animation comes near that.",
-                                    {std::to_string(total)}));
+    throw FormatError(
+        formatMessage("The frames of the animation block would need %d pixels; no "
+                      "animation comes near that.",
+                      {std::to_string(total)}));
   std::vector<AnimFrame> out;
   out.reserve(m_offsets.size());
   for (std::size_t i = 0; i < m_offsets.size(); ++i) out.push_back(frame(i, background, zero));
@@ -137,7 +139,8 @@ AnimPaletteBuilder::AnimPaletteBuilder(const AnimPalette& fixed)
     : m_palette(fixed), m_used(static_cast<int>(kPaletteEntries)), m_lookup(0x8000, -1) {
   // The first equal entry wins; entries with bit 15 set never equal a reduced colour.
   for (int i = static_cast<int>(kPaletteEntries) - 1; i >= 0; --i)
-    if (fixed[static_cast<std::size_t>(i)] < 0x8000) m_lookup[fixed[static_cast<std::size_t>(i)]] = static_cast<std::int16_t>(i);
+    if (fixed[static_cast<std::size_t>(i)] < 0x8000)
+      m_lookup[fixed[static_cast<std::size_t>(i)]] = static_cast<std::int16_t>(i);
 }
 
 std::uint8_t AnimPaletteBuilder::indexOf(Colour16 colour) {
@@ -153,15 +156,18 @@ std::uint8_t AnimPaletteBuilder::indexOf(Colour16 colour) {
   return 0;
 }
 
-Bytes encodeAnimFrame(const Bitmap32& picture, int centerX, int centerY, AnimPaletteBuilder& palette,
-                      AnimTransparency transparency, const std::string& what) {
+Bytes encodeAnimFrame(const Bitmap32& picture, int centerX, int centerY,
+                      AnimPaletteBuilder& palette, AnimTransparency transparency,
+                      const std::string& what) {
   // A picture of zero width or height keeps its other side: it is a frame without runs.
   const int width = std::max(picture.width, 0);
   const int height = std::max(picture.height, 0);
   if (width > 0xFFFF || height > 0xFFFF)
-    throw Error(formatMessage("%s is %dx%d pixels; an animation frame holds at most 65535x65535.",
-                              {what, std::to_string(picture.width), std::to_string(picture.height)}));
-  ByteWriter w(kFrameHeaderBytes + 4 + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    throw Error(
+        formatMessage("%s is %dx%d pixels; an animation frame holds at most 65535x65535.",
+                      {what, std::to_string(picture.width), std::to_string(picture.height)}));
+  ByteWriter w(kFrameHeaderBytes + 4 +
+               static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   w.i16(static_cast<std::int16_t>(static_cast<std::uint16_t>(centerX)));
   w.i16(static_cast<std::int16_t>(static_cast<std::uint16_t>(centerY)));
   w.u16(static_cast<std::uint16_t>(width));
@@ -190,18 +196,25 @@ Bytes encodeAnimFrame(const Bitmap32& picture, int centerX, int centerY, AnimPal
     length = 0;
   };
 
+  // Each row is reduced to colours in one pass, then cut into runs of its opaque stretches.
+  std::vector<Colour16> colours(static_cast<std::size_t>(width));
+  auto transparent = [&](Colour16 c) { return c == 0 || (whiteTransparent && c == 0x7FFF); };
   for (int row = 0; row < height; ++row) {
-    const Pixel* line = picture.pixels.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(width);
-    for (int col = 0; col < width; ++col) {
-      const Colour16 c = pixelToColour16(line[col]);
-      if (c == 0 || (whiteTransparent && c == 0x7FFF)) {
-        if (length > 0) flush(col, row);
-        continue;
+    const Pixel* line =
+        picture.pixels.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(width);
+    for (std::size_t col = 0; col < colours.size(); ++col)
+      colours[col] = pixelToColour16(line[col]);
+    int col = 0;
+    while (col < width) {
+      while (col < width && transparent(colours[static_cast<std::size_t>(col)])) ++col;
+      while (col < width && length < kMaxRunLength) {
+        const Colour16 c = colours[static_cast<std::size_t>(col)];
+        if (transparent(c)) break;
+        run[length++] = palette.indexOf(c);
+        ++col;
       }
-      run[length++] = palette.indexOf(c);
-      if (length == kMaxRunLength) flush(col + 1, row);
+      if (length > 0) flush(col, row);
     }
-    if (length > 0) flush(width, row);
   }
   w.u32(kEndMarker);
   return w.take();

@@ -180,14 +180,39 @@ void TAnimation::exportToFile(int body, const std::string& path, Progress& progr
   checkBody(body);
   const int count = slotsPerBody(body);
   const auto records = m_files.records(firstSlot(body), count);
+  // A body's blocks usually lie together in the data file: when every one is inside it and the
+  // range they span has little else in it, the range is read in one piece and cut into blocks.
+  std::uint64_t low = ~std::uint64_t{0}, high = 0, total = 0;
+  bool inside = true;
+  for (const auto& r : records) {
+    if (r.isEmpty()) continue;
+    const auto lookup = static_cast<std::uint64_t>(r.lookup);
+    const auto length = static_cast<std::uint64_t>(r.length);
+    if (r.lookup < 0 || lookup + length > m_files.dataSize()) inside = false;
+    low = std::min(low, lookup);
+    high = std::max(high, lookup + length);
+    total += length;
+  }
+  Bytes range;
+  if (inside && total > 0 && high - low <= total + total / 2 + (std::uint64_t{1} << 16))
+    range = m_files.readDataAt(low, static_cast<std::size_t>(high - low));
   std::vector<KxSlot> slots(static_cast<std::size_t>(count));
   {
     ProgressSteps steps(progress, count);
     for (int k = 0; k < count; ++k) {
       auto& s = slots[static_cast<std::size_t>(k)];
       s.record = records[static_cast<std::size_t>(k)];
-      if (!s.record.isEmpty())
+      if (s.record.isEmpty()) {
+        steps.at(k + 1);
+        continue;
+      }
+      if (range.empty()) {
         s.data = withContext(slotName(body, k), [&] { return m_files.readData(s.record); });
+      } else {
+        const auto from = range.begin() + static_cast<std::ptrdiff_t>(
+                                              static_cast<std::uint64_t>(s.record.lookup) - low);
+        s.data.assign(from, from + s.record.length);
+      }
       steps.at(k + 1);
     }
   }

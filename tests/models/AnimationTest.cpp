@@ -550,6 +550,76 @@ TEST(TAnimation, KxRoundTripAndRefusals) {
   EXPECT_EQ(f.snapshot(), before);
 }
 
+TEST(TAnimation, KxExportTakesEachBlockWhereverItsRecordPoints) {
+  AnimFiles f;
+  const AnimSlotTable& table = animSlotTable(AnimKind::Anim);
+  const int body = 250;
+  const std::int64_t first = table.firstSlot(body);
+  auto block = [](int w, int seed) {
+    AnimPaletteBuilder palette;
+    const Bytes frame =
+        encodeAnimFrame(figure(w, w, seed), 0, 0, palette, AnimTransparency::BlackAndWhite, "f");
+    return buildAnimBlock(palette.palette(), {frame});
+  };
+  // Slot 5's block comes first in the data, slot 0's after a stretch no record names, and slot 9
+  // shares slot 0's block.
+  const Bytes b5 = block(7, 1), b0 = block(9, 2);
+  Bytes data = b5;
+  data.resize(data.size() + 300000, 0xAB);
+  const auto at0 = static_cast<std::int32_t>(data.size());
+  data.insert(data.end(), b0.begin(), b0.end());
+  std::vector<IndexRecord> index(static_cast<std::size_t>(first + table.slotsPerBody(body)),
+                                 IndexRecord{-1, -1, -1});
+  auto slot = [&](int k) -> IndexRecord& { return index[static_cast<std::size_t>(first + k)]; };
+  slot(0) = {at0, static_cast<std::int32_t>(b0.size()), 3};
+  slot(5) = {0, static_cast<std::int32_t>(b5.size()), 4};
+  slot(9) = slot(0);
+  test::writeBytes(f.idx, test::indexBytes(index));
+  test::writeBytes(f.mul, data);
+  TAnimation a;
+  a.load(f.idx, f.mul);
+  const std::string kx = f.dir.file("out.kx");
+  a.exportToFile(body, kx, g_silent);
+  const auto slots = decodeKx(test::readBytes(kx), 1, a.slotsPerBody(body));
+  EXPECT_EQ(slots[0].data, b0);
+  EXPECT_EQ(slots[5].data, b5);
+  EXPECT_EQ(slots[9].data, b0);
+  EXPECT_EQ(slots[5].record.extra, 4);
+  EXPECT_TRUE(slots[1].record.isEmpty());
+
+  // A record past the end of the data names its slot, and no file is written.
+  slot(5) = {static_cast<std::int32_t>(data.size()) - 10, 100, 0};
+  test::writeBytes(f.idx, test::indexBytes(index));
+  a.load(f.idx, f.mul);
+  std::filesystem::remove(kx);
+  try {
+    a.exportToFile(body, kx, g_silent);
+    FAIL() << "a record outside the data was exported";
+  } catch (const FormatError& e) {
+    EXPECT_NE(std::string(e.what()).find("slot offset 5"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(fileExists(kx));
+}
+
+TEST(TAnimation, FolderImportFollowsLinksToBitmaps) {
+  AnimFiles f;
+  TAnimation a;
+  a.load(f.idx, f.mul);
+  const std::string folder = f.dir.file("in");
+  std::filesystem::create_directory(folder);
+  writeBmpFile(folder + "/0_0.bmp", figure(4, 4, 1));
+  writeBmpFile(f.dir.file("elsewhere.bmp"), figure(5, 5, 2));
+  test::writeText(folder + "/liste.txt", "");
+  // A link to a bitmap is a frame; a link that leads nowhere ends the frames like a missing file.
+  std::filesystem::create_symlink(f.dir.file("elsewhere.bmp"), folder + "/0_1.bmp");
+  std::filesystem::create_symlink(f.dir.file("gone.bmp"), folder + "/0_2.bmp");
+  writeBmpFile(folder + "/0_3.bmp", figure(6, 6, 3));
+  a.importFromDirectory(7, folder, false, g_silent);
+  const auto frames = a.slotFrames(7, 0);
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_EQ(frames[1].picture.width, 5);
+}
+
 TEST(TAnimation, KxTypesFollowEachVariantsTable) {
   AnimFiles f, g;
   TAnim2 a2;
