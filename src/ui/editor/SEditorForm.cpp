@@ -13,6 +13,7 @@
 #include "models/Items.h"
 #include "models/StaticDiff.h"
 #include "ui/editor/EditorView.h"
+#include "ui/editor/ToolWindows.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/platform/Dialogs.h"
@@ -101,6 +102,7 @@ TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
     if (notice.kind == ItemKind::WorldWritten || notice.kind == ItemKind::WorldUnwritten)
       noteUnsaved(WorldPart::WorldFile);
   });
+  m_toolWindows = new EditorToolWindows(*this, m_registry, m_dialogs);
   adjustSize();
   setFixedSize(sizeHint());
 }

@@ -28,6 +28,7 @@ class Registry;
 namespace quillotide::ui {
 
 class Dialogs;
+class EditorToolWindows;
 class EditorView;
 class TMainForm;
 
@@ -56,6 +57,7 @@ public:
 
   EditorScene& scene() { return m_scene; }
   EditorView* view() const { return m_view; }
+  EditorToolWindows& toolWindows() const { return *m_toolWindows; }
   QString statusText(int panel) const;
   // The menu action with this caption (as currently shown), or nullptr.
   QAction* action(const QString& caption) const;
@@ -157,6 +159,7 @@ private:
   ToolCorner m_tileCorner, m_moveCorner, m_nukeCorner;
   int m_unsaved = 0;
   bool m_closing = false;
+  EditorToolWindows* m_toolWindows = nullptr;
 };
 
 }  // namespace quillotide::ui
