@@ -43,6 +43,7 @@ private slots:
   void staticToolsActOnTheClickedItems();
   void infoShowsTheClickedItem();
   void landToolsPaintTheCursorAreaAndPatchTheMap();
+  void aHugeCustomCursorCoversTheMapRow();
   void goMovesTheView();
   void setMaxZHidesWhatIsAbove();
 };
@@ -372,6 +373,25 @@ void ToolWindowsTest::landToolsPaintTheCursorAreaAndPatchTheMap() {
   QCOMPARE(fresh.getAltitude(kC + 5, kC + 1), 127);
   QCOMPARE(fresh.getAltitude(kC + 6, kC), 0);
   QCOMPARE(fresh.cell(kC - 2, kC + 4)->tileId, EditorWorld::kTexturedLand);
+}
+
+void ToolWindowsTest::aHugeCustomCursorCoversTheMapRow() {
+  ToolRun r;
+  r.show();
+  // The largest length there is: the reach covers every column, the loop only the map's cells.
+  r.run.dialogs.answerInput(QStringLiteral("2147483647"));
+  r.run.dialogs.answerInput(QStringLiteral("1"));
+  r.editor->action(QStringLiteral("Set Custom Cursor"))->trigger();
+  QCOMPARE(r.editor->cursorReachX(), 1073741824);
+  QWidget& m = r.maps();
+  r.type(m, "eUpDown", "9");
+  r.click(m, "btnSetZ");
+  r.clickView(ToolRun::cell(kC, kC + 2) + QPoint(-15, 0));
+  auto& map = *r.run.registry->map;
+  for (int x = 0; x < 64; ++x) {
+    QCOMPARE(map.getAltitude(x, kC + 2), 9);
+    QCOMPARE(map.getAltitude(x, kC + 1), 0);
+  }
 }
 
 void ToolWindowsTest::goMovesTheView() {

@@ -280,15 +280,22 @@ private:
     TMap* map = m_registry.map.get();
     if (!map) return;
     const int cx = found->x, cy = found->y;
-    const int rx = m_editor.cursorReachX() - 1, ry = m_editor.cursorReachY() - 1;
+    const std::int64_t rx = std::int64_t(m_editor.cursorReachX()) - 1;
+    const std::int64_t ry = std::int64_t(m_editor.cursorReachY()) - 1;
     // A field that stops the loop keeps the cells before it; the view shows them either way.
     struct Rebuild {
       TSEditorForm& editor;
       ~Rebuild() { editor.requestRebuild(); }
     } rebuildAfter{m_editor};
-    for (int x = cx - rx; x <= cx + rx; ++x)
-      for (int y = cy - ry; y <= cy + ry; ++y) {
-        changeCell(*map, tool, x, y);
+    // Cells outside the map are left alone, so the loops need not visit them: a very large
+    // custom cursor costs at most the map itself.
+    const std::int64_t x0 = std::max<std::int64_t>(0, std::int64_t(cx) - rx);
+    const std::int64_t x1 = std::min<std::int64_t>(map->width() - 1, std::int64_t(cx) + rx);
+    const std::int64_t y0 = std::max<std::int64_t>(0, std::int64_t(cy) - ry);
+    const std::int64_t y1 = std::min<std::int64_t>(map->height() - 1, std::int64_t(cy) + ry);
+    for (std::int64_t x = x0; x <= x1; ++x)
+      for (std::int64_t y = y0; y <= y1; ++y) {
+        changeCell(*map, tool, static_cast<int>(x), static_cast<int>(y));
         m_editor.noteUnsaved(WorldPart::Map);
       }
   }

@@ -447,11 +447,11 @@ void TSEditorForm::setCustomCursor() {
   const auto x =
       m_dialogs.inputBox(QStringLiteral("Cursorlength X"), QString(), QStringLiteral("1"));
   if (!x) return;
-  m_reachX = (parseInt(str(*x)) + 1) / 2;
+  m_reachX = static_cast<int>((std::int64_t(parseInt(str(*x))) + 1) / 2);
   const auto y =
       m_dialogs.inputBox(QStringLiteral("Cursorlength Y"), QString(), QStringLiteral("1"));
   if (!y) return;
-  m_reachY = (parseInt(str(*y)) + 1) / 2;
+  m_reachY = static_cast<int>((std::int64_t(parseInt(str(*y))) + 1) / 2);
 }
 
 void TSEditorForm::clearStatics() {
