@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include <algorithm>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
@@ -190,7 +191,7 @@ std::vector<Group> allGroups() {
           gumpGroup(),  textureGroup(), lightGroup(),    radarcolGroup(), animGroup(),
           animdataGroup(), verdataGroup(), soundGroup(), multiGroup(), progressGroup(),
           mapGroup(), staticsGroup(), worldGroup(),
-          equipGroup(), clilocGroup()};
+          equipGroup(), clilocGroup(), batchGroup(), patchGroup(), diffGroup()};
 }
 
 namespace {
@@ -206,8 +207,11 @@ void printTopHelp(std::ostream& out, const std::vector<Group>& groups) {
 void printGroupHelp(std::ostream& out, const Group& g) {
   out << "Usage: quillotide-cli " << g.name << " COMMAND [ARGS] [--json]\n\n" << g.summary
       << "\n\nCommands:\n";
+  // The summaries line up after the longest command name.
+  std::size_t width = 12;
+  for (const auto& c : g.commands) width = std::max(width, c.name.size() + 2);
   for (const auto& c : g.commands)
-    out << "  " << std::left << std::setw(14) << c.name << c.summary << '\n';
+    out << "  " << std::left << std::setw(static_cast<int>(width)) << c.name << c.summary << '\n';
 }
 
 void printCommandHelp(std::ostream& out, const Group& g, const Command& c) {

@@ -162,6 +162,12 @@ Group staticsGroup();
 Group worldGroup();
 Group equipGroup();
 Group clilocGroup();
+Group batchGroup();
+Group patchGroup();
+// The whole-file world tools, listed in the map and statics groups.
+std::vector<Command> mapToolCommands();
+std::vector<Command> staticsToolCommands();
+Group diffGroup();
 
 std::vector<Group> allGroups();
 

@@ -149,7 +149,7 @@ int replaceIds(Args& args, Context& ctx) {
 
 Group mapGroup() {
   const std::string size = " --width W --height H";
-  return {
+  Group group{
       "map",
       "The world map map0.mul (W x H land cells; the size is not stored in the file).",
       {
@@ -168,6 +168,8 @@ Group mapGroup() {
           {"replace-ids", "MAP RULES [--seed N]" + size,
            "Replaces tile ids by the rules file (per line: ID and a list ID,ID,...).", replaceIds},
       }};
+  for (auto& c : mapToolCommands()) group.commands.push_back(std::move(c));
+  return group;
 }
 
 }  // namespace quillotide::cli

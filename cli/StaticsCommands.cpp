@@ -201,7 +201,7 @@ int exportText(Args& args, Context& ctx) {
 
 Group staticsGroup() {
   const std::string size = " --width W --height H";
-  return {
+  Group group{
       "statics",
       "The statics pair staidx0.mul / statics0.mul of a W x H world.",
       {
@@ -226,6 +226,8 @@ Group staticsGroup() {
            removeDuplicates},
           {"export", "IDX MUL OUT" + size, "Every static as a text line.", exportText},
       }};
+  for (auto& c : staticsToolCommands()) group.commands.push_back(std::move(c));
+  return group;
 }
 
 }  // namespace quillotide::cli

@@ -64,6 +64,16 @@ std::pair<int, int> Registry::settingsWorldSize() const {
   return {width, height};
 }
 
+void Registry::alignDiffWorld() {
+  if (!staticDiff) return;
+  if (statics && statics->isLoaded()) {
+    staticDiff->setWorldSize(statics->width(), statics->height());
+    return;
+  }
+  const auto [width, height] = settingsWorldSize();
+  staticDiff->setWorldSize(width, height);
+}
+
 Registry::~Registry() {
   config.reset();
   animation.reset();

@@ -72,6 +72,9 @@ public:
   // The world size of the settings (MapWidth x MapHeight); 6144 x 4096 while either is unset or
   // the two are no world size.
   std::pair<int, int> settingsWorldSize() const;
+  // Gives the diff store the world its block numbers refer to: the loaded statics' world, so that
+  // a diff block hides the statics block it replaces, else the world size of the settings.
+  void alignDiffWorld();
 
   // The LowMemory setting as read once at start; it picks the storage mode of art, textures and
   // statics at every load of this run.

@@ -80,6 +80,7 @@ std::optional<std::string> TMap::open(const std::string& path, int width, int he
   m_loaded = true;
   m_blocks.clear();
   m_cache.clear();
+  m_unsaved = false;
   m_serialCounter = 0;
   if (!warning) m_overview = std::move(overview);
   return warning;
@@ -151,6 +152,7 @@ void TMap::setTileId(int x, int y, std::uint16_t id) {
   if (MapBlock* block = cellBlock(x, y, c)) {
     storeU16(block->bytes.data() + cellOffset(c), id);
     block->changed = true;
+    m_unsaved = true;
   }
 }
 
@@ -159,6 +161,7 @@ void TMap::setAltitude(int x, int y, int z) {
   if (MapBlock* block = cellBlock(x, y, c)) {
     block->bytes[cellOffset(c) + 2] = static_cast<std::uint8_t>(clampAltitude(z));
     block->changed = true;
+    m_unsaved = true;
   }
 }
 
@@ -168,6 +171,7 @@ void TMap::addAltitude(int x, int y, int delta) {
     const std::int64_t z = cellZ(block->bytes.data(), c);
     block->bytes[cellOffset(c) + 2] = static_cast<std::uint8_t>(clampAltitude(z + delta));
     block->changed = true;
+    m_unsaved = true;
   }
 }
 
@@ -234,6 +238,7 @@ int TMap::saveChangedBlocks() {
     m_file->write(static_cast<std::uint64_t>(block.index) * kBlockSize, block.bytes);
     ++count;
   }
+  m_unsaved = false;
   return count;
 }
 

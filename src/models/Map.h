@@ -88,6 +88,8 @@ public:
 
   // Writes every changed cached block in place; returns their number (flags stay set).
   int saveChangedBlocks();
+  // Whether a cell was changed since the last open or save.
+  bool hasUnsavedChanges() const { return m_unsaved; }
   static std::string patchedMessage(int count);
 
   // Tile usage of the whole file into the texture and art list files. Throws Error
@@ -140,6 +142,7 @@ private:
   int m_width = 0;
   int m_height = 0;
   bool m_loaded = false;
+  bool m_unsaved = false;
   std::deque<MapBlock> m_blocks;  // stable addresses while blocks are added
   std::unordered_map<std::int32_t, std::size_t> m_cache;
   std::int32_t m_serialCounter = 0;

@@ -97,6 +97,7 @@ void TStatics::open(const std::string& indexPath, const std::string& dataPath, i
   m_height = height;
   m_loaded = true;
   m_problems.clear();
+  m_streamsChanged = false;
   resetLists();
   const std::uint64_t needed = static_cast<std::uint64_t>(blockCount()) * kIndexSize;
   if (m_index->size() < needed)
@@ -116,10 +117,16 @@ void TStatics::openBytes(Bytes index, Bytes data, int width, int height) {
   m_height = height;
   m_loaded = true;
   m_problems.clear();
+  m_streamsChanged = false;
   resetLists();
 }
 
 void TStatics::resetLists() { m_state = State{}; }
+
+bool TStatics::hasUnsavedChanges() const {
+  return m_streamsChanged || std::any_of(m_state.blocks.begin(), m_state.blocks.end(),
+                                         [](const BlockEntry& e) { return e.changed; });
+}
 
 void TStatics::requireLoaded() const {
   if (!m_loaded) throw Error("Load Statics first.");
@@ -387,6 +394,7 @@ std::optional<std::string> TStatics::save(const std::string& indexPath, const st
         commitAll({&index, &data});
       }
       if (world && mode != StaticsSaveMode::StaticsOnly) world->dropUnwritten();
+      m_streamsChanged = false;
       return std::nullopt;
     }
     // Memory mode writes into copies so that a failed file write changes nothing.
@@ -445,6 +453,7 @@ std::optional<std::string> TStatics::save(const std::string& indexPath, const st
     }
     if (world && mode != StaticsSaveMode::StaticsOnly) world->dropUnwritten();
     resetLists();
+    m_streamsChanged = false;
     std::string message = formatMessage("%d Static-Blocks Patched.", {decimal(patched)});
     if (skipped > 0)
       message += "\n" + formatMessage("%d world items outside the world were left out.",
@@ -543,6 +552,7 @@ std::string TStatics::clearAll(Progress& progress) {
   }
   m_data->resize(0);
   resetLists();
+  m_streamsChanged = m_mode == StorageMode::Memory;
   return "Statics cleared.";
 }
 
@@ -620,6 +630,7 @@ std::string TStatics::removeDuplicates(Progress& progress) {
   m_data->resize(data.size());
   m_data->write(0, data);
   m_index->write(0, index);
+  if (m_mode == StorageMode::Memory && removed > 0) m_streamsChanged = true;
   return formatMessage("%d of %d static items deleted, %d left.",
                        {decimal(removed), decimal(total), decimal(kept)});
 }

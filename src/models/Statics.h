@@ -135,6 +135,10 @@ public:
   // "0x%x %d %d %d 0x%x" (id, world x, y, z, hue) for every static of the streams.
   void exportText(const std::string& path, Progress& progress);
 
+  // Whether a change waits for Save: an edited block, or in memory mode a cleared or cleaned
+  // copy of the files.
+  bool hasUnsavedChanges() const;
+
   // Problems met while reading blocks since the last call, one text per damaged block.
   std::vector<std::string> takeProblems() { return std::move(m_problems); }
 
@@ -182,6 +186,7 @@ private:
   int m_width = 0;
   int m_height = 0;
   bool m_loaded = false;
+  bool m_streamsChanged = false;
   State m_state;
   std::vector<std::string> m_problems;
 };

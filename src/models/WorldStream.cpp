@@ -43,6 +43,17 @@ std::unique_ptr<WorldStream> WorldStream::openFile(const std::string& path) {
   return s;
 }
 
+std::unique_ptr<WorldStream> WorldStream::openForReading(const std::string& path) {
+  std::unique_ptr<WorldStream> s(new WorldStream());
+  s->m_path = path;
+  s->m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (s->m_fd < 0) cannotOpen(path);
+  struct stat st {};
+  if (::fstat(s->m_fd, &st) != 0 || !S_ISREG(st.st_mode)) cannotOpen(path);
+  s->m_size = static_cast<std::uint64_t>(st.st_size);
+  return s;
+}
+
 WorldStream::~WorldStream() {
   if (m_fd >= 0) ::close(m_fd);
 }

@@ -19,6 +19,9 @@ public:
   static std::unique_ptr<WorldStream> memory(Bytes bytes);
   // Opens an existing file in place; throws FileError "Cannot open file %s".
   static std::unique_ptr<WorldStream> openFile(const std::string& path);
+  // Opens an existing file for reading only, without a lock, so a tool can read the files a
+  // loaded model holds; writing to it throws FileError "Cannot create file %s".
+  static std::unique_ptr<WorldStream> openForReading(const std::string& path);
   ~WorldStream();
   WorldStream(const WorldStream&) = delete;
   WorldStream& operator=(const WorldStream&) = delete;

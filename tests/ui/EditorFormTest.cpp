@@ -37,6 +37,7 @@ private slots:
   void viewMenuTogglesCaptionsAndSources();
   void worldFileLoadsSavesAndClears();
   void staticDiffsSaveAndLoadThroughTheMenu();
+  void aDiffBlockHidesTheStaticsItReplacesInASmallWorld();
   void patchStaticsWritesBothFilesAndRebuilds();
   void optionsStoreTheSizeAndTheCursor();
   void closingWithUnsavedChangesAsksFirst();
@@ -316,6 +317,24 @@ void EditorFormTest::staticDiffsSaveAndLoadThroughTheMenu() {
   r.run.dialogs.answerFolder(r.run.path("nowhere"));
   r.trigger(QStringLiteral("Load StaticDiffs"));
   QVERIFY(r.run.dialogs.messageTexts().last().startsWith("Cannot open file"));
+}
+
+void EditorFormTest::aDiffBlockHidesTheStaticsItReplacesInASmallWorld() {
+  // The world is 64 x 64: the diff's block numbers must be those of this world, not of the
+  // classic 6144 x 4096 one, or the diff block would hide some other block or none.
+  EditorRun r;
+  r.show();
+  r.run.registry->worldFile->add(EditorWorld::kFrame, kC + 1, kC, 0, 0);
+  QVERIFY(QDir().mkpath(r.run.path("diffs")));
+  r.run.dialogs.answerFolder(r.run.path("diffs"));
+  r.trigger(QStringLiteral("Save StaticDiffs (new items included)"));
+  r.run.dialogs.answerFolder(r.run.path("diffs"));
+  r.trigger(QStringLiteral("Load StaticDiffs"));
+  QTest::mouseMove(r.view(), EditorRun::cell(kC, kC) + QPoint(1, 0));
+  QVERIFY(r.visible(ItemKind::DiffStatic, kC + 1, kC));
+  // Both posts stand in that block; the diff shows only its own item there.
+  QVERIFY(!r.visible(ItemKind::Static, kC, kC));
+  QVERIFY(!r.visible(ItemKind::Static, kC + 2, kC + 2));
 }
 
 void EditorFormTest::patchStaticsWritesBothFilesAndRebuilds() {

@@ -1,6 +1,6 @@
-// The "Features" page driven as a person does: a kind chosen in "ReIndex" with the arrow keys,
-// "Start" clicked with the mouse, the save dialogs and the question answered through the dialog
-// seam.
+// The "Features" page driven as a person does: a kind chosen with the arrow keys, paths and
+// numbers typed into the fields, buttons clicked with the mouse, the dialogs answered through the
+// dialog seam; then what the page shows and what the files hold.
 
 #include <QComboBox>
 #include <QPushButton>
@@ -8,18 +8,32 @@
 #include <QTest>
 
 #include "UiTestSupport.h"
+#include "app/Bmp.h"
 #include "app/FileIO.h"
+#include "app/Text.h"
+#include "models/BatchTools.h"
+#include "sample/Sample.h"
+#include "ui/main/FeaturesSlotTools.h"
 #include "ui/main/PairRebuild.h"
 
 using quillotide::test::ProgramRun;
 using quillotide::test::readBytes;
 using quillotide::test::writeBytes;
+using quillotide::test::writeText;
 
 class FeaturesPageTest : public QObject {
   Q_OBJECT
 private slots:
   void reIndexOfADamagedGumpFileOffersToLeaveTheSlotOut();
   void reIndexOfAnUnloadedKindDoesNothing();
+  void autopatchImportsTheListAndNamesTheLinesThatFailed();
+  void extractWritesTheFolderBesideTheProgramThatAutopatchTakesBack();
+  void createEmptyAsksBeforeReplacingGameFiles();
+  void cutFileCopiesTheTypedSizeOrSaysWhyNot();
+  void markPixelsShowsTheMarkedPicture();
+  void fixBitmapWritesTheSizeOrReportsTheFailure();
+  void toolsTellWhichFileIsNotLoaded();
+  void reIndexOfTheStaticsCompactsThem();
 };
 
 namespace {
@@ -38,8 +52,8 @@ void loadDamagedGumps(ProgramRun& run) {
   run.find<QTabWidget>("pcMain")->setCurrentWidget(run.find<QWidget>("tsFeatures"));
 }
 
-void chooseKind(ProgramRun& run, const QString& caption) {
-  auto* kind = run.find<QComboBox>("cbReIndex");
+void chooseKind(ProgramRun& run, const QString& caption, const QString& box = "cbReIndex") {
+  auto* kind = run.find<QComboBox>(box);
   kind->setFocus();
   // Up to the first entry, then down the list until the kind is reached.
   for (int i = 0; i < kind->count(); ++i) QTest::keyClick(kind, Qt::Key_Up);
@@ -48,8 +62,36 @@ void chooseKind(ProgramRun& run, const QString& caption) {
   QCOMPARE(kind->currentText(), caption);
 }
 
-void clickStart(ProgramRun& run) {
-  QTest::mouseClick(run.find<QPushButton>("btnReIndex"), Qt::LeftButton);
+void clickStart(ProgramRun& run, const QString& button = "btnReIndex") {
+  QTest::mouseClick(run.find<QPushButton>(button), Qt::LeftButton);
+}
+
+void typeInto(ProgramRun& run, const QString& field, const QString& text) {
+  auto* edit = run.find<QLineEdit>(field);
+  edit->clear();
+  QTest::keyClicks(edit, text);
+  QTest::keyClick(edit, Qt::Key_Return);
+}
+
+quillotide::Bitmap32 pattern(int w, int h, int seed) {
+  quillotide::Bitmap32 b(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      b.at(x, y) = quillotide::colour16ToPixel(
+          static_cast<quillotide::Colour16>(0x0421 + (x * 3 + y * 61 + seed * 501) % 0x7000));
+  return b;
+}
+
+// An empty art set made by Create empty, loaded through the Settings page, and the Features page
+// in front with its folder beside the program set to the run's folder.
+void loadEmptyArt(ProgramRun& run) {
+  quillotide::createEmptyFiles(quillotide::EmptyKind::Art, run.dir.path());
+  run.setField("eArtIdx", run.path("artidx.mul"));
+  run.setField("eArtMul", run.path("art.mul"));
+  run.click("btnLoadArt");
+  QVERIFY(run.registry->art->isLoaded());
+  run.showPage("tsFeatures");
+  run.find<quillotide::ui::FeaturesSlotTools>("FeaturesSlotTools")->setProgramDir(run.dir.path());
 }
 
 }  // namespace
@@ -102,6 +144,189 @@ void FeaturesPageTest::reIndexOfAnUnloadedKindDoesNothing() {
   clickStart(run);
   QVERIFY(run.dialogs.asked().isEmpty());
   QVERIFY(run.dialogs.messages().isEmpty());
+}
+
+void FeaturesPageTest::autopatchImportsTheListAndNamesTheLinesThatFailed() {
+  ProgramRun run;
+  loadEmptyArt(run);
+  quillotide::writeBmpFile(run.dir.file("a.bmp"), pattern(9, 4, 1));
+  writeText(run.dir.file("list.txt"), "0x5 a.bmp\r\n0x6 Missing.bmp\r\n-2 remove\r\n");
+  run.dialogs.answerOpen(run.path("list.txt"));
+  QTest::mouseClick(run.find<QPushButton>("btnBrowseAutopatch"), Qt::LeftButton);
+  QCOMPARE(run.find<QLineEdit>("ePathAutopatch")->text(), run.path("list.txt"));
+  QCOMPARE(run.dialogs.asked()[0].filter, QStringLiteral("*.txt|*.txt"));
+
+  // No kind chosen: nothing happens.
+  clickStart(run, "btnAutopatchStart");
+  QVERIFY(run.dialogs.messages().isEmpty());
+
+  chooseKind(run, "Art (S)", "cbAutopatch");
+  clickStart(run, "btnAutopatchStart");
+  QCOMPARE(run.dialogs.messageTexts().size(), 1);
+  const QString text = run.dialogs.messageTexts()[0];
+  QVERIFY2(text.startsWith("1 Arttiles patched.\n2 lines failed:\nLine 2: Cannot open file "),
+           qPrintable(text));
+  QVERIFY2(text.contains("Line 3: Static -2 is out of range (0x0 to 0xFFFF)."), qPrintable(text));
+  QVERIFY(run.registry->art->staticPicture(5) == pattern(9, 4, 1));
+
+  // Gumps are not loaded.
+  run.dialogs.clear();
+  chooseKind(run, "Gumps", "cbAutopatch");
+  clickStart(run, "btnAutopatchStart");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{"Muls not loaded."});
+}
+
+void FeaturesPageTest::extractWritesTheFolderBesideTheProgramThatAutopatchTakesBack() {
+  ProgramRun run;
+  loadEmptyArt(run);
+  run.registry->art->importStatic(0x12, pattern(5, 7, 2));
+  run.registry->art->importStatic(0x1234, pattern(6, 2, 3));
+  chooseKind(run, "Art (S)", "cbExtract");
+  clickStart(run, "btnExtractStart");
+  QVERIFY(run.dialogs.messages().isEmpty());
+  const std::string folder = run.dir.file("Artstatic");
+  QCOMPARE(quillotide::readTextLines(folder + "/list.txt"),
+           (std::vector<std::string>{"0x0012 0x0012.bmp", "0x1234 0x1234.bmp"}));
+  QVERIFY(quillotide::readBmpFile(folder + "/0x0012.bmp") == pattern(5, 7, 2));
+
+  // Fed straight back into the emptied slots.
+  run.registry->art->deleteStatic(0x12);
+  run.registry->art->deleteStatic(0x1234);
+  typeInto(run, "ePathAutopatch", QString::fromStdString(folder + "/list.txt"));
+  chooseKind(run, "Art (S)", "cbAutopatch");
+  clickStart(run, "btnAutopatchStart");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{"2 Arttiles patched."});
+  QVERIFY(run.registry->art->staticPicture(0x1234) == pattern(6, 2, 3));
+}
+
+void FeaturesPageTest::createEmptyAsksBeforeReplacingGameFiles() {
+  ProgramRun run;
+  run.showPage("tsFeatures");
+  // No kind chosen: no folder is asked for.
+  clickStart(run, "btnCreateEmpty");
+  QVERIFY(run.dialogs.asked().isEmpty());
+
+  chooseKind(run, "Verdata", "cbCreateEmpty");
+  run.dialogs.answerFolder(run.path(""));
+  clickStart(run, "btnCreateEmpty");
+  QCOMPARE(run.dialogs.asked()[0].title, QStringLiteral("Where do you want to save the files?"));
+  QCOMPARE(readBytes(run.dir.file("verdata.mul")), quillotide::Bytes(4, 0));
+
+  writeBytes(run.dir.file("verdata.mul"), quillotide::Bytes(30, 1));
+  run.dialogs.answerFolder(run.path(""));
+  run.dialogs.answerQuestion(QStringLiteral("Cancel"));
+  clickStart(run, "btnCreateEmpty");
+  QVERIFY(run.dialogs.asked().back().prompt.contains("verdata.mul"));
+  QCOMPARE(readBytes(run.dir.file("verdata.mul")), quillotide::Bytes(30, 1));
+
+  run.dialogs.answerFolder(run.path(""));
+  run.dialogs.answerQuestion(QStringLiteral("Replace"));
+  clickStart(run, "btnCreateEmpty");
+  QCOMPARE(readBytes(run.dir.file("verdata.mul")), quillotide::Bytes(4, 0));
+  QVERIFY(run.dialogs.messages().isEmpty());
+  QCOMPARE(run.dialogs.pendingAnswers(), 0);
+}
+
+void FeaturesPageTest::cutFileCopiesTheTypedSizeOrSaysWhyNot() {
+  ProgramRun run;
+  run.showPage("tsFeatures");
+  writeBytes(run.dir.file("big.mul"), quillotide::Bytes{1, 2, 3, 4, 5, 6});
+  run.dialogs.answerOpen(run.path("big.mul"));
+  QTest::mouseClick(run.find<QPushButton>("Button7"), Qt::LeftButton);
+  QCOMPARE(run.find<QLineEdit>("eCutFileName")->text(), run.path("big.mul"));
+  typeInto(run, "eCutToSize", "0x4");
+  clickStart(run, "Button8");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{"File cut."});
+  QCOMPARE(readBytes(run.dir.file("big.mul.new")), (quillotide::Bytes{1, 2, 3, 4}));
+
+  run.dialogs.clear();
+  typeInto(run, "eCutToSize", "7");
+  clickStart(run, "Button8");
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QCOMPARE(run.dialogs.messages()[0].icon, quillotide::ui::MessageIcon::Error);
+  QCOMPARE(readBytes(run.dir.file("big.mul.new")), (quillotide::Bytes{1, 2, 3, 4}));
+  typeInto(run, "eCutToSize", "four");
+  clickStart(run, "Button8");
+  QCOMPARE(run.dialogs.messageTexts().back(),
+           QStringLiteral("'four' is not a valid integer value"));
+}
+
+void FeaturesPageTest::markPixelsShowsTheMarkedPicture() {
+  ProgramRun run;
+  run.showPage("tsFeatures");
+  QCOMPARE(run.find<QLineEdit>("eColorMarkPixels")->text(), QStringLiteral("0xFF00FF"));
+  quillotide::Bitmap32 b(2, 1, quillotide::makePixel(0, 0, 0));
+  b.at(1, 0) = quillotide::makePixel(40, 50, 60);
+  quillotide::writeBmpFile(run.dir.file("m.bmp"), b);
+  // Blue typed with red in the low byte; the setting keeps what was typed.
+  typeInto(run, "eColorMarkPixels", "$FF0000");
+  QCOMPARE(run.registry->config->getString("ColorMarkPixels"), std::string("$FF0000"));
+  run.dialogs.answerOpen(run.path("m.bmp"));
+  clickStart(run, "Button19");
+  QCOMPARE(run.dialogs.asked()[0].title, QStringLiteral("Choose your bitmap."));
+  QCOMPARE(run.dialogs.pictures().size(), 1);
+  const QImage shown = run.dialogs.pictures()[0];
+  QCOMPARE(shown.size(), QSize(2, 1));
+  QCOMPARE(shown.pixel(0, 0), qRgb(0, 0, 255));
+  QCOMPARE(shown.pixel(1, 0), qRgb(40, 50, 60));
+  QCOMPARE(quillotide::readBmpFile(run.dir.file("m.bmp")), b);
+}
+
+void FeaturesPageTest::fixBitmapWritesTheSizeOrReportsTheFailure() {
+  ProgramRun run;
+  run.showPage("tsFeatures");
+  quillotide::writeBmpFile(run.dir.file("b.bmp"), pattern(3, 2, 1));
+  quillotide::Bytes bytes = readBytes(run.dir.file("b.bmp"));
+  bytes[34] = 0x55;
+  writeBytes(run.dir.file("b.bmp"), bytes);
+  run.dialogs.answerOpen(run.path("b.bmp"));
+  clickStart(run, "btnfixbitmap");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{"Done"});
+  QCOMPARE(quillotide::loadU32(readBytes(run.dir.file("b.bmp")).data() + 34), 24u);
+
+  run.dialogs.clear();
+  writeBytes(run.dir.file("t.bmp"), quillotide::Bytes(50, 'x'));
+  run.dialogs.answerOpen(run.path("t.bmp"));
+  clickStart(run, "btnfixbitmap");
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QCOMPARE(run.dialogs.messages()[0].icon, quillotide::ui::MessageIcon::Error);
+  QCOMPARE(readBytes(run.dir.file("t.bmp")), quillotide::Bytes(50, 'x'));
+}
+
+void FeaturesPageTest::toolsTellWhichFileIsNotLoaded() {
+  ProgramRun run;
+  run.showPage("tsFeatures");
+  for (const char* b : {"Button13", "Button14", "Button15", "Button18"}) clickStart(run, b);
+  QCOMPARE(run.dialogs.messageTexts(), (QStringList{"Load Art first.", "Load Gumps first.",
+                                                    "anim not loaded", "Load Tiledata first."}));
+  QVERIFY(run.dialogs.asked().isEmpty());
+  // Nothing chosen for Extract: nothing happens, not even a message.
+  clickStart(run, "btnExtractStart");
+  chooseKind(run, "Gumps", "cbExtract");
+  clickStart(run, "btnExtractStart");
+  QCOMPARE(run.dialogs.messageTexts().size(), 4);
+}
+
+void FeaturesPageTest::reIndexOfTheStaticsCompactsThem() {
+  ProgramRun run;
+  quillotide::sample::writeWorld(run.dir.path());
+  const int side = quillotide::sample::kSampleWorldSize;
+  run.registry->statics->open(run.dir.file("staidx0.mul"), run.dir.file("statics0.mul"), side, side,
+                              quillotide::StorageMode::Memory);
+  run.showPage("tsFeatures");
+  chooseKind(run, "Statics");
+  run.dialogs.answerSave(run.path("new-staidx.mul"));
+  run.dialogs.answerSave(run.path("new-statics.mul"));
+  clickStart(run);
+  QCOMPARE(run.dialogs.asked()[0].filter, QStringLiteral("Staidx0.mul|Staidx0.mul"));
+  QCOMPARE(run.dialogs.asked()[1].filter, QStringLiteral("Statics0.mul|Statics0.mul"));
+  QVERIFY(run.dialogs.messages().isEmpty());
+  quillotide::TStatics compacted;
+  compacted.open(run.dir.file("new-staidx.mul"), run.dir.file("new-statics.mul"), side, side,
+                 quillotide::StorageMode::Memory);
+  QCOMPARE(compacted.getItemsInRect(0, side - 1, 0, side - 1).size(),
+           run.registry->statics->getItemsInRect(0, side - 1, 0, side - 1).size());
+  QVERIFY(!compacted.getItemsInRect(0, side - 1, 0, side - 1).empty());
 }
 
 QTEST_MAIN(FeaturesPageTest)

@@ -16,6 +16,8 @@
 #include "models/Gump.h"
 #include "models/Hues.h"
 #include "sample/Sample.h"
+#include "ui/editor/HueForm.h"
+#include "ui/editor/HueTable.h"
 #include "ui/main/HuePage.h"
 #include "ui/main/PictureView.h"
 #include "ui/main/SlotListView.h"
@@ -112,6 +114,7 @@ private slots:
   void previewShowsAnimationOfTheSampleSet();
   void clickedLineIsTheOneShownAndEdited();
   void lightHueLinesGetADarkGround();
+  void overviewChoosesTheHueOnThePage();
 };
 
 void HuePageTest::loadFillsTheListAndTheStripShowsTheRamp() {
@@ -518,6 +521,51 @@ void HuePageTest::lightHueLinesGetADarkGround() {
   QCOMPARE(ground(4), 0xFFFFFFu);
   QVERIFY(drawsColour(4, colour16ToPixel(0x0010)));
   QCOMPARE(ground(6), qRgb(0, 0, 128) & 0xFFFFFFu);
+}
+
+void HuePageTest::overviewChoosesTheHueOnThePage() {
+  // Before the hues are loaded the overview opens with an empty table.
+  {
+    ProgramRun run(configWith({}));
+    run.showPage("tsHues");
+    QTest::mouseClick(run.find<QWidget>("btnHueOverview"), Qt::LeftButton);
+    ui::THueForm* form = run.find<HuePage>("tsHues")->hueForm();
+    QVERIFY(form->isVisible());
+    QCOMPARE(form->hueTable()->table()->pixelAt(1, 1), ui::PictureView::kBackground.rgb());
+  }
+
+  HueRun h;
+  h.run.showPage("tsHues");
+  QTest::mouseClick(h.run.find<QWidget>("btnHueOverview"), Qt::LeftButton);
+  ui::THueForm* form = h.page->hueForm();
+  QVERIFY(form->isVisible());
+  QCOMPARE(form->windowTitle(), QStringLiteral("Farbwahl"));
+  ui::PictureView* table = form->hueTable()->table();
+  const auto ramp = [](int e, int k) {
+    return colour16ToPixel(static_cast<Colour16>((k << 10) | (e << 5) | (31 - k)));
+  };
+  QCOMPARE(table->pixelAt(1, 5 * 3 + 1), ramp(3, 28));
+
+  // A press on hue 3 selects its line as a click on the line does.
+  QTest::mouseClick(table, Qt::LeftButton, Qt::NoModifier, QPoint(2, 5 * 3 + 1));
+  QCOMPARE(h.page->list()->selectedSlot(), std::optional<std::int32_t>(3));
+  QCOMPARE(h.run.find<QListView>("lbHues")->currentIndex().row(), 3);
+  QCOMPARE(h.run.find<QLineEdit>("eHueName")->text(), QStringLiteral("Hue 3"));
+  QCOMPARE(h.strip->pixelAt(1, 11 * 17 + 1), ramp(3, 17));
+  // Enter in the overview's number field does the same; a hue past the table changes nothing.
+  QLineEdit* number = form->hueTable()->numberField();
+  number->selectAll();
+  QTest::keyClicks(number, QStringLiteral("0xC"));
+  QTest::keyClick(number, Qt::Key_Return);
+  QCOMPARE(h.page->list()->selectedSlot(), std::optional<std::int32_t>(12));
+  QCOMPARE(h.run.find<QLineEdit>("eHueName")->text(), QStringLiteral("Hue 12"));
+  QTest::mouseClick(table, Qt::LeftButton, Qt::NoModifier, QPoint(2, 5 * kHues + 1));
+  QCOMPARE(h.page->list()->selectedSlot(), std::optional<std::int32_t>(12));
+  QCOMPARE(h.run.dialogs.messageTexts().last(),
+           QStringLiteral("Hue 0x10 is not in the hue table."));
+
+  QTest::mouseClick(form->findChild<QWidget*>("btnOK"), Qt::LeftButton);
+  QVERIFY(!form->isVisible());
 }
 
 QTEST_MAIN(HuePageTest)

@@ -415,6 +415,7 @@ void TSEditorForm::loadDiffs() {
     TSEditorForm* form;
     ~Rebuild() { form->requestRebuild(); }
   } rebuildAfter{this};
+  m_registry.alignDiffWorld();
   m_registry.staticDiff->loadDiffs(str(*dir));
   noteSaved(WorldPart::Diffs);
   QStringList problems;
@@ -427,6 +428,7 @@ void TSEditorForm::saveDiffs(int mode) {
   const auto dir =
       m_dialogs.chooseFolder(QStringLiteral("Where do you want to have your Diff-Files?"));
   if (!dir) return;
+  m_registry.alignDiffWorld();
   const auto blocks = m_registry.staticDiff->saveDiffs(
       str(*dir), static_cast<StaticsSaveMode>(mode), m_registry.worldFile.get());
   noteSaved(WorldPart::Diffs);

@@ -19,7 +19,7 @@ class Registry;
 
 namespace quillotide::ui {
 
-class StaticChooseGrid;
+class ArtGrid;
 
 class TStaticChooseForm : public QWidget {
   Q_OBJECT
@@ -36,9 +36,9 @@ public:
   void setRequestedId(int id) { m_requested = id; }
   int requestedId() const { return m_requested; }
   // The selected cell's id (row x 12 + column).
-  int selectedId() const { return m_selected; }
-  int selectedRow() const { return m_selected / kColumns; }
-  int selectedColumn() const { return m_selected % kColumns; }
+  int selectedId() const;
+  int selectedRow() const { return selectedId() / kColumns; }
+  int selectedColumn() const { return selectedId() % kColumns; }
 
   // The drawn grid (what a person clicks) and a cell's rectangle on it.
   QWidget* grid() const;
@@ -56,15 +56,9 @@ protected:
   void showEvent(QShowEvent* event) override;
 
 private:
-  friend class StaticChooseGrid;
-  void selectCell(int id);
-  void activateCell(int id);
-
-  Registry& m_registry;
-  StaticChooseGrid* m_grid;
+  ArtGrid* m_grid;
   QScrollArea* m_scroll;
   int m_requested = 0;
-  int m_selected = 0;
 };
 
 }  // namespace quillotide::ui

@@ -1,35 +1,18 @@
 #pragma once
-// The "Features" page: the batch tools that work on whole index/data pairs. So far its "ReIndex"
-// group: a kind in `cbReIndex`, and `btnReIndex` "Start", which asks for the new index file and
-// then the new data file and writes a compacted copy of the loaded pair there; a damaged slot
-// stops it with the slot's name and the offer to rebuild without the damaged slots.
+// The "Features" page: the batch tools that work on whole files, composed from their own widgets
+// (the world tools with the world editor button, the slot file tools, the cliloc merge) in one
+// scroll area, so that all of them fit the window.
 
 #include <QWidget>
 
-class QComboBox;
-
-namespace quillotide {
-class Registry;
-}
-
 namespace quillotide::ui {
 
-class Dialogs;
 class TMainForm;
-class TgaugeForm;
 
 class FeaturesPage : public QWidget {
   Q_OBJECT
 public:
   explicit FeaturesPage(TMainForm& main, QWidget* parent = nullptr);
-
-private:
-  void reIndex();
-
-  Registry& m_registry;
-  Dialogs& m_dialogs;
-  TgaugeForm& m_gauge;
-  QComboBox* m_reIndexKind = nullptr;
 };
 
 }  // namespace quillotide::ui

@@ -15,6 +15,8 @@
 #include "app/Registry.h"
 #include "app/Text.h"
 #include "models/PatchedSlots.h"
+#include "ui/editor/HueForm.h"
+#include "ui/editor/HueTable.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/PictureView.h"
 #include "ui/main/SlotListView.h"
@@ -80,7 +82,8 @@ HuePage::HuePage(TMainForm& main, QWidget* parent)
       m_name(new QLineEdit(this)),
       m_name2(new QLineEdit(this)),
       m_preview(new PictureView(QSize(kPreviewSide, kPreviewSide), this)),
-      m_previewMenu(new QMenu(this)) {
+      m_previewMenu(new QMenu(this)),
+      m_hueForm(new THueForm(main.registry(), main.dialogs(), this)) {
   Registry& r = m_registry;
   // Labels are short; the room goes to the strips and the preview.
   m_list->setFixedWidth(160);
@@ -153,8 +156,11 @@ HuePage::HuePage(TMainForm& main, QWidget* parent)
   connect(copyButton, &QPushButton::clicked, this,
           [this] { runAction(m_dialogs, [this] { copyRamp(); }); });
   connect(overviewButton, &QPushButton::clicked, this, [this] {
-    m_dialogs.showMessage(QStringLiteral("The hue overview window arrives with the world editor."));
+    m_hueForm->show();
+    m_hueForm->raise();
+    if (m_registry.hues->isLoaded()) m_hueForm->hueTable()->drawTable();
   });
+  connect(m_hueForm, &THueForm::hueChosen, this, &HuePage::selectHue);
 
   // Left table | its strip and tools | the second table and its strip | the preview.
   auto* row = new QHBoxLayout(this);
@@ -210,6 +216,14 @@ std::optional<int> HuePage::selectedHue2() const {
   const auto e = m_list2->selectedSlot();
   if (!e || !m_registry.hues2->hasEntry(*e)) return std::nullopt;
   return *e;
+}
+
+void HuePage::selectHue(int e) {
+  for (int line = 0; line < m_list->lineCount(); ++line)
+    if (m_list->slotAt(line) == e) {
+      m_list->selectLine(line);
+      return;
+    }
 }
 
 void HuePage::onHueSelected() {

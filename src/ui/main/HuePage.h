@@ -30,6 +30,7 @@ namespace quillotide::ui {
 class Dialogs;
 class PictureView;
 class SlotListView;
+class THueForm;
 class TMainForm;
 
 class HuePage : public QWidget {
@@ -48,6 +49,7 @@ public:
   PictureView* strip2() const { return m_strip2; }
   PictureView* preview() const { return m_preview; }
   QMenu* previewMenu() const { return m_previewMenu; }
+  THueForm* hueForm() const { return m_hueForm; }
 
   int selFrom() const { return m_selFrom; }
   int selTo() const { return m_selTo; }
@@ -68,6 +70,8 @@ public:
 private:
   std::optional<int> selectedHue() const;
   std::optional<int> selectedHue2() const;
+  // The line of entry e selected as a click selects it (the overview's choice).
+  void selectHue(int e);
   void onHueSelected();
   void onHue2Selected();
   void drawStrip();
@@ -99,6 +103,7 @@ private:
   QLineEdit* m_name2;
   PictureView* m_preview;
   QMenu* m_previewMenu;
+  THueForm* m_hueForm;
 
   int m_selFrom = -1;
   int m_selTo = -1;

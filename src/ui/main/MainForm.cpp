@@ -21,6 +21,7 @@
 #include "ui/main/HuePage.h"
 #include "ui/main/LightPage.h"
 #include "ui/main/MultiPage.h"
+#include "ui/main/PatchPage.h"
 #include "ui/main/ProgressPage.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/main/SoundPage.h"
@@ -131,6 +132,7 @@ void TMainForm::createPages() {
       {"tsTextures", [this] { return new TexturePage(*this, m_pages); }},
       {"tsFeatures", [this] { return new FeaturesPage(*this, m_pages); }},
       {"tsEquipment", [this] { return new EquipmentPage(*this, m_pages); }},
+      {"tsPatch", [this] { return new PatchPage(*this, m_pages); }},
   };
   for (const PageEntry& e : pageEntries()) {
     const auto factory = factories.find(e.name);

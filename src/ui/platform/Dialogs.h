@@ -10,6 +10,7 @@
 #include <optional>
 
 #include <QColor>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -42,6 +43,8 @@ public:
   // button chosen, or nullopt when the box is closed without a choice.
   virtual std::optional<int> ask(const QString& caption, const QString& text,
                                  const QStringList& buttons) = 0;
+  // A modal window whose client area has the picture's size and shows it.
+  virtual void showPicture(const QString& caption, const QImage& picture) = 0;
 
   // A plain message under the program's caption, as most tools show them ("Not found.").
   void showMessage(const QString& text) { message(kCaption, text, MessageIcon::Information); }

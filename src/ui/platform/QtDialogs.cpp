@@ -3,13 +3,16 @@
 #include <QApplication>
 #include <QAbstractButton>
 #include <QColorDialog>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSpacerItem>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace quillotide::ui {
 
@@ -122,6 +125,18 @@ std::optional<QColor> QtDialogs::chooseColour(const QColor& initial) {
   const QColor chosen = QColorDialog::getColor(initial, m_parent);
   if (!chosen.isValid()) return std::nullopt;
   return chosen;
+}
+
+void QtDialogs::showPicture(const QString& caption, const QImage& picture) {
+  QDialog window(m_parent);
+  window.setWindowTitle(caption);
+  auto* label = new QLabel(&window);
+  label->setPixmap(QPixmap::fromImage(picture));
+  auto* layout = new QVBoxLayout(&window);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(label);
+  window.setFixedSize(picture.size());
+  window.exec();
 }
 
 }  // namespace quillotide::ui

@@ -22,6 +22,7 @@ public:
   std::optional<QColor> chooseColour(const QColor& initial) override;
   std::optional<int> ask(const QString& caption, const QString& text,
                          const QStringList& buttons) override;
+  void showPicture(const QString& caption, const QImage& picture) override;
 
 private:
   QPointer<QWidget> m_parent;

@@ -99,6 +99,11 @@ void ScriptedDialogs::message(const QString& caption, const QString& text, Messa
   m_messages.push_back({caption, text, icon});
 }
 
+void ScriptedDialogs::showPicture(const QString& caption, const QImage& picture) {
+  m_pictureCaptions.push_back(caption);
+  m_pictures.push_back(picture);
+}
+
 QStringList ScriptedDialogs::messageTexts() const {
   QStringList texts;
   for (const Message& m : m_messages) texts << m.text;
@@ -109,6 +114,8 @@ void ScriptedDialogs::clear() {
   m_answers.clear();
   m_asked.clear();
   m_messages.clear();
+  m_pictures.clear();
+  m_pictureCaptions.clear();
   m_failures.clear();
 }
 

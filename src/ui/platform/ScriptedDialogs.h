@@ -59,6 +59,10 @@ public:
   // joined by "|" as its filter. A queued caption that is not one of the buttons is a failure.
   std::optional<int> ask(const QString& caption, const QString& text,
                          const QStringList& buttons) override;
+  // The picture and its caption are kept for the test to read; nothing waits.
+  void showPicture(const QString& caption, const QImage& picture) override;
+  const QVector<QImage>& pictures() const { return m_pictures; }
+  const QStringList& pictureCaptions() const { return m_pictureCaptions; }
 
   const QVector<Asked>& asked() const { return m_asked; }
   const QVector<Message>& messages() const { return m_messages; }
@@ -82,6 +86,8 @@ private:
   std::deque<Answer> m_answers;
   QVector<Asked> m_asked;
   QVector<Message> m_messages;
+  QVector<QImage> m_pictures;
+  QStringList m_pictureCaptions;
   QStringList m_failures;
 };
 

@@ -1,0 +1,150 @@
+#include <iostream>
+
+#include "app/FileIO.h"
+#include "app/Progress.h"
+#include "app/Text.h"
+#include "cli/Cli.h"
+#include "models/DiffFiles.h"
+#include "models/StaticDiff.h"
+
+namespace quillotide::cli {
+
+namespace {
+
+constexpr const char* kSizeUsage = "[--width W --height H]";
+
+// The world of the block numbers: --width W --height H, both or neither; 6144 x 4096 without.
+DiffWorld worldOf(Args& args) {
+  const auto w = args.intOption("width");
+  const auto h = args.intOption("height");
+  if (!w != !h) throw UsageError("Give both --width W and --height H, or neither.");
+  DiffWorld world;
+  if (w) {
+    checkWorldSize(*w, *h);
+    world = {static_cast<int>(*w), static_cast<int>(*h)};
+  }
+  return world;
+}
+
+int report(Context& ctx, const DiffResult& r) {
+  Json::Array problems;
+  for (const std::string& p : r.problems) problems.push_back(p);
+  ctx.report(Json::Object{{"blocks", static_cast<std::uint64_t>(r.blocks)},
+                          {"message", r.message},
+                          {"problems", problems}},
+             r.text());
+  return 0;
+}
+
+int createMap(Args& args, Context& ctx) {
+  const DiffWorld world = worldOf(args);
+  const auto p = args.positionals(3, 3);
+  Progress silent;
+  return report(ctx, createMapDiff(p[0], p[1], MapDiffPaths::in(p[2]), world, silent));
+}
+
+int copyMap(Args& args, Context& ctx) {
+  const DiffWorld world = worldOf(args);
+  const auto p = args.positionals(2, 2);
+  Progress silent;
+  return report(ctx, copyMapToDiff(p[0], MapDiffPaths::in(p[1]), world, silent));
+}
+
+int applyMap(Args& args, Context& ctx) {
+  const DiffWorld world = worldOf(args);
+  const auto p = args.positionals(2, 2);
+  Progress silent;
+  return report(ctx, applyMapDiff(p[0], MapDiffPaths::in(p[1]), world, silent));
+}
+
+int createStatics(Args& args, Context& ctx) {
+  const DiffWorld world = worldOf(args);
+  const auto p = args.positionals(5, 5);
+  Progress silent;
+  return report(ctx,
+                createStaticDiff(p[0], p[1], p[2], p[3], StaticDiffPaths::in(p[4]), world, silent));
+}
+
+int copyStatics(Args& args, Context& ctx) {
+  const DiffWorld world = worldOf(args);
+  const auto p = args.positionals(3, 3);
+  Progress silent;
+  return report(ctx, copyStaticsToDiff(p[0], p[1], StaticDiffPaths::in(p[2]), world, silent));
+}
+
+int applyStatics(Args& args, Context& ctx) {
+  const DiffWorld world = worldOf(args);
+  const auto p = args.positionals(3, 3);
+  Progress silent;
+  return report(ctx, applyStaticDiff(p[0], p[1], StaticDiffPaths::in(p[2]), world, silent));
+}
+
+// The blocks of the map diff and of the static diff in DIFFDIR (either may be missing).
+int list(Args& args, Context& ctx) {
+  const DiffWorld world = worldOf(args);
+  const auto p = args.positionals(1, 1);
+  const MapDiffPaths map = MapDiffPaths::in(p[0]);
+  const StaticDiffPaths statics = StaticDiffPaths::in(p[0]);
+  if (!fileExists(map.blockList) && !fileExists(statics.blockList))
+    throw Error("No diff in " + p[0] + ": neither " + MapDiffLayout::kBlockListName + " nor " +
+                StaticDiffLayout::kBlockListName + " is there.");
+  std::vector<std::string> problems;
+  std::string text;
+  const std::int64_t rows = world.height / 8;
+  const auto family = [&](const std::string& path, const std::string& name) {
+    Json::Array rowsJson;
+    if (!fileExists(path)) return Json(nullptr);
+    const std::vector<std::int32_t> blocks = readDiffBlockList(path, problems);
+    for (const std::int32_t b : blocks) {
+      const bool inside = b >= 0 && b < world.blockCount();
+      const std::int64_t x = inside ? b / rows * 8 : -1;
+      const std::int64_t y = inside ? b % rows * 8 : -1;
+      rowsJson.push_back(Json::Object{
+          {"block", static_cast<std::int64_t>(b)}, {"x", x}, {"y", y}, {"inside", inside}});
+      text += name + " " + hexLabel(static_cast<std::uint32_t>(b)) +
+              (inside ? " " + std::to_string(x) + "," + std::to_string(y) : " outside the world") +
+              "\n";
+    }
+    text += std::to_string(blocks.size()) + " " + name + " blocks\n";
+    return Json(rowsJson);
+  };
+  const Json mapJson = family(map.blockList, "map");
+  const Json staticsJson = family(statics.blockList, "statics");
+  Json::Array problemsJson;
+  for (const std::string& pr : problems) {
+    problemsJson.push_back(pr);
+    text += pr + "\n";
+  }
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  ctx.report(Json::Object{{"map", mapJson}, {"statics", staticsJson}, {"problems", problemsJson}},
+             text);
+  return 0;
+}
+
+std::string usage(const std::string& positionals) { return positionals + " " + kSizeUsage; }
+
+}  // namespace
+
+Group diffGroup() {
+  return {
+      "diff",
+      "Map and static diff files (Mapdifl0.mul, Mapdif0.mul; Stadifl0.mul, Stadifi0.mul, "
+      "Stadif0.mul): create, copy, apply, list. The world is 6144 x 4096 unless given.",
+      {
+          {"create-map", usage("ORIG CHANGED OUTDIR"),
+           "Writes the blocks of CHANGED whose cells differ from ORIG into a map diff.", createMap},
+          {"copy-map", usage("CHANGED OUTDIR"),
+           "Writes every block of the map not made only of tiles 0x1 and 0x244.", copyMap},
+          {"apply-map", usage("MAP DIFFDIR"), "Writes the map diff's blocks into MAP.", applyMap},
+          {"create-statics", usage("ORIG_IDX ORIG_MUL CHANGED_IDX CHANGED_MUL OUTDIR"),
+           "Writes the statics blocks that differ into a static diff.", createStatics},
+          {"copy-statics", usage("IDX MUL OUTDIR"),
+           "Writes every statics block into a static diff.", copyStatics},
+          {"apply-statics", usage("IDX MUL DIFFDIR"),
+           "Appends the static diff's blocks to the statics and points their index at them.",
+           applyStatics},
+          {"list", usage("DIFFDIR"), "The block numbers of the diffs in DIFFDIR.", list},
+      }};
+}
+
+}  // namespace quillotide::cli

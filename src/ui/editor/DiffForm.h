@@ -1,0 +1,59 @@
+#pragma once
+// TDiffForm, the "Diff Tool" window: makes map and static diffs by comparing whole files, copies a
+// whole map or statics pair into diff form and applies diffs to the original files. Six path
+// fields with "..." browse buttons (each stored in its configuration key when chosen), and six
+// operation buttons that ask for the diff files through the dialog seam, run with the progress
+// window and end with "%d Mapblocks patched." or "%d Staticblocks patched.". Block numbers follow
+// the world size of the settings (6144 x 4096 when unset).
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QStringList>
+#include <QWidget>
+
+class QLineEdit;
+
+namespace quillotide {
+class Registry;
+}
+
+namespace quillotide::ui {
+
+class Dialogs;
+class TgaugeForm;
+class TMainForm;
+
+class TDiffForm : public QWidget {
+  Q_OBJECT
+public:
+  TDiffForm(Registry& registry, Dialogs& dialogs, TgaugeForm& gauge, QWidget* parent = nullptr);
+
+private:
+  enum Field { OrigMap, ChangedMap, OrigStaIdx, OrigStatics, ChangedStaIdx, ChangedStatics };
+  void browse(Field field);
+  std::string path(Field field) const;
+  // Asks for the files in order with save (create) or open (apply) dialogs; nothing when one is
+  // cancelled.
+  std::optional<std::vector<std::string>> askDiffFiles(const QStringList& names, bool save);
+  void run(const std::function<std::string()>& operation);
+
+  void createMapDiff();
+  void copyMapDiff();
+  void applyMapDiff();
+  void createStaticDiff();
+  void copyStaticDiff();
+  void applyStaticDiff();
+
+  Registry& m_registry;
+  Dialogs& m_dialogs;
+  TgaugeForm& m_gauge;
+  std::vector<QLineEdit*> m_fields;
+};
+
+// Shows the one diff tool window of the main window, creating it on first use.
+void showDiffTool(TMainForm& main);
+
+}  // namespace quillotide::ui

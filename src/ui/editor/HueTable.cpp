@@ -1,0 +1,108 @@
+#include "ui/editor/HueTable.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "app/Error.h"
+#include "app/Registry.h"
+#include "app/Text.h"
+#include "ui/main/PictureView.h"
+#include "ui/platform/Dialogs.h"
+
+namespace quillotide::ui {
+
+namespace {
+
+constexpr int kTableWidth = 423;
+constexpr int kTableHeight = 320;
+constexpr int kStripWidth = 416;
+constexpr int kStripHeight = 17;
+
+QColor toColour(Colour16 c) {
+  const Pixel p = colour16ToPixel(c);
+  return QColor(redOf(p), greenOf(p), blueOf(p));
+}
+
+}  // namespace
+
+HueTable::HueTable(const Registry& registry, Dialogs& dialogs, bool allowNone, QWidget* parent)
+    : QWidget(parent),
+      m_registry(registry),
+      m_dialogs(dialogs),
+      m_allowNone(allowNone),
+      m_table(new PictureView(QSize(kTableWidth, kTableHeight), this)),
+      m_track(new QSlider(Qt::Horizontal, this)),
+      m_number(new QLineEdit(this)),
+      m_name(new QLabel(this)),
+      m_strip(new PictureView(QSize(kStripWidth, kStripHeight), this)) {
+  m_table->setObjectName(QStringLiteral("iFarbTabelle"));
+  m_strip->setObjectName(QStringLiteral("iFarbStreifen"));
+  m_track->setObjectName(QStringLiteral("tbFarbe"));
+  m_track->setRange(0, HueEntry::kColourCount - 1);
+  m_track->setValue(kDefaultTrack);
+  m_number->setObjectName(QStringLiteral("eFarbIndex"));
+  m_name->setObjectName(QStringLiteral("lFarbName"));
+
+  connect(m_track, &QSlider::valueChanged, this, [this] { drawTable(); });
+  connect(m_table, &PictureView::mousePressed, this, [this](Qt::MouseButton button, QPoint pos) {
+    if (button == Qt::LeftButton) runAction(m_dialogs, [&] { choose(hueAt(pos)); });
+  });
+  connect(m_number, &QLineEdit::returnPressed, this,
+          [this] { runAction(m_dialogs, [this] { chooseTyped(); }); });
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(m_table, 0, Qt::AlignLeft);
+  layout->addWidget(m_track);
+  auto* fields = new QGridLayout;
+  fields->addWidget(new QLabel(QStringLiteral("Farb Index:"), this), 0, 0);
+  fields->addWidget(m_number, 0, 1);
+  fields->addWidget(new QLabel(QStringLiteral("Farbname:"), this), 1, 0);
+  fields->addWidget(m_name, 1, 1);
+  layout->addLayout(fields);
+  layout->addWidget(m_strip, 0, Qt::AlignLeft);
+}
+
+void HueTable::drawTable() {
+  m_table->clear();
+  const THues& hues = *m_registry.hues;
+  const int n = m_track->value();
+  for (int i = 0; i < kColumns; ++i)
+    for (int j = 0; j < kHuesPerColumn; ++j) {
+      const int h = i * kHuesPerColumn + j;
+      if (h >= kDrawnHues) break;
+      const std::optional<Colour16> c = hues.hueColour(h, n);
+      if (!c) continue;
+      m_table->fillRect(kColumnStep * i, kRowStep * j, kColumnStep * i + 7, kRowStep * j + 3,
+                        toColour(*c));
+    }
+}
+
+void HueTable::choose(int entry) {
+  if (entry == -1 && m_allowNone) {
+    m_name->clear();
+    m_number->setText(QStringLiteral("-1"));
+    m_strip->clear();
+    emit hueChosen(-1);
+    return;
+  }
+  const THues& hues = *m_registry.hues;
+  if (!hues.hasEntry(entry))
+    throw Error(formatMessage(
+        "Hue %s is not in the hue table.",
+        {entry < 0 ? std::to_string(entry) : hexLabel(static_cast<std::uint32_t>(entry))}));
+  m_name->setText(QString::fromStdString(hues.hueName(entry)));
+  m_number->setText(QString::fromStdString(hexLabel(static_cast<std::uint32_t>(entry))));
+  m_strip->clear();
+  for (int i = 0; i < HueEntry::kColourCount; ++i)
+    m_strip->fillRect(kStripStep * i, 0, kStripStep * i + 11, 15,
+                      toColour(hues.hueColour(entry, i).value_or(0)));
+  emit hueChosen(entry);
+}
+
+void HueTable::chooseTyped() { choose(parseInt(m_number->text().toStdString())); }
+
+}  // namespace quillotide::ui

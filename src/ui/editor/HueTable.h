@@ -1,0 +1,75 @@
+#pragma once
+// The hue table shared by the two hue choosers ("Farbwahl"): a 423 x 320 picture of 47 columns of
+// 64 hues each (the hue numbers run down the columns), drawn in the ramp colour the track bar
+// "tbFarbe" picks; the chosen hue's number ("Farb Index:"), name ("Farbname:") and its 32 colours
+// in a strip of 416 x 17 pixels.
+//
+// A hue is chosen by a press on the table or by Enter in the number field. A hue the loaded table
+// does not hold (a press beyond the drawn hues, a typed number past the end) is refused with a
+// message and changes nothing; so is a number that does not parse.
+
+#include <optional>
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QSlider;
+
+namespace quillotide {
+class Registry;
+}
+
+namespace quillotide::ui {
+
+class Dialogs;
+class PictureView;
+
+class HueTable : public QWidget {
+  Q_OBJECT
+public:
+  static constexpr int kColumns = 47;
+  static constexpr int kHuesPerColumn = 64;
+  static constexpr int kDrawnHues = 3000;
+  static constexpr int kColumnStep = 9;  // pixels per column of the table
+  static constexpr int kRowStep = 5;     // pixels per hue of a column
+  static constexpr int kStripStep = 13;  // pixels per colour of the strip
+  static constexpr int kDefaultTrack = 28;
+
+  // allowNone: typing -1 chooses "no hue" (the static tool's chooser).
+  HueTable(const Registry& registry, Dialogs& dialogs, bool allowNone, QWidget* parent = nullptr);
+
+  PictureView* table() const { return m_table; }
+  PictureView* strip() const { return m_strip; }
+  QSlider* track() const { return m_track; }
+  QLineEdit* numberField() const { return m_number; }
+  QLabel* nameLabel() const { return m_name; }
+
+  // Draws every hue of the table in the track bar's colour; hues the table lacks stay background.
+  void drawTable();
+  // The hue number under a table position.
+  static int hueAt(QPoint pos) {
+    return (pos.x() / kColumnStep) * kHuesPerColumn + pos.y() / kRowStep;
+  }
+
+signals:
+  // A hue entry was chosen (-1: no hue, only where allowed). Its name, number and colours are
+  // already shown.
+  void hueChosen(int entry);
+
+private:
+  // Shows the hue and reports it; refuses a hue the table does not hold.
+  void choose(int entry);
+  void chooseTyped();
+
+  const Registry& m_registry;
+  Dialogs& m_dialogs;
+  bool m_allowNone;
+  PictureView* m_table;
+  QSlider* m_track;
+  QLineEdit* m_number;
+  QLabel* m_name;
+  PictureView* m_strip;
+};
+
+}  // namespace quillotide::ui

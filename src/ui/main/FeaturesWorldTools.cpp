@@ -1,0 +1,517 @@
+#include "ui/main/FeaturesWorldTools.h"
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/Error.h"
+#include "app/FileIO.h"
+#include "app/Image.h"
+#include "app/Registry.h"
+#include "app/Text.h"
+#include "models/WorldTools.h"
+#include "ui/main/MainForm.h"
+#include "ui/main/SettingsPage.h"
+#include "ui/platform/Dialogs.h"
+#include "ui/platform/GaugeForm.h"
+
+namespace quillotide::ui {
+
+namespace {
+
+std::string str(const QString& s) { return s.toStdString(); }
+QString qstr(const std::string& s) { return QString::fromStdString(s); }
+
+QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
+  auto* b = new QPushButton(caption, parent);
+  b->setObjectName(name);
+  return b;
+}
+
+QLineEdit* field(const QString& name, QWidget* parent) {
+  auto* e = new QLineEdit(parent);
+  e->setObjectName(name);
+  return e;
+}
+
+// The bar of MapCopy as the core's progress.
+class BarProgress : public Progress {
+public:
+  explicit BarProgress(QProgressBar* bar) : m_bar(bar) {}
+  void step(int percent) override {
+    m_bar->setValue(percent);
+    QCoreApplication::processEvents();
+  }
+
+private:
+  QProgressBar* m_bar;
+};
+
+}  // namespace
+
+FeaturesWorldTools::FeaturesWorldTools(TMainForm& main, QWidget* parent)
+    : QWidget(parent),
+      m_registry(main.registry()),
+      m_dialogs(main.dialogs()),
+      m_gauge(main.gauge()),
+      m_main(main) {
+  auto* layout = new QGridLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(worldGroup(), 0, 0, 1, 2);
+  layout->addWidget(mapIdGroup(), 1, 0);
+  layout->addWidget(radarGroup(), 1, 1);
+  layout->addWidget(mapCopyGroup(), 2, 0, 1, 2);
+  layout->addWidget(deleteGroup(), 3, 0);
+  layout->addWidget(mergeGroup(), 3, 1);
+}
+
+QWidget* FeaturesWorldTools::worldGroup() {
+  auto* group = new QGroupBox(QStringLiteral("World"), this);
+  auto* column = new QVBoxLayout(group);
+  // "Worldeditor" and "Diff Tool" go into this row.
+  m_worldButtons = new QHBoxLayout();
+  column->addLayout(m_worldButtons);
+  auto* row = new QHBoxLayout();
+  const auto add = [&](const QString& name, const QString& caption,
+                       void (FeaturesWorldTools::*f)()) {
+    auto* b = button(name, caption, group);
+    connect(b, &QPushButton::clicked, this, [this, f] { (this->*f)(); });
+    row->addWidget(b);
+  };
+  add(QStringLiteral("btnCountTex"), QStringLiteral("Count Textures in Map"),
+      &FeaturesWorldTools::countTextures);
+  add(QStringLiteral("btnCreateStaticMap"), QStringLiteral("Create StaticMap"),
+      &FeaturesWorldTools::createStaticMap);
+  add(QStringLiteral("btnSearchID"), QStringLiteral("Search ID"), &FeaturesWorldTools::searchId);
+  add(QStringLiteral("Button12"), QStringLiteral("?"), &FeaturesWorldTools::repairStatics);
+  add(QStringLiteral("Button20"), QStringLiteral("Cleanup Statics"),
+      &FeaturesWorldTools::cleanupStatics);
+  add(QStringLiteral("Button21"), QStringLiteral("Save Statics"), &FeaturesWorldTools::saveStatics);
+  column->addLayout(row);
+  auto* heights = new QHBoxLayout();
+  auto* plain = button(QStringLiteral("CreateHeightMap"), QStringLiteral("CreateHeightMap"), group);
+  auto* adjusted = button(QStringLiteral("btnCreateHeightMapAdjustHeight"),
+                          QStringLiteral("CreateHeightMapAdjustHeight"), group);
+  m_heightLevel = field(QStringLiteral("emapheightadjust"), group);
+  m_heightLevel->setText(QStringLiteral("-128"));
+  connect(plain, &QPushButton::clicked, this, [this] { heightMap(false); });
+  connect(adjusted, &QPushButton::clicked, this, [this] { heightMap(true); });
+  heights->addWidget(plain);
+  heights->addWidget(adjusted);
+  heights->addWidget(m_heightLevel);
+  column->addLayout(heights);
+  return group;
+}
+
+QWidget* FeaturesWorldTools::mapIdGroup() {
+  auto* group = new QGroupBox(QStringLiteral("Change Map Ids"), this);
+  auto* row = new QHBoxLayout(group);
+  m_ruleFile = field(QStringLiteral("eMapId"), group);
+  auto* choose = button(QStringLiteral("btnChooseMapFile"), QStringLiteral("..."), group);
+  auto* start = button(QStringLiteral("btnStartMapIdChange"), QStringLiteral("Start"), group);
+  row->addWidget(new QLabel(QStringLiteral("File:"), group));
+  row->addWidget(m_ruleFile);
+  row->addWidget(choose);
+  row->addWidget(start);
+  connect(choose, &QPushButton::clicked, this, [this] {
+    const QString path = askOpen(QStringLiteral("Open"), QStringLiteral("*.txt"));
+    if (!path.isEmpty()) m_ruleFile->setText(path);
+  });
+  connect(start, &QPushButton::clicked, this, [this] { changeMapIds(); });
+  return group;
+}
+
+QWidget* FeaturesWorldTools::mapCopyGroup() {
+  auto* group = new QGroupBox(QStringLiteral("MapCopy"), this);
+  auto* grid = new QGridLayout(group);
+  // Every field keeps its text under its key.
+  const auto keyed = [&](const char* name, const char* key, const char* caption, int row, int col) {
+    auto* e = field(QString::fromLatin1(name), group);
+    e->setText(qstr(m_registry.config->getString(key)));
+    const std::string k = key;
+    connect(e, &QLineEdit::textChanged, this, [this, k](const QString& text) {
+      runAction(m_dialogs, [&] { m_registry.config->setString(k, str(text)); });
+    });
+    grid->addWidget(new QLabel(QString::fromLatin1(caption), group), row, col);
+    grid->addWidget(e, row, col + 1);
+    return e;
+  };
+  QLineEdit* from = keyed("eMapCopyFrom", "MCFrom", "From:", 0, 0);
+  from->setReadOnly(true);
+  auto* browseFrom = button(QStringLiteral("btnMCBrowseFrom"), QStringLiteral("..."), group);
+  grid->addWidget(browseFrom, 0, 2);
+  keyed("eX1", "MCX1", "X1:", 1, 0);
+  keyed("eY1", "MCY1", "Y1:", 1, 2);
+  keyed("eX2", "MCX2", "X2:", 1, 4);
+  keyed("eY2", "MCY2", "Y2:", 1, 6);
+  keyed("eMCSrcBreite", "MCSrcWidth", "Width:", 2, 0);
+  keyed("eMCSrcHoehe", "MCSrcHeight", "Height:", 2, 2);
+  QLineEdit* to = keyed("eMapCopyTo", "MCTo", "To:", 3, 0);
+  to->setReadOnly(true);
+  auto* browseTo = button(QStringLiteral("Button1"), QStringLiteral("..."), group);
+  grid->addWidget(browseTo, 3, 2);
+  keyed("eTargX1", "MCTargX1", "X1:", 4, 0);
+  keyed("eTargY1", "MCTargY1", "Y1:", 4, 2);
+  keyed("eMCTrgBreite", "MCTrgWidth", "Width:", 5, 0);
+  keyed("eMCTrgHoehe", "MCTrgHeight", "Height:", 5, 2);
+  auto* ignore = field(QStringLiteral("eIgnoreId"), group);
+  grid->addWidget(new QLabel(QStringLiteral("IgnoreId:"), group), 6, 0);
+  grid->addWidget(ignore, 6, 1);
+  auto* start = button(QStringLiteral("btnMapCopy"), QStringLiteral("Start"), group);
+  grid->addWidget(start, 6, 2);
+  m_copyBar = new QProgressBar(group);
+  m_copyBar->setObjectName(QStringLiteral("gMap"));
+  m_copyBar->setOrientation(Qt::Vertical);
+  m_copyBar->setRange(0, 100);
+  m_copyBar->setValue(0);
+  grid->addWidget(m_copyBar, 0, 8, 7, 1);
+  connect(browseFrom, &QPushButton::clicked, this, [this, from] {
+    const QString path =
+        askOpen(QStringLiteral("Choose the source mapfile to copy from."), QStringLiteral("*.mul"));
+    if (!path.isEmpty()) from->setText(path);
+  });
+  connect(browseTo, &QPushButton::clicked, this, [this, to] {
+    const QString path =
+        askSave(QStringLiteral("Choose the target mapfile to save to."), QStringLiteral("*.mul"));
+    if (!path.isEmpty()) to->setText(path);
+  });
+  connect(start, &QPushButton::clicked, this, [this] { mapCopy(); });
+  return group;
+}
+
+QWidget* FeaturesWorldTools::deleteGroup() {
+  auto* group = new QGroupBox(QStringLiteral("Delete Statics"), this);
+  auto* grid = new QGridLayout(group);
+  m_deleteIdx = field(QStringLiteral("eStaticIdxDeletePath"), group);
+  m_deleteMul = field(QStringLiteral("eStaticMulDeletePath"), group);
+  auto* browseIdx =
+      button(QStringLiteral("btnBrowseStaticIdxDelete"), QStringLiteral("..."), group);
+  auto* browseMul =
+      button(QStringLiteral("btnBrowseStaticMulDelete"), QStringLiteral("..."), group);
+  auto* start = button(QStringLiteral("btnStartStaticDelete"), QStringLiteral("Start"), group);
+  grid->addWidget(new QLabel(QStringLiteral("StaticIdx"), group), 0, 0);
+  grid->addWidget(m_deleteIdx, 0, 1);
+  grid->addWidget(browseIdx, 0, 2);
+  grid->addWidget(new QLabel(QStringLiteral("StaticMul"), group), 1, 0);
+  grid->addWidget(m_deleteMul, 1, 1);
+  grid->addWidget(browseMul, 1, 2);
+  grid->addWidget(start, 2, 1);
+  connect(browseIdx, &QPushButton::clicked, this, [this] {
+    const QString p =
+        askOpen(QStringLiteral("Choose the Static Indexfile."), QStringLiteral("*.mul"));
+    if (!p.isEmpty()) m_deleteIdx->setText(p);
+  });
+  connect(browseMul, &QPushButton::clicked, this, [this] {
+    const QString p =
+        askOpen(QStringLiteral("Choose the Static Datafile."), QStringLiteral("*.mul"));
+    if (!p.isEmpty()) m_deleteMul->setText(p);
+  });
+  connect(start, &QPushButton::clicked, this, [this] { deleteStatics(); });
+  return group;
+}
+
+QWidget* FeaturesWorldTools::mergeGroup() {
+  auto* group = new QGroupBox(QStringLiteral("Merge Statics"), this);
+  auto* grid = new QGridLayout(group);
+  const char* names[4] = {"eMSIdx1", "eMSMul1", "eMSIdx2", "eMSMul2"};
+  // The browse buttons as they are named, in the order of the fields they fill.
+  const char* buttons[4] = {"Button3", "Button4", "Button6", "Button5"};
+  for (int i = 0; i < 4; ++i) {
+    m_merge[i] = field(QString::fromLatin1(names[i]), group);
+    auto* browse = button(QString::fromLatin1(buttons[i]), QStringLiteral("..."), group);
+    grid->addWidget(
+        new QLabel(i % 2 == 0 ? QStringLiteral("StaticIdx") : QStringLiteral("StaticMul"), group),
+        i, 0);
+    grid->addWidget(m_merge[i], i, 1);
+    grid->addWidget(browse, i, 2);
+    QLineEdit* target = m_merge[i];
+    connect(browse, &QPushButton::clicked, this, [this, target] {
+      const QString p =
+          askOpen(QStringLiteral("Choose the Static Indexfile."), QStringLiteral("*.mul"));
+      if (!p.isEmpty()) target->setText(p);
+    });
+  }
+  auto* run = button(QStringLiteral("btnMSRun"), QStringLiteral("Run"), group);
+  grid->addWidget(run, 4, 1);
+  connect(run, &QPushButton::clicked, this, [this] { mergeStatics(); });
+  return group;
+}
+
+QWidget* FeaturesWorldTools::radarGroup() {
+  auto* group = new QGroupBox(QStringLiteral("Worldradarmap"), this);
+  auto* row = new QHBoxLayout(group);
+  auto* start = button(QStringLiteral("Button11"), QStringLiteral("Start"), group);
+  m_radarLabel = new QLabel(group);
+  m_radarLabel->setObjectName(QStringLiteral("lWorldRadarMap"));
+  row->addWidget(start);
+  row->addWidget(m_radarLabel);
+  connect(start, &QPushButton::clicked, this, [this] { worldRadarMap(); });
+  return group;
+}
+
+QString FeaturesWorldTools::askOpen(const QString& title, const QString& pattern) {
+  const auto path = m_dialogs.openFile({title, pattern + QLatin1Char('|') + pattern, {}, {}});
+  if (!path || path->isEmpty()) return {};
+  if (!fileExists(str(*path))) {
+    m_dialogs.message(
+        QStringLiteral("Datei nicht gefunden"),
+        QStringLiteral(
+            "Diese Datei ist nicht existent. Bitte wählen sie einen gültigen Dateinamen."),
+        MessageIcon::Warning);
+    return {};
+  }
+  return *path;
+}
+
+QString FeaturesWorldTools::askSave(const QString& title, const QString& pattern,
+                                    const QString& extension) {
+  const auto path =
+      m_dialogs.saveFile({title, pattern + QLatin1Char('|') + pattern, extension, {}});
+  return path ? *path : QString();
+}
+
+std::string FeaturesWorldTools::settingsPath(const char* key) const {
+  SettingsPage* settings = m_main.settingsPage();
+  if (QLineEdit* e = settings ? settings->pathField(QString::fromLatin1(key)) : nullptr)
+    return str(e->text());
+  return m_registry.config->getString(key);
+}
+
+bool FeaturesWorldTools::releaseModels(bool map, bool statics) {
+  Registry& r = m_registry;
+  const bool mapChanged = map && r.map->isLoaded() && r.map->hasUnsavedChanges();
+  const bool staticsChanged = statics && r.statics->isLoaded() && r.statics->hasUnsavedChanges();
+  if (mapChanged || staticsChanged) {
+    const QString what = mapChanged && staticsChanged ? QStringLiteral("map and statics")
+                         : mapChanged                 ? QStringLiteral("map")
+                                                      : QStringLiteral("statics");
+    const auto answer = m_dialogs.ask(
+        Dialogs::kCaption,
+        QStringLiteral("The loaded %1 has unsaved changes, and this tool works on the files "
+                       "themselves. Save the changes first?")
+            .arg(what),
+        {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")});
+    if (!answer || *answer == 2) return false;
+    if (*answer == 0) {
+      const bool saved = runAction(m_dialogs, [&] {
+        if (mapChanged)
+          m_dialogs.showMessage(qstr(TMap::patchedMessage(r.map->saveChangedBlocks())));
+        if (staticsChanged) {
+          const auto message =
+              r.statics->save(settingsPath("StaticIdx"), settingsPath("StaticMul"),
+                              StaticsSaveMode::StaticsOnly, r.worldFile.get(), m_gauge);
+          if (message) m_dialogs.showMessage(qstr(*message));
+        }
+      });
+      if (!saved) return false;
+    }
+  }
+  if (map && r.map->isLoaded()) r.map = std::make_unique<TMap>(r.worldSources());
+  if (statics && r.statics->isLoaded()) r.statics = std::make_unique<TStatics>(r.worldSources());
+  r.wireWorldSources();
+  return true;
+}
+
+void FeaturesWorldTools::countTextures() {
+  if (!m_registry.map->isLoaded()) {
+    m_dialogs.showMessage(QStringLiteral("Load Map0.mul first."));
+    return;
+  }
+  runAction(m_dialogs, [&] {
+    const std::string dir = executableDir();
+    m_dialogs.showMessage(qstr(m_registry.map->countTiles(joinPath(dir, "texturelist.csv"),
+                                                          joinPath(dir, "artlist.csv"), m_gauge)));
+  });
+}
+
+void FeaturesWorldTools::changeMapIds() {
+  if (!m_registry.map->isLoaded()) {
+    m_dialogs.showMessage(QStringLiteral("Load Map first."));
+    return;
+  }
+  runAction(m_dialogs, [&] {
+    std::vector<std::string> messages;
+    const auto rules = parseMapIdRules(readTextLines(str(m_ruleFile->text())), &messages);
+    for (const auto& m : messages) m_dialogs.showMessage(qstr(m));
+    if (rules.empty()) return;
+    for (const auto& m : m_registry.map->replaceIds(rules, m_registry.random, m_gauge))
+      m_dialogs.showMessage(qstr(m));
+  });
+}
+
+void FeaturesWorldTools::createStaticMap() {
+  if (!m_registry.statics->isLoaded()) {
+    m_dialogs.showMessage(QStringLiteral("Load Statics first."));
+    return;
+  }
+  const QString path =
+      askSave(QStringLiteral("Where do you want to save the staticmap?"), QStringLiteral("*.bmp"));
+  if (path.isEmpty()) return;
+  runAction(m_dialogs,
+            [&] { writeImageFile(str(path), m_registry.statics->renderStaticMap(m_gauge)); });
+}
+
+void FeaturesWorldTools::mapCopy() {
+  runAction(m_dialogs, [&] {
+    const auto text = [&](const char* name) {
+      return str(findChild<QLineEdit*>(QString::fromLatin1(name))->text());
+    };
+    MapCopyRequest q;
+    const auto ignore = tryParseInt(text("eIgnoreId"));
+    q.ignoreId = ignore ? (*ignore & 0xFFFF) : -1;
+    q.sourceWidth = parseInt(text("eMCSrcBreite"));
+    q.sourceHeight = parseInt(text("eMCSrcHoehe"));
+    q.targetWidth = parseInt(text("eMCTrgBreite"));
+    q.targetHeight = parseInt(text("eMCTrgHoehe"));
+    q.region = CellRegion::of(parseInt(text("eX1")), parseInt(text("eY1")), parseInt(text("eX2")),
+                              parseInt(text("eY2")));
+    q.targetX = parseInt(text("eTargX1"));
+    q.targetY = parseInt(text("eTargY1"));
+    const std::string from = text("eMapCopyFrom");
+    const std::string to = text("eMapCopyTo");
+    // The loaded map would write its cached blocks over the copied cells.
+    const bool holdsTarget =
+        m_registry.map->isLoaded() && fileExists(to) && sameFile(m_registry.map->path(), to);
+    if (holdsTarget && !releaseModels(true, false)) return;
+    BarProgress progress(m_copyBar);
+    if (const auto message = copyMapFile(from, to, q, progress))
+      m_dialogs.showMessage(qstr(*message));
+  });
+}
+
+void FeaturesWorldTools::deleteStatics() {
+  runAction(m_dialogs, [&] {
+    const std::string idx = str(m_deleteIdx->text());
+    const std::string mul = str(m_deleteMul->text());
+    const bool held =
+        m_registry.statics->isLoaded() &&
+        (sameTarget(idx, settingsPath("StaticIdx")) || sameTarget(mul, settingsPath("StaticMul")));
+    if (held && !releaseModels(false, true)) return;
+    deleteStaticsFiles(idx, mul, m_gauge);
+  });
+}
+
+void FeaturesWorldTools::searchId() {
+  runAction(m_dialogs, [&] {
+    m_registry.statics->searchId(
+        executableDir(),
+        [this](const std::string& caption, const std::string& prompt,
+               const std::string& defaultText) -> std::optional<std::string> {
+          const auto answer = m_dialogs.inputBox(qstr(caption), qstr(prompt), qstr(defaultText));
+          if (!answer) return std::nullopt;
+          return str(*answer);
+        },
+        m_gauge);
+  });
+}
+
+void FeaturesWorldTools::mergeStatics() {
+  const QString idx = askSave(QStringLiteral("Choose Target Staidx.mul"), QStringLiteral("*.mul"));
+  if (idx.isEmpty()) return;
+  const QString mul = askSave(QStringLiteral("Choose Target Statics.mul"), QStringLiteral("*.mul"));
+  if (mul.isEmpty()) return;
+  runAction(m_dialogs, [&] {
+    const bool held =
+        m_registry.statics->isLoaded() && (sameTarget(str(idx), settingsPath("StaticIdx")) ||
+                                           sameTarget(str(mul), settingsPath("StaticMul")));
+    if (held && !releaseModels(false, true)) return;
+    m_dialogs.showMessage(qstr(mergeStaticsFiles(str(m_merge[0]->text()), str(m_merge[1]->text()),
+                                                 str(m_merge[2]->text()), str(m_merge[3]->text()),
+                                                 str(idx), str(mul), m_gauge)));
+  });
+}
+
+void FeaturesWorldTools::worldRadarMap() {
+  Registry& r = m_registry;
+  if (!r.radarcol->isLoaded()) {
+    m_dialogs.showMessage(QStringLiteral("load radarcol.mul first."));
+    return;
+  }
+  const QString path = askSave(QStringLiteral("Where do you want to save the Radarmap to?"),
+                               QStringLiteral("*.bmp"), QStringLiteral("bmp"));
+  if (path.isEmpty()) return;
+  const int width = r.map->width();
+  const int height = r.map->height();
+  if (width == 0 || height == 0) {
+    m_dialogs.showMessage(QStringLiteral(
+        "The world radar map takes the world size of the opened map: load the map first."));
+    return;
+  }
+  if (!releaseModels(true, true)) return;
+  runAction(m_dialogs, [&] {
+    const auto map = WorldStream::openForReading(settingsPath("Map"));
+    const auto index = WorldStream::openForReading(settingsPath("StaticIdx"));
+    const auto statics = WorldStream::openForReading(settingsPath("StaticMul"));
+    const QColor face = palette().color(QPalette::Button);
+    const Bitmap32 picture = quillotide::worldRadarMap(
+        *map, *index, *statics, width, height, *r.radarcol,
+        makePixel(static_cast<std::uint8_t>(face.red()), static_cast<std::uint8_t>(face.green()),
+                  static_cast<std::uint8_t>(face.blue())),
+        [this](int percent) {
+          m_radarLabel->setText(QStringLiteral("%1 %").arg(percent));
+          QCoreApplication::processEvents();
+        });
+    writeImageFile(str(path), picture);
+    m_dialogs.showMessage(QStringLiteral("Done."));
+  });
+}
+
+void FeaturesWorldTools::repairStatics() {
+  Registry& r = m_registry;
+  if (!r.map->isLoaded()) return;
+  const auto size =
+      m_main.settingsPage() ? m_main.settingsPage()->worldSize() : std::optional<WorldSize>();
+  if (!size) return;
+  if (!releaseModels(false, true)) return;
+  runAction(m_dialogs, [&] {
+    const auto index = WorldStream::openFile(settingsPath("StaticIdx"));
+    const auto statics = WorldStream::openFile(settingsPath("StaticMul"));
+    quillotide::repairStatics(
+        *index, *statics, size->height, [&r](int x, int y) { return r.map->getAltitude(x, y); },
+        m_gauge);
+  });
+}
+
+void FeaturesWorldTools::cleanupStatics() {
+  if (!m_registry.statics->isLoaded()) {
+    m_dialogs.showMessage(QStringLiteral("Load Statics first."));
+    return;
+  }
+  runAction(m_dialogs,
+            [&] { m_dialogs.showMessage(qstr(m_registry.statics->removeDuplicates(m_gauge))); });
+}
+
+void FeaturesWorldTools::saveStatics() {
+  if (!m_registry.statics->isLoaded()) {
+    m_dialogs.showMessage(QStringLiteral("load statics first"));
+    return;
+  }
+  const QString path = askSave(QStringLiteral("Save"), QStringLiteral("*.txt"));
+  if (path.isEmpty()) return;
+  runAction(m_dialogs, [&] { m_registry.statics->exportText(str(path), m_gauge); });
+}
+
+void FeaturesWorldTools::heightMap(bool adjusted) {
+  if (!m_registry.map->isLoaded()) {
+    m_dialogs.showMessage(QStringLiteral("load map first"));
+    return;
+  }
+  const QString path = askSave(QStringLiteral("Save"), QStringLiteral("*.bmp"));
+  if (path.isEmpty()) return;
+  runAction(m_dialogs, [&] {
+    if (!adjusted) {
+      m_registry.map->exportHeightMap(str(path), m_gauge);
+      return;
+    }
+    const int level = parseInt(str(m_heightLevel->text()));
+    m_dialogs.showMessage(qstr(m_registry.map->exportAdjustedHeightMap(str(path), level, m_gauge)));
+  });
+}
+
+}  // namespace quillotide::ui

@@ -1,0 +1,70 @@
+#pragma once
+// The "Patch" page: region patches between the world files of a patch directory ("Dir", kept
+// under PatchDir) and height changes of a region. "Map:" lists the map numbers whose map, staidx
+// and statics files the directory holds. "Create Patch" writes the region's cells and statics
+// (and on request their texture and art slots) into a *.pkx file; "Apply Patch" writes a patch at
+// X1, Y1, with "Create Backup" first writing the patch that undoes it; "Start Height Changing"
+// raises or lowers the region. All three work on the files, not on the loaded models; the page's
+// bar shows their progress.
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QProgressBar;
+
+namespace quillotide {
+class Registry;
+struct CellRegion;
+}  // namespace quillotide
+
+namespace quillotide::ui {
+
+class Dialogs;
+class TMainForm;
+
+class PatchPage : public QWidget {
+  Q_OBJECT
+public:
+  explicit PatchPage(TMainForm& main, QWidget* parent = nullptr);
+
+  // Fills "Map:" from the directory in "Dir".
+  void rebuildMapList();
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void chooseDirectory();
+  void createPatch();
+  void applyPatch();
+  void changeHeights();
+  // The selected map number; throws Error when none is selected.
+  int mapNumber() const;
+  // "Width:" and "Height:" with the integer rule (throws on text that is not a number).
+  std::pair<int, int> worldSize() const;
+  CellRegion region() const;
+
+  Registry& m_registry;
+  Dialogs& m_dialogs;
+  QLineEdit* m_dir = nullptr;
+  QComboBox* m_map = nullptr;
+  QLineEdit* m_width = nullptr;
+  QLineEdit* m_height = nullptr;
+  QLineEdit* m_x1 = nullptr;
+  QLineEdit* m_y1 = nullptr;
+  QLineEdit* m_x2 = nullptr;
+  QLineEdit* m_y2 = nullptr;
+  QCheckBox* m_withMap = nullptr;
+  QCheckBox* m_withStatics = nullptr;
+  QCheckBox* m_withArt = nullptr;
+  QCheckBox* m_withTextures = nullptr;
+  QCheckBox* m_backup = nullptr;
+  QLineEdit* m_amount = nullptr;
+  QCheckBox* m_heightMap = nullptr;
+  QCheckBox* m_heightStatics = nullptr;
+  QProgressBar* m_bar = nullptr;
+};
+
+}  // namespace quillotide::ui

@@ -1,0 +1,210 @@
+// The "Diff Tool" driven as a person does: opened from the Features page, paths chosen with "..."
+// or typed into the fields, the six operations clicked, the diff files chosen through the dialog
+// seam; then the messages shown and the files written are read.
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include "UiTestSupport.h"
+#include "app/FileIO.h"
+#include "models/DiffFiles.h"
+#include "support/WorldFiles.h"
+#include "ui/editor/DiffForm.h"
+#include "ui/platform/GaugeForm.h"
+
+using quillotide::test::ProgramRun;
+using quillotide::test::readBytes;
+using quillotide::test::writeBytes;
+using quillotide::ui::MessageIcon;
+using quillotide::ui::ScriptedDialogs;
+
+class DiffFormTest : public QObject {
+  Q_OBJECT
+private slots:
+  void browseStoresExistingFilesOnly();
+  void mapDiffCreatedAndAppliedGivesTheChangedMap();
+  void staticDiffCopiedAndAppliedLikeTheCore();
+};
+
+namespace {
+
+const std::string kSmallWorld =
+    quillotide::test::configWith({{"MapWidth", "32"}, {"MapHeight", "24"}});
+
+quillotide::ui::TDiffForm* openDiffTool(ProgramRun& run) {
+  run.mainForm->show();
+  run.find<QTabWidget>("pcMain")->setCurrentWidget(run.find<QWidget>("tsFeatures"));
+  QTest::mouseClick(run.find<QPushButton>("btnStatDiffTool"), Qt::LeftButton);
+  auto* form = run.find<quillotide::ui::TDiffForm>("TDiffForm");
+  if (form && !QTest::qWaitForWindowExposed(form))
+    QTest::qFail("diff tool not exposed", __FILE__, __LINE__);
+  return form;
+}
+
+// Types a path into a field and presses Enter, as a person does.
+void typePath(QWidget* form, const QString& field, const QString& path) {
+  auto* edit = form->findChild<QLineEdit*>(field);
+  QVERIFY(edit);
+  edit->clear();
+  QTest::keyClicks(edit, path);
+  QTest::keyClick(edit, Qt::Key_Return);
+}
+
+void click(QWidget* form, const char* button) {
+  auto* b = form->findChild<QPushButton*>(QLatin1String(button));
+  QVERIFY2(b, button);
+  QTest::mouseClick(b, Qt::LeftButton);
+}
+
+quillotide::Bytes smallMap(std::uint16_t changedId) {
+  return quillotide::test::makeMapBytes(32, 24, [changedId](int x, int y) {
+    return quillotide::test::CellSpec{
+        static_cast<std::uint16_t>(x == 9 && y == 17 ? changedId : x + 50 * y), 0};
+  });
+}
+
+}  // namespace
+
+void DiffFormTest::browseStoresExistingFilesOnly() {
+  ProgramRun run(kSmallWorld);
+  writeBytes(run.dir.file("map0.mul"), smallMap(1));
+  auto* form = openDiffTool(run);
+  QVERIFY(form);
+  QCOMPARE(form->windowTitle(), QStringLiteral("Diff Tool"));
+
+  run.dialogs.answerOpen(run.path("missing.mul"));
+  click(form, "btnOrigMap0");
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QCOMPARE(run.dialogs.messages()[0].caption, QStringLiteral("Datei nicht gefunden"));
+  QCOMPARE(run.dialogs.messages()[0].text,
+           QStringLiteral("Diese Datei ist nicht existent. Bitte wählen sie einen gültigen "
+                          "Dateinamen."));
+  QCOMPARE(run.dialogs.messages()[0].icon, MessageIcon::Error);
+  QVERIFY(form->findChild<QLineEdit*>("eOrigMap0")->text().isEmpty());
+  QVERIFY(!run.registry->config->contains("DiffOrigMap0"));
+
+  run.dialogs.answerOpen(std::nullopt);
+  click(form, "btnChangedStatics0");
+  run.dialogs.answerOpen(run.path("map0.mul"));
+  click(form, "btnOrigMap0");
+  QCOMPARE(run.dialogs.asked().last().filter, QStringLiteral("Map0.mul|Map0.mul"));
+  QCOMPARE(form->findChild<QLineEdit*>("eOrigMap0")->text(), run.path("map0.mul"));
+  QCOMPARE(run.registry->config->getString("DiffOrigMap0"), run.dir.file("map0.mul"));
+  // A typed path is used but not stored.
+  typePath(form, "eChangedMap0", run.path("typed.mul"));
+  QVERIFY(!run.registry->config->contains("DiffChangedMap0"));
+
+  // A fresh window fills its fields from the configuration.
+  quillotide::ui::TDiffForm again(*run.registry, run.dialogs, run.mainForm->gauge());
+  QCOMPARE(again.findChild<QLineEdit*>("eOrigMap0")->text(), run.path("map0.mul"));
+}
+
+void DiffFormTest::mapDiffCreatedAndAppliedGivesTheChangedMap() {
+  ProgramRun run(kSmallWorld);
+  writeBytes(run.dir.file("map0.mul"), smallMap(1));
+  writeBytes(run.dir.file("map1.mul"), smallMap(0x99));
+  auto* form = openDiffTool(run);
+  QVERIFY(form);
+  typePath(form, "eOrigMap0", run.path("map0.mul"));
+  typePath(form, "eChangedMap0", run.path("map1.mul"));
+
+  // Cancelling the second dialog writes nothing.
+  run.dialogs.answerSave(run.path("Mapdifl0.mul"));
+  run.dialogs.answerSave(std::nullopt);
+  click(form, "btnCreateMapDiff");
+  QVERIFY(!quillotide::fileExists(run.dir.file("Mapdifl0.mul")));
+  QVERIFY(run.dialogs.messages().isEmpty());
+
+  run.dialogs.answerSave(run.path("Mapdifl0.mul"));
+  run.dialogs.answerSave(run.path("Mapdif0.mul"));
+  click(form, "btnCreateMapDiff");
+  const auto& asked = run.dialogs.asked();
+  QCOMPARE(asked.last().kind, ScriptedDialogs::Kind::SaveFile);
+  QCOMPARE(asked.last().title, QStringLiteral("Choose Mapdif0.mul"));
+  QCOMPARE(asked.last().filter, QStringLiteral("Mapdif0.mul|Mapdif0.mul"));
+  QCOMPARE(asked.last().defaultExtension, QStringLiteral("mul"));
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{QStringLiteral("1 Mapblocks patched.")});
+  QVERIFY(!run.mainForm->gauge().isVisible());
+  // Block 1 x 3 + 2 = 5 holds the cell (9, 17).
+  QCOMPARE(readBytes(run.dir.file("Mapdifl0.mul")), (quillotide::Bytes{5, 0, 0, 0}));
+
+  run.dialogs.clear();
+  run.dialogs.answerOpen(run.path("Mapdifl0.mul"));
+  run.dialogs.answerOpen(run.path("Mapdif0.mul"));
+  click(form, "btnApplyMapDiff");
+  QCOMPARE(run.dialogs.asked()[0].kind, ScriptedDialogs::Kind::OpenFile);
+  QCOMPARE(run.dialogs.asked()[0].title, QStringLiteral("Choose Mapdifl0.mul"));
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{QStringLiteral("1 Mapblocks patched.")});
+  QCOMPARE(readBytes(run.dir.file("map0.mul")), readBytes(run.dir.file("map1.mul")));
+
+  // A missing input is shown as the file error; nothing is written.
+  run.dialogs.clear();
+  typePath(form, "eChangedMap0", run.path("gone.mul"));
+  run.dialogs.answerSave(run.path("a.mul"));
+  run.dialogs.answerSave(run.path("b.mul"));
+  click(form, "btnCopyMapDiff");
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY(run.dialogs.messages()[0].text.startsWith(QStringLiteral("Cannot open file")));
+  QVERIFY(!quillotide::fileExists(run.dir.file("a.mul")));
+  QCOMPARE(run.dialogs.pendingAnswers(), 0);
+}
+
+void DiffFormTest::staticDiffCopiedAndAppliedLikeTheCore() {
+  ProgramRun run(kSmallWorld);
+  const auto orig =
+      quillotide::test::makeStaticsFiles(32, 24, {{0x100, 1, 2, 5, 0}, {0x101, 12, 3, 20, 7}});
+  const auto changed =
+      quillotide::test::makeStaticsFiles(32, 24, {{0x100, 1, 2, 5, 0}, {0x102, 17, 20, 1, 0}});
+  writeBytes(run.dir.file("staidx0.mul"), orig.index);
+  writeBytes(run.dir.file("statics0.mul"), orig.data);
+  writeBytes(run.dir.file("staidx1.mul"), changed.index);
+  writeBytes(run.dir.file("statics1.mul"), changed.data);
+  auto* form = openDiffTool(run);
+  QVERIFY(form);
+  typePath(form, "eOrigStaIdx0", run.path("staidx0.mul"));
+  typePath(form, "eOrigStatics0", run.path("statics0.mul"));
+  typePath(form, "eChangedStaIdx0", run.path("staidx1.mul"));
+  typePath(form, "eChangedStatics0", run.path("statics1.mul"));
+
+  run.dialogs.answerSave(run.path("copy-l.mul"));
+  run.dialogs.answerSave(run.path("copy-i.mul"));
+  run.dialogs.answerSave(run.path("copy-d.mul"));
+  click(form, "btnCopyStaticDiff");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{QStringLiteral("12 Staticblocks patched.")});
+  QCOMPARE(run.dialogs.asked()[1].title, QStringLiteral("Choose Stadifi0.mul"));
+
+  run.dialogs.clear();
+  run.dialogs.answerSave(run.path("Stadifl0.mul"));
+  run.dialogs.answerSave(run.path("Stadifi0.mul"));
+  run.dialogs.answerSave(run.path("Stadif0.mul"));
+  click(form, "btnCreateStaticDiff");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{QStringLiteral("2 Staticblocks patched.")});
+  // The same files as the core (and the command line) make.
+  quillotide::test::TempDir core;
+  quillotide::Progress silent;
+  quillotide::createStaticDiff(run.dir.file("staidx0.mul"), run.dir.file("statics0.mul"),
+                               run.dir.file("staidx1.mul"), run.dir.file("statics1.mul"),
+                               quillotide::StaticDiffPaths::in(core.path()), {32, 24}, silent);
+  for (const char* name : {"Stadifl0.mul", "Stadifi0.mul", "Stadif0.mul"})
+    QCOMPARE(readBytes(run.dir.file(name)), readBytes(core.file(name)));
+
+  run.dialogs.clear();
+  run.dialogs.answerOpen(run.path("Stadifl0.mul"));
+  run.dialogs.answerOpen(run.path("Stadifi0.mul"));
+  run.dialogs.answerOpen(run.path("Stadif0.mul"));
+  click(form, "btnApplyStaticDiff");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{QStringLiteral("2 Staticblocks patched.")});
+  quillotide::TStatics applied;
+  applied.open(run.dir.file("staidx0.mul"), run.dir.file("statics0.mul"), 32, 24,
+               quillotide::StorageMode::Memory);
+  quillotide::TStatics wanted;
+  wanted.open(run.dir.file("staidx1.mul"), run.dir.file("statics1.mul"), 32, 24,
+              quillotide::StorageMode::Memory);
+  QVERIFY(applied.getItemsInRect(0, 31, 0, 23) == wanted.getItemsInRect(0, 31, 0, 23));
+  QCOMPARE(run.dialogs.pendingAnswers(), 0);
+}
+
+QTEST_MAIN(DiffFormTest)
+#include "DiffFormTest.moc"

@@ -1,0 +1,161 @@
+// The "Patch" page driven as a person does: the folder chosen with "...", the map number picked
+// in "Map:", the region typed into its fields, the buttons clicked, the file dialogs answered
+// through the dialog seam; then the files are read.
+
+#include <filesystem>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include "UiTestSupport.h"
+#include "app/FileIO.h"
+#include "models/RegionPatch.h"
+#include "support/WorldFiles.h"
+
+using quillotide::test::ProgramRun;
+using quillotide::test::readBytes;
+using quillotide::test::writeBytes;
+
+class PatchPageTest : public QObject {
+  Q_OBJECT
+private slots:
+  void createApplyAndUndoARegion();
+  void coordinatesThatAreNotNumbersStopCreatePatch();
+  void cancellingTheBackupDialogAppliesWithoutOne();
+};
+
+namespace {
+
+// Map 3 of a 32 x 24 world in a folder of the run, cells shifted by `shift`.
+void writeWorld(const std::string& dir, int shift) {
+  const quillotide::PatchDirectory files{dir, 3};
+  writeBytes(files.mapPath(), quillotide::test::makeMapBytes(32, 24, [shift](int x, int y) {
+               return quillotide::test::CellSpec{static_cast<std::uint16_t>(x + y + shift),
+                                                 static_cast<std::int8_t>(y - shift)};
+             }));
+  const auto pair = quillotide::test::makeStaticsFiles(32, 24, {{0x10, 2, 2, 1, 0}});
+  writeBytes(files.staticsIndexPath(), pair.index);
+  writeBytes(files.staticsDataPath(), pair.data);
+}
+
+void type(ProgramRun& run, const QString& name, const QString& text) {
+  auto* e = run.find<QLineEdit>(name);
+  e->clear();
+  QTest::keyClicks(e, text);
+  QTest::keyClick(e, Qt::Key_Enter);
+}
+
+void click(ProgramRun& run, const QString& name) {
+  QTest::mouseClick(run.find<QPushButton>(name), Qt::LeftButton);
+}
+
+// Shows the page, chooses `dir` and types the world size and region.
+void prepare(ProgramRun& run, const QString& dir, const QStringList& region) {
+  run.showPage(QStringLiteral("tsPatch"));
+  run.dialogs.answerFolder(dir);
+  click(run, QStringLiteral("btnPBrowse"));
+  type(run, QStringLiteral("ePWidth"), QStringLiteral("32"));
+  type(run, QStringLiteral("ePHeight"), QStringLiteral("24"));
+  const QStringList names = {"ePX1", "ePY1", "ePX2", "ePY2"};
+  for (int i = 0; i < 4; ++i) type(run, names[i], region[i]);
+}
+
+}  // namespace
+
+void PatchPageTest::createApplyAndUndoARegion() {
+  ProgramRun run;
+  const std::string from = run.dir.file("from");
+  const std::string to = run.dir.file("to");
+  std::filesystem::create_directories(from);
+  std::filesystem::create_directories(to);
+  writeWorld(from, 9);
+  writeWorld(to, 0);
+  const quillotide::PatchDirectory target{to, 3};
+  const auto original = readBytes(target.mapPath());
+
+  prepare(run, QString::fromStdString(from), {"4", "4", "0x0B", "$f"});
+  QCOMPARE(run.find<QLineEdit>("ePDir")->text(), QString::fromStdString(from) + "/");
+  QCOMPARE(run.registry->config->getString("PatchDir"), from + "/");
+  auto* maps = run.find<QComboBox>("cbChooseMap");
+  QCOMPARE(maps->count(), 1);
+  QCOMPARE(maps->currentText(), QStringLiteral("3"));
+  run.dialogs.answerSave(run.path("region.pkx"));
+  click(run, QStringLiteral("btnPStart"));
+  QCOMPARE(run.dialogs.asked().back().title,
+           QStringLiteral("Where do you want to save the patch?"));
+  QCOMPARE(run.dialogs.asked().back().filter, QStringLiteral("*.pkx|*.pkx"));
+  QVERIFY(quillotide::fileExists(run.dir.file("region.pkx")));
+
+  // Applied with a backup into the other folder at the same origin, then undone.
+  run.dialogs.answerFolder(QString::fromStdString(to));
+  click(run, QStringLiteral("btnPBrowse"));
+  run.dialogs.answerOpen(run.path("region.pkx"));
+  run.dialogs.answerSave(run.path("backup.pkx"));
+  click(run, QStringLiteral("btnStartApplyPatch"));
+  QCOMPARE(run.dialogs.asked().back().title,
+           QStringLiteral("Where do you want to save your backup?"));
+  QVERIFY(readBytes(target.mapPath()) != original);
+  QCOMPARE(run.find<QProgressBar>("gP")->value(), 100);
+  run.find<QCheckBox>("cbPBackup")->click();
+  run.dialogs.answerOpen(run.path("backup.pkx"));
+  click(run, QStringLiteral("btnStartApplyPatch"));
+  QVERIFY(readBytes(target.mapPath()) == original);
+  QVERIFY(run.dialogs.messages().isEmpty());
+
+  // Heights of the same region, beyond the world's edge: clamped, and the skipped cells named.
+  type(run, QStringLiteral("ePX2"), QStringLiteral("40"));
+  type(run, QStringLiteral("eChangeHoehe"), QStringLiteral("200"));
+  click(run, QStringLiteral("btnStartHeight"));
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList{QStringLiteral("108 cells lie outside the world of 32 x 24 cells or its "
+                                      "files; they were skipped.")});
+  const auto raised = readBytes(target.mapPath());
+  QCOMPARE(static_cast<int>(raised[4 + 3 * (4 * 8 + 4) + 2]), 127);
+  QCOMPARE(run.dialogs.pendingAnswers(), 0);
+}
+
+void PatchPageTest::coordinatesThatAreNotNumbersStopCreatePatch() {
+  ProgramRun run;
+  writeWorld(run.dir.path(), 0);
+  prepare(run, QString::fromStdString(run.dir.path()), {"4", "4", "x", "8"});
+  run.dialogs.answerSave(run.path("region.pkx"));
+  click(run, QStringLiteral("btnPStart"));
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList{QStringLiteral("Coordinates have to be Integer values.")});
+  QVERIFY(!quillotide::fileExists(run.dir.file("region.pkx")));
+}
+
+void PatchPageTest::cancellingTheBackupDialogAppliesWithoutOne() {
+  ProgramRun run;
+  writeWorld(run.dir.path(), 0);
+  quillotide::Bytes patch;
+  quillotide::PatchRecord cell;
+  cell.tileId = 0x55;
+  quillotide::appendPatchRecord(patch, cell);
+  writeBytes(run.dir.file("one.pkx"), patch);
+  prepare(run, QString::fromStdString(run.dir.path()), {"1", "1", "1", "1"});
+  run.dialogs.answerOpen(run.path("one.pkx"));
+  run.dialogs.answerSave(std::nullopt);
+  click(run, QStringLiteral("btnStartApplyPatch"));
+  QVERIFY(!run.find<QCheckBox>("cbPBackup")->isChecked());
+  const auto map = readBytes(quillotide::PatchDirectory{run.dir.path(), 3}.mapPath());
+  QCOMPARE(static_cast<int>(map[4 + 3 * 9]), 0x55);
+
+  // A patch with an unknown record type: its offset is named and nothing changes.
+  patch.push_back(9);
+  writeBytes(run.dir.file("bad.pkx"), patch);
+  run.dialogs.answerOpen(run.path("bad.pkx"));
+  click(run, QStringLiteral("btnStartApplyPatch"));
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY2(
+      run.dialogs.messages()[0].text.contains(QStringLiteral("unknown record type 9 at offset 8")),
+      qPrintable(run.dialogs.messages()[0].text));
+  QVERIFY(readBytes(quillotide::PatchDirectory{run.dir.path(), 3}.mapPath()) == map);
+}
+
+QTEST_MAIN(PatchPageTest)
+#include "PatchPageTest.moc"
