@@ -16,9 +16,14 @@
 #include "models/Hues.h"
 #include "models/Items.h"
 #include "support/EditorWorld.h"
+#include "ui/editor/ArtGrid.h"
 #include "ui/editor/EditorView.h"
+#include "ui/editor/HFSE.h"
 #include "ui/editor/InfoForm.h"
+#include "ui/editor/MCFSE.h"
+#include "ui/editor/MapForm.h"
 #include "ui/editor/MaptoolForm.h"
+#include "ui/editor/SCFSE.h"
 #include "ui/editor/SEditorForm.h"
 #include "ui/editor/StaticToolForm.h"
 #include "ui/editor/ToolWindows.h"
@@ -45,6 +50,7 @@ private slots:
   void landToolsPaintTheCursorAreaAndPatchTheMap();
   void aHugeCustomCursorCoversTheMapRow();
   void goMovesTheView();
+  void choosersHandTheirChoicesToTheTools();
   void setMaxZHidesWhatIsAbove();
 };
 
@@ -423,6 +429,50 @@ void ToolWindowsTest::setMaxZHidesWhatIsAbove() {
   QVERIFY(bar->value() < 127);
   QTest::keyClick(bar, Qt::Key_End);
   QCOMPARE(r.editor->scene().maxZ(), bar->value());
+}
+
+void ToolWindowsTest::choosersHandTheirChoicesToTheTools() {
+  ToolRun r;
+  r.show();
+  auto& windows = r.editor->toolWindows();
+  // The id picture opens the static chooser; a double click there makes the id current.
+  r.statics().chooseId(EditorWorld::kPost);
+  QTest::mouseClick(r.in<QWidget>(r.statics(), "iStaticId"), Qt::LeftButton);
+  QVERIFY(windows.staticChooser().isVisible());
+  const QPoint frame = quillotide::ui::ArtGrid::cellRect(EditorWorld::kFrame).center();
+  QTest::mouseDClick(windows.staticChooser().grid(), Qt::LeftButton, {}, frame);
+  QCOMPARE(r.statics().currentId(), int(EditorWorld::kFrame));
+  QCOMPARE(r.statics().idHistory().at(1), int(EditorWorld::kPost));
+  // The land picture opens the land chooser.
+  QTest::mouseClick(r.in<QWidget>(r.maps(), "iMapId"), Qt::LeftButton);
+  QVERIFY(windows.landChooser().isVisible());
+  const QPoint land = quillotide::ui::ArtGrid::cellRect(EditorWorld::kTexturedLand).center();
+  QTest::mouseDClick(windows.landChooser().grid(), Qt::LeftButton, {}, land);
+  QCOMPARE(r.maps().currentId(), int(EditorWorld::kTexturedLand));
+  // The swatch opens the hue chooser: entry 2 gives colour 3, -1 no colour.
+  QTest::mouseClick(r.in<QWidget>(r.statics(), "iColor"), Qt::LeftButton);
+  QVERIFY(windows.hueChooser().isVisible());
+  auto* number = r.in<QLineEdit>(windows.hueChooser(), "eFarbIndex");
+  number->clear();
+  QTest::keyClicks(number, "2");
+  QTest::keyClick(number, Qt::Key_Return);
+  QCOMPARE(r.statics().currentColour(), 3);
+  number->clear();
+  QTest::keyClicks(number, "-1");
+  QTest::keyClick(number, Qt::Key_Return);
+  QCOMPARE(r.statics().currentColour(), 0);
+  QCOMPARE(r.statics().colourHistory().at(1), 3);
+  // "WorldMap" opens the overview; its "Go" moves the editor's view.
+  r.click(r.statics(), "btnWorldMap");
+  QWidget& overview = windows.mapOverview();
+  QVERIFY(overview.isVisible());
+  r.type(overview, "eX", "20");
+  r.type(overview, "eY", "21");
+  QTest::mouseClick(r.in<QPushButton>(overview, "btnGo"), Qt::LeftButton);
+  QCOMPARE(r.editor->scene().centreX(), 20);
+  QCOMPARE(r.editor->scene().centreY(), 21);
+  r.editor->hide();
+  QVERIFY(!overview.isVisible());
 }
 
 QTEST_MAIN(ToolWindowsTest)

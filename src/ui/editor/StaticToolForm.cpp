@@ -227,6 +227,10 @@ void TStaticToolForm::chooseId(int id) {
 }
 
 void TStaticToolForm::chooseHueEntry(int entry) {
+  if (entry == -1) {
+    takeColour(0);
+    return;
+  }
   if (!m_registry.hues || !m_registry.hues->hasEntry(entry)) {
     m_dialogs.showMessage(QStringLiteral("Hue 0x%1 is not in the hue table.")
                               .arg(QString::number(entry, 16).toUpper()));

@@ -57,8 +57,8 @@ public:
 
   // The static art chooser's choice: current, drawn and remembered.
   void chooseId(int id);
-  // The hue chooser's choice of hue entry: the colour entry + 1, drawn and remembered. An entry
-  // the loaded hue table does not hold changes nothing and is reported.
+  // The hue chooser's choice of hue entry (-1 for none): the colour entry + 1, drawn and
+  // remembered. An entry the loaded hue table does not hold changes nothing and is reported.
   void chooseHueEntry(int entry);
   void setCurrentId(int id);
   void setCurrentColour(int colour);
