@@ -13,6 +13,7 @@
 #include "models/Items.h"
 #include "models/StaticDiff.h"
 #include "ui/editor/EditorView.h"
+#include "ui/editor/ToolWindows.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/platform/Dialogs.h"
@@ -101,6 +102,7 @@ TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
     if (notice.kind == ItemKind::WorldWritten || notice.kind == ItemKind::WorldUnwritten)
       noteUnsaved(WorldPart::WorldFile);
   });
+  m_toolWindows = new EditorToolWindows(*this, m_registry, m_dialogs);
   adjustSize();
   setFixedSize(sizeHint());
 }
@@ -447,11 +449,11 @@ void TSEditorForm::setCustomCursor() {
   const auto x =
       m_dialogs.inputBox(QStringLiteral("Cursorlength X"), QString(), QStringLiteral("1"));
   if (!x) return;
-  m_reachX = (parseInt(str(*x)) + 1) / 2;
+  m_reachX = static_cast<int>((std::int64_t(parseInt(str(*x))) + 1) / 2);
   const auto y =
       m_dialogs.inputBox(QStringLiteral("Cursorlength Y"), QString(), QStringLiteral("1"));
   if (!y) return;
-  m_reachY = (parseInt(str(*y)) + 1) / 2;
+  m_reachY = static_cast<int>((std::int64_t(parseInt(str(*y))) + 1) / 2);
 }
 
 void TSEditorForm::clearStatics() {

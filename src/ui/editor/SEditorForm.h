@@ -28,6 +28,7 @@ class Registry;
 namespace quillotide::ui {
 
 class Dialogs;
+class EditorToolWindows;
 class EditorView;
 class TMainForm;
 
@@ -56,6 +57,7 @@ public:
 
   EditorScene& scene() { return m_scene; }
   EditorView* view() const { return m_view; }
+  EditorToolWindows& toolWindows() const { return *m_toolWindows; }
   QString statusText(int panel) const;
   // The menu action with this caption (as currently shown), or nullptr.
   QAction* action(const QString& caption) const;
@@ -71,6 +73,17 @@ public:
   int cursorReachY() const { return m_reachY; }
   void setCursorReach(int rx, int ry);
   std::int32_t lastHovered() const { return m_lastHovered; }
+  // First corners of the two-click tools ("Tile", the area move, "Nuke"); x -1 while none is set.
+  struct ToolCorner {
+    int x = -1;
+    int y = -1;
+    bool isSet() const { return x != -1; }
+  };
+  ToolCorner& tileCorner() { return m_tileCorner; }
+  ToolCorner& moveCorner() { return m_moveCorner; }
+  ToolCorner& nukeCorner() { return m_nukeCorner; }
+  // Forgets the pressed left button, so that no drag painting follows.
+  void endDrag() { m_leftDown = false; }
 
   // What a click does with each EditorTool value. A tool's handler is given the clicked serial;
   // it edits through the models, changes the editor's copies and says which parts it changed
@@ -143,8 +156,10 @@ private:
   bool m_leftDown = false;
   std::int32_t m_lastHovered = -1;
   bool m_areaHighlight = false;
+  ToolCorner m_tileCorner, m_moveCorner, m_nukeCorner;
   int m_unsaved = 0;
   bool m_closing = false;
+  EditorToolWindows* m_toolWindows = nullptr;
 };
 
 }  // namespace quillotide::ui

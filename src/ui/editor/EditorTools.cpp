@@ -1,0 +1,347 @@
+#include "ui/editor/EditorTools.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "app/Registry.h"
+#include "app/Text.h"
+#include "models/Items.h"
+#include "models/Map.h"
+#include "models/Tiledata.h"
+#include "ui/editor/SEditorForm.h"
+
+namespace quillotide::ui {
+
+namespace {
+
+// One step of the eight screen directions and the two altitude moves, tools 7 to 16.
+struct MoveStep {
+  int dx;
+  int dy;
+  int dz;
+};
+
+std::int32_t number(const QString& text) { return parseInt(text.toStdString()); }
+
+// The altitude change that keeps z within -128 .. 127, so every owner and the editor's copy land
+// on the same clamped altitude.
+int clampedDelta(int z, std::int64_t dz) { return clampAltitude(z + dz) - z; }
+
+class EditorTools {
+public:
+  EditorTools(TSEditorForm& editor, Registry& registry, StaticToolInputs& statics,
+              MapToolInputs& map)
+      : m_editor(editor), m_registry(registry), m_statics(statics), m_map(map) {}
+
+  void apply(std::int32_t serial) {
+    const int tool = m_editor.editorTool();
+    // The two-click corners belong to their tool; any other tool forgets them.
+    if (tool != 6) m_editor.tileCorner() = {};
+    if (tool < 7 || tool > 16) m_editor.moveCorner() = {};
+    if (tool != 17) m_editor.nukeCorner() = {};
+    if (tool >= 20) {
+      applyMapTool(tool, serial);
+      return;
+    }
+    switch (tool) {
+      case 1:
+        info(serial);
+        break;
+      case 2:
+        remove(serial);
+        break;
+      case 3:
+        add(serial);
+        break;
+      case 4:
+        changeColour(serial);
+        break;
+      case 5:
+        setId(serial);
+        break;
+      case 6:
+        tile(serial);
+        break;
+      case 17:
+        nuke(serial);
+        break;
+      case 18:
+        getId(serial);
+        break;
+      case 19:
+        getColour(serial);
+        break;
+      default:
+        if (tool >= 7 && tool <= 16) move(tool, serial);
+        break;
+    }
+  }
+
+private:
+  WorldSources looks() const {
+    return WorldSources{m_registry.art.get(), m_registry.tiledata.get(), m_registry.animdata.get(),
+                        m_registry.textures.get(), m_registry.radarcol.get()};
+  }
+  std::vector<TItem>& items() { return m_editor.scene().visibleItems(); }
+  TItems& dispatcher() { return *m_registry.items; }
+  std::uint16_t currentId() const { return static_cast<std::uint16_t>(m_statics.currentId()); }
+  std::uint16_t currentColour() const {
+    return static_cast<std::uint16_t>(m_statics.currentColour());
+  }
+
+  // The first static-like copy with the serial, or nullptr.
+  TItem* objectWith(std::int32_t serial) {
+    for (TItem& it : items())
+      if (it.serial == serial && isObjectKind(it.kind)) return &it;
+    return nullptr;
+  }
+
+  void info(std::int32_t serial) {
+    m_editor.endDrag();
+    if (const TItem* it = m_editor.findVisibleItem(serial)) m_statics.showInfo(*it);
+  }
+
+  void remove(std::int32_t serial) {
+    TItem* it = m_editor.findVisibleItem(serial);
+    if (!it || isLandKind(it->kind)) return;
+    dispatcher().remove(it);
+    it->deleted = 1;
+  }
+
+  // A new world-file item on (x, y) at z, as the editor draws it.
+  TItem newItem(std::uint16_t x, std::uint16_t y, std::int8_t z) {
+    const std::uint16_t hue = m_statics.useColour() ? currentColour() : 0;
+    TItem made;
+    made.tileId = currentId();
+    made.x = x;
+    made.y = y;
+    made.z = z;
+    made.hue = hue;
+    made.serial = dispatcher().add(made.tileId, x, y, z, hue);
+    made.kind = ItemKind::WorldUnwritten;
+    applyStaticLook(made, looks());
+    return made;
+  }
+
+  void add(std::int32_t serial) {
+    const TItem* found = m_editor.findVisibleItem(serial);
+    if (!found) return;
+    const TItem clicked = *found;
+    int z = clicked.z;
+    // On a static the new item stands on top of it; on the ground at the cell's altitude.
+    if (isObjectKind(clicked.kind) && m_registry.tiledata)
+      z += m_registry.tiledata->staticHeight(clicked.tileId);
+    const TItem made = newItem(clicked.x, clicked.y, clampAltitude(z));
+    items().insert(items().begin(), made);
+    m_editor.requestResort();
+  }
+
+  void changeColour(std::int32_t serial) {
+    TItem* it = objectWith(serial);
+    if (!it) return;
+    dispatcher().setHue(it, currentColour());
+    it->hue = currentColour();
+  }
+
+  void setId(std::int32_t serial) {
+    TItem* it = objectWith(serial);
+    if (!it) return;
+    dispatcher().setTileId(it, currentId());
+    it->tileId = currentId();
+    applyStaticLook(*it, looks());
+    m_editor.requestResort();
+  }
+
+  void tile(std::int32_t serial) {
+    const TItem* found = m_editor.findVisibleItem(serial);
+    if (!found) return;
+    auto& corner = m_editor.tileCorner();
+    if (!corner.isSet()) {
+      corner = {found->x, found->y};
+      return;
+    }
+    const int x0 = std::min<int>(corner.x, found->x), x1 = std::max<int>(corner.x, found->x);
+    const int y0 = std::min<int>(corner.y, found->y), y1 = std::max<int>(corner.y, found->y);
+    corner = {};
+    // A field that stops the fill keeps the items made before it; they are drawn either way.
+    struct Resort {
+      TSEditorForm& editor;
+      ~Resort() { editor.requestResort(); }
+    } resortAfter{m_editor};
+    for (int x = x0; x <= x1; ++x)
+      for (int y = y0; y <= y1; ++y) {
+        const std::int8_t z = clampAltitude(number(m_statics.tileZ()));
+        items().push_back(newItem(static_cast<std::uint16_t>(x), static_cast<std::uint16_t>(y), z));
+      }
+  }
+
+  MoveStep moveStep(int tool) {
+    if (tool == 15 || tool == 16) {
+      const std::int64_t u = number(m_statics.upDownStep());
+      return {0, 0, static_cast<int>(std::clamp<std::int64_t>(tool == 15 ? u : -u, -256, 256))};
+    }
+    const int m = number(m_statics.moveStep());
+    static constexpr int kDirections[8][2] = {{-1, 0}, {-1, -1}, {0, -1}, {1, -1},
+                                              {1, 0},  {1, 1},   {0, 1},  {-1, 1}};
+    const auto* d = kDirections[tool - 7];
+    return {d[0] * m, d[1] * m, 0};
+  }
+
+  void move(int tool, std::int32_t serial) {
+    const MoveStep step = moveStep(tool);
+    if (!m_statics.moveArea()) {
+      TItem* it = objectWith(serial);
+      if (!it) return;
+      const int dz = clampedDelta(it->z, step.dz);
+      dispatcher().move(it, step.dx, step.dy, dz);
+      it->x = static_cast<std::uint16_t>(it->x + step.dx);
+      it->y = static_cast<std::uint16_t>(it->y + step.dy);
+      it->z = static_cast<std::int8_t>(it->z + dz);
+      m_editor.requestResort();
+      return;
+    }
+    const TItem* found = m_editor.findVisibleItem(serial);
+    if (!found) return;
+    auto& corner = m_editor.moveCorner();
+    if (!corner.isSet()) {
+      corner = {found->x, found->y};
+      return;
+    }
+    const int x0 = std::min<int>(corner.x, found->x), x1 = std::max<int>(corner.x, found->x);
+    const int y0 = std::min<int>(corner.y, found->y), y1 = std::max<int>(corner.y, found->y);
+    corner = {};
+    const bool testId = m_statics.moveTestId();
+    // The copies stay where they were; the rebuild draws the owners' new positions.
+    struct Rebuild {
+      TSEditorForm& editor;
+      ~Rebuild() { editor.requestRebuild(); }
+    } rebuildAfter{m_editor};
+    const std::vector<TItem> area = items();
+    for (const TItem& it : area) {
+      if (!isObjectKind(it.kind) || it.deleted || it.x < x0 || it.x > x1 || it.y < y0 || it.y > y1)
+        continue;
+      if (testId && it.tileId != currentId()) continue;
+      dispatcher().move(&it, step.dx, step.dy, clampedDelta(it.z, step.dz));
+    }
+  }
+
+  void nuke(std::int32_t serial) {
+    const TItem* found = m_editor.findVisibleItem(serial);
+    if (!found) return;
+    auto& corner = m_editor.nukeCorner();
+    if (!corner.isSet()) {
+      corner = {found->x, found->y};
+      return;
+    }
+    const int x0 = std::min<int>(corner.x, found->x), x1 = std::max<int>(corner.x, found->x);
+    const int y0 = std::min<int>(corner.y, found->y), y1 = std::max<int>(corner.y, found->y);
+    corner = {};
+    const bool testId = m_statics.nukeTestId();
+    const bool testHeight = m_statics.nukeTestHeight();
+    const bool setColour = m_statics.nukeSetColour();
+    // Both bounds are read before anything changes, so a bad one leaves the rectangle whole.
+    int low = 0, high = 0;
+    if (testHeight) {
+      low = number(m_statics.nukeDown());
+      high = number(m_statics.nukeUp());
+    }
+    for (TItem& it : items()) {
+      if (!isObjectKind(it.kind) || it.deleted || it.x < x0 || it.x > x1 || it.y < y0 || it.y > y1)
+        continue;
+      if (testId && it.tileId != currentId()) continue;
+      if (testHeight && (it.z < low || it.z > high)) continue;
+      if (setColour) {
+        dispatcher().setHue(&it, currentColour());
+        it.hue = currentColour();
+      } else {
+        dispatcher().remove(&it);
+        it.deleted = 1;
+      }
+    }
+  }
+
+  void getId(std::int32_t serial) {
+    if (const TItem* it = m_editor.findVisibleItem(serial); it && isObjectKind(it->kind))
+      m_statics.takeId(it->tileId);
+  }
+
+  void getColour(std::int32_t serial) {
+    if (const TItem* it = m_editor.findVisibleItem(serial); it && isObjectKind(it->kind))
+      m_statics.takeColour(it->hue);
+  }
+
+  void applyMapTool(int tool, std::int32_t serial) {
+    const TItem* found = m_editor.findVisibleItem(serial);
+    if (!found) return;
+    if (tool == 20) {
+      if (isLandKind(found->kind)) m_map.takeId(found->tileId);
+      return;
+    }
+    TMap* map = m_registry.map.get();
+    if (!map) return;
+    const int cx = found->x, cy = found->y;
+    const std::int64_t rx = std::int64_t(m_editor.cursorReachX()) - 1;
+    const std::int64_t ry = std::int64_t(m_editor.cursorReachY()) - 1;
+    // A field that stops the loop keeps the cells before it; the view shows them either way.
+    struct Rebuild {
+      TSEditorForm& editor;
+      ~Rebuild() { editor.requestRebuild(); }
+    } rebuildAfter{m_editor};
+    // Cells outside the map are left alone, so the loops need not visit them: a very large
+    // custom cursor costs at most the map itself.
+    const std::int64_t x0 = std::max<std::int64_t>(0, std::int64_t(cx) - rx);
+    const std::int64_t x1 = std::min<std::int64_t>(map->width() - 1, std::int64_t(cx) + rx);
+    const std::int64_t y0 = std::max<std::int64_t>(0, std::int64_t(cy) - ry);
+    const std::int64_t y1 = std::min<std::int64_t>(map->height() - 1, std::int64_t(cy) + ry);
+    for (std::int64_t x = x0; x <= x1; ++x)
+      for (std::int64_t y = y0; y <= y1; ++y) {
+        changeCell(*map, tool, static_cast<int>(x), static_cast<int>(y));
+        m_editor.noteUnsaved(WorldPart::Map);
+      }
+  }
+
+  void changeCell(TMap& map, int tool, int x, int y) {
+    switch (tool) {
+      case 21:
+        map.setTileId(x, y, static_cast<std::uint16_t>(m_map.currentId()));
+        break;
+      case 22:
+      case 23: {
+        const std::int64_t n = number(m_map.upDownStep());
+        map.addAltitude(x, y,
+                        static_cast<int>(std::clamp<std::int64_t>(tool == 22 ? n : -n, -256, 256)));
+        break;
+      }
+      case 24:
+        map.setAltitude(x, y, number(m_map.upDownStep()));
+        break;
+      case 25: {
+        // Max below Min takes the range between them; equal bounds give Min itself.
+        const int a = number(m_map.minZ()), b = number(m_map.maxZ());
+        const std::int64_t lo = std::min(a, b), hi = std::max(a, b);
+        const std::int64_t r = hi > lo ? m_registry.random.uniform(0, hi - lo - 1) : 0;
+        map.setAltitude(x, y, static_cast<int>(std::clamp<std::int64_t>(lo + r, -128, 127)));
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+  TSEditorForm& m_editor;
+  Registry& m_registry;
+  StaticToolInputs& m_statics;
+  MapToolInputs& m_map;
+};
+
+}  // namespace
+
+void installEditorTools(TSEditorForm& editor, Registry& registry, StaticToolInputs& statics,
+                        MapToolInputs& map) {
+  auto tools = std::make_shared<EditorTools>(editor, registry, statics, map);
+  for (int tool = 1; tool < TSEditorForm::kToolCount; ++tool)
+    editor.setToolHandler(tool,
+                          [tools](TSEditorForm&, std::int32_t serial) { tools->apply(serial); });
+}
+
+}  // namespace quillotide::ui

@@ -1,0 +1,80 @@
+#include "ui/editor/ToolWidgets.h"
+
+#include <algorithm>
+
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace quillotide::ui {
+
+void ValueHistory::push(int value) {
+  std::copy_backward(m_slots.begin(), m_slots.end() - 1, m_slots.end());
+  m_slots[0] = value;
+}
+
+ToolPicture::ToolPicture(int width, int height, const QString& hint, QWidget* parent)
+    : QLabel(parent) {
+  setFixedSize(width, height);
+  setToolTip(hint);
+  setFrameShape(QFrame::Box);
+  setLineWidth(0);
+}
+
+void ToolPicture::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) emit
+    historyRequested(event->globalPosition().toPoint());
+  else if (event->button() == Qt::LeftButton) emit
+    chooseRequested();
+}
+
+void ToolPicture::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) emit
+    chooseRequested();
+}
+
+HistoryMenu::HistoryMenu(const QString& name, QWidget* parent)
+    : QObject(parent), m_menu(new QMenu(parent)) {
+  m_menu->setObjectName(name);
+}
+
+void HistoryMenu::popup(const ValueHistory& history, QPoint globalPos) {
+  m_menu->clear();
+  for (std::size_t slot = 1; slot < ValueHistory::kSlots; ++slot) {
+    const int value = history.at(slot);
+    QAction* a = m_menu->addAction(QString::asprintf("0x%X", static_cast<unsigned>(value)));
+    connect(a, &QAction::triggered, this, [this, value] { emit chosen(value); });
+  }
+  m_menu->popup(globalPos);
+}
+
+IdStepper::IdStepper(QPushButton* down, QPushButton* up, QObject* parent) : QObject(parent) {
+  m_timer.setInterval(kInterval);
+  connect(&m_timer, &QTimer::timeout, this, [this] { emit stepped(m_up); });
+  connect(down, &QPushButton::pressed, this, [this] { start(false); });
+  connect(up, &QPushButton::pressed, this, [this] { start(true); });
+  connect(down, &QPushButton::released, &m_timer, &QTimer::stop);
+  connect(up, &QPushButton::released, &m_timer, &QTimer::stop);
+}
+
+void IdStepper::start(bool up) {
+  m_up = up;
+  emit stepped(up);
+  m_timer.start();
+}
+
+int steppedId(int id, bool up) { return std::clamp(id + (up ? 1 : -1), 0, IdStepper::kLastId); }
+
+QImage centredPicture(const Bitmap32& art, int side) {
+  QImage picture(side, side, QImage::Format_ARGB32);
+  picture.fill(Qt::white);
+  const int left = (side - art.width) / 2, top = (side - art.height) / 2;
+  for (int y = 0; y < art.height; ++y) {
+    if (top + y < 0 || top + y >= side) continue;
+    for (int x = 0; x < art.width; ++x)
+      if (left + x >= 0 && left + x < side) picture.setPixel(left + x, top + y, art.at(x, y));
+  }
+  return picture;
+}
+
+}  // namespace quillotide::ui

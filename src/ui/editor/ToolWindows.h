@@ -1,0 +1,49 @@
+#pragma once
+// The world editor's tool windows: "Statictool", "Maptool" and "Item Info". They are made with
+// the editor, carry out its tools 1 to 25, are shown with it and hidden with it, and release each
+// other's tool buttons: a static tool resets the map tool to its 1 x 1 cursor, a land tool or a
+// cursor size raises the static tool's buttons. The choosers of ids and hues and the map overview
+// hand their choices to the tool windows and the editor.
+
+#include <QObject>
+
+namespace quillotide {
+class Registry;
+}
+
+namespace quillotide::ui {
+
+class Dialogs;
+class THFSE;
+class TInfoForm;
+class TMCFSE;
+class TMapForm;
+class TMaptoolForm;
+class TSCFSE;
+class TSEditorForm;
+class TStaticToolForm;
+
+class EditorToolWindows : public QObject {
+  Q_OBJECT
+public:
+  EditorToolWindows(TSEditorForm& editor, Registry& registry, Dialogs& dialogs);
+
+  TStaticToolForm& staticTool() const { return *m_static; }
+  TMaptoolForm& mapTool() const { return *m_map; }
+  TInfoForm& info() const { return *m_info; }
+  TSCFSE& staticChooser() const { return *m_scfse; }
+  TMCFSE& landChooser() const { return *m_mcfse; }
+  THFSE& hueChooser() const { return *m_hfse; }
+  TMapForm& mapOverview() const { return *m_overview; }
+
+private:
+  TInfoForm* m_info;
+  TStaticToolForm* m_static;
+  TMaptoolForm* m_map;
+  TSCFSE* m_scfse;
+  TMCFSE* m_mcfse;
+  THFSE* m_hfse;
+  TMapForm* m_overview;
+};
+
+}  // namespace quillotide::ui

@@ -1,0 +1,434 @@
+// The editor's tools 1 to 25 on a generated world: a tool is chosen, an item is handed to the
+// editor's one dispatch point as a click would, and then the editor's copies and the models
+// (statics, world file, map) are read. The tool windows' fields are stood in for by plain values.
+
+#include <set>
+
+#include <QTest>
+
+#include "UiTestSupport.h"
+#include "models/Items.h"
+#include "support/EditorWorld.h"
+#include "ui/editor/EditorTools.h"
+#include "ui/editor/SEditorForm.h"
+
+using quillotide::ItemKind;
+using quillotide::TItem;
+using quillotide::test::configWith;
+using quillotide::test::EditorWorld;
+using quillotide::test::ProgramRun;
+using quillotide::ui::TSEditorForm;
+using quillotide::ui::WorldPart;
+
+namespace {
+
+constexpr int kC = 32;
+
+struct Inputs : quillotide::ui::StaticToolInputs {
+  int id = 0, colour = 0, mapId = 0;
+  bool use = false, area = false, moveTest = false, nukeColour = false, nukeTest = false,
+       nukeHeight = false;
+  QString move = "1", upDown = "1", down = "0", up = "0", mapUpDown = "1", min, max;
+  // The tile altitude read for each new item in turn; the last one repeats.
+  QStringList tileZs{"0"};
+  mutable int tileReads = 0;
+  std::optional<TItem> shown;
+  QList<int> takenIds, takenColours, takenLand;
+
+  int currentId() const override { return id; }
+  int currentColour() const override { return colour; }
+  bool useColour() const override { return use; }
+  bool moveArea() const override { return area; }
+  bool moveTestId() const override { return moveTest; }
+  bool nukeSetColour() const override { return nukeColour; }
+  bool nukeTestId() const override { return nukeTest; }
+  bool nukeTestHeight() const override { return nukeHeight; }
+  QString moveStep() const override { return move; }
+  QString upDownStep() const override { return upDown; }
+  QString tileZ() const override {
+    return tileZs[std::min(tileReads++, static_cast<int>(tileZs.size()) - 1)];
+  }
+  QString nukeDown() const override { return down; }
+  QString nukeUp() const override { return up; }
+  void showInfo(const TItem& item) override { shown = item; }
+  void takeId(int v) override { takenIds << v; }
+  void takeColour(int v) override { takenColours << v; }
+};
+
+struct LandInputs : quillotide::ui::MapToolInputs {
+  explicit LandInputs(Inputs& i) : in(i) {}
+  int currentId() const override { return in.mapId; }
+  QString upDownStep() const override { return in.mapUpDown; }
+  QString minZ() const override { return in.min; }
+  QString maxZ() const override { return in.max; }
+  void takeId(int v) override { in.takenLand << v; }
+  Inputs& in;
+};
+
+// Posts at (32,32) z 5, (34,34) z 120 and (33,31) z 0; the land at (30,30) lies at -3.
+struct ToolRun {
+  ToolRun()
+      : run(configWith({{"LastX", "32"}, {"LastY", "32"}})),
+        world(64,
+              {{EditorWorld::kPost, kC, kC, 5, 0},
+               {EditorWorld::kPost, kC + 2, kC + 2, 120, 3},
+               {EditorWorld::kFloor, kC + 1, kC - 1, 0, 0}},
+              [](int x, int y) {
+                return quillotide::test::CellSpec{EditorWorld::kRedLand,
+                                                  std::int8_t(x == 30 && y == 30 ? -3 : 0)};
+              }),
+        land(in) {
+    run.registry->random.seed(7);
+    world.loadInto(*run.registry);
+    editor = std::make_unique<TSEditorForm>(*run.mainForm, false);
+    quillotide::ui::installEditorTools(*editor, *run.registry, in, land);
+    editor->scene().rebuildAndSort();
+  }
+  // The first drawn copy of that kind on the cell (land of either kind for Land).
+  TItem* at(ItemKind kind, int x, int y) {
+    for (TItem& it : editor->scene().visibleItems())
+      if ((it.kind == kind || (kind == ItemKind::Land && it.kind == ItemKind::LandTexture)) &&
+          it.x == x && it.y == y && !it.deleted)
+        return &it;
+    return nullptr;
+  }
+  std::int32_t serial(ItemKind kind, int x, int y) {
+    TItem* it = at(kind, x, y);
+    if (!it) QTest::qFail("no such item", __FILE__, __LINE__);
+    return it ? it->serial : -1;
+  }
+  void click(int tool, std::int32_t serial) {
+    editor->setEditorTool(tool);
+    editor->applyTool(serial);
+  }
+  void rebuild() {
+    editor->scene().requestRebuild();
+    editor->scene().rebuildAndSort();
+  }
+  std::vector<TItem> worldItems() const { return run.registry->worldFile->items(); }
+  int altitude(int x, int y) const { return run.registry->map->getAltitude(x, y); }
+
+  ProgramRun run;
+  EditorWorld world;
+  Inputs in;
+  LandInputs land;
+  std::unique_ptr<TSEditorForm> editor;
+};
+
+}  // namespace
+
+class EditorToolsTest : public QObject {
+  Q_OBJECT
+private slots:
+  void addStandsOnTheClickedItemAsAWorldFileItem();
+  void tileFillsTheRectangleColumnByColumn();
+  void movesFollowTheScreenDirectionsAndClampAltitudes();
+  void anAreaMoveTakesTwoClicksAndMayTestTheId();
+  void nukeDeletesOrRecoloursWhatPassesItsTests();
+  void idAndColourToolsReachTheOwnerAndLeaveLandAlone();
+  void infoShowsTheItemAndEndsDragging();
+  void anotherToolForgetsTheCorners();
+  void landToolsWorkOnEveryCellOfTheCursorArea();
+  void randomAltitudesStayInTheirRange();
+  void aBadFieldStopsTheToolWhereItIs();
+};
+
+void EditorToolsTest::addStandsOnTheClickedItemAsAWorldFileItem() {
+  ToolRun r;
+  r.in.id = EditorWorld::kFrame;
+  r.in.colour = 0x21;
+  // On a post of height 10 at z 5: on top of it, at 15, without colour unless asked.
+  r.click(3, r.serial(ItemKind::Static, kC, kC));
+  QCOMPARE(r.worldItems().size(), std::size_t(1));
+  const TItem made = r.worldItems()[0];
+  QCOMPARE(made.z, std::int8_t(15));
+  QCOMPARE(made.hue, std::uint16_t(0));
+  QCOMPARE(made.tileId, EditorWorld::kFrame);
+  const TItem& front = r.editor->scene().visibleItems().front();
+  QCOMPARE(front.serial, made.serial);
+  QCOMPARE(front.kind, ItemKind::WorldUnwritten);
+  QCOMPARE(front.width, std::int16_t(30));  // the frame's art
+  QVERIFY(r.editor->hasUnsaved(WorldPart::WorldFile));
+  // On the ground at -3, with "Use Color": at the ground's altitude, in the current colour.
+  r.in.use = true;
+  r.click(3, r.serial(ItemKind::Land, 30, 30));
+  QCOMPARE(r.worldItems()[1].z, std::int8_t(-3));
+  QCOMPARE(r.worldItems()[1].hue, std::uint16_t(0x21));
+  // On a post at 120 the top would be 130: it stays at 127.
+  r.click(3, r.serial(ItemKind::Static, kC + 2, kC + 2));
+  QCOMPARE(r.worldItems()[2].z, std::int8_t(127));
+}
+
+void EditorToolsTest::tileFillsTheRectangleColumnByColumn() {
+  ToolRun r;
+  r.in.id = EditorWorld::kFloor;
+  r.in.tileZs = {"4"};
+  r.click(6, r.serial(ItemKind::Land, 34, 30));
+  QVERIFY(r.worldItems().empty());
+  r.click(6, r.serial(ItemKind::Land, 32, 31));
+  const std::vector<std::pair<int, int>> expected{{32, 30}, {32, 31}, {33, 30},
+                                                  {33, 31}, {34, 30}, {34, 31}};
+  const auto items = r.worldItems();
+  QCOMPARE(items.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    QCOMPARE((std::pair<int, int>(items[i].x, items[i].y)), expected[i]);
+    QCOMPARE(items[i].z, std::int8_t(4));
+  }
+  // The copies are appended in the same order; the corner is gone, so the next click starts anew.
+  QCOMPARE(r.editor->scene().visibleItems().back().serial, items.back().serial);
+  QVERIFY(!r.editor->tileCorner().isSet());
+  r.click(6, r.serial(ItemKind::Land, 30, 30));
+  QCOMPARE(r.worldItems().size(), std::size_t(6));
+}
+
+void EditorToolsTest::movesFollowTheScreenDirectionsAndClampAltitudes() {
+  ToolRun r;
+  auto& statics = *r.run.registry->statics;
+  const std::int32_t post = r.serial(ItemKind::Static, kC, kC);
+  // right (10) with m = 2: x + 2, y - 2, in the copy and in the statics.
+  r.in.move = "2";
+  r.click(10, post);
+  QCOMPARE(r.editor->findVisibleItem(post)->x, std::uint16_t(kC + 2));
+  QCOMPARE(r.editor->findVisibleItem(post)->y, std::uint16_t(kC - 2));
+  QCOMPARE(statics.item(post)->x, std::uint16_t(kC + 2));
+  QCOMPARE(statics.item(post)->y, std::uint16_t(kC - 2));
+  // The other seven directions in their order, each by one step.
+  r.in.move = "1";
+  const int steps[][2] = {{-1, 0}, {-1, -1}, {0, -1}, {1, 0}, {1, 1}, {0, 1}, {-1, 1}};
+  const int tools[] = {7, 8, 9, 11, 12, 13, 14};
+  for (std::size_t i = 0; i < 7; ++i) {
+    const TItem before = *r.editor->findVisibleItem(post);
+    r.click(tools[i], post);
+    const TItem after = *statics.item(post);
+    QCOMPARE(after.x - before.x, steps[i][0]);
+    QCOMPARE(after.y - before.y, steps[i][1]);
+  }
+  // Up by 10 from 120 stops at 127 in the statics and in the copy; down by 10 gives 117.
+  const std::int32_t high = r.serial(ItemKind::Static, kC + 2, kC + 2);
+  r.in.upDown = "10";
+  r.click(15, high);
+  QCOMPARE(statics.item(high)->z, std::int8_t(127));
+  QCOMPARE(r.editor->findVisibleItem(high)->z, std::int8_t(127));
+  r.click(16, high);
+  QCOMPARE(statics.item(high)->z, std::int8_t(117));
+  // A world-file item clamps alike.
+  r.run.registry->worldFile->add(EditorWorld::kPost, 30, 31, 125, 0);
+  r.rebuild();
+  const std::int32_t item = r.serial(ItemKind::WorldUnwritten, 30, 31);
+  r.click(15, item);
+  QCOMPARE(r.worldItems()[0].z, std::int8_t(127));
+  QVERIFY(r.editor->hasUnsaved(WorldPart::Statics));
+}
+
+void EditorToolsTest::anAreaMoveTakesTwoClicksAndMayTestTheId() {
+  ToolRun r;
+  auto& statics = *r.run.registry->statics;
+  r.in.area = true;
+  const std::int32_t post = r.serial(ItemKind::Static, kC, kC);
+  const std::int32_t floor = r.serial(ItemKind::Static, kC + 1, kC - 1);
+  const std::int32_t far = r.serial(ItemKind::Static, kC + 2, kC + 2);
+  // Down-right (11) over (31..33, 30..32): the first click only keeps the corner.
+  r.click(11, r.serial(ItemKind::Land, 33, 30));
+  QCOMPARE(statics.item(post)->x, std::uint16_t(kC));
+  r.click(11, r.serial(ItemKind::Land, 31, 32));
+  QCOMPARE(statics.item(post)->x, std::uint16_t(kC + 1));
+  QCOMPARE(statics.item(floor)->x, std::uint16_t(kC + 2));
+  QCOMPARE(statics.item(far)->x, std::uint16_t(kC + 2));  // outside the rectangle
+  QVERIFY(!r.editor->moveCorner().isSet());
+  // The rebuild shows the new positions.
+  r.editor->scene().rebuildAndSort();
+  QVERIFY(r.at(ItemKind::Static, kC + 1, kC));
+  // With "Test ID" only the current id moves: up-left (7) moves the post back, not the floor.
+  r.in.moveTest = true;
+  r.in.id = EditorWorld::kPost;
+  r.click(7, r.serial(ItemKind::Land, 30, 30));
+  r.click(7, r.serial(ItemKind::Land, 34, 33));
+  QCOMPARE(statics.item(post)->x, std::uint16_t(kC));
+  QCOMPARE(statics.item(floor)->x, std::uint16_t(kC + 2));
+  QCOMPARE(statics.item(far)->x, std::uint16_t(kC + 2));  // (34,34) lies outside
+}
+
+void EditorToolsTest::nukeDeletesOrRecoloursWhatPassesItsTests() {
+  ToolRun r;
+  auto& world = *r.run.registry->worldFile;
+  for (int z : {-1, 0, 10, 11})
+    world.add(EditorWorld::kPost, 30, 33, static_cast<std::int8_t>(z), 0);
+  world.add(EditorWorld::kFrame, 31, 33, 5, 0);
+  r.rebuild();
+  // "Set Color" with "Test ID": only the posts get the colour.
+  r.in.nukeColour = true;
+  r.in.nukeTest = true;
+  r.in.id = EditorWorld::kPost;
+  r.in.colour = 0x44;
+  r.click(17, r.serial(ItemKind::Land, 30, 33));
+  r.click(17, r.serial(ItemKind::Land, 31, 33));
+  for (const TItem& it : world.items())
+    QCOMPARE(it.hue, std::uint16_t(it.tileId == EditorWorld::kPost ? 0x44 : 0));
+  // "Test Height" 0 .. 10 deletes the items at 0 to 10, keeps those at -1 and 11.
+  r.in.nukeColour = false;
+  r.in.nukeTest = false;
+  r.in.nukeHeight = true;
+  r.in.down = "0";
+  r.in.up = "10";
+  r.click(17, r.serial(ItemKind::Land, 31, 33));
+  r.click(17, r.serial(ItemKind::Land, 30, 33));
+  std::vector<int> kept;
+  for (const TItem& it : world.items())
+    if (!it.deleted) kept.push_back(it.z);
+  QCOMPARE(kept, (std::vector<int>{-1, 11}));
+  // The statics outside the rectangle are untouched.
+  QVERIFY(!r.run.registry->statics->item(r.serial(ItemKind::Static, kC, kC))->deleted);
+}
+
+void EditorToolsTest::idAndColourToolsReachTheOwnerAndLeaveLandAlone() {
+  ToolRun r;
+  auto& statics = *r.run.registry->statics;
+  const std::int32_t post = r.serial(ItemKind::Static, kC, kC);
+  r.in.id = EditorWorld::kFrame;
+  r.in.colour = 0x12;
+  r.click(4, post);
+  QCOMPARE(statics.item(post)->hue, std::uint16_t(0x12));
+  r.click(5, post);
+  QCOMPARE(statics.item(post)->tileId, EditorWorld::kFrame);
+  QCOMPARE(r.editor->findVisibleItem(post)->width, std::int16_t(30));
+  r.click(18, post);
+  r.click(19, post);
+  QCOMPARE(r.in.takenIds, QList<int>{EditorWorld::kFrame});
+  QCOMPARE(r.in.takenColours, QList<int>{0x12});
+  r.click(2, post);
+  QVERIFY(statics.item(post)->deleted);
+  QVERIFY(r.editor->findVisibleItem(post)->deleted);
+  // Land cells: delete, colour, id, get id and get colour change nothing.
+  TItem* cell = r.at(ItemKind::Land, 30, 30);
+  const TItem before = *cell;
+  for (int tool : {2, 4, 5, 18, 19}) r.click(tool, cell->serial);
+  QCOMPARE(*r.at(ItemKind::Land, 30, 30), before);
+  QCOMPARE(r.in.takenIds.size(), 1);
+  QCOMPARE(r.in.takenColours.size(), 1);
+  // The map tool's "Get ID" takes land only.
+  r.click(20, r.serial(ItemKind::Static, kC + 2, kC + 2));
+  QVERIFY(r.in.takenLand.isEmpty());
+  r.click(20, cell->serial);
+  QCOMPARE(r.in.takenLand, QList<int>{EditorWorld::kRedLand});
+}
+
+void EditorToolsTest::infoShowsTheItemAndEndsDragging() {
+  ToolRun r;
+  const std::int32_t post = r.serial(ItemKind::Static, kC + 2, kC + 2);
+  r.click(1, post);
+  QVERIFY(r.in.shown);
+  QCOMPARE(r.in.shown->serial, post);
+  QCOMPARE(r.in.shown->z, std::int8_t(120));
+  // No item under the click: nothing.
+  r.in.shown.reset();
+  r.click(1, -1);
+  QVERIFY(!r.in.shown);
+}
+
+void EditorToolsTest::anotherToolForgetsTheCorners() {
+  ToolRun r;
+  r.click(6, r.serial(ItemKind::Land, 30, 30));
+  r.click(17, r.serial(ItemKind::Land, 30, 30));
+  QVERIFY(!r.editor->tileCorner().isSet());
+  QVERIFY(r.editor->nukeCorner().isSet());
+  r.in.area = true;
+  r.click(12, r.serial(ItemKind::Land, 30, 30));
+  QVERIFY(r.editor->moveCorner().isSet());
+  QVERIFY(!r.editor->nukeCorner().isSet());
+  // The move tools share the corner: a second click in another direction completes the area.
+  r.click(13, r.serial(ItemKind::Land, 33, 33));
+  QVERIFY(!r.editor->moveCorner().isSet());
+  r.click(12, r.serial(ItemKind::Land, 30, 30));
+  r.click(21, r.serial(ItemKind::Land, 30, 30));
+  QVERIFY(!r.editor->moveCorner().isSet());
+}
+
+void EditorToolsTest::landToolsWorkOnEveryCellOfTheCursorArea() {
+  ToolRun r;
+  auto& map = *r.run.registry->map;
+  r.editor->setCursorReach(2, 2);
+  r.in.mapId = EditorWorld::kTexturedLand;
+  // "Set Id" with a 3 x 3 cursor, clicked on a static: the cells around the static's cell.
+  r.click(21, r.serial(ItemKind::Static, kC, kC));
+  for (int x = kC - 2; x <= kC + 2; ++x)
+    for (int y = kC - 2; y <= kC + 2; ++y) {
+      const bool inside = std::abs(x - kC) <= 1 && std::abs(y - kC) <= 1;
+      QCOMPARE(map.cell(x, y)->tileId, inside ? EditorWorld::kTexturedLand : EditorWorld::kRedLand);
+    }
+  QVERIFY(r.editor->hasUnsaved(WorldPart::Map));
+  QVERIFY(r.editor->scene().rebuildRequested());
+  // Set Z, then up by 10 from 120 stops at 127; down goes back.
+  r.in.mapUpDown = "120";
+  r.click(24, r.serial(ItemKind::Land, 40, 40));
+  QCOMPARE(r.altitude(39, 41), 120);
+  r.in.mapUpDown = "10";
+  r.click(22, r.serial(ItemKind::Land, 40, 40));
+  QCOMPARE(r.altitude(41, 39), 127);
+  QCOMPARE(r.altitude(42, 40), 0);
+  r.click(23, r.serial(ItemKind::Land, 40, 40));
+  QCOMPARE(r.altitude(40, 40), 117);
+  // Reach (2, 4) around (30, 30): x 29 to 31, y 27 to 33.
+  r.editor->setCursorReach(2, 4);
+  r.in.mapUpDown = "7";
+  r.rebuild();
+  r.click(24, r.serial(ItemKind::Land, 30, 30));
+  QCOMPARE(r.altitude(29, 27), 7);
+  QCOMPARE(r.altitude(31, 33), 7);
+  QCOMPARE(r.altitude(31, 34), 0);
+  QCOMPARE(r.altitude(32, 30), 0);
+}
+
+void EditorToolsTest::randomAltitudesStayInTheirRange() {
+  ToolRun r;
+  r.editor->setCursorReach(4, 4);
+  const std::int32_t centre = r.serial(ItemKind::Land, kC, kC);
+  auto area = [&] {
+    std::set<int> seen;
+    for (int x = kC - 3; x <= kC + 3; ++x)
+      for (int y = kC - 3; y <= kC + 3; ++y) seen.insert(r.altitude(x, y));
+    return seen;
+  };
+  r.in.min = "0";
+  r.in.max = "3";
+  r.click(25, centre);
+  QCOMPARE(area(), (std::set<int>{0, 1, 2}));
+  r.in.min = "5";
+  r.in.max = "5";
+  r.click(25, centre);
+  QCOMPARE(area(), std::set<int>{5});
+  // Max below Min: the range between them.
+  r.in.min = "-4";
+  r.in.max = "-8";
+  r.click(25, centre);
+  QCOMPARE(area(), (std::set<int>{-8, -7, -6, -5}));
+}
+
+void EditorToolsTest::aBadFieldStopsTheToolWhereItIs() {
+  ToolRun r;
+  // A Tile fill that meets a bad altitude keeps the items before it.
+  r.in.tileZs = {"1", "2", "z"};
+  r.click(6, r.serial(ItemKind::Land, 30, 30));
+  r.click(6, r.serial(ItemKind::Land, 31, 31));
+  QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("'z' is not a valid integer value"));
+  QCOMPARE(r.worldItems().size(), std::size_t(2));
+  // A bad move step moves nothing.
+  const std::int32_t post = r.serial(ItemKind::Static, kC, kC);
+  r.in.move = "";
+  r.click(8, post);
+  QCOMPARE(r.run.registry->statics->item(post)->x, std::uint16_t(kC));
+  QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("'' is not a valid integer value"));
+  // A bad nuke bound deletes nothing.
+  r.in.nukeHeight = true;
+  r.in.up = "ten";
+  r.click(17, post);
+  r.click(17, post);
+  QVERIFY(!r.run.registry->statics->item(post)->deleted);
+  // The empty "Min:" stops "Set Random Z" at the first cell.
+  r.in.max = "3";
+  r.click(25, post);
+  QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("'' is not a valid integer value"));
+  QVERIFY(!r.editor->hasUnsaved(WorldPart::Map));
+}
+
+QTEST_MAIN(EditorToolsTest)
+#include "EditorToolsTest.moc"

@@ -1,0 +1,479 @@
+// The world editor's "Statictool", "Maptool" and "Item Info" driven as a person does: buttons of
+// the tool windows clicked, fields typed into, history pop-ups chosen from, and then the editor's
+// view clicked and dragged over; afterwards the models and the patched map file are read. These
+// run without OpenGL; picking never reads the frame back.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QToolButton>
+
+#include "UiTestSupport.h"
+#include "models/Hues.h"
+#include "models/Items.h"
+#include "support/EditorWorld.h"
+#include "ui/editor/ArtGrid.h"
+#include "ui/editor/EditorView.h"
+#include "ui/editor/HFSE.h"
+#include "ui/editor/InfoForm.h"
+#include "ui/editor/MCFSE.h"
+#include "ui/editor/MapForm.h"
+#include "ui/editor/MaptoolForm.h"
+#include "ui/editor/SCFSE.h"
+#include "ui/editor/SEditorForm.h"
+#include "ui/editor/StaticToolForm.h"
+#include "ui/editor/ToolWindows.h"
+
+using quillotide::ItemKind;
+using quillotide::TItem;
+using quillotide::TMap;
+using quillotide::test::configWith;
+using quillotide::test::EditorWorld;
+using quillotide::test::ProgramRun;
+using quillotide::ui::TMaptoolForm;
+using quillotide::ui::TSEditorForm;
+using quillotide::ui::TStaticToolForm;
+
+class ToolWindowsTest : public QObject {
+  Q_OBJECT
+private slots:
+  void theWindowsComeAndGoWithTheEditor();
+  void toolButtonsChooseTheToolAndReleaseEachOther();
+  void idStepButtonsRepeatWithinTheLimits();
+  void historiesRestoreWhatWasCurrent();
+  void staticToolsActOnTheClickedItems();
+  void infoShowsTheClickedItem();
+  void landToolsPaintTheCursorAreaAndPatchTheMap();
+  void aHugeCustomCursorCoversTheMapRow();
+  void goMovesTheView();
+  void choosersHandTheirChoicesToTheTools();
+  void setMaxZHidesWhatIsAbove();
+};
+
+namespace {
+
+constexpr int kC = 32;
+
+// Posts on (32,32) and (34,34, hue 3) on a 64 x 64 world, the view centred on (32,32).
+struct ToolRun {
+  ToolRun()
+      : run(configWith({{"LastX", "32"}, {"LastY", "32"}})),
+        world(64,
+              {{EditorWorld::kPost, kC, kC, 0, 0}, {EditorWorld::kPost, kC + 2, kC + 2, 0, 3}}) {
+    world.loadInto(*run.registry);
+    editor = std::make_unique<TSEditorForm>(*run.mainForm, false);
+  }
+  void show() {
+    editor->show();
+    activateEditor();
+  }
+  void activateEditor() {
+    editor->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(editor.get()));
+  }
+  TStaticToolForm& statics() const { return editor->toolWindows().staticTool(); }
+  TMaptoolForm& maps() const { return editor->toolWindows().mapTool(); }
+  template <class T>
+  T* in(QWidget& window, const char* name) const {
+    T* w = window.findChild<T*>(QString::fromLatin1(name));
+    if (!w) QTest::qFail(name, __FILE__, __LINE__);
+    return w;
+  }
+  void click(QWidget& window, const char* button) {
+    QTest::mouseClick(in<QAbstractButton>(window, button), Qt::LeftButton);
+    activateEditor();
+  }
+  void type(QWidget& window, const char* field, const QString& text) {
+    QLineEdit* e = in<QLineEdit>(window, field);
+    e->clear();
+    QTest::keyClicks(e, text);
+  }
+  bool down(QWidget& window, const char* button) {
+    return in<QAbstractButton>(window, button)->isChecked();
+  }
+  QWidget* view() const { return editor->view(); }
+  // The middle of the cell's diamond on screen (zoom 1, centre kC, kC, 800 x 600).
+  static QPoint cell(int x, int y) { return {(x - y) * 22 + 400, (x + y - 2 * kC) * 22 + 322}; }
+  static QPoint post(int x, int y) { return cell(x, y) + QPoint(0, 10); }
+  // A left click on the view, after the mouse came there as a person's would.
+  void clickView(QPoint at) {
+    QTest::mouseMove(view(), at);
+    QTest::mouseClick(view(), Qt::LeftButton, {}, at);
+  }
+  // Chooses the history entry with this text from the picture's pop-up.
+  void chooseFromHistory(QWidget& window, const char* picture, const char* menuName,
+                         const QString& entry) {
+    QTest::mousePress(in<QWidget>(window, picture), Qt::RightButton);
+    QMenu* menu = in<QMenu>(window, menuName);
+    for (QAction* a : menu->actions())
+      if (a->text() == entry) {
+        a->trigger();
+        menu->hide();
+        return;
+      }
+    QTest::qFail(qPrintable("no history entry " + entry), __FILE__, __LINE__);
+  }
+  QStringList historyTexts(QWidget& window, const char* picture, const char* menuName) {
+    QTest::mousePress(in<QWidget>(window, picture), Qt::RightButton);
+    QMenu* menu = in<QMenu>(window, menuName);
+    QStringList texts;
+    for (QAction* a : menu->actions()) texts << a->text();
+    menu->hide();
+    return texts;
+  }
+  const TItem* visible(ItemKind kind, int x, int y) const {
+    for (const TItem& it : editor->scene().visibleItems())
+      if ((it.kind == kind || (kind == ItemKind::Land && it.kind == ItemKind::LandTexture)) &&
+          it.x == x && it.y == y && !it.deleted)
+        return &it;
+    return nullptr;
+  }
+
+  ProgramRun run;
+  EditorWorld world;
+  std::unique_ptr<TSEditorForm> editor;
+};
+
+}  // namespace
+
+void ToolWindowsTest::theWindowsComeAndGoWithTheEditor() {
+  ToolRun r;
+  QVERIFY(!r.statics().isVisible());
+  r.show();
+  QVERIFY(r.statics().isVisible());
+  QVERIFY(r.maps().isVisible());
+  QCOMPARE(r.statics().windowTitle(), QStringLiteral("Statictool"));
+  QCOMPARE(r.maps().windowTitle(), QStringLiteral("Maptool"));
+  r.statics().chooseId(EditorWorld::kFrame);
+  r.maps().chooseId(EditorWorld::kTexturedLand);
+  r.editor->hide();
+  QVERIFY(!r.statics().isVisible());
+  QVERIFY(!r.maps().isVisible());
+  // Shown again: the ids start at 0, the histories are kept.
+  r.show();
+  QCOMPARE(r.statics().currentId(), 0);
+  QCOMPARE(r.maps().currentId(), 0);
+  QCOMPARE(r.statics().idHistory().at(0), int(EditorWorld::kFrame));
+  QCOMPARE(r.maps().history().at(0), int(EditorWorld::kTexturedLand));
+  // The menu brings a closed tool window back.
+  r.maps().close();
+  r.editor->action(QStringLiteral("Show Maptool"))->trigger();
+  QVERIFY(r.maps().isVisible());
+}
+
+void ToolWindowsTest::toolButtonsChooseTheToolAndReleaseEachOther() {
+  ToolRun r;
+  r.show();
+  QWidget& s = r.statics();
+  QWidget& m = r.maps();
+  r.click(s, "btnAdd");
+  QCOMPARE(r.editor->editorTool(), 3);
+  QVERIFY(r.down(s, "btnAdd"));
+  r.click(s, "btnMoveRight");
+  QCOMPARE(r.editor->editorTool(), 10);
+  QVERIFY(!r.down(s, "btnAdd"));
+  // A click that raises the button still chooses its tool.
+  r.click(s, "btnMoveRight");
+  QVERIFY(!r.down(s, "btnMoveRight"));
+  QCOMPARE(r.editor->editorTool(), 10);
+  // A cursor size and a land tool raise the static tool's buttons.
+  r.click(s, "btnNuke");
+  r.click(m, "btnCursor5x5");
+  QCOMPARE(r.editor->cursorReachX(), 3);
+  QCOMPARE(r.editor->cursorReachY(), 3);
+  QVERIFY(!r.down(s, "btnNuke"));
+  QVERIFY(!r.down(m, "btnCursor1x1"));
+  r.click(m, "btnSetZ");
+  QCOMPARE(r.editor->editorTool(), 24);
+  r.click(m, "btnSetId");
+  QVERIFY(!r.down(m, "btnSetZ"));
+  QVERIFY(r.down(m, "btnSetId"));
+  // A static tool resets the map tool to 1 x 1 with its buttons up.
+  r.click(s, "btnGetColor");
+  QCOMPARE(r.editor->editorTool(), 19);
+  QVERIFY(!r.down(m, "btnSetId"));
+  QVERIFY(r.down(m, "btnCursor1x1"));
+  QVERIFY(!r.down(m, "btnCursor5x5"));
+  QCOMPARE(r.editor->cursorReachX(), 1);
+  // The Delete key in the static tool chooses "Delete Item".
+  QTest::keyClick(&s, Qt::Key_Delete);
+  QCOMPARE(r.editor->editorTool(), 2);
+  QVERIFY(r.down(s, "btnDelete"));
+  QVERIFY(!r.down(s, "btnGetColor"));
+}
+
+void ToolWindowsTest::idStepButtonsRepeatWithinTheLimits() {
+  ToolRun r;
+  r.show();
+  QWidget& s = r.statics();
+  auto* up = r.in<QPushButton>(s, "btnIdUp");
+  auto* down = r.in<QPushButton>(s, "btnIdDown");
+  // One step at once, then one every 100 ms while held.
+  QTest::mousePress(up, Qt::LeftButton);
+  QCOMPARE(r.statics().currentId(), 1);
+  QTest::qWait(350);
+  QTest::mouseRelease(up, Qt::LeftButton);
+  const int held = r.statics().currentId();
+  QVERIFY2(held >= 3 && held <= 5, qPrintable(QString::number(held)));
+  QTest::qWait(250);
+  QCOMPARE(r.statics().currentId(), held);
+  // Counting down stops at 0; steps are not remembered.
+  QTest::mousePress(down, Qt::LeftButton);
+  QTest::qWait(700);
+  QTest::mouseRelease(down, Qt::LeftButton);
+  QCOMPARE(r.statics().currentId(), 0);
+  QCOMPARE(r.statics().idHistory().at(0), 0);
+  // Up from 0x3FFE gives 0x3FFF and stays there; the picture follows the id.
+  r.statics().chooseId(0x3FFE);
+  QTest::mouseClick(up, Qt::LeftButton);
+  QTest::mouseClick(up, Qt::LeftButton);
+  QCOMPARE(r.statics().currentId(), 0x3FFF);
+  r.statics().chooseId(EditorWorld::kPost);
+  QCOMPARE(r.statics().idPicture().pixel(32, 32), EditorWorld::yellow());
+  QTest::mouseClick(up, Qt::LeftButton);
+  QCOMPARE(r.statics().idPicture().pixel(32, 32), EditorWorld::grey());
+  // The map tool's buttons count its own id.
+  QTest::mouseClick(r.in<QPushButton>(r.maps(), "btnIdUp"), Qt::LeftButton);
+  QCOMPARE(r.maps().currentId(), 1);
+}
+
+void ToolWindowsTest::historiesRestoreWhatWasCurrent() {
+  ToolRun r;
+  r.show();
+  QWidget& s = r.statics();
+  for (int id : {1, 2, 3}) r.statics().chooseId(id);
+  QCOMPARE(r.historyTexts(s, "iStaticId", "StaticIdHistory"),
+           (QStringList{"0x2", "0x1", "0x0", "0x0", "0x0"}));
+  r.chooseFromHistory(s, "iStaticId", "StaticIdHistory", QStringLiteral("0x1"));
+  QCOMPARE(r.statics().currentId(), 1);
+  QCOMPARE(r.statics().idPicture().pixel(32, 32), EditorWorld::yellow());
+  // Colours: "Get Color" on the post of hue 3 takes 3; the hue chooser's entry 4 gives 5.
+  r.click(s, "btnGetColor");
+  r.clickView(ToolRun::post(kC + 2, kC + 2));
+  QCOMPARE(r.statics().currentColour(), 3);
+  const auto& hues = *r.run.registry->hues;
+  auto swatch = [&](int entry) {
+    return QColor::fromRgba(quillotide::colour16ToPixel(*hues.hueColour(entry, 28))).rgba();
+  };
+  QCOMPARE(r.statics().colourPicture().pixel(5, 5), swatch(2));
+  r.statics().chooseHueEntry(4);
+  QCOMPARE(r.statics().currentColour(), 5);
+  QCOMPARE(r.statics().colourPicture().pixel(5, 5), swatch(4));
+  // Choosing the older entry brings back the colour that was current then, as it was drawn.
+  r.chooseFromHistory(s, "iColor", "ColorHistory", QStringLiteral("0x3"));
+  QCOMPARE(r.statics().currentColour(), 3);
+  QCOMPARE(r.statics().colourPicture().pixel(5, 5), swatch(2));
+  // An entry beyond the hue table changes nothing and is reported.
+  r.statics().chooseHueEntry(hues.hueCount());
+  QCOMPARE(r.statics().currentColour(), 3);
+  QVERIFY(r.run.dialogs.messageTexts().last().contains("not in the hue table"));
+  // The map tool's history.
+  QWidget& m = r.maps();
+  r.click(m, "btnGetId");
+  r.clickView(ToolRun::cell(kC + 3, kC) + QPoint(-15, 0));
+  QCOMPARE(r.maps().currentId(), int(EditorWorld::kRedLand));
+  r.maps().chooseId(EditorWorld::kTexturedLand);
+  r.chooseFromHistory(m, "iMapId", "MapIdHistory", QStringLiteral("0x1"));
+  QCOMPARE(r.maps().currentId(), int(EditorWorld::kRedLand));
+  QCOMPARE(r.maps().picture().pixel(32, 32), EditorWorld::red());
+}
+
+void ToolWindowsTest::staticToolsActOnTheClickedItems() {
+  ToolRun r;
+  r.show();
+  QWidget& s = r.statics();
+  auto& statics = *r.run.registry->statics;
+  auto& world = *r.run.registry->worldFile;
+  // "Add" with "Use Color" on the post (height 10): a world-file item on top, coloured.
+  r.statics().chooseId(EditorWorld::kFrame);
+  r.statics().chooseHueEntry(1);
+  QTest::mouseClick(r.in<QCheckBox>(s, "cbUseColor"), Qt::LeftButton, {}, QPoint(5, 5));
+  r.click(s, "btnAdd");
+  r.clickView(ToolRun::post(kC, kC));
+  QCOMPARE(world.items().size(), std::size_t(1));
+  QCOMPARE(world.items()[0].z, std::int8_t(10));
+  QCOMPARE(world.items()[0].hue, std::uint16_t(2));
+  // Move the other post right by 2: x + 2, y - 2.
+  r.type(s, "eMove", "2");
+  r.click(s, "btnMoveRight");
+  const std::int32_t post = r.visible(ItemKind::Static, kC + 2, kC + 2)->serial;
+  r.clickView(ToolRun::post(kC + 2, kC + 2));
+  QCOMPARE(statics.item(post)->x, std::uint16_t(kC + 4));
+  QCOMPARE(statics.item(post)->y, std::uint16_t(kC));
+  // A bad step is reported and moves nothing.
+  r.type(s, "eMove", "two");
+  r.editor->scene().requestRebuild();
+  r.clickView(ToolRun::post(kC + 4, kC) + QPoint(1, 0));
+  QCOMPARE(r.run.dialogs.messageTexts().last(),
+           QStringLiteral("'two' is not a valid integer value"));
+  QCOMPARE(statics.item(post)->x, std::uint16_t(kC + 4));
+  // Dragging with "Delete Item" deletes what the mouse passes.
+  r.click(s, "btnDelete");
+  const std::int32_t first = r.visible(ItemKind::Static, kC, kC)->serial;
+  QTest::mouseMove(r.view(), QPoint(5, 5));
+  QTest::mousePress(r.view(), Qt::LeftButton, {}, ToolRun::post(kC, kC) + QPoint(0, 5));
+  QTest::mouseMove(r.view(), ToolRun::post(kC + 4, kC));
+  QTest::mouseRelease(r.view(), Qt::LeftButton, {}, ToolRun::post(kC + 4, kC));
+  QVERIFY(statics.item(first)->deleted);
+  QVERIFY(statics.item(post)->deleted);
+}
+
+void ToolWindowsTest::infoShowsTheClickedItem() {
+  ToolRun r;
+  r.show();
+  r.click(r.statics(), "btnInfo");
+  r.clickView(ToolRun::post(kC + 2, kC + 2));
+  auto& info = r.editor->toolWindows().info();
+  QVERIFY(info.isVisible());
+  QCOMPARE(info.windowTitle(), QStringLiteral("Item Info"));
+  const TItem* post = r.visible(ItemKind::Static, kC + 2, kC + 2);
+  QCOMPARE(
+      info.idText(),
+      QStringLiteral("0x1 (internal Serial: %1)").arg(QString::number(post->serial, 16).toUpper()));
+  QCOMPARE(info.positionText(), QStringLiteral("34,34,0"));
+  QCOMPARE(info.colourText(), QStringLiteral("0x3"));
+}
+
+void ToolWindowsTest::landToolsPaintTheCursorAreaAndPatchTheMap() {
+  ToolRun r;
+  r.show();
+  QWidget& m = r.maps();
+  auto& map = *r.run.registry->map;
+  // "Set Z" 5 with "3x3" clicked on (36, 32).
+  r.click(m, "btnCursor3x3");
+  r.type(m, "eUpDown", "5");
+  r.click(m, "btnSetZ");
+  r.clickView(ToolRun::cell(kC + 4, kC) + QPoint(-15, 0));
+  for (int x = kC + 2; x <= kC + 6; ++x)
+    for (int y = kC - 2; y <= kC + 2; ++y)
+      QCOMPARE(map.getAltitude(x, y), std::abs(x - kC - 4) <= 1 && std::abs(y - kC) <= 1 ? 5 : 0);
+  // Up by 125 over the same 3 x 3 area stops at 127.
+  r.type(m, "eUpDown", "125");
+  r.click(m, "btnUp");
+  r.clickView(ToolRun::cell(kC + 4, kC) + QPoint(-15, -20));
+  QCOMPARE(map.getAltitude(kC + 4, kC), 127);
+  // Dragging with "Set Id" at 1 x 1 paints every cell the mouse passes.
+  r.click(m, "btnCursor1x1");
+  r.maps().chooseId(EditorWorld::kTexturedLand);
+  r.click(m, "btnSetId");
+  const QPoint from = ToolRun::cell(kC - 4, kC + 4) + QPoint(-15, 0);
+  QTest::mouseMove(r.view(), from);
+  QTest::mousePress(r.view(), Qt::LeftButton, {}, from);
+  for (int x = kC - 3; x <= kC - 1; ++x)
+    QTest::mouseMove(r.view(), ToolRun::cell(x, kC + 4) + QPoint(-15, 0));
+  QTest::mouseRelease(r.view(), Qt::LeftButton, {}, ToolRun::cell(kC - 1, kC + 4));
+  for (int x = kC - 4; x <= kC - 1; ++x)
+    QCOMPARE(map.cell(x, kC + 4)->tileId, EditorWorld::kTexturedLand);
+  QCOMPARE(map.cell(kC, kC + 4)->tileId, EditorWorld::kRedLand);
+  // "Patch Map" writes the cells; the file opened afresh holds them.
+  r.editor->action(QStringLiteral("Patch Map"))->trigger();
+  // The model holds its file; a copy of the bytes is opened.
+  const std::string copy = r.run.dir.file("patched-map0.mul");
+  quillotide::test::writeBytes(copy, quillotide::test::readBytes(map.path()));
+  TMap fresh;
+  fresh.open(copy, 64, 64);
+  QCOMPARE(fresh.getAltitude(kC + 5, kC + 1), 127);
+  QCOMPARE(fresh.getAltitude(kC + 6, kC), 0);
+  QCOMPARE(fresh.cell(kC - 2, kC + 4)->tileId, EditorWorld::kTexturedLand);
+}
+
+void ToolWindowsTest::aHugeCustomCursorCoversTheMapRow() {
+  ToolRun r;
+  r.show();
+  // The largest length there is: the reach covers every column, the loop only the map's cells.
+  r.run.dialogs.answerInput(QStringLiteral("2147483647"));
+  r.run.dialogs.answerInput(QStringLiteral("1"));
+  r.editor->action(QStringLiteral("Set Custom Cursor"))->trigger();
+  QCOMPARE(r.editor->cursorReachX(), 1073741824);
+  QWidget& m = r.maps();
+  r.type(m, "eUpDown", "9");
+  r.click(m, "btnSetZ");
+  r.clickView(ToolRun::cell(kC, kC + 2) + QPoint(-15, 0));
+  auto& map = *r.run.registry->map;
+  for (int x = 0; x < 64; ++x) {
+    QCOMPARE(map.getAltitude(x, kC + 2), 9);
+    QCOMPARE(map.getAltitude(x, kC + 1), 0);
+  }
+}
+
+void ToolWindowsTest::goMovesTheView() {
+  ToolRun r;
+  r.show();
+  QWidget& m = r.maps();
+  r.type(m, "eX", "40");
+  r.type(m, "eY", "$1A");
+  r.click(m, "btnGo");
+  QCOMPARE(r.editor->scene().centreX(), 40);
+  QCOMPARE(r.editor->scene().centreY(), 26);
+  // A bad "Y" is reported after the x was taken.
+  r.type(m, "eX", "44");
+  r.type(m, "eY", "y");
+  r.click(m, "btnGo");
+  QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("'y' is not a valid integer value"));
+  QCOMPARE(r.editor->scene().centreX(), 44);
+  QCOMPARE(r.editor->scene().centreY(), 26);
+}
+
+void ToolWindowsTest::setMaxZHidesWhatIsAbove() {
+  ToolRun r;
+  r.show();
+  auto* bar = r.in<QSlider>(r.statics(), "tbMaxZ");
+  QCOMPARE(bar->value(), 127);
+  QCOMPARE(bar->minimum(), -128);
+  QTest::keyClick(bar, Qt::Key_PageDown);
+  QCOMPARE(r.editor->scene().maxZ(), bar->value());
+  QVERIFY(bar->value() < 127);
+  QTest::keyClick(bar, Qt::Key_End);
+  QCOMPARE(r.editor->scene().maxZ(), bar->value());
+}
+
+void ToolWindowsTest::choosersHandTheirChoicesToTheTools() {
+  ToolRun r;
+  r.show();
+  auto& windows = r.editor->toolWindows();
+  // The id picture opens the static chooser; a double click there makes the id current.
+  r.statics().chooseId(EditorWorld::kPost);
+  QTest::mouseClick(r.in<QWidget>(r.statics(), "iStaticId"), Qt::LeftButton);
+  QVERIFY(windows.staticChooser().isVisible());
+  const QPoint frame = quillotide::ui::ArtGrid::cellRect(EditorWorld::kFrame).center();
+  QTest::mouseDClick(windows.staticChooser().grid(), Qt::LeftButton, {}, frame);
+  QCOMPARE(r.statics().currentId(), int(EditorWorld::kFrame));
+  QCOMPARE(r.statics().idHistory().at(1), int(EditorWorld::kPost));
+  // The land picture opens the land chooser.
+  QTest::mouseClick(r.in<QWidget>(r.maps(), "iMapId"), Qt::LeftButton);
+  QVERIFY(windows.landChooser().isVisible());
+  const QPoint land = quillotide::ui::ArtGrid::cellRect(EditorWorld::kTexturedLand).center();
+  QTest::mouseDClick(windows.landChooser().grid(), Qt::LeftButton, {}, land);
+  QCOMPARE(r.maps().currentId(), int(EditorWorld::kTexturedLand));
+  // The swatch opens the hue chooser: entry 2 gives colour 3, -1 no colour.
+  QTest::mouseClick(r.in<QWidget>(r.statics(), "iColor"), Qt::LeftButton);
+  QVERIFY(windows.hueChooser().isVisible());
+  auto* number = r.in<QLineEdit>(windows.hueChooser(), "eFarbIndex");
+  number->clear();
+  QTest::keyClicks(number, "2");
+  QTest::keyClick(number, Qt::Key_Return);
+  QCOMPARE(r.statics().currentColour(), 3);
+  number->clear();
+  QTest::keyClicks(number, "-1");
+  QTest::keyClick(number, Qt::Key_Return);
+  QCOMPARE(r.statics().currentColour(), 0);
+  QCOMPARE(r.statics().colourHistory().at(1), 3);
+  // "WorldMap" opens the overview; its "Go" moves the editor's view.
+  r.click(r.statics(), "btnWorldMap");
+  QWidget& overview = windows.mapOverview();
+  QVERIFY(overview.isVisible());
+  r.type(overview, "eX", "20");
+  r.type(overview, "eY", "21");
+  QTest::mouseClick(r.in<QPushButton>(overview, "btnGo"), Qt::LeftButton);
+  QCOMPARE(r.editor->scene().centreX(), 20);
+  QCOMPARE(r.editor->scene().centreY(), 21);
+  r.editor->hide();
+  QVERIFY(!overview.isVisible());
+}
+
+QTEST_MAIN(ToolWindowsTest)
+#include "ToolWindowsTest.moc"
