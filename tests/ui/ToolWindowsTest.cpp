@@ -25,6 +25,7 @@
 #include "ui/editor/MaptoolForm.h"
 #include "ui/editor/SCFSE.h"
 #include "ui/editor/SEditorForm.h"
+#include "ui/editor/StaticDiffForm.h"
 #include "ui/editor/StaticToolForm.h"
 #include "ui/editor/ToolWindows.h"
 
@@ -50,6 +51,7 @@ private slots:
   void landToolsPaintTheCursorAreaAndPatchTheMap();
   void aHugeCustomCursorCoversTheMapRow();
   void goMovesTheView();
+  void theDiffOverviewComesFromTheMenuAndMovesTheView();
   void choosersHandTheirChoicesToTheTools();
   void setMaxZHidesWhatIsAbove();
 };
@@ -416,6 +418,22 @@ void ToolWindowsTest::goMovesTheView() {
   QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("'y' is not a valid integer value"));
   QCOMPARE(r.editor->scene().centreX(), 44);
   QCOMPARE(r.editor->scene().centreY(), 26);
+}
+
+void ToolWindowsTest::theDiffOverviewComesFromTheMenuAndMovesTheView() {
+  ToolRun r;
+  r.show();
+  TStaticDiffForm& overview = r.editor->toolWindows().diffOverview();
+  QVERIFY(!overview.isVisible());
+  r.editor->action(QStringLiteral("Show StaticDiff Overview"))->trigger();
+  QVERIFY(overview.isVisible());
+  QCOMPARE(overview.windowTitle(), QStringLiteral("StaticDiffs"));
+  // One pixel stands for 16 x 16 cells.
+  QTest::mousePress(overview.picture(), Qt::LeftButton, {}, QPoint(3, 1));
+  QCOMPARE(r.editor->scene().centreX(), 48);
+  QCOMPARE(r.editor->scene().centreY(), 16);
+  r.editor->hide();
+  QVERIFY(!overview.isVisible());
 }
 
 void ToolWindowsTest::setMaxZHidesWhatIsAbove() {

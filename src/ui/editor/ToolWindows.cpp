@@ -8,6 +8,7 @@
 #include "ui/editor/MaptoolForm.h"
 #include "ui/editor/SCFSE.h"
 #include "ui/editor/SEditorForm.h"
+#include "ui/editor/StaticDiffForm.h"
 #include "ui/editor/StaticToolForm.h"
 
 namespace quillotide::ui {
@@ -20,9 +21,11 @@ EditorToolWindows::EditorToolWindows(TSEditorForm& editor, Registry& registry, D
       m_scfse(new TSCFSE(registry, &editor)),
       m_mcfse(new TMCFSE(registry, &editor)),
       m_hfse(new THFSE(registry, dialogs, &editor)),
-      m_overview(new TMapForm(registry, dialogs, &editor)) {
+      m_overview(new TMapForm(registry, dialogs, &editor)),
+      m_diffOverview(new TStaticDiffForm(registry, &editor)) {
   // Windows of their own that stay above the editor.
-  for (QWidget* w : std::initializer_list<QWidget*>{m_scfse, m_mcfse, m_hfse, m_overview})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{m_scfse, m_mcfse, m_hfse, m_overview, m_diffOverview})
     w->setWindowFlags(Qt::Tool);
   connect(m_static, &TStaticToolForm::idChooserRequested, this, [this](int id) {
     m_scfse->setRequestedId(id);
@@ -49,6 +52,10 @@ EditorToolWindows::EditorToolWindows(TSEditorForm& editor, Registry& registry, D
     editor.setViewCentre(x, y);
     editor.requestRebuild();
   });
+  connect(m_diffOverview, &TStaticDiffForm::viewCentreRequested, &editor, [&editor](int x, int y) {
+    editor.setViewCentre(x, y);
+    editor.requestRebuild();
+  });
   m_static->setPartner([this] { m_map->resetMapTool(); });
   m_map->setPartner([this] { m_static->releaseToolButtons(); });
   installEditorTools(editor, registry, *m_static, *m_map);
@@ -60,10 +67,17 @@ EditorToolWindows::EditorToolWindows(TSEditorForm& editor, Registry& registry, D
     m_static->hide();
     m_map->hide();
     m_overview->hide();
+    m_diffOverview->hide();
   });
   connect(&editor, &TSEditorForm::toolWindowRequested, this, [this](const QString& caption) {
     if (caption == QStringLiteral("Show Maptool")) m_map->show();
     if (caption == QStringLiteral("Show Statictool")) m_static->show();
+    if (caption == QStringLiteral("Show StaticDiff Overview")) {
+      // Shown again, it takes the diff store's picture afresh.
+      m_diffOverview->hide();
+      m_diffOverview->show();
+      m_diffOverview->raise();
+    }
   });
 }
 

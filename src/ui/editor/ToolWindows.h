@@ -21,6 +21,7 @@ class TMapForm;
 class TMaptoolForm;
 class TSCFSE;
 class TSEditorForm;
+class TStaticDiffForm;
 class TStaticToolForm;
 
 class EditorToolWindows : public QObject {
@@ -35,6 +36,7 @@ public:
   TMCFSE& landChooser() const { return *m_mcfse; }
   THFSE& hueChooser() const { return *m_hfse; }
   TMapForm& mapOverview() const { return *m_overview; }
+  TStaticDiffForm& diffOverview() const { return *m_diffOverview; }
 
 private:
   TInfoForm* m_info;
@@ -44,6 +46,7 @@ private:
   TMCFSE* m_mcfse;
   THFSE* m_hfse;
   TMapForm* m_overview;
+  TStaticDiffForm* m_diffOverview;
 };
 
 }  // namespace quillotide::ui
