@@ -28,6 +28,7 @@
 #include "ui/editor/StaticDiffForm.h"
 #include "ui/editor/StaticToolForm.h"
 #include "ui/editor/ToolWindows.h"
+#include "ui/main/PictureView.h"
 
 using quillotide::ItemKind;
 using quillotide::TItem;
@@ -423,7 +424,7 @@ void ToolWindowsTest::goMovesTheView() {
 void ToolWindowsTest::theDiffOverviewComesFromTheMenuAndMovesTheView() {
   ToolRun r;
   r.show();
-  TStaticDiffForm& overview = r.editor->toolWindows().diffOverview();
+  quillotide::ui::TStaticDiffForm& overview = r.editor->toolWindows().diffOverview();
   QVERIFY(!overview.isVisible());
   r.editor->action(QStringLiteral("Show StaticDiff Overview"))->trigger();
   QVERIFY(overview.isVisible());

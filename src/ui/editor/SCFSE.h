@@ -1,43 +1,15 @@
 #pragma once
-// TSCFSE "Statics": the static art chooser of the static tool. The static tool sets the requested
-// id before showing it; showing it selects that id's cell. A double-click on an existing static
-// hides the chooser and reports the id through idChosen.
+// TSCFSE "Statics": the static art chooser of the static tool; its choice becomes the static tool's
+// current id.
 
-#include <QWidget>
-
-class QScrollArea;
-
-namespace quillotide {
-class Registry;
-}
+#include "ui/editor/ArtChooser.h"
 
 namespace quillotide::ui {
 
-class ArtGrid;
-
-class TSCFSE : public QWidget {
+class TSCFSE : public ArtChooser {
   Q_OBJECT
 public:
   explicit TSCFSE(const Registry& registry, QWidget* parent = nullptr);
-
-  ArtGrid* grid() const { return m_grid; }
-  QScrollArea* scrollArea() const { return m_scroll; }
-  int requestedId() const { return m_requestedId; }
-  // The cell selected when the chooser is shown next.
-  void setRequestedId(int id) { m_requestedId = id; }
-
-signals:
-  // The static art id chosen by a double-click. The static tool makes it its current id, redraws
-  // its id picture and pushes it onto its id history.
-  void idChosen(int id);
-
-protected:
-  void showEvent(QShowEvent* event) override;
-
-private:
-  ArtGrid* m_grid;
-  QScrollArea* m_scroll;
-  int m_requestedId = 0;
 };
 
 }  // namespace quillotide::ui
