@@ -101,21 +101,14 @@ TMaptoolForm::TMaptoolForm(TSEditorForm& editor, Registry& registry, Dialogs& di
 
 QToolButton* TMaptoolForm::toolButton(const QString& name, const QString& caption,
                                       const QString& hint, int tool) {
-  auto* b = new QToolButton(this);
-  b->setObjectName(name);
-  b->setText(caption);
-  b->setToolTip(hint);
-  b->setCheckable(true);
-  b->setProperty("editorTool", tool);
+  QToolButton* b = makeToolButton(this, name, caption, hint, tool);
   connect(b, &QToolButton::clicked, this, [this, b, tool] { chooseTool(b, tool); });
   m_tools.push_back(b);
   return b;
 }
 
 void TMaptoolForm::chooseTool(QToolButton* button, int tool) {
-  // The buttons may all be up, but a click always chooses its tool.
-  for (QToolButton* b : m_tools)
-    if (b != button) b->setChecked(false);
+  releaseOthers(m_tools, button);
   if (m_releaseStatic) m_releaseStatic();
   m_editor.setEditorTool(tool);
 }

@@ -5,8 +5,25 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QToolButton>
 
 namespace quillotide::ui {
+
+QToolButton* makeToolButton(QWidget* parent, const QString& name, const QString& caption,
+                            const QString& hint, int tool) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(name);
+  b->setText(caption);
+  b->setToolTip(hint);
+  b->setCheckable(true);
+  b->setProperty("editorTool", tool);
+  return b;
+}
+
+void releaseOthers(const std::vector<QToolButton*>& group, const QToolButton* clicked) {
+  for (QToolButton* b : group)
+    if (b != clicked) b->setChecked(false);
+}
 
 void ValueHistory::push(int value) {
   std::copy_backward(m_slots.begin(), m_slots.end() - 1, m_slots.end());

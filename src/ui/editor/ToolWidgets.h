@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "app/Colour.h"
 
@@ -15,8 +16,17 @@
 
 class QMenu;
 class QPushButton;
+class QToolButton;
 
 namespace quillotide::ui {
+
+// A checkable button of a tool window's toggle group; its tool number rides along as the
+// "editorTool" property.
+QToolButton* makeToolButton(QWidget* parent, const QString& name, const QString& caption,
+                            const QString& hint, int tool);
+// Releases every button of the group but the one clicked: the buttons may all be up, but a click
+// always chooses its tool.
+void releaseOthers(const std::vector<QToolButton*>& group, const QToolButton* clicked);
 
 // Six remembered values, slot 0 the newest; the pop-up lists slots 1 to 5, the values chosen
 // before the current one.
