@@ -67,6 +67,15 @@ struct WorldSources {
 // the tile's animation flag (0x1000000) and its animation data frame count.
 void applyStaticLook(TItem& item, const WorldSources& sources);
 
+// The item of a list that numbers its items by serial from `base`; null for any other serial, so
+// an edit of an item the list does not hold does nothing.
+template <class Items>
+auto itemAtSerial(Items& items, std::int32_t serial, std::int32_t base) -> decltype(&items[0]) {
+  const std::int64_t pos = static_cast<std::int64_t>(serial) - base;
+  if (pos < 0 || pos >= static_cast<std::int64_t>(items.size())) return nullptr;
+  return &items[static_cast<std::size_t>(pos)];
+}
+
 // Altitudes change by clamping to -128 .. 127, never by wrapping.
 constexpr std::int8_t clampAltitude(std::int64_t z) {
   return static_cast<std::int8_t>(z < -128 ? -128 : z > 127 ? 127 : z);

@@ -212,15 +212,12 @@ Bitmap32 TStaticDiff::blockPicture() const {
 }
 
 TItem* TStaticDiff::find(std::int32_t serial) {
-  const std::int64_t pos = static_cast<std::int64_t>(serial) - kDiffSerialBase;
-  if (pos < 0 || pos >= static_cast<std::int64_t>(m_state.items.size())) return nullptr;
-  return &m_state.items[static_cast<std::size_t>(pos)];
+  return itemAtSerial(m_state.items, serial, kDiffSerialBase);
 }
 
 std::optional<TItem> TStaticDiff::item(std::int32_t serial) const {
-  const std::int64_t pos = static_cast<std::int64_t>(serial) - kDiffSerialBase;
-  if (pos < 0 || pos >= static_cast<std::int64_t>(m_state.items.size())) return std::nullopt;
-  return m_state.items[static_cast<std::size_t>(pos)];
+  const TItem* found = itemAtSerial(m_state.items, serial, kDiffSerialBase);
+  return found ? std::optional<TItem>(*found) : std::nullopt;
 }
 
 void TStaticDiff::markChanged(std::int64_t b) {

@@ -268,15 +268,12 @@ std::vector<TItem> TStatics::getItemsInRect(int xa, int xb, int ya, int yb) {
 }
 
 TItem* TStatics::find(std::int32_t serial) {
-  const std::int64_t pos = static_cast<std::int64_t>(serial) - kStaticSerialBase;
-  if (pos < 0 || pos >= static_cast<std::int64_t>(m_state.items.size())) return nullptr;
-  return &m_state.items[static_cast<std::size_t>(pos)];
+  return itemAtSerial(m_state.items, serial, kStaticSerialBase);
 }
 
 std::optional<TItem> TStatics::item(std::int32_t serial) const {
-  const std::int64_t pos = static_cast<std::int64_t>(serial) - kStaticSerialBase;
-  if (pos < 0 || pos >= static_cast<std::int64_t>(m_state.items.size())) return std::nullopt;
-  return m_state.items[static_cast<std::size_t>(pos)];
+  const TItem* found = itemAtSerial(m_state.items, serial, kStaticSerialBase);
+  return found ? std::optional<TItem>(*found) : std::nullopt;
 }
 
 void TStatics::select(std::int32_t serial) {

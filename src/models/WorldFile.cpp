@@ -74,9 +74,7 @@ std::vector<TItem>& TWorldFile::appendItemsInRect(int xa, int xb, int ya, int yb
 }
 
 TItem* TWorldFile::find(std::int32_t serial) {
-  const std::int64_t pos = static_cast<std::int64_t>(serial) - kWorldSerialBase;
-  if (pos < 0 || pos >= static_cast<std::int64_t>(m_items.size())) return nullptr;
-  return &m_items[static_cast<std::size_t>(pos)];
+  return itemAtSerial(m_items, serial, kWorldSerialBase);
 }
 
 void TWorldFile::remove(std::int32_t serial) {
