@@ -1,6 +1,7 @@
 #include "ui/editor/EditorTools.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "app/Registry.h"
@@ -13,6 +14,27 @@
 namespace quillotide::ui {
 
 namespace {
+
+// The cells between the two corners of a two-click tool, both included.
+struct CellRect {
+  int x0, y0, x1, y1;
+  bool contains(const TItem& it) const {
+    return it.x >= x0 && it.x <= x1 && it.y >= y0 && it.y <= y1;
+  }
+};
+
+// A two-click tool's click on an item: the first keeps its cell as the corner and gives nothing;
+// the second gives the rectangle of both corners and forgets the first.
+std::optional<CellRect> secondCorner(TSEditorForm::ToolCorner& corner, const TItem& clicked) {
+  if (!corner.isSet()) {
+    corner = {clicked.x, clicked.y};
+    return std::nullopt;
+  }
+  const CellRect r{std::min<int>(corner.x, clicked.x), std::min<int>(corner.y, clicked.y),
+                   std::max<int>(corner.x, clicked.x), std::max<int>(corner.y, clicked.y)};
+  corner = {};
+  return r;
+}
 
 // One step of the eight screen directions and the two altitude moves, tools 7 to 16.
 struct MoveStep {
@@ -155,21 +177,15 @@ private:
   void tile(std::int32_t serial) {
     const TItem* found = m_editor.findVisibleItem(serial);
     if (!found) return;
-    auto& corner = m_editor.tileCorner();
-    if (!corner.isSet()) {
-      corner = {found->x, found->y};
-      return;
-    }
-    const int x0 = std::min<int>(corner.x, found->x), x1 = std::max<int>(corner.x, found->x);
-    const int y0 = std::min<int>(corner.y, found->y), y1 = std::max<int>(corner.y, found->y);
-    corner = {};
+    const auto rect = secondCorner(m_editor.tileCorner(), *found);
+    if (!rect) return;
     // A field that stops the fill keeps the items made before it; they are drawn either way.
     struct Resort {
       TSEditorForm& editor;
       ~Resort() { editor.requestResort(); }
     } resortAfter{m_editor};
-    for (int x = x0; x <= x1; ++x)
-      for (int y = y0; y <= y1; ++y) {
+    for (int x = rect->x0; x <= rect->x1; ++x)
+      for (int y = rect->y0; y <= rect->y1; ++y) {
         const std::int8_t z = clampAltitude(number(m_statics.tileZ()));
         items().push_back(newItem(static_cast<std::uint16_t>(x), static_cast<std::uint16_t>(y), z));
       }
@@ -202,14 +218,8 @@ private:
     }
     const TItem* found = m_editor.findVisibleItem(serial);
     if (!found) return;
-    auto& corner = m_editor.moveCorner();
-    if (!corner.isSet()) {
-      corner = {found->x, found->y};
-      return;
-    }
-    const int x0 = std::min<int>(corner.x, found->x), x1 = std::max<int>(corner.x, found->x);
-    const int y0 = std::min<int>(corner.y, found->y), y1 = std::max<int>(corner.y, found->y);
-    corner = {};
+    const auto rect = secondCorner(m_editor.moveCorner(), *found);
+    if (!rect) return;
     const bool testId = m_statics.moveTestId();
     // The copies stay where they were; the rebuild draws the owners' new positions.
     struct Rebuild {
@@ -218,8 +228,7 @@ private:
     } rebuildAfter{m_editor};
     const std::vector<TItem> area = items();
     for (const TItem& it : area) {
-      if (!isObjectKind(it.kind) || it.deleted || it.x < x0 || it.x > x1 || it.y < y0 || it.y > y1)
-        continue;
+      if (!isObjectKind(it.kind) || it.deleted || !rect->contains(it)) continue;
       if (testId && it.tileId != currentId()) continue;
       dispatcher().move(&it, step.dx, step.dy, clampedDelta(it.z, step.dz));
     }
@@ -228,14 +237,8 @@ private:
   void nuke(std::int32_t serial) {
     const TItem* found = m_editor.findVisibleItem(serial);
     if (!found) return;
-    auto& corner = m_editor.nukeCorner();
-    if (!corner.isSet()) {
-      corner = {found->x, found->y};
-      return;
-    }
-    const int x0 = std::min<int>(corner.x, found->x), x1 = std::max<int>(corner.x, found->x);
-    const int y0 = std::min<int>(corner.y, found->y), y1 = std::max<int>(corner.y, found->y);
-    corner = {};
+    const auto rect = secondCorner(m_editor.nukeCorner(), *found);
+    if (!rect) return;
     const bool testId = m_statics.nukeTestId();
     const bool testHeight = m_statics.nukeTestHeight();
     const bool setColour = m_statics.nukeSetColour();
@@ -246,8 +249,7 @@ private:
       high = number(m_statics.nukeUp());
     }
     for (TItem& it : items()) {
-      if (!isObjectKind(it.kind) || it.deleted || it.x < x0 || it.x > x1 || it.y < y0 || it.y > y1)
-        continue;
+      if (!isObjectKind(it.kind) || it.deleted || !rect->contains(it)) continue;
       if (testId && it.tileId != currentId()) continue;
       if (testHeight && (it.z < low || it.z > high)) continue;
       if (setColour) {
