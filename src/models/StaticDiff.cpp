@@ -237,25 +237,18 @@ void TStaticDiff::deselect(std::int32_t serial) {
 }
 
 void TStaticDiff::remove(std::int32_t serial) {
-  if (TItem* s = find(serial)) {
-    s->deleted = 1;
-    markChanged(blockKey(*s));
-  }
+  editItem(serial, [](TItem& s) { s.deleted = 1; });
 }
 
 void TStaticDiff::setHue(std::int32_t serial, std::uint16_t hue) {
-  if (TItem* s = find(serial)) {
-    s->hue = hue;
-    markChanged(blockKey(*s));
-  }
+  editItem(serial, [hue](TItem& s) { s.hue = hue; });
 }
 
 void TStaticDiff::setTileId(std::int32_t serial, std::uint16_t id) {
-  if (TItem* s = find(serial)) {
-    s->tileId = id;
-    applyStaticLook(*s, m_sources);
-    markChanged(blockKey(*s));
-  }
+  editItem(serial, [this, id](TItem& s) {
+    s.tileId = id;
+    applyStaticLook(s, m_sources);
+  });
 }
 
 void TStaticDiff::move(std::int32_t serial, int dx, int dy, int dz) {

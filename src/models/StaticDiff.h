@@ -127,6 +127,15 @@ private:
     std::int32_t nextSerial = kDiffSerialBase;
   };
   TItem* find(std::int32_t serial);
+  // Changes the item of this serial and marks its block changed; an unknown serial does nothing.
+  template <class Change>
+  void editItem(std::int32_t serial, Change change) {
+    if (TItem* found = find(serial)) {
+      TItem& s = *found;
+      change(s);
+      markChanged(blockKey(s));
+    }
+  }
   std::int64_t blockKey(const TItem& item) const;
   StaticDiffEntry* entryOf(std::int64_t b);
   void loadBlockItems(std::int32_t b);

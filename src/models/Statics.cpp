@@ -285,25 +285,18 @@ void TStatics::deselect(std::int32_t serial) {
 }
 
 void TStatics::remove(std::int32_t serial) {
-  if (TItem* s = find(serial)) {
-    s->deleted = 1;
-    markChanged(s->x, s->y);
-  }
+  editItem(serial, [](TItem& s) { s.deleted = 1; });
 }
 
 void TStatics::setHue(std::int32_t serial, std::uint16_t hue) {
-  if (TItem* s = find(serial)) {
-    s->hue = hue;
-    markChanged(s->x, s->y);
-  }
+  editItem(serial, [hue](TItem& s) { s.hue = hue; });
 }
 
 void TStatics::setTileId(std::int32_t serial, std::uint16_t id) {
-  if (TItem* s = find(serial)) {
-    s->tileId = id;
-    applyStaticLook(*s, m_sources);
-    markChanged(s->x, s->y);
-  }
+  editItem(serial, [this, id](TItem& s) {
+    s.tileId = id;
+    applyStaticLook(s, m_sources);
+  });
 }
 
 void TStatics::move(std::int32_t serial, int dx, int dy, int dz) {

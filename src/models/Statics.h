@@ -162,6 +162,15 @@ private:
     return ((x >> 3) << 16) | (y >> 3);
   }
   TItem* find(std::int32_t serial);
+  // Changes the item of this serial and marks its block changed; an unknown serial does nothing.
+  template <class Change>
+  void editItem(std::int32_t serial, Change change) {
+    if (TItem* found = find(serial)) {
+      TItem& s = *found;
+      change(s);
+      markChanged(s.x, s.y);
+    }
+  }
   void requireLoaded() const;
   void loadBlock(std::int64_t b);
   void ensureLoaded(std::int64_t b);
