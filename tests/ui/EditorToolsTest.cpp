@@ -131,6 +131,7 @@ private slots:
   void landToolsWorkOnEveryCellOfTheCursorArea();
   void randomAltitudesStayInTheirRange();
   void aBadFieldStopsTheToolWhereItIs();
+  void ctrlZTakesBackALandClickAndCtrlYMakesItAgain();
 };
 
 void EditorToolsTest::addStandsOnTheClickedItemAsAWorldFileItem() {
@@ -428,6 +429,36 @@ void EditorToolsTest::aBadFieldStopsTheToolWhereItIs() {
   r.click(25, post);
   QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("'' is not a valid integer value"));
   QVERIFY(!r.editor->hasUnsaved(WorldPart::Map));
+}
+
+void EditorToolsTest::ctrlZTakesBackALandClickAndCtrlYMakesItAgain() {
+  ToolRun r;
+  auto& map = *r.run.registry->map;
+  r.editor->setCursorReach(2, 2);
+  r.in.mapId = EditorWorld::kTexturedLand;
+  r.click(21, r.serial(ItemKind::Land, 40, 40));
+  r.in.mapUpDown = "9";
+  r.click(24, r.serial(ItemKind::Land, 40, 40));
+  QCOMPARE(r.altitude(41, 41), 9);
+
+  // One key press takes back the whole 3 x 3 click; the next the ids.
+  QTest::keyClick(r.editor.get(), Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(r.altitude(41, 41), 0);
+  QCOMPARE(map.cell(39, 39)->tileId, EditorWorld::kTexturedLand);
+  QTest::keyClick(r.editor.get(), Qt::Key_Z, Qt::ControlModifier);
+  for (int x = 39; x <= 41; ++x)
+    for (int y = 39; y <= 41; ++y) QCOMPARE(map.cell(x, y)->tileId, EditorWorld::kRedLand);
+  QVERIFY(!r.editor->undoStack().canUndo());
+  QVERIFY(r.editor->scene().rebuildRequested());
+  QTest::keyClick(r.editor.get(), Qt::Key_Z, Qt::ControlModifier);  // nothing left
+
+  QTest::keyClick(r.editor.get(), Qt::Key_Y, Qt::ControlModifier);
+  QCOMPARE(map.cell(40, 40)->tileId, EditorWorld::kTexturedLand);
+  QCOMPARE(r.altitude(40, 40), 0);
+  QTest::keyClick(r.editor.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  QCOMPARE(r.altitude(39, 41), 9);
+  QVERIFY(!r.editor->undoStack().canRedo());
+  QVERIFY(r.editor->hasUnsaved(WorldPart::Map));
 }
 
 QTEST_MAIN(EditorToolsTest)

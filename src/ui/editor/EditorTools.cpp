@@ -9,6 +9,7 @@
 #include "models/Items.h"
 #include "models/Map.h"
 #include "models/Tiledata.h"
+#include "models/WorldUndo.h"
 #include "ui/editor/SEditorForm.h"
 
 namespace quillotide::ui {
@@ -295,9 +296,20 @@ private:
     const std::int64_t x1 = std::min<std::int64_t>(map->width() - 1, std::int64_t(cx) + rx);
     const std::int64_t y0 = std::max<std::int64_t>(0, std::int64_t(cy) - ry);
     const std::int64_t y1 = std::min<std::int64_t>(map->height() - 1, std::int64_t(cy) + ry);
+    // The cells of one click are one undo step, also when a bad field stops the loop.
+    UndoStack& undo = m_editor.undoStack();
+    undo.beginGroup("Land");
+    struct EndGroup {
+      UndoStack& stack;
+      ~EndGroup() { stack.endGroup(); }
+    } endGroup{undo};
     for (std::int64_t x = x0; x <= x1; ++x)
       for (std::int64_t y = y0; y <= y1; ++y) {
-        changeCell(*map, tool, static_cast<int>(x), static_cast<int>(y));
+        const int ix = static_cast<int>(x), iy = static_cast<int>(y);
+        const MapCell before = *map->cell(ix, iy);
+        changeCell(*map, tool, ix, iy);
+        const MapCell after = *map->cell(ix, iy);
+        if (after != before) undo.record("Land", cellAction(*map, ix, iy, before, after));
         m_editor.noteUnsaved(WorldPart::Map);
       }
   }

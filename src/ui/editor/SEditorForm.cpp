@@ -243,6 +243,15 @@ void TSEditorForm::hoverItem(std::int32_t serial) {
 }
 
 void TSEditorForm::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Undo)) {
+    undo();
+    return;
+  }
+  if (event->matches(QKeySequence::Redo) ||
+      (event->key() == Qt::Key_Y && event->modifiers() == Qt::ControlModifier)) {
+    redo();
+    return;
+  }
   int dx = 0, dy = 0;
   switch (event->key()) {
     case Qt::Key_Left:
@@ -282,11 +291,34 @@ void TSEditorForm::changeZoom(double step) {
 void TSEditorForm::leftPress(QPoint p, Qt::KeyboardModifiers) {
   if (!isActiveWindow()) return;
   m_leftDown = true;
+  // Everything the press and the drag after it change is one undo step.
+  m_undo.beginGroup("Stroke");
   m_view->prepareIfNeeded();
   applyTool(m_scene.pick(p.x(), p.y()));
 }
 
-void TSEditorForm::leftRelease(QPoint, Qt::KeyboardModifiers) { m_leftDown = false; }
+void TSEditorForm::leftRelease(QPoint, Qt::KeyboardModifiers) {
+  m_leftDown = false;
+  while (m_undo.inGroup()) m_undo.endGroup();
+}
+
+void TSEditorForm::undo() {
+  // A stroke still open (its release went to another window) ends here.
+  while (m_undo.inGroup()) m_undo.endGroup();
+  if (!m_undo.canUndo()) return;
+  runAction(m_dialogs, [&] { m_undo.undo(); });
+  // Only land cell edits are recorded so far; replaying them marks their blocks changed again.
+  noteUnsaved(WorldPart::Map);
+  requestRebuild();
+}
+
+void TSEditorForm::redo() {
+  while (m_undo.inGroup()) m_undo.endGroup();
+  if (!m_undo.canRedo()) return;
+  runAction(m_dialogs, [&] { m_undo.redo(); });
+  noteUnsaved(WorldPart::Map);
+  requestRebuild();
+}
 
 void TSEditorForm::rightPress(QPoint p) {
   if (!isActiveWindow()) return;

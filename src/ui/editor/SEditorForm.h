@@ -16,6 +16,7 @@
 #include <QMainWindow>
 
 #include "models/EditorScene.h"
+#include "models/UndoStack.h"
 
 class QAction;
 class QLabel;
@@ -96,6 +97,12 @@ public:
   // Highlight and status texts for the item under the mouse, and drag painting.
   void hoverItem(std::int32_t serial);
 
+  // The world session's undo stack: the tools record their edits in it; Ctrl+Z takes back a
+  // step, Ctrl+Y or Ctrl+Shift+Z makes it again. One press-drag-release is one step.
+  UndoStack& undoStack() { return m_undo; }
+  void undo();
+  void redo();
+
   void noteUnsaved(WorldPart part);
   void noteSaved(WorldPart part);
   bool hasUnsaved() const { return m_unsaved != 0; }
@@ -160,6 +167,7 @@ private:
   int m_unsaved = 0;
   bool m_closing = false;
   EditorToolWindows* m_toolWindows = nullptr;
+  UndoStack m_undo;
 };
 
 }  // namespace quillotide::ui

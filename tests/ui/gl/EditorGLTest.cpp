@@ -7,6 +7,9 @@
 #include <QTest>
 
 #include "../UiTestSupport.h"
+#include "app/Registry.h"
+#include "models/Map.h"
+#include "models/WorldUndo.h"
 #include "support/EditorWorld.h"
 #include "ui/editor/EditorView.h"
 #include "ui/editor/SEditorForm.h"
@@ -29,6 +32,7 @@ private slots:
   void theHoveredItemIsTinted();
   void flatViewDrawsTheWebAndTheAltitudes();
   void theCaptionShowsTheFrameRate();
+  void oneCtrlZTakesBackAWholeDragStroke();
 };
 
 namespace {
@@ -186,6 +190,37 @@ void EditorGLTest::theCaptionShowsTheFrameRate() {
     QTest::qWait(40);
   }
   QVERIFY2(caption.match(r.editor->windowTitle()).hasMatch(), qPrintable(r.editor->windowTitle()));
+}
+
+void EditorGLTest::oneCtrlZTakesBackAWholeDragStroke() {
+  GLRun r;
+  quillotide::TMap& map = *r.run.registry->map;
+  // A land painter recording each cell as the land tools do.
+  std::vector<QPoint> painted;
+  r.editor->setToolHandler(21, [&](TSEditorForm& editor, std::int32_t serial) {
+    const TItem* item = editor.findVisibleItem(serial);
+    if (!item || (item->kind != ItemKind::Land && item->kind != ItemKind::LandTexture)) return;
+    const quillotide::MapCell before = *map.cell(item->x, item->y);
+    map.setTileId(item->x, item->y, EditorWorld::kRedLand);
+    painted.push_back({item->x, item->y});
+    editor.undoStack().record(
+        "Land", quillotide::cellAction(map, item->x, item->y, before, *map.cell(item->x, item->y)));
+  });
+  r.editor->setEditorTool(21);
+  QWidget* view = r.editor->view()->drawingWidget();
+  const QPoint middle(0, 22);
+  QTest::mousePress(view, Qt::LeftButton, {}, GLRun::cell(29, 31) + middle);
+  QTest::mouseMove(view, GLRun::cell(30, 31) + middle);
+  QTest::mouseMove(view, GLRun::cell(31, 31) + middle);
+  QTest::mouseRelease(view, Qt::LeftButton, {}, GLRun::cell(31, 31) + middle);
+  QVERIFY(painted.size() >= 3);
+  QCOMPARE(r.editor->undoStack().size(), std::size_t(1));
+
+  QTest::keyClick(r.editor.get(), Qt::Key_Z, Qt::ControlModifier);
+  for (const QPoint& c : painted)
+    QCOMPARE(map.cell(c.x(), c.y())->tileId, EditorWorld::kTexturedLand);
+  QTest::keyClick(r.editor.get(), Qt::Key_Y, Qt::ControlModifier);
+  for (const QPoint& c : painted) QCOMPARE(map.cell(c.x(), c.y())->tileId, EditorWorld::kRedLand);
 }
 
 QTEST_MAIN(EditorGLTest)

@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "app/Registry.h"
+#include "models/Items.h"
+#include "models/Map.h"
+#include "models/Statics.h"
+#include "models/UndoStack.h"
+#include "models/WorldUndo.h"
+#include "support/TestFiles.h"
+#include "support/WorldFiles.h"
+
+using namespace quillotide;
+using quillotide::test::CellSpec;
+using quillotide::test::TempDir;
+
+namespace {
+
+// A row of values edited one slot at a time; each edit is recorded as the editor records its own.
+struct Row {
+  std::vector<int> values = std::vector<int>(8, 0);
+  std::vector<std::string> log;
+  void set(UndoStack& stack, const std::string& label, std::size_t slot, int value) {
+    const int before = values[slot];
+    values[slot] = value;
+    stack.record(label, {[this, slot, value] {
+                           values[slot] = value;
+                           log.push_back("redo " + std::to_string(slot));
+                         },
+                         [this, slot, before] {
+                           values[slot] = before;
+                           log.push_back("undo " + std::to_string(slot));
+                         }});
+  }
+};
+
+}  // namespace
+
+TEST(UndoStackTest, AGroupIsOneStepTakenBackInReverseAndMadeAgainInOrder) {
+  UndoStack stack;
+  Row row;
+  row.set(stack, "Set", 0, 5);
+  stack.beginGroup("Stroke");
+  row.set(stack, "ignored", 1, 1);
+  stack.beginGroup("Inner");
+  row.set(stack, "ignored", 2, 2);
+  stack.endGroup();
+  row.set(stack, "ignored", 1, 3);
+  stack.endGroup();
+  stack.beginGroup("Empty");
+  stack.endGroup();
+
+  EXPECT_EQ(stack.size(), 2u);
+  EXPECT_EQ(stack.undoLabel(), "Stroke");
+  EXPECT_EQ(stack.redoLabel(), "");
+  stack.undo();
+  EXPECT_EQ(row.values, (std::vector<int>{5, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(row.log, (std::vector<std::string>{"undo 1", "undo 2", "undo 1"}));
+  EXPECT_EQ(stack.undoLabel(), "Set");
+  EXPECT_EQ(stack.redoLabel(), "Stroke");
+  row.log.clear();
+  stack.redo();
+  EXPECT_EQ(row.values, (std::vector<int>{5, 3, 2, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(row.log, (std::vector<std::string>{"redo 1", "redo 2", "redo 1"}));
+  stack.undo();
+  stack.undo();
+  EXPECT_FALSE(stack.canUndo());
+  stack.undo();  // nothing left: no change, no error
+  EXPECT_EQ(row.values, std::vector<int>(8, 0));
+
+  // A new edit after undoing drops what could have been redone.
+  row.set(stack, "Other", 4, 4);
+  EXPECT_FALSE(stack.canRedo());
+  EXPECT_EQ(stack.size(), 1u);
+}
+
+TEST(UndoStackTest, EditsMadeWhileReplayingAreNotRecordedAgain) {
+  UndoStack stack;
+  int value = 0;
+  // An undo that goes through a path which records, as the dispatcher's notice would.
+  std::function<void(int)> edit = [&](int v) {
+    const int before = value;
+    value = v;
+    stack.record("Edit", {[&edit, v] { edit(v); }, [&edit, before] { edit(before); }});
+  };
+  edit(1);
+  edit(2);
+  stack.undo();
+  stack.undo();
+  EXPECT_EQ(value, 0);
+  EXPECT_EQ(stack.size(), 2u);
+  stack.redo();
+  stack.redo();
+  EXPECT_EQ(value, 2);
+  EXPECT_EQ(stack.size(), 2u);
+}
+
+TEST(UndoStackTest, AFailingActionLeavesTheStepInPlace) {
+  UndoStack stack;
+  bool fail = true;
+  stack.record("Move", {[] {},
+                        [&fail] {
+                          if (fail) throw std::runtime_error("outside the world");
+                        }});
+  EXPECT_THROW(stack.undo(), std::runtime_error);
+  EXPECT_TRUE(stack.canUndo());
+  EXPECT_FALSE(stack.canRedo());
+  fail = false;
+  stack.undo();
+  EXPECT_TRUE(stack.canRedo());
+  // The replay guard was released by the throw: new edits are recorded again.
+  stack.record("Next", {[] {}, [] {}});
+  EXPECT_EQ(stack.undoLabel(), "Next");
+}
+
+TEST(UndoStackTest, TheSavedMarkerIsExactAcrossUndoRedoAndDepth) {
+  UndoStack stack(3);
+  Row row;
+  EXPECT_TRUE(stack.isAtSaved());
+  row.set(stack, "A", 0, 1);
+  row.set(stack, "B", 1, 1);
+  EXPECT_FALSE(stack.isAtSaved());
+  stack.markSaved();
+  row.set(stack, "C", 2, 1);
+  EXPECT_FALSE(stack.isAtSaved());
+  stack.undo();
+  EXPECT_TRUE(stack.isAtSaved());
+  stack.undo();
+  EXPECT_FALSE(stack.isAtSaved());
+  stack.redo();
+  EXPECT_TRUE(stack.isAtSaved());
+
+  // Undo before the save, then a new edit: the saved state is gone for good.
+  stack.undo();
+  row.set(stack, "D", 3, 1);
+  EXPECT_FALSE(stack.isAtSaved());
+  stack.undo();
+  EXPECT_FALSE(stack.isAtSaved());
+
+  // The depth drops the oldest steps first, and with them a save that lay before them.
+  UndoStack small(3);
+  Row r;
+  for (int i = 0; i < 5; ++i) r.set(small, "S" + std::to_string(i), static_cast<std::size_t>(i), 1);
+  EXPECT_EQ(small.size(), 3u);
+  small.undo();
+  small.undo();
+  small.undo();
+  EXPECT_FALSE(small.canUndo());
+  EXPECT_EQ(r.values, (std::vector<int>{1, 1, 0, 0, 0, 0, 0, 0}));
+  small.markSaved();
+  small.redo();
+  small.redo();
+  small.redo();
+  r.set(small, "T", 6, 1);  // drops the step above the save
+  small.undo();
+  small.undo();
+  small.undo();
+  EXPECT_FALSE(small.isAtSaved());
+
+  EXPECT_EQ(UndoStack().depth(), 10000u);
+}
+
+TEST(UndoStackTest, AnUndoneMapStrokeSavesTheBytesOfTheMapBeforeAndARedoThoseAfter) {
+  TempDir dir;
+  const auto cellOf = [](int x, int y) {
+    return CellSpec{static_cast<std::uint16_t>(x + 100 * y), static_cast<std::int8_t>(x - y)};
+  };
+  const Bytes original = test::makeMapBytes(16, 16, cellOf);
+  test::writeBytes(dir.file("map0.mul"), original);
+  test::writeBytes(dir.file("plain.mul"), original);
+  TMap map;
+  map.open(dir.file("map0.mul"), 16, 16);
+  TMap plain;
+  plain.open(dir.file("plain.mul"), 16, 16);
+
+  UndoStack stack;
+  stack.beginGroup("Paint");
+  for (int x = 3; x < 12; ++x) {  // crosses from block 0 into block 1
+    const MapCell before = *map.cell(x, 5);
+    map.setTileId(x, 5, 0x77);
+    map.setAltitude(x, 5, 20);
+    stack.record("", cellAction(map, x, 5, before, *map.cell(x, 5)));
+    plain.setTileId(x, 5, 0x77);
+    plain.setAltitude(x, 5, 20);
+  }
+  stack.endGroup();
+  EXPECT_EQ(stack.size(), 1u);
+
+  stack.undo();
+  EXPECT_EQ(map.saveChangedBlocks(), 2);
+  EXPECT_EQ(test::readBytes(dir.file("map0.mul")), original);
+
+  stack.redo();
+  map.saveChangedBlocks();
+  plain.saveChangedBlocks();
+  EXPECT_EQ(test::readBytes(dir.file("map0.mul")), test::readBytes(dir.file("plain.mul")));
+}
+
+TEST(UndoStackTest, ItemRecolourAndRetypeAreTakenBackThroughTheDispatcher) {
+  Registry registry;
+  const auto files = test::makeStaticsFiles(32, 24, {{0x100, 1, 1, 0, 5}});
+  registry.statics->openBytes(files.index, files.data, 32, 24);
+  const TItem item = registry.statics->getItemsInRect(0, 7, 0, 7).at(0);
+  std::vector<ItemNotice> notices;
+  registry.items->setNoticeHandler([&](const ItemNotice& n) { notices.push_back(n); });
+  TItems& items = *registry.items;
+
+  UndoStack stack;
+  items.setHue(&item, 0x21);
+  stack.record("Hue", hueAction(items, item, item.hue, 0x21));
+  items.setTileId(&item, 0x55);
+  stack.record("Id", tileIdAction(items, item, item.tileId, 0x55));
+
+  stack.undo();
+  stack.undo();
+  const TItem back = *registry.statics->item(item.serial);
+  EXPECT_EQ(back.hue, item.hue);
+  EXPECT_EQ(back.tileId, 0x100);
+  stack.redo();
+  stack.redo();
+  const TItem again = *registry.statics->item(item.serial);
+  EXPECT_EQ(again.hue, 0x21);
+  EXPECT_EQ(again.tileId, 0x55);
+  // Every replay reached the owner through the dispatcher, as the tools' edits do.
+  EXPECT_EQ(notices.size(), 6u);
+}
