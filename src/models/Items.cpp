@@ -44,6 +44,11 @@ void TItems::remove(const TItem* item) {
   dispatch(ItemEdit::Delete, item, [&](auto& owner, std::int32_t serial) { owner.remove(serial); });
 }
 
+void TItems::restore(const TItem* item) {
+  dispatch(ItemEdit::Restore, item,
+           [&](auto& owner, std::int32_t serial) { owner.restore(serial); });
+}
+
 void TItems::setHue(const TItem* item, std::uint16_t hue) {
   dispatch(ItemEdit::SetHue, item,
            [&](auto& owner, std::int32_t serial) { owner.setHue(serial, hue); });

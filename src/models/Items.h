@@ -16,7 +16,7 @@ class TStatics;
 class TStaticDiff;
 class TWorldFile;
 
-enum class ItemEdit { Select, Deselect, Delete, SetHue, SetTileId, Move, Add };
+enum class ItemEdit { Select, Deselect, Delete, Restore, SetHue, SetTileId, Move, Add };
 
 // What an edit reached: the owner's kind and the item's serial.
 struct ItemNotice {
@@ -46,6 +46,8 @@ public:
   void select(const TItem* item);
   void deselect(const TItem* item);
   void remove(const TItem* item);
+  // Takes back a delete.
+  void restore(const TItem* item);
   void setHue(const TItem* item, std::uint16_t hue);
   void setTileId(const TItem* item, std::uint16_t id);
   void move(const TItem* item, int dx, int dy, int dz);

@@ -81,6 +81,8 @@ std::optional<std::string> TMap::open(const std::string& path, int width, int he
   m_blocks.clear();
   m_cache.clear();
   m_unsaved = false;
+  ++m_generation;
+  ++m_opens;
   m_serialCounter = 0;
   if (!warning) m_overview = std::move(overview);
   return warning;
@@ -239,7 +241,18 @@ int TMap::saveChangedBlocks() {
     ++count;
   }
   m_unsaved = false;
+  ++m_generation;
   return count;
+}
+
+bool TMap::blockChanged(std::int64_t b) const {
+  const auto it = m_cache.find(static_cast<std::int32_t>(b));
+  return it != m_cache.end() && m_blocks[it->second].changed;
+}
+
+void TMap::restoreMarks(std::int64_t b, bool changed, bool unsaved) {
+  if (MapBlock* block = cachedBlock(b)) block->changed = changed;
+  m_unsaved = unsaved;
 }
 
 std::string TMap::patchedMessage(int count) {

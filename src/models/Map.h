@@ -90,6 +90,14 @@ public:
   int saveChangedBlocks();
   // Whether a cell was changed since the last open or save.
   bool hasUnsavedChanges() const { return m_unsaved; }
+  // Changes at every open and save, so change marks kept from before no longer describe the map.
+  std::uint64_t generation() const { return m_generation; }
+  std::uint64_t openCount() const { return m_opens; }
+  // Whether block b is cached and marked changed.
+  bool blockChanged(std::int64_t b) const;
+  // Sets the change mark of a cached block and whether the map has unsaved changes: an undo back
+  // to the state the file holds. A block not cached is left alone.
+  void restoreMarks(std::int64_t b, bool changed, bool unsaved);
   static std::string patchedMessage(int count);
 
   // Tile usage of the whole file into the texture and art list files. Throws Error
@@ -143,6 +151,8 @@ private:
   int m_height = 0;
   bool m_loaded = false;
   bool m_unsaved = false;
+  std::uint64_t m_generation = 0;
+  std::uint64_t m_opens = 0;
   std::deque<MapBlock> m_blocks;  // stable addresses while blocks are added
   std::unordered_map<std::int32_t, std::size_t> m_cache;
   std::int32_t m_serialCounter = 0;

@@ -92,6 +92,7 @@ void TStaticDiff::loadDiffs(const std::string& directory) {
   m_index = std::move(index);
   m_data = std::move(data);
   m_state = std::move(fresh);
+  ++m_generation;
   m_loaded = true;
   for (auto& p : problems) m_problems.push_back(std::move(p));
 }
@@ -240,6 +241,20 @@ void TStaticDiff::remove(std::int32_t serial) {
   editItem(serial, [](TItem& s) { s.deleted = 1; });
 }
 
+void TStaticDiff::restore(std::int32_t serial) {
+  editItem(serial, [](TItem& s) { s.deleted = 0; });
+}
+
+bool TStaticDiff::blockChanged(std::int64_t b) const {
+  if (b < INT32_MIN || b > INT32_MAX) return false;
+  const auto it = m_state.firstEntry.find(static_cast<std::int32_t>(b));
+  return it != m_state.firstEntry.end() && m_state.entries[it->second].changed;
+}
+
+void TStaticDiff::setBlockChanged(std::int64_t b, bool changed) {
+  if (StaticDiffEntry* entry = entryOf(b)) entry->changed = changed;
+}
+
 void TStaticDiff::setHue(std::int32_t serial, std::uint16_t hue) {
   editItem(serial, [hue](TItem& s) { s.hue = hue; });
 }
@@ -382,6 +397,7 @@ std::optional<std::size_t> TStaticDiff::saveDiffs(const std::string& directory,
     m_state.byBlock.clear();
     // Serials restart with the list, so a serial handed out after the save names its item.
     m_state.nextSerial = kDiffSerialBase;
+    ++m_generation;
     return written;
   } catch (...) {
     m_state = std::move(before);

@@ -106,8 +106,16 @@ public:
                                        TWorldFile* world);
   std::size_t lastSkipped() const { return m_skipped; }
 
+  // Takes back a delete; the item's block is marked changed.
+  void restore(std::int32_t serial);
   // A copy of the diff item, or nullopt for a serial that names none.
   std::optional<TItem> item(std::int32_t serial) const;
+  // Changes whenever the diff items are numbered afresh (load, save).
+  std::uint64_t generation() const { return m_generation; }
+  // Whether the diff holds block b and it is changed; setBlockChanged sets the flag of a block the
+  // diff holds and ignores any other.
+  bool blockChanged(std::int64_t b) const;
+  void setBlockChanged(std::int64_t b, bool changed);
   std::size_t itemCount() const { return m_state.items.size(); }
   const std::vector<StaticDiffEntry>& entries() const { return m_state.entries; }
   const Bytes& blockListImage() const { return m_blockList; }
@@ -152,6 +160,7 @@ private:
   Bytes m_index;
   Bytes m_data;
   State m_state;
+  std::uint64_t m_generation = 0;
   std::size_t m_skipped = 0;
   std::vector<std::string> m_problems;
 };

@@ -99,6 +99,7 @@ void TStatics::open(const std::string& indexPath, const std::string& dataPath, i
   m_problems.clear();
   m_streamsChanged = false;
   resetLists();
+  ++m_opens;
   const std::uint64_t needed = static_cast<std::uint64_t>(blockCount()) * kIndexSize;
   if (m_index->size() < needed)
     m_problems.push_back(formatMessage(
@@ -119,9 +120,23 @@ void TStatics::openBytes(Bytes index, Bytes data, int width, int height) {
   m_problems.clear();
   m_streamsChanged = false;
   resetLists();
+  ++m_opens;
 }
 
-void TStatics::resetLists() { m_state = State{}; }
+void TStatics::resetLists() {
+  m_state = State{};
+  ++m_generation;
+}
+
+bool TStatics::blockChanged(std::int64_t b) const {
+  const auto it = m_state.blockPos.find(static_cast<std::int32_t>(b));
+  return it != m_state.blockPos.end() && m_state.blocks[it->second].changed;
+}
+
+void TStatics::setBlockChanged(std::int64_t b, bool changed) {
+  const auto it = m_state.blockPos.find(static_cast<std::int32_t>(b));
+  if (it != m_state.blockPos.end()) m_state.blocks[it->second].changed = changed;
+}
 
 bool TStatics::hasUnsavedChanges() const {
   return m_streamsChanged || std::any_of(m_state.blocks.begin(), m_state.blocks.end(),
@@ -286,6 +301,10 @@ void TStatics::deselect(std::int32_t serial) {
 
 void TStatics::remove(std::int32_t serial) {
   editItem(serial, [](TItem& s) { s.deleted = 1; });
+}
+
+void TStatics::restore(std::int32_t serial) {
+  editItem(serial, [](TItem& s) { s.deleted = 0; });
 }
 
 void TStatics::setHue(std::int32_t serial, std::uint16_t hue) {

@@ -98,9 +98,20 @@ public:
   // Adds a static (its block loaded first) and returns its serial. Throws Error for a position
   // outside the world.
   std::int32_t add(std::uint16_t id, int x, int y, int z, std::uint16_t hue);
+  // Takes back a delete: the static is shown and saved again; its block is marked changed.
+  void restore(std::int32_t serial);
   // A copy of the static, or nullopt for a serial that names none.
   std::optional<TItem> item(std::int32_t serial) const;
   std::size_t itemCount() const { return m_state.items.size(); }
+  // Changes whenever the statics are numbered afresh (open, save, clear), so a serial kept from
+  // before names another static or none.
+  std::uint64_t generation() const { return m_generation; }
+  // Counts the opens, so a holder of serials and flags can tell that the world was reopened.
+  std::uint64_t openCount() const { return m_opens; }
+  // Whether block b is loaded and changed since it was read; setBlockChanged sets the flag of a
+  // loaded block (an undo back to the state the files hold) and ignores any other.
+  bool blockChanged(std::int64_t b) const;
+  void setBlockChanged(std::int64_t b, bool changed);
   std::size_t loadedBlocks() const { return m_state.blocks.size(); }
 
   // Writes the changed blocks (appending their data) and, in memory mode, both copies to the
@@ -197,6 +208,8 @@ private:
   bool m_loaded = false;
   bool m_streamsChanged = false;
   State m_state;
+  std::uint64_t m_generation = 0;
+  std::uint64_t m_opens = 0;
   std::vector<std::string> m_problems;
 };
 

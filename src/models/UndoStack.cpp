@@ -1,5 +1,8 @@
 #include "models/UndoStack.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace quillotide {
 
 namespace {
@@ -18,18 +21,20 @@ struct FlagGuard {
 void UndoStack::record(const std::string& label, UndoAction action) {
   if (m_replaying) return;
   if (m_groupDepth > 0) {
+    m_group.parts |= action.parts;
     m_group.actions.push_back(std::move(action));
     return;
   }
   Step step;
   step.label = label;
+  step.parts = action.parts;
   step.actions.push_back(std::move(action));
   push(std::move(step));
 }
 
 void UndoStack::beginGroup(const std::string& label) {
   if (m_replaying) return;
-  if (m_groupDepth++ == 0) m_group = Step{label, {}};
+  if (m_groupDepth++ == 0) m_group = Step{label, {}, 0};
 }
 
 void UndoStack::endGroup() {
@@ -41,22 +46,49 @@ void UndoStack::endGroup() {
 }
 
 void UndoStack::push(Step step) {
-  // A new edit after undoing replaces what could have been redone; a save among those steps
-  // can no longer be reached.
+  const auto index = static_cast<std::int64_t>(m_index);
+  // A new edit after undoing replaces what could have been redone. A part saved among those
+  // steps can no longer be reached, unless none of them changed it: then it is saved here too.
   if (m_index < m_steps.size()) {
-    if (m_savedReachable && m_saved > m_index) m_savedReachable = false;
+    for (int p = 0; p < kPartCount; ++p) {
+      std::int64_t& saved = m_saved[static_cast<std::size_t>(p)];
+      if (saved == kUnreachable || saved <= index) continue;
+      saved = changesBetween(index, saved, 1u << p) ? kUnreachable : index;
+    }
     m_steps.erase(m_steps.begin() + static_cast<std::ptrdiff_t>(m_index), m_steps.end());
   }
   m_steps.push_back(std::move(step));
   ++m_index;
   while (m_steps.size() > m_depth) {
+    const std::uint32_t dropped = m_steps.front().parts;
     m_steps.pop_front();
     --m_index;
-    if (m_saved == 0)
-      m_savedReachable = false;
-    else
-      --m_saved;
+    for (int p = 0; p < kPartCount; ++p) {
+      std::int64_t& saved = m_saved[static_cast<std::size_t>(p)];
+      if (saved == kUnreachable) continue;
+      // A saved point before a dropped step that changed the part is lost with it.
+      saved = saved <= 0 && (dropped & (1u << p)) ? kUnreachable : saved - 1;
+    }
   }
+}
+
+bool UndoStack::changesBetween(std::int64_t from, std::int64_t to, std::uint32_t parts) const {
+  if (from > to) std::swap(from, to);
+  from = std::max<std::int64_t>(from, 0);
+  to = std::min<std::int64_t>(to, static_cast<std::int64_t>(m_steps.size()));
+  for (std::int64_t i = from; i < to; ++i)
+    if (m_steps[static_cast<std::size_t>(i)].parts & parts) return true;
+  return false;
+}
+
+bool UndoStack::isAtSaved(std::uint32_t parts) const {
+  const auto index = static_cast<std::int64_t>(m_index);
+  for (int p = 0; p < kPartCount; ++p) {
+    if (!(parts & (1u << p))) continue;
+    const std::int64_t saved = m_saved[static_cast<std::size_t>(p)];
+    if (saved == kUnreachable || changesBetween(saved, index, 1u << p)) return false;
+  }
+  return true;
 }
 
 std::string UndoStack::undoLabel() const { return canUndo() ? m_steps[m_index - 1].label : ""; }
@@ -78,9 +110,9 @@ void UndoStack::redo() {
   ++m_index;
 }
 
-void UndoStack::markSaved() {
-  m_saved = m_index;
-  m_savedReachable = true;
+void UndoStack::markSaved(std::uint32_t parts) {
+  for (int p = 0; p < kPartCount; ++p)
+    if (parts & (1u << p)) m_saved[static_cast<std::size_t>(p)] = static_cast<std::int64_t>(m_index);
 }
 
 void UndoStack::clear() {

@@ -5,9 +5,13 @@
 // the edit had been made or never made by hand. The caller makes the edit first and then
 // records it; a group (one drag stroke, one fill, one nuke, one area move) gathers every action
 // recorded while it is open into one step. The stack holds at most `depth` steps and drops the
-// oldest first. A saved marker tells whether the models are back at the state of the last save.
+// oldest first. Each action names the parts of the world it changes (a bit each); a saved marker
+// per part tells whether that part is back at the state of its last save.
 
+#include <array>
 #include <cstddef>
+#include <climits>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
@@ -18,11 +22,16 @@ namespace quillotide {
 struct UndoAction {
   std::function<void()> redo;
   std::function<void()> undo;
+  // The parts the edit changes, one bit each (UndoStack::kPartCount of them); every part unless
+  // named.
+  std::uint32_t parts = ~0u;
 };
 
 class UndoStack {
 public:
   static constexpr std::size_t kDefaultDepth = 10000;
+  static constexpr int kPartCount = 8;
+  static constexpr std::uint32_t kAllParts = (1u << kPartCount) - 1;
 
   explicit UndoStack(std::size_t depth = kDefaultDepth) : m_depth(depth ? depth : 1) {}
 
@@ -36,6 +45,8 @@ public:
   void beginGroup(const std::string& label);
   void endGroup();
   bool inGroup() const { return m_groupDepth > 0; }
+  // True while a step is being undone or redone.
+  bool replaying() const { return m_replaying; }
 
   bool canUndo() const { return m_index > 0; }
   bool canRedo() const { return m_index < m_steps.size(); }
@@ -48,11 +59,15 @@ public:
   void undo();
   void redo();
 
-  // The models now equal what was last saved (after a patch or save of the world).
-  void markSaved();
-  // Whether the models equal the saved state; false once that state can no longer be reached
-  // (its step was dropped for depth or replaced by a new edit after undoing).
-  bool isAtSaved() const { return m_savedReachable && m_saved == m_index; }
+  // The given parts now equal what was last saved (after a patch or save of the world).
+  void markSaved(std::uint32_t parts = kAllParts);
+  // Whether every given part equals its saved state: no step between the saved point and now
+  // changes it. False once that point can no longer be reached (a step changing the part was
+  // dropped for depth or replaced by a new edit after undoing).
+  bool isAtSaved(std::uint32_t parts = kAllParts) const;
+  // The parts the step Undo or Redo would take changes.
+  std::uint32_t undoParts() const { return canUndo() ? m_steps[m_index - 1].parts : 0; }
+  std::uint32_t redoParts() const { return canRedo() ? m_steps[m_index].parts : 0; }
 
   // Forgets every step; the current state becomes the saved one (a world newly opened).
   void clear();
@@ -64,14 +79,19 @@ private:
   struct Step {
     std::string label;
     std::vector<UndoAction> actions;
+    std::uint32_t parts = 0;
   };
   void push(Step step);
+  // Whether a step in [from, to) changes a part of `parts`.
+  bool changesBetween(std::int64_t from, std::int64_t to, std::uint32_t parts) const;
 
+  // A part's saved point: the number of steps done when it was saved, counted as m_index is.
+  // Steps dropped for depth move it below 0; kUnreachable once no undo or redo can get back.
+  static constexpr std::int64_t kUnreachable = INT64_MIN;
   std::size_t m_depth;
   std::deque<Step> m_steps;
   std::size_t m_index = 0;  // steps below it are done, the rest can be redone
-  std::size_t m_saved = 0;
-  bool m_savedReachable = true;
+  std::array<std::int64_t, kPartCount> m_saved{};
   int m_groupDepth = 0;
   Step m_group;
   bool m_replaying = false;

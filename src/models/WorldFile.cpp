@@ -81,6 +81,28 @@ void TWorldFile::remove(std::int32_t serial) {
   if (TItem* item = find(serial)) item->deleted = 1;
 }
 
+void TWorldFile::restore(std::int32_t serial) {
+  if (TItem* item = find(serial)) item->deleted = 0;
+}
+
+std::optional<TItem> TWorldFile::item(std::int32_t serial) const {
+  const TItem* found = itemAtSerial(m_items, serial, kWorldSerialBase);
+  return found ? std::optional<TItem>(*found) : std::nullopt;
+}
+
+void TWorldFile::assign(std::vector<TItem> items) {
+  m_items = std::move(items);
+  for (std::size_t i = 0; i < m_items.size(); ++i)
+    m_items[i].serial = kWorldSerialBase + static_cast<std::int32_t>(i);
+  m_nextSerial = kWorldSerialBase + static_cast<std::int32_t>(m_items.size());
+}
+
+void TWorldFile::truncate(std::size_t size) {
+  if (size >= m_items.size()) return;
+  m_items.resize(size);
+  m_nextSerial = kWorldSerialBase + static_cast<std::int32_t>(size);
+}
+
 void TWorldFile::setHue(std::int32_t serial, std::uint16_t hue) {
   if (TItem* item = find(serial)) item->hue = hue;
 }
@@ -118,6 +140,7 @@ void TWorldFile::dropUnwritten() {
   std::vector<TItem> kept;
   for (const TItem& item : m_items)
     if (item.kind == ItemKind::WorldWritten) kept.push_back(item);
+  if (kept.size() != m_items.size()) ++m_generation;
   m_items = std::move(kept);
   m_nextSerial = kWorldSerialBase + static_cast<std::int32_t>(m_items.size());
 }

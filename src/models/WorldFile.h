@@ -9,6 +9,7 @@
 // "List index out of bounds (%d)"), the items before it staying added.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,18 @@ public:
   // x and y wrap within 16 bits, z within 8 bits.
   void move(std::int32_t serial, int dx, int dy, int dz);
   void clear();
+  // Takes back a delete.
+  void restore(std::int32_t serial);
+  // A copy of the item, or nullopt for a serial that names none.
+  std::optional<TItem> item(std::int32_t serial) const;
+  // Replaces every item by `items` (as items() gave them), numbered from the first serial on:
+  // an undo of a load or a clear.
+  void assign(std::vector<TItem> items);
+  // Keeps the first `size` items: an undo of the newest adds.
+  void truncate(std::size_t size);
+  // Changes whenever the items are numbered afresh without the user asking for it: when a save
+  // into the statics or the diffs drops the unwritten items.
+  std::uint64_t generation() const { return m_generation; }
 
   // Copies the caller owns: the items of kind 6, or all items, in list order.
   std::vector<TItem> unwrittenItems() const;
@@ -85,6 +98,7 @@ private:
   WorldSources m_sources;
   std::vector<TItem> m_items;
   std::int32_t m_nextSerial = kWorldSerialBase;
+  std::uint64_t m_generation = 0;
   std::size_t m_skipped = 0;
 };
 

@@ -23,7 +23,7 @@ using quillotide::test::configWith;
 using quillotide::test::EditorWorld;
 using quillotide::test::ProgramRun;
 using quillotide::ui::TSEditorForm;
-using quillotide::ui::WorldPart;
+using quillotide::WorldPart;
 
 class EditorFormTest : public QObject {
   Q_OBJECT

@@ -37,6 +37,20 @@ std::optional<CellRect> secondCorner(TSEditorForm::ToolCorner& corner, const TIt
   return r;
 }
 
+// Everything recorded while it lives is one undo step, also when a bad field stops the tool.
+class StepGroup {
+public:
+  StepGroup(UndoStack& stack, const std::string& label) : m_stack(stack) {
+    m_stack.beginGroup(label);
+  }
+  ~StepGroup() { m_stack.endGroup(); }
+  StepGroup(const StepGroup&) = delete;
+  StepGroup& operator=(const StepGroup&) = delete;
+
+private:
+  UndoStack& m_stack;
+};
+
 // One step of the eight screen directions and the two altitude moves, tools 7 to 16.
 struct MoveStep {
   int dx;
@@ -106,7 +120,9 @@ private:
                         m_registry.textures.get(), m_registry.radarcol.get()};
   }
   std::vector<TItem>& items() { return m_editor.scene().visibleItems(); }
-  TItems& dispatcher() { return *m_registry.items; }
+  // Every edit goes through the session's recorder, so that it can be undone.
+  WorldEdits& edits() { return m_editor.worldEdits(); }
+  std::string stepName() const { return editorToolStepName(m_editor.editorTool()); }
   std::uint16_t currentId() const { return static_cast<std::uint16_t>(m_statics.currentId()); }
   std::uint16_t currentColour() const {
     return static_cast<std::uint16_t>(m_statics.currentColour());
@@ -127,7 +143,7 @@ private:
   void remove(std::int32_t serial) {
     TItem* it = m_editor.findVisibleItem(serial);
     if (!it || isLandKind(it->kind)) return;
-    dispatcher().remove(it);
+    edits().remove(*it, stepName());
     it->deleted = 1;
   }
 
@@ -140,7 +156,7 @@ private:
     made.y = y;
     made.z = z;
     made.hue = hue;
-    made.serial = dispatcher().add(made.tileId, x, y, z, hue);
+    made.serial = edits().add(made.tileId, x, y, z, hue, stepName());
     made.kind = ItemKind::WorldUnwritten;
     applyStaticLook(made, looks());
     return made;
@@ -162,14 +178,14 @@ private:
   void changeColour(std::int32_t serial) {
     TItem* it = objectWith(serial);
     if (!it) return;
-    dispatcher().setHue(it, currentColour());
+    edits().setHue(*it, currentColour(), stepName());
     it->hue = currentColour();
   }
 
   void setId(std::int32_t serial) {
     TItem* it = objectWith(serial);
     if (!it) return;
-    dispatcher().setTileId(it, currentId());
+    edits().setTileId(*it, currentId(), stepName());
     it->tileId = currentId();
     applyStaticLook(*it, looks());
     m_editor.requestResort();
@@ -180,11 +196,13 @@ private:
     if (!found) return;
     const auto rect = secondCorner(m_editor.tileCorner(), *found);
     if (!rect) return;
-    // A field that stops the fill keeps the items made before it; they are drawn either way.
+    // A field that stops the fill keeps the items made before it; they are drawn either way,
+    // and the fill is one undo step.
     struct Resort {
       TSEditorForm& editor;
       ~Resort() { editor.requestResort(); }
     } resortAfter{m_editor};
+    const StepGroup step(edits().stack(), stepName());
     for (int x = rect->x0; x <= rect->x1; ++x)
       for (int y = rect->y0; y <= rect->y1; ++y) {
         const std::int8_t z = clampAltitude(number(m_statics.tileZ()));
@@ -210,7 +228,7 @@ private:
       TItem* it = objectWith(serial);
       if (!it) return;
       const int dz = clampedDelta(it->z, step.dz);
-      dispatcher().move(it, step.dx, step.dy, dz);
+      edits().move(*it, step.dx, step.dy, dz, stepName());
       it->x = static_cast<std::uint16_t>(it->x + step.dx);
       it->y = static_cast<std::uint16_t>(it->y + step.dy);
       it->z = static_cast<std::int8_t>(it->z + dz);
@@ -227,11 +245,12 @@ private:
       TSEditorForm& editor;
       ~Rebuild() { editor.requestRebuild(); }
     } rebuildAfter{m_editor};
+    const StepGroup group(edits().stack(), stepName());
     const std::vector<TItem> area = items();
     for (const TItem& it : area) {
       if (!isObjectKind(it.kind) || it.deleted || !rect->contains(it)) continue;
       if (testId && it.tileId != currentId()) continue;
-      dispatcher().move(&it, step.dx, step.dy, clampedDelta(it.z, step.dz));
+      edits().move(it, step.dx, step.dy, clampedDelta(it.z, step.dz), stepName());
     }
   }
 
@@ -249,15 +268,16 @@ private:
       low = number(m_statics.nukeDown());
       high = number(m_statics.nukeUp());
     }
+    const StepGroup group(edits().stack(), stepName());
     for (TItem& it : items()) {
       if (!isObjectKind(it.kind) || it.deleted || !rect->contains(it)) continue;
       if (testId && it.tileId != currentId()) continue;
       if (testHeight && (it.z < low || it.z > high)) continue;
       if (setColour) {
-        dispatcher().setHue(&it, currentColour());
+        edits().setHue(it, currentColour(), stepName());
         it.hue = currentColour();
       } else {
-        dispatcher().remove(&it);
+        edits().remove(it, stepName());
         it.deleted = 1;
       }
     }
@@ -297,20 +317,13 @@ private:
     const std::int64_t y0 = std::max<std::int64_t>(0, std::int64_t(cy) - ry);
     const std::int64_t y1 = std::min<std::int64_t>(map->height() - 1, std::int64_t(cy) + ry);
     // The cells of one click are one undo step, also when a bad field stops the loop.
-    UndoStack& undo = m_editor.undoStack();
-    undo.beginGroup("Land");
-    struct EndGroup {
-      UndoStack& stack;
-      ~EndGroup() { stack.endGroup(); }
-    } endGroup{undo};
+    const std::string name = stepName();
+    const StepGroup group(edits().stack(), name);
     for (std::int64_t x = x0; x <= x1; ++x)
       for (std::int64_t y = y0; y <= y1; ++y) {
         const int ix = static_cast<int>(x), iy = static_cast<int>(y);
-        const MapCell before = *map->cell(ix, iy);
-        changeCell(*map, tool, ix, iy);
-        const MapCell after = *map->cell(ix, iy);
-        if (after != before) undo.record("Land", cellAction(*map, ix, iy, before, after));
-        m_editor.noteUnsaved(WorldPart::Map);
+        edits().editCell(
+            ix, iy, [&](TMap& m) { changeCell(m, tool, ix, iy); }, name);
       }
   }
 
@@ -349,6 +362,35 @@ private:
 };
 
 }  // namespace
+
+std::string editorToolStepName(int tool) {
+  switch (tool) {
+    case 2:
+      return "Delete";
+    case 3:
+      return "Add";
+    case 4:
+      return "Colour";
+    case 5:
+      return "Set Id";
+    case 6:
+      return "Tile";
+    case 17:
+      return "Nuke";
+    case 21:
+      return "Land Id";
+    case 22:
+      return "Raise";
+    case 23:
+      return "Lower";
+    case 24:
+      return "Set Altitude";
+    case 25:
+      return "Random Altitude";
+    default:
+      return tool >= 7 && tool <= 16 ? "Move" : "Edit";
+  }
+}
 
 void installEditorTools(TSEditorForm& editor, Registry& registry, StaticToolInputs& statics,
                         MapToolInputs& map) {

@@ -8,6 +8,7 @@
 // the number fields, read as text when the tool needs them) and take what the tools give back.
 
 #include <cstdint>
+#include <string>
 
 #include <QString>
 
@@ -57,6 +58,9 @@ public:
   // Tool 20: the land cell's id becomes current and goes onto the history.
   virtual void takeId(int id) = 0;
 };
+
+// The name an edit of the tool gives its undo step ("Delete", "Nuke", "Raise", ...).
+std::string editorToolStepName(int tool);
 
 // Sets the editor's handlers of tools 1 to 25. The inputs must outlive the editor's use of them.
 void installEditorTools(TSEditorForm& editor, Registry& registry, StaticToolInputs& statics,

@@ -12,6 +12,7 @@
 #include "app/Text.h"
 #include "models/Items.h"
 #include "models/StaticDiff.h"
+#include "ui/editor/EditorTools.h"
 #include "ui/editor/EditorView.h"
 #include "ui/editor/ToolWindows.h"
 #include "ui/main/MainForm.h"
@@ -94,15 +95,20 @@ TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
   buildMenu();
   m_main.installEventFilter(this);
   m_scene.setSources(sceneSources(m_registry));
-  // Every edit that reaches a model through the dispatcher leaves that model unsaved.
+  followModels();
+  // An edit that reaches a model without being recorded (no undo can take it back) leaves its
+  // part unsaved until the part is saved.
   m_registry.items->setNoticeHandler([this](const ItemNotice& notice) {
     if (notice.edit == ItemEdit::Select || notice.edit == ItemEdit::Deselect) return;
+    if (m_undo.replaying() || m_edits.recording()) return;
     if (notice.kind == ItemKind::Static) noteUnsaved(WorldPart::Statics);
     if (notice.kind == ItemKind::DiffStatic) noteUnsaved(WorldPart::Diffs);
     if (notice.kind == ItemKind::WorldWritten || notice.kind == ItemKind::WorldUnwritten)
       noteUnsaved(WorldPart::WorldFile);
   });
   m_toolWindows = new EditorToolWindows(*this, m_registry, m_dialogs);
+  // Undo and redo work from the tool windows too, while one of them has the focus.
+  for (QWidget* window : m_toolWindows->windows()) window->addActions({m_undoAction, m_redoAction});
   adjustSize();
   setFixedSize(sizeHint());
 }
@@ -127,6 +133,7 @@ void TSEditorForm::open(TMainForm& main) {
   TSEditorForm& editor = of(main);
   // The models may have been loaded or replaced since the editor was made.
   editor.m_scene.setSources(sceneSources(main.registry()));
+  editor.followModels();
   editor.m_scene.clearPictures();
   editor.show();
   editor.raise();
@@ -147,6 +154,23 @@ QAction* TSEditorForm::action(const QString& caption) const {
 }
 
 void TSEditorForm::refresh() { m_view->refresh(); }
+
+void TSEditorForm::followModels() {
+  Registry& r = m_registry;
+  const WorldModels models{r.map.get(), r.statics.get(), r.staticDiff.get(), r.worldFile.get(),
+                           r.items.get()};
+  const std::uint64_t mapOpens = r.map ? r.map->openCount() : 0;
+  const std::uint64_t staticsOpens = r.statics ? r.statics->openCount() : 0;
+  if (models == m_edits.models() && mapOpens == m_mapOpens && staticsOpens == m_staticsOpens)
+    return;
+  // The steps hold the models they were made on: another world is a new session.
+  m_edits.setModels(models);
+  m_mapOpens = mapOpens;
+  m_staticsOpens = staticsOpens;
+  m_undo.clear();
+  m_unsaved = 0;
+  updateUndoActions();
+}
 
 void TSEditorForm::setViewCentre(int x, int y) {
   m_scene.setViewCentre(x, y);
@@ -181,6 +205,7 @@ void TSEditorForm::applyTool(std::int32_t serial) {
   const auto found = m_tools.find(m_tool);
   if (found == m_tools.end() || !found->second) return;
   runAction(m_dialogs, [&] { found->second(*this, serial); });
+  if (!m_undo.inGroup()) updateUndoActions();
   refresh();
 }
 
@@ -243,6 +268,7 @@ void TSEditorForm::hoverItem(std::int32_t serial) {
 }
 
 void TSEditorForm::keyPressEvent(QKeyEvent* event) {
+  // The keys reach here when the menu's shortcuts do not take them (the window not active).
   if (event->matches(QKeySequence::Undo)) {
     undo();
     return;
@@ -291,8 +317,8 @@ void TSEditorForm::changeZoom(double step) {
 void TSEditorForm::leftPress(QPoint p, Qt::KeyboardModifiers) {
   if (!isActiveWindow()) return;
   m_leftDown = true;
-  // Everything the press and the drag after it change is one undo step.
-  m_undo.beginGroup("Stroke");
+  // Everything the press and the drag after it change is one undo step, named by the tool.
+  m_undo.beginGroup(editorToolStepName(m_tool));
   m_view->prepareIfNeeded();
   applyTool(m_scene.pick(p.x(), p.y()));
 }
@@ -300,24 +326,43 @@ void TSEditorForm::leftPress(QPoint p, Qt::KeyboardModifiers) {
 void TSEditorForm::leftRelease(QPoint, Qt::KeyboardModifiers) {
   m_leftDown = false;
   while (m_undo.inGroup()) m_undo.endGroup();
+  updateUndoActions();
 }
 
 void TSEditorForm::undo() {
   // A stroke still open (its release went to another window) ends here.
+  m_leftDown = false;
   while (m_undo.inGroup()) m_undo.endGroup();
   if (!m_undo.canUndo()) return;
+  // The two-click tools start again: their first corner may lie on what comes back.
+  m_tileCorner = m_moveCorner = m_nukeCorner = {};
   runAction(m_dialogs, [&] { m_undo.undo(); });
-  // Only land cell edits are recorded so far; replaying them marks their blocks changed again.
-  noteUnsaved(WorldPart::Map);
+  updateUndoActions();
   requestRebuild();
 }
 
 void TSEditorForm::redo() {
+  m_leftDown = false;
   while (m_undo.inGroup()) m_undo.endGroup();
   if (!m_undo.canRedo()) return;
+  m_tileCorner = m_moveCorner = m_nukeCorner = {};
   runAction(m_dialogs, [&] { m_undo.redo(); });
-  noteUnsaved(WorldPart::Map);
+  updateUndoActions();
   requestRebuild();
+}
+
+void TSEditorForm::updateUndoActions() {
+  if (!m_undoAction) return;
+  const bool open = m_undo.inGroup();
+  m_undoAction->setEnabled(!open && m_undo.canUndo());
+  m_redoAction->setEnabled(!open && m_undo.canRedo());
+  const auto caption = [](const char* verb, const std::string& step) {
+    return step.empty() ? QString::fromLatin1(verb)
+                        : QStringLiteral("%1 %2").arg(QLatin1String(verb),
+                                                      QString::fromStdString(step));
+  };
+  m_undoAction->setText(caption("Undo", m_undo.undoLabel()));
+  m_redoAction->setText(caption("Redo", m_undo.redoLabel()));
 }
 
 void TSEditorForm::rightPress(QPoint p) {
@@ -366,6 +411,17 @@ void TSEditorForm::buildMenu() {
     m_menus.push_back(m);
     return m;
   };
+  QMenu* edit = menu(nullptr, QStringLiteral("Edit"));
+  m_undoAction = edit->addAction(QStringLiteral("Undo"));
+  m_undoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+  connect(m_undoAction, &QAction::triggered, this, [this] { undo(); });
+  m_redoAction = edit->addAction(QStringLiteral("Redo"));
+  m_redoAction->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  connect(m_redoAction, &QAction::triggered, this, [this] { redo(); });
+  connect(edit, &QMenu::aboutToShow, this, [this] { updateUndoActions(); });
+  updateUndoActions();
+
   QMenu* diffs = menu(nullptr, QStringLiteral("Diffs"));
   addItem(diffs, QStringLiteral("Load StaticDiffs"), [this] { loadDiffs(); });
   addItem(diffs, QStringLiteral("Save StaticDiffs (changes only)"), [this] { saveDiffs(0); });
@@ -449,6 +505,7 @@ void TSEditorForm::loadDiffs() {
   } rebuildAfter{this};
   m_registry.alignDiffWorld();
   m_registry.staticDiff->loadDiffs(str(*dir));
+  // The store holds other items now; edits of the old ones are found again by what they hold.
   noteSaved(WorldPart::Diffs);
   QStringList problems;
   for (const std::string& p : m_registry.staticDiff->takeProblems())
@@ -530,7 +587,8 @@ void TSEditorForm::loadWorldFile(const QString& filter, int format) {
     TSEditorForm* form;
     ~Rebuild() { form->requestRebuild(); }
   } rebuildAfter{this};
-  m_registry.worldFile->load(str(*path), static_cast<WorldTextFormat>(format));
+  m_edits.loadWorldFile(str(*path), static_cast<WorldTextFormat>(format));
+  updateUndoActions();
 }
 
 bool TSEditorForm::saveWorldFile(const QString& filter, int format) {
@@ -542,15 +600,36 @@ bool TSEditorForm::saveWorldFile(const QString& filter, int format) {
 }
 
 void TSEditorForm::clearWorldFile() {
-  m_registry.worldFile->clear();
+  m_edits.clearWorldFile();
+  // Cleared on purpose: nothing is left to save until the clear is undone.
   noteSaved(WorldPart::WorldFile);
+  updateUndoActions();
   requestRebuild();
 }
 
 // ---- show, hide, close ---------------------------------------------------------------------
 
 void TSEditorForm::noteUnsaved(WorldPart part) { m_unsaved |= static_cast<int>(part); }
-void TSEditorForm::noteSaved(WorldPart part) { m_unsaved &= ~static_cast<int>(part); }
+
+void TSEditorForm::noteSaved(WorldPart part) {
+  m_unsaved &= ~static_cast<int>(part);
+  // What the models hold now is what undo and redo measure unsaved changes against.
+  m_undo.markSaved(partBit(part));
+}
+
+int TSEditorForm::unsavedParts() const {
+  int parts = m_unsaved;
+  for (const WorldPart part :
+       {WorldPart::Map, WorldPart::Statics, WorldPart::Diffs, WorldPart::WorldFile})
+    if (!m_undo.isAtSaved(partBit(part))) parts |= static_cast<int>(part);
+  return parts;
+}
+
+bool TSEditorForm::hasUnsaved() const { return unsavedParts() != 0; }
+
+bool TSEditorForm::hasUnsaved(WorldPart part) const {
+  return (unsavedParts() & static_cast<int>(part)) != 0;
+}
 
 bool TSEditorForm::saveUnsaved() {
   bool done = true;
@@ -569,7 +648,7 @@ bool TSEditorForm::confirmClose() {
   const auto answer = m_dialogs.ask(
       QStringLiteral("Editor"),
       QStringLiteral("The world has unsaved changes (%1). Save them before closing?")
-          .arg(partNames(m_unsaved)),
+          .arg(partNames(unsavedParts())),
       {QStringLiteral("Save"), QStringLiteral("Don't Save"), QStringLiteral("Cancel")});
   if (!answer || *answer == 2) return false;
   if (*answer == 1) return true;

@@ -17,6 +17,7 @@
 
 #include "models/EditorScene.h"
 #include "models/UndoStack.h"
+#include "models/WorldUndo.h"
 
 class QAction;
 class QLabel;
@@ -33,8 +34,6 @@ class EditorToolWindows;
 class EditorView;
 class TMainForm;
 
-// The parts of the world an edit can leave unsaved.
-enum class WorldPart { Map = 1, Statics = 2, Diffs = 4, WorldFile = 8 };
 
 class TSEditorForm : public QMainWindow {
   Q_OBJECT
@@ -97,16 +96,26 @@ public:
   // Highlight and status texts for the item under the mouse, and drag painting.
   void hoverItem(std::int32_t serial);
 
-  // The world session's undo stack: the tools record their edits in it; Ctrl+Z takes back a
-  // step, Ctrl+Y or Ctrl+Shift+Z makes it again. One press-drag-release is one step.
+  // The world session's undo stack and the recorder every edit goes through. Ctrl+Z and the
+  // "Edit" menu take back a step, Ctrl+Y or Ctrl+Shift+Z make it again, in the editor and in its
+  // tool windows. One press-drag-release is one step. The session ends (the stack is emptied)
+  // when the world's models are replaced or reopened.
   UndoStack& undoStack() { return m_undo; }
+  WorldEdits& worldEdits() { return m_edits; }
   void undo();
   void redo();
+  // The "Undo ..." and "Redo ..." actions of the "Edit" menu.
+  QAction* undoAction() const { return m_undoAction; }
+  QAction* redoAction() const { return m_redoAction; }
+  // Names the steps in the two actions and greys them when there is none.
+  void updateUndoActions();
 
+  // Unsaved changes of a part: a recorded edit since its last save (undoing back to the saved
+  // state leaves none), or a change no undo reaches (noteUnsaved).
   void noteUnsaved(WorldPart part);
   void noteSaved(WorldPart part);
-  bool hasUnsaved() const { return m_unsaved != 0; }
-  bool hasUnsaved(WorldPart part) const { return (m_unsaved & static_cast<int>(part)) != 0; }
+  bool hasUnsaved() const;
+  bool hasUnsaved(WorldPart part) const;
   // Asks whether to save unsaved world changes; true when closing may go on (saved, discarded,
   // or nothing to save), false when the user stays.
   bool confirmClose();
@@ -136,6 +145,9 @@ private:
   void mouseMoved(QPoint p, Qt::MouseButtons buttons);
   void selectInModel(const TItem& item, bool selected);
   void refresh();
+  // Ends the undo session when the models it was recorded on are no longer those of the world.
+  void followModels();
+  int unsavedParts() const;
 
   void loadDiffs();
   void saveDiffs(int mode);
@@ -164,10 +176,16 @@ private:
   std::int32_t m_lastHovered = -1;
   bool m_areaHighlight = false;
   ToolCorner m_tileCorner, m_moveCorner, m_nukeCorner;
-  int m_unsaved = 0;
+  int m_unsaved = 0;  // changes no undo reaches
   bool m_closing = false;
   EditorToolWindows* m_toolWindows = nullptr;
   UndoStack m_undo;
+  WorldEdits m_edits{m_undo};
+  // The opens of map and statics the session began with.
+  std::uint64_t m_mapOpens = 0;
+  std::uint64_t m_staticsOpens = 0;
+  QAction* m_undoAction = nullptr;
+  QAction* m_redoAction = nullptr;
 };
 
 }  // namespace quillotide::ui

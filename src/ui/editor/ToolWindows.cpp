@@ -81,4 +81,8 @@ EditorToolWindows::EditorToolWindows(TSEditorForm& editor, Registry& registry, D
   });
 }
 
+QList<QWidget*> EditorToolWindows::windows() const {
+  return {m_info, m_static, m_map, m_scfse, m_mcfse, m_hfse, m_overview, m_diffOverview};
+}
+
 }  // namespace quillotide::ui

@@ -5,7 +5,10 @@
 // cursor size raises the static tool's buttons. The choosers of ids and hues and the map overview
 // hand their choices to the tool windows and the editor.
 
+#include <QList>
 #include <QObject>
+
+class QWidget;
 
 namespace quillotide {
 class Registry;
@@ -37,6 +40,8 @@ public:
   THFSE& hueChooser() const { return *m_hfse; }
   TMapForm& mapOverview() const { return *m_overview; }
   TStaticDiffForm& diffOverview() const { return *m_diffOverview; }
+  // Every tool window, for what they all share (the undo keys).
+  QList<QWidget*> windows() const;
 
 private:
   TInfoForm* m_info;

@@ -200,11 +200,10 @@ void EditorGLTest::oneCtrlZTakesBackAWholeDragStroke() {
   r.editor->setToolHandler(21, [&](TSEditorForm& editor, std::int32_t serial) {
     const TItem* item = editor.findVisibleItem(serial);
     if (!item || (item->kind != ItemKind::Land && item->kind != ItemKind::LandTexture)) return;
-    const quillotide::MapCell before = *map.cell(item->x, item->y);
-    map.setTileId(item->x, item->y, EditorWorld::kRedLand);
+    editor.worldEdits().editCell(item->x, item->y, [&](quillotide::TMap& m) {
+      m.setTileId(item->x, item->y, EditorWorld::kRedLand);
+    });
     painted.push_back({item->x, item->y});
-    editor.undoStack().record(
-        "Land", quillotide::cellAction(map, item->x, item->y, before, *map.cell(item->x, item->y)));
   });
   r.editor->setEditorTool(21);
   QWidget* view = r.editor->view()->drawingWidget();
