@@ -282,6 +282,21 @@ std::vector<TItem> TStatics::getItemsInRect(int xa, int xb, int ya, int yb) {
   return result;
 }
 
+std::vector<TItem> TStatics::itemsAt(int x, int y) {
+  std::vector<TItem> result;
+  const std::int64_t b = blockOf(x, y);
+  if (b < 0) return result;
+  ensureLoaded(b);
+  const auto it =
+      m_state.byCell.find(cellKey(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)));
+  if (it == m_state.byCell.end()) return result;
+  for (const std::uint32_t pos : it->second) {
+    const TItem& s = m_state.items[pos];
+    if (!s.deleted && s.x == x && s.y == y) result.push_back(s);
+  }
+  return result;
+}
+
 TItem* TStatics::find(std::int32_t serial) {
   return itemAtSerial(m_state.items, serial, kStaticSerialBase);
 }

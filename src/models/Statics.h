@@ -84,6 +84,9 @@ public:
   // Copies of the undeleted statics inside the rectangle (both corners included, clipped to the
   // world), loading the blocks it covers, in the reverse of list order.
   std::vector<TItem> getItemsInRect(int xa, int xb, int ya, int yb);
+  // Copies of the undeleted statics on one cell in list order, loading its block, also where a
+  // static diff replaces the block.
+  std::vector<TItem> itemsAt(int x, int y);
 
   // Serial-based changes; a serial that names no static is ignored.
   void select(std::int32_t serial);

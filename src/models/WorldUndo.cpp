@@ -114,7 +114,7 @@ public:
     std::vector<TItem> here;
     switch (m_owner) {
       case Owner::Statics:
-        here = m_m.statics->getItemsInRect(look.x, look.x, look.y, look.y);
+        here = m_m.statics->itemsAt(look.x, look.y);
         break;
       case Owner::Diffs:
         m_m.diffs->appendItemsInRect(look.x, look.x, look.y, look.y, here);

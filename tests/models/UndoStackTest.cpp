@@ -160,3 +160,44 @@ TEST(UndoStackTest, TheSavedMarkerIsExactAcrossUndoRedoAndDepth) {
 
   EXPECT_EQ(UndoStack().depth(), 10000u);
 }
+
+TEST(UndoStackTest, EachPartKeepsItsOwnSavedMarker) {
+  constexpr std::uint32_t kMap = 1, kStatics = 2;
+  UndoStack stack;
+  int map = 0, statics = 0;
+  const auto edit = [&](int& value, std::uint32_t part) {
+    const int before = value++;
+    const int after = value;
+    stack.record("Edit", {[&value, after] { value = after; }, [&value, before] { value = before; },
+                          part});
+  };
+  edit(map, kMap);
+  stack.markSaved(kMap);  // "Patch Map"
+  edit(statics, kStatics);
+  // The statics edit leaves the map as saved.
+  EXPECT_TRUE(stack.isAtSaved(kMap));
+  EXPECT_FALSE(stack.isAtSaved(kStatics));
+  stack.undo();
+  EXPECT_TRUE(stack.isAtSaved(kStatics));
+  stack.undo();
+  EXPECT_FALSE(stack.isAtSaved(kMap));
+  EXPECT_TRUE(stack.isAtSaved(kStatics));
+  stack.redo();
+  EXPECT_TRUE(stack.isAtSaved());
+
+  // A new edit replaces the statics step that could have been redone: the map's saved point lay
+  // on the far side of it, but it did not change the map, so the map stays saved.
+  edit(map, kMap);
+  stack.markSaved(kMap);
+  stack.undo();
+  edit(statics, kStatics);
+  EXPECT_FALSE(stack.isAtSaved(kMap));  // the step that made the saved map is gone
+  stack.markSaved(kMap);
+  stack.undo();
+  edit(statics, kStatics);
+  EXPECT_TRUE(stack.isAtSaved(kMap));
+  // An action naming no part counts as changing every one.
+  stack.record("Any", {[] {}, [] {}});
+  EXPECT_FALSE(stack.isAtSaved(kMap));
+  EXPECT_EQ(stack.undoParts(), ~0u);
+}
