@@ -15,6 +15,7 @@
 #include "UiTestSupport.h"
 #include "models/Hues.h"
 #include "models/Items.h"
+#include "models/Statics.h"
 #include "support/EditorWorld.h"
 #include "ui/editor/ArtGrid.h"
 #include "ui/editor/EditorView.h"
@@ -55,6 +56,7 @@ private slots:
   void theDiffOverviewComesFromTheMenuAndMovesTheView();
   void choosersHandTheirChoicesToTheTools();
   void setMaxZHidesWhatIsAbove();
+  void undoComesFromTheEditMenuAndFromEveryToolWindow();
 };
 
 namespace {
@@ -492,6 +494,77 @@ void ToolWindowsTest::choosersHandTheirChoicesToTheTools() {
   QCOMPARE(r.editor->scene().centreY(), 21);
   r.editor->hide();
   QVERIFY(!overview.isVisible());
+}
+
+void ToolWindowsTest::undoComesFromTheEditMenuAndFromEveryToolWindow() {
+  ToolRun r;
+  r.show();
+  QWidget& s = r.statics();
+  auto& statics = *r.run.registry->statics;
+  QAction* undo = r.editor->undoAction();
+  QAction* redo = r.editor->redoAction();
+  QVERIFY(r.editor->action(QStringLiteral("Undo")) == undo);
+  QVERIFY(!undo->isEnabled());
+  QVERIFY(!redo->isEnabled());
+  // "Nuke" over both posts: two clicks, one step named by the tool.
+  r.clickView(ToolRun::cell(kC, kC));  // tool 0: the view is built, nothing changes
+  const std::int32_t first = r.visible(ItemKind::Static, kC, kC)->serial;
+  const std::int32_t second = r.visible(ItemKind::Static, kC + 2, kC + 2)->serial;
+  r.click(s, "btnNuke");
+  r.clickView(ToolRun::cell(kC - 1, kC - 1));
+  QVERIFY(!undo->isEnabled());
+  r.clickView(ToolRun::cell(kC + 3, kC + 3) + QPoint(-15, 0));
+  QVERIFY(statics.item(first)->deleted && statics.item(second)->deleted);
+  QCOMPARE(undo->text(), QStringLiteral("Undo Nuke"));
+  QVERIFY(undo->isEnabled());
+  QVERIFY(r.editor->hasUnsaved(quillotide::WorldPart::Statics));
+
+  // Ctrl+Z in the Statictool window takes the whole rectangle back.
+  s.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&s));
+  QTest::keyClick(&s, Qt::Key_Z, Qt::ControlModifier);
+  QVERIFY(!statics.item(first)->deleted && !statics.item(second)->deleted);
+  r.editor->view()->prepareIfNeeded();  // as the next frame does
+  QVERIFY(r.visible(ItemKind::Static, kC, kC));
+  QCOMPARE(redo->text(), QStringLiteral("Redo Nuke"));
+  QCOMPARE(undo->text(), QStringLiteral("Undo"));
+  QVERIFY(!undo->isEnabled());
+  // Back at the state the files hold: nothing is unsaved, and closing asks nothing.
+  QVERIFY(!r.editor->hasUnsaved());
+  QVERIFY(!statics.hasUnsavedChanges());
+  QVERIFY(r.editor->confirmClose());
+  QVERIFY(r.run.dialogs.asked().isEmpty());
+
+  // Ctrl+Shift+Z in the Maptool window makes it again; Ctrl+Y in the editor after an undo too.
+  QWidget& m = r.maps();
+  m.show();
+  m.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&m));
+  QTest::keyClick(&m, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  QVERIFY(statics.item(first)->deleted);
+  r.activateEditor();
+  undo->trigger();  // as a click on the menu item does
+  QVERIFY(!statics.item(first)->deleted);
+  QTest::keyClick(r.editor.get(), Qt::Key_Y, Qt::ControlModifier);
+  QVERIFY(statics.item(first)->deleted && statics.item(second)->deleted);
+
+  // Patched, the state is the new base; undoing marks the blocks changed again.
+  r.run.dialogs.answerSave(r.run.path("staidx.mul"));
+  r.run.dialogs.answerSave(r.run.path("statics.mul"));
+  r.editor->action(QStringLiteral("Patch Statics (only changes on existing statics)"))->trigger();
+  QVERIFY(!r.editor->hasUnsaved());
+  QTest::keyClick(r.editor.get(), Qt::Key_Z, Qt::ControlModifier);
+  QVERIFY(r.editor->hasUnsaved(quillotide::WorldPart::Statics));
+  r.editor->view()->prepareIfNeeded();
+  QVERIFY(r.visible(ItemKind::Static, kC, kC));
+  QVERIFY(r.visible(ItemKind::Static, kC + 2, kC + 2));
+  r.run.dialogs.answerSave(r.run.path("staidx.mul"));
+  r.run.dialogs.answerSave(r.run.path("statics.mul"));
+  r.editor->action(QStringLiteral("Patch Statics (only changes on existing statics)"))->trigger();
+  quillotide::TStatics reread;
+  reread.open(r.run.dir.file("staidx.mul"), r.run.dir.file("statics.mul"), 64, 64,
+              quillotide::StorageMode::Memory);
+  QCOMPARE(reread.getItemsInRect(0, 63, 0, 63).size(), std::size_t(2));
 }
 
 QTEST_MAIN(ToolWindowsTest)
