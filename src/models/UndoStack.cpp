@@ -34,7 +34,10 @@ void UndoStack::record(const std::string& label, UndoAction action) {
 
 void UndoStack::beginGroup(const std::string& label) {
   if (m_replaying) return;
-  if (m_groupDepth++ == 0) m_group = Step{label, {}, 0};
+  if (m_groupDepth++ == 0) {
+    m_group = Step{label, {}, 0};
+    ++m_groupSerial;
+  }
 }
 
 void UndoStack::endGroup() {

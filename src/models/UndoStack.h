@@ -45,6 +45,9 @@ public:
   void beginGroup(const std::string& label);
   void endGroup();
   bool inGroup() const { return m_groupDepth > 0; }
+  // Counts the outermost groups begun, so a recorder can tell whether it is still in the group
+  // it last recorded into.
+  std::uint64_t groupSerial() const { return m_groupSerial; }
   // True while a step is being undone or redone.
   bool replaying() const { return m_replaying; }
 
@@ -93,6 +96,7 @@ private:
   std::size_t m_index = 0;  // steps below it are done, the rest can be redone
   std::array<std::int64_t, kPartCount> m_saved{};
   int m_groupDepth = 0;
+  std::uint64_t m_groupSerial = 0;
   Step m_group;
   bool m_replaying = false;
 };

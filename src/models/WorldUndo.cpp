@@ -146,15 +146,40 @@ private:
   Owner m_owner;
 };
 
+// What of an item an edit changes and a save writes; kept small, a nuke records many.
+struct ItemFields {
+  std::uint16_t tileId = 0;
+  std::uint16_t x = 0;
+  std::uint16_t y = 0;
+  std::uint16_t hue = 0;
+  std::int8_t z = 0;
+  bool deleted = false;
+
+  static ItemFields of(const TItem& it) {
+    return {it.tileId, it.x, it.y, it.hue, it.z, it.deleted != 0};
+  }
+  TItem look() const {
+    TItem it;
+    it.tileId = tileId;
+    it.x = x;
+    it.y = y;
+    it.hue = hue;
+    it.z = z;
+    it.deleted = deleted ? 1 : 0;
+    return it;
+  }
+};
+
 // One recorded item edit. The serial and its generation follow the item when it is found again
 // after its owner numbered its items afresh; the marks stay those of the generation recorded.
 struct ItemChange {
+  WorldModels models;
   Owner owner = Owner::None;
   std::int32_t serial = 0;
   std::uint64_t generation = 0;
   std::uint64_t marksGeneration = 0;
-  TItem before;
-  TItem after;
+  ItemFields before;
+  ItemFields after;
   std::array<std::int64_t, 2> blocks{-1, -1};
   std::array<bool, 2> marksBefore{};
   std::array<bool, 2> marksAfter{};
@@ -170,21 +195,22 @@ struct Recording {
 };
 
 // Brings the item from one recorded state to the other through the dispatcher.
-void bring(const WorldModels& m, ItemChange& c, bool forward) {
+void bring(ItemChange& c, bool forward) {
+  const WorldModels& m = c.models;
   OwnerAccess o(m, c.owner);
   if (!o.present()) return;
-  const TItem& from = forward ? c.before : c.after;
-  const TItem& to = forward ? c.after : c.before;
+  const ItemFields& from = forward ? c.before : c.after;
+  const ItemFields& to = forward ? c.after : c.before;
   std::optional<std::int32_t> serial;
   if (o.generation() == c.generation)
     serial = c.serial;
   else if (!from.deleted)
-    serial = o.findLike(from);
+    serial = o.findLike(from.look());
   if (!serial) {
     // The owner no longer holds the item: a delete saved since comes back as a new item; an
     // item that left its owner (a save took it elsewhere) is left alone.
     if (from.deleted && !to.deleted) {
-      c.serial = o.recreate(to);
+      c.serial = o.recreate(to.look());
       c.generation = o.generation();
     }
     return;
@@ -271,10 +297,11 @@ void WorldEdits::editItem(const TItem& drawn, int dx, int dy, const std::string&
   const std::optional<TItem> before = o.item(drawn.serial);
   if (!before) return;
   auto c = std::make_shared<ItemChange>();
+  c->models = m_models;
   c->owner = owner;
   c->serial = drawn.serial;
   c->generation = c->marksGeneration = o.generation();
-  c->before = *before;
+  c->before = ItemFields::of(*before);
   c->blocks = {o.blockOf(before->x, before->y),
                o.blockOf(std::int64_t(before->x) + dx, std::int64_t(before->y) + dy)};
   for (std::size_t i = 0; i < c->blocks.size(); ++i)
@@ -285,12 +312,11 @@ void WorldEdits::editItem(const TItem& drawn, int dx, int dy, const std::string&
   }
   const std::optional<TItem> after = o.item(drawn.serial);
   if (!after) return;
-  c->after = *after;
+  c->after = ItemFields::of(*after);
   for (std::size_t i = 0; i < c->blocks.size(); ++i)
     c->marksAfter[i] = o.blockChanged(c->blocks[i]);
-  const WorldModels m = m_models;
-  m_stack.record(label, {[m, c] { bring(m, *c, true); }, [m, c] { bring(m, *c, false); },
-                         partOf(owner)});
+  // The calls hold only the shared record, small enough to need no allocation of their own.
+  m_stack.record(label, {[c] { bring(*c, true); }, [c] { bring(*c, false); }, partOf(owner)});
 }
 
 void WorldEdits::remove(const TItem& item, const std::string& label) {
@@ -407,23 +433,73 @@ WorldEdits::CellMarks WorldEdits::cellMarks(int x, int y) const {
   return marks;
 }
 
+// One changed cell: its id and altitude before and after, its block's change mark and the map's
+// unsaved flag before and after (bits 1, 2, 4, 8), and the generation they belong to.
+struct CellChange {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+  std::uint64_t generation = 0;
+  std::uint16_t idBefore = 0;
+  std::uint16_t idAfter = 0;
+  std::int8_t zBefore = 0;
+  std::int8_t zAfter = 0;
+  std::uint8_t marks = 0;
+};
+
+struct WorldEdits::CellBatch {
+  TMap* map = nullptr;
+  std::vector<CellChange> changes;
+
+  void put(const CellChange& c, bool after) const {
+    putCell(*map, c.x, c.y, after ? c.idAfter : c.idBefore, after ? c.zAfter : c.zBefore);
+    // Within the generation recorded the marks come back too; after a save they stay set, so
+    // the next patch writes the cell.
+    if (map->generation() == c.generation)
+      map->restoreMarks(map->blockOf(c.x, c.y), (c.marks & (after ? 2 : 1)) != 0,
+                        (c.marks & (after ? 8 : 4)) != 0);
+  }
+  void bring(bool forward) const {
+    if (forward)
+      for (const CellChange& c : changes) put(c, true);
+    else
+      for (auto it = changes.rbegin(); it != changes.rend(); ++it) put(*it, false);
+  }
+};
+
 void WorldEdits::recordCell(int x, int y, const CellMarks& before, const std::string& label) {
   const CellMarks after = cellMarks(x, y);
-  if (!after.inside) return;
+  if (!after.inside || m_stack.replaying()) return;
   if (after.tileId == before.tileId && after.z == before.z &&
       after.blockChanged == before.blockChanged && after.unsaved == before.unsaved)
     return;
+  const CellChange change{x,
+                          y,
+                          before.generation,
+                          before.tileId,
+                          after.tileId,
+                          before.z,
+                          after.z,
+                          static_cast<std::uint8_t>((before.blockChanged ? 1 : 0) |
+                                                    (after.blockChanged ? 2 : 0) |
+                                                    (before.unsaved ? 4 : 0) |
+                                                    (after.unsaved ? 8 : 0))};
   TMap* map = m_models.map;
-  const std::uint64_t generation = before.generation;
-  const auto put = [map, x, y, generation](const CellMarks& cell) {
-    putCell(*map, x, y, cell.tileId, cell.z);
-    // Within the generation recorded the marks come back too; after a save they stay set, so
-    // the next patch writes the cell.
-    if (map->generation() == generation)
-      map->restoreMarks(map->blockOf(x, y), cell.blockChanged, cell.unsaved);
-  };
-  m_stack.record(label, {[put, after] { put(after); }, [put, before] { put(before); },
+  if (m_cellBatch && m_stack.inGroup() && m_cellBatchGroup == m_stack.groupSerial() &&
+      m_cellBatch->map == map) {
+    m_cellBatch->changes.push_back(change);
+    return;
+  }
+  auto batch = std::make_shared<CellBatch>();
+  batch->map = map;
+  batch->changes.push_back(change);
+  m_stack.record(label, {[batch] { batch->bring(true); }, [batch] { batch->bring(false); },
                          partBit(WorldPart::Map)});
+  if (m_stack.inGroup()) {
+    m_cellBatch = batch;
+    m_cellBatchGroup = m_stack.groupSerial();
+  } else {
+    m_cellBatch.reset();
+  }
 }
 
 }  // namespace quillotide

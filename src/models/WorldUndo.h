@@ -13,6 +13,7 @@
 // by what it holds (id, position, altitude, colour); a deleted one comes back as a new item.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,7 @@ public:
 
 private:
   struct CellMarks;
+  struct CellBatch;
   CellMarks cellMarks(int x, int y) const;
   void recordCell(int x, int y, const CellMarks& before, const std::string& label);
   void recordWorldList(std::vector<TItem> before, const std::string& label, std::uint32_t parts);
@@ -87,6 +89,9 @@ private:
   UndoStack& m_stack;
   WorldModels m_models;
   int m_recording = 0;
+  // The cells of one group go into one record: a drag with a large cursor changes many.
+  std::shared_ptr<CellBatch> m_cellBatch;
+  std::uint64_t m_cellBatchGroup = 0;
 };
 
 // ---- inline ------------------------------------------------------------------------------
