@@ -8,6 +8,9 @@
 
 #include "UiTestSupport.h"
 #include "models/Items.h"
+#include "models/Map.h"
+#include "models/Statics.h"
+#include "models/WorldFile.h"
 #include "support/EditorWorld.h"
 #include "ui/editor/EditorTools.h"
 #include "ui/editor/SEditorForm.h"
@@ -132,6 +135,7 @@ private slots:
   void randomAltitudesStayInTheirRange();
   void aBadFieldStopsTheToolWhereItIs();
   void ctrlZTakesBackALandClickAndCtrlYMakesItAgain();
+  void everyEditingToolIsOneStepThatUndoAndRedoGiveBack();
 };
 
 void EditorToolsTest::addStandsOnTheClickedItemAsAWorldFileItem() {
@@ -459,6 +463,80 @@ void EditorToolsTest::ctrlZTakesBackALandClickAndCtrlYMakesItAgain() {
   QCOMPARE(r.altitude(39, 41), 9);
   QVERIFY(!r.editor->undoStack().canRedo());
   QVERIFY(r.editor->hasUnsaved(WorldPart::Map));
+}
+
+namespace {
+
+// What the models hold that a tool may change: every static and world-file item with its serial
+// and deleted flag, the land around the posts, and the change marks.
+struct ToolState {
+  std::vector<TItem> statics, world;
+  std::vector<quillotide::MapCell> cells;
+  std::vector<bool> marks;
+  bool mapUnsaved = false;
+  bool operator==(const ToolState&) const = default;
+};
+
+ToolState toolState(ToolRun& r) {
+  ToolState s;
+  auto& reg = *r.run.registry;
+  for (std::size_t i = 0; i < reg.statics->itemCount(); ++i) {
+    TItem it = *reg.statics->item(quillotide::kStaticSerialBase + static_cast<std::int32_t>(i));
+    it.selected = 0;  // the mouse's highlight, not an edit
+    s.statics.push_back(it);
+  }
+  s.world = reg.worldFile->items();
+  for (int x = 24; x < 44; ++x)
+    for (int y = 24; y < 44; ++y) s.cells.push_back(*reg.map->cell(x, y));
+  for (std::int64_t b = 0; b < reg.statics->blockCount(); ++b) {
+    s.marks.push_back(reg.statics->blockChanged(b));
+    s.marks.push_back(reg.map->blockChanged(b));
+  }
+  s.mapUnsaved = reg.map->hasUnsavedChanges();
+  return s;
+}
+
+}  // namespace
+
+void EditorToolsTest::everyEditingToolIsOneStepThatUndoAndRedoGiveBack() {
+  struct Case {
+    int tool;
+    bool area = false;  // the area move
+    bool twoClicks = false;
+  };
+  std::vector<Case> cases{{2}, {3}, {4}, {5}, {6, false, true}, {17, false, true}};
+  for (int tool = 7; tool <= 16; ++tool) cases.push_back({tool});
+  cases.push_back({7, true, true});
+  cases.push_back({15, true, true});
+  for (int tool = 21; tool <= 25; ++tool) cases.push_back({tool});
+  for (const Case& c : cases) {
+    const QByteArray name = QByteArray::number(c.tool) + (c.area ? " area" : "");
+    ToolRun r;
+    r.in.id = EditorWorld::kPost;
+    r.in.colour = 0x21;
+    r.in.area = c.area;
+    r.in.move = "1";
+    r.in.upDown = "3";
+    r.in.mapId = EditorWorld::kTexturedLand;
+    r.in.mapUpDown = "4";
+    r.in.min = "1";
+    r.in.max = "9";
+    r.editor->setCursorReach(2, 2);
+    const ToolState before = toolState(r);
+    const std::int32_t first = r.serial(ItemKind::Static, kC, kC);
+    const std::int32_t second = c.twoClicks ? r.serial(ItemKind::Land, kC + 3, kC + 3) : first;
+    r.click(c.tool, first);
+    if (c.twoClicks) r.click(c.tool, second);
+    const ToolState after = toolState(r);
+    QVERIFY2(after != before, name);
+    QVERIFY2(r.editor->undoStack().size() == 1, name);
+    QVERIFY2(r.editor->hasUnsaved(), name);
+    QTest::keyClick(r.editor.get(), Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY2(toolState(r) == before, name);
+    QVERIFY2(!r.editor->hasUnsaved(), name);
+    QTest::keyClick(r.editor.get(), Qt::Key_Y, Qt::ControlModifier);
+    QVERIFY2(toolState(r) == after, name);
+  }
 }
 
 QTEST_MAIN(EditorToolsTest)
