@@ -427,14 +427,7 @@ void EditorFormTest::withoutOpenGLThePanelSaysSo() {
 
 void EditorFormTest::theFeaturesButtonLoadsTheWorldAndOpensTheEditor() {
   ProgramRun run;
-  const std::string dir = run.dir.file("sample");
-  quillotide::sample::writeSampleSet(dir);
-  for (const auto& f : quillotide::sample::sampleFiles())
-    run.registry->config->setString(f.configKey, quillotide::joinPath(dir, f.fileName));
-  for (const auto& [key, value] : quillotide::sample::sampleSettings())
-    run.registry->config->setString(key, value);
-  // The Settings page takes the stored paths at its creation: a fresh main window.
-  run.mainForm = std::make_unique<quillotide::ui::TMainForm>(*run.registry, run.dialogs);
+  run.useSampleFiles(run.dir.file("sample"));
   run.showPage(QStringLiteral("tsFeatures"));
   auto* button = run.find<QAbstractButton>(QStringLiteral("btnActivateEditor"));
   QVERIFY(button);

@@ -7,11 +7,9 @@
 #include <QTest>
 
 #include "UiTestSupport.h"
-#include "app/FileIO.h"
 #include "app/Registry.h"
 #include "models/Map.h"
 #include "models/Statics.h"
-#include "sample/Sample.h"
 #include "support/TestFiles.h"
 #include "ui/editor/EditorView.h"
 #include "ui/editor/MaptoolForm.h"
@@ -30,13 +28,7 @@ namespace {
 // The sample world opened in the editor by the features page's "Worldeditor" button.
 struct SampleEditor {
   SampleEditor() {
-    dir = run.dir.file("sample");
-    quillotide::sample::writeSampleSet(dir);
-    for (const auto& f : quillotide::sample::sampleFiles())
-      run.registry->config->setString(f.configKey, quillotide::joinPath(dir, f.fileName));
-    for (const auto& [key, value] : quillotide::sample::sampleSettings())
-      run.registry->config->setString(key, value);
-    run.mainForm = std::make_unique<quillotide::ui::TMainForm>(*run.registry, run.dialogs);
+    run.useSampleFiles(run.dir.file("sample"));
     run.showPage(QStringLiteral("tsFeatures"));
     QTest::mouseClick(run.find<QAbstractButton>(QStringLiteral("btnActivateEditor")),
                       Qt::LeftButton);
@@ -104,7 +96,6 @@ struct SampleEditor {
   }
 
   ProgramRun run;
-  std::string dir;
   TSEditorForm* editor = nullptr;
 };
 

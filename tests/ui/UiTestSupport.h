@@ -10,7 +10,9 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include "app/FileIO.h"
 #include "app/Registry.h"
+#include "sample/Sample.h"
 #include "support/TestFiles.h"
 #include "ui/main/MainForm.h"
 #include "ui/platform/ScriptedDialogs.h"
@@ -65,6 +67,15 @@ struct ProgramRun {
     const QModelIndex index = view->model()->index(row, 0);
     view->scrollTo(index);
     QTest::mouseClick(view->viewport(), button, Qt::NoModifier, view->visualRect(index).center());
+  }
+  // Writes the sample set into `folder`, stores its paths and settings and makes a fresh main
+  // window, whose Settings page takes the stored paths at its creation.
+  void useSampleFiles(const std::string& folder) {
+    sample::writeSampleSet(folder);
+    for (const auto& f : sample::sampleFiles())
+      registry->config->setString(f.configKey, joinPath(folder, f.fileName));
+    for (const auto& [key, value] : sample::sampleSettings()) registry->config->setString(key, value);
+    mainForm = std::make_unique<ui::TMainForm>(*registry, dialogs);
   }
   // A key pressed in a list (arrows move the selected line).
   void pressKey(const QString& list, Qt::Key key) const {

@@ -329,24 +329,17 @@ void TSEditorForm::leftRelease(QPoint, Qt::KeyboardModifiers) {
   updateUndoActions();
 }
 
-void TSEditorForm::undo() {
+void TSEditorForm::undo() { replay(false); }
+void TSEditorForm::redo() { replay(true); }
+
+void TSEditorForm::replay(bool forward) {
   // A stroke still open (its release went to another window) ends here.
   m_leftDown = false;
   while (m_undo.inGroup()) m_undo.endGroup();
-  if (!m_undo.canUndo()) return;
+  if (!(forward ? m_undo.canRedo() : m_undo.canUndo())) return;
   // The two-click tools start again: their first corner may lie on what comes back.
   m_tileCorner = m_moveCorner = m_nukeCorner = {};
-  runAction(m_dialogs, [&] { m_undo.undo(); });
-  updateUndoActions();
-  requestRebuild();
-}
-
-void TSEditorForm::redo() {
-  m_leftDown = false;
-  while (m_undo.inGroup()) m_undo.endGroup();
-  if (!m_undo.canRedo()) return;
-  m_tileCorner = m_moveCorner = m_nukeCorner = {};
-  runAction(m_dialogs, [&] { m_undo.redo(); });
+  runAction(m_dialogs, [&] { forward ? m_undo.redo() : m_undo.undo(); });
   updateUndoActions();
   requestRebuild();
 }

@@ -147,6 +147,7 @@ private:
   void refresh();
   // Ends the undo session when the models it was recorded on are no longer those of the world.
   void followModels();
+  void replay(bool forward);
   int unsavedParts() const;
 
   void loadDiffs();
