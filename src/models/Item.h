@@ -53,6 +53,21 @@ struct TItem {
   bool operator==(const TItem&) const = default;
 };
 
+// An item of an owner's list: what a save writes, its serial and its kind; the look (size,
+// animation) is the owner's to set.
+inline TItem placedItem(std::uint16_t id, int x, int y, std::int8_t z, std::uint16_t hue,
+                        std::int32_t serial, ItemKind kind) {
+  TItem item;
+  item.tileId = id;
+  item.x = static_cast<std::uint16_t>(x);
+  item.y = static_cast<std::uint16_t>(y);
+  item.z = z;
+  item.hue = hue;
+  item.serial = serial;
+  item.kind = kind;
+  return item;
+}
+
 // The models the world models read pictures, flags and frame counts from. Any may be null or
 // unloaded: a static then has size 0 x 0 and is not animated, land is drawn from its art tile.
 struct WorldSources {

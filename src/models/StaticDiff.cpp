@@ -148,14 +148,8 @@ void TStaticDiff::loadBlockItems(std::int32_t b) {
   const std::vector<StaticRecord> records =
       decodeStaticRecords(std::span<const std::uint8_t>(m_data).subspan(start, size));
   for (const StaticRecord& r : records) {
-    TItem item;
-    item.tileId = r.id;
-    item.x = static_cast<std::uint16_t>(x0 + r.x);
-    item.y = static_cast<std::uint16_t>(y0 + r.y);
-    item.z = r.z;
-    item.hue = r.hue;
-    item.serial = m_state.nextSerial++;
-    item.kind = ItemKind::DiffStatic;
+    TItem item =
+        placedItem(r.id, x0 + r.x, y0 + r.y, r.z, r.hue, m_state.nextSerial++, ItemKind::DiffStatic);
     applyStaticLook(item, m_sources);
     appendItem(item);
   }
@@ -295,14 +289,8 @@ void TStaticDiff::move(std::int32_t serial, int dx, int dy, int dz) {
 }
 
 std::int32_t TStaticDiff::newItem(std::uint16_t id, int x, int y, int z, std::uint16_t hue) {
-  TItem item;
-  item.tileId = id;
-  item.x = static_cast<std::uint16_t>(x);
-  item.y = static_cast<std::uint16_t>(y);
-  item.z = clampAltitude(z);
-  item.hue = hue;
-  item.serial = m_state.nextSerial++;
-  item.kind = ItemKind::DiffStatic;
+  TItem item =
+      placedItem(id, x, y, clampAltitude(z), hue, m_state.nextSerial++, ItemKind::DiffStatic);
   applyStaticLook(item, m_sources);
   appendItem(item);
   return item.serial;

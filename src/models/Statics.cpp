@@ -221,14 +221,8 @@ void TStatics::loadBlock(std::int64_t b) {
   const int x0 = static_cast<int>(b / rows) * 8;
   const int y0 = static_cast<int>(b % rows) * 8;
   for (const StaticRecord& r : readBlock(b, readIndex(b), nullptr)) {
-    TItem item;
-    item.tileId = r.id;
-    item.x = static_cast<std::uint16_t>(x0 + r.x);
-    item.y = static_cast<std::uint16_t>(y0 + r.y);
-    item.z = r.z;
-    item.hue = r.hue;
-    item.serial = m_state.nextSerial++;
-    item.kind = ItemKind::Static;
+    TItem item =
+        placedItem(r.id, x0 + r.x, y0 + r.y, r.z, r.hue, m_state.nextSerial++, ItemKind::Static);
     applyStaticLook(item, m_sources);
     appendItem(item);
   }
@@ -370,14 +364,8 @@ std::int32_t TStatics::add(std::uint16_t id, int x, int y, int z, std::uint16_t 
     throw Error(formatMessage("The position %d,%d lies outside the world (%d x %d).",
                               {decimal(x), decimal(y), decimal(m_width), decimal(m_height)}));
   ensureLoaded(b);
-  TItem item;
-  item.tileId = id;
-  item.x = static_cast<std::uint16_t>(x);
-  item.y = static_cast<std::uint16_t>(y);
-  item.z = clampAltitude(z);
-  item.hue = hue;
-  item.serial = m_state.nextSerial++;
-  item.kind = ItemKind::Static;
+  TItem item =
+      placedItem(id, x, y, clampAltitude(z), hue, m_state.nextSerial++, ItemKind::Static);
   applyStaticLook(item, m_sources);
   appendItem(item);
   markChanged(x, y);

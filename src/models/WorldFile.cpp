@@ -47,14 +47,7 @@ WorldTextFormat worldTextFormatByName(const std::string& name) {
 
 std::int32_t TWorldFile::add(std::uint16_t id, std::uint16_t x, std::uint16_t y, std::int8_t z,
                              std::uint16_t hue) {
-  TItem item;
-  item.tileId = id;
-  item.x = x;
-  item.y = y;
-  item.z = z;
-  item.hue = hue;
-  item.serial = m_nextSerial++;
-  item.kind = ItemKind::WorldUnwritten;
+  TItem item = placedItem(id, x, y, z, hue, m_nextSerial++, ItemKind::WorldUnwritten);
   applyStaticLook(item, m_sources);
   m_items.push_back(item);
   return item.serial;

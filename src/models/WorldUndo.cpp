@@ -159,12 +159,7 @@ struct ItemFields {
     return {it.tileId, it.x, it.y, it.hue, it.z, it.deleted != 0};
   }
   TItem look() const {
-    TItem it;
-    it.tileId = tileId;
-    it.x = x;
-    it.y = y;
-    it.hue = hue;
-    it.z = z;
+    TItem it = placedItem(tileId, x, y, z, hue, 0, ItemKind::None);
     it.deleted = deleted ? 1 : 0;
     return it;
   }
