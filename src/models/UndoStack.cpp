@@ -102,6 +102,7 @@ void UndoStack::undo() {
   if (!canUndo() || m_groupDepth > 0) return;
   FlagGuard guard(m_replaying);
   const Step& step = m_steps[m_index - 1];
+  m_replayParts = step.parts;
   for (auto it = step.actions.rbegin(); it != step.actions.rend(); ++it) it->undo();
   --m_index;
 }
@@ -109,6 +110,7 @@ void UndoStack::undo() {
 void UndoStack::redo() {
   if (!canRedo() || m_groupDepth > 0) return;
   FlagGuard guard(m_replaying);
+  m_replayParts = m_steps[m_index].parts;
   for (const auto& action : m_steps[m_index].actions) action.redo();
   ++m_index;
 }

@@ -48,8 +48,9 @@ public:
   // Counts the outermost groups begun, so a recorder can tell whether it is still in the group
   // it last recorded into.
   std::uint64_t groupSerial() const { return m_groupSerial; }
-  // True while a step is being undone or redone.
+  // True while a step is being undone or redone; the parts that step names.
   bool replaying() const { return m_replaying; }
+  std::uint32_t replayingParts() const { return m_replaying ? m_replayParts : 0; }
 
   bool canUndo() const { return m_index > 0; }
   bool canRedo() const { return m_index < m_steps.size(); }
@@ -99,6 +100,7 @@ private:
   std::uint64_t m_groupSerial = 0;
   Step m_group;
   bool m_replaying = false;
+  std::uint32_t m_replayParts = 0;
 };
 
 }  // namespace quillotide

@@ -1,6 +1,9 @@
 #include "models/WorldUndo.h"
 
 #include <array>
+#include <climits>
+#include <cstdint>
+#include <utility>
 #include <map>
 #include <memory>
 #include <optional>
@@ -189,18 +192,41 @@ struct Recording {
   int& m_depth;
 };
 
+// No owner's generation: marks recorded under it are never restored.
+constexpr std::uint64_t kNoGeneration = UINT64_MAX;
+
+// Where a world-file item went that a save with new items included wrote into the statics or
+// the diffs: found there by what it holds.
+std::optional<std::pair<Owner, std::int32_t>> findMoved(const WorldModels& m, const TItem& look) {
+  for (const Owner owner : {Owner::Statics, Owner::Diffs}) {
+    const OwnerAccess o(m, owner);
+    if (!o.present()) continue;
+    if (const auto serial = o.findLike(look)) return std::pair{owner, *serial};
+  }
+  return std::nullopt;
+}
+
 // Brings the item from one recorded state to the other through the dispatcher.
 void bring(ItemChange& c, bool forward) {
   const WorldModels& m = c.models;
-  OwnerAccess o(m, c.owner);
-  if (!o.present()) return;
+  if (!OwnerAccess(m, c.owner).present()) return;
   const ItemFields& from = forward ? c.before : c.after;
   const ItemFields& to = forward ? c.after : c.before;
   std::optional<std::int32_t> serial;
-  if (o.generation() == c.generation)
-    serial = c.serial;
-  else if (!from.deleted)
-    serial = o.findLike(from.look());
+  {
+    const OwnerAccess held(m, c.owner);
+    if (held.generation() == c.generation)
+      serial = c.serial;
+    else if (!from.deleted)
+      serial = held.findLike(from.look());
+  }
+  if (!serial && c.owner == Owner::World && !from.deleted)
+    if (const auto moved = findMoved(m, from.look())) {
+      c.owner = moved->first;
+      serial = moved->second;
+      c.marksGeneration = kNoGeneration;  // the marks were another owner's
+    }
+  const OwnerAccess o(m, c.owner);
   if (!serial) {
     // The owner no longer holds the item: a delete saved since comes back as a new item; an
     // item that left its owner (a save took it elsewhere) is left alone.
@@ -270,10 +296,53 @@ void bringList(const WorldModels& m, ListChange& c, bool forward) {
   if (m.items) shiftWorld(m, from, to);
 }
 
+// A new world-file item; followed into the statics or the diffs when a save took it there.
 struct Added {
+  WorldModels models;
+  Owner owner = Owner::World;
   std::int32_t serial = 0;
   std::uint64_t generation = 0;
   TItem item;
+
+  void follow(Owner to, std::int32_t newSerial) {
+    owner = to;
+    serial = newSerial;
+    generation = OwnerAccess(models, to).generation();
+  }
+  void redo() {
+    const OwnerAccess o(models, owner);
+    // Within the generation the item comes back with its serial.
+    if (o.generation() == generation)
+      if (const auto held = o.item(serial); held && held->deleted) {
+        models.items->restore(&*held);
+        return;
+      }
+    follow(Owner::World, models.items->add(item.tileId, item.x, item.y, item.z, item.hue));
+  }
+  void undo() {
+    TWorldFile& w = *models.world;
+    const OwnerAccess o(models, owner);
+    if (o.generation() == generation) {
+      // The newest world-file item goes as if it had never been made.
+      if (owner == Owner::World && static_cast<std::int64_t>(serial) - kWorldSerialBase + 1 ==
+                                       static_cast<std::int64_t>(w.size())) {
+        w.truncate(w.size() - 1);
+        return;
+      }
+      if (const auto held = o.item(serial)) {
+        models.items->remove(&*held);
+        return;
+      }
+    }
+    std::optional<std::pair<Owner, std::int32_t>> found;
+    if (const auto here = OwnerAccess(models, Owner::World).findLike(item))
+      found = std::pair{Owner::World, *here};
+    else
+      found = findMoved(models, item);
+    if (!found) return;
+    follow(found->first, found->second);
+    if (const auto held = OwnerAccess(models, owner).item(serial)) models.items->remove(&*held);
+  }
 };
 
 void putCell(TMap& map, int x, int y, std::uint16_t id, std::int8_t z) {
@@ -341,39 +410,11 @@ std::int32_t WorldEdits::add(std::uint16_t id, std::uint16_t x, std::uint16_t y,
   }
   if (!m_models.world) return serial;
   auto c = std::make_shared<Added>();
+  c->models = m_models;
   c->serial = serial;
   c->generation = m_models.world->generation();
   c->item = m_models.world->item(serial).value_or(TItem{});
-  const WorldModels m = m_models;
-  auto redo = [m, c] {
-    TWorldFile& w = *m.world;
-    // Within the generation the item comes back with its serial: it was the newest.
-    if (w.generation() == c->generation)
-      if (const auto held = w.item(c->serial); held && held->deleted) {
-        m.items->restore(&*held);
-        return;
-      }
-    const TItem& it = c->item;
-    c->serial = m.items->add(it.tileId, it.x, it.y, it.z, it.hue);
-    c->generation = w.generation();
-  };
-  auto undo = [m, c] {
-    TWorldFile& w = *m.world;
-    if (w.generation() == c->generation) {
-      if (static_cast<std::int64_t>(c->serial) - kWorldSerialBase + 1 ==
-          static_cast<std::int64_t>(w.size())) {
-        w.truncate(w.size() - 1);
-        return;
-      }
-      if (const auto held = w.item(c->serial)) {
-        m.items->remove(&*held);
-        return;
-      }
-    }
-    if (const auto found = OwnerAccess(m, Owner::World).findLike(c->item))
-      if (const auto held = w.item(*found)) m.items->remove(&*held);
-  };
-  m_stack.record(label, {redo, undo, partBit(WorldPart::WorldFile)});
+  m_stack.record(label, {[c] { c->redo(); }, [c] { c->undo(); }, partBit(WorldPart::WorldFile)});
   return serial;
 }
 

@@ -360,6 +360,36 @@ TEST(WorldUndoTest, AfterAPatchUndoWritesTheRevertedStateAndRedoTheEditedOne) {
   EXPECT_EQ(contents(w.dir), edited);
 }
 
+TEST(WorldUndoTest, AWorldFileItemAPatchTookIntoTheStaticsIsFollowedThere) {
+  World w;
+  // The world file's own items are written first, so that only the new one goes along.
+  w.r.worldFile->save(w.dir.file("world.txt"), WorldTextFormat::Plain);
+  const std::int32_t serial = w.edits.add(0x700, 12, 13, 4, 0);
+  w.edits.setHue(w.item(ItemKind::WorldUnwritten, serial), 0x33);
+  w.r.statics->save(w.dir.file("staidx0.mul"), w.dir.file("statics0.mul"),
+                    StaticsSaveMode::WithUnwrittenItems, w.r.worldFile.get(), g_silent);
+  ASSERT_FALSE(w.r.worldFile->item(serial).has_value());
+  const auto at = [&w] { return w.r.statics->itemsAt(12, 13); };
+  ASSERT_EQ(at().size(), 1u);
+  EXPECT_EQ(at()[0].hue, 0x33);
+
+  // Undone, the recolour and then the add reach the static the patch made.
+  w.stack.undo();
+  ASSERT_EQ(at().size(), 1u);
+  EXPECT_EQ(at()[0].hue, 0);
+  w.stack.undo();
+  EXPECT_TRUE(at().empty());
+  EXPECT_TRUE(w.r.statics->hasUnsavedChanges());
+  // Made again, it is the recoloured static it had become, and nothing else.
+  w.stack.redo();
+  w.stack.redo();
+  ASSERT_EQ(at().size(), 1u);
+  EXPECT_EQ(at()[0].hue, 0x33);
+  std::vector<TItem> inWorldFile;
+  w.r.worldFile->appendItemsInRect(12, 12, 13, 13, inWorldFile);
+  EXPECT_TRUE(inWorldFile.empty());
+}
+
 TEST(WorldUndoTest, ARandomRunWithUndoAndRedoSavesWhatTheNetEditsSave) {
   for (unsigned seed = 1; seed <= 3; ++seed) {
     SCOPED_TRACE(testing::Message() << "seed " << seed);

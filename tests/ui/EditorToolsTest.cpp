@@ -136,6 +136,7 @@ private slots:
   void aBadFieldStopsTheToolWhereItIs();
   void ctrlZTakesBackALandClickAndCtrlYMakesItAgain();
   void everyEditingToolIsOneStepThatUndoAndRedoGiveBack();
+  void undoFollowsANewItemThatAPatchTookIntoTheStatics();
 };
 
 void EditorToolsTest::addStandsOnTheClickedItemAsAWorldFileItem() {
@@ -537,6 +538,22 @@ void EditorToolsTest::everyEditingToolIsOneStepThatUndoAndRedoGiveBack() {
     QTest::keyClick(r.editor.get(), Qt::Key_Y, Qt::ControlModifier);
     QVERIFY2(toolState(r) == after, name);
   }
+}
+
+void EditorToolsTest::undoFollowsANewItemThatAPatchTookIntoTheStatics() {
+  ToolRun r;
+  auto& statics = *r.run.registry->statics;
+  r.in.id = EditorWorld::kFrame;
+  r.click(3, r.serial(ItemKind::Land, 30, 30));
+  r.run.dialogs.answerSave(r.run.path("staidx.mul"));
+  r.run.dialogs.answerSave(r.run.path("statics.mul"));
+  r.editor->action(QStringLiteral("Patch Statics (all new items included)"))->trigger();
+  QCOMPARE(statics.itemsAt(30, 30).size(), std::size_t(1));
+  QVERIFY(!r.editor->hasUnsaved());
+  // The add is taken back where the item is now; the statics are changed by it.
+  QTest::keyClick(r.editor.get(), Qt::Key_Z, Qt::ControlModifier);
+  QVERIFY(statics.itemsAt(30, 30).empty());
+  QVERIFY(r.editor->hasUnsaved(WorldPart::Statics));
 }
 
 QTEST_MAIN(EditorToolsTest)

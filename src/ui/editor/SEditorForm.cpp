@@ -96,15 +96,17 @@ TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
   m_main.installEventFilter(this);
   m_scene.setSources(sceneSources(m_registry));
   followModels();
-  // An edit that reaches a model without being recorded (no undo can take it back) leaves its
-  // part unsaved until the part is saved.
+  // An edit that reaches a model without being recorded, or a replay that reaches a part its
+  // step does not name (an undo following a world-file item a patch took into the statics),
+  // leaves that part unsaved until the part is saved.
   m_registry.items->setNoticeHandler([this](const ItemNotice& notice) {
     if (notice.edit == ItemEdit::Select || notice.edit == ItemEdit::Deselect) return;
-    if (m_undo.replaying() || m_edits.recording()) return;
-    if (notice.kind == ItemKind::Static) noteUnsaved(WorldPart::Statics);
-    if (notice.kind == ItemKind::DiffStatic) noteUnsaved(WorldPart::Diffs);
-    if (notice.kind == ItemKind::WorldWritten || notice.kind == ItemKind::WorldUnwritten)
-      noteUnsaved(WorldPart::WorldFile);
+    if (m_edits.recording()) return;
+    WorldPart part = WorldPart::WorldFile;
+    if (notice.kind == ItemKind::Static) part = WorldPart::Statics;
+    if (notice.kind == ItemKind::DiffStatic) part = WorldPart::Diffs;
+    if (m_undo.replayingParts() & partBit(part)) return;
+    noteUnsaved(part);
   });
   m_toolWindows = new EditorToolWindows(*this, m_registry, m_dialogs);
   // Undo and redo work from the tool windows too, while one of them has the focus.
