@@ -229,7 +229,7 @@ void bring(ItemChange& c, bool forward) {
   const OwnerAccess o(m, c.owner);
   if (!serial) {
     // The owner no longer holds the item: a delete saved since comes back as a new item; an
-    // item that left its owner (a save took it elsewhere) is left alone.
+    // item found nowhere is left alone.
     if (from.deleted && !to.deleted) {
       c.serial = o.recreate(to.look());
       c.generation = o.generation();
