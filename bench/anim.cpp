@@ -14,6 +14,7 @@
 #include "app/FileIO.h"
 #include "app/IndexedFile.h"
 #include "models/Animation.h"
+#include "Compare.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -22,7 +23,8 @@ namespace {
 
 constexpr int kFrames = 8;
 const std::vector<int> kBodies = {1, 2, 3, 4, 201, 202, 203, 204, 400, 401, 402, 403};
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::seconds;
 
 // A 48 x 64 figure with a body, a head and swinging legs; about half its pixels are opaque.
 Bitmap32 frame(int body, int slot, int f) {
@@ -104,10 +106,6 @@ struct Fixture {
 Fixture& fixture() {
   static Fixture f;
   return f;
-}
-
-double seconds(Clock::time_point from, Clock::time_point to) {
-  return std::chrono::duration<double>(to - from).count();
 }
 
 // Export against a plain write of the same files into fresh folders; folders or .kx files.

@@ -9,6 +9,7 @@
 
 #include "app/FileIO.h"
 #include "models/DiffFiles.h"
+#include "Compare.h"
 #include "support/TestFiles.h"
 #include "support/WorldFiles.h"
 
@@ -78,17 +79,7 @@ Fixture& fixture() {
 }
 
 Progress g_silent;
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double>(b - a).count();
-}
-
-std::uint64_t sizeOf(const std::vector<std::string>& paths) {
-  std::uint64_t n = 0;
-  for (const auto& p : paths) n += fileExists(p) ? fileSize(p) : 0;
-  return n;
-}
+using bench::sizeOf;
 
 // Reads the inputs whole and writes as many bytes to as many files as the operation wrote.
 void plainReadWrite(const std::vector<std::string>& inputs,
@@ -105,18 +96,7 @@ void plainReadWrite(const std::vector<std::string>& inputs,
 template <typename Operation>
 void compare(benchmark::State& state, const char* name, const std::vector<std::string>& inputs,
              const std::vector<std::string>& outputs, Operation&& operation) {
-  double opSeconds = 0;
-  double plainSeconds = 0;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    operation();
-    const auto t1 = Clock::now();
-    plainReadWrite(inputs, outputs);
-    const auto t2 = Clock::now();
-    opSeconds += seconds(t0, t1);
-    plainSeconds += seconds(t1, t2);
-  }
-  state.counters[std::string(name) + "/plain"] = plainSeconds > 0 ? opSeconds / plainSeconds : 0;
+  bench::compareWithPlain(state, name, operation, [&] { plainReadWrite(inputs, outputs); });
 }
 
 void BM_CreateMapDiff(benchmark::State& state) {

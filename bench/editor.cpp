@@ -11,17 +11,15 @@
 
 #include "models/EditorScene.h"
 #include "sample/Sample.h"
+#include "Compare.h"
 #include "support/EditorWorld.h"
 
 using namespace quillotide;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double>(b - a).count();
-}
+using bench::Clock;
+using bench::seconds;
 
 void runRebuild(benchmark::State& state, EditorScene& scene) {
   scene.setClientSize(1024, 768);

@@ -15,6 +15,7 @@
 #include "models/Radarcol.h"
 #include "models/RegionPatch.h"
 #include "models/WorldTools.h"
+#include "Compare.h"
 #include "support/TestFiles.h"
 #include "support/WorldFiles.h"
 
@@ -86,11 +87,6 @@ Fixture& fixture() {
 }
 
 Progress g_silent;
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double>(b - a).count();
-}
 
 // Reads `readBytes` bytes of the files in one sequential pass each, in order, and writes
 // `writeBytes` bytes to a file of its own.
@@ -112,18 +108,8 @@ void plainReadWrite(const std::vector<std::string>& from, std::uint64_t readByte
 template <typename Tool>
 void compare(benchmark::State& state, const char* name, const std::vector<std::string>& from,
              std::uint64_t readBytes, std::uint64_t writeBytes, Tool&& tool) {
-  double toolSeconds = 0;
-  double plainSeconds = 0;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    tool();
-    const auto t1 = Clock::now();
-    plainReadWrite(from, readBytes, writeBytes);
-    const auto t2 = Clock::now();
-    toolSeconds += seconds(t0, t1);
-    plainSeconds += seconds(t1, t2);
-  }
-  state.counters[std::string(name) + "/plain"] = plainSeconds > 0 ? toolSeconds / plainSeconds : 0;
+  bench::compareWithPlain(state, name, tool,
+                          [&] { plainReadWrite(from, readBytes, writeBytes); });
 }
 
 // The map and statics bytes a region of the world reads: its blocks and their statics.

@@ -9,6 +9,7 @@
 
 #include "app/FileIO.h"
 #include "models/Tiledata.h"
+#include "Compare.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -51,10 +52,8 @@ Fixture& fixture() {
   return f;
 }
 
-using Clock = std::chrono::steady_clock;
-double seconds(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double>(b - a).count();
-}
+using bench::Clock;
+using bench::seconds;
 
 // Export of both tables beside writing the same text bytes as plain files.
 void BM_ExportOverWrite(benchmark::State& state) {

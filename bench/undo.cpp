@@ -14,6 +14,7 @@
 #include "models/Map.h"
 #include "models/Statics.h"
 #include "models/WorldUndo.h"
+#include "Compare.h"
 #include "support/TestFiles.h"
 #include "support/WorldFiles.h"
 
@@ -52,10 +53,8 @@ Fixture& fixture() {
   return f;
 }
 
-using Clock = std::chrono::steady_clock;
-double seconds(Clock::time_point from) {
-  return std::chrono::duration<double>(Clock::now() - from).count();
-}
+using bench::Clock;
+double since(Clock::time_point from) { return bench::seconds(from, Clock::now()); }
 
 void BM_NukeAndUndo(benchmark::State& state) {
   Fixture& f = fixture();
@@ -69,11 +68,11 @@ void BM_NukeAndUndo(benchmark::State& state) {
     for (const TItem& it : f.statics) edits.remove(it);
     stack.endGroup();
     stack.undo();
-    recorded += seconds(t);
+    recorded += since(t);
     t = Clock::now();
     for (const TItem& it : f.statics) f.r.items->remove(&it);
     for (const TItem& it : f.statics) f.r.items->restore(&it);
-    plain += seconds(t);
+    plain += since(t);
   }
   const double n = static_cast<double>(f.statics.size());
   state.counters["statics"] = n;
@@ -97,7 +96,7 @@ void BM_StrokeAndUndo(benchmark::State& state) {
         edits.editCell(x, y, [x, y](TMap& m) { m.setTileId(x, y, 0x20); });
     stack.endGroup();
     stack.undo();
-    recorded += seconds(t);
+    recorded += since(t);
     t = Clock::now();
     for (int x = 0; x < kSide; ++x)
       for (int y = 0; y < kSide; ++y) {
@@ -105,7 +104,7 @@ void BM_StrokeAndUndo(benchmark::State& state) {
         map.setTileId(x, y, 0x20);
         map.setTileId(x, y, before.tileId);
       }
-    plain += seconds(t);
+    plain += since(t);
   }
   const double n = static_cast<double>(kSide) * kSide;
   state.counters["cells"] = n;

@@ -14,6 +14,7 @@
 #include "models/Radarcol.h"
 #include "models/Statics.h"
 #include "models/Tiledata.h"
+#include "Compare.h"
 #include "support/TestFiles.h"
 #include "support/WorldFiles.h"
 
@@ -70,11 +71,7 @@ Fixture& fixture() {
 }
 
 Progress g_silent;
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double>(b - a).count();
-}
+using bench::sizeOf;
 
 // Reads the inputs whole and writes `outputBytes` bytes to one file.
 void plainReadWrite(const std::vector<std::string>& inputs, std::uint64_t outputBytes) {
@@ -86,29 +83,10 @@ void plainReadWrite(const std::vector<std::string>& inputs, std::uint64_t output
                     Bytes(static_cast<std::size_t>(outputBytes), 1));
 }
 
-std::uint64_t sizeOf(const std::vector<std::string>& paths) {
-  std::uint64_t n = 0;
-  for (const auto& p : paths) n += fileExists(p) ? fileSize(p) : 0;
-  return n;
-}
-
-// Runs the tool and the plain read and write of the same bytes in one loop, so the ratio comes
-// from the same moments of a noisy machine.
 template <typename Tool>
 void compare(benchmark::State& state, const char* name, const std::vector<std::string>& inputs,
              const std::vector<std::string>& outputs, Tool&& tool) {
-  double toolSeconds = 0;
-  double plainSeconds = 0;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    tool();
-    const auto t1 = Clock::now();
-    plainReadWrite(inputs, sizeOf(outputs));
-    const auto t2 = Clock::now();
-    toolSeconds += seconds(t0, t1);
-    plainSeconds += seconds(t1, t2);
-  }
-  state.counters[std::string(name) + "/plain"] = plainSeconds > 0 ? toolSeconds / plainSeconds : 0;
+  bench::compareWithPlain(state, name, tool, [&] { plainReadWrite(inputs, sizeOf(outputs)); });
 }
 
 void BM_CountTiles(benchmark::State& state) {
