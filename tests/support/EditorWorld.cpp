@@ -103,10 +103,6 @@ void EditorWorld::loadInto(Registry& r) {
   r.config->setInt("MapHeight", side);
 }
 
-SceneSources EditorWorld::sources() {
-  return SceneSources{&map, &statics, &worldFile, {}, &art, &textures, &hues, &tiledata, &animdata};
-}
-
 SampleEditorWorld::SampleEditorWorld() {
   sample::writeSampleSet(dir.path());
   art.load(dir.file("artidx.mul"), dir.file("art.mul"), StorageMode::Memory);
@@ -122,10 +118,6 @@ SampleEditorWorld::SampleEditorWorld() {
   map.open(dir.file("map0.mul"), n, n);
   statics.open(dir.file("staidx0.mul"), dir.file("statics0.mul"), n, n, StorageMode::Memory);
   worldFile.loadText(dir.file("world.txt"));
-}
-
-SceneSources SampleEditorWorld::sources() {
-  return SceneSources{&map, &statics, &worldFile, {}, &art, &textures, &hues, &tiledata, &animdata};
 }
 
 std::vector<PlacedStatic> denseStatics(int side, int perCell) {

@@ -30,7 +30,26 @@ class Registry;
 
 namespace quillotide::test {
 
-struct EditorWorld {
+// The models the editor's scene reads, in a folder of their own.
+struct EditorModels {
+  // A scene's sources over all these models.
+  SceneSources sources() {
+    return SceneSources{&map, &statics, &worldFile, {}, &art, &textures, &hues, &tiledata,
+                        &animdata};
+  }
+
+  TempDir dir;
+  TArt art;
+  TTiledata tiledata;
+  TTextures textures;
+  THues hues;
+  TAnimdata animdata;
+  TMap map;
+  TStatics statics;
+  TWorldFile worldFile;
+};
+
+struct EditorWorld : EditorModels {
   static constexpr std::uint16_t kRedLand = 1;
   static constexpr std::uint16_t kNoDrawLand = 2;
   static constexpr std::uint16_t kTexturedLand = 3;
@@ -49,38 +68,17 @@ struct EditorWorld {
   explicit EditorWorld(int side = 64, const std::vector<PlacedStatic>& statics = {},
                        const std::function<CellSpec(int, int)>& cell = {});
 
-  // A scene's sources over all these models.
-  SceneSources sources();
   // Writes every file of the world into dir and loads them into the registry's models, as the
   // Settings page would (the world size stored as MapWidth and MapHeight).
   void loadInto(Registry& registry);
 
-  TempDir dir;
-  TArt art;
-  TTiledata tiledata;
-  TTextures textures;
-  THues hues;
-  TAnimdata animdata;
-  TMap map;
-  TStatics statics;
-  TWorldFile worldFile;
   int side = 0;
   StaticsFiles staticsFiles;
 };
 
 // The sample world with the models the editor reads, loaded from a freshly written sample set.
-struct SampleEditorWorld {
+struct SampleEditorWorld : EditorModels {
   SampleEditorWorld();
-  SceneSources sources();
-  TempDir dir;
-  TArt art;
-  TTiledata tiledata;
-  TTextures textures;
-  THues hues;
-  TAnimdata animdata;
-  TMap map;
-  TStatics statics;
-  TWorldFile worldFile;
 };
 
 // A dense area for speed measurements: every cell of a side x side world holds `perCell` statics
