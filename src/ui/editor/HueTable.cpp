@@ -1,8 +1,10 @@
 #include "ui/editor/HueTable.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -104,5 +106,25 @@ void HueTable::choose(int entry) {
 }
 
 void HueTable::chooseTyped() { choose(parseInt(m_number->text().toStdString())); }
+
+HueWindow::HueWindow(const Registry& registry, Dialogs& dialogs, bool allowNone, bool withCancel,
+                     QWidget* parent)
+    : QWidget(parent, Qt::Window), m_table(new HueTable(registry, dialogs, allowNone, this)) {
+  setWindowTitle(QStringLiteral("Farbwahl"));
+  connect(m_table, &HueTable::hueChosen, this, &HueWindow::hueChosen);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(m_table);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  layout->addLayout(buttons);
+  const auto button = [&](const QString& caption) {
+    auto* b = new QPushButton(caption, this);
+    b->setObjectName(QStringLiteral("btn") + caption);
+    connect(b, &QPushButton::clicked, this, &QWidget::hide);
+    buttons->addWidget(b);
+  };
+  button(QStringLiteral("OK"));
+  if (withCancel) button(QStringLiteral("Abbrechen"));
+}
 
 }  // namespace quillotide::ui

@@ -72,4 +72,21 @@ private:
   PictureView* m_strip;
 };
 
+// The window "Farbwahl" around a hue table, with "OK" (and "Abbrechen" where asked), both of
+// which only hide it; a hue chosen in the table is reported through hueChosen.
+class HueWindow : public QWidget {
+  Q_OBJECT
+public:
+  HueTable* hueTable() const { return m_table; }
+
+signals:
+  void hueChosen(int entry);
+
+protected:
+  HueWindow(const Registry& registry, Dialogs& dialogs, bool allowNone, bool withCancel,
+            QWidget* parent);
+
+  HueTable* m_table;
+};
+
 }  // namespace quillotide::ui
