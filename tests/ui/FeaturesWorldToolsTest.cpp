@@ -37,28 +37,17 @@ void writeWorld(ProgramRun& run) {
   writeBytes(run.dir.file("radarcol.mul"), colours);
 }
 
-void type(ProgramRun& run, const QString& name, const QString& text) {
-  auto* e = run.find<QLineEdit>(name);
-  e->clear();
-  QTest::keyClicks(e, text);
-  QTest::keyClick(e, Qt::Key_Enter);
-}
-
-void click(ProgramRun& run, const QString& name) {
-  QTest::mouseClick(run.find<QPushButton>(name), Qt::LeftButton);
-}
-
 void loadWorld(ProgramRun& run) {
   run.showPage(QStringLiteral("tsSettings"));
   run.setField("eMap", run.path("map0.mul"));
   run.setField("eStaticIdx", run.path("staidx0.mul"));
   run.setField("eStaticMul", run.path("statics0.mul"));
   run.setField("eRadarCol", run.path("radarcol.mul"));
-  type(run, "eMapWidth", "16");
-  type(run, "eMapHeight", "16");
-  click(run, "btnLoadRadarcol");
-  click(run, "btnLoadMap");
-  click(run, "btnLoadStatics");
+  run.typeInto("eMapWidth", "16");
+  run.typeInto("eMapHeight", "16");
+  run.press("btnLoadRadarcol");
+  run.press("btnLoadMap");
+  run.press("btnLoadStatics");
   QVERIFY(run.registry->map->isLoaded());
   QVERIFY(run.registry->statics->isLoaded());
   run.showPage(QStringLiteral("tsFeatures"));
@@ -71,11 +60,11 @@ void FeaturesWorldToolsTest::radarMapAsksBeforeDroppingUnsavedEdits() {
   writeWorld(run);
   run.showPage(QStringLiteral("tsSettings"));
   run.setField("eRadarCol", run.path("radarcol.mul"));
-  click(run, "btnLoadRadarcol");
+  run.press("btnLoadRadarcol");
   run.showPage(QStringLiteral("tsFeatures"));
   // A map that was never opened gives no picture, and says so.
   run.dialogs.answerSave(run.path("radar.bmp"));
-  click(run, "Button11");
+  run.press("Button11");
   QCOMPARE(run.dialogs.messages().size(), 1);
   QVERIFY(!run.dialogs.messageTexts().contains(QStringLiteral("Done.")));
   QVERIFY(!quillotide::fileExists(run.dir.file("radar.bmp")));
@@ -86,14 +75,14 @@ void FeaturesWorldToolsTest::radarMapAsksBeforeDroppingUnsavedEdits() {
   // Cancelled: the edit and the models stay.
   run.dialogs.answerSave(run.path("radar.bmp"));
   run.dialogs.answerQuestion(QStringLiteral("Cancel"));
-  click(run, "Button11");
+  run.press("Button11");
   QVERIFY(run.registry->map->isLoaded());
   QVERIFY(run.registry->map->hasUnsavedChanges());
   QVERIFY(!quillotide::fileExists(run.dir.file("radar.bmp")));
   // Saved: the edit reaches the file, the picture shows it, both models are unloaded.
   run.dialogs.answerSave(run.path("radar.bmp"));
   run.dialogs.answerQuestion(QStringLiteral("Save"));
-  click(run, "Button11");
+  run.press("Button11");
   QCOMPARE(run.dialogs.messageTexts(),
            (QStringList{QStringLiteral("1 MapBlocks patched."), QStringLiteral("Done.")}));
   QVERIFY(!run.registry->map->isLoaded());
@@ -109,18 +98,18 @@ void FeaturesWorldToolsTest::mergeStaticsRefusesASourceAsTarget() {
   ProgramRun run;
   writeWorld(run);
   run.showPage(QStringLiteral("tsFeatures"));
-  for (const char* name : {"eMSIdx1", "eMSIdx2"}) type(run, name, run.path("staidx0.mul"));
-  for (const char* name : {"eMSMul1", "eMSMul2"}) type(run, name, run.path("statics0.mul"));
+  for (const char* name : {"eMSIdx1", "eMSIdx2"}) run.typeInto(name, run.path("staidx0.mul"));
+  for (const char* name : {"eMSMul1", "eMSMul2"}) run.typeInto(name, run.path("statics0.mul"));
   run.dialogs.answerSave(run.path("staidx9.mul"));
   run.dialogs.answerSave(run.path("statics0.mul"));
-  click(run, "btnMSRun");
+  run.press("btnMSRun");
   QCOMPARE(run.dialogs.messages().size(), 1);
   QVERIFY(run.dialogs.messages()[0].text.contains(QStringLiteral("is one of its sources")));
   QVERIFY(!quillotide::fileExists(run.dir.file("staidx9.mul")));
   run.dialogs.clear();
   run.dialogs.answerSave(run.path("staidx9.mul"));
   run.dialogs.answerSave(run.path("statics9.mul"));
-  click(run, "btnMSRun");
+  run.press("btnMSRun");
   QCOMPARE(run.dialogs.messageTexts(), QStringList{QStringLiteral("Merging done.")});
   QCOMPARE(readBytes(run.dir.file("statics9.mul")).size(), 14u);
 }
@@ -130,15 +119,15 @@ void FeaturesWorldToolsTest::mapCopyCreatesTheTargetFromTheTypedFields() {
   writeWorld(run);
   run.showPage(QStringLiteral("tsFeatures"));
   run.dialogs.answerOpen(run.path("map0.mul"));
-  click(run, "btnMCBrowseFrom");
+  run.press("btnMCBrowseFrom");
   run.dialogs.answerSave(run.path("map7.mul"));
-  click(run, "Button1");
+  run.press("Button1");
   const QStringList fields = {"eX1",          "eY1",         "eX2",      "eY2",
                               "eMCSrcBreite", "eMCSrcHoehe", "eTargX1",  "eTargY1",
                               "eMCTrgBreite", "eMCTrgHoehe", "eIgnoreId"};
   const QStringList values = {"2", "0", "5", "7", "16", "16", "0", "8", "8", "16", "3"};
-  for (int i = 0; i < fields.size(); ++i) type(run, fields[i], values[i]);
-  click(run, "btnMapCopy");
+  for (int i = 0; i < fields.size(); ++i) run.typeInto(fields[i], values[i]);
+  run.press("btnMapCopy");
   QCOMPARE(run.registry->config->getString("MCX2"), std::string("5"));
   QCOMPARE(run.registry->config->getString("MCTo"), run.dir.file("map7.mul"));
   const auto map = readBytes(run.dir.file("map7.mul"));

@@ -42,26 +42,15 @@ void writeWorld(const std::string& dir, int shift) {
   writeBytes(files.staticsDataPath(), pair.data);
 }
 
-void type(ProgramRun& run, const QString& name, const QString& text) {
-  auto* e = run.find<QLineEdit>(name);
-  e->clear();
-  QTest::keyClicks(e, text);
-  QTest::keyClick(e, Qt::Key_Enter);
-}
-
-void click(ProgramRun& run, const QString& name) {
-  QTest::mouseClick(run.find<QPushButton>(name), Qt::LeftButton);
-}
-
 // Shows the page, chooses `dir` and types the world size and region.
 void prepare(ProgramRun& run, const QString& dir, const QStringList& region) {
   run.showPage(QStringLiteral("tsPatch"));
   run.dialogs.answerFolder(dir);
-  click(run, QStringLiteral("btnPBrowse"));
-  type(run, QStringLiteral("ePWidth"), QStringLiteral("32"));
-  type(run, QStringLiteral("ePHeight"), QStringLiteral("24"));
+  run.press(QStringLiteral("btnPBrowse"));
+  run.typeInto(QStringLiteral("ePWidth"), QStringLiteral("32"));
+  run.typeInto(QStringLiteral("ePHeight"), QStringLiteral("24"));
   const QStringList names = {"ePX1", "ePY1", "ePX2", "ePY2"};
-  for (int i = 0; i < 4; ++i) type(run, names[i], region[i]);
+  for (int i = 0; i < 4; ++i) run.typeInto(names[i], region[i]);
 }
 
 }  // namespace
@@ -84,7 +73,7 @@ void PatchPageTest::createApplyAndUndoARegion() {
   QCOMPARE(maps->count(), 1);
   QCOMPARE(maps->currentText(), QStringLiteral("3"));
   run.dialogs.answerSave(run.path("region.pkx"));
-  click(run, QStringLiteral("btnPStart"));
+  run.press(QStringLiteral("btnPStart"));
   QCOMPARE(run.dialogs.asked().back().title,
            QStringLiteral("Where do you want to save the patch?"));
   QCOMPARE(run.dialogs.asked().back().filter, QStringLiteral("*.pkx|*.pkx"));
@@ -92,24 +81,24 @@ void PatchPageTest::createApplyAndUndoARegion() {
 
   // Applied with a backup into the other folder at the same origin, then undone.
   run.dialogs.answerFolder(QString::fromStdString(to));
-  click(run, QStringLiteral("btnPBrowse"));
+  run.press(QStringLiteral("btnPBrowse"));
   run.dialogs.answerOpen(run.path("region.pkx"));
   run.dialogs.answerSave(run.path("backup.pkx"));
-  click(run, QStringLiteral("btnStartApplyPatch"));
+  run.press(QStringLiteral("btnStartApplyPatch"));
   QCOMPARE(run.dialogs.asked().back().title,
            QStringLiteral("Where do you want to save your backup?"));
   QVERIFY(readBytes(target.mapPath()) != original);
   QCOMPARE(run.find<QProgressBar>("gP")->value(), 100);
   run.find<QCheckBox>("cbPBackup")->click();
   run.dialogs.answerOpen(run.path("backup.pkx"));
-  click(run, QStringLiteral("btnStartApplyPatch"));
+  run.press(QStringLiteral("btnStartApplyPatch"));
   QVERIFY(readBytes(target.mapPath()) == original);
   QVERIFY(run.dialogs.messages().isEmpty());
 
   // Heights of the same region, beyond the world's edge: clamped, and the skipped cells named.
-  type(run, QStringLiteral("ePX2"), QStringLiteral("40"));
-  type(run, QStringLiteral("eChangeHoehe"), QStringLiteral("200"));
-  click(run, QStringLiteral("btnStartHeight"));
+  run.typeInto(QStringLiteral("ePX2"), QStringLiteral("40"));
+  run.typeInto(QStringLiteral("eChangeHoehe"), QStringLiteral("200"));
+  run.press(QStringLiteral("btnStartHeight"));
   QCOMPARE(run.dialogs.messageTexts(),
            QStringList{QStringLiteral("108 cells lie outside the world of 32 x 24 cells or its "
                                       "files; they were skipped.")});
@@ -123,7 +112,7 @@ void PatchPageTest::coordinatesThatAreNotNumbersStopCreatePatch() {
   writeWorld(run.dir.path(), 0);
   prepare(run, QString::fromStdString(run.dir.path()), {"4", "4", "x", "8"});
   run.dialogs.answerSave(run.path("region.pkx"));
-  click(run, QStringLiteral("btnPStart"));
+  run.press(QStringLiteral("btnPStart"));
   QCOMPARE(run.dialogs.messageTexts(),
            QStringList{QStringLiteral("Coordinates have to be Integer values.")});
   QVERIFY(!quillotide::fileExists(run.dir.file("region.pkx")));
@@ -140,7 +129,7 @@ void PatchPageTest::cancellingTheBackupDialogAppliesWithoutOne() {
   prepare(run, QString::fromStdString(run.dir.path()), {"1", "1", "1", "1"});
   run.dialogs.answerOpen(run.path("one.pkx"));
   run.dialogs.answerSave(std::nullopt);
-  click(run, QStringLiteral("btnStartApplyPatch"));
+  run.press(QStringLiteral("btnStartApplyPatch"));
   QVERIFY(!run.find<QCheckBox>("cbPBackup")->isChecked());
   const auto map = readBytes(quillotide::PatchDirectory{run.dir.path(), 3}.mapPath());
   QCOMPARE(static_cast<int>(map[4 + 3 * 9]), 0x55);
@@ -149,7 +138,7 @@ void PatchPageTest::cancellingTheBackupDialogAppliesWithoutOne() {
   patch.push_back(9);
   writeBytes(run.dir.file("bad.pkx"), patch);
   run.dialogs.answerOpen(run.path("bad.pkx"));
-  click(run, QStringLiteral("btnStartApplyPatch"));
+  run.press(QStringLiteral("btnStartApplyPatch"));
   QCOMPARE(run.dialogs.messages().size(), 1);
   QVERIFY2(
       run.dialogs.messages()[0].text.contains(QStringLiteral("unknown record type 9 at offset 8")),

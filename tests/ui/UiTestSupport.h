@@ -77,6 +77,18 @@ struct ProgramRun {
     for (const auto& [key, value] : sample::sampleSettings()) registry->config->setString(key, value);
     mainForm = std::make_unique<ui::TMainForm>(*registry, dialogs);
   }
+  // Types into a field as a person does: the old text cleared, the new one typed, Enter pressed.
+  void typeInto(const QString& field, const QString& text) const {
+    auto* e = find<QLineEdit>(field);
+    if (!e) return;
+    e->clear();
+    QTest::keyClicks(e, text);
+    QTest::keyClick(e, Qt::Key_Enter);
+  }
+  // A mouse click on a button.
+  void press(const QString& button) const {
+    if (auto* b = find<QAbstractButton>(button)) QTest::mouseClick(b, Qt::LeftButton);
+  }
   // A key pressed in a list (arrows move the selected line).
   void pressKey(const QString& list, Qt::Key key) const {
     if (auto* view = find<QListView>(list)) QTest::keyClick(view, key);
