@@ -111,14 +111,7 @@ void TDiffForm::browse(Field field) {
     request.proposedName = edit->text();
     const std::optional<QString> chosen = m_dialogs.openFile(request);
     if (!chosen) return;
-    if (chosen->isEmpty() || !fileExists(chosen->toStdString())) {
-      m_dialogs.message(
-          QStringLiteral("Datei nicht gefunden"),
-          QStringLiteral(
-              "Diese Datei ist nicht existent. Bitte wählen sie einen gültigen Dateinamen."),
-          MessageIcon::Error);
-      return;
-    }
+    if (reportMissingFile(m_dialogs, *chosen)) return;
     m_registry.config->setString(f.key, chosen->toStdString());
     edit->setText(*chosen);
   });

@@ -129,14 +129,7 @@ void EquipmentPage::browse(QLineEdit* field, const QString& title) {
   runAction(m_dialogs, [&] {
     const auto path = m_dialogs.openFile({title, kPictureFilter, {}, field->text()});
     if (!path) return;
-    if (path->isEmpty() || !fileExists(str(*path))) {
-      m_dialogs.message(
-          QStringLiteral("Datei nicht gefunden"),
-          QStringLiteral(
-              "Diese Datei ist nicht existent. Bitte wählen sie einen gültigen Dateinamen."),
-          MessageIcon::Error);
-      return;
-    }
+    if (reportMissingFile(m_dialogs, *path)) return;
     field->setText(*path);
   });
 }

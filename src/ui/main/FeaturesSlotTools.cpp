@@ -21,6 +21,7 @@
 #include "app/Text.h"
 #include "models/BatchTools.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/NamedWidgets.h"
 #include "ui/main/PairRebuild.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
@@ -72,18 +73,6 @@ QComboBox* comboBox(const QString& name, const QStringList& items, QWidget* pare
   return box;
 }
 
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-  auto* b = new QPushButton(caption, parent);
-  b->setObjectName(name);
-  return b;
-}
-
-QLineEdit* lineEdit(const QString& name, QWidget* parent) {
-  auto* e = new QLineEdit(parent);
-  e->setObjectName(name);
-  return e;
-}
-
 // A group of one kind list and its "Start" button.
 QGroupBox* kindGroup(const QString& caption, QComboBox*& box, const QString& boxName,
                      const QStringList& items, const QString& startName, QWidget* parent) {
@@ -91,7 +80,7 @@ QGroupBox* kindGroup(const QString& caption, QComboBox*& box, const QString& box
   box = comboBox(boxName, items, group);
   auto* row = new QHBoxLayout(group);
   row->addWidget(box, 1);
-  row->addWidget(button(startName, QStringLiteral("Start"), group));
+  row->addWidget(namedButton(startName, QStringLiteral("Start"), group));
   return group;
 }
 
@@ -163,7 +152,7 @@ FeaturesSlotTools::FeaturesSlotTools(TMainForm& main, QWidget* parent)
 
 QWidget* FeaturesSlotTools::autopatchGroup() {
   auto* group = new QGroupBox(QStringLiteral("Autopatch"), this);
-  m_autopatchPath = lineEdit(QStringLiteral("ePathAutopatch"), group);
+  m_autopatchPath = namedField(QStringLiteral("ePathAutopatch"), group);
   m_autopatchKind =
       comboBox(QStringLiteral("cbAutopatch"),
                {QStringLiteral("Animations"), QStringLiteral("Art (M)"), QStringLiteral("Art (S)"),
@@ -172,9 +161,9 @@ QWidget* FeaturesSlotTools::autopatchGroup() {
   auto* row = new QHBoxLayout(group);
   row->addWidget(new QLabel(QStringLiteral("File:"), group));
   row->addWidget(m_autopatchPath, 1);
-  row->addWidget(button(QStringLiteral("btnBrowseAutopatch"), QStringLiteral("..."), group));
+  row->addWidget(namedButton(QStringLiteral("btnBrowseAutopatch"), QStringLiteral("..."), group));
   row->addWidget(m_autopatchKind);
-  row->addWidget(button(QStringLiteral("btnAutopatchStart"), QStringLiteral("Start"), group));
+  row->addWidget(namedButton(QStringLiteral("btnAutopatchStart"), QStringLiteral("Start"), group));
   return group;
 }
 
@@ -203,32 +192,32 @@ QWidget* FeaturesSlotTools::createEmptyGroup() {
 
 QWidget* FeaturesSlotTools::cutFileGroup() {
   auto* group = new QGroupBox(QStringLiteral("Cut File"), this);
-  m_cutFileName = lineEdit(QStringLiteral("eCutFileName"), group);
-  m_cutToSize = lineEdit(QStringLiteral("eCutToSize"), group);
+  m_cutFileName = namedField(QStringLiteral("eCutFileName"), group);
+  m_cutToSize = namedField(QStringLiteral("eCutToSize"), group);
   auto* row = new QHBoxLayout(group);
   row->addWidget(new QLabel(QStringLiteral("File:"), group));
   row->addWidget(m_cutFileName, 1);
-  row->addWidget(button(QStringLiteral("Button7"), QStringLiteral("..."), group));
+  row->addWidget(namedButton(QStringLiteral("Button7"), QStringLiteral("..."), group));
   row->addWidget(new QLabel(QStringLiteral("New Size (Byte):"), group));
   row->addWidget(m_cutToSize);
-  row->addWidget(button(QStringLiteral("Button8"), QStringLiteral("Start"), group));
+  row->addWidget(namedButton(QStringLiteral("Button8"), QStringLiteral("Start"), group));
   return group;
 }
 
 QWidget* FeaturesSlotTools::copyAnimGroup() {
   auto* group = new QGroupBox(QStringLiteral("CopyAnim"), this);
-  m_copyFrom = lineEdit(QStringLiteral("eCPAFromID"), group);
-  m_copyTo = lineEdit(QStringLiteral("eCPAToID"), group);
+  m_copyFrom = namedField(QStringLiteral("eCPAFromID"), group);
+  m_copyTo = namedField(QStringLiteral("eCPAToID"), group);
   auto* form = new QFormLayout(group);
   form->addRow(QStringLiteral("From ID:"), m_copyFrom);
   form->addRow(QStringLiteral("To ID:"), m_copyTo);
-  form->addRow(button(QStringLiteral("btnCPAStart"), QStringLiteral("Start"), group));
+  form->addRow(namedButton(QStringLiteral("btnCPAStart"), QStringLiteral("Start"), group));
   return group;
 }
 
 QWidget* FeaturesSlotTools::markPixelsGroup() {
   auto* group = new QGroupBox(QStringLiteral("MarkPixels"), this);
-  m_markColour = lineEdit(QStringLiteral("eColorMarkPixels"), group);
+  m_markColour = namedField(QStringLiteral("eColorMarkPixels"), group);
   m_markColour->setText(qs(m_registry.config->getString("ColorMarkPixels")));
   // Every change is stored at once, as every setting is.
   connect(m_markColour, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -236,7 +225,7 @@ QWidget* FeaturesSlotTools::markPixelsGroup() {
   });
   auto* form = new QFormLayout(group);
   form->addRow(QStringLiteral("Color:"), m_markColour);
-  form->addRow(button(QStringLiteral("Button19"), QStringLiteral("MarkAllInvisPixels"), group));
+  form->addRow(namedButton(QStringLiteral("Button19"), QStringLiteral("MarkAllInvisPixels"), group));
   return group;
 }
 
@@ -244,13 +233,13 @@ QWidget* FeaturesSlotTools::buttonsGroup() {
   auto* box = new QWidget(this);
   auto* column = new QVBoxLayout(box);
   column->setContentsMargins(0, 0, 0, 0);
-  column->addWidget(button(QStringLiteral("Button13"), QStringLiteral("Create ArtBoundFile"), box));
+  column->addWidget(namedButton(QStringLiteral("Button13"), QStringLiteral("Create ArtBoundFile"), box));
   column->addWidget(
-      button(QStringLiteral("Button14"), QStringLiteral("Create GumpBoundFile"), box));
-  column->addWidget(button(QStringLiteral("Button15"), QStringLiteral("GetMissingAnims"), box));
+      namedButton(QStringLiteral("Button14"), QStringLiteral("Create GumpBoundFile"), box));
+  column->addWidget(namedButton(QStringLiteral("Button15"), QStringLiteral("GetMissingAnims"), box));
   column->addWidget(
-      button(QStringLiteral("Button18"), QStringLiteral("GetArtIDsWithMissingAnims"), box));
-  column->addWidget(button(QStringLiteral("btnfixbitmap"), QStringLiteral("Fix Bitmap"), box));
+      namedButton(QStringLiteral("Button18"), QStringLiteral("GetArtIDsWithMissingAnims"), box));
+  column->addWidget(namedButton(QStringLiteral("btnfixbitmap"), QStringLiteral("Fix Bitmap"), box));
   column->addStretch(1);
   return box;
 }

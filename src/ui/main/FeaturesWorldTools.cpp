@@ -17,6 +17,7 @@
 #include "app/Text.h"
 #include "models/WorldTools.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/NamedWidgets.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
@@ -27,18 +28,6 @@ namespace {
 
 std::string str(const QString& s) { return s.toStdString(); }
 QString qstr(const std::string& s) { return QString::fromStdString(s); }
-
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-  auto* b = new QPushButton(caption, parent);
-  b->setObjectName(name);
-  return b;
-}
-
-QLineEdit* field(const QString& name, QWidget* parent) {
-  auto* e = new QLineEdit(parent);
-  e->setObjectName(name);
-  return e;
-}
 
 // The bar of MapCopy as the core's progress.
 class BarProgress : public Progress {
@@ -80,7 +69,7 @@ QWidget* FeaturesWorldTools::worldGroup() {
   auto* row = new QHBoxLayout();
   const auto add = [&](const QString& name, const QString& caption,
                        void (FeaturesWorldTools::*f)()) {
-    auto* b = button(name, caption, group);
+    auto* b = namedButton(name, caption, group);
     connect(b, &QPushButton::clicked, this, [this, f] { (this->*f)(); });
     row->addWidget(b);
   };
@@ -95,10 +84,10 @@ QWidget* FeaturesWorldTools::worldGroup() {
   add(QStringLiteral("Button21"), QStringLiteral("Save Statics"), &FeaturesWorldTools::saveStatics);
   column->addLayout(row);
   auto* heights = new QHBoxLayout();
-  auto* plain = button(QStringLiteral("CreateHeightMap"), QStringLiteral("CreateHeightMap"), group);
-  auto* adjusted = button(QStringLiteral("btnCreateHeightMapAdjustHeight"),
+  auto* plain = namedButton(QStringLiteral("CreateHeightMap"), QStringLiteral("CreateHeightMap"), group);
+  auto* adjusted = namedButton(QStringLiteral("btnCreateHeightMapAdjustHeight"),
                           QStringLiteral("CreateHeightMapAdjustHeight"), group);
-  m_heightLevel = field(QStringLiteral("emapheightadjust"), group);
+  m_heightLevel = namedField(QStringLiteral("emapheightadjust"), group);
   m_heightLevel->setText(QStringLiteral("-128"));
   connect(plain, &QPushButton::clicked, this, [this] { heightMap(false); });
   connect(adjusted, &QPushButton::clicked, this, [this] { heightMap(true); });
@@ -112,9 +101,9 @@ QWidget* FeaturesWorldTools::worldGroup() {
 QWidget* FeaturesWorldTools::mapIdGroup() {
   auto* group = new QGroupBox(QStringLiteral("Change Map Ids"), this);
   auto* row = new QHBoxLayout(group);
-  m_ruleFile = field(QStringLiteral("eMapId"), group);
-  auto* choose = button(QStringLiteral("btnChooseMapFile"), QStringLiteral("..."), group);
-  auto* start = button(QStringLiteral("btnStartMapIdChange"), QStringLiteral("Start"), group);
+  m_ruleFile = namedField(QStringLiteral("eMapId"), group);
+  auto* choose = namedButton(QStringLiteral("btnChooseMapFile"), QStringLiteral("..."), group);
+  auto* start = namedButton(QStringLiteral("btnStartMapIdChange"), QStringLiteral("Start"), group);
   row->addWidget(new QLabel(QStringLiteral("File:"), group));
   row->addWidget(m_ruleFile);
   row->addWidget(choose);
@@ -132,7 +121,7 @@ QWidget* FeaturesWorldTools::mapCopyGroup() {
   auto* grid = new QGridLayout(group);
   // Every field keeps its text under its key.
   const auto keyed = [&](const char* name, const char* key, const char* caption, int row, int col) {
-    auto* e = field(QString::fromLatin1(name), group);
+    auto* e = namedField(QString::fromLatin1(name), group);
     e->setText(qstr(m_registry.config->getString(key)));
     const std::string k = key;
     connect(e, &QLineEdit::textChanged, this, [this, k](const QString& text) {
@@ -144,7 +133,7 @@ QWidget* FeaturesWorldTools::mapCopyGroup() {
   };
   QLineEdit* from = keyed("eMapCopyFrom", "MCFrom", "From:", 0, 0);
   from->setReadOnly(true);
-  auto* browseFrom = button(QStringLiteral("btnMCBrowseFrom"), QStringLiteral("..."), group);
+  auto* browseFrom = namedButton(QStringLiteral("btnMCBrowseFrom"), QStringLiteral("..."), group);
   grid->addWidget(browseFrom, 0, 2);
   keyed("eX1", "MCX1", "X1:", 1, 0);
   keyed("eY1", "MCY1", "Y1:", 1, 2);
@@ -154,16 +143,16 @@ QWidget* FeaturesWorldTools::mapCopyGroup() {
   keyed("eMCSrcHoehe", "MCSrcHeight", "Height:", 2, 2);
   QLineEdit* to = keyed("eMapCopyTo", "MCTo", "To:", 3, 0);
   to->setReadOnly(true);
-  auto* browseTo = button(QStringLiteral("Button1"), QStringLiteral("..."), group);
+  auto* browseTo = namedButton(QStringLiteral("Button1"), QStringLiteral("..."), group);
   grid->addWidget(browseTo, 3, 2);
   keyed("eTargX1", "MCTargX1", "X1:", 4, 0);
   keyed("eTargY1", "MCTargY1", "Y1:", 4, 2);
   keyed("eMCTrgBreite", "MCTrgWidth", "Width:", 5, 0);
   keyed("eMCTrgHoehe", "MCTrgHeight", "Height:", 5, 2);
-  auto* ignore = field(QStringLiteral("eIgnoreId"), group);
+  auto* ignore = namedField(QStringLiteral("eIgnoreId"), group);
   grid->addWidget(new QLabel(QStringLiteral("IgnoreId:"), group), 6, 0);
   grid->addWidget(ignore, 6, 1);
-  auto* start = button(QStringLiteral("btnMapCopy"), QStringLiteral("Start"), group);
+  auto* start = namedButton(QStringLiteral("btnMapCopy"), QStringLiteral("Start"), group);
   grid->addWidget(start, 6, 2);
   m_copyBar = new QProgressBar(group);
   m_copyBar->setObjectName(QStringLiteral("gMap"));
@@ -188,13 +177,13 @@ QWidget* FeaturesWorldTools::mapCopyGroup() {
 QWidget* FeaturesWorldTools::deleteGroup() {
   auto* group = new QGroupBox(QStringLiteral("Delete Statics"), this);
   auto* grid = new QGridLayout(group);
-  m_deleteIdx = field(QStringLiteral("eStaticIdxDeletePath"), group);
-  m_deleteMul = field(QStringLiteral("eStaticMulDeletePath"), group);
+  m_deleteIdx = namedField(QStringLiteral("eStaticIdxDeletePath"), group);
+  m_deleteMul = namedField(QStringLiteral("eStaticMulDeletePath"), group);
   auto* browseIdx =
-      button(QStringLiteral("btnBrowseStaticIdxDelete"), QStringLiteral("..."), group);
+      namedButton(QStringLiteral("btnBrowseStaticIdxDelete"), QStringLiteral("..."), group);
   auto* browseMul =
-      button(QStringLiteral("btnBrowseStaticMulDelete"), QStringLiteral("..."), group);
-  auto* start = button(QStringLiteral("btnStartStaticDelete"), QStringLiteral("Start"), group);
+      namedButton(QStringLiteral("btnBrowseStaticMulDelete"), QStringLiteral("..."), group);
+  auto* start = namedButton(QStringLiteral("btnStartStaticDelete"), QStringLiteral("Start"), group);
   grid->addWidget(new QLabel(QStringLiteral("StaticIdx"), group), 0, 0);
   grid->addWidget(m_deleteIdx, 0, 1);
   grid->addWidget(browseIdx, 0, 2);
@@ -223,8 +212,8 @@ QWidget* FeaturesWorldTools::mergeGroup() {
   // The browse buttons as they are named, in the order of the fields they fill.
   const char* buttons[4] = {"Button3", "Button4", "Button6", "Button5"};
   for (int i = 0; i < 4; ++i) {
-    m_merge[i] = field(QString::fromLatin1(names[i]), group);
-    auto* browse = button(QString::fromLatin1(buttons[i]), QStringLiteral("..."), group);
+    m_merge[i] = namedField(QString::fromLatin1(names[i]), group);
+    auto* browse = namedButton(QString::fromLatin1(buttons[i]), QStringLiteral("..."), group);
     grid->addWidget(
         new QLabel(i % 2 == 0 ? QStringLiteral("StaticIdx") : QStringLiteral("StaticMul"), group),
         i, 0);
@@ -237,7 +226,7 @@ QWidget* FeaturesWorldTools::mergeGroup() {
       if (!p.isEmpty()) target->setText(p);
     });
   }
-  auto* run = button(QStringLiteral("btnMSRun"), QStringLiteral("Run"), group);
+  auto* run = namedButton(QStringLiteral("btnMSRun"), QStringLiteral("Run"), group);
   grid->addWidget(run, 4, 1);
   connect(run, &QPushButton::clicked, this, [this] { mergeStatics(); });
   return group;
@@ -246,7 +235,7 @@ QWidget* FeaturesWorldTools::mergeGroup() {
 QWidget* FeaturesWorldTools::radarGroup() {
   auto* group = new QGroupBox(QStringLiteral("Worldradarmap"), this);
   auto* row = new QHBoxLayout(group);
-  auto* start = button(QStringLiteral("Button11"), QStringLiteral("Start"), group);
+  auto* start = namedButton(QStringLiteral("Button11"), QStringLiteral("Start"), group);
   m_radarLabel = new QLabel(group);
   m_radarLabel->setObjectName(QStringLiteral("lWorldRadarMap"));
   row->addWidget(start);
@@ -258,14 +247,7 @@ QWidget* FeaturesWorldTools::radarGroup() {
 QString FeaturesWorldTools::askOpen(const QString& title, const QString& pattern) {
   const auto path = m_dialogs.openFile({title, pattern + QLatin1Char('|') + pattern, {}, {}});
   if (!path || path->isEmpty()) return {};
-  if (!fileExists(str(*path))) {
-    m_dialogs.message(
-        QStringLiteral("Datei nicht gefunden"),
-        QStringLiteral(
-            "Diese Datei ist nicht existent. Bitte wählen sie einen gültigen Dateinamen."),
-        MessageIcon::Warning);
-    return {};
-  }
+  if (reportMissingFile(m_dialogs, *path, MessageIcon::Warning)) return {};
   return *path;
 }
 

@@ -91,13 +91,7 @@ void FileGroupBox::browse(int i) {
     request.proposedName = edit->text();
     const std::optional<QString> path = m_dialogs.openFile(request);
     if (!path) return;
-    if (path->isEmpty() || !fileExists(path->toStdString())) {
-      m_dialogs.message(
-          QStringLiteral("Datei nicht gefunden"),
-          QStringLiteral("Diese Datei ist nicht existent. Bitte wählen sie einen gültigen Dateinamen."),
-          MessageIcon::Error);
-      return;
-    }
+    if (reportMissingFile(m_dialogs, *path)) return;
     m_config.setString(f.key.toStdString(), path->toStdString());
     edit->setText(*path);
   });

@@ -18,6 +18,7 @@
 #include "ui/editor/HueForm.h"
 #include "ui/editor/HueTable.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/NamedWidgets.h"
 #include "ui/main/PictureView.h"
 #include "ui/main/SlotListView.h"
 #include "ui/platform/Dialogs.h"
@@ -57,12 +58,6 @@ QSlider* makeTrack(const QString& name, QWidget* parent) {
   track->setRange(0, kColours - 1);
   track->setValue(HuePage::kDefaultTrack);
   return track;
-}
-
-QPushButton* makeButton(const QString& name, const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  return button;
 }
 
 }  // namespace
@@ -143,12 +138,12 @@ HuePage::HuePage(TMainForm& main, QWidget* parent)
           [this](const QPoint& pos) { m_previewMenu->popup(m_preview->mapToGlobal(pos)); });
 
   QPushButton* spreadButton =
-      makeButton(QStringLiteral("btnHueSpread"), QStringLiteral("Spread"), this);
+      namedButton(QStringLiteral("btnHueSpread"), QStringLiteral("Spread"), this);
   QPushButton* loadButton =
-      makeButton(QStringLiteral("btnHues2Load"), QStringLiteral("Load"), this);
-  QPushButton* copyButton = makeButton(QStringLiteral("btnHueCopy"), QStringLiteral("<<<"), this);
+      namedButton(QStringLiteral("btnHues2Load"), QStringLiteral("Load"), this);
+  QPushButton* copyButton = namedButton(QStringLiteral("btnHueCopy"), QStringLiteral("<<<"), this);
   QPushButton* overviewButton =
-      makeButton(QStringLiteral("btnHueOverview"), QStringLiteral("Overview"), this);
+      namedButton(QStringLiteral("btnHueOverview"), QStringLiteral("Overview"), this);
   connect(spreadButton, &QPushButton::clicked, this,
           [this] { runAction(m_dialogs, [this] { spread(); }); });
   connect(loadButton, &QPushButton::clicked, this,

@@ -18,6 +18,7 @@
 #include "app/Text.h"
 #include "models/RegionPatch.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/NamedWidgets.h"
 #include "ui/platform/Dialogs.h"
 
 namespace quillotide::ui {
@@ -42,23 +43,11 @@ private:
 
 std::string str(const QString& s) { return s.toStdString(); }
 
-QLineEdit* field(const QString& name, QWidget* parent) {
-  auto* e = new QLineEdit(parent);
-  e->setObjectName(name);
-  return e;
-}
-
 QCheckBox* check(const QString& name, const QString& caption, bool on, QWidget* parent) {
   auto* c = new QCheckBox(caption, parent);
   c->setObjectName(name);
   c->setChecked(on);
   return c;
-}
-
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-  auto* b = new QPushButton(caption, parent);
-  b->setObjectName(name);
-  return b;
 }
 
 }  // namespace
@@ -67,18 +56,18 @@ PatchPage::PatchPage(TMainForm& main, QWidget* parent)
     : QWidget(parent), m_registry(main.registry()), m_dialogs(main.dialogs()) {
   auto* general = new QGroupBox(QStringLiteral("General"), this);
   auto* grid = new QGridLayout(general);
-  m_dir = field(QStringLiteral("ePDir"), general);
+  m_dir = namedField(QStringLiteral("ePDir"), general);
   m_dir->setReadOnly(true);
   m_dir->installEventFilter(this);
-  auto* browse = button(QStringLiteral("btnPBrowse"), QStringLiteral("..."), general);
+  auto* browse = namedButton(QStringLiteral("btnPBrowse"), QStringLiteral("..."), general);
   m_map = new QComboBox(general);
   m_map->setObjectName(QStringLiteral("cbChooseMap"));
-  m_width = field(QStringLiteral("ePWidth"), general);
-  m_height = field(QStringLiteral("ePHeight"), general);
-  m_x1 = field(QStringLiteral("ePX1"), general);
-  m_y1 = field(QStringLiteral("ePY1"), general);
-  m_x2 = field(QStringLiteral("ePX2"), general);
-  m_y2 = field(QStringLiteral("ePY2"), general);
+  m_width = namedField(QStringLiteral("ePWidth"), general);
+  m_height = namedField(QStringLiteral("ePHeight"), general);
+  m_x1 = namedField(QStringLiteral("ePX1"), general);
+  m_y1 = namedField(QStringLiteral("ePY1"), general);
+  m_x2 = namedField(QStringLiteral("ePX2"), general);
+  m_y2 = namedField(QStringLiteral("ePY2"), general);
   grid->addWidget(new QLabel(QStringLiteral("Dir"), general), 0, 0);
   grid->addWidget(m_dir, 0, 1, 1, 3);
   grid->addWidget(browse, 0, 4);
@@ -103,7 +92,7 @@ PatchPage::PatchPage(TMainForm& main, QWidget* parent)
   m_withStatics = check(QStringLiteral("cbPStatics"), QStringLiteral("Statics"), true, create);
   m_withArt = check(QStringLiteral("cbPArt"), QStringLiteral("Art"), false, create);
   m_withTextures = check(QStringLiteral("cbPTex"), QStringLiteral("Textures"), false, create);
-  auto* createStart = button(QStringLiteral("btnPStart"), QStringLiteral("Create Patch"), create);
+  auto* createStart = namedButton(QStringLiteral("btnPStart"), QStringLiteral("Create Patch"), create);
   for (QWidget* w : {static_cast<QWidget*>(m_withMap), static_cast<QWidget*>(m_withStatics),
                      static_cast<QWidget*>(m_withArt), static_cast<QWidget*>(m_withTextures),
                      static_cast<QWidget*>(createStart)})
@@ -112,17 +101,17 @@ PatchPage::PatchPage(TMainForm& main, QWidget* parent)
   auto* apply = new QGroupBox(QStringLiteral("Apply Patch"), this);
   auto* applyRow = new QHBoxLayout(apply);
   m_backup = check(QStringLiteral("cbPBackup"), QStringLiteral("Create Backup"), true, apply);
-  auto* applyStart = button(QStringLiteral("btnStartApplyPatch"), QStringLiteral("Start"), apply);
+  auto* applyStart = namedButton(QStringLiteral("btnStartApplyPatch"), QStringLiteral("Start"), apply);
   applyRow->addWidget(m_backup);
   applyRow->addWidget(applyStart);
 
   auto* heights = new QGroupBox(QStringLiteral("Change Heights"), this);
   auto* heightRow = new QHBoxLayout(heights);
-  m_amount = field(QStringLiteral("eChangeHoehe"), heights);
+  m_amount = namedField(QStringLiteral("eChangeHoehe"), heights);
   m_heightMap = check(QStringLiteral("cbCHMap"), QStringLiteral("Map"), true, heights);
   m_heightStatics = check(QStringLiteral("cbCHStatics"), QStringLiteral("Statics"), true, heights);
   auto* heightStart =
-      button(QStringLiteral("btnStartHeight"), QStringLiteral("Start Height Changing"), heights);
+      namedButton(QStringLiteral("btnStartHeight"), QStringLiteral("Start Height Changing"), heights);
   heightRow->addWidget(new QLabel(QStringLiteral("Change Height:"), heights));
   heightRow->addWidget(m_amount);
   heightRow->addWidget(m_heightMap);

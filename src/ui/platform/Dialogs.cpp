@@ -18,6 +18,15 @@ void showFileNotes(Dialogs& dialogs) {
 
 }  // namespace
 
+bool reportMissingFile(Dialogs& dialogs, const QString& path, MessageIcon icon) {
+  if (!path.isEmpty() && fileExists(path.toStdString())) return false;
+  dialogs.message(
+      QStringLiteral("Datei nicht gefunden"),
+      QStringLiteral("Diese Datei ist nicht existent. Bitte wählen sie einen gültigen Dateinamen."),
+      icon);
+  return true;
+}
+
 bool runAction(Dialogs& dialogs, const std::function<void()>& action) {
   try {
     action();

@@ -53,6 +53,11 @@ public:
   static inline const QString kCaption = QStringLiteral("Quillotide");
 };
 
+// For a file chosen to be read: true, after the box "Datei nicht gefunden", when the path is
+// empty or names no file.
+bool reportMissingFile(Dialogs& dialogs, const QString& path,
+                       MessageIcon icon = MessageIcon::Error);
+
 // Runs one user action. A quillotide::Error (or any other exception) ends the action and its text
 // is shown in an error box, so no exception ever leaves a Qt event handler. Returns true when the
 // action ran to its end.
