@@ -21,15 +21,6 @@ using namespace quillotide;
 
 namespace {
 
-Bitmap32 pattern(int w, int h, int seed) {
-  Bitmap32 b(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      b.at(x, y) =
-          colour16ToPixel(static_cast<Colour16>(0x0421 + (x * 5 + y * 97 + seed * 1013) % 0x7000));
-  return b;
-}
-
 struct Fixture {
   test::TempDir dir;
   std::string source = dir.file("source");
@@ -43,8 +34,8 @@ struct Fixture {
     art.load(joinPath(source, "artidx.mul"), joinPath(source, "art.mul"), StorageMode::Memory);
     // Statics of the sizes items have: from a few pixels to a house wall.
     for (int s = 0; s < 0x4000; ++s) {
-      art.importLand(s, pattern(44, 44, s));
-      art.importStatic(s, pattern(8 + s % 57, 10 + (s * 7) % 91, s));
+      art.importLand(s, test::exactPicture(44, 44, s));
+      art.importStatic(s, test::exactPicture(8 + s % 57, 10 + (s * 7) % 91, s));
     }
   }
   BatchModels models(TArt& a) { return {nullptr, &a, nullptr, nullptr}; }

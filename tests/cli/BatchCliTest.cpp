@@ -20,15 +20,6 @@ namespace {
 
 test::CliRun run(const std::vector<std::string>& words) { return test::runCliWords(words); }
 
-Bitmap32 pattern(int w, int h, int seed) {
-  Bitmap32 b(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      b.at(x, y) =
-          colour16ToPixel(static_cast<Colour16>(0x0421 + (x * 5 + y * 97 + seed * 1013) % 0x7000));
-  return b;
-}
-
 std::string cliPath() { return joinPath(executableDir(), "../quillotide-cli"); }
 
 }  // namespace
@@ -39,7 +30,7 @@ TEST(BatchCli, AutopatchImportsFromAListAndReindexShrinksThePairToItsLiveData) {
   ASSERT_EQ(run({"batch", "create-empty", "art", dir.path()}).code, 0);
   std::vector<std::string> lines;
   for (int s = 0; s < 10; ++s) {
-    writeBmpFile(dir.file("s" + std::to_string(s) + ".bmp"), pattern(8 + s, 20, s));
+    writeBmpFile(dir.file("s" + std::to_string(s) + ".bmp"), test::exactPicture(8 + s, 20, s));
     lines.push_back(hexLabel(static_cast<std::uint32_t>(s)) + " s" + std::to_string(s) + ".bmp");
   }
   writeTextLines(dir.file("list.txt"), lines);
@@ -71,7 +62,7 @@ TEST(BatchCli, AFailedAutopatchLineWritesNothingAndExitsWithOne) {
   TempDir dir;
   const std::string idx = dir.file("gumpidx.mul"), mul = dir.file("gumpart.mul");
   ASSERT_EQ(run({"batch", "create-empty", "gump", dir.path()}).code, 0);
-  writeBmpFile(dir.file("g.bmp"), pattern(3, 3, 1));
+  writeBmpFile(dir.file("g.bmp"), test::exactPicture(3, 3, 1));
   writeTextLines(dir.file("list.txt"), {"1 g.bmp", "0x10000 g.bmp", "2 missing.bmp"});
   const Bytes before = test::readBytes(idx);
   const test::CliRun r = run({"batch", "autopatch", "gump", dir.file("list.txt"), idx, mul});
@@ -107,7 +98,7 @@ TEST(BatchCli, SmallToolsMatchTheirCoreTwins) {
   ASSERT_EQ(run({"batch", "create-empty", "gump", dir.path()}).code, 0);
   TGump gumps;
   gumps.load(dir.file("gumpidx.mul"), dir.file("gumpart.mul"));
-  gumps.writeGump(3, pattern(4, 6, 1));
+  gumps.writeGump(3, test::exactPicture(4, 6, 1));
   gumps.save(dir.file("gumpidx.mul"), dir.file("gumpart.mul"));
   ASSERT_EQ(run({"batch", "bounds", "gump", dir.file("gumpidx.mul"), dir.file("gumpart.mul"),
                  dir.file("bounds.bin")})
@@ -145,8 +136,8 @@ TEST(BatchCli, AShellScriptBuildsAWholePatch) {
   ASSERT_EQ(run({"batch", "create-empty", "art", src}).code, 0);
   TArt art;
   art.load(joinPath(src, "artidx.mul"), joinPath(src, "art.mul"), StorageMode::Memory);
-  for (int s = 0; s < 6; ++s) art.importStatic(s * 0x800, pattern(10 + s, 12, s));
-  art.importLand(7, pattern(44, 44, 9));
+  for (int s = 0; s < 6; ++s) art.importStatic(s * 0x800, test::exactPicture(10 + s, 12, s));
+  art.importLand(7, test::exactPicture(44, 44, 9));
   art.save(joinPath(src, "artidx.mul"), joinPath(src, "art.mul"));
 
   const std::string script =

@@ -24,15 +24,6 @@ namespace {
 Progress g_silent;
 
 // A picture of distinct game colours (none white or black, so a static keeps every pixel).
-Bitmap32 pattern(int w, int h, int seed) {
-  Bitmap32 b(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      b.at(x, y) =
-          colour16ToPixel(static_cast<Colour16>(0x0421 + (x * 7 + y * 131 + seed * 977) % 0x7000));
-  return b;
-}
-
 // The four picture models on the empty sets Create empty writes into a folder.
 struct EmptySet {
   TempDir dir;
@@ -52,13 +43,13 @@ struct EmptySet {
 std::vector<std::pair<std::int64_t, Bitmap32>> samplePictures(PictureKind kind) {
   switch (kind) {
     case PictureKind::ArtLand:
-      return {{0, pattern(44, 44, 1)}, {0x3FFF, pattern(44, 44, 2)}};
+      return {{0, test::exactPicture(44, 44, 1)}, {0x3FFF, test::exactPicture(44, 44, 2)}};
     case PictureKind::ArtStatic:
-      return {{5, pattern(13, 40, 3)}, {0x3FFF, pattern(2, 1, 4)}, {0x7000, pattern(30, 9, 5)}};
+      return {{5, test::exactPicture(13, 40, 3)}, {0x3FFF, test::exactPicture(2, 1, 4)}, {0x7000, test::exactPicture(30, 9, 5)}};
     case PictureKind::Gumps:
-      return {{0x12, pattern(60, 3, 6)}, {0xEEFF, pattern(7, 80, 7)}};
+      return {{0x12, test::exactPicture(60, 3, 6)}, {0xEEFF, test::exactPicture(7, 80, 7)}};
     case PictureKind::Textures:
-      return {{1, pattern(64, 64, 8)}, {0x3FFF, pattern(128, 128, 9)}};
+      return {{1, test::exactPicture(64, 64, 8)}, {0x3FFF, test::exactPicture(128, 128, 9)}};
   }
   return {};
 }
@@ -205,10 +196,10 @@ TEST(BatchExtractAutopatch, BitmapsReadTheSameWithImageMagick) {
 
 TEST(BatchAutopatch, ReportsEveryLineThatCannotBeAppliedAndGoesOn) {
   EmptySet set;
-  set.art.importLand(0x10, pattern(44, 44, 1));
-  set.art.importStatic(0x10, pattern(4, 4, 2));
-  writeBmpFile(set.dir.file("tile.bmp"), pattern(44, 44, 3));
-  writeBmpFile(set.dir.file("two words.bmp"), pattern(44, 44, 4));
+  set.art.importLand(0x10, test::exactPicture(44, 44, 1));
+  set.art.importStatic(0x10, test::exactPicture(4, 4, 2));
+  writeBmpFile(set.dir.file("tile.bmp"), test::exactPicture(44, 44, 3));
+  writeBmpFile(set.dir.file("two words.bmp"), test::exactPicture(44, 44, 4));
   const std::string list = writeList(set.dir,
                                      "0x10 delete\r\n"     // 1: empties land 0x10
                                      "0x11 Delete\r\n"     // 2: a file of that name, missing
@@ -232,8 +223,8 @@ TEST(BatchAutopatch, ReportsEveryLineThatCannotBeAppliedAndGoesOn) {
   EXPECT_EQ(r.failures[4].line, 9);
   EXPECT_FALSE(set.art.landExists(0x10));
   EXPECT_TRUE(set.art.staticExists(0x10));
-  EXPECT_EQ(set.art.landData(0x20), encodeLandTile(pattern(44, 44, 3)));
-  EXPECT_EQ(set.art.landData(33), encodeLandTile(pattern(44, 44, 4)));
+  EXPECT_EQ(set.art.landData(0x20), encodeLandTile(test::exactPicture(44, 44, 3)));
+  EXPECT_EQ(set.art.landData(33), encodeLandTile(test::exactPicture(44, 44, 4)));
   EXPECT_EQ(r.message().substr(0, r.message().find('\n')), "3 Arttiles patched.");
   EXPECT_NE(r.message().find("\n5 lines failed:\nLine 2: Cannot open file "), std::string::npos);
 
@@ -308,8 +299,8 @@ TEST(BatchCutFile, CopiesTheFirstBytesAndRefusesASizeBeyondTheEnd) {
 
 TEST(BatchBoundFiles, HoldWidthAndHeightPerSlot) {
   EmptySet set;
-  set.art.importStatic(1, pattern(13, 40, 1));
-  set.gumps.writeGump(2, pattern(60, 3, 2));
+  set.art.importStatic(1, test::exactPicture(13, 40, 1));
+  set.gumps.writeGump(2, test::exactPicture(60, 3, 2));
   const Bytes art = artBoundFile(set.art);
   ASSERT_EQ(art.size(), static_cast<std::size_t>(set.art.staticCount()) * 8);
   EXPECT_EQ(Bytes(art.begin(), art.begin() + 16),
@@ -336,9 +327,9 @@ TEST(BatchMissingAnims, ListGumpsAndTilesWhoseBodyIsMissing) {
   anim.load(set.dir.file("anim.idx"), set.dir.file("anim.mul"));
   ASSERT_TRUE(anim.bodyExists(5));
 
-  set.gumps.writeGump(50100, pattern(2, 2, 1));
-  set.gumps.writeGump(50005, pattern(2, 2, 1));
-  set.gumps.writeGump(49000, pattern(2, 2, 1));
+  set.gumps.writeGump(50100, test::exactPicture(2, 2, 1));
+  set.gumps.writeGump(50005, test::exactPicture(2, 2, 1));
+  set.gumps.writeGump(49000, test::exactPicture(2, 2, 1));
   EXPECT_EQ(missingAnimLines(set.gumps, anim), std::vector<std::string>{"0xC3B4 0x64"});
 
   TTiledata tiledata;
@@ -372,13 +363,13 @@ TEST(BatchMarkPixels, PaintsWhiteAndBlackInTheMarkColour) {
 TEST(BatchFixBitmap, WritesTheWholeImageSizeAndRefusesOtherFiles) {
   TempDir dir;
   const std::string path = dir.file("b.bmp");
-  writeBmpFile(path, pattern(3, 5, 1));
+  writeBmpFile(path, test::exactPicture(3, 5, 1));
   Bytes bytes = test::readBytes(path);
   storeU32(bytes.data() + 34, 0xABCDEF12);
   test::writeBytes(path, bytes);
   EXPECT_EQ(fixBitmapImageSize(path), 3u * 4 * 5);
   EXPECT_EQ(loadU32(test::readBytes(path).data() + 34), 60u);
-  EXPECT_EQ(readBmpFile(path), pattern(3, 5, 1));
+  EXPECT_EQ(readBmpFile(path), test::exactPicture(3, 5, 1));
 
   // 24 bits per pixel: rows padded to four bytes.
   storeU16(bytes.data() + 28, 24);

@@ -26,16 +26,6 @@ constexpr int kPerson = 0x190;  // the sample person, a body of type 2
 constexpr int kWolf = 0x2;      // a body of type 0
 constexpr std::int32_t kItem = 0x300;
 
-// A picture in colours that survive the 15-bit conversion exactly.
-Bitmap32 picture(int w, int h, std::uint8_t shade) {
-  Bitmap32 p(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      p.at(x, y) = makePixel(static_cast<std::uint8_t>(8 * (x % 30 + 1)), shade,
-                             static_cast<std::uint8_t>(8 * (y % 30 + 1)));
-  return p;
-}
-
 class EquipPatchTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -43,12 +33,12 @@ protected:
     sample::writeArt(dir.path());
     sample::writeAnimations(dir.path());
     sample::writeTiledata(dir.path());
-    writeImageFile(dir.file("gump.bmp"), picture(20, 30, 80));
-    writeImageFile(dir.file("gumpw.bmp"), picture(21, 31, 120));
-    writeImageFile(dir.file("art.bmp"), picture(12, 14, 160));
-    writeImageFile(dir.file("gump.png"), picture(20, 30, 80));
-    writeImageFile(dir.file("gumpw.png"), picture(21, 31, 120));
-    writeImageFile(dir.file("art.png"), picture(12, 14, 160));
+    writeImageFile(dir.file("gump.bmp"), test::exactPicture(20, 30, 80));
+    writeImageFile(dir.file("gumpw.bmp"), test::exactPicture(21, 31, 120));
+    writeImageFile(dir.file("art.bmp"), test::exactPicture(12, 14, 160));
+    writeImageFile(dir.file("gump.png"), test::exactPicture(20, 30, 80));
+    writeImageFile(dir.file("gumpw.png"), test::exactPicture(21, 31, 120));
+    writeImageFile(dir.file("art.png"), test::exactPicture(12, 14, 160));
     writeBytes(dir.file("Progress.idx"), {});
     writeBytes(dir.file("Progress.mul"), {});
   }
@@ -120,10 +110,10 @@ TEST_F(EquipPatchTest, WritesGumpsArtBodyAndRecord) {
   EXPECT_EQ(r.body, 500);
   EXPECT_EQ(r.femaleGumpId, 60500);
 
-  EXPECT_EQ(gumps.gumpPicture(50500), picture(20, 30, 80));
-  EXPECT_EQ(gumps.gumpPicture(60500), picture(21, 31, 120));
+  EXPECT_EQ(gumps.gumpPicture(50500), test::exactPicture(20, 30, 80));
+  EXPECT_EQ(gumps.gumpPicture(60500), test::exactPicture(21, 31, 120));
   EXPECT_EQ(art.staticArtWidth(kItem), 12);
-  EXPECT_EQ(art.staticPicture(kItem).at(3, 4), picture(12, 14, 160).at(3, 4));
+  EXPECT_EQ(art.staticPicture(kItem).at(3, 4), test::exactPicture(12, 14, 160).at(3, 4));
   for (int k = 0; k < animation.slotsPerBody(kPerson); ++k)
     ASSERT_EQ(animation.slotRecord(500, k), animation.slotRecord(kPerson, k)) << "slot " << k;
   EXPECT_TRUE(animation.bodyExists(500));
@@ -187,7 +177,7 @@ TEST_F(EquipPatchTest, ArtIntoTheProgressArchiveNeedsOnlyTheArchive) {
   EXPECT_EQ(refusal(p), "Load Progress.");
   progress.load(dir.file("Progress.idx"), dir.file("Progress.mul"));
   run(p);
-  EXPECT_EQ(progress.entryImage(progresslayout::kArtKind, kItem), picture(12, 14, 160));
+  EXPECT_EQ(progress.entryImage(progresslayout::kArtKind, kItem), test::exactPicture(12, 14, 160));
   EXPECT_EQ(tiledata.staticAnimId(kItem), 500);
 }
 
@@ -204,8 +194,8 @@ TEST_F(EquipPatchTest, GumpsIntoTheProgressArchive) {
   p.femaleGumpToProgress = true;
   p.femaleGumpPicture = dir.file("gumpw.png");
   run(p);
-  EXPECT_EQ(progress.entryImage(progresslayout::kGumpKind, 50500), picture(20, 30, 80));
-  EXPECT_EQ(progress.entryImage(progresslayout::kGumpKind, 60500), picture(21, 31, 120));
+  EXPECT_EQ(progress.entryImage(progresslayout::kGumpKind, 50500), test::exactPicture(20, 30, 80));
+  EXPECT_EQ(progress.entryImage(progresslayout::kGumpKind, 60500), test::exactPicture(21, 31, 120));
   EXPECT_TRUE(art.staticExists(kItem));
 }
 

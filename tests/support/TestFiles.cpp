@@ -24,6 +24,15 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(m_path, ec);
 }
 
+Bitmap32 exactPicture(int width, int height, int seed) {
+  Bitmap32 b(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      b.at(x, y) =
+          colour16ToPixel(static_cast<Colour16>(0x0421 + (x * 5 + y * 97 + seed * 1013) % 0x7000));
+  return b;
+}
+
 void writeBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/Bytes.h"
+#include "app/Colour.h"
 #include "app/IndexedFile.h"
 
 namespace quillotide::test {
@@ -26,6 +27,9 @@ private:
 };
 
 void writeBytes(const std::string& path, const Bytes& bytes);
+// A picture of colours that survive the 15-bit conversion exactly and are never the transparent
+// colour 0; each seed gives another.
+Bitmap32 exactPicture(int width, int height, int seed);
 Bytes readBytes(const std::string& path);
 std::string readText(const std::string& path);
 void writeText(const std::string& path, const std::string& text);

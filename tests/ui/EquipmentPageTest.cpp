@@ -34,16 +34,6 @@ namespace {
 
 const QString kMissingTitle = QStringLiteral("Datei nicht gefunden");
 
-// A picture in colours that survive the 15-bit conversion exactly.
-Bitmap32 picture(int w, int h, std::uint8_t shade) {
-  Bitmap32 p(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      p.at(x, y) = makePixel(static_cast<std::uint8_t>(8 * (x % 30 + 1)), shade,
-                             static_cast<std::uint8_t>(8 * (y % 30 + 1)));
-  return p;
-}
-
 void loadSample(ProgramRun& run) {
   run.mainForm->useSampleSet(run.path("sample"));
   run.dialogs.clear();
@@ -99,9 +89,9 @@ void fillRobe(ProgramRun& run, const QString& suffix) {
 
 void writePictures(ProgramRun& run) {
   for (const char* ext : {".bmp", ".png"}) {
-    quillotide::writeImageFile(run.dir.file(std::string("gump") + ext), picture(20, 30, 80));
-    quillotide::writeImageFile(run.dir.file(std::string("gumpw") + ext), picture(21, 31, 120));
-    quillotide::writeImageFile(run.dir.file(std::string("art") + ext), picture(12, 14, 160));
+    quillotide::writeImageFile(run.dir.file(std::string("gump") + ext), quillotide::test::exactPicture(20, 30, 80));
+    quillotide::writeImageFile(run.dir.file(std::string("gumpw") + ext), quillotide::test::exactPicture(21, 31, 120));
+    quillotide::writeImageFile(run.dir.file(std::string("art") + ext), quillotide::test::exactPicture(12, 14, 160));
   }
 }
 
@@ -126,8 +116,8 @@ void EquipmentPageTest::patchShowsTheNewItemOnThePages() {
   QCOMPARE(run.dialogs.messageTexts(), QStringList{});
 
   quillotide::Registry& r = *run.registry;
-  QCOMPARE(r.gumps->gumpPicture(50500), picture(20, 30, 80));
-  QCOMPARE(r.gumps->gumpPicture(60500), picture(21, 31, 120));
+  QCOMPARE(r.gumps->gumpPicture(50500), quillotide::test::exactPicture(20, 30, 80));
+  QCOMPARE(r.gumps->gumpPicture(60500), quillotide::test::exactPicture(21, 31, 120));
   QCOMPARE(r.art->staticArtWidth(0x300), 12);
   QCOMPARE(r.animation->slotRecord(500, 7), r.animation->slotRecord(0x190, 7));
 
@@ -229,9 +219,9 @@ void EquipmentPageTest::picturesIntoTheProgressArchive() {
   clickButton(run, "btnEquipPatch");
   QCOMPARE(run.dialogs.messageTexts(), QStringList{});
   const quillotide::TProgress& p = *run.registry->progress;
-  QCOMPARE(p.entryImage(1, 50500), picture(20, 30, 80));
-  QCOMPARE(p.entryImage(1, 60500), picture(21, 31, 120));
-  QCOMPARE(p.entryImage(0, 0x300), picture(12, 14, 160));
+  QCOMPARE(p.entryImage(1, 50500), quillotide::test::exactPicture(20, 30, 80));
+  QCOMPARE(p.entryImage(1, 60500), quillotide::test::exactPicture(21, 31, 120));
+  QCOMPARE(p.entryImage(0, 0x300), quillotide::test::exactPicture(12, 14, 160));
   QCOMPARE(run.registry->gumps->gumpCount(), gumpSlots);
   QVERIFY(!run.registry->art->staticExists(0x300));
   QCOMPARE(run.registry->tiledata->staticAnimId(0x300), 500);
