@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QTest>
 
+#include "EditorRun.h"
 #include "UiTestSupport.h"
 #include "app/FileIO.h"
 #include "models/Items.h"
@@ -50,42 +51,7 @@ namespace {
 
 constexpr int kC = 32;
 
-// A world with a post on the centre cell and one on the cell south-east of it.
-struct EditorRun {
-  explicit EditorRun(const std::string& config = configWith({{"LastX", "32"}, {"LastY", "32"}}))
-      : run(config),
-        world(64,
-              {{EditorWorld::kPost, kC, kC, 0, 0}, {EditorWorld::kPost, kC + 2, kC + 2, 0, 3}}) {
-    world.loadInto(*run.registry);
-    editor = std::make_unique<TSEditorForm>(*run.mainForm, false);
-  }
-  void show() {
-    editor->show();
-    editor->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(editor.get()));
-  }
-  QWidget* view() const { return editor->view(); }
-  // The middle of the cell's diamond on screen (zoom 1, centre kC, kC, 800 x 600).
-  static QPoint cell(int x, int y) { return {(x - y) * 22 + 400, (x + y - 2 * kC) * 22 + 322}; }
-  const TItem* visible(ItemKind kind, int x, int y) const {
-    for (const TItem& it : editor->scene().visibleItems())
-      if ((it.kind == kind || (kind == ItemKind::Land && it.kind == ItemKind::LandTexture)) &&
-          it.x == x && it.y == y)
-        return &it;
-    return nullptr;
-  }
-  void trigger(const QString& caption) const {
-    QAction* a = editor->action(caption);
-    if (!a)
-      QTest::qFail(qPrintable("no menu item " + caption), __FILE__, __LINE__);
-    else
-      a->trigger();
-  }
-
-  ProgramRun run;
-  EditorWorld world;
-  std::unique_ptr<TSEditorForm> editor;
-};
+using quillotide::test::EditorRun;
 
 }  // namespace
 

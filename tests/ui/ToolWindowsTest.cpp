@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "EditorRun.h"
 #include "UiTestSupport.h"
 #include "models/Hues.h"
 #include "models/Items.h"
@@ -63,23 +64,8 @@ namespace {
 
 constexpr int kC = 32;
 
-// Posts on (32,32) and (34,34, hue 3) on a 64 x 64 world, the view centred on (32,32).
-struct ToolRun {
-  ToolRun()
-      : run(configWith({{"LastX", "32"}, {"LastY", "32"}})),
-        world(64,
-              {{EditorWorld::kPost, kC, kC, 0, 0}, {EditorWorld::kPost, kC + 2, kC + 2, 0, 3}}) {
-    world.loadInto(*run.registry);
-    editor = std::make_unique<TSEditorForm>(*run.mainForm, false);
-  }
-  void show() {
-    editor->show();
-    activateEditor();
-  }
-  void activateEditor() {
-    editor->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(editor.get()));
-  }
+// The editor with its tool windows, driven through their buttons and fields.
+struct ToolRun : quillotide::test::EditorRun {
   TStaticToolForm& statics() const { return editor->toolWindows().staticTool(); }
   TMaptoolForm& maps() const { return editor->toolWindows().mapTool(); }
   template <class T>
@@ -99,15 +85,6 @@ struct ToolRun {
   }
   bool down(QWidget& window, const char* button) {
     return in<QAbstractButton>(window, button)->isChecked();
-  }
-  QWidget* view() const { return editor->view(); }
-  // The middle of the cell's diamond on screen (zoom 1, centre kC, kC, 800 x 600).
-  static QPoint cell(int x, int y) { return {(x - y) * 22 + 400, (x + y - 2 * kC) * 22 + 322}; }
-  static QPoint post(int x, int y) { return cell(x, y) + QPoint(0, 10); }
-  // A left click on the view, after the mouse came there as a person's would.
-  void clickView(QPoint at) {
-    QTest::mouseMove(view(), at);
-    QTest::mouseClick(view(), Qt::LeftButton, {}, at);
   }
   // Chooses the history entry with this text from the picture's pop-up.
   void chooseFromHistory(QWidget& window, const char* picture, const char* menuName,
@@ -130,17 +107,6 @@ struct ToolRun {
     menu->hide();
     return texts;
   }
-  const TItem* visible(ItemKind kind, int x, int y) const {
-    for (const TItem& it : editor->scene().visibleItems())
-      if ((it.kind == kind || (kind == ItemKind::Land && it.kind == ItemKind::LandTexture)) &&
-          it.x == x && it.y == y && !it.deleted)
-        return &it;
-    return nullptr;
-  }
-
-  ProgramRun run;
-  EditorWorld world;
-  std::unique_ptr<TSEditorForm> editor;
 };
 
 }  // namespace
