@@ -100,6 +100,12 @@ struct ToolRun {
     if (!it) QTest::qFail("no such item", __FILE__, __LINE__);
     return it ? it->serial : -1;
   }
+  // Shown and active, so that the keys reach the editor's menu shortcuts.
+  void show() {
+    editor->show();
+    editor->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(editor.get()));
+  }
   void click(int tool, std::int32_t serial) {
     editor->setEditorTool(tool);
     editor->applyTool(serial);
@@ -438,6 +444,7 @@ void EditorToolsTest::aBadFieldStopsTheToolWhereItIs() {
 
 void EditorToolsTest::ctrlZTakesBackALandClickAndCtrlYMakesItAgain() {
   ToolRun r;
+  r.show();
   auto& map = *r.run.registry->map;
   r.editor->setCursorReach(2, 2);
   r.in.mapId = EditorWorld::kTexturedLand;
@@ -513,6 +520,7 @@ void EditorToolsTest::everyEditingToolIsOneStepThatUndoAndRedoGiveBack() {
   for (const Case& c : cases) {
     const QByteArray name = QByteArray::number(c.tool) + (c.area ? " area" : "");
     ToolRun r;
+    r.show();
     r.in.id = EditorWorld::kPost;
     r.in.colour = 0x21;
     r.in.area = c.area;
@@ -542,6 +550,7 @@ void EditorToolsTest::everyEditingToolIsOneStepThatUndoAndRedoGiveBack() {
 
 void EditorToolsTest::undoFollowsANewItemThatAPatchTookIntoTheStatics() {
   ToolRun r;
+  r.show();
   auto& statics = *r.run.registry->statics;
   r.in.id = EditorWorld::kFrame;
   r.click(3, r.serial(ItemKind::Land, 30, 30));
@@ -551,6 +560,7 @@ void EditorToolsTest::undoFollowsANewItemThatAPatchTookIntoTheStatics() {
   QCOMPARE(statics.itemsAt(30, 30).size(), std::size_t(1));
   QVERIFY(!r.editor->hasUnsaved());
   // The add is taken back where the item is now; the statics are changed by it.
+  r.show();  // the patch's progress window had the focus
   QTest::keyClick(r.editor.get(), Qt::Key_Z, Qt::ControlModifier);
   QVERIFY(statics.itemsAt(30, 30).empty());
   QVERIFY(r.editor->hasUnsaved(WorldPart::Statics));

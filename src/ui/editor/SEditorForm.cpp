@@ -270,16 +270,6 @@ void TSEditorForm::hoverItem(std::int32_t serial) {
 }
 
 void TSEditorForm::keyPressEvent(QKeyEvent* event) {
-  // The keys reach here when the menu's shortcuts do not take them (the window not active).
-  if (event->matches(QKeySequence::Undo)) {
-    undo();
-    return;
-  }
-  if (event->matches(QKeySequence::Redo) ||
-      (event->key() == Qt::Key_Y && event->modifiers() == Qt::ControlModifier)) {
-    redo();
-    return;
-  }
   int dx = 0, dy = 0;
   switch (event->key()) {
     case Qt::Key_Left:
