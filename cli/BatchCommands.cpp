@@ -12,7 +12,7 @@
 #include "models/Art.h"
 #include "models/BatchTools.h"
 #include "models/Gump.h"
-#include "models/Statics.h"
+#include "world/Statics.h"
 #include "models/Textures.h"
 #include "models/Tiledata.h"
 

@@ -4,8 +4,8 @@
 #include "app/Progress.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
-#include "models/DiffFiles.h"
-#include "models/StaticDiff.h"
+#include "world/DiffFiles.h"
+#include "world/StaticDiff.h"
 
 namespace quillotide::cli {
 

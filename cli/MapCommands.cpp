@@ -5,7 +5,7 @@
 #include "app/Text.h"
 #include "cli/Cli.h"
 #include "cli/WorldArgs.h"
-#include "models/Map.h"
+#include "world/Map.h"
 #include "models/Radarcol.h"
 #include "models/Tiledata.h"
 

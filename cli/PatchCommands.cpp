@@ -3,10 +3,10 @@
 #include "app/Image.h"
 #include "cli/Cli.h"
 #include "cli/WorldArgs.h"
-#include "models/Map.h"
+#include "world/Map.h"
 #include "models/Radarcol.h"
-#include "models/RegionPatch.h"
-#include "models/WorldTools.h"
+#include "world/RegionPatch.h"
+#include "world/WorldTools.h"
 
 namespace quillotide::cli {
 

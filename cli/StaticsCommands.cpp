@@ -2,7 +2,7 @@
 #include "app/Text.h"
 #include "cli/Cli.h"
 #include "cli/WorldArgs.h"
-#include "models/Statics.h"
+#include "world/Statics.h"
 
 namespace quillotide::cli {
 

@@ -3,7 +3,7 @@
 
 #include "app/Text.h"
 #include "cli/Cli.h"
-#include "models/Item.h"
+#include "world/Item.h"
 
 namespace quillotide::cli {
 

@@ -2,7 +2,7 @@
 #include "app/Text.h"
 #include "cli/Cli.h"
 #include "cli/WorldArgs.h"
-#include "models/WorldFile.h"
+#include "world/WorldFile.h"
 
 namespace quillotide::cli {
 

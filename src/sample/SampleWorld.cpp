@@ -10,8 +10,8 @@
 
 #include "app/Bytes.h"
 #include "app/FileIO.h"
-#include "models/Map.h"
-#include "models/WorldFile.h"
+#include "world/Map.h"
+#include "world/WorldFile.h"
 #include "sample/Sample.h"
 
 namespace quillotide::sample {

@@ -7,8 +7,8 @@
 #include "app/Image.h"
 #include "cli/CliRun.h"
 #include "models/Radarcol.h"
-#include "models/RegionPatch.h"
-#include "models/WorldTools.h"
+#include "world/RegionPatch.h"
+#include "world/WorldTools.h"
 #include "support/TestFiles.h"
 #include "support/WorldFiles.h"
 

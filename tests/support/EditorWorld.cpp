@@ -1,6 +1,6 @@
 #include "support/EditorWorld.h"
 
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "sample/Sample.h"
 
 namespace quillotide::test {

@@ -9,7 +9,7 @@
 
 #include "UiTestSupport.h"
 #include "app/FileIO.h"
-#include "models/DiffFiles.h"
+#include "world/DiffFiles.h"
 #include "support/WorldFiles.h"
 #include "ui/editor/DiffForm.h"
 #include "ui/platform/GaugeForm.h"

@@ -11,7 +11,7 @@
 #include "EditorRun.h"
 #include "UiTestSupport.h"
 #include "app/FileIO.h"
-#include "models/Items.h"
+#include "world/Items.h"
 #include "sample/Sample.h"
 #include "support/EditorWorld.h"
 #include "ui/editor/EditorView.h"

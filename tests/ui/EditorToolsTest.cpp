@@ -7,10 +7,10 @@
 #include <QTest>
 
 #include "UiTestSupport.h"
-#include "models/Items.h"
-#include "models/Map.h"
-#include "models/Statics.h"
-#include "models/WorldFile.h"
+#include "world/Items.h"
+#include "world/Map.h"
+#include "world/Statics.h"
+#include "world/WorldFile.h"
 #include "support/EditorWorld.h"
 #include "ui/editor/EditorTools.h"
 #include "ui/editor/SEditorForm.h"

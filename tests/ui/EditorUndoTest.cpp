@@ -7,9 +7,9 @@
 #include <QTest>
 
 #include "UiTestSupport.h"
-#include "app/Registry.h"
-#include "models/Map.h"
-#include "models/Statics.h"
+#include "registry/Registry.h"
+#include "world/Map.h"
+#include "world/Statics.h"
 #include "support/TestFiles.h"
 #include "ui/editor/EditorView.h"
 #include "ui/editor/MaptoolForm.h"

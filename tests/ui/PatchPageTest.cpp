@@ -13,7 +13,7 @@
 
 #include "UiTestSupport.h"
 #include "app/FileIO.h"
-#include "models/RegionPatch.h"
+#include "world/RegionPatch.h"
 #include "support/WorldFiles.h"
 
 using quillotide::test::ProgramRun;

@@ -11,7 +11,7 @@
 #include <QTest>
 
 #include "app/FileIO.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "sample/Sample.h"
 #include "support/TestFiles.h"
 #include "ui/main/MainForm.h"

@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QScrollArea>
 
-#include "app/Registry.h"
+#include "registry/Registry.h"
 
 namespace quillotide::ui {
 

@@ -14,8 +14,8 @@
 #include <QVBoxLayout>
 
 #include "app/FileIO.h"
-#include "app/Registry.h"
-#include "models/DiffFiles.h"
+#include "registry/Registry.h"
+#include "world/DiffFiles.h"
 #include "ui/main/MainForm.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"

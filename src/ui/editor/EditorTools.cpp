@@ -4,12 +4,12 @@
 #include <optional>
 #include <utility>
 
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
-#include "models/Items.h"
-#include "models/Map.h"
+#include "world/Items.h"
+#include "world/Map.h"
 #include "models/Tiledata.h"
-#include "models/WorldUndo.h"
+#include "world/WorldUndo.h"
 #include "ui/editor/SEditorForm.h"
 
 namespace quillotide::ui {

@@ -12,7 +12,7 @@
 
 #include <QString>
 
-#include "models/Item.h"
+#include "world/Item.h"
 
 namespace quillotide {
 class Registry;

@@ -6,7 +6,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
-#include "models/EditorScene.h"
+#include "world/EditorScene.h"
 
 class QLabel;
 class QTimer;

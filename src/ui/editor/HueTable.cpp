@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/Error.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
 #include "ui/main/PictureView.h"
 #include "ui/platform/Dialogs.h"

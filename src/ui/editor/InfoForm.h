@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "models/Item.h"
+#include "world/Item.h"
 
 class QLabel;
 

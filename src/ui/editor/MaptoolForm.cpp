@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/Error.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
 #include "models/Art.h"
 #include "ui/editor/SEditorForm.h"

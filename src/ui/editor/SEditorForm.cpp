@@ -8,10 +8,10 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
-#include "models/Items.h"
-#include "models/StaticDiff.h"
+#include "world/Items.h"
+#include "world/StaticDiff.h"
 #include "ui/editor/EditorTools.h"
 #include "ui/editor/EditorView.h"
 #include "ui/editor/ToolWindows.h"

@@ -15,9 +15,9 @@
 
 #include <QMainWindow>
 
-#include "models/EditorScene.h"
-#include "models/UndoStack.h"
-#include "models/WorldUndo.h"
+#include "world/EditorScene.h"
+#include "world/UndoStack.h"
+#include "world/WorldUndo.h"
 
 class QAction;
 class QLabel;

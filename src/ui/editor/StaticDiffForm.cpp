@@ -2,7 +2,7 @@
 
 #include <QVBoxLayout>
 
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "ui/main/PictureView.h"
 
 namespace quillotide::ui {

@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/Error.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "models/Art.h"
 #include "models/Hues.h"
 #include "ui/editor/InfoForm.h"

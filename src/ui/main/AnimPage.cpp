@@ -16,7 +16,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "models/PatchedSlots.h"
 #include "app/Text.h"
 #include "ui/main/MainForm.h"

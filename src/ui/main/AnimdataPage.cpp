@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/SlotList.h"
 #include "app/Text.h"
 #include "ui/editor/StaticChooseForm.h"

@@ -1,6 +1,6 @@
 #include "ui/main/ArtLandPage.h"
 
-#include "app/Registry.h"
+#include "registry/Registry.h"
 
 namespace quillotide::ui {
 

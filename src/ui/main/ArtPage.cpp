@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/PictureView.h"

@@ -15,7 +15,7 @@
 #include "app/Bmp.h"
 #include "app/Error.h"
 #include "app/FileIO.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
 #include "models/IdList.h"
 #include "ui/main/PictureView.h"

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/FileIO.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "models/EquipPatch.h"
 #include "ui/main/MainForm.h"
 #include "ui/platform/Dialogs.h"

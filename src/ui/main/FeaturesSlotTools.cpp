@@ -17,7 +17,7 @@
 
 #include "app/Bmp.h"
 #include "app/FileIO.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
 #include "models/BatchTools.h"
 #include "ui/main/MainForm.h"

@@ -12,7 +12,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
 #include "models/PatchedSlots.h"
 #include "ui/editor/HueForm.h"

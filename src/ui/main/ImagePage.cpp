@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/Bmp.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/PictureView.h"

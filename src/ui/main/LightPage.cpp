@@ -2,7 +2,7 @@
 
 #include <QVBoxLayout>
 
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/SlotList.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SlotListView.h"

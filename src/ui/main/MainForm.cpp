@@ -7,7 +7,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "sample/Sample.h"
 #include "ui/editor/SEditorForm.h"
 #include "ui/main/AboutForm.h"

@@ -10,7 +10,7 @@
 #include <QPixmap>
 #include <QScrollArea>
 
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/SlotList.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SlotListView.h"

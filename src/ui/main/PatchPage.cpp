@@ -14,9 +14,9 @@
 #include <QVBoxLayout>
 
 #include "app/Error.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
-#include "models/RegionPatch.h"
+#include "world/RegionPatch.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/NamedWidgets.h"
 #include "ui/platform/Dialogs.h"

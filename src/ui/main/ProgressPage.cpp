@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/FileIO.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/SlotList.h"
 #include "ui/main/FileGroup.h"
 #include "ui/main/MainForm.h"

@@ -15,7 +15,7 @@
 #include "app/Error.h"
 #include "app/FileIO.h"
 #include "app/Progress.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
 #include "sample/Sample.h"
 #include "ui/platform/Dialogs.h"

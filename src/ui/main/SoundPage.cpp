@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/FileIO.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/SlotList.h"
 #include "models/Sound.h"
 #include "ui/main/MainForm.h"

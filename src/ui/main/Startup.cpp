@@ -4,7 +4,7 @@
 
 #include "app/Error.h"
 #include "app/FileIO.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
 #include "sample/Sample.h"
 #include "ui/main/MainForm.h"

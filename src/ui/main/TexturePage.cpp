@@ -3,7 +3,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SlotListView.h"
 #include "ui/platform/Dialogs.h"

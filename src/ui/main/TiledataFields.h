@@ -12,7 +12,7 @@
 #include <string>
 
 #include "app/Error.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
 #include "ui/main/MainForm.h"
 #include "ui/platform/Dialogs.h"

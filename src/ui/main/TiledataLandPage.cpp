@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/FileIO.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SlotListView.h"

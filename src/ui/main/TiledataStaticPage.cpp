@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/FileIO.h"
-#include "app/Registry.h"
+#include "registry/Registry.h"
 #include "app/Text.h"
 #include "models/PatchedSlots.h"
 #include "ui/main/MainForm.h"

@@ -7,9 +7,9 @@
 #include <QTest>
 
 #include "../UiTestSupport.h"
-#include "app/Registry.h"
-#include "models/Map.h"
-#include "models/WorldUndo.h"
+#include "registry/Registry.h"
+#include "world/Map.h"
+#include "world/WorldUndo.h"
 #include "support/EditorWorld.h"
 #include "ui/editor/EditorView.h"
 #include "ui/editor/SEditorForm.h"

@@ -1,0 +1,106 @@
+#include "registry/Registry.h"
+
+#include "app/Error.h"
+#include "app/FileIO.h"
+
+namespace quillotide {
+
+Registry::Registry()
+    : config(std::make_unique<TConfig>()),
+      animation(std::make_unique<TAnimation>()),
+      verdata(std::make_unique<TVerdata>()),
+      gumps(std::make_unique<TGump>()),
+      art(std::make_unique<TArt>()),
+      textures(std::make_unique<TTextures>()),
+      radarcol(std::make_unique<TRadarcol>()),
+      hues(std::make_unique<THues>()),
+      hues2(std::make_unique<THues>()),
+      light(std::make_unique<TLight>()),
+      tiledata(std::make_unique<TTiledata>()),
+      anim2(std::make_unique<TAnim2>()),
+      anim3(std::make_unique<TAnim3>()),
+      anim4(std::make_unique<TAnim4>()),
+      anim5(std::make_unique<TAnim5>()),
+      animdata(std::make_unique<TAnimdata>()),
+      multis(std::make_unique<TMulti>()),
+      sound(std::make_unique<TSound>()),
+      statics(std::make_unique<TStatics>()),
+      map(std::make_unique<TMap>()),
+      items(std::make_unique<TItems>()),
+      worldFile(std::make_unique<TWorldFile>()),
+      staticDiff(std::make_unique<TStaticDiff>()),
+      progress(std::make_unique<TProgress>()) {
+  wireWorldSources();
+}
+
+WorldSources Registry::worldSources() const {
+  return {art.get(), tiledata.get(), animdata.get(), textures.get(), radarcol.get()};
+}
+
+void Registry::wireWorldSources() {
+  const WorldSources sources = worldSources();
+  if (statics) statics->setSources(sources);
+  if (map) map->setSources(sources);
+  if (worldFile) worldFile->setSources(sources);
+  if (staticDiff) staticDiff->setSources(sources);
+  // Read at each query, so a diff store or statics model put in place later is still wired.
+  if (statics)
+    statics->setReplacedBlocks(
+        [this](std::int32_t b) { return staticDiff && staticDiff->hasBlock(b); });
+  if (items) items->setOwners(statics.get(), staticDiff.get(), worldFile.get());
+}
+
+std::pair<int, int> Registry::settingsWorldSize() const {
+  const std::pair<int, int> classic{StaticDiffLayout::kDefaultWidth,
+                                    StaticDiffLayout::kDefaultHeight};
+  if (!config || !config->contains("MapWidth") || !config->contains("MapHeight")) return classic;
+  const int width = config->getInt("MapWidth");
+  const int height = config->getInt("MapHeight");
+  try {
+    checkWorldSize(width, height);
+  } catch (const Error&) {
+    return classic;
+  }
+  return {width, height};
+}
+
+void Registry::alignDiffWorld() {
+  if (!staticDiff) return;
+  if (statics && statics->isLoaded()) {
+    staticDiff->setWorldSize(statics->width(), statics->height());
+    return;
+  }
+  const auto [width, height] = settingsWorldSize();
+  staticDiff->setWorldSize(width, height);
+}
+
+Registry::~Registry() {
+  config.reset();
+  animation.reset();
+  verdata.reset();
+  gumps.reset();
+  art.reset();
+  textures.reset();
+  radarcol.reset();
+  hues.reset();
+  hues2.reset();
+  light.reset();
+  tiledata.reset();
+  anim2.reset();
+  anim3.reset();
+  anim4.reset();
+  anim5.reset();
+  animdata.reset();
+  multis.reset();
+  sound.reset();
+  statics.reset();
+  map.reset();
+  items.reset();
+  worldFile.reset();
+  staticDiff.reset();
+  progress.reset();
+}
+
+std::string defaultConfigPath() { return joinPath(executableDir(), "config.xml"); }
+
+}  // namespace quillotide

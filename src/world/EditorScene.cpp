@@ -1,0 +1,446 @@
+#include "world/EditorScene.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/Error.h"
+#include "models/Animdata.h"
+#include "models/Art.h"
+#include "models/Hues.h"
+#include "world/Map.h"
+#include "models/PatchedSlots.h"
+#include "world/Statics.h"
+#include "models/Textures.h"
+#include "models/Tiledata.h"
+#include "world/WorldFile.h"
+
+namespace quillotide {
+
+namespace {
+
+constexpr int kCell = 44;
+constexpr int kHalfCell = 22;
+constexpr int kAltitudeStep = 4;
+// Land tile 2 is the game's "nothing drawn here" tile: it shows only in the flat view.
+constexpr std::uint16_t kNoDrawLand = 2;
+constexpr std::uint16_t kHueOneReplacement = 0x455;
+constexpr std::int32_t kStaticKeyBase = 0xF000;
+constexpr std::int32_t kTextureKeyBase = 0x8000;
+constexpr std::uint64_t kFloorFlags = TileFlags::Background | TileFlags::Surface;
+
+int objectWeight(const TItem& item, const TTiledata* tiledata) {
+  if (isLandKind(item.kind)) return 0;
+  const bool floor = tiledata && tiledata->isLoaded() &&
+                     (tiledata->staticFlags(item.tileId) & kFloorFlags) == kFloorFlags;
+  return floor ? 1 : 2;
+}
+
+int staticHeightOf(const TItem& item, const TTiledata* tiledata) {
+  return tiledata && tiledata->isLoaded() ? tiledata->staticHeight(item.tileId) : 0;
+}
+
+// A verdata patch's picture drawn into `target` at (0, 0) as the art file's slot would be: hued
+// pixels through the hue's ramp, the background (transparent or white) left white.
+void drawPatchHued(const Bitmap32& patch, HueChoice hue, bool landOnly, const THues* hues,
+                   Bitmap32& target) {
+  std::optional<int> entry = hue.tableEntry();
+  if (landOnly && !hue.isSelection()) entry.reset();
+  if (!hues || !hues->isLoaded()) entry.reset();
+  for (int y = 0; y < std::min(patch.height, target.height); ++y)
+    for (int x = 0; x < std::min(patch.width, target.width); ++x) {
+      Pixel p = patch.at(x, y);
+      // Patches leave their background transparent (0); the art file's is white.
+      if (alphaOf(p) == 0 || (p & 0xFFFFFFu) == 0xFFFFFFu) continue;
+      const bool grey = redOf(p) == greenOf(p) && greenOf(p) == blueOf(p);
+      if (entry && (!hue.greyOnly() || grey)) p = hues->huedPixel(*entry, p);
+      target.at(x, y) = p;
+    }
+}
+
+// Pure white is the background every picture is drawn on, and it becomes transparent.
+void keyWhite(Bitmap32& picture) {
+  for (Pixel& p : picture.pixels) p = (p & 0xFFFFFFu) == 0xFFFFFFu ? 0u : (p | 0xFF000000u);
+}
+
+}  // namespace
+
+bool isLandKind(ItemKind kind) { return kind == ItemKind::Land || kind == ItemKind::LandTexture; }
+
+bool isObjectKind(ItemKind kind) {
+  return kind == ItemKind::Static || kind == ItemKind::DiffStatic ||
+         kind == ItemKind::WorldWritten || kind == ItemKind::WorldUnwritten;
+}
+
+int drawOrder(const TItem& a, const TItem& b, const TTiledata* tiledata) {
+  const int sumA = a.x + a.y;
+  const int sumB = b.x + b.y;
+  if (sumA != sumB) return sumA < sumB ? -1 : 1;
+  const int zA = a.z + objectWeight(a, tiledata);
+  const int zB = b.z + objectWeight(b, tiledata);
+  if (zA != zB) return zA < zB ? -1 : 1;
+  const bool landA = isLandKind(a.kind);
+  const bool landB = isLandKind(b.kind);
+  if (landA != landB) return landA ? -1 : 1;
+  if (landA) return 0;
+  const int hA = staticHeightOf(a, tiledata);
+  const int hB = staticHeightOf(b, tiledata);
+  if (hA != hB) return hA < hB ? -1 : 1;
+  if ((a.hue == 0) != (b.hue == 0)) return a.hue == 0 ? -1 : 1;
+  return 0;
+}
+
+int viewRadius(int w, int h) {
+  const double diagonal = std::sqrt(static_cast<double>(w) * w + static_cast<double>(h) * h);
+  return static_cast<int>(diagonal / 2) / 25;
+}
+
+int worldExtent(int clientSide, double zoom) {
+  return static_cast<int>(std::nearbyint(clientSide * zoom));
+}
+
+ScreenAnchor screenAnchor(const TItem& item, int cx, int cy, int w, int h, int pictureHeight,
+                          bool flat2D) {
+  const int sx = (item.x - item.y - cx + cy) * kHalfCell + w / 2;
+  const int sy = (item.x + item.y - cx - cy) * kHalfCell + h / 2;
+  if (isObjectKind(item.kind))
+    return {sx - item.width / 2, sy - kAltitudeStep * item.z - pictureHeight + kCell};
+  if (flat2D) return {sx - kHalfCell, sy};
+  if (item.kind == ItemKind::Land) return {sx - kHalfCell, sy - kAltitudeStep * item.z};
+  return {sx, sy};
+}
+
+std::int32_t textureKey(const TItem& item, bool flat2D, std::uint32_t artId) {
+  if (isObjectKind(item.kind)) return static_cast<std::int32_t>(artId) + kStaticKeyBase;
+  if (item.kind == ItemKind::LandTexture && !flat2D) return item.tileId + kTextureKeyBase;
+  return item.tileId;
+}
+
+std::int32_t drawHue(const TItem& item) {
+  if (item.selected) return -1;
+  return item.hue == 1 ? kHueOneReplacement : item.hue;
+}
+
+EditorScene::EditorScene(SceneSources sources) : m_sources(std::move(sources)) {}
+
+void EditorScene::setSources(SceneSources sources) {
+  m_sources = std::move(sources);
+  m_rebuild = true;
+}
+
+void EditorScene::setClientSize(int width, int height) {
+  m_clientWidth = std::max(1, width);
+  m_clientHeight = std::max(1, height);
+  m_rebuild = true;
+}
+
+void EditorScene::setViewCentre(int x, int y) {
+  m_cx = x;
+  m_cy = y;
+  m_rebuild = true;
+}
+
+void EditorScene::setZoom(double zoom) {
+  m_zoom = zoom;
+  m_rebuild = true;
+}
+
+bool EditorScene::changeSetting(bool& field, bool on) {
+  field = on;
+  m_rebuild = true;
+  return on;
+}
+
+void EditorScene::setShowMap(bool on) { changeSetting(m_showMap, on); }
+void EditorScene::setFlat2D(bool on) { changeSetting(m_flat2D, on); }
+void EditorScene::setShowAltitudes(bool on) { changeSetting(m_showAltitudes, on); }
+void EditorScene::setShowWeb(bool on) { changeSetting(m_showWeb, on); }
+void EditorScene::setSourceStatics(bool on) { changeSetting(m_srcStatics, on); }
+void EditorScene::setSourceWorldFile(bool on) { changeSetting(m_srcWorld, on); }
+void EditorScene::setSourceDiffs(bool on) { changeSetting(m_srcDiffs, on); }
+
+void EditorScene::setMaxZ(int z) {
+  m_maxZ = z;
+  m_resort = true;
+}
+
+TItem* EditorScene::findVisibleItem(std::int32_t serial) {
+  if (serial < 0) return nullptr;
+  for (TItem& item : m_items)
+    if (item.serial == serial) return &item;
+  return nullptr;
+}
+
+void EditorScene::clearPictures() { m_pictures.clear(); }
+
+void EditorScene::rebuild() {
+  m_items.clear();
+  m_animations.clear();
+  const int r = viewRadius(worldWidth(), worldHeight()) + 2;
+  const int xa = m_cx - r, xb = m_cx + r, ya = m_cy - r, yb = m_cy + r;
+  if (m_srcStatics && m_sources.statics && m_sources.statics->isLoaded())
+    m_items = m_sources.statics->getItemsInRect(xa, xb, ya, yb);
+  if (m_srcWorld && m_sources.worldFile)
+    m_sources.worldFile->appendItemsInRect(xa, xb, ya, yb, m_items);
+  if (m_srcDiffs && m_sources.diffItems) m_sources.diffItems(xa, xb, ya, yb, m_items);
+  if (m_showMap && m_sources.map && m_sources.map->isLoaded())
+    m_sources.map->getLandItems(xa, xb, ya, yb, m_items);
+  m_rebuild = false;
+  m_resort = true;
+}
+
+void EditorScene::resort() {
+  // The order keys are read once per item, not once per comparison.
+  struct Key {
+    int sum, z, land, height, hued;
+    std::uint32_t index;
+  };
+  std::vector<Key> keys;
+  keys.reserve(m_items.size());
+  for (std::uint32_t i = 0; i < m_items.size(); ++i) {
+    const TItem& it = m_items[i];
+    const bool land = isLandKind(it.kind);
+    keys.push_back({it.x + it.y, it.z + objectWeight(it, m_sources.tiledata), land ? 0 : 1,
+                    land ? 0 : staticHeightOf(it, m_sources.tiledata), it.hue != 0 ? 1 : 0, i});
+  }
+  std::stable_sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+    if (a.sum != b.sum) return a.sum < b.sum;
+    if (a.z != b.z) return a.z < b.z;
+    if (a.land != b.land) return a.land < b.land;
+    if (a.land == 0) return false;
+    if (a.height != b.height) return a.height < b.height;
+    return a.hued < b.hued;
+  });
+  std::vector<TItem> sorted;
+  sorted.reserve(m_items.size());
+  for (const Key& k : keys) sorted.push_back(m_items[k.index]);
+  m_items.swap(sorted);
+  m_resort = false;
+}
+
+EditorScene::AnimationState& EditorScene::animationOf(std::uint32_t tileId, std::int64_t now) {
+  for (AnimationState& a : m_animations)
+    if (a.tileId == tileId) return a;
+  const TAnimdata* ad = m_sources.animdata;
+  AnimationState a;
+  a.tileId = tileId;
+  a.nextSwitch = now + 50 * (ad ? ad->startDelay(static_cast<int>(tileId)) : 0);
+  a.artId = tileId;
+  a.artHeight = m_sources.art && m_sources.art->isLoaded()
+                    ? m_sources.art->staticArtHeight(static_cast<std::int64_t>(tileId))
+                    : 0;
+  m_animations.push_back(a);
+  return m_animations.back();
+}
+
+void EditorScene::advanceAnimations(std::int64_t now) {
+  const TAnimdata* ad = m_sources.animdata;
+  if (!ad || !ad->isLoaded()) return;
+  for (AnimationState& a : m_animations) {
+    if (a.nextSwitch >= 0 && now < a.nextSwitch) continue;
+    const int tile = static_cast<int>(a.tileId);
+    const int count = ad->frameCount(tile);
+    a.frame = count > 0 ? (a.frame + 1) % count : 0;
+    a.artId = static_cast<std::uint32_t>(std::max(0, ad->frameArtId(tile, a.frame)));
+    a.artHeight = m_sources.art && m_sources.art->isLoaded()
+                      ? m_sources.art->staticArtHeight(static_cast<std::int64_t>(a.artId))
+                      : 0;
+    const int interval = ad->frameInterval(tile);
+    a.nextSwitch = now + 50 * (a.frame != 0 ? interval : ad->startDelay(tile) + interval);
+  }
+}
+
+std::optional<std::int64_t> EditorScene::nextAnimationDue() const {
+  std::optional<std::int64_t> due;
+  for (const AnimationState& a : m_animations)
+    if (!due || a.nextSwitch < *due) due = a.nextSwitch;
+  return due;
+}
+
+Bitmap32 EditorScene::makePicture(const TItem& item, std::int32_t hue, std::uint32_t artId,
+                                  int pictureHeight) const {
+  const SceneSources& s = m_sources;
+  const HueChoice choice = HueChoice::fromItemHue(hue).value_or(HueChoice::none());
+  if (item.kind == ItemKind::LandTexture && !m_flat2D) {
+    if (!s.textures || !s.textures->isLoaded() || !s.tiledata || !s.tiledata->isLoaded()) return {};
+    const std::uint16_t textureId = s.tiledata->landTextureId(item.tileId);
+    Bitmap32 picture;
+    if (s.verdata && PatchedSlots::textures(*s.verdata, *s.textures).isPatched(textureId)) {
+      picture = PatchedSlots::textures(*s.verdata, *s.textures).picture(textureId);
+      if (choice.isSelection() && s.hues)
+        picture = s.hues->huedPicture(picture, choice, HuedPixels::All);
+    } else {
+      picture = s.textures->texturePictureHued(textureId, choice, s.hues);
+    }
+    keyWhite(picture);
+    return picture;
+  }
+  if (!s.art || !s.art->isLoaded()) return {};
+  const bool object = isObjectKind(item.kind);
+  const int w = object ? item.width : kCell;
+  const int h = object ? pictureHeight : kCell;
+  if (w <= 0 || h <= 0) return {};
+  const int pw = static_cast<int>(nextPowerOfTwo(static_cast<std::uint32_t>(w)));
+  const int ph = static_cast<int>(nextPowerOfTwo(static_cast<std::uint32_t>(h)));
+  if (pw > m_maxTextureSide || ph > m_maxTextureSide) return {};
+  Bitmap32 picture(pw, ph, 0xFFFFFFFFu);
+  if (s.verdata) {
+    const PatchedSlots patches =
+        object ? PatchedSlots::statics(*s.verdata, *s.art) : PatchedSlots::land(*s.verdata, *s.art);
+    const std::int32_t slot = static_cast<std::int32_t>(object ? artId : item.tileId);
+    if (patches.isPatched(slot)) {
+      drawPatchHued(patches.picture(slot), choice, !object, s.hues, picture);
+      keyWhite(picture);
+      return picture;
+    }
+  }
+  if (object)
+    s.art->drawStaticHued(artId, 0, 0, choice, s.hues, picture);
+  else
+    s.art->drawLandHued(item.tileId, 0, 0, choice, s.hues, picture);
+  keyWhite(picture);
+  return picture;
+}
+
+const ScenePicture* EditorScene::pictureFor(const TItem& item, std::int32_t key, std::int32_t hue,
+                                            std::uint32_t artId, int pictureHeight) {
+  const std::uint64_t id = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(key)) << 32) |
+                           static_cast<std::uint32_t>(hue);
+  auto found = m_pictures.find(id);
+  if (found == m_pictures.end()) {
+    auto entry = std::make_unique<ScenePicture>();
+    entry->id = m_nextPictureId++;
+    try {
+      entry->pixels = makePicture(item, hue, artId, pictureHeight);
+    } catch (const Error&) {
+      // A damaged slot draws nothing; its entry stays so that it is not decoded every frame.
+      entry->pixels = {};
+    }
+    if (entry->pixels.width > m_maxTextureSide || entry->pixels.height > m_maxTextureSide)
+      entry->pixels = {};
+    const bool padded = item.kind != ItemKind::LandTexture || m_flat2D;
+    const int contentW = isObjectKind(item.kind) ? item.width : kCell;
+    const int contentH = isObjectKind(item.kind) ? pictureHeight : kCell;
+    entry->contentWidth = padded ? std::min(contentW, entry->pixels.width) : entry->pixels.width;
+    entry->contentHeight = padded ? std::min(contentH, entry->pixels.height) : entry->pixels.height;
+    found = m_pictures.emplace(id, std::move(entry)).first;
+  }
+  return found->second->pixels.empty() ? nullptr : found->second.get();
+}
+
+void EditorScene::rebuildAndSort() {
+  if (m_rebuild) rebuild();
+  if (m_resort) resort();
+}
+
+void EditorScene::prepare(std::int64_t now) {
+  rebuildAndSort();
+  advanceAnimations(now);
+  ++m_frameVersion;
+  m_commands.clear();
+  m_removals.clear();
+  const int w = worldWidth();
+  const int h = worldHeight();
+  for (std::size_t pos = m_items.size(); pos-- > 0;) {
+    const TItem& item = m_items[pos];
+    const bool object = isObjectKind(item.kind);
+    int pictureHeight = item.height;
+    std::uint32_t artId = item.tileId;
+    if (object && item.animated) {
+      const AnimationState& a = animationOf(item.tileId, now);
+      pictureHeight = a.artHeight;
+      artId = a.artId;
+    }
+    const ScreenAnchor at = screenAnchor(item, m_cx, m_cy, w, h, pictureHeight, m_flat2D);
+    const bool outside =
+        at.left + item.width <= 0 || at.left >= w || at.top + item.height <= 0 || at.top >= h;
+    if ((outside && item.kind != ItemKind::LandTexture) || item.deleted) {
+      m_removals.push_back(static_cast<std::uint32_t>(pos));
+      continue;
+    }
+    if (object && item.z > m_maxZ) continue;
+    if (!object && !m_flat2D && item.tileId == kNoDrawLand) continue;
+    const ScenePicture* picture =
+        pictureFor(item, textureKey(item, m_flat2D, artId), drawHue(item), artId, pictureHeight);
+    if (!picture) continue;
+    DrawCommand c;
+    c.item = static_cast<std::uint32_t>(pos);
+    c.picture = picture;
+    c.left = at.left;
+    c.top = at.top;
+    c.throughCorners = item.kind == ItemKind::LandTexture && !m_flat2D;
+    c.web = !object && m_showWeb;
+    c.diamondWeb = !m_flat2D;
+    c.altitudeText = !object && m_flat2D && m_showAltitudes;
+    m_commands.push_back(c);
+  }
+  // Highest positions were collected first, so erasing in that order keeps the others valid.
+  if (!m_removals.empty()) {
+    std::vector<bool> gone(m_items.size(), false);
+    for (std::uint32_t p : m_removals) gone[p] = true;
+    std::vector<std::uint32_t> newPos(m_items.size(), 0);
+    std::uint32_t next = 0;
+    for (std::uint32_t i = 0; i < m_items.size(); ++i) {
+      newPos[i] = next;
+      if (!gone[i]) m_items[next++] = m_items[i];
+    }
+    m_items.resize(next);
+    for (DrawCommand& c : m_commands) c.item = newPos[c.item];
+  }
+}
+
+namespace {
+
+// Whether (px, py) lies in triangle a, b, c; when it does, its barycentric weights of b and c.
+bool inTriangle(double px, double py, double ax, double ay, double bx, double by, double cx,
+                double cy, double& wb, double& wc) {
+  const double d = (bx - ax) * (cy - ay) - (cx - ax) * (by - ay);
+  if (d == 0) return false;
+  wb = ((px - ax) * (cy - ay) - (cx - ax) * (py - ay)) / d;
+  wc = ((bx - ax) * (py - ay) - (px - ax) * (by - ay)) / d;
+  return wb >= 0 && wc >= 0 && wb + wc <= 1;
+}
+
+}  // namespace
+
+std::int32_t EditorScene::pick(int mx, int my) const {
+  // The centre of the window pixel, in world pixels, as the rasteriser samples it.
+  const double px = (mx + 0.5) * m_zoom;
+  const double py = (my + 0.5) * m_zoom;
+  for (const DrawCommand& c : m_commands) {
+    const TItem& item = m_items[c.item];
+    const Bitmap32& tex = c.picture->pixels;
+    if (!c.throughCorners) {
+      const double u = px - c.left;
+      const double v = py - c.top;
+      if (u < 0 || v < 0 || u >= tex.width || v >= tex.height) continue;
+      if (c.picture->opaqueAt(static_cast<int>(u), static_cast<int>(v))) return item.serial;
+      continue;
+    }
+    // Two triangles top-left-bottom and top-bottom-right, texture (0,0) (0,1) (1,1) (1,0).
+    auto corner = [&](Corner k, double& x, double& y) {
+      x = c.left + item.cornerDx(k);
+      y = c.top + item.cornerDy(k);
+    };
+    double tx, ty, lx, ly, bx, by, rx, ry, wb, wc;
+    corner(kCornerTop, tx, ty);
+    corner(kCornerLeft, lx, ly);
+    corner(kCornerBottom, bx, by);
+    corner(kCornerRight, rx, ry);
+    double s = 0, t = 0;
+    if (inTriangle(px, py, tx, ty, lx, ly, bx, by, wb, wc)) {
+      s = wc;  // left (0,1), bottom (1,1)
+      t = wb + wc;
+    } else if (inTriangle(px, py, tx, ty, bx, by, rx, ry, wb, wc)) {
+      s = wb + wc;  // bottom (1,1), right (1,0)
+      t = wb;
+    } else {
+      continue;
+    }
+    const int texX = std::min(tex.width - 1, static_cast<int>(s * tex.width));
+    const int texY = std::min(tex.height - 1, static_cast<int>(t * tex.height));
+    if (c.picture->opaqueAt(texX, texY)) return item.serial;
+  }
+  return -1;
+}
+
+}  // namespace quillotide

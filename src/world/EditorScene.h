@@ -1,0 +1,225 @@
+#pragma once
+// EditorScene: what the world editor draws, without any window or OpenGL. It keeps the editor's
+// copies of the drawn items (VisibleItems), rebuilds them from the world models around the view
+// centre, sorts them into draw order, projects every item to its screen rectangle, makes the
+// item's picture once per (key, hue) and answers which drawn item lies under a window pixel.
+//
+// Coordinates: a window pixel (mx, my) covers world pixel (mx * zoom, my * zoom); world pixel
+// (0, 0) is the window's top left. A cell is a 44 x 44 diamond; one altitude unit lifts by 4.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "app/Colour.h"
+#include "world/Item.h"
+
+namespace quillotide {
+
+class TArt;
+class TTextures;
+class THues;
+class TTiledata;
+class TAnimdata;
+class TVerdata;
+class TMap;
+class TStatics;
+class TWorldFile;
+
+// The models a scene reads. Any may be null or unloaded; what it would add is then missing.
+struct SceneSources {
+  TMap* map = nullptr;
+  TStatics* statics = nullptr;
+  TWorldFile* worldFile = nullptr;
+  // The static diffs' items of a rectangle, appended to the list; empty while no diff store is
+  // wired in.
+  std::function<void(int xa, int xb, int ya, int yb, std::vector<TItem>& list)> diffItems;
+  const TArt* art = nullptr;
+  const TTextures* textures = nullptr;
+  const THues* hues = nullptr;
+  const TTiledata* tiledata = nullptr;
+  const TAnimdata* animdata = nullptr;
+  // Patches of verdata win over the art and texture files' own slots.
+  const TVerdata* verdata = nullptr;
+};
+
+// Draw order of two items: negative when a is drawn below b (earlier), 0 when they compare equal.
+int drawOrder(const TItem& a, const TItem& b, const TTiledata* tiledata);
+// Half the diagonal of the w x h world-pixel window in cells: trunc(sqrt(w² + h²) / 2) div 25.
+int viewRadius(int w, int h);
+// The world-pixel size of the window at a zoom: each side times the zoom, halves to even.
+int worldExtent(int clientSide, double zoom);
+bool isLandKind(ItemKind kind);
+// A statics, world-file or diff item (kinds 3 to 6).
+bool isObjectKind(ItemKind kind);
+
+struct ScreenAnchor {
+  int left = 0;
+  int top = 0;
+};
+// The top left of an item's picture in world pixels for the view centre (cx, cy) in a w x h
+// world-pixel window; pictureHeight is the height of the picture drawn (animated frames differ).
+ScreenAnchor screenAnchor(const TItem& item, int cx, int cy, int w, int h, int pictureHeight,
+                          bool flat2D);
+
+// The texture cache key of an item: statics and items tile id (or the current frame's art id)
+// + 0xF000, land drawn from art its tile id, land drawn as a texture its tile id + 0x8000.
+std::int32_t textureKey(const TItem& item, bool flat2D, std::uint32_t artId);
+// The hue an item is drawn with: -1 when selected, 0x455 for hue 1, else its hue.
+std::int32_t drawHue(const TItem& item);
+
+// One picture ready for a texture: P(w) x P(h) pixels (powers of two), texels of pure white
+// transparent (alpha 0), all others opaque. An empty picture draws nothing.
+struct ScenePicture {
+  std::uint32_t id = 0;  // unique per entry, for the view's own texture objects
+  Bitmap32 pixels;
+  // The part that can hold opaque texels (the top left); the rest is transparent padding, which
+  // a drawing may leave out.
+  int contentWidth = 0;
+  int contentHeight = 0;
+  bool opaqueAt(int x, int y) const {
+    return x >= 0 && y >= 0 && x < pixels.width && y < pixels.height &&
+           (pixels.at(x, y) >> 24) != 0;
+  }
+};
+
+// One quad (or for a sloped land cell, two triangles through its corners) of a frame.
+struct DrawCommand {
+  std::uint32_t item = 0;  // position in VisibleItems
+  const ScenePicture* picture = nullptr;
+  int left = 0;
+  int top = 0;
+  bool throughCorners = false;  // kind 2: the corners carry the altitudes, tinted 0.8
+  bool web = false;             // the cell outline is drawn
+  bool diamondWeb = false;      // the outline is the whole diamond (3D), not two upper edges (2D)
+  bool altitudeText = false;    // 2D mode: the altitude at (left + 10, top + 25)
+};
+
+class EditorScene {
+public:
+  static constexpr int kDefaultCentre = 1580;
+  static constexpr double kMinZoom = 0.2;
+  static constexpr double kMaxZoom = 10.0;
+
+  explicit EditorScene(SceneSources sources = {});
+
+  void setSources(SceneSources sources);
+  const SceneSources& sources() const { return m_sources; }
+
+  // The drawing area's client size in window pixels.
+  void setClientSize(int width, int height);
+  int clientWidth() const { return m_clientWidth; }
+  int clientHeight() const { return m_clientHeight; }
+  // World pixels of the window at the current zoom.
+  int worldWidth() const { return worldExtent(m_clientWidth, m_zoom); }
+  int worldHeight() const { return worldExtent(m_clientHeight, m_zoom); }
+
+  // Moving the centre or changing the zoom requests a rebuild.
+  void setViewCentre(int x, int y);
+  int centreX() const { return m_cx; }
+  int centreY() const { return m_cy; }
+  void setZoom(double zoom);
+  double zoom() const { return m_zoom; }
+
+  // What is drawn; each change requests a rebuild.
+  void setShowMap(bool on);
+  bool showMap() const { return m_showMap; }
+  void setFlat2D(bool on);
+  bool flat2D() const { return m_flat2D; }
+  void setShowAltitudes(bool on);
+  bool showAltitudes() const { return m_showAltitudes; }
+  void setShowWeb(bool on);
+  bool showWeb() const { return m_showWeb; }
+  void setSourceStatics(bool on);
+  void setSourceWorldFile(bool on);
+  void setSourceDiffs(bool on);
+  bool sourceStatics() const { return m_srcStatics; }
+  bool sourceWorldFile() const { return m_srcWorld; }
+  bool sourceDiffs() const { return m_srcDiffs; }
+  // Statics and items above this altitude stay in VisibleItems but are not drawn.
+  void setMaxZ(int z);
+  int maxZ() const { return m_maxZ; }
+  // The largest texture side the drawing can take; larger pictures draw nothing.
+  void setMaxTextureSide(int side) { m_maxTextureSide = side; }
+
+  void requestRebuild() { m_rebuild = true; }
+  void requestResort() { m_resort = true; }
+  bool rebuildRequested() const { return m_rebuild; }
+
+  // The editor's copies of the drawn items; tools change them directly (then ask for a resort).
+  std::vector<TItem>& visibleItems() { return m_items; }
+  const std::vector<TItem>& visibleItems() const { return m_items; }
+  // The first visible item with the serial, or nullptr (also for a negative serial).
+  TItem* findVisibleItem(std::int32_t serial);
+
+  // Runs the rebuild and the resort when they are requested (prepare does so first).
+  void rebuildAndSort();
+  // Makes the frame for the tick count now (milliseconds): rebuilds and resorts when requested,
+  // advances the animations, walks the items from the top of the draw order down, collects what
+  // is drawn and drops the items that left the window or were deleted. Pictures that cannot be
+  // made (damaged data, too large) draw nothing and the walk goes on.
+  void prepare(std::int64_t now);
+  // The commands of the last prepare, topmost first.
+  const std::vector<DrawCommand>& commands() const { return m_commands; }
+  // The tick count at which an animation switches next; nullopt when nothing is animated.
+  std::optional<std::int64_t> nextAnimationDue() const;
+  // Counts every prepare that produced a different frame (for views that cache their arrays).
+  std::uint64_t frameVersion() const { return m_frameVersion; }
+
+  // The serial of the topmost drawn item whose picture is opaque under window pixel (mx, my) in
+  // the last prepared frame, or -1.
+  std::int32_t pick(int mx, int my) const;
+
+  // Picture lookups made so far, for tests of the cache.
+  std::size_t cachedPictures() const { return m_pictures.size(); }
+  // Drops every picture (after an art, hue or texture change made elsewhere).
+  void clearPictures();
+
+private:
+  struct AnimationState {
+    std::uint32_t tileId = 0;
+    std::int64_t nextSwitch = -1;
+    int frame = 0;
+    std::uint32_t artId = 0;
+    int artHeight = 0;
+  };
+  void rebuild();
+  void resort();
+  void advanceAnimations(std::int64_t now);
+  AnimationState& animationOf(std::uint32_t tileId, std::int64_t now);
+  const ScenePicture* pictureFor(const TItem& item, std::int32_t key, std::int32_t hue,
+                                 std::uint32_t artId, int pictureHeight);
+  Bitmap32 makePicture(const TItem& item, std::int32_t hue, std::uint32_t artId,
+                       int pictureHeight) const;
+  bool changeSetting(bool& field, bool on);
+
+  SceneSources m_sources;
+  int m_clientWidth = 800;
+  int m_clientHeight = 600;
+  int m_cx = kDefaultCentre;
+  int m_cy = kDefaultCentre;
+  double m_zoom = 1.0;
+  bool m_showMap = true;
+  bool m_flat2D = false;
+  bool m_showAltitudes = true;
+  bool m_showWeb = false;
+  bool m_srcStatics = true;
+  bool m_srcWorld = true;
+  bool m_srcDiffs = true;
+  int m_maxZ = 127;
+  int m_maxTextureSide = 4096;
+  bool m_rebuild = true;
+  bool m_resort = false;
+  std::vector<TItem> m_items;
+  std::vector<AnimationState> m_animations;
+  std::unordered_map<std::uint64_t, std::unique_ptr<ScenePicture>> m_pictures;
+  std::uint32_t m_nextPictureId = 1;
+  std::vector<DrawCommand> m_commands;
+  std::vector<std::uint32_t> m_removals;
+  std::uint64_t m_frameVersion = 0;
+};
+
+}  // namespace quillotide

@@ -1,0 +1,142 @@
+#include "world/WorldStream.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/Error.h"
+
+namespace quillotide {
+
+namespace {
+
+[[noreturn]] void cannotOpen(const std::string& path) {
+  throw FileError("Cannot open file " + path);
+}
+[[noreturn]] void cannotCreate(const std::string& path) {
+  throw FileError("Cannot create file " + path);
+}
+
+}  // namespace
+
+std::unique_ptr<WorldStream> WorldStream::memory(Bytes bytes) {
+  std::unique_ptr<WorldStream> s(new WorldStream());
+  s->m_size = bytes.size();
+  s->m_bytes = std::move(bytes);
+  return s;
+}
+
+std::unique_ptr<WorldStream> WorldStream::openFile(const std::string& path) {
+  std::unique_ptr<WorldStream> s(new WorldStream());
+  s->m_path = path;
+  s->m_fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (s->m_fd < 0) cannotOpen(path);
+  struct stat st {};
+  if (::fstat(s->m_fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      ::flock(s->m_fd, LOCK_EX | LOCK_NB) != 0)
+    cannotOpen(path);
+  s->m_size = static_cast<std::uint64_t>(st.st_size);
+  return s;
+}
+
+std::unique_ptr<WorldStream> WorldStream::openForReading(const std::string& path) {
+  std::unique_ptr<WorldStream> s(new WorldStream());
+  s->m_path = path;
+  s->m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (s->m_fd < 0) cannotOpen(path);
+  struct stat st {};
+  if (::fstat(s->m_fd, &st) != 0 || !S_ISREG(st.st_mode)) cannotOpen(path);
+  s->m_size = static_cast<std::uint64_t>(st.st_size);
+  return s;
+}
+
+WorldStream::~WorldStream() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+void WorldStream::read(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const {
+  if (offset > m_size || n > m_size - offset)
+    throw FormatError((m_path.empty() ? std::string("world data") : m_path) + ": read of " +
+                      std::to_string(n) + " bytes at offset " + std::to_string(offset) +
+                      " is past the end (" + std::to_string(m_size) + " bytes)");
+  if (readSome(offset, dst, n) != n) cannotOpen(m_path);
+}
+
+std::size_t WorldStream::readSome(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const {
+  if (offset >= m_size) return 0;
+  const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(n, m_size - offset));
+  if (m_fd < 0) {
+    std::memcpy(dst, m_bytes.data() + offset, take);
+    return take;
+  }
+  std::size_t got = 0;
+  while (got < take) {
+    const ssize_t r = ::pread(m_fd, dst + got, take - got, static_cast<off_t>(offset + got));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  return got;
+}
+
+void WorldStream::write(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (bytes.empty()) return;
+  if (m_fd < 0) {
+    const std::uint64_t end = offset + bytes.size();
+    if (end > m_bytes.size()) m_bytes.resize(static_cast<std::size_t>(end), 0);
+    std::memcpy(m_bytes.data() + offset, bytes.data(), bytes.size());
+    m_size = m_bytes.size();
+    return;
+  }
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t w =
+        ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) cannotCreate(m_path);
+    done += static_cast<std::size_t>(w);
+  }
+  if (offset + bytes.size() > m_size) m_size = offset + bytes.size();
+}
+
+void WorldStream::resize(std::uint64_t size) {
+  if (m_fd < 0) {
+    m_bytes.resize(static_cast<std::size_t>(size), 0);
+    m_size = size;
+    return;
+  }
+  if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) cannotCreate(m_path);
+  m_size = size;
+}
+
+std::pair<std::uint64_t, std::uint64_t> WorldStream::identity() const {
+  if (m_fd < 0) return {0, 0};
+  struct stat st {};
+  ::fstat(m_fd, &st);
+  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::span<const std::uint8_t> ChunkReader::at(std::uint64_t offset, std::size_t n) {
+  if (offset > m_stream.size() || n > m_stream.size() - offset)
+    throw FormatError((m_stream.path().empty() ? std::string("world data") : m_stream.path()) +
+                      ": read of " + std::to_string(n) + " bytes at offset " +
+                      std::to_string(offset) + " is past the end (" +
+                      std::to_string(m_stream.size()) + " bytes)");
+  if (!m_stream.isFile()) return m_stream.view().subspan(static_cast<std::size_t>(offset), n);
+  if (offset < m_start || offset + n > m_start + m_buffer.size()) {
+    const std::size_t want = std::max(n, m_window);
+    m_buffer.resize(want);
+    const std::size_t got = m_stream.readSome(offset, m_buffer.data(), want);
+    m_buffer.resize(got);
+    m_start = offset;
+    if (got < n) cannotOpen(m_stream.path());
+  }
+  return std::span<const std::uint8_t>(m_buffer).subspan(static_cast<std::size_t>(offset - m_start),
+                                                         n);
+}
+
+}  // namespace quillotide
