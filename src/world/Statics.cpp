@@ -93,6 +93,8 @@ void TStatics::open(const std::string& indexPath, const std::string& dataPath, i
   if (!keepIndex) m_index = std::move(index);
   if (!keepData) m_data = std::move(data);
   m_mode = inPlace ? StorageMode::LowMemory : StorageMode::Memory;
+  m_indexPath = indexPath;
+  m_dataPath = dataPath;
   m_width = width;
   m_height = height;
   m_loaded = true;
@@ -114,6 +116,8 @@ void TStatics::openBytes(Bytes index, Bytes data, int width, int height) {
   m_index = WorldStream::memory(std::move(index));
   m_data = WorldStream::memory(std::move(data));
   m_mode = StorageMode::Memory;
+  m_indexPath.clear();
+  m_dataPath.clear();
   m_width = width;
   m_height = height;
   m_loaded = true;

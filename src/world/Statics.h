@@ -75,6 +75,9 @@ public:
   void openBytes(Bytes index, Bytes data, int width, int height);
   bool isLoaded() const { return m_loaded; }
   StorageMode mode() const { return m_mode; }
+  // The files of the last open; empty after openBytes (the statics came from no file).
+  const std::string& indexPath() const { return m_indexPath; }
+  const std::string& dataPath() const { return m_dataPath; }
   int width() const { return m_width; }
   int height() const { return m_height; }
   std::int64_t blockCount() const;
@@ -206,6 +209,8 @@ private:
   std::unique_ptr<WorldStream> m_index;
   std::unique_ptr<WorldStream> m_data;
   StorageMode m_mode = StorageMode::Memory;
+  std::string m_indexPath;
+  std::string m_dataPath;
   int m_width = 0;
   int m_height = 0;
   bool m_loaded = false;
