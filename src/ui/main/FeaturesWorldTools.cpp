@@ -16,6 +16,7 @@
 #include "registry/Registry.h"
 #include "app/Text.h"
 #include "world/WorldTools.h"
+#include "ui/main/HeldFiles.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/NamedWidgets.h"
 #include "ui/main/SettingsPage.h"
@@ -266,38 +267,7 @@ std::string FeaturesWorldTools::settingsPath(const char* key) const {
 }
 
 bool FeaturesWorldTools::releaseModels(bool map, bool statics) {
-  Registry& r = m_registry;
-  const bool mapChanged = map && r.map->isLoaded() && r.map->hasUnsavedChanges();
-  const bool staticsChanged = statics && r.statics->isLoaded() && r.statics->hasUnsavedChanges();
-  if (mapChanged || staticsChanged) {
-    const QString what = mapChanged && staticsChanged ? QStringLiteral("map and statics")
-                         : mapChanged                 ? QStringLiteral("map")
-                                                      : QStringLiteral("statics");
-    const auto answer = m_dialogs.ask(
-        Dialogs::kCaption,
-        QStringLiteral("The loaded %1 has unsaved changes, and this tool works on the files "
-                       "themselves. Save the changes first?")
-            .arg(what),
-        {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")});
-    if (!answer || *answer == 2) return false;
-    if (*answer == 0) {
-      const bool saved = runAction(m_dialogs, [&] {
-        if (mapChanged)
-          m_dialogs.showMessage(qstr(TMap::patchedMessage(r.map->saveChangedBlocks())));
-        if (staticsChanged) {
-          const auto message =
-              r.statics->save(settingsPath("StaticIdx"), settingsPath("StaticMul"),
-                              StaticsSaveMode::StaticsOnly, r.worldFile.get(), m_gauge);
-          if (message) m_dialogs.showMessage(qstr(*message));
-        }
-      });
-      if (!saved) return false;
-    }
-  }
-  if (map && r.map->isLoaded()) r.map = std::make_unique<TMap>(r.worldSources());
-  if (statics && r.statics->isLoaded()) r.statics = std::make_unique<TStatics>(r.worldSources());
-  r.wireWorldSources();
-  return true;
+  return HeldFiles(m_main).release(map, statics);
 }
 
 void FeaturesWorldTools::countTextures() {
