@@ -243,13 +243,16 @@ std::optional<std::pair<int, int>> staticArtSize(std::span<const std::uint8_t> b
 }
 
 Bytes encodeLandTile(const Bitmap32& picture) {
+  // The diamond's rows are fixed at 44 x 44: any other picture would be stored shifted and cut.
+  if (picture.width != kLandTileSize || picture.height != kLandTileSize)
+    throw Error(formatMessage("A picture of %d x %d pixels cannot be stored as a land tile: land "
+                              "tiles are %d x %d.",
+                              {num(picture.width), num(picture.height), num(kLandTileSize),
+                               num(kLandTileSize)}));
   ByteWriter w(kLandTileBytes);
   for (int y = 0; y < kLandTileSize; ++y) {
     const int start = landRowStart(y);
-    for (int x = start; x < start + landRowLength(y); ++x) {
-      const bool inside = x < picture.width && y < picture.height;
-      w.u16(inside ? pixelToColour16(picture.at(x, y)) : kStaticSkipColour);
-    }
+    for (int x = start; x < start + landRowLength(y); ++x) w.u16(pixelToColour16(picture.at(x, y)));
   }
   return w.take();
 }

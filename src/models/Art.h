@@ -49,8 +49,8 @@ Bitmap32 decodeLandTile(std::span<const std::uint8_t> bytes);
 // FormatError when the header, row table or runs do not fit the bytes, when W or H is 0, or when
 // W x H exceeds kMaxStaticPixels.
 Bitmap32 decodeStaticArt(std::span<const std::uint8_t> bytes);
-// The 2024 bytes of a land tile: the diamond positions of the picture in stored order; positions
-// outside a smaller picture are written as white (0x7FFF). Alpha is not looked at.
+// The 2024 bytes of a land tile: the diamond positions of the picture in stored order. Alpha is
+// not looked at. Throws Error naming both sizes for a picture that is not 44 x 44.
 Bytes encodeLandTile(const Bitmap32& picture);
 // Static art bytes of a picture: pixels that convert to 0 (black) or 0x7FFF (white) are
 // transparent, and so are fully transparent pixels (alpha 0). Throws Error, saying why, when the

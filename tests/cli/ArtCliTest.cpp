@@ -101,6 +101,23 @@ TEST(ArtCli, BadArgumentsAndEmptySlotsFailWithAMessage) {
   EXPECT_EQ(test::readBytes(s.mul), before);
 }
 
+TEST(ArtCli, LandTileOfAnotherSizeIsRefusedNamingBothSizes) {
+  SampleArt s;
+  const Bytes index = test::readBytes(s.idx), data = test::readBytes(s.mul);
+  for (const auto& [width, height] : {std::pair{44, 43}, std::pair{22, 22}, std::pair{64, 44}}) {
+    const std::string file = s.dir.file("tile.png");
+    writeImageFile(file, test::exactPicture(width, height, 5));
+    const auto r = run({"art", "import", s.idx, s.mul, "land", "0x20", file});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("A picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                         " pixels cannot be stored as a land tile: land tiles are 44 x 44."),
+              std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(test::readBytes(s.idx), index);
+  EXPECT_EQ(test::readBytes(s.mul), data);
+}
+
 TEST(ArtCli, RebuildWithASeedIsRepeatableAndKeepsEveryPicture) {
   SampleArt s;
   for (const char* n : {"a", "b"})

@@ -107,15 +107,20 @@ TEST(ArtLand, DecodeEncodeDecodeKeepsTheDiamondAndWhiteCorners) {
   EXPECT_EQ(decoded.at(22, 43), colour16ToPixel(pixelToColour16(source.at(22, 43))));
 }
 
-TEST(ArtLand, SmallPictureFillsMissingPositionsWithWhiteAndShortDataIsRefused) {
-  const Bytes bytes = encodeLandTile(Bitmap32(22, 30, exact(8, 16, 24)));
-  // Row 0 covers columns 21 and 22; column 22 lies outside the 22 columns given.
-  EXPECT_EQ(loadU16(bytes.data()), pixelToColour16(exact(8, 16, 24)));
-  EXPECT_EQ(loadU16(bytes.data() + 2), 0x7FFF);
-  // Row 11 starts at column 10, after 132 stored pixels.
-  EXPECT_EQ(loadU16(bytes.data() + 2 * 132), pixelToColour16(exact(8, 16, 24)));
-  EXPECT_EQ(loadU16(bytes.data() + 2 * (132 + 11)), pixelToColour16(exact(8, 16, 24)));
-  EXPECT_EQ(loadU16(bytes.data() + 2 * (132 + 12)), 0x7FFF);
+TEST(ArtLand, PictureOfAnotherSizeIsRefusedAndShortDataIsRefused) {
+  // A land tile is the 44 x 44 diamond: any other picture would be stored shifted or cut.
+  for (const auto& [width, height] : {std::pair{22, 30}, std::pair{44, 45}, std::pair{45, 44}}) {
+    try {
+      encodeLandTile(Bitmap32(width, height, exact(8, 16, 24)));
+      ADD_FAILURE() << width << " x " << height << " was stored";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), "A picture of " + std::to_string(width) + " x " +
+                                           std::to_string(height) +
+                                           " pixels cannot be stored as a land tile: land tiles "
+                                           "are 44 x 44.");
+    }
+  }
+  const Bytes bytes = encodeLandTile(Bitmap32(44, 44, exact(8, 16, 24)));
   EXPECT_THROW(decodeLandTile(test::mutated(bytes, test::cutBy(1))), FormatError);
   EXPECT_NO_THROW(decodeLandTile(Bytes(2030, 0)));
 }
