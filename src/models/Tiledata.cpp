@@ -161,34 +161,41 @@ std::size_t staticOffsetIn(const TiledataSizes& z, std::size_t i) {
          (i / kRecordsPerGroup) * kGroupHeaderSize;
 }
 
-// How the name fields of every record read in one layout: as text (printable characters, then
-// only zero bytes) or not. All-zero fields say nothing either way. Read in the wrong layout, the
-// fields straddle flags, numbers and names of their neighbours and rarely read as text.
+// How the name fields of every record read in one layout. A name that starts its field is
+// printable text up to a zero byte (or the field's end) and stands right after a number (a
+// texture id's high byte, a static's height), which is below the printable range for nearly every
+// real record. What follows the zero byte is not looked at: real files keep leftovers of older
+// names there. Read in the wrong layout, the fields drift through flags, numbers and names; where
+// one starts inside a name, the byte before it is a letter of that name, and it is not counted.
 struct NameEvidence {
-  std::size_t text = 0;
-  std::size_t broken = 0;
-  bool speaks() const { return text >= 16; }
-  double share() const {
-    const std::size_t all = text + broken;
-    return all == 0 ? 0.0 : static_cast<double>(text) / static_cast<double>(all);
-  }
+  std::size_t names = 0;
 };
+// Fewer names than this say nothing: a file of mostly empty records, or of noise.
+constexpr std::size_t kNamesThatSpeak = 16;
+
+bool isNameChar(std::uint8_t b) { return b >= 0x20 && b != 0x7F; }
+
+bool isAlphanumeric(std::uint8_t b) {
+  return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b >= 0xC0;
+}
+
+// A name starting its field: a letter or digit, then printable characters up to a zero byte or
+// the field's end, two characters at least (a single one is as often a group header's number),
+// and a number before it.
+bool startsName(const std::uint8_t* name) {
+  if (name[-1] >= 0x20 || !isAlphanumeric(name[0])) return false;
+  std::size_t n = 1;
+  while (n < kTileNameSize && isNameChar(name[n])) ++n;
+  return n >= 2 && (n == kTileNameSize || name[n] == 0);
+}
 
 NameEvidence nameEvidence(std::span<const std::uint8_t> bytes, const TiledataSizes& z) {
   NameEvidence e;
-  const auto look = [&](const std::uint8_t* name) {
-    std::size_t n = 0;
-    while (n < kTileNameSize && name[n] >= 0x20 && name[n] != 0x7F) ++n;
-    const bool zeroRest =
-        std::all_of(name + n, name + kTileNameSize, [](std::uint8_t b) { return b == 0; });
-    if (n == 0 && zeroRest) return;
-    ++(zeroRest ? e.text : e.broken);
-  };
   for (std::size_t id = 0; id < static_cast<std::size_t>(TTiledata::kLandCount); ++id)
-    look(bytes.data() + landOffsetIn(z, id) + z.flagSize + kLandName);
+    e.names += startsName(bytes.data() + landOffsetIn(z, id) + z.flagSize + kLandName) ? 1 : 0;
   const std::size_t statics = (bytes.size() - z.landSection) / z.staticGroup * kRecordsPerGroup;
   for (std::size_t id = 0; id < statics; ++id)
-    look(bytes.data() + staticOffsetIn(z, id) + z.flagSize + kStaticName);
+    e.names += startsName(bytes.data() + staticOffsetIn(z, id) + z.flagSize + kStaticName) ? 1 : 0;
   return e;
 }
 
@@ -207,9 +214,10 @@ LayoutChoice chooseLayout(std::span<const std::uint8_t> bytes) {
                                          : TiledataLayoutReason::Remainder};
   const NameEvidence classic = nameEvidence(bytes, kClassic);
   const NameEvidence wide = nameEvidence(bytes, kWide);
-  // One layout reads nearly every name as text and the other clearly fewer.
+  // The right layout finds a name in every named record; the wrong one only where its drifting
+  // fields happen to meet the start of one, a few in every hundred records.
   const auto wins = [](const NameEvidence& a, const NameEvidence& b) {
-    return a.speaks() && a.share() >= 0.9 && b.share() <= a.share() - 0.3;
+    return a.names >= kNamesThatSpeak && a.names >= 4 * b.names;
   };
   if (wins(classic, wide)) return {TiledataLayout::Classic, TiledataLayoutReason::Records};
   if (wins(wide, classic)) return {TiledataLayout::Wide, TiledataLayoutReason::Records};

@@ -78,7 +78,7 @@ enum class TiledataLayout {
 // How a load chose its layout.
 enum class TiledataLayoutReason {
   Given,        // named by the caller (the user's setting, --layout)
-  Records,      // the records' names read as text in this layout and not in the other
+  Records,      // the records' names start their fields in this layout, not in the other
   WholeGroups,  // no help from the records; the file is the land section and whole groups
   Remainder,    // neither helped; the layout whose partial last group is shorter
 };
@@ -153,9 +153,11 @@ class TTiledata {
   // keeps what it had.
   void load(const std::string& path, std::optional<TiledataLayout> layout = std::nullopt);
   // The same from bytes. A given layout is taken as it is. Otherwise, of the layouts whose land
-  // section the bytes hold: the one whose records' names read as text (printable characters,
-  // then zero bytes) when the other's do not; failing that, the one that takes the file as whole
-  // groups (the older when both do); failing that, the one with the shorter partial last group.
+  // section the bytes hold: the one in whose records names start their fields (printable text up
+  // to a zero byte, right after the number before the field) many times more often than in the
+  // other's; failing that, the one that takes the file as whole groups (the older when both do);
+  // failing that, the one with the shorter partial last group. Bytes past the last whole group
+  // are kept as they are.
   void loadBytes(std::span<const std::uint8_t> bytes,
                  std::optional<TiledataLayout> layout = std::nullopt);
   // Reads the image again in the given layout, or chooses again as a load does (nullopt);

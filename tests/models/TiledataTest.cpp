@@ -138,6 +138,95 @@ TEST(Tiledata, LayoutIsToldByTheRecordsBeforeTheSize) {
   EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::WholeGroups);
 }
 
+// An older file as real clients ship it: names of few characters with leftovers of longer names
+// behind their zero byte, many empty records, flags, textures and heights.
+Bytes realisticOlderTiledata(std::size_t staticGroups) {
+  static const char* const landNames[] = {"void", "grass", "dirt", "forest", "jungle", "sand",
+                                          "rock", "water", "cave", "snow", "swamp", "lava",
+                                          "furrows", "embank", "NoName"};
+  static const char* const staticNames[] = {"wooden box", "stone wall", "tree", "door", "chair",
+                                            "table", "banner", "lamp post", "fence", "barrel",
+                                            "wall torch", "rock", "brush", "roof"};
+  TTiledata t;
+  t.loadBytes(Bytes(kClassicLand + staticGroups * kClassicGroup, 0), TiledataLayout::Classic);
+  std::uint32_t x = 0x2468ACE1;
+  const auto next = [&x] { return x = x * 1103515245u + 12345u, x >> 16; };
+  // The name over leftovers of a longer one: "dirt\0st" after "forest".
+  const auto name = [&](const char* text) {
+    TileName n = makeTileName(std::string(text) + "leftover of an old name");
+    const std::size_t len = std::string(text).size();
+    n[len] = 0;
+    if (next() % 2) std::fill(n.begin() + static_cast<std::ptrdiff_t>(len), n.end(), 0);
+    return n;
+  };
+  for (int id = 0; id < TTiledata::kLandCount; ++id) {
+    if (next() % 5 == 0) continue;
+    LandTileRecord r;
+    r.flags = (next() % 3 == 0 ? TileFlags::Impassable : 0) | (next() % 7 == 0 ? TileFlags::Wet : 0);
+    r.textureId = static_cast<std::uint16_t>(next() % 0x800);
+    r.name = name(landNames[next() % std::size(landNames)]);
+    t.writeLand(id, r);
+  }
+  for (std::uint32_t id = 0; id < t.staticCount(); ++id) {
+    if (next() % 3 == 0) continue;
+    StaticTileRecord r;
+    r.flags = (next() % 2 ? TileFlags::Impassable | TileFlags::Wall : TileFlags::Background) |
+              (next() % 4 == 0 ? TileFlags::Surface : 0);
+    r.weight = static_cast<std::uint8_t>(next() % 256);
+    r.quality = static_cast<std::uint8_t>(next() % 25);
+    r.animId = static_cast<std::uint16_t>(next() % 0x400);
+    r.height = static_cast<std::uint8_t>(next() % 21);
+    r.name = name(staticNames[next() % std::size(staticNames)]);
+    t.writeStatic(id, r);
+  }
+  return t.image();
+}
+
+TEST(Tiledata, OlderFileWithAnAppendedTailKeepsEveryRecordInPlace) {
+  // 1,036,288 bytes: the older land section and 0x4000 statics; then 1,000 bytes of something
+  // else, which in the newer layout leave the shorter partial group (212 bytes against 1,000).
+  Bytes file = realisticOlderTiledata(512);
+  ASSERT_EQ(file.size(), 1036288u);
+  Bytes tail(1000);
+  for (std::size_t i = 0; i < tail.size(); ++i) tail[i] = static_cast<std::uint8_t>(i * 7 + 3);
+  file.insert(file.end(), tail.begin(), tail.end());
+  TempDir dir;
+  test::writeBytes(dir.file("tiledata.mul"), file);
+
+  TTiledata t;
+  t.load(dir.file("tiledata.mul"));
+  EXPECT_EQ(t.layout(), TiledataLayout::Classic);
+  EXPECT_EQ(t.layoutReason(), TiledataLayoutReason::Records);
+  EXPECT_EQ(t.staticCount(), 0x4000u);
+  // An edit of the tab's kind lands in the older record and nowhere else.
+  StaticTileRecord s = *t.readStatic(0x1234);
+  s.height = 99;
+  s.name = makeTileName("edited");
+  t.writeStatic(0x1234, s);
+  t.save(dir.file("tiledata.mul"));
+  const Bytes saved = test::readBytes(dir.file("tiledata.mul"));
+  ASSERT_EQ(saved.size(), file.size());
+  const std::size_t at = kClassicLand + 4 + 0x1234 * 37 + (0x1234 / 32) * 4;
+  for (std::size_t i = 0; i < saved.size(); ++i) {
+    if (i < at || i >= at + 37) ASSERT_EQ(saved[i], file[i]) << "byte " << i;
+  }
+  EXPECT_EQ(saved[at + 4 + 12], 99);
+  EXPECT_TRUE(std::equal(tail.begin(), tail.end(), saved.end() - 1000));
+  // Loaded again, it is the same older file.
+  TTiledata again;
+  again.load(dir.file("tiledata.mul"));
+  EXPECT_EQ(again.layout(), TiledataLayout::Classic);
+  EXPECT_EQ(again.staticName(0x1234), "edited");
+  EXPECT_EQ(again.readLand(7), t.readLand(7));
+
+  // A newer file of the same kind read with a tail is still the newer one.
+  TTiledata wide;
+  const Bytes wideFile = namedTiledata(TiledataLayout::Wide, 300, 900);
+  wide.loadBytes(wideFile);
+  EXPECT_EQ(wide.layout(), TiledataLayout::Wide);
+  EXPECT_EQ(wide.layoutReason(), TiledataLayoutReason::Records);
+}
+
 TEST(Tiledata, GivenLayoutOverridesTheChoiceAndKeepsChanges) {
   TTiledata t;
   t.loadBytes(namedTiledata(TiledataLayout::Classic, 57, 452), TiledataLayout::Wide);
