@@ -6,6 +6,8 @@
 #endif
 
 #include <algorithm>
+#include <csetjmp>
+#include <cstdio>
 #include <cstring>
 
 #include "app/Bmp.h"
@@ -98,11 +100,72 @@ Bytes withMendedChecksums(std::span<const std::uint8_t> bytes) {
 }
 #endif
 
-// Frees libpng's reader state on every path out, including exceptions.
-struct ImageGuard {
-  png_image* image;
-  ~ImageGuard() { png_image_free(image); }
+// libpng's reader state, freed on every path out, including exceptions. libpng reports errors by
+// a long jump back into the function that called it; the functions below that set the jump point
+// hold no object with a destructor, and the message waits here until they return.
+struct PngReader {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  std::span<const std::uint8_t> bytes;
+  std::size_t at = 0;
+  char message[200] = {};
+  ~PngReader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
 };
+
+void onError(png_structp png, png_const_charp message) {
+  auto* reader = static_cast<PngReader*>(png_get_error_ptr(png));
+  std::snprintf(reader->message, sizeof reader->message, "%s", message);
+  png_longjmp(png, 1);
+}
+
+void onWarning(png_structp, png_const_charp) {}
+
+void readFromMemory(png_structp png, png_bytep out, png_size_t length) {
+  auto* reader = static_cast<PngReader*>(png_get_io_ptr(png));
+  if (length > reader->bytes.size() - reader->at) png_error(png, "the file ends early");
+  std::memcpy(out, reader->bytes.data() + reader->at, length);
+  reader->at += length;
+}
+
+struct PngHeader {
+  png_uint_32 width = 0;
+  png_uint_32 height = 0;
+  int bitDepth = 0;
+  int colourType = 0;
+};
+
+// Reads the chunks before the picture data and asks for 8-bit BGRA rows of the stored values:
+// 16-bit channels scaled to 8 bits, no gamma or colour-space conversion whatever chunks the file
+// has (a picture's numbers are the game's colours, not light to be reproduced). False with the
+// reader's message on a damaged file.
+bool readHeader(PngReader& r, PngHeader& h) {
+  if (setjmp(png_jmpbuf(r.png))) return false;
+  png_read_info(r.png, r.info);
+  png_get_IHDR(r.png, r.info, &h.width, &h.height, &h.bitDepth, &h.colourType, nullptr, nullptr,
+               nullptr);
+  if (h.colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(r.png);
+  if (h.colourType == PNG_COLOR_TYPE_GRAY && h.bitDepth < 8) png_set_expand_gray_1_2_4_to_8(r.png);
+  if (png_get_valid(r.png, r.info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(r.png);
+  if (h.bitDepth == 16) png_set_scale_16(r.png);
+  if (h.colourType == PNG_COLOR_TYPE_GRAY || h.colourType == PNG_COLOR_TYPE_GRAY_ALPHA)
+    png_set_gray_to_rgb(r.png);
+  png_set_bgr(r.png);
+  png_set_add_alpha(r.png, 0xFF, PNG_FILLER_AFTER);  // only where the file has no alpha
+  png_set_interlace_handling(r.png);
+  png_read_update_info(r.png, r.info);
+  if (png_get_rowbytes(r.png, r.info) != std::size_t{h.width} * 4) {
+    std::snprintf(r.message, sizeof r.message, "unexpected row layout");
+    return false;
+  }
+  return true;
+}
+
+bool readRows(PngReader& r, png_bytepp rows) {
+  if (setjmp(png_jmpbuf(r.png))) return false;
+  png_read_image(r.png, rows);
+  png_read_end(r.png, nullptr);
+  return true;
+}
 
 }  // namespace
 
@@ -111,34 +174,39 @@ Bitmap32 decodePng(std::span<const std::uint8_t> bytes) {
   const Bytes mended = withMendedChecksums(bytes);
   bytes = mended;
 #endif
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  ImageGuard guard{&image};
   if (bytes.empty()) bad("the file is empty");
-  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) bad(image.message);
-  if (image.width == 0 || image.height == 0 || image.width > kMaxBitmapSide ||
-      image.height > kMaxBitmapSide)
-    bad("the size " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+  if (bytes.size() < PngLayout::kSignatureSize || png_sig_cmp(bytes.data(), 0, 8) != 0)
+    bad("not a PNG file (no PNG signature)");
+  PngReader r;
+  r.bytes = bytes;
+  r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r, onError, onWarning);
+  if (!r.png) bad("out of memory");
+  r.info = png_create_info_struct(r.png);
+  if (!r.info) bad("out of memory");
+  png_set_read_fn(r.png, &r, readFromMemory);
+  PngHeader h;
+  if (!readHeader(r, h)) bad(r.message);
+  if (h.width == 0 || h.height == 0 || h.width > kMaxBitmapSide || h.height > kMaxBitmapSide)
+    bad("the size " + std::to_string(h.width) + " x " + std::to_string(h.height) +
         " is outside 1 .. " + std::to_string(kMaxBitmapSide));
-  const std::uint64_t pixels = std::uint64_t{image.width} * image.height;
+  const std::uint64_t pixels = std::uint64_t{h.width} * h.height;
   if (pixels > kMaxBitmapPixels)
-    bad("the size " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+    bad("the size " + std::to_string(h.width) + " x " + std::to_string(h.height) +
         " is larger than a picture may be (" + std::to_string(kMaxBitmapPixels) + " pixels)");
   // Checked before anything is allocated: a few bytes of deflate data cannot fill a huge picture.
   const std::uint64_t compressed = compressedBytes(bytes);
   const std::uint64_t rawBytes = (pixels * storedBitsPerPixel(bytes) + 7) / 8;
   if (rawBytes > (compressed + PngLayout::kStreamAllowance) * PngLayout::kMaxInflateRatio)
-    bad("the size " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+    bad("the size " + std::to_string(h.width) + " x " + std::to_string(h.height) +
         " is far larger than its " + std::to_string(compressed) +
         " bytes of compressed picture data can hold");
-  // BGRA bytes in memory are 0xAARRGGBB pixels on a little-endian machine; build them explicitly
-  // so the result does not depend on byte order.
-  image.format = PNG_FORMAT_BGRA;
-  const std::size_t width = image.width;
-  const std::size_t height = image.height;
+  const std::size_t width = h.width;
+  const std::size_t height = h.height;
   std::vector<std::uint8_t> buffer(width * height * 4);
-  if (!png_image_finish_read(&image, nullptr, buffer.data(), 0, nullptr)) bad(image.message);
+  std::vector<png_bytep> rows(height);
+  for (std::size_t y = 0; y < height; ++y) rows[y] = buffer.data() + y * width * 4;
+  if (!readRows(r, rows.data())) bad(r.message);
+  // BGRA bytes; the pixels are built explicitly so the result does not depend on byte order.
   Bitmap32 out(static_cast<int>(width), static_cast<int>(height));
   for (std::size_t i = 0; i < out.pixels.size(); ++i) {
     const std::uint8_t* p = buffer.data() + 4 * i;

@@ -10,8 +10,10 @@
 
 namespace quillotide {
 
-// Decodes any PNG (every colour type and depth) into 0xAARRGGBB pixels with their alpha.
-// Throws FormatError with libpng's reason on damaged data or a size past kMaxBitmapSide.
+// Decodes any PNG (every colour type and depth) into 0xAARRGGBB pixels with their alpha: the
+// stored values, 16-bit channels scaled to 8 bits, with no gamma or colour-space conversion
+// whatever chunks the file carries. Throws FormatError with libpng's reason on damaged data or a
+// size past kMaxBitmapSide.
 Bitmap32 decodePng(std::span<const std::uint8_t> bytes);
 Bitmap32 readPngFile(const std::string& path);
 // RGBA, 8 bits per channel. Throws Error for an empty picture.
