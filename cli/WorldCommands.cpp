@@ -18,12 +18,6 @@ WorldTextFormat formatOf(Args& args, const std::string& name) {
   }
 }
 
-std::string skippedText(const TWorldFile& world) {
-  return world.lastSkipped() == 0 ? std::string()
-                                  : "\n" + std::to_string(world.lastSkipped()) +
-                                        " items outside the world were left out";
-}
-
 int list(Args& args, Context& ctx) {
   const WorldTextFormat format = formatOf(args, "format");
   const auto p = args.positionals(1, 1);
@@ -33,7 +27,7 @@ int list(Args& args, Context& ctx) {
   for (const TItem& s : world.items()) rows.push_back(itemJson(s));
   std::string text;
   for (const auto& l : world.lines(WorldTextFormat::Plain)) text += l + "\n";
-  ctx.report(rows, text + std::to_string(world.size()) + " items" + skippedText(world));
+  ctx.report(rows, text + std::to_string(world.size()) + " items");
   return 0;
 }
 
@@ -46,8 +40,7 @@ int convert(Args& args, Context& ctx) {
   const bool written = world.save(p[1], to);
   ctx.report(Json::Object{{"items", static_cast<std::int64_t>(world.size())}, {"written", written}},
              std::to_string(world.size()) + " items " +
-                 (written ? "written to " + p[1] : std::string("(nothing written)")) +
-                 skippedText(world));
+                 (written ? "written to " + p[1] : std::string("(nothing written)")));
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "app/FileIO.h"
 #include "app/Text.h"
 #include "models/Art.h"
+#include "models/ItemText.h"
 
 namespace quillotide {
 
@@ -19,15 +20,8 @@ std::string label(std::int64_t slot) {
   return "Multi " + hexLabel(static_cast<std::uint32_t>(slot));
 }
 
-// The text after the first occurrence of key; the keyword need not start the line.
-std::string after(const std::string& line, const std::string& key) {
-  return line.substr(line.find(key) + key.size());
-}
-bool has(const std::string& line, const std::string& key) {
-  return line.find(key) != std::string::npos;
-}
-// Hexadecimal digits as the exports write them after "0" ("0ABC").
-std::int32_t hexValue(const std::string& digits) { return parseInt("0x" + trim(digits)); }
+constexpr ValueRange kIdRange{0, 0xFFFF};
+constexpr ValueRange kOffsetRange{-32768, 32767};
 
 MultiComponent component(std::int32_t id, std::int32_t x, std::int32_t y, std::int32_t z,
                          std::int32_t flags) {
@@ -110,43 +104,19 @@ std::vector<MultiComponent> parseMultiText(const std::vector<std::string>& lines
                                            MultiTextFormat format) {
   std::vector<MultiComponent> out;
   if (format == MultiTextFormat::Sphere51a || format == MultiTextFormat::Wsc) {
-    // Position values stay current across items: an item without its own takes the previous one's.
-    std::int32_t id = -1, x = 0, y = 0, z = 0;
-    auto add = [&] {
-      if (id != -1) out.push_back(component(id, x, y, z, 1));
-    };
-    for (const std::string& line : lines) {
-      if (format == MultiTextFormat::Sphere51a) {
-        if (has(line, "[WORLDITEM ")) {
-          add();
-          std::string digits = after(line, "[WORLDITEM ");
-          digits = digits.substr(0, digits.find(']'));
-          id = hexValue(digits);
-        } else if (has(line, "ID=")) {
-          id = hexValue(after(line, "ID="));
-        } else if (has(line, "P=")) {
-          const auto parts = split(after(line, "P="), ",");
-          if (parts.size() < 3)
-            throw Error(formatMessage("The position line \"%s\" needs x, y and z.", {line}));
-          x = parseInt(trim(parts[0]));
-          y = parseInt(trim(parts[1]));
-          z = parseInt(trim(parts[2]));
-        }
-      } else {
-        if (has(line, "SECTION WORLDITEM "))
-          add();
-        else if (has(line, "ID "))
-          id = parseInt(trim(after(line, "ID ")));
-        else if (has(line, "X "))
-          x = parseInt(trim(after(line, "X ")));
-        else if (has(line, "Y "))
-          y = parseInt(trim(after(line, "Y ")));
-        else if (has(line, "Z "))
-          z = parseInt(trim(after(line, "Z ")));
-      }
-    }
-    // The world position stays in: re-centring takes it out.
-    add();
+    // Values stay current across items: an item without a position takes the previous one's. The
+    // world position stays in: re-centring takes it out.
+    ItemTextRules rules;
+    rules.carryValues = true;
+    rules.position = kOffsetRange;
+    rules.height = kOffsetRange;
+    readTextItems(lines,
+                  format == MultiTextFormat::Sphere51a ? ItemTextDialect::Sphere51a
+                                                       : ItemTextDialect::Wsc,
+                  rules,
+                  [&](const TextItem& item) {
+                    out.push_back(component(item.id, item.x, item.y, item.z, 1));
+                  });
     return out;
   }
   std::size_t first = 0;
@@ -166,8 +136,16 @@ std::vector<MultiComponent> parseMultiText(const std::vector<std::string>& lines
     const std::string line = trim(lines[i]);
     if (line.empty()) continue;
     const auto f = fields(line, flagsField + 1, i + 1);
-    out.push_back(component(parseInt(f[0]), parseInt(f[1]), parseInt(f[2]), parseInt(f[3]),
-                            parseInt(f[flagsField])));
+    const auto value = [&, number = i + 1](std::size_t k, std::string_view what, ValueRange range) {
+      const std::int32_t v = parseInt(f[k]);
+      requireInRange(number, what, v, range);
+      return v;
+    };
+    const std::int32_t id = value(0, "the id", kIdRange);
+    const std::int32_t x = value(1, "x", kOffsetRange);
+    const std::int32_t y = value(2, "y", kOffsetRange);
+    const std::int32_t z = value(3, "z", kOffsetRange);
+    out.push_back(component(id, x, y, z, parseInt(f[flagsField])));
   }
   return out;
 }
@@ -183,6 +161,16 @@ void recentre(std::vector<MultiComponent>& components) {
   }
   const int cx = maxX - (maxX - minX) / 2;
   const int cy = maxY - (maxY - minY) / 2;
+  // Offsets are 16 bits: a multi wider than that cannot be stored, not even shifted.
+  for (std::size_t i = 0; i < components.size(); ++i) {
+    const MultiComponent& c = components[i];
+    const auto fits = [](int v) { return v >= kOffsetRange.min && v <= kOffsetRange.max; };
+    if (!fits(c.x - cx) || !fits(c.y - cy) || !fits(c.z - minZ))
+      throw Error(formatMessage(
+          "Component %d lies at %d, %d, %d from the multi's centre; a multi holds offsets of "
+          "-32768 to 32767.",
+          {num(static_cast<std::int64_t>(i + 1)), num(c.x - cx), num(c.y - cy), num(c.z - minZ)}));
+  }
   for (MultiComponent& c : components) {
     c.x = static_cast<std::int16_t>(c.x - cx);
     c.y = static_cast<std::int16_t>(c.y - cy);

@@ -42,11 +42,15 @@ enum class MultiTextFormat { Sphere51a, Wsc, PlainText, UoaText };
 // The lines of a text export of the components.
 std::vector<std::string> multiText(const std::vector<MultiComponent>& components,
                                    MultiTextFormat format);
-// Components collected from a text file's lines, before re-centring. Throws Error with the integer
-// rule's message for a number that does not parse, or saying which line lacks a field.
+// Components collected from a text file's lines, before re-centring. Sphere51a and WSC keys are
+// whole words at the start of a line ("MOREX" is not "X"); a Sphere position without z has z 0.
+// Throws Error with the integer rule's message for a number that does not parse, saying which
+// line lacks a field, or naming the line of a value a component cannot hold (an id above 0xFFFF,
+// a coordinate outside 16 bits).
 std::vector<MultiComponent> parseMultiText(const std::vector<std::string>& lines,
                                            MultiTextFormat format);
 // Moves the components so that the middle of their x and y span is 0 and the lowest z is 0.
+// Throws Error, changing nothing, when an offset from the centre would not fit 16 bits.
 void recentre(std::vector<MultiComponent>& components);
 // The components of slot bytes (a trailing piece shorter than 12 bytes is no component).
 std::vector<MultiComponent> decodeMultiComponents(std::span<const std::uint8_t> bytes);

@@ -4,6 +4,7 @@
 
 #include "app/Error.h"
 #include "app/Text.h"
+#include "models/ItemText.h"
 
 namespace quillotide {
 
@@ -19,22 +20,10 @@ const std::string& piece(const std::vector<std::string>& pieces, std::size_t i) 
   return pieces[i];
 }
 
-// The characters from 1-based position `from` to the end (empty when the line is shorter).
-std::string from(const std::string& line, std::size_t pos) {
-  return pos - 1 < line.size() ? line.substr(pos - 1) : std::string();
-}
-
-bool contains(const std::string& line, const char* key) {
-  return line.find(key) != std::string::npos;
-}
-
-struct Pending {
-  std::int32_t id = -1;
-  std::int32_t x = 0;
-  std::int32_t y = 0;
-  std::int32_t z = 0;
-  std::int32_t hue = 0;
-};
+// What a world item holds: positions of 16 bits, a height of 8.
+constexpr ValueRange kPositionRange{0, 0xFFFF};
+constexpr ValueRange kHeightRange{-128, 127};
+constexpr ValueRange kIdRange{0, 0xFFFF};
 
 }  // namespace
 
@@ -54,12 +43,13 @@ std::int32_t TWorldFile::add(std::uint16_t id, std::uint16_t x, std::uint16_t y,
 }
 
 std::vector<TItem>& TWorldFile::appendItemsInRect(int xa, int xb, int ya, int yb,
-                                                  std::vector<TItem>& list) const {
+                                                  std::vector<TItem>& list, int worldWidth,
+                                                  int worldHeight) const {
   if (m_items.empty()) return list;
   const int xmin = std::max(std::min(xa, xb), 0);
-  const int xmax = std::min(std::max(xa, xb), kWorldFileWidth - 1);
+  const int xmax = std::min(std::max(xa, xb), worldWidth - 1);
   const int ymin = std::max(std::min(ya, yb), 0);
-  const int ymax = std::min(std::max(ya, yb), kWorldFileHeight - 1);
+  const int ymax = std::min(std::max(ya, yb), worldHeight - 1);
   for (const TItem& item : m_items)
     if (!item.deleted && item.x >= xmin && item.x <= xmax && item.y >= ymin && item.y <= ymax)
       list.push_back(item);
@@ -144,75 +134,39 @@ std::size_t TWorldFile::load(const std::string& path, WorldTextFormat format) {
 
 std::size_t TWorldFile::loadLines(const std::vector<std::string>& lines, WorldTextFormat format) {
   std::size_t added = 0;
-  m_skipped = 0;
-  const auto addPending = [&](const Pending& p) {
-    // A position that 16 bits cannot hold lies outside every world: it is counted, not wrapped
-    // into another place.
-    if (p.x < 0 || p.x > 0xFFFF || p.y < 0 || p.y > 0xFFFF) {
-      ++m_skipped;
-      return;
-    }
+  const auto addItem = [&](const TextItem& p) {
     add(static_cast<std::uint16_t>(p.id), static_cast<std::uint16_t>(p.x),
-        static_cast<std::uint16_t>(p.y), static_cast<std::int8_t>(static_cast<std::uint8_t>(p.z)),
+        static_cast<std::uint16_t>(p.y), static_cast<std::int8_t>(p.z),
         static_cast<std::uint16_t>(p.hue));
     ++added;
   };
-  Pending current;
-  switch (format) {
-    case WorldTextFormat::Plain:
-      for (const std::string& line : lines) {
-        const auto pieces = split(line, " ");
-        Pending p;
-        p.id = parseInt(piece(pieces, 0));
-        p.x = parseInt(piece(pieces, 1));
-        p.y = parseInt(piece(pieces, 2));
-        p.z = parseInt(piece(pieces, 3));
-        p.hue = parseInt(piece(pieces, 4));
-        addPending(p);
-      }
-      return added;
-    case WorldTextFormat::Wsc:
-      for (const std::string& line : lines) {
-        if (contains(line, "SECTION WORLDITEM ")) {
-          if (current.id != -1) addPending(current);
-          current = Pending{};
-        } else if (contains(line, "ID ")) {
-          current.id = parseInt(from(line, 4));
-        } else if (contains(line, "X ")) {
-          current.x = parseInt(from(line, 3));
-        } else if (contains(line, "Y ")) {
-          current.y = parseInt(from(line, 3));
-        } else if (contains(line, "Z ")) {
-          current.z = parseInt(from(line, 3));
-        } else if (contains(line, "Color ")) {
-          current.hue = parseInt(from(line, 7));
-        }
-      }
-      break;
-    case WorldTextFormat::Sphere51a:
-      for (const std::string& line : lines) {
-        if (contains(line, "[WORLDITEM ")) {
-          if (current.id != -1) addPending(current);
-          current.x = current.y = current.z = current.hue = 0;
-          // "[WORLDITEM 0" + hex digits + "]": the digits lie from position 13 to the last
-          // character, not included.
-          const std::string digits =
-              line.size() > 13 ? line.substr(12, line.size() - 13) : std::string();
-          current.id = parseInt("0x" + digits);
-        } else if (contains(line, "ID=")) {
-          current.id = parseInt("0x" + from(line, 5));
-        } else if (contains(line, "P=")) {
-          const auto pieces = split(from(line, 3), ",");
-          current.x = parseInt(piece(pieces, 0));
-          current.y = parseInt(piece(pieces, 1));
-          current.z = parseInt(piece(pieces, 2));
-        } else if (contains(line, "Color=")) {
-          current.hue = parseInt(from(line, 7));
-        }
-      }
-      break;
+  if (format == WorldTextFormat::Plain) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const auto pieces = split(lines[i], " ");
+      const auto value = [&, number = i + 1](std::size_t k, std::string_view what,
+                                             ValueRange range) {
+        const std::int32_t v = parseInt(piece(pieces, k));
+        requireInRange(number, what, v, range);
+        return v;
+      };
+      TextItem p;
+      p.id = value(0, "the id", kIdRange);
+      p.x = value(1, "x", kPositionRange);
+      p.y = value(2, "y", kPositionRange);
+      p.z = value(3, "z", kHeightRange);
+      p.hue = value(4, "the hue", kIdRange);
+      addItem(p);
+    }
+    return added;
   }
-  if (current.id != -1) addPending(current);
+  ItemTextRules rules;
+  rules.readHue = true;
+  rules.position = kPositionRange;
+  rules.height = kHeightRange;
+  readTextItems(lines,
+                format == WorldTextFormat::Sphere51a ? ItemTextDialect::Sphere51a
+                                                     : ItemTextDialect::Wsc,
+                rules, addItem);
   return added;
 }
 

@@ -6,7 +6,9 @@
 // Three text formats: plain ("0x%x %d %d %d 0x%x" per item), Sphere51a ("[WORLDITEM ...]"
 // sections) and WSC ("SECTION WORLDITEM" sections). Loaders add the items of a file; a number
 // that does not parse stops the load with "'%s' is not a valid integer value" (a missing piece:
-// "List index out of bounds (%d)"), the items before it staying added.
+// "List index out of bounds (%d)"), and so does, naming its line, a value an item cannot hold
+// (id or hue above 0xFFFF, x or y outside 0 to 65535, z outside -128 to 127); the items before it
+// stay added. Sphere51a and WSC keys are whole words at the start of a line.
 
 #include <cstdint>
 #include <optional>
@@ -22,7 +24,7 @@ enum class WorldTextFormat { Plain, Sphere51a, Wsc };
 // "text", "sphere" or "wsc"; throws Error for any other name.
 WorldTextFormat worldTextFormatByName(const std::string& name);
 
-// The rectangle query takes the world as this large.
+// The rectangle query takes the world as this large unless told the loaded world's size.
 constexpr int kWorldFileWidth = 6144;
 constexpr int kWorldFileHeight = 4096;
 
@@ -35,10 +37,11 @@ public:
   // Appends a new item (kind 6) and returns its serial.
   std::int32_t add(std::uint16_t id, std::uint16_t x, std::uint16_t y, std::int8_t z,
                    std::uint16_t hue);
-  // Appends copies of the undeleted items inside the rectangle (clipped to 6144 x 4096) to the
-  // end of `list`, in list order, and returns the list.
-  std::vector<TItem>& appendItemsInRect(int xa, int xb, int ya, int yb,
-                                        std::vector<TItem>& list) const;
+  // Appends copies of the undeleted items inside the rectangle (clipped to the world of
+  // worldWidth x worldHeight cells) to the end of `list`, in list order, and returns the list.
+  std::vector<TItem>& appendItemsInRect(int xa, int xb, int ya, int yb, std::vector<TItem>& list,
+                                        int worldWidth = kWorldFileWidth,
+                                        int worldHeight = kWorldFileHeight) const;
 
   // Serial-based changes; a serial that names no item is ignored. Select and deselect do nothing.
   void select(std::int32_t) {}
@@ -76,8 +79,6 @@ public:
   // of items added.
   std::size_t load(const std::string& path, WorldTextFormat format);
   std::size_t loadLines(const std::vector<std::string>& lines, WorldTextFormat format);
-  // Items of the last load left out because their position lies outside 0 .. 65535.
-  std::size_t lastSkipped() const { return m_skipped; }
   std::size_t loadText(const std::string& path) { return load(path, WorldTextFormat::Plain); }
   std::size_t loadSphere51a(const std::string& path) {
     return load(path, WorldTextFormat::Sphere51a);
@@ -99,7 +100,6 @@ private:
   std::vector<TItem> m_items;
   std::int32_t m_nextSerial = kWorldSerialBase;
   std::uint64_t m_generation = 0;
-  std::size_t m_skipped = 0;
 };
 
 }  // namespace quillotide

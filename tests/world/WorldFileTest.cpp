@@ -88,11 +88,18 @@ TEST(TWorldFile, PlainTextReadsAndWritesItsLines) {
             "'' is not a valid integer value");
   EXPECT_EQ(errorOf([&] { partial.loadText(dir.file("missing.txt")); }),
             "Cannot open file " + dir.file("missing.txt"));
-  // Positions outside every world are counted, not wrapped.
-  TWorldFile outside;
-  EXPECT_EQ(outside.loadLines({"1 70000 2 0 0", "1 -1 2 0 0", "2 3 4 0 0"}, WorldTextFormat::Plain),
-            1u);
-  EXPECT_EQ(outside.lastSkipped(), 2u);
+  // Values an item cannot hold stop the load at their line; nothing is cut to fit.
+  for (const auto& [line, message] : std::vector<std::pair<std::string, std::string>>{
+           {"1 70000 2 0 0", "Line 2: x 70000 does not fit (0 to 65535)."},
+           {"1 2 -1 0 0", "Line 2: y -1 does not fit (0 to 65535)."},
+           {"0x10001 2 3 0 0", "Line 2: the id 65537 does not fit (0 to 65535)."},
+           {"1 2 3 128 0", "Line 2: z 128 does not fit (-128 to 127)."},
+           {"1 2 3 0 0x10000", "Line 2: the hue 65536 does not fit (0 to 65535)."}}) {
+    TWorldFile outside;
+    EXPECT_EQ(errorOf([&] { outside.loadLines({"2 3 4 -128 0", line}, WorldTextFormat::Plain); }),
+              message);
+    EXPECT_EQ(outside.size(), 1u);
+  }
 }
 
 TEST(TWorldFile, SphereAndWscLinesAndRoundTrips) {
@@ -136,22 +143,64 @@ TEST(TWorldFile, SphereAndWscLinesAndRoundTrips) {
   EXPECT_EQ(fields(sphere.allItems()), (std::vector<std::tuple<int, int, int, int, int>>{
                                            {0xA, 0, 0, 0, 0}, {0xC, 1, 2, 3, 5}}));
   EXPECT_EQ(errorOf([&] {
-              sphere.loadLines({"[WORLDITEM 0A]", "P=1,2"}, WorldTextFormat::Sphere51a);
+              sphere.loadLines({"[WORLDITEM 0A]", "P=1"}, WorldTextFormat::Sphere51a);
             }),
-            "List index out of bounds (2)");
+            "List index out of bounds (1)");
   EXPECT_EQ(errorOf([&] { sphere.loadLines({"[WORLDITEM 0G]"}, WorldTextFormat::Sphere51a); }),
             "'0xG' is not a valid integer value");
 
   // WSC: keys in capitals are not recognised; the hue stays 0.
   TWorldFile ws;
-  EXPECT_EQ(ws.loadLines({"SECTION WORLDITEM 9", "{", "ID 5", "X 6", "Y 7", "Z 300", "COLOR 4", "}",
+  EXPECT_EQ(ws.loadLines({"SECTION WORLDITEM 9", "{", "ID 5", "X 6", "Y 7", "Z -30", "COLOR 4", "}",
                           "SECTION WORLDITEM 1", "ID 8"},
                          WorldTextFormat::Wsc),
             2u);
   EXPECT_EQ(fields(ws.allItems()),
-            (std::vector<std::tuple<int, int, int, int, int>>{{5, 6, 7, 44, 0}, {8, 0, 0, 0, 0}}));
+            (std::vector<std::tuple<int, int, int, int, int>>{{5, 6, 7, -30, 0}, {8, 0, 0, 0, 0}}));
   EXPECT_EQ(errorOf([&] { ws.loadLines({"ID five"}, WorldTextFormat::Wsc); }),
             "'five' is not a valid integer value");
+}
+
+// Saves of real servers: indented keys, keys that contain others ("MOREX", "MOREP"), sections of
+// other kinds, Sphere's "P=x,y" for height 0, and values too large for an item.
+TEST(TWorldFile, ServerSavesReadKeysAsWholeWords) {
+  TWorldFile wsc;
+  EXPECT_EQ(wsc.loadLines({"SECTION WORLDITEM 0", "{", "\tSERIAL 1078812052", "\tID 500",
+                           "  X 1400", "  Y 1600", "  Z 5", "  MOREX 9", "  MOREY 9", "  MOREZ 9",
+                           "  Color 33", "}", "SECTION CHARACTER 1", "{", "ID 400", "X 1", "}",
+                           "SECTION WORLDITEM 2", "{", "ID 0x1F4", "X 3", "Y 4", "Z 0", "}"},
+                          WorldTextFormat::Wsc),
+            2u);
+  EXPECT_EQ(fields(wsc.allItems()), (std::vector<std::tuple<int, int, int, int, int>>{
+                                        {500, 1400, 1600, 5, 33}, {0x1F4, 3, 4, 0, 0}}));
+
+  TWorldFile sphere;
+  EXPECT_EQ(sphere.loadLines({"[WORLDITEM 01F4]", "SERIAL=040001234", "ID=01F4", "P=1400,1600",
+                              "MOREP=9,9,9", "Color=0x21", "", "[WORLDCHAR 0190]", "P=1,1,1",
+                              "[WORLDITEM 0ABC]", "  ID=0ABC", "  P=10,20,-5", "[EOF]"},
+                             WorldTextFormat::Sphere51a),
+            2u);
+  EXPECT_EQ(fields(sphere.allItems()), (std::vector<std::tuple<int, int, int, int, int>>{
+                                           {0x1F4, 1400, 1600, 0, 0x21}, {0xABC, 10, 20, -5, 0}}));
+
+  // Values an item cannot hold are refused with their line; the items before stay.
+  TWorldFile refused;
+  EXPECT_EQ(errorOf([&] {
+              refused.loadLines({"SECTION WORLDITEM 0", "ID 1", "SECTION WORLDITEM 1", "ID 70000"},
+                                WorldTextFormat::Wsc);
+            }),
+            "Line 4: the id 70000 does not fit (0 to 65535).");
+  EXPECT_EQ(refused.size(), 1u);
+  EXPECT_EQ(errorOf([&] {
+              refused.loadLines({"[WORLDITEM 01]", "P=1,2,300"}, WorldTextFormat::Sphere51a);
+            }),
+            "Line 2: z 300 does not fit (-128 to 127).");
+  EXPECT_EQ(errorOf([&] {
+              refused.loadLines({"[WORLDITEM 010000]"}, WorldTextFormat::Sphere51a);
+            }),
+            "Line 1: the id 65536 does not fit (0 to 65535).");
+  EXPECT_EQ(errorOf([&] { refused.loadLines({"X 65536", "ID 1"}, WorldTextFormat::Wsc); }),
+            "Line 1: x 65536 does not fit (0 to 65535).");
 }
 
 TEST(TWorldFile, SavingAnEmptyListLeavesTheFileAlone) {
