@@ -88,6 +88,23 @@ std::span<const std::uint8_t> waveSamples(std::span<const std::uint8_t> file,
     throw FormatError(formatMessage(
         "%s is not 16-bit PCM (format %d, %d bits per sample); sounds take 16-bit PCM only.",
         {what, std::to_string(format), std::to_string(bits)}));
+  // The game plays every slot at one speed: samples of another rate or channel count would be
+  // stored unchanged and then play too fast or too slow.
+  const std::uint16_t channels = loadU16(fmt->data() + 2);
+  const std::uint32_t rate = loadU32(fmt->data() + 4);
+  const bool mono = channels == kChannels && rate == kSampleRate;
+  const bool oldHeader = channels == kOldChannels && rate == kOldSampleRate;
+  if (!mono && !oldHeader)
+    throw FormatError(formatMessage(
+        "%s holds %d %s at %d Hz; sounds play 1 channel at 22050 Hz. Convert it to 16-bit mono "
+        "at 22050 Hz first.",
+        {what, std::to_string(channels), channels == 1 ? "channel" : "channels",
+         std::to_string(rate)}));
+  if (data->empty())
+    throw FormatError(formatMessage(
+        "%s holds no samples: its data chunk declares 0 bytes; a sound needs at least one "
+        "16-bit sample.",
+        {what}));
   return *data;
 }
 

@@ -19,13 +19,16 @@ namespace soundlayout {
 constexpr std::size_t kNameSize = 16;
 constexpr std::size_t kEntryHeader = 32;
 constexpr std::size_t kWaveHeader = 44;
-// What the exported header declares: 2 channels at 11025 samples per second have the byte rate of
-// the stored 22050 Hz mono samples, so they play at their stored speed.
-constexpr std::uint16_t kChannels = 2;
-constexpr std::uint32_t kSampleRate = 11025;
+// The stored samples are 16-bit mono at 22050 samples per second, and the exported header says so.
+constexpr std::uint16_t kChannels = 1;
+constexpr std::uint32_t kSampleRate = 22050;
 constexpr std::uint32_t kByteRate = 44100;
-constexpr std::uint16_t kBlockAlign = 4;
+constexpr std::uint16_t kBlockAlign = 2;
 constexpr std::uint16_t kBitsPerSample = 16;
+// Older exports declared the same bytes as 2 channels at 11025 Hz (the same byte rate); such
+// files still import, their samples taken as they are.
+constexpr std::uint16_t kOldChannels = 2;
+constexpr std::uint32_t kOldSampleRate = 11025;
 // The slots the sound page lists.
 constexpr std::int64_t kSlotCount = 0x1000;
 // Imports may create slots up to here; the index grows with empty records to reach them.
@@ -38,8 +41,9 @@ Bytes makeWave(std::span<const std::uint8_t> samples);
 // The sample bytes of a wave file's "data" chunk. The RIFF, "fmt " and "data" chunks are found by
 // walking the chunk list, in any order, with other chunks skipped. Throws FormatError saying what
 // the file is when it is shorter than 44 bytes, not a RIFF WAVE file, has no "fmt " or "data"
-// chunk, is not 16-bit PCM, or its data chunk claims more bytes than the file holds. `what`
-// names the file in the messages.
+// chunk, is not 16-bit PCM, plays at another speed than the slots (1 channel at 22050 Hz, or the
+// older header's 2 channels at 11025 Hz), its data chunk is empty, or claims more bytes than the
+// file holds. `what` names the file in the messages.
 std::span<const std::uint8_t> waveSamples(std::span<const std::uint8_t> file,
                                           const std::string& what);
 

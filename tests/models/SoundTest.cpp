@@ -106,11 +106,12 @@ TEST(SoundExport, WritesTheFortyFourByteHeaderAndTheSamples) {
   EXPECT_EQ(r.readU32(), 1036u);
   EXPECT_EQ(r.readFixedString(8), "WAVEfmt ");
   EXPECT_EQ(r.readU32(), 16u);
+  // 16-bit mono at 22050 Hz: what the samples are.
   EXPECT_EQ(r.readU16(), 1);
-  EXPECT_EQ(r.readU16(), 2);
-  EXPECT_EQ(r.readU32(), 11025u);
+  EXPECT_EQ(r.readU16(), 1);
+  EXPECT_EQ(r.readU32(), 22050u);
   EXPECT_EQ(r.readU32(), 44100u);
-  EXPECT_EQ(r.readU16(), 4);
+  EXPECT_EQ(r.readU16(), 2);
   EXPECT_EQ(r.readU16(), 16);
   EXPECT_EQ(r.readFixedString(4), "data");
   EXPECT_EQ(r.readU32(), 1000u);
@@ -190,6 +191,9 @@ TEST(SoundImport, RefusesWhatIsNotSixteenBitPcmAndChangesNothing) {
       {"no data chunk", riff({{"fmt ", fmtChunk(1, 1, 22050, 16)}, {"LIST", pattern(40)}})},
       {"no format chunk", riff({{"data", pattern(40)}, {"LIST", pattern(4)}})},
       {"claims 5000 bytes", claimsTooMuch},
+      {"declares 0 bytes", riff({{"fmt ", fmtChunk(1, 1, 22050, 16)}, {"data", {}}})},
+      {"holds 1 channel at 44100 Hz",
+       riff({{"fmt ", fmtChunk(1, 1, 44100, 16)}, {"data", pattern(40)}})},
   };
   for (const auto& [expected, bytes] : cases) {
     test::writeBytes(wav, bytes);
@@ -225,11 +229,11 @@ TEST(SoundWithSox, SoxReadsTheExportAndItsFilesImport) {
   SoundFiles f;
   const std::string exported = f.dir.file("out.wav");
   ASSERT_TRUE(f.sound.exportWave(0, exported));
-  EXPECT_EQ(soxi("-c", exported), "2");
-  EXPECT_EQ(soxi("-r", exported), "11025");
+  EXPECT_EQ(soxi("-c", exported), "1");
+  EXPECT_EQ(soxi("-r", exported), "22050");
   EXPECT_EQ(soxi("-b", exported), "16");
   EXPECT_EQ(soxi("-e", exported), "Signed Integer PCM");
-  EXPECT_EQ(soxi("-s", exported), "250");  // 1000 bytes in blocks of 4
+  EXPECT_EQ(soxi("-s", exported), "500");  // 1000 bytes of 2-byte samples
 
   const std::string made = f.dir.file("made.wav");
   const std::string raw = f.dir.file("made.raw");
@@ -260,4 +264,49 @@ TEST(SoundWithSox, SoxEightBitAndFloatFilesAreRefused) {
     EXPECT_THROW(f.sound.importWave(3, made), FormatError) << encoding;
     EXPECT_FALSE(f.sound.slotExists(3));
   }
+}
+
+// Files sox makes at other speeds would play too fast or too slow from a slot, and an empty one
+// would be a silent sound: each is refused, saying what it holds and what a slot plays. The older
+// export's header (2 channels at 11025 Hz, the same bytes per second) still imports.
+TEST(SoundWithSox, OtherSpeedsAndEmptyFilesAreRefusedTheOlderHeaderImports) {
+  if (!haveSox()) GTEST_SKIP() << "sox is not installed";
+  SoundFiles f;
+  const auto index = f.sound.files().records(0, f.sound.files().recordCount());
+  const auto dataSize = f.sound.files().dataSize();
+  const std::string made = f.dir.file("made.wav");
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"-r 44100 -c 1", "holds 1 channel at 44100 Hz"},
+      {"-r 11025 -c 1", "holds 1 channel at 11025 Hz"},
+      {"-r 22050 -c 2", "holds 2 channels at 22050 Hz"},
+  };
+  for (const auto& [format, expected] : refused) {
+    ASSERT_TRUE(runTool(std::string(kSox) + " -n " + format + " -b 16 -e signed-integer '" + made +
+                        "' synth 0.1 sine 440"));
+    try {
+      f.sound.importWave(3, made);
+      ADD_FAILURE() << "accepted " << format;
+    } catch (const FormatError& e) {
+      EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("1 channel at 22050 Hz"), std::string::npos);
+    }
+  }
+  // "trim 0 0" leaves a wave file whose data chunk declares 0 bytes.
+  ASSERT_TRUE(runTool(std::string(kSox) + " -n -r 22050 -c 1 -b 16 -e signed-integer '" + made +
+                      "' trim 0 0"));
+  try {
+    f.sound.importWave(3, made);
+    ADD_FAILURE() << "accepted a wave without samples";
+  } catch (const FormatError& e) {
+    EXPECT_NE(std::string(e.what()).find("holds no samples"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(f.sound.files().records(0, f.sound.files().recordCount()), index);
+  EXPECT_EQ(f.sound.files().dataSize(), dataSize);
+
+  const std::string raw = f.dir.file("made.raw");
+  ASSERT_TRUE(runTool(std::string(kSox) + " -n -r 11025 -c 2 -b 16 -e signed-integer '" + made +
+                      "' synth 0.1 sine 440"));
+  ASSERT_TRUE(runTool(std::string(kSox) + " '" + made + "' -t raw '" + raw + "'"));
+  f.sound.importWave(3, made);
+  EXPECT_EQ(*f.sound.samples(3), test::readBytes(raw));
 }
