@@ -93,6 +93,7 @@ private slots:
   void multiWithoutArtSaysSo();
   void progressShowsKindsAlphaAndEntries();
   void progressCreateAsksBeforeEmptying();
+  void emptySlotsAndUnloadedFilesSayWhyNothingIsDone();
   void sampleSetFillsThePages();
 };
 
@@ -324,6 +325,47 @@ void SoundMultiProgressPagesTest::progressCreateAsksBeforeEmptying() {
   QVERIFY(run.registry->progress->isLoaded());
   QVERIFY(run.registry->progress->entryIds(0).empty());
   QCOMPARE(run.dialogs.pendingAnswers(), 0);
+}
+
+// "Save to File" on an empty slot, and the progress entries on an absent entry or an unloaded
+// archive, say why they do nothing, before any file dialog opens; no file is written.
+void SoundMultiProgressPagesTest::emptySlotsAndUnloadedFilesSayWhyNothingIsDone() {
+  PagesRun run;
+  const auto filesIn = [&] {
+    return QDir(QString::fromStdString(run.dir.path())).entryList(QDir::Files);
+  };
+  const QStringList before = filesIn();
+
+  run.loadGroup("Sound", "eSoundIdx", "soundidx.mul", "eSoundMul", "sound.mul");
+  run.showPage("tsSound");
+  run.clickLine("lbSound", 5);
+  run.trigger("miSoundSave");
+
+  run.loadGroup("Multis", "eMultiIdx", "multi.idx", "eMultiMul", "multi.mul");
+  run.showPage("tsMulti");
+  run.clickLine("lbMulti", 0x10);
+  run.trigger("miMultiSaveText");
+
+  // The progress list shows its ids before the archive is loaded.
+  run.showPage("tsProgress");
+  run.clickLine("lbProgress", 0x10);
+  run.trigger("miProgressLoad");
+  run.trigger("miProgressSave");
+  run.trigger("miProgressDelete");
+  run.loadGroup("Progress", "eProgressIdx", "Progress.idx", "eProgressMul", "Progress.mul");
+  run.clickLine("lbProgress", 0x31);
+  run.trigger("miProgressSave");
+
+  QCOMPARE(run.dialogs.messageTexts(),
+           (QStringList{QStringLiteral("Sound slot 0x5 is empty: there is nothing to save."),
+                        QStringLiteral("Multi slot 0x10 is empty: there is nothing to save."),
+                        ui::kProgressNotLoadedMessage, ui::kProgressNotLoadedMessage,
+                        ui::kProgressNotLoadedMessage,
+                        QStringLiteral("Art (S) entry 0x31 is not in the progress archive: there "
+                                       "is nothing to save.")}));
+  QVERIFY(run.dialogs.asked().isEmpty());
+  QCOMPARE(filesIn(), before);
+  QVERIFY(run.registry->progress->entryExists(0, 0x10));
 }
 
 void SoundMultiProgressPagesTest::sampleSetFillsThePages() {

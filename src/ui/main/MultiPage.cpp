@@ -10,8 +10,8 @@
 #include <QPixmap>
 #include <QScrollArea>
 
-#include "registry/Registry.h"
 #include "app/SlotList.h"
+#include "registry/Registry.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SlotListView.h"
 #include "ui/platform/Dialogs.h"
@@ -50,6 +50,12 @@ const TextFormat& formatOf(MultiTextFormat format) {
 }
 
 }  // namespace
+
+QString emptyMultiSaveMessage(std::int32_t slot, bool loaded) {
+  if (!loaded) return QStringLiteral("The multi files are not loaded: there is nothing to save.");
+  return QStringLiteral("Multi slot %1 is empty: there is nothing to save.")
+      .arg(QString::fromStdString(slotLabel(slot)));
+}
 
 MultiPage::MultiPage(TMainForm& main, QWidget* parent)
     : QWidget(parent),
@@ -126,6 +132,11 @@ void MultiPage::showSlot(std::int32_t slot) {
 }
 
 void MultiPage::exportText(std::int32_t slot, MultiTextFormat format, const QString& caption) {
+  // An empty slot writes no file: asking for a name first would end in silence.
+  if (!m_registry.multis->slotExists(slot)) {
+    m_dialogs.showMessage(emptyMultiSaveMessage(slot, m_registry.multis->isLoaded()));
+    return;
+  }
   const TextFormat& f = formatOf(format);
   const QString name = QString::fromStdString(slotLabel(slot)) + "." + f.extension;
   const auto path = m_dialogs.saveFile({caption, f.filter, f.extension, name});

@@ -52,4 +52,8 @@ private:
   QMenu* m_menu;
 };
 
+// The text shown when a "Save to ..." entry is chosen on an empty slot, or before the files are
+// loaded.
+QString emptyMultiSaveMessage(std::int32_t slot, bool loaded);
+
 }  // namespace quillotide::ui

@@ -15,8 +15,8 @@
 #include <QVBoxLayout>
 
 #include "app/FileIO.h"
-#include "registry/Registry.h"
 #include "app/SlotList.h"
+#include "registry/Registry.h"
 #include "ui/main/FileGroup.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SettingsPage.h"
@@ -31,6 +31,15 @@ namespace {
 const QString kPngFilter = QStringLiteral("*.png|*.png");
 
 }  // namespace
+
+const QString kProgressNotLoadedMessage = QStringLiteral("Load the progress archive first.");
+
+QString absentProgressEntryMessage(std::int32_t kind, std::int32_t id) {
+  const QString kindName =
+      kind == progresslayout::kGumpKind ? QStringLiteral("Gumps") : QStringLiteral("Art (S)");
+  return QStringLiteral("%1 entry %2 is not in the progress archive: there is nothing to save.")
+      .arg(kindName, QString::fromStdString(slotLabel(id)));
+}
 
 ProgressPage::ProgressPage(TMainForm& main, QWidget* parent)
     : QWidget(parent),
@@ -65,21 +74,30 @@ ProgressPage::ProgressPage(TMainForm& main, QWidget* parent)
   m_list->setPopupMenu(m_menu);
   m_list->rebuild();
 
+  // Each entry says why it cannot act before any dialog opens: an unloaded archive takes no
+  // picture, and an absent entry has none to write.
   addEntry(QStringLiteral("miProgressLoad"), QStringLiteral("Load from File"),
            [this](std::int32_t id) {
+             if (!requireLoaded()) return;
              const auto path = m_dialogs.openFile(
                  {QStringLiteral("Load from File"), kPngFilter, QStringLiteral("png"), {}});
              if (path) m_registry.progress->importPng(kind(), id, path->toStdString());
            });
   addEntry(QStringLiteral("miProgressSave"), QStringLiteral("Save to File"),
            [this](std::int32_t id) {
+             if (!requireLoaded()) return;
+             if (!m_registry.progress->entryExists(kind(), id)) {
+               m_dialogs.showMessage(absentProgressEntryMessage(kind(), id));
+               return;
+             }
              const QString name = QString::fromStdString(slotLabel(id)) + ".png";
              const auto path = m_dialogs.saveFile(
                  {QStringLiteral("Save to File"), kPngFilter, QStringLiteral("png"), name});
              if (path) m_registry.progress->exportPng(kind(), id, path->toStdString());
            });
-  addEntry(QStringLiteral("miProgressDelete"), QStringLiteral("Delete"),
-           [this](std::int32_t id) { m_registry.progress->deleteEntry(kind(), id); });
+  addEntry(QStringLiteral("miProgressDelete"), QStringLiteral("Delete"), [this](std::int32_t id) {
+    if (requireLoaded()) m_registry.progress->deleteEntry(kind(), id);
+  });
 
   connect(m_kind, &QComboBox::currentIndexChanged, this, [this] { m_list->rebuild(); });
   connect(m_alpha, &QCheckBox::toggled, this, [this] { showSelected(); });
@@ -108,6 +126,12 @@ ProgressPage::ProgressPage(TMainForm& main, QWidget* parent)
   if (m_files) layout->addWidget(m_files);
   layout->addLayout(body, 1);
   showSelected();
+}
+
+bool ProgressPage::requireLoaded() {
+  if (m_registry.progress->isLoaded()) return true;
+  m_dialogs.showMessage(kProgressNotLoadedMessage);
+  return false;
 }
 
 std::int32_t ProgressPage::kind() const {

@@ -43,6 +43,8 @@ public:
   std::int32_t kind() const;
 
 private:
+  // True when the archive is loaded; otherwise says so and returns false.
+  bool requireLoaded();
   void showSelected();
   void create();
   void addEntry(const QString& name, const QString& caption,
@@ -58,5 +60,10 @@ private:
   QLabel* m_picture;
   QMenu* m_menu;
 };
+
+// What the pop-up menu says before the archive is loaded.
+extern const QString kProgressNotLoadedMessage;
+// What "Save to File" says on an id of the kind that has no entry.
+QString absentProgressEntryMessage(std::int32_t kind, std::int32_t id);
 
 }  // namespace quillotide::ui

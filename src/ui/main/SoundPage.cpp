@@ -10,9 +10,9 @@
 #include <QVBoxLayout>
 
 #include "app/FileIO.h"
-#include "registry/Registry.h"
 #include "app/SlotList.h"
 #include "models/Sound.h"
+#include "registry/Registry.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SlotListView.h"
 #include "ui/platform/Dialogs.h"
@@ -30,6 +30,11 @@ QString slotText(std::int32_t slot) { return QString::fromStdString(slotLabel(sl
 
 QString emptySoundMessage(std::int32_t slot) {
   return QStringLiteral("Sound slot %1 is empty: there is nothing to play.").arg(slotText(slot));
+}
+
+QString emptySoundSaveMessage(std::int32_t slot, bool loaded) {
+  if (!loaded) return QStringLiteral("The sound files are not loaded: there is nothing to save.");
+  return QStringLiteral("Sound slot %1 is empty: there is nothing to save.").arg(slotText(slot));
 }
 
 SoundPage::SoundPage(TMainForm& main, QWidget* parent)
@@ -113,6 +118,11 @@ void SoundPage::play(std::int32_t slot) {
 }
 
 void SoundPage::saveToFile(std::int32_t slot) {
+  // An empty slot writes no file: asking for a name first would end in silence.
+  if (!m_registry.sound->slotExists(slot)) {
+    m_dialogs.showMessage(emptySoundSaveMessage(slot, m_registry.sound->isLoaded()));
+    return;
+  }
   const auto path = m_dialogs.saveFile({QStringLiteral("Save to File"), kWaveFilter,
                                         QStringLiteral("wav"), slotText(slot) + ".wav"});
   if (path) m_registry.sound->exportWave(slot, path->toStdString());

@@ -56,5 +56,7 @@ private:
 
 // The text shown when "Play Sound" is chosen on an empty slot.
 QString emptySoundMessage(std::int32_t slot);
+// The text shown when "Save to File" is chosen on an empty slot, or before the files are loaded.
+QString emptySoundSaveMessage(std::int32_t slot, bool loaded);
 
 }  // namespace quillotide::ui
