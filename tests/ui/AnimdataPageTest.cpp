@@ -13,6 +13,7 @@
 
 #include "UiTestSupport.h"
 #include "models/Art.h"
+#include "models/Verdata.h"
 #include "sample/Sample.h"
 #include "ui/editor/StaticChooseForm.h"
 #include "ui/main/AnimdataPage.h"
@@ -83,6 +84,17 @@ bool showsBottomAligned(const ui::PictureView* view, const Bitmap32& picture) {
   return !picture.empty();
 }
 
+// The view holds the picture's opaque pixels at (x, y); its transparent ones leave the background.
+bool showsOverBackground(const ui::PictureView* view, const Bitmap32& picture, int x, int y) {
+  for (int py = 0; py < picture.height; ++py)
+    for (int px = 0; px < picture.width; ++px) {
+      const Pixel p = picture.at(px, py);
+      const QRgb expected = (p >> 24) == 0 ? ui::PictureView::kBackground.rgb() : QRgb(p);
+      if (view->pixelAt(x + px, y + py) != expected) return false;
+    }
+  return !picture.empty();
+}
+
 }  // namespace
 
 class AnimdataPageTest : public QObject {
@@ -91,6 +103,7 @@ private slots:
   void selectingShowsTheRecordAndItsFrames();
   void editsWriteTheRecordAndNothingWithoutAFrame();
   void previewFollowsTheTickRules();
+  void framesPatchedByVerdataShowAsOnTheArtPage();
   void chooseSetsTheFrameByDoubleClick();
   void chooserDrawsCentredCellsAndIgnoresEmptySlots();
 };
@@ -204,6 +217,30 @@ void AnimdataPageTest::previewFollowsTheTickRules() {
   run.click("btnAnimdataStop");
   QVERIFY(!timer->isActive());
   QVERIFY(onlyBackground(preview));
+}
+
+// The campfire's frames 1 and 2 (statics 0x21 and 0x22) are empty in art.mul and patched by
+// verdata: the frame picture and the preview show the patches, as the art page does.
+void AnimdataPageTest::framesPatchedByVerdataShowAsOnTheArtPage() {
+  AnimdataRun run;
+  sample::writeVerdata(run.dir.path());
+  run.setField("eVerdata", run.path("verdata.mul"));
+  run.click("btnLoadVerdata");
+  QVERIFY(!run.registry->art->staticExists(0x21));
+  const Bitmap32 patch = run.registry->verdata->staticPicture(0x21);
+  QVERIFY(!patch.empty());
+
+  run.clickLine("lbAnimdata", kCampfire);
+  run.clickFrame(1);
+  QCOMPARE(run.text("eAnimdataPicture"), QStringLiteral("0x21"));
+  QVERIFY(showsOverBackground(run.page()->framePicture(), patch, 0, 0));
+
+  run.click("btnAnimdataStart");
+  run.tick();
+  run.tick();
+  QVERIFY(showsOverBackground(run.page()->preview(), patch, 0,
+                              AnimdataPage::kPreviewSide - patch.height));
+  QVERIFY(run.dialogs.messages().isEmpty());
 }
 
 void AnimdataPageTest::chooseSetsTheFrameByDoubleClick() {

@@ -11,9 +11,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "registry/Registry.h"
 #include "app/SlotList.h"
 #include "app/Text.h"
+#include "models/PatchedSlots.h"
+#include "registry/Registry.h"
 #include "ui/editor/StaticChooseForm.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/PictureView.h"
@@ -33,6 +34,11 @@ std::int8_t signedByte(std::int64_t value) {
 std::uint8_t unsignedByte(std::int64_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
 
 std::int32_t parsed(const QLineEdit* edit) { return parseInt(edit->text().toStdString()); }
+
+// A frame's picture as the art page shows that static: a verdata patch wins over art.mul.
+Bitmap32 shownStatic(const Registry& registry, int art) {
+  return PatchedSlots::statics(*registry.verdata, *registry.art).picture(art);
+}
 
 }  // namespace
 
@@ -187,7 +193,7 @@ void AnimdataPage::showFrame(int k) {
   m_relPicture->setText(QString::number(art - *m_tile));
   m_filling = filling;
   if (m_registry.art->isLoaded() && art >= 0)
-    m_framePicture->draw(m_registry.art->staticPicture(art), 0, 0);
+    m_framePicture->draw(shownStatic(m_registry, art), 0, 0);
 }
 
 void AnimdataPage::writeOffset(int offset) {
@@ -256,7 +262,7 @@ void AnimdataPage::tick() {
   m_preview->clear();
   const int art = animdata.frameArtId(tile, m_counter);
   if (art >= 0) {
-    const Bitmap32 picture = m_registry.art->staticPicture(art);
+    const Bitmap32 picture = shownStatic(m_registry, art);
     m_preview->draw(picture, 0, kPreviewSide - picture.height);
   }
   if (m_counter < animdata.frameCount(tile) - 1) {
