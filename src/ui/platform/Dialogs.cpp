@@ -3,6 +3,8 @@
 #include <exception>
 #include <new>
 
+#include <QFileInfo>
+
 #include "app/Error.h"
 #include "app/FileIO.h"
 
@@ -16,7 +18,35 @@ void showFileNotes(Dialogs& dialogs) {
   for (const auto& note : takeFileNotes()) dialogs.showMessage(QString::fromStdString(note));
 }
 
+QString folderKey(const QString& title) { return QStringLiteral("folder:") + title; }
+
+// A proposed name with a folder in it names where the dialog opens; a bare name does not.
+bool namesFolder(const QString& proposed) { return proposed.contains(QLatin1Char('/')); }
+
 }  // namespace
+
+QString Dialogs::startFolder(const FileRequest& request) const {
+  if (namesFolder(request.proposedName)) return QFileInfo(request.proposedName).absolutePath();
+  const auto it = m_folders.find(request.filter);
+  return it != m_folders.end() ? it->second : m_lastFolder;
+}
+
+QString Dialogs::startFolder(const QString& folderTitle) const {
+  const auto it = m_folders.find(folderKey(folderTitle));
+  return it != m_folders.end() ? it->second : m_lastFolder;
+}
+
+void Dialogs::rememberFile(const FileRequest& request, const QString& chosenPath) {
+  if (chosenPath.isEmpty()) return;
+  m_lastFolder = QFileInfo(chosenPath).absolutePath();
+  m_folders[request.filter] = m_lastFolder;
+}
+
+void Dialogs::rememberFolder(const QString& folderTitle, const QString& chosenFolder) {
+  if (chosenFolder.isEmpty()) return;
+  m_lastFolder = QFileInfo(chosenFolder).absoluteFilePath();
+  m_folders[folderKey(folderTitle)] = m_lastFolder;
+}
 
 bool reportMissingFile(Dialogs& dialogs, const QString& path, MessageIcon icon) {
   if (!path.isEmpty() && fileExists(path.toStdString())) return false;

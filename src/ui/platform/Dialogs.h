@@ -7,6 +7,7 @@
 // vertical bar ("Artidx.mul|Artidx.mul", "*.bmp|*.bmp").
 
 #include <functional>
+#include <map>
 #include <optional>
 
 #include <QColor>
@@ -22,7 +23,9 @@ struct FileRequest {
   QString title;
   QString filter;            // "Description|pattern"
   QString defaultExtension;  // without the dot; appended when the chosen name has none
-  QString proposedName;      // file name (or path) shown when the dialog opens
+  // The file name shown when the dialog opens. A path (the file a model loaded) opens the dialog
+  // in its folder; a bare name opens it in the folder last used for the same filter.
+  QString proposedName;
 };
 
 class Dialogs {
@@ -51,6 +54,24 @@ public:
   void showError(const QString& text) { message(kCaption, text, MessageIcon::Error); }
 
   static inline const QString kCaption = QStringLiteral("Quillotide");
+
+  // The folder a file dialog opens in: the folder of a proposed path, else the folder of the file
+  // last chosen with the same filter (its kind of file), else the folder of the last choice of
+  // any kind; empty before the first choice.
+  QString startFolder(const FileRequest& request) const;
+  // The folder a folder chooser opens in: the one last chosen under that title, else the folder
+  // of the last choice of any kind.
+  QString startFolder(const QString& folderTitle) const;
+
+protected:
+  // Called by every implementation with what the user chose, so the next dialog of the kind
+  // opens there.
+  void rememberFile(const FileRequest& request, const QString& chosenPath);
+  void rememberFolder(const QString& folderTitle, const QString& chosenFolder);
+
+private:
+  std::map<QString, QString> m_folders;  // by filter, and by "folder:" and the chooser's title
+  QString m_lastFolder;
 };
 
 // For a file chosen to be read: true, after the box "Datei nicht gefunden", when the path is

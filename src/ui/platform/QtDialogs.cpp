@@ -4,7 +4,9 @@
 #include <QAbstractButton>
 #include <QColorDialog>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QInputDialog>
@@ -31,9 +33,15 @@ QString toQtFilter(const QString& filter) {
 
 namespace {
 
+// Before the first choice a dialog opens in the user's home folder, never in the folder the
+// program happens to run in.
+QString folderOrHome(const QString& folder) {
+  return folder.isEmpty() ? QDir::homePath() : folder;
+}
+
 std::optional<QString> runFileDialog(QWidget* parent, const FileRequest& request,
-                                     QFileDialog::AcceptMode mode) {
-  QFileDialog dialog(parent, request.title);
+                                     QFileDialog::AcceptMode mode, const QString& folder) {
+  QFileDialog dialog(parent, request.title, folderOrHome(folder));
   dialog.setAcceptMode(mode);
   dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                      : QFileDialog::AnyFile);
@@ -41,7 +49,8 @@ std::optional<QString> runFileDialog(QWidget* parent, const FileRequest& request
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
   dialog.setNameFilter(toQtFilter(request.filter));
   if (!request.defaultExtension.isEmpty()) dialog.setDefaultSuffix(request.defaultExtension);
-  if (!request.proposedName.isEmpty()) dialog.selectFile(request.proposedName);
+  if (!request.proposedName.isEmpty())
+    dialog.selectFile(QFileInfo(request.proposedName).fileName());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().first();
 }
@@ -49,16 +58,24 @@ std::optional<QString> runFileDialog(QWidget* parent, const FileRequest& request
 }  // namespace
 
 std::optional<QString> QtDialogs::openFile(const FileRequest& request) {
-  return runFileDialog(m_parent, request, QFileDialog::AcceptOpen);
+  std::optional<QString> path =
+      runFileDialog(m_parent, request, QFileDialog::AcceptOpen, startFolder(request));
+  if (path) rememberFile(request, *path);
+  return path;
 }
 
 std::optional<QString> QtDialogs::saveFile(const FileRequest& request) {
-  return runFileDialog(m_parent, request, QFileDialog::AcceptSave);
+  std::optional<QString> path =
+      runFileDialog(m_parent, request, QFileDialog::AcceptSave, startFolder(request));
+  if (path) rememberFile(request, *path);
+  return path;
 }
 
 std::optional<QString> QtDialogs::chooseFolder(const QString& title) {
-  const QString dir = QFileDialog::getExistingDirectory(m_parent, title);
+  const QString dir =
+      QFileDialog::getExistingDirectory(m_parent, title, folderOrHome(startFolder(title)));
   if (dir.isEmpty()) return std::nullopt;
+  rememberFolder(title, dir);
   return dir;
 }
 

@@ -45,36 +45,41 @@ std::optional<QString> ScriptedDialogs::take(Kind kind, const Asked& asked) {
   return std::optional<QString>(std::move(text));
 }
 
+std::optional<QString> ScriptedDialogs::fileDialog(Kind kind, const FileRequest& request) {
+  std::optional<QString> path = take(kind, {kind,
+                                            request.title,
+                                            request.filter,
+                                            request.defaultExtension,
+                                            request.proposedName,
+                                            {},
+                                            startFolder(request)});
+  if (path) rememberFile(request, *path);
+  return path;
+}
+
 std::optional<QString> ScriptedDialogs::openFile(const FileRequest& request) {
-  return take(Kind::OpenFile, {Kind::OpenFile,
-                               request.title,
-                               request.filter,
-                               request.defaultExtension,
-                               request.proposedName,
-                               {}});
+  return fileDialog(Kind::OpenFile, request);
 }
 
 std::optional<QString> ScriptedDialogs::saveFile(const FileRequest& request) {
-  return take(Kind::SaveFile, {Kind::SaveFile,
-                               request.title,
-                               request.filter,
-                               request.defaultExtension,
-                               request.proposedName,
-                               {}});
+  return fileDialog(Kind::SaveFile, request);
 }
 
 std::optional<QString> ScriptedDialogs::chooseFolder(const QString& title) {
-  return take(Kind::Folder, {Kind::Folder, title, {}, {}, {}, {}});
+  std::optional<QString> folder =
+      take(Kind::Folder, {Kind::Folder, title, {}, {}, {}, {}, startFolder(title)});
+  if (folder) rememberFolder(title, *folder);
+  return folder;
 }
 
 std::optional<QString> ScriptedDialogs::inputBox(const QString& caption, const QString& prompt,
                                                  const QString& defaultText) {
-  return take(Kind::Input, {Kind::Input, caption, {}, {}, defaultText, prompt});
+  return take(Kind::Input, {Kind::Input, caption, {}, {}, defaultText, prompt, {}});
 }
 
 std::optional<QColor> ScriptedDialogs::chooseColour(const QColor& initial) {
   const std::optional<QString> name =
-      take(Kind::Colour, {Kind::Colour, {}, {}, {}, initial.name(), {}});
+      take(Kind::Colour, {Kind::Colour, {}, {}, {}, initial.name(), {}, {}});
   if (!name) return std::nullopt;
   return QColor(*name);
 }
@@ -82,7 +87,7 @@ std::optional<QColor> ScriptedDialogs::chooseColour(const QColor& initial) {
 std::optional<int> ScriptedDialogs::ask(const QString& caption, const QString& text,
                                         const QStringList& buttons) {
   const std::optional<QString> button =
-      take(Kind::Question, {Kind::Question, caption, buttons.join('|'), {}, {}, text});
+      take(Kind::Question, {Kind::Question, caption, buttons.join('|'), {}, {}, text, {}});
   if (!button) return std::nullopt;
   const auto index = buttons.indexOf(*button);
   if (index < 0) {

@@ -27,6 +27,7 @@ public:
     QString defaultExtension;
     QString proposed;  // proposed name or default text
     QString prompt;    // input boxes, and the text of a question
+    QString folder;    // file dialogs and folder choosers: the folder the real dialog opens in
   };
   struct Message {
     QString caption;
@@ -82,6 +83,8 @@ private:
     std::optional<QString> value;
   };
   std::optional<QString> take(Kind kind, const Asked& asked);
+  // A file dialog asked and answered; the answer's folder is remembered as the real dialogs do.
+  std::optional<QString> fileDialog(Kind kind, const FileRequest& request);
 
   std::deque<Answer> m_answers;
   QVector<Asked> m_asked;
