@@ -429,14 +429,20 @@ void TiledataPagesTest::typedValuesTheRecordCannotHoldAreRefused() {
   run.clickLine(page->list(), 0x10);
   const StaticTileRecord before = *tiles.readStatic(0x10);
 
-  // "300" does not fit a byte: refused on Enter, never stored as 44. What was typed on the way
-  // ("3", "30") is written as it is typed.
+  // "300" does not fit a byte: refused on Enter, and neither "3" nor "30", written on the way,
+  // stays: the record and the field hold what they held before the typing.
   run.typeInto("eStaticWeight", "300");
   QCOMPARE(run.dialogs.messageTexts(),
            QStringList{"Weight: '300' does not fit the field (0 to 255)."});
   QCOMPARE(run.dialogs.messages().last().icon, quillotide::ui::MessageIcon::Error);
-  QCOMPARE(tiles.staticWeight(0x10), std::uint8_t{30});
-  QCOMPARE(run.text("eStaticWeight"), QStringLiteral("30"));
+  QCOMPARE(tiles.staticWeight(0x10), before.weight);
+  QCOMPARE(run.text("eStaticWeight"), QString::number(before.weight));
+  run.typeInto("eStaticQuality", "999");
+  QCOMPARE(tiles.staticQuality(0x10), before.quality);
+  QCOMPARE(run.text("eStaticQuality"), QString::number(before.quality));
+  // A value that fits is kept as typed.
+  run.typeInto("eStaticHeight", "42");
+  QCOMPARE(tiles.staticHeight(0x10), std::uint8_t{42});
 
   // Text that does not parse is refused the same way, naming its field; nothing is written.
   run.typeInto("eStaticHue", "abc");
@@ -449,24 +455,37 @@ void TiledataPagesTest::typedValuesTheRecordCannotHoldAreRefused() {
            QStringLiteral("AnimID: '-1' does not fit the field (0 to 65535)."));
   QCOMPARE(tiles.staticAnimId(0x10), before.animId);
 
-  // A name with a character the code page lacks: one message naming it, the name stays as typed
-  // up to that character.
+  // A name with a character the code page lacks: one message naming it, and the name is the
+  // one the record had, not the part typed before that character.
   const auto shown = run.dialogs.messages().size();
   run.typeInto("eStaticName", QStringLiteral("Mon\u0101rch"));
   QCOMPARE(run.dialogs.messages().size(), shown + 1);
   QVERIFY2(run.dialogs.messageTexts().last().contains(QStringLiteral("'\u0101' (U+0101)")),
            qPrintable(run.dialogs.messageTexts().last()));
-  QCOMPARE(tiles.staticName(0x10), std::string("Mon"));
-  QCOMPARE(run.text("eStaticName"), QStringLiteral("Mon"));
+  QCOMPARE(tiles.staticName(0x10), std::string("torch"));
+  QCOMPARE(run.text("eStaticName"), QStringLiteral("torch"));
+  QCOMPARE(page->list()->model()->label(0x10), std::string("0x10 torch"));
 
   // The land page's TexID field holds 16 bits.
   run.showPage(run.land());
   run.clickLine(run.land()->list(), 7);
+  const std::uint16_t texture = tiles.landTextureId(7);
   run.typeInto("eLandTexId", "0x10000");
   QCOMPARE(run.dialogs.messageTexts().last(),
            QStringLiteral("TexID: '0x10000' does not fit the field (0 to 65535)."));
-  QCOMPARE(tiles.landTextureId(7), std::uint16_t{0x1000});
-  QCOMPARE(run.text("eLandTexId"), QStringLiteral("0x1000"));
+  QCOMPARE(tiles.landTextureId(7), texture);
+  QCOMPARE(run.text("eLandTexId"), QString::fromStdString(quillotide::hexLabel(texture)));
+
+  // Saved and read back: the refused values left no trace in the file.
+  run.dialogs.answerSave(run.path("saved.mul"));
+  run.click("btnSaveTiledata");
+  quillotide::TTiledata saved;
+  saved.load(run.dir.file("saved.mul"));
+  QCOMPARE(saved.staticWeight(0x10), before.weight);
+  QCOMPARE(saved.staticQuality(0x10), before.quality);
+  QCOMPARE(saved.staticHeight(0x10), std::uint8_t{42});
+  QCOMPARE(saved.staticName(0x10), std::string("torch"));
+  QCOMPARE(saved.landTextureId(7), texture);
 }
 
 QTEST_MAIN(TiledataPagesTest)

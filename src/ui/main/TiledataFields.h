@@ -52,6 +52,30 @@ inline std::optional<TileName> fieldName(const QLineEdit* field, QString& proble
   }
 }
 
+// One spell of typing in a record field. Each keystroke that leaves a value the record can hold
+// is written at once, so the list follows the typing; the record as it stood before the first of
+// them is kept, so that a field left holding a refused value gives the record back whole (typing
+// "300" into a byte field writes "3" and "30" on the way, and neither may stay).
+template <class Record>
+class FieldEdit {
+public:
+  // Before a keystroke's value is written: keeps the stored record unless the spell has it.
+  void begin(const std::optional<Record>& stored) {
+    if (!m_before) m_before = stored;
+  }
+  // The field was left holding a value the record took: what is written stays.
+  void accept() { m_before.reset(); }
+  // The field was left holding a refused value: the record to write back, when the spell wrote.
+  std::optional<Record> refuse() {
+    std::optional<Record> before = std::move(m_before);
+    m_before.reset();
+    return before;
+  }
+
+private:
+  std::optional<Record> m_before;
+};
+
 // "Flag: " and the flag word, signed and as wide as the file's flag word.
 inline QString flagMessage(const TTiledata& tiles, std::uint64_t flags) {
   const qint64 value = tiles.flagBits() == 64

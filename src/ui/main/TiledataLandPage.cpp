@@ -115,6 +115,7 @@ void TiledataLandPage::fillList() {
   // The fields belonged to the line that was chosen before; they show nothing until the next.
   m_filling = true;
   m_id.reset();
+  m_edit.accept();
   m_list->rebuild();
   m_name->clear();
   m_texture->clear();
@@ -124,6 +125,7 @@ void TiledataLandPage::fillList() {
 }
 
 void TiledataLandPage::showRecord(std::int32_t id) {
+  m_edit.accept();
   m_filling = true;
   m_id = id;
   const TTiledata& tiles = *m_registry.tiledata;
@@ -164,6 +166,7 @@ void TiledataLandPage::writeRecord(bool report) {
   }
   record.textureId = static_cast<std::uint16_t>(*texture);
   record.name = *name;
+  if (!report) m_edit.begin(tiles.readLand(*m_id));
   tiles.writeLand(*m_id, record);
   m_list->listView()->viewport()->update();
 }
@@ -173,7 +176,15 @@ void TiledataLandPage::fieldFinished() {
   QString problem;
   const bool stored = fieldNumber(m_texture, QStringLiteral("TexID:"), 0xFFFF, problem) &&
                       fieldName(m_name, problem);
-  if (!stored) reportFieldProblem(m_reporting, m_dialogs, problem);
+  if (stored) {
+    m_edit.accept();
+  } else {
+    if (const auto before = m_edit.refuse()) {
+      m_registry.tiledata->writeLand(*m_id, *before);
+      m_list->listView()->viewport()->update();
+    }
+    reportFieldProblem(m_reporting, m_dialogs, problem);
+  }
   showRecord(*m_id);
 }
 

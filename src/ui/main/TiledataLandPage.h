@@ -44,7 +44,8 @@ class TiledataLandPage : public QWidget {
   // Writes the record the fields describe; a field holding what the record cannot (a texture id
   // outside 0..0xFFFF, a character the code page lacks) writes nothing and, with report, says so.
   void writeRecord(bool report);
-  // Leaving a field: says why it was refused, if it was, and shows what is stored.
+  // Leaving a field: a refused value is reported and the record is given back as it was before
+  // the typing; the fields then show what is stored.
   void fieldFinished();
   void showFlags(std::int32_t id);
   void saveText();
@@ -64,6 +65,7 @@ class TiledataLandPage : public QWidget {
   bool m_filling = false;
   // Set while a refused field is reported, so the focus leaving it does not report it again.
   bool m_reporting = false;
+  FieldEdit<LandTileRecord> m_edit;
 };
 
 }  // namespace quillotide::ui

@@ -182,6 +182,7 @@ void TiledataStaticPage::fillList() {
   showLayoutLine(m_main, m_layout);
   m_filling = true;
   m_id.reset();
+  m_edit.accept();
   const bool wide = m_registry.tiledata->flagBits() == 64;
   for (int bit = 32; bit < kFlagBoxes; ++bit)
     m_flags[static_cast<std::size_t>(bit)]->setVisible(wide);
@@ -199,6 +200,7 @@ void TiledataStaticPage::fillList() {
 void TiledataStaticPage::showRecord(std::int32_t id) {
   const TTiledata& tiles = *m_registry.tiledata;
   const StaticTileRecord r = tiles.readStatic(id).value_or(StaticTileRecord{});
+  m_edit.accept();
   m_filling = true;
   m_id = id;
   m_name->setText(nameText(tileNameText(r.name)));
@@ -300,6 +302,7 @@ void TiledataStaticPage::writeRecord(bool report) {
     if (report) m_dialogs.showError(problem);
     return;
   }
+  if (!report) m_edit.begin(tiles.readStatic(*m_id));
   tiles.writeStatic(*m_id, *r);
   m_list->listView()->viewport()->update();
   showDerived(*m_id);
@@ -308,7 +311,15 @@ void TiledataStaticPage::writeRecord(bool report) {
 void TiledataStaticPage::fieldFinished() {
   if (m_reporting) return;
   QString problem;
-  if (!recordFromFields(problem)) reportFieldProblem(m_reporting, m_dialogs, problem);
+  if (recordFromFields(problem)) {
+    m_edit.accept();
+  } else {
+    if (const auto before = m_edit.refuse()) {
+      m_registry.tiledata->writeStatic(*m_id, *before);
+      m_list->listView()->viewport()->update();
+    }
+    reportFieldProblem(m_reporting, m_dialogs, problem);
+  }
   showRecord(*m_id);
 }
 

@@ -81,7 +81,8 @@ class TiledataStaticPage : public QWidget {
   // Writes the record the fields describe; when they describe none, writes nothing and, with
   // report, says why.
   void writeRecord(bool report);
-  // Leaving a field: says why it was refused, if it was, and shows what is stored.
+  // Leaving a field: a refused value is reported and the record is given back as it was before
+  // the typing; the fields then show what is stored.
   void fieldFinished();
   void showFlags(std::int32_t id);
   void saveText();
@@ -106,6 +107,7 @@ class TiledataStaticPage : public QWidget {
   bool m_filling = false;
   // Set while a refused field is reported, so the focus leaving it does not report it again.
   bool m_reporting = false;
+  FieldEdit<StaticTileRecord> m_edit;
 };
 
 }  // namespace quillotide::ui
