@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -13,7 +14,9 @@
 #include "app/FileIO.h"
 #include "sample/Sample.h"
 #include "ui/main/SettingsPage.h"
+#include "ui/main/SlotListView.h"
 #include "ui/main/Startup.h"
+#include "ui/main/TiledataStaticPage.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
 #include "ui/platform/QtDialogs.h"
@@ -67,6 +70,9 @@ private slots:
   void filtersBecomeQtFilters();
   void onlyTheExactFirstArgumentSwitches();
   void shortMessagesShowTheirWholeCaption();
+  void closingWithUnsavedChangesAsksAndSavesEachIntoItsOwnFiles();
+  void sampleSwitchLoadsTheWorldToo();
+  void fileDialogsOpenWhereTheirKindOfFileWasLastChosen();
 };
 
 void MainFormTest::pagesInOrderWithSettingsOpen() {
@@ -400,6 +406,107 @@ void MainFormTest::shortMessagesShowTheirWholeCaption() {
   QVERIFY(quillotide::ui::messageBoxWidthFor(caption) > captionText + 100);
   QVERIFY2(width >= quillotide::ui::messageBoxWidthFor(caption),
            qPrintable(QString::number(width)));
+}
+
+void MainFormTest::closingWithUnsavedChangesAsksAndSavesEachIntoItsOwnFiles() {
+  ProgramRun run;
+  const std::string sampleDir = run.dir.file("sample");
+  run.mainForm->useSampleSet(QString::fromStdString(sampleDir));
+  const std::string tiledata = quillotide::joinPath(sampleDir, "tiledata.mul");
+  const auto before = quillotide::test::readBytes(tiledata);
+  run.mainForm->show();
+  QVERIFY(QTest::qWaitForWindowExposed(run.mainForm.get()));
+
+  // Every family loaded and nothing changed: the window closes without a question.
+  QVERIFY(run.mainForm->close());
+  QVERIFY(run.dialogs.asked().isEmpty());
+
+  // A static tile renamed on its page, as a person does it.
+  run.showPage("tsTiledataS");
+  auto* page = qobject_cast<quillotide::ui::TiledataStaticPage*>(run.mainForm->page("Tiledata (S)"));
+  QListView* view = page->list()->listView();
+  const QModelIndex line = view->model()->index(0x10, 0);
+  view->scrollTo(line);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(line).center());
+  run.typeInto("eStaticName", "lantern");
+  QCOMPARE(run.registry->tiledata->staticName(0x10), std::string("lantern"));
+
+  // "Cancel" keeps the window and the change.
+  run.dialogs.answerQuestion(QStringLiteral("Cancel"));
+  QVERIFY(!run.mainForm->close());
+  QVERIFY(run.mainForm->isVisible());
+  const auto& asked = run.dialogs.asked().last();
+  QCOMPARE(asked.kind, quillotide::ui::ScriptedDialogs::Kind::Question);
+  QCOMPARE(asked.filter, QStringLiteral("Save|Don't Save|Cancel"));
+  QVERIFY2(asked.prompt.contains(QStringLiteral("Tiledata: ") +
+                                 QDir::toNativeSeparators(QString::fromStdString(tiledata))),
+           qPrintable(asked.prompt));
+  // Only the changed files are named.
+  QVERIFY(!asked.prompt.contains(QStringLiteral("Hues")));
+  QVERIFY(!asked.prompt.contains(QStringLiteral("Statics")));
+
+  // "Don't Save" closes and leaves the files as they were.
+  run.dialogs.answerQuestion(QStringLiteral("Don't Save"));
+  QVERIFY(run.mainForm->close());
+  QVERIFY(quillotide::test::readBytes(tiledata) == before);
+
+  // "Save" writes the change into the file the tile data was loaded from, then closes.
+  run.showPage("tsTiledataS");
+  run.dialogs.answerQuestion(QStringLiteral("Save"));
+  QVERIFY(run.mainForm->close());
+  QCOMPARE(run.dialogs.pendingAnswers(), 0);
+  quillotide::TTiledata saved;
+  saved.load(tiledata);
+  QCOMPARE(saved.staticName(0x10), std::string("lantern"));
+  // Saved, nothing is left to ask about.
+  run.showPage("tsTiledataS");
+  QVERIFY(run.mainForm->close());
+  QVERIFY(run.dialogs.failures().isEmpty());
+}
+
+void MainFormTest::sampleSwitchLoadsTheWorldToo() {
+  quillotide::test::TempDir program;
+  // The first start writes the set; the second finds it, and its settings, in place.
+  for (int start = 0; start < 2; ++start) {
+    Start sample(program.path(), "--sample");
+    QVERIFY2(sample.dialogs.messages().isEmpty(),
+             qPrintable(sample.dialogs.messageTexts().join('\n')));
+    quillotide::Registry& r = sample.startup->registry();
+    const int side = quillotide::sample::kSampleWorldSize;
+    QVERIFY(r.map->isLoaded());
+    QCOMPARE(r.map->width(), side);
+    QVERIFY(r.statics->isLoaded());
+    QCOMPARE(r.statics->width(), side);
+    QVERIFY(!r.statics->itemsAt(110, 166).empty());
+    for (const auto& f : quillotide::ui::SettingsPage::families())
+      if (f.isLoaded) QVERIFY2(f.isLoaded(r), qPrintable(f.group.id));
+  }
+}
+
+void MainFormTest::fileDialogsOpenWhereTheirKindOfFileWasLastChosen() {
+  ProgramRun run;
+  quillotide::sample::writeTiledata(run.dir.path());
+  run.setField("eTiledata", run.path("tiledata.mul"));
+  run.click("btnLoadTiledata");
+  const std::string folder = run.dir.file("texts");
+  QVERIFY(QDir().mkpath(QString::fromStdString(folder)));
+  // Before any choice the dialog names no folder (the real one opens in the home folder).
+  run.dialogs.answerSave(QString::fromStdString(quillotide::joinPath(folder, "TileMap.txt")));
+  run.click("btnSaveLandText");
+  QCOMPARE(run.dialogs.asked().last().proposed, QStringLiteral("TileMap.txt"));
+  QVERIFY(run.dialogs.asked().last().folder.isEmpty());
+  // The next dialog for text files opens where the last one was chosen; the proposed name stays.
+  run.dialogs.answerSave(std::nullopt);
+  run.click("btnSaveStaticText");
+  QCOMPARE(run.dialogs.asked().last().folder, QString::fromStdString(folder));
+  QCOMPARE(run.dialogs.asked().last().proposed, QStringLiteral("StaticTiles"));
+  // A dialog for another kind of file, after a choice of its own, keeps to its own folder.
+  run.dialogs.answerSave(run.path("tiles.mul"));
+  run.click("btnSaveTiledata");
+  QCOMPARE(run.dialogs.asked().last().folder, QString::fromStdString(run.dir.path()));
+  run.dialogs.answerOpen(std::nullopt);
+  run.click("btnLoadLandText");
+  QCOMPARE(run.dialogs.asked().last().folder, QString::fromStdString(folder));
 }
 
 QTEST_MAIN(MainFormTest)

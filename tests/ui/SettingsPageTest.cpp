@@ -34,7 +34,8 @@ private slots:
   void optionsAndLaterFamilies();
   void mapAndStaticsLoadTheWorldWithTheTypedSize();
   void staticsSaveAsksForBothFilesAndACancelWritesNothing();
-  void staticsSaveInLowMemoryModeWritesNothing();
+  void staticsSaveInLowMemoryModeWritesTheEditsIntoTheOpenFiles();
+  void typedPathIsStoredWhenTheFieldIsLeftOrEnterIsPressed();
 };
 
 namespace {
@@ -70,6 +71,15 @@ struct WorldRun : ProgramRun {
 };
 
 constexpr int kSide = quillotide::sample::kSampleWorldSize;
+
+// The program ended and started again in the same folder: the files held open are closed, and
+// the store and the fields are read from config.xml anew.
+void restart(ProgramRun& run) {
+  run.mainForm.reset();
+  run.registry = std::make_unique<quillotide::Registry>();
+  run.registry->config->load(run.configPath());
+  run.mainForm = std::make_unique<quillotide::ui::TMainForm>(*run.registry, run.dialogs);
+}
 
 }  // namespace
 
@@ -184,6 +194,10 @@ void SettingsPageTest::saveAsksEachFileInOrderAndACancelWritesNothing() {
   QCOMPARE(asked[0].kind, ScriptedDialogs::Kind::SaveFile);
   QCOMPARE(asked[0].filter, QStringLiteral("Artidx.mul|Artidx.mul"));
   QCOMPARE(asked[1].filter, QStringLiteral("Art.mul|Art.mul"));
+  // Each dialog proposes the file the model loaded, in its folder.
+  QCOMPARE(asked[0].proposed, run.path("artidx.mul"));
+  QCOMPARE(asked[1].proposed, run.path("art.mul"));
+  QCOMPARE(asked[0].folder, QString::fromStdString(run.dir.path()));
   QVERIFY(!quillotide::fileExists(run.dir.file("out-idx.mul")));
   QVERIFY(!quillotide::fileExists(run.dir.file("out.mul")));
 
@@ -245,15 +259,16 @@ void SettingsPageTest::lowMemoryIsReadOnceAtStart() {
     run.find<QCheckBox>("cbLowMemory")->click();
     QVERIFY(!run.registry->config->getBool("LowMemory"));
     QVERIFY(run.registry->lowMemory);
-    // In low-memory mode the files already hold every change: the save writes nothing and says so.
+    // In low-memory mode the files already hold every change: the save asks for no target,
+    // writes nothing and says so.
     writePair(run.dir.file("artidx.mul"), run.dir.file("art.mul"));
     run.setField("eArtIdx", run.path("artidx.mul"));
     run.setField("eArtMul", run.path("art.mul"));
     run.click("btnLoadArt");
-    run.dialogs.answerSave(run.path("a1.mul"));
-    run.dialogs.answerSave(run.path("a2.mul"));
+    const auto index = quillotide::test::readBytes(run.dir.file("artidx.mul"));
     run.click("btnSaveArt");
-    QVERIFY(!quillotide::fileExists(run.dir.file("a1.mul")));
+    QVERIFY(run.dialogs.asked().isEmpty());
+    QVERIFY(quillotide::test::readBytes(run.dir.file("artidx.mul")) == index);
     QCOMPARE(run.dialogs.messages().size(), 1);
     QVERIFY(run.dialogs.messages()[0].text.contains("Low Memory"));
   }
@@ -475,22 +490,101 @@ void SettingsPageTest::staticsSaveAsksForBothFilesAndACancelWritesNothing() {
   QVERIFY(found);
   // The chosen paths are neither stored nor shown.
   QCOMPARE(run.find<QLineEdit>("eStaticIdx")->text(), run.path("staidx0.mul"));
+
+  // Accepting what the dialogs propose, the loaded files themselves, writes the edit into them.
+  run.registry->statics->add(0x0EEE, 21, 31, 6, 0);
+  run.dialogs.clear();
+  run.dialogs.answerSave(run.path("staidx0.mul"));
+  run.dialogs.answerSave(run.path("statics0.mul"));
+  run.press("btnSaveStatics");
+  QCOMPARE(run.dialogs.asked()[0].proposed, run.path("staidx0.mul"));
+  QCOMPARE(run.dialogs.asked()[1].proposed, run.path("statics0.mul"));
+  QCOMPARE(run.dialogs.messageTexts(), QStringList({"1 Static-Blocks Patched."}));
+  quillotide::TStatics loaded;
+  loaded.open(run.dir.file("staidx0.mul"), run.dir.file("statics0.mul"), kSide, kSide,
+              quillotide::StorageMode::Memory);
+  QCOMPARE(loaded.itemsAt(21, 31).size(), std::size_t{1});
+  QCOMPARE(loaded.itemsAt(21, 31)[0].tileId, std::uint16_t{0x0EEE});
 }
 
-void SettingsPageTest::staticsSaveInLowMemoryModeWritesNothing() {
-  WorldRun run(configWith({{"LowMemory", "-1"}, {"MapWidth", "256"}, {"MapHeight", "256"}}));
+void SettingsPageTest::staticsSaveInLowMemoryModeWritesTheEditsIntoTheOpenFiles() {
+  const std::string config =
+      configWith({{"LowMemory", "-1"}, {"MapWidth", "256"}, {"MapHeight", "256"}});
+  WorldRun run(config);
   run.press("btnLoadStatics");
   QVERIFY(run.registry->statics->isLoaded());
   QCOMPARE(run.registry->statics->mode(), quillotide::StorageMode::LowMemory);
-  run.registry->statics->add(0x0EED, 20, 30, 5, 0);
-  run.dialogs.answerSave(run.path("out-staidx.mul"));
-  run.dialogs.answerSave(run.path("out-statics.mul"));
+  // What the editor's adds and deletes leave in the list until Save.
+  run.registry->statics->add(0x0EED, 20, 30, 5, 0x21);
+  const std::vector<quillotide::TItem> old = run.registry->statics->itemsAt(110, 166);
+  QVERIFY(!old.empty());
+  run.registry->statics->remove(old[0].serial);
+  const auto index = quillotide::test::readBytes(run.dir.file("staidx0.mul"));
+
+  // Save asks for no target: the files it holds open are the ones that change.
   run.press("btnSaveStatics");
-  QCOMPARE(run.dialogs.asked().size(), 2);
-  QVERIFY(!quillotide::fileExists(run.dir.file("out-staidx.mul")));
-  QVERIFY(!quillotide::fileExists(run.dir.file("out-statics.mul")));
+  QVERIFY(run.dialogs.asked().isEmpty());
+  QCOMPARE(run.dialogs.messageTexts(), QStringList({"2 Static-Blocks Patched."}));
+  QVERIFY(!run.registry->statics->hasUnsavedChanges());
+  QVERIFY(quillotide::test::readBytes(run.dir.file("staidx0.mul")) != index);
+
+  // After a restart the files hold the edits.
+  restart(run);
+  run.setField("eStaticIdx", run.path("staidx0.mul"));
+  run.setField("eStaticMul", run.path("statics0.mul"));
+  run.click("btnLoadStatics");
+  QCOMPARE(run.registry->statics->mode(), quillotide::StorageMode::LowMemory);
+  const std::vector<quillotide::TItem> added = run.registry->statics->itemsAt(20, 30);
+  QCOMPARE(added.size(), std::size_t{1});
+  QCOMPARE(added[0].tileId, std::uint16_t{0x0EED});
+  QCOMPARE(added[0].hue, std::uint16_t{0x21});
+  QCOMPARE(run.registry->statics->itemsAt(110, 166).size(), old.size() - 1);
+
+  // Nothing changed: nothing is written, and the files stay as they are.
+  const auto saved = quillotide::test::readBytes(run.dir.file("statics0.mul"));
+  run.dialogs.clear();
+  run.click("btnSaveStatics");
+  QCOMPARE(run.dialogs.messageTexts(), QStringList({"0 Static-Blocks Patched."}));
+  run.click("btnSaveStatics");
+  QVERIFY(run.dialogs.messageTexts().last().contains("Low Memory"));
+  QVERIFY(run.dialogs.asked().isEmpty());
+  QVERIFY(quillotide::test::readBytes(run.dir.file("statics0.mul")) == saved);
+}
+
+void SettingsPageTest::typedPathIsStoredWhenTheFieldIsLeftOrEnterIsPressed() {
+  ProgramRun run;
+  quillotide::sample::writeHues(run.dir.path());
+  quillotide::sample::writeTiledata(run.dir.path());
+  run.mainForm->show();
+  QVERIFY(QTest::qWaitForWindowExposed(run.mainForm.get()));
+  run.mainForm->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(run.mainForm.get()));
+
+  // Enter stores the path as a browse does: under its key and in config.xml at once.
+  run.typeInto("eHues", run.path("hues.mul"));
+  QCOMPARE(run.registry->config->getString("Hues"), run.dir.file("hues.mul"));
+  QVERIFY(readText(run.configPath()).find(run.dir.file("hues.mul")) != std::string::npos);
+
+  // Leaving the field by a click elsewhere stores it too; the load that follows uses it.
+  auto* field = run.find<QLineEdit>("eTiledata");
+  QTest::mouseClick(field, Qt::LeftButton);
+  QTest::keyClicks(field, run.path("tiledata.mul"));
+  run.press("btnLoadTiledata");
+  QCOMPARE(run.registry->config->getString("Tiledata"), run.dir.file("tiledata.mul"));
+  QVERIFY(run.registry->tiledata->isLoaded());
+
+  // A file that is not there is said once, as for a browse, and not stored.
+  run.typeInto("eHues", run.path("missing.mul"));
   QCOMPARE(run.dialogs.messages().size(), 1);
-  QVERIFY(run.dialogs.messages()[0].text.contains("Low Memory"));
+  QCOMPARE(run.dialogs.messages()[0].caption, QStringLiteral("Datei nicht gefunden"));
+  QTest::keyClick(run.find<QLineEdit>("eHues"), Qt::Key_Enter);
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QCOMPARE(run.registry->config->getString("Hues"), run.dir.file("hues.mul"));
+  QCOMPARE(run.find<QLineEdit>("eHues")->text(), run.path("missing.mul"));
+  // The next start shows what was stored.
+  restart(run);
+  QCOMPARE(run.find<QLineEdit>("eTiledata")->text(), run.path("tiledata.mul"));
+  QCOMPARE(run.find<QLineEdit>("eHues")->text(), run.path("hues.mul"));
 }
 
 QTEST_MAIN(SettingsPageTest)

@@ -34,6 +34,7 @@ FileGroupBox::FileGroupBox(const FileGroupInfo& info, TConfig& config, Dialogs& 
     browseButton->setFixedWidth(28);
     const int index = row;
     connect(browseButton, &QPushButton::clicked, this, [this, index] { browse(index); });
+    connect(edit, &QLineEdit::editingFinished, this, [this, index] { storeTyped(index); });
     m_grid->addWidget(label, row, 0);
     m_grid->addWidget(edit, row, 1);
     m_grid->addWidget(browseButton, row, 2);
@@ -65,7 +66,7 @@ bool FileGroupBox::anyPathEmpty() const {
   return false;
 }
 
-std::optional<QStringList> FileGroupBox::askSavePaths() {
+std::optional<QStringList> FileGroupBox::askSavePaths(const QStringList& proposed) {
   QStringList chosen;
   for (std::size_t i = 0; i < m_info.fields.size(); ++i) {
     const PathField& f = m_info.fields[i];
@@ -73,7 +74,7 @@ std::optional<QStringList> FileGroupBox::askSavePaths() {
     request.title = QStringLiteral("Save ") + f.label;
     request.filter = nameFilter(f.name);
     request.defaultExtension = QFileInfo(f.label).suffix();
-    request.proposedName = QFileInfo(m_fields[i]->text()).fileName();
+    request.proposedName = proposed.value(static_cast<qsizetype>(i));
     const std::optional<QString> path = m_dialogs.saveFile(request);
     if (!path || path->isEmpty()) return std::nullopt;
     chosen << *path;
@@ -94,6 +95,23 @@ void FileGroupBox::browse(int i) {
     if (reportMissingFile(m_dialogs, *path)) return;
     m_config.setString(f.key.toStdString(), path->toStdString());
     edit->setText(*path);
+  });
+}
+
+void FileGroupBox::storeTyped(int i) {
+  runAction(m_dialogs, [&] {
+    const PathField& f = m_info.fields[static_cast<std::size_t>(i)];
+    const QString text = m_fields[static_cast<std::size_t>(i)]->text();
+    const std::string key = f.key.toStdString();
+    if (text.toStdString() == m_config.getString(key)) return;
+    if (!text.isEmpty() && !fileExists(text.toStdString())) {
+      // Leaving the field again with the same text says nothing new.
+      if (text != m_reportedTyped) reportMissingFile(m_dialogs, text);
+      m_reportedTyped = text;
+      return;
+    }
+    m_reportedTyped.clear();
+    m_config.setString(key, text.toStdString());
   });
 }
 

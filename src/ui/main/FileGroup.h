@@ -55,13 +55,18 @@ public:
   QGridLayout* grid() const { return m_grid; }
   int nextRow() const { return static_cast<int>(m_info.fields.size()); }
 
-  // Asks one save dialog per file, in field order. nullopt when any of them is cancelled: then
+  // Asks one save dialog per file, in field order, each proposing the path at the same position
+  // of `proposed` (the files the model loaded). nullopt when any of them is cancelled: then
   // nothing may be written.
-  std::optional<QStringList> askSavePaths();
+  std::optional<QStringList> askSavePaths(const QStringList& proposed);
 
   // Shows the file-open dialog of field i; a chosen existing file is stored under the field's key
   // and put into the field. A file that does not exist changes nothing.
   void browse(int i);
+  // A path typed into field i (Enter, or the field left) is stored as a browsed one is: an
+  // existing file or an emptied field is stored; a file that does not exist is reported once and
+  // not stored, and the field keeps the typed text.
+  void storeTyped(int i);
 
 signals:
   void loadClicked();
@@ -73,6 +78,7 @@ private:
   Dialogs& m_dialogs;
   std::vector<QLineEdit*> m_fields;
   QGridLayout* m_grid;
+  QString m_reportedTyped;  // the typed path last reported as missing, so it is said once
 };
 
 // The browse and save filter that shows only the given name: "name|name".

@@ -3,6 +3,8 @@
 #include <functional>
 #include <map>
 
+#include <QCloseEvent>
+#include <QDir>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -195,6 +197,41 @@ void TMainForm::startWorldeditor() {
     TSEditorForm::open(*this);
     emit worldeditorLoadsDone();
   });
+}
+
+bool TMainForm::confirmClose() {
+  QStringList groups;
+  if (!runAction(m_dialogs, [&] { groups = m_settings->unsavedGroups(); })) return false;
+  // The world the editor asked about (and was told to leave) is not asked about twice.
+  if (const TSEditorForm* editor = TSEditorForm::existing(*this)) {
+    if (editor->hasUnsaved(WorldPart::Statics)) groups.removeAll(QStringLiteral("Statics"));
+    if (editor->hasUnsaved(WorldPart::Map)) groups.removeAll(QStringLiteral("Map"));
+  }
+  if (groups.isEmpty()) return true;
+  QStringList lines;
+  for (const QString& id : groups) {
+    QStringList files;
+    for (const QString& path : m_settings->loadedPaths(id)) files << QDir::toNativeSeparators(path);
+    lines << QStringLiteral("%1: %2").arg(id, files.join(QStringLiteral(", ")));
+  }
+  const auto answer = m_dialogs.ask(
+      Dialogs::kCaption,
+      QStringLiteral("These files have unsaved changes:\n%1\n\nSave them before closing?")
+          .arg(lines.join(QLatin1Char('\n'))),
+      {QStringLiteral("Save"), QStringLiteral("Don't Save"), QStringLiteral("Cancel")});
+  if (!answer || *answer == 2) return false;
+  if (*answer == 1) return true;
+  // A save that fails keeps the window open, with what is not yet saved still in memory.
+  return runAction(m_dialogs, [&] {
+    for (const QString& id : groups) m_settings->saveToLoadedFiles(id);
+  });
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (confirmClose())
+    event->accept();
+  else
+    event->ignore();
 }
 
 void TMainForm::useSampleSet(const QString& dir) {

@@ -54,6 +54,11 @@ public:
   // paths and loads every group.
   void useSampleSet(const QString& dir);
 
+  // Asks, when loaded files have unsaved changes, whether to save them (each into the files its
+  // model loaded), leave them, or stay; true when the window may close. The world the editor
+  // shows is asked about by the editor itself.
+  bool confirmClose();
+
 signals:
   void animationLoaded(int file);
   void verdataLoaded();
@@ -72,6 +77,9 @@ signals:
   void win98Changed(bool checked);
   // The automatic loads of "--Worldeditor" have run.
   void worldeditorLoadsDone();
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
 
 private:
   void createPages();

@@ -1,15 +1,18 @@
 #include "ui/main/SettingsPage.h"
 
 #include <algorithm>
+#include <fstream>
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 #include "app/Error.h"
@@ -101,16 +104,41 @@ FileFamily animationFamily(const QString& id, const QString& title, int file,
   };
 }
 
+// A pair model held open in place: its Save has nothing to ask for.
+template <class M>
+std::function<bool(const Registry&)> heldOpen(Member<M> m) {
+  return [m](const Registry& r) {
+    return (r.*m)->isLoaded() && (r.*m)->files().mode() == StorageMode::LowMemory;
+  };
+}
+
 // The world models: the size typed beside the map serves both. The statics open in place in
-// low-memory mode; their Save then writes nothing, the opened files being the ones that change.
+// low-memory mode; the edits of their list (the editor's adds, moves, deletes) still wait for
+// Save, which then writes the changed blocks into the opened files.
 Message loadStatics(Registry& r, const QStringList& p, const WorldSize& size) {
   r.statics->open(str(p[0]), str(p[1]), size.width, size.height, r.pairMode());
   return std::nullopt;
 }
 Message saveStatics(Registry& r, const QStringList& p, Progress& progress) {
-  if (r.statics->isLoaded() && r.statics->mode() == StorageMode::LowMemory) return kNothingSaved;
-  return r.statics->save(str(p[0]), str(p[1]), StaticsSaveMode::StaticsOnly, r.worldFile.get(),
-                         progress);
+  const Message said = r.statics->save(str(p[0]), str(p[1]), StaticsSaveMode::StaticsOnly,
+                                       r.worldFile.get(), progress);
+  if (!said && r.statics->mode() == StorageMode::LowMemory) return kNothingSaved;
+  return said;
+}
+
+// Whether two files hold the same bytes; false when either cannot be read.
+bool sameBytes(const std::string& a, const std::string& b) {
+  std::ifstream first(a, std::ios::binary);
+  std::ifstream second(b, std::ios::binary);
+  if (!first || !second) return false;
+  std::vector<char> x(1 << 16), y(1 << 16);
+  for (;;) {
+    first.read(x.data(), static_cast<std::streamsize>(x.size()));
+    second.read(y.data(), static_cast<std::streamsize>(y.size()));
+    const std::streamsize n = first.gcount();
+    if (n != second.gcount() || !std::equal(x.begin(), x.begin() + n, y.begin())) return false;
+    if (n == 0 || !first || !second) return first.eof() && second.eof() && !first.bad();
+  }
 }
 Message loadMap(Registry& r, const QStringList& p, const WorldSize& size) {
   return r.map->open(str(p[0]), size.width, size.height);
@@ -147,6 +175,7 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .save = savePair(&Registry::art),
        .refresh = [](SettingsPage& s) { emit s.artLoaded(); },
        .isLoaded = loaded(&Registry::art),
+       .savesInPlace = heldOpen(&Registry::art),
        .refreshWhenEmpty = true,
        .worldeditorOrder = 1},
       {.group = {"Textures",
@@ -159,6 +188,7 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .save = savePair(&Registry::textures),
        .refresh = [](SettingsPage& s) { emit s.texturesLoaded(); },
        .isLoaded = loaded(&Registry::textures),
+       .savesInPlace = heldOpen(&Registry::textures),
        .refreshWhenEmpty = true,
        .worldeditorOrder = 4},
       {.group = {"Radarcol", "Radarcol", {field("Radarcol.mul", "RadarCol")}},
@@ -224,12 +254,26 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .save = saveStatics,
        .refresh = [](SettingsPage& s) { emit s.staticsLoaded(); },
        .isLoaded = loaded(&Registry::statics),
+       .savesInPlace =
+           [](const Registry& r) {
+             return r.statics->isLoaded() && r.statics->mode() == StorageMode::LowMemory;
+           },
+       .unsaved = [](const Registry& r) { return r.statics->hasUnsavedChanges(); },
+       .loadedFiles =
+           [](const Registry& r) {
+             return QStringList{QString::fromStdString(r.statics->indexPath()),
+                                QString::fromStdString(r.statics->dataPath())};
+           },
        .readsWorldSize = true,
        .worldeditorOrder = 2},
       {.group = {"Map", "Map", {field("Map0.mul", "Map", "Map*.mul")}, false},
        .load = loadMap,
        .refresh = [](SettingsPage& s) { emit s.mapLoaded(); },
        .isLoaded = loaded(&Registry::map),
+       .unsaved = [](const Registry& r) { return r.map->hasUnsavedChanges(); },
+       .loadedFiles =
+           [](const Registry& r) { return QStringList{QString::fromStdString(r.map->path())}; },
+       .saveHeld = [](Registry& r) { r.map->saveChangedBlocks(); },
        .showsWorldSize = true,
        .readsWorldSize = true,
        .worldeditorOrder = 8},
@@ -401,7 +445,9 @@ void SettingsPage::doLoad(const QString& id, LoadMode mode) {
     return;
   }
   // A file that is not there is reported by the model ("Cannot open file %s") and ends the load.
-  const FileFamily::Message said = f->load(m_registry, box->paths(), size);
+  const QStringList paths = box->paths();
+  const FileFamily::Message said = f->load(m_registry, paths, size);
+  m_loadedPaths[id] = paths;
   if (f->refresh) f->refresh(*this);
   if (said) m_dialogs.showMessage(QString::fromStdString(*said));
   if (showNote) m_dialogs.showMessage(f->note);
@@ -415,9 +461,16 @@ void SettingsPage::doSave(const QString& id) {
     m_dialogs.showMessage(notAvailableMessage(id));
     return;
   }
-  const std::optional<QStringList> chosen = box->askSavePaths();
-  if (!chosen) return;
-  const QStringList& p = *chosen;
+  QStringList p;
+  if (f->savesInPlace && f->savesInPlace(m_registry)) {
+    p = loadedPaths(id);
+  } else {
+    const QStringList loaded = loadedPaths(id);
+    const std::optional<QStringList> chosen =
+        box->askSavePaths(loaded.isEmpty() ? box->paths() : loaded);
+    if (!chosen) return;
+    p = *chosen;
+  }
   // Writing both files of a pair to one target would leave neither of them.
   if (p.size() == 2 && (p[0] == p[1] || sameFile(str(p[0]), str(p[1]))))
     throw Error(formatMessage("The index file and the data file must be two different files: %s",
@@ -425,6 +478,59 @@ void SettingsPage::doSave(const QString& id) {
   Progress silent;
   const FileFamily::Message said = f->save(m_registry, p, m_progress ? *m_progress : silent);
   if (said) m_dialogs.showMessage(QString::fromStdString(*said));
+}
+
+QStringList SettingsPage::loadedPaths(const QString& id) const {
+  const FileFamily* f = family(id);
+  if (!f || !f->isLoaded || !f->isLoaded(m_registry)) return {};
+  if (f->loadedFiles) return f->loadedFiles(m_registry);
+  const auto it = m_loadedPaths.find(id);
+  return it == m_loadedPaths.end() ? QStringList() : it->second;
+}
+
+bool SettingsPage::hasUnsavedChanges(const QString& id) const {
+  const FileFamily* f = family(id);
+  if (!f || !f->isLoaded || !f->isLoaded(m_registry)) return false;
+  if (f->unsaved) return f->unsaved(m_registry);
+  if (!f->save) return false;
+  if (f->savesInPlace && f->savesInPlace(m_registry)) return false;
+  const QStringList loaded = loadedPaths(id);
+  if (loaded.isEmpty()) return false;
+  // The model's own writer decides: what it would write now, against what its files hold.
+  QTemporaryDir scratch;
+  if (!scratch.isValid())
+    throw FileError(formatMessage("Cannot create file %s", {str(scratch.path())}));
+  QStringList targets;
+  for (qsizetype i = 0; i < loaded.size(); ++i)
+    targets << scratch.filePath(QString::number(i) + QLatin1Char('-') +
+                                QFileInfo(loaded[i]).fileName());
+  Progress silent;
+  f->save(m_registry, targets, silent);
+  for (qsizetype i = 0; i < loaded.size(); ++i) {
+    // A model that wrote nothing keeps no change from its files.
+    if (!fileExists(str(targets[i]))) return false;
+    if (!sameBytes(str(targets[i]), str(loaded[i]))) return true;
+  }
+  return false;
+}
+
+QStringList SettingsPage::unsavedGroups() const {
+  QStringList groups;
+  for (const FileFamily& f : families())
+    if (hasUnsavedChanges(f.group.id)) groups << f.group.id;
+  return groups;
+}
+
+void SettingsPage::saveToLoadedFiles(const QString& id) {
+  const FileFamily* f = family(id);
+  if (f && f->saveHeld && f->isLoaded && f->isLoaded(m_registry)) {
+    f->saveHeld(m_registry);
+    return;
+  }
+  const QStringList targets = loadedPaths(id);
+  if (!f || !f->save || targets.isEmpty()) return;
+  Progress silent;
+  f->save(m_registry, targets, m_progress ? *m_progress : silent);
 }
 
 void SettingsPage::loadForWorldeditor() {

@@ -49,6 +49,17 @@ struct FileFamily {
   std::function<void(SettingsPage&)> refresh{};
   // Whether the model is loaded (the "--Worldeditor" start loads only what is not).
   std::function<bool(const Registry&)> isLoaded{};
+  // Whether the loaded model holds its files open (low-memory mode): its Save then asks for no
+  // target and writes what waits into those files. Empty: never.
+  std::function<bool(const Registry&)> savesInPlace{};
+  // Whether the model holds changes its files lack, for a model that keeps count itself. Empty:
+  // the page writes the model into a scratch folder and compares with the files it loaded.
+  std::function<bool(const Registry&)> unsaved{};
+  // The files the model opened, for a model that remembers them. Empty: the paths of the load.
+  std::function<QStringList(const Registry&)> loadedFiles{};
+  // Writes what waits into the files the model holds open, for a model saved only there (the
+  // map, which has no Save button). Empty: save goes into the loaded files.
+  std::function<void(Registry&)> saveHeld{};
   QString note{};                 // shown after each load by the button ("New Version does ...")
   bool refreshWhenEmpty = false;  // an empty path field opens nothing, yet the lists are rebuilt
   bool showsWorldSize = false;    // the group holds the "Width:" and "Height:" fields
@@ -72,8 +83,21 @@ public:
   // Runs the Load of group `id` (gb<id>) as if its button was pressed. Failures are shown in a
   // message box; returns true when the load ran to its end.
   bool load(const QString& id, LoadMode mode = LoadMode::Interactive);
-  // Runs the Save of group `id`: one save dialog per file, then the model's save.
+  // Runs the Save of group `id`: one save dialog per file, each proposing the file the model
+  // loaded, then the model's save. A model that holds its files open asks nothing and writes
+  // into them.
   bool save(const QString& id);
+
+  // The files the loaded model of group `id` was read from (index first); empty when it is not
+  // loaded.
+  QStringList loadedPaths(const QString& id) const;
+  // Whether the loaded model of group `id` holds changes that its files lack. Throws when the
+  // comparison cannot be written or read.
+  bool hasUnsavedChanges(const QString& id) const;
+  // The groups with unsaved changes, in the order the user sees them.
+  QStringList unsavedGroups() const;
+  // Saves group `id` into the files its model loaded, without asking; throws on failure.
+  void saveToLoadedFiles(const QString& id);
 
   // The automatic loads of the "--Worldeditor" start: every group the world editor needs whose
   // model exists and is not loaded yet.
@@ -129,6 +153,7 @@ private:
   Dialogs& m_dialogs;
   Progress* m_progress;
   std::map<QString, FileGroupBox*> m_groups;
+  std::map<QString, QStringList> m_loadedPaths;  // by group, the paths of its last load
   QLineEdit* m_width = nullptr;
   QLineEdit* m_height = nullptr;
   QCheckBox* m_win98 = nullptr;
