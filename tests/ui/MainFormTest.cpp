@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -444,6 +445,19 @@ void MainFormTest::closingWithUnsavedChangesAsksAndSavesEachIntoItsOwnFiles() {
   // Only the changed files are named.
   QVERIFY(!asked.prompt.contains(QStringLiteral("Hues")));
   QVERIFY(!asked.prompt.contains(QStringLiteral("Statics")));
+
+  // A save that fails says why and keeps the window, and the change, for another try.
+  const QString file = QString::fromStdString(tiledata);
+  QVERIFY(QFile::rename(file, file + ".away"));
+  QVERIFY(QDir().mkpath(file));
+  const auto errors = run.dialogs.messages().size();
+  run.dialogs.answerQuestion(QStringLiteral("Save"));
+  QVERIFY(!run.mainForm->close());
+  QVERIFY(run.mainForm->isVisible());
+  QCOMPARE(run.dialogs.messages().size(), errors + 1);
+  QCOMPARE(run.dialogs.messages().last().icon, quillotide::ui::MessageIcon::Error);
+  QVERIFY(QDir().rmdir(file));
+  QVERIFY(QFile::rename(file + ".away", file));
 
   // "Don't Save" closes and leaves the files as they were.
   run.dialogs.answerQuestion(QStringLiteral("Don't Save"));

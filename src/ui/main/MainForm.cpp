@@ -200,8 +200,7 @@ void TMainForm::startWorldeditor() {
 }
 
 bool TMainForm::confirmClose() {
-  QStringList groups;
-  if (!runAction(m_dialogs, [&] { groups = m_settings->unsavedGroups(); })) return false;
+  QStringList groups = m_settings->unsavedGroups();
   // The world the editor asked about (and was told to leave) is not asked about twice.
   if (const TSEditorForm* editor = TSEditorForm::existing(*this)) {
     if (editor->hasUnsaved(WorldPart::Statics)) groups.removeAll(QStringLiteral("Statics"));

@@ -516,8 +516,16 @@ bool SettingsPage::hasUnsavedChanges(const QString& id) const {
 
 QStringList SettingsPage::unsavedGroups() const {
   QStringList groups;
-  for (const FileFamily& f : families())
-    if (hasUnsavedChanges(f.group.id)) groups << f.group.id;
+  for (const FileFamily& f : families()) {
+    // A comparison that cannot be made counts as a change: the user is asked rather than
+    // losing one, and can still leave without saving.
+    bool unsaved = true;
+    try {
+      unsaved = hasUnsavedChanges(f.group.id);
+    } catch (const std::exception&) {
+    }
+    if (unsaved) groups << f.group.id;
+  }
   return groups;
 }
 

@@ -94,7 +94,8 @@ public:
   // Whether the loaded model of group `id` holds changes that its files lack. Throws when the
   // comparison cannot be written or read.
   bool hasUnsavedChanges(const QString& id) const;
-  // The groups with unsaved changes, in the order the user sees them.
+  // The groups with unsaved changes, in the order the user sees them; a group whose files
+  // cannot be compared is among them.
   QStringList unsavedGroups() const;
   // Saves group `id` into the files its model loaded, without asking; throws on failure.
   void saveToLoadedFiles(const QString& id);
