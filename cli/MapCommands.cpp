@@ -96,6 +96,7 @@ int overview(Args& args, Context& ctx) {
 int heightMap(Args& args, Context& ctx) {
   const WorldSize size = worldSizeOf(args);
   const auto p = args.positionals(2, 2);
+  imageFormatOf(p[1]);  // a name the picture cannot be saved under fails before the reading
   TMap map;
   map.open(p[0], size.width, size.height);
   map.exportHeightMap(p[1], g_silent);
@@ -107,6 +108,7 @@ int adjustedHeightMap(Args& args, Context& ctx) {
   const WorldSize size = worldSizeOf(args);
   const auto p = args.positionals(3, 3);
   const int level = intArg(p[2], "LEVEL");
+  imageFormatOf(p[1]);
   TMap map;
   map.open(p[0], size.width, size.height);
   const std::string message = map.exportAdjustedHeightMap(p[1], level, g_silent);
@@ -136,12 +138,20 @@ int replaceIds(Args& args, Context& ctx) {
   map.open(p[0], size.width, size.height);
   Random random;
   if (seed) random.seed(static_cast<std::uint64_t>(*seed));
-  if (!rules.empty())
-    for (auto& m : map.replaceIds(rules, random, g_silent)) messages.push_back(std::move(m));
+  ReplacedIds done;
+  if (!rules.empty()) done = map.replaceIds(rules, random, g_silent);
+  for (auto& m : done.messages) messages.push_back(std::move(m));
   Json::Array list;
   for (const auto& m : messages) list.emplace_back(m);
-  ctx.report(Json::Object{{"rules", static_cast<std::int64_t>(rules.size())}, {"messages", list}},
-             text(messages) + std::to_string(rules.size()) + " rules applied");
+  // Only rules that changed a cell count: a repeated tile id, or a rule whose cells all drew a
+  // bad piece, changed nothing.
+  ctx.report(Json::Object{{"rules", static_cast<std::int64_t>(rules.size())},
+                          {"rulesApplied", done.rulesApplied},
+                          {"cells", done.cells},
+                          {"messages", list}},
+             text(messages) + std::to_string(done.rulesApplied) + " of " +
+                 std::to_string(rules.size()) + " rules applied, " + std::to_string(done.cells) +
+                 " cells changed");
   return 0;
 }
 

@@ -150,6 +150,7 @@ int clear(Args& args, Context& ctx) {
 int staticMap(Args& args, Context& ctx) {
   OpenedStatics o(args, 3);
   auto& [p, statics] = o;
+  imageFormatOf(p[2]);  // a name the picture cannot be saved under fails before the drawing
   writeImageFile(p[2], statics.renderStaticMap(g_silent));
   ctx.report(Json::Object{{"path", p[2]}},
              "static map written to " + p[2] + "\n" + problemsText(statics));

@@ -103,6 +103,7 @@ public:
   // The n bytes at offset, which the caller has checked lie inside the file; valid until the
   // next call.
   std::span<const std::uint8_t> at(std::uint64_t offset, std::size_t n) {
+    if (n == 0) return {};
     if (offset < m_start || offset + n > m_start + m_buffer.size()) load(offset, n);
     return {m_buffer.data() + (offset - m_start), n};
   }

@@ -37,7 +37,9 @@ std::vector<MapIdRule> parseMapIdRules(const std::vector<std::string>& lines,
     const auto fields = split(lines[n], " ");
     if (fields.size() < 2) throw Error("List index out of bounds (1)");
     MapIdRule rule;
-    if (const auto id = tryParseInt(fields[0]))
+    const auto id = tryParseInt(fields[0]);
+    // An id wider than a tile id is as wrong as one that is no number.
+    if (id && *id >= 0 && *id <= 0xFFFF)
       rule.id = static_cast<std::uint16_t>(*id);
     else if (messages)
       messages->push_back(
@@ -299,8 +301,10 @@ std::string TMap::countTiles(const std::string& textureListPath, const std::stri
     if (counts[id] == 0) continue;
     const auto tile = static_cast<std::int64_t>(id);
     const std::string wet = tiledata->landHasFlags(tile, TileFlags::Wet) ? ";Wet" : "";
+    // The lists keep the game's code page, as the names have it in the tile data.
     const std::string head = hexLabel(static_cast<std::uint32_t>(id)) + ";" +
-                             std::to_string(counts[id]) + ";" + tiledata->landName(tile);
+                             std::to_string(counts[id]) + ";" +
+                             toWindows1252(tiledata->landName(tile));
     const std::uint16_t tex = tiledata->landTextureId(tile);
     if (tex != 0)
       textureLines.push_back(head + ";" + hexLabel(tex) + wet);
@@ -312,15 +316,15 @@ std::string TMap::countTiles(const std::string& textureListPath, const std::stri
   return "Done.";
 }
 
-std::vector<std::string> TMap::replaceIds(const std::vector<MapIdRule>& rules, Random& random,
-                                          Progress& progress) {
+ReplacedIds TMap::replaceIds(const std::vector<MapIdRule>& rules, Random& random,
+                             Progress& progress) {
   requireLoaded();
-  // The first rule of each tile id, with its pieces parsed once; a rule with a piece that does
-  // not parse is kept (it still catches its cells) but never applied.
+  // The first rule of each tile id, with its pieces parsed once. A piece that is not a tile id
+  // fails only the cells that draw it; they keep their id.
   struct Rule {
     std::uint16_t id = 0;
-    std::vector<std::uint16_t> ids;
-    bool valid = true;
+    std::vector<std::optional<std::uint16_t>> pieces;
+    std::int64_t cells = 0;
     bool reported = false;
   };
   std::vector<Rule> parsed;
@@ -331,50 +335,56 @@ std::vector<std::string> TMap::replaceIds(const std::vector<MapIdRule>& rules, R
     r.id = rule.id;
     for (const std::string& piece : split(rule.text, ",")) {
       const auto v = tryParseInt(piece);
-      if (!v) {
-        r.valid = false;
-        break;
-      }
-      r.ids.push_back(static_cast<std::uint16_t>(*v));
+      r.pieces.push_back(v && *v >= 0 && *v <= 0xFFFF
+                             ? std::optional<std::uint16_t>(static_cast<std::uint16_t>(*v))
+                             : std::nullopt);
     }
     ruleOf[rule.id] = static_cast<std::int32_t>(parsed.size());
     parsed.push_back(std::move(r));
   }
-  std::vector<std::string> messages;
-  const auto apply = [&](std::uint8_t* block) {
+  ReplacedIds result;
+  // `count`: the file's pass, which the result reports; the cached copies only follow it.
+  const auto apply = [&](std::uint8_t* block, bool count) {
     bool changed = false;
     for (int c = 0; c < kCellsPerBlock; ++c) {
       const std::int32_t k = ruleOf[cellId(block, c)];
       if (k < 0) continue;
       Rule& rule = parsed[static_cast<std::size_t>(k)];
-      if (!rule.valid) {
-        if (!rule.reported) messages.push_back("Bug bei Id " + hexLabel(rule.id));
+      const auto pick = static_cast<std::size_t>(
+          random.uniform(0, static_cast<std::int64_t>(rule.pieces.size()) - 1));
+      const std::optional<std::uint16_t> id = rule.pieces[pick];
+      if (!id) {
+        if (!rule.reported) result.messages.push_back("Bug bei Id " + hexLabel(rule.id));
         rule.reported = true;
         continue;
       }
-      const auto pick = static_cast<std::size_t>(
-          random.uniform(0, static_cast<std::int64_t>(rule.ids.size()) - 1));
-      storeU16(block + cellOffset(c), rule.ids[pick]);
+      storeU16(block + cellOffset(c), *id);
       changed = true;
+      if (count) {
+        ++rule.cells;
+        ++result.cells;
+      }
     }
     return changed;
   };
   forEachBlock(&progress, [&](std::int64_t first, std::int64_t n, Bytes& chunk) {
     bool any = false;
     for (std::int64_t k = 0; k < n; ++k)
-      any = apply(chunk.data() + static_cast<std::size_t>(k) * kBlockSize) || any;
+      any = apply(chunk.data() + static_cast<std::size_t>(k) * kBlockSize, true) || any;
     if (any) m_file->write(static_cast<std::uint64_t>(first) * kBlockSize, chunk);
     for (std::int64_t k = 0; k < n; ++k) {
       MapBlock* cached = cachedBlock(first + k);
       if (!cached) continue;
       const std::uint8_t* fresh = chunk.data() + static_cast<std::size_t>(k) * kBlockSize;
       if (cached->changed)
-        apply(cached->bytes.data());
+        apply(cached->bytes.data(), false);
       else
         std::copy(fresh, fresh + kBlockSize, cached->bytes.begin());
     }
   });
-  return messages;
+  for (const Rule& rule : parsed)
+    if (rule.cells > 0) ++result.rulesApplied;
+  return result;
 }
 
 int TMap::minimumAltitude(Progress& progress) {
@@ -414,10 +424,13 @@ Bitmap32 TMap::heightPicture(int level, Progress& progress) {
 }
 
 void TMap::exportHeightMap(const std::string& path, Progress& progress) {
+  // A name the picture cannot be saved under fails before the whole map is read.
+  imageFormatOf(path);
   writeImageFile(path, heightPicture(-128, progress));
 }
 
 std::string TMap::exportAdjustedHeightMap(const std::string& path, int level, Progress& progress) {
+  imageFormatOf(path);
   const int lowest = minimumAltitude(progress);
   const int lvl = static_cast<std::int8_t>(static_cast<std::uint8_t>(level & 0xFF));
   writeImageFile(path, heightPicture(lvl, progress));

@@ -46,10 +46,19 @@ struct MapIdRule {
 };
 
 // The rules of a "Change Map Ids" file: per line a tile id, one blank and the replacement list.
-// A line whose id does not parse keeps id 0 and adds "Bug in Zeile %d" (lines counted from 0) to
+// A line whose id does not parse (or lies outside 0 .. 0xFFFF) keeps id 0 and adds
+// "Bug in Zeile %d" (lines counted from 0) to
 // *messages; a line without a blank throws "List index out of bounds (1)".
 std::vector<MapIdRule> parseMapIdRules(const std::vector<std::string>& lines,
                                        std::vector<std::string>* messages);
+
+// What "Change Map Ids" did: the rules that changed at least one cell, the cells changed, and
+// one "Bug bei Id 0x%x" per rule whose drawn piece was not a tile id.
+struct ReplacedIds {
+  std::vector<std::string> messages;
+  std::int64_t rulesApplied = 0;
+  std::int64_t cells = 0;
+};
 
 class TMap {
 public:
@@ -104,14 +113,13 @@ public:
   // "Load Tiledata first." without tile data (nothing written). Returns "Done.".
   std::string countTiles(const std::string& textureListPath, const std::string& artListPath,
                          Progress& progress);
-  // Replaces tile ids in the whole file by the rules (first matching rule per cell). A rule whose
-  // text holds a piece that is not a number is not applied; it gives one message
-  // "Bug bei Id 0x%x" at its first matching cell. Cached blocks follow the file: unchanged ones
-  // are re-read, changed ones get the same replacement, so a later save cannot undo it.
-  std::vector<std::string> replaceIds(const std::vector<MapIdRule>& rules, Random& random,
-                                      Progress& progress);
+  // Replaces tile ids in the whole file by the rules (first matching rule per cell, a piece of
+  // its list drawn per cell). A cell that draws a piece that is not a tile id (0 to 0xFFFF) keeps
+  // its id; its rule gives one message "Bug bei Id 0x%x". Cached blocks follow the file: unchanged
+  // ones are re-read, changed ones get the same replacement, so a later save cannot undo it.
+  ReplacedIds replaceIds(const std::vector<MapIdRule>& rules, Random& random, Progress& progress);
   // Altitude pictures of the whole map (W x H pixels, grey = z + 128), saved as BMP or PNG by the
-  // path's extension.
+  // path's extension; any other name throws Error before the map is read.
   void exportHeightMap(const std::string& path, Progress& progress);
   // Grey = (z - level) modulo 256 with level the low 8 bits of `level`; returns
   // "Old Minimum Height was %d. New Minimum Height is %d.".

@@ -289,11 +289,13 @@ CreatedPatch createPatch(const PatchStreams& from, int width, int height, const 
   const int rows = height / 8;
   std::vector<bool> textureDone(0x10000, false);
   std::vector<bool> artDone(0x10000, false);
-  const auto addSlot = [&](std::uint8_t type, std::uint16_t slot, std::uint32_t indexSlot,
-                           const WorldStream& index, const WorldStream& data) {
+  const auto addSlot = [&](std::uint8_t type, std::uint32_t indexSlot, const WorldStream& index,
+                           const WorldStream& data) {
+    // The record holds the slot in 16 bits; a wider one would land on another slot.
+    if (indexSlot > kMaxPatchSlot) throw Error("A patch holds slots up to 0xFFFF.");
     PatchRecord r;
     r.type = type;
-    r.slot = slot;
+    r.slot = static_cast<std::uint16_t>(indexSlot);
     r.index = slotRecord(index, indexSlot);
     r.data = readSlotData(data, r.index, slotName(type, indexSlot));
     // A record whose data bytes are missing would be read as a shorter one.
@@ -345,7 +347,7 @@ CreatedPatch createPatch(const PatchStreams& from, int width, int height, const 
           appendPatchRecord(out.bytes, r);
           if (textures && !textureDone[r.tileId]) {
             textureDone[r.tileId] = true;
-            addSlot(kTexture, r.tileId, r.tileId, *from.textureIndex, *from.textureData);
+            addSlot(kTexture, r.tileId, *from.textureIndex, *from.textureData);
           }
         }
         const auto found = cellStatics.find(b);
@@ -362,7 +364,10 @@ CreatedPatch createPatch(const PatchStreams& from, int width, int height, const 
           if (art && !artDone[s.id]) {
             artDone[s.id] = true;
             const std::uint32_t slot = kArtStaticBase + s.id;
-            addSlot(kArt, static_cast<std::uint16_t>(slot), slot, *from.artIndex, *from.artData);
+            if (slot > kMaxPatchSlot)
+              out.artLeftOut.push_back(s.id);
+            else
+              addSlot(kArt, slot, *from.artIndex, *from.artData);
           }
         }
       }
@@ -744,6 +749,21 @@ std::vector<int> patchMapNumbers(const std::string& dir) {
   return out;
 }
 
+std::optional<std::string> artLeftOutMessage(const std::vector<std::uint16_t>& ids) {
+  if (ids.empty()) return std::nullopt;
+  constexpr std::size_t kNamed = 16;
+  std::string names;
+  for (std::size_t k = 0; k < ids.size() && k < kNamed; ++k)
+    names += (k == 0 ? "" : ", ") + hexLabel(ids[k]);
+  if (ids.size() > kNamed)
+    names +=
+        formatMessage(" and %d more", {decimal(static_cast<std::int64_t>(ids.size() - kNamed))});
+  return formatMessage(
+      "The art of the statics %s was left out of the patch: their art slots lie above 0xFFFF, "
+      "which a patch record cannot hold. The statics themselves are in it.",
+      {names});
+}
+
 std::optional<std::string> skippedCellsMessage(std::int64_t skipped, int width, int height) {
   if (skipped <= 0) return std::nullopt;
   return formatMessage(
@@ -753,6 +773,13 @@ std::optional<std::string> skippedCellsMessage(std::int64_t skipped, int width, 
 }
 
 namespace {
+
+std::optional<std::string> joinedMessage(const std::vector<std::string>& lines) {
+  if (lines.empty()) return std::nullopt;
+  std::string text = lines[0];
+  for (std::size_t i = 1; i < lines.size(); ++i) text += "\n" + lines[i];
+  return text;
+}
 
 // The streams of a directory's files, opened for reading or for writing as a tool needs them.
 struct OpenedFiles {
@@ -804,7 +831,10 @@ std::optional<std::string> createPatchFile(const PatchDirectory& from, int width
   }
   const CreatedPatch patch = createPatch(s, width, height, region, what, progress);
   writeFileAtomic(patchPath, patch.bytes);
-  return skippedCellsMessage(patch.skippedCells, width, height);
+  std::vector<std::string> lines;
+  if (auto m = skippedCellsMessage(patch.skippedCells, width, height)) lines.push_back(*m);
+  if (auto m = artLeftOutMessage(patch.artLeftOut)) lines.push_back(*m);
+  return joinedMessage(lines);
 }
 
 std::optional<std::string> applyPatchFile(const PatchDirectory& to, int width, int height, int x1,
@@ -868,10 +898,7 @@ std::optional<std::string> applyPatchFile(const PatchDirectory& to, int width, i
   if (applied.missingStatics > 0)
     lines.push_back(formatMessage("%d statics to remove were not found on their cells.",
                                   {decimal(applied.missingStatics)}));
-  if (lines.empty()) return std::nullopt;
-  std::string text = lines[0];
-  for (std::size_t i = 1; i < lines.size(); ++i) text += "\n" + lines[i];
-  return text;
+  return joinedMessage(lines);
 }
 
 std::optional<std::string> changeHeightsInDirectory(const PatchDirectory& dir, int width,

@@ -46,6 +46,8 @@ constexpr std::size_t kSlotHeadSize = 15;
 constexpr std::size_t kStaticSize = 10;
 // Static art slots follow the 0x4000 land tiles in the art index.
 constexpr std::uint32_t kArtStaticBase = 0x4000;
+// Slot records hold 16 bits: the art of statics 0xC000 and above cannot travel in a patch.
+constexpr std::uint32_t kMaxPatchSlot = 0xFFFF;
 }  // namespace PatchLayout
 
 struct PatchRecord {
@@ -106,10 +108,13 @@ struct PatchContents {
 struct CreatedPatch {
   Bytes bytes;
   std::int64_t skippedCells = 0;  // region cells outside the world or past the map file's end
+  // Static tile ids (in order of first use) whose art slot 0x4000 + id lies above what a record
+  // holds: the statics are in the patch, their art is not.
+  std::vector<std::uint16_t> artLeftOut;
 };
-// The patch of a region of a W x H world, cells column by column (x outer, y inner). Throws Error
-// for a region more than 65536 cells a side, FormatError for a slot whose data lies outside its
-// data file.
+// The patch of a region of a W x H world, cells column by column (x outer, y inner). Every slot
+// record names the slot it was read from. Throws Error for a region more than 65536 cells a side,
+// FormatError for a slot whose data lies outside its data file.
 CreatedPatch createPatch(const PatchStreams& from, int width, int height, const CellRegion& region,
                          const PatchContents& what, Progress& progress);
 
@@ -152,6 +157,8 @@ std::vector<int> patchMapNumbers(const std::string& dir);
 
 // The message for skipped cells, or nothing when none was skipped.
 std::optional<std::string> skippedCellsMessage(std::int64_t skipped, int width, int height);
+// The message naming the statics whose art a patch left out, or nothing when there are none.
+std::optional<std::string> artLeftOutMessage(const std::vector<std::uint16_t>& ids);
 
 // Create Patch from the files of a directory into `patchPath` (replaced whole). Throws Error
 // when the patch would replace one of the files it reads. Returns the message to show, if any.

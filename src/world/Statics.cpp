@@ -574,14 +574,15 @@ std::string TStatics::clearAll(Progress& progress) {
 
 Bitmap32 TStatics::renderStaticMap(Progress& progress) {
   requireLoaded();
-  Bitmap32 picture(kStaticMapWidth, kStaticMapHeight, makePixel(255, 255, 255));
+  // One pixel per cell of the opened world, whatever its size.
+  Bitmap32 picture(m_width, m_height, makePixel(255, 255, 255));
   const Pixel black = makePixel(0, 0, 0);
   forEachStoredBlock(progress, [&](std::int64_t, int x0, int y0, const IndexRecord&,
                                    const std::vector<StaticRecord>& records) {
     for (const StaticRecord& r : records) {
       const int x = x0 + r.x;
       const int y = y0 + r.y;
-      if (x < kStaticMapWidth && y < kStaticMapHeight) picture.at(x, y) = black;
+      if (x < m_width && y < m_height) picture.at(x, y) = black;
     }
   });
   return picture;
@@ -600,15 +601,22 @@ std::vector<std::string> TStatics::searchLines(std::uint16_t id, Progress& progr
   return lines;
 }
 
+std::uint16_t TStatics::searchedId(const std::string& answer) {
+  const std::int32_t id = parseInt(answer);
+  // A wider id would be searched as its low 16 bits and named after itself.
+  if (id < 0 || id > 0xFFFF)
+    throw Error(formatMessage("%s is not a static tile id (0x0 to 0xFFFF).", {answer}));
+  return static_cast<std::uint16_t>(id);
+}
+
 std::optional<std::string> TStatics::searchId(const std::string& directory, const AskText& ask,
                                               Progress& progress) {
   if (!m_loaded) return std::nullopt;
   const auto answer = ask("ID Searching...", "Choose ID", "0x0");
   if (!answer) return std::nullopt;
-  const std::int32_t id = parseInt(*answer);
-  const auto tile = static_cast<std::uint16_t>(id);
+  const std::uint16_t tile = searchedId(*answer);
   const std::vector<std::string> lines = searchLines(tile, progress);
-  const std::string path = joinPath(directory, hexLabel(static_cast<std::uint32_t>(id)) + ".txt");
+  const std::string path = joinPath(directory, hexLabel(tile) + ".txt");
   writeTextLines(path, lines);
   return path;
 }

@@ -31,9 +31,6 @@ class TWorldFile;
 namespace StaticsLayout {
 constexpr std::size_t kRecordSize = 7;
 constexpr std::size_t kIndexSize = 12;
-// The static map picture has the classic world's size, whatever the loaded world is.
-constexpr int kStaticMapWidth = 6144;
-constexpr int kStaticMapHeight = 4096;
 }  // namespace StaticsLayout
 
 // One 7-byte static record as stored.
@@ -134,16 +131,19 @@ public:
   void compact(const std::string& indexPath, const std::string& dataPath, Progress& progress);
   // Empties every index record and the data; returns "Statics cleared.".
   std::string clearAll(Progress& progress);
-  // 6144 x 4096 pixels, white, every static's position black.
+  // One pixel per cell of the opened world (W x H), white, every static's position black.
   Bitmap32 renderStaticMap(Progress& progress);
   // Asks for an id (caption "ID Searching...", prompt "Choose ID", default "0x0"); nothing happens
   // when the answer is nullopt (cancelled) or nothing is loaded. Writes "0x%x.txt" into the
   // directory and returns its path. An answer that is not a number throws
-  // "'%s' is not a valid integer value".
+  // "'%s' is not a valid integer value", one outside 0 .. 0xFFFF throws Error; nothing is written.
   using AskText = std::function<std::optional<std::string>(
       const std::string& caption, const std::string& prompt, const std::string& defaultText)>;
   std::optional<std::string> searchId(const std::string& directory, const AskText& ask,
                                       Progress& progress);
+  // The tile id of a search answer; throws as searchId does for one that is no number or lies
+  // outside 0 .. 0xFFFF.
+  static std::uint16_t searchedId(const std::string& answer);
   // The lines searchId writes for a tile id.
   std::vector<std::string> searchLines(std::uint16_t id, Progress& progress);
   // Removes records equal in all five fields within a block; returns

@@ -67,7 +67,9 @@ void WorldStream::read(std::uint64_t offset, std::uint8_t* dst, std::size_t n) c
 }
 
 std::size_t WorldStream::readSome(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const {
-  if (offset >= m_size) return 0;
+  // A read of nothing may come with no buffer at all (an empty slot's vector): memcpy and pread
+  // must not see its null pointer, whatever stream lies below.
+  if (n == 0 || offset >= m_size) return 0;
   const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(n, m_size - offset));
   if (m_fd < 0) {
     std::memcpy(dst, m_bytes.data() + offset, take);

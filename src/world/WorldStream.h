@@ -31,7 +31,8 @@ public:
   std::uint64_t size() const { return m_size; }
   // Exactly n bytes at offset; throws FormatError when the range is outside the stream.
   void read(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const;
-  // The bytes of offset .. offset + n that lie inside the stream (fewer at its end).
+  // The bytes of offset .. offset + n that lie inside the stream (fewer at its end). A read of 0
+  // bytes touches nothing, so dst may then be null (read() as well).
   std::size_t readSome(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const;
   // Writes at offset; a write past the end grows the stream (a gap reads as zero bytes).
   // Throws FileError "Cannot create file %s" when the file refuses the bytes.

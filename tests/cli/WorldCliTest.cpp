@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Bmp.h"
+#include "app/FileIO.h"
 #include "app/Text.h"
 #include "cli/CliRun.h"
 #include "support/TestFiles.h"
@@ -61,11 +62,21 @@ TEST(MapCli, PicturesAndIdReplacement) {
   ASSERT_EQ(run({"map", "height-map", w.map, w.dir.file("h.png")}).code, 0);
   ASSERT_EQ(run({"map", "adjusted-height-map", w.map, w.dir.file("a.bmp"), "-23"}).code, 0);
   EXPECT_EQ(readBmpFile(w.dir.file("a.bmp")).at(0, 23), makePixel(0, 0, 0));
-  test::writeText(w.dir.file("rules.txt"), "0x0 0x5\r\nbad 1\r\n");
+  // The bad lines (no number, wider than a tile id) stand for tile 0, which the first line
+  // already rules: they change nothing and are not counted.
+  test::writeText(w.dir.file("rules.txt"), "0x0 0x5\r\nbad 1\r\n0x10064 2\r\n");
   auto r = run({"map", "replace-ids", w.map, w.dir.file("rules.txt"), "--seed", "1"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("Bug in Zeile 1"), std::string::npos);
+  EXPECT_NE(r.out.find("Bug in Zeile 2"), std::string::npos);
+  EXPECT_NE(r.out.find("1 of 3 rules applied, 1 cells changed"), std::string::npos) << r.out;
   EXPECT_EQ(run({"map", "cell", w.map, "0", "0", "--json"}).out, "{\"id\":5,\"z\":0}\n");
+  EXPECT_EQ(run({"map", "cell", w.map, "0", "1", "--json"}).out, "{\"id\":100,\"z\":-1}\n");
+  // A picture name without a known extension is refused before the map is read.
+  r = run({"map", "height-map", w.map, w.dir.file("h")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("unknown picture format"), std::string::npos) << r.err;
+  EXPECT_FALSE(fileExists(w.dir.file("h")));
 }
 
 TEST(StaticsCli, ListAddDeleteAndMoveSaveInPlace) {
@@ -109,7 +120,19 @@ TEST(StaticsCli, WholeFileCommands) {
   ASSERT_EQ(
       run({"statics", "compact", w.idx, w.mul, w.dir.file("c.idx"), w.dir.file("c.mul")}).code, 0);
   EXPECT_EQ(test::readBytes(w.dir.file("c.mul")).size(), 21u);
+  // An id wider than a static tile id is refused, and nothing is written.
+  r = run({"statics", "search", w.idx, w.mul, "0x10000", "--dir", w.dir.path()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_FALSE(fileExists(w.dir.file("0x10000.txt")));
+  // The static map has the world's size.
   ASSERT_EQ(run({"statics", "static-map", w.idx, w.mul, w.dir.file("m.bmp")}).code, 0);
+  const Bitmap32 staticMap = readBmpFile(w.dir.file("m.bmp"));
+  EXPECT_EQ(staticMap.width, 32);
+  EXPECT_EQ(staticMap.height, 24);
+  EXPECT_EQ(staticMap.at(12, 3), makePixel(0, 0, 0));
+  r = run({"statics", "static-map", w.idx, w.mul, w.dir.file("m")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("unknown picture format"), std::string::npos) << r.err;
   EXPECT_EQ(run({"statics", "clear", w.idx, w.mul}).out, "Statics cleared.\n");
   EXPECT_TRUE(test::readBytes(w.mul).empty());
   EXPECT_EQ(run({"statics", "list", w.idx, w.mul, "0", "0", "31", "23"}).out, "0 statics\n");

@@ -263,17 +263,19 @@ TEST(TMap, CountTilesWritesBothListsWithWideCounts) {
   grass.name = makeTileName("grass");
   LandTileRecord water;
   water.flags = TileFlags::Wet;
-  water.name = makeTileName("water");
+  water.name = makeTileName("caf\xC3\xA9 water");
   LandTileRecord wetTex = water;
   wetTex.textureId = 2;
   const TTiledata td = tiledataWith({{0x10, grass}, {0x20, water}, {0x3, wetTex}});
   map.setSources(WorldSources{nullptr, &td, nullptr, nullptr, nullptr});
   EXPECT_EQ(map.countTiles(dir.file("t.csv"), dir.file("a.csv"), g_silent), "Done.");
-  EXPECT_EQ(test::readText(dir.file("t.csv")), "0x3;1;water;0x2;Wet\r\n0x10;67582;grass;0x1A\r\n");
-  EXPECT_EQ(test::readText(dir.file("a.csv")), "0x20;1;water;Wet\r\n");
+  // Names keep the game's code page: one byte 0xE9 for the e with its accent.
+  EXPECT_EQ(test::readText(dir.file("t.csv")),
+            "0x3;1;caf\xE9 water;0x2;Wet\r\n0x10;67582;grass;0x1A\r\n");
+  EXPECT_EQ(test::readText(dir.file("a.csv")), "0x20;1;caf\xE9 water;Wet\r\n");
 }
 
-TEST(TMap, ReplaceIdsReportsABadRuleOnceAndKeepsTheCacheInStep) {
+TEST(TMap, ReplaceIdsFailsOnlyTheCellsOfABadPieceAndKeepsTheCacheInStep) {
   TempDir dir;
   const std::string path = writeMap(dir, 64, 64, [](int x, int) {
     return CellSpec{static_cast<std::uint16_t>(x % 3 + 1), 0};
@@ -283,23 +285,31 @@ TEST(TMap, ReplaceIdsReportsABadRuleOnceAndKeepsTheCacheInStep) {
   EXPECT_EQ(map.cell(0, 0)->tileId, 1);  // block 0 cached, unchanged
   map.setAltitude(9, 0, 7);              // block 8 cached, changed
   Random random(7);
-  const auto messages =
-      map.replaceIds({{1, "0x3,0x4"}, {2, "x"}, {2, "9"}, {3, "$A"}}, random, g_silent);
-  EXPECT_EQ(messages, std::vector<std::string>{"Bug bei Id 0x2"});
+  const Bytes before = test::readBytes(path);
+  // Tile 2's rule has two bad pieces (no number, wider than a tile id) and a good one; its
+  // second rule is never tried, as a rule's tile id takes only its first rule.
+  const ReplacedIds done = map.replaceIds(
+      {{1, "0x3,0x4"}, {2, "x,0x10000,9"}, {2, "7"}, {3, "$A"}, {0x20, "1"}}, random, g_silent);
+  EXPECT_EQ(done.messages, std::vector<std::string>{"Bug bei Id 0x2"});
+  EXPECT_EQ(done.rulesApplied, 3);
   const Bytes file = test::readBytes(path);
-  std::set<int> fromOne;
+  std::set<int> fromOne, fromTwo;
+  std::int64_t changed = 0;
   for (int x = 0; x < 64; ++x)
     for (int y = 0; y < 64; ++y) {
       const int id = fileTileId(file, 64, x, y);
+      if (id != fileTileId(before, 64, x, y)) ++changed;
       if (x % 3 == 0) {
         fromOne.insert(id);
       } else if (x % 3 == 1) {
-        EXPECT_EQ(id, 2);  // the bad rule is not applied, later ones not tried
+        fromTwo.insert(id);  // a bad piece fails only its cell, the good piece still lands
       } else {
         EXPECT_EQ(id, 10);  // a replaced id is not matched again
       }
     }
   EXPECT_EQ(fromOne, (std::set<int>{3, 4}));
+  EXPECT_EQ(fromTwo, (std::set<int>{2, 9}));
+  EXPECT_EQ(done.cells, changed);
   // The cached blocks show the replacement, and a save cannot undo it.
   EXPECT_EQ(map.cell(0, 0)->tileId, fileTileId(file, 64, 0, 0));
   EXPECT_NE(map.cell(9, 0)->tileId, 1);

@@ -331,3 +331,62 @@ TEST(RegionPatch, MapListAndRefusedTargets) {
                Error);
   EXPECT_EQ(world.map(), before);
 }
+
+TEST(RegionPatch, ArtOfStaticsAboveTheRecordsSlotRangeIsLeftOutAndNamed) {
+  // Static 0xC001 has art slot 0x10001, which a 16-bit slot record would turn into land tile 1.
+  World source(plain, {{0xC001, 2, 2, 0, 0}, {0x100, 3, 3, 0, 0}, {0xC001, 3, 4, 1, 0}});
+  World target(plain, {});
+  const std::string patch = source.dir.file("p.pkx");
+  const auto message = createPatchFile(source.files, kW, kH, CellRegion::of(0, 0, 7, 7),
+                                       {false, true, true, false}, patch, g_silent);
+  ASSERT_TRUE(message);
+  EXPECT_NE(message->find("0xC001"), std::string::npos) << *message;
+  EXPECT_EQ(message->find("0x100,"), std::string::npos) << *message;
+  std::vector<std::uint16_t> statics;
+  for (const PatchRecord& r : readPatch(readBytes(patch), "p")) {
+    if (r.type == PatchLayout::kStatic) statics.push_back(r.tileId);
+    if (r.type == PatchLayout::kArt) EXPECT_EQ(r.slot, 0x4100) << "only the art of 0x100";
+  }
+  EXPECT_EQ(statics, (std::vector<std::uint16_t>{0xC001, 0x100, 0xC001}));
+
+  const Bytes artIndex = readBytes(target.files.artIndexPath());
+  ASSERT_FALSE(
+      applyPatchFile(target.files, kW, kH, 0, 0, patch, target.dir.file("b.pkx"), g_silent));
+  const Bytes after = readBytes(target.files.artIndexPath());
+  // Land tile 1 keeps its record; only the slot read (0x4100) changed.
+  EXPECT_TRUE(std::equal(after.begin(), after.begin() + 0x4100 * 12, artIndex.begin()));
+  EXPECT_EQ(target.statics()[0].size(), 3u);
+}
+
+TEST(RegionPatch, BackupOfAnEmptySlotReadsNothingFromItsData) {
+  // A fuzzer's input: an art record for slot 1, whose current record (0, 0) names no bytes; its
+  // backup reads 0 bytes into an empty buffer.
+  // 9vgDAQAAAAAAAAAAAAYAAAAAAAAAAAAGAAAAAAAAAAAA in base64.
+  const Bytes input = {0xF6, 0xF8, 0x03, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                       0x00, 0x00, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                       0x00, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+  auto map = WorldStream::memory(Bytes(8 * 196, 0));
+  auto staticsIndex = WorldStream::memory(Bytes(8 * 12, 0xFF));
+  auto staticsData = WorldStream::memory({});
+  auto artIndex = WorldStream::memory(Bytes(24, 0));
+  auto artData = WorldStream::memory(Bytes(8, 0));
+  auto texIndex = WorldStream::memory({});
+  auto texData = WorldStream::memory({});
+  const PatchStreams to{map.get(),     staticsIndex.get(), staticsData.get(), artIndex.get(),
+                        artData.get(), texIndex.get(),     texData.get()};
+  const int x1 = static_cast<std::int8_t>(input[0]);
+  const int y1 = static_cast<std::int8_t>(input[1]);
+  const std::span<const std::uint8_t> patch(input.data() + 2, input.size() - 2);
+  Bytes backup;
+  const AppliedPatch applied = applyPatch(
+      patch, "fuzz.pkx", to, 32, 16, x1, y1, [&](const Bytes& b) { backup = b; }, g_silent);
+  EXPECT_EQ(applied.records, 3);
+  const auto undo = readPatch(backup, "backup");
+  ASSERT_FALSE(undo.empty());
+  EXPECT_EQ(undo[0].type, PatchLayout::kArt);
+  EXPECT_EQ(undo[0].index, (IndexRecord{0, 0, 0}));
+  EXPECT_TRUE(undo[0].data.empty());
+  // A read of nothing never touches its (null) buffer, at any offset of any stream.
+  EXPECT_EQ(artData->readSome(4, nullptr, 0), 0u);
+  artData->read(8, nullptr, 0);
+}

@@ -209,9 +209,10 @@ TEST_P(StaticsModes, WholeFileOperations) {
             "0x100 1 2 5 0x0\r\n0x101 7 7 -3 0x21\r\n0x100 1 2 5 0x0\r\n0x102 3 9 0 0x0\r\n"
             "0x103 12 3 20 0x7\r\n0x104 12 3 21 0x0\r\n0x0 31 23 -1 0x0\r\n");
 
+  // One pixel per cell of the opened world.
   const Bitmap32 picture = statics.renderStaticMap(g_silent);
-  ASSERT_EQ(picture.width, 6144);
-  ASSERT_EQ(picture.height, 4096);
+  ASSERT_EQ(picture.width, 32);
+  ASSERT_EQ(picture.height, 24);
   EXPECT_EQ(picture.at(12, 3), makePixel(0, 0, 0));
   EXPECT_EQ(picture.at(31, 23), makePixel(0, 0, 0));
   EXPECT_EQ(picture.at(2, 2), makePixel(255, 255, 255));
@@ -240,6 +241,9 @@ TEST_P(StaticsModes, WholeFileOperations) {
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "'tree' is not a valid integer value");
   }
+  // An id wider than a static tile id is refused, not searched as its low 16 bits.
+  EXPECT_THROW(statics.searchId(dir.path(), answer("0x10000"), g_silent), Error);
+  EXPECT_FALSE(fileExists(dir.file("0x10000.txt")));
   EXPECT_FALSE(statics.searchId(
       dir.path(), [](auto&&...) { return std::optional<std::string>(); }, g_silent));
   EXPECT_EQ(asked, 1);

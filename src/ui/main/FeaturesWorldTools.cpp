@@ -292,7 +292,7 @@ void FeaturesWorldTools::changeMapIds() {
     const auto rules = parseMapIdRules(readTextLines(str(m_ruleFile->text())), &messages);
     for (const auto& m : messages) m_dialogs.showMessage(qstr(m));
     if (rules.empty()) return;
-    for (const auto& m : m_registry.map->replaceIds(rules, m_registry.random, m_gauge))
+    for (const auto& m : m_registry.map->replaceIds(rules, m_registry.random, m_gauge).messages)
       m_dialogs.showMessage(qstr(m));
   });
 }
