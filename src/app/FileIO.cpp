@@ -21,20 +21,48 @@ namespace quillotide {
 
 namespace {
 
-std::string reasonOf(int err) {
-  if (err == EWOULDBLOCK) return "the file is in use by another program";
+// Whether a descriptor of this process has the file open. A lock refused while one does was
+// taken by another part of the program (a loaded model), not by another program.
+bool openInThisProgram(const std::string& path) {
+  struct stat target {};
+  if (::stat(path.c_str(), &target) != 0) return false;
+  DIR* fds = ::opendir("/proc/self/fd");
+  if (!fds) return false;
+  const int own = ::dirfd(fds);
+  bool found = false;
+  while (const dirent* e = ::readdir(fds)) {
+    char* end = nullptr;
+    const long fd = std::strtol(e->d_name, &end, 10);
+    if (end == e->d_name || *end != '\0' || fd == own) continue;
+    struct stat st {};
+    if (::fstat(static_cast<int>(fd), &st) == 0 && st.st_dev == target.st_dev &&
+        st.st_ino == target.st_ino) {
+      found = true;
+      break;
+    }
+  }
+  ::closedir(fds);
+  return found;
+}
+
+std::string reasonOf(int err, const std::string& path) {
+  if (err == EWOULDBLOCK)
+    return openInThisProgram(path)
+               ? "another part of this program holds it open (a loaded file); save or "
+                 "close it there first"
+               : "the file is in use by another program";
   return std::strerror(err);
 }
 
 // A missing file needs no reason: "Cannot open file" says it.
 [[noreturn]] void cannotOpen(const std::string& path, int err = 0) {
   std::string message = formatMessage("Cannot open file %s", {path});
-  if (err != 0 && err != ENOENT) message += ": " + reasonOf(err);
+  if (err != 0 && err != ENOENT) message += ": " + reasonOf(err, path);
   throw FileError(message);
 }
 [[noreturn]] void cannotCreate(const std::string& path, int err) {
   std::string message = formatMessage("Cannot create file %s", {path});
-  if (err != 0) message += ": " + reasonOf(err);
+  if (err != 0) message += ": " + reasonOf(err, path);
   throw FileError(message);
 }
 
@@ -373,6 +401,9 @@ void recoverInterruptedSave(const std::vector<std::string>& paths) {
     if (::lstat(record.c_str(), &st) == 0) recoverRecord(record);
   }
 }
+
+void throwCannotOpen(const std::string& path, int err) { cannotOpen(path, err); }
+void throwCannotCreate(const std::string& path, int err) { cannotCreate(path, err); }
 
 bool fileExists(const std::string& path) {
   struct stat st {};

@@ -20,6 +20,12 @@
 
 namespace quillotide {
 
+// Throw FileError with the file layer's text and the system's reason for errno `err`
+// ("Cannot open file %s: Permission denied"); opening a missing file (ENOENT) or err 0 gives the
+// bare text. A lock refused because another part of this program holds the file says so.
+[[noreturn]] void throwCannotOpen(const std::string& path, int err);
+[[noreturn]] void throwCannotCreate(const std::string& path, int err);
+
 bool fileExists(const std::string& path);
 // Size in bytes; throws "Cannot open file %s" when the file cannot be examined.
 std::uint64_t fileSize(const std::string& path);

@@ -1,6 +1,7 @@
 #include "models/BatchTools.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -317,7 +318,7 @@ ExtractResult extractPictures(const BatchModels& m, PictureKind kind, const std:
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (!std::filesystem::is_directory(folder))
-    throw FileError(formatMessage("Cannot create file %s", {folder}));
+    throwCannotCreate(folder, ec ? ec.value() : ENOTDIR);
   ExtractResult result;
   std::vector<std::string> lines;
   WriteBatch batch;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -167,16 +169,66 @@ TEST(FileIO, AFailedWriteSaysWhatFailedAndWhichFileAndKeepsTheOldFile) {
   }
 }
 
-TEST(FileIO, ASecondHolderOfAnOpenFileIsToldItIsInUse) {
+// A refused lock says who holds the file: another part of this program (a loaded model), or
+// another program.
+TEST(FileIO, ARefusedLockNamesWhoHoldsTheFile) {
   TempDir dir;
   test::writeBytes(dir.file("anim.mul"), Bytes{1});
-  OpenFile first(dir.file("anim.mul"));
+  {
+    OpenFile first(dir.file("anim.mul"));
+    try {
+      OpenFile second(dir.file("anim.mul"));
+      FAIL();
+    } catch (const FileError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Cannot open file " + dir.file("anim.mul") +
+                    ": another part of this program holds it open (a loaded file); save or "
+                    "close it there first");
+    }
+  }
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  int release[2];
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Holds the lock until the test closes its end of the pipe (the child's copy of that end is
+    // closed first, or the read would never see the pipe's end).
+    ::close(release[1]);
+    ::close(ready[0]);
+    ::alarm(30);
+    const int fd = ::open(dir.file("anim.mul").c_str(), O_RDWR);
+    const bool locked = fd >= 0 && ::flock(fd, LOCK_EX) == 0;
+    char c = locked ? 1 : 0;
+    (void)!::write(ready[1], &c, 1);
+    (void)!::read(release[0], &c, 1);
+    ::_exit(0);
+  }
+  char locked = 0;
+  ASSERT_EQ(::read(ready[0], &locked, 1), 1);
+  ASSERT_EQ(locked, 1);
   try {
-    OpenFile second(dir.file("anim.mul"));
-    FAIL();
+    OpenFile held(dir.file("anim.mul"));
+    ADD_FAILURE();
   } catch (const FileError& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot open file " + dir.file("anim.mul") +
                                          ": the file is in use by another program");
+  }
+  ::close(release[1]);
+  ::waitpid(child, nullptr, 0);
+  for (const int fd : {ready[0], ready[1], release[0]}) ::close(fd);
+  // Denied access carries the system's reason.
+  test::writeBytes(dir.file("locked.mul"), Bytes{1});
+  fs::permissions(dir.file("locked.mul"), fs::perms::none);
+  if (::geteuid() != 0) {
+    try {
+      OpenFile denied(dir.file("locked.mul"));
+      ADD_FAILURE();
+    } catch (const FileError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Cannot open file " + dir.file("locked.mul") + ": Permission denied");
+    }
   }
 }
 
