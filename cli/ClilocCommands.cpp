@@ -43,9 +43,7 @@ int merge(Args& args, Context& ctx) {
                           {"replaced", static_cast<std::int64_t>(r.replaced)},
                           {"entries", static_cast<std::int64_t>(cliloc.entries.size())},
                           {"file", out}},
-             "added " + std::to_string(r.added) + " and replaced " + std::to_string(r.replaced) +
-                 " tile names; " + std::to_string(cliloc.entries.size()) + " entries written to " +
-                 out);
+             clilocMergeReport(r, cliloc.entries.size(), out));
   return 0;
 }
 

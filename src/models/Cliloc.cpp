@@ -136,4 +136,11 @@ ClilocMergeResult mergeTileNames(Cliloc& cliloc, const TTiledata& tiledata) {
   return result;
 }
 
+std::string clilocMergeReport(const ClilocMergeResult& result, std::size_t entries,
+                              const std::string& path) {
+  return "added " + std::to_string(result.added) + " and replaced " +
+         std::to_string(result.replaced) + " tile names; " + std::to_string(entries) +
+         " entries written to " + path;
+}
+
 }  // namespace quillotide

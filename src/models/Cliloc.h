@@ -72,5 +72,9 @@ struct ClilocMergeResult {
 // order) and stand after every entry below that range and before every entry above it; those keep
 // the order they had. Nothing else changes.
 ClilocMergeResult mergeTileNames(Cliloc& cliloc, const TTiledata& tiledata);
+// What a merge did, as the user reads it: "added %d and replaced %d tile names; %d entries
+// written to %s".
+std::string clilocMergeReport(const ClilocMergeResult& result, std::size_t entries,
+                              const std::string& path);
 
 }  // namespace quillotide

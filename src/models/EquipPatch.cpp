@@ -118,6 +118,83 @@ void writeGumpStep(const GumpStep& step, TGump& gumps, TProgress& progress) {
 
 }  // namespace
 
+namespace {
+
+// An id as typed: its value, or nothing with the reason added to `refusals` (an empty field is
+// passed over when `skipEmpty`).
+std::optional<std::int32_t> typedId(const std::string& text, bool skipEmpty,
+                                    std::vector<std::string>& refusals) {
+  if (skipEmpty && text.find_first_not_of(' ') == std::string::npos) return std::nullopt;
+  try {
+    return parseInt(text);
+  } catch (const Error& e) {
+    refusals.push_back(e.what());
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> equipRefusals(const EquipPatch& patch, const EquipModels& models,
+                                       bool skipEmpty) {
+  std::vector<std::string> out;
+  const auto gumpId = typedId(patch.gumpId, skipEmpty, out);
+  const auto artId = typedId(patch.artId, skipEmpty, out);
+  const auto sourceBody = typedId(patch.animId, skipEmpty, out);
+  const auto weight = typedId(patch.weight, skipEmpty, out);
+
+  // A gump below 50000 would wrap the body number round and overwrite a real interface gump;
+  // one above the last paperdoll would wrap it too.
+  const bool gumpFits = gumpId && *gumpId >= kGumpBase && *gumpId <= kMaxGumpId;
+  if (gumpId && !gumpFits)
+    out.push_back(formatMessage(
+        "GumpId %d lies outside %d ... %d, the paperdoll gumps of bodies 0 ... 65535.",
+        {num(*gumpId), num(kGumpBase), num(kMaxGumpId)}));
+  if (gumpId && patch.gumpToProgress && *gumpId > kMaxProgressGump)
+    out.push_back(formatMessage(
+        "GumpBitmap: gump %d does not fit the progress archive, which holds gumps 0 ... 65535.",
+        {num(*gumpId)}));
+  if (gumpId && !patch.femaleGumpPicture.empty() && patch.femaleGumpToProgress &&
+      static_cast<std::int64_t>(*gumpId) + kFemaleOffset > kMaxProgressGump)
+    out.push_back(formatMessage(
+        "GumpBitmap(w): gump %d does not fit the progress archive, which holds gumps 0 ... "
+        "65535.",
+        {num(static_cast<std::int64_t>(*gumpId) + kFemaleOffset)}));
+  bool artFits = false;
+  if (artId) {
+    if (patch.artToProgress ? *artId < 0 || *artId > kMaxProgressArt
+                            : *artId < 0 || *artId > kMaxStaticId)
+      out.push_back(formatMessage(patch.artToProgress
+                                      ? "ArtId %d does not fit the progress archive, which holds "
+                                        "statics 0 ... 32767."
+                                      : "ArtId %d lies outside the statics 0 ... 65535.",
+                                  {num(*artId)}));
+    else
+      artFits = true;
+  }
+  if (artFits && models.tiledata.isLoaded() && !models.tiledata.hasStatic(*artId))
+    out.push_back(formatMessage(
+        "ArtId %s lies outside the tile data's static section (%d records).",
+        {hexLabel(static_cast<std::uint32_t>(*artId)), num(models.tiledata.staticCount())}));
+  if (sourceBody && (*sourceBody < 0 || *sourceBody > 0xFFFF)) {
+    out.push_back(
+        formatMessage("AnimId %d lies outside the bodies 0 ... 65535.", {num(*sourceBody)}));
+  } else if (sourceBody && models.animation.isLoaded()) {
+    // The new body is known only from a GumpId that fits.
+    if (gumpFits &&
+        models.animation.bodyType(*sourceBody) != models.animation.bodyType(equipBodyOf(*gumpId)))
+      out.push_back("Animtypes dont match.");
+    // Copying a body without frames would only empty the new body's slots.
+    else if (!models.animation.bodyExists(*sourceBody))
+      out.push_back(formatMessage("AnimId %s has no animation to copy.",
+                                  {hexLabel(static_cast<std::uint32_t>(*sourceBody))}));
+  }
+  if (weight && (*weight < 0 || *weight > 0xFF))
+    out.push_back(formatMessage("Weight %d does not fit the tile data, which holds 0 ... 255.",
+                                {num(*weight)}));
+  return out;
+}
+
 EquipPatchResult patchEquipment(const EquipPatch& patch, EquipModels models) {
   const bool anyProgress =
       patch.gumpToProgress || patch.femaleGumpToProgress || patch.artToProgress;
@@ -130,43 +207,20 @@ EquipPatchResult patchEquipment(const EquipPatch& patch, EquipModels models) {
   if (!patch.layer || *patch.layer < 0 || *patch.layer >= kLayerCount)
     throw Error("Choose a layer.");
 
+  // Every refusal at once, so the user mends them in one go.
+  const std::vector<std::string> refusals = equipRefusals(patch, models, false);
+  if (!refusals.empty()) {
+    std::string text = refusals[0];
+    for (std::size_t i = 1; i < refusals.size(); ++i) text += "\n" + refusals[i];
+    throw Error(text);
+  }
+
   EquipPatchResult result;
   result.gumpId = parseInt(patch.gumpId);
   result.artId = parseInt(patch.artId);
   result.sourceBody = parseInt(patch.animId);
   const std::int32_t weight = parseInt(patch.weight);
-
-  // A gump below 50000 would wrap the body number round and overwrite a real interface gump;
-  // one above the last paperdoll would wrap it too.
-  if (result.gumpId < kGumpBase || result.gumpId > kMaxGumpId)
-    throw Error(
-        formatMessage("GumpId %d lies outside %d ... %d, the paperdoll gumps of bodies 0 "
-                      "... 65535.",
-                      {num(result.gumpId), num(kGumpBase), num(kMaxGumpId)}));
   result.body = equipBodyOf(result.gumpId);
-  if (patch.artToProgress ? result.artId < 0 || result.artId > kMaxProgressArt
-                          : result.artId < 0 || result.artId > kMaxStaticId)
-    throw Error(formatMessage(patch.artToProgress
-                                  ? "ArtId %d does not fit the progress archive, which holds "
-                                    "statics 0 ... 32767."
-                                  : "ArtId %d lies outside the statics 0 ... 65535.",
-                              {num(result.artId)}));
-  if (!models.tiledata.hasStatic(result.artId))
-    throw Error(formatMessage(
-        "ArtId %s lies outside the tile data's static section (%d records).",
-        {hexLabel(static_cast<std::uint32_t>(result.artId)), num(models.tiledata.staticCount())}));
-  if (result.sourceBody < 0 || result.sourceBody > 0xFFFF)
-    throw Error(
-        formatMessage("AnimId %d lies outside the bodies 0 ... 65535.", {num(result.sourceBody)}));
-  if (models.animation.bodyType(result.sourceBody) != models.animation.bodyType(result.body))
-    throw Error("Animtypes dont match.");
-  // Copying a body without frames would only empty the new body's slots.
-  if (!models.animation.bodyExists(result.sourceBody))
-    throw Error(formatMessage("AnimId %s has no animation to copy.",
-                              {hexLabel(static_cast<std::uint32_t>(result.sourceBody))}));
-  if (weight < 0 || weight > 0xFF)
-    throw Error(formatMessage("Weight %d does not fit the tile data, which holds 0 ... 255.",
-                              {num(weight)}));
 
   StaticTileRecord& record = result.record;
   record.flags = patch.flags;

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "models/Tiledata.h"
 
@@ -79,12 +80,22 @@ struct EquipPatchResult {
   StaticTileRecord record;
 };
 
+// Every reason the typed ids and weight are refused, in the order of the fields: a text that is
+// not a number, a GumpId outside the paperdoll gumps or (with "Use Progress") the archive, an
+// ArtId outside the statics, the archive or the loaded tile data, an AnimId outside the bodies,
+// of another type than the new body or without an animation (when the animations are loaded),
+// a weight above 255. With skipEmpty an empty field is not yet a refusal (the page lists the
+// refusals while the user types). Empty when nothing is refused.
+std::vector<std::string> equipRefusals(const EquipPatch& patch, const EquipModels& models,
+                                       bool skipEmpty);
+
 // Runs the patch. First, each stopping with its message: the gump model is loaded or a gump goes
 // to the progress archive ("Load Gumps."), the art model is loaded or the art goes there ("Load
 // Art."), the archive is loaded when anything goes there ("Load Progress."), the animations
 // ("Load Anims.") and the tile data ("Load Tiledata.") are loaded, a layer is chosen ("Choose a
-// layer."). Then every id (the copied body must have an animation), the weight, the name and
-// every picture is read and checked; any failure throws Error saying what and changes nothing.
+// layer."). Then the refusals of equipRefusals, all in one Error (one per line), and the name
+// and every picture are read and checked; any failure throws Error saying what and changes
+// nothing.
 // Only then are the gumps, the art, the body copy and the tile data record written.
 EquipPatchResult patchEquipment(const EquipPatch& patch, EquipModels models);
 

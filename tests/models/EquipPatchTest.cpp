@@ -279,4 +279,33 @@ TEST_F(EquipPatchTest, RefusedPatchChangesNothing) {
   }
 }
 
+// Every refusal of the typed values at once, so the form is mended in one go; the page's list
+// passes over fields not filled in yet.
+TEST_F(EquipPatchTest, EveryRefusalIsNamedAtOnce) {
+  loadAll();
+  const State before = state();
+  EquipPatch p = robe();
+  p.gumpId = "1000";
+  p.artToProgress = true;
+  p.artId = "0x8000";
+  p.animId = "x";
+  p.weight = "256";
+  const std::vector<std::string> expected = {
+      "'x' is not a valid integer value",
+      "GumpId 1000 lies outside 50000 ... 115535, the paperdoll gumps of bodies 0 ... 65535.",
+      "ArtId 32768 does not fit the progress archive, which holds statics 0 ... 32767.",
+      "Weight 256 does not fit the tile data, which holds 0 ... 255."};
+  const EquipModels models{gumps, art, progress, animation, tiledata, dir.file("anim.idx")};
+  EXPECT_EQ(equipRefusals(p, models, false), expected);
+  std::string joined = expected[0];
+  for (std::size_t i = 1; i < expected.size(); ++i) joined += "\n" + expected[i];
+  EXPECT_EQ(refusal(p), joined);
+  EXPECT_TRUE(state() == before);
+
+  EquipPatch typing;
+  typing.gumpId = "50100";
+  EXPECT_TRUE(equipRefusals(typing, models, true).empty());
+  EXPECT_EQ(equipRefusals(typing, models, false).size(), 3u);
+}
+
 }  // namespace
