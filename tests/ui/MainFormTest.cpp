@@ -424,7 +424,8 @@ void MainFormTest::closingWithUnsavedChangesAsksAndSavesEachIntoItsOwnFiles() {
 
   // A static tile renamed on its page, as a person does it.
   run.showPage("tsTiledataS");
-  auto* page = qobject_cast<quillotide::ui::TiledataStaticPage*>(run.mainForm->page("Tiledata (S)"));
+  auto* page =
+      qobject_cast<quillotide::ui::TiledataStaticPage*>(run.mainForm->page("Tiledata (S)"));
   QListView* view = page->list()->listView();
   const QModelIndex line = view->model()->index(0x10, 0);
   view->scrollTo(line);

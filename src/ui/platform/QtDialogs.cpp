@@ -35,9 +35,7 @@ namespace {
 
 // Before the first choice a dialog opens in the user's home folder, never in the folder the
 // program happens to run in.
-QString folderOrHome(const QString& folder) {
-  return folder.isEmpty() ? QDir::homePath() : folder;
-}
+QString folderOrHome(const QString& folder) { return folder.isEmpty() ? QDir::homePath() : folder; }
 
 std::optional<QString> runFileDialog(QWidget* parent, const FileRequest& request,
                                      QFileDialog::AcceptMode mode, const QString& folder) {
