@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 #include "app/FileIO.h"
 #include "app/IndexedFile.h"
@@ -479,25 +480,47 @@ struct FlagFieldTable {
   }
 };
 
-void appendFlags(std::string& line, std::uint64_t flags, int bits) {
+// The line writers put characters at a pointer into a buffer long enough for any line
+// (kLineCapacity), and the line is appended once: appending field by field cost more than the
+// fields themselves.
+constexpr std::size_t kLineCapacity = 512;
+
+char* putFlags(char* p, std::uint64_t flags, int bits) {
   static const FlagFieldTable table;
-  for (int shift = 0; shift < bits; shift += 8)
-    line.append(table.text[(flags >> shift) & 0xFF].data(), 16);
+  for (int shift = 0; shift < bits; shift += 8) {
+    std::memcpy(p, table.text[(flags >> shift) & 0xFF].data(), 16);
+    p += 16;
+  }
+  return p;
 }
 
-void appendDecimal(std::string& out, unsigned value) {
+char* putDecimal(char* p, std::uint32_t value) {
   char digits[10];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  out.append(digits, end);
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n > 0) *p++ = digits[--n];
+  return p;
 }
 
 // "0x%x" with upper-case digits.
-void appendHex(std::string& out, std::uint32_t value) {
-  char digits[8];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
-  out += "0x";
-  for (const char* c = digits; c != end; ++c)
-    out += *c >= 'a' ? static_cast<char>(*c - 'a' + 'A') : *c;
+char* putHex(char* p, std::uint32_t value) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  *p++ = '0';
+  *p++ = 'x';
+  int shift = 28;
+  while (shift > 0 && (value >> shift) == 0) shift -= 4;
+  for (; shift >= 0; shift -= 4) *p++ = kDigits[(value >> shift) & 0xF];
+  return p;
+}
+
+// The name's bytes up to its first zero byte, at most the field's 20.
+char* putName(char* p, const std::uint8_t* name) {
+  for (std::size_t i = 0; i < kTileNameSize && name[i] != 0; ++i)
+    *p++ = static_cast<char>(name[i]);
+  return p;
 }
 
 std::string headerLine(std::initializer_list<std::string_view> fixed,
@@ -525,25 +548,33 @@ std::string headerLine(std::initializer_list<std::string_view> fixed,
   throw Error("field \"" + std::string(column) + "\": " + why);
 }
 
+// The value of each byte as a hexadecimal digit; 0x10 for a byte that is none.
+struct HexDigits {
+  std::array<std::uint8_t, 256> value{};
+  HexDigits() {
+    value.fill(0x10);
+    for (int c = 0; c < 10; ++c) value[static_cast<std::size_t>('0' + c)] = static_cast<std::uint8_t>(c);
+    for (int c = 0; c < 6; ++c) {
+      value[static_cast<std::size_t>('A' + c)] = static_cast<std::uint8_t>(10 + c);
+      value[static_cast<std::size_t>('a' + c)] = static_cast<std::uint8_t>(10 + c);
+    }
+  }
+};
+
 // The forms the export writes, read directly: up to nine decimal digits, or "0x" and up to eight
 // hex digits. Anything else (signs, spaces, '$', longer numbers) takes the general integer rule.
 std::optional<std::uint32_t> plainNumber(std::string_view text) {
   const std::size_t n = text.size();
   if (n >= 3 && n <= 10 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    static const HexDigits hex;
     std::uint32_t value = 0;
+    std::uint32_t bad = 0;
     for (std::size_t i = 2; i < n; ++i) {
-      const char c = text[i];
-      std::uint32_t digit = 0;
-      if (c >= '0' && c <= '9')
-        digit = static_cast<std::uint32_t>(c - '0');
-      else if (c >= 'A' && c <= 'F')
-        digit = static_cast<std::uint32_t>(c - 'A' + 10);
-      else if (c >= 'a' && c <= 'f')
-        digit = static_cast<std::uint32_t>(c - 'a' + 10);
-      else
-        return std::nullopt;
-      value = value << 4 | digit;
+      const std::uint8_t digit = hex.value[static_cast<unsigned char>(text[i])];
+      bad |= digit & 0x10;
+      value = value << 4 | (digit & 0xF);
     }
+    if (bad != 0) return std::nullopt;
     return value;
   }
   if (n == 0 || n > 9) return std::nullopt;
@@ -575,9 +606,19 @@ public:
     const char* p = line.data();
     const char* end = p + line.size();
     for (;;) {
-      // Each field is read as decimal digits on the way, so number fields of the export's own
-      // form need no second pass.
       const char* start = p;
+      if (m_count == kNameField) {
+        // The name is no number: only its end is wanted.
+        const void* tab = std::memchr(p, '\t', static_cast<std::size_t>(end - p));
+        p = tab ? static_cast<const char*>(tab) : end;
+        m_decimal[m_count] = kNotDecimal;
+        m_fields[m_count++] = std::string_view(start, static_cast<std::size_t>(p - start));
+        if (p == end) return;
+        ++p;
+        continue;
+      }
+      // Each other field is read as decimal digits on the way, so number fields of the export's
+      // own form need no second pass.
       std::uint32_t value = 0;
       bool digits = true;
       while (p != end && *p != '\t') {
@@ -660,6 +701,7 @@ public:
 private:
   static constexpr std::size_t kMaxFixed = std::max(kLandFixedFields, kStaticFixedFields);
   static constexpr std::uint32_t kNotDecimal = 0xFFFFFFFF;  // above every field's maximum
+  static constexpr std::size_t kNameField = 1;              // in both files
   std::array<std::string_view, kMaxFixed> m_fields;
   std::array<std::uint32_t, kMaxFixed> m_decimal{};
   std::size_t m_count = 0;
@@ -702,38 +744,42 @@ std::string TTiledata::staticTextHeader() const {
 }
 
 void TTiledata::appendLandLine(std::string& out, std::int64_t id) const {
-  const auto r = readLand(id);
-  if (!r) return;
-  appendHex(out, static_cast<std::uint32_t>(id));
-  out += '\t';
-  out += tileNameBytes(r->name);
-  out += '\t';
-  appendHex(out, r->textureId);
-  appendFlags(out, r->flags, flagBits());
+  const std::uint8_t* f = landFields(id);
+  if (!f) return;
+  char line[kLineCapacity];
+  char* p = putHex(line, static_cast<std::uint32_t>(id));
+  *p++ = '\t';
+  p = putName(p, f + kLandName);
+  *p++ = '\t';
+  p = putHex(p, loadU16(f + kLandTexture));
+  p = putFlags(p, readFlags(landOffset(id)), flagBits());
+  out.append(line, p);
 }
 
 void TTiledata::appendStaticLine(std::string& out, std::int64_t id) const {
-  const auto r = readStatic(id);
-  if (!r) return;
-  appendHex(out, static_cast<std::uint32_t>(id));
-  out += '\t';
-  out += tileNameBytes(r->name);
-  const auto number = [&out](unsigned v) {
-    out += '\t';
-    appendDecimal(out, v);
+  const std::uint8_t* f = staticFields(id);
+  if (!f) return;
+  char line[kLineCapacity];
+  char* p = putHex(line, static_cast<std::uint32_t>(id));
+  *p++ = '\t';
+  p = putName(p, f + kStaticName);
+  const auto number = [&p](unsigned v) {
+    *p++ = '\t';
+    p = putDecimal(p, v);
   };
-  number(r->weight);
-  number(r->quality);
-  out += '\t';
-  appendHex(out, r->animId);
-  number(r->height);
-  number(r->hue);
-  number(r->quantity);
-  number(r->unknown1);
-  number(r->unknown2);
-  number(r->unknown3);
-  number(r->unknown4);
-  appendFlags(out, r->flags, flagBits());
+  number(f[kStaticWeight]);
+  number(f[kStaticQuality]);
+  *p++ = '\t';
+  p = putHex(p, loadU16(f + kStaticAnimId));
+  number(f[kStaticHeight]);
+  number(f[kStaticHue]);
+  number(f[kStaticQuantity]);
+  number(loadU16(f + kStaticUnknown1));
+  number(f[kStaticUnknown2]);
+  number(f[kStaticUnknown3]);
+  number(f[kStaticUnknown4]);
+  p = putFlags(p, readFlags(staticOffset(id)), flagBits());
+  out.append(line, p);
 }
 
 std::string TTiledata::landTextLine(std::int64_t id) const {
