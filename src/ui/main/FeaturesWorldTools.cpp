@@ -1,6 +1,7 @@
 #include "ui/main/FeaturesWorldTools.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,15 +14,16 @@
 #include "app/Error.h"
 #include "app/FileIO.h"
 #include "app/Image.h"
-#include "registry/Registry.h"
 #include "app/Text.h"
-#include "world/WorldTools.h"
+#include "registry/Registry.h"
 #include "ui/main/HeldFiles.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/NamedWidgets.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
+#include "world/Statics.h"
+#include "world/WorldTools.h"
 
 namespace quillotide::ui {
 
@@ -29,6 +31,16 @@ namespace {
 
 std::string str(const QString& s) { return s.toStdString(); }
 QString qstr(const std::string& s) { return QString::fromStdString(s); }
+
+// Where "Search ID" and "Count Textures in Map" write their reports.
+constexpr const char* kReportFolderKey = "ReportFolder";
+
+// The name a picture is saved under: the dialog's default extension added when the name has none,
+// as the system's own dialog does.
+QString withPictureExtension(const QString& path) {
+  const QString name = QFileInfo(path).fileName();
+  return name.contains(QLatin1Char('.')) ? path : path + QStringLiteral(".bmp");
+}
 
 // The bar of MapCopy as the core's progress.
 class BarProgress : public Progress {
@@ -80,6 +92,11 @@ QWidget* FeaturesWorldTools::worldGroup() {
       &FeaturesWorldTools::createStaticMap);
   add(QStringLiteral("btnSearchID"), QStringLiteral("Search ID"), &FeaturesWorldTools::searchId);
   add(QStringLiteral("Button12"), QStringLiteral("?"), &FeaturesWorldTools::repairStatics);
+  group->findChild<QPushButton*>(QStringLiteral("Button12"))
+      ->setToolTip(QStringLiteral(
+          "Statics repair: removes the statics 0x39E7 to 0x39EE and adds a 0x28C1 above every "
+          "0xCF3, 0xCF4, 0xCF6 and 0xCF7 that stands above the ground, in the statics files of the "
+          "Settings page. Asks before it runs."));
   add(QStringLiteral("Button20"), QStringLiteral("Cleanup Statics"),
       &FeaturesWorldTools::cleanupStatics);
   add(QStringLiteral("Button21"), QStringLiteral("Save Statics"), &FeaturesWorldTools::saveStatics);
@@ -259,6 +276,28 @@ QString FeaturesWorldTools::askSave(const QString& title, const QString& pattern
   return path ? *path : QString();
 }
 
+QString FeaturesWorldTools::askPicture(const QString& title) {
+  const QString path = askSave(title, QStringLiteral("*.bmp"), QStringLiteral("bmp"));
+  return path.isEmpty() ? path : withPictureExtension(path);
+}
+
+std::optional<std::string> FeaturesWorldTools::askReportFolder(const QString& what) {
+  const std::string remembered = m_registry.config->getString(kReportFolderKey);
+  if (!remembered.empty() && QFileInfo(qstr(remembered)).isDir()) {
+    const auto answer = m_dialogs.ask(
+        Dialogs::kCaption, QStringLiteral("Write %1 into %2?").arg(what, qstr(remembered)),
+        {QStringLiteral("Write Here"), QStringLiteral("Choose Folder..."),
+         QStringLiteral("Cancel")});
+    if (!answer || *answer == 2) return std::nullopt;
+    if (*answer == 0) return remembered;
+  }
+  const auto folder =
+      m_dialogs.chooseFolder(QStringLiteral("Where do you want to save %1?").arg(what));
+  if (!folder || folder->isEmpty()) return std::nullopt;
+  m_registry.config->setString(kReportFolderKey, str(*folder));
+  return str(*folder);
+}
+
 std::string FeaturesWorldTools::settingsPath(const char* key) const {
   SettingsPage* settings = m_main.settingsPage();
   if (QLineEdit* e = settings ? settings->pathField(QString::fromLatin1(key)) : nullptr)
@@ -275,10 +314,18 @@ void FeaturesWorldTools::countTextures() {
     m_dialogs.showMessage(QStringLiteral("Load Map0.mul first."));
     return;
   }
+  if (!m_registry.tiledata->isLoaded()) {
+    m_dialogs.showMessage(QStringLiteral("Load Tiledata first."));
+    return;
+  }
   runAction(m_dialogs, [&] {
-    const std::string dir = executableDir();
-    m_dialogs.showMessage(qstr(m_registry.map->countTiles(joinPath(dir, "texturelist.csv"),
-                                                          joinPath(dir, "artlist.csv"), m_gauge)));
+    const auto dir = askReportFolder(QStringLiteral("the texture and art lists"));
+    if (!dir) return;
+    const std::string textures = joinPath(*dir, "texturelist.csv");
+    const std::string art = joinPath(*dir, "artlist.csv");
+    const std::string done = m_registry.map->countTiles(textures, art, m_gauge);
+    m_dialogs.showMessage(
+        QStringLiteral("%1\nThe lists are %2 and %3.").arg(qstr(done), qstr(textures), qstr(art)));
   });
 }
 
@@ -302,11 +349,12 @@ void FeaturesWorldTools::createStaticMap() {
     m_dialogs.showMessage(QStringLiteral("Load Statics first."));
     return;
   }
-  const QString path =
-      askSave(QStringLiteral("Where do you want to save the staticmap?"), QStringLiteral("*.bmp"));
+  const QString path = askPicture(QStringLiteral("Where do you want to save the staticmap?"));
   if (path.isEmpty()) return;
-  runAction(m_dialogs,
-            [&] { writeImageFile(str(path), m_registry.statics->renderStaticMap(m_gauge)); });
+  runAction(m_dialogs, [&] {
+    imageFormatOf(str(path));  // a name the picture cannot take fails before the drawing
+    writeImageFile(str(path), m_registry.statics->renderStaticMap(m_gauge));
+  });
 }
 
 void FeaturesWorldTools::mapCopy() {
@@ -350,16 +398,26 @@ void FeaturesWorldTools::deleteStatics() {
 }
 
 void FeaturesWorldTools::searchId() {
+  if (!m_registry.statics->isLoaded()) {
+    m_dialogs.showMessage(QStringLiteral("Load Statics first."));
+    return;
+  }
   runAction(m_dialogs, [&] {
-    m_registry.statics->searchId(
-        executableDir(),
-        [this](const std::string& caption, const std::string& prompt,
-               const std::string& defaultText) -> std::optional<std::string> {
-          const auto answer = m_dialogs.inputBox(qstr(caption), qstr(prompt), qstr(defaultText));
-          if (!answer) return std::nullopt;
-          return str(*answer);
+    const auto answer = m_dialogs.inputBox(QStringLiteral("ID Searching..."),
+                                           QStringLiteral("Choose ID"), QStringLiteral("0x0"));
+    if (!answer) return;
+    const std::string text = str(*answer);
+    // A wrong id is refused before anything else is asked.
+    TStatics::searchedId(text);
+    const auto dir = askReportFolder(QStringLiteral("the search result"));
+    if (!dir) return;
+    const auto path = m_registry.statics->searchId(
+        *dir,
+        [&](const std::string&, const std::string&, const std::string&) {
+          return std::optional<std::string>(text);
         },
         m_gauge);
+    if (path) m_dialogs.showMessage(QStringLiteral("The search result is in %1.").arg(qstr(*path)));
   });
 }
 
@@ -416,17 +474,40 @@ void FeaturesWorldTools::worldRadarMap() {
 
 void FeaturesWorldTools::repairStatics() {
   Registry& r = m_registry;
-  if (!r.map->isLoaded()) return;
+  // The repair takes the ground's altitudes from the loaded map.
+  if (!r.map->isLoaded()) {
+    m_dialogs.showMessage(QStringLiteral("Load Map first."));
+    return;
+  }
   const auto size =
       m_main.settingsPage() ? m_main.settingsPage()->worldSize() : std::optional<WorldSize>();
   if (!size) return;
-  if (!releaseModels(false, true)) return;
-  runAction(m_dialogs, [&] {
-    const auto index = WorldStream::openFile(settingsPath("StaticIdx"));
-    const auto statics = WorldStream::openFile(settingsPath("StaticMul"));
-    quillotide::repairStatics(
+  const std::string idx = settingsPath("StaticIdx");
+  const std::string mul = settingsPath("StaticMul");
+  // It removes and adds statics in the files themselves: the user says so first.
+  const auto go = m_dialogs.ask(
+      Dialogs::kCaption,
+      QStringLiteral("The statics repair changes %1 and %2 in place: it removes every static "
+                     "0x39E7 to 0x39EE and adds a static 0x28C1 above every static 0xCF3, 0xCF4, "
+                     "0xCF6 and 0xCF7 that stands above the ground. Run it?")
+          .arg(qstr(idx), qstr(mul)),
+      {QStringLiteral("Run"), QStringLiteral("Cancel")});
+  if (!go || *go != 0) return;
+  // The statics model holding the files lets them go for the repair and reads them again after.
+  HeldFiles(m_main).run({idx, mul}, [&] {
+    const auto index = WorldStream::openFile(idx);
+    const auto statics = WorldStream::openFile(mul);
+    const StaticsRepair done = quillotide::repairStatics(
         *index, *statics, size->height, [&r](int x, int y) { return r.map->getAltitude(x, y); },
         m_gauge);
+    m_dialogs.showMessage(
+        done.blocks == 0
+            ? QStringLiteral("Statics repair: nothing to change, the files are as they were.")
+            : QStringLiteral("Statics repair: %1 blocks rewritten, %2 statics 0x39E7 to 0x39EE "
+                             "removed, %3 statics 0x28C1 added.")
+                  .arg(done.blocks)
+                  .arg(done.dropped)
+                  .arg(done.added));
   });
 }
 
@@ -454,7 +535,7 @@ void FeaturesWorldTools::heightMap(bool adjusted) {
     m_dialogs.showMessage(QStringLiteral("load map first"));
     return;
   }
-  const QString path = askSave(QStringLiteral("Save"), QStringLiteral("*.bmp"));
+  const QString path = askPicture(QStringLiteral("Save"));
   if (path.isEmpty()) return;
   runAction(m_dialogs, [&] {
     if (!adjusted) {

@@ -6,6 +6,9 @@
 // loaded; tools that write the world files themselves first free them from the loaded models,
 // asking to save, discard or cancel when those hold unsaved changes.
 
+#include <optional>
+#include <string>
+
 #include <QWidget>
 
 class QBoxLayout;
@@ -60,6 +63,11 @@ private:
   // Asks for a file to open (refusing one that does not exist) or to save; empty when cancelled.
   QString askOpen(const QString& title, const QString& pattern);
   QString askSave(const QString& title, const QString& pattern, const QString& extension = {});
+  // Asks where to save a picture ("*.bmp", default extension "bmp", added when the name has none).
+  QString askPicture(const QString& title);
+  // The folder for a report, remembered under "ReportFolder": the remembered one when the user
+  // keeps it, else one chosen (and remembered); nullopt when cancelled.
+  std::optional<std::string> askReportFolder(const QString& what);
 
   Registry& m_registry;
   Dialogs& m_dialogs;
