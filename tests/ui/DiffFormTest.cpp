@@ -2,6 +2,7 @@
 // or typed into the fields, the six operations clicked, the diff files chosen through the dialog
 // seam; then the messages shown and the files written are read.
 
+#include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -12,6 +13,7 @@
 #include "world/DiffFiles.h"
 #include "support/WorldFiles.h"
 #include "ui/editor/DiffForm.h"
+#include "ui/editor/SEditorForm.h"
 #include "ui/platform/GaugeForm.h"
 
 using quillotide::test::ProgramRun;
@@ -26,6 +28,7 @@ private slots:
   void browseStoresExistingFilesOnly();
   void mapDiffCreatedAndAppliedGivesTheChangedMap();
   void staticDiffCopiedAndAppliedLikeTheCore();
+  void diffAppliedOntoTheLoadedMapOutlivesTheNextPatchMap();
 };
 
 namespace {
@@ -97,7 +100,7 @@ void DiffFormTest::browseStoresExistingFilesOnly() {
   QVERIFY(!run.registry->config->contains("DiffChangedMap0"));
 
   // A fresh window fills its fields from the configuration.
-  quillotide::ui::TDiffForm again(*run.registry, run.dialogs, run.mainForm->gauge());
+  quillotide::ui::TDiffForm again(*run.mainForm);
   QCOMPARE(again.findChild<QLineEdit*>("eOrigMap0")->text(), run.path("map0.mul"));
 }
 
@@ -203,6 +206,59 @@ void DiffFormTest::staticDiffCopiedAndAppliedLikeTheCore() {
   wanted.open(run.dir.file("staidx1.mul"), run.dir.file("statics1.mul"), 32, 24,
               quillotide::StorageMode::Memory);
   QVERIFY(applied.getItemsInRect(0, 31, 0, 23) == wanted.getItemsInRect(0, 31, 0, 23));
+  QCOMPARE(run.dialogs.pendingAnswers(), 0);
+}
+
+// The map the Settings page loaded is the one the diff changes: the model lets it go (its unsaved
+// edit saved first, as answered), the diff is applied, the model reads the file again, and the
+// editor's next "Patch Map" writes into the file that holds the diff.
+void DiffFormTest::diffAppliedOntoTheLoadedMapOutlivesTheNextPatchMap() {
+  ProgramRun run(kSmallWorld);
+  writeBytes(run.dir.file("map0.mul"), smallMap(1));
+  writeBytes(run.dir.file("map1.mul"), smallMap(0x99));
+  run.showPage(QStringLiteral("tsSettings"));
+  run.setField("eMap", run.path("map0.mul"));
+  run.typeInto("eMapWidth", "32");
+  run.typeInto("eMapHeight", "24");
+  run.press("btnLoadMap");
+  QVERIFY(run.registry->map->isLoaded());
+  run.registry->map->setTileId(3, 3, 0x55);
+
+  auto* form = openDiffTool(run);
+  QVERIFY(form);
+  typePath(form, "eOrigMap0", run.path("map0.mul"));
+  typePath(form, "eChangedMap0", run.path("map1.mul"));
+  run.dialogs.answerSave(run.path("Mapdifl0.mul"));
+  run.dialogs.answerSave(run.path("Mapdif0.mul"));
+  click(form, "btnCreateMapDiff");
+  run.dialogs.clear();
+  run.dialogs.answerOpen(run.path("Mapdifl0.mul"));
+  run.dialogs.answerOpen(run.path("Mapdif0.mul"));
+  run.dialogs.answerQuestion(QStringLiteral("Save"));
+  click(form, "btnApplyMapDiff");
+  // The edit saved first, then the diff's report (the reload may add its note on the overview).
+  const QStringList shown = run.dialogs.messageTexts();
+  QVERIFY2(shown.size() >= 2, qPrintable(shown.join('|')));
+  QCOMPARE(shown.first(), QStringLiteral("1 MapBlocks patched."));
+  QCOMPARE(shown.last(), QStringLiteral("1 Mapblocks patched."));
+  QVERIFY(run.registry->map->isLoaded());
+  QVERIFY(!run.registry->map->hasUnsavedChanges());
+  QCOMPARE(run.registry->map->cell(9, 17)->tileId, 0x99);
+
+  run.registry->map->setTileId(20, 4, 0x66);
+  quillotide::ui::TSEditorForm editor(*run.mainForm, false);
+  QAction* patchMap = editor.action(QStringLiteral("Patch Map"));
+  QVERIFY(patchMap);
+  patchMap->trigger();
+  // The file as a reader beside the program sees it (the loaded map keeps it locked).
+  const quillotide::Bytes onDisk = readBytes(run.dir.file("map0.mul"));
+  const auto tileAt = [&onDisk](int x, int y) {
+    const std::size_t block = static_cast<std::size_t>((x / 8) * 3 + y / 8);
+    return quillotide::loadU16(onDisk.data() + block * 196 + 4 + 3 * ((y % 8) * 8 + x % 8));
+  };
+  QCOMPARE(tileAt(9, 17), 0x99);
+  QCOMPARE(tileAt(3, 3), 0x55);
+  QCOMPARE(tileAt(20, 4), 0x66);
   QCOMPARE(run.dialogs.pendingAnswers(), 0);
 }
 

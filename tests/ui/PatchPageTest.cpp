@@ -2,6 +2,7 @@
 // in "Map:", the region typed into its fields, the buttons clicked, the file dialogs answered
 // through the dialog seam; then the files are read.
 
+#include <algorithm>
 #include <filesystem>
 
 #include <QCheckBox>
@@ -26,6 +27,8 @@ private slots:
   void createApplyAndUndoARegion();
   void coordinatesThatAreNotNumbersStopCreatePatch();
   void cancellingTheBackupDialogAppliesWithoutOne();
+  void applyAndHeightsOnTheLoadedWorldReadItAgain();
+  void aWorldSizeTheMapCannotHoldIsRefusedFirst();
 };
 
 namespace {
@@ -144,6 +147,86 @@ void PatchPageTest::cancellingTheBackupDialogAppliesWithoutOne() {
       run.dialogs.messages()[0].text.contains(QStringLiteral("unknown record type 9 at offset 8")),
       qPrintable(run.dialogs.messages()[0].text));
   QVERIFY(readBytes(quillotide::PatchDirectory{run.dir.path(), 3}.mapPath()) == map);
+}
+
+// The patch directory holds the map and statics the Settings page loaded (the map locked, the
+// statics in memory with an unsaved edit): the models let the files go, the tools write them,
+// and the models read them again, so they show the change and a later save keeps it.
+void PatchPageTest::applyAndHeightsOnTheLoadedWorldReadItAgain() {
+  ProgramRun run;
+  writeWorld(run.dir.path(), 0);
+  const quillotide::PatchDirectory files{run.dir.path(), 3};
+  quillotide::Bytes patch;
+  quillotide::PatchRecord cell;
+  cell.tileId = 0x55;
+  quillotide::appendPatchRecord(patch, cell);
+  quillotide::PatchRecord added;
+  added.type = quillotide::PatchLayout::kStatic;
+  added.tileId = 0x77;
+  added.z = 3;
+  quillotide::appendPatchRecord(patch, added);
+  writeBytes(run.dir.file("one.pkx"), patch);
+
+  run.showPage(QStringLiteral("tsSettings"));
+  run.setField("eMap", QString::fromStdString(files.mapPath()));
+  run.setField("eStaticIdx", QString::fromStdString(files.staticsIndexPath()));
+  run.setField("eStaticMul", QString::fromStdString(files.staticsDataPath()));
+  run.typeInto("eMapWidth", "32");
+  run.typeInto("eMapHeight", "24");
+  run.press("btnLoadMap");
+  run.press("btnLoadStatics");
+  QVERIFY(run.registry->map->isLoaded());
+  QVERIFY(run.registry->statics->isLoaded());
+  run.registry->statics->add(0x99, 20, 20, 0, 0);
+
+  prepare(run, QString::fromStdString(run.dir.path()), {"1", "1", "1", "1"});
+  run.find<QCheckBox>("cbPBackup")->click();
+  run.dialogs.answerOpen(run.path("one.pkx"));
+  run.dialogs.answerQuestion(QStringLiteral("Save"));
+  run.press(QStringLiteral("btnStartApplyPatch"));
+  for (const auto& m : run.dialogs.messages())
+    QVERIFY2(m.icon != quillotide::ui::MessageIcon::Error, qPrintable(m.text));
+  QVERIFY(run.registry->map->isLoaded());
+  QCOMPARE(run.registry->map->cell(1, 1)->tileId, 0x55);
+  const auto statics = run.registry->statics->getItemsInRect(0, 31, 0, 23);
+  const auto has = [&statics](std::uint16_t id, int x, int y) {
+    return std::any_of(statics.begin(), statics.end(), [&](const quillotide::TItem& it) {
+      return it.tileId == id && it.x == x && it.y == y;
+    });
+  };
+  QVERIFY(has(0x77, 1, 1));
+  QVERIFY(has(0x99, 20, 20));
+  QVERIFY(has(0x10, 2, 2));
+
+  // Heights of the loaded map: the file changes, and so does what the model shows.
+  run.typeInto(QStringLiteral("eChangeHoehe"), QStringLiteral("5"));
+  run.press(QStringLiteral("btnStartHeight"));
+  for (const auto& m : run.dialogs.messages())
+    QVERIFY2(m.icon != quillotide::ui::MessageIcon::Error, qPrintable(m.text));
+  QCOMPARE(run.registry->map->getAltitude(1, 1), 5);
+  // The file as a reader beside the program sees it (the loaded map keeps it locked): cell 9 of
+  // block 0.
+  const auto onDisk = readBytes(files.mapPath());
+  QCOMPARE(quillotide::loadU16(onDisk.data() + 4 + 3 * 9), 0x55);
+  QCOMPARE(static_cast<int>(static_cast<std::int8_t>(onDisk[4 + 3 * 9 + 2])), 5);
+  QCOMPARE(run.dialogs.pendingAnswers(), 0);
+}
+
+void PatchPageTest::aWorldSizeTheMapCannotHoldIsRefusedFirst() {
+  ProgramRun run;
+  writeWorld(run.dir.path(), 0);
+  const quillotide::PatchDirectory files{run.dir.path(), 3};
+  const auto map = readBytes(files.mapPath());
+  prepare(run, QString::fromStdString(run.dir.path()), {"0", "0", "65535", "65535"});
+  run.typeInto(QStringLiteral("ePWidth"), QStringLiteral("65536"));
+  run.typeInto(QStringLiteral("ePHeight"), QStringLiteral("65536"));
+  run.typeInto(QStringLiteral("eChangeHoehe"), QStringLiteral("1"));
+  run.press(QStringLiteral("btnStartHeight"));
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList{QString::fromStdString(files.mapPath()) +
+                       QStringLiteral(" holds 12 map blocks, fewer than the 67108864 of a world "
+                                      "of 65536 x 65536 cells: check Width and Height.")});
+  QVERIFY(readBytes(files.mapPath()) == map);
 }
 
 QTEST_MAIN(PatchPageTest)

@@ -16,6 +16,7 @@
 #include "app/FileIO.h"
 #include "registry/Registry.h"
 #include "world/DiffFiles.h"
+#include "ui/main/HeldFiles.h"
 #include "ui/main/MainForm.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
@@ -48,8 +49,12 @@ const QStringList kStaticDiffNames = {
 
 }  // namespace
 
-TDiffForm::TDiffForm(Registry& registry, Dialogs& dialogs, TgaugeForm& gauge, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_registry(registry), m_dialogs(dialogs), m_gauge(gauge) {
+TDiffForm::TDiffForm(TMainForm& main, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      m_main(main),
+      m_registry(main.registry()),
+      m_dialogs(main.dialogs()),
+      m_gauge(main.gauge()) {
   setObjectName(QStringLiteral("TDiffForm"));
   setWindowTitle(QStringLiteral("Diff Tool"));
   auto* paths = new QGroupBox(this);
@@ -134,9 +139,10 @@ std::optional<std::vector<std::string>> TDiffForm::askDiffFiles(const QStringLis
   return chosen;
 }
 
-void TDiffForm::run(const std::function<std::string()>& operation) {
+void TDiffForm::run(const std::function<std::string()>& operation,
+                    const std::vector<std::string>& targets) {
   std::string text;
-  if (runAction(m_dialogs, [&] { text = operation(); }))
+  if (HeldFiles(m_main).run(targets, [&] { text = operation(); }))
     m_dialogs.showMessage(QString::fromStdString(text));
 }
 
@@ -173,7 +179,7 @@ void TDiffForm::applyMapDiff() {
     return quillotide::applyMapDiff(path(OrigMap), {(*files)[0], (*files)[1]}, worldOf(m_registry),
                                     m_gauge)
         .text();
-  });
+  }, {path(OrigMap)});
 }
 
 void TDiffForm::createStaticDiff() {
@@ -205,12 +211,12 @@ void TDiffForm::applyStaticDiff() {
                                        {(*files)[0], (*files)[1], (*files)[2]}, worldOf(m_registry),
                                        m_gauge)
         .text();
-  });
+  }, {path(OrigStaIdx), path(OrigStatics)});
 }
 
 void showDiffTool(TMainForm& main) {
   auto* form = main.findChild<TDiffForm*>(QStringLiteral("TDiffForm"));
-  if (!form) form = new TDiffForm(main.registry(), main.dialogs(), main.gauge(), &main);
+  if (!form) form = new TDiffForm(main, &main);
   form->show();
   form->raise();
   form->activateWindow();

@@ -4,7 +4,9 @@
 // fields with "..." browse buttons (each stored in its configuration key when chosen), and six
 // operation buttons that ask for the diff files through the dialog seam, run with the progress
 // window and end with "%d Mapblocks patched." or "%d Staticblocks patched.". Block numbers follow
-// the world size of the settings (6144 x 4096 when unset).
+// the world size of the settings (6144 x 4096 when unset). An apply onto the files of the loaded
+// map or statics lets those models go first and loads them again afterwards, so they show the
+// applied diff and a later save does not write over it.
 
 #include <functional>
 #include <optional>
@@ -29,7 +31,7 @@ class TMainForm;
 class TDiffForm : public QWidget {
   Q_OBJECT
 public:
-  TDiffForm(Registry& registry, Dialogs& dialogs, TgaugeForm& gauge, QWidget* parent = nullptr);
+  explicit TDiffForm(TMainForm& main, QWidget* parent = nullptr);
 
 private:
   enum Field { OrigMap, ChangedMap, OrigStaIdx, OrigStatics, ChangedStaIdx, ChangedStatics };
@@ -38,7 +40,9 @@ private:
   // Asks for the files in order with save (create) or open (apply) dialogs; nothing when one is
   // cancelled.
   std::optional<std::vector<std::string>> askDiffFiles(const QStringList& names, bool save);
-  void run(const std::function<std::string()>& operation);
+  // Runs the operation and shows its message; `targets` are the game files it changes.
+  void run(const std::function<std::string()>& operation,
+           const std::vector<std::string>& targets = {});
 
   void createMapDiff();
   void copyMapDiff();
@@ -47,6 +51,7 @@ private:
   void copyStaticDiff();
   void applyStaticDiff();
 
+  TMainForm& m_main;
   Registry& m_registry;
   Dialogs& m_dialogs;
   TgaugeForm& m_gauge;

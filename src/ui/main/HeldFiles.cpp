@@ -58,6 +58,8 @@ QStringList HeldFiles::holders(const std::vector<std::string>& files) const {
     bool held = false;
     if (id == kMap)
       held = names(r.map->path());
+    else if (id == kStatics)
+      held = names(r.statics->indexPath()) || names(r.statics->dataPath());
     else
       for (const std::string& path : fieldPaths(id)) held = held || names(path);
     if (held) groups << id;

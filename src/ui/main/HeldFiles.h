@@ -22,7 +22,8 @@ public:
   explicit HeldFiles(TMainForm& main);
 
   // The Settings page groups ("Map", "Statics", "Art", ...) whose loaded model holds one of the
-  // files: the map by the path it opened, every other model by the paths its fields show.
+  // files: the map and statics by the paths they opened, every other model by the paths its
+  // fields show.
   QStringList holders(const std::vector<std::string>& files) const;
 
   // Frees the files of the loaded map and (or) statics for a tool that writes or reads them

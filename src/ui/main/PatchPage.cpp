@@ -1,5 +1,8 @@
 #include "ui/main/PatchPage.h"
 
+#include <algorithm>
+#include <tuple>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -14,9 +17,12 @@
 #include <QVBoxLayout>
 
 #include "app/Error.h"
-#include "registry/Registry.h"
+#include "app/FileIO.h"
 #include "app/Text.h"
+#include "registry/Registry.h"
+#include "world/Map.h"
 #include "world/RegionPatch.h"
+#include "ui/main/HeldFiles.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/NamedWidgets.h"
 #include "ui/platform/Dialogs.h"
@@ -53,7 +59,7 @@ QCheckBox* check(const QString& name, const QString& caption, bool on, QWidget* 
 }  // namespace
 
 PatchPage::PatchPage(TMainForm& main, QWidget* parent)
-    : QWidget(parent), m_registry(main.registry()), m_dialogs(main.dialogs()) {
+    : QWidget(parent), m_main(main), m_registry(main.registry()), m_dialogs(main.dialogs()) {
   auto* general = new QGroupBox(QStringLiteral("General"), this);
   auto* grid = new QGridLayout(general);
   m_dir = namedField(QStringLiteral("ePDir"), general);
@@ -169,8 +175,25 @@ int PatchPage::mapNumber() const {
 }
 
 std::pair<int, int> PatchPage::worldSize() const {
-  return {parseInt(str(m_width->text())), parseInt(str(m_height->text()))};
+  const int width = parseInt(str(m_width->text()));
+  const int height = parseInt(str(m_height->text()));
+  checkWorldSize(width, height);
+  // A mistyped size must not reach the tools, which plan work for every block of the region: the
+  // directory's map has to hold the world's blocks.
+  const std::string map = directory().mapPath();
+  const std::uint64_t have = fileSize(map) / MapLayout::kBlockSize;
+  const std::uint64_t need =
+      static_cast<std::uint64_t>(width / 8) * static_cast<std::uint64_t>(height / 8);
+  if (have < need)
+    throw Error(formatMessage(
+        "%s holds %d map blocks, fewer than the %d of a world of %d x %d cells: check Width and "
+        "Height.",
+        {map, std::to_string(have), std::to_string(need), std::to_string(width),
+         std::to_string(height)}));
+  return {width, height};
 }
+
+PatchDirectory PatchPage::directory() const { return {str(m_dir->text()), mapNumber()}; }
 
 CellRegion PatchPage::region() const {
   return CellRegion::of(parseInt(str(m_x1->text())), parseInt(str(m_y1->text())),
@@ -193,8 +216,8 @@ void PatchPage::createPatch() {
     BarProgress progress(m_bar);
     const PatchContents what{m_withMap->isChecked(), m_withStatics->isChecked(),
                              m_withArt->isChecked(), m_withTextures->isChecked()};
-    const auto message = createPatchFile({str(m_dir->text()), mapNumber()}, width, height, region(),
-                                         what, str(*path), progress);
+    const auto message =
+        createPatchFile(directory(), width, height, region(), what, str(*path), progress);
     if (message) m_dialogs.showMessage(QString::fromStdString(*message));
   });
 }
@@ -217,26 +240,59 @@ void PatchPage::applyPatch() {
     else
       backup = str(*chosen);
   }
-  runAction(m_dialogs, [&] {
-    const auto [width, height] = worldSize();
-    const int x1 = parseInt(str(m_x1->text()));
-    const int y1 = parseInt(str(m_y1->text()));
+  // Everything typed is checked, and the files the patch changes are known, before any loaded
+  // model is asked to let them go.
+  int width = 0, height = 0, x1 = 0, y1 = 0;
+  PatchDirectory to;
+  std::vector<std::string> targets;
+  const bool checked = runAction(m_dialogs, [&] {
+    std::tie(width, height) = worldSize();
+    x1 = parseInt(str(m_x1->text()));
+    y1 = parseInt(str(m_y1->text()));
+    to = directory();
+    for (const PatchRecord& r : readPatch(readFile(str(*path)), str(*path))) {
+      const auto add = [&targets](std::initializer_list<std::string> paths) {
+        for (const std::string& p : paths)
+          if (std::find(targets.begin(), targets.end(), p) == targets.end()) targets.push_back(p);
+      };
+      if (r.type == PatchLayout::kMapCell) add({to.mapPath()});
+      if (r.type == PatchLayout::kStatic || r.type == PatchLayout::kAddedStatic)
+        add({to.staticsIndexPath(), to.staticsDataPath()});
+      if (r.type == PatchLayout::kArt) add({to.artIndexPath(), to.artDataPath()});
+      if (r.type == PatchLayout::kTexture) add({to.textureIndexPath(), to.textureDataPath()});
+    }
+  });
+  if (!checked) return;
+  HeldFiles(m_main).run(targets, [&] {
     BarProgress progress(m_bar);
-    const auto message = applyPatchFile({str(m_dir->text()), mapNumber()}, width, height, x1, y1,
-                                        str(*path), backup, progress);
+    const auto message = applyPatchFile(to, width, height, x1, y1, str(*path), backup, progress);
     if (message) m_dialogs.showMessage(QString::fromStdString(*message));
   });
 }
 
 void PatchPage::changeHeights() {
-  runAction(m_dialogs, [&] {
-    const CellRegion r = region();
-    const auto [width, height] = worldSize();
-    const int amount = parseInt(str(m_amount->text()));
+  CellRegion r;
+  int width = 0, height = 0, amount = 0;
+  PatchDirectory dir;
+  const bool map = m_heightMap->isChecked();
+  const bool statics = m_heightStatics->isChecked();
+  const bool checked = runAction(m_dialogs, [&] {
+    r = region();
+    std::tie(width, height) = worldSize();
+    amount = parseInt(str(m_amount->text()));
+    dir = directory();
+  });
+  if (!checked) return;
+  std::vector<std::string> targets;
+  if (map) targets.push_back(dir.mapPath());
+  if (statics) {
+    targets.push_back(dir.staticsIndexPath());
+    targets.push_back(dir.staticsDataPath());
+  }
+  HeldFiles(m_main).run(targets, [&] {
     BarProgress progress(m_bar);
     const auto message =
-        changeHeightsInDirectory({str(m_dir->text()), mapNumber()}, width, height, r, amount,
-                                 m_heightMap->isChecked(), m_heightStatics->isChecked(), progress);
+        changeHeightsInDirectory(dir, width, height, r, amount, map, statics, progress);
     if (message) m_dialogs.showMessage(QString::fromStdString(*message));
   });
 }

@@ -4,8 +4,10 @@
 // and statics files the directory holds. "Create Patch" writes the region's cells and statics
 // (and on request their texture and art slots) into a *.pkx file; "Apply Patch" writes a patch at
 // X1, Y1, with "Create Backup" first writing the patch that undoes it; "Start Height Changing"
-// raises or lowers the region. All three work on the files, not on the loaded models; the page's
-// bar shows their progress.
+// raises or lowers the region. All three work on the files, not on the loaded models; Apply and
+// Start Height Changing on files a loaded model holds let it go first and load it again
+// afterwards. The world size is checked against the directory's map before any work is planned.
+// The page's bar shows their progress.
 
 #include <QWidget>
 
@@ -17,6 +19,7 @@ class QProgressBar;
 namespace quillotide {
 class Registry;
 struct CellRegion;
+struct PatchDirectory;
 }  // namespace quillotide
 
 namespace quillotide::ui {
@@ -42,10 +45,14 @@ private:
   void changeHeights();
   // The selected map number; throws Error when none is selected.
   int mapNumber() const;
-  // "Width:" and "Height:" with the integer rule (throws on text that is not a number).
+  // "Width:" and "Height:" with the integer rule (throws on text that is not a number), checked
+  // as a world size and against the blocks the directory's map holds (throws Error).
   std::pair<int, int> worldSize() const;
+  // The patch directory with the selected map number; throws as mapNumber().
+  PatchDirectory directory() const;
   CellRegion region() const;
 
+  TMainForm& m_main;
   Registry& m_registry;
   Dialogs& m_dialogs;
   QLineEdit* m_dir = nullptr;
