@@ -112,8 +112,26 @@ void EquipmentPageTest::patchShowsTheNewItemOnThePages() {
   run.showPage("tsEquipment");
   fillRobe(run, ".bmp");
   QCOMPARE(run.find<QLineEdit>("eEquipPathGump")->text(), run.path("gump.bmp"));
+  QVERIFY(run.find<QLabel>("lEquipRefusals")->text().isEmpty());
+  // Afterwards the patch says what changed where, and saves it all in one step.
+  run.dialogs.answerQuestion(QStringLiteral("Save all"));
   clickButton(run, "btnEquipPatch");
-  QCOMPARE(run.dialogs.messageTexts(), QStringList{});
+  const QString summary = run.dialogs.asked().back().prompt;
+  for (const QString& part :
+       {QStringLiteral("body 0x1F4 (a copy of body 0x190)"), QStringLiteral("gump 50500 (0xC544)"),
+        QStringLiteral("gump 60500 (0xEC54)"), QStringLiteral("static art 0x300 in the loaded art"),
+        QStringLiteral("tile data record of static 0x300"),
+        run.path("sample") + QStringLiteral("/tiledata.mul")})
+    QVERIFY2(summary.contains(part), qPrintable(summary));
+  QVERIFY(run.dialogs.failures().isEmpty());
+  const std::string sample = run.dir.file("sample");
+  quillotide::TTiledata savedTiles;
+  savedTiles.load(sample + "/tiledata.mul");
+  QCOMPARE(savedTiles.staticAnimId(0x300), 500);
+  quillotide::TGump savedGumps;
+  savedGumps.load(run.registry->config->getString("GumpIdx"),
+                  run.registry->config->getString("GumpMul"));
+  QCOMPARE(savedGumps.gumpPicture(60500), quillotide::test::exactPicture(21, 31, 120));
 
   quillotide::Registry& r = *run.registry;
   QCOMPARE(r.gumps->gumpPicture(50500), quillotide::test::exactPicture(20, 30, 80));
@@ -178,12 +196,19 @@ void EquipmentPageTest::preconditionsAndClear() {
   QCOMPARE(run.dialogs.messageTexts(), QStringList{"Load Progress."});
   clickBox(run, "cbEquipUseProgressArt");
 
-  // A GumpId below the paperdolls is refused and nothing is written.
+  // A GumpId below the paperdolls and a weight above 255: both are listed on the page while
+  // typing, and Patch refuses with both at once; nothing is written.
   typeInto(run, "eEquipGumpId", "1000");
+  typeInto(run, "eEquipWeight", "300");
+  const QStringList listed = run.find<QLabel>("lEquipRefusals")->text().split('\n');
+  QCOMPARE(listed.size(), 2);
+  QVERIFY2(listed[0].startsWith("GumpId 1000 lies outside"), qPrintable(listed[0]));
+  QCOMPARE(listed[1], QStringLiteral("Weight 300 does not fit the tile data, which holds 0 ... 255."));
   run.dialogs.clear();
   clickButton(run, "btnEquipPatch");
   QCOMPARE(run.dialogs.messages().size(), 1);
-  QVERIFY(run.dialogs.messages()[0].text.startsWith("GumpId 1000 lies outside"));
+  QCOMPARE(run.dialogs.messages()[0].text, listed.join('\n'));
+  typeInto(run, "eEquipWeight", "7");
   QVERIFY(!run.registry->gumps->gumpExists(1000));
   QVERIFY(!run.registry->art->staticExists(0x300));
 
@@ -216,8 +241,10 @@ void EquipmentPageTest::picturesIntoTheProgressArchive() {
   for (const char* box :
        {"cbEquipUseProgressGumpM", "cbEquipUseProgressGumpW", "cbEquipUseProgressArt"})
     clickBox(run, box);
+  run.dialogs.answerQuestion(QStringLiteral("Later"));
   clickButton(run, "btnEquipPatch");
   QCOMPARE(run.dialogs.messageTexts(), QStringList{});
+  QVERIFY(run.dialogs.asked().back().prompt.contains("progress archive"));
   const quillotide::TProgress& p = *run.registry->progress;
   QCOMPARE(p.entryImage(1, 50500), quillotide::test::exactPicture(20, 30, 80));
   QCOMPARE(p.entryImage(1, 60500), quillotide::test::exactPicture(21, 31, 120));
@@ -226,8 +253,10 @@ void EquipmentPageTest::picturesIntoTheProgressArchive() {
   QVERIFY(!run.registry->art->staticExists(0x300));
   QCOMPARE(run.registry->tiledata->staticAnimId(0x300), 500);
 
-  // "Use Progress" with a gump the archive cannot hold is refused.
+  // "Use Progress" with a gump the archive cannot hold is refused, the female gump with it.
   typeInto(run, "eEquipGumpId", "70000");
+  QCOMPARE(run.find<QLabel>("lEquipRefusals")->text().count("does not fit the progress archive"),
+           2);
   clickButton(run, "btnEquipPatch");
   QCOMPARE(run.dialogs.messages().size(), 1);
   QVERIFY(run.dialogs.messages()[0].text.contains("does not fit the progress archive"));
@@ -250,13 +279,19 @@ void EquipmentPageTest::clilocMergeKeepsEntriesAndTheLoadedTiledata() {
   run.showPage("tsFeatures");
 
   // Cancelled: nothing happens.
-  run.dialogs.answerOpen(std::nullopt);
+  run.dialogs.answerSave(std::nullopt);
   clickButton(run, "btnMergeCliloc");
   QVERIFY(run.dialogs.messages().isEmpty());
+  // The game's upper-case name shows in the dialog.
+  QVERIFY(run.dialogs.asked().back().filter.split('|').value(1).split(';').contains("CLILOC.*"));
 
-  run.dialogs.answerOpen(QString::fromStdString(cliloc));
+  run.dialogs.answerSave(QString::fromStdString(cliloc));
   clickButton(run, "btnMergeCliloc");
-  QCOMPARE(run.dialogs.messageTexts(), QStringList{"Done"});
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  const QString report = run.dialogs.messageTexts()[0];
+  QVERIFY2(report.startsWith("Done: added ") && report.contains(" and replaced 1 tile names; ") &&
+               report.endsWith(QString::fromStdString(" entries written to " + cliloc + ".")),
+           qPrintable(report));
   const quillotide::Cliloc merged = quillotide::loadCliloc(cliloc);
   QCOMPARE(quillotide::findClilocEntry(merged, 1020001)->text, std::string("oak tree"));
   QCOMPARE(quillotide::findClilocEntry(merged, 1020002)->text, std::string("pine tree"));
@@ -265,12 +300,20 @@ void EquipmentPageTest::clilocMergeKeepsEntriesAndTheLoadedTiledata() {
   QVERIFY(run.registry->tiledata->isLoaded());
   QVERIFY(run.registry->tiledata->image() == loaded);
 
+  // A new file named in the dialog gets the names alone.
+  run.dialogs.clear();
+  run.dialogs.answerSave(run.path("new.enu"));
+  clickButton(run, "btnMergeCliloc");
+  QVERIFY(run.dialogs.messageTexts().value(0).contains(" and replaced 0 tile names; "));
+  QCOMPARE(quillotide::findClilocEntry(quillotide::loadCliloc(run.dir.file("new.enu")), 1020002)->text,
+           std::string("pine tree"));
+
   // A damaged cliloc file: its reason is shown and the file stays as it was.
   quillotide::Bytes cut = readBytes(cliloc);
   cut.resize(cut.size() - 2);
   writeBytes(cliloc, cut);
   run.dialogs.clear();
-  run.dialogs.answerOpen(QString::fromStdString(cliloc));
+  run.dialogs.answerSave(QString::fromStdString(cliloc));
   clickButton(run, "btnMergeCliloc");
   QCOMPARE(run.dialogs.messages().size(), 1);
   QVERIFY(run.dialogs.messages()[0].text.contains("runs past the end"));
@@ -279,7 +322,7 @@ void EquipmentPageTest::clilocMergeKeepsEntriesAndTheLoadedTiledata() {
   // No tile data file on the Settings page.
   run.setField("eTiledata", run.path("none.mul"));
   run.dialogs.clear();
-  run.dialogs.answerOpen(QString::fromStdString(cliloc));
+  run.dialogs.answerSave(QString::fromStdString(cliloc));
   clickButton(run, "btnMergeCliloc");
   QCOMPARE(run.dialogs.messages().size(), 1);
   QCOMPARE(run.dialogs.messages()[0].caption, kMissingTitle);

@@ -2,6 +2,8 @@
 // numbers typed into the fields, buttons clicked with the mouse, the dialogs answered through the
 // dialog seam; then what the page shows and what the files hold.
 
+#include <filesystem>
+
 #include <QComboBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -27,7 +29,9 @@ private slots:
   void reIndexOfADamagedGumpFileOffersToLeaveTheSlotOut();
   void reIndexOfAnUnloadedKindDoesNothing();
   void autopatchImportsTheListAndNamesTheLinesThatFailed();
-  void extractWritesTheFolderBesideTheProgramThatAutopatchTakesBack();
+  void extractWritesIntoTheChosenFolderWhatAutopatchTakesBack();
+  void reIndexIntoTheLoadedFilesReadsThemAgain();
+  void copyAnimWritesTheIndexTheSettingsPageShows();
   void createEmptyAsksBeforeReplacingGameFiles();
   void cutFileCopiesTheTypedSizeOrSaysWhyNot();
   void markPixelsShowsTheMarkedPicture();
@@ -83,7 +87,7 @@ quillotide::Bitmap32 pattern(int w, int h, int seed) {
 }
 
 // An empty art set made by Create empty, loaded through the Settings page, and the Features page
-// in front with its folder beside the program set to the run's folder.
+// in front.
 void loadEmptyArt(ProgramRun& run) {
   quillotide::createEmptyFiles(quillotide::EmptyKind::Art, run.dir.path());
   run.setField("eArtIdx", run.path("artidx.mul"));
@@ -91,7 +95,6 @@ void loadEmptyArt(ProgramRun& run) {
   run.click("btnLoadArt");
   QVERIFY(run.registry->art->isLoaded());
   run.showPage("tsFeatures");
-  run.find<quillotide::ui::FeaturesSlotTools>("FeaturesSlotTools")->setProgramDir(run.dir.path());
 }
 
 }  // namespace
@@ -176,15 +179,31 @@ void FeaturesPageTest::autopatchImportsTheListAndNamesTheLinesThatFailed() {
   QCOMPARE(run.dialogs.messageTexts(), QStringList{"Muls not loaded."});
 }
 
-void FeaturesPageTest::extractWritesTheFolderBesideTheProgramThatAutopatchTakesBack() {
+void FeaturesPageTest::extractWritesIntoTheChosenFolderWhatAutopatchTakesBack() {
   ProgramRun run;
   loadEmptyArt(run);
   run.registry->art->importStatic(0x12, pattern(5, 7, 2));
   run.registry->art->importStatic(0x1234, pattern(6, 2, 3));
   chooseKind(run, "Art (S)", "cbExtract");
+  // Cancelled: nothing is written anywhere.
+  run.dialogs.answerFolder(std::nullopt);
   clickStart(run, "btnExtractStart");
   QVERIFY(run.dialogs.messages().isEmpty());
-  const std::string folder = run.dir.file("Artstatic");
+  run.dialogs.answerFolder(run.path("out"));
+  std::filesystem::create_directories(run.dir.file("out"));
+  clickStart(run, "btnExtractStart");
+  const std::string folder = run.dir.file("out/Artstatic");
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList{QString::fromStdString("The pictures and their list.txt are in " + folder +
+                                              ".")});
+  QCOMPARE(run.registry->config->getString("ExtractFolder"), run.dir.file("out"));
+  // The next extract offers the same folder first.
+  run.dialogs.clear();
+  run.dialogs.answerQuestion(QStringLiteral("Write there"));
+  clickStart(run, "btnExtractStart");
+  QVERIFY(run.dialogs.asked()[0].prompt.contains(run.path("out")));
+  QCOMPARE(run.dialogs.messageTexts().size(), 1);
+  run.dialogs.clear();
   QCOMPARE(quillotide::readTextLines(folder + "/list.txt"),
            (std::vector<std::string>{"0x0012 0x0012.bmp", "0x1234 0x1234.bmp"}));
   QVERIFY(quillotide::readBmpFile(folder + "/0x0012.bmp") == pattern(5, 7, 2));
@@ -327,6 +346,48 @@ void FeaturesPageTest::reIndexOfTheStaticsCompactsThem() {
   QCOMPARE(compacted.getItemsInRect(0, side - 1, 0, side - 1).size(),
            run.registry->statics->getItemsInRect(0, side - 1, 0, side - 1).size());
   QVERIFY(!compacted.getItemsInRect(0, side - 1, 0, side - 1).empty());
+}
+
+// A rebuild of the loaded art into the very files it was loaded from: the files are replaced by
+// rename, and the model reads them again instead of keeping the old, unlinked ones.
+void FeaturesPageTest::reIndexIntoTheLoadedFilesReadsThemAgain() {
+  ProgramRun run;
+  loadEmptyArt(run);
+  run.registry->art->importStatic(0x7, pattern(4, 3, 5));
+  chooseKind(run, QStringLiteral("Art"));
+  run.dialogs.answerSave(run.path("artidx.mul"));
+  run.dialogs.answerSave(run.path("art.mul"));
+  run.dialogs.answerQuestion(QStringLiteral("Save"));
+  clickStart(run);
+  QVERIFY(run.dialogs.asked()[2].prompt.contains(QStringLiteral("art")));
+  QVERIFY(run.registry->art->isLoaded());
+  QVERIFY(run.registry->art->staticPicture(0x7) == pattern(4, 3, 5));
+  quillotide::TArt onDisk;
+  onDisk.load(run.dir.file("artidx.mul"), run.dir.file("art.mul"), quillotide::StorageMode::Memory);
+  QVERIFY(onDisk.staticPicture(0x7) == pattern(4, 3, 5));
+  QCOMPARE(run.dialogs.pendingAnswers(), 0);
+}
+
+// The animation index typed on the Settings page (not loaded, not the stored one) takes the copy.
+void FeaturesPageTest::copyAnimWritesTheIndexTheSettingsPageShows() {
+  ProgramRun run(quillotide::test::configWith({{"AnimIdx", "stored-anim.idx"}}));
+  quillotide::createEmptyFiles(quillotide::EmptyKind::Anim, run.dir.path());
+  quillotide::Bytes index = readBytes(run.dir.file("anim.idx"));
+  quillotide::storeU32(index.data(), 0x10);
+  quillotide::storeU32(index.data() + 4, 0x20);
+  writeBytes(run.dir.file("anim.idx"), index);
+  run.showPage("tsSettings");
+  typeInto(run, "eAnimIdx", run.path("anim.idx"));
+  run.showPage("tsFeatures");
+  typeInto(run, "eCPAFromID", "0");
+  typeInto(run, "eCPAToID", "1");
+  clickStart(run, "btnCPAStart");
+  QVERIFY2(run.dialogs.messages().isEmpty(), qPrintable(run.dialogs.messageTexts().join("|")));
+  const quillotide::Bytes copied = readBytes(run.dir.file("anim.idx"));
+  const std::size_t body1 = 110 * 12;  // a monster body holds 22 actions of 5 directions
+  QCOMPARE(quillotide::loadU32(copied.data() + body1), 0x10u);
+  QCOMPARE(quillotide::loadU32(copied.data() + body1 + 4), 0x20u);
+  QVERIFY(!quillotide::fileExists(run.dir.file("stored-anim.idx")));
 }
 
 QTEST_MAIN(FeaturesPageTest)

@@ -17,8 +17,13 @@ namespace {
 void mergeCliloc(TMainForm& main) {
   Dialogs& dialogs = main.dialogs();
   runAction(dialogs, [&] {
-    const auto chosen = dialogs.openFile(
-        {QStringLiteral("Open Cliloc"), QStringLiteral("Cliloc.*|Cliloc.*;cliloc.*"), {}, {}});
+    // A save dialog: the merge may name a new cliloc file. The game's own name is upper case,
+    // which a case-sensitive file system shows only to its own pattern.
+    const auto chosen =
+        dialogs.saveFile({QStringLiteral("Merge the tile names into which cliloc file?"),
+                          QStringLiteral("Cliloc.*|Cliloc.*;cliloc.*;CLILOC.*"),
+                          {},
+                          {}});
     if (!chosen || chosen->isEmpty()) return;
     const QLineEdit* field = main.settingsPage()->pathField(QStringLiteral("Tiledata"));
     const std::string tiledataPath = field ? field->text().toStdString() : std::string();
@@ -34,9 +39,12 @@ void mergeCliloc(TMainForm& main) {
     const std::string path = chosen->toStdString();
     // A damaged cliloc file stops here with its reason, before anything is written.
     Cliloc cliloc = fileExists(path) ? loadCliloc(path) : Cliloc{};
-    mergeTileNames(cliloc, tiledata);
+    const ClilocMergeResult result = mergeTileNames(cliloc, tiledata);
     saveCliloc(path, cliloc);
-    dialogs.showMessage(QStringLiteral("Done"));
+    dialogs.showMessage(
+        QStringLiteral("Done: ") +
+        QString::fromStdString(clilocMergeReport(result, cliloc.entries.size(), path)) +
+        QLatin1Char('.'));
   });
 }
 

@@ -9,9 +9,12 @@
 #include <QVBoxLayout>
 
 #include "app/FileIO.h"
-#include "registry/Registry.h"
+#include "app/Text.h"
 #include "models/EquipPatch.h"
+#include "registry/Registry.h"
+#include "ui/main/HeldFiles.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/SettingsPage.h"
 #include "ui/platform/Dialogs.h"
 
 namespace quillotide::ui {
@@ -23,6 +26,9 @@ QString latin1(std::string_view text) {
 }
 
 std::string str(const QString& text) { return text.toStdString(); }
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+QString hex(std::int64_t v) { return qs(hexLabel(static_cast<std::uint32_t>(v))); }
 
 }  // namespace
 
@@ -120,6 +126,19 @@ EquipmentPage::EquipmentPage(TMainForm& main, QWidget* parent)
   grid->addLayout(buttons, row++, 0, 1, 5);
   grid->setColumnStretch(5, 1);
 
+  // What "Patch" would refuse in the form as it stands, all of it, kept up to date while typing.
+  m_refusals = new QLabel(this);
+  m_refusals->setObjectName(QStringLiteral("lEquipRefusals"));
+  m_refusals->setWordWrap(true);
+  m_refusals->setStyleSheet(QStringLiteral("color: #b00000"));
+  grid->addWidget(m_refusals, row++, 0, 1, 5);
+  for (QLineEdit* field : {m_gumpId, m_artId, m_animId, m_weight, m_gumpW})
+    connect(field, &QLineEdit::textChanged, this, [this] { showRefusals(); });
+  for (QCheckBox* box : {m_progressGumpM, m_progressGumpW, m_progressArt})
+    connect(box, &QCheckBox::toggled, this, [this] { showRefusals(); });
+  connect(&main, &TMainForm::animationLoaded, this, [this] { showRefusals(); });
+  connect(&main, &TMainForm::tiledataLoaded, this, [this] { showRefusals(); });
+
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);
   layout->addStretch(1);
@@ -134,7 +153,7 @@ void EquipmentPage::browse(QLineEdit* field, const QString& title) {
   });
 }
 
-void EquipmentPage::patch() {
+EquipPatch EquipmentPage::form() const {
   EquipPatch p;
   p.gumpPicture = str(m_gump->text());
   p.femaleGumpPicture = str(m_gumpW->text());
@@ -150,12 +169,34 @@ void EquipmentPage::patch() {
     if (m_flags[i]->isChecked()) p.flags |= equipFlags()[i].first;
   if (m_layer->currentIndex() >= 0) p.layer = m_layer->currentIndex();
   p.name = str(m_name->text());
+  return p;
+}
+
+std::string EquipmentPage::animIndexPath() const {
+  // The index the Settings page shows, not only the one stored.
+  const SettingsPage* settings = m_main.settingsPage();
+  const QLineEdit* field = settings ? settings->pathField(QStringLiteral("AnimIdx")) : nullptr;
+  return field ? str(field->text()) : m_registry.config->getString("AnimIdx");
+}
+
+void EquipmentPage::showRefusals() {
   Registry& r = m_registry;
+  const EquipModels models{*r.gumps, *r.art, *r.progress, *r.animation, *r.tiledata,
+                           animIndexPath()};
+  QStringList lines;
+  for (const std::string& line : equipRefusals(form(), models, true)) lines << qs(line);
+  m_refusals->setText(lines.join(QLatin1Char('\n')));
+}
+
+void EquipmentPage::patch() {
+  const EquipPatch p = form();
+  Registry& r = m_registry;
+  std::optional<EquipPatchResult> result;
   const bool done = runAction(m_dialogs, [&] {
-    patchEquipment(p, {*r.gumps, *r.art, *r.progress, *r.animation, *r.tiledata,
-                       r.config->getString("AnimIdx")});
+    result = patchEquipment(
+        p, {*r.gumps, *r.art, *r.progress, *r.animation, *r.tiledata, animIndexPath()});
   });
-  if (!done) return;
+  if (!done || !result) return;
   // The pages that list what changed show the new slots.
   if (!p.gumpToProgress || (!p.femaleGumpPicture.empty() && !p.femaleGumpToProgress)) emit
     m_main.gumpsLoaded();
@@ -163,6 +204,47 @@ void EquipmentPage::patch() {
     m_main.artLoaded();
   emit m_main.animationLoaded(1);
   emit m_main.tiledataLoaded();
+  reportPatch(p, *result);
+}
+
+void EquipmentPage::reportPatch(const EquipPatch& p, const EquipPatchResult& result) {
+  const SettingsPage* settings = m_main.settingsPage();
+  const auto filesOf = [&](const QString& group) {
+    FileGroupBox* box = settings ? settings->group(group) : nullptr;
+    return box ? box->paths().join(QStringLiteral(" and ")) : group;
+  };
+  QStringList lines;
+  QStringList unsaved;
+  const auto gumpLine = [&](std::int32_t id, bool toProgress) {
+    lines << QStringLiteral("- gump %1 (%2) in the loaded %3")
+                 .arg(id)
+                 .arg(hex(id))
+                 .arg(toProgress ? QStringLiteral("progress archive (%1)").arg(filesOf("Progress"))
+                                 : QStringLiteral("gumps (%1)").arg(filesOf("Gumps")));
+    unsaved << (toProgress ? QStringLiteral("Progress") : QStringLiteral("Gumps"));
+  };
+  gumpLine(result.gumpId, p.gumpToProgress);
+  if (result.femaleGumpId) gumpLine(*result.femaleGumpId, p.femaleGumpToProgress);
+  lines << QStringLiteral("- static art %1 in the loaded %2")
+               .arg(hex(result.artId))
+               .arg(p.artToProgress ? QStringLiteral("progress archive (%1)").arg(filesOf("Progress"))
+                                    : QStringLiteral("art (%1)").arg(filesOf("Art")));
+  unsaved << (p.artToProgress ? QStringLiteral("Progress") : QStringLiteral("Art"));
+  lines << QStringLiteral("- the tile data record of static %1 (animation %2) in the loaded tile "
+                          "data (%3)")
+               .arg(hex(result.artId), hex(result.body), filesOf("Tiledata"));
+  unsaved << QStringLiteral("Tiledata");
+  unsaved.removeDuplicates();
+  const QString text =
+      QStringLiteral("The patch wrote body %1 (a copy of body %2) into %3 at once, and changed "
+                     "in memory, not saved yet:\n%4\n\nSave all of it now, each to its own "
+                     "files?")
+          .arg(hex(result.body), hex(result.sourceBody), qs(animIndexPath()),
+               lines.join(QLatin1Char('\n')));
+  const auto answer = m_dialogs.ask(Dialogs::kCaption, text,
+                                    {QStringLiteral("Save all"), QStringLiteral("Later")});
+  if (answer != 0) return;
+  HeldFiles(m_main).saveToOwnFiles(unsaved);
 }
 
 void EquipmentPage::clear() {

@@ -2,18 +2,24 @@
 // The "Equipment" page: a new wearable item in one step. Three picture fields with their browse
 // buttons and "Use Progress" boxes, the gump, art and copied animation ids, the tile data flags,
 // layer, weight and name; "Patch" writes the gumps, the art, the body copy and the tile data
-// record into the loaded models (nothing when a check fails), "Clear" empties the form.
+// record into the loaded models (nothing when a check fails), then says what changed where and
+// offers to save every changed model to its own files at once; "Clear" empties the form. What
+// Patch would refuse in the typed ids and weight is listed below the form while the user types.
 
 #include <array>
+#include <string>
 
 #include <QWidget>
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 namespace quillotide {
 class Registry;
+struct EquipPatch;
+struct EquipPatchResult;
 }
 
 namespace quillotide::ui {
@@ -30,7 +36,11 @@ public:
 
 private:
   void browse(QLineEdit* field, const QString& title);
+  EquipPatch form() const;
+  std::string animIndexPath() const;
+  void showRefusals();
   void patch();
+  void reportPatch(const EquipPatch& patch, const EquipPatchResult& result);
   void clear();
 
   TMainForm& m_main;
@@ -49,6 +59,7 @@ private:
   QComboBox* m_layer = nullptr;
   QLineEdit* m_weight = nullptr;
   QLineEdit* m_name = nullptr;
+  QLabel* m_refusals = nullptr;
 };
 
 }  // namespace quillotide::ui

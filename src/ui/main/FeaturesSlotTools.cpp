@@ -1,5 +1,6 @@
 #include "ui/main/FeaturesSlotTools.h"
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 
@@ -22,7 +23,9 @@
 #include "models/BatchTools.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/NamedWidgets.h"
+#include "ui/main/HeldFiles.h"
 #include "ui/main/PairRebuild.h"
+#include "ui/main/SettingsPage.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
 #include "ui/platform/ImageBridge.h"
@@ -91,8 +94,7 @@ FeaturesSlotTools::FeaturesSlotTools(TMainForm& main, QWidget* parent)
       m_main(main),
       m_registry(main.registry()),
       m_dialogs(main.dialogs()),
-      m_gauge(main.gauge()),
-      m_programDir(executableDir()) {
+      m_gauge(main.gauge()) {
   setObjectName(QStringLiteral("FeaturesSlotTools"));
   // Two columns keep every group in sight on a 1280 x 1024 screen beside the page's other tools.
   auto* grid = new QGridLayout(this);
@@ -288,6 +290,24 @@ void FeaturesSlotTools::autopatch() {
     m_dialogs.showError(text);
 }
 
+std::optional<std::string> FeaturesSlotTools::askOutputFolder(const char* key,
+                                                               const QString& what) {
+  // The folder of the last run is offered first, so a repeated report is one click.
+  const std::string stored = m_registry.config->getString(key);
+  if (!stored.empty() && std::filesystem::is_directory(stored)) {
+    const auto answer = m_dialogs.ask(
+        Dialogs::kCaption, QStringLiteral("Write %1 into %2?").arg(what, qs(stored)),
+        {QStringLiteral("Write there"), QStringLiteral("Choose another folder"),
+         QStringLiteral("Cancel")});
+    if (!answer || *answer == 2) return std::nullopt;
+    if (*answer == 0) return stored;
+  }
+  const auto folder = m_dialogs.chooseFolder(QStringLiteral("Where do you want to write %1?").arg(what));
+  if (!folder || folder->isEmpty()) return std::nullopt;
+  runAction(m_dialogs, [&] { m_registry.config->setString(key, str(*folder)); });
+  return str(*folder);
+}
+
 void FeaturesSlotTools::extract() {
   const int index = m_extractKind->currentIndex();
   if (index < 0) return;
@@ -297,15 +317,21 @@ void FeaturesSlotTools::extract() {
                       : kind == PictureKind::Textures ? r.textures->isLoaded()
                                                       : r.art->isLoaded();
   if (!loaded) return;
+  const QString folderName = qs(extractFolderName(kind));
+  const auto base =
+      askOutputFolder("ExtractFolder", QStringLiteral("the folder %1 of extracted pictures").arg(folderName));
+  if (!base) return;
   const BatchModels models{r.animation.get(), r.art.get(), r.gumps.get(), r.textures.get()};
   runAction(m_dialogs, [&] {
-    const auto result =
-        extractPictures(models, kind, joinPath(m_programDir, extractFolderName(kind)), m_gauge);
-    // Damaged slots are the one thing worth saying; a clean extract ends without a message.
+    const std::string folder = joinPath(*base, extractFolderName(kind));
+    const auto result = extractPictures(models, kind, folder, m_gauge);
+    std::string text = "The pictures and their list.txt are in " + folder + ".";
     if (!result.damaged.empty()) {
-      std::string text = "Left out damaged slots:";
+      text += "\nLeft out damaged slots:";
       for (const auto& d : result.damaged) text += "\n" + d;
       m_dialogs.showError(qs(text));
+    } else {
+      m_dialogs.showMessage(qs(text));
     }
   });
 }
@@ -385,8 +411,12 @@ void FeaturesSlotTools::reIndex() {
     runAction(m_dialogs, [&] { rebuild(*idx, *mul, false); });
     return;
   }
-  runPairRebuild(
-      m_dialogs, [&](bool skip) { return rebuild(*idx, *mul, skip); }, name);
+  // A rebuild into the files a loaded model holds replaces them by rename: the model reads the
+  // new files afterwards instead of keeping the old ones.
+  HeldFiles(m_main).run({*idx, *mul}, [&] {
+    runPairRebuild(
+        m_dialogs, [&](bool skip) { return rebuild(*idx, *mul, skip); }, name);
+  });
 }
 
 void FeaturesSlotTools::createEmpty() {
@@ -407,7 +437,10 @@ void FeaturesSlotTools::createEmpty() {
                       {QStringLiteral("Replace"), QStringLiteral("Cancel")});
     if (answer != 0) return;
   }
-  runAction(m_dialogs, [&] { createEmptyFiles(kind, str(*folder)); });
+  // Empty files replacing those a loaded model holds: the model reads them afterwards.
+  std::vector<std::string> targets;
+  for (const auto& name : emptyFileNames(kind)) targets.push_back(joinPath(str(*folder), name));
+  HeldFiles(m_main).run(targets, [&] { createEmptyFiles(kind, str(*folder)); });
 }
 
 void FeaturesSlotTools::cutFile() {
@@ -422,7 +455,19 @@ void FeaturesSlotTools::copyAnim() {
   runAction(m_dialogs, [&] {
     const std::int32_t from = parseInt(str(m_copyFrom->text()));
     const std::int32_t to = parseInt(str(m_copyTo->text()));
-    m_registry.animation->copyBody(from, to, m_registry.config->getString("AnimIdx"));
+    // The index named on the Settings page, as shown there: the loaded model when it holds that
+    // file, else the file itself.
+    SettingsPage* settings = m_main.settingsPage();
+    const QLineEdit* field = settings ? settings->pathField(QStringLiteral("AnimIdx")) : nullptr;
+    const std::string shown =
+        field ? str(field->text()) : m_registry.config->getString("AnimIdx");
+    TAnimation& loaded = *m_registry.animation;
+    if (loaded.isLoaded() && sameTarget(loaded.files().indexPath(), shown)) {
+      loaded.copyBody(from, to, shown);
+    } else {
+      TAnimation file;
+      file.copyBody(from, to, shown);
+    }
     // The animation page shows the copied body at once.
     if (m_registry.animation->isLoaded()) emit
       m_main.animationLoaded(1);
@@ -459,8 +504,10 @@ void FeaturesSlotTools::missingAnims() {
     m_dialogs.showMessage(QStringLiteral("gump not loaded"));
     return;
   }
+  const auto folder = askOutputFolder("MissingAnimsFolder", QStringLiteral("missinganims.txt"));
+  if (!folder) return;
   runAction(m_dialogs, [&] {
-    const std::string path = joinPath(m_programDir, "missinganims.txt");
+    const std::string path = joinPath(*folder, "missinganims.txt");
     writeTextLines(path, missingAnimLines(*r.gumps, *r.animation));
     m_dialogs.showMessage(QStringLiteral("Ids saved to ") + qs(path));
   });

@@ -4,6 +4,7 @@
 // reports and "Fix Bitmap". Every handler checks its model is loaded (or shows the tool's short
 // message), asks through the dialog seam and runs the core tool with the progress window.
 
+#include <optional>
 #include <string>
 
 #include <QWidget>
@@ -26,11 +27,10 @@ class FeaturesSlotTools : public QWidget {
 public:
   explicit FeaturesSlotTools(TMainForm& main, QWidget* parent = nullptr);
 
-  // The folder Extract and "GetMissingAnims" write into: the program's own directory, unless a
-  // test runs the page from a folder of its own.
-  void setProgramDir(const std::string& dir) { m_programDir = dir; }
-
 private:
+  // The folder a report or extraction goes into: the one stored under `key` when the user keeps
+  // it, else one chosen now (and stored). nullopt when cancelled.
+  std::optional<std::string> askOutputFolder(const char* key, const QString& what);
   QWidget* autopatchGroup();
   QWidget* extractGroup();
   QWidget* reIndexGroup();
@@ -56,7 +56,6 @@ private:
   Registry& m_registry;
   Dialogs& m_dialogs;
   TgaugeForm& m_gauge;
-  std::string m_programDir;
   QLineEdit* m_autopatchPath = nullptr;
   QComboBox* m_autopatchKind = nullptr;
   QComboBox* m_extractKind = nullptr;
