@@ -245,10 +245,9 @@ std::optional<std::pair<int, int>> staticArtSize(std::span<const std::uint8_t> b
 Bytes encodeLandTile(const Bitmap32& picture) {
   // The diamond's rows are fixed at 44 x 44: any other picture would be stored shifted and cut.
   if (picture.width != kLandTileSize || picture.height != kLandTileSize)
-    throw Error(formatMessage("A picture of %d x %d pixels cannot be stored as a land tile: land "
-                              "tiles are %d x %d.",
-                              {num(picture.width), num(picture.height), num(kLandTileSize),
-                               num(kLandTileSize)}));
+    throw Error(formatMessage(
+        "A picture of %d x %d pixels cannot be stored as a land tile: land tiles are %d x %d.",
+        {num(picture.width), num(picture.height), num(kLandTileSize), num(kLandTileSize)}));
   ByteWriter w(kLandTileBytes);
   for (int y = 0; y < kLandTileSize; ++y) {
     const int start = landRowStart(y);

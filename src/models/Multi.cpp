@@ -110,13 +110,12 @@ std::vector<MultiComponent> parseMultiText(const std::vector<std::string>& lines
     rules.carryValues = true;
     rules.position = kOffsetRange;
     rules.height = kOffsetRange;
-    readTextItems(lines,
-                  format == MultiTextFormat::Sphere51a ? ItemTextDialect::Sphere51a
-                                                       : ItemTextDialect::Wsc,
-                  rules,
-                  [&](const TextItem& item) {
-                    out.push_back(component(item.id, item.x, item.y, item.z, 1));
-                  });
+    readTextItems(
+        lines,
+        format == MultiTextFormat::Sphere51a ? ItemTextDialect::Sphere51a : ItemTextDialect::Wsc,
+        rules, [&](const TextItem& item) {
+          out.push_back(component(item.id, item.x, item.y, item.z, 1));
+        });
     return out;
   }
   std::size_t first = 0;

@@ -518,8 +518,7 @@ char* putHex(char* p, std::uint32_t value) {
 
 // The name's bytes up to its first zero byte, at most the field's 20.
 char* putName(char* p, const std::uint8_t* name) {
-  for (std::size_t i = 0; i < kTileNameSize && name[i] != 0; ++i)
-    *p++ = static_cast<char>(name[i]);
+  for (std::size_t i = 0; i < kTileNameSize && name[i] != 0; ++i) *p++ = static_cast<char>(name[i]);
   return p;
 }
 
@@ -553,7 +552,8 @@ struct HexDigits {
   std::array<std::uint8_t, 256> value{};
   HexDigits() {
     value.fill(0x10);
-    for (int c = 0; c < 10; ++c) value[static_cast<std::size_t>('0' + c)] = static_cast<std::uint8_t>(c);
+    for (int c = 0; c < 10; ++c)
+      value[static_cast<std::size_t>('0' + c)] = static_cast<std::uint8_t>(c);
     for (int c = 0; c < 6; ++c) {
       value[static_cast<std::size_t>('A' + c)] = static_cast<std::uint8_t>(10 + c);
       value[static_cast<std::size_t>('a' + c)] = static_cast<std::uint8_t>(10 + c);

@@ -163,10 +163,10 @@ std::size_t TWorldFile::loadLines(const std::vector<std::string>& lines, WorldTe
   rules.readHue = true;
   rules.position = kPositionRange;
   rules.height = kHeightRange;
-  readTextItems(lines,
-                format == WorldTextFormat::Sphere51a ? ItemTextDialect::Sphere51a
-                                                     : ItemTextDialect::Wsc,
-                rules, addItem);
+  readTextItems(
+      lines,
+      format == WorldTextFormat::Sphere51a ? ItemTextDialect::Sphere51a : ItemTextDialect::Wsc,
+      rules, addItem);
   return added;
 }
 

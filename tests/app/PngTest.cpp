@@ -29,7 +29,8 @@ bool convert(const std::string& args) {
 TEST(PngReader, SixteenBitChannelsAreTheStoredValuesWhateverChunksTheFileHas) {
   for (const bool alpha : {false, true}) {
     for (const PngColourChunk chunk : kChunks) {
-      SCOPED_TRACE(testing::Message() << "alpha " << alpha << ", chunk " << static_cast<int>(chunk));
+      SCOPED_TRACE(testing::Message()
+                   << "alpha " << alpha << ", chunk " << static_cast<int>(chunk));
       const Bitmap32 p =
           decodePng(test::png16(3, 2, {0x8485, 0x4445, 0x1415, 0x8080}, alpha, chunk));
       ASSERT_EQ(p.width, 3);
@@ -60,9 +61,10 @@ TEST(PngReader, ImageMagicksSixteenBitFilesWithAndWithoutColourChunks) {
   ASSERT_TRUE(convert("-size 9x7 xc:'rgb(10,200,30)' -interlace PNG PNG24:" + interlaced));
   EXPECT_EQ(readPngFile(interlaced).at(8, 6), makePixel(10, 200, 30));
   const std::string palette = dir.file("palette.png");
-  ASSERT_TRUE(convert("-size 2x1 xc:'rgb(10,200,30)' -alpha set -channel A -fx 'i==1?0:1' +channel "
-                      "PNG8:" +
-                      palette));
+  ASSERT_TRUE(
+      convert("-size 2x1 xc:'rgb(10,200,30)' -alpha set -channel A -fx 'i==1?0:1' +channel "
+              "PNG8:" +
+              palette));
   const Bitmap32 pal = readPngFile(palette);
   EXPECT_EQ(pal.at(0, 0), makePixel(10, 200, 30));
   EXPECT_EQ(alphaOf(pal.at(1, 0)), 0);

@@ -124,15 +124,33 @@ TEST(MultiImport, RecentresAsTheSpanAndLowestHeightGive) {
 // "P=x,y" for height 0, sections of other kinds; and values a component cannot hold, refused with
 // their line instead of cut.
 TEST(MultiImport, ServerSavesReadKeysAsWholeWordsAndRefuseWhatDoesNotFit) {
-  auto cs = parseMultiText({"SECTION WORLDITEM 0", "{", "\tSERIAL 1078812052", "\tID 100",
-                            "\tX 5397", "\tY 1102", "\tZ 5", "\tMOREX 0", "\tMOREY 0", "\tMOREZ 0",
-                            "}", "SECTION CHARACTER 1", "{", "ID 400", "X 1", "}",
-                            "SECTION WORLDITEM 2", "{", "ID 101", "X 5403", "}"},
+  auto cs = parseMultiText({"SECTION WORLDITEM 0",
+                            "{",
+                            "\tSERIAL 1078812052",
+                            "\tID 100",
+                            "\tX 5397",
+                            "\tY 1102",
+                            "\tZ 5",
+                            "\tMOREX 0",
+                            "\tMOREY 0",
+                            "\tMOREZ 0",
+                            "}",
+                            "SECTION CHARACTER 1",
+                            "{",
+                            "ID 400",
+                            "X 1",
+                            "}",
+                            "SECTION WORLDITEM 2",
+                            "{",
+                            "ID 101",
+                            "X 5403",
+                            "}"},
                            MultiTextFormat::Wsc);
   EXPECT_EQ(cs, (std::vector<MultiComponent>{{100, 5397, 1102, 5, 1}, {101, 5403, 1102, 5, 1}}));
-  cs = parseMultiText({"[WORLDITEM 064]", "SERIAL=0404D5D94", "ID=064", "P=5397,1102", "MOREP=1,1,1",
-                       "[WORLDCHAR 0190]", "P=1,1,1", "[WORLDITEM 065]", "  P=5403,1098,7", "[EOF]"},
-                      MultiTextFormat::Sphere51a);
+  cs =
+      parseMultiText({"[WORLDITEM 064]", "SERIAL=0404D5D94", "ID=064", "P=5397,1102", "MOREP=1,1,1",
+                      "[WORLDCHAR 0190]", "P=1,1,1", "[WORLDITEM 065]", "  P=5403,1098,7", "[EOF]"},
+                     MultiTextFormat::Sphere51a);
   EXPECT_EQ(cs, (std::vector<MultiComponent>{{0x64, 5397, 1102, 0, 1}, {0x65, 5403, 1098, 7, 1}}));
 
   const auto refusal = [](const std::vector<std::string>& lines, MultiTextFormat format) {
@@ -157,8 +175,8 @@ TEST(MultiImport, ServerSavesReadKeysAsWholeWordsAndRefuseWhatDoesNotFit) {
                     MultiTextFormat::UoaText),
             "Line 5: y 70000 does not fit (-32768 to 32767).");
   // Offsets from the centre are 16 bits too.
-  auto wide = parseMultiText({"0x1 -32768 0 0 0x0 0", "0x1 32767 0 0 0x0 0"},
-                             MultiTextFormat::PlainText);
+  auto wide =
+      parseMultiText({"0x1 -32768 0 0 0x0 0", "0x1 32767 0 0 0x0 0"}, MultiTextFormat::PlainText);
   EXPECT_NO_THROW(recentre(wide));
   wide = parseMultiText({"0x1 -32768 0 0 0x0 0", "0x1 32767 0 32767 0x0 0", "0x1 0 0 -2 0x0 0"},
                         MultiTextFormat::PlainText);

@@ -141,12 +141,12 @@ TEST(Tiledata, LayoutIsToldByTheRecordsBeforeTheSize) {
 // An older file as real clients ship it: names of few characters with leftovers of longer names
 // behind their zero byte, many empty records, flags, textures and heights.
 Bytes realisticOlderTiledata(std::size_t staticGroups) {
-  static const char* const landNames[] = {"void", "grass", "dirt", "forest", "jungle", "sand",
-                                          "rock", "water", "cave", "snow", "swamp", "lava",
-                                          "furrows", "embank", "NoName"};
-  static const char* const staticNames[] = {"wooden box", "stone wall", "tree", "door", "chair",
-                                            "table", "banner", "lamp post", "fence", "barrel",
-                                            "wall torch", "rock", "brush", "roof"};
+  static const char* const landNames[] = {"void",  "grass", "dirt",    "forest", "jungle",
+                                          "sand",  "rock",  "water",   "cave",   "snow",
+                                          "swamp", "lava",  "furrows", "embank", "NoName"};
+  static const char* const staticNames[] = {
+      "wooden box", "stone wall", "tree",   "door",       "chair", "table", "banner",
+      "lamp post",  "fence",      "barrel", "wall torch", "rock",  "brush", "roof"};
   TTiledata t;
   t.loadBytes(Bytes(kClassicLand + staticGroups * kClassicGroup, 0), TiledataLayout::Classic);
   std::uint32_t x = 0x2468ACE1;
@@ -162,7 +162,8 @@ Bytes realisticOlderTiledata(std::size_t staticGroups) {
   for (int id = 0; id < TTiledata::kLandCount; ++id) {
     if (next() % 5 == 0) continue;
     LandTileRecord r;
-    r.flags = (next() % 3 == 0 ? TileFlags::Impassable : 0) | (next() % 7 == 0 ? TileFlags::Wet : 0);
+    r.flags =
+        (next() % 3 == 0 ? TileFlags::Impassable : 0) | (next() % 7 == 0 ? TileFlags::Wet : 0);
     r.textureId = static_cast<std::uint16_t>(next() % 0x800);
     r.name = name(landNames[next() % std::size(landNames)]);
     t.writeLand(id, r);

@@ -96,7 +96,9 @@ TEST(TWorldFile, PlainTextReadsAndWritesItsLines) {
            {"1 2 3 128 0", "Line 2: z 128 does not fit (-128 to 127)."},
            {"1 2 3 0 0x10000", "Line 2: the hue 65536 does not fit (0 to 65535)."}}) {
     TWorldFile outside;
-    EXPECT_EQ(errorOf([&] { outside.loadLines({"2 3 4 -128 0", line}, WorldTextFormat::Plain); }),
+    EXPECT_EQ(errorOf([&] {
+                outside.loadLines({"2 3 4 -128 0", line}, WorldTextFormat::Plain);
+              }),
               message);
     EXPECT_EQ(outside.size(), 1u);
   }
@@ -165,10 +167,30 @@ TEST(TWorldFile, SphereAndWscLinesAndRoundTrips) {
 // other kinds, Sphere's "P=x,y" for height 0, and values too large for an item.
 TEST(TWorldFile, ServerSavesReadKeysAsWholeWords) {
   TWorldFile wsc;
-  EXPECT_EQ(wsc.loadLines({"SECTION WORLDITEM 0", "{", "\tSERIAL 1078812052", "\tID 500",
-                           "  X 1400", "  Y 1600", "  Z 5", "  MOREX 9", "  MOREY 9", "  MOREZ 9",
-                           "  Color 33", "}", "SECTION CHARACTER 1", "{", "ID 400", "X 1", "}",
-                           "SECTION WORLDITEM 2", "{", "ID 0x1F4", "X 3", "Y 4", "Z 0", "}"},
+  EXPECT_EQ(wsc.loadLines({"SECTION WORLDITEM 0",
+                           "{",
+                           "\tSERIAL 1078812052",
+                           "\tID 500",
+                           "  X 1400",
+                           "  Y 1600",
+                           "  Z 5",
+                           "  MOREX 9",
+                           "  MOREY 9",
+                           "  MOREZ 9",
+                           "  Color 33",
+                           "}",
+                           "SECTION CHARACTER 1",
+                           "{",
+                           "ID 400",
+                           "X 1",
+                           "}",
+                           "SECTION WORLDITEM 2",
+                           "{",
+                           "ID 0x1F4",
+                           "X 3",
+                           "Y 4",
+                           "Z 0",
+                           "}"},
                           WorldTextFormat::Wsc),
             2u);
   EXPECT_EQ(fields(wsc.allItems()), (std::vector<std::tuple<int, int, int, int, int>>{
@@ -195,11 +217,11 @@ TEST(TWorldFile, ServerSavesReadKeysAsWholeWords) {
               refused.loadLines({"[WORLDITEM 01]", "P=1,2,300"}, WorldTextFormat::Sphere51a);
             }),
             "Line 2: z 300 does not fit (-128 to 127).");
-  EXPECT_EQ(errorOf([&] {
-              refused.loadLines({"[WORLDITEM 010000]"}, WorldTextFormat::Sphere51a);
-            }),
+  EXPECT_EQ(errorOf([&] { refused.loadLines({"[WORLDITEM 010000]"}, WorldTextFormat::Sphere51a); }),
             "Line 1: the id 65536 does not fit (0 to 65535).");
-  EXPECT_EQ(errorOf([&] { refused.loadLines({"X 65536", "ID 1"}, WorldTextFormat::Wsc); }),
+  EXPECT_EQ(errorOf([&] {
+              refused.loadLines({"X 65536", "ID 1"}, WorldTextFormat::Wsc);
+            }),
             "Line 1: x 65536 does not fit (0 to 65535).");
 }
 
