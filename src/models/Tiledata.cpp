@@ -980,11 +980,17 @@ StaticImportResult TTiledata::importStaticText(const std::string& path) {
 void TTiledata::fillStaticSlots() {
   if (!m_loaded) return;
   if (staticCount() >= static_cast<std::uint32_t>(kFilledStaticCount)) return;
-  // Whole zero groups up to 0x8000 records; the bytes of a partial last group stay where they are
-  // and become the start of the first new group.
+  // Whole zero groups up to 0x8000 records. Bytes past the last whole group are no records (a
+  // tail some tool appended): they follow the new groups as they were, rather than becoming the
+  // contents of new records.
+  const std::size_t whole =
+      m_sizes->landSection + staticCount() / kRecordsPerGroup * m_sizes->staticGroup;
+  const Bytes tail(m_image.begin() + static_cast<std::ptrdiff_t>(whole), m_image.end());
+  m_image.resize(whole);
   m_image.resize(m_sizes->landSection + static_cast<std::size_t>(kFilledStaticCount) /
                                             kRecordsPerGroup * m_sizes->staticGroup,
                  0);
+  m_image.insert(m_image.end(), tail.begin(), tail.end());
 }
 
 }  // namespace quillotide

@@ -234,8 +234,8 @@ class TTiledata {
   StaticImportResult importStaticLines(const std::vector<std::string>& lines);
   StaticImportResult importStaticText(const std::string& path);
 
-  // Grows the static section by zero groups until it holds 0x8000 records; nothing when not
-  // loaded or already that large.
+  // Grows the static section by zero groups until it holds 0x8000 records, bytes past the last
+  // whole group kept after them; nothing when not loaded or already that large.
   void fillStaticSlots();
 
  private:

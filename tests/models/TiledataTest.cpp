@@ -530,6 +530,14 @@ TEST(Tiledata, FillStaticSlotsGrowsToFullGroups) {
   t.loadBytes(tiledataFile(TiledataLayout::Wide, 1));
   t.fillStaticSlots();
   EXPECT_EQ(t.image().size(), kWideLand + 1024 * kWideGroup);
+  // Bytes past the last whole group are no records: the new records are zero and the tail
+  // follows them.
+  const Bytes withTail = tiledataFile(TiledataLayout::Classic, 512, 1000);
+  t.loadBytes(withTail, TiledataLayout::Classic);
+  t.fillStaticSlots();
+  EXPECT_EQ(t.image().size(), kClassicLand + 1024 * kClassicGroup + 1000);
+  EXPECT_EQ(*t.readStatic(0x4000), StaticTileRecord{});
+  EXPECT_TRUE(std::equal(withTail.end() - 1000, withTail.end(), t.image().end() - 1000));
 }
 
 TEST(Tiledata, FlagNames) {
