@@ -40,7 +40,7 @@ class SequentialFile {
 public:
   explicit SequentialFile(const std::string& path) : m_path(path) {
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0) throw FileError(formatMessage("Cannot open file %s", {path}));
+    if (m_fd < 0) throwCannotOpen(path, errno);
     m_size = fileSize(path);
     m_buffer.resize(kWindow);
   }
@@ -90,7 +90,7 @@ class WindowReader {
 public:
   explicit WindowReader(const std::string& path) : m_path(path) {
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0) throw FileError(formatMessage("Cannot open file %s", {path}));
+    if (m_fd < 0) throwCannotOpen(path, errno);
     m_size = fileSize(path);
   }
   ~WindowReader() {

@@ -9,16 +9,16 @@
 #include <unistd.h>
 
 #include "app/Error.h"
+#include "app/FileIO.h"
 
 namespace quillotide {
 
 namespace {
 
-[[noreturn]] void cannotOpen(const std::string& path) {
-  throw FileError("Cannot open file " + path);
-}
-[[noreturn]] void cannotCreate(const std::string& path) {
-  throw FileError("Cannot create file " + path);
+// The file layer's texts with the system's reason, so a refused lock or a denied access says why.
+[[noreturn]] void cannotOpen(const std::string& path, int err = 0) { throwCannotOpen(path, err); }
+[[noreturn]] void cannotCreate(const std::string& path, int err = 0) {
+  throwCannotCreate(path, err);
 }
 
 }  // namespace
@@ -34,11 +34,21 @@ std::unique_ptr<WorldStream> WorldStream::openFile(const std::string& path) {
   std::unique_ptr<WorldStream> s(new WorldStream());
   s->m_path = path;
   s->m_fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-  if (s->m_fd < 0) cannotOpen(path);
+  if (s->m_fd < 0) cannotOpen(path, errno);
   struct stat st {};
-  if (::fstat(s->m_fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      ::flock(s->m_fd, LOCK_EX | LOCK_NB) != 0)
-    cannotOpen(path);
+  int err = 0;
+  if (::fstat(s->m_fd, &st) != 0)
+    err = errno;
+  else if (!S_ISREG(st.st_mode))
+    err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  else if (::flock(s->m_fd, LOCK_EX | LOCK_NB) != 0)
+    err = errno;
+  if (err != 0) {
+    // Closed before the reason is looked for, so this descriptor is not taken for the holder.
+    ::close(s->m_fd);
+    s->m_fd = -1;
+    cannotOpen(path, err);
+  }
   s->m_size = static_cast<std::uint64_t>(st.st_size);
   return s;
 }
@@ -47,9 +57,10 @@ std::unique_ptr<WorldStream> WorldStream::openForReading(const std::string& path
   std::unique_ptr<WorldStream> s(new WorldStream());
   s->m_path = path;
   s->m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (s->m_fd < 0) cannotOpen(path);
+  if (s->m_fd < 0) cannotOpen(path, errno);
   struct stat st {};
-  if (::fstat(s->m_fd, &st) != 0 || !S_ISREG(st.st_mode)) cannotOpen(path);
+  if (::fstat(s->m_fd, &st) != 0) cannotOpen(path, errno);
+  if (!S_ISREG(st.st_mode)) cannotOpen(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
   s->m_size = static_cast<std::uint64_t>(st.st_size);
   return s;
 }
@@ -63,7 +74,7 @@ void WorldStream::read(std::uint64_t offset, std::uint8_t* dst, std::size_t n) c
     throw FormatError((m_path.empty() ? std::string("world data") : m_path) + ": read of " +
                       std::to_string(n) + " bytes at offset " + std::to_string(offset) +
                       " is past the end (" + std::to_string(m_size) + " bytes)");
-  if (readSome(offset, dst, n) != n) cannotOpen(m_path);
+  if (readSome(offset, dst, n) != n) cannotOpen(m_path, EIO);
 }
 
 std::size_t WorldStream::readSome(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const {
@@ -99,7 +110,7 @@ void WorldStream::write(std::uint64_t offset, std::span<const std::uint8_t> byte
     const ssize_t w =
         ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
     if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) cannotCreate(m_path);
+    if (w <= 0) cannotCreate(m_path, w < 0 ? errno : ENOSPC);
     done += static_cast<std::size_t>(w);
   }
   if (offset + bytes.size() > m_size) m_size = offset + bytes.size();
@@ -111,7 +122,7 @@ void WorldStream::resize(std::uint64_t size) {
     m_size = size;
     return;
   }
-  if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) cannotCreate(m_path);
+  if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) cannotCreate(m_path, errno);
   m_size = size;
 }
 
@@ -135,7 +146,7 @@ std::span<const std::uint8_t> ChunkReader::at(std::uint64_t offset, std::size_t 
     const std::size_t got = m_stream.readSome(offset, m_buffer.data(), want);
     m_buffer.resize(got);
     m_start = offset;
-    if (got < n) cannotOpen(m_stream.path());
+    if (got < n) cannotOpen(m_stream.path(), EIO);
   }
   return std::span<const std::uint8_t>(m_buffer).subspan(static_cast<std::size_t>(offset - m_start),
                                                          n);
