@@ -27,6 +27,8 @@ constexpr std::uint16_t kHueOneReplacement = 0x455;
 constexpr std::int32_t kStaticKeyBase = 0xF000;
 constexpr std::int32_t kTextureKeyBase = 0x8000;
 constexpr std::uint64_t kFloorFlags = TileFlags::Background | TileFlags::Surface;
+// Items name cells with 16-bit coordinates: a view centre beyond them shows nothing anyway.
+constexpr int kCoordinateRange = 0x10000;
 
 int objectWeight(const TItem& item, const TTiledata* tiledata) {
   if (isLandKind(item.kind)) return 0;
@@ -124,7 +126,23 @@ EditorScene::EditorScene(SceneSources sources) : m_sources(std::move(sources)) {
 
 void EditorScene::setSources(SceneSources sources) {
   m_sources = std::move(sources);
+  m_frameSizes.clear();
+  clampCentre();
   m_rebuild = true;
+}
+
+std::optional<std::pair<int, int>> EditorScene::loadedWorldSize() const {
+  if (m_sources.map && m_sources.map->isLoaded())
+    return std::pair{m_sources.map->width(), m_sources.map->height()};
+  if (m_sources.statics && m_sources.statics->isLoaded())
+    return std::pair{m_sources.statics->width(), m_sources.statics->height()};
+  return std::nullopt;
+}
+
+void EditorScene::clampCentre() {
+  const auto size = loadedWorldSize().value_or(std::pair{kCoordinateRange, kCoordinateRange});
+  m_cx = std::clamp(m_cx, 0, std::max(0, size.first - 1));
+  m_cy = std::clamp(m_cy, 0, std::max(0, size.second - 1));
 }
 
 void EditorScene::setClientSize(int width, int height) {
@@ -136,6 +154,7 @@ void EditorScene::setClientSize(int width, int height) {
 void EditorScene::setViewCentre(int x, int y) {
   m_cx = x;
   m_cy = y;
+  clampCentre();
   m_rebuild = true;
 }
 
@@ -170,22 +189,34 @@ TItem* EditorScene::findVisibleItem(std::int32_t serial) {
   return nullptr;
 }
 
-void EditorScene::clearPictures() { m_pictures.clear(); }
+void EditorScene::clearPictures() {
+  m_pictures.clear();
+  m_frameSizes.clear();
+  ++m_pictureGeneration;
+}
 
 void EditorScene::rebuild() {
   m_items.clear();
   m_animations.clear();
-  const int r = viewRadius(worldWidth(), worldHeight()) + 2;
-  const int xa = m_cx - r, xb = m_cx + r, ya = m_cy - r, yb = m_cy + r;
-  if (m_srcStatics && m_sources.statics && m_sources.statics->isLoaded())
-    m_items = m_sources.statics->getItemsInRect(xa, xb, ya, yb);
-  if (m_srcWorld && m_sources.worldFile)
-    m_sources.worldFile->appendItemsInRect(xa, xb, ya, yb, m_items);
-  if (m_srcDiffs && m_sources.diffItems) m_sources.diffItems(xa, xb, ya, yb, m_items);
-  if (m_showMap && m_sources.map && m_sources.map->isLoaded())
-    m_sources.map->getLandItems(xa, xb, ya, yb, m_items);
   m_rebuild = false;
   m_resort = true;
+  const int r = viewRadius(worldWidth(), worldHeight()) + 2;
+  const int xa = m_cx - r, xb = m_cx + r, ya = m_cy - r, yb = m_cy + r;
+  // World-file items may lie anywhere in the loaded world; the classic size while none is.
+  const auto world =
+      loadedWorldSize().value_or(std::pair{kWorldFileWidth, kWorldFileHeight});
+  try {
+    if (m_srcStatics && m_sources.statics && m_sources.statics->isLoaded())
+      m_items = m_sources.statics->getItemsInRect(xa, xb, ya, yb);
+    if (m_srcWorld && m_sources.worldFile)
+      m_sources.worldFile->appendItemsInRect(xa, xb, ya, yb, m_items, world.first, world.second);
+    if (m_srcDiffs && m_sources.diffItems) m_sources.diffItems(xa, xb, ya, yb, m_items);
+    if (m_showMap && m_sources.map && m_sources.map->isLoaded())
+      m_sources.map->getLandItems(xa, xb, ya, yb, m_items);
+  } catch (const std::exception& e) {
+    // Drawing goes on with what was read; trying again every frame would only fail again.
+    m_problems.emplace_back(e.what());
+  }
 }
 
 void EditorScene::resort() {
@@ -217,6 +248,33 @@ void EditorScene::resort() {
   m_resort = false;
 }
 
+EditorScene::ArtSize EditorScene::frameSize(std::uint32_t artId) {
+  const auto known = m_frameSizes.find(artId);
+  if (known != m_frameSizes.end()) return known->second;
+  ArtSize size;
+  const TArt* art = m_sources.art;
+  if (art && art->isLoaded()) {
+    const auto slot = static_cast<std::int32_t>(artId);
+    try {
+      // Frames the verdata file patches are drawn from the patch, so they take its size.
+      const std::optional<PatchedSlots> patches =
+          m_sources.verdata ? std::optional(PatchedSlots::statics(*m_sources.verdata, *art))
+                            : std::nullopt;
+      if (patches && patches->isPatched(slot)) {
+        const Bitmap32 picture = patches->picture(slot);
+        size = {picture.width, picture.height};
+      } else {
+        size = {art->staticArtWidth(artId), art->staticArtHeight(artId)};
+      }
+    } catch (const Error&) {
+      // A damaged frame draws nothing, as a damaged picture does.
+      size = {};
+    }
+  }
+  m_frameSizes.emplace(artId, size);
+  return size;
+}
+
 EditorScene::AnimationState& EditorScene::animationOf(std::uint32_t tileId, std::int64_t now) {
   for (AnimationState& a : m_animations)
     if (a.tileId == tileId) return a;
@@ -225,9 +283,9 @@ EditorScene::AnimationState& EditorScene::animationOf(std::uint32_t tileId, std:
   a.tileId = tileId;
   a.nextSwitch = now + 50 * (ad ? ad->startDelay(static_cast<int>(tileId)) : 0);
   a.artId = tileId;
-  a.artHeight = m_sources.art && m_sources.art->isLoaded()
-                    ? m_sources.art->staticArtHeight(static_cast<std::int64_t>(tileId))
-                    : 0;
+  const ArtSize size = frameSize(tileId);
+  a.artWidth = size.width;
+  a.artHeight = size.height;
   m_animations.push_back(a);
   return m_animations.back();
 }
@@ -241,9 +299,9 @@ void EditorScene::advanceAnimations(std::int64_t now) {
     const int count = ad->frameCount(tile);
     a.frame = count > 0 ? (a.frame + 1) % count : 0;
     a.artId = static_cast<std::uint32_t>(std::max(0, ad->frameArtId(tile, a.frame)));
-    a.artHeight = m_sources.art && m_sources.art->isLoaded()
-                      ? m_sources.art->staticArtHeight(static_cast<std::int64_t>(a.artId))
-                      : 0;
+    const ArtSize size = frameSize(a.artId);
+    a.artWidth = size.width;
+    a.artHeight = size.height;
     const int interval = ad->frameInterval(tile);
     a.nextSwitch = now + 50 * (a.frame != 0 ? interval : ad->startDelay(tile) + interval);
   }
@@ -259,7 +317,10 @@ std::optional<std::int64_t> EditorScene::nextAnimationDue() const {
 Bitmap32 EditorScene::makePicture(const TItem& item, std::int32_t hue, std::uint32_t artId,
                                   int pictureHeight) const {
   const SceneSources& s = m_sources;
-  const HueChoice choice = HueChoice::fromItemHue(hue).value_or(HueChoice::none());
+  // A partial hue colours only the grey pixels of a static, as the art pages show it.
+  const bool partial = isObjectKind(item.kind) && s.tiledata && s.tiledata->isLoaded() &&
+                       s.tiledata->staticHasFlags(artId, TileFlags::PartialHue);
+  const HueChoice choice = HueChoice::fromItemHue(hue, partial).value_or(HueChoice::none());
   if (item.kind == ItemKind::LandTexture && !m_flat2D) {
     if (!s.textures || !s.textures->isLoaded() || !s.tiledata || !s.tiledata->isLoaded()) return {};
     const std::uint16_t textureId = s.tiledata->landTextureId(item.tileId);
@@ -334,6 +395,7 @@ void EditorScene::rebuildAndSort() {
 
 void EditorScene::prepare(std::int64_t now) {
   rebuildAndSort();
+  m_prepared = true;
   advanceAnimations(now);
   ++m_frameVersion;
   m_commands.clear();
@@ -341,15 +403,22 @@ void EditorScene::prepare(std::int64_t now) {
   const int w = worldWidth();
   const int h = worldHeight();
   for (std::size_t pos = m_items.size(); pos-- > 0;) {
-    const TItem& item = m_items[pos];
-    const bool object = isObjectKind(item.kind);
-    int pictureHeight = item.height;
-    std::uint32_t artId = item.tileId;
-    if (object && item.animated) {
-      const AnimationState& a = animationOf(item.tileId, now);
+    const TItem* shown = &m_items[pos];
+    const bool object = isObjectKind(shown->kind);
+    int pictureHeight = shown->height;
+    std::uint32_t artId = shown->tileId;
+    // An animated item shows its current frame, at that frame's size.
+    TItem frame;
+    if (object && shown->animated) {
+      const AnimationState& a = animationOf(shown->tileId, now);
       pictureHeight = a.artHeight;
       artId = a.artId;
+      frame = *shown;
+      frame.width = static_cast<std::int16_t>(a.artWidth);
+      frame.height = static_cast<std::int16_t>(a.artHeight);
+      shown = &frame;
     }
+    const TItem& item = *shown;
     const ScreenAnchor at = screenAnchor(item, m_cx, m_cy, w, h, pictureHeight, m_flat2D);
     const bool outside =
         at.left + item.width <= 0 || at.left >= w || at.top + item.height <= 0 || at.top >= h;
@@ -364,6 +433,7 @@ void EditorScene::prepare(std::int64_t now) {
     if (!picture) continue;
     DrawCommand c;
     c.item = static_cast<std::uint32_t>(pos);
+    c.serial = item.serial;
     c.picture = picture;
     c.left = at.left;
     c.top = at.top;
@@ -407,15 +477,16 @@ std::int32_t EditorScene::pick(int mx, int my) const {
   const double px = (mx + 0.5) * m_zoom;
   const double py = (my + 0.5) * m_zoom;
   for (const DrawCommand& c : m_commands) {
-    const TItem& item = m_items[c.item];
     const Bitmap32& tex = c.picture->pixels;
     if (!c.throughCorners) {
       const double u = px - c.left;
       const double v = py - c.top;
       if (u < 0 || v < 0 || u >= tex.width || v >= tex.height) continue;
-      if (c.picture->opaqueAt(static_cast<int>(u), static_cast<int>(v))) return item.serial;
+      if (c.picture->opaqueAt(static_cast<int>(u), static_cast<int>(v))) return c.serial;
       continue;
     }
+    if (c.item >= m_items.size()) continue;
+    const TItem& item = m_items[c.item];
     // Two triangles top-left-bottom and top-bottom-right, texture (0,0) (0,1) (1,1) (1,0).
     auto corner = [&](Corner k, double& x, double& y) {
       x = c.left + item.cornerDx(k);
@@ -438,7 +509,7 @@ std::int32_t EditorScene::pick(int mx, int my) const {
     }
     const int texX = std::min(tex.width - 1, static_cast<int>(s * tex.width));
     const int texY = std::min(tex.height - 1, static_cast<int>(t * tex.height));
-    if (c.picture->opaqueAt(texX, texY)) return item.serial;
+    if (c.picture->opaqueAt(texX, texY)) return c.serial;
   }
   return -1;
 }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -89,6 +90,7 @@ struct ScenePicture {
 // One quad (or for a sloped land cell, two triangles through its corners) of a frame.
 struct DrawCommand {
   std::uint32_t item = 0;  // position in VisibleItems
+  std::int32_t serial = 0;  // the serial of the item drawn, as it was when the frame was made
   const ScenePicture* picture = nullptr;
   int left = 0;
   int top = 0;
@@ -117,7 +119,9 @@ public:
   int worldWidth() const { return worldExtent(m_clientWidth, m_zoom); }
   int worldHeight() const { return worldExtent(m_clientHeight, m_zoom); }
 
-  // Moving the centre or changing the zoom requests a rebuild.
+  // Moving the centre or changing the zoom requests a rebuild. The centre stays on the loaded
+  // world (on the cells items can name while no world is loaded), so a centre typed or stored
+  // far outside cannot make the view's rectangle wrap around.
   void setViewCentre(int x, int y);
   int centreX() const { return m_cx; }
   int centreY() const { return m_cy; }
@@ -148,6 +152,10 @@ public:
   void requestRebuild() { m_rebuild = true; }
   void requestResort() { m_resort = true; }
   bool rebuildRequested() const { return m_rebuild; }
+  bool resortRequested() const { return m_resort; }
+  // Whether the last prepared frame still stands for VisibleItems: false before the first
+  // prepare and while a rebuild or resort waits (the copies have moved since).
+  bool framePrepared() const { return m_prepared && !m_rebuild && !m_resort; }
 
   // The editor's copies of the drawn items; tools change them directly (then ask for a resort).
   std::vector<TItem>& visibleItems() { return m_items; }
@@ -160,8 +168,12 @@ public:
   // Makes the frame for the tick count now (milliseconds): rebuilds and resorts when requested,
   // advances the animations, walks the items from the top of the draw order down, collects what
   // is drawn and drops the items that left the window or were deleted. Pictures that cannot be
-  // made (damaged data, too large) draw nothing and the walk goes on.
+  // made (damaged data, too large) draw nothing and the walk goes on. A model that fails while
+  // the items are collected (a file cut short on disk) leaves the items read before it; the
+  // failure's text waits in takeProblems() and the rebuild is not tried again until asked for.
   void prepare(std::int64_t now);
+  // Failures met while collecting the items since the last call.
+  std::vector<std::string> takeProblems() { return std::move(m_problems); }
   // The commands of the last prepare, topmost first.
   const std::vector<DrawCommand>& commands() const { return m_commands; }
   // The tick count at which an animation switches next; nullopt when nothing is animated.
@@ -177,6 +189,8 @@ public:
   std::size_t cachedPictures() const { return m_pictures.size(); }
   // Drops every picture (after an art, hue or texture change made elsewhere).
   void clearPictures();
+  // Changes with every clearPictures, so a view can free what it made of the old pictures.
+  std::uint64_t pictureGeneration() const { return m_pictureGeneration; }
 
 private:
   struct AnimationState {
@@ -184,12 +198,22 @@ private:
     std::int64_t nextSwitch = -1;
     int frame = 0;
     std::uint32_t artId = 0;
+    int artWidth = 0;
     int artHeight = 0;
+  };
+  struct ArtSize {
+    int width = 0;
+    int height = 0;
   };
   void rebuild();
   void resort();
   void advanceAnimations(std::int64_t now);
   AnimationState& animationOf(std::uint32_t tileId, std::int64_t now);
+  // The size of static art as it is drawn: a verdata patch's, else the art file's.
+  ArtSize frameSize(std::uint32_t artId);
+  // The loaded world's size in cells (the map's, else the statics'), or nullopt.
+  std::optional<std::pair<int, int>> loadedWorldSize() const;
+  void clampCentre();
   const ScenePicture* pictureFor(const TItem& item, std::int32_t key, std::int32_t hue,
                                  std::uint32_t artId, int pictureHeight);
   Bitmap32 makePicture(const TItem& item, std::int32_t hue, std::uint32_t artId,
@@ -213,10 +237,14 @@ private:
   int m_maxTextureSide = 4096;
   bool m_rebuild = true;
   bool m_resort = false;
+  bool m_prepared = false;
   std::vector<TItem> m_items;
   std::vector<AnimationState> m_animations;
   std::unordered_map<std::uint64_t, std::unique_ptr<ScenePicture>> m_pictures;
   std::uint32_t m_nextPictureId = 1;
+  std::uint64_t m_pictureGeneration = 0;
+  std::unordered_map<std::uint32_t, ArtSize> m_frameSizes;
+  std::vector<std::string> m_problems;
   std::vector<DrawCommand> m_commands;
   std::vector<std::uint32_t> m_removals;
   std::uint64_t m_frameVersion = 0;

@@ -94,6 +94,7 @@ void TStaticDiff::loadDiffs(const std::string& directory) {
   m_state = std::move(fresh);
   ++m_generation;
   m_loaded = true;
+  m_directory = directory;
   for (auto& p : problems) m_problems.push_back(std::move(p));
 }
 
@@ -372,6 +373,7 @@ std::optional<std::size_t> TStaticDiff::saveDiffs(const std::string& directory,
     indexFile.write(index);
     dataFile.write(data);
     commitAll({&listFile, &indexFile, &dataFile});
+    m_directory = directory;
 
     m_blockList = std::move(list);
     m_index = std::move(index);

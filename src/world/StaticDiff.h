@@ -67,6 +67,9 @@ public:
   // world) is noted in takeProblems().
   void loadDiffs(const std::string& directory);
   bool isLoaded() const { return m_loaded; }
+  // The folder whose diff files the images hold now: the last one loaded or saved into; empty
+  // before either.
+  const std::string& directory() const { return m_directory; }
   // True when files are loaded and an entry names block b.
   bool hasBlock(std::int32_t b) const { return m_loaded && m_state.firstEntry.contains(b); }
 
@@ -156,6 +159,7 @@ private:
   int m_width = StaticDiffLayout::kDefaultWidth;
   int m_height = StaticDiffLayout::kDefaultHeight;
   bool m_loaded = false;
+  std::string m_directory;
   Bytes m_blockList;
   Bytes m_index;
   Bytes m_data;

@@ -572,6 +572,29 @@ std::string TStatics::clearAll(Progress& progress) {
   return "Statics cleared.";
 }
 
+struct TStatics::Contents {
+  Bytes index;
+  Bytes data;
+  State state;
+  bool streamsChanged = false;
+};
+
+std::shared_ptr<const TStatics::Contents> TStatics::keepContents() const {
+  requireLoaded();
+  if (m_mode != StorageMode::Memory)
+    throw Error("The statics are held open in their files; there is no copy to keep.");
+  return std::make_shared<const Contents>(
+      Contents{m_index->bytes(), m_data->bytes(), m_state, m_streamsChanged});
+}
+
+void TStatics::restoreContents(const Contents& kept) {
+  m_index = WorldStream::memory(kept.index);
+  m_data = WorldStream::memory(kept.data);
+  m_state = kept.state;
+  m_streamsChanged = kept.streamsChanged;
+  ++m_generation;
+}
+
 Bitmap32 TStatics::renderStaticMap(Progress& progress) {
   requireLoaded();
   // One pixel per cell of the opened world, whatever its size.

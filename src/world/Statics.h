@@ -131,6 +131,13 @@ public:
   void compact(const std::string& indexPath, const std::string& dataPath, Progress& progress);
   // Empties every index record and the data; returns "Statics cleared.".
   std::string clearAll(Progress& progress);
+  // The memory copies and the lists as they are now, so that a clear (or any change of the
+  // copies) can be taken back. Memory mode only: held-open files have no copy to keep, and
+  // keepContents throws Error then.
+  struct Contents;
+  std::shared_ptr<const Contents> keepContents() const;
+  // Puts back what keepContents kept; the statics are numbered afresh.
+  void restoreContents(const Contents& kept);
   // One pixel per cell of the opened world (W x H), white, every static's position black.
   Bitmap32 renderStaticMap(Progress& progress);
   // Asks for an id (caption "ID Searching...", prompt "Choose ID", default "0x0"); nothing happens

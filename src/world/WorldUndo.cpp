@@ -454,6 +454,19 @@ void WorldEdits::clearWorldFile(const std::string& label) {
   recordWorldList(std::move(before), label, partBit(WorldPart::WorldFile));
 }
 
+std::string WorldEdits::clearStatics(Progress& progress, const std::string& label) {
+  TStatics* statics = m_models.statics;
+  if (!statics) throw Error("No statics to clear.");
+  if (statics->mode() != StorageMode::Memory) return statics->clearAll(progress);
+  auto before = statics->keepContents();
+  std::string said = statics->clearAll(progress);
+  auto after = statics->keepContents();
+  m_stack.record(label, {[statics, after] { statics->restoreContents(*after); },
+                         [statics, before] { statics->restoreContents(*before); },
+                         partBit(WorldPart::Statics)});
+  return said;
+}
+
 WorldEdits::CellMarks WorldEdits::cellMarks(int x, int y) const {
   CellMarks marks;
   TMap* map = m_models.map;

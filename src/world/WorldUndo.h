@@ -23,6 +23,7 @@
 
 namespace quillotide {
 
+class Progress;
 class TItems;
 class TMap;
 class TStaticDiff;
@@ -74,6 +75,10 @@ public:
   std::size_t loadWorldFile(const std::string& path, WorldTextFormat format,
                             const std::string& label = "Load Worldfile");
   void clearWorldFile(const std::string& label = "Clear Worldfile");
+  // Empties the statics (TStatics::clearAll) and returns its message. In memory mode the clear
+  // is a step that can be taken back; files held open are emptied at once and nothing is
+  // recorded.
+  std::string clearStatics(Progress& progress, const std::string& label = "Clear Statics");
 
 private:
   struct CellMarks;

@@ -3,9 +3,12 @@
 // the status texts, the highlight, the configuration and the files are read. These run without
 // OpenGL (the editor's panel then says so); picking never reads the frame back.
 
+#include <filesystem>
+
 #include <QAction>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 
 #include "EditorRun.h"
@@ -15,8 +18,12 @@
 #include "sample/Sample.h"
 #include "support/EditorWorld.h"
 #include "ui/editor/EditorView.h"
+#include "ui/editor/MaptoolForm.h"
 #include "ui/editor/SEditorForm.h"
+#include "ui/editor/StaticToolForm.h"
+#include "ui/editor/ToolWindows.h"
 #include "ui/main/Startup.h"
+#include "world/StaticDiff.h"
 
 using quillotide::ItemKind;
 using quillotide::TItem;
@@ -42,6 +49,14 @@ private slots:
   void patchStaticsWritesBothFilesAndRebuilds();
   void optionsStoreTheSizeAndTheCursor();
   void closingWithUnsavedChangesAsksFirst();
+  void closingSavesTheStaticDiffsItNames();
+  void loadingStaticDiffsOverUnsavedEditsAsksFirst();
+  void savingStaticDiffsOverAnotherSetAsksFirst();
+  void clearStaticsAsksAndIsOneUndoStep();
+  void clearStaticsHeldOpenSaysItCannotBeUndone();
+  void patchStaticsProposesTheLoadedFiles();
+  void aFileFailingWhileDrawingShowsAMessage();
+  void anErrorBoxDuringAPressEndsTheDrag();
   void withoutOpenGLThePanelSaysSo();
   void theFeaturesButtonLoadsTheWorldAndOpensTheEditor();
   void theSampleMayFollowTheWorldeditorSwitch();
@@ -53,14 +68,59 @@ constexpr int kC = 32;
 
 using quillotide::test::EditorRun;
 
+// The middle of the frame's magenta square on its cell.
+QPoint framePixel(int x, int y) { return EditorRun::cell(x, y) + QPoint(0, 5); }
+
+// A tool button of a tool window pressed with the mouse; then the editor is brought back.
+void pressTool(EditorRun& r, QWidget& window, const char* button) {
+  auto* b = window.findChild<QAbstractButton*>(QString::fromLatin1(button));
+  QVERIFY(b);
+  QTest::mouseClick(b, Qt::LeftButton);
+  r.activateEditor();
+}
+
+QWidget& staticTool(EditorRun& r) { return r.editor->toolWindows().staticTool(); }
+
+// A static diff set in `dir` (saved through the menu) holding one frame at (31, 31), loaded.
+void loadDiffWithAFrame(EditorRun& r, const QString& dir) {
+  r.run.registry->worldFile->add(EditorWorld::kFrame, 31, 31, 0, 0);
+  QVERIFY(QDir().mkpath(dir));
+  r.run.dialogs.answerFolder(dir);
+  r.trigger(QStringLiteral("Save StaticDiffs (new items included)"));
+  r.run.dialogs.answerFolder(dir);
+  r.trigger(QStringLiteral("Load StaticDiffs"));
+  // A move to where the mouse already is comes as no event: it arrives from elsewhere.
+  QTest::mouseMove(r.view(), QPoint(5, 5));
+  QTest::mouseMove(r.view(), framePixel(31, 31));
+  QVERIFY(r.visible(ItemKind::DiffStatic, 31, 31));
+}
+
+// The diff items a fresh store reads from the files in `dir`.
+std::size_t diffItemsOnDisk(const QString& dir) {
+  quillotide::TStaticDiff diffs;
+  diffs.setWorldSize(64, 64);
+  diffs.loadDiffs(dir.toStdString());
+  std::vector<TItem> items;
+  diffs.appendItemsInRect(0, 63, 0, 63, items);
+  return items.size();
+}
+
 }  // namespace
 
 void EditorFormTest::startsWithTheStoredSizeAndCentre() {
   {
+    // No world loaded yet: the stored centre 0 (or none) stands for 1580, 1580.
+    ProgramRun run(configWith({{"EditorWidth", "0"}, {"EditorHeight", "0"}, {"LastX", "0"}}));
+    TSEditorForm editor(*run.mainForm, false);
+    QCOMPARE(editor.scene().centreX(), 1580);
+    QCOMPARE(editor.scene().centreY(), 1580);
+  }
+  {
+    // On a 64 x 64 world that centre is kept on the world's last cell.
     EditorRun r(configWith({{"EditorWidth", "0"}, {"EditorHeight", "0"}, {"LastX", "0"}}));
     QCOMPARE(r.view()->size(), QSize(800, 600));
-    QCOMPARE(r.editor->scene().centreX(), 1580);
-    QCOMPARE(r.editor->scene().centreY(), 1580);
+    QCOMPARE(r.editor->scene().centreX(), 63);
+    QCOMPARE(r.editor->scene().centreY(), 63);
     QCOMPARE(r.editor->windowTitle(), QStringLiteral("Editor"));
     QCOMPARE(r.editor->findChild<QLabel*>("StatusPanel0")->width(), 300);
   }
@@ -279,8 +339,9 @@ void EditorFormTest::staticDiffsSaveAndLoadThroughTheMenu() {
   r.trigger(QStringLiteral("StaticDiffs"));
   QTest::mouseMove(r.view(), EditorRun::cell(kC, kC));
   QVERIFY(!r.visible(ItemKind::DiffStatic, 31, 31));
-  // A folder without diff files is reported.
+  // A folder without diff files is reported (after the question about the unsaved edit).
   r.run.dialogs.answerFolder(r.run.path("nowhere"));
+  r.run.dialogs.answerQuestion(QStringLiteral("Load"));
   r.trigger(QStringLiteral("Load StaticDiffs"));
   QVERIFY(r.run.dialogs.messageTexts().last().startsWith("Cannot open file"));
 }
@@ -381,6 +442,189 @@ void EditorFormTest::closingWithUnsavedChangesAsksFirst() {
   r.run.mainForm->close();
   QVERIFY(r.run.mainForm->isVisible());
   QCOMPARE(r.run.dialogs.pendingAnswers(), 0);
+}
+
+void EditorFormTest::closingSavesTheStaticDiffsItNames() {
+  EditorRun r;
+  r.show();
+  const QString dir = r.run.path("diffs");
+  loadDiffWithAFrame(r, dir);
+  pressTool(r, staticTool(r), "btnDelete");
+  r.clickView(framePixel(31, 31));
+  QVERIFY(!r.visible(ItemKind::DiffStatic, 31, 31));
+  QVERIFY(r.editor->hasUnsaved(WorldPart::Diffs));
+  // No folder chosen: nothing is saved, so the editor stays.
+  r.run.dialogs.answerQuestion(QStringLiteral("Save"));
+  r.run.dialogs.answerFolder(std::nullopt);
+  r.editor->close();
+  QVERIFY(r.editor->isVisible());
+  QVERIFY(r.run.dialogs.asked().at(r.run.dialogs.asked().size() - 2).prompt.contains(
+      "static diffs"));
+  QCOMPARE(diffItemsOnDisk(dir), std::size_t(1));
+  // The diffs' folder chosen: the delete is in the files, and the editor closes.
+  r.run.dialogs.answerQuestion(QStringLiteral("Save"));
+  r.run.dialogs.answerFolder(dir);
+  r.editor->close();
+  QVERIFY(!r.editor->isVisible());
+  QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("1 StaticDiff-Blocks saved."));
+  QCOMPARE(diffItemsOnDisk(dir), std::size_t(0));
+  QCOMPARE(r.run.dialogs.pendingAnswers(), 0);
+}
+
+void EditorFormTest::loadingStaticDiffsOverUnsavedEditsAsksFirst() {
+  EditorRun r;
+  r.show();
+  const QString dir = r.run.path("diffs");
+  loadDiffWithAFrame(r, dir);
+  pressTool(r, staticTool(r), "btnDelete");
+  r.clickView(framePixel(31, 31));
+  // Cancelled: the edit stays.
+  r.run.dialogs.answerFolder(dir);
+  r.run.dialogs.answerQuestion(QStringLiteral("Cancel"));
+  r.trigger(QStringLiteral("Load StaticDiffs"));
+  QVERIFY(r.run.dialogs.asked().last().prompt.contains("unsaved"));
+  QTest::mouseMove(r.view(), framePixel(31, 31) + QPoint(1, 0));
+  QVERIFY(!r.visible(ItemKind::DiffStatic, 31, 31));
+  QVERIFY(r.editor->hasUnsaved(WorldPart::Diffs));
+  // Loaded anyway: the files' item is back.
+  r.run.dialogs.answerFolder(dir);
+  r.run.dialogs.answerQuestion(QStringLiteral("Load"));
+  r.trigger(QStringLiteral("Load StaticDiffs"));
+  QTest::mouseMove(r.view(), framePixel(31, 31));
+  QVERIFY(r.visible(ItemKind::DiffStatic, 31, 31));
+  // Nothing unsaved: no question.
+  r.run.dialogs.answerFolder(dir);
+  r.trigger(QStringLiteral("Load StaticDiffs"));
+  QCOMPARE(r.run.dialogs.pendingAnswers(), 0);
+}
+
+void EditorFormTest::savingStaticDiffsOverAnotherSetAsksFirst() {
+  EditorRun r;
+  r.show();
+  // Another diff set, made elsewhere and never loaded here.
+  const QString other = r.run.path("other");
+  QVERIFY(QDir().mkpath(other));
+  {
+    quillotide::TStaticDiff elsewhere;
+    elsewhere.setWorldSize(64, 64);
+    elsewhere.addItem(EditorWorld::kPost, 10, 10, 0, 0);
+    elsewhere.saveDiffs(other.toStdString(), quillotide::StaticsSaveMode::StaticsOnly, nullptr);
+  }
+  const auto before = quillotide::test::readBytes(r.run.dir.file("other/Stadifi0.mul"));
+  r.run.registry->worldFile->add(EditorWorld::kFrame, 31, 31, 0, 0);
+  r.run.dialogs.answerFolder(other);
+  r.run.dialogs.answerQuestion(QStringLiteral("Cancel"));
+  r.trigger(QStringLiteral("Save StaticDiffs (new items included)"));
+  QVERIFY(r.run.dialogs.asked().last().prompt.contains("not loaded"));
+  QVERIFY(quillotide::test::readBytes(r.run.dir.file("other/Stadifi0.mul")) == before);
+  QCOMPARE(r.run.registry->worldFile->unwrittenItems().size(), std::size_t(1));
+  // Loaded from there, the set is that folder's own: saving back asks nothing.
+  r.run.dialogs.answerFolder(other);
+  r.trigger(QStringLiteral("Load StaticDiffs"));
+  r.run.dialogs.answerFolder(other);
+  r.trigger(QStringLiteral("Save StaticDiffs (new items included)"));
+  QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("1 StaticDiff-Blocks saved."));
+  QCOMPARE(diffItemsOnDisk(other), std::size_t(2));
+  QCOMPARE(r.run.dialogs.pendingAnswers(), 0);
+}
+
+void EditorFormTest::clearStaticsAsksAndIsOneUndoStep() {
+  EditorRun r;
+  r.show();
+  const auto index = quillotide::test::readBytes(r.world.dir.file("staidx0.mul"));
+  r.run.dialogs.answerQuestion(QStringLiteral("Cancel"));
+  r.trigger(QStringLiteral("Clear Statics"));
+  QTest::mouseMove(r.view(), EditorRun::post(kC, kC));
+  QVERIFY(r.visible(ItemKind::Static, kC, kC));
+  r.run.dialogs.answerQuestion(QStringLiteral("Clear"));
+  r.trigger(QStringLiteral("Clear Statics"));
+  QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("Statics cleared."));
+  QTest::mouseMove(r.view(), EditorRun::post(kC, kC) + QPoint(1, 0));
+  QVERIFY(!r.visible(ItemKind::Static, kC, kC));
+  QVERIFY(r.editor->hasUnsaved(WorldPart::Statics));
+  QCOMPARE(r.editor->undoAction()->text(), QStringLiteral("Undo Clear Statics"));
+  r.activateEditor();
+  QTest::keyClick(r.editor.get(), Qt::Key_Z, Qt::ControlModifier);
+  QTest::mouseMove(r.view(), EditorRun::post(kC, kC));
+  QVERIFY(r.visible(ItemKind::Static, kC, kC));
+  QVERIFY(r.visible(ItemKind::Static, kC + 2, kC + 2));
+  QVERIFY(!r.editor->hasUnsaved(WorldPart::Statics));
+  // The files change only with a patch.
+  QVERIFY(quillotide::test::readBytes(r.world.dir.file("staidx0.mul")) == index);
+}
+
+void EditorFormTest::clearStaticsHeldOpenSaysItCannotBeUndone() {
+  EditorRun r;
+  const std::string index = r.world.dir.file("staidx0.mul");
+  const std::string data = r.world.dir.file("statics0.mul");
+  r.run.registry->statics->open(index, data, 64, 64, quillotide::StorageMode::LowMemory);
+  r.show();
+  r.run.dialogs.answerQuestion(QStringLiteral("Clear"));
+  r.trigger(QStringLiteral("Clear Statics"));
+  QVERIFY(r.run.dialogs.asked().last().prompt.contains("cannot be undone"));
+  QVERIFY(r.run.dialogs.asked().last().prompt.contains(QString::fromStdString(data)));
+  QCOMPARE(quillotide::test::readBytes(data).size(), std::size_t(0));
+  QVERIFY(!r.editor->undoAction()->isEnabled());
+}
+
+void EditorFormTest::patchStaticsProposesTheLoadedFiles() {
+  EditorRun r;
+  r.show();
+  pressTool(r, staticTool(r), "btnDelete");
+  r.clickView(EditorRun::post(kC, kC));
+  const QString index = QString::fromStdString(r.run.registry->statics->indexPath());
+  const QString data = QString::fromStdString(r.run.registry->statics->dataPath());
+  QCOMPARE(index, QString::fromStdString(r.world.dir.file("staidx0.mul")));
+  // The person accepts what the dialogs propose.
+  r.run.dialogs.answerSave(index);
+  r.run.dialogs.answerSave(data);
+  r.trigger(QStringLiteral("Patch Statics (only changes on existing statics)"));
+  const auto& asked = r.run.dialogs.asked();
+  QCOMPARE(asked.at(asked.size() - 2).proposed, index);
+  QCOMPARE(asked.last().proposed, data);
+  QCOMPARE(r.run.dialogs.messageTexts().last(), QStringLiteral("1 Static-Blocks Patched."));
+  // The loaded files hold the delete: read afresh, only the other post is left.
+  quillotide::TStatics reread;
+  reread.open(index.toStdString(), data.toStdString(), 64, 64, quillotide::StorageMode::Memory);
+  const auto left = reread.getItemsInRect(0, 63, 0, 63);
+  QCOMPARE(left.size(), std::size_t(1));
+  QCOMPARE(int(left[0].x), kC + 2);
+}
+
+void EditorFormTest::aFileFailingWhileDrawingShowsAMessage() {
+  EditorRun r;
+  // Another program cut the map file short after it was loaded.
+  std::filesystem::resize_file(r.world.dir.file("registry-map0.mul"), 0);
+  r.show();
+  QTest::mouseMove(r.view(), QPoint(5, 5));
+  QTest::mouseMove(r.view(), EditorRun::post(kC, kC));
+  QTRY_COMPARE(int(r.run.dialogs.messages().size()), 1);
+  QVERIFY2(r.run.dialogs.messageTexts().last().startsWith("Cannot open file"),
+           qPrintable(r.run.dialogs.messageTexts().last()));
+  // The editor goes on with what it read, and says it once.
+  QVERIFY(r.visible(ItemKind::Static, kC, kC));
+  QTest::mouseMove(r.view(), EditorRun::post(kC + 2, kC + 2));
+  QTest::qWait(20);
+  QCOMPARE(int(r.run.dialogs.messages().size()), 1);
+}
+
+void EditorFormTest::anErrorBoxDuringAPressEndsTheDrag() {
+  EditorRun r;
+  r.show();
+  QWidget& maps = r.editor->toolWindows().mapTool();
+  auto* step = maps.findChild<QLineEdit*>(QStringLiteral("eUpDown"));
+  step->clear();
+  QTest::keyClicks(step, QStringLiteral("zz"));
+  pressTool(r, maps, "btnSetZ");
+  QTest::mouseMove(r.view(), EditorRun::cell(kC - 3, kC));
+  QTest::mousePress(r.view(), Qt::LeftButton, {}, EditorRun::cell(kC - 3, kC));
+  QCOMPARE(r.run.dialogs.messageTexts(),
+           QStringList{QStringLiteral("'zz' is not a valid integer value")});
+  // The box took the release: the mouse goes on over other cells without a box for each.
+  QTest::mouseMove(r.view(), EditorRun::cell(kC - 2, kC));
+  QTest::mouseMove(r.view(), EditorRun::cell(kC - 1, kC));
+  QCOMPARE(int(r.run.dialogs.messages().size()), 1);
+  QTest::mouseRelease(r.view(), Qt::LeftButton, {}, EditorRun::cell(kC - 1, kC));
 }
 
 void EditorFormTest::withoutOpenGLThePanelSaysSo() {

@@ -4,6 +4,7 @@
 // run without OpenGL; picking never reads the frame back.
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -58,6 +59,8 @@ private slots:
   void choosersHandTheirChoicesToTheTools();
   void setMaxZHidesWhatIsAbove();
   void undoComesFromTheEditMenuAndFromEveryToolWindow();
+  void theFirstClickAfterAToolButtonIsAnEdit();
+  void restoringTheMinimisedEditorKeepsItsTool();
 };
 
 namespace {
@@ -532,6 +535,62 @@ void ToolWindowsTest::undoComesFromTheEditMenuAndFromEveryToolWindow() {
   reread.open(r.run.dir.file("staidx.mul"), r.run.dir.file("statics.mul"), 64, 64,
               quillotide::StorageMode::Memory);
   QCOMPARE(reread.getItemsInRect(0, 63, 0, 63).size(), std::size_t(2));
+}
+
+void ToolWindowsTest::theFirstClickAfterAToolButtonIsAnEdit() {
+  ToolRun r;
+  r.show();
+  QWidget& s = r.statics();
+  auto& statics = *r.run.registry->statics;
+  const std::int32_t hued = statics.itemsAt(kC + 2, kC + 2).at(0).serial;
+  const std::int32_t plain = statics.itemsAt(kC, kC).at(0).serial;
+  // The button is pressed in the tool window, which stays the active window; the next click
+  // into the world is the edit, not merely the click that brings the editor to the front.
+  auto pressInToolWindow = [&](const char* button) {
+    s.activateWindow();
+    QTRY_VERIFY(QApplication::activeWindow() == &s);
+    QTest::mouseClick(r.in<QAbstractButton>(s, button), Qt::LeftButton);
+    QVERIFY(!r.editor->isActiveWindow());
+  };
+  pressInToolWindow("btnChangeColor");
+  r.clickView(ToolRun::post(kC + 2, kC + 2));
+  QCOMPARE(statics.item(hued)->hue, std::uint16_t(0));
+  pressInToolWindow("btnRaise");
+  r.clickView(ToolRun::post(kC + 2, kC + 2));
+  QCOMPARE(statics.item(hued)->z, std::int8_t(1));
+  pressInToolWindow("btnMoveRight");
+  r.clickView(ToolRun::post(kC, kC));
+  QCOMPARE(statics.item(plain)->x, std::uint16_t(kC + 1));
+  QCOMPARE(statics.item(plain)->y, std::uint16_t(kC - 1));
+  r.statics().chooseId(EditorWorld::kFrame);
+  pressInToolWindow("btnAdd");
+  r.clickView(ToolRun::post(kC + 2, kC + 2) + QPoint(0, -4));
+  QCOMPARE(r.run.registry->worldFile->items().size(), std::size_t(1));
+  pressInToolWindow("btnDelete");
+  r.clickView(ToolRun::post(kC + 1, kC - 1));
+  QVERIFY(statics.item(plain)->deleted);
+  QCOMPARE(r.editor->undoStack().size(), std::size_t(5));
+}
+
+void ToolWindowsTest::restoringTheMinimisedEditorKeepsItsTool() {
+  ToolRun r;
+  r.show();
+  QWidget& s = r.statics();
+  r.click(s, "btnDelete");
+  r.editor->showMinimized();
+  r.editor->showNormal();
+  QCOMPARE(r.editor->editorTool(), 2);
+  QVERIFY(r.down(s, "btnDelete"));
+  r.activateEditor();
+  r.clickView(ToolRun::post(kC, kC));
+  QVERIFY(!r.visible(ItemKind::Static, kC, kC));
+  // Hidden and shown again, the editor starts without a tool, and no button says otherwise.
+  r.click(r.maps(), "btnSetZ");
+  r.editor->hide();
+  r.show();
+  QCOMPARE(r.editor->editorTool(), 0);
+  QVERIFY(!r.down(s, "btnDelete"));
+  QVERIFY(!r.down(r.maps(), "btnSetZ"));
 }
 
 QTEST_MAIN(ToolWindowsTest)

@@ -1,5 +1,8 @@
 #include "world/EditorScene.h"
 
+#include <climits>
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "models/Verdata.h"
@@ -287,6 +290,108 @@ TEST(EditorScene, AnimatedStaticsSwitchFramesOnTheTickCount) {
   EXPECT_EQ(scene.commands()[0].picture->pixels.height, 32);
   scene.prepare(1100);  // back to frame 0, static 5, 10 high
   EXPECT_EQ(scene.commands()[0].picture->pixels.height, 16);
+}
+
+TEST(EditorScene, APartialHueColoursOnlyTheGreyPixels) {
+  EditorWorld world(64);
+  // Grey on the left half, red on the right; tile 9 takes hues on its grey pixels only.
+  Bitmap32 art(20, 20, EditorWorld::red());
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 10; ++x) art.at(x, y) = EditorWorld::grey();
+  world.art.importStatic(9, art);
+  world.art.importStatic(10, art);
+  StaticTileRecord partial;
+  partial.flags = TileFlags::PartialHue;
+  world.tiledata.writeStatic(9, partial);
+  world.worldFile.add(9, kC, kC, 0, 3);
+  world.worldFile.add(10, kC + 2, kC + 2, 0, 3);
+  EditorScene scene = sceneOver(world);
+  scene.setShowMap(false);
+  scene.prepare(0);
+  int seen = 0;
+  for (const DrawCommand& c : scene.commands()) {
+    const TItem& item = scene.visibleItems()[c.item];
+    const Bitmap32& p = c.picture->pixels;
+    EXPECT_NE(p.at(5, 10), EditorWorld::grey()) << item.tileId;
+    if (item.tileId == 9) EXPECT_EQ(p.at(15, 10), EditorWorld::red());
+    if (item.tileId == 10) EXPECT_NE(p.at(15, 10), EditorWorld::red());
+    ++seen;
+  }
+  EXPECT_EQ(seen, 2);
+}
+
+TEST(EditorScene, WorldFileItemsShowEverywhereInAWiderWorld) {
+  EditorWorld world(64);
+  // 7168 x 8 cells: east of the classic world's 6144 columns.
+  test::writeBytes(world.dir.file("wide.mul"),
+             test::makeMapBytes(7168, 8, [](int, int) {
+               return test::CellSpec{EditorWorld::kRedLand, 0};
+             }));
+  world.map.open(world.dir.file("wide.mul"), 7168, 8);
+  world.worldFile.add(EditorWorld::kPost, 7000, 4, 0, 0);
+  EditorScene scene(world.sources());
+  scene.setViewCentre(7000, 4);
+  scene.rebuildAndSort();
+  int found = 0;
+  for (const TItem& it : scene.visibleItems())
+    found += it.kind == ItemKind::WorldUnwritten && it.x == 7000 && it.y == 4;
+  EXPECT_EQ(found, 1);
+}
+
+TEST(EditorScene, TheViewCentreStaysOnTheWorld) {
+  EditorWorld world(64, {{EditorWorld::kPost, 5, 60, 0, 0}});
+  EditorScene scene(world.sources());
+  scene.setViewCentre(INT_MAX, INT_MIN + 1);
+  EXPECT_EQ(scene.centreX(), 63);
+  EXPECT_EQ(scene.centreY(), 0);
+  // Only the corner around the centre is read, not the whole world folded into the rectangle.
+  scene.rebuildAndSort();
+  ASSERT_FALSE(scene.visibleItems().empty());
+  for (const TItem& it : scene.visibleItems()) {
+    EXPECT_GE(it.x, 32);
+    EXPECT_LT(it.y, 32);
+  }
+  // Without a loaded world the centre stays on the cells items can name.
+  EditorScene empty;
+  empty.setViewCentre(70000, -5);
+  EXPECT_EQ(empty.centreX(), 0xFFFF);
+  EXPECT_EQ(empty.centreY(), 0);
+}
+
+TEST(EditorScene, AModelFailingWhileItemsAreCollectedIsReportedOnce) {
+  EditorWorld world(64, {{EditorWorld::kPost, kC, kC, 0, 0}});
+  // Another program cut the map file short after it was opened.
+  std::filesystem::resize_file(world.dir.file("map0.mul"), 0);
+  EditorScene scene = sceneOver(world);
+  EXPECT_NO_THROW(scene.prepare(0));
+  const auto problems = scene.takeProblems();
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].find("Cannot open file"), std::string::npos) << problems[0];
+  // What was read before the failure is drawn; the next frames do not try again.
+  EXPECT_FALSE(scene.commands().empty());
+  scene.prepare(50);
+  EXPECT_TRUE(scene.takeProblems().empty());
+}
+
+TEST(EditorScene, AnimatedStaticsTakeEveryFrameFromVerdataPatchesToo) {
+  test::SampleEditorWorld world;
+  TVerdata verdata;
+  verdata.load(world.dir.file("verdata.mul"));
+  SceneSources sources = world.sources();
+  sources.verdata = &verdata;
+  EditorScene scene(sources);
+  scene.setViewCentre(110, 166);
+  scene.setShowMap(false);
+  // The campfire by the road flickers through frames that only the verdata file holds.
+  for (std::int64_t now = 0; now <= 2000; now += 25) {
+    scene.prepare(now);
+    int drawn = 0;
+    for (const DrawCommand& c : scene.commands()) {
+      const TItem& it = scene.visibleItems()[c.item];
+      drawn += it.kind == ItemKind::Static && it.x == 110 && it.y == 166 && it.animated;
+    }
+    EXPECT_EQ(drawn, 1) << "at " << now << " ms";
+  }
 }
 
 }  // namespace

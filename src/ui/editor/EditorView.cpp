@@ -83,12 +83,13 @@ public:
   ~EditorGLWidget() override {
     if (!m_textures.empty() && context()) {
       makeCurrent();
-      for (const auto& [id, tex] : m_textures)
-        if (tex) glDeleteTextures(1, &tex);
+      dropTextures();
       if (m_glyphTexture) glDeleteTextures(1, &m_glyphTexture);
       doneCurrent();
     }
   }
+
+  std::size_t textureCount() const { return m_textures.size(); }
 
 protected:
   void initializeGL() override {
@@ -99,11 +100,14 @@ protected:
   }
 
   void paintGL() override {
-    QElapsedTimer timer;
-    timer.start();
     EditorScene& scene = m_view.scene();
-    scene.prepare(m_view.now());
-    m_view.m_prepared = true;
+    // Pictures made afresh (the editor reopened on other files) replace the old ones: their
+    // textures would never be drawn again.
+    if (scene.pictureGeneration() != m_pictureGeneration) {
+      dropTextures();
+      m_pictureGeneration = scene.pictureGeneration();
+    }
+    m_view.prepareFrame();
     const qreal dpr = devicePixelRatioF();
     const double zoom = scene.zoom();
     const double worldW = scene.clientWidth() * zoom;
@@ -150,9 +154,7 @@ protected:
 
     drawWeb(scene);
     drawAltitudes(scene);
-    // The rate counts the drawing itself, not only the calls that queue it.
-    glFinish();
-    m_view.frameDrawn(timer.nsecsElapsed());
+    m_view.frameDrawn();
   }
 
 private:
@@ -163,6 +165,12 @@ private:
     std::size_t first = 0;
     std::size_t count = 0;
   };
+
+  void dropTextures() {
+    for (const auto& [id, tex] : m_textures)
+      if (tex) glDeleteTextures(1, &tex);
+    m_textures.clear();
+  }
 
   GLuint textureOf(const ScenePicture& p) {
     auto found = m_textures.find(p.id);
@@ -365,6 +373,7 @@ private:
   int m_glyphAscent = 0;
   std::array<int, kGlyphs> m_glyphAdvance{};
   std::unordered_map<std::uint32_t, GLuint> m_textures;
+  std::uint64_t m_pictureGeneration = 0;
   std::vector<Batch> m_batches;
   std::unordered_map<std::uint32_t, std::size_t> m_batchOf;
   std::vector<std::size_t> m_commandBatch;
@@ -408,11 +417,20 @@ QWidget* EditorView::drawingWidget() const {
 }
 
 void EditorView::prepareIfNeeded() {
-  if (!m_prepared || m_scene.rebuildRequested()) {
-    m_scene.prepare(now());
-    m_prepared = true;
-  }
+  // A copy added or moved since the frame was made (an "Add" before the next paint) would
+  // leave the frame naming other copies than those drawn.
+  if (!m_prepared || !m_scene.framePrepared()) prepareFrame();
 }
+
+void EditorView::prepareFrame() {
+  m_scene.prepare(now());
+  m_prepared = true;
+  QStringList problems;
+  for (const std::string& p : m_scene.takeProblems()) problems << QString::fromStdString(p);
+  if (!problems.isEmpty()) emit drawingFailed(problems.join(QLatin1Char('\n')));
+}
+
+std::size_t EditorView::textureCount() const { return m_gl ? m_gl->textureCount() : 0; }
 
 void EditorView::refresh() {
   if (m_gl)
@@ -423,15 +441,14 @@ void EditorView::refresh() {
 
 QImage EditorView::frame() { return m_gl ? m_gl->grabFramebuffer() : QImage(); }
 
-void EditorView::frameDrawn(std::int64_t drawNanoseconds) {
+void EditorView::frameDrawn() {
   ++m_frames;
-  m_drawNanoseconds += drawNanoseconds;
   const std::int64_t t = now();
-  if (t - m_rateStart >= 500) {
-    const std::int64_t perFrame = std::max<std::int64_t>(1, m_drawNanoseconds / m_frames);
-    emit frameRateMeasured(static_cast<int>(std::min<std::int64_t>(1000000000 / perFrame, 9999)));
+  const std::int64_t elapsed = t - m_rateStart;
+  if (elapsed >= 500) {
+    // Frames drawn per second of the clock, not how fast one frame could be drawn.
+    emit frameRateMeasured(static_cast<int>(std::int64_t(m_frames) * 1000 / elapsed));
     m_frames = 0;
-    m_drawNanoseconds = 0;
     m_rateStart = t;
   }
   if (const auto due = m_scene.nextAnimationDue())

@@ -35,6 +35,8 @@ public:
   // Prepares the scene when it waits for a rebuild or resort, so a pick answers for what the
   // next frame shows.
   void prepareIfNeeded();
+  // Textures the OpenGL drawing holds now (0 without OpenGL).
+  std::size_t textureCount() const;
   // Asks for a frame (drawn once the event loop runs).
   void refresh();
   // The last drawn frame as the window shows it; empty without OpenGL.
@@ -46,8 +48,11 @@ signals:
   void leftReleased(QPoint position, Qt::KeyboardModifiers modifiers);
   void rightPressed(QPoint position);
   void moved(QPoint position, Qt::MouseButtons buttons);
-  // Frames per second the drawing reaches, measured over about half a second of frames.
+  // Frames drawn per second, measured over about half a second.
   void frameRateMeasured(int framesPerSecond);
+  // A model failed while the items to draw were collected; the text says why. Drawing goes on
+  // with what was read.
+  void drawingFailed(const QString& text);
 
 protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -57,7 +62,8 @@ protected:
 
 private:
   friend class EditorGLWidget;
-  void frameDrawn(std::int64_t drawNanoseconds);
+  void prepareFrame();
+  void frameDrawn();
 
   EditorScene& m_scene;
   EditorGLWidget* m_gl = nullptr;
@@ -66,7 +72,6 @@ private:
   QElapsedTimer m_clock;
   bool m_prepared = false;
   int m_frames = 0;
-  std::int64_t m_drawNanoseconds = 0;
   std::int64_t m_rateStart = 0;
 };
 

@@ -3,12 +3,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
 
 #include "registry/Registry.h"
+#include "app/Error.h"
 #include "app/Text.h"
 #include "world/Items.h"
 #include "world/StaticDiff.h"
@@ -84,6 +87,15 @@ TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
   connect(m_view, &EditorView::moved, this, &TSEditorForm::mouseMoved);
   connect(m_view, &EditorView::frameRateMeasured, this,
           [this](int fps) { setWindowTitle(QString::asprintf("Editor (%d FPS)", fps)); });
+  // Shown once the drawing is done, never from inside it; a box shown during a press takes
+  // the release, so the drag ends here.
+  connect(
+      m_view, &EditorView::drawingFailed, this,
+      [this](const QString& text) {
+        endStroke();
+        m_dialogs.showError(text);
+      },
+      Qt::QueuedConnection);
 
   for (std::size_t i = 0; i < m_status.size(); ++i) {
     m_status[i] = new QLabel(this);
@@ -206,9 +218,17 @@ void TSEditorForm::applyTool(std::int32_t serial) {
   if (serial == -1 || m_tool == 0) return;
   const auto found = m_tools.find(m_tool);
   if (found == m_tools.end() || !found->second) return;
-  runAction(m_dialogs, [&] { found->second(*this, serial); });
+  // The error box takes the button's release: without ending the drag here, every cell the mouse
+  // passes afterwards would run the tool again, each with its own box.
+  if (!runAction(m_dialogs, [&] { found->second(*this, serial); })) endStroke();
   if (!m_undo.inGroup()) updateUndoActions();
   refresh();
+}
+
+void TSEditorForm::endStroke() {
+  m_leftDown = false;
+  while (m_undo.inGroup()) m_undo.endGroup();
+  updateUndoActions();
 }
 
 void TSEditorForm::selectInModel(const TItem& item, bool selected) {
@@ -307,7 +327,9 @@ void TSEditorForm::changeZoom(double step) {
 }
 
 void TSEditorForm::leftPress(QPoint p, Qt::KeyboardModifiers) {
-  if (!isActiveWindow()) return;
+  // The press that brings the editor to the front (after a button of a tool window was pressed)
+  // is already the user's click into the world: one click is one edit.
+  if (!isActiveWindow()) activateWindow();
   m_leftDown = true;
   // Everything the press and the drag after it change is one undo step, named by the tool.
   m_undo.beginGroup(editorToolStepName(m_tool));
@@ -315,11 +337,7 @@ void TSEditorForm::leftPress(QPoint p, Qt::KeyboardModifiers) {
   applyTool(m_scene.pick(p.x(), p.y()));
 }
 
-void TSEditorForm::leftRelease(QPoint, Qt::KeyboardModifiers) {
-  m_leftDown = false;
-  while (m_undo.inGroup()) m_undo.endGroup();
-  updateUndoActions();
-}
+void TSEditorForm::leftRelease(QPoint, Qt::KeyboardModifiers) { endStroke(); }
 
 void TSEditorForm::undo() { replay(false); }
 void TSEditorForm::redo() { replay(true); }
@@ -351,7 +369,7 @@ void TSEditorForm::updateUndoActions() {
 }
 
 void TSEditorForm::rightPress(QPoint p) {
-  if (!isActiveWindow()) return;
+  if (!isActiveWindow()) activateWindow();
   const double zoom = m_scene.zoom();
   const int dx = p.x() - m_scene.clientWidth() / 2;
   const int dy = p.y() - m_scene.clientHeight() / 2;
@@ -483,6 +501,16 @@ void TSEditorForm::buildMenu() {
 void TSEditorForm::loadDiffs() {
   const auto dir = m_dialogs.chooseFolder(QStringLiteral("Where are your Diff-Files?"));
   if (!dir) return;
+  // The load replaces the diff items, edits and all.
+  if (hasUnsaved(WorldPart::Diffs)) {
+    const auto answer = m_dialogs.ask(
+        QStringLiteral("Load StaticDiffs"),
+        QStringLiteral("The static diffs have unsaved changes. Loading %1 drops them. Load "
+                       "anyway?")
+            .arg(*dir),
+        {QStringLiteral("Load"), QStringLiteral("Cancel")});
+    if (answer != 0) return;
+  }
   // A failed load has already emptied the diff items: the view shows what is left either way.
   struct Rebuild {
     TSEditorForm* form;
@@ -498,10 +526,11 @@ void TSEditorForm::loadDiffs() {
   if (!problems.isEmpty()) m_dialogs.showMessage(problems.join(QLatin1Char('\n')));
 }
 
-void TSEditorForm::saveDiffs(int mode) {
+bool TSEditorForm::saveDiffs(int mode) {
   const auto dir =
       m_dialogs.chooseFolder(QStringLiteral("Where do you want to have your Diff-Files?"));
-  if (!dir) return;
+  if (!dir) return false;
+  if (!mayReplaceDiffsIn(*dir)) return false;
   m_registry.alignDiffWorld();
   const auto blocks = m_registry.staticDiff->saveDiffs(
       str(*dir), static_cast<StaticsSaveMode>(mode), m_registry.worldFile.get());
@@ -511,6 +540,30 @@ void TSEditorForm::saveDiffs(int mode) {
   requestRebuild();
   m_dialogs.showMessage(blocks ? QStringLiteral("%1 StaticDiff-Blocks saved.").arg(*blocks)
                                : QStringLiteral("No static diffs to save."));
+  return true;
+}
+
+bool TSEditorForm::mayReplaceDiffsIn(const QString& dir) {
+  // The save writes the diff set the store holds, which is that folder's own only when it was
+  // loaded from (or saved into) there; another folder's files would be replaced by it.
+  const QDir target(dir);
+  bool holdsDiffs = false;
+  for (const std::string& name :
+       {StaticDiffLayout::kBlockListName, StaticDiffLayout::kIndexName,
+        StaticDiffLayout::kDataName})
+    holdsDiffs = holdsDiffs || target.exists(QString::fromStdString(name));
+  if (!holdsDiffs) return true;
+  const std::string& own = m_registry.staticDiff->directory();
+  if (!own.empty() && QFileInfo(QString::fromStdString(own)).canonicalFilePath() ==
+                          QFileInfo(dir).canonicalFilePath())
+    return true;
+  const auto answer = m_dialogs.ask(
+      QStringLiteral("Save StaticDiffs"),
+      QStringLiteral("%1 holds static diff files that were not loaded. Saving replaces them "
+                     "with the blocks of this diff set only. Replace them?")
+          .arg(dir),
+      {QStringLiteral("Replace"), QStringLiteral("Cancel")});
+  return answer == 0;
 }
 
 void TSEditorForm::chooseSolution(int width, int height) {
@@ -531,9 +584,25 @@ void TSEditorForm::setCustomCursor() {
 }
 
 void TSEditorForm::clearStatics() {
-  const std::string said = m_registry.statics->clearAll(m_main.gauge());
-  noteUnsaved(WorldPart::Statics);
-  requestRebuild();
+  TStatics& statics = *m_registry.statics;
+  if (!statics.isLoaded()) throw Error("Load Statics first.");
+  const bool inPlace = statics.mode() != StorageMode::Memory;
+  const QString text =
+      inPlace ? QStringLiteral("Remove every static of the world? The statics are held open in "
+                               "%1, so they are emptied on disk at once; this cannot be undone.")
+                    .arg(QString::fromStdString(statics.dataPath()))
+              : QStringLiteral("Remove every static of the world? Undo brings them back; the "
+                               "files change only when the statics are patched.");
+  const auto answer = m_dialogs.ask(QStringLiteral("Clear Statics"), text,
+                                    {QStringLiteral("Clear"), QStringLiteral("Cancel")});
+  if (answer != 0) return;
+  // Whatever part of the clear was done is shown.
+  struct Rebuild {
+    TSEditorForm* form;
+    ~Rebuild() { form->requestRebuild(); }
+  } rebuildAfter{this};
+  const std::string said = m_edits.clearStatics(m_main.gauge());
+  updateUndoActions();
   m_dialogs.showMessage(QString::fromStdString(said));
 }
 
@@ -545,13 +614,18 @@ bool TSEditorForm::patchMap() {
 }
 
 bool TSEditorForm::patchStatics(int mode) {
-  const auto index =
-      m_dialogs.saveFile({QStringLiteral("Staidx0.mul"), QStringLiteral("Staidx0.mul|Staidx0.mul"),
-                          QString(), QStringLiteral("Staidx0.mul")});
+  // The files the statics were loaded from are proposed: patching them is what the user means.
+  const TStatics& statics = *m_registry.statics;
+  const auto proposed = [](const std::string& loaded, const char* name) {
+    return loaded.empty() ? QString::fromLatin1(name) : QString::fromStdString(loaded);
+  };
+  const auto index = m_dialogs.saveFile(
+      {QStringLiteral("Staidx0.mul"), QStringLiteral("Staidx0.mul|Staidx0.mul"), QString(),
+       proposed(statics.indexPath(), "Staidx0.mul")});
   if (!index) return false;
-  const auto dataPath = m_dialogs.saveFile({QStringLiteral("Statics0.mul"),
-                                            QStringLiteral("Statics0.mul|Statics0.mul"), QString(),
-                                            QStringLiteral("Statics0.mul")});
+  const auto dataPath = m_dialogs.saveFile(
+      {QStringLiteral("Statics0.mul"), QStringLiteral("Statics0.mul|Statics0.mul"), QString(),
+       proposed(statics.dataPath(), "Statics0.mul")});
   if (!dataPath) return false;
   const auto said =
       m_registry.statics->save(str(*index), str(*dataPath), static_cast<StaticsSaveMode>(mode),
@@ -617,15 +691,16 @@ bool TSEditorForm::hasUnsaved(WorldPart part) const {
 }
 
 bool TSEditorForm::saveUnsaved() {
+  // Every part the question named is saved, or the editor stays open.
   bool done = true;
-  runAction(m_dialogs, [&] {
+  const bool ran = runAction(m_dialogs, [&] {
     if (hasUnsaved(WorldPart::Map)) done = done && patchMap();
     if (done && hasUnsaved(WorldPart::Statics)) done = patchStatics(0);
+    if (done && hasUnsaved(WorldPart::Diffs)) done = saveDiffs(0);
     if (done && hasUnsaved(WorldPart::WorldFile))
       done = saveWorldFile(QStringLiteral("*.txt|*.txt"), static_cast<int>(WorldTextFormat::Plain));
   });
-  return done && !hasUnsaved(WorldPart::Map) && !hasUnsaved(WorldPart::Statics) &&
-         !hasUnsaved(WorldPart::WorldFile);
+  return ran && done && !hasUnsaved();
 }
 
 bool TSEditorForm::confirmClose() {
@@ -642,6 +717,8 @@ bool TSEditorForm::confirmClose() {
 
 void TSEditorForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  // Restoring the minimised editor keeps the tool whose button is still down.
+  if (event->spontaneous()) return;
   m_tool = 0;
   emit editorShown();
 }

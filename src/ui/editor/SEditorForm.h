@@ -151,7 +151,13 @@ private:
   int unsavedParts() const;
 
   void loadDiffs();
-  void saveDiffs(int mode);
+  // False when no folder was chosen or the user kept another diff set's files.
+  bool saveDiffs(int mode);
+  // Whether saving the diff set into `dir` may replace what is there (asks when it holds
+  // another set's files).
+  bool mayReplaceDiffsIn(const QString& dir);
+  // Ends a press-drag-release: no drag painting follows, the undo step is closed.
+  void endStroke();
   void chooseSolution(int width, int height);
   void setCustomCursor();
   void clearStatics();
