@@ -181,7 +181,7 @@ void applyAnimationLine(TAnimation& animation, std::string_view line,
     animation.importFromFile(static_cast<int>(body), path, silent);
   } else {
     if (!std::filesystem::is_directory(path))
-      throw FileError(formatMessage("Cannot open file %s", {path}));
+      throwCannotOpen(path, std::filesystem::exists(path) ? ENOTDIR : ENOENT);
     animation.importFromDirectory(static_cast<int>(body), path, usePalette, silent);
   }
 }
@@ -436,8 +436,8 @@ std::string cutFile(const std::string& path, std::int64_t size) {
         formatMessage("%s holds %d bytes; it cannot be cut to %d bytes. Nothing was written.",
                       {path, std::to_string(have), std::to_string(size)}));
   const Bytes bytes = readFile(path);
-  if (bytes.size() < static_cast<std::size_t>(size))
-    throw Error(formatMessage("Cannot open file %s", {path}));
+  // The file became shorter since its size was read.
+  if (bytes.size() < static_cast<std::size_t>(size)) throwCannotOpen(path, EIO);
   const std::string target = path + ".new";
   writeFileAtomic(target,
                   std::span<const std::uint8_t>(bytes.data(), static_cast<std::size_t>(size)));

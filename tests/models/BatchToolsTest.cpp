@@ -270,12 +270,15 @@ TEST(BatchAutopatch, ImportsAnimationFilesAndFolders) {
   anim.deleteBody(folderTarget);
   const std::string list =
       writeList(dir, std::to_string(kxTarget) + " body.kx\n" + std::to_string(folderTarget) +
-                         " folder 2 1\n" + "70000 body.kx\n");
+                         " folder 2 1\n" + "70000 body.kx\n" + std::to_string(folderTarget) +
+                         " body.kx 2\n");
   const AutopatchResult r =
       autopatch({.animation = &anim}, AutopatchKind::Animations, list, g_silent);
   EXPECT_EQ(r.message().substr(0, r.message().find('\n')), "2 Animations patched.");
-  ASSERT_EQ(r.failures.size(), 1u);
+  ASSERT_EQ(r.failures.size(), 2u);
   EXPECT_EQ(r.failures[0].line, 3);
+  // A file named as an animation folder: the reason says what is wrong with it.
+  EXPECT_EQ(r.failures[1].message, "Cannot open file " + dir.file("body.kx") + ": Not a directory");
   for (int target : {kxTarget, folderTarget}) {
     ASSERT_TRUE(anim.bodyExists(target));
     EXPECT_EQ(anim.slotFrames(target, 0).size(), anim.slotFrames(body, 0).size());
