@@ -197,30 +197,61 @@ AnimFolderImport readAnimFolder(const std::string& folder, int slots, bool usePa
   return result;
 }
 
-Bytes encodeKx(std::uint16_t bodyType, const std::vector<KxSlot>& slots) {
-  std::size_t total = kxlayout::kTable + slots.size() * kIndexRecordSize;
-  for (const auto& s : slots)
-    if (!s.record.isEmpty()) total += s.data.size();
-  if (total > 0x7FFFFFFF) throw Error("The .kx file would grow past 2 GB.");
-  ByteWriter w(total);
+namespace {
+
+// The head of a ".kx" file: file id, body type, then one record per slot. A slot that has a block
+// (`hasBlock`) gets the block's place in the file and its size (`blockSize`); the others keep
+// their record as it is. Returns the head and the size of the blocks that follow it.
+template <class HasBlock, class BlockSize>
+std::pair<Bytes, std::uint64_t> kxHead(std::uint16_t bodyType, std::span<const IndexRecord> records,
+                                       HasBlock hasBlock, BlockSize blockSize) {
+  const std::size_t head = kxlayout::kTable + records.size() * kIndexRecordSize;
+  std::uint64_t blocks = 0;
+  for (std::size_t k = 0; k < records.size(); ++k)
+    if (hasBlock(k)) blocks += blockSize(k);
+  if (head + blocks > 0x7FFFFFFF) throw Error("The .kx file would grow past 2 GB.");
+  ByteWriter w(head);
   w.u16(kxlayout::kFileId);
   w.u16(bodyType);
-  std::size_t position = kxlayout::kTable + slots.size() * kIndexRecordSize;
-  for (const auto& s : slots) {
-    if (s.record.isEmpty()) {
-      w.i32(s.record.lookup);
-      w.i32(s.record.length);
-      w.i32(s.record.extra);
+  std::uint64_t position = head;
+  for (std::size_t k = 0; k < records.size(); ++k) {
+    const IndexRecord& r = records[k];
+    if (!hasBlock(k)) {
+      w.i32(r.lookup);
+      w.i32(r.length);
+      w.i32(r.extra);
       continue;
     }
     w.i32(static_cast<std::int32_t>(position));
-    w.i32(static_cast<std::int32_t>(s.data.size()));
-    w.i32(s.record.extra);
-    position += s.data.size();
+    w.i32(static_cast<std::int32_t>(blockSize(k)));
+    w.i32(r.extra);
+    position += blockSize(k);
   }
+  return {w.take(), blocks};
+}
+
+}  // namespace
+
+Bytes encodeKxHead(std::uint16_t bodyType, std::span<const IndexRecord> records) {
+  return kxHead(
+             bodyType, records, [&](std::size_t k) { return !records[k].isEmpty(); },
+             [&](std::size_t k) {
+               return static_cast<std::uint64_t>(static_cast<std::uint32_t>(records[k].length));
+             })
+      .first;
+}
+
+Bytes encodeKx(std::uint16_t bodyType, const std::vector<KxSlot>& slots) {
+  std::vector<IndexRecord> records;
+  records.reserve(slots.size());
+  for (const auto& s : slots) records.push_back(s.record);
+  auto [out, blocks] = kxHead(
+      bodyType, records, [&](std::size_t k) { return !slots[k].record.isEmpty(); },
+      [&](std::size_t k) { return static_cast<std::uint64_t>(slots[k].data.size()); });
+  out.reserve(out.size() + static_cast<std::size_t>(blocks));
   for (const auto& s : slots)
-    if (!s.record.isEmpty()) w.bytes(s.data);
-  return w.take();
+    if (!s.record.isEmpty()) out.insert(out.end(), s.data.begin(), s.data.end());
+  return out;
 }
 
 std::vector<KxSlot> decodeKx(std::span<const std::uint8_t> bytes, std::uint16_t bodyType,

@@ -1,7 +1,7 @@
 #pragma once
 // The two exchange forms of one animation body, shared by the animation files and verdata:
-// the animation folder ("liste.txt", "palette_<s>.txt", "<s>_<f>.bmp" per slot offset s and frame f)
-// and the ".kx" file (file id 6, body type, one index record per slot offset, the frame blocks).
+// the animation folder ("liste.txt", "palette_<s>.txt", "<s>_<f>.bmp" per slot offset s and frame
+// f) and the ".kx" file (file id 6, body type, one index record per slot offset, the frame blocks).
 
 #include <cstdint>
 #include <optional>
@@ -22,7 +22,8 @@ constexpr std::uint16_t kFileId = 6;
 constexpr std::size_t kTable = 4;
 }  // namespace kxlayout
 
-// The frame numbers one slot of a folder may use; liste.txt entries beyond are not frames of the body.
+// The frame numbers one slot of a folder may use; liste.txt entries beyond are not frames of the
+// body.
 constexpr int kMaxFolderFrames = 1000;
 
 // One slot of a body as it goes into a folder.
@@ -81,10 +82,14 @@ struct KxSlot {
 // The ".kx" file of a body: records with lookups counted from the start of the file, then the
 // blocks of the non-empty slots in slot order. Empty records are written unchanged.
 Bytes encodeKx(std::uint16_t bodyType, const std::vector<KxSlot>& slots);
+// The head of that file alone (file id, body type, records), for slots whose records give their
+// blocks' sizes; the blocks, in slot order, are to follow it. Throws Error when the file would
+// grow past 2 GB.
+Bytes encodeKxHead(std::uint16_t bodyType, std::span<const IndexRecord> records);
 
 // Reads the first `slots` records and their blocks. Throws Error "Not an Anim File." when the first
-// word is not 6, "Wrong Anim Id ( Type )." when the type differs from bodyType, and FormatError when
-// the file is cut short or a record points outside it. An empty record keeps no data.
+// word is not 6, "Wrong Anim Id ( Type )." when the type differs from bodyType, and FormatError
+// when the file is cut short or a record points outside it. An empty record keeps no data.
 std::vector<KxSlot> decodeKx(std::span<const std::uint8_t> bytes, std::uint16_t bodyType,
                              int slots);
 

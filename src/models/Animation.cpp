@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 
 #include "app/Error.h"
 #include "app/FileIO.h"
@@ -21,6 +22,9 @@ constexpr int kFilledBodies = 0x1000;
 constexpr int kMaxBody = 0xFFFF;
 // Background of frames exported to a folder: white, which the folder import reads as transparent.
 constexpr Pixel kFolderBackground = 0x00FFFFFF;
+// The piece in which blocks pass from the data file to an export: large enough that each read and
+// write is one call, small enough to stay in the processor's cache between them.
+constexpr std::size_t kCopyPiece = std::size_t{1} << 20;
 }  // namespace layout
 
 const AnimSlotTable kAnimTable{200, 400, 9000, 35000};
@@ -180,43 +184,52 @@ void TAnimation::exportToFile(int body, const std::string& path, Progress& progr
   checkBody(body);
   const int count = slotsPerBody(body);
   const auto records = m_files.records(firstSlot(body), count);
-  // A body's blocks usually lie together in the data file: when every one is inside it and the
-  // range they span has little else in it, the range is read in one piece and cut into blocks.
-  std::uint64_t low = ~std::uint64_t{0}, high = 0, total = 0;
-  bool inside = true;
-  for (const auto& r : records) {
+  // A block outside the data file ends the export before the file is begun, naming the slot.
+  for (int k = 0; k < count; ++k) {
+    const IndexRecord& r = records[static_cast<std::size_t>(k)];
+    if (!r.isEmpty() && (r.lookup < 0 || static_cast<std::uint64_t>(r.lookup) +
+                                                 static_cast<std::uint64_t>(r.length) >
+                                             m_files.dataSize()))
+      withContext(slotName(body, k), [&] { return m_files.readData(r); });
+  }
+  // The blocks go from the data file to the export in slot order. A body's blocks usually lie
+  // back to back, so neighbours make one run, and a run passes through one buffer in large
+  // pieces: the bytes are copied twice (read, write), never held whole.
+  struct Run {
+    std::uint64_t from = 0;
+    std::uint64_t length = 0;
+  };
+  std::vector<Run> runs;
+  for (const IndexRecord& r : records) {
     if (r.isEmpty()) continue;
-    const auto lookup = static_cast<std::uint64_t>(r.lookup);
+    const auto from = static_cast<std::uint64_t>(r.lookup);
     const auto length = static_cast<std::uint64_t>(r.length);
-    if (r.lookup < 0 || lookup + length > m_files.dataSize()) inside = false;
-    low = std::min(low, lookup);
-    high = std::max(high, lookup + length);
-    total += length;
+    if (!runs.empty() && runs.back().from + runs.back().length == from)
+      runs.back().length += length;
+    else
+      runs.push_back({from, length});
   }
-  Bytes range;
-  if (inside && total > 0 && high - low <= total + total / 2 + (std::uint64_t{1} << 16))
-    range = m_files.readDataAt(low, static_cast<std::size_t>(high - low));
-  std::vector<KxSlot> slots(static_cast<std::size_t>(count));
-  {
-    ProgressSteps steps(progress, count);
-    for (int k = 0; k < count; ++k) {
-      auto& s = slots[static_cast<std::size_t>(k)];
-      s.record = records[static_cast<std::size_t>(k)];
-      if (s.record.isEmpty()) {
-        steps.at(k + 1);
-        continue;
-      }
-      if (range.empty()) {
-        s.data = withContext(slotName(body, k), [&] { return m_files.readData(s.record); });
-      } else {
-        const auto from = range.begin() + static_cast<std::ptrdiff_t>(
-                                              static_cast<std::uint64_t>(s.record.lookup) - low);
-        s.data.assign(from, from + s.record.length);
-      }
-      steps.at(k + 1);
+  std::uint64_t longest = 0;
+  for (const Run& run : runs) longest = std::max(longest, run.length);
+  const std::size_t piece =
+      static_cast<std::size_t>(std::min<std::uint64_t>(longest, layout::kCopyPiece));
+  const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[std::max<std::size_t>(piece, 1)]);
+  // The export is a new exchange file: replaced whole, by a rename, and left to the system to
+  // flush like the files of a folder export; the game's files are not touched.
+  AtomicFile out(path, AtomicFile::Flush::Later);
+  out.write(encodeKxHead(static_cast<std::uint16_t>(bodyType(body)), records));
+  ProgressSteps steps(progress, static_cast<long long>(runs.size()));
+  long long done = 0;
+  for (const Run& run : runs) {
+    for (std::uint64_t at = 0; at < run.length;) {
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(piece, run.length - at));
+      m_files.readDataAt(run.from + at, buffer.get(), n);
+      out.write({buffer.get(), n});
+      at += n;
     }
+    steps.at(++done);
   }
-  writeFileAtomic(path, encodeKx(static_cast<std::uint16_t>(bodyType(body)), slots));
+  out.commit();
 }
 
 void TAnimation::importFromFile(int body, const std::string& path, Progress& progress) {

@@ -601,6 +601,45 @@ TEST(TAnimation, KxExportTakesEachBlockWhereverItsRecordPoints) {
   EXPECT_FALSE(fileExists(kx));
 }
 
+// Blocks that lie back to back pass to the file in pieces of at most a megabyte; the file is the
+// one encodeKx builds from the same blocks, whatever the pieces were.
+TEST(TAnimation, KxExportOfALargeBodyIsTheEncodedFile) {
+  AnimFiles f;
+  const AnimSlotTable& table = animSlotTable(AnimKind::Anim);
+  const int body = 250;
+  const std::int64_t first = table.firstSlot(body);
+  Bytes data(1600000);
+  for (std::size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<std::uint8_t>((i * 131 + i / 977) & 0xFF);
+  std::vector<IndexRecord> index(static_cast<std::size_t>(first + table.slotsPerBody(body)),
+                                 IndexRecord{-1, -1, -1});
+  auto slot = [&](int k) -> IndexRecord& { return index[static_cast<std::size_t>(first + k)]; };
+  // Slots 0 to 2 back to back over 1.5 MB; slot 4 before them, slot 6 inside slot 1's block.
+  slot(0) = {100000, 500000, 1};
+  slot(1) = {600000, 500000, 2};
+  slot(2) = {1100000, 499999, 3};
+  slot(4) = {10, 5000, 4};
+  slot(6) = {700000, 12345, 5};
+  test::writeBytes(f.idx, test::indexBytes(index));
+  test::writeBytes(f.mul, data);
+  TAnimation a;
+  a.load(f.idx, f.mul);
+  const std::string kx = f.dir.file("big.kx");
+  a.exportToFile(body, kx, g_silent);
+
+  std::vector<KxSlot> expected(static_cast<std::size_t>(a.slotsPerBody(body)));
+  for (std::size_t k = 0; k < expected.size(); ++k) {
+    expected[k].record = slot(static_cast<int>(k));
+    if (expected[k].record.isEmpty()) continue;
+    const auto from = data.begin() + expected[k].record.lookup;
+    expected[k].data.assign(from, from + expected[k].record.length);
+  }
+  EXPECT_EQ(test::readBytes(kx), encodeKx(1, expected));
+  const auto slots = decodeKx(test::readBytes(kx), 1, a.slotsPerBody(body));
+  EXPECT_EQ(slots[2].data, expected[2].data);
+  EXPECT_EQ(slots[6].record.extra, 5);
+}
+
 TEST(TAnimation, FolderImportFollowsLinksToBitmaps) {
   AnimFiles f;
   TAnimation a;
