@@ -214,8 +214,8 @@ void TAnimation::exportToFile(int body, const std::string& path, Progress& progr
   const std::size_t piece =
       static_cast<std::size_t>(std::min<std::uint64_t>(longest, layout::kCopyPiece));
   const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[std::max<std::size_t>(piece, 1)]);
-  // The export is a new exchange file: replaced whole, by a rename, and left to the system to
-  // flush like the files of a folder export; the game's files are not touched.
+  // The export is an exchange file, not a game file: replaced whole by a rename, without a flush
+  // of its own, so a crash can cost only the export, which the user writes again.
   AtomicFile out(path, AtomicFile::Flush::Later);
   out.write(encodeKxHead(static_cast<std::uint16_t>(bodyType(body)), records));
   ProgressSteps steps(progress, static_cast<long long>(runs.size()));
