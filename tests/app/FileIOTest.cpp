@@ -382,6 +382,5 @@ TEST(FileIO, AWriteBatchReplacesExistingFilesWholeAndWritesThroughLinks) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   EXPECT_TRUE(fs::is_symlink(dir.file("dangling.txt")));
   EXPECT_EQ(test::readBytes(dir.file("real/new.txt")), Bytes(4, 2));
-  EXPECT_EQ(folderNames(dir.path()),
-            (std::vector<std::string>{"dangling.txt", "old.txt", "real"}));
+  EXPECT_EQ(folderNames(dir.path()), (std::vector<std::string>{"dangling.txt", "old.txt", "real"}));
 }

@@ -10,11 +10,11 @@
 
 #include "UiTestSupport.h"
 #include "app/FileIO.h"
-#include "world/DiffFiles.h"
 #include "support/WorldFiles.h"
 #include "ui/editor/DiffForm.h"
 #include "ui/editor/SEditorForm.h"
 #include "ui/platform/GaugeForm.h"
+#include "world/DiffFiles.h"
 
 using quillotide::test::ProgramRun;
 using quillotide::test::readBytes;

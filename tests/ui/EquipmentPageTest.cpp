@@ -89,9 +89,12 @@ void fillRobe(ProgramRun& run, const QString& suffix) {
 
 void writePictures(ProgramRun& run) {
   for (const char* ext : {".bmp", ".png"}) {
-    quillotide::writeImageFile(run.dir.file(std::string("gump") + ext), quillotide::test::exactPicture(20, 30, 80));
-    quillotide::writeImageFile(run.dir.file(std::string("gumpw") + ext), quillotide::test::exactPicture(21, 31, 120));
-    quillotide::writeImageFile(run.dir.file(std::string("art") + ext), quillotide::test::exactPicture(12, 14, 160));
+    quillotide::writeImageFile(run.dir.file(std::string("gump") + ext),
+                               quillotide::test::exactPicture(20, 30, 80));
+    quillotide::writeImageFile(run.dir.file(std::string("gumpw") + ext),
+                               quillotide::test::exactPicture(21, 31, 120));
+    quillotide::writeImageFile(run.dir.file(std::string("art") + ext),
+                               quillotide::test::exactPicture(12, 14, 160));
   }
 }
 
@@ -203,7 +206,8 @@ void EquipmentPageTest::preconditionsAndClear() {
   const QStringList listed = run.find<QLabel>("lEquipRefusals")->text().split('\n');
   QCOMPARE(listed.size(), 2);
   QVERIFY2(listed[0].startsWith("GumpId 1000 lies outside"), qPrintable(listed[0]));
-  QCOMPARE(listed[1], QStringLiteral("Weight 300 does not fit the tile data, which holds 0 ... 255."));
+  QCOMPARE(listed[1],
+           QStringLiteral("Weight 300 does not fit the tile data, which holds 0 ... 255."));
   run.dialogs.clear();
   clickButton(run, "btnEquipPatch");
   QCOMPARE(run.dialogs.messages().size(), 1);
@@ -305,8 +309,9 @@ void EquipmentPageTest::clilocMergeKeepsEntriesAndTheLoadedTiledata() {
   run.dialogs.answerSave(run.path("new.enu"));
   clickButton(run, "btnMergeCliloc");
   QVERIFY(run.dialogs.messageTexts().value(0).contains(" and replaced 0 tile names; "));
-  QCOMPARE(quillotide::findClilocEntry(quillotide::loadCliloc(run.dir.file("new.enu")), 1020002)->text,
-           std::string("pine tree"));
+  QCOMPARE(
+      quillotide::findClilocEntry(quillotide::loadCliloc(run.dir.file("new.enu")), 1020002)->text,
+      std::string("pine tree"));
 
   // A damaged cliloc file: its reason is shown and the file stays as it was.
   quillotide::Bytes cut = readBytes(cliloc);

@@ -194,8 +194,8 @@ void FeaturesPageTest::extractWritesIntoTheChosenFolderWhatAutopatchTakesBack() 
   clickStart(run, "btnExtractStart");
   const std::string folder = run.dir.file("out/Artstatic");
   QCOMPARE(run.dialogs.messageTexts(),
-           QStringList{QString::fromStdString("The pictures and their list.txt are in " + folder +
-                                              ".")});
+           QStringList{
+               QString::fromStdString("The pictures and their list.txt are in " + folder + ".")});
   QCOMPARE(run.registry->config->getString("ExtractFolder"), run.dir.file("out"));
   // The next extract offers the same folder first.
   run.dialogs.clear();

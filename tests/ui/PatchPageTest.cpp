@@ -14,8 +14,8 @@
 
 #include "UiTestSupport.h"
 #include "app/FileIO.h"
-#include "world/RegionPatch.h"
 #include "support/WorldFiles.h"
+#include "world/RegionPatch.h"
 
 using quillotide::test::ProgramRun;
 using quillotide::test::readBytes;

@@ -15,11 +15,11 @@
 
 #include "app/FileIO.h"
 #include "registry/Registry.h"
-#include "world/DiffFiles.h"
 #include "ui/main/HeldFiles.h"
 #include "ui/main/MainForm.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
+#include "world/DiffFiles.h"
 
 namespace quillotide::ui {
 
@@ -175,11 +175,13 @@ void TDiffForm::copyMapDiff() {
 void TDiffForm::applyMapDiff() {
   const auto files = askDiffFiles(kMapDiffNames, false);
   if (!files) return;
-  run([&] {
-    return quillotide::applyMapDiff(path(OrigMap), {(*files)[0], (*files)[1]}, worldOf(m_registry),
-                                    m_gauge)
-        .text();
-  }, {path(OrigMap)});
+  run(
+      [&] {
+        return quillotide::applyMapDiff(path(OrigMap), {(*files)[0], (*files)[1]},
+                                        worldOf(m_registry), m_gauge)
+            .text();
+      },
+      {path(OrigMap)});
 }
 
 void TDiffForm::createStaticDiff() {
@@ -206,12 +208,14 @@ void TDiffForm::copyStaticDiff() {
 void TDiffForm::applyStaticDiff() {
   const auto files = askDiffFiles(kStaticDiffNames, false);
   if (!files) return;
-  run([&] {
-    return quillotide::applyStaticDiff(path(OrigStaIdx), path(OrigStatics),
-                                       {(*files)[0], (*files)[1], (*files)[2]}, worldOf(m_registry),
-                                       m_gauge)
-        .text();
-  }, {path(OrigStaIdx), path(OrigStatics)});
+  run(
+      [&] {
+        return quillotide::applyStaticDiff(path(OrigStaIdx), path(OrigStatics),
+                                           {(*files)[0], (*files)[1], (*files)[2]},
+                                           worldOf(m_registry), m_gauge)
+            .text();
+      },
+      {path(OrigStaIdx), path(OrigStatics)});
 }
 
 void showDiffTool(TMainForm& main) {

@@ -181,8 +181,8 @@ std::string EquipmentPage::animIndexPath() const {
 
 void EquipmentPage::showRefusals() {
   Registry& r = m_registry;
-  const EquipModels models{*r.gumps, *r.art, *r.progress, *r.animation, *r.tiledata,
-                           animIndexPath()};
+  const EquipModels models{*r.gumps,     *r.art,      *r.progress,
+                           *r.animation, *r.tiledata, animIndexPath()};
   QStringList lines;
   for (const std::string& line : equipRefusals(form(), models, true)) lines << qs(line);
   m_refusals->setText(lines.join(QLatin1Char('\n')));
@@ -227,22 +227,25 @@ void EquipmentPage::reportPatch(const EquipPatch& p, const EquipPatchResult& res
   if (result.femaleGumpId) gumpLine(*result.femaleGumpId, p.femaleGumpToProgress);
   lines << QStringLiteral("- static art %1 in the loaded %2")
                .arg(hex(result.artId))
-               .arg(p.artToProgress ? QStringLiteral("progress archive (%1)").arg(filesOf("Progress"))
-                                    : QStringLiteral("art (%1)").arg(filesOf("Art")));
+               .arg(p.artToProgress
+                        ? QStringLiteral("progress archive (%1)").arg(filesOf("Progress"))
+                        : QStringLiteral("art (%1)").arg(filesOf("Art")));
   unsaved << (p.artToProgress ? QStringLiteral("Progress") : QStringLiteral("Art"));
-  lines << QStringLiteral("- the tile data record of static %1 (animation %2) in the loaded tile "
-                          "data (%3)")
+  lines << QStringLiteral(
+               "- the tile data record of static %1 (animation %2) in the loaded tile "
+               "data (%3)")
                .arg(hex(result.artId), hex(result.body), filesOf("Tiledata"));
   unsaved << QStringLiteral("Tiledata");
   unsaved.removeDuplicates();
   const QString text =
-      QStringLiteral("The patch wrote body %1 (a copy of body %2) into %3 at once, and changed "
-                     "in memory, not saved yet:\n%4\n\nSave all of it now, each to its own "
-                     "files?")
+      QStringLiteral(
+          "The patch wrote body %1 (a copy of body %2) into %3 at once, and changed "
+          "in memory, not saved yet:\n%4\n\nSave all of it now, each to its own "
+          "files?")
           .arg(hex(result.body), hex(result.sourceBody), qs(animIndexPath()),
                lines.join(QLatin1Char('\n')));
-  const auto answer = m_dialogs.ask(Dialogs::kCaption, text,
-                                    {QStringLiteral("Save all"), QStringLiteral("Later")});
+  const auto answer =
+      m_dialogs.ask(Dialogs::kCaption, text, {QStringLiteral("Save all"), QStringLiteral("Later")});
   if (answer != 0) return;
   HeldFiles(m_main).saveToOwnFiles(unsaved);
 }

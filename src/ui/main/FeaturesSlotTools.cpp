@@ -18,12 +18,12 @@
 
 #include "app/Bmp.h"
 #include "app/FileIO.h"
-#include "registry/Registry.h"
 #include "app/Text.h"
 #include "models/BatchTools.h"
+#include "registry/Registry.h"
+#include "ui/main/HeldFiles.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/NamedWidgets.h"
-#include "ui/main/HeldFiles.h"
 #include "ui/main/PairRebuild.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/platform/Dialogs.h"
@@ -227,7 +227,8 @@ QWidget* FeaturesSlotTools::markPixelsGroup() {
   });
   auto* form = new QFormLayout(group);
   form->addRow(QStringLiteral("Color:"), m_markColour);
-  form->addRow(namedButton(QStringLiteral("Button19"), QStringLiteral("MarkAllInvisPixels"), group));
+  form->addRow(
+      namedButton(QStringLiteral("Button19"), QStringLiteral("MarkAllInvisPixels"), group));
   return group;
 }
 
@@ -235,10 +236,12 @@ QWidget* FeaturesSlotTools::buttonsGroup() {
   auto* box = new QWidget(this);
   auto* column = new QVBoxLayout(box);
   column->setContentsMargins(0, 0, 0, 0);
-  column->addWidget(namedButton(QStringLiteral("Button13"), QStringLiteral("Create ArtBoundFile"), box));
+  column->addWidget(
+      namedButton(QStringLiteral("Button13"), QStringLiteral("Create ArtBoundFile"), box));
   column->addWidget(
       namedButton(QStringLiteral("Button14"), QStringLiteral("Create GumpBoundFile"), box));
-  column->addWidget(namedButton(QStringLiteral("Button15"), QStringLiteral("GetMissingAnims"), box));
+  column->addWidget(
+      namedButton(QStringLiteral("Button15"), QStringLiteral("GetMissingAnims"), box));
   column->addWidget(
       namedButton(QStringLiteral("Button18"), QStringLiteral("GetArtIDsWithMissingAnims"), box));
   column->addWidget(namedButton(QStringLiteral("btnfixbitmap"), QStringLiteral("Fix Bitmap"), box));
@@ -291,18 +294,19 @@ void FeaturesSlotTools::autopatch() {
 }
 
 std::optional<std::string> FeaturesSlotTools::askOutputFolder(const char* key,
-                                                               const QString& what) {
+                                                              const QString& what) {
   // The folder of the last run is offered first, so a repeated report is one click.
   const std::string stored = m_registry.config->getString(key);
   if (!stored.empty() && std::filesystem::is_directory(stored)) {
-    const auto answer = m_dialogs.ask(
-        Dialogs::kCaption, QStringLiteral("Write %1 into %2?").arg(what, qs(stored)),
-        {QStringLiteral("Write there"), QStringLiteral("Choose another folder"),
-         QStringLiteral("Cancel")});
+    const auto answer =
+        m_dialogs.ask(Dialogs::kCaption, QStringLiteral("Write %1 into %2?").arg(what, qs(stored)),
+                      {QStringLiteral("Write there"), QStringLiteral("Choose another folder"),
+                       QStringLiteral("Cancel")});
     if (!answer || *answer == 2) return std::nullopt;
     if (*answer == 0) return stored;
   }
-  const auto folder = m_dialogs.chooseFolder(QStringLiteral("Where do you want to write %1?").arg(what));
+  const auto folder =
+      m_dialogs.chooseFolder(QStringLiteral("Where do you want to write %1?").arg(what));
   if (!folder || folder->isEmpty()) return std::nullopt;
   runAction(m_dialogs, [&] { m_registry.config->setString(key, str(*folder)); });
   return str(*folder);
@@ -318,8 +322,8 @@ void FeaturesSlotTools::extract() {
                                                       : r.art->isLoaded();
   if (!loaded) return;
   const QString folderName = qs(extractFolderName(kind));
-  const auto base =
-      askOutputFolder("ExtractFolder", QStringLiteral("the folder %1 of extracted pictures").arg(folderName));
+  const auto base = askOutputFolder(
+      "ExtractFolder", QStringLiteral("the folder %1 of extracted pictures").arg(folderName));
   if (!base) return;
   const BatchModels models{r.animation.get(), r.art.get(), r.gumps.get(), r.textures.get()};
   runAction(m_dialogs, [&] {
@@ -459,8 +463,7 @@ void FeaturesSlotTools::copyAnim() {
     // file, else the file itself.
     SettingsPage* settings = m_main.settingsPage();
     const QLineEdit* field = settings ? settings->pathField(QStringLiteral("AnimIdx")) : nullptr;
-    const std::string shown =
-        field ? str(field->text()) : m_registry.config->getString("AnimIdx");
+    const std::string shown = field ? str(field->text()) : m_registry.config->getString("AnimIdx");
     TAnimation& loaded = *m_registry.animation;
     if (loaded.isLoaded() && sameTarget(loaded.files().indexPath(), shown)) {
       loaded.copyBody(from, to, shown);

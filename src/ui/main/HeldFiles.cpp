@@ -17,8 +17,6 @@ namespace {
 const QString kMap = QStringLiteral("Map");
 const QString kStatics = QStringLiteral("Statics");
 
-bool isWorld(const QString& group) { return group == kMap || group == kStatics; }
-
 QString qstr(const std::string& s) { return QString::fromStdString(s); }
 
 // "map", "map and statics", "art, gumps and statics".
@@ -33,6 +31,15 @@ QString namesOf(const QStringList& groups) {
 }  // namespace
 
 HeldFiles::HeldFiles(TMainForm& main) : m_main(main) {}
+
+std::vector<std::string> HeldFiles::loadedPaths(const QString& group) const {
+  std::vector<std::string> paths;
+  SettingsPage* settings = m_main.settingsPage();
+  if (settings)
+    for (const QString& p : settings->loadedPaths(group)) paths.push_back(p.toStdString());
+  // A model loaded before its files were recorded: the paths its fields show.
+  return paths.empty() ? fieldPaths(group) : paths;
+}
 
 std::vector<std::string> HeldFiles::fieldPaths(const QString& group) const {
   std::vector<std::string> paths;
@@ -61,7 +68,7 @@ QStringList HeldFiles::holders(const std::vector<std::string>& files) const {
     else if (id == kStatics)
       held = names(r.statics->indexPath()) || names(r.statics->dataPath());
     else
-      for (const std::string& path : fieldPaths(id)) held = held || names(path);
+      for (const std::string& path : loadedPaths(id)) held = held || names(path);
     if (held) groups << id;
   }
   return groups;
@@ -75,27 +82,28 @@ bool HeldFiles::editorShowsWorld() const {
 bool HeldFiles::settle(const QStringList& groups) {
   Registry& r = m_main.registry();
   Dialogs& dialogs = m_main.dialogs();
-  // Only the world models know whether they changed; a slot model that can be saved may hold
-  // changes, and is read again afterwards.
+  SettingsPage* settings = m_main.settingsPage();
   QStringList changed;
-  bool onlyWorld = true;
   for (const QString& g : groups) {
-    if (g == kMap ? r.map->hasUnsavedChanges()
-        : g == kStatics
-            ? r.statics->hasUnsavedChanges()
-            : (SettingsPage::family(g) && SettingsPage::family(g)->save != nullptr)) {
-      changed << g;
-      onlyWorld = onlyWorld && isWorld(g);
+    bool unsaved = true;
+    if (g == kMap) {
+      unsaved = r.map->hasUnsavedChanges();
+    } else if (g == kStatics) {
+      unsaved = r.statics->hasUnsavedChanges();
+    } else if (settings) {
+      // A comparison that cannot be made counts as a change: the user is asked rather than
+      // losing one.
+      try {
+        unsaved = settings->hasUnsavedChanges(g);
+      } catch (const std::exception&) {
+      }
     }
+    if (unsaved) changed << g;
   }
   if (changed.isEmpty()) return true;
-  const QString text =
-      onlyWorld
-          ? QStringLiteral("The loaded %1 has unsaved changes, and this tool works on the files "
-                           "themselves. Save the changes first?")
-          : QStringLiteral("The loaded %1 may have unsaved changes, and this tool writes the "
-                           "files themselves; they are read again afterwards. Save the changes "
-                           "first?");
+  const QString text = QStringLiteral(
+      "The loaded %1 has unsaved changes, and this tool works on the files themselves. Save the "
+      "changes first?");
   const auto answer =
       dialogs.ask(Dialogs::kCaption, text.arg(namesOf(changed)),
                   {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")});
@@ -107,20 +115,19 @@ bool HeldFiles::settle(const QStringList& groups) {
 bool HeldFiles::saveToOwnFiles(const QStringList& groups) {
   Registry& r = m_main.registry();
   Dialogs& dialogs = m_main.dialogs();
+  SettingsPage* settings = m_main.settingsPage();
   return runAction(dialogs, [&] {
     for (const QString& g : groups) {
       std::optional<std::string> message;
       if (g == kMap) {
         message = TMap::patchedMessage(r.map->saveChangedBlocks());
       } else if (g == kStatics) {
-        const auto paths = fieldPaths(g);
+        const auto paths = loadedPaths(g);
         if (paths.size() != 2) continue;
         message = r.statics->save(paths[0], paths[1], StaticsSaveMode::StaticsOnly,
                                   r.worldFile.get(), m_main.gauge());
-      } else if (const FileFamily* family = SettingsPage::family(g); family && family->save) {
-        QStringList targets;
-        for (const std::string& p : fieldPaths(g)) targets << qstr(p);
-        message = family->save(r, targets, m_main.gauge());
+      } else if (settings) {
+        settings->saveToLoadedFiles(g);
       }
       if (message) dialogs.showMessage(qstr(*message));
     }

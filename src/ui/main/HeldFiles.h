@@ -22,8 +22,7 @@ public:
   explicit HeldFiles(TMainForm& main);
 
   // The Settings page groups ("Map", "Statics", "Art", ...) whose loaded model holds one of the
-  // files: the map and statics by the paths they opened, every other model by the paths its
-  // fields show.
+  // files, by the paths each model was read from.
   QStringList holders(const std::vector<std::string>& files) const;
 
   // Frees the files of the loaded map and (or) statics for a tool that writes or reads them
@@ -33,15 +32,15 @@ public:
   bool release(bool map, bool statics);
 
   // Runs `tool` (through runAction) on files that loaded models may hold. The holders are
-  // settled first as release() does (a slot model's save writes to the paths of its fields), the
+  // settled first as release() does (each save writes into the files its model loaded), the
   // tool runs, and each holder is loaded again from the Settings page, whether the tool ended
   // well or not; a holder that cannot be loaded again is named, with the advice to load it.
   // Returns whether the tool ran to its end (false also when the user cancelled).
   bool run(const std::vector<std::string>& files, const std::function<void()>& tool);
 
-  // Saves the models of the groups each to the files the Settings page names for it (the map its
-  // changed blocks, the statics their changes), showing what each save reports. False when a
-  // save failed (its error shown); the groups before it stay saved.
+  // Saves the models of the groups each into the files it was read from (the map its changed
+  // blocks, the statics their changes, showing what those report). False when a save failed
+  // (its error shown); the groups before it stay saved.
   bool saveToOwnFiles(const QStringList& groups);
 
 private:
@@ -50,6 +49,8 @@ private:
   bool editorShowsWorld() const;
   void let(const QStringList& groups);
   void reload(const QStringList& groups);
+  // The files the group's model was read from, else the paths its fields show.
+  std::vector<std::string> loadedPaths(const QString& group) const;
   std::vector<std::string> fieldPaths(const QString& group) const;
 
   TMainForm& m_main;

@@ -20,12 +20,12 @@
 #include "app/FileIO.h"
 #include "app/Text.h"
 #include "registry/Registry.h"
-#include "world/Map.h"
-#include "world/RegionPatch.h"
 #include "ui/main/HeldFiles.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/NamedWidgets.h"
 #include "ui/platform/Dialogs.h"
+#include "world/Map.h"
+#include "world/RegionPatch.h"
 
 namespace quillotide::ui {
 
@@ -98,7 +98,8 @@ PatchPage::PatchPage(TMainForm& main, QWidget* parent)
   m_withStatics = check(QStringLiteral("cbPStatics"), QStringLiteral("Statics"), true, create);
   m_withArt = check(QStringLiteral("cbPArt"), QStringLiteral("Art"), false, create);
   m_withTextures = check(QStringLiteral("cbPTex"), QStringLiteral("Textures"), false, create);
-  auto* createStart = namedButton(QStringLiteral("btnPStart"), QStringLiteral("Create Patch"), create);
+  auto* createStart =
+      namedButton(QStringLiteral("btnPStart"), QStringLiteral("Create Patch"), create);
   for (QWidget* w : {static_cast<QWidget*>(m_withMap), static_cast<QWidget*>(m_withStatics),
                      static_cast<QWidget*>(m_withArt), static_cast<QWidget*>(m_withTextures),
                      static_cast<QWidget*>(createStart)})
@@ -107,7 +108,8 @@ PatchPage::PatchPage(TMainForm& main, QWidget* parent)
   auto* apply = new QGroupBox(QStringLiteral("Apply Patch"), this);
   auto* applyRow = new QHBoxLayout(apply);
   m_backup = check(QStringLiteral("cbPBackup"), QStringLiteral("Create Backup"), true, apply);
-  auto* applyStart = namedButton(QStringLiteral("btnStartApplyPatch"), QStringLiteral("Start"), apply);
+  auto* applyStart =
+      namedButton(QStringLiteral("btnStartApplyPatch"), QStringLiteral("Start"), apply);
   applyRow->addWidget(m_backup);
   applyRow->addWidget(applyStart);
 
@@ -116,8 +118,8 @@ PatchPage::PatchPage(TMainForm& main, QWidget* parent)
   m_amount = namedField(QStringLiteral("eChangeHoehe"), heights);
   m_heightMap = check(QStringLiteral("cbCHMap"), QStringLiteral("Map"), true, heights);
   m_heightStatics = check(QStringLiteral("cbCHStatics"), QStringLiteral("Statics"), true, heights);
-  auto* heightStart =
-      namedButton(QStringLiteral("btnStartHeight"), QStringLiteral("Start Height Changing"), heights);
+  auto* heightStart = namedButton(QStringLiteral("btnStartHeight"),
+                                  QStringLiteral("Start Height Changing"), heights);
   heightRow->addWidget(new QLabel(QStringLiteral("Change Height:"), heights));
   heightRow->addWidget(m_amount);
   heightRow->addWidget(m_heightMap);
