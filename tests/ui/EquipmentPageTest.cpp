@@ -289,8 +289,11 @@ void EquipmentPageTest::clilocMergeKeepsEntriesAndTheLoadedTiledata() {
   // The game's upper-case name shows in the dialog.
   QVERIFY(run.dialogs.asked().back().filter.split('|').value(1).split(';').contains("CLILOC.*"));
 
+  // The loaded tile data has an unsaved name: the merge asks, and here takes the saved file.
   run.dialogs.answerSave(QString::fromStdString(cliloc));
+  run.dialogs.answerQuestion(QStringLiteral("Use the saved files"));
   clickButton(run, "btnMergeCliloc");
+  QVERIFY(run.dialogs.asked().back().prompt.contains("tiledata has unsaved changes"));
   QCOMPARE(run.dialogs.messages().size(), 1);
   const QString report = run.dialogs.messageTexts()[0];
   QVERIFY2(report.startsWith("Done: added ") && report.contains(" and replaced 1 tile names; ") &&
@@ -304,14 +307,17 @@ void EquipmentPageTest::clilocMergeKeepsEntriesAndTheLoadedTiledata() {
   QVERIFY(run.registry->tiledata->isLoaded());
   QVERIFY(run.registry->tiledata->image() == loaded);
 
-  // A new file named in the dialog gets the names alone.
+  // A new file named in the dialog gets the names alone; saved first, the typed name is among
+  // them.
   run.dialogs.clear();
   run.dialogs.answerSave(run.path("new.enu"));
+  run.dialogs.answerQuestion(QStringLiteral("Save"));
   clickButton(run, "btnMergeCliloc");
-  QVERIFY(run.dialogs.messageTexts().value(0).contains(" and replaced 0 tile names; "));
-  QCOMPARE(
-      quillotide::findClilocEntry(quillotide::loadCliloc(run.dir.file("new.enu")), 1020002)->text,
-      std::string("pine tree"));
+  QVERIFY(run.dialogs.messageTexts().last().contains(" and replaced 0 tile names; "));
+  const quillotide::Cliloc fresh = quillotide::loadCliloc(run.dir.file("new.enu"));
+  QCOMPARE(quillotide::findClilocEntry(fresh, 1020001)->text, std::string("changed tree"));
+  QCOMPARE(quillotide::findClilocEntry(fresh, 1020002)->text, std::string("pine tree"));
+  QVERIFY(run.registry->tiledata->image() == loaded);
 
   // A damaged cliloc file: its reason is shown and the file stays as it was.
   quillotide::Bytes cut = readBytes(cliloc);

@@ -6,6 +6,7 @@
 #include "app/FileIO.h"
 #include "models/Cliloc.h"
 #include "models/Tiledata.h"
+#include "ui/main/HeldFiles.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/platform/Dialogs.h"
@@ -34,6 +35,9 @@ void mergeCliloc(TMainForm& main) {
                       MessageIcon::Error);
       return;
     }
+    // The names come from the file: unsaved names of the loaded tile data reach it only when
+    // the user saves them first.
+    if (!HeldFiles(main).readsFrom({tiledataPath})) return;
     TTiledata tiledata;
     tiledata.load(tiledataPath, main.tiledataLayoutSetting());
     const std::string path = chosen->toStdString();

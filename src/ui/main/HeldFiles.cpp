@@ -79,9 +79,8 @@ bool HeldFiles::editorShowsWorld() const {
   return editor && editor->isVisible();
 }
 
-bool HeldFiles::settle(const QStringList& groups) {
+QStringList HeldFiles::changedOf(const QStringList& groups) const {
   Registry& r = m_main.registry();
-  Dialogs& dialogs = m_main.dialogs();
   SettingsPage* settings = m_main.settingsPage();
   QStringList changed;
   for (const QString& g : groups) {
@@ -100,6 +99,25 @@ bool HeldFiles::settle(const QStringList& groups) {
     }
     if (unsaved) changed << g;
   }
+  return changed;
+}
+
+bool HeldFiles::readsFrom(const std::vector<std::string>& files) {
+  const QStringList changed = changedOf(holders(files));
+  if (changed.isEmpty()) return true;
+  const auto answer = m_main.dialogs().ask(
+      Dialogs::kCaption,
+      QStringLiteral("The loaded %1 has unsaved changes, and this tool reads the files "
+                     "themselves. Save the changes first?")
+          .arg(namesOf(changed)),
+      {QStringLiteral("Save"), QStringLiteral("Use the saved files"), QStringLiteral("Cancel")});
+  if (!answer || *answer == 2) return false;
+  return *answer == 1 || saveToOwnFiles(changed);
+}
+
+bool HeldFiles::settle(const QStringList& groups) {
+  Dialogs& dialogs = m_main.dialogs();
+  const QStringList changed = changedOf(groups);
   if (changed.isEmpty()) return true;
   const QString text = QStringLiteral(
       "The loaded %1 has unsaved changes, and this tool works on the files themselves. Save the "

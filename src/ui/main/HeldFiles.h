@@ -38,12 +38,19 @@ public:
   // Returns whether the tool ran to its end (false also when the user cancelled).
   bool run(const std::vector<std::string>& files, const std::function<void()>& tool);
 
+  // For a tool that reads files itself: when a loaded model holding one of them has unsaved
+  // changes, asks whether to save them first ("Save", "Use the saved files", "Cancel"); the
+  // models stay loaded. False when the user cancels or a save fails.
+  bool readsFrom(const std::vector<std::string>& files);
+
   // Saves the models of the groups each into the files it was read from (the map its changed
   // blocks, the statics their changes, showing what those report). False when a save failed
   // (its error shown); the groups before it stay saved.
   bool saveToOwnFiles(const QStringList& groups);
 
 private:
+  // The groups with unsaved changes (a group that cannot be compared counts as changed).
+  QStringList changedOf(const QStringList& groups) const;
   // Asks about unsaved changes of the groups and saves them when told; false when cancelled.
   bool settle(const QStringList& groups);
   bool editorShowsWorld() const;
