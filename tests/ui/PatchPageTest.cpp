@@ -29,6 +29,7 @@ private slots:
   void cancellingTheBackupDialogAppliesWithoutOne();
   void applyAndHeightsOnTheLoadedWorldReadItAgain();
   void aWorldSizeTheMapCannotHoldIsRefusedFirst();
+  void createPatchOffersToSaveTheLoadedMapsEditsFirst();
 };
 
 namespace {
@@ -227,6 +228,33 @@ void PatchPageTest::aWorldSizeTheMapCannotHoldIsRefusedFirst() {
                        QStringLiteral(" holds 12 map blocks, fewer than the 67108864 of a world "
                                       "of 65536 x 65536 cells: check Width and Height.")});
   QVERIFY(readBytes(files.mapPath()) == map);
+}
+
+void PatchPageTest::createPatchOffersToSaveTheLoadedMapsEditsFirst() {
+  ProgramRun run;
+  writeWorld(run.dir.path(), 0);
+  const quillotide::PatchDirectory files{run.dir.path(), 3};
+  run.showPage(QStringLiteral("tsSettings"));
+  run.setField("eMap", QString::fromStdString(files.mapPath()));
+  run.typeInto("eMapWidth", "32");
+  run.typeInto("eMapHeight", "24");
+  run.press("btnLoadMap");
+  run.registry->map->setTileId(1, 1, 0x42);
+  prepare(run, QString::fromStdString(run.dir.path()), {"1", "1", "1", "1"});
+  run.find<QCheckBox>("cbPStatics")->click();
+  // Taken from the saved file: the edit is not in the patch and stays unsaved.
+  run.dialogs.answerSave(run.path("saved.pkx"));
+  run.dialogs.answerQuestion(QStringLiteral("Use the saved files"));
+  run.press(QStringLiteral("btnPStart"));
+  QCOMPARE(quillotide::loadU16(readBytes(run.dir.file("saved.pkx")).data() + 5), 2);
+  QVERIFY(run.registry->map->hasUnsavedChanges());
+  // Saved first: the patch holds the edit.
+  run.dialogs.answerSave(run.path("edited.pkx"));
+  run.dialogs.answerQuestion(QStringLiteral("Save"));
+  run.press(QStringLiteral("btnPStart"));
+  QCOMPARE(quillotide::loadU16(readBytes(run.dir.file("edited.pkx")).data() + 5), 0x42);
+  QVERIFY(!run.registry->map->hasUnsavedChanges());
+  QCOMPARE(run.dialogs.pendingAnswers(), 0);
 }
 
 QTEST_MAIN(PatchPageTest)

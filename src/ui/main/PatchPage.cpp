@@ -215,11 +215,20 @@ void PatchPage::createPatch() {
     }
   runAction(m_dialogs, [&] {
     const auto [width, height] = worldSize();
-    BarProgress progress(m_bar);
     const PatchContents what{m_withMap->isChecked(), m_withStatics->isChecked(),
                              m_withArt->isChecked(), m_withTextures->isChecked()};
-    const auto message =
-        createPatchFile(directory(), width, height, region(), what, str(*path), progress);
+    const PatchDirectory from = directory();
+    // The patch is made from the files: unsaved edits of the loaded models that hold them are
+    // in it only when saved first.
+    std::vector<std::string> sources;
+    if (what.map) sources.push_back(from.mapPath());
+    if (what.statics) {
+      sources.push_back(from.staticsIndexPath());
+      sources.push_back(from.staticsDataPath());
+    }
+    if (!HeldFiles(m_main).readsFrom(sources)) return;
+    BarProgress progress(m_bar);
+    const auto message = createPatchFile(from, width, height, region(), what, str(*path), progress);
     if (message) m_dialogs.showMessage(QString::fromStdString(*message));
   });
 }
