@@ -2,7 +2,10 @@
 // The slot file tools of the "Features" page: "Autopatch", "Extract", "ReIndex", "Create empty",
 // "Cut File", "CopyAnim", "MarkPixels" and the buttons for the bound files, the missing animation
 // reports and "Fix Bitmap". Every handler checks its model is loaded (or shows the tool's short
-// message), asks through the dialog seam and runs the core tool with the progress window.
+// message), asks through the dialog seam and runs the core tool with the progress window. Tools
+// that write files a loaded model holds (ReIndex, Create empty) settle that model first and load
+// it again afterwards; Extract and "GetMissingAnims" ask for their folder and say where the files
+// went; CopyAnim writes the animation index the Settings page shows.
 
 #include <optional>
 #include <string>
