@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
 #include <unordered_set>
 
 #include "app/Bmp.h"
@@ -28,28 +27,57 @@ struct Centre {
 
 // liste.txt: groups of three lines "slot:frame", "CenterX:value", "CenterY:value"; a trailing
 // incomplete group is ignored.
+// A frame it does not name has its centre at 0, 0.
 struct CentreTable {
-  std::map<std::pair<int, int>, Centre> centres;
+  std::vector<std::vector<Centre>> bySlot;
 
+  void set(int slot, int frame, Centre centre) {
+    auto& frames = bySlot[static_cast<std::size_t>(slot)];
+    if (static_cast<std::size_t>(frame) >= frames.size())
+      frames.resize(static_cast<std::size_t>(frame) + 1);
+    frames[static_cast<std::size_t>(frame)] = centre;
+  }
   Centre at(int slot, int frame) const {
-    const auto it = centres.find({slot, frame});
-    return it == centres.end() ? Centre{} : it->second;
+    const auto& frames = bySlot[static_cast<std::size_t>(slot)];
+    return static_cast<std::size_t>(frame) < frames.size() ? frames[static_cast<std::size_t>(frame)]
+                                                           : Centre{};
   }
 };
 
-std::int32_t listField(const std::string& line, std::size_t field, std::size_t lineNumber) {
-  const auto fields = split(line, ":");
+// Piece `field` of the line split at ':' (empty pieces count); empty when the line has fewer.
+std::string_view pieceOf(std::string_view line, std::size_t field) {
+  for (; field > 0; --field) {
+    const auto at = line.find(':');
+    if (at == std::string_view::npos) return {};
+    line.remove_prefix(at + 1);
+  }
+  return line.substr(0, line.find(':'));
+}
+
+std::int32_t listField(std::string_view line, std::size_t field, std::size_t lineNumber) {
   try {
-    return parseInt(field < fields.size() ? fields[field] : std::string());
+    return parseInt(pieceOf(line, field));
   } catch (const Error& e) {
     throw Error(
         formatMessage("%s, line %d: %s", {kListName, std::to_string(lineNumber), e.what()}));
   }
 }
 
+// The lines of a text file as views into its bytes, which the caller keeps.
+std::vector<std::string_view> linesOf(const Bytes& bytes) {
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  std::vector<std::string_view> lines;
+  std::size_t pos = 0;
+  std::string_view line;
+  while (nextLine(text, pos, line)) lines.push_back(line);
+  return lines;
+}
+
 CentreTable readCentres(const std::string& folder, int slots) {
-  const auto lines = readTextLines(joinPath(folder, kListName));
+  const Bytes text = readFile(joinPath(folder, kListName));
+  const auto lines = linesOf(text);
   CentreTable table;
+  table.bySlot.resize(static_cast<std::size_t>(std::max(slots, 0)));
   for (std::size_t i = 0; i + 2 < lines.size(); i += 3) {
     const int slot = listField(lines[i], 0, i + 1);
     const int frame = listField(lines[i], 1, i + 1);
@@ -57,13 +85,14 @@ CentreTable readCentres(const std::string& folder, int slots) {
     const int y = listField(lines[i + 2], 1, i + 3);
     // Entries for slots or frames the body cannot have name nothing to import.
     if (slot < 0 || slot >= slots || frame < 0 || frame >= kMaxFolderFrames) continue;
-    table.centres[{slot, frame}] = {x, y};
+    table.set(slot, frame, {x, y});
   }
   return table;
 }
 
 AnimPalette readPaletteFile(const std::string& path) {
-  const auto lines = readTextLines(path);
+  const Bytes text = readFile(path);
+  const auto lines = linesOf(text);
   if (lines.size() < animlayout::kPaletteEntries)
     throw Error(formatMessage("%s has %d lines; a palette file needs 256.",
                               {path, std::to_string(lines.size())}));

@@ -129,27 +129,33 @@ std::vector<AnimFrame> AnimBlock::frames(Pixel background, ZeroSizeRuns zero) co
   return out;
 }
 
-AnimPaletteBuilder::AnimPaletteBuilder() : m_lookup(0x8000, -1) {
+AnimPaletteBuilder::AnimPaletteBuilder() : m_entry(new std::uint8_t[kColours]) {
   m_palette[0] = 0;
   m_used = 1;
-  m_lookup[0] = 0;
+  remember(0, 0);
 }
 
 AnimPaletteBuilder::AnimPaletteBuilder(const AnimPalette& fixed)
-    : m_palette(fixed), m_used(static_cast<int>(kPaletteEntries)), m_lookup(0x8000, -1) {
+    : m_palette(fixed),
+      m_used(static_cast<int>(kPaletteEntries)),
+      m_entry(new std::uint8_t[kColours]) {
   // The first equal entry wins; entries with bit 15 set never equal a reduced colour.
   for (int i = static_cast<int>(kPaletteEntries) - 1; i >= 0; --i)
-    if (fixed[static_cast<std::size_t>(i)] < 0x8000)
-      m_lookup[fixed[static_cast<std::size_t>(i)]] = static_cast<std::int16_t>(i);
+    if (fixed[static_cast<std::size_t>(i)] < kColours)
+      remember(fixed[static_cast<std::size_t>(i)], static_cast<std::uint8_t>(i));
+}
+
+void AnimPaletteBuilder::remember(Colour16 colour, std::uint8_t entry) {
+  m_known[colour >> 6] |= std::uint64_t{1} << (colour & 63);
+  m_entry[colour] = entry;
 }
 
 std::uint8_t AnimPaletteBuilder::indexOf(Colour16 colour) {
   colour &= 0x7FFF;
-  const std::int16_t found = m_lookup[colour];
-  if (found >= 0) return static_cast<std::uint8_t>(found);
+  if ((m_known[colour >> 6] >> (colour & 63)) & 1) return m_entry[colour];
   if (m_used < static_cast<int>(kPaletteEntries)) {
     m_palette[static_cast<std::size_t>(m_used)] = colour;
-    m_lookup[colour] = static_cast<std::int16_t>(m_used);
+    remember(colour, static_cast<std::uint8_t>(m_used));
     return static_cast<std::uint8_t>(m_used++);
   }
   if (m_problems++ == 0) m_firstProblem = colour;
@@ -196,23 +202,22 @@ Bytes encodeAnimFrame(const Bitmap32& picture, int centerX, int centerY,
     length = 0;
   };
 
-  // Each row is reduced to colours in one pass, then cut into runs of its opaque stretches.
-  std::vector<Colour16> colours(static_cast<std::size_t>(width));
-  auto transparent = [&](Colour16 c) { return c == 0 || (whiteTransparent && c == 0x7FFF); };
+  // A pixel is transparent when its colour reduces to 0 (or to 0x7FFF where white is
+  // transparent): told from the bits the reduction keeps, so only opaque pixels are converted.
+  constexpr Pixel kKeptBits = 0x00F8F8F8;
+  const Pixel white = whiteTransparent ? kKeptBits : 0;
+  const auto transparent = [white](Pixel p) {
+    const Pixel kept = p & kKeptBits;
+    return kept == 0 || kept == white;
+  };
   for (int row = 0; row < height; ++row) {
     const Pixel* line =
         picture.pixels.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(width);
-    for (std::size_t col = 0; col < colours.size(); ++col)
-      colours[col] = pixelToColour16(line[col]);
     int col = 0;
     while (col < width) {
-      while (col < width && transparent(colours[static_cast<std::size_t>(col)])) ++col;
-      while (col < width && length < kMaxRunLength) {
-        const Colour16 c = colours[static_cast<std::size_t>(col)];
-        if (transparent(c)) break;
-        run[length++] = palette.indexOf(c);
-        ++col;
-      }
+      while (col < width && transparent(line[col])) ++col;
+      while (col < width && length < kMaxRunLength && !transparent(line[col]))
+        run[length++] = palette.indexOf(pixelToColour16(line[col++]));
       if (length > 0) flush(col, row);
     }
   }

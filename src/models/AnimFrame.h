@@ -1,10 +1,12 @@
 #pragma once
 // The animation frame block that every animation index slot points to (anim*.mul and animation
-// patches of verdata.mul): a 256-colour palette, a frame count, a frame offset table and the frames,
-// each a header (centre, width, height) and rows of palette-index runs up to the end marker.
+// patches of verdata.mul): a 256-colour palette, a frame count, a frame offset table and the
+// frames, each a header (centre, width, height) and rows of palette-index runs up to the end
+// marker.
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -109,21 +111,25 @@ public:
   Colour16 firstProblemColour() const { return m_firstProblem; }
 
 private:
-  void index(int entry);
+  static constexpr std::size_t kColours = 0x8000;
+  void remember(Colour16 colour, std::uint8_t entry);
   AnimPalette m_palette{};
   int m_used = 0;
   std::int64_t m_problems = 0;
   Colour16 m_firstProblem = 0;
-  // Reduced colour -> first palette entry, or -1; 32768 entries so a lookup is one step.
-  std::vector<std::int16_t> m_lookup;
+  // Reduced colour -> its first palette entry, one step per lookup. A builder is made per slot,
+  // so only the bits saying which colours are known start cleared (4 KB), not the whole table.
+  std::array<std::uint64_t, kColours / 64> m_known{};
+  std::unique_ptr<std::uint8_t[]> m_entry;
 };
 
 // Encodes a picture as one frame: header, runs row by row, end marker. The centre is kept in its
 // low 16 bits. Opaque runs longer than the run buffer are split. Throws Error when the picture is
 // wider or taller than 65535 or a run's offsets fall outside -512..511 (the frame format cannot
 // hold them); `what` names the frame in that message.
-Bytes encodeAnimFrame(const Bitmap32& picture, int centerX, int centerY, AnimPaletteBuilder& palette,
-                      AnimTransparency transparency, const std::string& what);
+Bytes encodeAnimFrame(const Bitmap32& picture, int centerX, int centerY,
+                      AnimPaletteBuilder& palette, AnimTransparency transparency,
+                      const std::string& what);
 // An empty frame: header with the given centre and size 0 x 0, no runs. A picture of zero width or
 // height given to encodeAnimFrame keeps its size in the header instead.
 Bytes encodeEmptyAnimFrame(int centerX, int centerY);

@@ -495,6 +495,16 @@ TEST(TAnimation, FailedFolderImportLeavesTheFilesUntouched) {
   std::filesystem::remove(folder + "/3_0.bmp");
   test::writeText(folder + "/liste.txt", "0:0\r\nCenterX:one\r\nCenterY:1\r\n");
   EXPECT_THROW(a.importFromDirectory(1, folder, false, g_silent), Error);
+  // A line without its value names itself.
+  test::writeText(folder + "/liste.txt", "0:0\r\nCenterX:1:9\r\nCenterY\r\n");
+  try {
+    a.importFromDirectory(1, folder, false, g_silent);
+    ADD_FAILURE() << "a centre line without a value was read";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("liste.txt, line 3: '' is not a valid integer value"),
+              std::string::npos)
+        << e.what();
+  }
   std::filesystem::remove(folder + "/liste.txt");
   EXPECT_THROW(a.importFromDirectory(1, folder, false, g_silent), FileError);
   test::writeText(folder + "/liste.txt", "");
