@@ -1,6 +1,7 @@
 #include "world/RegionPatch.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <memory>
 #include <set>
@@ -51,7 +52,8 @@ public:
       if (length > 0) ranges.emplace_back(start, start + length);
     }
     std::sort(ranges.begin(), ranges.end());
-    constexpr std::uint64_t kGap = 64 * 1024;
+    // Reading a small gap costs less than another read; a large one would only fill memory.
+    constexpr std::uint64_t kGap = 4 * 1024;
     for (std::size_t k = 0; k < ranges.size();) {
       Stretch s{ranges[k].first, ranges[k].second, {}, false};
       for (++k; k < ranges.size() && ranges[k].first <= s.end + kGap; ++k)
@@ -124,14 +126,6 @@ Bytes readSlotData(const WorldStream& data, const IndexRecord& r, const std::str
   return bytes;
 }
 
-IndexRecord slotRecord(const WorldStream& index, std::uint32_t slot) {
-  const std::uint64_t at = static_cast<std::uint64_t>(slot) * kIndexRecordSize;
-  if (at + kIndexRecordSize > index.size()) return {-1, -1, -1};
-  std::uint8_t raw[kIndexRecordSize];
-  index.read(at, raw, kIndexRecordSize);
-  return indexAt(raw);
-}
-
 std::string slotName(std::uint8_t type, std::uint32_t slot) {
   return (type == kTexture ? "Texture " : "Art ") + hexLabel(slot);
 }
@@ -146,12 +140,29 @@ void requireStream(const WorldStream* s, const char* what) {
 
 }  // namespace
 
-std::vector<PatchRecord> readPatch(std::span<const std::uint8_t> bytes, const std::string& name) {
-  std::vector<PatchRecord> records;
-  records.reserve(bytes.size() / kMapCellSize);
+namespace {
+
+// One record of a patch as it lies in the patch's bytes; a slot's data stays there.
+struct RecordView {
+  std::uint8_t type = kMapCell;
+  std::uint16_t dx = 0;
+  std::uint16_t dy = 0;
+  std::uint16_t tileId = 0;
+  std::int8_t z = 0;
+  std::uint16_t hue = 0;
+  std::uint16_t slot = 0;
+  IndexRecord index{};
+  std::span<const std::uint8_t> data;
+  std::size_t offset = 0;
+};
+
+// Calls f with every record in order, checking each before it is handed on: a patch is read in
+// place, with nothing allocated per record, as often as a tool needs to pass over it.
+template <typename F>
+void forEachRecord(std::span<const std::uint8_t> bytes, const std::string& name, F&& f) {
   ByteReader in(bytes, name);
+  RecordView r;
   while (!in.atEnd()) {
-    PatchRecord r;
     r.offset = in.pos();
     r.type = in.readU8();
     const std::size_t rest = in.remaining();
@@ -183,14 +194,14 @@ std::vector<PatchRecord> readPatch(std::span<const std::uint8_t> bytes, const st
         cut(kSlotHeadSize - 1);
         r.slot = in.readU16();
         r.index = {in.readI32(), in.readI32(), in.readI32()};
+        r.data = {};
         if (slotHasData(r.index)) {
           if (r.index.length < 0 || static_cast<std::uint64_t>(r.index.length) > in.remaining())
             throw FormatError(formatMessage(
                 "%s: the slot record at offset %d holds %d data bytes, more than the patch has "
                 "left.",
                 {name, decimal(static_cast<std::int64_t>(r.offset)), decimal(r.index.length)}));
-          const auto data = in.readBytes(static_cast<std::size_t>(r.index.length));
-          r.data.assign(data.begin(), data.end());
+          r.data = in.readBytes(static_cast<std::size_t>(r.index.length));
         }
         break;
       }
@@ -199,48 +210,76 @@ std::vector<PatchRecord> readPatch(std::span<const std::uint8_t> bytes, const st
             formatMessage("%s: unknown record type %d at offset %d.",
                           {name, decimal(r.type), decimal(static_cast<std::int64_t>(r.offset))}));
     }
-    records.push_back(std::move(r));
+    f(static_cast<const RecordView&>(r));
   }
+}
+
+void putCellRecord(Bytes& out, std::uint16_t dx, std::uint16_t dy, std::uint16_t tileId,
+                   std::int8_t z) {
+  const std::size_t at = out.size();
+  out.resize(at + kMapCellSize);
+  std::uint8_t* p = out.data() + at;
+  p[0] = kMapCell;
+  storeU16(p + 1, dx);
+  storeU16(p + 3, dy);
+  storeU16(p + 5, tileId);
+  p[7] = static_cast<std::uint8_t>(z);
+}
+
+void putStaticRecord(Bytes& out, std::uint8_t type, std::uint16_t dx, std::uint16_t dy,
+                     std::int8_t z, std::uint16_t tileId, std::uint16_t hue) {
+  const std::size_t at = out.size();
+  out.resize(at + kStaticSize);
+  std::uint8_t* p = out.data() + at;
+  p[0] = type;
+  storeU16(p + 1, dx);
+  storeU16(p + 3, dy);
+  p[5] = static_cast<std::uint8_t>(z);
+  storeU16(p + 6, tileId);
+  storeU16(p + 8, hue);
+}
+
+}  // namespace
+
+std::vector<PatchRecord> readPatch(std::span<const std::uint8_t> bytes, const std::string& name) {
+  std::vector<PatchRecord> records;
+  forEachRecord(bytes, name, [&](const RecordView& v) {
+    PatchRecord r;
+    r.type = v.type;
+    r.dx = v.dx;
+    r.dy = v.dy;
+    r.tileId = v.tileId;
+    r.z = v.z;
+    r.hue = v.hue;
+    r.slot = v.slot;
+    r.index = v.index;
+    r.data.assign(v.data.begin(), v.data.end());
+    r.offset = v.offset;
+    records.push_back(std::move(r));
+  });
   return records;
 }
 
 void appendPatchRecord(Bytes& out, const PatchRecord& r) {
-  // Written straight into the patch: a region holds hundreds of thousands of records.
-  std::uint8_t head[kSlotHeadSize];
-  std::size_t n = 1;
-  head[0] = r.type;
-  const auto u16 = [&](std::uint16_t v) {
-    storeU16(head + n, v);
-    n += 2;
-  };
-  const auto i32 = [&](std::int32_t v) {
-    storeU32(head + n, static_cast<std::uint32_t>(v));
-    n += 4;
-  };
   switch (r.type) {
     case kMapCell:
-      u16(r.dx);
-      u16(r.dy);
-      u16(r.tileId);
-      head[n++] = static_cast<std::uint8_t>(r.z);
-      break;
+      putCellRecord(out, r.dx, r.dy, r.tileId, r.z);
+      return;
     case kStatic:
     case kAddedStatic:
-      u16(r.dx);
-      u16(r.dy);
-      head[n++] = static_cast<std::uint8_t>(r.z);
-      u16(r.tileId);
-      u16(r.hue);
-      break;
-    default:
-      u16(r.slot);
-      i32(r.index.lookup);
-      i32(r.index.length);
-      i32(r.index.extra);
+      putStaticRecord(out, r.type, r.dx, r.dy, r.z, r.tileId, r.hue);
+      return;
+    default: {
+      std::uint8_t head[kSlotHeadSize];
+      head[0] = r.type;
+      storeU16(head + 1, r.slot);
+      storeU32(head + 3, static_cast<std::uint32_t>(r.index.lookup));
+      storeU32(head + 7, static_cast<std::uint32_t>(r.index.length));
+      storeU32(head + 11, static_cast<std::uint32_t>(r.index.extra));
+      out.insert(out.end(), head, head + kSlotHeadSize);
+      if (slotHasData(r.index)) out.insert(out.end(), r.data.begin(), r.data.end());
+    }
   }
-  out.insert(out.end(), head, head + n);
-  if ((r.type == kTexture || r.type == kArt) && slotHasData(r.index))
-    out.insert(out.end(), r.data.begin(), r.data.end());
 }
 
 CellRegion CellRegion::of(int x1, int y1, int x2, int y2) {
@@ -261,8 +300,43 @@ std::int64_t cellsOf(const CellRegion& r) {
 
 }  // namespace
 
-CreatedPatch createPatch(const PatchStreams& from, int width, int height, const CellRegion& region,
-                         const PatchContents& what, Progress& progress) {
+namespace {
+
+// The records of a patch as they are made, handed on in large pieces: a region's patch is
+// written as it is made, never regrown in memory.
+class PatchOut {
+public:
+  explicit PatchOut(std::function<void(std::span<const std::uint8_t>)> emit)
+      : m_emit(std::move(emit)) {
+    m_buffer.resize(kChunk);
+  }
+  // Room for n bytes of records, to be filled at once.
+  std::uint8_t* room(std::size_t n) {
+    if (m_end + n > m_buffer.size()) {
+      flush();
+      if (n > m_buffer.size()) m_buffer.resize(n);
+    }
+    std::uint8_t* p = m_buffer.data() + m_end;
+    m_end += n;
+    return p;
+  }
+  void append(std::span<const std::uint8_t> bytes) {
+    if (!bytes.empty()) std::copy(bytes.begin(), bytes.end(), room(bytes.size()));
+  }
+  void flush() {
+    if (m_end > 0) m_emit(std::span<const std::uint8_t>(m_buffer.data(), m_end));
+    m_end = 0;
+  }
+
+private:
+  static constexpr std::size_t kChunk = std::size_t{1} << 20;
+  std::function<void(std::span<const std::uint8_t>)> m_emit;
+  Bytes m_buffer;
+  std::size_t m_end = 0;
+};
+
+CreatedPatch makePatch(const PatchStreams& from, int width, int height, const CellRegion& region,
+                       const PatchContents& what, Progress& progress, PatchOut& sink) {
   checkWorldSize(width, height);
   if (static_cast<std::int64_t>(region.maxX) - region.minX > 0xFFFF ||
       static_cast<std::int64_t>(region.maxY) - region.minY > 0xFFFF)
@@ -289,91 +363,151 @@ CreatedPatch createPatch(const PatchStreams& from, int width, int height, const 
   const int rows = height / 8;
   std::vector<bool> textureDone(0x10000, false);
   std::vector<bool> artDone(0x10000, false);
-  const auto addSlot = [&](std::uint8_t type, std::uint32_t indexSlot, const WorldStream& index,
+  const auto room = [&](std::size_t n) { return sink.room(n); };
+  // Slot indexes are read whole once: a region uses hundreds of slots spread over them.
+  const auto wholeIndex = [](const WorldStream* index) {
+    Bytes bytes(index ? static_cast<std::size_t>(index->size()) : 0);
+    if (index) index->read(0, bytes.data(), bytes.size());
+    return bytes;
+  };
+  const Bytes textureIndex = wholeIndex(textures ? from.textureIndex : nullptr);
+  const Bytes artIndex = wholeIndex(art ? from.artIndex : nullptr);
+  const auto addSlot = [&](std::uint8_t type, std::uint32_t indexSlot, const Bytes& index,
                            const WorldStream& data) {
     // The record holds the slot in 16 bits; a wider one would land on another slot.
     if (indexSlot > kMaxPatchSlot) throw Error("A patch holds slots up to 0xFFFF.");
     PatchRecord r;
     r.type = type;
     r.slot = static_cast<std::uint16_t>(indexSlot);
-    r.index = slotRecord(index, indexSlot);
+    const std::size_t at = static_cast<std::size_t>(indexSlot) * kIndexRecordSize;
+    r.index = at + kIndexRecordSize <= index.size() ? indexAt(index.data() + at)
+                                                    : IndexRecord{-1, -1, -1};
     r.data = readSlotData(data, r.index, slotName(type, indexSlot));
     // A record whose data bytes are missing would be read as a shorter one.
     if (slotHasData(r.index) && r.index.length < 0) r.index = {-1, -1, r.index.extra};
-    appendPatchRecord(out.bytes, r);
+    Bytes record;
+    appendPatchRecord(record, r);
+    sink.append(record);
   };
+  // The statics of a column's blocks, sorted by cell (file order within a cell): the statics of
+  // block k's cell c are cellStatics[cellStart[k][c] .. cellStart[k][c + 1]).
+  std::vector<StaticRecord> cellStatics;
+  std::vector<std::array<std::uint32_t, 65>> cellStart;
   ProgressSteps steps(progress, in.maxX / 8 - in.minX / 8 + 1);
   for (int bx = in.minX / 8; bx <= in.maxX / 8; ++bx) {
     steps.at(bx - in.minX / 8);
     const int x0 = std::max(bx * 8, in.minX);
     const int x1 = std::min(bx * 8 + 7, in.maxX);
     const std::vector<std::int64_t> blocks = regionBlocks(x0, x1, in.minY, in.maxY, height);
+    const std::int64_t firstBlock = blocks.front();
     std::optional<WorldBlocks> mapBlocks;
     if (what.map) mapBlocks.emplace(*from.map, MapLayout::kBlockSize, blocks);
-    // The statics of the column's blocks, sorted into their 64 cells in file order.
-    std::unordered_map<std::int64_t, std::array<std::vector<StaticRecord>, 64>> cellStatics;
+    cellStatics.clear();
+    cellStart.assign(what.statics ? blocks.size() : 0, {});
     if (what.statics) {
       const WorldBlocks index(*from.staticsIndex, kIndexRecordSize, blocks);
       std::vector<IndexRecord> records;
       for (const std::int64_t b : blocks)
         if (index.has(b)) records.push_back(indexAt(index.at(b)));
       const StaticsSpan span(*from.staticsData, records);
-      for (const std::int64_t b : blocks) {
-        if (!index.has(b)) continue;
-        const IndexRecord r = indexAt(index.at(b));
+      for (std::size_t k = 0; k < blocks.size(); ++k) {
+        std::array<std::uint32_t, 65>& start = cellStart[k];
+        const std::uint32_t base = static_cast<std::uint32_t>(cellStatics.size());
+        start.fill(base);
+        if (!index.has(blocks[k])) continue;
+        const IndexRecord r = indexAt(index.at(blocks[k]));
         if (r.lookup == -1 || r.length == -1) continue;
-        auto& cells = cellStatics[b];
-        for (const StaticRecord& s : span.read(r))
-          if (s.x < 8 && s.y < 8) cells[static_cast<std::size_t>(s.y) * 8 + s.x].push_back(s);
+        const std::vector<StaticRecord> list = span.read(r);
+        // Counting sort by cell keeps the file order of the statics of each cell.
+        std::array<std::uint32_t, 64> count{};
+        for (const StaticRecord& st : list)
+          if (st.x < 8 && st.y < 8) ++count[static_cast<std::size_t>(st.y) * 8 + st.x];
+        std::uint32_t at = base;
+        for (std::size_t c = 0; c < 64; ++c) {
+          start[c] = at;
+          at += count[c];
+        }
+        start[64] = at;
+        cellStatics.resize(at);
+        std::array<std::uint32_t, 64> next{};
+        std::copy(start.begin(), start.begin() + 64, next.begin());
+        for (const StaticRecord& st : list)
+          if (st.x < 8 && st.y < 8)
+            cellStatics[next[static_cast<std::size_t>(st.y) * 8 + st.x]++] = st;
       }
     }
     for (int x = x0; x <= x1; ++x) {
-      for (int y = in.minY; y <= in.maxY; ++y) {
-        const std::int64_t b = static_cast<std::int64_t>(bx) * rows + y / 8;
-        const auto dx = static_cast<std::uint16_t>(x - region.minX);
-        const auto dy = static_cast<std::uint16_t>(y - region.minY);
+      const auto dx = static_cast<std::uint16_t>(x - region.minX);
+      for (int by = in.minY / 8; by <= in.maxY / 8; ++by) {
+        const std::int64_t b = static_cast<std::int64_t>(bx) * rows + by;
+        const int ya = std::max(by * 8, in.minY);
+        const int yb = std::min(by * 8 + 7, in.maxY);
+        const std::uint8_t* block = nullptr;
         if (mapBlocks) {
           if (!mapBlocks->has(b)) {
-            ++out.skippedCells;
+            out.skippedCells += yb - ya + 1;
             continue;
           }
-          const std::uint8_t* cell = mapBlocks->at(b) + cellOffset(x, y);
-          PatchRecord r;
-          r.type = kMapCell;
-          r.dx = dx;
-          r.dy = dy;
-          r.tileId = loadU16(cell);
-          r.z = static_cast<std::int8_t>(cell[2]);
-          appendPatchRecord(out.bytes, r);
-          if (textures && !textureDone[r.tileId]) {
-            textureDone[r.tileId] = true;
-            addSlot(kTexture, r.tileId, *from.textureIndex, *from.textureData);
-          }
+          block = mapBlocks->at(b);
         }
-        const auto found = cellStatics.find(b);
-        if (found == cellStatics.end()) continue;
-        for (const StaticRecord& s : found->second[static_cast<std::size_t>((y % 8) * 8 + x % 8)]) {
-          PatchRecord r;
-          r.type = kStatic;
-          r.dx = dx;
-          r.dy = dy;
-          r.z = s.z;
-          r.tileId = s.id;
-          r.hue = s.hue;
-          appendPatchRecord(out.bytes, r);
-          if (art && !artDone[s.id]) {
-            artDone[s.id] = true;
-            const std::uint32_t slot = kArtStaticBase + s.id;
-            if (slot > kMaxPatchSlot)
-              out.artLeftOut.push_back(s.id);
-            else
-              addSlot(kArt, slot, *from.artIndex, *from.artData);
+        const std::array<std::uint32_t, 65>* start =
+            what.statics ? &cellStart[static_cast<std::size_t>(b - firstBlock)] : nullptr;
+        for (int y = ya; y <= yb; ++y) {
+          const auto dy = static_cast<std::uint16_t>(y - region.minY);
+          if (block) {
+            const std::uint8_t* cell = block + cellOffset(x, y);
+            std::uint8_t* p = room(kMapCellSize);
+            p[0] = kMapCell;
+            storeU16(p + 1, dx);
+            storeU16(p + 3, dy);
+            p[5] = cell[0];
+            p[6] = cell[1];
+            p[7] = cell[2];
+            const std::uint16_t tile = loadU16(cell);
+            if (textures && !textureDone[tile]) {
+              textureDone[tile] = true;
+              addSlot(kTexture, tile, textureIndex, *from.textureData);
+            }
+          }
+          if (!start) continue;
+          const std::size_t c = static_cast<std::size_t>((y % 8) * 8 + x % 8);
+          for (std::uint32_t k = (*start)[c]; k < (*start)[c + 1]; ++k) {
+            const StaticRecord& st = cellStatics[k];
+            std::uint8_t* p = room(kStaticSize);
+            p[0] = kStatic;
+            storeU16(p + 1, dx);
+            storeU16(p + 3, dy);
+            p[5] = static_cast<std::uint8_t>(st.z);
+            storeU16(p + 6, st.id);
+            storeU16(p + 8, st.hue);
+            if (art && !artDone[st.id]) {
+              artDone[st.id] = true;
+              const std::uint32_t slot = kArtStaticBase + st.id;
+              if (slot > kMaxPatchSlot)
+                out.artLeftOut.push_back(st.id);
+              else
+                addSlot(kArt, slot, artIndex, *from.artData);
+            }
           }
         }
       }
     }
   }
+  sink.flush();
   steps.at(in.maxX / 8 - in.minX / 8 + 1);
+  return out;
+}
+
+}  // namespace
+
+CreatedPatch createPatch(const PatchStreams& from, int width, int height, const CellRegion& region,
+                         const PatchContents& what, Progress& progress) {
+  Bytes bytes;
+  PatchOut sink([&](std::span<const std::uint8_t> piece) {
+    bytes.insert(bytes.end(), piece.begin(), piece.end());
+  });
+  CreatedPatch out = makePatch(from, width, height, region, what, progress, sink);
+  out.bytes = std::move(bytes);
   return out;
 }
 
@@ -426,7 +560,7 @@ struct SlotPair {
     data->read(static_cast<std::uint64_t>(r.index.lookup), r.data.data(), r.data.size());
     return r;
   }
-  void put(std::uint32_t slot, const PatchRecord& r) {
+  void put(std::uint32_t slot, const IndexRecord& index, std::span<const std::uint8_t> bytes) {
     const std::size_t at = static_cast<std::size_t>(slot) * kIndexRecordSize;
     if (at + kIndexRecordSize > indexBytes.size()) {
       // A partial last record is completed as empty before the index grows.
@@ -439,12 +573,12 @@ struct SlotPair {
         indexBytes.insert(indexBytes.end(), empty, empty + kIndexRecordSize);
     }
     firstChanged = std::min<std::uint64_t>(firstChanged, at);
-    IndexRecord written = r.index;
-    if (slotHasData(r.index)) {
+    IndexRecord written = index;
+    if (slotHasData(index)) {
       const std::uint64_t lookup = data->size() + appended.size();
-      checkDataOffset(lookup + r.data.size(), data->path());
-      written = {static_cast<std::int32_t>(lookup), r.index.length, r.index.extra};
-      appended.insert(appended.end(), r.data.begin(), r.data.end());
+      checkDataOffset(lookup + bytes.size(), data->path());
+      written = {static_cast<std::int32_t>(lookup), index.length, index.extra};
+      appended.insert(appended.end(), bytes.begin(), bytes.end());
     }
     putIndex(indexBytes.data() + at, written);
     changed = true;
@@ -464,19 +598,40 @@ struct SlotPair {
 
 namespace {
 
-AppliedPatch applyRecords(const std::vector<PatchRecord>& records, std::size_t patchSize,
+// Applies a patch in two passes over its bytes: the first checks every record and gathers the
+// blocks and files it needs, the second changes the blocks read, which go back in one write each.
+AppliedPatch applyRecords(std::span<const std::uint8_t> patch, const std::string& name,
                           const PatchStreams& to, int width, int height, int x1, int y1,
                           const std::function<void(const Bytes& backup)>& backup,
                           Progress& progress) {
   AppliedPatch result;
-  result.records = static_cast<std::int64_t>(records.size());
+  const int rows = height / 8;
+  // The block of a record's target cell, or -1 outside the world.
+  const auto targetOf = [&](const RecordView& r, int& x, int& y) -> std::int64_t {
+    const std::int64_t tx = static_cast<std::int64_t>(x1) + r.dx;
+    const std::int64_t ty = static_cast<std::int64_t>(y1) + r.dy;
+    if (tx < 0 || ty < 0 || tx >= width || ty >= height) return -1;
+    x = static_cast<int>(tx);
+    y = static_cast<int>(ty);
+    return (tx / 8) * rows + ty / 8;
+  };
   bool needMap = false, needStatics = false, needArt = false, needTextures = false;
-  for (const PatchRecord& r : records) {
+  std::vector<std::int64_t> mapIndices, staticIndices;
+  forEachRecord(patch, name, [&](const RecordView& r) {
+    ++result.records;
     needMap |= r.type == kMapCell;
     needStatics |= r.type == kStatic || r.type == kAddedStatic;
     needArt |= r.type == kArt;
     needTextures |= r.type == kTexture;
-  }
+    int x = 0, y = 0;
+    const std::int64_t b = targetOf(r, x, y);
+    if (b < 0) return;
+    // Neighbouring records share their block: a block is listed once per run of them.
+    std::vector<std::int64_t>* list = r.type == kMapCell                            ? &mapIndices
+                                      : r.type == kStatic || r.type == kAddedStatic ? &staticIndices
+                                                                                    : nullptr;
+    if (list && (list->empty() || list->back() != b)) list->push_back(b);
+  });
   if (needMap) requireStream(to.map, "map");
   if (needStatics) {
     requireStream(to.staticsIndex, "statics");
@@ -490,43 +645,29 @@ AppliedPatch applyRecords(const std::vector<PatchRecord>& records, std::size_t p
     requireStream(to.textureIndex, "texture");
     requireStream(to.textureData, "texture");
   }
-  const int rows = height / 8;
-  // The block of a record's target cell, or -1 outside the world.
-  const auto targetOf = [&](const PatchRecord& r, int& x, int& y) -> std::int64_t {
-    const std::int64_t tx = static_cast<std::int64_t>(x1) + r.dx;
-    const std::int64_t ty = static_cast<std::int64_t>(y1) + r.dy;
-    if (tx < 0 || ty < 0 || tx >= width || ty >= height) return -1;
-    x = static_cast<int>(tx);
-    y = static_cast<int>(ty);
-    return (tx / 8) * rows + ty / 8;
-  };
-  std::vector<std::int64_t> mapIndices, staticIndices;
-  for (const PatchRecord& r : records) {
-    int x = 0, y = 0;
-    const std::int64_t b = targetOf(r, x, y);
-    if (b < 0) continue;
-    if (r.type == kMapCell) mapIndices.push_back(b);
-    if (r.type == kStatic || r.type == kAddedStatic) staticIndices.push_back(b);
-  }
   std::optional<WorldBlocks> mapBlocks;
   if (needMap) mapBlocks.emplace(*to.map, MapLayout::kBlockSize, std::move(mapIndices));
   std::optional<WorldBlocks> staticIndex;
   std::optional<StaticsSpan> staticSpan;
   if (needStatics) {
-    staticIndex.emplace(*to.staticsIndex, kIndexRecordSize, staticIndices);
+    staticIndex.emplace(*to.staticsIndex, kIndexRecordSize, std::move(staticIndices));
     std::vector<IndexRecord> old;
-    for (const std::int64_t b : staticIndices)
-      if (staticIndex->has(b)) old.push_back(indexAt(staticIndex->at(b)));
+    old.reserve(staticIndex->count());
+    staticIndex->forEachRead(
+        [&](std::int64_t, const std::uint8_t* record) { old.push_back(indexAt(record)); });
     staticSpan.emplace(*to.staticsData, old);
   }
-  // The statics of every block the patch changes, in order, read once.
-  std::map<std::int64_t, std::vector<StaticRecord>> blockStatics;
-  std::set<std::int64_t> changedStatics;
-  const auto staticsOf = [&](std::int64_t b) -> std::vector<StaticRecord>& {
-    auto it = blockStatics.find(b);
-    if (it == blockStatics.end())
-      it = blockStatics.emplace(b, staticSpan->read(indexAt(staticIndex->at(b)))).first;
-    return it->second;
+  // The statics of every block the patch changes, read once, kept by the block's place among the
+  // index records read (which is block order).
+  const std::size_t staticBlocks = staticIndex ? staticIndex->count() : 0;
+  std::vector<std::vector<StaticRecord>> blockStatics(staticBlocks);
+  std::vector<std::uint8_t> staticsRead(staticBlocks, 0), staticsChanged(staticBlocks, 0);
+  const auto staticsOf = [&](std::int64_t b, std::size_t k) -> std::vector<StaticRecord>& {
+    if (!staticsRead[k]) {
+      staticsRead[k] = 1;
+      blockStatics[k] = staticSpan->read(indexAt(staticIndex->at(b)));
+    }
+    return blockStatics[k];
   };
   SlotPair art;
   art.index = to.artIndex;
@@ -539,90 +680,117 @@ AppliedPatch applyRecords(const std::vector<PatchRecord>& records, std::size_t p
 
   Bytes undo;
   const bool withBackup = static_cast<bool>(backup);
+  // A backup holds at most one record per record of the patch, each of the same size, but for the
+  // slots' current data: its records go straight into room made ahead.
+  if (withBackup) undo.resize(patch.size());
+  std::size_t undoEnd = 0;
+  const auto undoRoom = [&](std::size_t n) {
+    if (undo.size() < undoEnd + n) undo.resize(std::max(undoEnd + n, undo.size() * 2));
+    std::uint8_t* p = undo.data() + undoEnd;
+    undoEnd += n;
+    return p;
+  };
   // Each cell's first state goes into the backup; later records of the same cell add nothing.
-  std::vector<bool> cellsSeen(
-      withBackup ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height) : 0);
+  // One bit per cell of the blocks the patch touches, so the table grows with the patch, not with
+  // the world it lands in.
+  std::vector<std::uint64_t> cellsSeen(withBackup && mapBlocks ? mapBlocks->count() : 0);
   std::unordered_set<std::uint32_t> artSeen, texturesSeen;
-  ProgressSteps steps(progress, static_cast<long long>(patchSize));
-  for (const PatchRecord& r : records) {
+  ProgressSteps steps(progress, static_cast<long long>(patch.size()));
+  forEachRecord(patch, name, [&](const RecordView& r) {
     steps.at(static_cast<long long>(r.offset));
     if (r.type == kTexture || r.type == kArt) {
       SlotPair& pair = r.type == kArt ? art : textures;
       auto& seen = r.type == kArt ? artSeen : texturesSeen;
-      if (withBackup && seen.insert(r.slot).second)
-        appendPatchRecord(undo, pair.backupOf(r.type, r.slot, r.slot));
-      pair.put(r.slot, r);
-      continue;
+      if (withBackup && seen.insert(r.slot).second) {
+        Bytes record;
+        appendPatchRecord(record, pair.backupOf(r.type, r.slot, r.slot));
+        std::copy(record.begin(), record.end(), undoRoom(record.size()));
+      }
+      pair.put(r.slot, r.index, r.data);
+      return;
     }
     int x = 0, y = 0;
     const std::int64_t b = targetOf(r, x, y);
     if (r.type == kMapCell) {
-      if (b < 0 || !mapBlocks->has(b)) {
+      const std::int64_t k = b < 0 ? -1 : mapBlocks->ordinal(b);
+      if (k < 0) {
         ++result.skippedCells;
-        continue;
+        return;
       }
       std::uint8_t* cell = mapBlocks->at(b) + cellOffset(x, y);
-      const std::size_t key = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                              static_cast<std::size_t>(x);
-      if (withBackup && !cellsSeen[key]) {
-        cellsSeen[key] = true;
-        PatchRecord old = r;
-        old.tileId = loadU16(cell);
-        old.z = static_cast<std::int8_t>(cell[2]);
-        appendPatchRecord(undo, old);
+      const std::uint64_t bit = std::uint64_t{1} << ((y % 8) * 8 + x % 8);
+      if (withBackup && (cellsSeen[static_cast<std::size_t>(k)] & bit) == 0) {
+        cellsSeen[static_cast<std::size_t>(k)] |= bit;
+        std::uint8_t* p = undoRoom(kMapCellSize);
+        p[0] = kMapCell;
+        storeU16(p + 1, r.dx);
+        storeU16(p + 3, r.dy);
+        p[5] = cell[0];
+        p[6] = cell[1];
+        p[7] = cell[2];
       }
       storeU16(cell, r.tileId);
       cell[2] = static_cast<std::uint8_t>(r.z);
       mapBlocks->markChanged(b);
-      continue;
+      return;
     }
-    if (b < 0 || !staticIndex->has(b)) {
+    const std::int64_t k = b < 0 ? -1 : staticIndex->ordinal(b);
+    if (k < 0) {
       ++result.skippedCells;
-      continue;
+      return;
     }
-    std::vector<StaticRecord>& list = staticsOf(b);
+    std::vector<StaticRecord>& list = staticsOf(b, static_cast<std::size_t>(k));
     const StaticRecord s{r.tileId, static_cast<std::uint8_t>(x % 8),
                          static_cast<std::uint8_t>(y % 8), r.z, r.hue};
     if (r.type == kStatic) {
       if (withBackup) {
-        PatchRecord added = r;
-        added.type = kAddedStatic;
-        appendPatchRecord(undo, added);
+        // The same record, of the type that removes it again.
+        std::uint8_t* p = undoRoom(kStaticSize);
+        std::copy(patch.begin() + static_cast<std::ptrdiff_t>(r.offset),
+                  patch.begin() + static_cast<std::ptrdiff_t>(r.offset + kStaticSize), p);
+        p[0] = kAddedStatic;
       }
       list.push_back(s);
       staticIndex->markChanged(b);
-      changedStatics.insert(b);
+      staticsChanged[static_cast<std::size_t>(k)] = 1;
     } else {
       const auto it = std::find(list.rbegin(), list.rend(), s);
       if (it == list.rend()) {
         ++result.missingStatics;
-        continue;
+        return;
       }
       list.erase(std::next(it).base());
       staticIndex->markChanged(b);
-      changedStatics.insert(b);
+      staticsChanged[static_cast<std::size_t>(k)] = 1;
     }
-  }
-  steps.at(static_cast<long long>(patchSize));
+  });
+  steps.at(static_cast<long long>(patch.size()));
 
   // Every block's new statics go into one append; the index records follow.
   Bytes staticsAppend;
   if (needStatics) {
+    std::size_t total = 0;
+    for (std::size_t k = 0; k < staticBlocks; ++k)
+      if (staticsChanged[k]) total += blockStatics[k].size() * StaticsLayout::kRecordSize;
+    staticsAppend.reserve(total);
     const std::uint64_t base = to.staticsData->size();
-    for (const std::int64_t b : changedStatics) {
-      const std::vector<StaticRecord>& list = blockStatics.at(b);
+    checkDataOffset(base + total, to.staticsData->path());
+    staticIndex->forEachRead([&](std::int64_t b, const std::uint8_t*) {
+      const auto k = static_cast<std::size_t>(staticIndex->ordinal(b));
+      if (!staticsChanged[k]) return;
+      const std::vector<StaticRecord>& list = blockStatics[k];
       if (list.empty()) {
         putIndex(staticIndex->at(b), {-1, -1, -1});
-        continue;
+        return;
       }
       const std::uint64_t lookup = base + staticsAppend.size();
-      for (const StaticRecord& s : list) appendStaticRecord(staticsAppend, s);
-      checkDataOffset(base + staticsAppend.size(), to.staticsData->path());
+      for (const StaticRecord& st : list) appendStaticRecord(staticsAppend, st);
       putIndex(staticIndex->at(b),
                {static_cast<std::int32_t>(lookup),
                 static_cast<std::int32_t>(list.size() * StaticsLayout::kRecordSize), 0});
-    }
+    });
   }
+  undo.resize(undoEnd);
   if (withBackup) backup(undo);
   if (needStatics) {
     to.staticsData->write(to.staticsData->size(), staticsAppend);
@@ -641,8 +809,7 @@ AppliedPatch applyPatch(std::span<const std::uint8_t> patch, const std::string& 
                         const std::function<void(const Bytes& backup)>& backup,
                         Progress& progress) {
   checkWorldSize(width, height);
-  return applyRecords(readPatch(patch, name), patch.size(), to, width, height, x1, y1, backup,
-                      progress);
+  return applyRecords(patch, name, to, width, height, x1, y1, backup, progress);
 }
 
 std::int64_t changeHeights(const PatchStreams& files, int width, int height,
@@ -829,8 +996,11 @@ std::optional<std::string> createPatchFile(const PatchDirectory& from, int width
     s.artIndex = files.open(from.artIndexPath(), false);
     s.artData = files.open(from.artDataPath(), false);
   }
-  const CreatedPatch patch = createPatch(s, width, height, region, what, progress);
-  writeFileAtomic(patchPath, patch.bytes);
+  // Written as it is made; the old patch stays until the new one is whole.
+  AtomicFile file(patchPath);
+  PatchOut sink([&](std::span<const std::uint8_t> piece) { file.write(piece); });
+  const CreatedPatch patch = makePatch(s, width, height, region, what, progress, sink);
+  file.commit();
   std::vector<std::string> lines;
   if (auto m = skippedCellsMessage(patch.skippedCells, width, height)) lines.push_back(*m);
   if (auto m = artLeftOutMessage(patch.artLeftOut)) lines.push_back(*m);
@@ -842,15 +1012,15 @@ std::optional<std::string> applyPatchFile(const PatchDirectory& to, int width, i
                                           const std::optional<std::string>& backupPath,
                                           Progress& progress) {
   const Bytes patch = readFile(patchPath);
-  // Which files the patch needs: the records say.
-  const std::vector<PatchRecord> records = readPatch(patch, patchPath);
+  // Which files the patch needs: the records say (a damaged patch is refused here, before any
+  // file is opened).
   bool needMap = false, needStatics = false, needArt = false, needTextures = false;
-  for (const PatchRecord& r : records) {
+  forEachRecord(patch, patchPath, [&](const RecordView& r) {
     needMap |= r.type == kMapCell;
     needStatics |= r.type == kStatic || r.type == kAddedStatic;
     needArt |= r.type == kArt;
     needTextures |= r.type == kTexture;
-  }
+  });
   std::vector<std::string> targets;
   if (needMap) targets.push_back(to.mapPath());
   if (needStatics) {
@@ -892,7 +1062,7 @@ std::optional<std::string> applyPatchFile(const PatchDirectory& to, int width, i
   if (backupPath) writeBackup = [&](const Bytes& bytes) { writeFileAtomic(*backupPath, bytes); };
   checkWorldSize(width, height);
   const AppliedPatch applied =
-      applyRecords(records, patch.size(), s, width, height, x1, y1, writeBackup, progress);
+      applyRecords(patch, patchPath, s, width, height, x1, y1, writeBackup, progress);
   std::vector<std::string> lines;
   if (auto m = skippedCellsMessage(applied.skippedCells, width, height)) lines.push_back(*m);
   if (applied.missingStatics > 0)

@@ -27,27 +27,49 @@ WorldBlocks::WorldBlocks(const WorldStream& stream, std::size_t recordSize,
     k = end;
   }
   m_bytes.resize(total);
-  for (std::size_t r = 0; r < m_runs.size(); ++r) {
-    const Run& run = m_runs[r];
+  m_count = total / recordSize;
+  for (const Run& run : m_runs)
     stream.read(static_cast<std::uint64_t>(run.first) * recordSize, m_bytes.data() + run.offset,
                 static_cast<std::size_t>(run.count) * recordSize);
-    for (std::int64_t i = 0; i < run.count; ++i)
-      m_where.emplace(run.first + i,
-                      std::make_pair(r, run.offset + static_cast<std::size_t>(i) * recordSize));
-  }
+}
+
+const WorldBlocks::Run* WorldBlocks::runOf(std::int64_t index) const {
+  if (m_runs.empty()) return nullptr;
+  const auto inside = [index](const Run& r) {
+    return index >= r.first && index < r.first + r.count;
+  };
+  if (m_last < m_runs.size() && inside(m_runs[m_last])) return &m_runs[m_last];
+  auto it = std::upper_bound(m_runs.begin(), m_runs.end(), index,
+                             [](std::int64_t v, const Run& r) { return v < r.first; });
+  if (it == m_runs.begin()) return nullptr;
+  --it;
+  if (!inside(*it)) return nullptr;
+  m_last = static_cast<std::size_t>(it - m_runs.begin());
+  return &*it;
+}
+
+WorldBlocks::Run& WorldBlocks::runAt(std::int64_t index) {
+  const Run* run = runOf(index);
+  if (!run) throw std::out_of_range("world block " + std::to_string(index) + " was not read");
+  return const_cast<Run&>(*run);
 }
 
 std::uint8_t* WorldBlocks::at(std::int64_t index) {
-  return m_bytes.data() + m_where.at(index).second;
+  const Run& run = runAt(index);
+  return m_bytes.data() + run.offset + static_cast<std::size_t>(index - run.first) * m_recordSize;
 }
 
 const std::uint8_t* WorldBlocks::at(std::int64_t index) const {
-  return m_bytes.data() + m_where.at(index).second;
+  return const_cast<WorldBlocks*>(this)->at(index);
 }
 
-void WorldBlocks::markChanged(std::int64_t index) {
-  m_runs[m_where.at(index).first].changed = true;
+std::int64_t WorldBlocks::ordinal(std::int64_t index) const {
+  const Run* run = runOf(index);
+  if (!run) return -1;
+  return static_cast<std::int64_t>(run->offset / m_recordSize) + (index - run->first);
 }
+
+void WorldBlocks::markChanged(std::int64_t index) { runAt(index).changed = true; }
 
 bool WorldBlocks::anyChanged() const {
   return std::any_of(m_runs.begin(), m_runs.end(), [](const Run& r) { return r.changed; });

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 #include <span>
-#include <unordered_map>
+#include <stdexcept>
 #include <vector>
 
 #include "app/Bytes.h"
@@ -20,15 +20,25 @@ public:
   // Indices whose record does not lie whole inside the stream are left out (has() is false).
   WorldBlocks(const WorldStream& stream, std::size_t recordSize, std::vector<std::int64_t> indices);
 
-  bool has(std::int64_t index) const { return m_where.contains(index); }
-  // The record's bytes; the index must be one that has() answers true for.
+  bool has(std::int64_t index) const { return runOf(index) != nullptr; }
+  // The record's bytes; throws std::out_of_range for an index has() answers false for.
   std::uint8_t* at(std::int64_t index);
   const std::uint8_t* at(std::int64_t index) const;
+  // The record's place among the records read (0 .. count() - 1), for tables kept beside them;
+  // -1 when has() is false.
+  std::int64_t ordinal(std::int64_t index) const;
   void markChanged(std::int64_t index);
   bool anyChanged() const;
   // Writes every run that holds a changed record back in place, one write per run.
   void writeChanged(WorldStream& stream) const;
-  std::size_t count() const { return m_where.size(); }
+  std::size_t count() const { return m_count; }
+  // Calls f(index, bytes) for every record read, in index order.
+  template <typename F>
+  void forEachRead(F&& f) const {
+    for (const Run& run : m_runs)
+      for (std::int64_t i = 0; i < run.count; ++i)
+        f(run.first + i, m_bytes.data() + run.offset + static_cast<std::size_t>(i) * m_recordSize);
+  }
 
 private:
   struct Run {
@@ -37,10 +47,15 @@ private:
     std::size_t offset = 0;  // into m_bytes
     bool changed = false;
   };
+  // The run holding the index, or null. Lookups come in runs of neighbours (the cells of a column
+  // of blocks), so the run of the last lookup is tried first.
+  const Run* runOf(std::int64_t index) const;
+  Run& runAt(std::int64_t index);
   std::size_t m_recordSize;
   Bytes m_bytes;
-  std::vector<Run> m_runs;
-  std::unordered_map<std::int64_t, std::pair<std::size_t, std::size_t>> m_where;  // run, offset
+  std::vector<Run> m_runs;  // sorted by first index
+  std::size_t m_count = 0;
+  mutable std::size_t m_last = 0;
 };
 
 // The block indices of the cells minX..maxX, minY..maxY (inclusive, already inside the world) of a
