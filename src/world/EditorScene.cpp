@@ -203,8 +203,7 @@ void EditorScene::rebuild() {
   const int r = viewRadius(worldWidth(), worldHeight()) + 2;
   const int xa = m_cx - r, xb = m_cx + r, ya = m_cy - r, yb = m_cy + r;
   // World-file items may lie anywhere in the loaded world; the classic size while none is.
-  const auto world =
-      loadedWorldSize().value_or(std::pair{kWorldFileWidth, kWorldFileHeight});
+  const auto world = loadedWorldSize().value_or(std::pair{kWorldFileWidth, kWorldFileHeight});
   try {
     if (m_srcStatics && m_sources.statics && m_sources.statics->isLoaded())
       m_items = m_sources.statics->getItemsInRect(xa, xb, ya, yb);

@@ -89,7 +89,7 @@ struct ScenePicture {
 
 // One quad (or for a sloped land cell, two triangles through its corners) of a frame.
 struct DrawCommand {
-  std::uint32_t item = 0;  // position in VisibleItems
+  std::uint32_t item = 0;   // position in VisibleItems
   std::int32_t serial = 0;  // the serial of the item drawn, as it was when the frame was made
   const ScenePicture* picture = nullptr;
   int left = 0;

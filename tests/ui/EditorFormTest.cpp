@@ -458,8 +458,8 @@ void EditorFormTest::closingSavesTheStaticDiffsItNames() {
   r.run.dialogs.answerFolder(std::nullopt);
   r.editor->close();
   QVERIFY(r.editor->isVisible());
-  QVERIFY(r.run.dialogs.asked().at(r.run.dialogs.asked().size() - 2).prompt.contains(
-      "static diffs"));
+  QVERIFY(
+      r.run.dialogs.asked().at(r.run.dialogs.asked().size() - 2).prompt.contains("static diffs"));
   QCOMPARE(diffItemsOnDisk(dir), std::size_t(1));
   // The diffs' folder chosen: the delete is in the files, and the editor closes.
   r.run.dialogs.answerQuestion(QStringLiteral("Save"));

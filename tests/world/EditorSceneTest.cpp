@@ -323,10 +323,9 @@ TEST(EditorScene, APartialHueColoursOnlyTheGreyPixels) {
 TEST(EditorScene, WorldFileItemsShowEverywhereInAWiderWorld) {
   EditorWorld world(64);
   // 7168 x 8 cells: east of the classic world's 6144 columns.
-  test::writeBytes(world.dir.file("wide.mul"),
-             test::makeMapBytes(7168, 8, [](int, int) {
-               return test::CellSpec{EditorWorld::kRedLand, 0};
-             }));
+  test::writeBytes(world.dir.file("wide.mul"), test::makeMapBytes(7168, 8, [](int, int) {
+                     return test::CellSpec{EditorWorld::kRedLand, 0};
+                   }));
   world.map.open(world.dir.file("wide.mul"), 7168, 8);
   world.worldFile.add(EditorWorld::kPost, 7000, 4, 0, 0);
   EditorScene scene(world.sources());

@@ -548,9 +548,8 @@ bool TSEditorForm::mayReplaceDiffsIn(const QString& dir) {
   // loaded from (or saved into) there; another folder's files would be replaced by it.
   const QDir target(dir);
   bool holdsDiffs = false;
-  for (const std::string& name :
-       {StaticDiffLayout::kBlockListName, StaticDiffLayout::kIndexName,
-        StaticDiffLayout::kDataName})
+  for (const std::string& name : {StaticDiffLayout::kBlockListName, StaticDiffLayout::kIndexName,
+                                  StaticDiffLayout::kDataName})
     holdsDiffs = holdsDiffs || target.exists(QString::fromStdString(name));
   if (!holdsDiffs) return true;
   const std::string& own = m_registry.staticDiff->directory();
@@ -587,12 +586,14 @@ void TSEditorForm::clearStatics() {
   TStatics& statics = *m_registry.statics;
   if (!statics.isLoaded()) throw Error("Load Statics first.");
   const bool inPlace = statics.mode() != StorageMode::Memory;
-  const QString text =
-      inPlace ? QStringLiteral("Remove every static of the world? The statics are held open in "
-                               "%1, so they are emptied on disk at once; this cannot be undone.")
-                    .arg(QString::fromStdString(statics.dataPath()))
-              : QStringLiteral("Remove every static of the world? Undo brings them back; the "
-                               "files change only when the statics are patched.");
+  QString text = QStringLiteral(
+      "Remove every static of the world? Undo brings them back; the files change only when the "
+      "statics are patched.");
+  if (inPlace)
+    text = QStringLiteral(
+               "Remove every static of the world? The statics are held open in %1, so they are "
+               "emptied on disk at once; this cannot be undone.")
+               .arg(QString::fromStdString(statics.dataPath()));
   const auto answer = m_dialogs.ask(QStringLiteral("Clear Statics"), text,
                                     {QStringLiteral("Clear"), QStringLiteral("Cancel")});
   if (answer != 0) return;
@@ -619,13 +620,13 @@ bool TSEditorForm::patchStatics(int mode) {
   const auto proposed = [](const std::string& loaded, const char* name) {
     return loaded.empty() ? QString::fromLatin1(name) : QString::fromStdString(loaded);
   };
-  const auto index = m_dialogs.saveFile(
-      {QStringLiteral("Staidx0.mul"), QStringLiteral("Staidx0.mul|Staidx0.mul"), QString(),
-       proposed(statics.indexPath(), "Staidx0.mul")});
+  const auto index =
+      m_dialogs.saveFile({QStringLiteral("Staidx0.mul"), QStringLiteral("Staidx0.mul|Staidx0.mul"),
+                          QString(), proposed(statics.indexPath(), "Staidx0.mul")});
   if (!index) return false;
-  const auto dataPath = m_dialogs.saveFile(
-      {QStringLiteral("Statics0.mul"), QStringLiteral("Statics0.mul|Statics0.mul"), QString(),
-       proposed(statics.dataPath(), "Statics0.mul")});
+  const auto dataPath = m_dialogs.saveFile({QStringLiteral("Statics0.mul"),
+                                            QStringLiteral("Statics0.mul|Statics0.mul"), QString(),
+                                            proposed(statics.dataPath(), "Statics0.mul")});
   if (!dataPath) return false;
   const auto said =
       m_registry.statics->save(str(*index), str(*dataPath), static_cast<StaticsSaveMode>(mode),
