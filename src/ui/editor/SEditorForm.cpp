@@ -720,6 +720,8 @@ void TSEditorForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   // Restoring the minimised editor keeps the tool whose button is still down.
   if (event->spontaneous()) return;
+  // A close of the program that was cancelled after the editor had been put away leaves it open.
+  m_closing = false;
   m_tool = 0;
   emit editorShown();
 }
