@@ -1,5 +1,6 @@
 #include "app/Bmp.h"
 
+#include <algorithm>
 #include <bit>
 #include <vector>
 
@@ -370,14 +371,16 @@ Bitmap32 readBmpFile(const std::string& path, ZeroSizeBitmaps zero) {
   }
 }
 
-Bytes encodeBmp(const Bitmap32& bitmap, ZeroSizeBitmaps zero) {
+namespace {
+
+// The headers of a 32-bit bottom-up bitmap of the picture's size.
+Bytes bmpHeaders(const Bitmap32& bitmap, ZeroSizeBitmaps zero, std::size_t reserve) {
   const bool zeroSize = zero == ZeroSizeBitmaps::Allow && bitmap.width >= 0 && bitmap.height >= 0;
   if (bitmap.empty() && !zeroSize) throw Error("An empty picture cannot be written as a bitmap.");
-  const std::size_t width = static_cast<std::size_t>(bitmap.width);
-  const std::size_t height = static_cast<std::size_t>(bitmap.height);
-  const std::size_t pixelBytes = width * height * 4;
+  const std::size_t pixelBytes =
+      static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height) * 4;
   const std::size_t offset = kFileHeaderSize + kInfoHeaderSize;
-  ByteWriter w(offset + pixelBytes);
+  ByteWriter w(offset + reserve);
   w.u16(kMagic);
   w.u32(static_cast<std::uint32_t>(offset + pixelBytes));
   w.u32(0);
@@ -393,18 +396,48 @@ Bytes encodeBmp(const Bitmap32& bitmap, ZeroSizeBitmaps zero) {
   w.i32(2835);
   w.u32(0);
   w.u32(0);
-  Bytes& out = w.data();
-  out.resize(offset + pixelBytes);
-  std::uint8_t* dst = out.data() + offset;
-  for (std::size_t y = height; y-- > 0;) {
-    const Pixel* src = bitmap.pixels.data() + y * width;
-    for (std::size_t x = 0; x < width; ++x, dst += 4) storeU32(dst, src[x]);
-  }
   return w.take();
 }
 
+// Rows first..first + count - 1 of the file (row 0 is the picture's bottom row) at dst.
+void storeBmpRows(const Bitmap32& bitmap, std::size_t first, std::size_t count, std::uint8_t* dst) {
+  const std::size_t width = static_cast<std::size_t>(bitmap.width);
+  const std::size_t height = static_cast<std::size_t>(bitmap.height);
+  for (std::size_t row = first; row < first + count; ++row) {
+    const Pixel* src = bitmap.pixels.data() + (height - 1 - row) * width;
+    for (std::size_t x = 0; x < width; ++x, dst += 4) storeU32(dst, src[x]);
+  }
+}
+
+}  // namespace
+
+Bytes encodeBmp(const Bitmap32& bitmap, ZeroSizeBitmaps zero) {
+  const std::size_t pixelBytes = bitmap.pixels.size() * 4;
+  Bytes out = bmpHeaders(bitmap, zero, pixelBytes);
+  const std::size_t offset = out.size();
+  out.resize(offset + pixelBytes);
+  storeBmpRows(bitmap, 0, static_cast<std::size_t>(std::max(bitmap.height, 0)),
+               out.data() + offset);
+  return out;
+}
+
 void writeBmpFile(const std::string& path, const Bitmap32& bitmap, ZeroSizeBitmaps zero) {
-  writeFileAtomic(path, encodeBmp(bitmap, zero));
+  // Rows go to the file in pieces of about a megabyte: a world-sized picture (100 MB and more)
+  // is never held a second time as its file's bytes.
+  AtomicFile file(path);
+  file.write(bmpHeaders(bitmap, zero, 0));
+  const std::size_t rowBytes = static_cast<std::size_t>(std::max(bitmap.width, 0)) * 4;
+  const std::size_t height = static_cast<std::size_t>(std::max(bitmap.height, 0));
+  if (rowBytes > 0 && height > 0) {
+    const std::size_t rowsPerPiece = std::max<std::size_t>(1, (std::size_t{1} << 20) / rowBytes);
+    Bytes piece(std::min(rowsPerPiece, height) * rowBytes);
+    for (std::size_t row = 0; row < height; row += rowsPerPiece) {
+      const std::size_t count = std::min(rowsPerPiece, height - row);
+      storeBmpRows(bitmap, row, count, piece.data());
+      file.write(std::span<const std::uint8_t>(piece.data(), count * rowBytes));
+    }
+  }
+  file.commit();
 }
 
 void writeBmpFile(const std::string& path, const Bitmap32& bitmap, WriteBatch& batch,

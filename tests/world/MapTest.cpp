@@ -343,3 +343,17 @@ TEST(TMap, HeightMapsAreGreyAltitudes) {
   EXPECT_EQ(shifted.at(10, 2), makePixel(3, 3, 3));
   EXPECT_EQ(shifted.at(0, 10), makePixel(241, 241, 241));  // -10 - 5 wraps to 241
 }
+
+TEST(TMap, AHeightMapLargerThanOneWritePieceIsWrittenWhole) {
+  // 600 x 560 pixels of 4 bytes: the file is written in two pieces of rows.
+  TempDir dir;
+  const std::string path = writeMap(dir, 600, 560, [](int x, int y) {
+    return CellSpec{0, static_cast<std::int8_t>((x * 3 + y * 5) % 256 - 128)};
+  });
+  TMap map;
+  map.open(path, 600, 560);
+  map.exportHeightMap(dir.file("h.bmp"), g_silent);
+  EXPECT_EQ(test::readBytes(dir.file("h.bmp")), encodeBmp(map.heightPicture(-128, g_silent)));
+  EXPECT_EQ(readBmpFile(dir.file("h.bmp")).at(599, 0),
+            map.heightPicture(-128, g_silent).at(599, 0));
+}
