@@ -1,7 +1,6 @@
 #include "world/Statics.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "app/Error.h"
 #include "app/FileIO.h"
@@ -46,6 +45,52 @@ void checkDataOffset(std::uint64_t offset, const std::string& path) {
     throw Error("Statics data file " + path + " would grow past 2 GB; compact it first.");
 }
 
+void putStaticRecord(std::uint8_t* b, const StaticRecord& r) {
+  storeU16(b, r.id);
+  b[2] = r.x;
+  b[3] = r.y;
+  b[4] = static_cast<std::uint8_t>(r.z);
+  storeU16(b + 5, r.hue);
+}
+
+// The records of one block seen so far, by their key: open addressing in a table kept from block
+// to block, so that millions of records cost no allocation each; a block clears only the places
+// it filled.
+class SeenKeys {
+public:
+  void startBlock(std::size_t records) {
+    for (const std::size_t at : m_filled) m_table[at] = kFree;
+    m_filled.clear();
+    if (records * 2 > m_table.size()) {
+      std::size_t size = 64;
+      while (size < records * 2) size *= 2;
+      m_table.assign(size, kFree);
+      m_shift = 64;
+      for (std::size_t n = size; n > 1; n /= 2) --m_shift;
+    }
+  }
+  // True when the key is new to the block (it is then remembered).
+  bool insert(std::uint64_t key) {
+    const std::size_t mask = m_table.size() - 1;
+    for (std::size_t at = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> m_shift);;
+         at = (at + 1) & mask) {
+      if (m_table[at] == key) return false;
+      if (m_table[at] == kFree) {
+        m_table[at] = key;
+        m_filled.push_back(at);
+        return true;
+      }
+    }
+  }
+
+private:
+  // Keys use 56 bits, so no record has this one.
+  static constexpr std::uint64_t kFree = ~std::uint64_t{0};
+  std::vector<std::uint64_t> m_table;
+  std::vector<std::size_t> m_filled;
+  int m_shift = 64;
+};
+
 }  // namespace
 
 std::vector<StaticRecord> decodeStaticRecords(std::span<const std::uint8_t> bytes) {
@@ -58,11 +103,7 @@ std::vector<StaticRecord> decodeStaticRecords(std::span<const std::uint8_t> byte
 
 void appendStaticRecord(Bytes& out, const StaticRecord& r) {
   std::uint8_t b[kRecordSize];
-  storeU16(b, r.id);
-  b[2] = r.x;
-  b[3] = r.y;
-  b[4] = static_cast<std::uint8_t>(r.z);
-  storeU16(b + 5, r.hue);
+  putStaticRecord(b, r);
   out.insert(out.end(), b, b + kRecordSize);
 }
 
@@ -648,31 +689,37 @@ std::string TStatics::removeDuplicates(Progress& progress) {
   requireLoaded();
   Bytes index(static_cast<std::size_t>(m_index->size()));
   m_index->read(0, index.data(), index.size());
-  Bytes data;
-  data.reserve(static_cast<std::size_t>(m_data->size()));
+  Bytes data(static_cast<std::size_t>(m_data->size()));
+  std::size_t end = 0;
   std::int64_t total = 0;
   std::int64_t kept = 0;
   std::int64_t removed = 0;
-  std::unordered_set<std::uint64_t> seen;
-  std::vector<StaticRecord> keep;
+  SeenKeys seen;
+  std::vector<const StaticRecord*> keep;
   forEachStoredBlock(progress, [&](std::int64_t b, int, int, const IndexRecord& r,
                                    const std::vector<StaticRecord>& records) {
-    seen.clear();
+    seen.startBlock(records.size());
     keep.clear();
     for (const StaticRecord& s : records) {
       ++total;
-      if (seen.insert(recordKey(s)).second)
-        keep.push_back(s);
+      if (seen.insert(recordKey(s)))
+        keep.push_back(&s);
       else
         ++removed;
     }
     kept += static_cast<std::int64_t>(keep.size());
-    checkDataOffset(data.size(), "");
+    checkDataOffset(end, "");
     putIndex(index.data() + static_cast<std::size_t>(b) * kIndexSize,
-             {static_cast<std::int32_t>(data.size()),
-              static_cast<std::int32_t>(keep.size() * kRecordSize), r.extra});
-    for (auto it = keep.rbegin(); it != keep.rend(); ++it) appendStaticRecord(data, *it);
+             {static_cast<std::int32_t>(end), static_cast<std::int32_t>(keep.size() * kRecordSize),
+              r.extra});
+    // Blocks that share their records in the file are written once each, so the result may
+    // outgrow the file it came from.
+    if (end + keep.size() * kRecordSize > data.size())
+      data.resize(std::max(data.size() * 2, end + keep.size() * kRecordSize));
+    for (auto it = keep.rbegin(); it != keep.rend(); ++it, end += kRecordSize)
+      putStaticRecord(data.data() + end, **it);
   });
+  data.resize(end);
   // Both new images are complete before either stream changes.
   m_data->resize(data.size());
   m_data->write(0, data);
