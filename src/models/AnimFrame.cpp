@@ -150,9 +150,7 @@ void AnimPaletteBuilder::remember(Colour16 colour, std::uint8_t entry) {
   m_entry[colour] = entry;
 }
 
-std::uint8_t AnimPaletteBuilder::indexOf(Colour16 colour) {
-  colour &= 0x7FFF;
-  if ((m_known[colour >> 6] >> (colour & 63)) & 1) return m_entry[colour];
+std::uint8_t AnimPaletteBuilder::addColour(Colour16 colour) {
   if (m_used < static_cast<int>(kPaletteEntries)) {
     m_palette[static_cast<std::size_t>(m_used)] = colour;
     remember(colour, static_cast<std::uint8_t>(m_used));
@@ -216,8 +214,9 @@ Bytes encodeAnimFrame(const Bitmap32& picture, int centerX, int centerY,
     int col = 0;
     while (col < width) {
       while (col < width && transparent(line[col])) ++col;
-      while (col < width && length < kMaxRunLength && !transparent(line[col]))
-        run[length++] = palette.indexOf(pixelToColour16(line[col++]));
+      int end = col;
+      while (end < width && end - col < kMaxRunLength && !transparent(line[end])) ++end;
+      for (; col < end; ++col) run[length++] = palette.indexOf(pixelToColour16(line[col]));
       if (length > 0) flush(col, row);
     }
   }

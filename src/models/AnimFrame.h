@@ -102,7 +102,13 @@ public:
   // A palette read from a palette file: all 256 entries in use.
   explicit AnimPaletteBuilder(const AnimPalette& fixed);
 
-  std::uint8_t indexOf(Colour16 colour);
+  // The palette entry of the colour (bit 15 ignored): its first entry, else a new one while the
+  // palette has room, else entry 0 (counted as a problem).
+  std::uint8_t indexOf(Colour16 colour) {
+    colour &= 0x7FFF;
+    if ((m_known[colour >> 6] >> (colour & 63)) & 1) return m_entry[colour];
+    return addColour(colour);
+  }
   // Entries beyond the used ones are zero.
   const AnimPalette& palette() const { return m_palette; }
   int used() const { return m_used; }
@@ -113,6 +119,7 @@ public:
 private:
   static constexpr std::size_t kColours = 0x8000;
   void remember(Colour16 colour, std::uint8_t entry);
+  std::uint8_t addColour(Colour16 colour);
   AnimPalette m_palette{};
   int m_used = 0;
   std::int64_t m_problems = 0;
