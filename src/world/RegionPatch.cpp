@@ -160,48 +160,58 @@ struct RecordView {
 // place, with nothing allocated per record, as often as a tool needs to pass over it.
 template <typename F>
 void forEachRecord(std::span<const std::uint8_t> bytes, const std::string& name, F&& f) {
-  ByteReader in(bytes, name);
+  // One check of the length per record; the fields are then read in place.
+  const std::uint8_t* const data = bytes.data();
+  const std::size_t size = bytes.size();
   RecordView r;
-  while (!in.atEnd()) {
-    r.offset = in.pos();
-    r.type = in.readU8();
-    const std::size_t rest = in.remaining();
+  std::size_t pos = 0;
+  while (pos < size) {
+    r.offset = pos;
+    r.type = data[pos];
+    const std::size_t rest = size - pos - 1;
     const auto cut = [&](std::size_t need) {
       if (rest < need)
         throw FormatError(
             formatMessage("%s: the record at offset %d ends past the end of the patch.",
                           {name, decimal(static_cast<std::int64_t>(r.offset))}));
     };
+    const std::uint8_t* p = data + pos + 1;
     switch (r.type) {
       case kMapCell:
         cut(kMapCellSize - 1);
-        r.dx = in.readU16();
-        r.dy = in.readU16();
-        r.tileId = in.readU16();
-        r.z = in.readI8();
+        r.dx = loadU16(p);
+        r.dy = loadU16(p + 2);
+        r.tileId = loadU16(p + 4);
+        r.z = static_cast<std::int8_t>(p[6]);
+        pos += kMapCellSize;
         break;
       case kStatic:
       case kAddedStatic:
         cut(kStaticSize - 1);
-        r.dx = in.readU16();
-        r.dy = in.readU16();
-        r.z = in.readI8();
-        r.tileId = in.readU16();
-        r.hue = in.readU16();
+        r.dx = loadU16(p);
+        r.dy = loadU16(p + 2);
+        r.z = static_cast<std::int8_t>(p[4]);
+        r.tileId = loadU16(p + 5);
+        r.hue = loadU16(p + 7);
+        pos += kStaticSize;
         break;
       case kTexture:
       case kArt: {
         cut(kSlotHeadSize - 1);
-        r.slot = in.readU16();
-        r.index = {in.readI32(), in.readI32(), in.readI32()};
+        r.slot = loadU16(p);
+        r.index = {static_cast<std::int32_t>(loadU32(p + 2)),
+                   static_cast<std::int32_t>(loadU32(p + 6)),
+                   static_cast<std::int32_t>(loadU32(p + 10))};
+        pos += kSlotHeadSize;
         r.data = {};
         if (slotHasData(r.index)) {
-          if (r.index.length < 0 || static_cast<std::uint64_t>(r.index.length) > in.remaining())
+          if (r.index.length < 0 || static_cast<std::uint64_t>(r.index.length) > size - pos)
             throw FormatError(formatMessage(
                 "%s: the slot record at offset %d holds %d data bytes, more than the patch has "
                 "left.",
                 {name, decimal(static_cast<std::int64_t>(r.offset)), decimal(r.index.length)}));
-          r.data = in.readBytes(static_cast<std::size_t>(r.index.length));
+          r.data = bytes.subspan(pos, static_cast<std::size_t>(r.index.length));
+          pos += r.data.size();
         }
         break;
       }
@@ -329,7 +339,7 @@ public:
   }
 
 private:
-  static constexpr std::size_t kChunk = std::size_t{1} << 20;
+  static constexpr std::size_t kChunk = std::size_t{256} << 10;
   std::function<void(std::span<const std::uint8_t>)> m_emit;
   Bytes m_buffer;
   std::size_t m_end = 0;
@@ -560,7 +570,7 @@ struct SlotPair {
     data->read(static_cast<std::uint64_t>(r.index.lookup), r.data.data(), r.data.size());
     return r;
   }
-  void put(std::uint32_t slot, const IndexRecord& index, std::span<const std::uint8_t> bytes) {
+  void put(std::uint32_t slot, const IndexRecord& record, std::span<const std::uint8_t> bytes) {
     const std::size_t at = static_cast<std::size_t>(slot) * kIndexRecordSize;
     if (at + kIndexRecordSize > indexBytes.size()) {
       // A partial last record is completed as empty before the index grows.
@@ -573,11 +583,11 @@ struct SlotPair {
         indexBytes.insert(indexBytes.end(), empty, empty + kIndexRecordSize);
     }
     firstChanged = std::min<std::uint64_t>(firstChanged, at);
-    IndexRecord written = index;
-    if (slotHasData(index)) {
+    IndexRecord written = record;
+    if (slotHasData(record)) {
       const std::uint64_t lookup = data->size() + appended.size();
       checkDataOffset(lookup + bytes.size(), data->path());
-      written = {static_cast<std::int32_t>(lookup), index.length, index.extra};
+      written = {static_cast<std::int32_t>(lookup), record.length, record.extra};
       appended.insert(appended.end(), bytes.begin(), bytes.end());
     }
     putIndex(indexBytes.data() + at, written);
@@ -600,38 +610,63 @@ namespace {
 
 // Applies a patch in two passes over its bytes: the first checks every record and gathers the
 // blocks and files it needs, the second changes the blocks read, which go back in one write each.
+// What a patch needs, found in one pass that also checks every record: which files, and the
+// blocks of the target it touches (a block listed once per run of records on it).
+struct PatchPlan {
+  std::int64_t records = 0;
+  bool map = false, statics = false, art = false, textures = false;
+  std::vector<std::int64_t> mapBlocks, staticBlocks;
+};
+
+// The block of a record's target cell in a W x H world at origin (x1, y1), or -1 outside it.
+std::int64_t targetBlock(const RecordView& r, int width, int height, int x1, int y1, int& x,
+                         int& y) {
+  const std::int64_t tx = static_cast<std::int64_t>(x1) + r.dx;
+  const std::int64_t ty = static_cast<std::int64_t>(y1) + r.dy;
+  if (tx < 0 || ty < 0 || tx >= width || ty >= height) return -1;
+  x = static_cast<int>(tx);
+  y = static_cast<int>(ty);
+  return (tx / 8) * (height / 8) + ty / 8;
+}
+
+PatchPlan planPatch(std::span<const std::uint8_t> patch, const std::string& name, int width,
+                    int height, int x1, int y1) {
+  PatchPlan plan;
+  // A block is listed about once per eight map records.
+  plan.mapBlocks.reserve(patch.size() / (kMapCellSize * 8) + 8);
+  forEachRecord(patch, name, [&](const RecordView& r) {
+    ++plan.records;
+    plan.map |= r.type == kMapCell;
+    plan.statics |= r.type == kStatic || r.type == kAddedStatic;
+    plan.art |= r.type == kArt;
+    plan.textures |= r.type == kTexture;
+    std::vector<std::int64_t>* list = r.type == kMapCell ? &plan.mapBlocks
+                                      : r.type == kStatic || r.type == kAddedStatic
+                                          ? &plan.staticBlocks
+                                          : nullptr;
+    if (!list) return;
+    int x = 0, y = 0;
+    const std::int64_t b = targetBlock(r, width, height, x1, y1, x, y);
+    if (b >= 0 && (list->empty() || list->back() != b)) list->push_back(b);
+  });
+  return plan;
+}
+
+// Applies a planned patch in a second pass over its bytes: the blocks it touches are read once
+// and go back in one write per run. With `undo`, the backup's records go to it as they are made,
+// and `beforeWrites` runs once everything is planned and before the first byte of a game file is
+// written (it may throw to stop the apply with nothing written).
 AppliedPatch applyRecords(std::span<const std::uint8_t> patch, const std::string& name,
-                          const PatchStreams& to, int width, int height, int x1, int y1,
-                          const std::function<void(const Bytes& backup)>& backup,
+                          PatchPlan plan, const PatchStreams& to, int width, int height, int x1,
+                          int y1, PatchOut* undo, const std::function<void()>& beforeWrites,
                           Progress& progress) {
   AppliedPatch result;
-  const int rows = height / 8;
-  // The block of a record's target cell, or -1 outside the world.
-  const auto targetOf = [&](const RecordView& r, int& x, int& y) -> std::int64_t {
-    const std::int64_t tx = static_cast<std::int64_t>(x1) + r.dx;
-    const std::int64_t ty = static_cast<std::int64_t>(y1) + r.dy;
-    if (tx < 0 || ty < 0 || tx >= width || ty >= height) return -1;
-    x = static_cast<int>(tx);
-    y = static_cast<int>(ty);
-    return (tx / 8) * rows + ty / 8;
+  result.records = plan.records;
+  const bool needMap = plan.map, needStatics = plan.statics, needArt = plan.art,
+             needTextures = plan.textures;
+  const auto targetOf = [&](const RecordView& r, int& x, int& y) {
+    return targetBlock(r, width, height, x1, y1, x, y);
   };
-  bool needMap = false, needStatics = false, needArt = false, needTextures = false;
-  std::vector<std::int64_t> mapIndices, staticIndices;
-  forEachRecord(patch, name, [&](const RecordView& r) {
-    ++result.records;
-    needMap |= r.type == kMapCell;
-    needStatics |= r.type == kStatic || r.type == kAddedStatic;
-    needArt |= r.type == kArt;
-    needTextures |= r.type == kTexture;
-    int x = 0, y = 0;
-    const std::int64_t b = targetOf(r, x, y);
-    if (b < 0) return;
-    // Neighbouring records share their block: a block is listed once per run of them.
-    std::vector<std::int64_t>* list = r.type == kMapCell                            ? &mapIndices
-                                      : r.type == kStatic || r.type == kAddedStatic ? &staticIndices
-                                                                                    : nullptr;
-    if (list && (list->empty() || list->back() != b)) list->push_back(b);
-  });
   if (needMap) requireStream(to.map, "map");
   if (needStatics) {
     requireStream(to.staticsIndex, "statics");
@@ -646,11 +681,11 @@ AppliedPatch applyRecords(std::span<const std::uint8_t> patch, const std::string
     requireStream(to.textureData, "texture");
   }
   std::optional<WorldBlocks> mapBlocks;
-  if (needMap) mapBlocks.emplace(*to.map, MapLayout::kBlockSize, std::move(mapIndices));
+  if (needMap) mapBlocks.emplace(*to.map, MapLayout::kBlockSize, std::move(plan.mapBlocks));
   std::optional<WorldBlocks> staticIndex;
   std::optional<StaticsSpan> staticSpan;
   if (needStatics) {
-    staticIndex.emplace(*to.staticsIndex, kIndexRecordSize, std::move(staticIndices));
+    staticIndex.emplace(*to.staticsIndex, kIndexRecordSize, std::move(plan.staticBlocks));
     std::vector<IndexRecord> old;
     old.reserve(staticIndex->count());
     staticIndex->forEachRead(
@@ -666,6 +701,8 @@ AppliedPatch applyRecords(std::span<const std::uint8_t> patch, const std::string
     if (!staticsRead[k]) {
       staticsRead[k] = 1;
       blockStatics[k] = staticSpan->read(indexAt(staticIndex->at(b)));
+      // Room for the patch's own statics of the block, which usually are about as many.
+      blockStatics[k].reserve(blockStatics[k].size() * 2 + 8);
     }
     return blockStatics[k];
   };
@@ -678,33 +715,25 @@ AppliedPatch applyRecords(std::span<const std::uint8_t> patch, const std::string
   if (needArt) art.load();
   if (needTextures) textures.load();
 
-  Bytes undo;
-  const bool withBackup = static_cast<bool>(backup);
-  // A backup holds at most one record per record of the patch, each of the same size, but for the
-  // slots' current data: its records go straight into room made ahead.
-  if (withBackup) undo.resize(patch.size());
-  std::size_t undoEnd = 0;
-  const auto undoRoom = [&](std::size_t n) {
-    if (undo.size() < undoEnd + n) undo.resize(std::max(undoEnd + n, undo.size() * 2));
-    std::uint8_t* p = undo.data() + undoEnd;
-    undoEnd += n;
-    return p;
-  };
+  const bool withBackup = undo != nullptr;
+  const auto undoRoom = [&](std::size_t n) { return undo->room(n); };
   // Each cell's first state goes into the backup; later records of the same cell add nothing.
   // One bit per cell of the blocks the patch touches, so the table grows with the patch, not with
   // the world it lands in.
   std::vector<std::uint64_t> cellsSeen(withBackup && mapBlocks ? mapBlocks->count() : 0);
   std::unordered_set<std::uint32_t> artSeen, texturesSeen;
   ProgressSteps steps(progress, static_cast<long long>(patch.size()));
+  std::size_t seenRecords = 0;
   forEachRecord(patch, name, [&](const RecordView& r) {
-    steps.at(static_cast<long long>(r.offset));
+    // The share done moves by a percent per thousands of records; it is not worked out per record.
+    if ((seenRecords++ & 1023) == 0) steps.at(static_cast<long long>(r.offset));
     if (r.type == kTexture || r.type == kArt) {
       SlotPair& pair = r.type == kArt ? art : textures;
       auto& seen = r.type == kArt ? artSeen : texturesSeen;
       if (withBackup && seen.insert(r.slot).second) {
         Bytes record;
         appendPatchRecord(record, pair.backupOf(r.type, r.slot, r.slot));
-        std::copy(record.begin(), record.end(), undoRoom(record.size()));
+        undo->append(record);
       }
       pair.put(r.slot, r.index, r.data);
       return;
@@ -712,12 +741,13 @@ AppliedPatch applyRecords(std::span<const std::uint8_t> patch, const std::string
     int x = 0, y = 0;
     const std::int64_t b = targetOf(r, x, y);
     if (r.type == kMapCell) {
-      const std::int64_t k = b < 0 ? -1 : mapBlocks->ordinal(b);
-      if (k < 0) {
+      std::int64_t k = -1;
+      std::uint8_t* block = b < 0 ? nullptr : mapBlocks->change(b, k);
+      if (!block) {
         ++result.skippedCells;
         return;
       }
-      std::uint8_t* cell = mapBlocks->at(b) + cellOffset(x, y);
+      std::uint8_t* cell = block + cellOffset(x, y);
       const std::uint64_t bit = std::uint64_t{1} << ((y % 8) * 8 + x % 8);
       if (withBackup && (cellsSeen[static_cast<std::size_t>(k)] & bit) == 0) {
         cellsSeen[static_cast<std::size_t>(k)] |= bit;
@@ -731,7 +761,6 @@ AppliedPatch applyRecords(std::span<const std::uint8_t> patch, const std::string
       }
       storeU16(cell, r.tileId);
       cell[2] = static_cast<std::uint8_t>(r.z);
-      mapBlocks->markChanged(b);
       return;
     }
     const std::int64_t k = b < 0 ? -1 : staticIndex->ordinal(b);
@@ -772,26 +801,33 @@ AppliedPatch applyRecords(std::span<const std::uint8_t> patch, const std::string
     std::size_t total = 0;
     for (std::size_t k = 0; k < staticBlocks; ++k)
       if (staticsChanged[k]) total += blockStatics[k].size() * StaticsLayout::kRecordSize;
-    staticsAppend.reserve(total);
+    staticsAppend.resize(total);
     const std::uint64_t base = to.staticsData->size();
     checkDataOffset(base + total, to.staticsData->path());
-    staticIndex->forEachRead([&](std::int64_t b, const std::uint8_t*) {
-      const auto k = static_cast<std::size_t>(staticIndex->ordinal(b));
-      if (!staticsChanged[k]) return;
+    std::uint8_t* out = staticsAppend.data();
+    std::size_t k = 0;  // the records are visited in the order of their places
+    staticIndex->forEachRead([&](std::int64_t, std::uint8_t* record) {
       const std::vector<StaticRecord>& list = blockStatics[k];
+      if (!staticsChanged[k++]) return;
       if (list.empty()) {
-        putIndex(staticIndex->at(b), {-1, -1, -1});
+        putIndex(record, {-1, -1, -1});
         return;
       }
-      const std::uint64_t lookup = base + staticsAppend.size();
-      for (const StaticRecord& st : list) appendStaticRecord(staticsAppend, st);
-      putIndex(staticIndex->at(b),
-               {static_cast<std::int32_t>(lookup),
-                static_cast<std::int32_t>(list.size() * StaticsLayout::kRecordSize), 0});
+      const std::uint64_t lookup = base + static_cast<std::uint64_t>(out - staticsAppend.data());
+      for (const StaticRecord& st : list) {
+        storeU16(out, st.id);
+        out[2] = st.x;
+        out[3] = st.y;
+        out[4] = static_cast<std::uint8_t>(st.z);
+        storeU16(out + 5, st.hue);
+        out += StaticsLayout::kRecordSize;
+      }
+      putIndex(record, {static_cast<std::int32_t>(lookup),
+                        static_cast<std::int32_t>(list.size() * StaticsLayout::kRecordSize), 0});
     });
   }
-  undo.resize(undoEnd);
-  if (withBackup) backup(undo);
+  if (undo) undo->flush();
+  if (beforeWrites) beforeWrites();
   if (needStatics) {
     to.staticsData->write(to.staticsData->size(), staticsAppend);
     staticIndex->writeChanged(*to.staticsIndex);
@@ -809,7 +845,17 @@ AppliedPatch applyPatch(std::span<const std::uint8_t> patch, const std::string& 
                         const std::function<void(const Bytes& backup)>& backup,
                         Progress& progress) {
   checkWorldSize(width, height);
-  return applyRecords(patch, name, to, width, height, x1, y1, backup, progress);
+  PatchPlan plan = planPatch(patch, name, width, height, x1, y1);
+  if (!backup)
+    return applyRecords(patch, name, std::move(plan), to, width, height, x1, y1, nullptr, {},
+                        progress);
+  Bytes undo;
+  PatchOut sink([&](std::span<const std::uint8_t> piece) {
+    undo.insert(undo.end(), piece.begin(), piece.end());
+  });
+  return applyRecords(
+      patch, name, std::move(plan), to, width, height, x1, y1, &sink, [&] { backup(undo); },
+      progress);
 }
 
 std::int64_t changeHeights(const PatchStreams& files, int width, int height,
@@ -1012,15 +1058,12 @@ std::optional<std::string> applyPatchFile(const PatchDirectory& to, int width, i
                                           const std::optional<std::string>& backupPath,
                                           Progress& progress) {
   const Bytes patch = readFile(patchPath);
+  checkWorldSize(width, height);
   // Which files the patch needs: the records say (a damaged patch is refused here, before any
   // file is opened).
-  bool needMap = false, needStatics = false, needArt = false, needTextures = false;
-  forEachRecord(patch, patchPath, [&](const RecordView& r) {
-    needMap |= r.type == kMapCell;
-    needStatics |= r.type == kStatic || r.type == kAddedStatic;
-    needArt |= r.type == kArt;
-    needTextures |= r.type == kTexture;
-  });
+  PatchPlan plan = planPatch(patch, patchPath, width, height, x1, y1);
+  const bool needMap = plan.map, needStatics = plan.statics, needArt = plan.art,
+             needTextures = plan.textures;
   std::vector<std::string> targets;
   if (needMap) targets.push_back(to.mapPath());
   if (needStatics) {
@@ -1058,11 +1101,19 @@ std::optional<std::string> applyPatchFile(const PatchDirectory& to, int width, i
     s.textureIndex = files.open(to.textureIndexPath(), true);
     s.textureData = files.open(to.textureDataPath(), true);
   }
-  std::function<void(const Bytes&)> writeBackup;
-  if (backupPath) writeBackup = [&](const Bytes& bytes) { writeFileAtomic(*backupPath, bytes); };
-  checkWorldSize(width, height);
-  const AppliedPatch applied =
-      applyRecords(patch, patchPath, s, width, height, x1, y1, writeBackup, progress);
+  // The backup is written as it is made and is whole on disk before a game file changes.
+  std::optional<AtomicFile> backupFile;
+  std::optional<PatchOut> undo;
+  if (backupPath) {
+    backupFile.emplace(*backupPath);
+    undo.emplace([&](std::span<const std::uint8_t> piece) { backupFile->write(piece); });
+  }
+  const AppliedPatch applied = applyRecords(
+      patch, patchPath, std::move(plan), s, width, height, x1, y1, undo ? &*undo : nullptr,
+      [&] {
+        if (backupFile) backupFile->commit();
+      },
+      progress);
   std::vector<std::string> lines;
   if (auto m = skippedCellsMessage(applied.skippedCells, width, height)) lines.push_back(*m);
   if (applied.missingStatics > 0)

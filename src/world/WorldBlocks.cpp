@@ -7,7 +7,8 @@ namespace quillotide {
 WorldBlocks::WorldBlocks(const WorldStream& stream, std::size_t recordSize,
                          std::vector<std::int64_t> indices)
     : m_recordSize(recordSize) {
-  std::sort(indices.begin(), indices.end());
+  // The region tools list their blocks in order already.
+  if (!std::is_sorted(indices.begin(), indices.end())) std::sort(indices.begin(), indices.end());
   indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
   const std::uint64_t whole = stream.size() / recordSize;
   std::size_t total = 0;
@@ -70,6 +71,18 @@ std::int64_t WorldBlocks::ordinal(std::int64_t index) const {
 }
 
 void WorldBlocks::markChanged(std::int64_t index) { runAt(index).changed = true; }
+
+std::uint8_t* WorldBlocks::change(std::int64_t index, std::int64_t& ordinal) {
+  Run* run = const_cast<Run*>(runOf(index));
+  if (!run) {
+    ordinal = -1;
+    return nullptr;
+  }
+  run->changed = true;
+  const auto i = static_cast<std::size_t>(index - run->first);
+  ordinal = static_cast<std::int64_t>(run->offset / m_recordSize + i);
+  return m_bytes.data() + run->offset + i * m_recordSize;
+}
 
 bool WorldBlocks::anyChanged() const {
   return std::any_of(m_runs.begin(), m_runs.end(), [](const Run& r) { return r.changed; });

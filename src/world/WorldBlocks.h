@@ -28,6 +28,9 @@ public:
   // -1 when has() is false.
   std::int64_t ordinal(std::int64_t index) const;
   void markChanged(std::int64_t index);
+  // The record's bytes with its run marked changed, and its place in `ordinal`; null (ordinal -1)
+  // when has() is false. One lookup for what at(), ordinal() and markChanged() give.
+  std::uint8_t* change(std::int64_t index, std::int64_t& ordinal);
   bool anyChanged() const;
   // Writes every run that holds a changed record back in place, one write per run.
   void writeChanged(WorldStream& stream) const;
@@ -35,6 +38,13 @@ public:
   // Calls f(index, bytes) for every record read, in index order.
   template <typename F>
   void forEachRead(F&& f) const {
+    for (const Run& run : m_runs)
+      for (std::int64_t i = 0; i < run.count; ++i)
+        f(run.first + i, m_bytes.data() + run.offset + static_cast<std::size_t>(i) * m_recordSize);
+  }
+  // The same with the bytes to change; a run is written back only when marked changed.
+  template <typename F>
+  void forEachRead(F&& f) {
     for (const Run& run : m_runs)
       for (std::int64_t i = 0; i < run.count; ++i)
         f(run.first + i, m_bytes.data() + run.offset + static_cast<std::size_t>(i) * m_recordSize);
