@@ -141,9 +141,11 @@ void SettingsPageTest::loadWithAnEmptyFieldOpensNothing() {
   QSignalSpy artLoaded(run.mainForm.get(), &quillotide::ui::TMainForm::artLoaded);
   run.click("btnLoadArt");
   QVERIFY(!run.registry->art->isLoaded());
-  // The art lists are rebuilt all the same and show the unloaded model.
+  // The art lists are rebuilt all the same and show the unloaded model; the user is told why
+  // nothing was loaded.
   QCOMPARE(artLoaded.count(), 1);
-  QVERIFY(run.dialogs.messages().isEmpty());
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList({"Nothing was loaded: enter the path of Art.mul first."}));
 
   // The groups without lists do nothing at all; tile data fills its lists in any case.
   QSignalSpy huesLoaded(run.mainForm.get(), &quillotide::ui::TMainForm::huesLoaded);
@@ -153,7 +155,15 @@ void SettingsPageTest::loadWithAnEmptyFieldOpensNothing() {
   QCOMPARE(huesLoaded.count(), 0);
   QCOMPARE(tiledataLoaded.count(), 1);
   QVERIFY(!run.registry->tiledata->isLoaded());
-  QVERIFY(run.dialogs.messages().isEmpty());
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList({"Nothing was loaded: enter the path of Art.mul first.",
+                        "Nothing was loaded: enter the path of Hues.mul first.",
+                        "Nothing was loaded: enter the path of Tiledata.mul first."}));
+
+  // Save of a group that holds nothing says so before any file is asked for.
+  run.click("btnSaveHues");
+  QCOMPARE(run.dialogs.messageTexts().last(),
+           QStringLiteral("Nothing was written: Hues is not loaded."));
 }
 
 void SettingsPageTest::failedLoadShowsTheFileErrorAndTheProgramGoesOn() {
@@ -222,12 +232,13 @@ void SettingsPageTest::saveAsksEachFileInOrderAndACancelWritesNothing() {
 
 void SettingsPageTest::saveOfANeverLoadedModelWritesNothingAndSaysSo() {
   ProgramRun run;
-  run.dialogs.answerSave(run.path("hues.mul"));
   run.click("btnSaveHues");
-  run.dialogs.answerSave(run.path("gumpidx.mul"));
-  run.dialogs.answerSave(run.path("gumpart.mul"));
   run.click("btnSaveGumps");
-  QCOMPARE(run.dialogs.messages().size(), 2);
+  // Said before a file is asked for: there is nothing to write.
+  QVERIFY(run.dialogs.asked().isEmpty());
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList({"Nothing was written: Hues is not loaded.",
+                        "Nothing was written: Gumps is not loaded."}));
   for (const auto& m : run.dialogs.messages()) QCOMPARE(m.icon, quillotide::ui::MessageIcon::Error);
   for (const char* name : {"hues.mul", "gumpidx.mul", "gumpart.mul"})
     QVERIFY(!quillotide::fileExists(run.dir.file(name)));
@@ -335,8 +346,10 @@ void SettingsPageTest::animationLoadShowsItsNote() {
   QCOMPARE(loaded.count(), 3);
   QCOMPARE(loaded[2][0].toInt(), 2);
   QVERIFY(!run.registry->anim2->isLoaded());
-  QCOMPARE(run.dialogs.messageTexts().size(), 3);
-  QVERIFY(run.dialogs.messageTexts()[2].contains("Anim2.mul"));
+  QCOMPARE(run.dialogs.messageTexts().size(), 4);
+  QCOMPARE(run.dialogs.messageTexts()[2],
+           QStringLiteral("Nothing was loaded: enter the path of Anim2.mul first."));
+  QVERIFY(run.dialogs.messageTexts()[3].contains("directly into Anim2.mul"));
 }
 
 void SettingsPageTest::missingAnim4OrAnim5FileIsReportedNotNoted() {

@@ -66,6 +66,13 @@ bool FileGroupBox::anyPathEmpty() const {
   return false;
 }
 
+QStringList FileGroupBox::emptyFieldLabels() const {
+  QStringList labels;
+  for (std::size_t i = 0; i < m_fields.size(); ++i)
+    if (m_fields[i]->text().isEmpty()) labels << m_info.fields[i].label;
+  return labels;
+}
+
 std::optional<QStringList> FileGroupBox::askSavePaths(const QStringList& proposed) {
   QStringList chosen;
   for (std::size_t i = 0; i < m_info.fields.size(); ++i) {

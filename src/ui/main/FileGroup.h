@@ -50,6 +50,8 @@ public:
   // The fields' texts in field order (index path first).
   QStringList paths() const;
   bool anyPathEmpty() const;
+  // The labels of the fields left empty, in field order ("Artidx.mul").
+  QStringList emptyFieldLabels() const;
   QLineEdit* field(int i) const { return m_fields[static_cast<std::size_t>(i)]; }
   // The layout below the fields, for extra controls of a group ("Width:", "Height:").
   QGridLayout* grid() const { return m_grid; }

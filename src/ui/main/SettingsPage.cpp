@@ -17,6 +17,7 @@
 
 #include "app/Error.h"
 #include "app/FileIO.h"
+#include "app/IndexedFile.h"
 #include "app/Progress.h"
 #include "registry/Registry.h"
 #include "app/Text.h"
@@ -426,7 +427,11 @@ void SettingsPage::doLoad(const QString& id, LoadMode mode) {
   if (!box || !f) return;
   const bool showNote = mode == LoadMode::Interactive && !f->note.isEmpty();
   if (box->anyPathEmpty()) {
-    if (!f->load) m_dialogs.showMessage(notAvailableMessage(id));
+    if (!f->load)
+      m_dialogs.showMessage(notAvailableMessage(id));
+    else if (mode == LoadMode::Interactive)
+      m_dialogs.showMessage(QStringLiteral("Nothing was loaded: enter the path of %1 first.")
+                                .arg(box->emptyFieldLabels().join(QStringLiteral(" and "))));
     // The lists are rebuilt all the same and then show the model as it is.
     if (f->refreshWhenEmpty && f->refresh) {
       f->refresh(*this);
@@ -459,6 +464,11 @@ void SettingsPage::doSave(const QString& id) {
   if (!box || !f || !f->group.hasSave) return;
   if (!f->save) {
     m_dialogs.showMessage(notAvailableMessage(id));
+    return;
+  }
+  // Said before any dialog: an unloaded model has nothing to write.
+  if (f->isLoaded && !f->isLoaded(m_registry)) {
+    m_dialogs.showError(QString::fromStdString(notLoadedMessage(str(box->title()))));
     return;
   }
   QStringList p;
