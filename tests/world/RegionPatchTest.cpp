@@ -345,7 +345,9 @@ TEST(RegionPatch, ArtOfStaticsAboveTheRecordsSlotRangeIsLeftOutAndNamed) {
   std::vector<std::uint16_t> statics;
   for (const PatchRecord& r : readPatch(readBytes(patch), "p")) {
     if (r.type == PatchLayout::kStatic) statics.push_back(r.tileId);
-    if (r.type == PatchLayout::kArt) EXPECT_EQ(r.slot, 0x4100) << "only the art of 0x100";
+    if (r.type == PatchLayout::kArt) {
+      EXPECT_EQ(r.slot, 0x4100) << "only the art of 0x100";
+    }
   }
   EXPECT_EQ(statics, (std::vector<std::uint16_t>{0xC001, 0x100, 0xC001}));
 
