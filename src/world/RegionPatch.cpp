@@ -113,17 +113,20 @@ private:
 };
 
 // The data of a slot's index record; throws FormatError when it lies outside the data file.
-Bytes readSlotData(const WorldStream& data, const IndexRecord& r, const std::string& slotName) {
-  if (!slotHasData(r) || r.length == 0) return {};
+std::string slotName(std::uint8_t type, std::uint32_t slot);
+
+// The number of data bytes of a slot's index record; throws FormatError when they lie outside
+// the data file.
+std::size_t slotDataLength(const WorldStream& data, const IndexRecord& r, std::uint8_t type,
+                           std::uint32_t slot) {
+  if (!slotHasData(r) || r.length == 0) return 0;
   if (r.lookup < 0 || r.length < 0 ||
       static_cast<std::uint64_t>(r.lookup) + static_cast<std::uint64_t>(r.length) > data.size())
     throw FormatError(
         formatMessage("%s: the record (%d, %d) points outside its data file (%d bytes).",
-                      {slotName, decimal(r.lookup), decimal(r.length),
+                      {slotName(type, slot), decimal(r.lookup), decimal(r.length),
                        decimal(static_cast<std::int64_t>(data.size()))}));
-  Bytes bytes(static_cast<std::size_t>(r.length));
-  data.read(static_cast<std::uint64_t>(r.lookup), bytes.data(), bytes.size());
-  return bytes;
+  return static_cast<std::size_t>(r.length);
 }
 
 std::string slotName(std::uint8_t type, std::uint32_t slot) {
@@ -386,18 +389,18 @@ CreatedPatch makePatch(const PatchStreams& from, int width, int height, const Ce
                            const WorldStream& data) {
     // The record holds the slot in 16 bits; a wider one would land on another slot.
     if (indexSlot > kMaxPatchSlot) throw Error("A patch holds slots up to 0xFFFF.");
-    PatchRecord r;
-    r.type = type;
-    r.slot = static_cast<std::uint16_t>(indexSlot);
     const std::size_t at = static_cast<std::size_t>(indexSlot) * kIndexRecordSize;
-    r.index = at + kIndexRecordSize <= index.size() ? indexAt(index.data() + at)
-                                                    : IndexRecord{-1, -1, -1};
-    r.data = readSlotData(data, r.index, slotName(type, indexSlot));
-    // A record whose data bytes are missing would be read as a shorter one.
-    if (slotHasData(r.index) && r.index.length < 0) r.index = {-1, -1, r.index.extra};
-    Bytes record;
-    appendPatchRecord(record, r);
-    sink.append(record);
+    const IndexRecord record = at + kIndexRecordSize <= index.size() ? indexAt(index.data() + at)
+                                                                     : IndexRecord{-1, -1, -1};
+    const std::size_t length = slotDataLength(data, record, type, indexSlot);
+    // The head and the slot's data go straight into the patch.
+    std::uint8_t* p = room(kSlotHeadSize + length);
+    p[0] = type;
+    storeU16(p + 1, static_cast<std::uint16_t>(indexSlot));
+    storeU32(p + 3, static_cast<std::uint32_t>(record.lookup));
+    storeU32(p + 7, static_cast<std::uint32_t>(record.length));
+    storeU32(p + 11, static_cast<std::uint32_t>(record.extra));
+    if (length > 0) data.read(static_cast<std::uint64_t>(record.lookup), p + kSlotHeadSize, length);
   };
   // The statics of a column's blocks, sorted by cell (file order within a cell): the statics of
   // block k's cell c are cellStatics[cellStart[k][c] .. cellStart[k][c + 1]).
