@@ -103,6 +103,7 @@ void IndexedFile::load(const std::string& indexPath, const std::string& dataPath
   m_loaded = true;
   m_indexPath = indexPath;
   m_dataPath = dataPath;
+  m_changes = m_savedChanges = 0;
 }
 
 void IndexedFile::adopt(std::unique_ptr<Stream> index, std::unique_ptr<Stream> data,
@@ -113,6 +114,7 @@ void IndexedFile::adopt(std::unique_ptr<Stream> index, std::unique_ptr<Stream> d
   m_loaded = true;
   m_indexPath.clear();
   m_dataPath.clear();
+  m_changes = m_savedChanges = 0;
 }
 
 std::int64_t IndexedFile::recordCount() const {
@@ -201,6 +203,7 @@ std::uint64_t IndexedFile::appendData(std::span<const std::uint8_t> bytes) {
   if (at + bytes.size() > 0x7FFFFFFFull)
     throw Error("The data file would grow past 2 GB; rebuild it first.");
   m_data->write(at, bytes);
+  ++m_changes;
   return at;
 }
 
@@ -223,6 +226,7 @@ void IndexedFile::writeRecords(std::int64_t first, std::span<const IndexRecord> 
     std::memcpy(bytes.data() + (gapCount + i) * kIndexRecordSize, rec.data(), kIndexRecordSize);
   }
   m_index->write(static_cast<std::uint64_t>(start) * kIndexRecordSize, bytes);
+  ++m_changes;
 }
 
 void IndexedFile::writeSlot(std::int64_t n, std::span<const std::uint8_t> bytes,
@@ -233,6 +237,7 @@ void IndexedFile::writeSlot(std::int64_t n, std::span<const std::uint8_t> bytes,
   const IndexRecord r{static_cast<std::int32_t>(at), static_cast<std::int32_t>(bytes.size()), extra};
   if (!fillGap && n >= recordCount()) {
     m_index->write(static_cast<std::uint64_t>(n) * kIndexRecordSize, encodeRecord(r));
+    ++m_changes;
     return;
   }
   writeRecord(n, r);
@@ -242,6 +247,7 @@ void IndexedFile::deleteSlot(std::int64_t n) {
   requireLoaded();
   if (n < 0 || n >= recordCount()) return;
   m_index->write(static_cast<std::uint64_t>(n) * kIndexRecordSize, encodeRecord({-1, -1, -1}));
+  ++m_changes;
 }
 
 bool IndexedFile::save(const std::string& indexPath, const std::string& dataPath) const {
@@ -254,6 +260,9 @@ bool IndexedFile::save(const std::string& indexPath, const std::string& dataPath
   index.write(m_index->view());
   data.write(m_data->view());
   commitAll({&index, &data});
+  // Saved into other files, the loaded ones still lack the changes.
+  if (sameTarget(indexPath, m_indexPath) && sameTarget(dataPath, m_dataPath))
+    m_savedChanges = m_changes;
   return true;
 }
 

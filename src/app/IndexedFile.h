@@ -84,6 +84,9 @@ public:
 
   bool isLoaded() const { return m_loaded; }
   StorageMode mode() const { return m_mode; }
+  // False while the pair holds exactly what it loaded, or what it last saved into the files it
+  // loaded; true after any write or delete since. (An edit taken back still counts.)
+  bool changedSinceSaved() const { return m_changes != m_savedChanges; }
   const std::string& indexPath() const { return m_indexPath; }
   const std::string& dataPath() const { return m_dataPath; }
 
@@ -150,6 +153,8 @@ private:
   bool m_loaded = false;
   std::string m_indexPath;
   std::string m_dataPath;
+  std::uint64_t m_changes = 0;
+  mutable std::uint64_t m_savedChanges = 0;
 };
 
 // The message raised when saving or changing a pair that was never loaded.

@@ -276,3 +276,24 @@ TEST(IndexedFile, RebuildNamesADamagedSlotOrLeavesItOut) {
   EXPECT_EQ(*rebuilt.readSlot(2), f.readSlot(2));
   EXPECT_EQ(rebuilt.record(2)->extra, 7);
 }
+
+TEST(IndexedFile, ChangesCountUntilSavedIntoTheLoadedFiles) {
+  Pair p(test::indexBytes({{0, 2, 0}, {2, 2, 0}}), someData(4));
+  IndexedFile f;
+  f.load(p.idx, p.mul, StorageMode::Memory);
+  EXPECT_FALSE(f.changedSinceSaved());
+  f.deleteSlot(7);  // beyond the index: nothing changes
+  EXPECT_FALSE(f.changedSinceSaved());
+  f.deleteSlot(1);
+  EXPECT_TRUE(f.changedSinceSaved());
+  // A copy elsewhere leaves the loaded files without the change.
+  f.save(p.dir.file("i2"), p.dir.file("d2"));
+  EXPECT_TRUE(f.changedSinceSaved());
+  f.save(p.idx, p.mul);
+  EXPECT_FALSE(f.changedSinceSaved());
+  f.writeSlot(5, someData(3), 0);
+  EXPECT_TRUE(f.changedSinceSaved());
+  f.load(p.idx, p.mul, StorageMode::Memory);
+  EXPECT_FALSE(f.changedSinceSaved());
+  EXPECT_FALSE(f.exists(1));
+}

@@ -86,6 +86,12 @@ template <class M>
 std::function<bool(const Registry&)> loaded(Member<M> m) {
   return [m](const Registry& r) { return (r.*m)->isLoaded(); };
 }
+// A pair untouched since its load or last save: asking about it costs no scratch copy of files
+// that may be hundreds of megabytes.
+template <class M>
+std::function<bool(const Registry&)> untouched(Member<M> m) {
+  return [m](const Registry& r) { return !(r.*m)->files().changedSinceSaved(); };
+}
 
 // One of the animation files: no Save; every load by the button ends with the note on writing
 // directly into the file, shown also when a field is empty.
@@ -167,6 +173,7 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .save = savePair(&Registry::gumps),
        .refresh = [](SettingsPage& s) { emit s.gumpsLoaded(); },
        .isLoaded = loaded(&Registry::gumps),
+       .pristine = untouched(&Registry::gumps),
        .refreshWhenEmpty = true},
       {.group = {"Art", "Art", {field("Artidx.mul", "ArtIdx"), field("Art.mul", "ArtMul")}},
        .load = [](Registry& r, P p, S) -> Message {
@@ -177,6 +184,7 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .refresh = [](SettingsPage& s) { emit s.artLoaded(); },
        .isLoaded = loaded(&Registry::art),
        .savesInPlace = heldOpen(&Registry::art),
+       .pristine = untouched(&Registry::art),
        .refreshWhenEmpty = true,
        .worldeditorOrder = 1},
       {.group = {"Textures",
@@ -190,6 +198,7 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .refresh = [](SettingsPage& s) { emit s.texturesLoaded(); },
        .isLoaded = loaded(&Registry::textures),
        .savesInPlace = heldOpen(&Registry::textures),
+       .pristine = untouched(&Registry::textures),
        .refreshWhenEmpty = true,
        .worldeditorOrder = 4},
       {.group = {"Radarcol", "Radarcol", {field("Radarcol.mul", "RadarCol")}},
@@ -204,7 +213,8 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .load = loadPair(&Registry::light),
        .save = savePair(&Registry::light),
        .refresh = [](SettingsPage& s) { emit s.lightLoaded(); },
-       .isLoaded = loaded(&Registry::light)},
+       .isLoaded = loaded(&Registry::light),
+       .pristine = untouched(&Registry::light)},
       {.group = {"Tiledata", "Tiledata", {field("Tiledata.mul", "Tiledata")}},
        .load = loadFile(&Registry::tiledata),
        .save = saveFile(&Registry::tiledata),
@@ -238,7 +248,8 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .load = loadPair(&Registry::sound),
        .save = saveWhole(&Registry::sound),
        .refresh = [](SettingsPage& s) { emit s.soundLoaded(); },
-       .isLoaded = loaded(&Registry::sound)},
+       .isLoaded = loaded(&Registry::sound),
+       .pristine = untouched(&Registry::sound)},
       {.group = {"Multis",
                  "Multis",
                  {field("Multi.idx", "MultiIdx"), field("Multi.mul", "MultiMul")}},
@@ -246,6 +257,7 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .save = saveWhole(&Registry::multis),
        .refresh = [](SettingsPage& s) { emit s.multisLoaded(); },
        .isLoaded = loaded(&Registry::multis),
+       .pristine = untouched(&Registry::multis),
        .refreshWhenEmpty = true},
       {.group = {"Statics",
                  "Statics",
@@ -502,6 +514,7 @@ bool SettingsPage::hasUnsavedChanges(const QString& id) const {
   const FileFamily* f = family(id);
   if (!f || !f->isLoaded || !f->isLoaded(m_registry)) return false;
   if (f->unsaved) return f->unsaved(m_registry);
+  if (f->pristine && f->pristine(m_registry)) return false;
   if (!f->save) return false;
   if (f->savesInPlace && f->savesInPlace(m_registry)) return false;
   const QStringList loaded = loadedPaths(id);
@@ -559,7 +572,7 @@ void SettingsPage::loadForWorldeditor() {
     return a->worldeditorOrder < b->worldeditorOrder;
   });
   for (const FileFamily* f : needed)
-    if (f->load && !(f->isLoaded && f->isLoaded(m_registry))) load(f->group.id);
+    if (f->load && !(f->isLoaded && f->isLoaded(m_registry))) load(f->group.id, LoadMode::Quiet);
 }
 
 void SettingsPage::useSampleSet(const QString& dir) {

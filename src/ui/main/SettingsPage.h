@@ -55,6 +55,9 @@ struct FileFamily {
   // Whether the model holds changes its files lack, for a model that keeps count itself. Empty:
   // the page writes the model into a scratch folder and compares with the files it loaded.
   std::function<bool(const Registry&)> unsaved{};
+  // Whether the model is known to hold nothing its files lack (a pair that counts its writes):
+  // then no comparison is made. Empty, or false: the comparison decides.
+  std::function<bool(const Registry&)> pristine{};
   // The files the model opened, for a model that remembers them. Empty: the paths of the load.
   std::function<QStringList(const Registry&)> loadedFiles{};
   // Writes what waits into the files the model holds open, for a model saved only there (the
@@ -78,7 +81,7 @@ public:
 
   enum class LoadMode {
     Interactive,  // as the button: notes after the load are shown
-    Quiet,        // for automatic loads of a whole set: no notes after a successful load
+    Quiet,        // for automatic loads of a whole set: no notes, no word on an empty field
   };
   // Runs the Load of group `id` (gb<id>) as if its button was pressed. Failures are shown in a
   // message box; returns true when the load ran to its end.
