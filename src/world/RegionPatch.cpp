@@ -333,9 +333,6 @@ public:
     m_end += n;
     return p;
   }
-  void append(std::span<const std::uint8_t> bytes) {
-    if (!bytes.empty()) std::copy(bytes.begin(), bytes.end(), room(bytes.size()));
-  }
   void flush() {
     if (m_end > 0) m_emit(std::span<const std::uint8_t>(m_buffer.data(), m_end));
     m_end = 0;
@@ -547,31 +544,30 @@ struct SlotPair {
     if (at + kIndexRecordSize > indexBytes.size()) return {-1, -1, -1};
     return indexAt(indexBytes.data() + at);
   }
-  // The slot's record and data as they are now, for a backup.
-  PatchRecord backupOf(std::uint8_t type, std::uint16_t slot, std::uint32_t indexSlot) const {
-    PatchRecord r;
-    r.type = type;
-    r.slot = slot;
-    const std::size_t at = static_cast<std::size_t>(indexSlot) * kIndexRecordSize;
-    if (at >= indexBytes.size()) {
-      // Beyond the index: the slot was empty, and applying the backup empties it again.
-      r.index = {-1, -1, 0};
-      return r;
+  // Appends the backup record of the slot as it is now: its record and data, straight into the
+  // backup. A slot beyond the index was empty, and applying the backup empties it again.
+  void backupInto(std::uint8_t type, std::uint16_t slot, PatchOut& out) const {
+    const std::size_t at = static_cast<std::size_t>(slot) * kIndexRecordSize;
+    IndexRecord record = at >= indexBytes.size() ? IndexRecord{-1, -1, 0} : current(slot);
+    std::size_t length = 0;
+    if (at < indexBytes.size() && slotHasData(record)) {
+      const bool inside =
+          record.lookup >= 0 && record.length >= 0 &&
+          static_cast<std::uint64_t>(record.lookup) + static_cast<std::uint64_t>(record.length) <=
+              data->size();
+      if (inside)
+        length = static_cast<std::size_t>(record.length);
+      else
+        record = {-1, -1, record.extra};
     }
-    r.index = current(indexSlot);
-    if (!slotHasData(r.index)) return r;
-    const std::uint64_t base = data->size();
-    const bool inside =
-        r.index.lookup >= 0 && r.index.length >= 0 &&
-        static_cast<std::uint64_t>(r.index.lookup) + static_cast<std::uint64_t>(r.index.length) <=
-            base;
-    if (!inside) {
-      r.index = {-1, -1, r.index.extra};
-      return r;
-    }
-    r.data.resize(static_cast<std::size_t>(r.index.length));
-    data->read(static_cast<std::uint64_t>(r.index.lookup), r.data.data(), r.data.size());
-    return r;
+    std::uint8_t* p = out.room(kSlotHeadSize + length);
+    p[0] = type;
+    storeU16(p + 1, slot);
+    storeU32(p + 3, static_cast<std::uint32_t>(record.lookup));
+    storeU32(p + 7, static_cast<std::uint32_t>(record.length));
+    storeU32(p + 11, static_cast<std::uint32_t>(record.extra));
+    if (length > 0)
+      data->read(static_cast<std::uint64_t>(record.lookup), p + kSlotHeadSize, length);
   }
   void put(std::uint32_t slot, const IndexRecord& record, std::span<const std::uint8_t> bytes) {
     const std::size_t at = static_cast<std::size_t>(slot) * kIndexRecordSize;
@@ -734,9 +730,7 @@ AppliedPatch applyRecords(std::span<const std::uint8_t> patch, const std::string
       SlotPair& pair = r.type == kArt ? art : textures;
       auto& seen = r.type == kArt ? artSeen : texturesSeen;
       if (withBackup && seen.insert(r.slot).second) {
-        Bytes record;
-        appendPatchRecord(record, pair.backupOf(r.type, r.slot, r.slot));
-        undo->append(record);
+        pair.backupInto(r.type, r.slot, *undo);
       }
       pair.put(r.slot, r.index, r.data);
       return;
