@@ -199,7 +199,7 @@ void FeaturesPageTest::extractWritesIntoTheChosenFolderWhatAutopatchTakesBack() 
   QCOMPARE(run.registry->config->getString("ExtractFolder"), run.dir.file("out"));
   // The next extract offers the same folder first.
   run.dialogs.clear();
-  run.dialogs.answerQuestion(QStringLiteral("Write there"));
+  run.dialogs.answerQuestion(QStringLiteral("Write Here"));
   clickStart(run, "btnExtractStart");
   QVERIFY(run.dialogs.asked()[0].prompt.contains(run.path("out")));
   QCOMPARE(run.dialogs.messageTexts().size(), 1);

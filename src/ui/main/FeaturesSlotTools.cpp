@@ -24,6 +24,7 @@
 #include "ui/main/HeldFiles.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/NamedWidgets.h"
+#include "ui/main/OutputFolder.h"
 #include "ui/main/PairRebuild.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/platform/Dialogs.h"
@@ -293,24 +294,6 @@ void FeaturesSlotTools::autopatch() {
     m_dialogs.showError(text);
 }
 
-std::optional<std::string> FeaturesSlotTools::askOutputFolder(const char* key,
-                                                              const QString& what) {
-  // The folder of the last run is offered first, so a repeated report is one click.
-  const std::string stored = m_registry.config->getString(key);
-  if (!stored.empty() && std::filesystem::is_directory(stored)) {
-    const auto answer =
-        m_dialogs.ask(Dialogs::kCaption, QStringLiteral("Write %1 into %2?").arg(what, qs(stored)),
-                      {QStringLiteral("Write there"), QStringLiteral("Choose another folder"),
-                       QStringLiteral("Cancel")});
-    if (!answer || *answer == 2) return std::nullopt;
-    if (*answer == 0) return stored;
-  }
-  const auto folder =
-      m_dialogs.chooseFolder(QStringLiteral("Where do you want to write %1?").arg(what));
-  if (!folder || folder->isEmpty()) return std::nullopt;
-  runAction(m_dialogs, [&] { m_registry.config->setString(key, str(*folder)); });
-  return str(*folder);
-}
 
 void FeaturesSlotTools::extract() {
   const int index = m_extractKind->currentIndex();
@@ -322,8 +305,9 @@ void FeaturesSlotTools::extract() {
                                                       : r.art->isLoaded();
   if (!loaded) return;
   const QString folderName = qs(extractFolderName(kind));
-  const auto base = askOutputFolder(
-      "ExtractFolder", QStringLiteral("the folder %1 of extracted pictures").arg(folderName));
+  const auto base =
+      askOutputFolder(m_dialogs, *m_registry.config, "ExtractFolder",
+                      QStringLiteral("the folder %1 of extracted pictures").arg(folderName));
   if (!base) return;
   const BatchModels models{r.animation.get(), r.art.get(), r.gumps.get(), r.textures.get()};
   runAction(m_dialogs, [&] {
@@ -507,7 +491,8 @@ void FeaturesSlotTools::missingAnims() {
     m_dialogs.showMessage(QStringLiteral("gump not loaded"));
     return;
   }
-  const auto folder = askOutputFolder("MissingAnimsFolder", QStringLiteral("missinganims.txt"));
+  const auto folder = askOutputFolder(m_dialogs, *m_registry.config, "MissingAnimsFolder",
+                                      QStringLiteral("missinganims.txt"));
   if (!folder) return;
   runAction(m_dialogs, [&] {
     const std::string path = joinPath(*folder, "missinganims.txt");

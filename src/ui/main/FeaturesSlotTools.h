@@ -31,9 +31,6 @@ public:
   explicit FeaturesSlotTools(TMainForm& main, QWidget* parent = nullptr);
 
 private:
-  // The folder a report or extraction goes into: the one stored under `key` when the user keeps
-  // it, else one chosen now (and stored). nullopt when cancelled.
-  std::optional<std::string> askOutputFolder(const char* key, const QString& what);
   QWidget* autopatchGroup();
   QWidget* extractGroup();
   QWidget* reIndexGroup();

@@ -19,6 +19,7 @@
 #include "ui/main/HeldFiles.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/NamedWidgets.h"
+#include "ui/main/OutputFolder.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
@@ -281,22 +282,6 @@ QString FeaturesWorldTools::askPicture(const QString& title) {
   return path.isEmpty() ? path : withPictureExtension(path);
 }
 
-std::optional<std::string> FeaturesWorldTools::askReportFolder(const QString& what) {
-  const std::string remembered = m_registry.config->getString(kReportFolderKey);
-  if (!remembered.empty() && QFileInfo(qstr(remembered)).isDir()) {
-    const auto answer = m_dialogs.ask(
-        Dialogs::kCaption, QStringLiteral("Write %1 into %2?").arg(what, qstr(remembered)),
-        {QStringLiteral("Write Here"), QStringLiteral("Choose Folder..."),
-         QStringLiteral("Cancel")});
-    if (!answer || *answer == 2) return std::nullopt;
-    if (*answer == 0) return remembered;
-  }
-  const auto folder =
-      m_dialogs.chooseFolder(QStringLiteral("Where do you want to save %1?").arg(what));
-  if (!folder || folder->isEmpty()) return std::nullopt;
-  m_registry.config->setString(kReportFolderKey, str(*folder));
-  return str(*folder);
-}
 
 std::string FeaturesWorldTools::settingsPath(const char* key) const {
   SettingsPage* settings = m_main.settingsPage();
@@ -319,7 +304,8 @@ void FeaturesWorldTools::countTextures() {
     return;
   }
   runAction(m_dialogs, [&] {
-    const auto dir = askReportFolder(QStringLiteral("the texture and art lists"));
+    const auto dir = askOutputFolder(m_dialogs, *m_registry.config, kReportFolderKey,
+                                     QStringLiteral("the texture and art lists"));
     if (!dir) return;
     const std::string textures = joinPath(*dir, "texturelist.csv");
     const std::string art = joinPath(*dir, "artlist.csv");
@@ -409,7 +395,8 @@ void FeaturesWorldTools::searchId() {
     const std::string text = str(*answer);
     // A wrong id is refused before anything else is asked.
     TStatics::searchedId(text);
-    const auto dir = askReportFolder(QStringLiteral("the search result"));
+    const auto dir = askOutputFolder(m_dialogs, *m_registry.config, kReportFolderKey,
+                                     QStringLiteral("the search result"));
     if (!dir) return;
     const auto path = m_registry.statics->searchId(
         *dir,

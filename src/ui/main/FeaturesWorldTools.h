@@ -65,9 +65,6 @@ private:
   QString askSave(const QString& title, const QString& pattern, const QString& extension = {});
   // Asks where to save a picture ("*.bmp", default extension "bmp", added when the name has none).
   QString askPicture(const QString& title);
-  // The folder for a report, remembered under "ReportFolder": the remembered one when the user
-  // keeps it, else one chosen (and remembered); nullopt when cancelled.
-  std::optional<std::string> askReportFolder(const QString& what);
 
   Registry& m_registry;
   Dialogs& m_dialogs;
