@@ -30,6 +30,7 @@ private slots:
   void picturesTakeTheWorldsSizeAndTheDefaultExtension();
   void staticsRepairIsNamedAskedAndReported();
   void aBadPieceOfAMapIdRuleFailsOnlyItsCells();
+  void toolsOnTheLoadedFilesSettleTheModelsAndReadThemAgain();
 };
 
 namespace {
@@ -88,14 +89,15 @@ void FeaturesWorldToolsTest::radarMapAsksBeforeDroppingUnsavedEdits() {
   QVERIFY(run.registry->map->isLoaded());
   QVERIFY(run.registry->map->hasUnsavedChanges());
   QVERIFY(!quillotide::fileExists(run.dir.file("radar.bmp")));
-  // Saved: the edit reaches the file, the picture shows it, both models are unloaded.
+  // Saved: the edit reaches the file, the picture shows it, both models stay loaded.
   run.dialogs.answerSave(run.path("radar.bmp"));
   run.dialogs.answerQuestion(QStringLiteral("Save"));
   run.press("Button11");
   QCOMPARE(run.dialogs.messageTexts(),
            (QStringList{QStringLiteral("1 MapBlocks patched."), QStringLiteral("Done.")}));
-  QVERIFY(!run.registry->map->isLoaded());
-  QVERIFY(!run.registry->statics->isLoaded());
+  QVERIFY(run.registry->map->isLoaded());
+  QVERIFY(!run.registry->map->hasUnsavedChanges());
+  QVERIFY(run.registry->statics->isLoaded());
   QCOMPARE(run.find<QLabel>("lWorldRadarMap")->text(), QStringLiteral("100 %"));
   const auto picture = quillotide::readImageFile(run.dir.file("radar.bmp"));
   QCOMPARE(picture.width, 16);
@@ -310,3 +312,36 @@ void FeaturesWorldToolsTest::aBadPieceOfAMapIdRuleFailsOnlyItsCells() {
 
 QTEST_MAIN(FeaturesWorldToolsTest)
 #include "FeaturesWorldToolsTest.moc"
+
+void FeaturesWorldToolsTest::toolsOnTheLoadedFilesSettleTheModelsAndReadThemAgain() {
+  ProgramRun run;
+  writeWorld(run);
+  writeBytes(run.dir.file("map1.mul"), readBytes(run.dir.file("map0.mul")));
+  loadWorld(run);
+  // An unsaved land edit, then a copy of a map region onto the loaded map.
+  run.registry->map->setTileId(9, 9, 0x77);
+  run.dialogs.answerQuestion(QStringLiteral("Save"));
+  run.setField("eMapCopyFrom", run.path("map1.mul"));
+  run.setField("eMapCopyTo", run.path("map0.mul"));
+  const QStringList fields = {"eX1",          "eY1",         "eX2",     "eY2",
+                              "eMCSrcBreite", "eMCSrcHoehe", "eTargX1", "eTargY1",
+                              "eMCTrgBreite", "eMCTrgHoehe", "eIgnoreId"};
+  const QStringList values = {"2", "0", "2", "0", "16", "16", "0", "8", "16", "16", "999"};
+  for (int i = 0; i < fields.size(); ++i) run.typeInto(fields[i], values[i]);
+  run.press("btnMapCopy");
+  // The edit went into the file before the copy, and the model read both back.
+  QVERIFY(run.registry->map->isLoaded());
+  QVERIFY(!run.registry->map->hasUnsavedChanges());
+  QCOMPARE(static_cast<int>(run.registry->map->cell(9, 9)->tileId), 0x77);
+  QCOMPARE(static_cast<int>(run.registry->map->cell(0, 8)->tileId), 2);
+  const auto map = readBytes(run.dir.file("map0.mul"));
+  QCOMPARE(static_cast<int>(quillotide::loadU16(map.data() + 196 + 4)), 2);
+
+  // Delete Statics on the loaded pair: the model lets the files go and reads them again, empty.
+  run.setField("eStaticIdxDeletePath", run.path("staidx0.mul"));
+  run.setField("eStaticMulDeletePath", run.path("statics0.mul"));
+  run.press("btnStartStaticDelete");
+  QVERIFY(run.registry->statics->isLoaded());
+  QVERIFY(run.registry->statics->itemsAt(3, 3).empty());
+  QVERIFY(readBytes(run.dir.file("statics0.mul")).empty());
+}

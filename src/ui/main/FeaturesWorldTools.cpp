@@ -290,10 +290,6 @@ std::string FeaturesWorldTools::settingsPath(const char* key) const {
   return m_registry.config->getString(key);
 }
 
-bool FeaturesWorldTools::releaseModels(bool map, bool statics) {
-  return HeldFiles(m_main).release(map, statics);
-}
-
 void FeaturesWorldTools::countTextures() {
   if (!m_registry.map->isLoaded()) {
     m_dialogs.showMessage(QStringLiteral("Load Map0.mul first."));
@@ -361,13 +357,13 @@ void FeaturesWorldTools::mapCopy() {
     q.targetY = parseInt(text("eTargY1"));
     const std::string from = text("eMapCopyFrom");
     const std::string to = text("eMapCopyTo");
-    // The loaded map would write its cached blocks over the copied cells.
-    const bool holdsTarget =
-        m_registry.map->isLoaded() && fileExists(to) && sameFile(m_registry.map->path(), to);
-    if (holdsTarget && !releaseModels(true, false)) return;
-    BarProgress progress(m_copyBar);
-    if (const auto message = copyMapFile(from, to, q, progress))
-      m_dialogs.showMessage(qstr(*message));
+    // A loaded map would write its cached blocks over the copied cells: it lets the file go
+    // for the copy and reads it again after.
+    HeldFiles(m_main).run({to}, [&] {
+      BarProgress progress(m_copyBar);
+      if (const auto message = copyMapFile(from, to, q, progress))
+        m_dialogs.showMessage(qstr(*message));
+    });
   });
 }
 
@@ -375,11 +371,7 @@ void FeaturesWorldTools::deleteStatics() {
   runAction(m_dialogs, [&] {
     const std::string idx = str(m_deleteIdx->text());
     const std::string mul = str(m_deleteMul->text());
-    const bool held =
-        m_registry.statics->isLoaded() &&
-        (sameTarget(idx, settingsPath("StaticIdx")) || sameTarget(mul, settingsPath("StaticMul")));
-    if (held && !releaseModels(false, true)) return;
-    deleteStaticsFiles(idx, mul, m_gauge);
+    HeldFiles(m_main).run({idx, mul}, [&] { deleteStaticsFiles(idx, mul, m_gauge); });
   });
 }
 
@@ -413,14 +405,12 @@ void FeaturesWorldTools::mergeStatics() {
   if (idx.isEmpty()) return;
   const QString mul = askSave(QStringLiteral("Choose Target Statics.mul"), QStringLiteral("*.mul"));
   if (mul.isEmpty()) return;
-  runAction(m_dialogs, [&] {
-    const bool held =
-        m_registry.statics->isLoaded() && (sameTarget(str(idx), settingsPath("StaticIdx")) ||
-                                           sameTarget(str(mul), settingsPath("StaticMul")));
-    if (held && !releaseModels(false, true)) return;
-    m_dialogs.showMessage(qstr(mergeStaticsFiles(str(m_merge[0]->text()), str(m_merge[1]->text()),
-                                                 str(m_merge[2]->text()), str(m_merge[3]->text()),
-                                                 str(idx), str(mul), m_gauge)));
+  std::vector<std::string> files{str(idx), str(mul)};
+  for (const QLineEdit* source : m_merge) files.push_back(str(source->text()));
+  // Sources and targets alike: a loaded model settles its edits into them and reads them again.
+  HeldFiles(m_main).run(files, [&] {
+    m_dialogs.showMessage(qstr(mergeStaticsFiles(files[2], files[3], files[4], files[5], files[0],
+                                                 files[1], m_gauge)));
   });
 }
 
@@ -440,7 +430,11 @@ void FeaturesWorldTools::worldRadarMap() {
         "The world radar map takes the world size of the opened map: load the map first."));
     return;
   }
-  if (!releaseModels(true, true)) return;
+  // The picture is drawn from the files: edits of the loaded models are saved into them first,
+  // or left out, as the user answers; the models stay loaded.
+  if (!HeldFiles(m_main).readsFrom(
+          {settingsPath("Map"), settingsPath("StaticIdx"), settingsPath("StaticMul")}))
+    return;
   runAction(m_dialogs, [&] {
     const auto map = WorldStream::openForReading(settingsPath("Map"));
     const auto index = WorldStream::openForReading(settingsPath("StaticIdx"));

@@ -55,10 +55,6 @@ private:
   void saveStatics();
   void heightMap(bool adjusted);
 
-  // Frees the files of the loaded map and (or) statics for a tool that writes or reads them
-  // itself: unsaved changes are saved or discarded as the user answers, then each model is
-  // replaced by a fresh, unloaded one. False when the user cancels.
-  bool releaseModels(bool map, bool statics);
   std::string settingsPath(const char* key) const;
   // Asks for a file to open (refusing one that does not exist) or to save; empty when cancelled.
   QString askOpen(const QString& title, const QString& pattern);

@@ -174,22 +174,6 @@ void HeldFiles::reload(const QStringList& groups) {
   }
 }
 
-bool HeldFiles::release(bool map, bool statics) {
-  Registry& r = m_main.registry();
-  QStringList groups;
-  if (map && r.map->isLoaded()) groups << kMap;
-  if (statics && r.statics->isLoaded()) groups << kStatics;
-  if (groups.isEmpty()) return true;
-  if (editorShowsWorld()) {
-    m_main.dialogs().showMessage(QStringLiteral(
-        "Close the world editor first: it shows the map and statics this tool changes."));
-    return false;
-  }
-  if (!settle(groups)) return false;
-  let(groups);
-  return true;
-}
-
 bool HeldFiles::run(const std::vector<std::string>& files, const std::function<void()>& tool) {
   Dialogs& dialogs = m_main.dialogs();
   const QStringList groups = holders(files);

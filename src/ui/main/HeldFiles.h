@@ -25,14 +25,9 @@ public:
   // files, by the paths each model was read from.
   QStringList holders(const std::vector<std::string>& files) const;
 
-  // Frees the files of the loaded map and (or) statics for a tool that writes or reads them
-  // itself: unsaved changes are saved or discarded as the user answers ("Save", "Discard",
-  // "Cancel"), then each model is replaced by a fresh, unloaded one. False when the user cancels
-  // or a save fails; nothing is released then.
-  bool release(bool map, bool statics);
-
   // Runs `tool` (through runAction) on files that loaded models may hold. The holders are
-  // settled first as release() does (each save writes into the files its model loaded), the
+  // settled first: unsaved changes are saved or discarded as the user answers ("Save",
+  // "Discard", "Cancel"; each save writes into the files its model loaded), the
   // tool runs, and each holder is loaded again from the Settings page, whether the tool ended
   // well or not; a holder that cannot be loaded again is named, with the advice to load it.
   // Returns whether the tool ran to its end (false also when the user cancelled).
