@@ -209,7 +209,9 @@ TEST(Tiledata, OlderFileWithAnAppendedTailKeepsEveryRecordInPlace) {
   ASSERT_EQ(saved.size(), file.size());
   const std::size_t at = kClassicLand + 4 + 0x1234 * 37 + (0x1234 / 32) * 4;
   for (std::size_t i = 0; i < saved.size(); ++i) {
-    if (i < at || i >= at + 37) ASSERT_EQ(saved[i], file[i]) << "byte " << i;
+    if (i < at || i >= at + 37) {
+      ASSERT_EQ(saved[i], file[i]) << "byte " << i;
+    }
   }
   EXPECT_EQ(saved[at + 4 + 12], 99);
   EXPECT_TRUE(std::equal(tail.begin(), tail.end(), saved.end() - 1000));
