@@ -405,6 +405,31 @@ void recoverInterruptedSave(const std::vector<std::string>& paths) {
 void throwCannotOpen(const std::string& path, int err) { cannotOpen(path, err); }
 void throwCannotCreate(const std::string& path, int err) { cannotCreate(path, err); }
 
+std::size_t readAt(int fd, std::uint8_t* dst, std::size_t n, std::uint64_t offset, int& err) {
+  err = 0;
+  std::size_t got = 0;
+  while (got < n) {
+    const ssize_t r = ::pread(fd, dst + got, n - got, static_cast<off_t>(offset + got));
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) err = errno;
+    if (r <= 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  return got;
+}
+
+void writeAt(int fd, const std::string& path, std::span<const std::uint8_t> bytes,
+             std::uint64_t offset) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t w =
+        ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) cannotCreate(path, w < 0 ? errno : ENOSPC);
+    done += static_cast<std::size_t>(w);
+  }
+}
+
 bool fileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -671,13 +696,8 @@ void OpenFile::read(std::uint64_t offset, std::uint8_t* dst, std::size_t n) cons
   if (offset > m_size || n > m_size - offset)
     throw FormatError(m_path + ": read of " + std::to_string(n) + " bytes at offset " +
                       std::to_string(offset) + " is past the end of the file");
-  std::size_t got = 0;
-  while (got < n) {
-    const ssize_t r = ::pread(m_fd, dst + got, n - got, static_cast<off_t>(offset + got));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) cannotOpen(m_path, r < 0 ? errno : EIO);
-    got += static_cast<std::size_t>(r);
-  }
+  int err = 0;
+  if (readAt(m_fd, dst, n, offset, err) != n) cannotOpen(m_path, err ? err : EIO);
 }
 
 Bytes OpenFile::read(std::uint64_t offset, std::size_t n) const {
@@ -687,14 +707,7 @@ Bytes OpenFile::read(std::uint64_t offset, std::size_t n) const {
 }
 
 void OpenFile::write(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t w =
-        ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) cannotCreate(m_path, w < 0 ? errno : ENOSPC);
-    done += static_cast<std::size_t>(w);
-  }
+  writeAt(m_fd, m_path, bytes, offset);
   if (offset + bytes.size() > m_size) m_size = offset + bytes.size();
 }
 

@@ -26,6 +26,15 @@ namespace quillotide {
 [[noreturn]] void throwCannotOpen(const std::string& path, int err);
 [[noreturn]] void throwCannotCreate(const std::string& path, int err);
 
+// Reads up to n bytes at offset from an open file, going on after interrupted and short reads.
+// Returns how many were read: fewer only at the end of the file or on an error, when `err` holds
+// the system's reason (else 0).
+std::size_t readAt(int fd, std::uint8_t* dst, std::size_t n, std::uint64_t offset, int& err);
+// Writes every byte at offset into an open file; throws "Cannot create file %s" naming `path`
+// with the reason when the system refuses or the disk is full.
+void writeAt(int fd, const std::string& path, std::span<const std::uint8_t> bytes,
+             std::uint64_t offset);
+
 bool fileExists(const std::string& path);
 // Size in bytes; throws "Cannot open file %s" when the file cannot be examined.
 std::uint64_t fileSize(const std::string& path);

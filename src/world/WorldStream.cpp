@@ -13,16 +13,6 @@
 
 namespace quillotide {
 
-namespace {
-
-// The file layer's texts with the system's reason, so a refused lock or a denied access says why.
-[[noreturn]] void cannotOpen(const std::string& path, int err = 0) { throwCannotOpen(path, err); }
-[[noreturn]] void cannotCreate(const std::string& path, int err = 0) {
-  throwCannotCreate(path, err);
-}
-
-}  // namespace
-
 std::unique_ptr<WorldStream> WorldStream::memory(Bytes bytes) {
   std::unique_ptr<WorldStream> s(new WorldStream());
   s->m_size = bytes.size();
@@ -34,7 +24,7 @@ std::unique_ptr<WorldStream> WorldStream::openFile(const std::string& path) {
   std::unique_ptr<WorldStream> s(new WorldStream());
   s->m_path = path;
   s->m_fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-  if (s->m_fd < 0) cannotOpen(path, errno);
+  if (s->m_fd < 0) throwCannotOpen(path, errno);
   struct stat st {};
   int err = 0;
   if (::fstat(s->m_fd, &st) != 0)
@@ -47,7 +37,7 @@ std::unique_ptr<WorldStream> WorldStream::openFile(const std::string& path) {
     // Closed before the reason is looked for, so this descriptor is not taken for the holder.
     ::close(s->m_fd);
     s->m_fd = -1;
-    cannotOpen(path, err);
+    throwCannotOpen(path, err);
   }
   s->m_size = static_cast<std::uint64_t>(st.st_size);
   return s;
@@ -57,10 +47,10 @@ std::unique_ptr<WorldStream> WorldStream::openForReading(const std::string& path
   std::unique_ptr<WorldStream> s(new WorldStream());
   s->m_path = path;
   s->m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (s->m_fd < 0) cannotOpen(path, errno);
+  if (s->m_fd < 0) throwCannotOpen(path, errno);
   struct stat st {};
-  if (::fstat(s->m_fd, &st) != 0) cannotOpen(path, errno);
-  if (!S_ISREG(st.st_mode)) cannotOpen(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  if (::fstat(s->m_fd, &st) != 0) throwCannotOpen(path, errno);
+  if (!S_ISREG(st.st_mode)) throwCannotOpen(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
   s->m_size = static_cast<std::uint64_t>(st.st_size);
   return s;
 }
@@ -74,7 +64,7 @@ void WorldStream::read(std::uint64_t offset, std::uint8_t* dst, std::size_t n) c
     throw FormatError((m_path.empty() ? std::string("world data") : m_path) + ": read of " +
                       std::to_string(n) + " bytes at offset " + std::to_string(offset) +
                       " is past the end (" + std::to_string(m_size) + " bytes)");
-  if (readSome(offset, dst, n) != n) cannotOpen(m_path, EIO);
+  if (readSome(offset, dst, n) != n) throwCannotOpen(m_path, EIO);
 }
 
 std::size_t WorldStream::readSome(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const {
@@ -86,14 +76,8 @@ std::size_t WorldStream::readSome(std::uint64_t offset, std::uint8_t* dst, std::
     std::memcpy(dst, m_bytes.data() + offset, take);
     return take;
   }
-  std::size_t got = 0;
-  while (got < take) {
-    const ssize_t r = ::pread(m_fd, dst + got, take - got, static_cast<off_t>(offset + got));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;
-    got += static_cast<std::size_t>(r);
-  }
-  return got;
+  int err = 0;
+  return readAt(m_fd, dst, take, offset, err);
 }
 
 void WorldStream::write(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
@@ -105,14 +89,7 @@ void WorldStream::write(std::uint64_t offset, std::span<const std::uint8_t> byte
     m_size = m_bytes.size();
     return;
   }
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t w =
-        ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) cannotCreate(m_path, w < 0 ? errno : ENOSPC);
-    done += static_cast<std::size_t>(w);
-  }
+  writeAt(m_fd, m_path, bytes, offset);
   if (offset + bytes.size() > m_size) m_size = offset + bytes.size();
 }
 
@@ -122,7 +99,7 @@ void WorldStream::resize(std::uint64_t size) {
     m_size = size;
     return;
   }
-  if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) cannotCreate(m_path, errno);
+  if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) throwCannotCreate(m_path, errno);
   m_size = size;
 }
 
@@ -146,7 +123,7 @@ std::span<const std::uint8_t> ChunkReader::at(std::uint64_t offset, std::size_t 
     const std::size_t got = m_stream.readSome(offset, m_buffer.data(), want);
     m_buffer.resize(got);
     m_start = offset;
-    if (got < n) cannotOpen(m_stream.path(), EIO);
+    if (got < n) throwCannotOpen(m_stream.path(), EIO);
   }
   return std::span<const std::uint8_t>(m_buffer).subspan(static_cast<std::size_t>(offset - m_start),
                                                          n);
