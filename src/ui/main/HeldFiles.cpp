@@ -63,12 +63,7 @@ QStringList HeldFiles::holders(const std::vector<std::string>& files) const {
     const QString& id = family.group.id;
     if (!family.isLoaded || !family.isLoaded(r)) continue;
     bool held = false;
-    if (id == kMap)
-      held = names(r.map->path());
-    else if (id == kStatics)
-      held = names(r.statics->indexPath()) || names(r.statics->dataPath());
-    else
-      for (const std::string& path : loadedPaths(id)) held = held || names(path);
+    for (const std::string& path : loadedPaths(id)) held = held || names(path);
     if (held) groups << id;
   }
   return groups;
@@ -80,26 +75,9 @@ bool HeldFiles::editorShowsWorld() const {
 }
 
 QStringList HeldFiles::changedOf(const QStringList& groups) const {
-  Registry& r = m_main.registry();
-  SettingsPage* settings = m_main.settingsPage();
-  QStringList changed;
-  for (const QString& g : groups) {
-    bool unsaved = true;
-    if (g == kMap) {
-      unsaved = r.map->hasUnsavedChanges();
-    } else if (g == kStatics) {
-      unsaved = r.statics->hasUnsavedChanges();
-    } else if (settings) {
-      // A comparison that cannot be made counts as a change: the user is asked rather than
-      // losing one.
-      try {
-        unsaved = settings->hasUnsavedChanges(g);
-      } catch (const std::exception&) {
-      }
-    }
-    if (unsaved) changed << g;
-  }
-  return changed;
+  // Without the Settings page nothing can be compared: every holder counts as changed.
+  const SettingsPage* settings = m_main.settingsPage();
+  return settings ? settings->unsavedOf(groups) : groups;
 }
 
 bool HeldFiles::readsFrom(const std::vector<std::string>& files) {
@@ -131,24 +109,12 @@ bool HeldFiles::settle(const QStringList& groups) {
 }
 
 bool HeldFiles::saveToOwnFiles(const QStringList& groups) {
-  Registry& r = m_main.registry();
   Dialogs& dialogs = m_main.dialogs();
   SettingsPage* settings = m_main.settingsPage();
   return runAction(dialogs, [&] {
-    for (const QString& g : groups) {
-      std::optional<std::string> message;
-      if (g == kMap) {
-        message = TMap::patchedMessage(r.map->saveChangedBlocks());
-      } else if (g == kStatics) {
-        const auto paths = loadedPaths(g);
-        if (paths.size() != 2) continue;
-        message = r.statics->save(paths[0], paths[1], StaticsSaveMode::StaticsOnly,
-                                  r.worldFile.get(), m_main.gauge());
-      } else if (settings) {
-        settings->saveToLoadedFiles(g);
-      }
-      if (message) dialogs.showMessage(qstr(*message));
-    }
+    if (!settings) return;
+    for (const QString& g : groups)
+      if (const auto message = settings->saveToLoadedFiles(g)) dialogs.showMessage(qstr(*message));
   });
 }
 

@@ -286,7 +286,9 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .unsaved = [](const Registry& r) { return r.map->hasUnsavedChanges(); },
        .loadedFiles =
            [](const Registry& r) { return QStringList{QString::fromStdString(r.map->path())}; },
-       .saveHeld = [](Registry& r) { r.map->saveChangedBlocks(); },
+       .saveHeld = [](Registry& r) -> Message {
+         return TMap::patchedMessage(r.map->saveChangedBlocks());
+       },
        .showsWorldSize = true,
        .readsWorldSize = true,
        .worldeditorOrder = 8},
@@ -538,30 +540,33 @@ bool SettingsPage::hasUnsavedChanges(const QString& id) const {
 }
 
 QStringList SettingsPage::unsavedGroups() const {
+  QStringList ids;
+  for (const FileFamily& f : families()) ids << f.group.id;
+  return unsavedOf(ids);
+}
+
+QStringList SettingsPage::unsavedOf(const QStringList& ids) const {
   QStringList groups;
-  for (const FileFamily& f : families()) {
+  for (const QString& id : ids) {
     // A comparison that cannot be made counts as a change: the user is asked rather than
     // losing one, and can still leave without saving.
     bool unsaved = true;
     try {
-      unsaved = hasUnsavedChanges(f.group.id);
+      unsaved = hasUnsavedChanges(id);
     } catch (const std::exception&) {
     }
-    if (unsaved) groups << f.group.id;
+    if (unsaved) groups << id;
   }
   return groups;
 }
 
-void SettingsPage::saveToLoadedFiles(const QString& id) {
+FileFamily::Message SettingsPage::saveToLoadedFiles(const QString& id) {
   const FileFamily* f = family(id);
-  if (f && f->saveHeld && f->isLoaded && f->isLoaded(m_registry)) {
-    f->saveHeld(m_registry);
-    return;
-  }
+  if (f && f->saveHeld && f->isLoaded && f->isLoaded(m_registry)) return f->saveHeld(m_registry);
   const QStringList targets = loadedPaths(id);
-  if (!f || !f->save || targets.isEmpty()) return;
+  if (!f || !f->save || targets.isEmpty()) return std::nullopt;
   Progress silent;
-  f->save(m_registry, targets, m_progress ? *m_progress : silent);
+  return f->save(m_registry, targets, m_progress ? *m_progress : silent);
 }
 
 void SettingsPage::loadForWorldeditor() {

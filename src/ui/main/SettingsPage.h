@@ -61,8 +61,9 @@ struct FileFamily {
   // The files the model opened, for a model that remembers them. Empty: the paths of the load.
   std::function<QStringList(const Registry&)> loadedFiles{};
   // Writes what waits into the files the model holds open, for a model saved only there (the
-  // map, which has no Save button). Empty: save goes into the loaded files.
-  std::function<void(Registry&)> saveHeld{};
+  // map, which has no Save button), and answers what to show. Empty: save goes into the loaded
+  // files.
+  std::function<Message(Registry&)> saveHeld{};
   QString note{};                 // shown after each load by the button ("New Version does ...")
   bool refreshWhenEmpty = false;  // an empty path field opens nothing, yet the lists are rebuilt
   bool showsWorldSize = false;    // the group holds the "Width:" and "Height:" fields
@@ -100,8 +101,11 @@ public:
   // The groups with unsaved changes, in the order the user sees them; a group whose files
   // cannot be compared is among them.
   QStringList unsavedGroups() const;
-  // Saves group `id` into the files its model loaded, without asking; throws on failure.
-  void saveToLoadedFiles(const QString& id);
+  // Of the groups `ids`, those with unsaved changes, by the same rule.
+  QStringList unsavedOf(const QStringList& ids) const;
+  // Saves group `id` into the files its model loaded, without asking, and answers what the
+  // model reports ("1 MapBlocks patched."), if anything; throws on failure.
+  FileFamily::Message saveToLoadedFiles(const QString& id);
 
   // The automatic loads of the "--Worldeditor" start: every group the world editor needs whose
   // model exists and is not loaded yet.
