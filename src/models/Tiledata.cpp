@@ -193,10 +193,10 @@ bool startsName(const std::uint8_t* name) {
 NameEvidence nameEvidence(std::span<const std::uint8_t> bytes, const TiledataSizes& z) {
   NameEvidence e;
   for (std::size_t id = 0; id < static_cast<std::size_t>(TTiledata::kLandCount); ++id)
-    e.names += startsName(bytes.data() + landOffsetIn(z, id) + z.flagSize + kLandName) ? 1 : 0;
+    if (startsName(bytes.data() + landOffsetIn(z, id) + z.flagSize + kLandName)) ++e.names;
   const std::size_t statics = (bytes.size() - z.landSection) / z.staticGroup * kRecordsPerGroup;
   for (std::size_t id = 0; id < statics; ++id)
-    e.names += startsName(bytes.data() + staticOffsetIn(z, id) + z.flagSize + kStaticName) ? 1 : 0;
+    if (startsName(bytes.data() + staticOffsetIn(z, id) + z.flagSize + kStaticName)) ++e.names;
   return e;
 }
 

@@ -63,6 +63,14 @@ void loadWorld(ProgramRun& run) {
   run.showPage(QStringLiteral("tsFeatures"));
 }
 
+// The region, the two world sizes, the target corner and the ignored id of "MapCopy".
+void typeMapCopyFields(ProgramRun& run, const QStringList& values) {
+  const QStringList fields = {"eX1",          "eY1",         "eX2",     "eY2",
+                              "eMCSrcBreite", "eMCSrcHoehe", "eTargX1", "eTargY1",
+                              "eMCTrgBreite", "eMCTrgHoehe", "eIgnoreId"};
+  for (int i = 0; i < fields.size(); ++i) run.typeInto(fields[i], values[i]);
+}
+
 }  // namespace
 
 void FeaturesWorldToolsTest::radarMapAsksBeforeDroppingUnsavedEdits() {
@@ -133,11 +141,7 @@ void FeaturesWorldToolsTest::mapCopyCreatesTheTargetFromTheTypedFields() {
   run.press("btnMCBrowseFrom");
   run.dialogs.answerSave(run.path("map7.mul"));
   run.press("Button1");
-  const QStringList fields = {"eX1",          "eY1",         "eX2",      "eY2",
-                              "eMCSrcBreite", "eMCSrcHoehe", "eTargX1",  "eTargY1",
-                              "eMCTrgBreite", "eMCTrgHoehe", "eIgnoreId"};
-  const QStringList values = {"2", "0", "5", "7", "16", "16", "0", "8", "8", "16", "3"};
-  for (int i = 0; i < fields.size(); ++i) run.typeInto(fields[i], values[i]);
+  typeMapCopyFields(run, {"2", "0", "5", "7", "16", "16", "0", "8", "8", "16", "3"});
   run.press("btnMapCopy");
   QCOMPARE(run.registry->config->getString("MCX2"), std::string("5"));
   QCOMPARE(run.registry->config->getString("MCTo"), run.dir.file("map7.mul"));
@@ -323,11 +327,7 @@ void FeaturesWorldToolsTest::toolsOnTheLoadedFilesSettleTheModelsAndReadThemAgai
   run.dialogs.answerQuestion(QStringLiteral("Save"));
   run.setField("eMapCopyFrom", run.path("map1.mul"));
   run.setField("eMapCopyTo", run.path("map0.mul"));
-  const QStringList fields = {"eX1",          "eY1",         "eX2",     "eY2",
-                              "eMCSrcBreite", "eMCSrcHoehe", "eTargX1", "eTargY1",
-                              "eMCTrgBreite", "eMCTrgHoehe", "eIgnoreId"};
-  const QStringList values = {"2", "0", "2", "0", "16", "16", "0", "8", "16", "16", "999"};
-  for (int i = 0; i < fields.size(); ++i) run.typeInto(fields[i], values[i]);
+  typeMapCopyFields(run, {"2", "0", "2", "0", "16", "16", "0", "8", "16", "16", "999"});
   run.press("btnMapCopy");
   // The edit went into the file before the copy, and the model read both back.
   QVERIFY(run.registry->map->isLoaded());
