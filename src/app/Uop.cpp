@@ -1,32 +1,718 @@
 #include "app/Uop.h"
 
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <mutex>
+
 #include "app/FileIO.h"
 
 namespace quillotide {
 
-std::uint64_t uopHash(std::string_view) { return 0; }
-std::string uopEntryName(UopFamily, std::uint32_t, std::uint32_t) { return {}; }
-std::optional<std::string> uopKnownName(std::uint64_t) { return std::nullopt; }
-std::uint32_t uopAdler32(std::span<const std::uint8_t>) { return 1; }
+namespace {
+
+namespace UopLayout {
+constexpr std::uint32_t kMagic = 0x0050594D;  // "MYP\0"
+constexpr std::uint32_t kSignature = 0xFD23EC43;
+constexpr std::size_t kHeaderSize = 40;
+constexpr std::size_t kVersionAt = 4;
+constexpr std::size_t kSignatureAt = 8;
+constexpr std::size_t kFirstTableAt = 12;
+constexpr std::size_t kCapacityAt = 20;
+constexpr std::size_t kCountAt = 24;
+// A table: u32 records used, u64 offset of the next table, then `capacity` records.
+constexpr std::size_t kTableHeadSize = 12;
+constexpr std::size_t kRecordSize = 34;
+constexpr std::size_t kRecordOffsetAt = 0;
+constexpr std::size_t kRecordHeaderLengthAt = 8;
+constexpr std::size_t kRecordStoredAt = 12;
+constexpr std::size_t kRecordFullAt = 16;
+constexpr std::size_t kRecordHashAt = 20;
+constexpr std::size_t kRecordAdlerAt = 28;
+constexpr std::size_t kRecordCompressionAt = 32;
+static_assert(kRecordCompressionAt + 2 == kRecordSize);
+// The data header the client writes: u16 3, u16 8 (the size of what follows), u64 FILETIME.
+constexpr std::size_t kDataHeaderSize = 12;
+constexpr std::uint16_t kDataHeaderKind = 3;
+constexpr std::uint16_t kDataHeaderLength = 8;
+constexpr std::uint16_t kStored = 0;
+constexpr std::uint16_t kZlib = 1;
+// zlib cannot inflate one byte to more than 1032 (deflate's largest ratio): a larger full size is
+// a lie, refused before it is allocated.
+constexpr std::uint64_t kMaxInflateRatio = 1032;
+// FILETIME counts 100 ns steps from 1601; the Unix epoch is this many steps later.
+constexpr std::uint64_t kFileTimeUnixEpoch = 116444736000000000ULL;
+}  // namespace UopLayout
+
+using namespace UopLayout;
+
+std::string hex16(std::uint64_t v) {
+  char buf[17];
+  std::snprintf(buf, sizeof buf, "%016llX", static_cast<unsigned long long>(v));
+  return buf;
+}
+
+std::string at(std::uint64_t offset) { return "offset " + std::to_string(offset); }
+
+// ---- lookup3 -------------------------------------------------------------------------------
+
+constexpr std::uint32_t rot(std::uint32_t x, int k) { return (x << k) | (x >> (32 - k)); }
+
+inline void mix(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c) {
+  a -= c; a ^= rot(c, 4);  c += b;
+  b -= a; b ^= rot(a, 6);  a += c;
+  c -= b; c ^= rot(b, 8);  b += a;
+  a -= c; a ^= rot(c, 16); c += b;
+  b -= a; b ^= rot(a, 19); a += c;
+  c -= b; c ^= rot(b, 4);  b += a;
+}
+
+inline void finalMix(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c) {
+  c ^= b; c -= rot(b, 14);
+  a ^= c; a -= rot(c, 11);
+  b ^= a; b -= rot(a, 25);
+  c ^= b; c -= rot(b, 16);
+  a ^= c; a -= rot(c, 4);
+  b ^= a; b -= rot(a, 14);
+  c ^= b; c -= rot(b, 24);
+}
+
+// ---- known names ---------------------------------------------------------------------------
+
+struct KnownName {
+  std::uint64_t hash;
+  std::uint32_t number;
+  std::uint16_t sub;
+  std::uint8_t family;
+};
+constexpr std::uint8_t kHousing = 0xFF;
+
+// Slot ranges of each family as far as any client goes: art records up to static 0xFFFF, gumps
+// and sounds up to 0xFFFF, map chunks of the largest map, multis up to 0x3FFF, animation bodies up
+// to 2047 with up to 100 actions.
+struct FamilyRange {
+  UopFamily family;
+  std::uint32_t numbers;
+  std::uint32_t subs;
+};
+constexpr std::array<FamilyRange, 6> kFamilyRanges{{
+    {UopFamily::Multi, 0x4000, 1},
+    {UopFamily::Map, 128, 10},
+    {UopFamily::Sound, 0x10000, 1},
+    {UopFamily::Gump, 0x10000, 1},
+    {UopFamily::Art, 0x14000, 1},
+    {UopFamily::AnimationFrame, 2048, 100},
+}};
+
+// Each family's table is built on the first lookup that the families built before it cannot
+// answer, so a container of one family costs the names of that family and those before it.
+class KnownNames {
+public:
+  std::optional<std::string> lookup(std::uint64_t hash) {
+    std::lock_guard lock(m_mutex);
+    for (std::size_t f = 0; f < kFamilyRanges.size(); ++f) {
+      if (f == m_tables.size()) build(f);
+      const auto& t = m_tables[f];
+      auto it = std::lower_bound(t.begin(), t.end(), hash,
+                                 [](const KnownName& k, std::uint64_t h) { return k.hash < h; });
+      if (it != t.end() && it->hash == hash) {
+        if (it->family == kHousing) return std::string(kUopHousingName);
+        return uopEntryName(static_cast<UopFamily>(it->family), it->number, it->sub);
+      }
+    }
+    return std::nullopt;
+  }
+
+private:
+  void build(std::size_t f) {
+    const FamilyRange& r = kFamilyRanges[f];
+    std::vector<KnownName> t;
+    t.reserve(std::size_t{r.numbers} * r.subs + 1);
+    for (std::uint32_t sub = 0; sub < r.subs; ++sub)
+      for (std::uint32_t n = 0; n < r.numbers; ++n)
+        t.push_back({uopHash(uopEntryName(r.family, n, sub)), n, static_cast<std::uint16_t>(sub),
+                     static_cast<std::uint8_t>(r.family)});
+    if (r.family == UopFamily::Multi) t.push_back({uopHash(kUopHousingName), 0, 0, kHousing});
+    std::sort(t.begin(), t.end(),
+              [](const KnownName& a, const KnownName& b) { return a.hash < b.hash; });
+    m_tables.push_back(std::move(t));
+  }
+
+  std::mutex m_mutex;
+  std::vector<std::vector<KnownName>> m_tables;
+};
+
+// ---- data headers and zlib -----------------------------------------------------------------
+
+std::uint64_t fileTimeNow() {
+  using namespace std::chrono;
+  const auto steps =
+      duration_cast<duration<std::int64_t, std::ratio<1, 10000000>>>(
+          system_clock::now().time_since_epoch())
+          .count();
+  return kFileTimeUnixEpoch + static_cast<std::uint64_t>(std::max<std::int64_t>(steps, 0));
+}
+
+Bytes newDataHeader() {
+  Bytes h(kDataHeaderSize);
+  storeU16(h.data(), kDataHeaderKind);
+  storeU16(h.data() + 2, kDataHeaderLength);
+  storeU64(h.data() + 4, fileTimeNow());
+  return h;
+}
+
+Bytes deflateBytes(std::span<const std::uint8_t> payload) {
+  uLongf size = compressBound(static_cast<uLong>(payload.size()));
+  Bytes out(size);
+  if (compress2(out.data(), &size, payload.data(), static_cast<uLong>(payload.size()),
+                Z_DEFAULT_COMPRESSION) != Z_OK)
+    throw Error("Cannot compress a UOP entry of " + std::to_string(payload.size()) + " bytes");
+  out.resize(size);
+  return out;
+}
+
+// Inflates exactly `fullSize` bytes from the whole stream, or says what is wrong with it.
+Bytes inflateBytes(std::span<const std::uint8_t> stored, std::uint32_t fullSize,
+                   std::string& fault) {
+  if (fullSize > stored.size() * kMaxInflateRatio + 64) {
+    fault = "full size " + std::to_string(fullSize) + " cannot come from a zlib stream of " +
+            std::to_string(stored.size()) + " bytes";
+    return {};
+  }
+  // One byte more than the full size shows a stream that inflates to more.
+  Bytes out(std::size_t{fullSize} + 1);
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) {
+    fault = "zlib cannot start";
+    return {};
+  }
+  z.next_in = const_cast<Bytef*>(stored.data());
+  z.avail_in = static_cast<uInt>(stored.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  const int rc = inflate(&z, Z_FINISH);
+  const std::uint64_t produced = z.total_out;
+  const std::uint64_t left = z.avail_in;
+  const std::string message = z.msg ? z.msg : "";
+  inflateEnd(&z);
+  if (rc == Z_STREAM_END) {
+    if (produced != fullSize)
+      fault = "zlib stream inflates to " + std::to_string(produced) + " bytes, not its full size " +
+              std::to_string(fullSize);
+    else if (left != 0)
+      fault = "zlib stream ends " + std::to_string(left) + " bytes before its stored size " +
+              std::to_string(stored.size());
+  } else if (rc == Z_DATA_ERROR || rc == Z_NEED_DICT) {
+    fault = "zlib stream is damaged" + (message.empty() ? "" : " (" + message + ")");
+  } else if (produced > fullSize) {
+    fault = "zlib stream inflates to more than its full size " + std::to_string(fullSize);
+  } else {
+    fault = "zlib stream of " + std::to_string(stored.size()) + " bytes ends after " +
+            std::to_string(produced) + " of its full size " + std::to_string(fullSize);
+  }
+  if (!fault.empty()) return {};
+  out.resize(fullSize);
+  return out;
+}
+
+[[noreturn]] void fault(const std::string& label, const std::string& text) {
+  throw FormatError(label.empty() ? text : label + ": " + text);
+}
+
+}  // namespace
+
+// Bytes go to memory (serialize) or to a file being written beside its target (save).
+class UopSink {
+public:
+  explicit UopSink(Bytes* bytes, AtomicFile* file = nullptr) : m_bytes(bytes), m_file(file) {}
+  void write(std::span<const std::uint8_t> s) {
+    if (m_file) m_file->write(s);
+    else m_bytes->insert(m_bytes->end(), s.begin(), s.end());
+  }
+
+private:
+  Bytes* m_bytes;
+  AtomicFile* m_file;
+};
+
+namespace {
+
+void writeRecord(UopSink& sink, const UopEntry& e, std::uint64_t offset) {
+  std::array<std::uint8_t, kRecordSize> r{};
+  storeU64(r.data() + kRecordOffsetAt, offset);
+  storeU32(r.data() + kRecordHeaderLengthAt, static_cast<std::uint32_t>(e.header.size()));
+  storeU32(r.data() + kRecordStoredAt, e.storedSize());
+  storeU32(r.data() + kRecordFullAt, e.fullSize);
+  storeU64(r.data() + kRecordHashAt, e.hash);
+  storeU32(r.data() + kRecordAdlerAt, e.adler);
+  storeU16(r.data() + kRecordCompressionAt, e.compression);
+  sink.write(r);
+}
+
+void writeTableHead(UopSink& sink, std::uint32_t used, std::uint64_t next) {
+  std::array<std::uint8_t, kTableHeadSize> h{};
+  storeU32(h.data(), used);
+  storeU64(h.data() + 4, next);
+  sink.write(h);
+}
+
+void writeData(UopSink& sink, const UopEntry& e) {
+  sink.write(e.header);
+  sink.write(e.stored);
+}
+
+std::uint64_t dataSize(const UopEntry& e) { return e.header.size() + e.stored.size(); }
+
+}  // namespace
+
+// ---- names and checksums -------------------------------------------------------------------
+
+std::uint64_t uopHash(std::string_view name) {
+  const auto* k = reinterpret_cast<const std::uint8_t*>(name.data());
+  std::size_t length = name.size();
+  std::uint32_t a, b, c;
+  a = b = c = 0xDEADBEEFu + static_cast<std::uint32_t>(length);
+  while (length > 12) {
+    a += loadU32(k);
+    b += loadU32(k + 4);
+    c += loadU32(k + 8);
+    mix(a, b, c);
+    length -= 12;
+    k += 12;
+  }
+  if (length == 0) return (std::uint64_t{b} << 32) | c;
+  // The last 1..12 bytes, zero-padded, as the little-endian words lookup3 reads.
+  std::array<std::uint8_t, 12> tail{};
+  std::copy(k, k + length, tail.begin());
+  a += loadU32(tail.data());
+  b += loadU32(tail.data() + 4);
+  c += loadU32(tail.data() + 8);
+  finalMix(a, b, c);
+  return (std::uint64_t{b} << 32) | c;
+}
+
+namespace {
+void appendNumber(std::string& s, std::uint32_t n, std::size_t width) {
+  char digits[10];
+  std::size_t len = 0;
+  do {
+    digits[len++] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+  if (len < width) s.append(width - len, '0');
+  while (len != 0) s += digits[--len];
+}
+}  // namespace
+
+std::string uopEntryName(UopFamily family, std::uint32_t number, std::uint32_t sub) {
+  std::string s;
+  s.reserve(48);
+  switch (family) {
+    case UopFamily::Art:
+      s = "build/artlegacymul/";
+      appendNumber(s, number, 8);
+      return s += ".tga";
+    case UopFamily::Gump:
+      s = "build/gumpartlegacymul/";
+      appendNumber(s, number, 8);
+      return s += ".tga";
+    case UopFamily::Map:
+      s = "build/map";
+      appendNumber(s, sub, 1);
+      s += "legacymul/";
+      appendNumber(s, number, 8);
+      return s += ".dat";
+    case UopFamily::Sound:
+      s = "build/soundlegacymul/";
+      appendNumber(s, number, 8);
+      return s += ".dat";
+    case UopFamily::Multi:
+      s = "build/multicollection/";
+      appendNumber(s, number, 6);
+      return s += ".bin";
+    case UopFamily::AnimationFrame:
+      s = "build/animationlegacyframe/";
+      appendNumber(s, number, 6);
+      s += '/';
+      appendNumber(s, sub, 2);
+      return s += ".bin";
+  }
+  return s;
+}
+
+std::optional<std::string> uopKnownName(std::uint64_t hash) {
+  static KnownNames names;
+  return names.lookup(hash);
+}
+
+std::uint32_t uopAdler32(std::span<const std::uint8_t> bytes) {
+  return static_cast<std::uint32_t>(
+      adler32(adler32(0, nullptr, 0), bytes.data(), static_cast<uInt>(bytes.size())));
+}
+
+// ---- reading -------------------------------------------------------------------------------
 
 UopContainer UopContainer::read(const std::string& path) { return parse(readFile(path), path); }
-UopContainer UopContainer::parse(std::span<const std::uint8_t>, const std::string&) {
-  return create();
+
+UopContainer UopContainer::parse(std::span<const std::uint8_t> bytes, const std::string& label) {
+  const std::uint64_t size = bytes.size();
+  if (size < kHeaderSize)
+    fault(label, "too short for a UOP container (" + std::to_string(size) + " bytes)");
+  if (loadU32(bytes.data()) != kMagic) fault(label, "not a UOP container (no MYP header)");
+
+  UopContainer c;
+  c.m_label = label;
+  c.m_clientShape = false;
+  c.m_header.assign(bytes.begin(), bytes.begin() + kHeaderSize);
+  c.m_version = loadU32(bytes.data() + kVersionAt);
+  c.m_capacity = loadU32(bytes.data() + kCapacityAt);
+  const std::uint64_t firstTable = loadU64(bytes.data() + kFirstTableAt);
+  if (c.m_capacity == 0) fault(label, "table capacity is 0");
+  const std::uint64_t tableSize = kTableHeadSize + kRecordSize * std::uint64_t{c.m_capacity};
+  if (tableSize > size)
+    fault(label, "table capacity " + std::to_string(c.m_capacity) + " does not fit in the file (" +
+                     std::to_string(size) + " bytes)");
+
+  auto entryName = [&](std::size_t position, std::uint64_t hash) {
+    std::string s = "entry " + std::to_string(position) + " (hash " + hex16(hash);
+    if (auto name = uopKnownName(hash)) s += ", " + *name;
+    return s + ")";
+  };
+
+  // Tables by start, to refuse a next-table offset into any table already read (which would
+  // also loop for ever).
+  std::map<std::uint64_t, std::uint64_t> tableSpans;
+  std::vector<std::uint64_t> offsets;  // of each entry's data as read
+  for (std::uint64_t offset = firstTable; offset != 0;) {
+    const std::string table = "table " + std::to_string(c.m_tables.size());
+    if (offset < kHeaderSize) fault(label, table + " at " + at(offset) + " points into the header");
+    if (offset > size || tableSize > size - offset)
+      fault(label, table + " at " + at(offset) + " runs past the end of the file (" +
+                       std::to_string(size) + " bytes)");
+    auto after = tableSpans.upper_bound(offset);
+    const bool hitsNext = after != tableSpans.end() && after->first < offset + tableSize;
+    const bool hitsPrevious =
+        after != tableSpans.begin() && std::prev(after)->second > offset;
+    if (hitsNext || hitsPrevious) {
+      const std::uint64_t other = hitsPrevious ? std::prev(after)->first : after->first;
+      fault(label, table + " at " + at(offset) + " points back into the table at " + at(other));
+    }
+    tableSpans.emplace(offset, offset + tableSize);
+
+    Table t;
+    t.offset = offset;
+    t.used = loadU32(bytes.data() + offset);
+    if (t.used > c.m_capacity)
+      fault(label, table + " counts " + std::to_string(t.used) + " entries in a table of " +
+                       std::to_string(c.m_capacity));
+    const std::uint64_t next = loadU64(bytes.data() + offset + 4);
+    t.records.assign(bytes.begin() + static_cast<std::ptrdiff_t>(offset + kTableHeadSize),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(offset + tableSize));
+    t.entry.assign(c.m_capacity, -1);
+    for (std::uint32_t r = 0; r < c.m_capacity; ++r) {
+      const std::uint8_t* rec = t.records.data() + std::size_t{r} * kRecordSize;
+      const std::uint64_t dataOffset = loadU64(rec + kRecordOffsetAt);
+      if (dataOffset == 0) continue;  // an unused record
+      const std::uint32_t headerLength = loadU32(rec + kRecordHeaderLengthAt);
+      const std::uint32_t storedSize = loadU32(rec + kRecordStoredAt);
+      const std::uint64_t hash = loadU64(rec + kRecordHashAt);
+      const std::size_t position = c.m_entries.size();
+      if (auto it = c.m_index.find(hash); it != c.m_index.end())
+        fault(label, entryName(position, hash) + " has the same hash as entry " +
+                         std::to_string(it->second));
+      if (dataOffset > size || headerLength > size - dataOffset)
+        fault(label, entryName(position, hash) + ": data header of " +
+                         std::to_string(headerLength) + " bytes at " + at(dataOffset) +
+                         " runs past the end of the file (" + std::to_string(size) + " bytes)");
+      if (storedSize > size - dataOffset - headerLength)
+        fault(label, entryName(position, hash) + ": stored size " + std::to_string(storedSize) +
+                         " at " + at(dataOffset + headerLength) +
+                         " runs past the end of the file (" + std::to_string(size) + " bytes)");
+      UopEntry e;
+      e.hash = hash;
+      e.compression = loadU16(rec + kRecordCompressionAt);
+      e.fullSize = loadU32(rec + kRecordFullAt);
+      e.adler = loadU32(rec + kRecordAdlerAt);
+      const auto* data = bytes.data() + dataOffset;
+      e.header.assign(data, data + headerLength);
+      e.stored.assign(data + headerLength, data + headerLength + storedSize);
+      t.entry[r] = static_cast<std::int64_t>(position);
+      c.m_index.emplace(hash, position);
+      c.m_entries.push_back(std::move(e));
+      offsets.push_back(dataOffset);
+    }
+    c.m_tables.push_back(std::move(t));
+    offset = next;
+  }
+
+  // The pieces in file order; what lies between two of them is kept with the first.
+  c.m_pieces.push_back({Piece::Kind::Header, 0, 0, {}});
+  for (std::size_t t = 0; t < c.m_tables.size(); ++t)
+    c.m_pieces.push_back({Piece::Kind::Table, t, c.m_tables[t].offset, {}});
+  for (std::size_t e = 0; e < c.m_entries.size(); ++e)
+    c.m_pieces.push_back({Piece::Kind::Entry, e, offsets[e], {}});
+  auto pieceSize = [&](const Piece& p) -> std::uint64_t {
+    switch (p.kind) {
+      case Piece::Kind::Header: return kHeaderSize;
+      case Piece::Kind::Table: return tableSize;
+      case Piece::Kind::Entry: return dataSize(c.m_entries[p.index]);
+    }
+    return 0;
+  };
+  std::sort(c.m_pieces.begin(), c.m_pieces.end(), [&](const Piece& a, const Piece& b) {
+    if (a.offset != b.offset) return a.offset < b.offset;
+    return pieceSize(a) < pieceSize(b);
+  });
+  auto pieceName = [&](const Piece& p) {
+    switch (p.kind) {
+      case Piece::Kind::Header: return std::string("the header");
+      case Piece::Kind::Table: return "table " + std::to_string(p.index);
+      case Piece::Kind::Entry: return entryName(p.index, c.m_entries[p.index].hash);
+    }
+    return std::string();
+  };
+  for (std::size_t i = 0; i < c.m_pieces.size(); ++i) {
+    const std::uint64_t end = c.m_pieces[i].offset + pieceSize(c.m_pieces[i]);
+    const std::uint64_t nextStart = i + 1 < c.m_pieces.size() ? c.m_pieces[i + 1].offset : size;
+    if (nextStart < end) {
+      const Piece& later = c.m_pieces[i + 1];
+      fault(label, pieceName(later) + " at " + at(later.offset) + " overlaps " +
+                       pieceName(c.m_pieces[i]) + " at " + at(c.m_pieces[i].offset));
+    }
+    c.m_pieces[i].gapAfter.assign(bytes.begin() + static_cast<std::ptrdiff_t>(end),
+                                  bytes.begin() + static_cast<std::ptrdiff_t>(nextStart));
+  }
+  return c;
 }
+
 UopContainer UopContainer::create(std::uint32_t version, std::uint32_t capacity) {
+  if (capacity == 0) throw Error("A UOP container needs a table capacity of at least 1");
   UopContainer c;
   c.m_version = version;
   c.m_capacity = capacity;
+  c.m_header.assign(kHeaderSize, 0);
+  storeU32(c.m_header.data(), kMagic);
+  storeU32(c.m_header.data() + kVersionAt, version);
+  storeU32(c.m_header.data() + kSignatureAt, kSignature);
   return c;
 }
-std::size_t UopContainer::tableCount() const { return 1; }
-const UopEntry* UopContainer::find(std::uint64_t) const { return nullptr; }
-std::string UopContainer::describe(const UopEntry&) const { return {}; }
-Bytes UopContainer::payload(const UopEntry& entry) const { return entry.stored; }
-void UopContainer::setPayload(std::uint64_t, std::span<const std::uint8_t>, bool) {}
-void UopContainer::remove(std::uint64_t) {}
-Bytes UopContainer::serialize() const { return {}; }
-void UopContainer::save(const std::string& path) const { writeFileAtomic(path, serialize()); }
-std::optional<std::string> verifyUop(std::span<const std::uint8_t>) { return std::nullopt; }
+
+std::size_t UopContainer::tableCount() const {
+  if (!m_clientShape) return m_tables.size();
+  return std::max<std::size_t>(1, (m_entries.size() + m_capacity - 1) / m_capacity);
+}
+
+const UopEntry* UopContainer::find(std::uint64_t hash) const {
+  auto it = m_index.find(hash);
+  return it == m_index.end() ? nullptr : &m_entries[it->second];
+}
+
+std::string UopContainer::describe(const UopEntry& entry) const {
+  std::string s = "entry ";
+  if (&entry >= m_entries.data() && &entry < m_entries.data() + m_entries.size())
+    s += std::to_string(&entry - m_entries.data()) + " ";
+  s += "(hash " + hex16(entry.hash);
+  if (auto name = uopKnownName(entry.hash)) s += ", " + *name;
+  return s + ")";
+}
+
+Bytes UopContainer::payload(const UopEntry& entry) const {
+  std::string why;
+  Bytes out;
+  if (entry.compression == kStored) {
+    if (entry.stored.size() == entry.fullSize) return entry.stored;
+    why = "stored size " + std::to_string(entry.stored.size()) + " differs from its full size " +
+          std::to_string(entry.fullSize);
+  } else if (entry.compression == kZlib) {
+    out = inflateBytes(entry.stored, entry.fullSize, why);
+    if (why.empty()) return out;
+  } else {
+    why = "compression " + std::to_string(entry.compression) +
+          " is not supported (only 0, stored, and 1, zlib)";
+  }
+  fault(m_label, describe(entry) + ": " + why);
+}
+
+// ---- changing ------------------------------------------------------------------------------
+
+void UopContainer::setPayload(std::uint64_t hash, std::span<const std::uint8_t> payload,
+                              bool compressNew) {
+  if (payload.size() > std::numeric_limits<std::uint32_t>::max())
+    throw Error("A UOP entry cannot hold " + std::to_string(payload.size()) + " bytes");
+  auto it = m_index.find(hash);
+  UopEntry* old = it == m_index.end() ? nullptr : &m_entries[it->second];
+  UopEntry e;
+  e.hash = hash;
+  const bool compress = old ? old->compression != kStored : compressNew;
+  e.compression = compress ? kZlib : kStored;
+  e.fullSize = static_cast<std::uint32_t>(payload.size());
+  e.stored = compress ? deflateBytes(payload) : Bytes(payload.begin(), payload.end());
+  if (e.stored.size() > std::numeric_limits<std::uint32_t>::max())
+    throw Error("A UOP entry cannot hold " + std::to_string(e.stored.size()) + " stored bytes");
+  // A container whose entries go without a data header keeps going without; a header of a kind
+  // this program does not know is kept as it is.
+  const UopEntry* model = old ? old : (m_entries.empty() ? nullptr : &m_entries.front());
+  if (model && model->header.empty()) {
+    // no data header
+  } else if (old && !(old->header.size() == kDataHeaderSize &&
+                      loadU16(old->header.data()) == kDataHeaderKind &&
+                      loadU16(old->header.data() + 2) == kDataHeaderLength)) {
+    e.header = old->header;
+  } else {
+    e.header = newDataHeader();
+  }
+  e.adler = uopAdler32(e.header);
+  if (old) {
+    *old = std::move(e);
+    return;
+  }
+  m_clientShape = true;
+  m_index.emplace(hash, m_entries.size());
+  m_entries.push_back(std::move(e));
+}
+
+void UopContainer::remove(std::uint64_t hash) {
+  auto it = m_index.find(hash);
+  if (it == m_index.end()) return;
+  m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(it->second));
+  m_clientShape = true;
+  reindex();
+}
+
+void UopContainer::reindex() {
+  m_index.clear();
+  m_index.reserve(m_entries.size());
+  for (std::size_t i = 0; i < m_entries.size(); ++i) m_index.emplace(m_entries[i].hash, i);
+}
+
+// ---- writing -------------------------------------------------------------------------------
+
+void UopContainer::writeAsRead(UopSink& sink) const {
+  const std::uint64_t tableSize = kTableHeadSize + kRecordSize * std::uint64_t{m_capacity};
+  std::vector<std::uint64_t> tableAt(m_tables.size()), entryAt(m_entries.size());
+  std::uint64_t offset = 0;
+  for (const Piece& p : m_pieces) {
+    std::uint64_t n = kHeaderSize;
+    if (p.kind == Piece::Kind::Table) {
+      tableAt[p.index] = offset;
+      n = tableSize;
+    } else if (p.kind == Piece::Kind::Entry) {
+      entryAt[p.index] = offset;
+      n = dataSize(m_entries[p.index]);
+    }
+    offset += n + p.gapAfter.size();
+  }
+  for (const Piece& p : m_pieces) {
+    if (p.kind == Piece::Kind::Header) {
+      Bytes h = m_header;
+      if (!m_tables.empty()) storeU64(h.data() + kFirstTableAt, tableAt[0]);
+      sink.write(h);
+    } else if (p.kind == Piece::Kind::Table) {
+      const Table& t = m_tables[p.index];
+      writeTableHead(sink, t.used, p.index + 1 < m_tables.size() ? tableAt[p.index + 1] : 0);
+      for (std::size_t r = 0; r < t.entry.size(); ++r) {
+        if (t.entry[r] < 0)
+          sink.write(std::span(t.records).subspan(r * kRecordSize, kRecordSize));
+        else
+          writeRecord(sink, m_entries[static_cast<std::size_t>(t.entry[r])],
+                      entryAt[static_cast<std::size_t>(t.entry[r])]);
+      }
+    } else {
+      writeData(sink, m_entries[p.index]);
+    }
+    sink.write(p.gapAfter);
+  }
+}
+
+void UopContainer::writeClientShape(UopSink& sink) const {
+  const std::uint64_t tableSize = kTableHeadSize + kRecordSize * std::uint64_t{m_capacity};
+  const std::size_t tables = tableCount();
+  Bytes h = m_header;
+  storeU64(h.data() + kFirstTableAt, kHeaderSize);
+  storeU32(h.data() + kCapacityAt, m_capacity);
+  storeU32(h.data() + kCountAt, static_cast<std::uint32_t>(m_entries.size()));
+  sink.write(h);
+  std::uint64_t offset = kHeaderSize;
+  const std::array<std::uint8_t, kRecordSize> unused{};
+  for (std::size_t t = 0; t < tables; ++t) {
+    const std::size_t first = t * m_capacity;
+    const std::size_t last = std::min(m_entries.size(), first + m_capacity);
+    std::uint64_t dataAt = offset + tableSize;
+    std::uint64_t end = dataAt;
+    for (std::size_t e = first; e < last; ++e) end += dataSize(m_entries[e]);
+    writeTableHead(sink, static_cast<std::uint32_t>(last - first), t + 1 < tables ? end : 0);
+    for (std::size_t e = first; e < last; ++e) {
+      writeRecord(sink, m_entries[e], dataAt);
+      dataAt += dataSize(m_entries[e]);
+    }
+    for (std::size_t r = last - first; r < m_capacity; ++r) sink.write(unused);
+    for (std::size_t e = first; e < last; ++e) writeData(sink, m_entries[e]);
+    offset = end;
+  }
+}
+
+Bytes UopContainer::serialize() const {
+  Bytes out;
+  std::uint64_t total = kHeaderSize;
+  for (const auto& e : m_entries) total += dataSize(e);
+  total += tableCount() * (kTableHeadSize + kRecordSize * std::uint64_t{m_capacity});
+  out.reserve(total);
+  UopSink sink(&out);
+  if (m_clientShape) writeClientShape(sink);
+  else writeAsRead(sink);
+  return out;
+}
+
+void UopContainer::save(const std::string& path) const {
+  AtomicFile file(path);
+  UopSink sink(nullptr, &file);
+  if (m_clientShape) writeClientShape(sink);
+  else writeAsRead(sink);
+  file.commit();
+}
+
+// ---- checking ------------------------------------------------------------------------------
+
+std::optional<std::string> verifyUop(std::span<const std::uint8_t> bytes) {
+  std::optional<UopContainer> c;
+  try {
+    c = UopContainer::parse(bytes, "");
+  } catch (const FormatError& e) {
+    return std::string(e.what());
+  }
+  const std::uint32_t signature = loadU32(bytes.data() + kSignatureAt);
+  if (signature != kSignature)
+    return "signature " + hex16(signature).substr(8) + " is not the container's " +
+           hex16(kSignature).substr(8);
+  const std::uint32_t count = loadU32(bytes.data() + kCountAt);
+  if (count != c->entries().size())
+    return "the header counts " + std::to_string(count) + " entries, the tables hold " +
+           std::to_string(c->entries().size());
+  for (std::size_t t = 0; t < c->m_tables.size(); ++t) {
+    const auto& table = c->m_tables[t];
+    const auto held = static_cast<std::size_t>(
+        std::count_if(table.entry.begin(), table.entry.end(), [](auto e) { return e >= 0; }));
+    if (held != table.used)
+      return "table " + std::to_string(t) + " counts " + std::to_string(table.used) +
+             " entries and holds " + std::to_string(held);
+  }
+  for (const UopEntry& e : c->entries()) {
+    // A record of an entry without a data header has nothing to check its Adler-32 against.
+    if (!e.header.empty() && uopAdler32(e.header) != e.adler)
+      return c->describe(e) + ": the record's Adler-32 " + hex16(e.adler).substr(8) +
+             " is not that of its data header, " + hex16(uopAdler32(e.header)).substr(8);
+    try {
+      (void)c->payload(e);
+    } catch (const FormatError& err) {
+      return std::string(err.what());
+    }
+  }
+  return std::nullopt;
+}
 
 }  // namespace quillotide

@@ -48,6 +48,7 @@ std::optional<std::string> uopKnownName(std::uint64_t hash);
 std::uint32_t uopAdler32(std::span<const std::uint8_t> bytes);
 
 class UopSink;
+std::optional<std::string> verifyUop(std::span<const std::uint8_t> bytes);
 
 // One entry as stored, plus its bytes.
 struct UopEntry {
@@ -119,6 +120,9 @@ private:
   void writeAsRead(UopSink& sink) const;
   void writeClientShape(UopSink& sink) const;
   void reindex();
+  friend std::optional<std::string> verifyUop(std::span<const std::uint8_t> bytes);
+
+  std::string m_label;             // the file read, for messages
 
   std::uint32_t m_version = 4;
   std::uint32_t m_capacity = 100;
