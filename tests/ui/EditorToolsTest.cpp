@@ -1,4 +1,4 @@
-// The editor's tools 1 to 25 on a generated world: a tool is chosen, an item is handed to the
+// The editor's tools 1 to 27 on a generated world: a tool is chosen, an item is handed to the
 // editor's one dispatch point as a click would, and then the editor's copies and the models
 // (statics, world file, map) are read. The tool windows' fields are stood in for by plain values.
 
@@ -29,6 +29,7 @@ constexpr int kC = 32;
 
 struct Inputs : quillotide::ui::StaticToolInputs {
   int id = 0, colour = 0, mapId = 0;
+  std::vector<int> mapIds;  // "Set Id" draws from these when there are any
   bool use = false, area = false, moveTest = false, nukeColour = false, nukeTest = false,
        nukeHeight = false;
   QString move = "1", upDown = "1", down = "0", up = "0", mapUpDown = "1", min, max;
@@ -61,6 +62,9 @@ struct Inputs : quillotide::ui::StaticToolInputs {
 struct LandInputs : quillotide::ui::MapToolInputs {
   explicit LandInputs(Inputs& i) : in(i) {}
   int currentId() const override { return in.mapId; }
+  std::vector<int> landIds() const override {
+    return in.mapIds.empty() ? std::vector<int>{in.mapId} : in.mapIds;
+  }
   QString upDownStep() const override { return in.mapUpDown; }
   QString minZ() const override { return in.min; }
   QString maxZ() const override { return in.max; }

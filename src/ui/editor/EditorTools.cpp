@@ -7,6 +7,7 @@
 #include "registry/Registry.h"
 #include "app/Text.h"
 #include "world/Items.h"
+#include "world/LandBrush.h"
 #include "world/Map.h"
 #include "models/Tiledata.h"
 #include "world/WorldUndo.h"
@@ -303,34 +304,45 @@ private:
     TMap* map = m_registry.map.get();
     if (!map) return;
     const int cx = found->x, cy = found->y;
-    const std::int64_t rx = std::int64_t(m_editor.cursorReachX()) - 1;
-    const std::int64_t ry = std::int64_t(m_editor.cursorReachY()) - 1;
     // A field that stops the loop keeps the cells before it; the view shows them either way.
     struct Rebuild {
       TSEditorForm& editor;
       ~Rebuild() { editor.requestRebuild(); }
     } rebuildAfter{m_editor};
-    // Cells outside the map are left alone, so the loops need not visit them: a very large
+    // Cells outside the map are left alone, so the loop need not visit them: a very large
     // custom cursor costs at most the map itself.
-    const std::int64_t x0 = std::max<std::int64_t>(0, std::int64_t(cx) - rx);
-    const std::int64_t x1 = std::min<std::int64_t>(map->width() - 1, std::int64_t(cx) + rx);
-    const std::int64_t y0 = std::max<std::int64_t>(0, std::int64_t(cy) - ry);
-    const std::int64_t y1 = std::min<std::int64_t>(map->height() - 1, std::int64_t(cy) + ry);
+    const std::vector<BrushCell> cells =
+        m_editor.landBrush().cells(cx, cy, map->width(), map->height());
     // The cells of one click are one undo step, also when a bad field stops the loop.
     const std::string name = stepName();
     const StepGroup group(edits().stack(), name);
-    for (std::int64_t x = x0; x <= x1; ++x)
-      for (std::int64_t y = y0; y <= y1; ++y) {
-        const int ix = static_cast<int>(x), iy = static_cast<int>(y);
+    if (tool == kSmooth) {
+      // Every cell moves towards its neighbours as they were before this step.
+      const std::vector<int> z = smoothedAltitudes(
+          cells, map->width(), map->height(), [map](int x, int y) { return map->getAltitude(x, y); });
+      for (std::size_t i = 0; i < cells.size(); ++i)
         edits().editCell(
-            ix, iy, [&](TMap& m) { changeCell(m, tool, ix, iy); }, name);
+            cells[i].x, cells[i].y,
+            [&](TMap& m) { m.setAltitude(cells[i].x, cells[i].y, z[i]); }, name);
+      return;
+    }
+    if (tool == kFlatten) {
+      // The stroke keeps the altitude of the cell it began on.
+      const std::uint64_t stroke = edits().stack().groupSerial();
+      if (!m_flattenZ || m_flattenStroke != stroke) {
+        m_flattenZ = map->getAltitude(cx, cy);
+        m_flattenStroke = stroke;
       }
+    }
+    for (const BrushCell& c : cells)
+      edits().editCell(
+          c.x, c.y, [&](TMap& m) { changeCell(m, tool, c.x, c.y); }, name);
   }
 
   void changeCell(TMap& map, int tool, int x, int y) {
     switch (tool) {
       case 21:
-        map.setTileId(x, y, static_cast<std::uint16_t>(m_map.currentId()));
+        map.setTileId(x, y, static_cast<std::uint16_t>(pickId(m_map.landIds(), m_registry.random)));
         break;
       case 22:
       case 23: {
@@ -350,15 +362,23 @@ private:
         map.setAltitude(x, y, static_cast<int>(std::clamp<std::int64_t>(lo + r, -128, 127)));
         break;
       }
+      case kFlatten:
+        if (m_flattenZ) map.setAltitude(x, y, *m_flattenZ);
+        break;
       default:
         break;
     }
   }
 
+  static constexpr int kSmooth = 26;
+  static constexpr int kFlatten = 27;
+
   TSEditorForm& m_editor;
   Registry& m_registry;
   StaticToolInputs& m_statics;
   MapToolInputs& m_map;
+  std::optional<int> m_flattenZ;
+  std::uint64_t m_flattenStroke = 0;
 };
 
 }  // namespace
@@ -387,6 +407,10 @@ std::string editorToolStepName(int tool) {
       return "Set Altitude";
     case 25:
       return "Random Altitude";
+    case 26:
+      return "Smooth";
+    case 27:
+      return "Flatten";
     default:
       return tool >= 7 && tool <= 16 ? "Move" : "Edit";
   }

@@ -1,14 +1,16 @@
 #pragma once
-// The editor's tools 1 to 25: what a click (or a drag step) on a drawn item does with the current
+// The editor's tools 1 to 27: what a click (or a drag step) on a drawn item does with the current
 // EditorTool. Tools 1 to 19 edit statics, world-file and diff items: each edit changes the
 // editor's copy in VisibleItems and goes through TItems to the item's owner; new items are always
-// world-file items. Tools 20 to 25 change the land cells of the cursor area through the map model.
+// world-file items. Tools 20 to 27 change the land cells of the editor's land brush through the
+// map model (26 "Smooth", 27 "Flatten" to the altitude of the stroke's first cell).
 //
 // The tool windows hand in what the tools read (the current id and colour, the check boxes and
 // the number fields, read as text when the tool needs them) and take what the tools give back.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <QString>
 
@@ -47,11 +49,13 @@ public:
   virtual void takeColour(int colour) = 0;
 };
 
-// What the map tool window holds for tools 20 to 25.
+// What the map tool window holds for tools 20 to 27.
 class MapToolInputs {
 public:
   virtual ~MapToolInputs() = default;
   virtual int currentId() const = 0;
+  // The ids "Set Id" paints, each cell one of them drawn at random; never empty.
+  virtual std::vector<int> landIds() const = 0;
   virtual QString upDownStep() const = 0;
   virtual QString minZ() const = 0;
   virtual QString maxZ() const = 0;
@@ -62,7 +66,7 @@ public:
 // The name an edit of the tool gives its undo step ("Delete", "Nuke", "Raise", ...).
 std::string editorToolStepName(int tool);
 
-// Sets the editor's handlers of tools 1 to 25. The inputs must outlive the editor's use of them.
+// Sets the editor's handlers of tools 1 to 27. The inputs must outlive the editor's use of them.
 void installEditorTools(TSEditorForm& editor, Registry& registry, StaticToolInputs& statics,
                         MapToolInputs& map);
 

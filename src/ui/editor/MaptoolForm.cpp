@@ -1,10 +1,12 @@
 #include "ui/editor/MaptoolForm.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -37,11 +39,18 @@ TMaptoolForm::TMaptoolForm(TSEditorForm& editor, Registry& registry, Dialogs& di
   idRow->addWidget(m_iPicture);
   idRow->addWidget(up);
   layout->addLayout(idRow);
+  m_eId = makeIdField(this, QStringLiteral("eId"));
+  m_eId->setToolTip(
+      QStringLiteral("Land tile id, or several separated by commas: \"Set Id\" draws one per cell"));
+  connect(m_eId, &QLineEdit::returnPressed, this,
+          [this] { runAction(m_dialogs, [this] { takeTypedIds(); }); });
+  layout->addWidget(m_eId);
   m_historyMenu = new HistoryMenu(QStringLiteral("MapIdHistory"), this);
   auto* stepper = new IdStepper(down, up, this);
   connect(stepper, &IdStepper::stepped, this,
-          [this](bool upward) { setCurrentId(steppedId(m_id, upward)); });
-  connect(m_iPicture, &ToolPicture::chooseRequested, this, [this] { emit chooserRequested(m_id); });
+          [this](bool upward) { setCurrentId(steppedId(currentId(), upward)); });
+  connect(m_iPicture, &ToolPicture::chooseRequested, this,
+          [this] { emit chooserRequested(currentId()); });
   connect(m_iPicture, &ToolPicture::historyRequested, this,
           [this](QPoint at) { m_historyMenu->popup(m_history, at); });
   connect(m_historyMenu, &HistoryMenu::chosen, this, [this](int id) { setCurrentId(id); });
@@ -60,6 +69,27 @@ TMaptoolForm::TMaptoolForm(TSEditorForm& editor, Registry& registry, Dialogs& di
   }
   layout->addLayout(cursorRow);
 
+  auto* brushRow = new QHBoxLayout;
+  m_cbShape = new QComboBox(this);
+  m_cbShape->setObjectName(QStringLiteral("cbBrushShape"));
+  m_cbShape->addItems({QStringLiteral("Square"), QStringLiteral("Round")});
+  m_cbShape->setToolTip(QStringLiteral("Brush shape"));
+  m_sbSize = new QSpinBox(this);
+  m_sbSize->setObjectName(QStringLiteral("sbBrushSize"));
+  m_sbSize->setRange(1, LandBrush::kMaxSize);
+  m_sbSize->setToolTip(QStringLiteral("Brush size in cells"));
+  m_lBrush = new QLabel(this);
+  m_lBrush->setObjectName(QStringLiteral("lBrush"));
+  brushRow->addWidget(m_cbShape);
+  brushRow->addWidget(m_sbSize);
+  brushRow->addWidget(m_lBrush);
+  layout->addLayout(brushRow);
+  connect(m_cbShape, &QComboBox::activated, this, [this] { chooseBrush(); });
+  connect(m_sbSize, &QSpinBox::valueChanged, this, [this] {
+    // Only what the user turns: the editor's own changes arrive with the signals blocked.
+    chooseBrush();
+  });
+
   auto* tools = new QGridLayout;
   tools->addWidget(toolButton("btnGetId", "Get ID", "Get ID", 20), 0, 0);
   tools->addWidget(toolButton("btnSetId", "Set Id", "Set ID", 21), 0, 1);
@@ -67,6 +97,10 @@ TMaptoolForm::TMaptoolForm(TSEditorForm& editor, Registry& registry, Dialogs& di
   tools->addWidget(toolButton("btnDown", QString::fromUtf8("\u25BC"), "Lower", 23), 1, 1);
   tools->addWidget(toolButton("btnSetZ", "Set Z", "Set Z", 24), 2, 0);
   tools->addWidget(toolButton("btnSetRandomZ", "Set Random Z", "Set Random Z", 25), 2, 1);
+  tools->addWidget(
+      toolButton("btnSmooth", "Smooth", "Each cell towards the mean of its neighbours", 26), 3, 0);
+  tools->addWidget(
+      toolButton("btnFlatten", "Flatten", "To the altitude of the stroke's first cell", 27), 3, 1);
   layout->addLayout(tools);
 
   auto field = [this](const QString& name, const QString& text) {
@@ -96,38 +130,46 @@ TMaptoolForm::TMaptoolForm(TSEditorForm& editor, Registry& registry, Dialogs& di
   connect(goButton, &QPushButton::clicked, this,
           [this] { runAction(m_dialogs, [this] { go(); }); });
   layout->addWidget(goButton);
+  connect(&m_editor, &TSEditorForm::toolChanged, this, [this] { showEditorState(); });
+  showEditorState();
   redraw();
 }
+
+IdRange TMaptoolForm::idRange() { return {0, IdStepper::kLastId, "Land tile"}; }
 
 QToolButton* TMaptoolForm::toolButton(const QString& name, const QString& caption,
                                       const QString& hint, int tool) {
   QToolButton* b = makeToolButton(this, name, caption, hint, tool);
-  connect(b, &QToolButton::clicked, this, [this, b, tool] { chooseTool(b, tool); });
+  // A click on the pressed button raises it; the editor's answer presses it again, since its
+  // tool still acts.
+  connect(b, &QToolButton::clicked, this, [this, tool] { m_editor.setEditorTool(tool); });
   m_tools.push_back(b);
   return b;
 }
 
-void TMaptoolForm::chooseTool(QToolButton* button, int tool) {
-  releaseOthers(m_tools, button);
-  if (m_releaseStatic) m_releaseStatic();
-  m_editor.setEditorTool(tool);
-}
-
 void TMaptoolForm::chooseCursor(int reach) {
-  for (std::size_t i = 0; i < m_cursors.size(); ++i)
-    m_cursors[i]->setChecked(static_cast<int>(i) + 1 == reach);
-  m_editor.setCursorReach(reach, reach);
-  if (m_releaseStatic) m_releaseStatic();
+  const LandBrush current = m_editor.landBrush();
+  m_editor.setLandBrush({current.shape, 2 * reach - 1, 2 * reach - 1});
 }
 
-void TMaptoolForm::resetMapTool() {
-  for (std::size_t i = 0; i < m_cursors.size(); ++i) m_cursors[i]->setChecked(i == 0);
-  releaseToolButtons();
-  m_editor.setCursorReach(1, 1);
+void TMaptoolForm::chooseBrush() {
+  const auto shape = m_cbShape->currentIndex() == 1 ? BrushShape::Round : BrushShape::Square;
+  m_editor.setLandBrush({shape, m_sbSize->value(), m_sbSize->value()});
 }
 
-void TMaptoolForm::releaseToolButtons() {
-  for (QToolButton* b : m_tools) b->setChecked(false);
+void TMaptoolForm::resetMapTool() { chooseCursor(1); }
+
+void TMaptoolForm::showEditorState() {
+  showCurrentTool(m_tools, m_editor.editorTool());
+  const LandBrush& brush = m_editor.landBrush();
+  for (std::size_t i = 0; i < m_cursors.size(); ++i) {
+    const std::int64_t side = 2 * static_cast<std::int64_t>(i) + 1;
+    m_cursors[i]->setChecked(brush.width == side && brush.height == side);
+  }
+  const QSignalBlocker blockShape(m_cbShape), blockSize(m_sbSize);
+  m_cbShape->setCurrentIndex(brush.shape == BrushShape::Round ? 1 : 0);
+  m_sbSize->setValue(static_cast<int>(std::min<std::int64_t>(brush.width, LandBrush::kMaxSize)));
+  m_lBrush->setText(QStringLiteral("%1 x %2").arg(brush.width).arg(brush.height));
 }
 
 QString TMaptoolForm::upDownStep() const { return m_eUpDown->text(); }
@@ -142,19 +184,34 @@ void TMaptoolForm::chooseId(int id) {
 }
 
 void TMaptoolForm::setCurrentId(int id) {
-  m_id = id;
+  m_ids = {id};
+  redraw();
+}
+
+void TMaptoolForm::takeTypedIds() {
+  std::vector<int> ids;
+  try {
+    ids = parseIdList(m_eId->text().toStdString(), idRange());
+  } catch (const Error&) {
+    // The field goes back to the ids that act; the message says what was wrong.
+    m_eId->setText(idListText(m_ids));
+    throw;
+  }
+  m_history.push(ids.front());
+  m_ids = std::move(ids);
   redraw();
 }
 
 void TMaptoolForm::redraw() {
   Bitmap32 art;
   try {
-    if (m_registry.art) art = m_registry.art->landPicture(m_id);
+    if (m_registry.art) art = m_registry.art->landPicture(currentId());
   } catch (const Error&) {
     // A damaged tile shows the white ground only.
   }
   m_picture = centredPicture(art, kPictureSide);
   m_iPicture->setPixmap(QPixmap::fromImage(m_picture));
+  m_eId->setText(idListText(m_ids));
 }
 
 void TMaptoolForm::go() {

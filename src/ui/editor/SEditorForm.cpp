@@ -1,5 +1,8 @@
 #include "ui/editor/SEditorForm.h"
 
+#include <algorithm>
+#include <climits>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -203,11 +206,21 @@ void TSEditorForm::requestResort() {
 
 void TSEditorForm::setEditorTool(int tool) {
   if (tool >= 0 && tool < kToolCount) m_tool = tool;
+  emit toolChanged();
 }
 
 void TSEditorForm::setCursorReach(int rx, int ry) {
   m_reachX = rx;
   m_reachY = ry;
+  m_brush = LandBrush::ofReach(rx, ry);
+  emit toolChanged();
+}
+
+void TSEditorForm::setLandBrush(const LandBrush& brush) {
+  m_brush = brush;
+  m_reachX = static_cast<int>(std::min<std::int64_t>(brush.reachX(), INT_MAX));
+  m_reachY = static_cast<int>(std::min<std::int64_t>(brush.reachY(), INT_MAX));
+  emit toolChanged();
 }
 
 void TSEditorForm::setToolHandler(int tool, ToolHandler handler) {
@@ -724,6 +737,7 @@ void TSEditorForm::showEvent(QShowEvent* event) {
   m_closing = false;
   m_tool = 0;
   emit editorShown();
+  emit toolChanged();
 }
 
 void TSEditorForm::hideEvent(QHideEvent* event) {

@@ -16,6 +16,7 @@
 #include <QMainWindow>
 
 #include "world/EditorScene.h"
+#include "world/LandBrush.h"
 #include "world/UndoStack.h"
 #include "world/WorldUndo.h"
 
@@ -41,7 +42,8 @@ public:
   static constexpr int kDefaultWidth = 800;
   static constexpr int kDefaultHeight = 600;
   static constexpr int kStatusPanelWidth = 300;
-  static constexpr int kToolCount = 26;
+  // Tools 26 "Smooth" and 27 "Flatten" follow the land tools 20 to 25.
+  static constexpr int kToolCount = 28;
 
   // withOpenGL false draws nothing (the editor's logic stays whole), as where OpenGL is missing.
   TSEditorForm(TMainForm& main, bool withOpenGL = true);
@@ -71,7 +73,12 @@ public:
   void setEditorTool(int tool);
   int cursorReachX() const { return m_reachX; }
   int cursorReachY() const { return m_reachY; }
+  // Also makes the land brush the square of the reach.
   void setCursorReach(int rx, int ry);
+  // The cells the land tools change around the clicked cell; its outline is what the view shows
+  // under the mouse. Setting it makes the cursor reach the reach that covers it.
+  const LandBrush& landBrush() const { return m_brush; }
+  void setLandBrush(const LandBrush& brush);
   std::int32_t lastHovered() const { return m_lastHovered; }
   // First corners of the two-click tools ("Tile", the area move, "Nuke"); x -1 while none is set.
   struct ToolCorner {
@@ -124,6 +131,9 @@ signals:
   // "Show Maptool", "Show Statictool", "Show StaticDiff Overview": the windows of later tools.
   void toolWindowRequested(const QString& caption);
   void editorShown();
+  // The EditorTool, the cursor reach or the land brush changed (the tool windows' buttons show
+  // them).
+  void toolChanged();
   void editorHidden();
 
 protected:
@@ -179,6 +189,7 @@ private:
   int m_tool = 0;
   int m_reachX = 1;
   int m_reachY = 1;
+  LandBrush m_brush;
   bool m_leftDown = false;
   std::int32_t m_lastHovered = -1;
   bool m_areaHighlight = false;

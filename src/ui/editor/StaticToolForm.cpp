@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/Error.h"
+#include "ui/editor/EditorSelection.h"
 #include "registry/Registry.h"
 #include "models/Art.h"
 #include "models/Hues.h"
@@ -53,6 +54,10 @@ TStaticToolForm::TStaticToolForm(TSEditorForm& editor, Registry& registry, Dialo
   m_iColour->setObjectName(QStringLiteral("iColor"));
   idRow->addWidget(m_iColour);
   layout->addLayout(idRow);
+  m_eId = makeIdField(this, QStringLiteral("eId"));
+  connect(m_eId, &QLineEdit::returnPressed, this,
+          [this] { runAction(m_dialogs, [this] { takeTypedId(); }); });
+  layout->addWidget(m_eId);
 
   m_idMenu = new HistoryMenu(QStringLiteral("StaticIdHistory"), this);
   m_colourMenu = new HistoryMenu(QStringLiteral("ColorHistory"), this);
@@ -84,8 +89,7 @@ TStaticToolForm::TStaticToolForm(TSEditorForm& editor, Registry& registry, Dialo
 
   auto* tools = new QGridLayout;
   tools->addWidget(toolButton("btnInfo", "?", "Show Item Info", 1), 0, 0);
-  m_delete = toolButton("btnDelete", "Delete Item", "Delete Item", 2);
-  tools->addWidget(m_delete, 0, 1);
+  tools->addWidget(toolButton("btnDelete", "Delete Item", "Delete Item", 2), 0, 1);
   tools->addWidget(toolButton("btnAdd", "Add", "Add Item", 3), 1, 0);
   tools->addWidget(toolButton("btnChangeColor", "Change Color", "Change Color", 4), 1, 1);
   tools->addWidget(toolButton("btnSetId", "Set Id", "Set ID", 5), 2, 0);
@@ -162,32 +166,38 @@ TStaticToolForm::TStaticToolForm(TSEditorForm& editor, Registry& registry, Dialo
     m_editor.requestResort();
   });
   columns->addWidget(m_tbMaxZ);
+  connect(&m_editor, &TSEditorForm::toolChanged, this,
+          [this] { showCurrentTool(m_tools, m_editor.editorTool()); });
   redrawId();
   redrawColour();
 }
 
+IdRange TStaticToolForm::idRange() { return {0, IdStepper::kLastId, "Static"}; }
+
 QToolButton* TStaticToolForm::toolButton(const QString& name, const QString& caption,
                                          const QString& hint, int tool) {
   QToolButton* b = makeToolButton(this, name, caption, hint, tool);
-  connect(b, &QToolButton::clicked, this, [this, b, tool] { chooseTool(b, tool); });
+  // A click on the pressed button raises it; the editor's answer presses it again, since its
+  // tool still acts.
+  connect(b, &QToolButton::clicked, this, [this, tool] { chooseTool(tool); });
   m_tools.push_back(b);
   return b;
 }
 
-void TStaticToolForm::chooseTool(QToolButton* button, int tool) {
-  releaseOthers(m_tools, button);
+void TStaticToolForm::chooseTool(int tool) {
+  // With items selected, an edit button acts on all of them at once; the tool stays as it was.
+  if (m_editor.selection().applyTool(tool)) {
+    showCurrentTool(m_tools, m_editor.editorTool());
+    return;
+  }
   m_editor.setEditorTool(tool);
   if (m_resetMapTool) m_resetMapTool();
 }
 
-void TStaticToolForm::releaseToolButtons() {
-  for (QToolButton* b : m_tools) b->setChecked(false);
-}
-
 void TStaticToolForm::keyPressEvent(QKeyEvent* event) {
+  // Delete chooses "Delete Item"; in the id field it deletes text, as the field takes it first.
   if (event->key() == Qt::Key_Delete) {
-    m_delete->setChecked(true);
-    chooseTool(m_delete, 2);
+    chooseTool(2);
     return;
   }
   QWidget::keyPressEvent(event);
@@ -237,6 +247,18 @@ void TStaticToolForm::setCurrentId(int id) {
   redrawId();
 }
 
+void TStaticToolForm::takeTypedId() {
+  int id = 0;
+  try {
+    id = parseTypedId(m_eId->text().toStdString(), idRange());
+  } catch (const Error&) {
+    // The field goes back to the id that acts; the message says what was wrong.
+    m_eId->setText(idListText({m_id}));
+    throw;
+  }
+  chooseId(id);
+}
+
 void TStaticToolForm::setCurrentColour(int colour) {
   m_colour = colour;
   redrawColour();
@@ -251,6 +273,7 @@ void TStaticToolForm::redrawId() {
   }
   m_idImage = centredPicture(art, kPictureSide);
   m_iId->setPixmap(QPixmap::fromImage(m_idImage));
+  m_eId->setText(idListText({m_id}));
 }
 
 void TStaticToolForm::redrawColour() {

@@ -1,8 +1,9 @@
 #pragma once
 // TStaticToolForm, "Statictool": the world editor's tool box for statics, world-file and diff
 // items. It holds the current item id and colour with their pictures and histories, the fields
-// and check boxes the tools read, the tools 1 to 19 (one group of toggle buttons that may all be
-// up) and the "Set MaxZ" track bar. Showing it makes the current id 0; id and colour histories
+// and check boxes the tools read, the tools 1 to 19 (one group of toggle buttons that always shows
+// the editor's current tool: all up when it is none of them) and the "Set MaxZ" track bar. The
+// field beside the step buttons shows the current id and takes a typed one. Showing it makes the current id 0; id and colour histories
 // and the colour survive hiding.
 //
 // A colour value is 0 for none, else hue entry + 1. Both histories hold the values as they were
@@ -12,6 +13,7 @@
 
 #include "ui/editor/EditorTools.h"
 #include "ui/editor/ToolWidgets.h"
+#include "world/IdQuery.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -62,13 +64,13 @@ public:
   void chooseHueEntry(int entry);
   void setCurrentId(int id);
   void setCurrentColour(int colour);
+  // The range a typed static id must lie in.
+  static IdRange idRange();
   const ValueHistory& idHistory() const { return m_idHistory; }
   const ValueHistory& colourHistory() const { return m_colourHistory; }
   const QImage& idPicture() const { return m_idImage; }
   const QImage& colourPicture() const { return m_colourImage; }
 
-  // Raises every tool button (a land tool or a cursor size was chosen in the map tool).
-  void releaseToolButtons();
   void setPartner(std::function<void()> resetMapTool) { m_resetMapTool = std::move(resetMapTool); }
 
 signals:
@@ -84,7 +86,8 @@ protected:
 private:
   QToolButton* toolButton(const QString& name, const QString& caption, const QString& hint,
                           int tool);
-  void chooseTool(QToolButton* button, int tool);
+  void chooseTool(int tool);
+  void takeTypedId();
   void redrawId();
   void redrawColour();
 
@@ -103,7 +106,7 @@ private:
   HistoryMenu* m_idMenu;
   HistoryMenu* m_colourMenu;
   std::vector<QToolButton*> m_tools;
-  QToolButton* m_delete = nullptr;
+  QLineEdit* m_eId;
   QLineEdit* m_eMove;
   QLineEdit* m_eUpDown;
   QLineEdit* m_eTileZ;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -20,9 +21,21 @@ QToolButton* makeToolButton(QWidget* parent, const QString& name, const QString&
   return b;
 }
 
-void releaseOthers(const std::vector<QToolButton*>& group, const QToolButton* clicked) {
-  for (QToolButton* b : group)
-    if (b != clicked) b->setChecked(false);
+void showCurrentTool(const std::vector<QToolButton*>& group, int tool) {
+  for (QToolButton* b : group) b->setChecked(b->property("editorTool").toInt() == tool);
+}
+
+QLineEdit* makeIdField(QWidget* parent, const QString& name) {
+  auto* e = new QLineEdit(parent);
+  e->setObjectName(name);
+  e->setToolTip(QStringLiteral("Type an id and press Enter"));
+  return e;
+}
+
+QString idListText(const std::vector<int>& ids) {
+  QStringList texts;
+  for (int id : ids) texts << QString::asprintf("0x%X", static_cast<unsigned>(id));
+  return texts.join(QStringLiteral(", "));
 }
 
 void ValueHistory::push(int value) {

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QWidget>
 
+class QLineEdit;
 class QMenu;
 class QPushButton;
 class QToolButton;
@@ -24,9 +25,14 @@ namespace quillotide::ui {
 // "editorTool" property.
 QToolButton* makeToolButton(QWidget* parent, const QString& name, const QString& caption,
                             const QString& hint, int tool);
-// Releases every button of the group but the one clicked: the buttons may all be up, but a click
-// always chooses its tool.
-void releaseOthers(const std::vector<QToolButton*>& group, const QToolButton* clicked);
+// Presses the button of the tool that acts and raises the others: the buttons of a tool window
+// show the editor's current tool whoever chose it (all up when it is none of theirs).
+void showCurrentTool(const std::vector<QToolButton*>& group, int tool);
+
+// The field beside the step buttons that shows the current id and takes a typed one on Enter.
+QLineEdit* makeIdField(QWidget* parent, const QString& name);
+// "0x%x" of each id, joined by ", ".
+QString idListText(const std::vector<int>& ids);
 
 // Six remembered values, slot 0 the newest; the pop-up lists slots 1 to 5, the values chosen
 // before the current one.

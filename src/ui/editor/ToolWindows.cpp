@@ -57,12 +57,8 @@ EditorToolWindows::EditorToolWindows(TSEditorForm& editor, Registry& registry, D
     editor.requestRebuild();
   });
   m_static->setPartner([this] { m_map->resetMapTool(); });
-  m_map->setPartner([this] { m_static->releaseToolButtons(); });
   installEditorTools(editor, registry, *m_static, *m_map);
   connect(&editor, &TSEditorForm::editorShown, this, [this] {
-    // The editor starts with no tool: no tool button may stay down.
-    m_static->releaseToolButtons();
-    m_map->releaseToolButtons();
     m_static->show();
     m_map->show();
   });

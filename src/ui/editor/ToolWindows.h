@@ -1,8 +1,8 @@
 #pragma once
 // The world editor's tool windows: "Statictool", "Maptool" and "Item Info". They are made with
-// the editor, carry out its tools 1 to 25, are shown with it and hidden with it, and release each
-// other's tool buttons: a static tool resets the map tool to its 1 x 1 cursor, a land tool or a
-// cursor size raises the static tool's buttons. The choosers of ids and hues and the map overview
+// the editor, carry out its tools 1 to 27 and are shown with it and hidden with it. Their tool
+// buttons show the editor's current tool, whoever chose it; a static tool resets the map tool to
+// its 1 x 1 brush. The choosers of ids and hues and the map overview
 // hand their choices to the tool windows and the editor.
 
 #include <QList>
