@@ -3,6 +3,7 @@
 #include "app/Image.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/PairArgs.h"
 #include "models/Art.h"
 
 namespace quillotide::cli {
@@ -28,7 +29,7 @@ Json recordJson(const IndexRecord& r) {
 }
 
 int info(Args& args, Context& ctx) {
-  const auto p = args.positionals(2, 2);
+  const auto p = pairPositionals(args, 2, 2);
   const TArt art = loadArt(p[0], p[1]);
   std::int64_t land = 0, statics = 0;
   for (std::int64_t t = 0; t < kLandTileCount; ++t) land += art.landExists(t) ? 1 : 0;
@@ -200,35 +201,35 @@ int list(Args& args, Context& ctx) {
   const bool onlyFull = args.flag("full");
   const bool onlyEmpty = args.flag("empty");
   if (onlyFull && onlyEmpty) throw UsageError("--full and --empty exclude each other.");
-  const auto p = args.positionals(3, 3);
+  const auto p = pairPositionals(args, 3, 3);
   return byKind(p[2], [&](auto kind) { return kind.list(ctx, p, onlyFull, onlyEmpty); });
 }
 
 int exportSlot(Args& args, Context& ctx) {
-  const auto p = args.positionals(5, 5);
+  const auto p = pairPositionals(args, 5, 5);
   return byKind(p[2], [&](auto kind) { return kind.exportSlot(ctx, p); });
 }
 
 int importSlot(Args& args, Context& ctx) {
   const PairTarget target = takePairTarget(args);
-  const auto p = args.positionals(5, 5);
+  const auto p = pairPositionals(args, 5, 5);
   return byKind(p[2], [&](auto kind) { return kind.importSlot(ctx, p, target); });
 }
 
 int removeSlot(Args& args, Context& ctx) {
   const PairTarget target = takePairTarget(args);
-  const auto p = args.positionals(4, 4);
+  const auto p = pairPositionals(args, 4, 4);
   return byKind(p[2], [&](auto kind) { return kind.remove(ctx, p, target); });
 }
 
 int average(Args& args, Context& ctx) {
-  const auto p = args.positionals(4, 4);
+  const auto p = pairPositionals(args, 4, 4);
   return byKind(p[2], [&](auto kind) { return kind.average(ctx, p); });
 }
 
 int tag(Args& args, Context& ctx) {
   const PairTarget target = takePairTarget(args);
-  const auto p = args.positionals(4, 4);
+  const auto p = pairPositionals(args, 4, 4);
   const std::int64_t id = ArtSlotCommands<StaticArt>::id(p[2]);
   const auto value = static_cast<std::int32_t>(parseIntArg(p[3], "TAG"));
   TArt art = loadArt(p[0], p[1]);
@@ -240,7 +241,7 @@ int tag(Args& args, Context& ctx) {
 }
 
 int details(Args& args, Context& ctx) {
-  const auto p = args.positionals(3, 3);
+  const auto p = pairPositionals(args, 3, 3);
   const std::int64_t id = ArtSlotCommands<StaticArt>::id(p[2]);
   const TArt art = loadArt(p[0], p[1]);
   const IndexRecord r = art.staticRecord(id).value_or(IndexRecord{});
@@ -255,7 +256,7 @@ int details(Args& args, Context& ctx) {
 
 int fill(Args& args, Context& ctx) {
   const PairTarget target = takePairTarget(args);
-  const auto p = args.positionals(2, 2);
+  const auto p = pairPositionals(args, 2, 2);
   TArt art = loadArt(p[0], p[1]);
   const std::int64_t added = art.fillStaticSlots();
   saveTo(art, target, p[0], p[1]);
@@ -267,7 +268,7 @@ int fill(Args& args, Context& ctx) {
 
 int rebuild(Args& args, Context& ctx) {
   const RebuildOptions options = takeRebuildOptions(args);
-  const auto p = args.positionals(4, 4);
+  const auto p = pairPositionals(args, 4, 4);
   const TArt art = loadArt(p[0], p[1]);
   const auto skipped = runRebuild(options, [&](Progress& progress, Random& random, bool skip) {
     return art.rebuild(p[2], p[3], progress, random, skip);
@@ -282,7 +283,7 @@ int rebuild(Args& args, Context& ctx) {
 }
 
 int save(Args& args, Context& ctx) {
-  const auto p = args.positionals(4, 4);
+  const auto p = pairPositionals(args, 4, 4);
   const TArt art = loadArt(p[0], p[1]);
   art.save(p[2], p[3]);
   ctx.report(Json::Object{{"index", p[2]}, {"data", p[3]}}, "saved to " + p[2] + " and " + p[3]);
@@ -297,7 +298,8 @@ Group artGroup() {
       "art",
       "Land tiles and statics of artidx.mul/art.mul. KIND is 'land' (tiles 0x0-0x3FFF) or "
       "'static' (ids from 0); changes rewrite the pair in place unless --out-index/--out-data "
-      "are given.",
+      "are given. artLegacyMUL.uop may stand for the pair (INDEX DATA) wherever one is read or "
+      "written.",
       {
           {"info", "INDEX DATA", "Record, land tile and static counts.", info},
           {"list", "INDEX DATA KIND [--full|--empty]",

@@ -7,10 +7,13 @@ namespace {
 
 struct GumpTraits : PairSaveAndRebuild<TGump> {
   static constexpr const char* kGroup = "gump";
-  static constexpr const char* kSummary = "Interface pictures of gumpidx.mul / gumpart.mul.";
+  static constexpr const char* kSummary =
+      "Interface pictures of gumpidx.mul / gumpart.mul; gumpartLegacyMUL.uop may stand for the "
+      "pair (GUMPIDX GUMPART) wherever one is read or written.";
   static constexpr const char* kNoun = "Gump";
   static constexpr const char* kFiles = "GUMPIDX GUMPART";
   static constexpr bool kLowMemory = false;
+  static constexpr bool kUop = true;
 
   static void load(Model& m, const std::string& idx, const std::string& mul, StorageMode) {
     m.load(idx, mul);

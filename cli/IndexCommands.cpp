@@ -3,6 +3,7 @@
 #include "app/IndexedFile.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/PairArgs.h"
 
 namespace quillotide::cli {
 
@@ -15,9 +16,9 @@ Json recordJson(std::int64_t slot, const IndexRecord& r) {
 }
 
 int info(Args& args, Context& ctx) {
-  const auto p = args.positionals(2, 2);
+  const auto p = pairPositionals(args, 2, 2);
   IndexedFile files;
-  files.load(p[0], p[1], StorageMode::Memory);
+  loadPair(files, p[0], p[1], StorageMode::Memory);
   std::int64_t full = 0;
   for (std::int64_t i = 0; i < files.recordCount(); ++i) full += files.exists(i) ? 1 : 0;
   const std::int64_t slots = files.recordCount();
@@ -38,9 +39,9 @@ int info(Args& args, Context& ctx) {
 int list(Args& args, Context& ctx) {
   const bool onlyFull = args.flag("full");
   const bool onlyEmpty = args.flag("empty");
-  const auto p = args.positionals(2, 2);
+  const auto p = pairPositionals(args, 2, 2);
   IndexedFile files;
-  files.load(p[0], p[1], StorageMode::Memory);
+  loadPair(files, p[0], p[1], StorageMode::Memory);
   Json::Array rows;
   std::ostringstream text;
   for (std::int64_t i = 0; i < files.recordCount(); ++i) {
@@ -56,10 +57,10 @@ int list(Args& args, Context& ctx) {
 }
 
 int record(Args& args, Context& ctx) {
-  const auto p = args.positionals(3, 3);
+  const auto p = pairPositionals(args, 3, 3);
   const std::int64_t slot = parseIntArg(p[2], "SLOT");
   IndexedFile files;
-  files.load(p[0], p[1], StorageMode::Memory);
+  loadPair(files, p[0], p[1], StorageMode::Memory);
   const auto r = files.record(slot);
   if (!r) throw Error("Slot " + hexLabel(static_cast<std::uint32_t>(slot)) + " lies beyond the index (" +
                       std::to_string(files.recordCount()) + " records).");
@@ -73,8 +74,22 @@ int record(Args& args, Context& ctx) {
 
 int remove(Args& args, Context& ctx) {
   const PairTarget target = takePairTarget(args);
-  const auto p = args.positionals(3, 3);
+  const auto p = pairPositionals(args, 3, 3);
   const std::int64_t slot = parseIntArg(p[2], "SLOT");
+  if (isUopPair(p[0], p[1])) {
+    // A container is read whole and written again, the deleted slot's entry left out.
+    const UopForm form = containerForm(p[0]);
+    IndexedFile files;
+    files.loadUop(p[0], form);
+    if (slot < 0 || slot >= files.recordCount())
+      throw Error("Slot " + p[2] + " lies beyond the index (" +
+                  std::to_string(files.recordCount()) + " records).");
+    files.deleteSlot(slot);
+    files.saveUop(target.indexPath(p[0]), form);
+    ctx.report(Json::Object{{"deleted", slot}},
+               "deleted " + hexLabel(static_cast<std::uint32_t>(slot)));
+    return 0;
+  }
   // The record is written into the index at once; the data file is never rewritten.
   changePairFiles(target, p[0], p[1], [&](const std::string& index, const std::string& data) {
     IndexedFile files;
@@ -90,9 +105,9 @@ int remove(Args& args, Context& ctx) {
 
 int rebuild(Args& args, Context& ctx) {
   const RebuildOptions options = takeRebuildOptions(args);
-  const auto p = args.positionals(4, 4);
+  const auto p = pairPositionals(args, 4, 4);
   IndexedFile files;
-  files.load(p[0], p[1], StorageMode::Memory);
+  loadPair(files, p[0], p[1], StorageMode::Memory);
   const auto skipped = runRebuild(options, [&](Progress& progress, Random& random, bool skip) {
     return files.rebuild(p[2], p[3], progress, random, skip);
   });
@@ -111,7 +126,8 @@ int rebuild(Args& args, Context& ctx) {
 
 Group indexGroup() {
   return {"index",
-          "Any index/data pair (artidx.mul/art.mul, gumpidx.mul/gumpart.mul, ...).",
+          "Any index/data pair (artidx.mul/art.mul, gumpidx.mul/gumpart.mul, ...); a .uop "
+          "container of art, gumps, sounds or multis may stand for the pair (INDEX DATA).",
           {
               {"info", "INDEX DATA", "Slot count with full and empty counts.", info},
               {"list", "INDEX DATA [--full|--empty]", "Every record, one per line.", list},

@@ -6,6 +6,7 @@
 #include "app/Png.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/PairArgs.h"
 #include "models/Art.h"
 #include "models/Multi.h"
 
@@ -29,9 +30,19 @@ TMulti loaded(const std::string& idx, const std::string& mul) {
   return m;
 }
 
+// A change written from a container into a MUL pair would lose its cliloc lists on the way; only
+// "save" converts, and says so.
+void requireNoDroppedLists(const TMulti& m, const std::string& index, const std::string& data) {
+  if (isUopPair(index, data) || m.clilocListCount() == 0) return;
+  throw Error(formatMessage(
+      "The multis hold %d cliloc lists that a MUL pair cannot hold; write the change into a .uop "
+      "container, or convert with \"multi save\" first. Nothing was written.",
+      {std::to_string(m.clilocListCount())}));
+}
+
 int list(Args& args, Context& ctx) {
   const bool onlyFull = args.flag("full");
-  const auto p = args.positionals(2, 2);
+  const auto p = pairPositionals(args, 2, 2);
   const TMulti m = loaded(p[0], p[1]);
   Json::Array rows;
   std::ostringstream text;
@@ -52,8 +63,32 @@ int list(Args& args, Context& ctx) {
   return 0;
 }
 
+int components(Args& args, Context& ctx) {
+  const auto p = pairPositionals(args, 3, 3);
+  const std::int64_t i = parseIntArg(p[2], "SLOT");
+  const TMulti m = loaded(p[0], p[1]);
+  Json::Array rows;
+  std::ostringstream text;
+  for (const MultiComponent& c : m.components(i)) {
+    Json::Array clilocs;
+    for (const std::uint32_t n : c.clilocs) clilocs.emplace_back(n);
+    rows.push_back(Json::Object{{"id", static_cast<int>(c.id)},
+                                {"x", static_cast<int>(c.x)},
+                                {"y", static_cast<int>(c.y)},
+                                {"z", static_cast<int>(c.z)},
+                                {"flags", c.flags},
+                                {"clilocs", clilocs}});
+    text << label(c.id) << ' ' << c.x << ' ' << c.y << ' ' << c.z << " flags " << label(c.flags);
+    for (std::size_t k = 0; k < c.clilocs.size(); ++k)
+      text << (k == 0 ? " clilocs " : ",") << c.clilocs[k];
+    text << '\n';
+  }
+  ctx.report(rows, text.str());
+  return 0;
+}
+
 int picture(Args& args, Context& ctx) {
-  const auto p = args.positionals(6, 6);
+  const auto p = pairPositionals(args, 6, 6);
   const std::int64_t i = parseIntArg(p[4], "SLOT");
   const TMulti m = loaded(p[0], p[1]);
   TArt art;
@@ -69,7 +104,7 @@ int picture(Args& args, Context& ctx) {
 }
 
 int exportText(Args& args, Context& ctx) {
-  const auto p = args.positionals(5, 5);
+  const auto p = pairPositionals(args, 5, 5);
   const MultiTextFormat format = formatOf(p[2]);
   const std::int64_t i = parseIntArg(p[3], "SLOT");
   const TMulti m = loaded(p[0], p[1]);
@@ -81,11 +116,12 @@ int exportText(Args& args, Context& ctx) {
 
 int importText(Args& args, Context& ctx) {
   const PairTarget target = takePairTarget(args);
-  const auto p = args.positionals(5, 5);
+  const auto p = pairPositionals(args, 5, 5);
   const MultiTextFormat format = formatOf(p[2]);
   const std::int64_t i = parseIntArg(p[3], "SLOT");
   TMulti m = loaded(p[0], p[1]);
   m.importText(i, p[4], format);
+  requireNoDroppedLists(m, target.indexPath(p[0]), target.dataPath(p[1]));
   m.save(target.indexPath(p[0]), target.dataPath(p[1]));
   const auto count = static_cast<std::int64_t>(m.components(i).size());
   ctx.report(
@@ -96,21 +132,34 @@ int importText(Args& args, Context& ctx) {
 
 int remove(Args& args, Context& ctx) {
   const PairTarget target = takePairTarget(args);
-  const auto p = args.positionals(3, 3);
+  const auto p = pairPositionals(args, 3, 3);
   const std::int64_t i = parseIntArg(p[2], "SLOT");
   TMulti m = loaded(p[0], p[1]);
   m.deleteSlot(i);
+  requireNoDroppedLists(m, target.indexPath(p[0]), target.dataPath(p[1]));
   m.save(target.indexPath(p[0]), target.dataPath(p[1]));
   ctx.report(Json::Object{{"deleted", i}}, "deleted " + label(i));
   return 0;
 }
 
+// What a save into the MUL form left out, for the report.
+std::string droppedText(std::int64_t dropped) {
+  if (dropped == 0) return {};
+  return "\n" + std::to_string(dropped) +
+         " cliloc lists were dropped: the MUL form has no place for them.";
+}
+
 int save(Args& args, Context& ctx) {
-  const auto p = args.positionals(4, 4);
+  const auto p = pairPositionals(args, 4, 4);
   const TMulti m = loaded(p[0], p[1]);
-  m.save(p[2], p[3]);
-  ctx.report(Json::Object{{"slots", m.recordCount()}, {"index", p[2]}, {"data", p[3]}},
-             "saved " + std::to_string(m.recordCount()) + " slots to " + p[2] + " and " + p[3]);
+  const std::int64_t dropped = m.save(p[2], p[3]);
+  const std::string where = p[2] == p[3] ? p[2] : p[2] + " and " + p[3];
+  ctx.report(Json::Object{{"slots", m.recordCount()},
+                          {"index", p[2]},
+                          {"data", p[3]},
+                          {"droppedClilocLists", dropped}},
+             "saved " + std::to_string(m.recordCount()) + " slots to " + where +
+                 droppedText(dropped));
   return 0;
 }
 
@@ -121,9 +170,13 @@ Group multiGroup() {
   const std::string out = std::string(" ") + kPairTargetUsage;
   return {
       "multi",
-      "Multi-tile objects of multi.idx / multi.mul.",
+      "Multi-tile objects of multi.idx / multi.mul; MultiCollection.uop may stand for the pair "
+      "(MULTIIDX MULTI) wherever one is read or written. A save as MUL drops the components' "
+      "cliloc lists and says how many.",
       {
           {"list", files + " [--full]", "Every slot with its component count.", list},
+          {"components", files + " SLOT",
+           "Every component of a slot: id, x, y, z, flags and cliloc numbers.", components},
           {"picture", files + " ARTIDX ART SLOT FILE.png",
            "Draws a multi from the static art as a PNG.", picture},
           {"export", files + " FORMAT SLOT FILE",

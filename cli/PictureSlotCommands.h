@@ -13,6 +13,7 @@
 #include "app/Random.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/PairArgs.h"
 
 namespace quillotide::cli {
 
@@ -37,12 +38,20 @@ struct PairSaveAndRebuild {
 //   picture(Model, i, std::string* problem), write(Model&, i, path) -> optional<string> warning,
 //   remove(Model&, i), save(Model, idx, mul) -> bool,
 //   rebuild(Model, idx, mul, Progress&, Random&, skipDamaged) -> slots left out
+//   and, for a family with containers, kUop (its load and save read and write a container given
+//   as the same .uop path for both files)
 // (save and rebuild usually from PairSaveAndRebuild)
 template <class Traits>
 struct PictureSlotCommands {
   using Model = typename Traits::Model;
 
   static std::string label(std::int64_t i) { return hexLabel(static_cast<std::uint32_t>(i)); }
+
+  // A family whose traits say kUop takes one .uop container for each of its pairs.
+  static std::vector<std::string> positionals(Args& args, std::size_t min, std::size_t max) {
+    if constexpr (requires { Traits::kUop; }) return pairPositionals(args, min, max);
+    return args.positionals(min, max);
+  }
 
   static StorageMode modeOf(Args& args) {
     if constexpr (Traits::kLowMemory) {
@@ -74,7 +83,7 @@ struct PictureSlotCommands {
   static int list(Args& args, Context& ctx) {
     const bool onlyFull = args.flag("full");
     const bool onlyEmpty = args.flag("empty");
-    const auto p = args.positionals(2, 2);
+    const auto p = positionals(args, 2, 2);
     Model m;
     Traits::load(m, p[0], p[1], StorageMode::Memory);
     Json::Array rows;
@@ -99,7 +108,7 @@ struct PictureSlotCommands {
   }
 
   static int show(Args& args, Context& ctx) {
-    const auto p = args.positionals(3, 3);
+    const auto p = positionals(args, 3, 3);
     const std::int64_t i = parseIntArg(p[2], "SLOT");
     Model m;
     Traits::load(m, p[0], p[1], StorageMode::Memory);
@@ -126,7 +135,7 @@ struct PictureSlotCommands {
   }
 
   static int exportPicture(Args& args, Context& ctx) {
-    const auto p = args.positionals(4, 4);
+    const auto p = positionals(args, 4, 4);
     const std::int64_t i = parseIntArg(p[2], "SLOT");
     Model m;
     Traits::load(m, p[0], p[1], StorageMode::Memory);
@@ -155,7 +164,7 @@ struct PictureSlotCommands {
   template <class Change>
   static void changePair(const PairTarget& target, const std::vector<std::string>& p,
                          StorageMode mode, Change change) {
-    if (mode == StorageMode::Memory) {
+    if (pairMode(p[0], p[1], mode) == StorageMode::Memory) {
       Model m;
       Traits::load(m, p[0], p[1], mode);
       change(m);
@@ -172,7 +181,7 @@ struct PictureSlotCommands {
   static int importPicture(Args& args, Context& ctx) {
     const StorageMode mode = modeOf(args);
     const PairTarget target = takePairTarget(args);
-    const auto p = args.positionals(4, 4);
+    const auto p = positionals(args, 4, 4);
     const std::int64_t i = parseIntArg(p[2], "SLOT");
     std::optional<std::string> warning;
     std::pair<int, int> size;
@@ -194,7 +203,7 @@ struct PictureSlotCommands {
   static int remove(Args& args, Context& ctx) {
     const StorageMode mode = modeOf(args);
     const PairTarget target = takePairTarget(args);
-    const auto p = args.positionals(3, 3);
+    const auto p = positionals(args, 3, 3);
     const std::int64_t i = parseIntArg(p[2], "SLOT");
     changePair(target, p, mode, [&](Model& m) {
       requireSlot(m, i, p[2]);
@@ -205,7 +214,7 @@ struct PictureSlotCommands {
   }
 
   static int save(Args& args, Context& ctx) {
-    const auto p = args.positionals(4, 4);
+    const auto p = positionals(args, 4, 4);
     Model m;
     Traits::load(m, p[0], p[1], StorageMode::Memory);
     Traits::save(m, p[2], p[3]);
@@ -216,7 +225,7 @@ struct PictureSlotCommands {
 
   static int rebuild(Args& args, Context& ctx) {
     const RebuildOptions options = takeRebuildOptions(args);
-    const auto p = args.positionals(4, 4);
+    const auto p = positionals(args, 4, 4);
     Model m;
     Traits::load(m, p[0], p[1], StorageMode::Memory);
     const auto skipped = runRebuild(options, [&](Progress& progress, Random& random, bool skip) {

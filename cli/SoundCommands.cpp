@@ -5,6 +5,7 @@
 
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/PairArgs.h"
 #include "models/Sound.h"
 
 namespace quillotide::cli {
@@ -22,7 +23,7 @@ TSound loaded(const std::string& idx, const std::string& mul) {
 int list(Args& args, Context& ctx) {
   const bool onlyFull = args.flag("full");
   const bool onlyEmpty = args.flag("empty");
-  const auto p = args.positionals(2, 2);
+  const auto p = pairPositionals(args, 2, 2);
   const TSound sound = loaded(p[0], p[1]);
   Json::Array rows;
   std::ostringstream text;
@@ -66,7 +67,7 @@ int list(Args& args, Context& ctx) {
 }
 
 int exportWave(Args& args, Context& ctx) {
-  const auto p = args.positionals(4, 4);
+  const auto p = pairPositionals(args, 4, 4);
   const std::int64_t i = parseIntArg(p[2], "SLOT");
   const TSound sound = loaded(p[0], p[1]);
   if (!sound.exportWave(i, p[3]))
@@ -79,7 +80,7 @@ int exportWave(Args& args, Context& ctx) {
 
 int importWave(Args& args, Context& ctx) {
   const PairTarget target = takePairTarget(args);
-  const auto p = args.positionals(4, 4);
+  const auto p = pairPositionals(args, 4, 4);
   const std::int64_t i = parseIntArg(p[2], "SLOT");
   TSound sound = loaded(p[0], p[1]);
   sound.importWave(i, p[3]);
@@ -93,7 +94,7 @@ int importWave(Args& args, Context& ctx) {
 
 int remove(Args& args, Context& ctx) {
   const PairTarget target = takePairTarget(args);
-  const auto p = args.positionals(3, 3);
+  const auto p = pairPositionals(args, 3, 3);
   const std::int64_t i = parseIntArg(p[2], "SLOT");
   TSound sound = loaded(p[0], p[1]);
   if (i < 0 || i >= sound.recordCount())
@@ -106,7 +107,7 @@ int remove(Args& args, Context& ctx) {
 }
 
 int save(Args& args, Context& ctx) {
-  const auto p = args.positionals(4, 4);
+  const auto p = pairPositionals(args, 4, 4);
   const TSound sound = loaded(p[0], p[1]);
   sound.save(p[2], p[3]);
   ctx.report(Json::Object{{"slots", sound.recordCount()}, {"index", p[2]}, {"data", p[3]}},
@@ -121,7 +122,8 @@ Group soundGroup() {
   const std::string out = std::string(" ") + kPairTargetUsage;
   return {
       "sound",
-      "Sound effects of soundidx.mul / sound.mul.",
+      "Sound effects of soundidx.mul / sound.mul; soundLegacyMUL.uop may stand for the pair "
+      "(SOUNDIDX SOUND) wherever one is read or written.",
       {
           {"list", files + " [--full|--empty]", "Every slot with its name and size.", list},
           {"export", files + " SLOT FILE", "Writes a slot as a 16-bit PCM wave file.", exportWave},

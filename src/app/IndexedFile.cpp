@@ -9,6 +9,8 @@
 #include "app/Error.h"
 #include "app/FileIO.h"
 #include "app/Text.h"
+#include "app/Uop.h"
+#include "app/UopPair.h"
 
 namespace quillotide {
 
@@ -104,6 +106,94 @@ void IndexedFile::load(const std::string& indexPath, const std::string& dataPath
   m_indexPath = indexPath;
   m_dataPath = dataPath;
   m_changes = m_savedChanges = 0;
+  m_uop.reset();
+  m_uopIndex.clear();
+  m_uopPath.clear();
+}
+
+void IndexedFile::loadUop(const std::string& path, const UopForm& form) {
+  auto container = std::make_shared<UopContainer>(UopContainer::read(path));
+  // Slots are found by their names' hashes; entries of other names (housing.bin) stay in the
+  // container untouched.
+  std::vector<std::pair<std::int64_t, const UopEntry*>> found;
+  for (std::int64_t n = 0; n < form.slotLimit; ++n)
+    if (const UopEntry* e = container->find(uopEntryName(form.family, static_cast<std::uint32_t>(n))))
+      found.emplace_back(n, e);
+  const std::int64_t count =
+      std::max(form.minRecords, found.empty() ? std::int64_t{0} : found.back().first + 1);
+  std::vector<IndexRecord> records(static_cast<std::size_t>(count),
+                                   IndexRecord{-1, -1, form.emptyExtra});
+  Bytes data;
+  for (const auto& [n, entry] : found) {
+    UopSlotData slot = withContext(path + ", " + container->describe(*entry), [&] {
+      return form.fromPayload(n, container->payload(*entry));
+    });
+    if (slot.data.empty()) continue;
+    if (data.size() + slot.data.size() > 0x7FFFFFFFull)
+      throw Error(formatMessage("%s holds more than 2 GB of slot data.", {path}));
+    records[static_cast<std::size_t>(n)] = {static_cast<std::int32_t>(data.size()),
+                                            static_cast<std::int32_t>(slot.data.size()),
+                                            slot.extra};
+    data.insert(data.end(), slot.data.begin(), slot.data.end());
+  }
+  Bytes index(records.size() * kIndexRecordSize);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const auto rec = encodeRecord(records[i]);
+    std::memcpy(index.data() + i * kIndexRecordSize, rec.data(), kIndexRecordSize);
+  }
+  m_uopIndex = index;
+  m_index = makeMemoryStream(std::move(index));
+  m_data = makeMemoryStream(std::move(data));
+  m_mode = StorageMode::Memory;
+  m_loaded = true;
+  m_indexPath = m_dataPath = m_uopPath = path;
+  m_uop = std::move(container);
+  m_changes = m_savedChanges = 0;
+}
+
+void IndexedFile::saveUop(const std::string& path, const UopForm& form) const {
+  requireLoaded();
+  UopContainer out = m_uop ? *m_uop : UopContainer::create();
+  // New entries are stored as the container's own entries of the family are, or as the client
+  // stores the family.
+  bool compress = form.compressNew;
+  for (std::int64_t n = 0; n < form.slotLimit && m_uop; ++n)
+    if (const UopEntry* e = m_uop->find(uopEntryName(form.family, static_cast<std::uint32_t>(n)))) {
+      compress = e->compression == 1;
+      break;
+    }
+  const auto oldCount = static_cast<std::int64_t>(m_uopIndex.size() / kIndexRecordSize);
+  const std::int64_t count = std::max(recordCount(), m_uop ? oldCount : 0);
+  const std::vector<IndexRecord> now = records(0, count);
+  for (std::int64_t n = 0; n < count; ++n) {
+    const IndexRecord& r = now[static_cast<std::size_t>(n)];
+    if (m_uop) {
+      const IndexRecord old =
+          n < oldCount
+              ? decodeRecord(m_uopIndex.data() + static_cast<std::size_t>(n) * kIndexRecordSize)
+              : IndexRecord{-1, -1, -1};
+      // Data is only ever appended, so a record as it was points at the bytes it did.
+      if (r == old) continue;
+    }
+    if (r.isEmpty()) {
+      if (n < form.slotLimit) out.remove(uopHash(uopEntryName(form.family, static_cast<std::uint32_t>(n))));
+      continue;
+    }
+    if (n >= form.slotLimit)
+      throw Error(formatMessage("Slot %s lies beyond the slots a container holds; nothing was written.",
+                                {hexLabel(static_cast<std::uint32_t>(n))}));
+    const Bytes data = readData(r);
+    const Bytes payload = form.toPayload(n, data, r);
+    out.setPayload(uopHash(uopEntryName(form.family, static_cast<std::uint32_t>(n))), payload,
+                   compress);
+  }
+  out.save(path);
+  // Saved into the container read, it is now the base of the next save.
+  if (m_uop && sameTarget(path, m_uopPath)) {
+    m_uop = std::make_shared<const UopContainer>(std::move(out));
+    m_uopIndex = Bytes(m_index->view().begin(), m_index->view().end());
+    m_savedChanges = m_changes;
+  }
 }
 
 void IndexedFile::adopt(std::unique_ptr<Stream> index, std::unique_ptr<Stream> data,
@@ -115,6 +205,9 @@ void IndexedFile::adopt(std::unique_ptr<Stream> index, std::unique_ptr<Stream> d
   m_indexPath.clear();
   m_dataPath.clear();
   m_changes = m_savedChanges = 0;
+  m_uop.reset();
+  m_uopIndex.clear();
+  m_uopPath.clear();
 }
 
 std::int64_t IndexedFile::recordCount() const {

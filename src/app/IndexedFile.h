@@ -20,6 +20,9 @@
 
 namespace quillotide {
 
+class UopContainer;
+struct UopForm;
+
 enum class StorageMode { Memory, LowMemory, Direct };
 
 struct IndexRecord {
@@ -79,6 +82,11 @@ public:
   // Opens or reads both files in the given mode. All or nothing: when either file fails, the pair
   // keeps exactly what it had before and the FileError propagates.
   void load(const std::string& indexPath, const std::string& dataPath, StorageMode mode);
+  // Reads a UOP container as the pair it stands for, in memory mode: each entry the form names
+  // becomes its slot's data, back to back in slot order. The container is kept, so that a save
+  // into a container copies every entry whose slot was not changed byte for byte. All or nothing
+  // as load; FormatError naming the entry when one cannot be read.
+  void loadUop(const std::string& path, const UopForm& form);
   // Takes both streams directly (for models that build their data in memory).
   void adopt(std::unique_ptr<Stream> index, std::unique_ptr<Stream> data, StorageMode mode);
 
@@ -87,8 +95,12 @@ public:
   // False while the pair holds exactly what it loaded, or what it last saved into the files it
   // loaded; true after any write or delete since. (An edit taken back still counts.)
   bool changedSinceSaved() const { return m_changes != m_savedChanges; }
+  // The files loaded; both are the container's path for a pair read from a container.
   const std::string& indexPath() const { return m_indexPath; }
   const std::string& dataPath() const { return m_dataPath; }
+  // Whether the pair was read from a container, and which.
+  bool isUop() const { return !m_uopPath.empty(); }
+  const std::string& uopPath() const { return m_uopPath; }
 
   // Whole records in the index; a tail shorter than 12 bytes is not counted (and kept on save).
   std::int64_t recordCount() const;
@@ -133,6 +145,12 @@ public:
   // false. Throws Error when nothing was loaded or both targets are one file, FileError when a
   // target cannot be written.
   bool save(const std::string& indexPath, const std::string& dataPath) const;
+  // Writes the pair as a container, replaced whole. A pair read from a container starts from it:
+  // the entries of unchanged slots stay as they were, a changed slot's entry gets its new payload
+  // (stored as the old one was), a deleted slot's entry goes, new slots are added in slot order.
+  // Throws Error when nothing is loaded or a slot cannot be held (the form says why), FileError
+  // when the target cannot be written; nothing is written then.
+  void saveUop(const std::string& path, const UopForm& form) const;
 
   // Writes a compacted copy: every record in random order with 4..15 random bytes before each
   // slot's data. The loaded pair keeps using its own files. A record that points outside the data
@@ -155,6 +173,11 @@ private:
   std::string m_dataPath;
   std::uint64_t m_changes = 0;
   mutable std::uint64_t m_savedChanges = 0;
+  // The container a pair was read from and the index as it was then (or as last saved into it):
+  // a record still equal to its old one means the slot's entry is unchanged.
+  mutable std::shared_ptr<const UopContainer> m_uop;
+  mutable Bytes m_uopIndex;
+  std::string m_uopPath;
 };
 
 // The message raised when saving or changing a pair that was never loaded.

@@ -7,6 +7,7 @@
 #include "app/Error.h"
 #include "app/Image.h"
 #include "app/Text.h"
+#include "app/UopPair.h"
 #include "models/Hues.h"
 
 namespace quillotide {
@@ -343,11 +344,33 @@ std::optional<Pixel> averageColour(const Bitmap32& picture) {
 
 // ---- TArt ----------------------------------------------------------------------------------
 
+std::optional<std::string> TArt::loadUop(const std::string& path, StorageMode mode) {
+  m_files.loadUop(path, uopForm(UopFamily::Art));
+  if (mode == StorageMode::Memory) return std::nullopt;
+  return formatMessage(
+      "%s is a UOP container: it was loaded in memory. Low Memory keeps only MUL files open in "
+      "place.",
+      {path});
+}
+
+void TArt::saveUop(const std::string& path) const {
+  if (!isLoaded()) throw Error(notLoadedMessage("art"));
+  m_files.saveUop(path, uopForm(UopFamily::Art));
+}
+
 void TArt::load(const std::string& indexPath, const std::string& dataPath, StorageMode mode) {
+  if (isUopPair(indexPath, dataPath)) {
+    loadUop(indexPath, mode);
+    return;
+  }
   m_files.load(indexPath, dataPath, mode);
 }
 
 bool TArt::save(const std::string& indexPath, const std::string& dataPath) const {
+  if (isUopPair(indexPath, dataPath)) {
+    saveUop(indexPath);
+    return true;
+  }
   return m_files.save(indexPath, dataPath);
 }
 

@@ -77,10 +77,23 @@ std::optional<Pixel> averageColour(const Bitmap32& picture);
 
 class TArt {
  public:
-  // Throws FileError when a file cannot be opened; the model keeps what it had.
+  // Throws FileError when a file cannot be opened; the model keeps what it had. One .uop path as
+  // the index (data path empty or the same) loads that container as loadUop does.
   void load(const std::string& indexPath, const std::string& dataPath, StorageMode mode);
   // Writes both files, each replaced whole. Returns false when nothing was written (low-memory).
+  // One .uop path as the index (data path empty or the same) writes a container as saveUop does.
   bool save(const std::string& indexPath, const std::string& dataPath) const;
+  // Reads artLegacyMUL.uop as the pair it stands for. A container is always held in memory: asked
+  // for Low Memory, it still loads and returns the notice to show, else nullopt. Errors as load,
+  // FormatError naming the entry that cannot be read.
+  std::optional<std::string> loadUop(const std::string& path,
+                                     StorageMode mode = StorageMode::Memory);
+  // Whether the art was read from a container, and which.
+  bool isUop() const { return m_files.isUop(); }
+  const std::string& uopPath() const { return m_files.uopPath(); }
+  // Writes the art as a container, replaced whole; unchanged entries of the container read are
+  // copied as they were. Throws Error when nothing is loaded, FileError when it cannot be written.
+  void saveUop(const std::string& path) const;
   bool isLoaded() const { return m_files.isLoaded(); }
   StorageMode mode() const { return m_files.mode(); }
 

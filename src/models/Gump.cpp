@@ -6,6 +6,7 @@
 #include "app/Error.h"
 #include "app/Image.h"
 #include "app/Text.h"
+#include "app/UopPair.h"
 
 namespace quillotide {
 
@@ -159,12 +160,24 @@ Bytes encodeGump(const Bitmap32& picture) {
 }
 
 void TGump::load(const std::string& indexPath, const std::string& dataPath) {
+  if (isUopPair(indexPath, dataPath)) return loadUop(indexPath);
   m_files.load(indexPath, dataPath, StorageMode::Memory);
 }
 
 bool TGump::save(const std::string& indexPath, const std::string& dataPath) const {
   if (!isLoaded()) throw Error(notLoadedMessage("Gump"));
+  if (isUopPair(indexPath, dataPath)) {
+    saveUop(indexPath);
+    return true;
+  }
   return m_files.save(indexPath, dataPath);
+}
+
+void TGump::loadUop(const std::string& path) { m_files.loadUop(path, uopForm(UopFamily::Gump)); }
+
+void TGump::saveUop(const std::string& path) const {
+  if (!isLoaded()) throw Error(notLoadedMessage("Gump"));
+  m_files.saveUop(path, uopForm(UopFamily::Gump));
 }
 
 int TGump::gumpWidth(std::int64_t g) const {

@@ -50,6 +50,14 @@ public:
   // Writes both files, each replaced whole. Returns false when nothing was written (low-memory).
   // Throws Error when nothing was loaded.
   bool save(const std::string& indexPath, const std::string& dataPath) const;
+  // (Both: one .uop path as the index, data path empty or the same, is a container.)
+  // Reads gumpartLegacyMUL.uop as the pair it stands for (each entry's width and height go to
+  // the record's extra). Errors as load; FormatError naming an entry that cannot be read.
+  void loadUop(const std::string& path);
+  bool isUop() const { return m_files.isUop(); }
+  const std::string& uopPath() const { return m_files.uopPath(); }
+  // Writes the gumps as a container, replaced whole (see IndexedFile::saveUop).
+  void saveUop(const std::string& path) const;
   bool isLoaded() const { return m_files.isLoaded(); }
 
   // Index size / 12; 0 when not loaded.

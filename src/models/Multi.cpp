@@ -6,6 +6,7 @@
 #include "app/Error.h"
 #include "app/FileIO.h"
 #include "app/Text.h"
+#include "app/Uop.h"
 #include "models/Art.h"
 #include "models/ItemText.h"
 
@@ -53,6 +54,97 @@ std::vector<MultiComponent> decodeMultiComponents(std::span<const std::uint8_t> 
                    static_cast<std::int16_t>(loadU16(p + 6)), loadU32(p + 8)});
   }
   return out;
+}
+
+namespace UopMultiLayout {
+// u16 id, i16 x, y, z, u16 flags, u32 cliloc count.
+constexpr std::size_t kTileSize = 14;
+constexpr std::size_t kClilocSize = 4;
+constexpr std::uint32_t kMaxFlags = 0xFFFF;
+}  // namespace UopMultiLayout
+
+std::vector<MultiComponent> decodeUopMulti(std::span<const std::uint8_t> payload) {
+  using namespace UopMultiLayout;
+  ByteReader r(payload, "multi entry");
+  r.readU32();  // the multi's id, the number its name carries
+  const std::uint32_t count = r.readU32();
+  if (count > r.remaining() / kTileSize)
+    throw FormatError(formatMessage("It claims %d tiles, more than its %d bytes can hold.",
+                                    {num(count), num(static_cast<std::int64_t>(payload.size()))}));
+  std::vector<MultiComponent> out(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    MultiComponent& c = out[i];
+    c.id = r.readU16();
+    c.x = r.readI16();
+    c.y = r.readI16();
+    c.z = r.readI16();
+    c.flags = r.readU16();
+    const std::uint32_t clilocs = r.readU32();
+    if (clilocs > r.remaining() / kClilocSize)
+      throw FormatError(formatMessage("Tile %d claims %d cliloc numbers, more than the entry holds.",
+                                      {num(i), num(clilocs)}));
+    c.clilocs.resize(clilocs);
+    for (std::uint32_t& n : c.clilocs) n = r.readU32();
+  }
+  if (!r.atEnd())
+    throw FormatError(formatMessage("%d bytes follow its last tile.",
+                                    {num(static_cast<std::int64_t>(r.remaining()))}));
+  return out;
+}
+
+Bytes encodeUopMulti(std::uint32_t id, const std::vector<MultiComponent>& components) {
+  using namespace UopMultiLayout;
+  std::size_t size = 8;
+  for (std::size_t i = 0; i < components.size(); ++i) {
+    const MultiComponent& c = components[i];
+    if (c.flags > kMaxFlags)
+      throw Error(formatMessage(
+          "Multi %s, component %d: its flags 0x%s need more than the 16 bits a UOP container "
+          "holds; nothing was written.",
+          {hexLabel(id), num(static_cast<std::int64_t>(i + 1)), hexDigits(c.flags)}));
+    size += kTileSize + kClilocSize * c.clilocs.size();
+  }
+  ByteWriter w(size);
+  w.u32(id);
+  w.u32(static_cast<std::uint32_t>(components.size()));
+  for (const MultiComponent& c : components) {
+    w.u16(c.id);
+    w.i16(c.x);
+    w.i16(c.y);
+    w.i16(c.z);
+    w.u16(static_cast<std::uint16_t>(c.flags));
+    w.u32(static_cast<std::uint32_t>(c.clilocs.size()));
+    for (const std::uint32_t n : c.clilocs) w.u32(n);
+  }
+  return w.data();
+}
+
+Bytes encodeMultiComponents(const std::vector<MultiComponent>& parts) {
+  ByteWriter w(parts.size() * kComponentSize);
+  for (const MultiComponent& c : parts) {
+    w.u16(c.id);
+    w.i16(c.x);
+    w.i16(c.y);
+    w.i16(c.z);
+    w.u32(c.flags);
+  }
+  return w.data();
+}
+
+UopForm multiUopForm() {
+  UopForm form;
+  form.family = UopFamily::Multi;
+  form.slotLimit = kMaxSlot + 1;
+  form.emptyExtra = -1;
+  // The client's multi entries are zlib streams.
+  form.compressNew = true;
+  form.fromPayload = [](std::int64_t, std::span<const std::uint8_t> payload) {
+    return UopSlotData{encodeMultiComponents(decodeUopMulti(payload)), -1};
+  };
+  form.toPayload = [](std::int64_t n, std::span<const std::uint8_t> data, const IndexRecord&) {
+    return encodeUopMulti(static_cast<std::uint32_t>(n), decodeMultiComponents(data));
+  };
+  return form;
 }
 
 std::vector<std::string> multiText(const std::vector<MultiComponent>& components,
@@ -178,27 +270,84 @@ void recentre(std::vector<MultiComponent>& components) {
 }
 
 void TMulti::load(const std::string& indexPath, const std::string& dataPath) {
+  if (isUopPair(indexPath, dataPath)) return loadUop(indexPath);
   m_files.load(indexPath, dataPath, StorageMode::Memory);
+  m_clilocs.clear();
 }
 
 void TMulti::loadBytes(Bytes index, Bytes data) {
   m_files.adopt(makeMemoryStream(std::move(index)), makeMemoryStream(std::move(data)),
                 StorageMode::Memory);
+  m_clilocs.clear();
 }
 
-void TMulti::save(const std::string& indexPath, const std::string& dataPath) const {
+std::int64_t TMulti::save(const std::string& indexPath, const std::string& dataPath) const {
   if (!isLoaded()) throw Error(notLoadedMessage("Multi"));
+  if (isUopPair(indexPath, dataPath)) {
+    saveUop(indexPath);
+    return 0;
+  }
   m_files.save(indexPath, dataPath);
+  return clilocListCount();
+}
+
+UopForm TMulti::uopFormFor() const {
+  UopForm form = multiUopForm();
+  form.toPayload = [this](std::int64_t n, std::span<const std::uint8_t>,
+                          const IndexRecord&) {
+    return encodeUopMulti(static_cast<std::uint32_t>(n), components(n));
+  };
+  return form;
+}
+
+void TMulti::loadUop(const std::string& path) {
+  std::map<std::int64_t, std::vector<std::vector<std::uint32_t>>> lists;
+  UopForm form = uopFormFor();
+  form.fromPayload = [&lists](std::int64_t n, std::span<const std::uint8_t> payload) {
+    const auto parts = decodeUopMulti(payload);
+    std::vector<std::vector<std::uint32_t>> slotLists;
+    bool any = false;
+    for (const MultiComponent& c : parts) {
+      slotLists.push_back(c.clilocs);
+      any = any || !c.clilocs.empty();
+    }
+    if (any) lists[n] = std::move(slotLists);
+    return UopSlotData{encodeMultiComponents(parts), -1};
+  };
+  m_files.loadUop(path, form);
+  m_clilocs.clear();
+  for (auto& [n, slotLists] : lists)
+    if (const auto r = m_files.record(n)) m_clilocs[n] = {*r, std::move(slotLists)};
+}
+
+void TMulti::saveUop(const std::string& path) const {
+  if (!isLoaded()) throw Error(notLoadedMessage("Multi"));
+  m_files.saveUop(path, uopFormFor());
+}
+
+std::int64_t TMulti::clilocListCount() const {
+  std::int64_t count = 0;
+  for (const auto& [n, held] : m_clilocs) {
+    if (m_files.record(n) != held.record) continue;
+    for (const auto& list : held.lists) count += list.empty() ? 0 : 1;
+  }
+  return count;
 }
 
 std::vector<MultiComponent> TMulti::components(std::int64_t slot) const {
   const auto r = m_files.record(slot);
   if (!r || r->isEmpty()) return {};
+  std::vector<MultiComponent> parts;
   try {
-    return decodeMultiComponents(m_files.readData(*r));
+    parts = decodeMultiComponents(m_files.readData(*r));
   } catch (const FormatError& e) {
     throw FormatError(label(slot) + ": " + e.what());
   }
+  const auto held = m_clilocs.find(slot);
+  if (held != m_clilocs.end() && held->second.record == *r &&
+      held->second.lists.size() == parts.size())
+    for (std::size_t i = 0; i < parts.size(); ++i) parts[i].clilocs = held->second.lists[i];
+  return parts;
 }
 
 Bitmap32 TMulti::multiPicture(std::int64_t slot, const TArt* art) const {
@@ -254,20 +403,20 @@ void TMulti::writeComponents(std::int64_t slot, const std::vector<MultiComponent
   if (!isLoaded()) throw Error(notLoadedMessage("Multi"));
   if (slot < 0 || slot > kMaxSlot)
     throw Error(formatMessage("Multi slot %d is out of range (0 to 0xFFFF).", {num(slot)}));
-  ByteWriter w(parts.size() * kComponentSize);
-  for (const MultiComponent& c : parts) {
-    w.u16(c.id);
-    w.i16(c.x);
-    w.i16(c.y);
-    w.i16(c.z);
-    w.u32(c.flags);
+  m_files.writeSlot(slot, encodeMultiComponents(parts), -1);
+  m_clilocs.erase(slot);
+  if (std::any_of(parts.begin(), parts.end(),
+                  [](const MultiComponent& c) { return !c.clilocs.empty(); })) {
+    SlotClilocs& held = m_clilocs[slot];
+    held.record = *m_files.record(slot);
+    for (const MultiComponent& c : parts) held.lists.push_back(c.clilocs);
   }
-  m_files.writeSlot(slot, w.data(), -1);
 }
 
 void TMulti::deleteSlot(std::int64_t slot) {
   if (!isLoaded()) throw Error(notLoadedMessage("Multi"));
   m_files.deleteSlot(slot);
+  m_clilocs.erase(slot);
 }
 
 }  // namespace quillotide

@@ -5,6 +5,7 @@
 // and design tools; every export reads back through its import with the same components.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "app/Colour.h"
 #include "app/IndexedFile.h"
+#include "app/UopPair.h"
 
 namespace quillotide {
 
@@ -29,11 +31,18 @@ constexpr std::uint32_t kFirstSerial = 0x404D5D93;
 }  // namespace multilayout
 
 struct MultiComponent {
+  MultiComponent() = default;
+  MultiComponent(std::uint16_t tileId, std::int16_t dx, std::int16_t dy, std::int16_t dz,
+                 std::uint32_t tileFlags, std::vector<std::uint32_t> numbers = {})
+      : id(tileId), x(dx), y(dy), z(dz), flags(tileFlags), clilocs(std::move(numbers)) {}
   std::uint16_t id = 0;
   std::int16_t x = 0;
   std::int16_t y = 0;
   std::int16_t z = 0;
   std::uint32_t flags = 0;
+  // The cliloc numbers a container gives the component (a door's, a tiller man's); the MUL form
+  // has no place for them.
+  std::vector<std::uint32_t> clilocs;
   bool operator==(const MultiComponent&) const = default;
 };
 
@@ -55,14 +64,42 @@ void recentre(std::vector<MultiComponent>& components);
 // The components of slot bytes (a trailing piece shorter than 12 bytes is no component).
 std::vector<MultiComponent> decodeMultiComponents(std::span<const std::uint8_t> bytes);
 
+// The 12-byte records of the components (flags as they are, cliloc lists left out).
+Bytes encodeMultiComponents(const std::vector<MultiComponent>& components);
+
+// A multi entry of MultiCollection.uop: u32 id, u32 tile count, per tile u16 id, i16 x, y, z,
+// u16 flags, u32 cliloc count and the clilocs. Throws FormatError when a count runs past the
+// payload or bytes follow the last tile.
+std::vector<MultiComponent> decodeUopMulti(std::span<const std::uint8_t> payload);
+// The entry of multi `id`. Throws Error naming the component when its flags do not fit the
+// container's 16 bits.
+Bytes encodeUopMulti(std::uint32_t id, const std::vector<MultiComponent>& components);
+// MultiCollection.uop as a pair of plain components: the tiles' 16 flag bits are the low bits of
+// the MUL flags; cliloc lists are neither kept nor written (TMulti keeps them).
+UopForm multiUopForm();
+
 class TMulti {
 public:
   // Reads both files whole; throws FileError when one cannot be read; the model keeps what it had.
   void load(const std::string& indexPath, const std::string& dataPath);
   // Takes both file images already in memory.
   void loadBytes(Bytes index, Bytes data);
-  // Writes both images, each file replaced whole. Throws Error when nothing was loaded.
-  void save(const std::string& indexPath, const std::string& dataPath) const;
+  // Writes both images, each file replaced whole. Throws Error when nothing was loaded. Returns the
+  // number of cliloc lists the MUL form could not take (see clilocListCount).
+  // (Both: one .uop path as the index, data path empty or the same, is a container.)
+  std::int64_t save(const std::string& indexPath, const std::string& dataPath) const;
+  // Reads MultiCollection.uop as the pair it stands for: each multi's tiles become 12-byte
+  // components, their 16 flag bits the low bits of the MUL flags; the cliloc lists stay with the
+  // model (components()) and go back into a container; housing.bin is kept byte for byte and is
+  // no slot. Errors as load; FormatError naming an entry that cannot be read.
+  void loadUop(const std::string& path);
+  bool isUop() const { return m_files.isUop(); }
+  const std::string& uopPath() const { return m_files.uopPath(); }
+  // Writes the multis as a container, replaced whole (see IndexedFile::saveUop). Throws Error,
+  // writing nothing, when a component's flags need more than 16 bits.
+  void saveUop(const std::string& path) const;
+  // The components with a cliloc list over every slot: what a save as MUL leaves out.
+  std::int64_t clilocListCount() const;
   bool isLoaded() const { return m_files.isLoaded(); }
 
   std::int64_t recordCount() const { return m_files.recordCount(); }
@@ -90,6 +127,14 @@ public:
   const IndexedFile& files() const { return m_files; }
 
 private:
+  UopForm uopFormFor() const;
+  // Cliloc lists per component of a slot, valid while the slot's record is the one they came
+  // with (a changed slot without lists of its own has none).
+  struct SlotClilocs {
+    IndexRecord record;
+    std::vector<std::vector<std::uint32_t>> lists;
+  };
+  std::map<std::int64_t, SlotClilocs> m_clilocs;
   IndexedFile m_files;
 };
 

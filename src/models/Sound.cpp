@@ -5,6 +5,7 @@
 #include "app/Error.h"
 #include "app/FileIO.h"
 #include "app/Text.h"
+#include "app/UopPair.h"
 
 namespace quillotide {
 
@@ -109,7 +110,17 @@ std::span<const std::uint8_t> waveSamples(std::span<const std::uint8_t> file,
 }
 
 void TSound::load(const std::string& indexPath, const std::string& dataPath) {
+  if (isUopPair(indexPath, dataPath)) return loadUop(indexPath);
   m_files.load(indexPath, dataPath, StorageMode::Memory);
+}
+
+void TSound::loadUop(const std::string& path) {
+  m_files.loadUop(path, uopForm(UopFamily::Sound));
+}
+
+void TSound::saveUop(const std::string& path) const {
+  if (!isLoaded()) throw Error(notLoadedMessage("Sound"));
+  m_files.saveUop(path, uopForm(UopFamily::Sound));
 }
 
 void TSound::loadBytes(Bytes index, Bytes data) {
@@ -119,6 +130,7 @@ void TSound::loadBytes(Bytes index, Bytes data) {
 
 void TSound::save(const std::string& indexPath, const std::string& dataPath) const {
   if (!isLoaded()) throw Error(notLoadedMessage("Sound"));
+  if (isUopPair(indexPath, dataPath)) return saveUop(indexPath);
   m_files.save(indexPath, dataPath);
 }
 

@@ -55,6 +55,14 @@ public:
   void loadBytes(Bytes index, Bytes data);
   // Writes both images, each file replaced whole. Throws Error when nothing was loaded.
   void save(const std::string& indexPath, const std::string& dataPath) const;
+  // (Both: one .uop path as the index, data path empty or the same, is a container.)
+  // Reads soundLegacyMUL.uop as the pair it stands for. Errors as load; FormatError naming an
+  // entry that cannot be read.
+  void loadUop(const std::string& path);
+  bool isUop() const { return m_files.isUop(); }
+  const std::string& uopPath() const { return m_files.uopPath(); }
+  // Writes the sounds as a container, replaced whole (see IndexedFile::saveUop).
+  void saveUop(const std::string& path) const;
   bool isLoaded() const { return m_files.isLoaded(); }
 
   std::int64_t recordCount() const { return m_files.recordCount(); }

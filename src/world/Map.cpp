@@ -7,6 +7,8 @@
 #include "app/FileIO.h"
 #include "app/Image.h"
 #include "app/Text.h"
+#include "app/Uop.h"
+#include "app/UopPair.h"
 #include "models/Radarcol.h"
 #include "models/Textures.h"
 #include "models/Tiledata.h"
@@ -27,6 +29,42 @@ std::int8_t cellZ(const std::uint8_t* block, int c) {
 }
 
 std::string decimal(std::int64_t v) { return std::to_string(v); }
+
+std::string chunkName(int map, std::int64_t k) {
+  return uopEntryName(UopFamily::Map, static_cast<std::uint32_t>(k),
+                      static_cast<std::uint32_t>(map));
+}
+
+// The map a container holds: the number its file name gives when the container has that map's
+// first chunk, else the first map number whose first chunk it has.
+int containerMapNumber(const UopContainer& uop, const std::string& path) {
+  if (const auto named = mapNumberOfName(path); named && uop.find(chunkName(*named, 0)))
+    return *named;
+  for (int map = 0; map < 10; ++map)
+    if (uop.find(chunkName(map, 0))) return map;
+  throw FormatError(formatMessage("%s holds no map: it has no entry %s.", {path, chunkName(0, 0)}));
+}
+
+// The chunks of map `map` in order, as the map file's bytes. Every chunk but the last is whole.
+Bytes readUopMap(const UopContainer& uop, int map, const std::string& path) {
+  Bytes bytes;
+  for (std::int64_t k = 0; k < kUopMapChunkLimit; ++k) {
+    const UopEntry* entry = uop.find(chunkName(map, k));
+    if (!entry) break;
+    if (bytes.size() % kUopMapChunk != 0)
+      throw FormatError(formatMessage("%s, %s: it follows a chunk shorter than %d bytes.",
+                                      {path, uop.describe(*entry), decimal(kUopMapChunk)}));
+    const Bytes chunk =
+        withContext(path + ", " + uop.describe(*entry), [&] { return uop.payload(*entry); });
+    if (chunk.size() > kUopMapChunk)
+      throw FormatError(formatMessage("%s, %s: it holds %d bytes, more than a chunk's %d.",
+                                      {path, uop.describe(*entry),
+                                       decimal(static_cast<std::int64_t>(chunk.size())),
+                                       decimal(kUopMapChunk)}));
+    bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+  }
+  return bytes;
+}
 
 }  // namespace
 
@@ -65,8 +103,18 @@ std::optional<std::string> TMap::open(const std::string& path, int width, int he
       static_cast<std::uint64_t>(width / 8) * static_cast<std::uint64_t>(height / 8) * kBlockSize;
   // The file this model already holds (and locks) is taken over rather than opened twice.
   std::unique_ptr<WorldStream> file;
-  const bool reuse = m_file && fileExists(path) && sameFile(path, m_file->path());
-  if (!reuse) file = WorldStream::openFile(path);
+  // A container is read whole; its chunks in order are the map file.
+  std::shared_ptr<const UopContainer> uop;
+  int uopMap = 0;
+  const bool reuse =
+      !isUopPath(path) && m_file && fileExists(path) && sameFile(path, m_file->path());
+  if (isUopPath(path)) {
+    uop = std::make_shared<const UopContainer>(UopContainer::read(path));
+    uopMap = containerMapNumber(*uop, path);
+    file = WorldStream::memory(readUopMap(*uop, uopMap, path));
+  } else if (!reuse) {
+    file = WorldStream::openFile(path);
+  }
   WorldStream& target = reuse ? *m_file : *file;
   if (target.size() < needed)
     throw Error(
@@ -76,6 +124,9 @@ std::optional<std::string> TMap::open(const std::string& path, int width, int he
   Bitmap32 overview;
   auto warning = buildOverview(target, width, height, overview);
   if (!reuse) m_file = std::move(file);
+  m_uop = std::move(uop);
+  m_uopMapNumber = uopMap;
+  m_uopDirty.assign(m_uop ? (m_file->size() + kUopMapChunk - 1) / kUopMapChunk : 0, false);
   m_path = path;
   m_width = width;
   m_height = height;
@@ -240,8 +291,10 @@ int TMap::saveChangedBlocks() {
   for (const MapBlock& block : m_blocks) {
     if (!block.changed) continue;
     m_file->write(static_cast<std::uint64_t>(block.index) * kBlockSize, block.bytes);
+    markUopChunks(static_cast<std::uint64_t>(block.index) * kBlockSize, kBlockSize);
     ++count;
   }
+  if (count > 0) writeUop();
   m_unsaved = false;
   ++m_generation;
   return count;
@@ -263,6 +316,64 @@ std::string TMap::patchedMessage(int count) {
 
 void TMap::requireLoaded() const {
   if (!m_loaded) throw Error("Load Map first.");
+}
+
+void TMap::markUopChunks(std::uint64_t offset, std::size_t n) {
+  if (!m_uop || n == 0) return;
+  for (std::uint64_t k = offset / kUopMapChunk; k <= (offset + n - 1) / kUopMapChunk; ++k)
+    if (k < m_uopDirty.size()) m_uopDirty[k] = true;
+}
+
+void TMap::writeUop() {
+  if (!m_uop || std::find(m_uopDirty.begin(), m_uopDirty.end(), true) == m_uopDirty.end()) return;
+  auto out = std::make_shared<UopContainer>(*m_uop);
+  for (std::size_t k = 0; k < m_uopDirty.size(); ++k) {
+    if (!m_uopDirty[k]) continue;
+    const std::uint64_t at = k * kUopMapChunk;
+    Bytes chunk(static_cast<std::size_t>(std::min<std::uint64_t>(kUopMapChunk, m_file->size() - at)));
+    m_file->read(at, chunk.data(), chunk.size());
+    out->setPayload(uopHash(chunkName(m_uopMapNumber, static_cast<std::int64_t>(k))), chunk);
+  }
+  out->save(m_path);
+  m_uop = std::move(out);
+  m_uopDirty.assign(m_uopDirty.size(), false);
+}
+
+Bytes TMap::currentBytes() const {
+  requireLoaded();
+  Bytes bytes(static_cast<std::size_t>(m_file->size()));
+  m_file->read(0, bytes.data(), bytes.size());
+  for (const MapBlock& block : m_blocks)
+    if (block.changed)
+      std::copy(block.bytes.begin(), block.bytes.end(),
+                bytes.begin() + static_cast<std::ptrdiff_t>(block.index) *
+                                    static_cast<std::ptrdiff_t>(kBlockSize));
+  return bytes;
+}
+
+void TMap::saveMul(const std::string& path) const { writeFileAtomic(path, currentBytes()); }
+
+void TMap::saveUop(const std::string& path) const {
+  const Bytes bytes = currentBytes();
+  const int map = mapNumberOfName(path).value_or(
+      m_uop ? m_uopMapNumber : mapNumberOfName(m_path).value_or(0));
+  // Starting from the container read keeps every chunk that did not change as it was stored.
+  const bool base = m_uop && map == m_uopMapNumber;
+  UopContainer out = base ? *m_uop : UopContainer::create();
+  std::vector<bool> changed(m_uopDirty);
+  for (const MapBlock& block : m_blocks)
+    if (block.changed) {
+      const auto k = static_cast<std::size_t>(static_cast<std::uint64_t>(block.index) *
+                                              kBlockSize / kUopMapChunk);
+      if (k < changed.size()) changed[k] = true;
+    }
+  for (std::uint64_t at = 0, k = 0; at < bytes.size(); at += kUopMapChunk, ++k) {
+    if (base && k < changed.size() && !changed[k]) continue;
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kUopMapChunk, bytes.size() - at));
+    out.setPayload(uopHash(chunkName(map, static_cast<std::int64_t>(k))),
+                   std::span<const std::uint8_t>(bytes.data() + at, n));
+  }
+  out.save(path);
 }
 
 template <typename F>
@@ -371,7 +482,10 @@ ReplacedIds TMap::replaceIds(const std::vector<MapIdRule>& rules, Random& random
     bool any = false;
     for (std::int64_t k = 0; k < n; ++k)
       any = apply(chunk.data() + static_cast<std::size_t>(k) * kBlockSize, true) || any;
-    if (any) m_file->write(static_cast<std::uint64_t>(first) * kBlockSize, chunk);
+    if (any) {
+      m_file->write(static_cast<std::uint64_t>(first) * kBlockSize, chunk);
+      markUopChunks(static_cast<std::uint64_t>(first) * kBlockSize, chunk.size());
+    }
     for (std::int64_t k = 0; k < n; ++k) {
       MapBlock* cached = cachedBlock(first + k);
       if (!cached) continue;
@@ -382,6 +496,7 @@ ReplacedIds TMap::replaceIds(const std::vector<MapIdRule>& rules, Random& random
         std::copy(fresh, fresh + kBlockSize, cached->bytes.begin());
     }
   });
+  writeUop();
   for (const Rule& rule : parsed)
     if (rule.cells > 0) ++result.rulesApplied;
   return result;

@@ -24,6 +24,8 @@
 
 namespace quillotide {
 
+class UopContainer;
+
 namespace MapLayout {
 constexpr std::size_t kBlockSize = 196;
 constexpr std::size_t kHeaderSize = 4;
@@ -71,8 +73,20 @@ public:
   // (kWorldSizeMessage), a file that cannot be opened (FileError) or one too short for W x H
   // (Error) leaves the model as it was. A longer file is accepted and its tail kept. Returns
   // "Radarcol not Loaded." when the overview could not be drawn (it then keeps its old picture).
+  // A .uop path (map0LegacyMUL.uop ...) reads the container into memory, its chunks in order as
+  // the map file; every later write of the map (saveChangedBlocks, replaceIds) then writes the
+  // container again, replaced whole, unchanged chunks copied as they were. FormatError naming the
+  // entry when one cannot be read.
   std::optional<std::string> open(const std::string& path, int width, int height);
   bool isLoaded() const { return m_loaded; }
+  // Whether the map was read from a container, and which.
+  bool isUop() const { return m_uop != nullptr; }
+  const std::string& uopPath() const { return isUop() ? m_path : m_noPath; }
+  // The whole map, changed blocks included, as a container (map number from the name of `path`,
+  // else the one read, else 0) or as a plain map file; replaced whole. The model keeps the file
+  // it holds. Throws Error when nothing is loaded, FileError when it cannot be written.
+  void saveUop(const std::string& path) const;
+  void saveMul(const std::string& path) const;
   int width() const { return m_width; }
   int height() const { return m_height; }
   const std::string& path() const { return m_path; }
@@ -151,6 +165,19 @@ private:
   std::optional<std::string> buildOverview(WorldStream& file, int width, int height,
                                            Bitmap32& picture) const;
   void requireLoaded() const;
+  // The map bytes with the changed cached blocks laid over them.
+  Bytes currentBytes() const;
+  // After a write into the memory copy of a container's map: the container, written again.
+  void writeUop();
+
+  // Marks the container chunks that a write of the map's bytes from `offset` touches.
+  void markUopChunks(std::uint64_t offset, std::size_t n);
+
+  std::shared_ptr<const UopContainer> m_uop;
+  int m_uopMapNumber = 0;
+  // The chunks written into the memory copy since the container was last written.
+  std::vector<bool> m_uopDirty;
+  std::string m_noPath;
 
   WorldSources m_sources;
   std::unique_ptr<WorldStream> m_file;

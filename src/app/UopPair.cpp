@@ -1,0 +1,124 @@
+#include "app/UopPair.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "app/Error.h"
+#include "app/IndexedFile.h"
+#include "app/Text.h"
+
+namespace quillotide {
+
+namespace {
+
+namespace GumpEntryLayout {
+constexpr std::size_t kWidth = 0;
+constexpr std::size_t kHeight = 4;
+constexpr std::size_t kHeader = 8;
+// Width and height share the record's 32-bit extra.
+constexpr std::uint32_t kMaxSide = 0xFFFF;
+}  // namespace GumpEntryLayout
+
+std::string lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string num(std::int64_t v) { return std::to_string(v); }
+
+UopSlotData gumpFromPayload(std::span<const std::uint8_t> payload) {
+  using namespace GumpEntryLayout;
+  if (payload.size() < kHeader)
+    throw FormatError(formatMessage(
+        "The gump entry holds %d bytes, too few for its width and height (8 bytes).",
+        {num(static_cast<std::int64_t>(payload.size()))}));
+  const std::uint32_t width = loadU32(payload.data() + kWidth);
+  const std::uint32_t height = loadU32(payload.data() + kHeight);
+  // A placeholder the client keeps for a gump that is not there.
+  if (width == 0 && height == 0) return {};
+  if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide ||
+      static_cast<std::int64_t>(width) * height > kMaxGumpPixels)
+    throw FormatError(formatMessage("The gump entry claims %dx%d pixels, not a gump's size.",
+                                    {num(width), num(height)}));
+  return {Bytes(payload.begin() + kHeader, payload.end()),
+          static_cast<std::int32_t>((width << 16) | height)};
+}
+
+Bytes gumpToPayload(std::span<const std::uint8_t> data, const IndexRecord& record) {
+  using namespace GumpEntryLayout;
+  Bytes out(kHeader + data.size());
+  const auto extra = static_cast<std::uint32_t>(record.extra);
+  storeU32(out.data() + kWidth, extra >> 16);
+  storeU32(out.data() + kHeight, extra & 0xFFFF);
+  std::copy(data.begin(), data.end(), out.begin() + kHeader);
+  return out;
+}
+
+}  // namespace
+
+bool isUopPath(const std::string& path) {
+  return path.size() > 4 && lower(path.substr(path.size() - 4)) == ".uop";
+}
+
+bool isUopPair(const std::string& indexPath, const std::string& dataPath) {
+  return isUopPath(indexPath) && (dataPath.empty() || dataPath == indexPath);
+}
+
+std::optional<int> mapNumberOfName(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::string name = lower(slash == std::string::npos ? path : path.substr(slash + 1));
+  if (name.size() < 4 || name.compare(0, 3, "map") != 0 ||
+      !std::isdigit(static_cast<unsigned char>(name[3])))
+    return std::nullopt;
+  std::size_t end = 3;
+  int number = 0;
+  while (end < name.size() && std::isdigit(static_cast<unsigned char>(name[end])) && end < 6)
+    number = number * 10 + (name[end++] - '0');
+  // "map0.mul", "map0LegacyMUL.uop", "map0x.mul": the digits end the number.
+  return number;
+}
+
+UopForm uopForm(UopFamily family) {
+  UopForm form;
+  form.family = family;
+  form.emptyExtra = -1;
+  const auto plain = [](std::int64_t, std::span<const std::uint8_t> payload) {
+    return UopSlotData{Bytes(payload.begin(), payload.end()), 0};
+  };
+  const auto asIs = [](std::int64_t, std::span<const std::uint8_t> data, const IndexRecord&) {
+    return Bytes(data.begin(), data.end());
+  };
+  switch (family) {
+    case UopFamily::Art:
+      // Land tiles 0 .. 0x3FFF, then statics up to id 0xFFFF; the land section is always whole.
+      form.slotLimit = 0x14000;
+      form.minRecords = 0x4000;
+      form.emptyExtra = 0;
+      form.fromPayload = plain;
+      form.toPayload = asIs;
+      break;
+    case UopFamily::Gump:
+      form.slotLimit = 0x10000;
+      form.fromPayload = [](std::int64_t, std::span<const std::uint8_t> payload) {
+        return gumpFromPayload(payload);
+      };
+      form.toPayload = [](std::int64_t, std::span<const std::uint8_t> data,
+                          const IndexRecord& record) { return gumpToPayload(data, record); };
+      break;
+    case UopFamily::Sound:
+      form.slotLimit = 0x10000;
+      // A sound's extra is its slot + 1, as an import gives it.
+      form.fromPayload = [](std::int64_t n, std::span<const std::uint8_t> payload) {
+        return UopSlotData{Bytes(payload.begin(), payload.end()), static_cast<std::int32_t>(n + 1)};
+      };
+      form.toPayload = asIs;
+      break;
+    case UopFamily::Multi:
+    case UopFamily::Map:
+    case UopFamily::AnimationFrame:
+      throw Error("This family's containers are not read as an index/data pair.");
+  }
+  return form;
+}
+
+}  // namespace quillotide
