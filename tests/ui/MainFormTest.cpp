@@ -5,8 +5,11 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -56,6 +59,7 @@ class MainFormTest : public QObject {
   Q_OBJECT
 private slots:
   void pagesInOrderWithSettingsOpen();
+  void everyPageIsOneClickAwayAt1024x768();
   void withoutConfigTheOneColourMarkEntryIsWritten();
   void storedPathsAndOptionsFillTheFields();
   void worldeditorStartLoadsWhatIsNotLoadedYet();
@@ -93,6 +97,43 @@ void MainFormTest::pagesInOrderWithSettingsOpen() {
   // Nothing is loaded at start.
   QVERIFY(!run.registry->art->isLoaded());
   QVERIFY(!run.registry->hues->isLoaded());
+}
+
+void MainFormTest::everyPageIsOneClickAwayAt1024x768() {
+  ProgramRun run;
+  run.mainForm->resize(1024, 768);
+  run.mainForm->show();
+  QVERIFY(QTest::qWaitForWindowExposed(run.mainForm.get()));
+  QListWidget* list = run.mainForm->pageList();
+  QTabWidget* pages = run.mainForm->pages();
+  // No strip with scroll arrows: the list is the way to the pages, every line of it in view.
+  QVERIFY(!pages->tabBar()->isVisible());
+  QVERIFY(!list->verticalScrollBar()->isVisible());
+  QCOMPARE(list->findItems("Settings", Qt::MatchExactly).first(), list->currentItem());
+  int shown = 0;
+  for (const QString& caption : quillotide::ui::pageCaptions()) {
+    const QList<QListWidgetItem*> items = list->findItems(caption, Qt::MatchExactly);
+    QCOMPARE(items.size(), 1);
+    const QRect line = list->visualItemRect(items.first());
+    QVERIFY2(list->viewport()->rect().contains(line), qPrintable(caption));
+    QVERIFY2(line.width() >= list->fontMetrics().horizontalAdvance(caption), qPrintable(caption));
+    run.clickPage(caption);
+    QWidget* page = run.mainForm->page(caption);
+    QCOMPARE(pages->currentWidget(), page);
+    QVERIFY2(page->isVisible(), qPrintable(caption));
+    QVERIFY(page->width() > 600 && page->height() > 500);
+    ++shown;
+  }
+  QCOMPARE(shown, 22);
+  // A heading is no page: clicking it leaves the page shown.
+  run.clickPage("Animations");
+  QCOMPARE(pages->currentWidget(), run.mainForm->page("Progress"));
+  // A page opened by a tool is the one marked in the list.
+  pages->setCurrentWidget(run.mainForm->page("Hues"));
+  QCOMPARE(list->currentItem()->text(), QStringLiteral("Hues"));
+  // The keyboard walks the list past the headings.
+  QTest::keyClick(list, Qt::Key_Down);
+  QCOMPARE(pages->currentWidget(), run.mainForm->page("Tiledata (M)"));
 }
 
 void MainFormTest::withoutConfigTheOneColourMarkEntryIsWritten() {

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QTabWidget>
 #include <QTest>
 
@@ -58,6 +59,18 @@ struct ProgramRun {
     mainForm->pages()->setCurrentWidget(w);
     if (!QTest::qWaitForWindowExposed(mainForm.get()))
       QTest::qFail("main window not exposed", __FILE__, __LINE__);
+  }
+  // Opens a page as a person does: a click on its caption in the page list beside the pages.
+  void clickPage(const QString& caption) const {
+    auto* list = find<QListWidget>(QStringLiteral("lbPages"));
+    if (!list) return;
+    const QList<QListWidgetItem*> items = list->findItems(caption, Qt::MatchExactly);
+    if (items.isEmpty()) {
+      QTest::qFail(qPrintable(QStringLiteral("no page ") + caption), __FILE__, __LINE__);
+      return;
+    }
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      list->visualItemRect(items.first()).center());
   }
   // A click on a list line as a person makes it: the mouse on the line's rectangle. The line is
   // scrolled into view first, as a person scrolls before clicking.

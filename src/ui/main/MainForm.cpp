@@ -5,7 +5,10 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QHBoxLayout>
+#include <QListWidget>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -71,6 +74,32 @@ const std::vector<PageEntry>& pageEntries() {
   return entries;
 }
 
+// The page list's headings, each over the pages (by tab sheet name) it gathers; every page is in
+// one of them, so the list shows all 22 at once where a tab strip needs scroll arrows.
+struct PageGroup {
+  QString heading;
+  QStringList pages;
+};
+const std::vector<PageGroup>& pageGroups() {
+  static const std::vector<PageGroup> groups = {
+      {"Files", {"tsSettings"}},
+      {"Animations", {"tsAnim", "tsAnim2", "tsAnim3", "tsAnim4", "tsAnim5", "tsAnimdata"}},
+      {"Pictures",
+       {"tsArtM", "tsArtS", "tsGumpsAnim", "tsGumpNonAnim", "tsTextures", "tsLight", "tsHues"}},
+      {"Data", {"tsTiledataM", "tsTiledataS", "tsMulti", "tsSound", "tsProgress"}},
+      {"Tools", {"tsFeatures", "tsPatch", "tsEquipment"}},
+  };
+  return groups;
+}
+
+constexpr int kPageRole = Qt::UserRole;
+
+int sheetIndex(const QTabWidget* pages, const QString& name) {
+  for (int i = 0; i < pages->count(); ++i)
+    if (pages->widget(i)->objectName() == name) return i;
+  return -1;
+}
+
 }  // namespace
 
 const QStringList& pageCaptions() {
@@ -97,6 +126,7 @@ TMainForm::TMainForm(Registry& registry, Dialogs& dialogs, QWidget* parent)
   m_gauge = new TgaugeForm(this);
   m_about = new TAboutForm(this);
   createPages();
+  createPageList();
   connectSettings();
   m_pages->setCurrentWidget(m_settings);
   statusBar();
@@ -106,9 +136,20 @@ TMainForm::TMainForm(Registry& registry, Dialogs& dialogs, QWidget* parent)
 TMainForm::~TMainForm() = default;
 
 void TMainForm::createPages() {
-  m_pages = new QTabWidget(this);
+  auto* central = new QWidget(this);
+  auto* layout = new QHBoxLayout(central);
+  layout->setContentsMargins(4, 4, 4, 0);
+  m_pageList = new QListWidget(central);
+  m_pageList->setObjectName(QStringLiteral("lbPages"));
+  m_pages = new QTabWidget(central);
   m_pages->setObjectName(QStringLiteral("pcMain"));
-  setCentralWidget(m_pages);
+  // The pages keep their captions as tabs (the page a caption names is found by it), but the
+  // strip itself would need scroll arrows: the page list chooses instead.
+  m_pages->tabBar()->hide();
+  m_pages->setDocumentMode(true);
+  layout->addWidget(m_pageList);
+  layout->addWidget(m_pages, 1);
+  setCentralWidget(central);
   // A page that has no content of its own yet is an empty sheet; each page class takes over its
   // entry here when it arrives.
   const std::map<QString, std::function<QWidget*()>> factories = {
@@ -142,6 +183,40 @@ void TMainForm::createPages() {
     page->setObjectName(e.name);
     m_pages->addTab(page, e.caption);
   }
+}
+
+void TMainForm::createPageList() {
+  QFont headingFont = m_pageList->font();
+  headingFont.setBold(true);
+  for (const PageGroup& group : pageGroups()) {
+    auto* heading = new QListWidgetItem(group.heading, m_pageList);
+    heading->setFlags(Qt::NoItemFlags);
+    heading->setFont(headingFont);
+    for (const QString& name : group.pages) {
+      const int index = sheetIndex(m_pages, name);
+      if (index < 0) continue;
+      auto* item = new QListWidgetItem(m_pages->tabText(index), m_pageList);
+      item->setData(kPageRole, name);
+    }
+  }
+  m_pageList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_pageList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  m_pageList->setFixedWidth(m_pageList->sizeHintForColumn(0) + 2 * m_pageList->frameWidth() + 16);
+  connect(m_pageList, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+    if (!item) return;
+    const int index = sheetIndex(m_pages, item->data(kPageRole).toString());
+    if (index >= 0) m_pages->setCurrentIndex(index);
+  });
+  // A page opened another way (by a tool, or at start) is the one marked in the list.
+  connect(m_pages, &QTabWidget::currentChanged, this, [this](int index) {
+    const QWidget* sheet = m_pages->widget(index);
+    for (int row = 0; sheet && row < m_pageList->count(); ++row)
+      if (m_pageList->item(row)->data(kPageRole).toString() == sheet->objectName()) {
+        const QSignalBlocker quiet(m_pageList);
+        m_pageList->setCurrentRow(row);
+        break;
+      }
+  });
 }
 
 void TMainForm::connectSettings() {

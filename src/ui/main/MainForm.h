@@ -10,6 +10,7 @@
 #include "app/SlotList.h"
 #include "models/Tiledata.h"
 
+class QListWidget;
 class QTabWidget;
 
 namespace quillotide {
@@ -36,7 +37,10 @@ public:
   Dialogs& dialogs() { return m_dialogs; }
   TgaugeForm& gauge() { return *m_gauge; }
   SlotSearch& slotSearch() { return m_search; }
+  // The pages; their own tab strip is hidden, the page list beside them chooses.
   QTabWidget* pages() const { return m_pages; }
+  // The page list: every page by its caption under a group heading, all in view at once.
+  QListWidget* pageList() const { return m_pageList; }
   SettingsPage* settingsPage() const { return m_settings; }
   // The page with the given tab caption, or nullptr.
   QWidget* page(const QString& caption) const;
@@ -83,6 +87,7 @@ protected:
 
 private:
   void createPages();
+  void createPageList();
   void connectSettings();
   void applyTiledataLayout();
 
@@ -90,6 +95,7 @@ private:
   Dialogs& m_dialogs;
   SlotSearch m_search;
   QTabWidget* m_pages = nullptr;
+  QListWidget* m_pageList = nullptr;
   SettingsPage* m_settings = nullptr;
   TgaugeForm* m_gauge = nullptr;
   TAboutForm* m_about = nullptr;
