@@ -45,6 +45,7 @@ void writeSampleSet(const std::string& dir) {
   writeSounds(dir);
   writeMultis(dir);
   writeProgress(dir);
+  writeUopForms(dir);
 }
 
 bool sampleSetComplete(const std::string& dir) {

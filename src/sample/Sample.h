@@ -40,6 +40,10 @@ void writeWorld(const std::string& dir);
 void writeSounds(const std::string& dir);
 // multi.idx / multi.mul: a house, a tent and a boat of the sample statics in slots 0x0 .. 0x2.
 void writeMultis(const std::string& dir);
+// artLegacyMUL.uop, gumpartLegacyMUL.uop, soundLegacyMUL.uop, MultiCollection.uop and
+// map0LegacyMUL.uop: the same art, gumps, sounds, multis and map as the MUL files already written
+// into dir, as containers.
+void writeUopForms(const std::string& dir);
 // Progress.idx / Progress.mul: static art ids 0x10 and 0x1D and gump 0x1 as alpha pictures.
 void writeProgress(const std::string& dir);
 

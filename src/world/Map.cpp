@@ -68,6 +68,22 @@ Bytes readUopMap(const UopContainer& uop, int map, const std::string& path) {
 
 }  // namespace
 
+Bytes mapFileOfContainer(const UopContainer& uop, const std::string& path, int* mapNumber) {
+  const int map = containerMapNumber(uop, path);
+  if (mapNumber) *mapNumber = map;
+  return readUopMap(uop, map, path);
+}
+
+UopContainer containerOfMapFile(std::span<const std::uint8_t> bytes, int mapNumber) {
+  UopContainer out = UopContainer::create();
+  for (std::uint64_t at = 0, k = 0; at < bytes.size(); at += kUopMapChunk, ++k)
+    out.setPayload(uopHash(chunkName(mapNumber, static_cast<std::int64_t>(k))),
+                   bytes.subspan(static_cast<std::size_t>(at),
+                                 static_cast<std::size_t>(
+                                     std::min<std::uint64_t>(kUopMapChunk, bytes.size() - at))));
+  return out;
+}
+
 std::vector<MapIdRule> parseMapIdRules(const std::vector<std::string>& lines,
                                        std::vector<std::string>* messages) {
   std::vector<MapIdRule> rules;
@@ -110,8 +126,7 @@ std::optional<std::string> TMap::open(const std::string& path, int width, int he
       !isUopPath(path) && m_file && fileExists(path) && sameFile(path, m_file->path());
   if (isUopPath(path)) {
     uop = std::make_shared<const UopContainer>(UopContainer::read(path));
-    uopMap = containerMapNumber(*uop, path);
-    file = WorldStream::memory(readUopMap(*uop, uopMap, path));
+    file = WorldStream::memory(mapFileOfContainer(*uop, path, &uopMap));
   } else if (!reuse) {
     file = WorldStream::openFile(path);
   }
@@ -359,7 +374,8 @@ void TMap::saveUop(const std::string& path) const {
       m_uop ? m_uopMapNumber : mapNumberOfName(m_path).value_or(0));
   // Starting from the container read keeps every chunk that did not change as it was stored.
   const bool base = m_uop && map == m_uopMapNumber;
-  UopContainer out = base ? *m_uop : UopContainer::create();
+  if (!base) return containerOfMapFile(bytes, map).save(path);
+  UopContainer out = *m_uop;
   std::vector<bool> changed(m_uopDirty);
   for (const MapBlock& block : m_blocks)
     if (block.changed) {
@@ -368,7 +384,7 @@ void TMap::saveUop(const std::string& path) const {
       if (k < changed.size()) changed[k] = true;
     }
   for (std::uint64_t at = 0, k = 0; at < bytes.size(); at += kUopMapChunk, ++k) {
-    if (base && k < changed.size() && !changed[k]) continue;
+    if (k < changed.size() && !changed[k]) continue;
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kUopMapChunk, bytes.size() - at));
     out.setPayload(uopHash(chunkName(map, static_cast<std::int64_t>(k))),
                    std::span<const std::uint8_t>(bytes.data() + at, n));

@@ -12,10 +12,12 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "app/Bytes.h"
 #include "app/Colour.h"
 #include "app/Progress.h"
 #include "app/Random.h"
@@ -33,6 +35,13 @@ constexpr std::size_t kCellSize = 3;
 constexpr int kCellsPerBlock = 64;
 static_assert(kHeaderSize + kCellSize * kCellsPerBlock == kBlockSize);
 }  // namespace MapLayout
+
+// The map file a container holds: the chunks of its map in order (every one but the last whole).
+// The map is the one its file name (`path`) gives when the container has it, else the first it
+// has; *mapNumber receives it. Throws FormatError naming the path and entry at fault.
+Bytes mapFileOfContainer(const UopContainer& uop, const std::string& path, int* mapNumber);
+// A new container of map `mapNumber` holding the map file's bytes in chunks.
+UopContainer containerOfMapFile(std::span<const std::uint8_t> bytes, int mapNumber);
 
 struct MapCell {
   std::uint16_t tileId = 0;
