@@ -34,10 +34,12 @@ int merge(Args& args, Context& ctx) {
   const auto p = args.positionals(2, 2);
   TTiledata tiledata;
   tiledata.load(p[0], layout);
-  // A missing cliloc file gives one of the tile names alone.
-  Cliloc cliloc = fileExists(p[1]) ? loadCliloc(p[1]) : Cliloc{};
+  // A missing cliloc file gives one of the tile names alone; one found under another case of its
+  // name is merged into and keeps its name.
+  const std::string source = clilocFilePath(p[1]);
+  Cliloc cliloc = fileExists(source) ? loadCliloc(source) : Cliloc{};
   const ClilocMergeResult r = mergeTileNames(cliloc, tiledata);
-  const std::string out = target.path(p[1]);
+  const std::string out = target.inPlace() ? source : clilocFilePath(*target.out);
   saveCliloc(out, cliloc);
   ctx.report(Json::Object{{"added", static_cast<std::int64_t>(r.added)},
                           {"replaced", static_cast<std::int64_t>(r.replaced)},
@@ -79,7 +81,8 @@ int show(Args& args, Context& ctx) {
 
 Group clilocGroup() {
   return {"cliloc",
-          "The cliloc file of numbered texts and the merge of the static tile names into it.",
+          "The cliloc file of numbered texts and the merge of the static tile names into it. "
+          "CLILOC may name a client folder (its Cliloc.enu) and is found whatever its case.",
           {
               {"merge", "[--layout older|newer] [--out FILE] TILEDATA CLILOC",
                "Writes the name of every named static s as text 1020000 + s (added, or replacing "

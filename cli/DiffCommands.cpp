@@ -3,7 +3,10 @@
 #include "app/FileIO.h"
 #include "app/Progress.h"
 #include "app/Text.h"
+#include "app/Facet.h"
+#include "app/FileNames.h"
 #include "cli/Cli.h"
+#include "cli/WorldArgs.h"
 #include "world/DiffFiles.h"
 #include "world/StaticDiff.h"
 
@@ -11,19 +14,34 @@ namespace quillotide::cli {
 
 namespace {
 
-constexpr const char* kSizeUsage = "[--width W --height H]";
+constexpr const char* kSizeUsage = "[--width W --height H] [--facet N]";
 
-// The world of the block numbers: --width W --height H, both or neither; 6144 x 4096 without.
-DiffWorld worldOf(Args& args) {
-  const auto w = args.intOption("width");
-  const auto h = args.intOption("height");
-  if (!w != !h) throw UsageError("Give both --width W and --height H, or neither.");
-  DiffWorld world;
-  if (w) {
-    checkWorldSize(*w, *h);
-    world = {static_cast<int>(*w), static_cast<int>(*h)};
+// The options of every diff command: the world size and the facet whose diff files
+// ("Mapdifl2.mul", ... for facet 2) are read and written.
+struct DiffOptions {
+  WorldSizeArgs sized;
+  int facet = 0;
+
+  // The world of the block numbers: --width/--height when given, else the facet's size for the
+  // files (paths may be empty), else 6144 x 4096. With `strict` a facet whose size the files do
+  // not tell is an error; otherwise the classic world stands.
+  DiffWorld worldFor(const std::string& map, const std::string& staticIndex,
+                     bool strict = true) const {
+    if (!sized.given && !sized.facet) return {};
+    try {
+      const WorldSize size = sized.forFiles(map, staticIndex);
+      return {size.width, size.height};
+    } catch (const UsageError&) {
+      if (strict) throw;
+      return {};
+    }
   }
-  return world;
+};
+
+DiffOptions takeDiffOptions(Args& args) {
+  DiffOptions options{takeWorldSize(args)};
+  options.facet = options.sized.facet.value_or(0);
+  return options;
 }
 
 int report(Context& ctx, const DiffResult& r) {
@@ -37,57 +55,69 @@ int report(Context& ctx, const DiffResult& r) {
 }
 
 int createMap(Args& args, Context& ctx) {
-  const DiffWorld world = worldOf(args);
+  const DiffOptions o = takeDiffOptions(args);
   const auto p = args.positionals(3, 3);
+  const DiffWorld world = o.worldFor(p[0], {});
   Progress silent;
-  return report(ctx, createMapDiff(p[0], p[1], MapDiffPaths::in(p[2]), world, silent));
+  return report(ctx, createMapDiff(p[0], p[1], MapDiffPaths::in(p[2], o.facet), world, silent));
 }
 
 int copyMap(Args& args, Context& ctx) {
-  const DiffWorld world = worldOf(args);
+  const DiffOptions o = takeDiffOptions(args);
   const auto p = args.positionals(2, 2);
+  const DiffWorld world = o.worldFor(p[0], {});
   Progress silent;
-  return report(ctx, copyMapToDiff(p[0], MapDiffPaths::in(p[1]), world, silent));
+  return report(ctx, copyMapToDiff(p[0], MapDiffPaths::in(p[1], o.facet), world, silent));
 }
 
 int applyMap(Args& args, Context& ctx) {
-  const DiffWorld world = worldOf(args);
+  const DiffOptions o = takeDiffOptions(args);
   const auto p = args.positionals(2, 2);
+  const DiffWorld world = o.worldFor(p[0], {});
   Progress silent;
-  return report(ctx, applyMapDiff(p[0], MapDiffPaths::in(p[1]), world, silent));
+  return report(ctx, applyMapDiff(p[0], MapDiffPaths::in(p[1], o.facet), world, silent));
 }
 
 int createStatics(Args& args, Context& ctx) {
-  const DiffWorld world = worldOf(args);
+  const DiffOptions o = takeDiffOptions(args);
   const auto p = args.positionals(5, 5);
+  const DiffWorld world = o.worldFor({}, p[0]);
   Progress silent;
-  return report(ctx,
-                createStaticDiff(p[0], p[1], p[2], p[3], StaticDiffPaths::in(p[4]), world, silent));
+  return report(ctx, createStaticDiff(p[0], p[1], p[2], p[3], StaticDiffPaths::in(p[4], o.facet),
+                                      world, silent));
 }
 
 int copyStatics(Args& args, Context& ctx) {
-  const DiffWorld world = worldOf(args);
+  const DiffOptions o = takeDiffOptions(args);
   const auto p = args.positionals(3, 3);
+  const DiffWorld world = o.worldFor({}, p[0]);
   Progress silent;
-  return report(ctx, copyStaticsToDiff(p[0], p[1], StaticDiffPaths::in(p[2]), world, silent));
+  return report(ctx,
+                copyStaticsToDiff(p[0], p[1], StaticDiffPaths::in(p[2], o.facet), world, silent));
 }
 
 int applyStatics(Args& args, Context& ctx) {
-  const DiffWorld world = worldOf(args);
+  const DiffOptions o = takeDiffOptions(args);
   const auto p = args.positionals(3, 3);
+  const DiffWorld world = o.worldFor({}, p[0]);
   Progress silent;
-  return report(ctx, applyStaticDiff(p[0], p[1], StaticDiffPaths::in(p[2]), world, silent));
+  return report(ctx,
+                applyStaticDiff(p[0], p[1], StaticDiffPaths::in(p[2], o.facet), world, silent));
 }
 
 // The blocks of the map diff and of the static diff in DIFFDIR (either may be missing).
 int list(Args& args, Context& ctx) {
-  const DiffWorld world = worldOf(args);
+  const DiffOptions o = takeDiffOptions(args);
   const auto p = args.positionals(1, 1);
-  const MapDiffPaths map = MapDiffPaths::in(p[0]);
-  const StaticDiffPaths statics = StaticDiffPaths::in(p[0]);
+  const MapDiffPaths map = MapDiffPaths::in(p[0], o.facet);
+  const StaticDiffPaths statics = StaticDiffPaths::in(p[0], o.facet);
+  const FacetNames names = facetNames(o.facet);
   if (!fileExists(map.blockList) && !fileExists(statics.blockList))
-    throw Error("No diff in " + p[0] + ": neither " + MapDiffLayout::kBlockListName + " nor " +
-                StaticDiffLayout::kBlockListName + " is there.");
+    throw Error("No diff in " + p[0] + ": neither " + names.mapDiffList + " nor " +
+                names.staticDiffList + " is there, in any case of the names.");
+  // A client folder holds the facet's map and statics beside its diffs: they tell the size.
+  const DiffWorld world = o.worldFor(pathWithoutCase(p[0], names.map),
+                                     pathWithoutCase(p[0], names.staticIndex), false);
   std::vector<std::string> problems;
   std::string text;
   const std::int64_t rows = world.height / 8;
@@ -129,7 +159,9 @@ Group diffGroup() {
   return {
       "diff",
       "Map and static diff files (Mapdifl0.mul, Mapdif0.mul; Stadifl0.mul, Stadifi0.mul, "
-      "Stadif0.mul): create, copy, apply, list. The world is 6144 x 4096 unless given.",
+      "Stadif0.mul; --facet N: those numbered N), found whatever the case of their names: "
+      "create, copy, apply, list. The world is 6144 x 4096 unless given, or taken from the "
+      "facet and the files with --facet N.",
       {
           {"create-map", usage("ORIG CHANGED OUTDIR"),
            "Writes the blocks of CHANGED whose cells differ from ORIG into a map diff.", createMap},

@@ -22,8 +22,9 @@ std::string text(const std::vector<std::string>& lines) {
 }
 
 int info(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
+  const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(1, 1);
+  const WorldSize size = sized.forMap(p[0]);
   TMap map;
   map.open(p[0], size.width, size.height);
   ctx.report(Json::Object{{"width", size.width},
@@ -46,8 +47,9 @@ MapCell cellOf(TMap& map, int x, int y) {
 }
 
 int cell(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
+  const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(3, 3);
+  const WorldSize size = sized.forMap(p[0]);
   TMap map;
   map.open(p[0], size.width, size.height);
   const MapCell c = cellOf(map, intArg(p[1], "X"), intArg(p[2], "Y"));
@@ -57,10 +59,11 @@ int cell(Args& args, Context& ctx) {
 }
 
 int setCell(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
+  const WorldSizeArgs sized = takeWorldSize(args);
   const auto id = args.option("id");
   const auto z = args.option("z");
   const auto p = args.positionals(3, 3);
+  const WorldSize size = sized.forMap(p[0]);
   if (!id && !z) throw UsageError("Give --id ID, --z Z or both.");
   const int x = intArg(p[1], "X");
   const int y = intArg(p[2], "Y");
@@ -78,8 +81,9 @@ int setCell(Args& args, Context& ctx) {
 }
 
 int overview(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
+  const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(3, 3);
+  const WorldSize size = sized.forMap(p[0]);
   TRadarcol radar;
   radar.load(p[1]);
   TMap map(WorldSources{nullptr, nullptr, nullptr, nullptr, &radar});
@@ -94,8 +98,9 @@ int overview(Args& args, Context& ctx) {
 }
 
 int heightMap(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
+  const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(2, 2);
+  const WorldSize size = sized.forMap(p[0]);
   imageFormatOf(p[1]);  // a name the picture cannot be saved under fails before the reading
   TMap map;
   map.open(p[0], size.width, size.height);
@@ -105,8 +110,9 @@ int heightMap(Args& args, Context& ctx) {
 }
 
 int adjustedHeightMap(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
+  const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(3, 3);
+  const WorldSize size = sized.forMap(p[0]);
   const int level = intArg(p[2], "LEVEL");
   imageFormatOf(p[1]);
   TMap map;
@@ -117,8 +123,9 @@ int adjustedHeightMap(Args& args, Context& ctx) {
 }
 
 int countTiles(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
+  const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(4, 4);
+  const WorldSize size = sized.forMap(p[0]);
   TTiledata tiledata;
   tiledata.load(p[1]);
   TMap map(WorldSources{nullptr, &tiledata, nullptr, nullptr, nullptr});
@@ -129,9 +136,10 @@ int countTiles(Args& args, Context& ctx) {
 }
 
 int replaceIds(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
+  const WorldSizeArgs sized = takeWorldSize(args);
   const auto seed = args.intOption("seed");
   const auto p = args.positionals(2, 2);
+  const WorldSize size = sized.forMap(p[0]);
   std::vector<std::string> messages;
   const auto rules = parseMapIdRules(readTextLines(p[1]), &messages);
   TMap map;
@@ -158,10 +166,11 @@ int replaceIds(Args& args, Context& ctx) {
 }  // namespace
 
 Group mapGroup() {
-  const std::string size = " --width W --height H";
+  const std::string size = kWorldSizeUsage;
   Group group{
       "map",
-      "The world map map0.mul (W x H land cells; the size is not stored in the file).",
+      "The world map map0.mul (W x H land cells; the size is not stored in the file, but "
+      "--facet N takes it from the facet and the file's size).",
       {
           {"info", "MAP" + size, "The world size and block count.", info},
           {"cell", "MAP X Y" + size, "One cell's tile id and altitude.", cell},

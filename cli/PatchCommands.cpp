@@ -27,25 +27,29 @@ CellRegion regionOf(const std::vector<std::string>& p, std::size_t at) {
 }
 
 int create(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
+  const WorldSizeArgs sized = takeWorldSize(args);
   PatchContents what{!args.flag("no-map"), !args.flag("no-statics"), args.flag("art"),
                      args.flag("textures")};
-  const auto mapNumber = args.intOption("map").value_or(0);
+  // The facet numbers the files too, unless --map names others.
+  const auto mapNumber = args.intOption("map").value_or(sized.facet.value_or(0));
   if (mapNumber < 0 || mapNumber > 255) throw UsageError("--map must be 0 to 255.");
   const auto p = args.positionals(6, 6);
   const PatchDirectory dir{p[0], static_cast<int>(mapNumber)};
+  const WorldSize size = sized.forFiles(dir.mapPath(), dir.staticsIndexPath());
   const auto message =
       createPatchFile(dir, size.width, size.height, regionOf(p, 1), what, p[5], g_silent);
   return reportMessage(ctx, message, "patch written to " + p[5], {{"path", p[5]}});
 }
 
 int apply(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
+  const WorldSizeArgs sized = takeWorldSize(args);
   const auto backup = args.option("backup");
-  const auto mapNumber = args.intOption("map").value_or(0);
+  // The facet numbers the files too, unless --map names others.
+  const auto mapNumber = args.intOption("map").value_or(sized.facet.value_or(0));
   if (mapNumber < 0 || mapNumber > 255) throw UsageError("--map must be 0 to 255.");
   const auto p = args.positionals(4, 4);
   const PatchDirectory dir{p[0], static_cast<int>(mapNumber)};
+  const WorldSize size = sized.forFiles(dir.mapPath(), dir.staticsIndexPath());
   const auto message = applyPatchFile(dir, size.width, size.height, intArg(p[2], "X1"),
                                       intArg(p[3], "Y1"), p[1], backup, g_silent);
   return reportMessage(
@@ -54,13 +58,15 @@ int apply(Args& args, Context& ctx) {
 }
 
 int heights(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
+  const WorldSizeArgs sized = takeWorldSize(args);
   const bool noMap = args.flag("no-map");
   const bool noStatics = args.flag("no-statics");
-  const auto mapNumber = args.intOption("map").value_or(0);
+  // The facet numbers the files too, unless --map names others.
+  const auto mapNumber = args.intOption("map").value_or(sized.facet.value_or(0));
   if (mapNumber < 0 || mapNumber > 255) throw UsageError("--map must be 0 to 255.");
   const auto p = args.positionals(6, 6);
   const PatchDirectory dir{p[0], static_cast<int>(mapNumber)};
+  const WorldSize size = sized.forFiles(dir.mapPath(), dir.staticsIndexPath());
   const int amount = intArg(p[5], "AMOUNT");
   const auto message = changeHeightsInDirectory(dir, size.width, size.height, regionOf(p, 1),
                                                 amount, !noMap, !noStatics, g_silent);
@@ -94,8 +100,9 @@ int mapCopy(Args& args, Context& ctx) {
 }
 
 int radarMap(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
+  const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(5, 5);
+  const WorldSize size = sized.forFiles(p[0], p[1]);
   TRadarcol radar;
   radar.load(p[3]);
   const auto map = WorldStream::openForReading(p[0]);
@@ -122,8 +129,9 @@ int deleteAll(Args& args, Context& ctx) {
 }
 
 int repair(Args& args, Context& ctx) {
-  const WorldSize size = worldSizeOf(args);
+  const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(3, 3);
+  const WorldSize size = sized.forFiles(p[2], p[0]);
   TMap map;
   map.open(p[2], size.width, size.height);
   const auto index = WorldStream::openFile(p[0]);
@@ -140,10 +148,11 @@ int repair(Args& args, Context& ctx) {
 }  // namespace
 
 Group patchGroup() {
-  const std::string size = " --width W --height H";
+  const std::string size = kWorldSizeUsage;
   return {
       "patch",
-      "Region patches (*.pkx) between the map%d/staidx%d/statics%d files of patch directories.",
+      "Region patches (*.pkx) between the map%d/staidx%d/statics%d files of patch directories "
+      "(names found whatever their case; --facet N picks files N and their world size).",
       {
           {"create",
            "DIR X1 Y1 X2 Y2 OUT.pkx [--map N] [--no-map] [--no-statics] [--art] [--textures]" +
@@ -164,7 +173,7 @@ std::vector<Command> mapToolCommands() {
        "--target-height H [--ignore-id ID]",
        "MapCopy: the land cells of a region into another map at TX TY (created when missing).",
        mapCopy},
-      {"radar-map", "MAP IDX MUL RADARCOL OUT --width W --height H",
+      {"radar-map", std::string("MAP IDX MUL RADARCOL OUT") + kWorldSizeUsage,
        "The world radar picture: land and the highest statics in their radar colours.", radarMap},
   };
 }
@@ -175,7 +184,7 @@ std::vector<Command> staticsToolCommands() {
        "Merge Statics: per block the statics of pair 1, then those of pair 2.", merge},
       {"delete-all", "IDX MUL", "Delete Statics: every index record empty, the data file empty.",
        deleteAll},
-      {"repair", "IDX MUL MAP --width W --height H",
+      {"repair", std::string("IDX MUL MAP") + kWorldSizeUsage,
        "Drops statics 0x39E7..0x39EE, adds 0x28C1 above raised 0xCF3/4/6/7 (in place).", repair},
   };
 }

@@ -18,11 +18,12 @@ std::string problemsText(TStatics& statics) {
 }
 
 // The statics pair named by the first two of a command's positionals (STAIDX STATICS ...),
-// opened at the world size of --width/--height.
+// opened at the world size of --width/--height or of --facet N and the index's size.
 struct OpenedStatics {
   OpenedStatics(Args& args, std::size_t least, std::size_t most) {
-    const WorldSize size = worldSizeOf(args);
+    const WorldSizeArgs sized = takeWorldSize(args);
     p = args.positionals(least, most);
+    const WorldSize size = sized.forStatics(p[0]);
     statics.open(p[0], p[1], size.width, size.height, StorageMode::Memory);
   }
   OpenedStatics(Args& args, std::size_t count) : OpenedStatics(args, count, count) {}
@@ -201,7 +202,7 @@ int exportText(Args& args, Context& ctx) {
 }  // namespace
 
 Group staticsGroup() {
-  const std::string size = " --width W --height H";
+  const std::string size = kWorldSizeUsage;
   Group group{
       "statics",
       "The statics pair staidx0.mul / statics0.mul of a W x H world.",

@@ -46,7 +46,7 @@ const std::vector<FamilyNames>& familyNames() {
        "MultiCollection.uop"},
       {"Progress", "Progress", {{"ProgressIdx", "Progress.idx"}, {"ProgressMul", "Progress.mul"}},
        ""},
-      {"Cliloc", "Cliloc", {{"", "cliloc.enu"}}, ""},
+      {"Cliloc", "Cliloc", {{"", "Cliloc.enu"}}, ""},
   };
   return names;
 }

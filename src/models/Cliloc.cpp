@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+
 #include "app/FileIO.h"
+#include "app/FileNames.h"
 #include "app/Text.h"
 #include "models/Tiledata.h"
 
@@ -68,12 +71,20 @@ Bytes encodeCliloc(const Cliloc& cliloc) {
   return w.take();
 }
 
+std::string clilocFilePath(const std::string& path) {
+  struct stat st {};
+  if (!path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    return pathWithoutCase(path, clilocLayout::kFileName);
+  return existingPathWithoutCase(path);
+}
+
 Cliloc loadCliloc(const std::string& path) {
-  const Bytes bytes = readFile(path);
+  const std::string found = clilocFilePath(path);
+  const Bytes bytes = readFile(found);
   try {
     return decodeCliloc(bytes);
   } catch (const FormatError& e) {
-    throw FormatError(path + ": " + e.what());
+    throw FormatError(found + ": " + e.what());
   }
 }
 

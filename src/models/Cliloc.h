@@ -26,6 +26,8 @@ struct TClilocEntry {
 };
 
 namespace clilocLayout {
+// The client's English table, as the program names a new one.
+inline const std::string kFileName = "Cliloc.enu";
 constexpr std::size_t kHeaderSize = 6;
 // number (4), flag (1), length (2)
 constexpr std::size_t kEntryHeaderSize = 7;
@@ -50,8 +52,12 @@ Cliloc decodeCliloc(std::span<const std::uint8_t> bytes);
 // The file's bytes: the header, then every entry with its text's byte length. Throws Error naming
 // the entry whose text is longer than 65535 bytes.
 Bytes encodeCliloc(const Cliloc& cliloc);
-// Reads a cliloc file; FileError when it cannot be read, FormatError (with the path) as
-// decodeCliloc.
+// The cliloc file a path names, found whatever the case of its name: for a folder its
+// "Cliloc.enu" (folder + "Cliloc.enu" when there is none); for a file that is not there the file
+// of its folder whose name differs only in case, when there is one; otherwise the path itself.
+std::string clilocFilePath(const std::string& path);
+// Reads a cliloc file (the path found by clilocFilePath); FileError when it cannot be read,
+// FormatError (with the path) as decodeCliloc.
 Cliloc loadCliloc(const std::string& path);
 // Replaces the file whole with the encoded table.
 void saveCliloc(const std::string& path, const Cliloc& cliloc);

@@ -2,6 +2,7 @@
 
 #include "app/Error.h"
 #include "app/FileIO.h"
+#include "app/FileNames.h"
 
 namespace quillotide {
 
@@ -50,9 +51,38 @@ void Registry::wireWorldSources() {
   if (items) items->setOwners(statics.get(), staticDiff.get(), worldFile.get());
 }
 
+int Registry::settingsFacet() const {
+  if (!config || !config->contains("Facet")) return 0;
+  const std::int32_t facet = config->getInt("Facet");
+  return facet >= 0 && facet < kFacetCount ? facet : 0;
+}
+
+std::optional<FacetSize> Registry::settingsFacetSize() const {
+  if (!config) return std::nullopt;
+  // The size of a file that is there; a UOP map's entries, not its container, hold the world.
+  const auto sizeOf = [this](const std::string& key) -> std::optional<std::uint64_t> {
+    const std::string path = config->getString(key);
+    if (path.empty() || !fileExists(path) || lowerAscii(path).ends_with(".uop"))
+      return std::nullopt;
+    return fileSize(path);
+  };
+  const auto name = [this](const std::string& key) {
+    const std::string path = config->getString(key);
+    return path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+  };
+  return facetWorldSize(settingsFacet(), sizeOf("Map"), sizeOf("StaticIdx"), name("Map"),
+                        name("StaticIdx"));
+}
+
 std::pair<int, int> Registry::settingsWorldSize() const {
   const std::pair<int, int> classic{StaticDiffLayout::kDefaultWidth,
                                     StaticDiffLayout::kDefaultHeight};
+  try {
+    if (const std::optional<FacetSize> facet = settingsFacetSize())
+      return {facet->width, facet->height};
+  } catch (const Error&) {
+    // Files of two worlds: their open refuses them; the size typed stays the answer here.
+  }
   if (!config || !config->contains("MapWidth") || !config->contains("MapHeight")) return classic;
   const int width = config->getInt("MapWidth");
   const int height = config->getInt("MapHeight");
@@ -66,6 +96,7 @@ std::pair<int, int> Registry::settingsWorldSize() const {
 
 void Registry::alignDiffWorld() {
   if (!staticDiff) return;
+  staticDiff->setFacet(settingsFacet());
   if (statics && statics->isLoaded()) {
     staticDiff->setWorldSize(statics->width(), statics->height());
     return;

@@ -4,10 +4,12 @@
 // configuration store first, then every model in creation order.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "app/Config.h"
+#include "app/Facet.h"
 #include "app/Random.h"
 #include "models/Animation.h"
 #include "models/Animdata.h"
@@ -69,11 +71,18 @@ public:
   WorldSources worldSources() const;
   void wireWorldSources();
 
-  // The world size of the settings (MapWidth x MapHeight); 6144 x 4096 while either is unset or
-  // the two are no world size.
+  // The facet of the settings ("Facet", 0 to 5); 0 while unset or no facet.
+  int settingsFacet() const;
+  // The world size the facet of the settings has for the map and statics index of the settings
+  // ("Map", "StaticIdx"), from their sizes; nullopt when they fit no size of the facet. Throws
+  // Error naming both sizes when the two files belong to different worlds.
+  std::optional<FacetSize> settingsFacetSize() const;
+  // The world size of the settings: the facet's size for its files when they give one, else
+  // MapWidth x MapHeight; 6144 x 4096 while neither gives a world size.
   std::pair<int, int> settingsWorldSize() const;
   // Gives the diff store the world its block numbers refer to: the loaded statics' world, so that
-  // a diff block hides the statics block it replaces, else the world size of the settings.
+  // a diff block hides the statics block it replaces, else the world size of the settings; and
+  // the facet of the settings, whose diff files it reads and writes.
   void alignDiffWorld();
 
   // The LowMemory setting as read once at start; it picks the storage mode of art, textures and

@@ -10,7 +10,9 @@
 
 #include "app/Bytes.h"
 #include "app/Error.h"
+#include "app/Facet.h"
 #include "app/FileIO.h"
+#include "app/FileNames.h"
 #include "app/IndexedFile.h"
 #include "app/Text.h"
 #include "world/StaticDiff.h"
@@ -343,15 +345,18 @@ DiffResult writeStaticDiff(WindowReader& index, WindowReader& data, WindowReader
 
 }  // namespace
 
-MapDiffPaths MapDiffPaths::in(const std::string& directory) {
-  return {joinPath(directory, MapDiffLayout::kBlockListName),
-          joinPath(directory, MapDiffLayout::kDataName)};
+MapDiffPaths MapDiffPaths::in(const std::string& directory, int facet) {
+  checkFacet(facet);
+  const FacetNames names = facetNames(facet);
+  return {pathWithoutCase(directory, names.mapDiffList), pathWithoutCase(directory, names.mapDiff)};
 }
 
-StaticDiffPaths StaticDiffPaths::in(const std::string& directory) {
-  return {joinPath(directory, StaticDiffLayout::kBlockListName),
-          joinPath(directory, StaticDiffLayout::kIndexName),
-          joinPath(directory, StaticDiffLayout::kDataName)};
+StaticDiffPaths StaticDiffPaths::in(const std::string& directory, int facet) {
+  checkFacet(facet);
+  const FacetNames names = facetNames(facet);
+  return {pathWithoutCase(directory, names.staticDiffList),
+          pathWithoutCase(directory, names.staticDiffIndex),
+          pathWithoutCase(directory, names.staticDiff)};
 }
 
 std::string DiffResult::text() const {

@@ -39,18 +39,20 @@ struct DiffWorld {
   }
 };
 
+// The diff files of facet `facet` in `directory` ("Mapdifl2.mul", ... for facet 2), each found
+// whatever the case of its name; a file that is not there is named as the program writes it, and
+// one that is keeps its name when it is replaced.
 struct MapDiffPaths {
   std::string blockList;
   std::string data;
-  // The two files under their names in `directory`.
-  static MapDiffPaths in(const std::string& directory);
+  static MapDiffPaths in(const std::string& directory, int facet = 0);
 };
 
 struct StaticDiffPaths {
   std::string blockList;
   std::string index;
   std::string data;
-  static StaticDiffPaths in(const std::string& directory);
+  static StaticDiffPaths in(const std::string& directory, int facet = 0);
 };
 
 struct DiffResult {

@@ -10,6 +10,7 @@
 
 #include "app/Error.h"
 #include "app/FileIO.h"
+#include "app/FileNames.h"
 #include "app/Text.h"
 #include "world/Item.h"
 #include "world/Map.h"
@@ -933,27 +934,30 @@ std::int64_t changeHeights(const PatchStreams& files, int width, int height,
   return skipped;
 }
 
+// The files are found whatever the case of their names, as a client folder copied from Windows
+// keeps them.
 std::string PatchDirectory::mapPath() const {
-  return joinPath(dir, "map" + std::to_string(mapNumber) + ".mul");
+  return pathWithoutCase(dir, "map" + std::to_string(mapNumber) + ".mul");
 }
 std::string PatchDirectory::staticsIndexPath() const {
-  return joinPath(dir, "staidx" + std::to_string(mapNumber) + ".mul");
+  return pathWithoutCase(dir, "staidx" + std::to_string(mapNumber) + ".mul");
 }
 std::string PatchDirectory::staticsDataPath() const {
-  return joinPath(dir, "statics" + std::to_string(mapNumber) + ".mul");
+  return pathWithoutCase(dir, "statics" + std::to_string(mapNumber) + ".mul");
 }
-std::string PatchDirectory::artIndexPath() const { return joinPath(dir, "artidx.mul"); }
-std::string PatchDirectory::artDataPath() const { return joinPath(dir, "art.mul"); }
-std::string PatchDirectory::textureIndexPath() const { return joinPath(dir, "texidx.mul"); }
-std::string PatchDirectory::textureDataPath() const { return joinPath(dir, "texmaps.mul"); }
+std::string PatchDirectory::artIndexPath() const { return pathWithoutCase(dir, "artidx.mul"); }
+std::string PatchDirectory::artDataPath() const { return pathWithoutCase(dir, "art.mul"); }
+std::string PatchDirectory::textureIndexPath() const { return pathWithoutCase(dir, "texidx.mul"); }
+std::string PatchDirectory::textureDataPath() const { return pathWithoutCase(dir, "texmaps.mul"); }
 
 std::vector<int> patchMapNumbers(const std::string& dir) {
   std::vector<int> out;
   if (dir.empty()) return out;
+  const FolderNames names = FolderNames::orEmpty(dir);
   for (int n = 0; n < 256; ++n) {
-    const PatchDirectory d{dir, n};
-    if (fileExists(d.mapPath()) && fileExists(d.staticsIndexPath()) &&
-        fileExists(d.staticsDataPath()))
+    const std::string number = std::to_string(n);
+    if (names.find("map" + number + ".mul") && names.find("staidx" + number + ".mul") &&
+        names.find("statics" + number + ".mul"))
       out.push_back(n);
   }
   return out;

@@ -3,9 +3,11 @@
 #include <algorithm>
 
 #include "app/Error.h"
+#include "app/Facet.h"
 #include "app/FileIO.h"
 #include "app/IndexedFile.h"
 #include "app/Text.h"
+#include "world/DiffFiles.h"
 #include "world/WorldFile.h"
 
 namespace quillotide {
@@ -25,6 +27,11 @@ void growTo(Bytes& bytes, std::size_t size) {
   if (bytes.size() < size) bytes.resize(size, 0);
 }
 
+std::string fileNameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace
 
 void TStaticDiff::setWorldSize(int width, int height) {
@@ -34,6 +41,11 @@ void TStaticDiff::setWorldSize(int width, int height) {
   m_state.byBlock.clear();
   for (std::size_t i = 0; i < m_state.items.size(); ++i)
     m_state.byBlock[blockKey(m_state.items[i])].push_back(static_cast<std::uint32_t>(i));
+}
+
+void TStaticDiff::setFacet(int facet) {
+  checkFacet(facet);
+  m_facet = facet;
 }
 
 std::int64_t TStaticDiff::blockOf(std::int64_t x, std::int64_t y) const {
@@ -53,16 +65,17 @@ void TStaticDiff::rebuildFirstEntries() {
 
 void TStaticDiff::loadDiffs(const std::string& directory) {
   // All three are read before anything is replaced.
-  Bytes list = readFile(joinPath(directory, kBlockListName));
-  Bytes index = readFile(joinPath(directory, kIndexName));
-  Bytes data = readFile(joinPath(directory, kDataName));
+  const StaticDiffPaths paths = StaticDiffPaths::in(directory, m_facet);
+  Bytes list = readFile(paths.blockList);
+  Bytes index = readFile(paths.index);
+  Bytes data = readFile(paths.data);
 
   std::vector<std::string> problems;
   if (list.size() % kBlockNumberSize != 0)
     problems.push_back(formatMessage(
         "%s: %d bytes is not a whole number of 4-byte block numbers; the last %d bytes are left "
         "out.",
-        {kBlockListName, decimal(static_cast<std::int64_t>(list.size())),
+        {fileNameOf(paths.blockList), decimal(static_cast<std::int64_t>(list.size())),
          decimal(static_cast<std::int64_t>(list.size() % kBlockNumberSize))}));
   const std::size_t n = std::min<std::size_t>(list.size() / kBlockNumberSize, 0x7FFFFFFF);
   list.resize(n * kBlockNumberSize);
@@ -358,7 +371,8 @@ std::optional<std::size_t> TStaticDiff::saveDiffs(const std::string& directory,
                                     static_cast<std::uint8_t>(s.y % 8), s.z, s.hue});
         }
       if (data.size() > 0x7FFFFFFF)
-        throw Error("The static diff data " + kDataName + " would grow past 2 GB.");
+        throw Error("The static diff data " + facetNames(m_facet).staticDiff +
+                    " would grow past 2 GB.");
       growTo(index, (p + 1) * kIndexSize);
       std::uint8_t* r = index.data() + p * kIndexSize;
       storeU32(r, static_cast<std::uint32_t>(start));
@@ -366,9 +380,11 @@ std::optional<std::size_t> TStaticDiff::saveDiffs(const std::string& directory,
       storeU32(r + 8, 0);
       ++written;
     }
-    AtomicFile listFile(joinPath(directory, kBlockListName));
-    AtomicFile indexFile(joinPath(directory, kIndexName));
-    AtomicFile dataFile(joinPath(directory, kDataName));
+    // A file replaced keeps the case of its name.
+    const StaticDiffPaths paths = StaticDiffPaths::in(directory, m_facet);
+    AtomicFile listFile(paths.blockList);
+    AtomicFile indexFile(paths.index);
+    AtomicFile dataFile(paths.data);
     listFile.write(list);
     indexFile.write(index);
     dataFile.write(data);

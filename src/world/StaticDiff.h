@@ -60,7 +60,13 @@ public:
   // The block of a world cell, or -1 outside the world.
   std::int64_t blockOf(std::int64_t x, std::int64_t y) const;
 
-  // Reads the three files of `directory` whole. All or nothing: when one cannot be read
+  // The facet whose diff files the store reads and writes ("Stadifl2.mul", ... for facet 2; 0
+  // unless set). Throws Error for a number outside 0..5; the store then keeps its facet.
+  void setFacet(int facet);
+  int facet() const { return m_facet; }
+
+  // Reads the three files of the facet in `directory` whole, their names found whatever their
+  // case. All or nothing: when one cannot be read
   // (FileError "Cannot open file %s") the store keeps its entries, items and loaded flag.
   // Afterwards the item list is empty and serials start again at 0x3FFFFFF. Damage that loading
   // can live with (a block list cut inside a number, counts that disagree, blocks outside the
@@ -98,7 +104,8 @@ public:
   // are loaded), and returns its serial. Throws Error for a position outside the world.
   std::int32_t addItem(std::uint16_t id, int x, int y, int z, std::uint16_t hue);
 
-  // Writes the changed blocks into the images and the three images whole into `directory`
+  // Writes the changed blocks into the images and the three images whole into `directory` (files
+  // there keep the case of their names)
   // (replaced together or not at all). Modes 1 and 2 first add the world file's unwritten or all
   // items as diff items (items outside the world are skipped, see lastSkipped) and then drop its
   // unwritten items. Returns the number of blocks written, or nothing when there are no entries
@@ -158,6 +165,7 @@ private:
   WorldSources m_sources;
   int m_width = StaticDiffLayout::kDefaultWidth;
   int m_height = StaticDiffLayout::kDefaultHeight;
+  int m_facet = 0;
   bool m_loaded = false;
   std::string m_directory;
   Bytes m_blockList;
