@@ -191,7 +191,7 @@ std::vector<Group> allGroups() {
           gumpGroup(),  textureGroup(), lightGroup(),    radarcolGroup(), animGroup(),
           animdataGroup(), verdataGroup(), soundGroup(), multiGroup(), progressGroup(),
           mapGroup(), staticsGroup(), worldGroup(),
-          equipGroup(), clilocGroup(), batchGroup(), patchGroup(), diffGroup(),
+          equipGroup(), clilocGroup(), batchGroup(), patchGroup(), diffGroup(), uopGroup(),
           clientGroup()};
 }
 

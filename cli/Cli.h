@@ -168,6 +168,7 @@ Group patchGroup();
 std::vector<Command> mapToolCommands();
 std::vector<Command> staticsToolCommands();
 Group diffGroup();
+Group uopGroup();
 Group clientGroup();
 
 std::vector<Group> allGroups();
