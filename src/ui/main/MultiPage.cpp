@@ -6,11 +6,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
+#include <QListWidget>
 #include <QMenu>
 #include <QPixmap>
 #include <QScrollArea>
 
 #include "app/SlotList.h"
+#include "app/Text.h"
 #include "registry/Registry.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SlotListView.h"
@@ -57,6 +59,19 @@ QString emptyMultiSaveMessage(std::int32_t slot, bool loaded) {
       .arg(QString::fromStdString(slotLabel(slot)));
 }
 
+QString multiComponentLine(const MultiComponent& c) {
+  QString line = QStringLiteral("%1  %2, %3, %4  flags %5")
+                     .arg(QString::fromStdString(slotLabel(c.id)))
+                     .arg(c.x)
+                     .arg(c.y)
+                     .arg(c.z)
+                     .arg(QString::fromStdString(hexLabel(c.flags)));
+  QStringList numbers;
+  for (const std::uint32_t n : c.clilocs) numbers << QString::number(n);
+  if (!numbers.isEmpty()) line += QStringLiteral("  clilocs ") + numbers.join(QStringLiteral(", "));
+  return line;
+}
+
 MultiPage::MultiPage(TMainForm& main, QWidget* parent)
     : QWidget(parent),
       m_registry(main.registry()),
@@ -64,6 +79,7 @@ MultiPage::MultiPage(TMainForm& main, QWidget* parent)
       m_list(new SlotListView(main.slotSearch(), main.dialogs(), SlotListView::Options{}, this)),
       m_scroll(new QScrollArea(this)),
       m_picture(new QLabel),
+      m_components(new QListWidget(this)),
       m_menu(new QMenu(this)) {
   setObjectName(QStringLiteral("MultiPage"));
   m_list->setNames(QStringLiteral("lbMulti"), QStringLiteral("cbMultiFilter"),
@@ -78,6 +94,7 @@ MultiPage::MultiPage(TMainForm& main, QWidget* parent)
   m_scroll->setObjectName(QStringLiteral("sbMulti"));
   m_picture->setObjectName(QStringLiteral("iMulti"));
   m_scroll->setWidget(m_picture);
+  m_components->setObjectName(QStringLiteral("lbMultiComponents"));
   showEmpty();
 
   for (const TextFormat& f : textFormats())
@@ -102,7 +119,10 @@ MultiPage::MultiPage(TMainForm& main, QWidget* parent)
 
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(m_list);
-  layout->addWidget(m_scroll, 1);
+  auto* shown = new QVBoxLayout;
+  shown->addWidget(m_scroll, 3);
+  shown->addWidget(m_components, 1);
+  layout->addLayout(shown, 1);
 }
 
 void MultiPage::addEntry(const QString& name, const QString& caption,
@@ -120,11 +140,15 @@ void MultiPage::showEmpty() {
   empty.fill(palette().color(QPalette::Window));
   m_picture->setPixmap(empty);
   m_picture->resize(empty.size());
+  m_components->clear();
 }
 
 void MultiPage::showSlot(std::int32_t slot) {
   showEmpty();
   if (!m_registry.multis->slotExists(slot)) return;
+  // The components first: they are worth reading even when the art to draw them is missing.
+  for (const MultiComponent& c : m_registry.multis->components(slot))
+    m_components->addItem(multiComponentLine(c));
   const Bitmap32 picture = m_registry.multis->multiPicture(slot, m_registry.art.get());
   if (picture.empty()) return;
   m_picture->setPixmap(QPixmap::fromImage(toQImage(picture)));

@@ -10,6 +10,7 @@
 #include "models/Multi.h"
 
 class QLabel;
+class QListWidget;
 class QMenu;
 class QScrollArea;
 
@@ -34,6 +35,8 @@ public:
   QMenu* popupMenu() const { return m_menu; }
   // The picture area: the multi's picture, or an empty 100 x 100 area.
   QLabel* picture() const { return m_picture; }
+  // The selected multi's components, one line each: id, offsets, flags and cliloc numbers.
+  QListWidget* components() const { return m_components; }
 
 private:
   void showSlot(std::int32_t slot);
@@ -49,11 +52,14 @@ private:
   SlotListView* m_list;
   QScrollArea* m_scroll;
   QLabel* m_picture;
+  QListWidget* m_components;
   QMenu* m_menu;
 };
 
 // The text shown when a "Save to ..." entry is chosen on an empty slot, or before the files are
 // loaded.
 QString emptyMultiSaveMessage(std::int32_t slot, bool loaded);
+// One line of the component list: "0x3E85  1, -4, 6  flags 0x101  clilocs 1041205, 1041206".
+QString multiComponentLine(const MultiComponent& component);
 
 }  // namespace quillotide::ui
