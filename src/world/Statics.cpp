@@ -652,6 +652,32 @@ Bitmap32 TStatics::renderStaticMap(Progress& progress) {
   return picture;
 }
 
+void TStatics::forEachPlaced(Progress& progress, bool skipReplaced,
+                             const std::function<void(const TItem&)>& take) {
+  requireLoaded();
+  const auto replaced = [&](std::int64_t b) {
+    return skipReplaced && m_hasBlock && m_hasBlock(static_cast<std::int32_t>(b));
+  };
+  forEachStoredBlock(progress, [&](std::int64_t b, int x0, int y0, const IndexRecord&,
+                                   const std::vector<StaticRecord>& records) {
+    if (m_state.blockPos.contains(static_cast<std::int32_t>(b)) || replaced(b)) return;
+    for (const StaticRecord& r : records)
+      take(placedItem(r.id, x0 + r.x, y0 + r.y, r.z, r.hue, -1, ItemKind::Static));
+  });
+  // A static moved into another block was read with its old one; the target block is read as
+  // the move happens, so every listed static stands in a block that has been read.
+  const int rows = m_height / 8;
+  for (const BlockEntry& entry : m_state.blocks) {
+    if (replaced(entry.block)) continue;
+    const auto bx = static_cast<std::uint32_t>(entry.block / rows);
+    const auto by = static_cast<std::uint32_t>(entry.block % rows);
+    const auto it = m_state.byCell.find(cellKey(bx << 3, by << 3));
+    if (it == m_state.byCell.end()) continue;
+    for (const std::uint32_t pos : it->second)
+      if (!m_state.items[pos].deleted) take(m_state.items[pos]);
+  }
+}
+
 std::vector<std::string> TStatics::searchLines(std::uint16_t id, Progress& progress) {
   requireLoaded();
   std::vector<std::string> lines;

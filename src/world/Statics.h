@@ -151,6 +151,12 @@ public:
   // The tile id of a search answer; throws as searchId does for one that is no number or lies
   // outside 0 .. 0xFFFF.
   static std::uint16_t searchedId(const std::string& answer);
+  // Hands every undeleted static as it stands now to `take`: first those of the blocks not read
+  // yet, from the files (serial -1, size 0 x 0), then those of the blocks read, with this
+  // session's changes and their serials. With skipReplaced, blocks a static diff replaces are
+  // left out, as the editor does not show them. Reads no block into the lists.
+  void forEachPlaced(Progress& progress, bool skipReplaced,
+                     const std::function<void(const TItem&)>& take);
   // The lines searchId writes for a tile id.
   std::vector<std::string> searchLines(std::uint16_t id, Progress& progress);
   // Removes records equal in all five fields within a block; returns

@@ -27,6 +27,30 @@ constexpr ValueRange kIdRange{0, 0xFFFF};
 
 }  // namespace
 
+TextItem readPlainWorldLine(std::string_view line, std::size_t number, ValueRange position,
+                            ValueRange height) {
+  const auto pieces = split(line, " ");
+  const auto value = [&](std::size_t k, std::string_view what, ValueRange range) {
+    const std::int32_t v = parseInt(piece(pieces, k));
+    requireInRange(number, what, v, range);
+    return v;
+  };
+  TextItem p;
+  p.id = value(0, "the id", kIdRange);
+  p.x = value(1, "x", position);
+  p.y = value(2, "y", position);
+  p.z = value(3, "z", height);
+  p.hue = value(4, "the hue", kIdRange);
+  p.line = number;
+  return p;
+}
+
+std::string plainWorldLine(std::uint16_t id, std::int64_t x, std::int64_t y, std::int64_t z,
+                           std::uint16_t hue) {
+  return hexLabel(id) + " " + decimal(x) + " " + decimal(y) + " " + decimal(z) + " " +
+         hexLabel(hue);
+}
+
 WorldTextFormat worldTextFormatByName(const std::string& name) {
   if (name == "text") return WorldTextFormat::Plain;
   if (name == "sphere") return WorldTextFormat::Sphere51a;
@@ -141,22 +165,8 @@ std::size_t TWorldFile::loadLines(const std::vector<std::string>& lines, WorldTe
     ++added;
   };
   if (format == WorldTextFormat::Plain) {
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      const auto pieces = split(lines[i], " ");
-      const auto value = [&, number = i + 1](std::size_t k, std::string_view what,
-                                             ValueRange range) {
-        const std::int32_t v = parseInt(piece(pieces, k));
-        requireInRange(number, what, v, range);
-        return v;
-      };
-      TextItem p;
-      p.id = value(0, "the id", kIdRange);
-      p.x = value(1, "x", kPositionRange);
-      p.y = value(2, "y", kPositionRange);
-      p.z = value(3, "z", kHeightRange);
-      p.hue = value(4, "the hue", kIdRange);
-      addItem(p);
-    }
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      addItem(readPlainWorldLine(lines[i], i + 1, kPositionRange, kHeightRange));
     return added;
   }
   ItemTextRules rules;
@@ -179,8 +189,7 @@ std::vector<std::string> TWorldFile::lines(WorldTextFormat format) const {
     const std::int64_t serial = static_cast<std::int64_t>(item.serial) + 0xFFFFFFF;
     switch (format) {
       case WorldTextFormat::Plain:
-        out.push_back(hexLabel(item.tileId) + " " + decimal(item.x) + " " + decimal(item.y) + " " +
-                      decimal(item.z) + " " + hexLabel(item.hue));
+        out.push_back(plainWorldLine(item.tileId, item.x, item.y, item.z, item.hue));
         break;
       case WorldTextFormat::Sphere51a:
         out.push_back("[WORLDITEM 0" + hexDigits(item.tileId) + "]");

@@ -15,11 +15,20 @@
 #include <string>
 #include <vector>
 
+#include "models/ItemText.h"
 #include "world/Item.h"
 
 namespace quillotide {
 
 enum class WorldTextFormat { Plain, Sphere51a, Wsc };
+
+// One line of the plain format, "0x%x %d %d %d 0x%x": id, x, y, z, hue.
+std::string plainWorldLine(std::uint16_t id, std::int64_t x, std::int64_t y, std::int64_t z,
+                           std::uint16_t hue);
+// Reads a plain line (line `number`, counted from 1, for the messages); x and y must lie in
+// `position`, z in `height`, id and hue in 0 .. 0xFFFF. Throws Error as the loaders do.
+TextItem readPlainWorldLine(std::string_view line, std::size_t number, ValueRange position,
+                            ValueRange height);
 
 // "text", "sphere" or "wsc"; throws Error for any other name.
 WorldTextFormat worldTextFormatByName(const std::string& name);

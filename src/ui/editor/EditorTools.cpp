@@ -52,13 +52,6 @@ private:
   UndoStack& m_stack;
 };
 
-// One step of the eight screen directions and the two altitude moves, tools 7 to 16.
-struct MoveStep {
-  int dx;
-  int dy;
-  int dz;
-};
-
 std::int32_t number(const QString& text) { return parseInt(text.toStdString()); }
 
 // The altitude change that keeps z within -128 .. 127, so every owner and the editor's copy land
@@ -211,20 +204,8 @@ private:
       }
   }
 
-  MoveStep moveStep(int tool) {
-    if (tool == 15 || tool == 16) {
-      const std::int64_t u = number(m_statics.upDownStep());
-      return {0, 0, static_cast<int>(std::clamp<std::int64_t>(tool == 15 ? u : -u, -256, 256))};
-    }
-    const int m = number(m_statics.moveStep());
-    static constexpr int kDirections[8][2] = {{-1, 0}, {-1, -1}, {0, -1}, {1, -1},
-                                              {1, 0},  {1, 1},   {0, 1},  {-1, 1}};
-    const auto* d = kDirections[tool - 7];
-    return {d[0] * m, d[1] * m, 0};
-  }
-
   void move(int tool, std::int32_t serial) {
-    const MoveStep step = moveStep(tool);
+    const MoveStep step = staticToolMove(tool, m_statics);
     if (!m_statics.moveArea()) {
       TItem* it = objectWith(serial);
       if (!it) return;
@@ -382,6 +363,19 @@ private:
 };
 
 }  // namespace
+
+MoveStep staticToolMove(int tool, const StaticToolInputs& inputs) {
+  if (tool == 15 || tool == 16) {
+    const std::int64_t u = number(inputs.upDownStep());
+    return {0, 0, static_cast<int>(std::clamp<std::int64_t>(tool == 15 ? u : -u, -256, 256))};
+  }
+  if (tool < 7 || tool > 14) return {0, 0, 0};
+  const int m = number(inputs.moveStep());
+  static constexpr int kDirections[8][2] = {{-1, 0}, {-1, -1}, {0, -1}, {1, -1},
+                                            {1, 0},  {1, 1},   {0, 1},  {-1, 1}};
+  const auto* d = kDirections[tool - 7];
+  return {d[0] * m, d[1] * m, 0};
+}
 
 std::string editorToolStepName(int tool) {
   switch (tool) {

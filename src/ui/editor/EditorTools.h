@@ -63,6 +63,17 @@ public:
   virtual void takeId(int id) = 0;
 };
 
+// One step of the eight screen directions and the two altitude moves, tools 7 to 16.
+struct MoveStep {
+  int dx;
+  int dy;
+  int dz;
+};
+// The step of a move tool (7 to 14: the move field's cells in its direction; 15, 16: the up/down
+// field, within -256 .. 256); nothing for any other tool. Throws Error for a field that is no
+// number.
+MoveStep staticToolMove(int tool, const StaticToolInputs& inputs);
+
 // The name an edit of the tool gives its undo step ("Delete", "Nuke", "Raise", ...).
 std::string editorToolStepName(int tool);
 

@@ -1,0 +1,286 @@
+// The world editor's Select tool as a person uses it: clicks, Ctrl+clicks and a Shift+drag
+// rubber band on the view, Esc, the static tool's buttons and the keys on a selection, Ctrl+C
+// and Ctrl+V through the clipboard, "Find placed..." typed into and double-clicked; then what is
+// selected, what the models hold and what a patch writes to disk.
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QListView>
+#include <QTest>
+
+#include "EditorRun.h"
+#include "app/Progress.h"
+#include "ui/editor/EditorSelection.h"
+#include "ui/editor/FindPlacedForm.h"
+#include "ui/editor/StaticToolForm.h"
+#include "ui/editor/ToolWindows.h"
+#include "world/Selection.h"
+#include "world/Statics.h"
+#include "world/WorldFile.h"
+
+using quillotide::ItemKind;
+using quillotide::TItem;
+using quillotide::test::EditorRun;
+using quillotide::test::EditorWorld;
+
+namespace {
+
+// The editor on the 64 x 64 world with its posts on (32,32) and (34,34, hue 3).
+struct SelectRun : EditorRun {
+  SelectRun() {
+    show();
+    QTest::mouseMove(view(), cell(40, 40));
+  }
+  quillotide::ui::EditorSelection& selecting() const { return editor->selection(); }
+  std::size_t selected() const { return editor->selection().selection().size(); }
+  // The drawn post on the cell, and whether it is drawn tinted.
+  bool tinted(int x, int y) const {
+    const TItem* it = visible(ItemKind::Static, x, y);
+    return it && it->selected;
+  }
+  void click(QPoint at, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::mouseMove(view(), at);
+    QTest::mouseClick(view(), Qt::LeftButton, modifiers, at);
+  }
+  // Shift (and the given keys) held from the press to the release.
+  void band(QPoint from, QPoint to, Qt::KeyboardModifiers modifiers = Qt::ShiftModifier) {
+    QTest::mouseMove(view(), from);
+    QTest::mousePress(view(), Qt::LeftButton, modifiers, from);
+    QTest::mouseMove(view(), (from + to) / 2);
+    QTest::mouseMove(view(), to);
+    QTest::mouseRelease(view(), Qt::LeftButton, modifiers, to);
+  }
+  void key(int key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(editor.get(), static_cast<Qt::Key>(key), modifiers);
+  }
+  // Both posts, by a band around them.
+  void selectBoth() {
+    band(cell(32, 32) + QPoint(-30, -30), cell(34, 34) + QPoint(30, 30));
+    QCOMPARE(selected(), std::size_t(2));
+  }
+  std::vector<TItem> staticsAt(int x, int y) const { return run.registry->statics->itemsAt(x, y); }
+  // The statics a patch wrote, read back from disk.
+  std::vector<TItem> patchedStatics(const std::string& index, const std::string& data) const {
+    quillotide::TStatics reread;
+    reread.open(run.dir.file(index), run.dir.file(data), 64, 64, quillotide::StorageMode::Memory);
+    return reread.getItemsInRect(0, 63, 0, 63);
+  }
+};
+
+}  // namespace
+
+class EditorSelectionTest : public QObject {
+  Q_OBJECT
+private slots:
+  void clicksSelectCtrlClicksAddAndRemoveEscClears();
+  void aRubberBandSelectsTheItemsItTouches();
+  void copyAndPasteGoThroughTheClipboardAndThePatchKeepsTheShape();
+  void buttonsAndKeysEditTheWholeSelectionOneUndoStepEach();
+  void aPasteOverTheEdgePlacesTheRestAndSaysHowManyWereLeftOut();
+  void findPlacedListsTheItemsAndADoubleClickGoesThere();
+};
+
+void EditorSelectionTest::clicksSelectCtrlClicksAddAndRemoveEscClears() {
+  SelectRun r;
+  r.click(EditorRun::post(32, 32));
+  QCOMPARE(r.selected(), std::size_t(1));
+  r.click(EditorRun::post(34, 34), Qt::ControlModifier);
+  QCOMPARE(r.selected(), std::size_t(2));
+  // The mouse left the first post: it stays tinted as selected.
+  QVERIFY(r.tinted(32, 32));
+  r.click(EditorRun::post(32, 32), Qt::ControlModifier);
+  QCOMPARE(r.selected(), std::size_t(1));
+  QVERIFY(r.selecting().holds(*r.visible(ItemKind::Static, 34, 34)));
+  // A plain click on another item selects it alone; on the ground, nothing.
+  r.click(EditorRun::post(32, 32));
+  QCOMPARE(r.selected(), std::size_t(1));
+  QVERIFY(r.selecting().holds(*r.visible(ItemKind::Static, 32, 32)));
+  r.click(EditorRun::cell(28, 36));
+  QCOMPARE(r.selected(), std::size_t(0));
+  QVERIFY(!r.tinted(32, 32));
+
+  r.click(EditorRun::post(32, 32));
+  r.click(EditorRun::post(34, 34), Qt::ControlModifier);
+  QTest::mouseMove(r.view(), EditorRun::cell(28, 30));
+  r.key(Qt::Key_Escape);
+  QCOMPARE(r.selected(), std::size_t(0));
+  QVERIFY(!r.tinted(32, 32));
+  QVERIFY(!r.tinted(34, 34));
+  // Selecting changes nothing in the world.
+  QVERIFY(!r.editor->undoStack().canUndo());
+}
+
+void EditorSelectionTest::aRubberBandSelectsTheItemsItTouches() {
+  SelectRun r;
+  // A band over the upper post's top only touches it.
+  r.band(EditorRun::post(32, 32) + QPoint(-5, -25), EditorRun::post(32, 32) + QPoint(5, -15));
+  QCOMPARE(r.selected(), std::size_t(1));
+  QVERIFY(r.tinted(32, 32));
+  // A band beside both touches neither, and replaces the selection.
+  r.band(EditorRun::cell(26, 38) + QPoint(-5, -5), EditorRun::cell(26, 38) + QPoint(5, 5));
+  QCOMPARE(r.selected(), std::size_t(0));
+  // Dragged from the lower right to the upper left, over both.
+  r.band(EditorRun::cell(34, 34) + QPoint(30, 30), EditorRun::cell(32, 32) + QPoint(-30, -30));
+  QCOMPARE(r.selected(), std::size_t(2));
+  QVERIFY(r.tinted(32, 32));
+  QVERIFY(r.tinted(34, 34));
+  // Ctrl+Shift adds to what is selected.
+  r.click(EditorRun::post(32, 32));
+  r.band(EditorRun::post(34, 34) + QPoint(-5, -5), EditorRun::post(34, 34) + QPoint(5, 5),
+         Qt::ShiftModifier | Qt::ControlModifier);
+  QCOMPARE(r.selected(), std::size_t(2));
+}
+
+void EditorSelectionTest::copyAndPasteGoThroughTheClipboardAndThePatchKeepsTheShape() {
+  SelectRun r;
+  r.selectBoth();
+  r.key(Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("0x1 0 0 0 0x0\n0x1 2 2 0 0x3\n"));
+
+  // Pasted with the mouse over cell (36,30).
+  QTest::mouseMove(r.view(), EditorRun::cell(36, 30));
+  r.key(Qt::Key_V, Qt::ControlModifier);
+  const std::vector<TItem> placed = r.run.registry->worldFile->items();
+  QCOMPARE(placed.size(), std::size_t(2));
+  QCOMPARE(std::tuple(placed[0].x, placed[0].y, placed[0].hue), std::tuple(36, 30, 0));
+  QCOMPARE(std::tuple(placed[1].x, placed[1].y, placed[1].hue), std::tuple(38, 32, 3));
+  QCOMPARE(r.editor->undoAction()->text(), QStringLiteral("Undo Paste"));
+  // The pasted items are the selection now, drawn tinted.
+  QCOMPARE(r.selected(), std::size_t(2));
+  r.editor->view()->prepareIfNeeded();
+  QVERIFY(r.visible(ItemKind::WorldUnwritten, 36, 30)->selected);
+
+  // A group typed in a text editor pastes as well.
+  QGuiApplication::clipboard()->setText(QStringLiteral("0x3 10 10 5 0x0\r\n0x3 11 10 5 0x0\r\n"));
+  QTest::mouseMove(r.view(), EditorRun::cell(30, 36));
+  r.key(Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(r.run.registry->worldFile->size(), std::size_t(4));
+  r.key(Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(r.run.registry->worldFile->size(), std::size_t(2));
+
+  r.run.dialogs.answerSave(r.run.path("staidx-out.mul"));
+  r.run.dialogs.answerSave(r.run.path("statics-out.mul"));
+  r.trigger(QStringLiteral("Patch Statics (all new items included)"));
+  std::vector<std::tuple<int, int, int, int>> onDisk;
+  for (const TItem& it : r.patchedStatics("staidx-out.mul", "statics-out.mul"))
+    onDisk.emplace_back(it.x, it.y, it.z, it.hue);
+  std::sort(onDisk.begin(), onDisk.end());
+  const std::vector<std::tuple<int, int, int, int>> expected = {
+      {32, 32, 0, 0}, {34, 34, 0, 3}, {36, 30, 0, 0}, {38, 32, 0, 3}};
+  QCOMPARE(onDisk, expected);
+}
+
+void EditorSelectionTest::buttonsAndKeysEditTheWholeSelectionOneUndoStepEach() {
+  SelectRun r;
+  r.selectBoth();
+  auto& tool = r.editor->toolWindows().staticTool();
+  // "Move down" (one cell each of x and y, as the field says) moves both at once.
+  QTest::mouseClick(tool.findChild<QAbstractButton*>(QStringLiteral("btnMoveDown")),
+                    Qt::LeftButton);
+  QCOMPARE(r.staticsAt(33, 33).size(), std::size_t(1));
+  QCOMPARE(r.staticsAt(35, 35).size(), std::size_t(1));
+  QVERIFY(r.staticsAt(32, 32).empty());
+  // The tool stays the Select tool.
+  QCOMPARE(r.editor->editorTool(), 0);
+  r.activateEditor();
+  r.key(Qt::Key_Up, Qt::ControlModifier);
+  QCOMPARE(r.staticsAt(32, 32).size(), std::size_t(1));
+  r.key(Qt::Key_PageUp);
+  QCOMPARE(static_cast<int>(r.staticsAt(32, 32).front().z), 1);
+  QCOMPARE(static_cast<int>(r.staticsAt(34, 34).front().z), 1);
+  QCOMPARE(r.selected(), std::size_t(2));
+  r.key(Qt::Key_Delete);
+  QVERIFY(r.staticsAt(32, 32).empty());
+  QVERIFY(r.staticsAt(34, 34).empty());
+  QCOMPARE(r.selected(), std::size_t(0));
+
+  // Four steps, each taken back whole by one Ctrl+Z.
+  r.key(Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(r.staticsAt(32, 32).size() + r.staticsAt(34, 34).size(), std::size_t(2));
+  r.key(Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(static_cast<int>(r.staticsAt(34, 34).front().z), 0);
+  r.key(Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(r.staticsAt(35, 35).size(), std::size_t(1));
+  r.key(Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(r.staticsAt(32, 32).size(), std::size_t(1));
+  QCOMPARE(r.staticsAt(34, 34).front().hue, std::uint16_t(3));
+  QVERIFY(!r.editor->undoStack().canUndo());
+
+  // With nothing selected the buttons choose their tool as before.
+  QTest::mouseClick(tool.findChild<QAbstractButton*>(QStringLiteral("btnMoveDown")),
+                    Qt::LeftButton);
+  QCOMPARE(r.editor->editorTool(), 12);
+}
+
+void EditorSelectionTest::aPasteOverTheEdgePlacesTheRestAndSaysHowManyWereLeftOut() {
+  SelectRun r;
+  QGuiApplication::clipboard()->setText(
+      QStringLiteral("0x1 0 0 0 0x0\n0x1 0 -40 0 0x0\n0x1 -40 0 0 0x0\n0x1 1 1 0 0x0\n"));
+  QTest::mouseMove(r.view(), EditorRun::cell(30, 30));
+  r.key(Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(r.run.registry->worldFile->size(), std::size_t(2));
+  QCOMPARE(r.run.dialogs.messageTexts(),
+           QStringList{QStringLiteral("2 items were left out: they would lie outside the world.")});
+  // A move that would take one of them out leaves it and moves the other.
+  QCOMPARE(r.selected(), std::size_t(2));
+  auto& tool = r.editor->toolWindows().staticTool();
+  QLineEdit* step = tool.findChild<QLineEdit*>(QStringLiteral("eMove"));
+  QVERIFY(step);
+  step->clear();
+  QTest::keyClicks(step, QStringLiteral("31"));
+  QTest::mouseClick(tool.findChild<QAbstractButton*>(QStringLiteral("btnMoveLeft")),
+                    Qt::LeftButton);
+  const auto items = r.run.registry->worldFile->items();
+  QCOMPARE(std::tuple(int(items[0].x), int(items[0].y)), std::tuple(30, 30));
+  QCOMPARE(std::tuple(int(items[1].x), int(items[1].y)), std::tuple(0, 62));
+  QCOMPARE(r.run.dialogs.messageTexts().last(),
+           QStringLiteral("1 item was left out: it would lie outside the world."));
+  // Text that is no group is refused with its line; nothing is placed.
+  QGuiApplication::clipboard()->setText(QStringLiteral("0x1 0 0 0 0x0\nwall 1 1 0 0\n"));
+  r.key(Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(r.run.registry->worldFile->size(), std::size_t(2));
+  QCOMPARE(r.run.dialogs.messageTexts().last(),
+           QStringLiteral("Line 2: 'wall' is not a valid integer value"));
+}
+
+void EditorSelectionTest::findPlacedListsTheItemsAndADoubleClickGoesThere() {
+  SelectRun r;
+  r.run.registry->worldFile->add(EditorWorld::kPost, 10, 50, 4, 7);
+  r.trigger(QStringLiteral("Find placed\u2026"));
+  quillotide::ui::TFindPlacedForm& form = r.editor->selection().findForm();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  auto* field = form.findChild<QLineEdit*>(QStringLiteral("eFind"));
+  QTest::keyClicks(field, QStringLiteral("0x1"));
+  QTest::keyClick(field, Qt::Key_Enter);
+  auto* list = form.findChild<QListView*>(QStringLiteral("lbFound"));
+  QCOMPARE(list->model()->rowCount(), 3);
+  QCOMPARE(list->model()->index(2, 0).data().toString(),
+           QStringLiteral("0x1  10,50,4  Color: 0x7  (Worldfile)"));
+  QCOMPARE(list->model()->index(1, 0).data().toString(),
+           QStringLiteral("0x1  34,34,0  Color: 0x3  (Statics)"));
+
+  const QRect line = list->visualRect(list->model()->index(2, 0));
+  // A double-click as a person makes it: the first press and release, then the second.
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line.center());
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, line.center());
+  QCOMPARE(r.editor->scene().centreX(), 10);
+  QCOMPARE(r.editor->scene().centreY(), 50);
+  QCOMPARE(r.selected(), std::size_t(1));
+  const auto chosen = r.editor->selection().selection().items(r.editor->worldEdits().models());
+  QCOMPARE(chosen.front().kind, ItemKind::WorldUnwritten);
+  r.editor->view()->prepareIfNeeded();
+  QVERIFY(r.visible(ItemKind::WorldUnwritten, 10, 50)->selected);
+
+  // A range and a name part; a name needs no number.
+  field->clear();
+  QTest::keyClicks(field, QStringLiteral("2-3"));
+  QTest::keyClick(field, Qt::Key_Enter);
+  QCOMPARE(list->model()->rowCount(), 0);
+  QCOMPARE(form.findChild<QLabel*>(QStringLiteral("lFound"))->text(), QStringLiteral("0 found"));
+}
+
+QTEST_MAIN(EditorSelectionTest)
+#include "EditorSelectionTest.moc"
