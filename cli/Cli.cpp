@@ -5,6 +5,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "app/BuildInfo.h"
 #include "app/FileIO.h"
 #include "app/IndexedFile.h"
 #include "app/Progress.h"
@@ -199,10 +200,15 @@ namespace {
 
 void printTopHelp(std::ostream& out, const std::vector<Group>& groups) {
   out << "Usage: quillotide-cli GROUP COMMAND [ARGS] [--json]\n"
-         "       quillotide-cli GROUP --help | GROUP COMMAND --help\n\n"
+         "  or:  quillotide-cli GROUP --help | GROUP COMMAND --help\n"
+         "  or:  quillotide-cli --help | --version\n\n"
          "Works on Ultima Online client files without the window program.\n\nGroups:\n";
+  // The summaries line up after the longest group name, at least two spaces after each name.
+  std::size_t width = 12;
+  for (const auto& g : groups) width = std::max(width, g.name.size() + 2);
   for (const auto& g : groups)
-    if (!g.commands.empty()) out << "  " << std::left << std::setw(12) << g.name << g.summary << '\n';
+    if (!g.commands.empty())
+      out << "  " << std::left << std::setw(static_cast<int>(width)) << g.name << g.summary << '\n';
 }
 
 void printGroupHelp(std::ostream& out, const Group& g) {
@@ -215,9 +221,15 @@ void printGroupHelp(std::ostream& out, const Group& g) {
     out << "  " << std::left << std::setw(static_cast<int>(width)) << c.name << c.summary << '\n';
 }
 
+// A group of one command named like the group runs it directly, so its name is said once.
+bool runsDirectly(const Group& g) {
+  return g.commands.size() == 1 && g.commands[0].name == g.name;
+}
+
 void printCommandHelp(std::ostream& out, const Group& g, const Command& c) {
-  out << "Usage: quillotide-cli " << g.name << ' ' << c.name << (c.usage.empty() ? "" : " ")
-      << c.usage << "\n\n" << c.summary << '\n';
+  out << "Usage: quillotide-cli " << g.name;
+  if (!runsDirectly(g)) out << ' ' << c.name;
+  out << (c.usage.empty() ? "" : " ") << c.usage << "\n\n" << c.summary << '\n';
 }
 
 bool isHelp(const std::string& w) { return w == "--help" || w == "-h" || w == "help"; }
@@ -230,6 +242,10 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
     printTopHelp(words.empty() ? err : out, groups);
     return words.empty() ? 2 : 0;
   }
+  if (words[0] == "--version") {
+    out << "quillotide-cli " << programVersion() << '\n';
+    return 0;
+  }
   const Group* group = nullptr;
   for (const auto& g : groups)
     if (g.name == words[0] && !g.commands.empty()) group = &g;
@@ -240,7 +256,7 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
   // A group of one command named like the group runs it directly (make-sample DIR).
   std::size_t next = 1;
   const Command* command = nullptr;
-  if (group->commands.size() == 1 && group->commands[0].name == group->name) {
+  if (runsDirectly(*group)) {
     command = &group->commands[0];
   } else {
     if (words.size() < 2 || isHelp(words[1])) {

@@ -1,9 +1,24 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quillotide needs to build, test and run, when they are missing.
+# Installs the Debian packages Quillotide needs, when they are missing. What is installed depends
+# on what comes next:
+#   install-deps.sh            building and running the program (scripts/run.sh)
+#   install-deps.sh package    the above and the tools that make the Debian package
+#   install-deps.sh test       all of it: tests, benchmarks, fuzz targets, package checks (CI)
 set -euo pipefail
+purpose="${1:-run}"
 pkgs=(cmake g++ make ccache qt6-base-dev libqt6opengl6-dev qt6-multimedia-dev libgl-dev
-      libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev
-      xvfb xauth libgl1-mesa-dri imagemagick sox clang libclang-rt-14-dev)
+      libpng-dev zlib1g-dev libgl1-mesa-dri)
+# Without a display the program starts on a virtual one.
+if [ "$purpose" != run ] || { [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; }; then
+  pkgs+=(xvfb xauth)
+fi
+case "$purpose" in
+  run) ;;
+  package) pkgs+=(help2man dpkg-dev file gzip) ;;
+  test) pkgs+=(help2man dpkg-dev file gzip libgtest-dev libbenchmark-dev imagemagick sox clang
+               libclang-rt-14-dev lintian desktop-file-utils) ;;
+  *) echo "usage: install-deps.sh [run|package|test]" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the release configuration and starts Quillotide on the sample
-# client files (written beside the program on the first start). Without a display (a fresh
-# headless machine) the program runs on a virtual one, so this one command works everywhere.
+# Installs what building and running need when it is missing, builds the release configuration
+# (the program and the CLI only) and starts Quillotide on the sample client files (written beside
+# the program on the first start). Without a display (a fresh headless machine) the program runs
+# on a virtual one, so this one command works everywhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh run
 export CCACHE_DIR="${CCACHE_DIR:-$PWD/build/.ccache}"
 cmake --preset release >/dev/null
 cmake --build --preset release --target quillotide quillotide-cli

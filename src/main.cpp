@@ -1,5 +1,6 @@
 // The program: the start (configuration store, registry of models, main window), then the loop.
 
+#include <cstdio>
 #include <cstring>
 
 #include <QAction>
@@ -11,6 +12,7 @@
 #include "ui/editor/EditorView.h"
 #include "ui/editor/SEditorForm.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/ProgramFolders.h"
 #include "ui/main/SlotListView.h"
 #include "ui/main/Startup.h"
 #include "ui/platform/QtDialogs.h"
@@ -61,6 +63,15 @@ void applyScreenshotOptions(quillotide::ui::TMainForm& mainForm, int argc, char*
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before any window system is asked for, so they work without a display.
+  if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(quillotide::ui::programHelp().c_str(), stdout);
+    return 0;
+  }
+  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+    std::fputs(quillotide::ui::programVersionLine().c_str(), stdout);
+    return 0;
+  }
   quillotide::ui::setEditorSurfaceFormat();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillotide"));
@@ -68,7 +79,7 @@ int main(int argc, char** argv) {
   quillotide::ui::QtDialogs dialogs;
   int result = 0;
   {
-    quillotide::ui::Startup startup(argc, argv, quillotide::executableDir(), dialogs);
+    quillotide::ui::Startup startup(argc, argv, quillotide::ui::programFolders(), dialogs);
     quillotide::ui::TMainForm& mainForm = startup.mainForm();
     dialogs.setParent(&mainForm);
     mainForm.show();

@@ -2,12 +2,15 @@
 
 #include <cstring>
 
+#include <QDir>
+
 #include "app/Error.h"
 #include "app/FileIO.h"
 #include "registry/Registry.h"
 #include "app/Text.h"
 #include "sample/Sample.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/SettingsPage.h"
 #include "ui/platform/Dialogs.h"
 
 namespace quillotide::ui {
@@ -16,7 +19,13 @@ StartSwitch startSwitch(int argc, const char* const* argv) {
   if (argc < 2 || !argv || !argv[1]) return StartSwitch::None;
   if (std::strcmp(argv[1], "--Worldeditor") == 0) return StartSwitch::Worldeditor;
   if (std::strcmp(argv[1], "--sample") == 0) return StartSwitch::Sample;
+  if (std::strcmp(argv[1], "--client") == 0) return StartSwitch::Client;
   return StartSwitch::None;
+}
+
+std::string clientFolderArgument(int argc, const char* const* argv) {
+  if (startSwitch(argc, argv) != StartSwitch::Client || argc < 3 || !argv[2]) return {};
+  return argv[2];
 }
 
 std::string sampleDir(const std::string& programDir) { return joinPath(programDir, "sample"); }
@@ -27,8 +36,12 @@ bool editorWithSample(int argc, const char* const* argv) {
 }
 
 std::string configPath(StartSwitch start, const std::string& programDir, bool withSample) {
+  return configPath(start, ProgramFolders::beside(programDir), withSample);
+}
+
+std::string configPath(StartSwitch start, const ProgramFolders& folders, bool withSample) {
   const std::string dir =
-      start == StartSwitch::Sample || withSample ? sampleDir(programDir) : programDir;
+      start == StartSwitch::Sample || withSample ? sampleDir(folders.dataDir) : folders.configDir;
   return joinPath(dir, "config.xml");
 }
 
@@ -51,18 +64,26 @@ std::string loadConfig(TConfig& config, const std::string& path) {
 }
 
 Startup::Startup(int argc, const char* const* argv, const std::string& programDir, Dialogs& dialogs)
+    : Startup(argc, argv, ProgramFolders::beside(programDir), dialogs) {}
+
+Startup::Startup(int argc, const char* const* argv, const ProgramFolders& folders,
+                 Dialogs& dialogs)
     : m_switch(ui::startSwitch(argc, argv)),
       m_withSample(editorWithSample(argc, argv)),
-      m_programDir(programDir),
+      m_clientFolder(clientFolderArgument(argc, argv)),
+      m_folders(folders),
       m_dialogs(dialogs) {
+  // The user's folders of an installed copy may not exist yet on its first start.
+  if (folders.installed) QDir().mkpath(QString::fromStdString(folders.configDir));
   // The sample's configuration lives in its folder, which must be there before it is written.
   if (m_switch == StartSwitch::Sample || m_withSample)
     runAction(dialogs, [&] {
-      if (!sample::sampleSetComplete(sampleDir(programDir)))
-        sample::writeSampleSet(sampleDir(programDir));
+      if (folders.installed) QDir().mkpath(QString::fromStdString(folders.dataDir));
+      if (!sample::sampleSetComplete(sampleDir(folders.dataDir)))
+        sample::writeSampleSet(sampleDir(folders.dataDir));
     });
   m_registry = std::make_unique<Registry>();
-  m_configNotice = loadConfig(*m_registry->config, configPath(m_switch, programDir, m_withSample));
+  m_configNotice = loadConfig(*m_registry->config, configPath(m_switch, folders, m_withSample));
   m_mainForm = std::make_unique<TMainForm>(*m_registry, dialogs);
 }
 
@@ -76,10 +97,19 @@ void Startup::begin() {
   if (!m_configNotice.empty())
     m_dialogs.message(Dialogs::kCaption, QString::fromStdString(m_configNotice),
                       MessageIcon::Warning);
-  if (m_withSample) m_mainForm->useSampleSet(QString::fromStdString(sampleDir(m_programDir)));
+  if (m_withSample) m_mainForm->useSampleSet(QString::fromStdString(sampleDir(m_folders.dataDir)));
   if (m_switch == StartSwitch::Worldeditor) m_mainForm->startWorldeditor();
+  if (m_switch == StartSwitch::Client) {
+    // Stored as a whole path, so the next start finds it from wherever it runs.
+    if (m_clientFolder.empty())
+      m_dialogs.showError(
+          QStringLiteral("Name the client folder after --client: quillotide --client DIR"));
+    else
+      m_mainForm->settingsPage()->useClientFolder(
+          QDir(QString::fromStdString(m_clientFolder)).absolutePath());
+  }
   if (m_switch == StartSwitch::Sample)
-    m_mainForm->useSampleSet(QString::fromStdString(sampleDir(m_programDir)));
+    m_mainForm->useSampleSet(QString::fromStdString(sampleDir(m_folders.dataDir)));
 }
 
 }  // namespace quillotide::ui

@@ -2,10 +2,13 @@
 // The start of the program: the command-line switches, the configuration file of this start,
 // the registry and the main window. Only the first argument switches, in exactly these letters:
 // "--Worldeditor" loads the world editor's files, "--sample" opens the sample set; "--sample" may
-// follow "--Worldeditor" to open the editor on the sample set.
+// follow "--Worldeditor" to open the editor on the sample set; "--client DIR" finds the files of
+// the client folder DIR and loads them.
 
 #include <memory>
 #include <string>
+
+#include "ui/main/ProgramFolders.h"
 
 namespace quillotide {
 class Registry;
@@ -17,17 +20,21 @@ namespace quillotide::ui {
 class Dialogs;
 class TMainForm;
 
-enum class StartSwitch { None, Worldeditor, Sample };
+enum class StartSwitch { None, Worldeditor, Sample, Client };
 
 StartSwitch startSwitch(int argc, const char* const* argv);
 
 // The folder of the sample set: "sample" beside the program.
 std::string sampleDir(const std::string& programDir);
+// The folder after "--client"; empty when there is none.
+std::string clientFolderArgument(int argc, const char* const* argv);
 // "--Worldeditor --sample": the world editor on the sample set (the switch stays first).
 bool editorWithSample(int argc, const char* const* argv);
 // "config.xml" beside the program; for "--sample" (also after "--Worldeditor") the one inside the
 // sample folder, so that the sample's paths never take the place of the user's own.
 std::string configPath(StartSwitch start, const std::string& programDir, bool withSample = false);
+// The same for a copy that keeps config.xml and the sample set in the given folders.
+std::string configPath(StartSwitch start, const ProgramFolders& folders, bool withSample = false);
 
 // Loads the store from path. When the file could not be read whole, keeps a copy of it beside it
 // before anything can write over it, and answers what to tell the user; the answer is empty when
@@ -39,6 +46,9 @@ class Startup {
 public:
   // Writes the sample set first when "--sample" needs it, loads the configuration of this start,
   // creates every model and the main window (not yet shown).
+  // The configuration and the sample set live in folders (beside the program, or the user's
+  // folders for an installed copy); a programDir keeps both beside the program.
+  Startup(int argc, const char* const* argv, const ProgramFolders& folders, Dialogs& dialogs);
   Startup(int argc, const char* const* argv, const std::string& programDir, Dialogs& dialogs);
   ~Startup();
 
@@ -53,7 +63,8 @@ public:
 private:
   StartSwitch m_switch;
   bool m_withSample = false;
-  std::string m_programDir;
+  std::string m_clientFolder;
+  ProgramFolders m_folders;
   Dialogs& m_dialogs;
   std::string m_configNotice;
   std::unique_ptr<Registry> m_registry;

@@ -1,0 +1,91 @@
+#include "ui/main/ProgramFolders.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include "app/BuildInfo.h"
+#include "app/FileIO.h"
+
+namespace quillotide::ui {
+
+namespace {
+
+// The folder name below the user's configuration and data folders: what Qt's application
+// locations give for this program, whatever name the running executable has.
+const QString kFolderName = QStringLiteral("Quillotide");
+
+std::string userLocation(QStandardPaths::StandardLocation location) {
+  return QDir(QStandardPaths::writableLocation(location)).filePath(kFolderName).toStdString();
+}
+
+QString canonical(const std::string& dir) {
+  const QString path = QFileInfo(QString::fromStdString(dir)).canonicalFilePath();
+  return path.isEmpty() ? QDir::cleanPath(QString::fromStdString(dir)) : path;
+}
+
+}  // namespace
+
+ProgramFolders ProgramFolders::beside(const std::string& programDir) {
+  return {programDir, programDir, false};
+}
+
+ProgramFolders ProgramFolders::user() {
+  return {userLocation(QStandardPaths::GenericConfigLocation),
+          userLocation(QStandardPaths::GenericDataLocation), true};
+}
+
+ProgramFolders programFolders(const std::string& programDir,
+                              const std::vector<std::string>& installedDirs) {
+  const QString dir = canonical(programDir);
+  bool installed = !QFileInfo(dir).isWritable();
+  for (const std::string& installedDir : installedDirs)
+    installed = installed || canonical(installedDir) == dir;
+  return installed ? ProgramFolders::user() : ProgramFolders::beside(programDir);
+}
+
+ProgramFolders programFolders() {
+  return programFolders(executableDir(), installedProgramDirs());
+}
+
+std::string shownPath(const std::string& path) {
+  const std::string home = QDir::homePath().toStdString();
+  if (home.size() > 1 && path.compare(0, home.size(), home) == 0 &&
+      (path.size() == home.size() || path[home.size()] == '/'))
+    return "~" + path.substr(home.size());
+  return path;
+}
+
+std::string programHelp() {
+  const ProgramFolders user = ProgramFolders::user();
+  return "Usage: quillotide [--sample]\n"
+         "  or:  quillotide --Worldeditor [--sample]\n"
+         "  or:  quillotide --help | --version\n"
+         "\n"
+         "Edits the client data files of Ultima Online: art, gumps, textures, hues, light, tile\n"
+         "data, animations, sounds, multis, verdata and the world with its editor. Nothing is\n"
+         "loaded until you press a \"Load\" button on the Settings page. Only the first\n"
+         "argument switches.\n"
+         "\n"
+         "Options:\n"
+         "  --sample       write the sample client set when it is missing, then load it all\n"
+         "  --Worldeditor  load the world editor's files and open the editor; with --sample\n"
+         "                 after it, on the sample world\n"
+         "  --help         print this text and exit\n"
+         "  --version      print the version and exit\n"
+         "\n"
+         "Files:\n"
+         "A copy run from a folder it can write to (a build of your own) keeps config.xml and\n"
+         "the folder \"sample\" beside the executable. An installed copy keeps config.xml in\n" +
+         shownPath(user.configDir) + " and the sample set in " +
+         shownPath(joinPath(user.dataDir, "sample")) +
+         ".\n"
+         "The sample set keeps its own config.xml inside its folder. \"About...\" on the\n"
+         "Settings page shows the folders of the running copy.\n"
+         "\n"
+         "See quillotide-cli(1) for every operation as a command.\n";
+}
+
+std::string programVersionLine() { return "quillotide " + programVersion() + "\n"; }
+
+}  // namespace quillotide::ui
