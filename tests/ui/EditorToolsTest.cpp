@@ -143,6 +143,7 @@ private slots:
   void anotherToolForgetsTheCorners();
   void landToolsWorkOnEveryCellOfTheCursorArea();
   void randomAltitudesStayInTheirRange();
+  void landBrushesPaintFromASetSmoothAndFlatten();
   void aBadFieldStopsTheToolWhereItIs();
   void ctrlZTakesBackALandClickAndCtrlYMakesItAgain();
   void everyEditingToolIsOneStepThatUndoAndRedoGiveBack();
@@ -417,6 +418,58 @@ void EditorToolsTest::randomAltitudesStayInTheirRange() {
   r.in.max = "-8";
   r.click(25, centre);
   QCOMPARE(area(), (std::set<int>{-8, -7, -6, -5}));
+}
+
+void EditorToolsTest::landBrushesPaintFromASetSmoothAndFlatten() {
+  ToolRun r;
+  auto& map = *r.run.registry->map;
+  // A round brush of 5 around (40, 40): its 21 cells each get one id of the set, no other cell
+  // changes; the cursor reach covers the brush.
+  r.editor->setLandBrush({quillotide::BrushShape::Round, 5, 5});
+  QCOMPARE(r.editor->cursorReachX(), 3);
+  r.in.mapIds = {EditorWorld::kTexturedLand, 7};
+  r.click(21, r.serial(ItemKind::Land, 40, 40));
+  std::set<int> painted;
+  int covered = 0;
+  for (int x = 37; x <= 43; ++x)
+    for (int y = 37; y <= 43; ++y) {
+      const int dx = std::abs(x - 40), dy = std::abs(y - 40);
+      const int id = map.cell(x, y)->tileId;
+      if (dx > 2 || dy > 2 || (dx == 2 && dy == 2)) {
+        QCOMPARE(id, int(EditorWorld::kRedLand));
+        continue;
+      }
+      painted.insert(id);
+      ++covered;
+    }
+  QCOMPARE(covered, 21);
+  QCOMPARE(painted, (std::set<int>{EditorWorld::kTexturedLand, 7}));
+
+  // "Smooth" with a 3 x 3 square on a peak of 90: the peak and its neighbours get 90 / 9, each
+  // from the altitudes before the click; one undo step gives the peak back.
+  r.editor->setCursorReach(2, 2);
+  map.setAltitude(20, 20, 90);
+  r.rebuild();
+  r.click(26, r.serial(ItemKind::Land, 20, 20));
+  for (int x = 19; x <= 21; ++x)
+    for (int y = 19; y <= 21; ++y) QCOMPARE(r.altitude(x, y), 10);
+  QCOMPARE(r.altitude(22, 22), 0);
+  QCOMPARE(QString::fromStdString(r.editor->undoStack().undoLabel()), QStringLiteral("Smooth"));
+  r.editor->undo();
+  QCOMPARE(r.altitude(20, 20), 90);
+  QCOMPARE(r.altitude(19, 19), 0);
+
+  // "Flatten": the cells take the altitude of the clicked cell, -3 at (30, 30); a new click
+  // takes its own cell's altitude.
+  r.rebuild();
+  r.click(27, r.serial(ItemKind::Land, 30, 30));
+  for (int x = 29; x <= 31; ++x)
+    for (int y = 29; y <= 31; ++y) QCOMPARE(r.altitude(x, y), -3);
+  r.rebuild();
+  r.click(27, r.serial(ItemKind::Land, 33, 30));
+  QCOMPARE(r.altitude(32, 30), 0);
+  QCOMPARE(r.altitude(31, 30), -3);
+  QCOMPARE(QString::fromStdString(r.editor->undoStack().undoLabel()), QStringLiteral("Flatten"));
 }
 
 void EditorToolsTest::aBadFieldStopsTheToolWhereItIs() {

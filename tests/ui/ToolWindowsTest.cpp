@@ -6,10 +6,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 
@@ -61,6 +64,9 @@ private slots:
   void undoComesFromTheEditMenuAndFromEveryToolWindow();
   void theFirstClickAfterAToolButtonIsAnEdit();
   void restoringTheMinimisedEditorKeepsItsTool();
+  void theButtonsShowTheToolAndBrushThatAct();
+  void typedIdsAreTakenOrRefusedWithTheirRange();
+  void aBrushStrokeIsOneStepAndReachesTheMapFile();
 };
 
 namespace {
@@ -150,19 +156,21 @@ void ToolWindowsTest::toolButtonsChooseTheToolAndReleaseEachOther() {
   r.click(s, "btnMoveRight");
   QCOMPARE(r.editor->editorTool(), 10);
   QVERIFY(!r.down(s, "btnAdd"));
-  // A click that raises the button still chooses its tool.
+  // A click on the pressed button leaves it pressed: its tool still acts.
   r.click(s, "btnMoveRight");
-  QVERIFY(!r.down(s, "btnMoveRight"));
+  QVERIFY(r.down(s, "btnMoveRight"));
   QCOMPARE(r.editor->editorTool(), 10);
-  // A cursor size and a land tool raise the static tool's buttons.
+  // A cursor size keeps the static tool, and its button, as they were; a land tool raises it.
   r.click(s, "btnNuke");
   r.click(m, "btnCursor5x5");
   QCOMPARE(r.editor->cursorReachX(), 3);
   QCOMPARE(r.editor->cursorReachY(), 3);
-  QVERIFY(!r.down(s, "btnNuke"));
+  QCOMPARE(r.editor->editorTool(), 17);
+  QVERIFY(r.down(s, "btnNuke"));
   QVERIFY(!r.down(m, "btnCursor1x1"));
   r.click(m, "btnSetZ");
   QCOMPARE(r.editor->editorTool(), 24);
+  QVERIFY(!r.down(s, "btnNuke"));
   r.click(m, "btnSetId");
   QVERIFY(!r.down(m, "btnSetZ"));
   QVERIFY(r.down(m, "btnSetId"));
@@ -591,6 +599,132 @@ void ToolWindowsTest::restoringTheMinimisedEditorKeepsItsTool() {
   QCOMPARE(r.editor->editorTool(), 0);
   QVERIFY(!r.down(s, "btnDelete"));
   QVERIFY(!r.down(r.maps(), "btnSetZ"));
+}
+
+void ToolWindowsTest::theButtonsShowTheToolAndBrushThatAct() {
+  ToolRun r;
+  r.show();
+  QWidget& s = r.statics();
+  QWidget& m = r.maps();
+  // A custom cursor of 3 x 5 is none of the presets, and the brush says so.
+  r.run.dialogs.answerInput(QStringLiteral("3"));
+  r.run.dialogs.answerInput(QStringLiteral("5"));
+  r.trigger(QStringLiteral("Set Custom Cursor"));
+  for (const char* preset : {"btnCursor1x1", "btnCursor3x3", "btnCursor5x5", "btnCursor7x7"})
+    QVERIFY2(!r.down(m, preset), preset);
+  QCOMPARE(r.in<QLabel>(m, "lBrush")->text(), QStringLiteral("3 x 5"));
+  QCOMPARE(r.editor->landBrush(), (quillotide::LandBrush{quillotide::BrushShape::Square, 3, 5}));
+  r.click(m, "btnCursor7x7");
+  QVERIFY(r.down(m, "btnCursor7x7"));
+  QCOMPARE(r.in<QSpinBox>(m, "sbBrushSize")->value(), 7);
+  // The static tool window closed while "Delete Item" acted, a land tool chosen, and the window
+  // brought back from the menu: it shows no tool of its own.
+  r.click(s, "btnDelete");
+  QVERIFY(r.down(m, "btnCursor1x1"));
+  s.close();
+  r.click(m, "btnSmooth");
+  r.trigger(QStringLiteral("Show Statictool"));
+  QVERIFY(s.isVisible());
+  QVERIFY(!r.down(s, "btnDelete"));
+  QVERIFY(r.down(m, "btnSmooth"));
+  QCOMPARE(r.editor->editorTool(), 26);
+  // The Delete key in the static tool presses its button and raises the land tool's.
+  QTest::keyClick(&s, Qt::Key_Delete);
+  QVERIFY(r.down(s, "btnDelete"));
+  QVERIFY(!r.down(m, "btnSmooth"));
+}
+
+void ToolWindowsTest::typedIdsAreTakenOrRefusedWithTheirRange() {
+  ToolRun r;
+  r.show();
+  QWidget& s = r.statics();
+  QWidget& m = r.maps();
+  auto enter = [&](QWidget& window, const QString& text) {
+    r.type(window, "eId", text);
+    QTest::keyClick(r.in<QLineEdit>(window, "eId"), Qt::Key_Return);
+  };
+  // A typed static id becomes current, drawn and remembered; the field shows it.
+  enter(s, QStringLiteral("$1"));
+  QCOMPARE(r.statics().currentId(), int(EditorWorld::kPost));
+  QCOMPARE(r.statics().idPicture().pixel(32, 32), EditorWorld::yellow());
+  QCOMPARE(r.statics().idHistory().at(0), int(EditorWorld::kPost));
+  QCOMPARE(r.in<QLineEdit>(s, "eId")->text(), QStringLiteral("0x1"));
+  // Past the range: refused where typed, with the range; the field shows the id that acts.
+  enter(s, QStringLiteral("0x4000"));
+  QCOMPARE(r.run.dialogs.messageTexts().last(),
+           QStringLiteral("Static 0x4000 is outside 0x0 ... 0x3FFF."));
+  QCOMPARE(r.statics().currentId(), int(EditorWorld::kPost));
+  QCOMPARE(r.in<QLineEdit>(s, "eId")->text(), QStringLiteral("0x1"));
+  enter(s, QStringLiteral("post"));
+  QCOMPARE(r.run.dialogs.messageTexts().last(),
+           QStringLiteral("'post' is not a valid integer value"));
+  // The step buttons and the chooser's choice show in the field.
+  QTest::mouseClick(r.in<QPushButton>(s, "btnIdUp"), Qt::LeftButton);
+  QCOMPARE(r.in<QLineEdit>(s, "eId")->text(), QStringLiteral("0x2"));
+
+  // The map tool takes a list; the picture shows its first id.
+  enter(m, QStringLiteral("3, 1"));
+  QCOMPARE(r.maps().landIds(), (std::vector<int>{EditorWorld::kTexturedLand, EditorWorld::kRedLand}));
+  QCOMPARE(r.maps().currentId(), int(EditorWorld::kTexturedLand));
+  QCOMPARE(r.in<QLineEdit>(m, "eId")->text(), QStringLiteral("0x3, 0x1"));
+  enter(m, QStringLiteral("1 0x4000"));
+  QCOMPARE(r.run.dialogs.messageTexts().last(),
+           QStringLiteral("Land tile 0x4000 is outside 0x0 ... 0x3FFF."));
+  QCOMPARE(r.maps().landIds(), (std::vector<int>{EditorWorld::kTexturedLand, EditorWorld::kRedLand}));
+  QCOMPARE(r.in<QLineEdit>(m, "eId")->text(), QStringLiteral("0x3, 0x1"));
+  QTest::mouseClick(r.in<QPushButton>(m, "btnIdUp"), Qt::LeftButton);
+  QCOMPARE(r.maps().landIds(), std::vector<int>{4});
+}
+
+void ToolWindowsTest::aBrushStrokeIsOneStepAndReachesTheMapFile() {
+  ToolRun r;
+  r.show();
+  QWidget& m = r.maps();
+  auto& map = *r.run.registry->map;
+  // A round brush of 5, chosen with the keyboard.
+  auto* shape = r.in<QComboBox>(m, "cbBrushShape");
+  QTest::keyClick(shape, Qt::Key_Down);
+  auto* size = r.in<QSpinBox>(m, "sbBrushSize");
+  size->selectAll();
+  QTest::keyClicks(size, "5");
+  QCOMPARE(r.editor->landBrush(), (quillotide::LandBrush{quillotide::BrushShape::Round, 5, 5}));
+  QVERIFY(r.down(m, "btnCursor5x5"));
+  // "Set Z" 1 with that brush around (26, 36); the near middle of a cell is on it at either
+  // altitude.
+  const auto at = [](int x, int y) { return ToolRun::cell(x, y) + QPoint(0, -2); };
+  r.type(m, "eUpDown", "1");
+  r.click(m, "btnSetZ");
+  r.clickView(at(kC - 6, kC + 4));
+  QCOMPARE(map.getAltitude(kC - 6, kC + 4), 1);
+  QCOMPARE(map.getAltitude(kC - 8, kC + 4), 1);
+  QCOMPARE(map.getAltitude(kC - 8, kC + 2), 0);  // a corner the round brush leaves out
+  const std::size_t steps = r.editor->undoStack().size();
+  // "Flatten" dragged from that cell to (30, 36): every cell the brush passes gets 1.
+  r.click(m, "btnFlatten");
+  QTest::mouseMove(r.view(), at(kC - 6, kC + 4));
+  QTest::mousePress(r.view(), Qt::LeftButton, {}, at(kC - 6, kC + 4));
+  for (int x = kC - 5; x <= kC - 2; ++x) QTest::mouseMove(r.view(), at(x, kC + 4));
+  QTest::mouseRelease(r.view(), Qt::LeftButton, {}, at(kC - 2, kC + 4));
+  for (int x = kC - 8; x <= kC; ++x) QCOMPARE(map.getAltitude(x, kC + 4), 1);
+  QCOMPARE(map.getAltitude(kC - 1, kC + 6), 1);
+  QCOMPARE(map.getAltitude(kC, kC + 6), 0);
+  QCOMPARE(map.getAltitude(kC + 1, kC + 4), 0);
+  QCOMPARE(r.editor->undoStack().size(), steps + 1);
+  // One Ctrl+Z takes back the whole stroke; Ctrl+Y makes it again.
+  QTest::keyClick(r.editor.get(), Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(map.getAltitude(kC, kC + 4), 0);
+  QCOMPARE(map.getAltitude(kC - 6, kC + 4), 1);
+  QTest::keyClick(r.editor.get(), Qt::Key_Y, Qt::ControlModifier);
+  QCOMPARE(map.getAltitude(kC, kC + 4), 1);
+  // "Patch Map" writes the flattened cells.
+  r.trigger(QStringLiteral("Patch Map"));
+  const std::string copy = r.run.dir.file("patched-map0.mul");
+  quillotide::test::writeBytes(copy, quillotide::test::readBytes(map.path()));
+  TMap fresh;
+  fresh.open(copy, 64, 64);
+  QCOMPARE(fresh.getAltitude(kC, kC + 4), 1);
+  QCOMPARE(fresh.getAltitude(kC - 1, kC + 6), 1);
+  QCOMPARE(fresh.getAltitude(kC + 1, kC + 4), 0);
 }
 
 QTEST_MAIN(ToolWindowsTest)

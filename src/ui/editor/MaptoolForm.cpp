@@ -80,15 +80,15 @@ TMaptoolForm::TMaptoolForm(TSEditorForm& editor, Registry& registry, Dialogs& di
   m_sbSize->setToolTip(QStringLiteral("Brush size in cells"));
   m_lBrush = new QLabel(this);
   m_lBrush->setObjectName(QStringLiteral("lBrush"));
+  keepNavigationKeys(m_cbShape);
+  keepNavigationKeys(m_sbSize);
   brushRow->addWidget(m_cbShape);
   brushRow->addWidget(m_sbSize);
   brushRow->addWidget(m_lBrush);
   layout->addLayout(brushRow);
-  connect(m_cbShape, &QComboBox::activated, this, [this] { chooseBrush(); });
-  connect(m_sbSize, &QSpinBox::valueChanged, this, [this] {
-    // Only what the user turns: the editor's own changes arrive with the signals blocked.
-    chooseBrush();
-  });
+  // Only what the user changes: the editor's own changes arrive with the signals blocked.
+  connect(m_cbShape, &QComboBox::currentIndexChanged, this, [this] { chooseBrush(); });
+  connect(m_sbSize, &QSpinBox::valueChanged, this, [this] { chooseBrush(); });
 
   auto* tools = new QGridLayout;
   tools->addWidget(toolButton("btnGetId", "Get ID", "Get ID", 20), 0, 0);

@@ -165,6 +165,7 @@ TStaticToolForm::TStaticToolForm(TSEditorForm& editor, Registry& registry, Dialo
     m_editor.scene().setMaxZ(z);
     m_editor.requestResort();
   });
+  keepNavigationKeys(m_tbMaxZ);
   columns->addWidget(m_tbMaxZ);
   connect(&m_editor, &TSEditorForm::toolChanged, this,
           [this] { showCurrentTool(m_tools, m_editor.editorTool()); });
@@ -192,6 +193,17 @@ void TStaticToolForm::chooseTool(int tool) {
   }
   m_editor.setEditorTool(tool);
   if (m_resetMapTool) m_resetMapTool();
+}
+
+bool TStaticToolForm::event(QEvent* event) {
+  // Delete in this window chooses "Delete Item", before the editor's window-wide Delete takes it.
+  if (event->type() == QEvent::ShortcutOverride &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete &&
+      static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+    event->accept();
+    return true;
+  }
+  return QWidget::event(event);
 }
 
 void TStaticToolForm::keyPressEvent(QKeyEvent* event) {

@@ -81,6 +81,7 @@ signals:
 
 protected:
   void showEvent(QShowEvent* event) override;
+  bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
 private:

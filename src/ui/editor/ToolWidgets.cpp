@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -19,6 +20,40 @@ QToolButton* makeToolButton(QWidget* parent, const QString& name, const QString&
   b->setCheckable(true);
   b->setProperty("editorTool", tool);
   return b;
+}
+
+namespace {
+
+class NavigationKeys : public QObject {
+public:
+  using QObject::QObject;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::ShortcutOverride) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+    switch (key->key()) {
+      case Qt::Key_Left:
+      case Qt::Key_Right:
+      case Qt::Key_Up:
+      case Qt::Key_Down:
+      case Qt::Key_PageUp:
+      case Qt::Key_PageDown:
+      case Qt::Key_Home:
+      case Qt::Key_End:
+        key->accept();
+        return false;
+      default:
+        return false;
+    }
+  }
+};
+
+}  // namespace
+
+void keepNavigationKeys(QWidget* widget) {
+  widget->installEventFilter(new NavigationKeys(widget));
 }
 
 void showCurrentTool(const std::vector<QToolButton*>& group, int tool) {

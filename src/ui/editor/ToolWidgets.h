@@ -29,6 +29,11 @@ QToolButton* makeToolButton(QWidget* parent, const QString& name, const QString&
 // show the editor's current tool whoever chose it (all up when it is none of theirs).
 void showCurrentTool(const std::vector<QToolButton*>& group, int tool);
 
+// Keeps the arrows, Page Up/Down, Home and End (without Ctrl or Alt) for a widget that moves with
+// them while it has the focus, before the editor's keys of the whole window (moving the view,
+// raising a selection) take them.
+void keepNavigationKeys(QWidget* widget);
+
 // The field beside the step buttons that shows the current id and takes a typed one on Enter.
 QLineEdit* makeIdField(QWidget* parent, const QString& name);
 // "0x%x" of each id, joined by ", ".
