@@ -163,6 +163,118 @@ void EditorScene::setZoom(double zoom) {
   m_rebuild = true;
 }
 
+double EditorScene::steppedZoom(double zoom, int steps) {
+  return std::clamp(zoom * std::pow(kZoomFactor, steps), kMinZoom, kMaxZoom);
+}
+
+CellPos EditorScene::cellsForShift(double dx, double dy) {
+  // A cell to the east moves the picture 22 right and 22 down; one to the south 22 left and 22
+  // down.
+  return {static_cast<int>(std::lround((dx + dy) / kCell)),
+          static_cast<int>(std::lround((dy - dx) / kCell))};
+}
+
+void EditorScene::zoomAbout(double zoom, int mx, int my) {
+  const double ox = mx + 0.5 - m_clientWidth / 2.0;
+  const double oy = my + 0.5 - m_clientHeight / 2.0;
+  const CellPos shift = cellsForShift(ox * (m_zoom - zoom), oy * (m_zoom - zoom));
+  const CellPos pointed = cellAt(mx, my);
+  const int cx = m_cx, cy = m_cy;
+  setZoom(zoom);
+  // The centre moves by whole cells: of the nearest centres, the first that keeps the pointed
+  // cell under the mouse.
+  for (const auto& [dx, dy] : {std::pair{0, 0}, {1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1},
+                               {-1, -1}, {1, -1}, {-1, 1}}) {
+    setViewCentre(cx + shift.x + dx, cy + shift.y + dy);
+    if (cellAt(mx, my) == pointed) return;
+  }
+  setViewCentre(cx + shift.x, cy + shift.y);
+}
+
+CellPos EditorScene::cellAt(int mx, int my) const {
+  // The middle of cell (X, Y) at altitude 0 lies at ((X - Y - cx + cy) * 22 + w / 2,
+  // (X + Y - cx - cy) * 22 + h / 2 + 22); the diamonds tile the plane around those points.
+  const double u = ((mx + 0.5) * m_zoom - worldWidth() / 2) / kHalfCell;
+  const double v = ((my + 0.5) * m_zoom - worldHeight() / 2 - kHalfCell) / kHalfCell;
+  return {m_cx + static_cast<int>(std::floor((u + v) / 2 + 0.5)),
+          m_cy + static_cast<int>(std::floor((v - u) / 2 + 0.5))};
+}
+
+std::array<CellPos, 4> EditorScene::viewCorners() const {
+  const int r = m_clientWidth - 1;
+  const int b = m_clientHeight - 1;
+  return {cellAt(0, 0), cellAt(r, 0), cellAt(r, b), cellAt(0, b)};
+}
+
+bool EditorScene::inWorld(CellPos cell) const {
+  const auto size = loadedWorldSize().value_or(std::pair{kCoordinateRange, kCoordinateRange});
+  return cell.x >= 0 && cell.y >= 0 && cell.x < size.first && cell.y < size.second;
+}
+
+int EditorScene::landAltitude(CellPos cell) const {
+  if (!m_sources.map || !m_sources.map->isLoaded() || !inWorld(cell)) return 0;
+  try {
+    return m_sources.map->getAltitude(cell.x, cell.y);
+  } catch (const std::exception&) {
+    return 0;
+  }
+}
+
+void EditorScene::setOutline(std::vector<CellPos> cells, Pixel colour) {
+  m_outline = std::move(cells);
+  m_outlineColour = colour;
+}
+
+std::vector<OverlayLine> EditorScene::overlayLines() const {
+  std::vector<OverlayLine> lines;
+  const int w = worldWidth();
+  const int h = worldHeight();
+  // The diamond's corners of a cell at its land's altitude: top, right, bottom, left.
+  auto corners = [&](CellPos c, float inset) {
+    TItem probe;
+    probe.x = static_cast<std::uint16_t>(c.x);
+    probe.y = static_cast<std::uint16_t>(c.y);
+    probe.kind = ItemKind::Land;
+    probe.z = static_cast<std::int8_t>(m_flat2D ? 0 : landAltitude(c));
+    const ScreenAnchor at = screenAnchor(probe, m_cx, m_cy, w, h, kCell, m_flat2D);
+    const float l = static_cast<float>(at.left);
+    const float t = static_cast<float>(at.top);
+    return std::array<std::pair<float, float>, 4>{
+        std::pair{l + kHalfCell, t + inset}, std::pair{l + kCell - inset, t + kHalfCell},
+        std::pair{l + kHalfCell, t + kCell - inset}, std::pair{l + inset, t + kHalfCell}};
+  };
+  auto edge = [&](const std::array<std::pair<float, float>, 4>& k, int i, Pixel colour) {
+    const auto& a = k[static_cast<std::size_t>(i)];
+    const auto& b = k[static_cast<std::size_t>((i + 1) % 4)];
+    lines.push_back({a.first, a.second, b.first, b.second, colour});
+  };
+  for (const CellMark& m : m_marks) {
+    // Two diamonds, the cell's own and one inside it, so the mark stands out from a web.
+    for (float inset : {0.0f, 5.0f}) {
+      const auto k = corners(m.cell, inset);
+      for (int i = 0; i < 4; ++i) edge(k, i, m.colour);
+    }
+  }
+  if (!m_outline.empty()) {
+    std::unordered_map<std::uint64_t, bool> in;
+    auto key = [](int x, int y) {
+      return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(x)) << 32) |
+             static_cast<std::uint32_t>(y);
+    };
+    for (const CellPos& c : m_outline) in[key(c.x, c.y)] = true;
+    // Edges top-right, right-bottom, bottom-left, left-top face the cells north, east, south and
+    // west: only those towards a cell outside the set are drawn.
+    const int nx[4] = {0, 1, 0, -1};
+    const int ny[4] = {-1, 0, 1, 0};
+    for (const CellPos& c : m_outline) {
+      const auto k = corners(c, 0);
+      for (int i = 0; i < 4; ++i)
+        if (!in.count(key(c.x + nx[i], c.y + ny[i]))) edge(k, i, m_outlineColour);
+    }
+  }
+  return lines;
+}
+
 bool EditorScene::changeSetting(bool& field, bool on) {
   field = on;
   m_rebuild = true;
@@ -216,6 +328,7 @@ void EditorScene::rebuild() {
     // Drawing goes on with what was read; trying again every frame would only fail again.
     m_problems.emplace_back(e.what());
   }
+  if (m_afterRebuild) m_afterRebuild(m_items);
 }
 
 void EditorScene::resort() {

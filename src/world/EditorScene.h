@@ -7,6 +7,7 @@
 // Coordinates: a window pixel (mx, my) covers world pixel (mx * zoom, my * zoom); world pixel
 // (0, 0) is the window's top left. A cell is a 44 x 44 diamond; one altitude unit lifts by 4.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -61,6 +62,25 @@ struct ScreenAnchor {
   int left = 0;
   int top = 0;
 };
+
+// A cell of the world by its position (not necessarily inside the loaded world).
+struct CellPos {
+  int x = 0;
+  int y = 0;
+  bool operator==(const CellPos&) const = default;
+};
+
+// A line drawn over the world (marks, outlines) in world pixels, colour 0xAARRGGBB.
+struct OverlayLine {
+  float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  Pixel colour = 0;
+};
+
+// A marker on one cell: the first corner of a two-click tool.
+struct CellMark {
+  CellPos cell;
+  Pixel colour = 0;
+};
 // The top left of an item's picture in world pixels for the view centre (cx, cy) in a w x h
 // world-pixel window; pictureHeight is the height of the picture drawn (animated frames differ).
 ScreenAnchor screenAnchor(const TItem& item, int cx, int cy, int w, int h, int pictureHeight,
@@ -103,8 +123,12 @@ struct DrawCommand {
 class EditorScene {
 public:
   static constexpr int kDefaultCentre = 1580;
-  static constexpr double kMinZoom = 0.2;
-  static constexpr double kMaxZoom = 10.0;
+  // The zoom stays within these; each step of the keys or the wheel multiplies it by kZoomFactor.
+  static constexpr double kMinZoom = 0.1;
+  static constexpr double kMaxZoom = 10.1;
+  static constexpr double kZoomFactor = 1.25;
+  // The zoom `steps` steps away (positive: farther away), within the limits.
+  static double steppedZoom(double zoom, int steps);
 
   explicit EditorScene(SceneSources sources = {});
 
@@ -127,6 +151,33 @@ public:
   int centreY() const { return m_cy; }
   void setZoom(double zoom);
   double zoom() const { return m_zoom; }
+  // Changes the zoom so that the world under window pixel (mx, my) stays there (as nearly as a
+  // centre on whole cells allows).
+  void zoomAbout(double zoom, int mx, int my);
+  // The cells a shift of the view by (dx, dy) world pixels moves its centre, rounded.
+  static CellPos cellsForShift(double dx, double dy);
+  // The cell whose diamond at the land's altitude 0 holds window pixel (mx, my); it may lie
+  // outside the world.
+  CellPos cellAt(int mx, int my) const;
+  // The cells at the window's four corners (top left, top right, bottom right, bottom left): the
+  // view's outline on the world.
+  std::array<CellPos, 4> viewCorners() const;
+  // Whether the cell lies inside the loaded world (any 16-bit cell while none is loaded).
+  bool inWorld(CellPos cell) const;
+  // The altitude of a cell's land; 0 without a map, outside it, or where the map cannot be read
+  // (the rebuild reports that failure).
+  int landAltitude(CellPos cell) const;
+  // The loaded world's size in cells, or nullopt.
+  std::optional<std::pair<int, int>> worldSize() const { return loadedWorldSize(); }
+
+  // Drawn over the world without a rebuild: markers on single cells, and the outer edge of a set
+  // of cells (the land brush under the mouse), each lifted to its land's altitude.
+  void setMarks(std::vector<CellMark> marks) { m_marks = std::move(marks); }
+  const std::vector<CellMark>& marks() const { return m_marks; }
+  void setOutline(std::vector<CellPos> cells, Pixel colour);
+  const std::vector<CellPos>& outline() const { return m_outline; }
+  // The lines of the marks and the outline for the current centre and zoom, in world pixels.
+  std::vector<OverlayLine> overlayLines() const;
 
   // What is drawn; each change requests a rebuild.
   void setShowMap(bool on);
@@ -157,6 +208,10 @@ public:
   // prepare and while a rebuild or resort waits (the copies have moved since).
   bool framePrepared() const { return m_prepared && !m_rebuild && !m_resort; }
 
+  // Called with VisibleItems after every rebuild, so the editor can mark its selected copies.
+  void setAfterRebuild(std::function<void(std::vector<TItem>&)> hook) {
+    m_afterRebuild = std::move(hook);
+  }
   // The editor's copies of the drawn items; tools change them directly (then ask for a resort).
   std::vector<TItem>& visibleItems() { return m_items; }
   const std::vector<TItem>& visibleItems() const { return m_items; }
@@ -239,6 +294,7 @@ private:
   bool m_resort = false;
   bool m_prepared = false;
   std::vector<TItem> m_items;
+  std::function<void(std::vector<TItem>&)> m_afterRebuild;
   std::vector<AnimationState> m_animations;
   std::unordered_map<std::uint64_t, std::unique_ptr<ScenePicture>> m_pictures;
   std::uint32_t m_nextPictureId = 1;
@@ -248,6 +304,9 @@ private:
   std::vector<DrawCommand> m_commands;
   std::vector<std::uint32_t> m_removals;
   std::uint64_t m_frameVersion = 0;
+  std::vector<CellMark> m_marks;
+  std::vector<CellPos> m_outline;
+  Pixel m_outlineColour = 0;
 };
 
 }  // namespace quillotide

@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLWidget>
@@ -154,6 +155,7 @@ protected:
 
     drawWeb(scene);
     drawAltitudes(scene);
+    drawOverlay(scene);
     m_view.frameDrawn();
   }
 
@@ -301,6 +303,25 @@ private:
       }
       glEnd();
     }
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_DEPTH_TEST);
+  }
+
+  // Marks and the brush outline lie over everything, the web included.
+  void drawOverlay(const EditorScene& scene) {
+    const std::vector<OverlayLine> lines = scene.overlayLines();
+    if (lines.empty()) return;
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glBegin(GL_LINES);
+    for (const OverlayLine& l : lines) {
+      glColor3ub(static_cast<GLubyte>(redOf(l.colour)), static_cast<GLubyte>(greenOf(l.colour)),
+                 static_cast<GLubyte>(blueOf(l.colour)));
+      glVertex2f(l.x0 + 0.5f, l.y0 + 0.5f);
+      glVertex2f(l.x1 + 0.5f, l.y1 + 0.5f);
+    }
+    glEnd();
+    glColor3f(1, 1, 1);
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_DEPTH_TEST);
   }
@@ -457,15 +478,34 @@ void EditorView::frameDrawn() {
 
 void EditorView::mousePressEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
-  if (event->button() == Qt::LeftButton) emit
-    leftPressed(p, event->modifiers());
-  if (event->button() == Qt::RightButton) emit
-    rightPressed(p);
+  if (event->button() == Qt::LeftButton) emit leftPressed(p, event->modifiers());
+  if (event->button() == Qt::RightButton) emit rightPressed(p);
+  if (event->button() == Qt::MiddleButton) emit middlePressed(p);
 }
 
 void EditorView::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) emit
-    leftReleased(event->position().toPoint(), event->modifiers());
+  const QPoint p = event->position().toPoint();
+  if (event->button() == Qt::LeftButton) emit leftReleased(p, event->modifiers());
+  if (event->button() == Qt::MiddleButton) emit middleReleased(p);
+}
+
+void EditorView::wheelEvent(QWheelEvent* event) {
+  // Fine-grained wheels send parts of a notch; they add up to whole steps.
+  m_wheelRest += event->angleDelta().y();
+  const int notches = m_wheelRest / 120;
+  m_wheelRest -= notches * 120;
+  if (notches != 0) emit wheelTurned(event->position().toPoint(), notches);
+  event->accept();
+}
+
+void EditorView::leaveEvent(QEvent* event) {
+  QWidget::leaveEvent(event);
+  emit left();
+}
+
+void EditorView::setPreferredSize(QSize size) {
+  m_preferred = size;
+  updateGeometry();
 }
 
 void EditorView::mouseMoveEvent(QMouseEvent* event) {
@@ -476,6 +516,7 @@ void EditorView::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   m_scene.setClientSize(width(), height());
   refresh();
+  emit resized();
 }
 
 }  // namespace quillotide::ui

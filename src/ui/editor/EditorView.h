@@ -42,12 +42,22 @@ public:
   // The last drawn frame as the window shows it; empty without OpenGL.
   QImage frame();
   QWidget* drawingWidget() const;
+  // The size the view asks for in its window (the stored editor size); it may be resized freely.
+  void setPreferredSize(QSize size);
+  QSize sizeHint() const override { return m_preferred; }
 
 signals:
   void leftPressed(QPoint position, Qt::KeyboardModifiers modifiers);
   void leftReleased(QPoint position, Qt::KeyboardModifiers modifiers);
   void rightPressed(QPoint position);
   void moved(QPoint position, Qt::MouseButtons buttons);
+  void middlePressed(QPoint position);
+  void middleReleased(QPoint position);
+  // Whole notches of the wheel at the position, positive away from the user.
+  void wheelTurned(QPoint position, int notches);
+  // The mouse left the view.
+  void left();
+  void resized();
   // Frames drawn per second, measured over about half a second.
   void frameRateMeasured(int framesPerSecond);
   // A model failed while the items to draw were collected; the text says why. Drawing goes on
@@ -59,6 +69,8 @@ protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
 private:
   friend class EditorGLWidget;
@@ -71,6 +83,8 @@ private:
   QTimer* m_animationTimer = nullptr;
   QElapsedTimer m_clock;
   bool m_prepared = false;
+  QSize m_preferred{800, 600};
+  int m_wheelRest = 0;  // eighths of a degree short of a whole notch
   int m_frames = 0;
   std::int64_t m_rateStart = 0;
 };

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QStatusBar>
 
 #include "registry/Registry.h"
@@ -18,8 +19,10 @@
 #include "app/Text.h"
 #include "world/Items.h"
 #include "world/StaticDiff.h"
+#include "ui/editor/EditorSelection.h"
 #include "ui/editor/EditorTools.h"
 #include "ui/editor/EditorView.h"
+#include "ui/editor/MapForm.h"
 #include "ui/editor/ToolWindows.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SettingsPage.h"
@@ -30,8 +33,13 @@ namespace quillotide::ui {
 
 namespace {
 
-constexpr double kZoomStep = 0.1;
 constexpr int kRightClickCell = 30;
+// Marks of the two-click tools' first corners, and the land brush's outline.
+constexpr Pixel kTileMark = 0xFFFFFF00u;
+constexpr Pixel kMoveMark = 0xFF00FFFFu;
+constexpr Pixel kNukeMark = 0xFFFF3030u;
+constexpr Pixel kBrushOutline = 0xFFFFFFFFu;
+constexpr int kMinViewSide = 120;
 const char* const kEditorProperty = "quillotideWorldEditor";
 
 std::string str(const QString& s) { return s.toStdString(); }
@@ -81,9 +89,24 @@ TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
 
   m_view = new EditorView(m_scene, withOpenGL, this);
   m_view->setObjectName(QStringLiteral("EditorView"));
-  m_view->setFixedSize(width, height);
+  // The stored size is where the window starts; it resizes and maximises from there.
+  m_view->setPreferredSize(QSize(width, height));
+  m_view->resize(width, height);
+  m_view->setMinimumSize(kMinViewSide, kMinViewSide);
   m_view->setFocusPolicy(Qt::StrongFocus);
   setCentralWidget(m_view);
+  connect(m_view, &EditorView::wheelTurned, this, &TSEditorForm::wheelTurned);
+  connect(m_view, &EditorView::middlePressed, this, &TSEditorForm::middlePress);
+  connect(m_view, &EditorView::middleReleased, this, [this] { m_pan.reset(); });
+  connect(m_view, &EditorView::resized, this, [this] {
+    updateStatus();
+    emit viewChanged();
+  });
+  connect(m_view, &EditorView::left, this, [this] {
+    m_mouse.reset();
+    m_scene.setOutline({}, kBrushOutline);
+    updateStatus();
+  });
   connect(m_view, &EditorView::leftPressed, this, &TSEditorForm::leftPress);
   connect(m_view, &EditorView::leftReleased, this, &TSEditorForm::leftRelease);
   connect(m_view, &EditorView::rightPressed, this, &TSEditorForm::rightPress);
@@ -103,11 +126,17 @@ TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
   for (std::size_t i = 0; i < m_status.size(); ++i) {
     m_status[i] = new QLabel(this);
     m_status[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-    m_status[i]->setFixedWidth(kStatusPanelWidth);
-    statusBar()->addWidget(m_status[i]);
+    if (i < 2) {
+      m_status[i]->setFixedWidth(kStatusPanelWidth);
+    } else {
+      // Long texts are cut rather than widening the window.
+      m_status[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+      m_status[i]->setMinimumWidth(0);
+    }
+    statusBar()->addWidget(m_status[i], i < 2 ? 0 : 1);
   }
-  statusBar()->setSizeGripEnabled(false);
   buildMenu();
+  buildViewKeys();
   m_main.installEventFilter(this);
   m_scene.setSources(sceneSources(m_registry));
   followModels();
@@ -124,10 +153,21 @@ TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
     noteUnsaved(part);
   });
   m_toolWindows = new EditorToolWindows(*this, m_registry, m_dialogs);
+  m_selection = new EditorSelection(*this, m_registry, m_dialogs);
   // Undo and redo work from the tool windows too, while one of them has the focus.
-  for (QWidget* window : m_toolWindows->windows()) window->addActions({m_undoAction, m_redoAction});
-  adjustSize();
-  setFixedSize(sizeHint());
+  for (QWidget* window : m_toolWindows->windows()) {
+    window->addActions({m_undoAction, m_redoAction});
+    window->addActions(m_viewKeys);
+  }
+  connect(this, &TSEditorForm::viewChanged, &m_toolWindows->mapOverview(),
+          [this] { m_toolWindows->mapOverview().setView(m_scene.viewCorners()); });
+  connect(this, &TSEditorForm::toolChanged, this, [this] {
+    updateOutline();
+    updateStatus();
+  });
+  // Not adjustSize: it keeps a window within two thirds of the screen, the stored size may not.
+  resize(sizeHint());
+  updateStatus();
 }
 
 TSEditorForm::~TSEditorForm() = default;
@@ -192,6 +232,167 @@ void TSEditorForm::followModels() {
 void TSEditorForm::setViewCentre(int x, int y) {
   m_scene.setViewCentre(x, y);
   refresh();
+  updateOutline();
+  updateStatus();
+  emit viewChanged();
+}
+
+QString TSEditorForm::toolName(int tool) {
+  static const char* const names[] = {
+      "None",        "Item Info",    "Delete",     "Add",         "Colour",      "Set Id",
+      "Tile",        "Move",         "Move",       "Move",        "Move",        "Move",
+      "Move",        "Move",         "Move",       "Up",          "Down",        "Nuke",
+      "Get Id",      "Get Colour",   "Get Land Id", "Set Land Id", "Raise Land", "Lower Land",
+      "Set Z",       "Set Random Z", "Smooth",     "Flatten"};
+  if (tool >= 0 && tool < static_cast<int>(std::size(names))) return QString::fromLatin1(names[tool]);
+  return QStringLiteral("Tool %1").arg(tool);
+}
+
+std::optional<TSEditorForm::CellUnderMouse> TSEditorForm::cellUnderMouse() {
+  if (!m_mouse) return std::nullopt;
+  m_view->prepareIfNeeded();
+  CellPos cell = m_scene.cellAt(m_mouse->x(), m_mouse->y());
+  // Where something is drawn, its cell is the one the user points at (raised land included).
+  if (const TItem* item = m_scene.findVisibleItem(m_scene.pick(m_mouse->x(), m_mouse->y())))
+    cell = {item->x, item->y};
+  if (!m_scene.inWorld(cell)) return std::nullopt;
+  return CellUnderMouse{cell.x, cell.y, m_scene.landAltitude(cell)};
+}
+
+void TSEditorForm::updateStatus() {
+  if (!m_status[2]) return;
+  if (m_mouse)
+    m_status[1]->setText(
+        QString::asprintf("%d,%d Zoom:%g", m_mouse->x(), m_mouse->y(), m_scene.zoom()));
+  const auto cell = cellUnderMouse();
+  const QString at = cell ? QStringLiteral("%1,%2,%3").arg(cell->x).arg(cell->y).arg(cell->z)
+                          : QStringLiteral("-");
+  m_status[2]->setText(QStringLiteral("Cell: %1   Centre: %2,%3   Zoom: %4   Tool: %5")
+                           .arg(at)
+                           .arg(m_scene.centreX())
+                           .arg(m_scene.centreY())
+                           .arg(m_scene.zoom(), 0, 'g', 3)
+                           .arg(toolName(m_tool)));
+}
+
+void TSEditorForm::updateMarks() {
+  std::vector<CellMark> marks;
+  QStringList named;
+  const struct {
+    const ToolCorner& corner;
+    const char* tool;
+    Pixel colour;
+  } corners[] = {{m_tileCorner, "Tile", kTileMark},
+                 {m_moveCorner, "Move area", kMoveMark},
+                 {m_nukeCorner, "Nuke", kNukeMark}};
+  for (const auto& c : corners) {
+    if (!c.corner.isSet()) continue;
+    marks.push_back({{c.corner.x, c.corner.y}, c.colour});
+    named << QStringLiteral("%1 from %2,%3: click the second corner (Esc cancels)")
+                 .arg(QLatin1String(c.tool))
+                 .arg(c.corner.x)
+                 .arg(c.corner.y);
+  }
+  const bool changed = marks.size() != m_scene.marks().size() ||
+                       !std::equal(marks.begin(), marks.end(), m_scene.marks().begin(),
+                                   [](const CellMark& a, const CellMark& b) {
+                                     return a.cell == b.cell && a.colour == b.colour;
+                                   });
+  m_scene.setMarks(std::move(marks));
+  m_status[3]->setText(named.join(QStringLiteral("; ")));
+  if (changed) refresh();
+}
+
+void TSEditorForm::updateOutline() {
+  // The land tools change the brush's cells around the clicked one; "Get Land Id" takes one.
+  std::vector<CellPos> cells;
+  const bool landTool = m_tool > 20 && m_tool < kToolCount;
+  if (landTool && m_mouse) {
+    if (const auto at = cellUnderMouse()) {
+      const auto size = m_scene.worldSize().value_or(std::pair{0, 0});
+      for (const BrushCell& c : m_brush.cells(at->x, at->y, size.first, size.second))
+        cells.push_back({c.x, c.y});
+    }
+  }
+  if (cells == m_scene.outline()) return;
+  m_scene.setOutline(std::move(cells), kBrushOutline);
+  refresh();
+}
+
+void TSEditorForm::cancelCorners() {
+  m_tileCorner = m_moveCorner = m_nukeCorner = {};
+  // Esc and every undo or redo let go of the selection too (an undone paste takes its items).
+  if (m_selection) m_selection->clear();
+  updateMarks();
+}
+
+void TSEditorForm::zoomSteps(int steps) {
+  const double zoom = EditorScene::steppedZoom(m_scene.zoom(), steps);
+  if (zoom == m_scene.zoom()) return;
+  m_scene.setZoom(zoom);
+  refresh();
+  updateOutline();
+  updateStatus();
+  emit viewChanged();
+}
+
+void TSEditorForm::wheelTurned(QPoint p, int steps) {
+  // Turning the wheel away from the user brings the world nearer, as in other map views.
+  const double zoom = EditorScene::steppedZoom(m_scene.zoom(), -steps);
+  if (zoom == m_scene.zoom()) return;
+  m_mouse = p;
+  m_scene.zoomAbout(zoom, p.x(), p.y());
+  refresh();
+  updateOutline();
+  updateStatus();
+  emit viewChanged();
+}
+
+void TSEditorForm::moveScreens(int dx, int dy) {
+  const CellPos shift = EditorScene::cellsForShift(dx * double(m_scene.worldWidth()),
+                                                   dy * double(m_scene.worldHeight()));
+  setViewCentre(m_scene.centreX() + shift.x, m_scene.centreY() + shift.y);
+}
+
+void TSEditorForm::goHome() {
+  const TConfig& config = *m_registry.config;
+  setViewCentre(storedCentre(config, "LastX"), storedCentre(config, "LastY"));
+}
+
+void TSEditorForm::goTo() {
+  const QString current = QStringLiteral("%1, %2").arg(m_scene.centreX()).arg(m_scene.centreY());
+  const auto text = m_dialogs.inputBox(QStringLiteral("Go to..."), QStringLiteral("x, y"), current);
+  if (!text) return;
+  QStringList pieces = text->split(QRegularExpression(QStringLiteral("[,;\\s]+")),
+                                   Qt::SkipEmptyParts);
+  if (pieces.size() != 2)
+    throw Error(str(QStringLiteral("'%1' is not a position: type x, y.").arg(*text)));
+  const std::int32_t x = parseInt(str(pieces[0]));
+  const std::int32_t y = parseInt(str(pieces[1]));
+  if (!m_scene.inWorld({x, y})) {
+    const auto size = m_scene.worldSize().value_or(std::pair{0x10000, 0x10000});
+    throw Error(str(QStringLiteral("%1,%2 lies outside the world of %3 x %4 cells.")
+                        .arg(x)
+                        .arg(y)
+                        .arg(size.first)
+                        .arg(size.second)));
+  }
+  setViewCentre(x, y);
+}
+
+void TSEditorForm::middlePress(QPoint p) {
+  if (!isActiveWindow()) activateWindow();
+  m_pan = Pan{p, m_scene.centreX(), m_scene.centreY()};
+}
+
+void TSEditorForm::panTo(QPoint p) {
+  // The world follows the mouse: the centre moves against the drag.
+  const double zoom = m_scene.zoom();
+  const CellPos shift = EditorScene::cellsForShift(-(p.x() - m_pan->from.x()) * zoom,
+                                                   -(p.y() - m_pan->from.y()) * zoom);
+  const int x = m_pan->cx + shift.x;
+  const int y = m_pan->cy + shift.y;
+  if (x != m_scene.centreX() || y != m_scene.centreY()) setViewCentre(x, y);
 }
 
 void TSEditorForm::requestRebuild() {
@@ -206,6 +407,7 @@ void TSEditorForm::requestResort() {
 
 void TSEditorForm::setEditorTool(int tool) {
   if (tool >= 0 && tool < kToolCount) m_tool = tool;
+  updateMarks();
   emit toolChanged();
 }
 
@@ -235,6 +437,7 @@ void TSEditorForm::applyTool(std::int32_t serial) {
   // passes afterwards would run the tool again, each with its own box.
   if (!runAction(m_dialogs, [&] { found->second(*this, serial); })) endStroke();
   if (!m_undo.inGroup()) updateUndoActions();
+  updateMarks();
   refresh();
 }
 
@@ -263,7 +466,7 @@ void TSEditorForm::hoverItem(std::int32_t serial) {
       if (isLandKind(it.kind)) it.selected = 0;
     m_areaHighlight = false;
   } else if (TItem* old = m_scene.findVisibleItem(m_lastHovered)) {
-    old->selected = 0;
+    old->selected = m_selection->holds(*old) ? 1 : 0;
   }
   std::optional<TItem> hovered;
   if (m_reachX == 1 && m_reachY == 1) {
@@ -274,7 +477,7 @@ void TSEditorForm::hoverItem(std::int32_t serial) {
                                                it.x, it.y, it.z, it.hue));
         if (!hovered) hovered = it;
       } else if (it.serial == m_lastHovered) {
-        it.selected = 0;
+        it.selected = m_selection->holds(it) ? 1 : 0;
       }
     }
     if (hovered) selectInModel(*hovered, true);
@@ -302,47 +505,65 @@ void TSEditorForm::hoverItem(std::int32_t serial) {
   refresh();
 }
 
+void TSEditorForm::buildViewKeys() {
+  // The view's keys are actions, so that the editor takes them before its controls and a tool
+  // window that has the focus passes them on (a field keeps the keys it edits with).
+  auto key = [this](const QString& name, std::initializer_list<QKeySequence> keys,
+                    const std::function<void()>& action) {
+    auto* a = new QAction(name, this);
+    a->setObjectName(name);
+    a->setShortcuts(QList<QKeySequence>(keys));
+    connect(a, &QAction::triggered, this, [this, action] { runAction(m_dialogs, action); });
+    addAction(a);
+    m_viewKeys << a;
+    return a;
+  };
+  const auto step = [this](int dx, int dy) {
+    setViewCentre(m_scene.centreX() + dx, m_scene.centreY() + dy);
+  };
+  key(QStringLiteral("Move Left"), {Qt::Key_Left}, [step] { step(-1, 1); });
+  key(QStringLiteral("Move Right"), {Qt::Key_Right}, [step] { step(1, -1); });
+  key(QStringLiteral("Move Up"), {Qt::Key_Up}, [step] { step(-1, -1); });
+  key(QStringLiteral("Move Down"), {Qt::Key_Down}, [step] { step(1, 1); });
+  key(QStringLiteral("Screen Left"), {Qt::SHIFT | Qt::Key_Left}, [this] { moveScreens(-1, 0); });
+  key(QStringLiteral("Screen Right"), {Qt::SHIFT | Qt::Key_Right}, [this] { moveScreens(1, 0); });
+  key(QStringLiteral("Screen Up"), {Qt::SHIFT | Qt::Key_Up}, [this] { moveScreens(0, -1); });
+  key(QStringLiteral("Screen Down"), {Qt::SHIFT | Qt::Key_Down}, [this] { moveScreens(0, 1); });
+  key(QStringLiteral("Zoom In"),
+      {Qt::Key_Plus, Qt::KeypadModifier | Qt::Key_Plus, Qt::Key_Equal, Qt::SHIFT | Qt::Key_Plus},
+      [this] { zoomSteps(-1); });
+  key(QStringLiteral("Zoom Out"), {Qt::Key_Minus, Qt::KeypadModifier | Qt::Key_Minus},
+      [this] { zoomSteps(1); });
+  key(QStringLiteral("Go Home"), {Qt::Key_Home}, [this] { goHome(); });
+  key(QStringLiteral("Cancel Corners"), {Qt::Key_Escape}, [this] { cancelCorners(); });
+}
+
 void TSEditorForm::keyPressEvent(QKeyEvent* event) {
-  int dx = 0, dy = 0;
-  switch (event->key()) {
-    case Qt::Key_Left:
-      dx = -1, dy = 1;
-      break;
-    case Qt::Key_Right:
-      dx = 1, dy = -1;
-      break;
-    case Qt::Key_Up:
-      dx = -1, dy = -1;
-      break;
-    case Qt::Key_Down:
-      dx = 1, dy = 1;
-      break;
-    case Qt::Key_Minus:
-      changeZoom(kZoomStep);
-      return;
-    case Qt::Key_Plus:
-      changeZoom(-kZoomStep);
-      return;
-    default:
-      QMainWindow::keyPressEvent(event);
-      return;
+  // Space held down turns a left drag into a pan.
+  if (event->key() == Qt::Key_Space) {
+    if (!event->isAutoRepeat()) m_spaceDown = true;
+    return;
   }
-  setViewCentre(m_scene.centreX() + dx, m_scene.centreY() + dy);
+  QMainWindow::keyPressEvent(event);
 }
 
-void TSEditorForm::changeZoom(double step) {
-  const double zoom = m_scene.zoom();
-  // The limits are tested before each step; the steps add up with their binary rounding.
-  if (step > 0 && !(zoom < EditorScene::kMaxZoom)) return;
-  if (step < 0 && !(zoom > EditorScene::kMinZoom)) return;
-  m_scene.setZoom(zoom + step);
-  refresh();
+void TSEditorForm::keyReleaseEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
+    m_spaceDown = false;
+    return;
+  }
+  QMainWindow::keyReleaseEvent(event);
 }
 
-void TSEditorForm::leftPress(QPoint p, Qt::KeyboardModifiers) {
+void TSEditorForm::leftPress(QPoint p, Qt::KeyboardModifiers modifiers) {
   // The press that brings the editor to the front (after a button of a tool window was pressed)
   // is already the user's click into the world: one click is one edit.
   if (!isActiveWindow()) activateWindow();
+  if (m_spaceDown) {
+    m_pan = Pan{p, m_scene.centreX(), m_scene.centreY()};
+    return;
+  }
+  if (m_selection->press(p, modifiers)) return;
   m_leftDown = true;
   // Everything the press and the drag after it change is one undo step, named by the tool.
   m_undo.beginGroup(editorToolStepName(m_tool));
@@ -350,7 +571,11 @@ void TSEditorForm::leftPress(QPoint p, Qt::KeyboardModifiers) {
   applyTool(m_scene.pick(p.x(), p.y()));
 }
 
-void TSEditorForm::leftRelease(QPoint, Qt::KeyboardModifiers) { endStroke(); }
+void TSEditorForm::leftRelease(QPoint p, Qt::KeyboardModifiers) {
+  m_pan.reset();
+  m_selection->release(p);
+  endStroke();
+}
 
 void TSEditorForm::undo() { replay(false); }
 void TSEditorForm::redo() { replay(true); }
@@ -361,7 +586,7 @@ void TSEditorForm::replay(bool forward) {
   while (m_undo.inGroup()) m_undo.endGroup();
   if (!(forward ? m_undo.canRedo() : m_undo.canUndo())) return;
   // The two-click tools start again: their first corner may lie on what comes back.
-  m_tileCorner = m_moveCorner = m_nukeCorner = {};
+  cancelCorners();
   runAction(m_dialogs, [&] { forward ? m_undo.redo() : m_undo.undo(); });
   updateUndoActions();
   requestRebuild();
@@ -391,9 +616,16 @@ void TSEditorForm::rightPress(QPoint p) {
 }
 
 void TSEditorForm::mouseMoved(QPoint p, Qt::MouseButtons) {
+  m_mouse = p;
+  if (m_pan) {
+    panTo(p);
+    return;
+  }
+  m_selection->moved(p);
   m_view->prepareIfNeeded();
-  m_status[1]->setText(QString::asprintf("%d,%d Zoom:%g", p.x(), p.y(), m_scene.zoom()));
   hoverItem(m_scene.pick(p.x(), p.y()));
+  updateOutline();
+  updateStatus();
 }
 
 // ---- menu ----------------------------------------------------------------------------------
@@ -493,6 +725,16 @@ void TSEditorForm::buildMenu() {
   QMenu* tools = menu(view, QStringLiteral("Tools"));
   for (const QString& caption : {QStringLiteral("Show Maptool"), QStringLiteral("Show Statictool")})
     addItem(tools, caption, [this, caption] { emit toolWindowRequested(caption); });
+  QAction* overview = addItem(view, QStringLiteral("Show WorldMap"), [this] {
+    TMapForm& overviewForm = m_toolWindows->mapOverview();
+    overviewForm.setView(m_scene.viewCorners());
+    overviewForm.show();
+    overviewForm.raise();
+  });
+  overview->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+  QAction* goToAction = addItem(view, QStringLiteral("Go to..."), [this] { goTo(); });
+  goToAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+  m_viewKeys << overview << goToAction;
 
   QMenu* world = menu(nullptr, QStringLiteral("Worldfile"));
   const struct {
@@ -581,7 +823,10 @@ bool TSEditorForm::mayReplaceDiffsIn(const QString& dir) {
 void TSEditorForm::chooseSolution(int width, int height) {
   m_registry.config->setInt("EditorWidth", width);
   m_registry.config->setInt("EditorHeight", height);
-  m_dialogs.showMessage(QStringLiteral("Restart Quillotide now."));
+  // A preset sizes the view at once; the window stays free to be resized after.
+  if (isMaximized() || isFullScreen()) showNormal();
+  m_view->setPreferredSize(QSize(width, height));
+  resize(size() + QSize(width, height) - m_view->size());
 }
 
 void TSEditorForm::setCustomCursor() {

@@ -31,6 +31,7 @@ class Registry;
 namespace quillotide::ui {
 
 class Dialogs;
+class EditorSelection;
 class EditorToolWindows;
 class EditorView;
 class TMainForm;
@@ -60,12 +61,33 @@ public:
   EditorScene& scene() { return m_scene; }
   EditorView* view() const { return m_view; }
   EditorToolWindows& toolWindows() const { return *m_toolWindows; }
+  // The Select tool (EditorTool 0) and the selected items, with copy, paste and find.
+  EditorSelection& selection() const { return *m_selection; }
+  // Panel 0: the hovered item; 1: the mouse and the zoom; 2: the cell under the mouse, the view
+  // centre, the zoom and the tool; 3: the first corner a two-click tool waits with.
+  static constexpr int kStatusPanels = 4;
   QString statusText(int panel) const;
   // The menu action with this caption (as currently shown), or nullptr.
   QAction* action(const QString& caption) const;
 
   // Interfaces for the tool windows.
   void setViewCentre(int x, int y);
+  // The cell under the mouse (the item's cell where an item is drawn there, else the ground at
+  // altitude 0) with its land altitude; nullopt while the mouse is not over the world.
+  struct CellUnderMouse {
+    int x = 0;
+    int y = 0;
+    int z = 0;
+  };
+  std::optional<CellUnderMouse> cellUnderMouse();
+  // The tool's name as the status bar shows it ("None", "Delete", "Tile", ...).
+  static QString toolName(int tool);
+  // Moves the view a number of zoom steps (positive: farther away) about its centre.
+  void zoomSteps(int steps);
+  // "Go to..." (Ctrl+G): asks for "x, y" and centres the view there.
+  void goTo();
+  // Forgets the first corners of the two-click tools (Esc).
+  void cancelCorners();
   void requestRebuild();
   void requestResort();
   TItem* findVisibleItem(std::int32_t serial) { return m_scene.findVisibleItem(serial); }
@@ -135,9 +157,12 @@ signals:
   // them).
   void toolChanged();
   void editorHidden();
+  // The view's centre, zoom or size changed (the map overview draws it).
+  void viewChanged();
 
 protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -148,7 +173,16 @@ private:
   QAction* addItem(QMenu* menu, const QString& caption, const std::function<void()>& action);
   QAction* addToggle(QMenu* menu, const QString& on, const QString& off, bool initial,
                      const std::function<void(bool)>& changed);
-  void changeZoom(double step);
+  void buildViewKeys();
+  void moveScreens(int dx, int dy);
+  void goHome();
+  void wheelTurned(QPoint p, int steps);
+  void middlePress(QPoint p);
+  void panTo(QPoint p);
+  // The status texts that follow the view, the mouse, the tool and the marks.
+  void updateStatus();
+  void updateMarks();
+  void updateOutline();
   void leftPress(QPoint p, Qt::KeyboardModifiers modifiers);
   void leftRelease(QPoint p, Qt::KeyboardModifiers modifiers);
   void rightPress(QPoint p);
@@ -183,7 +217,18 @@ private:
   Dialogs& m_dialogs;
   EditorScene m_scene;
   EditorView* m_view = nullptr;
-  std::array<QLabel*, 2> m_status{};
+  std::array<QLabel*, kStatusPanels> m_status{};
+  // Keys of the view; the tool windows take them too, so they work while one has the focus.
+  QList<QAction*> m_viewKeys;
+  std::optional<QPoint> m_mouse;
+  bool m_spaceDown = false;
+  // A pan by the middle button (or Space and the left button): where it started.
+  struct Pan {
+    QPoint from;
+    int cx = 0;
+    int cy = 0;
+  };
+  std::optional<Pan> m_pan;
   std::vector<QMenu*> m_menus;
   std::map<int, ToolHandler> m_tools;
   int m_tool = 0;
@@ -197,6 +242,7 @@ private:
   int m_unsaved = 0;  // changes no undo reaches
   bool m_closing = false;
   EditorToolWindows* m_toolWindows = nullptr;
+  EditorSelection* m_selection = nullptr;
   UndoStack m_undo;
   WorldEdits m_edits{m_undo};
   // The opens of map and statics the session began with.

@@ -1,0 +1,119 @@
+// The editor's navigation without a window: which cell lies under a window pixel, how a shift of
+// the picture or a zoom about a point moves the centre, and the lines of the marks and the brush
+// outline drawn over the world.
+
+#include <gtest/gtest.h>
+
+#include "support/EditorWorld.h"
+#include "world/EditorScene.h"
+
+namespace quillotide {
+namespace {
+
+using test::CellSpec;
+using test::EditorWorld;
+
+constexpr int kC = 32;
+
+// The window pixel at the middle of a cell's diamond at altitude 0 (zoom 1, 800 x 600).
+std::pair<int, int> middleOf(int x, int y) {
+  return {(x - y) * 22 + 400, (x + y - 2 * kC) * 22 + 322};
+}
+
+TEST(EditorNavigation, TheCellUnderAPixelIsTheOneWhoseDiamondHoldsIt) {
+  EditorWorld world(64);
+  EditorScene scene(world.sources());
+  scene.setViewCentre(kC, kC);
+  for (const auto& [x, y] : {std::pair{kC, kC}, {kC + 3, kC - 2}, {kC - 5, kC - 7}}) {
+    const auto [mx, my] = middleOf(x, y);
+    EXPECT_EQ(scene.cellAt(mx, my), (CellPos{x, y}));
+    // 20 pixels towards each corner stays inside; 24 is the next cell.
+    EXPECT_EQ(scene.cellAt(mx - 20, my), (CellPos{x, y}));
+    EXPECT_EQ(scene.cellAt(mx, my - 20), (CellPos{x, y}));
+    EXPECT_EQ(scene.cellAt(mx + 24, my), (CellPos{x + 1, y - 1}));
+    EXPECT_EQ(scene.cellAt(mx, my + 24), (CellPos{x + 1, y + 1}));
+  }
+  // Farther away, the same window pixel covers twice the world pixels from the centre.
+  scene.setZoom(2.0);
+  const auto [mx, my] = middleOf(kC + 2, kC);
+  EXPECT_EQ(scene.cellAt(mx, my - 11), (CellPos{kC + 4, kC}));
+  // Beyond the world the cell is still named, and known to lie outside.
+  scene.setZoom(1.0);
+  scene.setViewCentre(0, 0);
+  EXPECT_FALSE(scene.inWorld(scene.cellAt(400, 100)));
+  EXPECT_TRUE(scene.inWorld(scene.cellAt(400, 322)));
+}
+
+TEST(EditorNavigation, ZoomStepsByAFactorWithinTheLimits) {
+  EXPECT_DOUBLE_EQ(EditorScene::steppedZoom(1.0, 1), 1.25);
+  EXPECT_DOUBLE_EQ(EditorScene::steppedZoom(1.0, -2), 0.64);
+  // From 1.0 to about 1.8 takes three steps, not eight.
+  EXPECT_NEAR(EditorScene::steppedZoom(1.0, 3), 1.953125, 1e-12);
+  EXPECT_DOUBLE_EQ(EditorScene::steppedZoom(9.5, 1), EditorScene::kMaxZoom);
+  EXPECT_DOUBLE_EQ(EditorScene::steppedZoom(0.11, -1), EditorScene::kMinZoom);
+}
+
+TEST(EditorNavigation, ZoomingAboutAPointKeepsItsCellUnderTheMouse) {
+  EditorWorld world(256);
+  EditorScene scene(world.sources());
+  scene.setViewCentre(128, 128);
+  // A point well off the centre: its cell must stay under the same window pixel.
+  const int mx = 700, my = 120;
+  const CellPos before = scene.cellAt(mx, my);
+  for (int step : {1, 1, -1, -1, -1, -1}) {
+    scene.zoomAbout(EditorScene::steppedZoom(scene.zoom(), step), mx, my);
+    EXPECT_EQ(scene.cellAt(mx, my), before) << scene.zoom();
+  }
+  // A shift of the picture by whole cells in world pixels.
+  EXPECT_EQ(EditorScene::cellsForShift(44, 0), (CellPos{1, -1}));
+  EXPECT_EQ(EditorScene::cellsForShift(0, 44), (CellPos{1, 1}));
+  EXPECT_EQ(EditorScene::cellsForShift(-22, -22), (CellPos{-1, 0}));
+}
+
+TEST(EditorNavigation, TheViewCornersOutlineTheWindowOnTheWorld) {
+  EditorWorld world(256);
+  EditorScene scene(world.sources());
+  scene.setViewCentre(128, 128);
+  const auto corners = scene.viewCorners();
+  // Top left lies north-west (x and y smaller), bottom right south-east; the window's diagonal
+  // spans about its size in cells.
+  EXPECT_LT(corners[0].x + corners[0].y, 2 * 128);
+  EXPECT_GT(corners[2].x + corners[2].y, 2 * 128);
+  EXPECT_EQ(corners[0].x - corners[0].y, -(corners[2].x - corners[2].y));
+  scene.setClientSize(1600, 1200);
+  EXPECT_GT(scene.viewCorners()[2].x - 128, corners[2].x - 128);
+}
+
+TEST(EditorNavigation, MarksAndTheOutlineAreLinesOnTheirCellsAtTheLandsAltitude) {
+  EditorWorld world(64, {}, [](int x, int) {
+    return CellSpec{EditorWorld::kRedLand, static_cast<std::int8_t>(x == kC + 1 ? 5 : 0)};
+  });
+  EditorScene scene(world.sources());
+  scene.setViewCentre(kC, kC);
+  EXPECT_TRUE(scene.overlayLines().empty());
+  scene.setMarks({{{kC, kC}, 0xFFFFFF00u}});
+  auto lines = scene.overlayLines();
+  // The cell's diamond and one inside it.
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_FLOAT_EQ(lines[0].x0, 400);  // the top corner
+  EXPECT_FLOAT_EQ(lines[0].y0, 300);
+  EXPECT_EQ(lines[0].colour, 0xFFFFFF00u);
+  // A raised cell's mark is lifted by 4 pixels a unit.
+  scene.setMarks({{{kC + 1, kC}, 0xFFFFFF00u}});
+  EXPECT_FLOAT_EQ(scene.overlayLines()[0].y0, 300 + 22 - 20);
+  // A 3 x 3 outline has its 12 outer edges, none between its cells.
+  scene.setMarks({});
+  std::vector<CellPos> block;
+  for (int dx = -1; dx <= 1; ++dx)
+    for (int dy = -1; dy <= 1; ++dy) block.push_back({kC - 5 + dx, kC + dy});
+  scene.setOutline(block, 0xFFFFFFFFu);
+  lines = scene.overlayLines();
+  EXPECT_EQ(lines.size(), 12u);
+  // Marks and outlines need no rebuild of the items.
+  scene.prepare(0);
+  scene.setOutline({}, 0);
+  EXPECT_FALSE(scene.rebuildRequested());
+}
+
+}  // namespace
+}  // namespace quillotide
