@@ -1,16 +1,19 @@
 // The Settings page driven through its controls and the dialog seam.
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "UiTestSupport.h"
 #include "app/FileIO.h"
+#include "models/Art.h"
 #include "sample/Sample.h"
 #include "ui/main/SettingsPage.h"
 
 using quillotide::test::configWith;
 using quillotide::test::ProgramRun;
+using quillotide::test::readBytes;
 using quillotide::test::readText;
 using quillotide::test::writePair;
 using quillotide::ui::ScriptedDialogs;
@@ -36,6 +39,9 @@ private slots:
   void staticsSaveAsksForBothFilesAndACancelWritesNothing();
   void staticsSaveInLowMemoryModeWritesTheEditsIntoTheOpenFiles();
   void typedPathIsStoredWhenTheFieldIsLeftOrEnterIsPressed();
+  void pairGroupTakesItsUopAndSavesEitherForm();
+  void mapGroupTakesAMapUopAndConvertsBothWays();
+  void uopArtInLowMemoryModeIsReadIntoMemoryAndSaysSo();
 };
 
 namespace {
@@ -71,6 +77,16 @@ struct WorldRun : ProgramRun {
 };
 
 constexpr int kSide = quillotide::sample::kSampleWorldSize;
+
+// Every land and static slot of the art equals the slot of the pair (a slot beyond either index
+// is empty in both).
+void sameArt(const quillotide::TArt& art, const std::string& index, const std::string& data) {
+  quillotide::TArt pair;
+  pair.load(index, data, quillotide::StorageMode::Memory);
+  for (std::int64_t t = 0; t < 0x4000; ++t) QCOMPARE(art.landData(t), pair.landData(t));
+  for (std::int64_t s = 0; s < std::max(art.staticCount(), pair.staticCount()); ++s)
+    QCOMPARE(art.staticData(s), pair.staticData(s));
+}
 
 // The program ended and started again in the same folder: the files held open are closed, and
 // the store and the fields are read from config.xml anew.
@@ -126,10 +142,13 @@ void SettingsPageTest::browseFiltersShowTheFieldsName() {
   }
   const auto& asked = run.dialogs.asked();
   QCOMPARE(asked.size(), 5);
-  QCOMPARE(asked[0].filter, QStringLiteral("Artidx.mul|Artidx.mul"));
+  // A group that also takes a container offers it beside its own file.
+  QCOMPARE(asked[0].filter,
+           QStringLiteral("Artidx.mul|Artidx.mul|artLegacyMUL.uop|artLegacyMUL.uop"));
   QCOMPARE(asked[1].filter, QStringLiteral("Texmaps.mul|Texmaps.mul"));
   QCOMPARE(asked[2].filter, QStringLiteral("Staidx*.mul|Staidx*.mul"));
-  QCOMPARE(asked[3].filter, QStringLiteral("Map*.mul|Map*.mul"));
+  QCOMPARE(asked[3].filter,
+           QStringLiteral("Map*.mul|Map*.mul|map*LegacyMUL.uop|map*LegacyMUL.uop"));
   QCOMPARE(asked[4].filter, QStringLiteral("Progress.idx|Progress.idx"));
   for (const auto& a : asked) QCOMPARE(a.kind, ScriptedDialogs::Kind::OpenFile);
 }
@@ -598,6 +617,126 @@ void SettingsPageTest::typedPathIsStoredWhenTheFieldIsLeftOrEnterIsPressed() {
   restart(run);
   QCOMPARE(run.find<QLineEdit>("eTiledata")->text(), run.path("tiledata.mul"));
   QCOMPARE(run.find<QLineEdit>("eHues")->text(), run.path("hues.mul"));
+}
+
+void SettingsPageTest::pairGroupTakesItsUopAndSavesEitherForm() {
+  ProgramRun run;
+  quillotide::test::TempDir sample, out;
+  run.useSampleFiles(sample.path());
+  run.mainForm->show();
+  QVERIFY(QTest::qWaitForWindowExposed(run.mainForm.get()));
+  QCOMPARE(run.find<QLabel>("lFormArt")->text(), QStringLiteral("MUL"));
+  run.press("btnLoadArt");
+  QVERIFY(run.registry->art->isLoaded() && !run.registry->art->isUop());
+
+  // "Save as UOP": one dialog, for the container, proposed beside the pair loaded.
+  const QString uop = QString::fromStdString(out.file("artLegacyMUL.uop"));
+  run.dialogs.answerSave(uop);
+  run.press("btnSaveAsUopArt");
+  QCOMPARE(run.dialogs.asked().size(), 1);
+  QCOMPARE(run.dialogs.asked()[0].title, QStringLiteral("Save artLegacyMUL.uop"));
+  QCOMPARE(run.dialogs.asked()[0].filter, QStringLiteral("artLegacyMUL.uop|artLegacyMUL.uop"));
+  QCOMPARE(run.dialogs.asked()[0].proposed,
+           QString::fromStdString(sample.file("artLegacyMUL.uop")));
+  QVERIFY(quillotide::fileExists(uop.toStdString()));
+
+  // The container chosen for either field stands for the whole pair.
+  run.dialogs.answerOpen(uop);
+  run.press("btnBrowseArtMul");
+  QCOMPARE(run.find<QLineEdit>("eArtIdx")->text(), uop);
+  QCOMPARE(run.find<QLineEdit>("eArtMul")->text(), uop);
+  QVERIFY(!run.find<QLineEdit>("eArtMul")->isEnabled());
+  QCOMPARE(run.find<QLabel>("lFormArt")->text(), QStringLiteral("UOP"));
+  QCOMPARE(run.registry->config->getString("ArtIdx"), uop.toStdString());
+  QCOMPARE(run.registry->config->getString("ArtMul"), uop.toStdString());
+
+  // Loaded, it holds every slot of the pair it was written from.
+  run.press("btnLoadArt");
+  QVERIFY(run.registry->art->isUop());
+  sameArt(*run.registry->art, sample.file("artidx.mul"), sample.file("art.mul"));
+
+  // "Save" writes the form loaded: the container, proposed where it was read, byte for byte.
+  const QString copy = QString::fromStdString(out.file("copy.uop"));
+  run.dialogs.answerSave(copy);
+  run.press("btnSaveArt");
+  QCOMPARE(run.dialogs.asked().size(), 3);
+  QCOMPARE(run.dialogs.asked()[2].title, QStringLiteral("Save artLegacyMUL.uop"));
+  QCOMPARE(run.dialogs.asked()[2].proposed, uop);
+  QCOMPARE(readBytes(copy.toStdString()), readBytes(uop.toStdString()));
+
+  // "Save as MUL": both files, named beside the container, the same bytes as the pair.
+  run.dialogs.answerSave(QString::fromStdString(out.file("artidx.mul")));
+  run.dialogs.answerSave(QString::fromStdString(out.file("art.mul")));
+  run.press("btnSaveAsMulArt");
+  QCOMPARE(run.dialogs.asked().size(), 5);
+  QCOMPARE(run.dialogs.asked()[3].proposed, QString::fromStdString(out.file("Artidx.mul")));
+  QCOMPARE(run.dialogs.asked()[4].proposed, QString::fromStdString(out.file("Art.mul")));
+  QVERIFY(run.dialogs.messages().isEmpty());
+  quillotide::TArt written;
+  written.load(out.file("artidx.mul"), out.file("art.mul"), quillotide::StorageMode::Memory);
+  sameArt(written, sample.file("artidx.mul"), sample.file("art.mul"));
+
+  // A pair typed in place of the container frees the data field, which no longer names it.
+  run.typeInto("eArtIdx", QString::fromStdString(out.file("artidx.mul")));
+  QVERIFY(run.find<QLineEdit>("eArtMul")->isEnabled());
+  QVERIFY(run.find<QLineEdit>("eArtMul")->text().isEmpty());
+  QCOMPARE(run.find<QLabel>("lFormArt")->text(), QStringLiteral("MUL"));
+  QCOMPARE(run.registry->config->getString("ArtMul"), std::string());
+}
+
+void SettingsPageTest::mapGroupTakesAMapUopAndConvertsBothWays() {
+  WorldRun run;
+  quillotide::test::TempDir out;
+  run.press("btnLoadRadarcol");
+  run.typeSize(QString::number(kSide), QString::number(kSide));
+  run.press("btnLoadMap");
+  QVERIFY(run.registry->map->isLoaded());
+  QVERIFY(!run.find<QAbstractButton>("btnLoadMap")->parentWidget()->findChild<QAbstractButton*>(
+      "btnSaveMap"));
+
+  const QString uop = QString::fromStdString(out.file("map0LegacyMUL.uop"));
+  run.dialogs.answerSave(uop);
+  run.press("btnSaveAsUopMap");
+  QCOMPARE(run.dialogs.asked().last().title, QStringLiteral("Save map0LegacyMUL.uop"));
+  QCOMPARE(run.dialogs.asked().last().filter,
+           QStringLiteral("map*LegacyMUL.uop|map*LegacyMUL.uop"));
+  QCOMPARE(run.dialogs.asked().last().proposed, run.path("map0LegacyMUL.uop"));
+
+  run.dialogs.answerOpen(uop);
+  run.press("btnBrowseMap");
+  QCOMPARE(run.find<QLabel>("lFormMap")->text(), QStringLiteral("UOP"));
+  run.press("btnLoadMap");
+  QVERIFY(run.registry->map->isUop());
+  QCOMPARE(run.registry->map->width(), kSide);
+
+  // Back to a map file, named as the client names the map of that number.
+  run.dialogs.answerSave(QString::fromStdString(out.file("map0.mul")));
+  run.press("btnSaveAsMulMap");
+  QCOMPARE(run.dialogs.asked().last().title, QStringLiteral("Save Map0.mul"));
+  QCOMPARE(run.dialogs.asked().last().proposed, QString::fromStdString(out.file("map0.mul")));
+  QCOMPARE(readBytes(out.file("map0.mul")), readBytes(run.dir.file("map0.mul")));
+  QCOMPARE(run.dialogs.messageTexts().join("\n"), QString());
+}
+
+void SettingsPageTest::uopArtInLowMemoryModeIsReadIntoMemoryAndSaysSo() {
+  quillotide::test::TempDir sample;
+  quillotide::sample::writeSampleSet(sample.path());
+  {
+    quillotide::TArt art;
+    art.load(sample.file("artidx.mul"), sample.file("art.mul"), quillotide::StorageMode::Memory);
+    art.saveUop(sample.file("artLegacyMUL.uop"));
+  }
+  const std::string uop = sample.file("artLegacyMUL.uop");
+  ProgramRun run(configWith({{"LowMemory", "-1"}, {"ArtIdx", uop}, {"ArtMul", uop}}));
+  run.press("btnLoadArt");
+  QVERIFY(run.registry->art->isUop());
+  QCOMPARE(run.registry->art->mode(), quillotide::StorageMode::Memory);
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY(run.dialogs.messageTexts().first().contains("memory", Qt::CaseInsensitive));
+  // Held in memory, its Save asks where to write rather than saying nothing was written.
+  run.dialogs.answerSave(QString::fromStdString(sample.file("again.uop")));
+  run.press("btnSaveArt");
+  QCOMPARE(readBytes(sample.file("again.uop")), readBytes(uop));
 }
 
 QTEST_MAIN(SettingsPageTest)

@@ -7,6 +7,9 @@
 //   path field         e<Key>            (eArtIdx, eArtMul)
 //   browse button      btnBrowse<Key>    (btnBrowseArtIdx)
 //   load / save        btnLoad<Id> / btnSave<Id>   (btnLoadArt, btnSaveArt)
+//   a group that also takes a UOP container:
+//   its form           lForm<Id>         ("MUL" or "UOP")
+//   conversions        btnSaveAsMul<Id> / btnSaveAsUop<Id>
 
 #include <functional>
 #include <optional>
@@ -15,6 +18,7 @@
 #include <QGroupBox>
 #include <QStringList>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QGridLayout;
@@ -38,7 +42,15 @@ struct FileGroupInfo {
   QString title;
   std::vector<PathField> fields;
   bool hasSave = true;
+  // The container that holds the same files in a current client ("artLegacyMUL.uop"), and the
+  // name its filter shows ("map*LegacyMUL.uop"); empty when the family has none.
+  QString uopLabel{};
+  QString uopName{};
+  bool takesUop() const { return !uopLabel.isEmpty(); }
 };
+
+// Whether a path names a UOP container (".uop" in any case).
+bool isUopFile(const QString& path);
 
 class FileGroupBox : public QGroupBox {
   Q_OBJECT
@@ -47,20 +59,30 @@ public:
                QWidget* parent = nullptr);
 
   const FileGroupInfo& info() const { return m_info; }
-  // The fields' texts in field order (index path first).
+  // The fields' texts in field order (index path first); the one container path alone when the
+  // group holds a UOP.
   QStringList paths() const;
   bool anyPathEmpty() const;
   // The labels of the fields left empty, in field order ("Artidx.mul").
   QStringList emptyFieldLabels() const;
+  // Whether the group holds a UOP container: its first field names one.
+  bool holdsUop() const;
+  // Puts a path into field i and stores it under the field's key. A container goes into every
+  // field of the group (it holds what they would); a pair put in place of a container frees the
+  // other fields again.
+  void setPath(int i, const QString& path);
+  // Shows the form the fields hold (after their texts were set from outside).
+  void showForm();
   QLineEdit* field(int i) const { return m_fields[static_cast<std::size_t>(i)]; }
   // The layout below the fields, for extra controls of a group ("Width:", "Height:").
   QGridLayout* grid() const { return m_grid; }
-  int nextRow() const { return static_cast<int>(m_info.fields.size()); }
+  int nextRow() const { return static_cast<int>(m_info.fields.size()) + (m_form ? 1 : 0); }
 
   // Asks one save dialog per file, in field order, each proposing the path at the same position
   // of `proposed` (the files the model loaded). nullopt when any of them is cancelled: then
   // nothing may be written.
-  std::optional<QStringList> askSavePaths(const QStringList& proposed);
+  // asUop: one dialog for the container instead, with its name.
+  std::optional<QStringList> askSavePaths(const QStringList& proposed, bool asUop = false);
 
   // Shows the file-open dialog of field i; a chosen existing file is stored under the field's key
   // and put into the field. A file that does not exist changes nothing.
@@ -73,6 +95,7 @@ public:
 signals:
   void loadClicked();
   void saveClicked();
+  void saveAsClicked(bool asUop);
 
 private:
   FileGroupInfo m_info;
@@ -80,10 +103,13 @@ private:
   Dialogs& m_dialogs;
   std::vector<QLineEdit*> m_fields;
   QGridLayout* m_grid;
+  QLabel* m_form = nullptr;
   QString m_reportedTyped;  // the typed path last reported as missing, so it is said once
 };
 
 // The browse and save filter that shows only the given name: "name|name".
 QString nameFilter(const QString& name);
+// The filter of a field of a group that also takes a container: its name, then the container's.
+QString pairOrUopFilter(const PathField& field, const FileGroupInfo& group);
 
 }  // namespace quillotide::ui

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -15,13 +16,18 @@
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
+#include "app/ClientFolder.h"
 #include "app/Error.h"
+#include "app/Facet.h"
+#include "app/FileNames.h"
+#include "app/UopPair.h"
 #include "app/FileIO.h"
 #include "app/IndexedFile.h"
 #include "app/Progress.h"
 #include "registry/Registry.h"
 #include "app/Text.h"
 #include "sample/Sample.h"
+#include "ui/main/ClientFolderForm.h"
 #include "ui/platform/Dialogs.h"
 
 namespace quillotide::ui {
@@ -55,7 +61,7 @@ LoadFn loadFile(Member<M> m) {
 template <class M>
 LoadFn loadPair(Member<M> m) {
   return [m](Registry& r, const QStringList& p, const WorldSize&) -> Message {
-    (r.*m)->load(str(p[0]), str(p[1]));
+    (r.*m)->load(str(p[0]), str(p.value(1)));
     return std::nullopt;
   };
 }
@@ -69,7 +75,7 @@ SaveFn saveFile(Member<M> m) {
 template <class M>
 SaveFn savePair(Member<M> m) {
   return [m](Registry& r, const QStringList& p, Progress&) -> Message {
-    if (!(r.*m)->save(str(p[0]), str(p[1]))) return kNothingSaved;
+    if (!(r.*m)->save(str(p[0]), str(p.value(1)))) return kNothingSaved;
     return std::nullopt;
   };
 }
@@ -78,13 +84,17 @@ SaveFn savePair(Member<M> m) {
 template <class M>
 SaveFn saveWhole(Member<M> m) {
   return [m](Registry& r, const QStringList& p, Progress&) -> Message {
-    (r.*m)->save(str(p[0]), str(p[1]));
+    (r.*m)->save(str(p[0]), str(p.value(1)));
     return std::nullopt;
   };
 }
 template <class M>
 std::function<bool(const Registry&)> loaded(Member<M> m) {
   return [m](const Registry& r) { return (r.*m)->isLoaded(); };
+}
+template <class M>
+std::function<bool(const Registry&)> readFromUop(Member<M> m) {
+  return [m](const Registry& r) { return (r.*m)->isLoaded() && (r.*m)->isUop(); };
 }
 // A pair untouched since its load or last save: asking about it costs no scratch copy of files
 // that may be hundreds of megabytes.
@@ -150,6 +160,21 @@ bool sameBytes(const std::string& a, const std::string& b) {
 Message loadMap(Registry& r, const QStringList& p, const WorldSize& size) {
   return r.map->open(str(p[0]), size.width, size.height);
 }
+Message saveMapAs(Registry& r, const QStringList& p, bool asUop) {
+  if (asUop)
+    r.map->saveUop(str(p[0]));
+  else
+    r.map->saveMul(str(p[0]));
+  return std::nullopt;
+}
+// A container's multis carry cliloc lists that a MUL pair has no place for: such a save says
+// how many it left out.
+Message saveMultis(Registry& r, const QStringList& p, Progress&) {
+  const std::int64_t dropped = r.multis->save(str(p[0]), str(p.value(1)));
+  if (dropped > 0 && !isUopFile(p[0]))
+    return str(droppedClilocMessage(dropped, QFileInfo(p.value(1)).fileName()));
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -168,15 +193,26 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .isLoaded = loaded(&Registry::verdata)},
       {.group = {"Gumps",
                  "Gumps",
-                 {field("Gumpidx.mul", "GumpIdx"), field("Gumpart.mul", "GumpMul")}},
+                 {field("Gumpidx.mul", "GumpIdx"), field("Gumpart.mul", "GumpMul")},
+                 true,
+                 "gumpartLegacyMUL.uop",
+                 "gumpartLegacyMUL.uop"},
        .load = loadPair(&Registry::gumps),
        .save = savePair(&Registry::gumps),
        .refresh = [](SettingsPage& s) { emit s.gumpsLoaded(); },
        .isLoaded = loaded(&Registry::gumps),
        .pristine = untouched(&Registry::gumps),
+       .loadedAsUop = readFromUop(&Registry::gumps),
        .refreshWhenEmpty = true},
-      {.group = {"Art", "Art", {field("Artidx.mul", "ArtIdx"), field("Art.mul", "ArtMul")}},
+      {.group = {"Art",
+                 "Art",
+                 {field("Artidx.mul", "ArtIdx"), field("Art.mul", "ArtMul")},
+                 true,
+                 "artLegacyMUL.uop",
+                 "artLegacyMUL.uop"},
        .load = [](Registry& r, P p, S) -> Message {
+         // A container is read into memory whatever the mode; the model says so in Low Memory.
+         if (isUopFile(p[0])) return r.art->loadUop(str(p[0]), r.pairMode());
          r.art->load(str(p[0]), str(p[1]), r.pairMode());
          return std::nullopt;
        },
@@ -185,6 +221,7 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .isLoaded = loaded(&Registry::art),
        .savesInPlace = heldOpen(&Registry::art),
        .pristine = untouched(&Registry::art),
+       .loadedAsUop = readFromUop(&Registry::art),
        .refreshWhenEmpty = true,
        .worldeditorOrder = 1},
       {.group = {"Textures",
@@ -244,20 +281,28 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .worldeditorOrder = 5},
       {.group = {"Sound",
                  "Sound",
-                 {field("Soundidx.mul", "SoundIdx"), field("Sound.mul", "SoundMul")}},
+                 {field("Soundidx.mul", "SoundIdx"), field("Sound.mul", "SoundMul")},
+                 true,
+                 "soundLegacyMUL.uop",
+                 "soundLegacyMUL.uop"},
        .load = loadPair(&Registry::sound),
        .save = saveWhole(&Registry::sound),
        .refresh = [](SettingsPage& s) { emit s.soundLoaded(); },
        .isLoaded = loaded(&Registry::sound),
-       .pristine = untouched(&Registry::sound)},
+       .pristine = untouched(&Registry::sound),
+       .loadedAsUop = readFromUop(&Registry::sound)},
       {.group = {"Multis",
                  "Multis",
-                 {field("Multi.idx", "MultiIdx"), field("Multi.mul", "MultiMul")}},
+                 {field("Multi.idx", "MultiIdx"), field("Multi.mul", "MultiMul")},
+                 true,
+                 "MultiCollection.uop",
+                 "MultiCollection.uop"},
        .load = loadPair(&Registry::multis),
-       .save = saveWhole(&Registry::multis),
+       .save = saveMultis,
        .refresh = [](SettingsPage& s) { emit s.multisLoaded(); },
        .isLoaded = loaded(&Registry::multis),
        .pristine = untouched(&Registry::multis),
+       .loadedAsUop = readFromUop(&Registry::multis),
        .refreshWhenEmpty = true},
       {.group = {"Statics",
                  "Statics",
@@ -279,7 +324,12 @@ const std::vector<FileFamily>& SettingsPage::families() {
            },
        .readsWorldSize = true,
        .worldeditorOrder = 2},
-      {.group = {"Map", "Map", {field("Map0.mul", "Map", "Map*.mul")}, false},
+      {.group = {"Map",
+                 "Map",
+                 {field("Map0.mul", "Map", "Map*.mul")},
+                 false,
+                 "map0LegacyMUL.uop",
+                 "map*LegacyMUL.uop"},
        .load = loadMap,
        .refresh = [](SettingsPage& s) { emit s.mapLoaded(); },
        .isLoaded = loaded(&Registry::map),
@@ -289,9 +339,12 @@ const std::vector<FileFamily>& SettingsPage::families() {
        .saveHeld = [](Registry& r) -> Message {
          return TMap::patchedMessage(r.map->saveChangedBlocks());
        },
+       .loadedAsUop = [](const Registry& r) { return r.map->isLoaded() && r.map->isUop(); },
+       .saveAs = saveMapAs,
        .showsWorldSize = true,
        .readsWorldSize = true,
-       .worldeditorOrder = 8},
+       .worldeditorOrder = 8,
+       .numbered = true},
       {.group = {"Progress",
                  "Files",
                  {field("Progress.idx", "ProgressIdx"), field("Progress.mul", "ProgressMul")}},
@@ -317,6 +370,14 @@ QString animationNote(const QString& fileName) {
       .arg(fileName);
 }
 
+QString droppedClilocMessage(long long lists, const QString& target) {
+  return QStringLiteral(
+             "%1 has no place for the cliloc lists of the multis: %2 of them were left out. "
+             "Every tile, its position and its flags are written.")
+      .arg(target)
+      .arg(lists);
+}
+
 QString notAvailableMessage(const QString& family) {
   return QStringLiteral("%1 files cannot be loaded or saved by this version yet.").arg(family);
 }
@@ -326,12 +387,22 @@ SettingsPage::SettingsPage(Registry& registry, Dialogs& dialogs, QWidget* parent
     : QWidget(parent), m_registry(registry), m_dialogs(dialogs), m_progress(progress) {
   setObjectName(QStringLiteral("SettingsPage"));
   auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(4, 4, 4, 4);
+  // The client folder first: one step fills the groups below, which stay for files from
+  // several places.
+  outer->addLayout(makeClientFolderRow());
   auto* scroll = new QScrollArea(this);
+  scroll->setObjectName(QStringLiteral("sbSettings"));
   scroll->setWidgetResizable(true);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scroll->setFrameShape(QFrame::NoFrame);
   outer->addWidget(scroll);
   auto* content = new QWidget(scroll);
   auto* grid = new QGridLayout(content);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setSpacing(4);
   scroll->setWidget(content);
+  m_clientForm = new TClientFolderForm(this);
 
   int n = 0;
   for (const FileFamily& f : families()) {
@@ -372,6 +443,7 @@ FileGroupBox* SettingsPage::makeGroupBox(const FileFamily& f, QWidget* parent) {
   const QString id = f.group.id;
   connect(box, &FileGroupBox::loadClicked, this, [this, id] { load(id); });
   connect(box, &FileGroupBox::saveClicked, this, [this, id] { save(id); });
+  connect(box, &FileGroupBox::saveAsClicked, this, [this, id](bool asUop) { saveAs(id, asUop); });
   if (f.showsWorldSize) addSizeFields(box);
   return box;
 }
@@ -399,6 +471,147 @@ void SettingsPage::addSizeFields(FileGroupBox* map) {
   };
   m_width = makeField(QStringLiteral("Width:"), QStringLiteral("MapWidth"), row);
   m_height = makeField(QStringLiteral("Height:"), QStringLiteral("MapHeight"), row + 1);
+
+  m_facet = new QComboBox(map);
+  m_facet->setObjectName(QStringLiteral("cbFacet"));
+  for (int n = 0; n < kFacetCount; ++n) m_facet->addItem(QString::number(n));
+  const std::int64_t stored = m_registry.config->getInt("Facet");
+  m_facet->setCurrentIndex(stored >= 0 && stored < kFacetCount ? static_cast<int>(stored) : 0);
+  auto* caption = new QLabel(QStringLiteral("Facet:"), map);
+  caption->setBuddy(m_facet);
+  map->grid()->addWidget(caption, row + 2, 0);
+  map->grid()->addWidget(m_facet, row + 2, 1, Qt::AlignLeft);
+  connect(m_facet, &QComboBox::activated, this, [this](int n) {
+    runAction(m_dialogs, [&] {
+      m_registry.config->setInt("Facet", n);
+      chooseFacet(n);
+    });
+  });
+}
+
+QLayout* SettingsPage::makeClientFolderRow() {
+  auto* row = new QHBoxLayout;
+  auto* caption = new QLabel(QStringLiteral("Client folder"), this);
+  m_clientFolder = new QLineEdit(this);
+  m_clientFolder->setObjectName(QStringLiteral("eClientFolder"));
+  m_clientFolder->setText(QString::fromStdString(m_registry.config->getString("ClientFolder")));
+  caption->setBuddy(m_clientFolder);
+  auto* browse = new QPushButton(QStringLiteral("..."), this);
+  browse->setObjectName(QStringLiteral("btnBrowseClientFolder"));
+  browse->setFixedWidth(28);
+  auto* find = new QPushButton(QStringLiteral("Find files"), this);
+  find->setObjectName(QStringLiteral("btnFindFiles"));
+  connect(browse, &QPushButton::clicked, this, [this] {
+    if (const auto folder = m_dialogs.chooseFolder(QStringLiteral("Client folder")))
+      m_clientFolder->setText(*folder);
+  });
+  connect(find, &QPushButton::clicked, this, [this] {
+    QString folder = m_clientFolder->text();
+    if (folder.isEmpty()) {
+      const auto chosen = m_dialogs.chooseFolder(QStringLiteral("Client folder"));
+      if (!chosen) return;
+      folder = *chosen;
+    }
+    findFiles(folder);
+  });
+  // Enter in the field finds, as the button does.
+  connect(m_clientFolder, &QLineEdit::returnPressed, find, &QPushButton::click);
+  row->addWidget(caption);
+  row->addWidget(m_clientFolder, 1);
+  row->addWidget(browse);
+  row->addWidget(find);
+  return row;
+}
+
+int SettingsPage::facet() const { return m_facet ? m_facet->currentIndex() : 0; }
+
+void SettingsPage::setWorldSize(int width, int height) {
+  m_width->setText(QString::number(width));
+  m_height->setText(QString::number(height));
+  m_registry.config->setString("MapWidth", std::to_string(width));
+  m_registry.config->setString("MapHeight", std::to_string(height));
+}
+
+void SettingsPage::putPath(const std::string& key, const std::string& path) {
+  for (const auto& [id, box] : m_groups)
+    for (std::size_t i = 0; i < box->info().fields.size(); ++i)
+      if (str(box->info().fields[i].key) == key) {
+        box->setPath(static_cast<int>(i), QString::fromStdString(path));
+        return;
+      }
+}
+
+bool SettingsPage::findFiles(const QString& folder) {
+  return runAction(m_dialogs, [&] {
+    // Read before anything is stored: a folder that cannot be read, or holds no client file,
+    // stores nothing.
+    const ClientScan scan = scanClientFolder(str(folder));
+    m_registry.config->setString("ClientFolder", str(folder));
+    m_clientFolder->setText(folder);
+    for (const auto& [key, path] : scan.settings(facet())) putPath(key, path);
+    const ClientFacet& chosen = scan.facets[static_cast<std::size_t>(facet())];
+    if (chosen.worldSize && chosen.sizeProblem.empty())
+      setWorldSize(chosen.worldSize->width, chosen.worldSize->height);
+    m_clientForm->showScan(scan);
+    m_clientForm->show();
+    m_clientForm->raise();
+  });
+}
+
+void SettingsPage::chooseFacet(int n) {
+  const std::string folder = m_registry.config->getString("ClientFolder");
+  if (folder.empty()) {
+    // No client folder: the size follows from the facet and the files named in the fields.
+    auto bytesOf = [](const QLineEdit* field) -> std::optional<std::uint64_t> {
+      const std::string path = field ? str(field->text()) : std::string();
+      if (path.empty() || isUopPath(path) || !fileExists(path)) return std::nullopt;
+      return fileSize(path);
+    };
+    const QLineEdit* mapField = pathField(QStringLiteral("Map"));
+    const QLineEdit* indexField = pathField(QStringLiteral("StaticIdx"));
+    const auto size = facetWorldSize(n, bytesOf(mapField), bytesOf(indexField),
+                                     str(QFileInfo(mapField->text()).fileName()),
+                                     str(QFileInfo(indexField->text()).fileName()));
+    if (size) setWorldSize(size->width, size->height);
+    return;
+  }
+  const ClientScan scan = scanClientFolder(folder);
+  const ClientFacet& chosen = scan.facets[static_cast<std::size_t>(n)];
+  std::map<std::string, std::string> found;
+  for (const auto& [key, path] : scan.settings(n)) found[key] = path;
+  // The fields of another facet's files are emptied rather than left beside this facet's size.
+  for (const char* key : {"Map", "StaticIdx", "StaticMul"}) putPath(key, found[key]);
+  if (!chosen.present())
+    m_dialogs.showMessage(QStringLiteral("There is no map and no statics of facet %1 in %2.")
+                              .arg(n)
+                              .arg(QString::fromStdString(folder)));
+  else if (!chosen.sizeProblem.empty())
+    m_dialogs.showError(QString::fromStdString(chosen.sizeProblem));
+  else if (chosen.worldSize)
+    setWorldSize(chosen.worldSize->width, chosen.worldSize->height);
+}
+
+void SettingsPage::checkWorldFilesAgree(const QString& id, const QStringList& paths) const {
+  std::string mapPath, indexPath;
+  if (id == QStringLiteral("Map") && m_registry.statics->isLoaded()) {
+    mapPath = str(paths.value(0));
+    indexPath = m_registry.statics->indexPath();
+  } else if (id == QStringLiteral("Statics") && m_registry.map->isLoaded()) {
+    mapPath = m_registry.map->path();
+    indexPath = str(paths.value(0));
+  } else {
+    return;
+  }
+  // A container's size is no map size; its chunks are counted when it is read.
+  const std::optional<std::uint64_t> mapBytes =
+      isUopPath(mapPath) || !fileExists(mapPath) ? std::nullopt
+                                                 : std::optional<std::uint64_t>(fileSize(mapPath));
+  const std::optional<std::uint64_t> indexBytes =
+      fileExists(indexPath) ? std::optional<std::uint64_t>(fileSize(indexPath)) : std::nullopt;
+  // The number in the map's name is its facet; the choice decides for a name without one.
+  const int n = mapNumberOfName(mapPath).value_or(facet());
+  facetWorldSize(n, mapBytes, indexBytes, str(QFileInfo(QString::fromStdString(mapPath)).fileName()),
+                 str(QFileInfo(QString::fromStdString(indexPath)).fileName()));
 }
 
 FileGroupBox* SettingsPage::group(const QString& id) const {
@@ -465,6 +678,7 @@ void SettingsPage::doLoad(const QString& id, LoadMode mode) {
   }
   // A file that is not there is reported by the model ("Cannot open file %s") and ends the load.
   const QStringList paths = box->paths();
+  checkWorldFilesAgree(id, paths);
   const FileFamily::Message said = f->load(m_registry, paths, size);
   m_loadedPaths[id] = paths;
   if (f->refresh) f->refresh(*this);
@@ -489,9 +703,10 @@ void SettingsPage::doSave(const QString& id) {
   if (f->savesInPlace && f->savesInPlace(m_registry)) {
     p = loadedPaths(id);
   } else {
-    const QStringList loaded = loadedPaths(id);
+    // The form loaded is the form written.
+    const bool uop = f->loadedAsUop && f->loadedAsUop(m_registry);
     const std::optional<QStringList> chosen =
-        box->askSavePaths(loaded.isEmpty() ? box->paths() : loaded);
+        box->askSavePaths(proposedSavePaths(*f, *box, uop), uop);
     if (!chosen) return;
     p = *chosen;
   }
@@ -501,6 +716,56 @@ void SettingsPage::doSave(const QString& id) {
                               {str(p[0])}));
   Progress silent;
   const FileFamily::Message said = f->save(m_registry, p, m_progress ? *m_progress : silent);
+  if (said) m_dialogs.showMessage(QString::fromStdString(*said));
+}
+
+bool SettingsPage::saveAs(const QString& id, bool asUop) {
+  return runAction(m_dialogs, [&] { doSaveAs(id, asUop); });
+}
+
+QStringList SettingsPage::proposedSavePaths(const FileFamily& f, const FileGroupBox& box,
+                                            bool asUop) const {
+  const QStringList loaded = loadedPaths(f.group.id);
+  if (loaded.isEmpty()) return asUop ? QStringList{} : box.paths();
+  if (!f.group.takesUop() || isUopFile(loaded.front()) == asUop) return loaded;
+  // The other form beside the loaded files, named as the client names it; a file of that name
+  // already there (in whatever case) is the one proposed.
+  QStringList names;
+  if (f.numbered) {
+    // The map keeps its number in the other form's name, as the client writes it.
+    const FacetNames numbered = facetNames(mapNumberOfName(str(loaded.front())).value_or(0));
+    names << QString::fromStdString(asUop ? numbered.mapUop : numbered.map);
+  } else if (asUop) {
+    names << f.group.uopLabel;
+  } else {
+    for (const PathField& field : f.group.fields) names << field.label;
+  }
+  const std::string folder = str(QFileInfo(loaded.front()).absolutePath());
+  QStringList proposed;
+  for (const QString& name : names)
+    proposed << QString::fromStdString(pathWithoutCase(folder, str(name)));
+  return proposed;
+}
+
+void SettingsPage::doSaveAs(const QString& id, bool asUop) {
+  FileGroupBox* box = group(id);
+  const FileFamily* f = family(id);
+  if (!box || !f || !f->group.takesUop()) return;
+  if (f->isLoaded && !f->isLoaded(m_registry)) {
+    m_dialogs.showError(QString::fromStdString(notLoadedMessage(str(box->title()))));
+    return;
+  }
+  const std::optional<QStringList> chosen =
+      box->askSavePaths(proposedSavePaths(*f, *box, asUop), asUop);
+  if (!chosen) return;
+  const QStringList& p = *chosen;
+  if (p.size() == 2 && (p[0] == p[1] || sameFile(str(p[0]), str(p[1]))))
+    throw Error(formatMessage("The index file and the data file must be two different files: %s",
+                              {str(p[0])}));
+  Progress silent;
+  const FileFamily::Message said =
+      f->saveAs ? f->saveAs(m_registry, p, asUop)
+                : f->save(m_registry, p, m_progress ? *m_progress : silent);
   if (said) m_dialogs.showMessage(QString::fromStdString(*said));
 }
 
@@ -580,6 +845,21 @@ void SettingsPage::loadForWorldeditor() {
     if (f->load && !(f->isLoaded && f->isLoaded(m_registry))) load(f->group.id, LoadMode::Quiet);
 }
 
+void SettingsPage::useClientFolder(const QString& folder) {
+  if (findFiles(folder)) loadPresentGroups();
+}
+
+void SettingsPage::loadPresentGroups() {
+  for (const FileFamily& f : families()) {
+    const FileGroupBox* box = group(f.group.id);
+    if (!f.load || !box) continue;
+    bool present = true;
+    for (const QString& path : box->paths())
+      present = present && !path.isEmpty() && fileExists(str(path));
+    if (present) load(f.group.id, LoadMode::Quiet);
+  }
+}
+
 void SettingsPage::useSampleSet(const QString& dir) {
   if (!runAction(m_dialogs, [&] {
         for (const sample::SampleFile& f : sample::sampleFiles()) {
@@ -597,15 +877,8 @@ void SettingsPage::useSampleSet(const QString& dir) {
         }
       }))
     return;
-  for (const FileFamily& f : families()) {
-    const FileGroupBox* box = group(f.group.id);
-    if (!f.load || !box) continue;
-    bool present = true;
-    for (const QString& path : box->paths())
-      present = present && !path.isEmpty() && fileExists(str(path));
-    // A family whose sample files are not written yet is left alone rather than reported.
-    if (present) load(f.group.id, LoadMode::Quiet);
-  }
+  // A family whose sample files are not written yet is left alone rather than reported.
+  loadPresentGroups();
 }
 
 }  // namespace quillotide::ui

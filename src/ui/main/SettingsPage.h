@@ -14,6 +14,7 @@
 #include "ui/main/FileGroup.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 
 namespace quillotide {
@@ -24,6 +25,7 @@ class Registry;
 namespace quillotide::ui {
 
 class Dialogs;
+class TClientFolderForm;
 
 struct WorldSize {
   int width = 0;
@@ -64,11 +66,18 @@ struct FileFamily {
   // map, which has no Save button), and answers what to show. Empty: save goes into the loaded
   // files.
   std::function<Message(Registry&)> saveHeld{};
+  // For a family that also takes a container (group.uopLabel): whether the loaded model was read
+  // from one, so "Save" writes that form again.
+  std::function<bool(const Registry&)> loadedAsUop{};
+  // Writes the model in the form asked ("Save as MUL", "Save as UOP") to the chosen targets.
+  // Empty: save, given the pair's targets or the container's one path.
+  std::function<Message(Registry&, const QStringList& targets, bool asUop)> saveAs{};
   QString note{};                 // shown after each load by the button ("New Version does ...")
   bool refreshWhenEmpty = false;  // an empty path field opens nothing, yet the lists are rebuilt
   bool showsWorldSize = false;    // the group holds the "Width:" and "Height:" fields
   bool readsWorldSize = false;    // those fields are checked before the load and passed to it
   int worldeditorOrder = 0;       // place among the "--Worldeditor" loads; 0 when not needed
+  bool numbered = false;          // its names carry the map number (Map0.mul, map0LegacyMUL.uop)
   bool onSettingsPage = true;     // false: the group sits on its own page (Progress)
 };
 
@@ -91,7 +100,20 @@ public:
   // loaded, then the model's save. A model that holds its files open asks nothing and writes
   // into them.
   bool save(const QString& id);
+  // Runs "Save as MUL" (asUop false) or "Save as UOP" of group `id`: the save dialogs of that
+  // form, proposing the loaded files or the names of the other form beside them, then the save.
+  bool saveAs(const QString& id, bool asUop);
 
+  // "Find files": reads the client folder once, puts every file found into its group's fields
+  // and the configuration (with the folder itself and the world size of the chosen facet), and
+  // shows what was found. A folder that cannot be read or holds no client file is said in one
+  // message, and nothing is stored. Returns true when the folder was read.
+  bool findFiles(const QString& folder);
+  // Finds the files of the folder, then loads every group whose files are all there.
+  void useClientFolder(const QString& folder);
+  // The facet (0 to 5) chosen in the world group.
+  int facet() const;
+  TClientFolderForm* clientFolderForm() const { return m_clientForm; }
   // The files the loaded model of group `id` was read from (index first); empty when it is not
   // loaded.
   QStringList loadedPaths(const QString& id) const;
@@ -154,9 +176,21 @@ signals:
 private:
   void doLoad(const QString& id, LoadMode mode);
   void doSave(const QString& id);
+  void doSaveAs(const QString& id, bool asUop);
   FileGroupBox* makeGroupBox(const FileFamily& family, QWidget* parent);
   void addSizeFields(FileGroupBox* box);
-
+  QLayout* makeClientFolderRow();
+  // The facet chosen: its map and statics from the client folder, the world size from them.
+  void chooseFacet(int facet);
+  void setWorldSize(int width, int height);
+  // Puts a path into the field of a configuration key, through its group.
+  void putPath(const std::string& key, const std::string& path);
+  // Refuses a map and statics that disagree on the world size, naming both sizes.
+  void checkWorldFilesAgree(const QString& id, const QStringList& paths) const;
+  // Loads every group whose fields all name files that are there.
+  void loadPresentGroups();
+  QStringList proposedSavePaths(const FileFamily& family, const FileGroupBox& box,
+                                bool asUop) const;
   Registry& m_registry;
   Dialogs& m_dialogs;
   Progress* m_progress;
@@ -166,10 +200,15 @@ private:
   QLineEdit* m_height = nullptr;
   QCheckBox* m_win98 = nullptr;
   QCheckBox* m_lowMemory = nullptr;
+  QLineEdit* m_clientFolder = nullptr;
+  QComboBox* m_facet = nullptr;
+  TClientFolderForm* m_clientForm = nullptr;
 };
 
 // The note shown after opening an animation pair ("Anim.mul", "Anim2.mul", ...).
 QString animationNote(const QString& fileName);
+// What a save as MUL of multis read from a container says about the cliloc lists it left out.
+QString droppedClilocMessage(long long lists, const QString& target);
 // The short message of a group whose family this version cannot load yet.
 QString notAvailableMessage(const QString& family);
 
