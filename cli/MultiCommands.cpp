@@ -154,12 +154,12 @@ int save(Args& args, Context& ctx) {
   const TMulti m = loaded(p[0], p[1]);
   const std::int64_t dropped = m.save(p[2], p[3]);
   const std::string where = p[2] == p[3] ? p[2] : p[2] + " and " + p[3];
-  ctx.report(Json::Object{{"slots", m.recordCount()},
-                          {"index", p[2]},
-                          {"data", p[3]},
-                          {"droppedClilocLists", dropped}},
-             "saved " + std::to_string(m.recordCount()) + " slots to " + where +
-                 droppedText(dropped));
+  ctx.report(
+      Json::Object{{"slots", m.recordCount()},
+                   {"index", p[2]},
+                   {"data", p[3]},
+                   {"droppedClilocLists", dropped}},
+      "saved " + std::to_string(m.recordCount()) + " slots to " + where + droppedText(dropped));
   return 0;
 }
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "app/IndexedFile.h"
-#include "app/UopPair.h"
 #include "app/Text.h"
 #include "app/Uop.h"
+#include "app/UopPair.h"
 #include "cli/Cli.h"
 #include "models/Multi.h"
 

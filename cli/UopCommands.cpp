@@ -59,8 +59,12 @@ int verify(Args& args, Context& ctx) {
 
 }  // namespace
 
+// Converting between containers and MUL files (cli/UopPackCommands.cpp).
+std::vector<Command> uopPackCommands();
+
 Group uopGroup() {
-  return {"uop",
+  Group group{
+      "uop",
           "UOP containers of current clients (artLegacyMUL.uop, MultiCollection.uop, ...): their "
           "entries and their soundness.",
           {
@@ -75,6 +79,8 @@ Group uopGroup() {
                "header and every zlib stream. Exit 0 when all is sound, 1 naming the first fault.",
                verify},
           }};
+  for (Command& c : uopPackCommands()) group.commands.push_back(std::move(c));
+  return group;
 }
 
 }  // namespace quillotide::cli

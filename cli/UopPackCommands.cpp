@@ -39,21 +39,24 @@ int unpack(Args& args, Context& ctx) {
   const auto p = args.positionals(2, 3);
   const UopContainer uop = UopContainer::read(p[0]);
   if (holdsMap(uop)) {
-    if (p.size() != 2) throw UsageError("A map container unpacks into one map file: uop unpack "
-                                        "FILE.uop MAP.mul.");
+    if (p.size() != 2)
+      throw UsageError(
+          "A map container unpacks into one map file: uop unpack "
+          "FILE.uop MAP.mul.");
     int map = 0;
     const Bytes bytes = mapFileOfContainer(uop, p[0], &map);
     writeFileAtomic(p[1], bytes);
-    ctx.report(Json::Object{{"map", map},
-                            {"file", p[1]},
-                            {"bytes", static_cast<std::uint64_t>(bytes.size())}},
-               formatMessage("unpacked map %d (%d bytes) into %s",
-                             {std::to_string(map), std::to_string(bytes.size()), p[1]}));
+    ctx.report(
+        Json::Object{
+            {"map", map}, {"file", p[1]}, {"bytes", static_cast<std::uint64_t>(bytes.size())}},
+        formatMessage("unpacked map %d (%d bytes) into %s",
+                      {std::to_string(map), std::to_string(bytes.size()), p[1]}));
     return 0;
   }
   if (p.size() != 3)
-    throw UsageError("A container of slots unpacks into an index and a data file: uop unpack "
-                     "FILE.uop INDEX DATA.");
+    throw UsageError(
+        "A container of slots unpacks into an index and a data file: uop unpack "
+        "FILE.uop INDEX DATA.");
   UopForm form = containerForm(p[0]);
   if (records) form.minRecords = std::max(form.minRecords, *records);
   // What a multi's MUL form cannot hold is counted on the way.
@@ -90,8 +93,10 @@ int pack(Args& args, Context& ctx) {
   const std::string& out = p.back();
   if (!isUopPath(out)) throw UsageError("The container to write must be named *.uop: " + out);
   if (*family == UopFamily::Map) {
-    if (p.size() != 3) throw UsageError("A map packs from one map file: uop pack map MAP.mul "
-                                        "OUT.uop [--map N].");
+    if (p.size() != 3)
+      throw UsageError(
+          "A map packs from one map file: uop pack map MAP.mul "
+          "OUT.uop [--map N].");
     const int map = static_cast<int>(
         mapOption.value_or(mapNumberOfName(out).value_or(mapNumberOfName(p[1]).value_or(0))));
     if (map < 0 || map > 9) throw UsageError("--map takes a map number from 0 to 9.");

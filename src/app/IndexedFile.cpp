@@ -117,7 +117,8 @@ void IndexedFile::loadUop(const std::string& path, const UopForm& form) {
   // container untouched.
   std::vector<std::pair<std::int64_t, const UopEntry*>> found;
   for (std::int64_t n = 0; n < form.slotLimit; ++n)
-    if (const UopEntry* e = container->find(uopEntryName(form.family, static_cast<std::uint32_t>(n))))
+    if (const UopEntry* e =
+            container->find(uopEntryName(form.family, static_cast<std::uint32_t>(n))))
       found.emplace_back(n, e);
   const std::int64_t count =
       std::max(form.minRecords, found.empty() ? std::int64_t{0} : found.back().first + 1);
@@ -125,9 +126,8 @@ void IndexedFile::loadUop(const std::string& path, const UopForm& form) {
                                    IndexRecord{-1, -1, form.emptyExtra});
   Bytes data;
   for (const auto& [n, entry] : found) {
-    UopSlotData slot = withContext(path + ", " + container->describe(*entry), [&] {
-      return form.fromPayload(n, container->payload(*entry));
-    });
+    UopSlotData slot = withContext(path + ", " + container->describe(*entry),
+                                   [&] { return form.fromPayload(n, container->payload(*entry)); });
     if (slot.data.empty()) continue;
     if (data.size() + slot.data.size() > 0x7FFFFFFFull)
       throw Error(formatMessage("%s holds more than 2 GB of slot data.", {path}));
@@ -176,12 +176,14 @@ void IndexedFile::saveUop(const std::string& path, const UopForm& form) const {
       if (r == old) continue;
     }
     if (r.isEmpty()) {
-      if (n < form.slotLimit) out.remove(uopHash(uopEntryName(form.family, static_cast<std::uint32_t>(n))));
+      if (n < form.slotLimit)
+        out.remove(uopHash(uopEntryName(form.family, static_cast<std::uint32_t>(n))));
       continue;
     }
     if (n >= form.slotLimit)
-      throw Error(formatMessage("Slot %s lies beyond the slots a container holds; nothing was written.",
-                                {hexLabel(static_cast<std::uint32_t>(n))}));
+      throw Error(
+          formatMessage("Slot %s lies beyond the slots a container holds; nothing was written.",
+                        {hexLabel(static_cast<std::uint32_t>(n))}));
     const Bytes data = readData(r);
     const Bytes payload = form.toPayload(n, data, r);
     out.setPayload(uopHash(uopEntryName(form.family, static_cast<std::uint32_t>(n))), payload,

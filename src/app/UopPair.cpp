@@ -29,9 +29,9 @@ std::string num(std::int64_t v) { return std::to_string(v); }
 UopSlotData gumpFromPayload(std::span<const std::uint8_t> payload) {
   using namespace GumpEntryLayout;
   if (payload.size() < kHeader)
-    throw FormatError(formatMessage(
-        "The gump entry holds %d bytes, too few for its width and height (8 bytes).",
-        {num(static_cast<std::int64_t>(payload.size()))}));
+    throw FormatError(
+        formatMessage("The gump entry holds %d bytes, too few for its width and height (8 bytes).",
+                      {num(static_cast<std::int64_t>(payload.size()))}));
   const std::uint32_t width = loadU32(payload.data() + kWidth);
   const std::uint32_t height = loadU32(payload.data() + kHeight);
   // A placeholder the client keeps for a gump that is not there.

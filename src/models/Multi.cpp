@@ -81,8 +81,8 @@ std::vector<MultiComponent> decodeUopMulti(std::span<const std::uint8_t> payload
     c.flags = r.readU16();
     const std::uint32_t clilocs = r.readU32();
     if (clilocs > r.remaining() / kClilocSize)
-      throw FormatError(formatMessage("Tile %d claims %d cliloc numbers, more than the entry holds.",
-                                      {num(i), num(clilocs)}));
+      throw FormatError(formatMessage(
+          "Tile %d claims %d cliloc numbers, more than the entry holds.", {num(i), num(clilocs)}));
     c.clilocs.resize(clilocs);
     for (std::uint32_t& n : c.clilocs) n = r.readU32();
   }
@@ -293,8 +293,7 @@ std::int64_t TMulti::save(const std::string& indexPath, const std::string& dataP
 
 UopForm TMulti::uopFormFor() const {
   UopForm form = multiUopForm();
-  form.toPayload = [this](std::int64_t n, std::span<const std::uint8_t>,
-                          const IndexRecord&) {
+  form.toPayload = [this](std::int64_t n, std::span<const std::uint8_t>, const IndexRecord&) {
     return encodeUopMulti(static_cast<std::uint32_t>(n), components(n));
   };
   return form;

@@ -114,9 +114,7 @@ void TSound::load(const std::string& indexPath, const std::string& dataPath) {
   m_files.load(indexPath, dataPath, StorageMode::Memory);
 }
 
-void TSound::loadUop(const std::string& path) {
-  m_files.loadUop(path, uopForm(UopFamily::Sound));
-}
+void TSound::loadUop(const std::string& path) { m_files.loadUop(path, uopForm(UopFamily::Sound)); }
 
 void TSound::saveUop(const std::string& path) const {
   if (!isLoaded()) throw Error(notLoadedMessage("Sound"));

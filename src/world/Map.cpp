@@ -57,10 +57,10 @@ Bytes readUopMap(const UopContainer& uop, int map, const std::string& path) {
     const Bytes chunk =
         withContext(path + ", " + uop.describe(*entry), [&] { return uop.payload(*entry); });
     if (chunk.size() > kUopMapChunk)
-      throw FormatError(formatMessage("%s, %s: it holds %d bytes, more than a chunk's %d.",
-                                      {path, uop.describe(*entry),
-                                       decimal(static_cast<std::int64_t>(chunk.size())),
-                                       decimal(kUopMapChunk)}));
+      throw FormatError(
+          formatMessage("%s, %s: it holds %d bytes, more than a chunk's %d.",
+                        {path, uop.describe(*entry),
+                         decimal(static_cast<std::int64_t>(chunk.size())), decimal(kUopMapChunk)}));
     bytes.insert(bytes.end(), chunk.begin(), chunk.end());
   }
   return bytes;
@@ -345,7 +345,8 @@ void TMap::writeUop() {
   for (std::size_t k = 0; k < m_uopDirty.size(); ++k) {
     if (!m_uopDirty[k]) continue;
     const std::uint64_t at = k * kUopMapChunk;
-    Bytes chunk(static_cast<std::size_t>(std::min<std::uint64_t>(kUopMapChunk, m_file->size() - at)));
+    Bytes chunk(
+        static_cast<std::size_t>(std::min<std::uint64_t>(kUopMapChunk, m_file->size() - at)));
     m_file->read(at, chunk.data(), chunk.size());
     out->setPayload(uopHash(chunkName(m_uopMapNumber, static_cast<std::int64_t>(k))), chunk);
   }
@@ -370,8 +371,8 @@ void TMap::saveMul(const std::string& path) const { writeFileAtomic(path, curren
 
 void TMap::saveUop(const std::string& path) const {
   const Bytes bytes = currentBytes();
-  const int map = mapNumberOfName(path).value_or(
-      m_uop ? m_uopMapNumber : mapNumberOfName(m_path).value_or(0));
+  const int map =
+      mapNumberOfName(path).value_or(m_uop ? m_uopMapNumber : mapNumberOfName(m_path).value_or(0));
   // Starting from the container read keeps every chunk that did not change as it was stored.
   const bool base = m_uop && map == m_uopMapNumber;
   if (!base) return containerOfMapFile(bytes, map).save(path);
@@ -379,13 +380,14 @@ void TMap::saveUop(const std::string& path) const {
   std::vector<bool> changed(m_uopDirty);
   for (const MapBlock& block : m_blocks)
     if (block.changed) {
-      const auto k = static_cast<std::size_t>(static_cast<std::uint64_t>(block.index) *
-                                              kBlockSize / kUopMapChunk);
+      const auto k = static_cast<std::size_t>(static_cast<std::uint64_t>(block.index) * kBlockSize /
+                                              kUopMapChunk);
       if (k < changed.size()) changed[k] = true;
     }
   for (std::uint64_t at = 0, k = 0; at < bytes.size(); at += kUopMapChunk, ++k) {
     if (k < changed.size() && !changed[k]) continue;
-    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kUopMapChunk, bytes.size() - at));
+    const std::size_t n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kUopMapChunk, bytes.size() - at));
     out.setPayload(uopHash(chunkName(map, static_cast<std::int64_t>(k))),
                    std::span<const std::uint8_t>(bytes.data() + at, n));
   }

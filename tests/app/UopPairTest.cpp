@@ -20,7 +20,8 @@ namespace {
 
 Bytes pattern(std::size_t n, int seed) {
   Bytes b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 13 + static_cast<std::size_t>(seed));
+  for (std::size_t i = 0; i < n; ++i)
+    b[i] = static_cast<std::uint8_t>(i * 13 + static_cast<std::size_t>(seed));
   return b;
 }
 
@@ -182,8 +183,8 @@ TEST(UopPair, MultisKeepFlagsClilocListsAndTheHousingTable) {
   UopContainer made = UopContainer::create();
   made.setPayload(uopHash(uopEntryName(UopFamily::Multi, 0)), multiPayload(0, boat), true);
   made.setPayload(uopHash(kUopHousingName), housing, true);
-  made.setPayload(uopHash(uopEntryName(UopFamily::Multi, 3)),
-                  multiPayload(3, {{0x10, 0, 0, 0, 0}}), true);
+  made.setPayload(uopHash(uopEntryName(UopFamily::Multi, 3)), multiPayload(3, {{0x10, 0, 0, 0, 0}}),
+                  true);
   made.save(dir.file("MultiCollection.uop"));
   const Bytes original = test::readBytes(dir.file("MultiCollection.uop"));
 
@@ -292,7 +293,8 @@ TEST(UopPair, EverySampleContainerEqualsItsMulTwinSlotForSlot) {
   artUop.load(path("artLegacyMUL.uop"), "", StorageMode::Memory);
   for (std::int64_t r = 0; r < art.recordCount(); ++r) {
     EXPECT_EQ(art.files().readSlot(r), artUop.files().readSlot(r)) << r;
-    if (art.files().exists(r)) EXPECT_EQ(art.files().record(r)->extra, artUop.files().record(r)->extra);
+    if (art.files().exists(r))
+      EXPECT_EQ(art.files().record(r)->extra, artUop.files().record(r)->extra);
   }
 
   TGump gumps, gumpsUop;

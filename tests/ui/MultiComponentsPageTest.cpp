@@ -25,9 +25,8 @@ private slots:
 void MultiComponentsPageTest::containerMultiShowsFlagsAndClilocs() {
   ProgramRun run;
   sample::writeArt(run.dir.path());
-  const std::vector<MultiComponent> ship = {{0x10, 0, 0, 0, 0},
-                                            {0x11, 1, -2, 5, 0x101, {1041205, 500}},
-                                            {0x12, -1, 0, 0, 0x100}};
+  const std::vector<MultiComponent> ship = {
+      {0x10, 0, 0, 0, 0}, {0x11, 1, -2, 5, 0x101, {1041205, 500}}, {0x12, -1, 0, 0, 0x100}};
   UopContainer made = UopContainer::create();
   made.setPayload(uopHash(uopEntryName(UopFamily::Multi, 1)), encodeUopMulti(1, ship), true);
   made.setPayload(uopHash(kUopHousingName), Bytes{9, 9}, true);
