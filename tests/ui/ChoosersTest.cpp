@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -14,6 +15,7 @@
 #include "UiTestSupport.h"
 #include "models/Art.h"
 #include "models/Hues.h"
+#include "models/Tiledata.h"
 #include "sample/Sample.h"
 #include "ui/editor/ArtGrid.h"
 #include "ui/editor/HFSE.h"
@@ -143,6 +145,9 @@ private slots:
   void landChooserDrawsTheTileDiamond();
   void doubleClickChoosesExistingSlotsOnly();
   void gridDecodesOnlyTheRowsOnScreen();
+  void artChoosersFilterByIdRangeOrNameWithoutDecodingAgain();
+  void artChoosersMoveWithKeysAndGoToATypedId();
+  void hueChooserFiltersListsAndChoosesWithKeys();
   void hueTablePressChoosesTheHueUnderTheMouse();
   void hueTableTrackBarPicksTheRampColour();
   void typedHueNumbersAreCheckedAgainstTheTable();
@@ -153,7 +158,7 @@ private slots:
 void ChoosersTest::staticChooserSelectsTheRequestedCellAndCentresTheArt() {
   ProgramRun run;
   loadArt(run);
-  ui::TSCFSE chooser(*run.registry);
+  ui::TSCFSE chooser(*run.registry, run.dialogs);
   QCOMPARE(chooser.windowTitle(), QStringLiteral("Statics"));
   QCOMPARE(chooser.requestedId(), 0);
   chooser.setRequestedId(25);
@@ -218,7 +223,7 @@ void ChoosersTest::cellsLeaveBlackAndWhiteStaticPixelsAsBackground() {
 void ChoosersTest::landChooserDrawsTheTileDiamond() {
   ProgramRun run;
   loadArt(run);
-  ui::TMCFSE chooser(*run.registry);
+  ui::TMCFSE chooser(*run.registry, run.dialogs);
   QCOMPARE(chooser.windowTitle(), QStringLiteral("Maptiles"));
   chooser.setRequestedId(3);
   showWindow(chooser);
@@ -248,7 +253,7 @@ void ChoosersTest::landChooserDrawsTheTileDiamond() {
 void ChoosersTest::doubleClickChoosesExistingSlotsOnly() {
   ProgramRun run;
   loadArt(run);
-  ui::TSCFSE statics(*run.registry);
+  ui::TSCFSE statics(*run.registry, run.dialogs);
   QSignalSpy staticChosen(&statics, &ui::TSCFSE::idChosen);
   showWindow(statics);
   doubleClickCell(statics.grid(), 1);  // empty
@@ -262,7 +267,7 @@ void ChoosersTest::doubleClickChoosesExistingSlotsOnly() {
   QCOMPARE(statics.requestedId(), 0);
   QCOMPARE(statics.grid()->selectedId(), 2);
 
-  ui::TMCFSE land(*run.registry);
+  ui::TMCFSE land(*run.registry, run.dialogs);
   QSignalSpy landChosen(&land, &ui::TMCFSE::idChosen);
   showWindow(land);
   doubleClickCell(land.grid(), 4);  // beyond the full tiles
@@ -284,7 +289,7 @@ void ChoosersTest::doubleClickChoosesExistingSlotsOnly() {
 void ChoosersTest::gridDecodesOnlyTheRowsOnScreen() {
   ProgramRun run;
   loadArt(run);
-  ui::TSCFSE chooser(*run.registry);
+  ui::TSCFSE chooser(*run.registry, run.dialogs);
   chooser.resize(600, 10 * ArtGrid::kPitch);
   showWindow(chooser);
   ArtGrid* grid = chooser.grid();
@@ -321,6 +326,188 @@ void ChoosersTest::gridDecodesOnlyTheRowsOnScreen() {
   showWindow(chooser);
   QVERIFY(inView(grid, ArtGrid::kLastId));
   QCOMPARE(cellPixel(seen(grid), ArtGrid::kLastId, 0, 0), kSelected);
+}
+
+namespace {
+
+// Tile data with names: statics 2 "Stone Wall", 25 "wall corner", 0 "Slate Roof"; land 3 "grass".
+void loadNames(ProgramRun& run) {
+  TTiledata& tiledata = *run.registry->tiledata;
+  tiledata.loadBytes(Bytes(428032 + 1188 * 4, 0));
+  const auto named = [&](int id, const char* name) {
+    StaticTileRecord r;
+    r.name = makeTileName(name);
+    tiledata.writeStatic(id, r);
+  };
+  named(2, "Stone Wall");
+  named(25, "wall corner");
+  named(0, "Slate Roof");
+  LandTileRecord grass;
+  grass.name = makeTileName("grass");
+  tiledata.writeLand(3, grass);
+}
+
+QRgb shownPixel(const Seen& s, ArtGrid* grid, int id, int x, int y) {
+  return s.image.pixel(grid->shownRect(id).topLeft() + QPoint(x, y) - s.origin);
+}
+
+}  // namespace
+
+void ChoosersTest::artChoosersFilterByIdRangeOrNameWithoutDecodingAgain() {
+  ProgramRun run;
+  loadArt(run);
+  loadNames(run);
+  ui::TSCFSE chooser(*run.registry, run.dialogs);
+  showWindow(chooser);
+  ArtGrid* grid = chooser.grid();
+  (void)seen(grid);
+  const int decoded = grid->decodedCells();
+  // A part of the name, typed as a person types: the two walls fill the first cells.
+  QCOMPARE(chooser.focusWidget(), chooser.filterField());
+  typeKeys(chooser, QStringLiteral("WALL"));
+  QCOMPARE(grid->shownCount(), 2);
+  QCOMPARE(grid->shownId(0), 2);
+  QCOMPARE(grid->shownId(1), 25);
+  QCOMPARE(grid->shownRect(25), ArtGrid::cellRect(1));
+  QVERIFY(grid->shownRect(0).isNull());
+  // The hidden selection moved to the first id shown; the art is drawn in its new cell.
+  QCOMPARE(grid->selectedId(), 2);
+  const Seen image = seen(grid);
+  const Bitmap32 small = run.registry->art->staticPicture(25);
+  QCOMPARE(shownPixel(image, grid, 25, 17, 16), small.at(0, 0));
+  QCOMPARE(shownPixel(image, grid, 25, 0, 0), kWhite);
+  QCOMPARE(shownPixel(image, grid, 2, 0, 0), kSelected);
+  QCOMPARE(cellPixel(image, 2, 22, 22), kWhite);  // the third cell is empty
+  // Both were decoded before: filtering decodes nothing.
+  QCOMPARE(grid->decodedCells(), decoded);
+  // A double-click on the packed cell chooses its id.
+  QSignalSpy chosen(&chooser, &ui::TSCFSE::idChosen);
+  QTest::mouseDClick(grid, Qt::LeftButton, Qt::NoModifier, ArtGrid::cellRect(1).center());
+  QCOMPARE(chosen.count(), 1);
+  QCOMPARE(chosen.at(0).at(0).toInt(), 25);
+
+  // An id, and a range, by the integer rule; an empty filter shows every id again.
+  showWindow(chooser);
+  typeAndEnter(chooser.filterField(), QStringLiteral("0x19"));
+  QCOMPARE(grid->shownCount(), 1);
+  QCOMPARE(chosen.count(), 2);  // Enter in the filter chose the one id shown
+  QCOMPARE(chosen.at(1).at(0).toInt(), 25);
+  chooser.filterField()->setText(QStringLiteral("10-$13"));
+  QCOMPARE(grid->shownCount(), 10);
+  QCOMPARE(grid->shownId(9), 19);
+  chooser.filterField()->clear();
+  QCOMPARE(grid->shownCount(), ArtGrid::kLastId + 1);
+  QCOMPARE(grid->height(), ArtGrid::kRows * ArtGrid::kPitch);
+
+  // The land chooser filters by the land names.
+  ui::TMCFSE land(*run.registry, run.dialogs);
+  showWindow(land);
+  typeKeys(land, QStringLiteral("gras"));
+  QCOMPARE(land.grid()->shownCount(), 1);
+  QCOMPARE(land.grid()->shownId(0), 3);
+  QCOMPARE(land.grid()->selectedId(), 3);
+}
+
+void ChoosersTest::artChoosersMoveWithKeysAndGoToATypedId() {
+  ProgramRun run;
+  loadArt(run);
+  ui::TSCFSE chooser(*run.registry, run.dialogs);
+  chooser.resize(600, 10 * ArtGrid::kPitch);
+  QSignalSpy chosen(&chooser, &ui::TSCFSE::idChosen);
+  showWindow(chooser);
+  ArtGrid* grid = chooser.grid();
+  QTest::mouseClick(grid, Qt::LeftButton, Qt::NoModifier, ArtGrid::cellRect(2).center());
+  QCOMPARE(grid->selectedId(), 2);
+  QCOMPARE(chooser.focusWidget(), grid);
+  QTest::keyClick(grid, Qt::Key_Right);
+  QCOMPARE(grid->selectedId(), 3);
+  QTest::keyClick(grid, Qt::Key_Down);
+  QCOMPARE(grid->selectedId(), 15);
+  QTest::keyClick(grid, Qt::Key_Left);
+  QTest::keyClick(grid, Qt::Key_Up);
+  QCOMPARE(grid->selectedId(), 2);
+  // End goes to the last id and shows it; Page Up a screen of rows back, still in view.
+  QTest::keyClick(grid, Qt::Key_End);
+  QCOMPARE(grid->selectedId(), ArtGrid::kLastId);
+  QVERIFY(inView(grid, ArtGrid::kLastId));
+  QTest::keyClick(grid, Qt::Key_PageUp);
+  QVERIFY(grid->selectedId() < ArtGrid::kLastId - ArtGrid::kColumns);
+  QCOMPARE(grid->selectedId() % ArtGrid::kColumns, ArtGrid::kLastId % ArtGrid::kColumns);
+  QVERIFY(inView(grid, grid->selectedId()));
+  QTest::keyClick(grid, Qt::Key_Home);
+  QCOMPARE(grid->selectedId(), 0);
+  QVERIFY(inView(grid, 0));
+  // Enter on an empty slot does nothing; on an existing one it chooses.
+  QTest::keyClick(grid, Qt::Key_Right);
+  QTest::keyClick(grid, Qt::Key_Return);
+  QCOMPARE(chosen.count(), 0);
+  QTest::keyClick(grid, Qt::Key_Right);
+  QTest::keyClick(grid, Qt::Key_Return);
+  QCOMPARE(chosen.count(), 1);
+  QCOMPARE(chosen.at(0).at(0).toInt(), 2);
+  QVERIFY(!chooser.isVisible());
+
+  // "Go to": a typed id is selected and scrolled to, a hidden one shows every id again; one
+  // outside the grid is refused with the range.
+  showWindow(chooser);
+  chooser.filterField()->setText(QStringLiteral("0-5"));
+  typeAndEnter(chooser.goToField(), QStringLiteral("0x3000"));
+  QCOMPARE(grid->selectedId(), 0x3000);
+  QCOMPARE(chooser.filterField()->text(), QString());
+  QVERIFY(inView(grid, 0x3000));
+  QCOMPARE(chooser.focusWidget(), grid);
+  typeAndEnter(chooser.goToField(), QStringLiteral("16384"));
+  QCOMPARE(run.dialogs.messageTexts().last(),
+           QStringLiteral("Static 0x4000 is outside 0x0 ... 0x3FFF."));
+  QCOMPARE(grid->selectedId(), 0x3000);
+  typeAndEnter(chooser.goToField(), QStringLiteral("roof"));
+  QCOMPARE(run.dialogs.messageTexts().last(),
+           QStringLiteral("'roof' is not a valid integer value"));
+}
+
+void ChoosersTest::hueChooserFiltersListsAndChoosesWithKeys() {
+  ProgramRun run;
+  loadHues(run);
+  ui::THFSE chooser(*run.registry, run.dialogs);
+  QSignalSpy chosen(&chooser, &ui::THFSE::hueChosen);
+  showWindow(chooser);
+  ui::HueTable* table = chooser.hueTable();
+  QListWidget* list = table->hueList();
+  QCOMPARE(list->count(), kHues);
+  QCOMPARE(list->item(16)->text(), QStringLiteral("0x10  Hue 16"));
+  const auto shownRows = [&] {
+    QList<int> rows;
+    for (int row = 0; row < list->count(); ++row)
+      if (!list->isRowHidden(row)) rows << row;
+    return rows;
+  };
+  // A range: the list and the table keep those hues only.
+  table->filterField()->setFocus();
+  typeKeys(chooser, QStringLiteral("0x10-0x12"));
+  QCOMPARE(shownRows(), (QList<int>{16, 17, 18}));
+  QCOMPARE(table->table()->pixelAt(0, 5 * 16), hueRgb(16, 28));
+  QCOMPARE(table->table()->pixelAt(0, 5 * 15), ui::PictureView::kBackground.rgb());
+  QCOMPARE(table->table()->pixelAt(0, 5 * 19), ui::PictureView::kBackground.rgb());
+  // Down typed in the filter moves in the list; Enter chooses.
+  QTest::keyClick(table->filterField(), Qt::Key_Down);
+  QTest::keyClick(table->filterField(), Qt::Key_Return);
+  QCOMPARE(chosen.count(), 1);
+  QCOMPARE(chosen.last().at(0).toInt(), 17);
+  QCOMPARE(table->nameLabel()->text(), QStringLiteral("Hue 17"));
+  // A part of the name, whatever its case; End and Enter in the list choose the last.
+  typeAndEnter(table->filterField(), QStringLiteral("HUE 13"));
+  QCOMPARE(shownRows(), (QList<int>{13, 130, 131, 132, 133, 134, 135}));
+  QCOMPARE(chosen.count(), 2);
+  QCOMPARE(chosen.last().at(0).toInt(), 13);
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_End);
+  QTest::keyClick(list, Qt::Key_Return);
+  QCOMPARE(chosen.last().at(0).toInt(), 135);
+  // A hue chosen in the table is the current line of the list.
+  table->filterField()->clear();
+  press(table->table(), QPoint(1, 5 * 40 + 1));
+  QCOMPARE(chosen.last().at(0).toInt(), 40);
+  QCOMPARE(list->currentRow(), 40);
 }
 
 void ChoosersTest::hueTablePressChoosesTheHueUnderTheMouse() {
@@ -421,8 +608,9 @@ void ChoosersTest::typedHueNumbersAreCheckedAgainstTheTable() {
     QCOMPARE(run.dialogs.messageTexts().last(), message);
   };
   refused(QStringLiteral("zz"), QStringLiteral("'zz' is not a valid integer value"));
-  refused(QStringLiteral("136"), QStringLiteral("Hue 0x88 is not in the hue table."));
-  refused(QStringLiteral("-2"), QStringLiteral("Hue -2 is not in the hue table."));
+  // Outside the table: refused with its range, -1 (no hue) included here.
+  refused(QStringLiteral("136"), QStringLiteral("Hue 0x88 is outside -0x1 ... 0x87."));
+  refused(QStringLiteral("-2"), QStringLiteral("Hue -0x2 is outside -0x1 ... 0x87."));
 
   // The hue page's overview has no "no hue".
   ui::THueForm form(*run.registry, run.dialogs);
@@ -430,7 +618,7 @@ void ChoosersTest::typedHueNumbersAreCheckedAgainstTheTable() {
   showWindow(form);
   typeAndEnter(form.hueTable()->numberField(), QStringLiteral("-1"));
   QCOMPARE(formChosen.count(), 0);
-  QCOMPARE(run.dialogs.messageTexts().last(), QStringLiteral("Hue -1 is not in the hue table."));
+  QCOMPARE(run.dialogs.messageTexts().last(), QStringLiteral("Hue -0x1 is outside 0x0 ... 0x87."));
 
   // Without a loaded table every hue is refused.
   ProgramRun empty;

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
 
+#include "models/Tiledata.h"
 #include "registry/Registry.h"
+#include "ui/editor/ToolWidgets.h"
 
 namespace quillotide::ui {
 
@@ -69,6 +72,51 @@ ArtGrid::ArtGrid(const Registry& registry, Kind kind, QWidget* parent)
     : QWidget(parent), m_registry(registry), m_kind(kind), m_cache(kCachedCells) {
   setFixedSize(kColumns * kPitch, kRows * kPitch);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::StrongFocus);
+  keepNavigationKeys(this);
+}
+
+int ArtGrid::shownCount() const {
+  return m_filtered ? static_cast<int>(m_shown.size()) : kLastId + 1;
+}
+
+int ArtGrid::shownId(int index) const {
+  if (index < 0 || index >= shownCount()) return -1;
+  return m_filtered ? m_shown[static_cast<std::size_t>(index)] : index;
+}
+
+int ArtGrid::indexOf(int id) const {
+  if (!m_filtered) return id >= 0 && id < kColumns * kRows ? id : -1;
+  const auto at = std::lower_bound(m_shown.begin(), m_shown.end(), id);
+  return at != m_shown.end() && *at == id ? static_cast<int>(at - m_shown.begin()) : -1;
+}
+
+QRect ArtGrid::shownRect(int id) const {
+  const int index = indexOf(id);
+  return index < 0 ? QRect() : cellRect(index);
+}
+
+int ArtGrid::shownIdAt(QPoint pos) const { return shownId(idAt(pos)); }
+
+void ArtGrid::setFilter(const IdFilter& filter) {
+  m_filtered = !filter.matchesAll();
+  m_shown.clear();
+  if (m_filtered) {
+    const TTiledata* names = m_registry.tiledata.get();
+    const bool haveNames = names && names->isLoaded();
+    for (int id = 0; id <= kLastId; ++id) {
+      if (filter.byName() && !haveNames) break;
+      const std::string name = !filter.byName() ? std::string()
+                               : m_kind == Kind::Static ? names->staticName(id)
+                                                        : names->landName(id);
+      if (filter.matches(id, name)) m_shown.push_back(id);
+    }
+  }
+  const int rows = m_filtered ? std::max(1, (shownCount() + kColumns - 1) / kColumns) : kRows;
+  setFixedSize(kColumns * kPitch, rows * kPitch);
+  if (indexOf(m_selected) < 0 && shownCount() > 0) m_selected = shownId(0);
+  update();
+  emit selectionMoved();
 }
 
 Bitmap32 ArtGrid::drawCell(Kind kind, const Bitmap32& art, bool selected) {
@@ -119,19 +167,63 @@ void ArtGrid::refresh() {
 }
 
 void ArtGrid::selectId(int id) {
-  const int old = m_selected;
+  const QRect old = shownRect(m_selected);
   m_selected = std::clamp(id, 0, kColumns * kRows - 1);
-  update(cellRect(old));
-  update(cellRect(m_selected));
+  update(old);
+  update(shownRect(m_selected));
 }
 
 void ArtGrid::showSelected(QScrollArea& area) const {
-  const QRect cell = cellRect(m_selected);
-  area.ensureVisible(cell.center().x(), cell.center().y(), kPitch, kPitch * 2);
+  const QRect cell = shownRect(m_selected);
+  if (!cell.isNull()) area.ensureVisible(cell.center().x(), cell.center().y(), kPitch, kPitch * 2);
 }
 
-QRect ArtGrid::cellRect(int id) {
-  return {(id % kColumns) * kPitch, (id / kColumns) * kPitch, kCellSide, kCellSide};
+void ArtGrid::moveSelection(int index) {
+  if (shownCount() == 0) return;
+  selectId(shownId(std::clamp(index, 0, shownCount() - 1)));
+  emit selectionMoved();
+}
+
+void ArtGrid::keyPressEvent(QKeyEvent* event) {
+  const int index = std::max(0, indexOf(m_selected));
+  // A page is the rows in view, less one so that a row stays in sight.
+  const int page = std::max(1, visibleRegion().boundingRect().height() / kPitch - 1) * kColumns;
+  switch (event->key()) {
+    case Qt::Key_Left:
+      moveSelection(index - 1);
+      break;
+    case Qt::Key_Right:
+      moveSelection(index + 1);
+      break;
+    case Qt::Key_Up:
+      if (index >= kColumns) moveSelection(index - kColumns);
+      break;
+    case Qt::Key_Down:
+      if (index + kColumns < shownCount()) moveSelection(index + kColumns);
+      break;
+    case Qt::Key_PageUp:
+      moveSelection(index - page);
+      break;
+    case Qt::Key_PageDown:
+      moveSelection(index + page);
+      break;
+    case Qt::Key_Home:
+      moveSelection(0);
+      break;
+    case Qt::Key_End:
+      moveSelection(shownCount() - 1);
+      break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (indexOf(m_selected) >= 0 && exists(m_selected)) emit idChosen(m_selected);
+      break;
+    default:
+      QWidget::keyPressEvent(event);
+  }
+}
+
+QRect ArtGrid::cellRect(int index) {
+  return {(index % kColumns) * kPitch, (index / kColumns) * kPitch, kCellSide, kCellSide};
 }
 
 int ArtGrid::idAt(QPoint pos) {
@@ -152,9 +244,10 @@ void ArtGrid::paintEvent(QPaintEvent* event) {
   const int lastColumn = std::min(kColumns - 1, area.right() / kPitch);
   for (int row = firstRow; row <= lastRow; ++row)
     for (int column = firstColumn; column <= lastColumn; ++column) {
-      const int id = row * kColumns + column;
-      const QRect cell = cellRect(id);
-      if (id > kLastId) {
+      const int index = row * kColumns + column;
+      const QRect cell = cellRect(index);
+      const int id = shownId(index);
+      if (id < 0 || id > kLastId) {
         painter.fillRect(cell, Qt::white);
         continue;
       }
@@ -164,12 +257,13 @@ void ArtGrid::paintEvent(QPaintEvent* event) {
 }
 
 void ArtGrid::mousePressEvent(QMouseEvent* event) {
-  const int id = idAt(event->position().toPoint());
+  setFocus(Qt::MouseFocusReason);
+  const int id = shownIdAt(event->position().toPoint());
   if (event->button() == Qt::LeftButton && id >= 0) selectId(id);
 }
 
 void ArtGrid::mouseDoubleClickEvent(QMouseEvent* event) {
-  const int id = idAt(event->position().toPoint());
+  const int id = shownIdAt(event->position().toPoint());
   if (event->button() != Qt::LeftButton || id < 0) return;
   selectId(id);
   if (exists(id)) emit

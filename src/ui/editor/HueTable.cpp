@@ -1,9 +1,12 @@
 #include "ui/editor/HueTable.h"
 
 #include <QGridLayout>
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -11,7 +14,9 @@
 #include "app/Error.h"
 #include "registry/Registry.h"
 #include "app/Text.h"
+#include "ui/editor/ToolWidgets.h"
 #include "ui/main/PictureView.h"
+#include "world/IdQuery.h"
 #include "ui/platform/Dialogs.h"
 
 namespace quillotide::ui {
@@ -39,7 +44,9 @@ HueTable::HueTable(const Registry& registry, Dialogs& dialogs, bool allowNone, Q
       m_track(new QSlider(Qt::Horizontal, this)),
       m_number(new QLineEdit(this)),
       m_name(new QLabel(this)),
-      m_strip(new PictureView(QSize(kStripWidth, kStripHeight), this)) {
+      m_strip(new PictureView(QSize(kStripWidth, kStripHeight), this)),
+      m_filter(new QLineEdit(this)),
+      m_list(new QListWidget(this)) {
   m_table->setObjectName(QStringLiteral("iFarbTabelle"));
   m_strip->setObjectName(QStringLiteral("iFarbStreifen"));
   m_track->setObjectName(QStringLiteral("tbFarbe"));
@@ -47,6 +54,18 @@ HueTable::HueTable(const Registry& registry, Dialogs& dialogs, bool allowNone, Q
   m_track->setValue(kDefaultTrack);
   m_number->setObjectName(QStringLiteral("eFarbIndex"));
   m_name->setObjectName(QStringLiteral("lFarbName"));
+  m_filter->setObjectName(QStringLiteral("eFilter"));
+  m_filter->setToolTip(QStringLiteral("A hue number, a range (A-B) or a part of the name"));
+  m_filter->setClearButtonEnabled(true);
+  m_list->setObjectName(QStringLiteral("lbHueList"));
+  m_list->setUniformItemSizes(true);
+  keepNavigationKeys(m_list);
+  keepNavigationKeys(m_filter);
+  m_filter->installEventFilter(this);
+  connect(m_filter, &QLineEdit::textChanged, this, [this] { applyFilter(); });
+  connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+    runAction(m_dialogs, [&] { choose(item->data(Qt::UserRole).toInt()); });
+  });
 
   connect(m_track, &QSlider::valueChanged, this, [this] { drawTable(); });
   connect(m_table, &PictureView::mousePressed, this, [this](Qt::MouseButton button, QPoint pos) {
@@ -55,8 +74,17 @@ HueTable::HueTable(const Registry& registry, Dialogs& dialogs, bool allowNone, Q
   connect(m_number, &QLineEdit::returnPressed, this,
           [this] { runAction(m_dialogs, [this] { chooseTyped(); }); });
 
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
+  auto* columns = new QHBoxLayout(this);
+  columns->setContentsMargins(0, 0, 0, 0);
+  auto* layout = new QVBoxLayout;
+  columns->addLayout(layout);
+  auto* side = new QVBoxLayout;
+  auto* filterRow = new QHBoxLayout;
+  filterRow->addWidget(new QLabel(QStringLiteral("Filter:"), this));
+  filterRow->addWidget(m_filter);
+  side->addLayout(filterRow);
+  side->addWidget(m_list, 1);
+  columns->addLayout(side);
   layout->addWidget(m_table, 0, Qt::AlignLeft);
   layout->addWidget(m_track);
   auto* fields = new QGridLayout;
@@ -68,14 +96,73 @@ HueTable::HueTable(const Registry& registry, Dialogs& dialogs, bool allowNone, Q
   layout->addWidget(m_strip, 0, Qt::AlignLeft);
 }
 
+void HueTable::fillList() {
+  const THues& hues = *m_registry.hues;
+  m_list->clear();
+  for (int h = 0; h < hues.hueCount(); ++h) {
+    auto* item = new QListWidgetItem(QStringLiteral("%1  %2").arg(
+        QString::fromStdString(hexLabel(static_cast<std::uint32_t>(h))),
+        QString::fromStdString(hues.hueName(h))));
+    item->setData(Qt::UserRole, h);
+    m_list->addItem(item);
+  }
+}
+
+void HueTable::applyFilter() {
+  const IdFilter filter(m_filter->text().toStdString());
+  const THues& hues = *m_registry.hues;
+  int first = -1;
+  for (int row = 0; row < m_list->count(); ++row) {
+    const bool keep = filter.matches(row, filter.byName() ? hues.hueName(row) : std::string());
+    m_list->setRowHidden(row, !keep);
+    if (keep && first < 0) first = row;
+  }
+  QListWidgetItem* current = m_list->currentItem();
+  if ((!current || current->isHidden()) && first >= 0) m_list->setCurrentRow(first);
+  drawTable();
+}
+
+void HueTable::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  fillList();
+  applyFilter();
+}
+
+bool HueTable::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_filter && event->type() == QEvent::KeyPress) {
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+      case Qt::Key_Up:
+      case Qt::Key_Down:
+      case Qt::Key_PageUp:
+      case Qt::Key_PageDown:
+        QApplication::sendEvent(m_list, event);
+        return true;
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        if (QListWidgetItem* item = m_list->currentItem(); item && !item->isHidden())
+          emit m_list->itemActivated(item);
+        return true;
+      default:
+        break;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
 void HueTable::drawTable() {
   m_table->clear();
   const THues& hues = *m_registry.hues;
+  if (m_list->count() != hues.hueCount()) {
+    fillList();
+    applyFilter();
+    return;
+  }
   const int n = m_track->value();
   for (int i = 0; i < kColumns; ++i)
     for (int j = 0; j < kHuesPerColumn; ++j) {
       const int h = i * kHuesPerColumn + j;
       if (h >= kDrawnHues) break;
+      if (h < m_list->count() && m_list->isRowHidden(h)) continue;
       const std::optional<Colour16> c = hues.hueColour(h, n);
       if (!c) continue;
       m_table->fillRect(kColumnStep * i, kRowStep * j, kColumnStep * i + 7, kRowStep * j + 3,
@@ -97,6 +184,10 @@ void HueTable::choose(int entry) {
         "Hue %s is not in the hue table.",
         {entry < 0 ? std::to_string(entry) : hexLabel(static_cast<std::uint32_t>(entry))}));
   m_name->setText(QString::fromStdString(hues.hueName(entry)));
+  if (QListWidgetItem* line = m_list->item(entry); line && !line->isHidden()) {
+    m_list->setCurrentItem(line);
+    m_list->scrollToItem(line);
+  }
   m_number->setText(QString::fromStdString(hexLabel(static_cast<std::uint32_t>(entry))));
   m_strip->clear();
   for (int i = 0; i < HueEntry::kColourCount; ++i)
@@ -105,7 +196,16 @@ void HueTable::choose(int entry) {
   emit hueChosen(entry);
 }
 
-void HueTable::chooseTyped() { choose(parseInt(m_number->text().toStdString())); }
+void HueTable::chooseTyped() {
+  const std::string text = m_number->text().toStdString();
+  const int count = m_registry.hues->hueCount();
+  // Without a loaded table there is no range to name; every number is refused by choose.
+  if (count == 0) {
+    choose(parseInt(text));
+    return;
+  }
+  choose(parseTypedId(text, {m_allowNone ? -1 : 0, count - 1, "Hue"}));
+}
 
 HueWindow::HueWindow(const Registry& registry, Dialogs& dialogs, bool allowNone, bool withCancel,
                      QWidget* parent)

@@ -4,9 +4,13 @@
 // "tbFarbe" picks; the chosen hue's number ("Farb Index:"), name ("Farbname:") and its 32 colours
 // in a strip of 416 x 17 pixels.
 //
-// A hue is chosen by a press on the table or by Enter in the number field. A hue the loaded table
-// does not hold (a press beyond the drawn hues, a typed number past the end) is refused with a
-// message and changes nothing; so is a number that does not parse.
+// A hue is chosen by a press on the table, by Enter in the number field, or by Enter or a
+// double-click on a line of the hue list beside it ("0x%x" and name of every hue). "Filter:"
+// keeps the hues whose number, range "A-B" or name part it gives, in the list and in the table;
+// the arrows, Page Up/Down and Enter typed in the filter move and choose in the list. A hue the
+// loaded table does not hold (a press beyond the drawn hues) is refused with a message and
+// changes nothing; a typed number is refused with the range of the table, and so is a number
+// that does not parse.
 
 #include <optional>
 
@@ -14,6 +18,7 @@
 
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QSlider;
 
 namespace quillotide {
@@ -44,8 +49,11 @@ public:
   QSlider* track() const { return m_track; }
   QLineEdit* numberField() const { return m_number; }
   QLabel* nameLabel() const { return m_name; }
+  QLineEdit* filterField() const { return m_filter; }
+  QListWidget* hueList() const { return m_list; }
 
-  // Draws every hue of the table in the track bar's colour; hues the table lacks stay background.
+  // Draws every hue of the table the filter keeps in the track bar's colour (hues the table lacks
+  // stay background) and lists them.
   void drawTable();
   // The hue number under a table position.
   static int hueAt(QPoint pos) {
@@ -57,10 +65,17 @@ signals:
   // already shown.
   void hueChosen(int entry);
 
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  // The list is made afresh each time the window is shown: names may have changed.
+  void showEvent(QShowEvent* event) override;
+
 private:
   // Shows the hue and reports it; refuses a hue the table does not hold.
   void choose(int entry);
   void chooseTyped();
+  void fillList();
+  void applyFilter();
 
   const Registry& m_registry;
   Dialogs& m_dialogs;
@@ -70,6 +85,8 @@ private:
   QLineEdit* m_number;
   QLabel* m_name;
   PictureView* m_strip;
+  QLineEdit* m_filter;
+  QListWidget* m_list;
 };
 
 // The window "Farbwahl" around a hue table, with "OK" (and "Abbrechen" where asked), both of

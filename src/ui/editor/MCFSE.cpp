@@ -2,8 +2,8 @@
 
 namespace quillotide::ui {
 
-TMCFSE::TMCFSE(const Registry& registry, QWidget* parent)
-    : ArtChooser(registry, ArtGrid::Kind::Land, QStringLiteral("MCFSE"), QStringLiteral("Maptiles"),
+TMCFSE::TMCFSE(const Registry& registry, Dialogs& dialogs, QWidget* parent)
+    : ArtChooser(registry, dialogs, ArtGrid::Kind::Land, QStringLiteral("MCFSE"), QStringLiteral("Maptiles"),
                  QStringLiteral("dgMaptiles"), parent) {}
 
 }  // namespace quillotide::ui

@@ -9,7 +9,7 @@ namespace quillotide::ui {
 class TMCFSE : public ArtChooser {
   Q_OBJECT
 public:
-  explicit TMCFSE(const Registry& registry, QWidget* parent = nullptr);
+  TMCFSE(const Registry& registry, Dialogs& dialogs, QWidget* parent = nullptr);
 };
 
 }  // namespace quillotide::ui

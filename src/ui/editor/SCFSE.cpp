@@ -2,8 +2,8 @@
 
 namespace quillotide::ui {
 
-TSCFSE::TSCFSE(const Registry& registry, QWidget* parent)
-    : ArtChooser(registry, ArtGrid::Kind::Static, QStringLiteral("SCFSE"),
+TSCFSE::TSCFSE(const Registry& registry, Dialogs& dialogs, QWidget* parent)
+    : ArtChooser(registry, dialogs, ArtGrid::Kind::Static, QStringLiteral("SCFSE"),
                  QStringLiteral("Statics"), QStringLiteral("dgStatics"), parent) {}
 
 }  // namespace quillotide::ui

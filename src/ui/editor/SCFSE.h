@@ -9,7 +9,7 @@ namespace quillotide::ui {
 class TSCFSE : public ArtChooser {
   Q_OBJECT
 public:
-  explicit TSCFSE(const Registry& registry, QWidget* parent = nullptr);
+  TSCFSE(const Registry& registry, Dialogs& dialogs, QWidget* parent = nullptr);
 };
 
 }  // namespace quillotide::ui

@@ -18,8 +18,8 @@ EditorToolWindows::EditorToolWindows(TSEditorForm& editor, Registry& registry, D
       m_info(new TInfoForm(&editor)),
       m_static(new TStaticToolForm(editor, registry, dialogs, *m_info)),
       m_map(new TMaptoolForm(editor, registry, dialogs)),
-      m_scfse(new TSCFSE(registry, &editor)),
-      m_mcfse(new TMCFSE(registry, &editor)),
+      m_scfse(new TSCFSE(registry, dialogs, &editor)),
+      m_mcfse(new TMCFSE(registry, dialogs, &editor)),
       m_hfse(new THFSE(registry, dialogs, &editor)),
       m_overview(new TMapForm(registry, dialogs, &editor)),
       m_diffOverview(new TStaticDiffForm(registry, &editor)) {
