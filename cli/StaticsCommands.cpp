@@ -1,7 +1,10 @@
+#include <algorithm>
+
 #include "app/Image.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
 #include "cli/WorldArgs.h"
+#include "world/FindPlaced.h"
 #include "world/Statics.h"
 
 namespace quillotide::cli {
@@ -181,6 +184,29 @@ int search(Args& args, Context& ctx) {
   return 0;
 }
 
+int find(Args& args, Context& ctx) {
+  OpenedStatics o(args, 3);
+  auto& [p, statics] = o;
+  // Names need the tile data, which this command does not read.
+  const IdFilter filter(p[2]);
+  if (filter.matchesAll() || filter.byName())
+    throw UsageError("ID must be a tile id or a range of ids A-B.");
+  const std::vector<bool> ids = filteredStaticIds(filter, nullptr);
+  if (std::find(ids.begin(), ids.end(), true) == ids.end())
+    throw UsageError("ID " + p[2] + " names no static tile id (0x0 to 0xFFFF).");
+  WorldModels models;
+  models.statics = &statics;
+  const std::vector<TItem> found = findPlaced(filter, models, nullptr, g_silent);
+  Json::Array rows;
+  std::string text;
+  for (const TItem& s : found) {
+    rows.push_back(itemJson(s));
+    text += itemText(s) + "\n";
+  }
+  ctx.report(rows, text + std::to_string(found.size()) + " found\n" + problemsText(statics));
+  return 0;
+}
+
 int removeDuplicates(Args& args, Context& ctx) {
   OpenedStatics o(args, 2);
   auto& [p, statics] = o;
@@ -223,6 +249,10 @@ Group staticsGroup() {
            "A 6144 x 4096 picture with every static's position black (BMP or PNG).", staticMap},
           {"search", "IDX MUL ID [--dir DIR]" + size,
            "Lists the statics of a tile id (--dir: into DIR/0x%x.txt).", search},
+          {"find", "IDX MUL ID" + size,
+           "Every static of a tile id, or of a range of ids A-B, with its position and hue "
+           "(--json: an array of {id, x, y, z, hue}).",
+           find},
           {"remove-duplicates", "IDX MUL" + size,
            "Removes statics equal in id, position, altitude and hue within a block; saves.",
            removeDuplicates},
