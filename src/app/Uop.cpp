@@ -490,15 +490,22 @@ UopContainer UopContainer::parse(std::span<const std::uint8_t> bytes, const std:
   return c;
 }
 
+namespace {
+Bytes freshHeader(std::uint32_t version) {
+  Bytes h(kHeaderSize, 0);
+  storeU32(h.data(), kMagic);
+  storeU32(h.data() + kVersionAt, version);
+  storeU32(h.data() + kSignatureAt, kSignature);
+  return h;
+}
+}  // namespace
+
 UopContainer UopContainer::create(std::uint32_t version, std::uint32_t capacity) {
   if (capacity == 0) throw Error("A UOP container needs a table capacity of at least 1");
   UopContainer c;
   c.m_version = version;
   c.m_capacity = capacity;
-  c.m_header.assign(kHeaderSize, 0);
-  storeU32(c.m_header.data(), kMagic);
-  storeU32(c.m_header.data() + kVersionAt, version);
-  storeU32(c.m_header.data() + kSignatureAt, kSignature);
+  c.m_header = freshHeader(version);
   return c;
 }
 
@@ -632,7 +639,8 @@ void UopContainer::writeAsRead(UopSink& sink) const {
 void UopContainer::writeClientShape(UopSink& sink) const {
   const std::uint64_t tableSize = kTableHeadSize + kRecordSize * std::uint64_t{m_capacity};
   const std::size_t tables = tableCount();
-  Bytes h = m_header;
+  // A container made without create() gets the header create() gives.
+  Bytes h = m_header.size() == kHeaderSize ? m_header : freshHeader(m_version);
   storeU64(h.data() + kFirstTableAt, kHeaderSize);
   storeU32(h.data() + kCapacityAt, m_capacity);
   storeU32(h.data() + kCountAt, static_cast<std::uint32_t>(m_entries.size()));

@@ -409,6 +409,7 @@ TEST(UopContainer, ANewContainerTakesEntriesInTheOrderGivenAndIsSavedWhole) {
   const Bytes empty = UopContainer::create(5, 1000).serialize();
   EXPECT_EQ(empty.size(), 40u + 12 + 34 * 1000);
   EXPECT_EQ(verifyUop(empty), std::nullopt);
+  EXPECT_EQ(UopContainer().serialize(), UopContainer::create().serialize());
 }
 
 TEST(UopContainer, FilesThatCannotBeReadSaySo) {
