@@ -642,17 +642,21 @@ void ChoosersTest::mapOverviewCentresTheEditor() {
   QCOMPARE(form.windowTitle(), QStringLiteral("Map"));
   QSignalSpy centre(&form, &ui::TMapForm::viewCentreRequested);
   showWindow(form);
-  const Bitmap32& overview = run.registry->map->overviewPicture();
-  QCOMPARE(overview.width, 16);
-  QCOMPARE(form.picture()->size(), QSize(384, 256));
-  QCOMPARE(form.picture()->pixelAt(3, 5), overview.at(3, 5));
-  QCOMPARE(form.picture()->pixelAt(15, 15), overview.at(15, 15));
-  QCOMPARE(form.picture()->pixelAt(16, 0), ui::PictureView::kBackground.rgb());
+  // The whole world is scaled into the picture, every cell in its radar colour (the map's own
+  // overview would be 16 x 16 pixels of it).
+  auto* picture = form.picture();
+  QCOMPARE(qRound(picture->worldRect().height()), picture->height());
+  const QImage shown = picture->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  for (const CellPos cell : {CellPos{3, 5}, CellPos{200, 17}, CellPos{250, 250}}) {
+    const auto land = run.registry->map->cell(cell.x, cell.y);
+    QCOMPARE(shown.pixel(picture->pointOf(cell)),
+             colour16ToPixel(run.registry->radarcol->landColour(land->tileId)) | 0xFF000000u);
+  }
 
-  press(form.picture(), QPoint(100, 50));
+  QTest::mouseClick(picture, Qt::LeftButton, {}, picture->pointOf({160, 80}));
   QCOMPARE(centre.count(), 1);
-  QCOMPARE(centre.last().at(0).toInt(), 1600);
-  QCOMPARE(centre.last().at(1).toInt(), 800);
+  QCOMPARE(centre.last().at(0).toInt(), 160);
+  QCOMPARE(centre.last().at(1).toInt(), 80);
 
   // A pasted position fills both fields; Enter in the field goes there.
   auto* x = form.findChild<QLineEdit*>("eX");
