@@ -332,24 +332,24 @@ void EditorNavigationTest::theMapOverviewShowsTheWorldAndTheViewAndMovesIt() {
                         r.run.registry->radarcol->landColour(quillotide::test::EditorWorld::kRedLand)) |
                     0xFF000000u;
   QImage shown = map->grab().toImage().convertToFormat(QImage::Format_RGB32);
-  QCOMPARE(shown.pixel(map->pointOf({3, 60}).toPoint()), land);
+  QCOMPARE(shown.pixel(map->pointOf({3, 60})), land);
   QCOMPARE(shown.pixel(1, 1), qRgb(0, 0, 0));  // beside the world
   // The view's outline: its corner cells lie on the drawn outline.
-  const QPoint corner = map->pointOf(r.editor->scene().viewCorners()[0]).toPoint();
+  const QPoint corner = map->pointOf(r.editor->scene().viewCorners()[0]);
   QCOMPARE(shown.pixel(corner), quillotide::ui::MinimapView::kViewColour.rgb());
   // It follows the view.
   QTest::keyClick(r.editor.get(), Qt::Key_Right, Qt::ShiftModifier);
   shown = map->grab().toImage().convertToFormat(QImage::Format_RGB32);
-  const QPoint moved = map->pointOf(r.editor->scene().viewCorners()[0]).toPoint();
+  const QPoint moved = map->pointOf(r.editor->scene().viewCorners()[0]);
   QVERIFY(moved != corner);
   QCOMPARE(shown.pixel(moved), quillotide::ui::MinimapView::kViewColour.rgb());
   // A click centres the view on the cell there; a drag carries it along.
-  const QPoint target = map->pointOf({10, 50}).toPoint();
+  const QPoint target = map->pointOf({10, 50});
   QTest::mouseClick(map, Qt::LeftButton, {}, target);
   QCOMPARE(centre(r), (CellPos{10, 50}));
   QTest::mousePress(map, Qt::LeftButton, {}, target);
-  QTest::mouseMove(map, map->pointOf({20, 40}).toPoint());
-  QTest::mouseRelease(map, Qt::LeftButton, {}, map->pointOf({20, 40}).toPoint());
+  QTest::mouseMove(map, map->pointOf({20, 40}));
+  QTest::mouseRelease(map, Qt::LeftButton, {}, map->pointOf({20, 40}));
   QCOMPARE(centre(r), (CellPos{20, 40}));
 }
 

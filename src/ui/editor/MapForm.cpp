@@ -1,6 +1,7 @@
 #include "ui/editor/MapForm.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -60,16 +61,17 @@ QRectF MinimapView::worldRect() const {
 CellPos MinimapView::cellAt(QPointF p) const {
   const QRectF r = worldRect();
   if (r.isEmpty()) return {};
-  const int x = static_cast<int>((p.x() - r.left()) / r.width() * m_worldW);
-  const int y = static_cast<int>((p.y() - r.top()) / r.height() * m_worldH);
+  // A mouse position names a pixel; its middle decides the cell.
+  const int x = static_cast<int>(std::floor((p.x() + 0.5 - r.left()) / r.width() * m_worldW));
+  const int y = static_cast<int>(std::floor((p.y() + 0.5 - r.top()) / r.height() * m_worldH));
   return {std::clamp(x, 0, m_worldW - 1), std::clamp(y, 0, m_worldH - 1)};
 }
 
-QPointF MinimapView::pointOf(CellPos cell) const {
+QPoint MinimapView::pointOf(CellPos cell) const {
   const QRectF r = worldRect();
   if (r.isEmpty()) return {};
-  return {r.left() + (cell.x + 0.5) * r.width() / m_worldW,
-          r.top() + (cell.y + 0.5) * r.height() / m_worldH};
+  return {static_cast<int>(std::floor(r.left() + (cell.x + 0.5) * r.width() / m_worldW)),
+          static_cast<int>(std::floor(r.top() + (cell.y + 0.5) * r.height() / m_worldH))};
 }
 
 void MinimapView::paintEvent(QPaintEvent*) {

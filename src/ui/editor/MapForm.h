@@ -39,9 +39,9 @@ public:
   void setView(const std::array<CellPos, 4>& corners);
   // Where the world lies in the widget.
   QRectF worldRect() const;
-  // The cell under a widget position (clamped to the world), and the widget position of a cell.
+  // The cell under a widget pixel (clamped to the world), and the pixel at a cell's middle.
   CellPos cellAt(QPointF p) const;
-  QPointF pointOf(CellPos cell) const;
+  QPoint pointOf(CellPos cell) const;
   int worldWidth() const { return m_worldW; }
   int worldHeight() const { return m_worldH; }
 
