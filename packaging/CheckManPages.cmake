@@ -60,7 +60,7 @@ foreach(group IN LISTS groups)
 endforeach()
 
 page_text(gui_page quillotide)
-foreach(word "--sample" "--Worldeditor" "--version" "config.xml" "quillotide-cli")
+foreach(word "--sample" "--Worldeditor" "--client" "--version" "config.xml" "quillotide-cli")
   string(FIND "${gui_page}" "${word}" at)
   if(at EQUAL -1)
     string(APPEND failures "quillotide's page does not mention ${word}\n")

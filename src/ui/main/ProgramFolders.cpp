@@ -60,6 +60,7 @@ std::string programHelp() {
   const ProgramFolders user = ProgramFolders::user();
   return "Usage: quillotide [--sample]\n"
          "  or:  quillotide --Worldeditor [--sample]\n"
+         "  or:  quillotide --client DIR\n"
          "  or:  quillotide --help | --version\n"
          "\n"
          "Edits the client data files of Ultima Online: art, gumps, textures, hues, light, tile\n"
@@ -71,6 +72,7 @@ std::string programHelp() {
          "  --sample       write the sample client set when it is missing, then load it all\n"
          "  --Worldeditor  load the world editor's files and open the editor; with --sample\n"
          "                 after it, on the sample world\n"
+         "  --client DIR   find the files of the client folder DIR and load them\n"
          "  --help         print this text and exit\n"
          "  --version      print the version and exit\n"
          "\n"
