@@ -10,6 +10,7 @@ foreach(var PROGRAM NAME SUMMARY HELP2MAN OUT)
     message(FATAL_ERROR "ManPage.cmake: ${var} is not set")
   endif()
 endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/HelpText.cmake)
 
 # Text as roff: backslashes, minus signs and a leading dot or quote are taken literally.
 function(roff_text out text)
@@ -25,29 +26,6 @@ function(run_help out)
     message(FATAL_ERROR "${NAME} ${ARGN} --help failed (${rc})")
   endif()
   set(${out} "${text}" PARENT_SCOPE)
-endfunction()
-
-# The names of the "  name  summary" lines after a heading such as "Groups:" or "Commands:", up
-# to the next empty line. The text is searched whole: summaries hold ";" and brackets, which a
-# CMake list would split on.
-function(listed_names out text heading)
-  set(names)
-  string(FIND "${text}" "\n${heading}\n" at)
-  if(NOT at EQUAL -1)
-    string(LENGTH "\n${heading}\n" skip)
-    math(EXPR at "${at} + ${skip}")
-    string(SUBSTRING "${text}" ${at} -1 block)
-    string(FIND "${block}" "\n\n" end)
-    if(NOT end EQUAL -1)
-      string(SUBSTRING "${block}" 0 ${end} block)
-    endif()
-    string(REGEX MATCHALL "(^|\n)  [^ \n]+  " matches "${block}")
-    foreach(match IN LISTS matches)
-      string(STRIP "${match}" name)
-      list(APPEND names "${name}")
-    endforeach()
-  endif()
-  set(${out} "${names}" PARENT_SCOPE)
 endfunction()
 
 # The text between the usage line and the end: the summary of a group or a command.
