@@ -2,6 +2,7 @@
 # Installs the Debian packages Quillotide needs, when they are missing. What is installed depends
 # on what comes next:
 #   install-deps.sh            building and running the program (scripts/run.sh)
+#   install-deps.sh screenshot the above and a virtual display (scripts/screenshot.sh)
 #   install-deps.sh package    the above and the tools that make the Debian package
 #   install-deps.sh test       all of it: tests, benchmarks, fuzz targets, package checks (CI)
 set -euo pipefail
@@ -13,11 +14,11 @@ if [ "$purpose" != run ] || { [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-
   pkgs+=(xvfb xauth)
 fi
 case "$purpose" in
-  run) ;;
+  run|screenshot) ;;
   package) pkgs+=(help2man dpkg-dev file gzip) ;;
   test) pkgs+=(help2man dpkg-dev file gzip libgtest-dev libbenchmark-dev imagemagick sox clang
                libclang-rt-14-dev lintian desktop-file-utils) ;;
-  *) echo "usage: install-deps.sh [run|package|test]" >&2; exit 2 ;;
+  *) echo "usage: install-deps.sh [run|screenshot|package|test]" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${pkgs[@]}"; do

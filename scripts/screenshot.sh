@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 
 bin="${QUILLOTIDE_BIN:-}"
 if [[ -z "$bin" ]]; then
-  bash scripts/install-deps.sh
+  bash scripts/install-deps.sh screenshot
   export CCACHE_DIR="${CCACHE_DIR:-$PWD/build/.ccache}"
   cmake --preset release >/dev/null
   cmake --build --preset release --target quillotide
