@@ -12,9 +12,9 @@
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
+#include <sys/stat.h>
 #include <cstdint>
 #include <cstdio>
-#include <sys/stat.h>
 
 #include "Compare.h"
 #include "app/FileIO.h"
@@ -145,7 +145,10 @@ void BM_DeflateZlibEntries(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_ReadAndSaveStoredContainer)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_ReadAndSaveStoredContainer)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->UseRealTime();
 BENCHMARK(BM_InflateZlibEntries)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DeflateZlibEntries)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_MAIN();

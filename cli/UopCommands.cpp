@@ -33,8 +33,8 @@ int list(Args& args, Context& ctx) {
                                   {"size", e.fullSize},
                                   {"compression", static_cast<std::uint32_t>(e.compression)}});
     } else {
-      text << i << ' ' << hashText(e.hash) << ' ' << e.header.size() << ' ' << e.storedSize()
-           << ' ' << e.fullSize << ' ' << e.compression << ' ' << name.value_or("-") << '\n';
+      text << i << ' ' << hashText(e.hash) << ' ' << e.header.size() << ' ' << e.storedSize() << ' '
+           << e.fullSize << ' ' << e.compression << ' ' << name.value_or("-") << '\n';
     }
   }
   ctx.report(rows, text.str());
@@ -65,20 +65,20 @@ std::vector<Command> uopPackCommands();
 Group uopGroup() {
   Group group{
       "uop",
-          "UOP containers of current clients (artLegacyMUL.uop, MultiCollection.uop, ...): their "
-          "entries and their soundness.",
-          {
-              {"list", "FILE",
-               "Every entry in file order: position, name hash, data header length, stored size, "
-               "full size, compression (0 stored, 1 zlib) and the entry's name where it is known "
-               "(- otherwise). With --json an array of objects with position, hash, name (or "
-               "null), headerLength, storedSize, size and compression.",
-               list},
-              {"verify", "FILE",
-               "Checks the header, every table, offset and size, the Adler-32 of every data "
-               "header and every zlib stream. Exit 0 when all is sound, 1 naming the first fault.",
-               verify},
-          }};
+      "UOP containers of current clients (artLegacyMUL.uop, MultiCollection.uop, ...): their "
+      "entries and their soundness.",
+      {
+          {"list", "FILE",
+           "Every entry in file order: position, name hash, data header length, stored size, "
+           "full size, compression (0 stored, 1 zlib) and the entry's name where it is known "
+           "(- otherwise). With --json an array of objects with position, hash, name (or "
+           "null), headerLength, storedSize, size and compression.",
+           list},
+          {"verify", "FILE",
+           "Checks the header, every table, offset and size, the Adler-32 of every data "
+           "header and every zlib stream. Exit 0 when all is sound, 1 naming the first fault.",
+           verify},
+      }};
   for (Command& c : uopPackCommands()) group.commands.push_back(std::move(c));
   return group;
 }

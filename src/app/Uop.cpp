@@ -63,6 +63,7 @@ std::string at(std::uint64_t offset) { return "offset " + std::to_string(offset)
 
 constexpr std::uint32_t rot(std::uint32_t x, int k) { return (x << k) | (x >> (32 - k)); }
 
+// clang-format off
 inline void mix(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c) {
   a -= c; a ^= rot(c, 4);  c += b;
   b -= a; b ^= rot(a, 6);  a += c;
@@ -81,6 +82,7 @@ inline void finalMix(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c) {
   b ^= a; b -= rot(a, 14);
   c ^= b; c -= rot(b, 24);
 }
+// clang-format on
 
 // ---- known names ---------------------------------------------------------------------------
 
@@ -151,10 +153,9 @@ private:
 
 std::uint64_t fileTimeNow() {
   using namespace std::chrono;
-  const auto steps =
-      duration_cast<duration<std::int64_t, std::ratio<1, 10000000>>>(
-          system_clock::now().time_since_epoch())
-          .count();
+  const auto steps = duration_cast<duration<std::int64_t, std::ratio<1, 10000000>>>(
+                         system_clock::now().time_since_epoch())
+                         .count();
   return kFileTimeUnixEpoch + static_cast<std::uint64_t>(std::max<std::int64_t>(steps, 0));
 }
 
@@ -231,8 +232,10 @@ class UopSink {
 public:
   explicit UopSink(Bytes* bytes, AtomicFile* file = nullptr) : m_bytes(bytes), m_file(file) {}
   void write(std::span<const std::uint8_t> s) {
-    if (m_file) m_file->write(s);
-    else m_bytes->insert(m_bytes->end(), s.begin(), s.end());
+    if (m_file)
+      m_file->write(s);
+    else
+      m_bytes->insert(m_bytes->end(), s.begin(), s.end());
   }
 
 private:
@@ -396,8 +399,7 @@ UopContainer UopContainer::parse(std::span<const std::uint8_t> bytes, const std:
                        std::to_string(size) + " bytes)");
     auto after = tableSpans.upper_bound(offset);
     const bool hitsNext = after != tableSpans.end() && after->first < offset + tableSize;
-    const bool hitsPrevious =
-        after != tableSpans.begin() && std::prev(after)->second > offset;
+    const bool hitsPrevious = after != tableSpans.begin() && std::prev(after)->second > offset;
     if (hitsNext || hitsPrevious) {
       const std::uint64_t other = hitsPrevious ? std::prev(after)->first : after->first;
       fault(label, table + " at " + at(offset) + " points back into the table at " + at(other));
@@ -458,9 +460,12 @@ UopContainer UopContainer::parse(std::span<const std::uint8_t> bytes, const std:
     c.m_pieces.push_back({Piece::Kind::Entry, e, offsets[e], {}});
   auto pieceSize = [&](const Piece& p) -> std::uint64_t {
     switch (p.kind) {
-      case Piece::Kind::Header: return kHeaderSize;
-      case Piece::Kind::Table: return tableSize;
-      case Piece::Kind::Entry: return dataSize(c.m_entries[p.index]);
+      case Piece::Kind::Header:
+        return kHeaderSize;
+      case Piece::Kind::Table:
+        return tableSize;
+      case Piece::Kind::Entry:
+        return dataSize(c.m_entries[p.index]);
     }
     return 0;
   };
@@ -470,9 +475,12 @@ UopContainer UopContainer::parse(std::span<const std::uint8_t> bytes, const std:
   });
   auto pieceName = [&](const Piece& p) {
     switch (p.kind) {
-      case Piece::Kind::Header: return std::string("the header");
-      case Piece::Kind::Table: return "table " + std::to_string(p.index);
-      case Piece::Kind::Entry: return entryName(p.index, c.m_entries[p.index].hash);
+      case Piece::Kind::Header:
+        return std::string("the header");
+      case Piece::Kind::Table:
+        return "table " + std::to_string(p.index);
+      case Piece::Kind::Entry:
+        return entryName(p.index, c.m_entries[p.index].hash);
     }
     return std::string();
   };
@@ -671,16 +679,20 @@ Bytes UopContainer::serialize() const {
   total += tableCount() * (kTableHeadSize + kRecordSize * std::uint64_t{m_capacity});
   out.reserve(total);
   UopSink sink(&out);
-  if (m_clientShape) writeClientShape(sink);
-  else writeAsRead(sink);
+  if (m_clientShape)
+    writeClientShape(sink);
+  else
+    writeAsRead(sink);
   return out;
 }
 
 void UopContainer::save(const std::string& path) const {
   AtomicFile file(path);
   UopSink sink(nullptr, &file);
-  if (m_clientShape) writeClientShape(sink);
-  else writeAsRead(sink);
+  if (m_clientShape)
+    writeClientShape(sink);
+  else
+    writeAsRead(sink);
   file.commit();
 }
 

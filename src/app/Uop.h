@@ -122,16 +122,16 @@ private:
   void reindex();
   friend std::optional<std::string> verifyUop(std::span<const std::uint8_t> bytes);
 
-  std::string m_label;             // the file read, for messages
+  std::string m_label;  // the file read, for messages
 
   std::uint32_t m_version = 4;
   std::uint32_t m_capacity = 100;
-  Bytes m_header;                  // the 40 header bytes as read (fields patched on writing)
+  Bytes m_header;  // the 40 header bytes as read (fields patched on writing)
   std::vector<UopEntry> m_entries;
   std::unordered_map<std::uint64_t, std::size_t> m_index;
-  std::vector<Table> m_tables;     // the tables as read; empty once the shape is the client's
-  std::vector<Piece> m_pieces;     // header, tables and entry data in file order, as read
-  bool m_clientShape = true;       // written in the client's shape rather than as read
+  std::vector<Table> m_tables;  // the tables as read; empty once the shape is the client's
+  std::vector<Piece> m_pieces;  // header, tables and entry data in file order, as read
+  bool m_clientShape = true;    // written in the client's shape rather than as read
 };
 
 // The first fault of a container (header, tables, offsets, sizes, hashes, Adler-32 of the data

@@ -60,7 +60,8 @@ Bytes clientFile(const std::vector<RawEntry>& entries, std::uint32_t capacity) {
       w.u32(static_cast<std::uint32_t>(r.stored.size()));
       w.u32(r.fullSize);
       w.u64(r.hash);
-      w.u32(static_cast<std::uint32_t>(adler32(1, r.header.data(), static_cast<uInt>(r.header.size()))));
+      w.u32(static_cast<std::uint32_t>(
+          adler32(1, r.header.data(), static_cast<uInt>(r.header.size()))));
       w.u16(r.compression);
       dataAt += r.header.size() + r.stored.size();
     }
@@ -76,11 +77,14 @@ Bytes clientFile(const std::vector<RawEntry>& entries, std::uint32_t capacity) {
 
 Bytes pattern(std::size_t n, int seed) {
   Bytes b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>((i * 7 + seed * 13) ^ (i >> 5));
+  for (std::size_t i = 0; i < n; ++i)
+    b[i] = static_cast<std::uint8_t>((i * 7 + static_cast<std::size_t>(seed) * 13) ^ (i >> 5));
   return b;
 }
 
-std::string multiName(int i) { return uopEntryName(UopFamily::Multi, static_cast<std::uint32_t>(i)); }
+std::string multiName(int i) {
+  return uopEntryName(UopFamily::Multi, static_cast<std::uint32_t>(i));
+}
 
 // Three entries in two tables of two records: a stored one, a zlib one, and a stored one in the
 // second table.
@@ -108,7 +112,8 @@ std::string refusal(const Bytes& bytes) {
 std::uint64_t fileTimeNow() {
   using namespace std::chrono;
   return 116444736000000000ULL +
-         static_cast<std::uint64_t>(duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count() / 100);
+         static_cast<std::uint64_t>(
+             duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count() / 100);
 }
 
 }  // namespace
@@ -157,7 +162,8 @@ TEST(UopContainer, ReadsEveryTableFindsEntriesAndGivesTheSameBytesBack) {
   EXPECT_EQ(c.capacity(), 2u);
   EXPECT_EQ(c.tableCount(), 2u);
   ASSERT_EQ(c.entries().size(), 3u);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(c.entries()[i].hash, uopHash(multiName(i)));
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(c.entries()[static_cast<std::size_t>(i)].hash, uopHash(multiName(i)));
 
   const UopEntry* zipped = c.find(multiName(1));
   ASSERT_NE(zipped, nullptr);
@@ -194,7 +200,8 @@ TEST(UopContainer, KeepsAnUnusualLayoutByteForByte) {
   w.patchU32(12, static_cast<std::uint32_t>(tableAt));
   w.u32(2);
   w.u64(0);
-  for (auto [at, data, name] : {std::tuple{aAt, a, multiName(5)}, std::tuple{bAt, b, multiName(6)}}) {
+  for (auto [at, data, name] :
+       {std::tuple{aAt, a, multiName(5)}, std::tuple{bAt, b, multiName(6)}}) {
     w.u64(at);
     w.u32(0);
     w.u32(static_cast<std::uint32_t>(data.size()));
@@ -249,19 +256,26 @@ INSTANTIATE_TEST_SUITE_P(
         Defect{"capacity_zero", setU32(20, 0), "table capacity is 0"},
         Defect{"capacity_larger_than_the_file", setU32(20, 0x7FFFFFFF),
                "table capacity 2147483647 does not fit"},
-        Defect{"first_table_past_the_end", setU32(12, 0x100000), "table 0 at offset 1048576 runs past"},
-        Defect{"first_table_in_the_header", setU32(12, 8), "table 0 at offset 8 points into the header"},
-        Defect{"next_table_loops_back", setU32(44, 40), "table 1 at offset 40 points back into the table at offset 40"},
-        Defect{"next_table_into_the_first", setU32(44, 60), "table 1 at offset 60 points back into the table at offset 40"},
-        Defect{"table_counts_more_than_its_capacity", setU32(40, 3), "table 0 counts 3 entries in a table of 2"},
+        Defect{"first_table_past_the_end", setU32(12, 0x100000),
+               "table 0 at offset 1048576 runs past"},
+        Defect{"first_table_in_the_header", setU32(12, 8),
+               "table 0 at offset 8 points into the header"},
+        Defect{"next_table_loops_back", setU32(44, 40),
+               "table 1 at offset 40 points back into the table at offset 40"},
+        Defect{"next_table_into_the_first", setU32(44, 60),
+               "table 1 at offset 60 points back into the table at offset 40"},
+        Defect{"table_counts_more_than_its_capacity", setU32(40, 3),
+               "table 0 counts 3 entries in a table of 2"},
         Defect{"two_entries_with_one_hash",
                all({setU32(record(1) + 20, 0xC79D382B), setU32(record(1) + 24, 0x665FF35A)}),
-               "entry 1 (hash 665FF35AC79D382B, build/multicollection/000000.bin) has the same hash as entry 0"},
+               "entry 1 (hash 665FF35AC79D382B, build/multicollection/000000.bin) has the same "
+               "hash as entry 0"},
         Defect{"stored_size_past_the_end", setU32(record(1) + 12, 0x10000),
                "build/multicollection/000001.bin): stored size 65536 at offset 244 runs past"},
         Defect{"data_header_past_the_end", setU32(record(0) + 8, 0x7FFFFFF0),
                "data header of 2147483632 bytes at offset"},
-        Defect{"data_offset_past_the_end", setU32(record(0) + 4, 1), "runs past the end of the file"},
+        Defect{"data_offset_past_the_end", setU32(record(0) + 4, 1),
+               "runs past the end of the file"},
         Defect{"entries_overlap", setU32(record(1), 160),
                "overlaps entry 0 (hash 665FF35AC79D382B, build/multicollection/000000.bin)"},
         Defect{"entry_inside_its_table", setU32(record(0), 50), "overlaps table 0 at offset 40"},
@@ -279,14 +293,11 @@ TEST(UopContainer, DamagedEntriesAreNamedWhenTheirPayloadIsRead) {
     }
     return "(read without complaint)";
   };
-  const std::string entry1 = "multi.uop: entry 1 (hash " +
-                             [] {
-                               char b[17];
-                               std::snprintf(b, sizeof b, "%016llX",
-                                             static_cast<unsigned long long>(uopHash(multiName(1))));
-                               return std::string(b);
-                             }() +
-                             ", build/multicollection/000001.bin): ";
+  const std::string entry1 = "multi.uop: entry 1 (hash " + [] {
+    char b[17];
+    std::snprintf(b, sizeof b, "%016llX", static_cast<unsigned long long>(uopHash(multiName(1))));
+    return std::string(b);
+  }() + ", build/multicollection/000001.bin): ";
   EXPECT_EQ(payloadFault(setU16(record(1) + 32, 3)),
             entry1 + "compression 3 is not supported (only 0, stored, and 1, zlib)");
   EXPECT_EQ(payloadFault(setU32(record(1) + 16, 4999)),
@@ -299,8 +310,9 @@ TEST(UopContainer, DamagedEntriesAreNamedWhenTheirPayloadIsRead) {
   EXPECT_NE(payloadFault(setU32(record(1) + 16, 0xFFFFFFF0)).find("cannot come from a zlib stream"),
             std::string::npos);
   const auto zippedSize = UopContainer::parse(sampleFile(), "").entries()[1].storedSize();
-  EXPECT_EQ(payloadFault(setU16(record(1) + 32, 0)),
-            entry1 + "stored size " + std::to_string(zippedSize) + " differs from its full size 5000");
+  EXPECT_EQ(
+      payloadFault(setU16(record(1) + 32, 0)),
+      entry1 + "stored size " + std::to_string(zippedSize) + " differs from its full size 5000");
   // Bytes of the stream broken: the second entry's data starts after the first's 112 bytes.
   const std::size_t zlibAt = record(2) + 112 + 12;
   EXPECT_NE(payloadFault(setU32(zlibAt + 2, 0xFFFFFFFF)).find(entry1 + "zlib stream"),
@@ -312,7 +324,8 @@ TEST(UopVerify, FindsTheFirstFaultOfAContainer) {
   EXPECT_EQ(verifyUop(file), std::nullopt);
   EXPECT_NE(verifyUop(mutated(file, setU8(record(2) + 112 + 11, 0x55)))->find("Adler-32"),
             std::string::npos);
-  EXPECT_EQ(*verifyUop(mutated(file, setU32(24, 4))), "the header counts 4 entries, the tables hold 3");
+  EXPECT_EQ(*verifyUop(mutated(file, setU32(24, 4))),
+            "the header counts 4 entries, the tables hold 3");
   EXPECT_EQ(*verifyUop(mutated(file, setU32(40, 1))), "table 0 counts 1 entries and holds 2");
   EXPECT_NE(verifyUop(mutated(file, setU32(record(1) + 16, 5001)))->find("not its full size 5001"),
             std::string::npos);
@@ -326,7 +339,7 @@ TEST(UopContainer, ChangedEntriesGetANewDataHeaderAndKeepTheirCompression) {
   const Bytes file = sampleFile();
   UopContainer c = UopContainer::parse(file, "multi.uop");
   const std::uint64_t before = fileTimeNow();
-  c.setPayload(uopHash(multiName(1)), Bytes(300, 9));  // was compressed
+  c.setPayload(uopHash(multiName(1)), Bytes(300, 9));        // was compressed
   c.setPayload(uopHash(multiName(0)), pattern(7, 8), true);  // was stored
   const std::uint64_t after = fileTimeNow();
   const Bytes out = c.serialize();
@@ -340,7 +353,7 @@ TEST(UopContainer, ChangedEntriesGetANewDataHeaderAndKeepTheirCompression) {
   EXPECT_EQ(again.payload(zipped), Bytes(300, 9));
   EXPECT_EQ(again.entries()[0].compression, 0);
   EXPECT_EQ(again.entries()[0].stored, pattern(7, 8));
-  for (int i : {0, 1}) {
+  for (std::size_t i : {0u, 1u}) {
     const Bytes& h = again.entries()[i].header;
     ASSERT_EQ(h.size(), 12u);
     EXPECT_EQ(loadU16(h.data()), 3);
@@ -420,6 +433,7 @@ TEST(UopContainer, FilesThatCannotBeReadSaySo) {
     UopContainer::read(dir.file("short.uop"));
     FAIL() << "read a 4-byte container";
   } catch (const FormatError& e) {
-    EXPECT_EQ(std::string(e.what()), dir.file("short.uop") + ": too short for a UOP container (4 bytes)");
+    EXPECT_EQ(std::string(e.what()),
+              dir.file("short.uop") + ": too short for a UOP container (4 bytes)");
   }
 }
