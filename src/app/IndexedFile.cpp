@@ -116,18 +116,21 @@ void IndexedFile::loadUop(const std::string& path, const UopForm& form) {
   // Slots are found by their names' hashes; entries of other names (housing.bin) stay in the
   // container untouched.
   std::vector<std::pair<std::int64_t, const UopEntry*>> found;
-  for (std::int64_t n = 0; n < form.slotLimit; ++n)
-    if (const UopEntry* e =
-            container->find(uopEntryName(form.family, static_cast<std::uint32_t>(n))))
-      found.emplace_back(n, e);
+  for (const UopEntry& e : container->entries())
+    if (const auto n = uopSlotOfHash(form.family, form.slotLimit, e.hash))
+      found.emplace_back(*n, &e);
+  std::sort(found.begin(), found.end());
   const std::int64_t count =
       std::max(form.minRecords, found.empty() ? std::int64_t{0} : found.back().first + 1);
   std::vector<IndexRecord> records(static_cast<std::size_t>(count),
                                    IndexRecord{-1, -1, form.emptyExtra});
   Bytes data;
-  for (const auto& [n, entry] : found) {
-    UopSlotData slot = withContext(path + ", " + container->describe(*entry),
-                                   [&] { return form.fromPayload(n, container->payload(*entry)); });
+  for (const auto& slotEntry : found) {
+    // Named apart: a lambda cannot take a structured binding here.
+    const std::int64_t n = slotEntry.first;
+    const UopEntry& entry = *slotEntry.second;
+    UopSlotData slot = withContext(path + ", " + container->describe(entry),
+                                   [&] { return form.fromPayload(n, container->payload(entry)); });
     if (slot.data.empty()) continue;
     if (data.size() + slot.data.size() > 0x7FFFFFFFull)
       throw Error(formatMessage("%s holds more than 2 GB of slot data.", {path}));
@@ -157,11 +160,12 @@ void IndexedFile::saveUop(const std::string& path, const UopForm& form) const {
   // New entries are stored as the container's own entries of the family are, or as the client
   // stores the family.
   bool compress = form.compressNew;
-  for (std::int64_t n = 0; n < form.slotLimit && m_uop; ++n)
-    if (const UopEntry* e = m_uop->find(uopEntryName(form.family, static_cast<std::uint32_t>(n)))) {
-      compress = e->compression == 1;
-      break;
-    }
+  if (m_uop)
+    for (const UopEntry& e : m_uop->entries())
+      if (uopSlotOfHash(form.family, form.slotLimit, e.hash)) {
+        compress = e.compression == 1;
+        break;
+      }
   const auto oldCount = static_cast<std::int64_t>(m_uopIndex.size() / kIndexRecordSize);
   const std::int64_t count = std::max(recordCount(), m_uop ? oldCount : 0);
   const std::vector<IndexRecord> now = records(0, count);

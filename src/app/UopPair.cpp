@@ -1,7 +1,10 @@
 #include "app/UopPair.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <memory>
+#include <unordered_map>
 
 #include "app/Error.h"
 #include "app/IndexedFile.h"
@@ -76,6 +79,24 @@ std::optional<int> mapNumberOfName(const std::string& path) {
     number = number * 10 + (name[end++] - '0');
   // "map0.mul", "map0LegacyMUL.uop", "map0x.mul": the digits end the number.
   return number;
+}
+
+std::optional<std::int64_t> uopSlotOfHash(UopFamily family, std::int64_t slotLimit,
+                                          std::uint64_t hash) {
+  // Above the highest slot any family's form reads.
+  constexpr std::int64_t kTableSlots = 0x14000;
+  using Table = std::unordered_map<std::uint64_t, std::int64_t>;
+  static std::array<std::unique_ptr<Table>, 6> tables;
+  auto& table = tables.at(static_cast<std::size_t>(family));
+  if (!table) {
+    table = std::make_unique<Table>();
+    table->reserve(kTableSlots);
+    for (std::int64_t n = 0; n < kTableSlots; ++n)
+      table->emplace(uopHash(uopEntryName(family, static_cast<std::uint32_t>(n))), n);
+  }
+  const auto it = table->find(hash);
+  if (it == table->end() || it->second >= slotLimit) return std::nullopt;
+  return it->second;
 }
 
 UopForm uopForm(UopFamily family) {

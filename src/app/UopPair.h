@@ -56,6 +56,11 @@ struct UopForm {
       toPayload;
 };
 
+// The slot whose name has this hash in the family's container (slots below `slotLimit`), or
+// nullopt. The names' hashes are worked out once per family, on the first call.
+std::optional<std::int64_t> uopSlotOfHash(UopFamily family, std::int64_t slotLimit,
+                                          std::uint64_t hash);
+
 // The standard form of art, gumps and sounds. Gumps: the payload is u32 width, u32 height, then
 // the slot's bytes; a payload under 8 bytes, or one whose size claims more pixels than
 // kMaxGumpPixels, is refused; 0 x 0 is read as an empty slot.
