@@ -313,39 +313,36 @@ void appendNumber(std::string& s, std::uint32_t n, std::size_t width) {
 }  // namespace
 
 std::string uopEntryName(UopFamily family, std::uint32_t number, std::uint32_t sub) {
+  // Text before the number, its digits, and the ending. A map's number goes into its folder's
+  // name, an animation's action into a folder of the body.
+  struct Form {
+    const char* folder;
+    std::size_t digits;
+    const char* ending;
+  };
+  static constexpr Form kForms[] = {
+      {"build/artlegacymul/", 8, ".tga"},
+      {"build/gumpartlegacymul/", 8, ".tga"},
+      {"legacymul/", 8, ".dat"},
+      {"build/soundlegacymul/", 8, ".dat"},
+      {"build/multicollection/", 6, ".bin"},
+      {"build/animationlegacyframe/", 6, ".bin"},
+  };
+  static_assert(std::size(kForms) == static_cast<std::size_t>(UopFamily::AnimationFrame) + 1);
+  const Form& form = kForms[static_cast<std::size_t>(family)];
   std::string s;
   s.reserve(48);
-  switch (family) {
-    case UopFamily::Art:
-      s = "build/artlegacymul/";
-      appendNumber(s, number, 8);
-      return s += ".tga";
-    case UopFamily::Gump:
-      s = "build/gumpartlegacymul/";
-      appendNumber(s, number, 8);
-      return s += ".tga";
-    case UopFamily::Map:
-      s = "build/map";
-      appendNumber(s, sub, 1);
-      s += "legacymul/";
-      appendNumber(s, number, 8);
-      return s += ".dat";
-    case UopFamily::Sound:
-      s = "build/soundlegacymul/";
-      appendNumber(s, number, 8);
-      return s += ".dat";
-    case UopFamily::Multi:
-      s = "build/multicollection/";
-      appendNumber(s, number, 6);
-      return s += ".bin";
-    case UopFamily::AnimationFrame:
-      s = "build/animationlegacyframe/";
-      appendNumber(s, number, 6);
-      s += '/';
-      appendNumber(s, sub, 2);
-      return s += ".bin";
+  if (family == UopFamily::Map) {
+    s = "build/map";
+    appendNumber(s, sub, 1);
   }
-  return s;
+  s += form.folder;
+  appendNumber(s, number, form.digits);
+  if (family == UopFamily::AnimationFrame) {
+    s += '/';
+    appendNumber(s, sub, 2);
+  }
+  return s += form.ending;
 }
 
 std::optional<std::string> uopKnownName(std::uint64_t hash) {
