@@ -58,20 +58,6 @@ std::optional<TItem> heldItem(const WorldModels& m, std::uint32_t owner, std::in
 constexpr ValueRange kGroupPosition{-0xFFFF, 0xFFFF};
 constexpr ValueRange kGroupHeight{-0xFF, 0xFF};
 
-// Everything recorded while it lives is one undo step, also when an edit throws.
-class StepGroup {
-public:
-  StepGroup(UndoStack& stack, const std::string& label) : m_stack(stack) {
-    m_stack.beginGroup(label);
-  }
-  ~StepGroup() { m_stack.endGroup(); }
-  StepGroup(const StepGroup&) = delete;
-  StepGroup& operator=(const StepGroup&) = delete;
-
-private:
-  UndoStack& m_stack;
-};
-
 }  // namespace
 
 WorldBounds worldBoundsOf(const WorldModels& m) {
@@ -232,7 +218,7 @@ BulkResult Selection::editEach(WorldEdits& edits, const std::string& label, Edit
   BulkResult result;
   const std::vector<TItem> chosen = items(edits.models());
   if (chosen.empty()) return result;
-  const StepGroup step(edits.stack(), label);
+  const UndoGroup step(edits.stack(), label);
   for (const TItem& it : chosen) {
     if (edit(it))
       ++result.changed;
@@ -287,7 +273,7 @@ BulkResult Selection::paste(WorldEdits& edits, const std::vector<GroupItem>& gro
   const WorldBounds bounds = worldBoundsOf(edits.models());
   std::vector<TItem> placed;
   {
-    const StepGroup step(edits.stack(), label);
+    const UndoGroup step(edits.stack(), label);
     for (const GroupItem& g : group) {
       const std::int64_t px = std::int64_t(x) + g.dx;
       const std::int64_t py = std::int64_t(y) + g.dy;

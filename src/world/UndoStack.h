@@ -103,4 +103,19 @@ private:
   std::uint32_t m_replayParts = 0;
 };
 
+// Everything recorded while it lives is one step named `label`, also when an edit throws on the
+// way.
+class UndoGroup {
+public:
+  UndoGroup(UndoStack& stack, const std::string& label) : m_stack(stack) {
+    m_stack.beginGroup(label);
+  }
+  ~UndoGroup() { m_stack.endGroup(); }
+  UndoGroup(const UndoGroup&) = delete;
+  UndoGroup& operator=(const UndoGroup&) = delete;
+
+private:
+  UndoStack& m_stack;
+};
+
 }  // namespace quillotide

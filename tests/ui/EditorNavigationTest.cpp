@@ -196,10 +196,10 @@ void EditorNavigationTest::theStatusBarFollowsEveryChange() {
   r.show();
   const QPoint at = EditorRun::cell(kC + 3, kC + 1);
   QTest::mouseMove(r.view(), at);
-  QCOMPARE(status(r, 2), QStringLiteral("Cell: 35,33,0   Centre: 32,32   Zoom: 1   Tool: None"));
+  QCOMPARE(status(r, 2), QStringLiteral("Cell: 35,33,0   Centre: 32,32   Zoom: 1   Tool: Select"));
   // A key moves the world under the still mouse: the status names the new cell at once.
   QTest::keyClick(r.editor.get(), Qt::Key_Right);
-  QCOMPARE(status(r, 2), QStringLiteral("Cell: 36,32,0   Centre: 33,31   Zoom: 1   Tool: None"));
+  QCOMPARE(status(r, 2), QStringLiteral("Cell: 36,32,0   Centre: 33,31   Zoom: 1   Tool: Select"));
   // A tool chosen in its window is named.
   QTest::mouseClick(r.editor->toolWindows().staticTool().findChild<QAbstractButton*>("btnDelete"),
                     Qt::LeftButton);

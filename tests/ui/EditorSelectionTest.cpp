@@ -213,6 +213,14 @@ void EditorSelectionTest::buttonsAndKeysEditTheWholeSelectionOneUndoStepEach() {
   QTest::mouseClick(tool.findChild<QAbstractButton*>(QStringLiteral("btnMoveDown")),
                     Qt::LeftButton);
   QCOMPARE(r.editor->editorTool(), 12);
+  // "Select" gives the clicks back to the Select tool.
+  auto* select = tool.findChild<QAbstractButton*>(QStringLiteral("btnSelect"));
+  QTest::mouseClick(select, Qt::LeftButton);
+  QCOMPARE(r.editor->editorTool(), 0);
+  QVERIFY(select->isChecked());
+  r.activateEditor();
+  r.click(EditorRun::post(34, 34));
+  QCOMPARE(r.selected(), std::size_t(1));
 }
 
 void EditorSelectionTest::aPasteOverTheEdgePlacesTheRestAndSaysHowManyWereLeftOut() {

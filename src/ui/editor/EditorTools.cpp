@@ -38,20 +38,6 @@ std::optional<CellRect> secondCorner(TSEditorForm::ToolCorner& corner, const TIt
   return r;
 }
 
-// Everything recorded while it lives is one undo step, also when a bad field stops the tool.
-class StepGroup {
-public:
-  StepGroup(UndoStack& stack, const std::string& label) : m_stack(stack) {
-    m_stack.beginGroup(label);
-  }
-  ~StepGroup() { m_stack.endGroup(); }
-  StepGroup(const StepGroup&) = delete;
-  StepGroup& operator=(const StepGroup&) = delete;
-
-private:
-  UndoStack& m_stack;
-};
-
 std::int32_t number(const QString& text) { return parseInt(text.toStdString()); }
 
 // The altitude change that keeps z within -128 .. 127, so every owner and the editor's copy land
@@ -196,7 +182,7 @@ private:
       TSEditorForm& editor;
       ~Resort() { editor.requestResort(); }
     } resortAfter{m_editor};
-    const StepGroup step(edits().stack(), stepName());
+    const UndoGroup step(edits().stack(), stepName());
     for (int x = rect->x0; x <= rect->x1; ++x)
       for (int y = rect->y0; y <= rect->y1; ++y) {
         const std::int8_t z = clampAltitude(number(m_statics.tileZ()));
@@ -227,7 +213,7 @@ private:
       TSEditorForm& editor;
       ~Rebuild() { editor.requestRebuild(); }
     } rebuildAfter{m_editor};
-    const StepGroup group(edits().stack(), stepName());
+    const UndoGroup group(edits().stack(), stepName());
     const std::vector<TItem> area = items();
     for (const TItem& it : area) {
       if (!isObjectKind(it.kind) || it.deleted || !rect->contains(it)) continue;
@@ -250,7 +236,7 @@ private:
       low = number(m_statics.nukeDown());
       high = number(m_statics.nukeUp());
     }
-    const StepGroup group(edits().stack(), stepName());
+    const UndoGroup group(edits().stack(), stepName());
     for (TItem& it : items()) {
       if (!isObjectKind(it.kind) || it.deleted || !rect->contains(it)) continue;
       if (testId && it.tileId != currentId()) continue;
@@ -296,7 +282,7 @@ private:
         m_editor.landBrush().cells(cx, cy, map->width(), map->height());
     // The cells of one click are one undo step, also when a bad field stops the loop.
     const std::string name = stepName();
-    const StepGroup group(edits().stack(), name);
+    const UndoGroup group(edits().stack(), name);
     if (tool == kSmooth) {
       // Every cell moves towards its neighbours as they were before this step.
       const std::vector<int> z = smoothedAltitudes(

@@ -239,7 +239,7 @@ void TSEditorForm::setViewCentre(int x, int y) {
 
 QString TSEditorForm::toolName(int tool) {
   static const char* const names[] = {
-      "None",        "Item Info",    "Delete",     "Add",         "Colour",      "Set Id",
+      "Select",      "Item Info",    "Delete",     "Add",         "Colour",      "Set Id",
       "Tile",        "Move",         "Move",       "Move",        "Move",        "Move",
       "Move",        "Move",         "Move",       "Up",          "Down",        "Nuke",
       "Get Id",      "Get Colour",   "Get Land Id", "Set Land Id", "Raise Land", "Lower Land",

@@ -93,6 +93,8 @@ TStaticToolForm::TStaticToolForm(TSEditorForm& editor, Registry& registry, Dialo
   tools->addWidget(toolButton("btnAdd", "Add", "Add Item", 3), 1, 0);
   tools->addWidget(toolButton("btnChangeColor", "Change Color", "Change Color", 4), 1, 1);
   tools->addWidget(toolButton("btnSetId", "Set Id", "Set ID", 5), 2, 0);
+  // Tool 0: a click selects, Ctrl+click adds or removes, Shift+drag selects by a rubber band.
+  tools->addWidget(toolButton("btnSelect", "Select", "Select Items", 0), 2, 1);
   tools->addWidget(toolButton("btnGetId", "Get ID", "Get ID", 18), 3, 0);
   tools->addWidget(toolButton("btnGetColor", "Get Color", "Get Color", 19), 3, 1);
   layout->addLayout(tools);
