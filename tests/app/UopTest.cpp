@@ -219,6 +219,9 @@ TEST(UopContainer, KeepsAnUnusualLayoutByteForByte) {
   ASSERT_EQ(c.entries().size(), 2u);
   EXPECT_EQ(c.payload(c.entries()[1]), b);
   EXPECT_EQ(c.serialize(), file);
+  TempDir dir;
+  c.save(dir.file("odd.uop"));
+  EXPECT_EQ(readBytes(dir.file("odd.uop")), file);
   EXPECT_EQ(verifyUop(file), std::nullopt);
 
   // A changed entry keeps its place; what follows moves by the change and stays intact.
