@@ -69,6 +69,7 @@ private slots:
   void installedCopyWritesTheSampleSetIntoTheUsersDataFolder();
   void unwritableProgramFolderCountsAsInstalled();
   void helpAndAboutSayWhere();
+  void pathsInTheHomeAreShownFromTilde();
 };
 
 void ProgramFoldersTest::portableCopyKeepsEverythingBesideItself() {
@@ -152,8 +153,9 @@ void ProgramFoldersTest::helpAndAboutSayWhere() {
   UserHome home;
   const QString help = QString::fromStdString(quillotide::ui::programHelp());
   QVERIFY(help.startsWith(QStringLiteral("Usage: quillotide")));
-  QVERIFY2(help.contains(QString::fromStdString(home.configDir())), qPrintable(help));
-  QVERIFY2(help.contains(QString::fromStdString(joinPath(home.dataDir(), "sample"))),
+  using quillotide::ui::shownPath;
+  QVERIFY2(help.contains(QString::fromStdString(shownPath(home.configDir()))), qPrintable(help));
+  QVERIFY2(help.contains(QString::fromStdString(shownPath(joinPath(home.dataDir(), "sample")))),
            qPrintable(help));
   QCOMPARE(QString::fromStdString(quillotide::ui::programVersionLine()),
            QStringLiteral("quillotide %1\n").arg(QString::fromStdString(
@@ -178,6 +180,16 @@ void ProgramFoldersTest::helpAndAboutSayWhere() {
               ->text()
               .contains(QString::fromStdString(quillotide::programVersion())));
   about->accept();
+}
+
+void ProgramFoldersTest::pathsInTheHomeAreShownFromTilde() {
+  using quillotide::ui::shownPath;
+  const std::string home = QDir::homePath().toStdString();
+  QCOMPARE(shownPath(home + "/.config/Quillotide"), std::string("~/.config/Quillotide"));
+  QCOMPARE(shownPath(home), std::string("~"));
+  // A folder whose name only begins like the home is another folder.
+  QCOMPARE(shownPath(home + "x/config.xml"), home + "x/config.xml");
+  QCOMPARE(shownPath("/opt/quillotide/config.xml"), std::string("/opt/quillotide/config.xml"));
 }
 
 QTEST_MAIN(ProgramFoldersTest)
