@@ -119,6 +119,19 @@ TEST(UopFamilyCli, UnpackAndPackConvertEveryFamilyLosslessly) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(test::readBytes(s("m.mul")), test::readBytes(s("map0.mul")));
 
+  // The map group changes a container in place; only the changed cell differs once unpacked.
+  r = runCliWords({"map", "set-cell", s("m.uop"), "5", "6", "--id", "0x44", "--z", "3", "--width",
+                   "256", "--height", "256"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_FALSE(verifyUop(test::readBytes(s("m.uop"))));
+  ASSERT_EQ(runCliWords({"uop", "unpack", s("m.uop"), s("m2.mul")}).code, 0);
+  Bytes expected = test::readBytes(s("map0.mul"));
+  const std::size_t cell = (0 * 32 + 0) * 196 + 4 + (6 * 8 + 5) * 3;
+  expected[cell] = 0x44;
+  expected[cell + 1] = 0;
+  expected[cell + 2] = 3;
+  EXPECT_EQ(test::readBytes(s("m2.mul")), expected);
+
   EXPECT_EQ(runCliWords({"uop", "pack", "anim", s("a"), s("b"), s("c.uop")}).code, 2);
   EXPECT_EQ(runCliWords({"uop", "pack", "art", s("artidx.mul"), s("art.mul"), s("c.mul")}).code, 2);
 }
