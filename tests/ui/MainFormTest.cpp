@@ -5,6 +5,9 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QScrollArea>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QScrollBar>
@@ -17,6 +20,8 @@
 #include "UiTestSupport.h"
 #include "app/FileIO.h"
 #include "sample/Sample.h"
+#include "sample/SampleClient.h"
+#include "ui/main/ClientFolderForm.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/main/SlotListView.h"
 #include "ui/main/Startup.h"
@@ -35,13 +40,14 @@ namespace {
 
 // One start of the program from the folder it lives in, as main() runs it.
 struct Start {
-  explicit Start(const std::string& programDir, const char* argument = nullptr) {
+  explicit Start(const std::string& programDir, const char* argument = nullptr,
+                 const char* second = nullptr) {
     dialogs.onUnexpected = [](const QString& what) {
       QTest::qFail(qPrintable(what), __FILE__, __LINE__);
     };
-    const char* argv[] = {"quillotide", argument};
-    startup =
-        std::make_unique<quillotide::ui::Startup>(argument ? 2 : 1, argv, programDir, dialogs);
+    const char* argv[] = {"quillotide", argument, second};
+    const int argc = second ? 3 : argument ? 2 : 1;
+    startup = std::make_unique<quillotide::ui::Startup>(argc, argv, programDir, dialogs);
     startup->mainForm().show();
     startup->begin();
   }
@@ -60,6 +66,8 @@ class MainFormTest : public QObject {
 private slots:
   void pagesInOrderWithSettingsOpen();
   void everyPageIsOneClickAwayAt1024x768();
+  void settingsPageHasRoomAt1024x768();
+  void clientSwitchStartsWithTheFolderFoundAndLoaded();
   void withoutConfigTheOneColourMarkEntryIsWritten();
   void storedPathsAndOptionsFillTheFields();
   void worldeditorStartLoadsWhatIsNotLoadedYet();
@@ -134,6 +142,60 @@ void MainFormTest::everyPageIsOneClickAwayAt1024x768() {
   // The keyboard walks the list past the headings.
   QTest::keyClick(list, Qt::Key_Down);
   QCOMPARE(pages->currentWidget(), run.mainForm->page("Tiledata (M)"));
+}
+
+void MainFormTest::settingsPageHasRoomAt1024x768() {
+  ProgramRun run;
+  run.mainForm->resize(1024, 768);
+  run.mainForm->show();
+  QVERIFY(QTest::qWaitForWindowExposed(run.mainForm.get()));
+  run.clickPage("Settings");
+  auto* page = run.mainForm->settingsPage();
+  auto* scroll = page->findChild<QScrollArea*>("sbSettings");
+  // Nothing sideways out of sight, and the client folder row in view above the groups.
+  QVERIFY(!scroll->horizontalScrollBar()->isVisible());
+  QVERIFY(scroll->widget()->width() <= scroll->viewport()->width());
+  for (const char* name : {"eClientFolder", "btnFindFiles"})
+    QVERIFY(run.find<QWidget>(name)->visibleRegion().boundingRect().size() ==
+            run.find<QWidget>(name)->size());
+  // Every button shows its whole caption, every path field room for a path.
+  for (QPushButton* button : page->findChildren<QPushButton*>())
+    QVERIFY2(button->width() >= button->fontMetrics().horizontalAdvance(button->text()) + 8,
+             qPrintable(button->objectName()));
+  for (QLineEdit* field : page->findChildren<QLineEdit*>())
+    if (field->objectName() != "eMapWidth" && field->objectName() != "eMapHeight")
+      QVERIFY2(field->width() >= 150, qPrintable(field->objectName()));
+  for (QGroupBox* box : page->findChildren<QGroupBox*>())
+    QVERIFY2(box->width() >= box->minimumSizeHint().width(), qPrintable(box->objectName()));
+}
+
+void MainFormTest::clientSwitchStartsWithTheFolderFoundAndLoaded() {
+  quillotide::test::TempDir program, client;
+  quillotide::sample::writeSampleClient(client.path());
+  {
+    Start start(program.path(), "--client", client.path().c_str());
+    QCOMPARE(start.field("ClientFolder"), QString::fromStdString(client.path()));
+    QCOMPARE(start.field("Hues"), QString::fromStdString(client.file("Hues.mul")));
+    const quillotide::Registry& r = start.startup->registry();
+    QVERIFY(r.art->isUop());
+    QVERIFY(r.hues->isLoaded());
+    QVERIFY(r.tiledata->isLoaded());
+    QVERIFY(r.multis->isUop());
+    QCOMPARE(r.map->width(), 7168);
+    QVERIFY(r.statics->isLoaded());
+    QVERIFY(start.startup->mainForm().settingsPage()->clientFolderForm()->isVisible());
+    // Stored in the program's own config.xml, for the next start.
+    QVERIFY(readText(program.file("config.xml")).find(client.file("TileData.mul")) !=
+            std::string::npos);
+    for (const QString& said : start.dialogs.messageTexts())
+      QVERIFY2(!said.contains("Cannot") && !said.contains("not"), qPrintable(said));
+  }
+  {
+    // Without the folder: said, and nothing else happens.
+    Start start(program.path(), "--client");
+    QCOMPARE(start.dialogs.messages().size(), 1);
+    QVERIFY(start.dialogs.messageTexts().first().contains("--client DIR"));
+  }
 }
 
 void MainFormTest::withoutConfigTheOneColourMarkEntryIsWritten() {

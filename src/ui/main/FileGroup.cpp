@@ -90,7 +90,8 @@ FileGroupBox::FileGroupBox(const FileGroupInfo& info, TConfig& config, Dialogs& 
     auto* save = new QPushButton(QStringLiteral("Save"), this);
     save->setObjectName(QStringLiteral("btnSave") + info.id);
     connect(save, &QPushButton::clicked, this, &FileGroupBox::saveClicked);
-    m_grid->addWidget(save, m_info.fields.size() > 1 ? 1 : 0, m_info.fields.size() > 1 ? 3 : 4);
+    // Under "Load" in every group: the path fields keep the width of the page's column.
+    m_grid->addWidget(save, 1, 3);
   }
   m_grid->setColumnStretch(1, 1);
 }

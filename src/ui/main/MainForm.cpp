@@ -192,6 +192,8 @@ void TMainForm::createPageList() {
     auto* heading = new QListWidgetItem(group.heading, m_pageList);
     heading->setFlags(Qt::NoItemFlags);
     heading->setFont(headingFont);
+    // A heading is no page to choose, yet it reads as a heading rather than as a disabled line.
+    heading->setForeground(m_pageList->palette().windowText());
     for (const QString& name : group.pages) {
       const int index = sheetIndex(m_pages, name);
       if (index < 0) continue;
