@@ -3,6 +3,8 @@
 // seam; then the messages shown and the files written are read.
 
 #include <QAction>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -10,6 +12,7 @@
 
 #include "UiTestSupport.h"
 #include "app/FileIO.h"
+#include "sample/SampleClient.h"
 #include "support/WorldFiles.h"
 #include "ui/editor/DiffForm.h"
 #include "ui/editor/SEditorForm.h"
@@ -29,6 +32,7 @@ private slots:
   void mapDiffCreatedAndAppliedGivesTheChangedMap();
   void staticDiffCopiedAndAppliedLikeTheCore();
   void diffAppliedOntoTheLoadedMapOutlivesTheNextPatchMap();
+  void facetTwoDiffOfAClientFolderFoundAndApplied();
 };
 
 namespace {
@@ -92,7 +96,7 @@ void DiffFormTest::browseStoresExistingFilesOnly() {
   click(form, "btnChangedStatics0");
   run.dialogs.answerOpen(run.path("map0.mul"));
   click(form, "btnOrigMap0");
-  QCOMPARE(run.dialogs.asked().last().filter, QStringLiteral("Map0.mul|Map0.mul"));
+  QCOMPARE(run.dialogs.asked().last().filter, QStringLiteral("Map0.mul|Map0.mul;map0.mul;MAP0.MUL"));
   QCOMPARE(form->findChild<QLineEdit*>("eOrigMap0")->text(), run.path("map0.mul"));
   QCOMPARE(run.registry->config->getString("DiffOrigMap0"), run.dir.file("map0.mul"));
   // A typed path is used but not stored.
@@ -126,7 +130,7 @@ void DiffFormTest::mapDiffCreatedAndAppliedGivesTheChangedMap() {
   const auto& asked = run.dialogs.asked();
   QCOMPARE(asked.last().kind, ScriptedDialogs::Kind::SaveFile);
   QCOMPARE(asked.last().title, QStringLiteral("Choose Mapdif0.mul"));
-  QCOMPARE(asked.last().filter, QStringLiteral("Mapdif0.mul|Mapdif0.mul"));
+  QCOMPARE(asked.last().filter, QStringLiteral("Mapdif0.mul|Mapdif0.mul;mapdif0.mul;MAPDIF0.MUL"));
   QCOMPARE(asked.last().defaultExtension, QStringLiteral("mul"));
   QCOMPARE(run.dialogs.messageTexts(), QStringList{QStringLiteral("1 Mapblocks patched.")});
   QVERIFY(!run.mainForm->gauge().isVisible());
@@ -259,6 +263,79 @@ void DiffFormTest::diffAppliedOntoTheLoadedMapOutlivesTheNextPatchMap() {
   QCOMPARE(tileAt(9, 17), 0x99);
   QCOMPARE(tileAt(3, 3), 0x55);
   QCOMPARE(tileAt(20, 4), 0x66);
+  QCOMPARE(run.dialogs.pendingAnswers(), 0);
+}
+
+// A client folder copied from Windows keeps facet 2's diff in lower case: with facet 2 chosen the
+// tool names its files, proposes the ones there whatever their case, and applies them at the
+// facet's size.
+void DiffFormTest::facetTwoDiffOfAClientFolderFoundAndApplied() {
+  namespace sample = quillotide::sample;
+  ProgramRun run;
+  const std::string client = run.dir.file("client");
+  sample::writeSampleClient(client);
+  const auto inClient = [&](const char* name) {
+    return QString::fromStdString(client + "/" + name);
+  };
+  auto* form = openDiffTool(run);
+  QVERIFY(form);
+  auto* facet = form->findChild<QComboBox*>(QStringLiteral("cbFacet"));
+  QVERIFY(facet);
+  facet->setFocus();
+  QTest::keyClick(facet, Qt::Key_Down);
+  QTest::keyClick(facet, Qt::Key_Down);
+  QCOMPARE(facet->currentText(), QStringLiteral("2"));
+  QCOMPARE(run.registry->config->getString("DiffFacet"), std::string("2"));
+  auto* size = form->findChild<QLabel*>(QStringLiteral("lWorldSize"));
+  QVERIFY(size);
+  QCOMPARE(size->text(), QStringLiteral("World size: 2304 x 1600"));
+  auto* field = form->findChild<QLineEdit*>(QStringLiteral("eOrigStaIdx0"));
+  QVERIFY(field);
+  bool labelled = false;
+  for (const QLabel* label : form->findChildren<QLabel*>())
+    labelled = labelled || (label->buddy() == field &&
+                            label->text() == QStringLiteral("Original Staidx2.mul"));
+  QVERIFY(labelled);
+
+  typePath(form, "eOrigStaIdx0", inClient("staidx2.mul"));
+  typePath(form, "eOrigStatics0", inClient("statics2.mul"));
+  typePath(form, "eOrigMap0", inClient("map2.mul"));
+  QCOMPARE(size->text(), QStringLiteral("World size: 2304 x 1600"));
+
+  run.dialogs.answerOpen(inClient("stadifl2.mul"));
+  run.dialogs.answerOpen(inClient("stadifi2.mul"));
+  run.dialogs.answerOpen(inClient("stadif2.mul"));
+  click(form, "btnApplyStaticDiff");
+  const auto& asked = run.dialogs.asked();
+  QCOMPARE(asked.size(), 3);
+  QCOMPARE(asked[0].title, QStringLiteral("Choose Stadifl2.mul"));
+  QCOMPARE(asked[0].proposed, inClient("stadifl2.mul"));
+  QCOMPARE(asked[2].proposed, inClient("stadif2.mul"));
+  QCOMPARE(asked[0].filter, QStringLiteral("Stadifl2.mul|Stadifl2.mul;stadifl2.mul;STADIFL2.MUL"));
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{QStringLiteral("1 Staticblocks patched.")});
+
+  run.dialogs.clear();
+  run.dialogs.answerOpen(inClient("mapdifl2.mul"));
+  run.dialogs.answerOpen(inClient("mapdif2.mul"));
+  click(form, "btnApplyMapDiff");
+  QCOMPARE(run.dialogs.asked()[1].proposed, inClient("mapdif2.mul"));
+  QCOMPARE(run.dialogs.messageTexts(), QStringList{QStringLiteral("1 Mapblocks patched.")});
+
+  // On disk: the campfire in the diff's block, the block paved, at facet 2's geometry.
+  const int x = sample::kSampleDiffBlockX * 8 + 3, y = sample::kSampleDiffBlockY * 8 + 3;
+  quillotide::TStatics statics;
+  statics.open(client + "/staidx2.mul", client + "/statics2.mul", 2304, 1600,
+               quillotide::StorageMode::Memory);
+  bool fire = false;
+  for (const quillotide::TItem& s : statics.getItemsInRect(x, x, y, y))
+    fire = fire || s.tileId == sample::kSampleDiffStatic;
+  QVERIFY(fire);
+  const quillotide::Bytes map = readBytes(client + "/map2.mul");
+  const std::size_t block = static_cast<std::size_t>(sample::kSampleDiffBlockX * 200 +
+                                                     sample::kSampleDiffBlockY);
+  QCOMPARE(quillotide::loadU16(map.data() + block * 196 + 4 + 3 * (3 * 8 + 3)), 0x0D);
+  // Facet 0's files are untouched by facet 2's diff.
+  QCOMPARE(quillotide::fileSize(client + "/map0.mul"), 89915392u);
   QCOMPARE(run.dialogs.pendingAnswers(), 0);
 }
 

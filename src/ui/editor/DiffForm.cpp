@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <QComboBox>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -13,7 +14,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/Error.h"
+#include "app/Facet.h"
 #include "app/FileIO.h"
+#include "app/FileNames.h"
 #include "registry/Registry.h"
 #include "ui/main/HeldFiles.h"
 #include "ui/main/MainForm.h"
@@ -26,26 +30,33 @@ namespace quillotide::ui {
 namespace {
 
 struct FieldInfo {
-  const char* label;
+  const char* label;  // %1: the facet number
   const char* key;
   const char* filterName;
   const char* name;  // object names: "e" + name for the field, "btn" + name for its browse button
 };
 
 const FieldInfo kFields[] = {
-    {"Original Map0.mul", "DiffOrigMap0", "Map0.mul", "OrigMap0"},
-    {"Changed Map0.mul", "DiffChangedMap0", "Map0.mul", "ChangedMap0"},
-    {"Original Staidx0.mul", "DiffOrigStaIdx0", "Staidx0.mul", "OrigStaIdx0"},
-    {"Original Statics0.mul", "DiffOrigStatics0", "Statics0.mul", "OrigStatics0"},
-    {"Changed Staidx0.mul", "DiffChangedStaIdx0", "Staidx0.mul", "ChangedStaIdx0"},
-    {"Changed Statics0.mul", "DiffChangedStatics0", "Statics0.mul", "ChangedStatics0"},
+    {"Original Map%1.mul", "DiffOrigMap0", "Map%1.mul", "OrigMap0"},
+    {"Changed Map%1.mul", "DiffChangedMap0", "Map%1.mul", "ChangedMap0"},
+    {"Original Staidx%1.mul", "DiffOrigStaIdx0", "Staidx%1.mul", "OrigStaIdx0"},
+    {"Original Statics%1.mul", "DiffOrigStatics0", "Statics%1.mul", "OrigStatics0"},
+    {"Changed Staidx%1.mul", "DiffChangedStaIdx0", "Staidx%1.mul", "ChangedStaIdx0"},
+    {"Changed Statics%1.mul", "DiffChangedStatics0", "Statics%1.mul", "ChangedStatics0"},
 };
 
-QString nameFilter(const QString& name) { return name + QLatin1Char('|') + name; }
+// The name as its own description, and as the pattern in the cases a client folder copied from
+// Windows may show it in, which a case-sensitive file system shows only to its own pattern.
+QString nameFilter(const QString& name) {
+  QStringList patterns{name};
+  for (const QString& other : {name.toLower(), name.toUpper()})
+    if (!patterns.contains(other)) patterns << other;
+  return name + QLatin1Char('|') + patterns.join(QLatin1Char(';'));
+}
 
-const QStringList kMapDiffNames = {QStringLiteral("Mapdifl0.mul"), QStringLiteral("Mapdif0.mul")};
-const QStringList kStaticDiffNames = {
-    QStringLiteral("Stadifl0.mul"), QStringLiteral("Stadifi0.mul"), QStringLiteral("Stadif0.mul")};
+QString facetName(const char* pattern, int facet) {
+  return QString::fromUtf8(pattern).arg(facet);
+}
 
 }  // namespace
 
@@ -59,21 +70,43 @@ TDiffForm::TDiffForm(TMainForm& main, QWidget* parent)
   setWindowTitle(QStringLiteral("Diff Tool"));
   auto* paths = new QGroupBox(this);
   auto* grid = new QGridLayout(paths);
+  // The facet names the files (Map2.mul, Stadifl2.mul, ...) and, with their sizes, the world.
+  m_facet = new QComboBox(paths);
+  m_facet->setObjectName(QStringLiteral("cbFacet"));
+  for (int n = 0; n < kFacetCount; ++n) m_facet->addItem(QString::number(n));
+  const int stored = m_registry.config->getInt(kFacetKey);
+  m_facet->setCurrentIndex(stored >= 0 && stored < kFacetCount ? stored : 0);
+  auto* facetLabel = new QLabel(QStringLiteral("Facet:"), paths);
+  facetLabel->setBuddy(m_facet);
+  m_size = new QLabel(paths);
+  m_size->setObjectName(QStringLiteral("lWorldSize"));
+  grid->addWidget(facetLabel, 0, 0);
+  grid->addWidget(m_facet, 0, 1, Qt::AlignLeft);
+  grid->addWidget(m_size, 0, 2);
+  connect(m_facet, &QComboBox::activated, this, [this](int facet) {
+    runAction(m_dialogs, [&] { m_registry.config->setInt(kFacetKey, facet); });
+    showFacet();
+  });
   for (int i = 0; i < 6; ++i) {
     const FieldInfo& f = kFields[i];
     auto* edit = new QLineEdit(paths);
     edit->setObjectName(QStringLiteral("e") + QLatin1String(f.name));
     edit->setText(QString::fromStdString(m_registry.config->getString(f.key)));
     edit->setMinimumWidth(320);
+    connect(edit, &QLineEdit::textChanged, this, [this] { showFacet(); });
     auto* browseButton = new QPushButton(QStringLiteral("..."), paths);
     browseButton->setObjectName(QStringLiteral("btn") + QLatin1String(f.name));
     connect(browseButton, &QPushButton::clicked, this,
             [this, i] { browse(static_cast<Field>(i)); });
-    grid->addWidget(new QLabel(QString::fromUtf8(f.label), paths), i, 0);
-    grid->addWidget(edit, i, 1);
-    grid->addWidget(browseButton, i, 2);
+    auto* label = new QLabel(paths);
+    label->setBuddy(edit);
+    grid->addWidget(label, i + 1, 0);
+    grid->addWidget(edit, i + 1, 1);
+    grid->addWidget(browseButton, i + 1, 2);
     m_fields.push_back(edit);
+    m_labels.push_back(label);
   }
+  showFacet();
 
   auto* buttons = new QGridLayout();
   const struct {
@@ -111,8 +144,8 @@ void TDiffForm::browse(Field field) {
     const FieldInfo& f = kFields[field];
     QLineEdit* edit = m_fields[static_cast<std::size_t>(field)];
     FileRequest request;
-    request.title = QStringLiteral("Open ") + QString::fromUtf8(f.label);
-    request.filter = nameFilter(QString::fromUtf8(f.filterName));
+    request.title = QStringLiteral("Open ") + facetName(f.label, facet());
+    request.filter = nameFilter(facetName(f.filterName, facet()));
     request.proposedName = edit->text();
     const std::optional<QString> chosen = m_dialogs.openFile(request);
     if (!chosen) return;
@@ -122,15 +155,65 @@ void TDiffForm::browse(Field field) {
   });
 }
 
+int TDiffForm::facet() const { return m_facet->currentIndex(); }
+
+QStringList TDiffForm::mapDiffNames() const {
+  const FacetNames names = facetNames(facet());
+  return {QString::fromStdString(names.mapDiffList), QString::fromStdString(names.mapDiff)};
+}
+
+QStringList TDiffForm::staticDiffNames() const {
+  const FacetNames names = facetNames(facet());
+  return {QString::fromStdString(names.staticDiffList),
+          QString::fromStdString(names.staticDiffIndex), QString::fromStdString(names.staticDiff)};
+}
+
+DiffWorld TDiffForm::world() const {
+  // The files of the facet tell its size; without them a facet of one size is that size, and
+  // otherwise the size of the settings stands, as before facets.
+  const auto bytesOf = [this](Field field) -> std::optional<std::uint64_t> {
+    const std::string p = path(field);
+    if (p.empty() || !fileExists(p)) return std::nullopt;
+    return fileSize(p);
+  };
+  const std::optional<std::uint64_t> map = bytesOf(OrigMap), index = bytesOf(OrigStaIdx);
+  const auto name = [this](Field field) {
+    return QFileInfo(m_fields[field]->text()).fileName().toStdString();
+  };
+  if (const auto size = facetWorldSize(facet(), map, index, name(OrigMap), name(OrigStaIdx)))
+    return {size->width, size->height};
+  const std::vector<FacetSize> sizes = facetSizes(facet());
+  if (!map && !index && sizes.size() == 1) return {sizes[0].width, sizes[0].height};
+  const auto [width, height] = m_registry.settingsWorldSize();
+  return {width, height};
+}
+
+void TDiffForm::showFacet() {
+  for (std::size_t i = 0; i < m_labels.size(); ++i)
+    m_labels[i]->setText(facetName(kFields[i].label, facet()));
+  try {
+    const DiffWorld w = world();
+    m_size->setText(QStringLiteral("World size: %1 x %2").arg(w.width).arg(w.height));
+  } catch (const Error& e) {
+    m_size->setText(QString::fromStdString(e.what()));
+  }
+}
+
 std::optional<std::vector<std::string>> TDiffForm::askDiffFiles(const QStringList& names,
-                                                                bool save) {
+                                                                bool save, Field beside) {
+  // The diff files of a client folder lie beside its map and statics, whatever their case.
+  const QString folder = m_fields[beside]->text().isEmpty()
+                             ? QString()
+                             : QFileInfo(m_fields[beside]->text()).absolutePath();
   std::vector<std::string> chosen;
   for (const QString& name : names) {
     FileRequest request;
     request.title = QStringLiteral("Choose ") + name;
     request.filter = nameFilter(name);
     request.defaultExtension = QStringLiteral("mul");
-    request.proposedName = name;
+    request.proposedName = folder.isEmpty() ? name
+                                            : QString::fromStdString(pathWithoutCase(
+                                                  folder.toStdString(), name.toStdString()));
     const std::optional<QString> path =
         save ? m_dialogs.saveFile(request) : m_dialogs.openFile(request);
     if (!path || path->isEmpty()) return std::nullopt;
@@ -146,73 +229,67 @@ void TDiffForm::run(const std::function<std::string()>& operation,
     m_dialogs.showMessage(QString::fromStdString(text));
 }
 
-namespace {
-DiffWorld worldOf(const Registry& registry) {
-  const auto [width, height] = registry.settingsWorldSize();
-  return {width, height};
-}
-}  // namespace
 
 void TDiffForm::createMapDiff() {
-  const auto files = askDiffFiles(kMapDiffNames, true);
+  const auto files = askDiffFiles(mapDiffNames(), true, OrigMap);
   if (!files) return;
   run([&] {
     return quillotide::createMapDiff(path(OrigMap), path(ChangedMap), {(*files)[0], (*files)[1]},
-                                     worldOf(m_registry), m_gauge)
+                                     world(), m_gauge)
         .text();
   });
 }
 
 void TDiffForm::copyMapDiff() {
-  const auto files = askDiffFiles(kMapDiffNames, true);
+  const auto files = askDiffFiles(mapDiffNames(), true, OrigMap);
   if (!files) return;
   run([&] {
-    return copyMapToDiff(path(ChangedMap), {(*files)[0], (*files)[1]}, worldOf(m_registry), m_gauge)
+    return copyMapToDiff(path(ChangedMap), {(*files)[0], (*files)[1]}, world(), m_gauge)
         .text();
   });
 }
 
 void TDiffForm::applyMapDiff() {
-  const auto files = askDiffFiles(kMapDiffNames, false);
+  const auto files = askDiffFiles(mapDiffNames(), false, OrigMap);
   if (!files) return;
   run(
       [&] {
         return quillotide::applyMapDiff(path(OrigMap), {(*files)[0], (*files)[1]},
-                                        worldOf(m_registry), m_gauge)
+                                        world(), m_gauge)
             .text();
       },
       {path(OrigMap)});
 }
 
 void TDiffForm::createStaticDiff() {
-  const auto files = askDiffFiles(kStaticDiffNames, true);
+  const auto files = askDiffFiles(staticDiffNames(), true, OrigStaIdx);
   if (!files) return;
   run([&] {
     return quillotide::createStaticDiff(
                path(OrigStaIdx), path(OrigStatics), path(ChangedStaIdx), path(ChangedStatics),
-               {(*files)[0], (*files)[1], (*files)[2]}, worldOf(m_registry), m_gauge)
+               {(*files)[0], (*files)[1], (*files)[2]}, world(), m_gauge)
         .text();
   });
 }
 
 void TDiffForm::copyStaticDiff() {
-  const auto files = askDiffFiles(kStaticDiffNames, true);
+  const auto files = askDiffFiles(staticDiffNames(), true, OrigStaIdx);
   if (!files) return;
   run([&] {
     return copyStaticsToDiff(path(ChangedStaIdx), path(ChangedStatics),
-                             {(*files)[0], (*files)[1], (*files)[2]}, worldOf(m_registry), m_gauge)
+                             {(*files)[0], (*files)[1], (*files)[2]}, world(), m_gauge)
         .text();
   });
 }
 
 void TDiffForm::applyStaticDiff() {
-  const auto files = askDiffFiles(kStaticDiffNames, false);
+  const auto files = askDiffFiles(staticDiffNames(), false, OrigStaIdx);
   if (!files) return;
   run(
       [&] {
         return quillotide::applyStaticDiff(path(OrigStaIdx), path(OrigStatics),
                                            {(*files)[0], (*files)[1], (*files)[2]},
-                                           worldOf(m_registry), m_gauge)
+                                           world(), m_gauge)
             .text();
       },
       {path(OrigStaIdx), path(OrigStatics)});
