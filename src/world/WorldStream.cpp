@@ -10,6 +10,10 @@
 
 #include "app/Error.h"
 #include "app/FileIO.h"
+#include "app/Text.h"
+#include "app/Uop.h"
+#include "app/UopPair.h"
+#include "world/Map.h"
 
 namespace quillotide {
 
@@ -21,6 +25,12 @@ std::unique_ptr<WorldStream> WorldStream::memory(Bytes bytes) {
 }
 
 std::unique_ptr<WorldStream> WorldStream::openFile(const std::string& path) {
+  // Writing blocks into a container's bytes would destroy it; only the map model rewrites one.
+  if (isUopPath(path))
+    throw FileError(formatMessage(
+        "%s is a UOP container; this tool writes map and statics files in place and cannot "
+        "change a container. Nothing was written.",
+        {path}));
   std::unique_ptr<WorldStream> s(new WorldStream());
   s->m_path = path;
   s->m_fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
@@ -44,6 +54,8 @@ std::unique_ptr<WorldStream> WorldStream::openFile(const std::string& path) {
 }
 
 std::unique_ptr<WorldStream> WorldStream::openForReading(const std::string& path) {
+  // A map container reads as the map file it holds.
+  if (isUopPath(path)) return memory(mapFileOfContainer(UopContainer::read(path), path, nullptr));
   std::unique_ptr<WorldStream> s(new WorldStream());
   s->m_path = path;
   s->m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

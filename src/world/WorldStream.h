@@ -17,10 +17,12 @@ class WorldStream {
 public:
   // A memory copy of the given bytes.
   static std::unique_ptr<WorldStream> memory(Bytes bytes);
-  // Opens an existing file in place; throws FileError "Cannot open file %s".
+  // Opens an existing file in place; throws FileError "Cannot open file %s", or saying so for a
+  // .uop container (its bytes are no map or statics file).
   static std::unique_ptr<WorldStream> openFile(const std::string& path);
   // Opens an existing file for reading only, without a lock, so a tool can read the files a
-  // loaded model holds; writing to it throws FileError "Cannot create file %s".
+  // loaded model holds; writing to it throws FileError "Cannot create file %s". A .uop map
+  // container gives a memory copy of the map file it holds (FormatError when it holds none).
   static std::unique_ptr<WorldStream> openForReading(const std::string& path);
   ~WorldStream();
   WorldStream(const WorldStream&) = delete;

@@ -12,6 +12,7 @@
 #include "sample/Sample.h"
 #include "support/TestFiles.h"
 #include "world/Map.h"
+#include "world/WorldStream.h"
 
 using namespace quillotide;
 using quillotide::test::TempDir;
@@ -326,4 +327,15 @@ TEST(UopPair, EverySampleContainerEqualsItsMulTwinSlotForSlot) {
   map.open(path("map0LegacyMUL.uop"), sample::kSampleWorldSize, sample::kSampleWorldSize);
   map.saveMul(path("map0-back.mul"));
   EXPECT_EQ(test::readBytes(path("map0-back.mul")), test::readBytes(path("map0.mul")));
+}
+
+TEST(UopPair, WorldToolsReadAMapContainerAndNeverWriteIntoOne) {
+  TempDir dir;
+  const Bytes map = pattern(2 * 2 * 196, 4);
+  containerOfMapFile(map, 1).save(dir.file("map1LegacyMUL.uop"));
+  const Bytes container = test::readBytes(dir.file("map1LegacyMUL.uop"));
+  const auto read = WorldStream::openForReading(dir.file("map1LegacyMUL.uop"));
+  EXPECT_EQ(read->bytes(), map);
+  EXPECT_THROW(WorldStream::openFile(dir.file("map1LegacyMUL.uop")), FileError);
+  EXPECT_EQ(test::readBytes(dir.file("map1LegacyMUL.uop")), container);
 }
