@@ -32,6 +32,7 @@ private slots:
   void everyPixelShowsTheItemThatIsPicked();
   void aClickReachesTheToolWithTheItemDrawnThere();
   void theHoveredItemIsTinted();
+  void selectedItemsStayTintedUntilEscClearsThem();
   void flatViewDrawsTheWebAndTheAltitudes();
   void theCaptionShowsTheFramesDrawnPerSecond();
   void oneCtrlZTakesBackAWholeDragStroke();
@@ -159,6 +160,29 @@ void EditorGLTest::theHoveredItemIsTinted() {
   const QRgb tinted = r.frame().pixel(post);
   QVERIFY(tinted != rgb(EditorWorld::yellow()));
   QVERIFY(tinted != qRgb(0, 0, 0));
+}
+
+void EditorGLTest::selectedItemsStayTintedUntilEscClearsThem() {
+  GLRun r;
+  QWidget* view = r.editor->view()->drawingWidget();
+  const QPoint post = GLRun::cell(kC, kC) + QPoint(0, 10);
+  const QPoint frameMiddle = GLRun::cell(kC + 1, kC + 1) + QPoint(0, 7);
+  // A Shift+drag band around the post and the frame, then the mouse away over the ground.
+  const QPoint from = GLRun::cell(kC, kC) + QPoint(-30, -30);
+  const QPoint to = GLRun::cell(kC + 1, kC + 1) + QPoint(30, 30);
+  QTest::mouseMove(view, from);
+  QTest::mousePress(view, Qt::LeftButton, Qt::ShiftModifier, from);
+  QTest::mouseMove(view, to);
+  QTest::mouseRelease(view, Qt::LeftButton, Qt::ShiftModifier, to);
+  QTest::mouseMove(view, GLRun::cell(26, 36));
+  const QImage selected = r.frame();
+  QVERIFY(selected.pixel(post) != rgb(EditorWorld::yellow()));
+  QVERIFY(selected.pixel(frameMiddle) != rgb(EditorWorld::magenta()));
+  QCOMPARE(selected.pixel(GLRun::cell(30, 34)), rgb(EditorWorld::red()));
+  QTest::keyClick(r.editor.get(), Qt::Key_Escape);
+  const QImage cleared = r.frame();
+  QCOMPARE(cleared.pixel(post), rgb(EditorWorld::yellow()));
+  QCOMPARE(cleared.pixel(frameMiddle), rgb(EditorWorld::magenta()));
 }
 
 void EditorGLTest::flatViewDrawsTheWebAndTheAltitudes() {
