@@ -503,6 +503,11 @@ void ChoosersTest::hueChooserFiltersListsAndChoosesWithKeys() {
   QTest::keyClick(list, Qt::Key_End);
   QTest::keyClick(list, Qt::Key_Return);
   QCOMPARE(chosen.last().at(0).toInt(), 135);
+  // A filter that keeps no hue: Enter chooses nothing.
+  const auto before = chosen.count();
+  typeAndEnter(table->filterField(), QStringLiteral("no such hue"));
+  QVERIFY(shownRows().isEmpty());
+  QCOMPARE(chosen.count(), before);
   // A hue chosen in the table is the current line of the list.
   table->filterField()->clear();
   press(table->table(), QPoint(1, 5 * 40 + 1));

@@ -1,8 +1,6 @@
 #include "ui/editor/ArtChooser.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
@@ -45,9 +43,7 @@ ArtChooser::ArtChooser(const Registry& registry, Dialogs& dialogs, ArtGrid::Kind
   layout->addLayout(fields);
   layout->addWidget(m_scroll);
   resize(ArtGrid::kColumns * ArtGrid::kPitch + 30, 480);
-  // The filter field passes the keys that move in the grid on to it.
-  keepNavigationKeys(m_filter);
-  m_filter->installEventFilter(this);
+  passListKeys(m_filter, m_grid);
   connect(m_filter, &QLineEdit::textChanged, this,
           [this](const QString& text) { m_grid->setFilter(IdFilter(text.toStdString())); });
   connect(m_goTo, &QLineEdit::returnPressed, this,
@@ -57,24 +53,6 @@ ArtChooser::ArtChooser(const Registry& registry, Dialogs& dialogs, ArtGrid::Kind
     hide();
     emit idChosen(id);
   });
-}
-
-bool ArtChooser::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_filter && event->type() == QEvent::KeyPress) {
-    switch (static_cast<QKeyEvent*>(event)->key()) {
-      case Qt::Key_Up:
-      case Qt::Key_Down:
-      case Qt::Key_PageUp:
-      case Qt::Key_PageDown:
-      case Qt::Key_Return:
-      case Qt::Key_Enter:
-        QApplication::sendEvent(m_grid, event);
-        return true;
-      default:
-        break;
-    }
-  }
-  return QWidget::eventFilter(watched, event);
 }
 
 void ArtChooser::goTo() {

@@ -44,7 +44,6 @@ protected:
   ArtChooser(const Registry& registry, Dialogs& dialogs, ArtGrid::Kind kind, const QString& name,
              const QString& caption, const QString& gridName, QWidget* parent);
   void showEvent(QShowEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   void goTo();

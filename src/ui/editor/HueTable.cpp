@@ -1,9 +1,7 @@
 #include "ui/editor/HueTable.h"
 
 #include <QGridLayout>
-#include <QApplication>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -60,10 +58,11 @@ HueTable::HueTable(const Registry& registry, Dialogs& dialogs, bool allowNone, Q
   m_list->setObjectName(QStringLiteral("lbHueList"));
   m_list->setUniformItemSizes(true);
   keepNavigationKeys(m_list);
-  keepNavigationKeys(m_filter);
-  m_filter->installEventFilter(this);
+  passListKeys(m_filter, m_list);
   connect(m_filter, &QLineEdit::textChanged, this, [this] { applyFilter(); });
   connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+    // The current line may be one the filter hides when it keeps none.
+    if (item->isHidden()) return;
     runAction(m_dialogs, [&] { choose(item->data(Qt::UserRole).toInt()); });
   });
 
@@ -126,27 +125,6 @@ void HueTable::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   fillList();
   applyFilter();
-}
-
-bool HueTable::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_filter && event->type() == QEvent::KeyPress) {
-    switch (static_cast<QKeyEvent*>(event)->key()) {
-      case Qt::Key_Up:
-      case Qt::Key_Down:
-      case Qt::Key_PageUp:
-      case Qt::Key_PageDown:
-        QApplication::sendEvent(m_list, event);
-        return true;
-      case Qt::Key_Return:
-      case Qt::Key_Enter:
-        if (QListWidgetItem* item = m_list->currentItem(); item && !item->isHidden())
-          emit m_list->itemActivated(item);
-        return true;
-      default:
-        break;
-    }
-  }
-  return QWidget::eventFilter(watched, event);
 }
 
 void HueTable::drawTable() {

@@ -66,7 +66,6 @@ signals:
   void hueChosen(int entry);
 
 protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
   // The list is made afresh each time the window is shown: names may have changed.
   void showEvent(QShowEvent* event) override;
 

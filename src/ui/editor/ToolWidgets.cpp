@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QLineEdit>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -50,7 +51,37 @@ protected:
   }
 };
 
+class ListKeys : public QObject {
+public:
+  ListKeys(QLineEdit* field, QWidget* target) : QObject(field), m_target(target) {}
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+      case Qt::Key_Up:
+      case Qt::Key_Down:
+      case Qt::Key_PageUp:
+      case Qt::Key_PageDown:
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        QApplication::sendEvent(m_target, event);
+        return true;
+      default:
+        return false;
+    }
+  }
+
+private:
+  QWidget* m_target;
+};
+
 }  // namespace
+
+void passListKeys(QLineEdit* field, QWidget* target) {
+  keepNavigationKeys(field);
+  field->installEventFilter(new ListKeys(field, target));
+}
 
 void keepNavigationKeys(QWidget* widget) {
   widget->installEventFilter(new NavigationKeys(widget));

@@ -34,6 +34,10 @@ void showCurrentTool(const std::vector<QToolButton*>& group, int tool);
 // raising a selection) take them.
 void keepNavigationKeys(QWidget* widget);
 
+// A filter field over a list or grid: Up, Down, Page Up, Page Down and Enter typed in the field go
+// to the target, so the user moves and chooses there while typing.
+void passListKeys(QLineEdit* field, QWidget* target);
+
 // The field beside the step buttons that shows the current id and takes a typed one on Enter.
 QLineEdit* makeIdField(QWidget* parent, const QString& name);
 // "0x%x" of each id, joined by ", ".
