@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FileNames.h"
 #include "app/IndexedFile.h"
 #include "app/Text.h"
 #include "app/Uop.h"
@@ -45,8 +46,7 @@ inline std::string pairUsage(const std::string& pair, const std::string& uop) {
 // Throws Error when neither tells.
 inline UopForm containerForm(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
-  std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string name = lowerAscii(path.substr(slash == std::string::npos ? 0 : slash + 1));
   std::optional<UopFamily> family;
   if (name == "artlegacymul.uop") family = UopFamily::Art;
   if (name == "gumpartlegacymul.uop") family = UopFamily::Gump;

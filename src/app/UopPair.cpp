@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "app/Error.h"
+#include "app/FileNames.h"
 #include "app/IndexedFile.h"
 #include "app/Text.h"
 
@@ -21,11 +22,6 @@ constexpr std::size_t kHeader = 8;
 // Width and height share the record's 32-bit extra.
 constexpr std::uint32_t kMaxSide = 0xFFFF;
 }  // namespace GumpEntryLayout
-
-std::string lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 std::string num(std::int64_t v) { return std::to_string(v); }
 
@@ -60,7 +56,7 @@ Bytes gumpToPayload(std::span<const std::uint8_t> data, const IndexRecord& recor
 }  // namespace
 
 bool isUopPath(const std::string& path) {
-  return path.size() > 4 && lower(path.substr(path.size() - 4)) == ".uop";
+  return path.size() > 4 && lowerAscii(path.substr(path.size() - 4)) == ".uop";
 }
 
 bool isUopPair(const std::string& indexPath, const std::string& dataPath) {
@@ -69,7 +65,7 @@ bool isUopPair(const std::string& indexPath, const std::string& dataPath) {
 
 std::optional<int> mapNumberOfName(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
-  const std::string name = lower(slash == std::string::npos ? path : path.substr(slash + 1));
+  const std::string name = lowerAscii(slash == std::string::npos ? path : path.substr(slash + 1));
   if (name.size() < 4 || name.compare(0, 3, "map") != 0 ||
       !std::isdigit(static_cast<unsigned char>(name[3])))
     return std::nullopt;
