@@ -138,7 +138,9 @@ TMainForm::~TMainForm() = default;
 void TMainForm::createPages() {
   auto* central = new QWidget(this);
   auto* layout = new QHBoxLayout(central);
-  layout->setContentsMargins(4, 4, 4, 0);
+  // Narrow margins: the widest pages (the tile data flags) still fit a 1000-pixel window.
+  layout->setContentsMargins(2, 2, 2, 0);
+  layout->setSpacing(2);
   m_pageList = new QListWidget(central);
   m_pageList->setObjectName(QStringLiteral("lbPages"));
   m_pages = new QTabWidget(central);
@@ -203,7 +205,7 @@ void TMainForm::createPageList() {
   }
   m_pageList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_pageList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  m_pageList->setFixedWidth(m_pageList->sizeHintForColumn(0) + 2 * m_pageList->frameWidth() + 16);
+  m_pageList->setFixedWidth(m_pageList->sizeHintForColumn(0) + 2 * m_pageList->frameWidth() + 8);
   connect(m_pageList, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
     if (!item) return;
     const int index = sheetIndex(m_pages, item->data(kPageRole).toString());
