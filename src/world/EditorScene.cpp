@@ -495,6 +495,15 @@ const ScenePicture* EditorScene::pictureFor(const TItem& item, std::int32_t key,
     const int contentH = isObjectKind(item.kind) ? pictureHeight : kCell;
     entry->contentWidth = padded ? std::min(contentW, entry->pixels.width) : entry->pixels.width;
     entry->contentHeight = padded ? std::min(contentH, entry->pixels.height) : entry->pixels.height;
+    // A texture laid through a cell's corners is not drawn 1:1: it covers nothing for sure.
+    if (padded) {
+      const SolidRect solid =
+          largestSolidRect(entry->pixels, entry->contentWidth, entry->contentHeight);
+      entry->solidLeft = solid.left;
+      entry->solidTop = solid.top;
+      entry->solidWidth = solid.width;
+      entry->solidHeight = solid.height;
+    }
     found = m_pictures.emplace(id, std::move(entry)).first;
   }
   return found->second->pixels.empty() ? nullptr : found->second.get();
@@ -567,6 +576,108 @@ void EditorScene::prepare(std::int64_t now) {
     }
     m_items.resize(next);
     for (DrawCommand& c : m_commands) c.item = newPos[c.item];
+  }
+  markHidden();
+}
+
+SolidRect largestSolidRect(const Bitmap32& picture, int w, int h) {
+  // Row by row, the run of opaque texels above each column; the largest rectangle under that
+  // histogram, found with a stack of rising heights.
+  w = std::min(w, picture.width);
+  h = std::min(h, picture.height);
+  SolidRect best;
+  if (w <= 0 || h <= 0) return best;
+  std::vector<int> run(static_cast<std::size_t>(w) + 1, 0);
+  std::vector<int> stack;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      auto& r = run[static_cast<std::size_t>(x)];
+      r = (picture.at(x, y) >> 24) != 0 ? r + 1 : 0;
+    }
+    stack.clear();
+    for (int x = 0; x <= w; ++x) {
+      const int height = run[static_cast<std::size_t>(x)];  // run[w] stays 0: empties the stack
+      while (!stack.empty() && run[static_cast<std::size_t>(stack.back())] >= height) {
+        const int top = run[static_cast<std::size_t>(stack.back())];
+        stack.pop_back();
+        const int left = stack.empty() ? 0 : stack.back() + 1;
+        if (std::int64_t(top) * (x - left) > std::int64_t(best.width) * best.height)
+          best = {left, y - top + 1, x - left, top};
+      }
+      stack.push_back(x);
+    }
+  }
+  return best;
+}
+
+void EditorScene::markHidden() {
+  // Blocks of 8 x 8 window pixels; a block is covered when each of its pixels samples a solid
+  // texel of a command drawn above. Commands come topmost first, so every command is tested
+  // against what is above it and then adds its own solid part.
+  constexpr int kBlock = 8;
+  const int bw = (m_clientWidth + kBlock - 1) / kBlock;
+  const int bh = (m_clientHeight + kBlock - 1) / kBlock;
+  m_covered.assign(static_cast<std::size_t>(bw) * bh, 0);
+  const double zoom = m_zoom;
+  // The window pixels whose middles, (p + 0.5) * zoom, lie in world pixels [a, b).
+  auto pixels = [zoom](double a, double b, int limit, int& p0, int& p1) {
+    p0 = std::max(0, static_cast<int>(std::ceil(a / zoom - 0.5)));
+    p1 = std::min(limit - 1, static_cast<int>(std::ceil(b / zoom - 0.5)) - 1);
+    return p0 <= p1;
+  };
+  for (DrawCommand& c : m_commands) {
+    const ScenePicture& p = *c.picture;
+    // The world pixels the command's quad may touch.
+    double l, t, r, b;
+    if (c.throughCorners) {
+      const TItem& item = m_items[c.item];
+      l = t = 1e9;
+      r = b = -1e9;
+      for (Corner k : {kCornerTop, kCornerLeft, kCornerBottom, kCornerRight}) {
+        l = std::min(l, double(c.left + item.cornerDx(k)));
+        r = std::max(r, double(c.left + item.cornerDx(k)));
+        t = std::min(t, double(c.top + item.cornerDy(k)));
+        b = std::max(b, double(c.top + item.cornerDy(k)));
+      }
+    } else if (!isObjectKind(m_items[c.item].kind)) {
+      l = c.left - 1, t = c.top - 1, r = c.left + kCell + 1, b = c.top + kCell + 1;
+    } else {
+      l = c.left, t = c.top, r = c.left + p.contentWidth, b = c.top + p.contentHeight;
+    }
+    int x0, x1, y0, y1;
+    if (!pixels(l - 1, r + 1, m_clientWidth, x0, x1) ||
+        !pixels(t - 1, b + 1, m_clientHeight, y0, y1)) {
+      c.hidden = true;
+      continue;
+    }
+    bool covered = true;
+    for (int by = y0 / kBlock; covered && by <= y1 / kBlock; ++by)
+      for (int bx = x0 / kBlock; bx <= x1 / kBlock; ++bx)
+        if (!m_covered[static_cast<std::size_t>(by) * bw + bx]) {
+          covered = false;
+          break;
+        }
+    c.hidden = covered;
+    if (covered || p.solidWidth <= 0 || p.solidHeight <= 0) continue;
+    // A pixel off by rounding would show through: the solid part counts one pixel smaller.
+    int sx0, sx1, sy0, sy1;
+    if (!pixels(c.left + p.solidLeft, c.left + p.solidLeft + p.solidWidth, m_clientWidth, sx0,
+                sx1) ||
+        !pixels(c.top + p.solidTop, c.top + p.solidTop + p.solidHeight, m_clientHeight, sy0, sy1))
+      continue;
+    ++sx0, --sx1, ++sy0, --sy1;
+    // Blocks wholly inside; a block cut by the window's edge needs only its pixels inside.
+    const int fbx0 = (sx0 + kBlock - 1) / kBlock;
+    const int fby0 = (sy0 + kBlock - 1) / kBlock;
+    for (int by = fby0; by < bh; ++by) {
+      const int lastY = std::min((by + 1) * kBlock, m_clientHeight) - 1;
+      if (lastY > sy1) break;
+      for (int bx = fbx0; bx < bw; ++bx) {
+        const int lastX = std::min((bx + 1) * kBlock, m_clientWidth) - 1;
+        if (lastX > sx1) break;
+        m_covered[static_cast<std::size_t>(by) * bw + bx] = 1;
+      }
+    }
   }
 }
 

@@ -101,6 +101,12 @@ struct ScenePicture {
   // a drawing may leave out.
   int contentWidth = 0;
   int contentHeight = 0;
+  // A rectangle of texels that are all opaque (the largest one), empty when there is none: what
+  // the picture surely covers of the items below it.
+  int solidLeft = 0;
+  int solidTop = 0;
+  int solidWidth = 0;
+  int solidHeight = 0;
   bool opaqueAt(int x, int y) const {
     return x >= 0 && y >= 0 && x < pixels.width && y < pixels.height &&
            (pixels.at(x, y) >> 24) != 0;
@@ -118,7 +124,16 @@ struct DrawCommand {
   bool web = false;             // the cell outline is drawn
   bool diamondWeb = false;      // the outline is the whole diamond (3D), not two upper edges (2D)
   bool altitudeText = false;    // 2D mode: the altitude at (left + 10, top + 25)
+  // Every window pixel of the quad is covered by the solid part of commands above it: drawing
+  // it would change no pixel (its web and altitude text are still drawn).
+  bool hidden = false;
 };
+
+// The largest rectangle of opaque texels within the top left w x h of a picture.
+struct SolidRect {
+  int left = 0, top = 0, width = 0, height = 0;
+};
+SolidRect largestSolidRect(const Bitmap32& picture, int w, int h);
 
 class EditorScene {
 public:
@@ -263,6 +278,9 @@ private:
   void rebuild();
   void resort();
   void advanceAnimations(std::int64_t now);
+  // Marks the commands whose every window pixel lies under the solid rectangles of commands
+  // drawn above them.
+  void markHidden();
   AnimationState& animationOf(std::uint32_t tileId, std::int64_t now);
   // The size of static art as it is drawn: a verdata patch's, else the art file's.
   ArtSize frameSize(std::uint32_t artId);
@@ -304,6 +322,7 @@ private:
   std::vector<DrawCommand> m_commands;
   std::vector<std::uint32_t> m_removals;
   std::uint64_t m_frameVersion = 0;
+  std::vector<std::uint8_t> m_covered;  // blocks of window pixels covered, while marking
   std::vector<CellMark> m_marks;
   std::vector<CellPos> m_outline;
   Pixel m_outlineColour = 0;

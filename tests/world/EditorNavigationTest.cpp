@@ -117,3 +117,59 @@ TEST(EditorNavigation, MarksAndTheOutlineAreLinesOnTheirCellsAtTheLandsAltitude)
 
 }  // namespace
 }  // namespace quillotide
+
+namespace quillotide {
+namespace {
+
+TEST(EditorHiddenCommands, TheLargestSolidRectangleOfAPicture) {
+  // A frame of 30 x 20 with a transparent hole of 10 x 10 at (5, 5): the solid rectangle is the
+  // part below the hole, full width.
+  Bitmap32 picture(32, 32, 0);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 30; ++x)
+      if (!(x >= 5 && x < 15 && y >= 5 && y < 15)) picture.at(x, y) = 0xFF112233u;
+  const SolidRect r = largestSolidRect(picture, 30, 20);
+  EXPECT_EQ(r.left, 15);
+  EXPECT_EQ(r.top, 0);
+  EXPECT_EQ(r.width, 15);
+  EXPECT_EQ(r.height, 20);
+  // Only the content counts: the padding beyond 30 x 20 is never part of it.
+  EXPECT_EQ(largestSolidRect(picture, 4, 32).height, 20);
+  EXPECT_EQ(largestSolidRect(Bitmap32(8, 8, 0), 8, 8).width, 0);
+}
+
+TEST(EditorHiddenCommands, OnlyWhatIsCoveredEverywhereIsLeftOutOfTheDrawing) {
+  using test::PlacedStatic;
+  // A post behind a large solid picture on the next cell in front is covered; a post under a
+  // raised floor is not wholly covered (its foot shows below the floor).
+  EditorWorld world(64, {{EditorWorld::kPost, kC, kC, 0, 0},
+                         {EditorWorld::kFrame, kC + 1, kC + 1, 0, 0},
+                         {EditorWorld::kPost, kC + 4, kC, 0, 0},
+                         {EditorWorld::kFloor, kC + 4, kC, 10, 0}});
+  world.art.importStatic(EditorWorld::kFrame, Bitmap32(100, 100, EditorWorld::magenta()));
+  EditorScene scene(world.sources());
+  scene.setViewCentre(kC, kC);
+  scene.prepare(0);
+  int hiddenPosts = 0, shownPosts = 0;
+  for (const DrawCommand& c : scene.commands()) {
+    const TItem& item = scene.visibleItems()[c.item];
+    if (item.tileId != EditorWorld::kPost || item.kind != ItemKind::Static) continue;
+    (c.hidden ? hiddenPosts : shownPosts)++;
+    if (item.x == kC + 4) EXPECT_FALSE(c.hidden);
+  }
+  EXPECT_EQ(hiddenPosts, 1);
+  EXPECT_EQ(shownPosts, 1);
+  // What is picked anywhere never is a hidden command's item.
+  for (int y = 0; y < 600; y += 3)
+    for (int x = 0; x < 800; x += 3) {
+      const std::int32_t serial = scene.pick(x, y);
+      for (const DrawCommand& c : scene.commands())
+        if (c.serial == serial) {
+          EXPECT_FALSE(c.hidden) << x << "," << y;
+          break;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillotide

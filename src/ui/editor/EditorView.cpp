@@ -208,6 +208,7 @@ private:
     m_commandBatch.resize(commands.size());
     for (std::size_t i = 0; i < commands.size(); ++i) {
       const DrawCommand& c = commands[i];
+      if (c.hidden) continue;
       auto [it, added] = m_batchOf.try_emplace(c.picture->id, m_batches.size());
       if (added) m_batches.push_back({c.picture->id, textureOf(*c.picture), c.throughCorners});
       m_batches[it->second].count += 6;
@@ -224,6 +225,7 @@ private:
     const float depthStep = 1.0f / static_cast<float>(commands.size() + 1);
     for (std::size_t i = 0; i < commands.size(); ++i) {
       const DrawCommand& c = commands[i];
+      if (c.hidden) continue;
       Batch& b = m_batches[m_commandBatch[i]];
       std::size_t v = b.first + b.count;
       b.count += 6;
