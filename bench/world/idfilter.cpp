@@ -42,8 +42,7 @@ void filterBeside(benchmark::State& state, const char* text) {
       [&] {
         shown = 0;
         for (int id = 0; id < kIds; ++id)
-          if (filter.matches(id, filter.byName() ? tiles.staticName(id) : std::string()))
-            ++shown;
+          if (filter.matches(id, filter.byName() ? tiles.staticName(id) : std::string())) ++shown;
         benchmark::DoNotOptimize(shown);
       },
       [&] {

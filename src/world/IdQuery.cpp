@@ -34,9 +34,9 @@ std::string_view trimmed(std::string_view text) {
 std::int32_t parseTypedId(std::string_view text, const IdRange& range) {
   const std::int32_t id = parseInt(text);
   if (!range.contains(id))
-    throw Error(formatMessage("%s %s is outside %s ... %s.",
-                              {range.noun, signedLabel(id), signedLabel(range.first),
-                               signedLabel(range.last)}));
+    throw Error(formatMessage(
+        "%s %s is outside %s ... %s.",
+        {range.noun, signedLabel(id), signedLabel(range.first), signedLabel(range.last)}));
   return id;
 }
 

@@ -57,8 +57,8 @@ int smoothedAltitude(int x, int y, int mapWidth, int mapHeight,
   return static_cast<int>(std::lround(double(sum) / count));
 }
 
-std::vector<int> smoothedAltitudes(const std::vector<BrushCell>& cells, int mapWidth,
-                                   int mapHeight, const std::function<int(int x, int y)>& altitude) {
+std::vector<int> smoothedAltitudes(const std::vector<BrushCell>& cells, int mapWidth, int mapHeight,
+                                   const std::function<int(int x, int y)>& altitude) {
   std::vector<int> out;
   out.reserve(cells.size());
   for (const BrushCell& c : cells)

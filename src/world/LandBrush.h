@@ -56,8 +56,8 @@ int smoothedAltitude(int x, int y, int mapWidth, int mapHeight,
 
 // The new altitudes of a "Smooth" stroke step over `cells`, each computed from the altitudes
 // before the step, in the order of `cells`.
-std::vector<int> smoothedAltitudes(const std::vector<BrushCell>& cells, int mapWidth,
-                                   int mapHeight, const std::function<int(int x, int y)>& altitude);
+std::vector<int> smoothedAltitudes(const std::vector<BrushCell>& cells, int mapWidth, int mapHeight,
+                                   const std::function<int(int x, int y)>& altitude);
 
 // One id of the set drawn at random (uniformly); the set must not be empty.
 int pickId(const std::vector<int>& ids, Random& random);

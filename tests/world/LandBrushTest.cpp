@@ -13,12 +13,12 @@ namespace {
 // The brush drawn as rows of '#' (covered) and '.' around the centre cell (10, 10) of a large
 // map, row by row in y, so a shape can be compared at a glance.
 std::vector<std::string> picture(const LandBrush& brush, int side) {
-  std::vector<std::string> rows(static_cast<std::size_t>(side), std::string(std::size_t(side), '.'));
+  std::vector<std::string> rows(static_cast<std::size_t>(side),
+                                std::string(std::size_t(side), '.'));
   const int origin = 10 - (side - 1) / 2;
   for (const BrushCell& c : brush.cells(10, 10, 100, 100)) {
     const int x = c.x - origin, y = c.y - origin;
-    if (x >= 0 && x < side && y >= 0 && y < side)
-      rows[std::size_t(y)][std::size_t(x)] = '#';
+    if (x >= 0 && x < side && y >= 0 && y < side) rows[std::size_t(y)][std::size_t(x)] = '#';
   }
   return rows;
 }
@@ -43,8 +43,7 @@ TEST(LandBrush, SquaresOfAReachCoverTheCursorAreaInColumnOrder) {
 
 TEST(LandBrush, EvenSizesReachOneCellFurtherTowardsGrowingCoordinates) {
   const LandBrush two{BrushShape::Square, 2, 2};
-  EXPECT_EQ(two.cells(5, 5, 10, 10),
-            (std::vector<BrushCell>{{5, 5}, {5, 6}, {6, 5}, {6, 6}}));
+  EXPECT_EQ(two.cells(5, 5, 10, 10), (std::vector<BrushCell>{{5, 5}, {5, 6}, {6, 5}, {6, 6}}));
   EXPECT_EQ(picture({BrushShape::Square, 4, 4}, 5),
             (std::vector<std::string>{".....", ".####", ".####", ".####", ".####"}));
   EXPECT_EQ(two.reachX(), 1);

@@ -58,9 +58,9 @@ ArtChooser::ArtChooser(const Registry& registry, Dialogs& dialogs, ArtGrid::Kind
 void ArtChooser::goTo() {
   int id = 0;
   try {
-    id = parseTypedId(m_goTo->text().toStdString(),
-                      {0, ArtGrid::kLastId,
-                       m_grid->kind() == ArtGrid::Kind::Static ? "Static" : "Land tile"});
+    id = parseTypedId(
+        m_goTo->text().toStdString(),
+        {0, ArtGrid::kLastId, m_grid->kind() == ArtGrid::Kind::Static ? "Static" : "Land tile"});
   } catch (const Error&) {
     m_goTo->selectAll();
     throw;

@@ -106,7 +106,7 @@ void ArtGrid::setFilter(const IdFilter& filter) {
     const bool haveNames = names && names->isLoaded();
     for (int id = 0; id <= kLastId; ++id) {
       if (filter.byName() && !haveNames) break;
-      const std::string name = !filter.byName() ? std::string()
+      const std::string name = !filter.byName()         ? std::string()
                                : m_kind == Kind::Static ? names->staticName(id)
                                                         : names->landName(id);
       if (filter.matches(id, name)) m_shown.push_back(id);
@@ -215,7 +215,8 @@ void ArtGrid::keyPressEvent(QKeyEvent* event) {
       break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      if (indexOf(m_selected) >= 0 && exists(m_selected)) emit idChosen(m_selected);
+      if (indexOf(m_selected) >= 0 && exists(m_selected)) emit
+        idChosen(m_selected);
       break;
     default:
       QWidget::keyPressEvent(event);

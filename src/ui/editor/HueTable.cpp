@@ -10,12 +10,12 @@
 #include <QVBoxLayout>
 
 #include "app/Error.h"
-#include "registry/Registry.h"
 #include "app/Text.h"
+#include "registry/Registry.h"
 #include "ui/editor/ToolWidgets.h"
 #include "ui/main/PictureView.h"
-#include "world/IdQuery.h"
 #include "ui/platform/Dialogs.h"
+#include "world/IdQuery.h"
 
 namespace quillotide::ui {
 

@@ -11,9 +11,9 @@
 #include <QVBoxLayout>
 
 #include "app/Error.h"
-#include "registry/Registry.h"
 #include "app/Text.h"
 #include "models/Art.h"
+#include "registry/Registry.h"
 #include "ui/editor/SEditorForm.h"
 #include "ui/platform/Dialogs.h"
 
@@ -40,8 +40,8 @@ TMaptoolForm::TMaptoolForm(TSEditorForm& editor, Registry& registry, Dialogs& di
   idRow->addWidget(up);
   layout->addLayout(idRow);
   m_eId = makeIdField(this, QStringLiteral("eId"));
-  m_eId->setToolTip(
-      QStringLiteral("Land tile id, or several separated by commas: \"Set Id\" draws one per cell"));
+  m_eId->setToolTip(QStringLiteral(
+      "Land tile id, or several separated by commas: \"Set Id\" draws one per cell"));
   connect(m_eId, &QLineEdit::returnPressed, this,
           [this] { runAction(m_dialogs, [this] { takeTypedIds(); }); });
   layout->addWidget(m_eId);

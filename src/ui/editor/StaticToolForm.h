@@ -3,8 +3,8 @@
 // items. It holds the current item id and colour with their pictures and histories, the fields
 // and check boxes the tools read, the tools 1 to 19 (one group of toggle buttons that always shows
 // the editor's current tool: all up when it is none of them) and the "Set MaxZ" track bar. The
-// field beside the step buttons shows the current id and takes a typed one. Showing it makes the current id 0; id and colour histories
-// and the colour survive hiding.
+// field beside the step buttons shows the current id and takes a typed one. Showing it makes the
+// current id 0; id and colour histories and the colour survive hiding.
 //
 // A colour value is 0 for none, else hue entry + 1. Both histories hold the values as they were
 // current, so choosing an entry restores exactly the value that was current when it was pushed.

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include <QLineEdit>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -83,9 +83,7 @@ void passListKeys(QLineEdit* field, QWidget* target) {
   field->installEventFilter(new ListKeys(field, target));
 }
 
-void keepNavigationKeys(QWidget* widget) {
-  widget->installEventFilter(new NavigationKeys(widget));
-}
+void keepNavigationKeys(QWidget* widget) { widget->installEventFilter(new NavigationKeys(widget)); }
 
 void showCurrentTool(const std::vector<QToolButton*>& group, int tool) {
   for (QToolButton* b : group) b->setChecked(b->property("editorTool").toInt() == tool);
