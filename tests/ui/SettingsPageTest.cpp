@@ -8,6 +8,8 @@
 #include "UiTestSupport.h"
 #include "app/FileIO.h"
 #include "models/Art.h"
+#include "models/Multi.h"
+#include "app/Uop.h"
 #include "sample/Sample.h"
 #include "ui/main/SettingsPage.h"
 
@@ -42,6 +44,7 @@ private slots:
   void pairGroupTakesItsUopAndSavesEitherForm();
   void mapGroupTakesAMapUopAndConvertsBothWays();
   void uopArtInLowMemoryModeIsReadIntoMemoryAndSaysSo();
+  void multisSavedAsMulSayHowManyClilocListsWereLeftOut();
 };
 
 namespace {
@@ -737,6 +740,33 @@ void SettingsPageTest::uopArtInLowMemoryModeIsReadIntoMemoryAndSaysSo() {
   run.dialogs.answerSave(QString::fromStdString(sample.file("again.uop")));
   run.press("btnSaveArt");
   QCOMPARE(readBytes(sample.file("again.uop")), readBytes(uop));
+}
+
+void SettingsPageTest::multisSavedAsMulSayHowManyClilocListsWereLeftOut() {
+  quillotide::test::TempDir dir;
+  const std::vector<quillotide::MultiComponent> door = {{0x6A5, 0, 0, 0, 257, {1041205, 500}},
+                                                        {0x6A6, 1, 0, 0, 1, {}}};
+  quillotide::UopContainer made = quillotide::UopContainer::create();
+  made.setPayload(quillotide::uopHash(quillotide::uopEntryName(quillotide::UopFamily::Multi, 2)),
+                  quillotide::encodeUopMulti(2, door), true);
+  made.save(dir.file("MultiCollection.uop"));
+  const std::string uop = dir.file("MultiCollection.uop");
+  ProgramRun run(configWith({{"MultiIdx", uop}, {"MultiMul", uop}}));
+  run.press("btnLoadMultis");
+  QVERIFY(run.registry->multis->isUop());
+  run.dialogs.answerSave(QString::fromStdString(dir.file("multi.idx")));
+  run.dialogs.answerSave(QString::fromStdString(dir.file("multi.mul")));
+  run.press("btnSaveAsMulMultis");
+  QCOMPARE(run.dialogs.asked()[0].proposed, QString::fromStdString(dir.file("Multi.idx")));
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList(quillotide::ui::droppedClilocMessage(1, "multi.mul")));
+  // Every tile is in the pair, with its flags.
+  quillotide::TMulti pair;
+  pair.load(dir.file("multi.idx"), dir.file("multi.mul"));
+  const auto components = pair.components(2);
+  QCOMPARE(components.size(), std::size_t(2));
+  QCOMPARE(components[0].flags, 257u);
+  QCOMPARE(components[1].id, std::uint16_t(0x6A6));
 }
 
 QTEST_MAIN(SettingsPageTest)
