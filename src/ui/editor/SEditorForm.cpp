@@ -16,8 +16,10 @@
 
 #include "registry/Registry.h"
 #include "app/Error.h"
+#include "app/FileIO.h"
 #include "app/Text.h"
 #include "world/Items.h"
+#include "world/DiffFiles.h"
 #include "world/StaticDiff.h"
 #include "ui/editor/EditorSelection.h"
 #include "ui/editor/EditorTools.h"
@@ -801,11 +803,12 @@ bool TSEditorForm::saveDiffs(int mode) {
 bool TSEditorForm::mayReplaceDiffsIn(const QString& dir) {
   // The save writes the diff set the store holds, which is that folder's own only when it was
   // loaded from (or saved into) there; another folder's files would be replaced by it.
-  const QDir target(dir);
+  // The facet's files, whatever the case of their names.
+  m_registry.alignDiffWorld();
+  const StaticDiffPaths files = StaticDiffPaths::in(str(dir), m_registry.staticDiff->facet());
   bool holdsDiffs = false;
-  for (const std::string& name : {StaticDiffLayout::kBlockListName, StaticDiffLayout::kIndexName,
-                                  StaticDiffLayout::kDataName})
-    holdsDiffs = holdsDiffs || target.exists(QString::fromStdString(name));
+  for (const std::string& path : {files.blockList, files.index, files.data})
+    holdsDiffs = holdsDiffs || fileExists(path);
   if (!holdsDiffs) return true;
   const std::string& own = m_registry.staticDiff->directory();
   if (!own.empty() && QFileInfo(QString::fromStdString(own)).canonicalFilePath() ==
