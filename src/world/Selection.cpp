@@ -177,12 +177,22 @@ void Selection::follow(const WorldModels& models) {
     dropped[owner] = now != m_generations[owner];
     m_generations[owner] = now;
   }
+  const std::size_t worldSize = models.world ? models.world->size() : 0;
+  const bool worldShrank = worldSize < m_worldSize;
+  m_worldSize = worldSize;
   if (m_order.empty()) return;
-  if (!dropped[0] && !dropped[1] && !dropped[2]) return;
-  // A serial of another generation names another item, or none.
+  if (!dropped[0] && !dropped[1] && !dropped[2] && !worldShrank) return;
+  // A serial of another generation names another item, or none; so does a world-file serial
+  // past the end of the list.
+  const auto gone = [&](std::uint64_t key) {
+    const auto owner = static_cast<std::uint32_t>(key >> 32);
+    const std::int64_t pos =
+        std::int64_t(static_cast<std::int32_t>(key & 0xFFFFFFFF)) - kWorldSerialBase;
+    return dropped[owner] || (owner == kWorld && pos >= static_cast<std::int64_t>(worldSize));
+  };
   std::vector<std::uint64_t> kept;
   for (const std::uint64_t key : m_order)
-    if (!dropped[key >> 32]) kept.push_back(key);
+    if (!gone(key)) kept.push_back(key);
   m_order.swap(kept);
   m_keys = {m_order.begin(), m_order.end()};
 }

@@ -111,6 +111,9 @@ private:
   std::unordered_set<std::uint64_t> m_keys;
   // The owners' generations when their first item was selected: statics, diffs, world file.
   std::uint64_t m_generations[3] = {};
+  // The world file's length at the last follow: a clear or an undone add shortens it, and the
+  // serials past its end come back for new items.
+  std::size_t m_worldSize = 0;
 };
 
 }  // namespace quillotide

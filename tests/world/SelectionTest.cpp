@@ -273,6 +273,12 @@ TEST(SelectionTest, ItemsOfAnOwnerThatNumberedItsItemsAfreshAreForgotten) {
   const std::vector<TItem> left = w.selection.items(w.models());
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0].kind, ItemKind::WorldUnwritten);
+  // A cleared world file gives its serials to new items: those are not selected.
+  w.r.worldFile->clear();
+  std::vector<TItem> none;
+  w.selection.mark(none, w.models());
+  const std::int32_t again = w.r.worldFile->add(0x300, 6, 6, 0, 0);
+  EXPECT_FALSE(w.selection.contains(*w.r.worldFile->item(again)));
 }
 
 TEST(SelectionTest, TensOfThousandsOfItemsMoveAndGoAsOneStepEach) {
