@@ -32,6 +32,7 @@ private slots:
   void everyPixelShowsTheItemThatIsPicked();
   void aClickReachesTheToolWithTheItemDrawnThere();
   void theHoveredItemIsTinted();
+  void aFirstCornerIsMarkedOnItsCellUntilEsc();
   void selectedItemsStayTintedUntilEscClearsThem();
   void flatViewDrawsTheWebAndTheAltitudes();
   void theCaptionShowsTheFramesDrawnPerSecond();
@@ -160,6 +161,27 @@ void EditorGLTest::theHoveredItemIsTinted() {
   const QRgb tinted = r.frame().pixel(post);
   QVERIFY(tinted != rgb(EditorWorld::yellow()));
   QVERIFY(tinted != qRgb(0, 0, 0));
+}
+
+void EditorGLTest::aFirstCornerIsMarkedOnItsCellUntilEsc() {
+  GLRun r;
+  QWidget* view = r.editor->view()->drawingWidget();
+  // The middle of the upper right edge of the cell's diamond, left of the post's picture.
+  const QPoint cell = GLRun::cell(kC - 2, kC + 2);
+  const QPoint edge = cell + QPoint(11, -11);
+  QCOMPARE(r.frame().pixel(edge), rgb(EditorWorld::red()));
+  auto* tile = r.editor->toolWindows().staticTool().findChild<QAbstractButton*>("btnTile");
+  QTest::mouseClick(tile, Qt::LeftButton);
+  r.editor->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(r.editor.get()));
+  QTest::mouseMove(view, cell);
+  QTest::mouseClick(view, Qt::LeftButton, {}, cell);
+  QCOMPARE(r.frame().pixel(edge), qRgb(255, 255, 0));
+  // The inner diamond too; the cell's middle stays as it was.
+  QCOMPARE(r.frame().pixel(cell + QPoint(8, -9)), qRgb(255, 255, 0));
+  QCOMPARE(r.frame().pixel(cell), rgb(EditorWorld::red()));
+  QTest::keyClick(r.editor.get(), Qt::Key_Escape);
+  QCOMPARE(r.frame().pixel(edge), rgb(EditorWorld::red()));
 }
 
 void EditorGLTest::selectedItemsStayTintedUntilEscClearsThem() {
