@@ -686,11 +686,11 @@ void SettingsPage::doLoad(const QString& id, LoadMode mode) {
   if (showNote) m_dialogs.showMessage(f->note);
 }
 
-void SettingsPage::doSave(const QString& id) {
+void SettingsPage::doSave(const QString& id, std::optional<bool> convertTo) {
   FileGroupBox* box = group(id);
   const FileFamily* f = family(id);
-  if (!box || !f || !f->group.hasSave) return;
-  if (!f->save) {
+  if (!box || !f || !(convertTo ? f->group.takesUop() : f->group.hasSave)) return;
+  if (!f->save && !(convertTo && f->saveAs)) {
     m_dialogs.showMessage(notAvailableMessage(id));
     return;
   }
@@ -700,11 +700,11 @@ void SettingsPage::doSave(const QString& id) {
     return;
   }
   QStringList p;
-  if (f->savesInPlace && f->savesInPlace(m_registry)) {
+  if (!convertTo && f->savesInPlace && f->savesInPlace(m_registry)) {
     p = loadedPaths(id);
   } else {
-    // The form loaded is the form written.
-    const bool uop = f->loadedAsUop && f->loadedAsUop(m_registry);
+    // "Save" writes the form loaded; "Save as" the form asked for.
+    const bool uop = convertTo.value_or(f->loadedAsUop && f->loadedAsUop(m_registry));
     const std::optional<QStringList> chosen =
         box->askSavePaths(proposedSavePaths(*f, *box, uop), uop);
     if (!chosen) return;
@@ -715,12 +715,14 @@ void SettingsPage::doSave(const QString& id) {
     throw Error(formatMessage("The index file and the data file must be two different files: %s",
                               {str(p[0])}));
   Progress silent;
-  const FileFamily::Message said = f->save(m_registry, p, m_progress ? *m_progress : silent);
+  const FileFamily::Message said =
+      convertTo && f->saveAs ? f->saveAs(m_registry, p, *convertTo)
+                             : f->save(m_registry, p, m_progress ? *m_progress : silent);
   if (said) m_dialogs.showMessage(QString::fromStdString(*said));
 }
 
 bool SettingsPage::saveAs(const QString& id, bool asUop) {
-  return runAction(m_dialogs, [&] { doSaveAs(id, asUop); });
+  return runAction(m_dialogs, [&] { doSave(id, asUop); });
 }
 
 QStringList SettingsPage::proposedSavePaths(const FileFamily& f, const FileGroupBox& box,
@@ -745,28 +747,6 @@ QStringList SettingsPage::proposedSavePaths(const FileFamily& f, const FileGroup
   for (const QString& name : names)
     proposed << QString::fromStdString(pathWithoutCase(folder, str(name)));
   return proposed;
-}
-
-void SettingsPage::doSaveAs(const QString& id, bool asUop) {
-  FileGroupBox* box = group(id);
-  const FileFamily* f = family(id);
-  if (!box || !f || !f->group.takesUop()) return;
-  if (f->isLoaded && !f->isLoaded(m_registry)) {
-    m_dialogs.showError(QString::fromStdString(notLoadedMessage(str(box->title()))));
-    return;
-  }
-  const std::optional<QStringList> chosen =
-      box->askSavePaths(proposedSavePaths(*f, *box, asUop), asUop);
-  if (!chosen) return;
-  const QStringList& p = *chosen;
-  if (p.size() == 2 && (p[0] == p[1] || sameFile(str(p[0]), str(p[1]))))
-    throw Error(formatMessage("The index file and the data file must be two different files: %s",
-                              {str(p[0])}));
-  Progress silent;
-  const FileFamily::Message said =
-      f->saveAs ? f->saveAs(m_registry, p, asUop)
-                : f->save(m_registry, p, m_progress ? *m_progress : silent);
-  if (said) m_dialogs.showMessage(QString::fromStdString(*said));
 }
 
 QStringList SettingsPage::loadedPaths(const QString& id) const {

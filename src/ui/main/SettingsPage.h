@@ -175,8 +175,8 @@ signals:
 
 private:
   void doLoad(const QString& id, LoadMode mode);
-  void doSave(const QString& id);
-  void doSaveAs(const QString& id, bool asUop);
+  // convertTo: "Save as MUL" (false) or "Save as UOP" (true); none: "Save".
+  void doSave(const QString& id, std::optional<bool> convertTo = std::nullopt);
   FileGroupBox* makeGroupBox(const FileFamily& family, QWidget* parent);
   void addSizeFields(FileGroupBox* box);
   QLayout* makeClientFolderRow();
