@@ -332,31 +332,45 @@ void EditorScene::rebuild() {
 }
 
 void EditorScene::resort() {
-  // The order keys are read once per item, not once per comparison.
-  struct Key {
-    int sum, z, land, height, hued;
-    std::uint32_t index;
-  };
-  std::vector<Key> keys;
-  keys.reserve(m_items.size());
-  for (std::uint32_t i = 0; i < m_items.size(); ++i) {
+  // The order keys are read once per item, not once per comparison. The cell sums come first:
+  // a counting pass puts the items in order of their sums (keeping their order within a sum),
+  // and only the items of one sum are sorted by the rest of the keys, stably, which gives the
+  // order one stable sort by all keys would.
+  const std::size_t n = m_items.size();
+  m_sortKeys.resize(n);
+  int minSum = 0, maxSum = -1;
+  for (std::uint32_t i = 0; i < n; ++i) {
     const TItem& it = m_items[i];
     const bool land = isLandKind(it.kind);
-    keys.push_back({it.x + it.y, it.z + objectWeight(it, m_sources.tiledata), land ? 0 : 1,
-                    land ? 0 : staticHeightOf(it, m_sources.tiledata), it.hue != 0 ? 1 : 0, i});
+    m_sortKeys[i] = {it.x + it.y, it.z + objectWeight(it, m_sources.tiledata), land ? 0 : 1,
+                     land ? 0 : staticHeightOf(it, m_sources.tiledata), it.hue != 0 ? 1 : 0, i};
+    if (i == 0 || m_sortKeys[i].sum < minSum) minSum = m_sortKeys[i].sum;
+    if (i == 0 || m_sortKeys[i].sum > maxSum) maxSum = m_sortKeys[i].sum;
   }
-  std::stable_sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-    if (a.sum != b.sum) return a.sum < b.sum;
+  std::vector<std::uint32_t> starts(static_cast<std::size_t>(maxSum - minSum + 2), 0);
+  for (const SortKey& k : m_sortKeys) ++starts[static_cast<std::size_t>(k.sum - minSum) + 1];
+  for (std::size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
+  m_sortedKeys.resize(n);
+  {
+    std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
+    for (const SortKey& k : m_sortKeys)
+      m_sortedKeys[next[static_cast<std::size_t>(k.sum - minSum)]++] = k;
+  }
+  const auto rest = [](const SortKey& a, const SortKey& b) {
     if (a.z != b.z) return a.z < b.z;
     if (a.land != b.land) return a.land < b.land;
     if (a.land == 0) return false;
     if (a.height != b.height) return a.height < b.height;
     return a.hued < b.hued;
-  });
-  std::vector<TItem> sorted;
-  sorted.reserve(m_items.size());
-  for (const Key& k : keys) sorted.push_back(m_items[k.index]);
-  m_items.swap(sorted);
+  };
+  for (std::size_t b = 0; b + 1 < starts.size(); ++b)
+    if (starts[b + 1] - starts[b] > 1)
+      std::stable_sort(m_sortedKeys.begin() + starts[b], m_sortedKeys.begin() + starts[b + 1],
+                       rest);
+  m_sortedItems.clear();
+  m_sortedItems.reserve(n);
+  for (const SortKey& k : m_sortedKeys) m_sortedItems.push_back(m_items[k.index]);
+  m_items.swap(m_sortedItems);
   m_resort = false;
 }
 

@@ -322,6 +322,13 @@ private:
   std::vector<DrawCommand> m_commands;
   std::vector<std::uint32_t> m_removals;
   std::uint64_t m_frameVersion = 0;
+  struct SortKey {
+    int sum, z, land, height, hued;
+    std::uint32_t index;
+  };
+  std::vector<SortKey> m_sortKeys;
+  std::vector<SortKey> m_sortedKeys;
+  std::vector<TItem> m_sortedItems;  // the storage the next sort writes into
   std::vector<std::uint8_t> m_covered;  // blocks of window pixels covered, while marking
   std::vector<CellMark> m_marks;
   std::vector<CellPos> m_outline;
