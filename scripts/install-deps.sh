@@ -14,7 +14,8 @@ if [ "$purpose" != run ] || { [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-
   pkgs+=(xvfb xauth)
 fi
 case "$purpose" in
-  run|screenshot) ;;
+  run) ;;
+  screenshot) pkgs+=(imagemagick) ;;
   package) pkgs+=(help2man dpkg-dev file gzip) ;;
   test) pkgs+=(help2man dpkg-dev file gzip libgtest-dev libbenchmark-dev imagemagick sox clang
                libclang-rt-14-dev lintian desktop-file-utils) ;;

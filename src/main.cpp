@@ -5,6 +5,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QPixmap>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -45,18 +47,29 @@ void applyScreenshotOptions(quillotide::ui::TMainForm& mainForm, int argc, char*
   const QString file = optionValue(argc, argv, "--screenshot");
   if (file.isEmpty()) return;
   QStringList menus;
+  bool screen = false;
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--screen") == 0) screen = true;
   for (int i = 1; i + 1 < argc; ++i)
     if (std::strcmp(argv[i], "--menu") == 0) menus << QString::fromLocal8Bit(argv[i + 1]);
-  QTimer::singleShot(1500, &mainForm, [&mainForm, file, menus] {
+  QTimer::singleShot(1500, &mainForm, [&mainForm, file, menus, screen] {
     QWidget* target = &mainForm;
     if (auto* editor = quillotide::ui::TSEditorForm::existing(mainForm);
         editor && editor->isVisible()) {
       for (const QString& caption : menus)
         if (QAction* action = editor->action(caption)) action->trigger();
       target = editor;
+      // Without a window manager every window opens in the corner: set the minimap beside it.
+      if (screen)
+        for (QWidget* w : QApplication::topLevelWidgets())
+          if (w->isVisible() && w->inherits("quillotide::ui::TMapForm"))
+            w->move(editor->frameGeometry().right() + 8, editor->y());
     }
-    QTimer::singleShot(500, target,
-                       [target, file] { QApplication::exit(target->grab().save(file) ? 0 : 1); });
+    // --screen takes the whole screen, so windows beside the editor (the minimap) are seen too.
+    QTimer::singleShot(500, target, [target, file, screen] {
+      const QPixmap shot = screen ? target->screen()->grabWindow(0) : target->grab();
+      QApplication::exit(shot.save(file) ? 0 : 1);
+    });
   });
 }
 

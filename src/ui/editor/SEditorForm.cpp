@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QStatusBar>
+#include <QToolBar>
 
 #include "registry/Registry.h"
 #include "app/Error.h"
@@ -125,17 +126,28 @@ TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
       },
       Qt::QueuedConnection);
 
+  // The two fixed panels fill most of a narrow window's status bar, so the cell, view and tool
+  // line and the pending corners get a row of their own above it, across the whole window.
+  auto* positionRow = new QToolBar(QStringLiteral("Position"), this);
+  positionRow->setObjectName(QStringLiteral("PositionRow"));
+  positionRow->setMovable(false);
+  positionRow->setFloatable(false);
+  positionRow->toggleViewAction()->setEnabled(false);
+  addToolBar(Qt::BottomToolBarArea, positionRow);
   for (std::size_t i = 0; i < m_status.size(); ++i) {
     m_status[i] = new QLabel(this);
     m_status[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
     if (i < 2) {
       m_status[i]->setFixedWidth(kStatusPanelWidth);
+      statusBar()->addWidget(m_status[i]);
     } else {
       // Long texts are cut rather than widening the window.
-      m_status[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+      m_status[i]->setSizePolicy(i == 2 ? QSizePolicy::Preferred : QSizePolicy::Ignored,
+                                 QSizePolicy::Preferred);
       m_status[i]->setMinimumWidth(0);
+      m_status[i]->setContentsMargins(4, 0, 12, 0);
+      positionRow->addWidget(m_status[i]);
     }
-    statusBar()->addWidget(m_status[i], i < 2 ? 0 : 1);
   }
   buildMenu();
   buildViewKeys();
