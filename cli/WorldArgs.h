@@ -9,7 +9,9 @@
 #include "app/FileIO.h"
 #include "app/FileNames.h"
 #include "app/Text.h"
+#include "app/Uop.h"
 #include "cli/Cli.h"
+#include "world/Map.h"
 #include "world/Item.h"
 
 namespace quillotide::cli {
@@ -42,10 +44,11 @@ struct WorldSizeArgs {
   WorldSize forFiles(const std::string& map, const std::string& staticIndex) const {
     if (given) return *given;
     if (!facet) throw UsageError("Give the world size with --width W --height H, or --facet N.");
-    // A UOP map's container size says nothing of its world.
+    // A UOP map's world follows from the map file it holds, not from the container's length.
     const auto bytesOf = [](const std::string& path) -> std::optional<std::uint64_t> {
-      if (path.empty() || !fileExists(path) || lowerAscii(path).ends_with(".uop"))
-        return std::nullopt;
+      if (path.empty() || !fileExists(path)) return std::nullopt;
+      if (lowerAscii(path).ends_with(".uop"))
+        return mapFileSizeOfContainer(UopContainer::read(path), path);
       return fileSize(path);
     };
     const auto mapBytes = bytesOf(map);

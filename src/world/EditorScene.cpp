@@ -631,7 +631,7 @@ void EditorScene::markHidden() {
   constexpr int kBlock = 8;
   const int bw = (m_clientWidth + kBlock - 1) / kBlock;
   const int bh = (m_clientHeight + kBlock - 1) / kBlock;
-  m_covered.assign(static_cast<std::size_t>(bw) * bh, 0);
+  m_covered.assign(static_cast<std::size_t>(bw) * static_cast<std::size_t>(bh), 0);
   const double zoom = m_zoom;
   // The window pixels whose middles, (p + 0.5) * zoom, lie in world pixels [a, b).
   auto pixels = [zoom](double a, double b, int limit, int& p0, int& p1) {
@@ -667,7 +667,7 @@ void EditorScene::markHidden() {
     bool covered = true;
     for (int by = y0 / kBlock; covered && by <= y1 / kBlock; ++by)
       for (int bx = x0 / kBlock; bx <= x1 / kBlock; ++bx)
-        if (!m_covered[static_cast<std::size_t>(by) * bw + bx]) {
+        if (!m_covered[static_cast<std::size_t>(by * bw + bx)]) {
           covered = false;
           break;
         }
@@ -689,7 +689,7 @@ void EditorScene::markHidden() {
       for (int bx = fbx0; bx < bw; ++bx) {
         const int lastX = std::min((bx + 1) * kBlock, m_clientWidth) - 1;
         if (lastX > sx1) break;
-        m_covered[static_cast<std::size_t>(by) * bw + bx] = 1;
+        m_covered[static_cast<std::size_t>(by * bw + bx)] = 1;
       }
     }
   }

@@ -74,6 +74,17 @@ Bytes mapFileOfContainer(const UopContainer& uop, const std::string& path, int* 
   return readUopMap(uop, map, path);
 }
 
+std::uint64_t mapFileSizeOfContainer(const UopContainer& uop, const std::string& path) {
+  const int map = containerMapNumber(uop, path);
+  std::uint64_t size = 0;
+  for (std::int64_t k = 0; k < kUopMapChunkLimit; ++k) {
+    const UopEntry* entry = uop.find(chunkName(map, k));
+    if (!entry) break;
+    size += entry->fullSize;
+  }
+  return size;
+}
+
 UopContainer containerOfMapFile(std::span<const std::uint8_t> bytes, int mapNumber) {
   UopContainer out = UopContainer::create();
   for (std::uint64_t at = 0, k = 0; at < bytes.size(); at += kUopMapChunk, ++k)

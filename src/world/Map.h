@@ -40,6 +40,9 @@ static_assert(kHeaderSize + kCellSize * kCellsPerBlock == kBlockSize);
 // The map is the one its file name (`path`) gives when the container has it, else the first it
 // has; *mapNumber receives it. Throws FormatError naming the path and entry at fault.
 Bytes mapFileOfContainer(const UopContainer& uop, const std::string& path, int* mapNumber);
+// The length of the map file a container holds, from its chunks' full sizes (nothing inflated):
+// what tells the world size of a map kept in a container. Throws as mapFileOfContainer.
+std::uint64_t mapFileSizeOfContainer(const UopContainer& uop, const std::string& path);
 // A new container of map `mapNumber` holding the map file's bytes in chunks.
 UopContainer containerOfMapFile(std::span<const std::uint8_t> bytes, int mapNumber);
 

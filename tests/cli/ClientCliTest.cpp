@@ -88,6 +88,19 @@ TEST_F(ClientCli, FacetGivesTheSizeOfMapStaticsDiffAndPatchCommands) {
   EXPECT_TRUE(fileExists(dir.file("region.pkx")));
 }
 
+TEST_F(ClientCli, AMapContainersWorldSizeComesFromTheMapItHolds) {
+  // Facet 1 comes in two sizes: the container's own length fits neither, the map it holds does.
+  const std::string uop = dir.file("map1LegacyMUL.uop");
+  ASSERT_EQ(run({"uop", "pack", "map", dir.file("Map1.mul"), uop, "--map", "1"}).code, 0);
+  const auto info = run({"map", "info", uop, "--facet", "1"});
+  ASSERT_EQ(info.code, 0) << info.err;
+  EXPECT_EQ(info.out, "width: 6144\nheight: 4096\nblocks: 393216\n");
+  // A container of another family holds no map: said, not guessed.
+  const auto art = run({"map", "info", dir.file("artLegacyMUL.uop"), "--facet", "1"});
+  EXPECT_EQ(art.code, 1);
+  EXPECT_TRUE(contains(art.err, "holds no map")) << art.err;
+}
+
 TEST_F(ClientCli, TheClilocFileIsFoundInAClientFolder) {
   const auto list = run({"cliloc", "list", dir.path()});
   ASSERT_EQ(list.code, 0) << list.err;
