@@ -294,8 +294,9 @@ TEST(UopPair, EverySampleContainerEqualsItsMulTwinSlotForSlot) {
   artUop.load(path("artLegacyMUL.uop"), "", StorageMode::Memory);
   for (std::int64_t r = 0; r < art.recordCount(); ++r) {
     EXPECT_EQ(art.files().readSlot(r), artUop.files().readSlot(r)) << r;
-    if (art.files().exists(r))
+    if (art.files().exists(r)) {
       EXPECT_EQ(art.files().record(r)->extra, artUop.files().record(r)->extra);
+    }
   }
 
   TGump gumps, gumpsUop;
@@ -303,7 +304,9 @@ TEST(UopPair, EverySampleContainerEqualsItsMulTwinSlotForSlot) {
   gumpsUop.load(path("gumpartLegacyMUL.uop"), "");
   for (std::int64_t g = 0; g < gumps.gumpCount(); ++g) {
     EXPECT_EQ(gumps.slotBytes(g), gumpsUop.slotBytes(g)) << g;
-    if (gumps.gumpExists(g)) EXPECT_EQ(gumps.record(g)->extra, gumpsUop.record(g)->extra) << g;
+    if (gumps.gumpExists(g)) {
+      EXPECT_EQ(gumps.record(g)->extra, gumpsUop.record(g)->extra) << g;
+    }
   }
 
   TSound sounds, soundsUop;
@@ -311,7 +314,9 @@ TEST(UopPair, EverySampleContainerEqualsItsMulTwinSlotForSlot) {
   soundsUop.load(path("soundLegacyMUL.uop"), "");
   for (std::int64_t s = 0; s < sounds.recordCount(); ++s) {
     EXPECT_EQ(sounds.files().readSlot(s), soundsUop.files().readSlot(s)) << s;
-    if (sounds.slotExists(s)) EXPECT_EQ(sounds.record(s), soundsUop.record(s)) << s;
+    if (sounds.slotExists(s)) {
+      EXPECT_EQ(sounds.record(s), soundsUop.record(s)) << s;
+    }
   }
 
   TMulti multis, multisUop;

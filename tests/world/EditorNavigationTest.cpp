@@ -155,7 +155,9 @@ TEST(EditorHiddenCommands, OnlyWhatIsCoveredEverywhereIsLeftOutOfTheDrawing) {
     const TItem& item = scene.visibleItems()[c.item];
     if (item.tileId != EditorWorld::kPost || item.kind != ItemKind::Static) continue;
     (c.hidden ? hiddenPosts : shownPosts)++;
-    if (item.x == kC + 4) EXPECT_FALSE(c.hidden);
+    if (item.x == kC + 4) {
+      EXPECT_FALSE(c.hidden);
+    }
   }
   EXPECT_EQ(hiddenPosts, 1);
   EXPECT_EQ(shownPosts, 1);

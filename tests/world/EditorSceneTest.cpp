@@ -313,8 +313,12 @@ TEST(EditorScene, APartialHueColoursOnlyTheGreyPixels) {
     const TItem& item = scene.visibleItems()[c.item];
     const Bitmap32& p = c.picture->pixels;
     EXPECT_NE(p.at(5, 10), EditorWorld::grey()) << item.tileId;
-    if (item.tileId == 9) EXPECT_EQ(p.at(15, 10), EditorWorld::red());
-    if (item.tileId == 10) EXPECT_NE(p.at(15, 10), EditorWorld::red());
+    if (item.tileId == 9) {
+      EXPECT_EQ(p.at(15, 10), EditorWorld::red());
+    }
+    if (item.tileId == 10) {
+      EXPECT_NE(p.at(15, 10), EditorWorld::red());
+    }
     ++seen;
   }
   EXPECT_EQ(seen, 2);
