@@ -46,10 +46,9 @@ struct WorldSizeArgs {
     if (!facet) throw UsageError("Give the world size with --width W --height H, or --facet N.");
     // A UOP map's world follows from the map file it holds, not from the container's length.
     const auto bytesOf = [](const std::string& path) -> std::optional<std::uint64_t> {
-      if (path.empty() || !fileExists(path)) return std::nullopt;
-      if (lowerAscii(path).ends_with(".uop"))
+      if (!path.empty() && lowerAscii(path).ends_with(".uop") && fileExists(path))
         return mapFileSizeOfContainer(UopContainer::read(path), path);
-      return fileSize(path);
+      return mulWorldFileBytes(path);
     };
     const auto mapBytes = bytesOf(map);
     const auto indexBytes = bytesOf(staticIndex);

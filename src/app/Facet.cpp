@@ -1,6 +1,8 @@
 #include "app/Facet.h"
 
 #include "app/Error.h"
+#include "app/FileNames.h"
+#include "app/FileIO.h"
 #include "app/Text.h"
 
 namespace quillotide {
@@ -86,6 +88,11 @@ FacetNames facetNames(int facet) {
   return {"map" + n + ".mul",    "staidx" + n + ".mul",  "statics" + n + ".mul",
           "map" + n + "LegacyMUL.uop", "Mapdifl" + n + ".mul", "Mapdif" + n + ".mul",
           "Stadifl" + n + ".mul", "Stadifi" + n + ".mul", "Stadif" + n + ".mul"};
+}
+
+std::optional<std::uint64_t> mulWorldFileBytes(const std::string& path) {
+  if (path.empty() || lowerAscii(path).ends_with(".uop") || !fileExists(path)) return std::nullopt;
+  return fileSize(path);
 }
 
 }  // namespace quillotide

@@ -34,6 +34,11 @@ std::vector<FacetSize> facetSizes(int facet);
 std::optional<FacetSize> facetSizeOfMap(int facet, std::uint64_t mapBytes);
 std::optional<FacetSize> facetSizeOfStaticIndex(int facet, std::uint64_t indexBytes);
 
+// The length of a map file or statics index in the MUL form, the measure the sizes above are
+// told by; nullopt when the path is empty, names no file, or names a UOP container (whose length
+// says nothing of the map it holds).
+std::optional<std::uint64_t> mulWorldFileBytes(const std::string& path);
+
 // The world size of facet `facet` from the sizes of its map file and its statics index (either
 // may be unknown: nullopt). Returns nullopt when neither fits a size of the facet: the user gives
 // the size. Throws Error naming both files and both sizes when a file fits a size the other does

@@ -59,12 +59,8 @@ int Registry::settingsFacet() const {
 
 std::optional<FacetSize> Registry::settingsFacetSize() const {
   if (!config) return std::nullopt;
-  // The size of a file that is there; a UOP map's entries, not its container, hold the world.
-  const auto sizeOf = [this](const std::string& key) -> std::optional<std::uint64_t> {
-    const std::string path = config->getString(key);
-    if (path.empty() || !fileExists(path) || lowerAscii(path).ends_with(".uop"))
-      return std::nullopt;
-    return fileSize(path);
+  const auto sizeOf = [this](const std::string& key) {
+    return mulWorldFileBytes(config->getString(key));
   };
   const auto name = [this](const std::string& key) {
     const std::string path = config->getString(key);

@@ -562,10 +562,8 @@ void SettingsPage::chooseFacet(int n) {
   const std::string folder = m_registry.config->getString("ClientFolder");
   if (folder.empty()) {
     // No client folder: the size follows from the facet and the files named in the fields.
-    auto bytesOf = [](const QLineEdit* field) -> std::optional<std::uint64_t> {
-      const std::string path = field ? str(field->text()) : std::string();
-      if (path.empty() || isUopPath(path) || !fileExists(path)) return std::nullopt;
-      return fileSize(path);
+    auto bytesOf = [](const QLineEdit* field) {
+      return mulWorldFileBytes(field ? str(field->text()) : std::string());
     };
     const QLineEdit* mapField = pathField(QStringLiteral("Map"));
     const QLineEdit* indexField = pathField(QStringLiteral("StaticIdx"));
@@ -603,11 +601,8 @@ void SettingsPage::checkWorldFilesAgree(const QString& id, const QStringList& pa
     return;
   }
   // A container's size is no map size; its chunks are counted when it is read.
-  const std::optional<std::uint64_t> mapBytes =
-      isUopPath(mapPath) || !fileExists(mapPath) ? std::nullopt
-                                                 : std::optional<std::uint64_t>(fileSize(mapPath));
-  const std::optional<std::uint64_t> indexBytes =
-      fileExists(indexPath) ? std::optional<std::uint64_t>(fileSize(indexPath)) : std::nullopt;
+  const auto mapBytes = mulWorldFileBytes(mapPath);
+  const auto indexBytes = mulWorldFileBytes(indexPath);
   // The number in the map's name is its facet; the choice decides for a name without one.
   const int n = mapNumberOfName(mapPath).value_or(facet());
   facetWorldSize(n, mapBytes, indexBytes, str(QFileInfo(QString::fromStdString(mapPath)).fileName()),
