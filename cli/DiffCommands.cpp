@@ -131,9 +131,12 @@ int list(Args& args, Context& ctx) {
       const std::int64_t y = inside ? b % rows * 8 : -1;
       rowsJson.push_back(Json::Object{
           {"block", static_cast<std::int64_t>(b)}, {"x", x}, {"y", y}, {"inside", inside}});
-      text += name + " " + hexLabel(static_cast<std::uint32_t>(b)) +
-              (inside ? " " + std::to_string(x) + "," + std::to_string(y) : " outside the world") +
-              "\n";
+      text += name + " " + hexLabel(static_cast<std::uint32_t>(b));
+      if (inside)
+        text.append(" ").append(std::to_string(x)).append(",").append(std::to_string(y));
+      else
+        text += " outside the world";
+      text += "\n";
     }
     text += std::to_string(blocks.size()) + " " + name + " blocks\n";
     return Json(rowsJson);
