@@ -1,5 +1,7 @@
 #include "app/FileNames.h"
 
+#include <filesystem>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -87,6 +89,18 @@ std::string existingPathWithoutCase(const std::string& path) {
   const auto found = FolderNames::orEmpty(folder.empty() ? "." : folder).find(name);
   if (!found) return path;
   return folder + found->name;
+}
+
+bool insideFolder(const std::string& path, const std::string& folder) {
+  if (path.empty() || folder.empty()) return false;
+  std::error_code ec;
+  const std::filesystem::path file = std::filesystem::weakly_canonical(path, ec);
+  if (ec) return false;
+  const std::filesystem::path dir = std::filesystem::weakly_canonical(folder, ec);
+  if (ec) return false;
+  const auto [end, rest] = std::mismatch(dir.begin(), dir.end(), file.begin(), file.end());
+  // A trailing separator leaves an empty last element in the folder.
+  return end == dir.end() || (std::next(end) == dir.end() && end->empty());
 }
 
 }  // namespace quillotide

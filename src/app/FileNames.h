@@ -44,6 +44,8 @@ private:
 // The path of `name` in `folder` to read or to replace: the file there whose name equals it
 // without case, else folder + name as given (the case a new file is written with). Never throws.
 std::string pathWithoutCase(const std::string& folder, const std::string& name);
+// Whether the path lies in the folder or below it (links followed where they exist).
+bool insideFolder(const std::string& path, const std::string& folder);
 // A full path as typed or stored: unchanged when it exists, else the file of its folder whose last
 // part equals it without case when there is one, else unchanged.
 std::string existingPathWithoutCase(const std::string& path);

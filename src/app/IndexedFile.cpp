@@ -156,22 +156,45 @@ void IndexedFile::loadUop(const std::string& path, const UopForm& form) {
 
 void IndexedFile::saveUop(const std::string& path, const UopForm& form) const {
   requireLoaded();
-  UopContainer out = m_uop ? *m_uop : UopContainer::create();
-  // New entries are stored as the container's own entries of the family are, or as the client
+  // The container read is the base of a save into it: unchanged entries stay as stored. Any
+  // other container already at the target is the base of a save there: this family's entries
+  // are replaced and every other entry it holds (other families, housing data, entries this
+  // program does not know) is kept.
+  const bool intoRead = m_uop && sameTarget(path, m_uopPath);
+  std::shared_ptr<const UopContainer> base = intoRead ? m_uop : nullptr;
+  bool replaceFamily = false;
+  if (!intoRead && fileExists(path)) {
+    base = std::make_shared<const UopContainer>(UopContainer::read(path));
+    replaceFamily = true;
+  } else if (!intoRead && m_uop) {
+    // A new file: a copy of the container read, with this family's entries as they are now.
+    base = m_uop;
+  }
+  UopContainer out = base ? *base : UopContainer::create();
+  // New entries are stored as the base's own entries of the family are, or as the client
   // stores the family.
   bool compress = form.compressNew;
-  if (m_uop)
-    for (const UopEntry& e : m_uop->entries())
+  if (base)
+    for (const UopEntry& e : base->entries())
       if (uopSlotOfHash(form.family, form.slotLimit, e.hash)) {
         compress = e.compression == 1;
         break;
       }
-  const auto oldCount = static_cast<std::int64_t>(m_uopIndex.size() / kIndexRecordSize);
-  const std::int64_t count = std::max(recordCount(), m_uop ? oldCount : 0);
+  if (replaceFamily) {
+    std::vector<std::uint64_t> family;
+    for (const UopEntry& e : out.entries())
+      if (uopSlotOfHash(form.family, form.slotLimit, e.hash)) family.push_back(e.hash);
+    for (const std::uint64_t hash : family) out.remove(hash);
+  }
+  // Records as the base holds them: a record still equal to its old one keeps its entry.
+  const bool sameBase = base && base == m_uop;
+  const auto oldCount =
+      sameBase ? static_cast<std::int64_t>(m_uopIndex.size() / kIndexRecordSize) : 0;
+  const std::int64_t count = std::max(recordCount(), oldCount);
   const std::vector<IndexRecord> now = records(0, count);
   for (std::int64_t n = 0; n < count; ++n) {
     const IndexRecord& r = now[static_cast<std::size_t>(n)];
-    if (m_uop) {
+    if (sameBase) {
       const IndexRecord old =
           n < oldCount
               ? decodeRecord(m_uopIndex.data() + static_cast<std::size_t>(n) * kIndexRecordSize)
@@ -195,7 +218,7 @@ void IndexedFile::saveUop(const std::string& path, const UopForm& form) const {
   }
   out.save(path);
   // Saved into the container read, it is now the base of the next save.
-  if (m_uop && sameTarget(path, m_uopPath)) {
+  if (intoRead) {
     m_uop = std::make_shared<const UopContainer>(std::move(out));
     m_uopIndex = Bytes(m_index->view().begin(), m_index->view().end());
     m_savedChanges = m_changes;

@@ -148,6 +148,8 @@ public:
   // Writes the pair as a container, replaced whole. A pair read from a container starts from it:
   // the entries of unchanged slots stay as they were, a changed slot's entry gets its new payload
   // (stored as the old one was), a deleted slot's entry goes, new slots are added in slot order.
+  // Saved onto another container that exists, the family's entries there are replaced and every
+  // other entry it holds is kept.
   // Throws Error when nothing is loaded or a slot cannot be held (the form says why), FileError
   // when the target cannot be written; nothing is written then.
   void saveUop(const std::string& path, const UopForm& form) const;

@@ -30,7 +30,8 @@ Registry::Registry()
       items(std::make_unique<TItems>()),
       worldFile(std::make_unique<TWorldFile>()),
       staticDiff(std::make_unique<TStaticDiff>()),
-      progress(std::make_unique<TProgress>()) {
+      progress(std::make_unique<TProgress>()),
+      m_openFiles(std::make_unique<OpenFiles>(*this)) {
   wireWorldSources();
 }
 
@@ -102,6 +103,7 @@ void Registry::alignDiffWorld() {
 }
 
 Registry::~Registry() {
+  m_openFiles.reset();
   config.reset();
   animation.reset();
   verdata.reset();

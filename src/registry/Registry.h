@@ -28,6 +28,7 @@
 #include "models/Textures.h"
 #include "models/Tiledata.h"
 #include "models/Verdata.h"
+#include "registry/OpenFiles.h"
 #include "world/WorldFile.h"
 
 namespace quillotide {
@@ -92,6 +93,14 @@ public:
 
   // The run's random generator, seeded from the clock (tests seed it).
   Random random;
+
+  // The owner of every open file: every open, save, save as, close and whole-file tool goes
+  // through it.
+  OpenFiles& openFiles() { return *m_openFiles; }
+  const OpenFiles& openFiles() const { return *m_openFiles; }
+
+private:
+  std::unique_ptr<OpenFiles> m_openFiles;
 };
 
 // "config.xml" in the directory of the executable.

@@ -386,6 +386,16 @@ void TMap::saveUop(const std::string& path) const {
       mapNumberOfName(path).value_or(m_uop ? m_uopMapNumber : mapNumberOfName(m_path).value_or(0));
   // Starting from the container read keeps every chunk that did not change as it was stored.
   const bool base = m_uop && map == m_uopMapNumber;
+  if (fileExists(path) && !(m_uop && sameTarget(path, m_path))) {
+    // Another container already there: this map's chunks are replaced and every other entry it
+    // holds is kept.
+    UopContainer out = UopContainer::read(path);
+    for (std::int64_t k = 0; k < kUopMapChunkLimit; ++k)
+      if (out.find(uopHash(chunkName(map, k)))) out.remove(uopHash(chunkName(map, k)));
+    const UopContainer fresh = containerOfMapFile(bytes, map);
+    for (const UopEntry& e : fresh.entries()) out.setPayload(e.hash, fresh.payload(e), false);
+    return out.save(path);
+  }
   if (!base) return containerOfMapFile(bytes, map).save(path);
   UopContainer out = *m_uop;
   std::vector<bool> changed(m_uopDirty);
