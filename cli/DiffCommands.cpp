@@ -167,10 +167,17 @@ Group diffGroup() {
       "facet and the files with --facet N.",
       {
           {"create-map", usage("ORIG CHANGED OUTDIR"),
-           "Writes the blocks of CHANGED whose cells differ from ORIG into a map diff.", createMap},
+           "Writes the blocks of CHANGED whose cells differ from ORIG into a map diff; either map "
+           "may be a map container (map0LegacyMUL.uop), read as the map it holds.",
+           createMap},
           {"copy-map", usage("CHANGED OUTDIR"),
-           "Writes every block of the map not made only of tiles 0x1 and 0x244.", copyMap},
-          {"apply-map", usage("MAP DIFFDIR"), "Writes the map diff's blocks into MAP.", applyMap},
+           "Writes every block of the map (a map file or container) not made only of tiles 0x1 "
+           "and 0x244.",
+           copyMap},
+          {"apply-map", usage("MAP DIFFDIR"),
+           "Writes the map diff's blocks into the map file MAP. A map container is refused: "
+           "unpack it (uop unpack), apply the diff to the map file and pack it again.",
+           applyMap},
           {"create-statics", usage("ORIG_IDX ORIG_MUL CHANGED_IDX CHANGED_MUL OUTDIR"),
            "Writes the statics blocks that differ into a static diff.", createStatics},
           {"copy-statics", usage("IDX MUL OUTDIR"),

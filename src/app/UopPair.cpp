@@ -1,5 +1,8 @@
 #include "app/UopPair.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -7,6 +10,7 @@
 #include <unordered_map>
 
 #include "app/Error.h"
+#include "app/FileIO.h"
 #include "app/FileNames.h"
 #include "app/IndexedFile.h"
 #include "app/Text.h"
@@ -57,6 +61,19 @@ Bytes gumpToPayload(std::span<const std::uint8_t> data, const IndexRecord& recor
 
 bool isUopPath(const std::string& path) {
   return path.size() > 4 && lowerAscii(path.substr(path.size() - 4)) == ".uop";
+}
+
+bool isUopFile(const std::string& path) {
+  if (isUopPath(path)) return true;
+  // The container's magic "MYP\0", read as the header's first u32.
+  constexpr std::uint32_t kUopMagic = 0x0050594D;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::uint8_t head[4];
+  int err = 0;
+  const std::size_t got = readAt(fd, head, sizeof head, 0, err);
+  ::close(fd);
+  return got == sizeof head && loadU32(head) == kUopMagic;
 }
 
 bool isUopPair(const std::string& indexPath, const std::string& dataPath) {

@@ -22,6 +22,9 @@ struct IndexRecord;
 
 // True when the path names a container: its extension is ".uop" in any case.
 bool isUopPath(const std::string& path);
+// True when the file is a container by its name or by its first bytes ("MYP\0"), so that one
+// renamed to ".mul" is not taken for the file it stands for. False when it cannot be read.
+bool isUopFile(const std::string& path);
 // How a model's load and save calls name a container instead of a pair: one .uop path given as
 // the index with the data path empty or the same path.
 bool isUopPair(const std::string& indexPath, const std::string& dataPath);

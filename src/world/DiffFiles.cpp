@@ -15,6 +15,9 @@
 #include "app/FileNames.h"
 #include "app/IndexedFile.h"
 #include "app/Text.h"
+#include "app/Uop.h"
+#include "app/UopPair.h"
+#include "world/Map.h"
 #include "world/StaticDiff.h"
 
 namespace quillotide {
@@ -84,6 +87,33 @@ private:
   Bytes m_buffer;
   std::size_t m_pos = 0;
   std::size_t m_end = 0;
+};
+
+// The blocks of a map read front to back: a map file streamed, or the map file a container holds
+// (its chunks inflated and joined in memory, as the world editor reads it), so that a diff taken
+// from a container compares the blocks and not the container's bytes.
+class MapBlocks {
+public:
+  explicit MapBlocks(const std::string& path) {
+    if (isUopFile(path))
+      m_held = mapFileOfContainer(UopContainer::read(path), path, nullptr);
+    else
+      m_file.emplace(path);
+  }
+  std::uint64_t size() const { return m_file ? m_file->size() : m_held.size(); }
+  // The next n bytes (fewer at the end of the map), valid until the next call.
+  std::span<const std::uint8_t> next(std::size_t n) {
+    if (m_file) return m_file->next(n);
+    const std::size_t got = std::min(n, m_held.size() - m_pos);
+    const std::span<const std::uint8_t> out(m_held.data() + m_pos, got);
+    m_pos += got;
+    return out;
+  }
+
+private:
+  std::optional<SequentialFile> m_file;
+  Bytes m_held;
+  std::size_t m_pos = 0;
 };
 
 // An input read at chosen offsets through a large window: the statics a well-kept index names lie
@@ -191,7 +221,7 @@ void requireNewOutputs(const std::vector<std::string>& inputs,
                                   {out, in}));
 }
 
-void requireWholeMap(const SequentialFile& map, const std::string& path, const DiffWorld& world,
+void requireWholeMap(const MapBlocks& map, const std::string& path, const DiffWorld& world,
                      std::vector<std::string>& problems) {
   const std::uint64_t blocks = map.size() / kBlockSize;
   const auto need = static_cast<std::uint64_t>(world.blockCount());
@@ -279,7 +309,7 @@ bool onlyPlainTiles(std::span<const std::uint8_t> block) {
 
 // Walks the map blocks and writes those `keep` chooses into a map diff.
 template <typename Keep>
-DiffResult writeMapDiff(SequentialFile& changed, SequentialFile* orig, const MapDiffPaths& out,
+DiffResult writeMapDiff(MapBlocks& changed, MapBlocks* orig, const MapDiffPaths& out,
                         const DiffWorld& world, Progress& progress,
                         std::vector<std::string> problems, Keep&& keep) {
   AtomicFile list(out.blockList);
@@ -368,8 +398,8 @@ std::string DiffResult::text() const {
 DiffResult createMapDiff(const std::string& origMap, const std::string& changedMap,
                          const MapDiffPaths& out, const DiffWorld& world, Progress& progress) {
   requireNewOutputs({origMap, changedMap}, {out.blockList, out.data});
-  SequentialFile orig(origMap);
-  SequentialFile changed(changedMap);
+  MapBlocks orig(origMap);
+  MapBlocks changed(changedMap);
   std::vector<std::string> problems;
   requireWholeMap(orig, origMap, world, problems);
   requireWholeMap(changed, changedMap, world, problems);
@@ -383,7 +413,7 @@ DiffResult createMapDiff(const std::string& origMap, const std::string& changedM
 DiffResult copyMapToDiff(const std::string& changedMap, const MapDiffPaths& out,
                          const DiffWorld& world, Progress& progress) {
   requireNewOutputs({changedMap}, {out.blockList, out.data});
-  SequentialFile changed(changedMap);
+  MapBlocks changed(changedMap);
   std::vector<std::string> problems;
   requireWholeMap(changed, changedMap, world, problems);
   return writeMapDiff(changed, nullptr, out, world, progress, std::move(problems),
@@ -395,6 +425,14 @@ DiffResult copyMapToDiff(const std::string& changedMap, const MapDiffPaths& out,
 DiffResult applyMapDiff(const std::string& map, const MapDiffPaths& diff, const DiffWorld& world,
                         Progress& progress) {
   requireNewOutputs({diff.blockList, diff.data}, {map});
+  // A container's bytes are not its map's blocks: block b of the map lies inside some chunk's
+  // entry (maybe compressed), and written at b x 196 it would land on tables and other entries.
+  if (fileExists(map) && isUopFile(map))
+    throw Error(formatMessage(
+        "%s is a UOP container: a map diff is written into the blocks of a map file. Unpack the "
+        "container to a map file first (uop unpack), apply the diff to that and pack it again "
+        "(uop pack map). Nothing was written.",
+        {map}));
   std::vector<std::string> problems;
   const std::vector<std::int32_t> entries =
       blockNumbers(readFile(diff.blockList), diff.blockList, problems);

@@ -63,6 +63,9 @@ struct DiffResult {
   std::string text() const;
 };
 
+// Map sources may be UOP containers (map0LegacyMUL.uop, or one under another name): their map is
+// read through the container, FormatError naming the entry when it cannot be.
+
 // Writes the blocks of `changedMap` whose 64 cells differ from `origMap` (headers are not
 // compared). Both maps must hold the whole world.
 DiffResult createMapDiff(const std::string& origMap, const std::string& changedMap,
@@ -70,7 +73,8 @@ DiffResult createMapDiff(const std::string& origMap, const std::string& changedM
 // Writes every block of the map that is not made only of land tiles 0x1 and 0x244.
 DiffResult copyMapToDiff(const std::string& changedMap, const MapDiffPaths& out,
                          const DiffWorld& world, Progress& progress);
-// Writes the diff's blocks into the map at their block numbers, the map replaced whole.
+// Writes the diff's blocks into the map at their block numbers, the map replaced whole. A UOP
+// container is refused with Error before anything is read or written: it is not its map's blocks.
 DiffResult applyMapDiff(const std::string& map, const MapDiffPaths& diff, const DiffWorld& world,
                         Progress& progress);
 

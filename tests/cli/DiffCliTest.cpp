@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "app/FileIO.h"
+#include "app/Uop.h"
 #include "cli/CliRun.h"
 #include "support/TestFiles.h"
 #include "support/WorldFiles.h"
+#include "world/Map.h"
 
 using namespace quillotide;
 using quillotide::test::TempDir;
@@ -96,4 +98,29 @@ TEST(DiffCli, CopiesAndRefusals) {
   EXPECT_EQ(test::readBytes(w.dir.file("Mapdif0.mul")), before);
   EXPECT_EQ(run({"diff", "list", w.dir.file("none")}).code, 1);
   EXPECT_EQ(test::runCliWords({"diff", "--help"}).code, 0);
+}
+
+TEST(DiffCli, AMapContainerIsReadAsItsMapAndRefusedAsTheTargetOfAnApply) {
+  Worlds w;
+  TempDir fromMul, fromUop;
+  const std::string uop = w.dir.file("map0LegacyMUL.uop");
+  containerOfMapFile(test::readBytes(w.map), 0).save(uop);
+  auto r = run({"diff", "create-map", w.map, w.map1, fromMul.path()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = run({"diff", "create-map", uop, w.map1, fromUop.path()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "1 Mapblocks patched.\n");
+  EXPECT_EQ(test::readBytes(fromUop.file("Mapdifl0.mul")),
+            test::readBytes(fromMul.file("Mapdifl0.mul")));
+  EXPECT_EQ(test::readBytes(fromUop.file("Mapdif0.mul")),
+            test::readBytes(fromMul.file("Mapdif0.mul")));
+
+  // Block 7 written at 7 x 196 bytes would land in the container's entry table.
+  const Bytes before = test::readBytes(uop);
+  r = run({"diff", "apply-map", uop, fromMul.path()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find(uop + " is a UOP container"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("uop unpack"), std::string::npos) << r.err;
+  EXPECT_EQ(test::readBytes(uop), before);
 }

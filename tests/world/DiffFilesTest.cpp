@@ -2,6 +2,8 @@
 
 #include "app/Error.h"
 #include "app/FileIO.h"
+#include "app/Uop.h"
+#include "app/UopPair.h"
 #include "world/DiffFiles.h"
 #include "world/Map.h"
 #include "world/Statics.h"
@@ -286,4 +288,77 @@ TEST(DiffFilesTest, InputsStayAsTheyWere) {
   TempDir out;
   EXPECT_THROW(applyMapDiff(map, MapDiffPaths::in(out.path()), world, g_silent), FileError);
   EXPECT_EQ(test::readBytes(map), bytes);
+}
+
+namespace {
+
+// A map container as the client stores it, its chunks zlib streams, so that a reader of the
+// container's bytes as blocks sees neither the blocks nor their places.
+void writeCompressedMapContainer(const std::string& path, const Bytes& map) {
+  UopContainer uop = UopContainer::create();
+  for (std::size_t at = 0, k = 0; at < map.size(); at += kUopMapChunk, ++k)
+    uop.setPayload(uopHash(uopEntryName(UopFamily::Map, static_cast<std::uint32_t>(k), 0)),
+                   std::span<const std::uint8_t>(map).subspan(
+                       at, std::min<std::size_t>(kUopMapChunk, map.size() - at)),
+                   true);
+  uop.save(path);
+}
+
+}  // namespace
+
+TEST(DiffFilesTest, AMapContainerIsReadAsItsMapAndNeverPatchedAsBlocks) {
+  TempDir a, b, mulDiff, uopDiff;
+  // 8320 blocks: two whole chunks and a short third one.
+  const int w = 1024, h = 520;
+  const DiffWorld world{w, h};
+  const Bytes orig = test::makeMapBytes(w, h, [](int x, int y) {
+    return test::CellSpec{static_cast<std::uint16_t>((x * 7 + y) % 0x4000), 0};
+  });
+  Bytes changed = orig;
+  setCell(changed, h, 0, 40, 0x44, 3);      // block 5, in the first chunk
+  setCell(changed, h, 504, 200, 0x45, 1);   // block 4120, in the second
+  setCell(changed, h, 1020, 500, 0x46, 2);  // block 8317, in the short last one
+  test::writeBytes(a.file("map0.mul"), orig);
+  test::writeBytes(b.file("map0.mul"), changed);
+  writeCompressedMapContainer(a.file("map0LegacyMUL.uop"), orig);
+  writeCompressedMapContainer(b.file("map0LegacyMUL.uop"), changed);
+  // A container under a map file's name is still a container.
+  writeCompressedMapContainer(b.file("renamed.mul"), changed);
+
+  const DiffResult fromMul = createMapDiff(a.file("map0.mul"), b.file("map0.mul"),
+                                           MapDiffPaths::in(mulDiff.path()), world, g_silent);
+  EXPECT_EQ(fromMul.blocks, 3u);
+  const DiffResult fromUop = createMapDiff(a.file("map0LegacyMUL.uop"), b.file("renamed.mul"),
+                                           MapDiffPaths::in(uopDiff.path()), world, g_silent);
+  EXPECT_EQ(fromUop.text(), fromMul.text());
+  EXPECT_EQ(test::readBytes(uopDiff.file("Mapdifl0.mul")),
+            test::readBytes(mulDiff.file("Mapdifl0.mul")));
+  EXPECT_EQ(test::readBytes(uopDiff.file("Mapdif0.mul")),
+            test::readBytes(mulDiff.file("Mapdif0.mul")));
+
+  TempDir copyMul, copyUop;
+  const DiffResult copiedMul =
+      copyMapToDiff(b.file("map0.mul"), MapDiffPaths::in(copyMul.path()), world, g_silent);
+  const DiffResult copiedUop = copyMapToDiff(b.file("map0LegacyMUL.uop"),
+                                             MapDiffPaths::in(copyUop.path()), world, g_silent);
+  EXPECT_EQ(copiedUop.text(), copiedMul.text());
+  EXPECT_EQ(test::readBytes(copyUop.file("Mapdif0.mul")),
+            test::readBytes(copyMul.file("Mapdif0.mul")));
+
+  // Applied, the diff would land on the container's tables and entries: refused, byte for byte
+  // as it was, under either name.
+  for (const std::string& target : {a.file("map0LegacyMUL.uop"), b.file("renamed.mul")}) {
+    const Bytes before = test::readBytes(target);
+    try {
+      applyMapDiff(target, MapDiffPaths::in(mulDiff.path()), world, g_silent);
+      FAIL() << "a map diff was applied to the container " << target;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(target + " is a UOP container"), std::string::npos)
+          << e.what();
+    }
+    EXPECT_EQ(test::readBytes(target), before);
+  }
+  // The diff belongs on the map the container holds.
+  applyMapDiff(a.file("map0.mul"), MapDiffPaths::in(uopDiff.path()), world, g_silent);
+  EXPECT_EQ(test::readBytes(a.file("map0.mul")), changed);
 }

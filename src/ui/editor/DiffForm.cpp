@@ -18,12 +18,15 @@
 #include "app/Facet.h"
 #include "app/FileIO.h"
 #include "app/FileNames.h"
+#include "app/Uop.h"
+#include "app/UopPair.h"
 #include "registry/Registry.h"
 #include "ui/main/HeldFiles.h"
 #include "ui/main/MainForm.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
 #include "world/DiffFiles.h"
+#include "world/Map.h"
 
 namespace quillotide::ui {
 
@@ -174,6 +177,8 @@ DiffWorld TDiffForm::world() const {
   const auto bytesOf = [this](Field field) -> std::optional<std::uint64_t> {
     const std::string p = path(field);
     if (p.empty() || !fileExists(p)) return std::nullopt;
+    // A typed map container tells its world by the map it holds, not by its own length.
+    if (field == OrigMap && isUopFile(p)) return mapFileSizeOfContainer(UopContainer::read(p), p);
     return fileSize(p);
   };
   const std::optional<std::uint64_t> map = bytesOf(OrigMap), index = bytesOf(OrigStaIdx);
