@@ -211,13 +211,13 @@ int exportSlot(Args& args, Context& ctx) {
 }
 
 int importSlot(Args& args, Context& ctx) {
-  const PairTarget target = takePairTarget(args);
+  const PairTarget target = takeUopPairTarget(args);
   const auto p = pairPositionals(args, 5, 5);
   return byKind(p[2], [&](auto kind) { return kind.importSlot(ctx, p, target); });
 }
 
 int removeSlot(Args& args, Context& ctx) {
-  const PairTarget target = takePairTarget(args);
+  const PairTarget target = takeUopPairTarget(args);
   const auto p = pairPositionals(args, 4, 4);
   return byKind(p[2], [&](auto kind) { return kind.remove(ctx, p, target); });
 }
@@ -228,7 +228,7 @@ int average(Args& args, Context& ctx) {
 }
 
 int tag(Args& args, Context& ctx) {
-  const PairTarget target = takePairTarget(args);
+  const PairTarget target = takeUopPairTarget(args);
   const auto p = pairPositionals(args, 4, 4);
   const std::int64_t id = ArtSlotCommands<StaticArt>::id(p[2]);
   const auto value = static_cast<std::int32_t>(parseIntArg(p[3], "TAG"));
@@ -255,7 +255,7 @@ int details(Args& args, Context& ctx) {
 }
 
 int fill(Args& args, Context& ctx) {
-  const PairTarget target = takePairTarget(args);
+  const PairTarget target = takeUopPairTarget(args);
   const auto p = pairPositionals(args, 2, 2);
   TArt art = loadArt(p[0], p[1]);
   const std::int64_t added = art.fillStaticSlots();
@@ -269,16 +269,24 @@ int fill(Args& args, Context& ctx) {
 int rebuild(Args& args, Context& ctx) {
   const RebuildOptions options = takeRebuildOptions(args);
   const auto p = pairPositionals(args, 4, 4);
-  const TArt art = loadArt(p[0], p[1]);
+  TArt art = loadArt(p[0], p[1]);
+  const bool intoUop = isUopPair(p[2], p[3]);
   const auto skipped = runRebuild(options, [&](Progress& progress, Random& random, bool skip) {
-    return art.rebuild(p[2], p[3], progress, random, skip);
+    if (!intoUop) return art.rebuild(p[2], p[3], progress, random, skip);
+    // A container holds no dead data and no layout to shuffle: its compacted copy is the art
+    // written as a container.
+    auto left = leaveOutDamagedSlots(art.files(), skip, artRecordName,
+                                     [&](std::int64_t r) { art.files().deleteSlot(r); });
+    art.saveUop(p[2]);
+    return left;
   });
+  const std::string where = intoUop ? p[2] : p[2] + " and " + p[3];
   ctx.report(Json::Object{{"records", art.recordCount()},
                           {"index", p[2]},
                           {"data", p[3]},
                           {"skipped", skippedJson(skipped)}},
-             "rebuilt " + std::to_string(art.recordCount()) + " records into " + p[2] + " and " +
-                 p[3] + skippedText(skipped, artRecordName));
+             "rebuilt " + std::to_string(art.recordCount()) + " records into " + where +
+                 skippedText(skipped, artRecordName));
   return 0;
 }
 
@@ -293,13 +301,14 @@ int save(Args& args, Context& ctx) {
 }  // namespace
 
 Group artGroup() {
-  const std::string out = std::string(" ") + kPairTargetUsage;
+  const std::string out = std::string(" ") + kUopPairTargetUsage;
   return {
       "art",
       "Land tiles and statics of artidx.mul/art.mul. KIND is 'land' (tiles 0x0-0x3FFF) or "
       "'static' (ids from 0); changes rewrite the pair in place unless --out-index/--out-data "
       "are given. artLegacyMUL.uop may stand for the pair (INDEX DATA) wherever one is read or "
-      "written.",
+      "written: one .uop path, as a positional or as --out-index, writes a container, two paths "
+      "an index and a data file, whichever form was read.",
       {
           {"info", "INDEX DATA", "Record, land tile and static counts.", info},
           {"list", "INDEX DATA KIND [--full|--empty]",
@@ -318,11 +327,12 @@ Group artGroup() {
            fill},
           {"average", "INDEX DATA KIND ID",
            "Mean colour of a slot's pixels (the radar colour 'Average').", average},
-          {"rebuild", "INDEX DATA NEW_INDEX NEW_DATA [--seed N] [--skip-damaged]",
+          {"rebuild", "INDEX DATA NEW_INDEX NEW_DATA|NEW.uop [--seed N] [--skip-damaged]",
            "Writes a compacted copy; --seed makes the layout repeatable, --skip-damaged leaves "
-           "out records that point outside the data file.",
+           "out records that point outside the data file. A container holds no dead data: "
+           "rebuilt into one, the art is written as a container.",
            rebuild},
-          {"save", "INDEX DATA NEW_INDEX NEW_DATA", "Loads the pair and writes it unchanged.",
+          {"save", "INDEX DATA NEW_INDEX NEW_DATA|NEW.uop", "Loads the pair and writes it unchanged.",
            save},
       }};
 }

@@ -72,34 +72,41 @@ int record(Args& args, Context& ctx) {
   return 0;
 }
 
+std::string slotLabel(std::int64_t slot) { return hexLabel(static_cast<std::uint32_t>(slot)); }
+
 int remove(Args& args, Context& ctx) {
-  const PairTarget target = takePairTarget(args);
+  const PairTarget target = takeUopPairTarget(args);
   const auto p = pairPositionals(args, 3, 3);
   const std::int64_t slot = parseIntArg(p[2], "SLOT");
-  if (isUopPair(p[0], p[1])) {
-    // A container is read whole and written again, the deleted slot's entry left out.
-    const UopForm form = containerForm(p[0]);
-    IndexedFile files;
-    files.loadUop(p[0], form);
+  const std::string outIndex = target.indexPath(p[0]);
+  const std::string outData = target.dataPath(p[1]);
+  const auto requireSlot = [&](const IndexedFile& files) {
     if (slot < 0 || slot >= files.recordCount())
       throw Error("Slot " + p[2] + " lies beyond the index (" +
                   std::to_string(files.recordCount()) + " records).");
+  };
+  if (isUopPair(p[0], p[1]) || isUopPair(outIndex, outData)) {
+    // A container on either side is read whole and written whole, in the form the target names:
+    // a container without the deleted slot's entry, or an index and a data file.
+    IndexedFile files;
+    loadPair(files, p[0], p[1], StorageMode::Memory);
+    requireSlot(files);
     files.deleteSlot(slot);
-    files.saveUop(target.indexPath(p[0]), form);
-    ctx.report(Json::Object{{"deleted", slot}},
-               "deleted " + hexLabel(static_cast<std::uint32_t>(slot)));
+    if (isUopPair(outIndex, outData))
+      files.saveUop(outIndex, targetContainerForm(p[0], p[1], outIndex));
+    else
+      files.save(outIndex, outData);
+    ctx.report(Json::Object{{"deleted", slot}}, "deleted " + slotLabel(slot));
     return 0;
   }
   // The record is written into the index at once; the data file is never rewritten.
   changePairFiles(target, p[0], p[1], [&](const std::string& index, const std::string& data) {
     IndexedFile files;
     files.load(index, data, StorageMode::LowMemory);
-    if (slot < 0 || slot >= files.recordCount())
-      throw Error("Slot " + p[2] + " lies beyond the index (" +
-                  std::to_string(files.recordCount()) + " records).");
+    requireSlot(files);
     files.deleteSlot(slot);
   });
-  ctx.report(Json::Object{{"deleted", slot}}, "deleted " + hexLabel(static_cast<std::uint32_t>(slot)));
+  ctx.report(Json::Object{{"deleted", slot}}, "deleted " + slotLabel(slot));
   return 0;
 }
 
@@ -108,17 +115,25 @@ int rebuild(Args& args, Context& ctx) {
   const auto p = pairPositionals(args, 4, 4);
   IndexedFile files;
   loadPair(files, p[0], p[1], StorageMode::Memory);
+  const bool intoUop = isUopPair(p[2], p[3]);
   const auto skipped = runRebuild(options, [&](Progress& progress, Random& random, bool skip) {
-    return files.rebuild(p[2], p[3], progress, random, skip);
+    if (!intoUop) return files.rebuild(p[2], p[3], progress, random, skip);
+    // A container holds no dead data and no layout to shuffle: its compacted copy is the slots
+    // written as a container.
+    const UopForm form = targetContainerForm(p[0], p[1], p[2]);
+    auto left = leaveOutDamagedSlots(
+        files, skip, [](std::int64_t s) { return "Slot " + slotLabel(s); },
+        [&](std::int64_t s) { files.deleteSlot(s); });
+    files.saveUop(p[2], form);
+    return left;
   });
+  const std::string where = intoUop ? p[2] : p[2] + " and " + p[3];
   ctx.report(Json::Object{{"slots", files.recordCount()},
                           {"index", p[2]},
                           {"data", p[3]},
                           {"skipped", skippedJson(skipped)}},
-             "rebuilt " + std::to_string(files.recordCount()) + " slots into " + p[2] + " and " +
-                 p[3] + skippedText(skipped, [](std::int64_t s) {
-                   return hexLabel(static_cast<std::uint32_t>(s));
-                 }));
+             "rebuilt " + std::to_string(files.recordCount()) + " slots into " + where +
+                 skippedText(skipped, slotLabel));
   return 0;
 }
 
@@ -127,16 +142,24 @@ int rebuild(Args& args, Context& ctx) {
 Group indexGroup() {
   return {"index",
           "Any index/data pair (artidx.mul/art.mul, gumpidx.mul/gumpart.mul, ...); a .uop "
-          "container of art, gumps, sounds or multis may stand for the pair (INDEX DATA).",
+          "container of art, gumps, sounds or multis may stand for the pair (INDEX DATA), read or "
+          "written. A pair written as a new container takes its family from the container's name "
+          "(artLegacyMUL.uop, gumpartLegacyMUL.uop, soundLegacyMUL.uop, MultiCollection.uop).",
           {
               {"info", "INDEX DATA", "Slot count with full and empty counts.", info},
               {"list", "INDEX DATA [--full|--empty]", "Every record, one per line.", list},
               {"record", "INDEX DATA SLOT", "One index record.", record},
-              {"delete", "INDEX DATA SLOT " + std::string(kPairTargetUsage),
-               "Empties a slot (the data stays in the data file).", remove},
-              {"rebuild", "INDEX DATA NEW_INDEX NEW_DATA [--seed N] [--skip-damaged]",
+              {"delete", "INDEX DATA SLOT " + std::string(kUopPairTargetUsage),
+               "Empties a slot (the data stays in the data file; a container loses the slot's "
+               "entry)." +
+                   std::string(kUopPairTargetHelp),
+               remove},
+              {"rebuild", "INDEX DATA NEW_INDEX NEW_DATA|NEW.uop [--seed N] [--skip-damaged]",
                "Writes a compacted copy of the pair; --seed makes the layout repeatable, "
-               "--skip-damaged leaves out slots whose record points outside the data file.",
+               "--skip-damaged leaves out slots whose record points outside the data file. A "
+               "container holds no dead data: rebuilt into one, the slots are written as a "
+               "container." +
+                   std::string(kUopPairTargetHelp),
                rebuild},
           }};
 }

@@ -53,6 +53,12 @@ struct PictureSlotCommands {
     return args.positionals(min, max);
   }
 
+  // A family with containers takes a container as its write target too.
+  static PairTarget targetOf(Args& args) {
+    if constexpr (requires { Traits::kUop; }) return takeUopPairTarget(args);
+    return takePairTarget(args);
+  }
+
   static StorageMode modeOf(Args& args) {
     if constexpr (Traits::kLowMemory) {
       if (args.flag("low-memory")) return StorageMode::LowMemory;
@@ -164,7 +170,10 @@ struct PictureSlotCommands {
   template <class Change>
   static void changePair(const PairTarget& target, const std::vector<std::string>& p,
                          StorageMode mode, Change change) {
-    if (pairMode(p[0], p[1], mode) == StorageMode::Memory) {
+    // A container, read or written, is always held in memory.
+    if (pairMode(p[0], p[1], mode) == StorageMode::Memory ||
+        isUopPair(target.indexPath(p[0]), target.dataPath(p[1]))) {
+      mode = StorageMode::Memory;
       Model m;
       Traits::load(m, p[0], p[1], mode);
       change(m);
@@ -180,7 +189,7 @@ struct PictureSlotCommands {
 
   static int importPicture(Args& args, Context& ctx) {
     const StorageMode mode = modeOf(args);
-    const PairTarget target = takePairTarget(args);
+    const PairTarget target = targetOf(args);
     const auto p = positionals(args, 4, 4);
     const std::int64_t i = parseIntArg(p[2], "SLOT");
     std::optional<std::string> warning;
@@ -202,7 +211,7 @@ struct PictureSlotCommands {
 
   static int remove(Args& args, Context& ctx) {
     const StorageMode mode = modeOf(args);
-    const PairTarget target = takePairTarget(args);
+    const PairTarget target = targetOf(args);
     const auto p = positionals(args, 3, 3);
     const std::int64_t i = parseIntArg(p[2], "SLOT");
     changePair(target, p, mode, [&](Model& m) {
@@ -228,22 +237,35 @@ struct PictureSlotCommands {
     const auto p = positionals(args, 4, 4);
     Model m;
     Traits::load(m, p[0], p[1], StorageMode::Memory);
+    bool intoUop = false;
+    if constexpr (requires { Traits::kUop; }) intoUop = isUopPair(p[2], p[3]);
     const auto skipped = runRebuild(options, [&](Progress& progress, Random& random, bool skip) {
-      return Traits::rebuild(m, p[2], p[3], progress, random, skip);
+      if (!intoUop) return Traits::rebuild(m, p[2], p[3], progress, random, skip);
+      // A container holds no dead data and no layout to shuffle: its compacted copy is the
+      // slots written as a container.
+      auto left = leaveOutDamagedSlots(
+          m.files(), skip, [](std::int64_t i) { return std::string(Traits::kNoun) + " " + label(i); },
+          [&](std::int64_t i) { Traits::remove(m, i); });
+      Traits::save(m, p[2], p[3]);
+      return left;
     });
+    const std::string where = intoUop ? p[2] : p[2] + " and " + p[3];
     ctx.report(Json::Object{{"slots", Traits::count(m)},
                             {"index", p[2]},
                             {"data", p[3]},
                             {"skipped", skippedJson(skipped)}},
-               "rebuilt " + std::to_string(Traits::count(m)) + " slots into " + p[2] + " and " +
-                   p[3] + skippedText(skipped, label));
+               "rebuilt " + std::to_string(Traits::count(m)) + " slots into " + where +
+                   skippedText(skipped, label));
     return 0;
   }
 
   static Group group() {
     const std::string files = Traits::kFiles;
     const std::string lowMemory = Traits::kLowMemory ? "[--low-memory] " : "";
-    const std::string out = kPairTargetUsage;
+    constexpr bool kContainers = requires { Traits::kUop; };
+    const std::string out = kContainers ? kUopPairTargetUsage : kPairTargetUsage;
+    const std::string newFiles = kContainers ? "NEW_INDEX NEW_DATA|NEW.uop" : "NEW_INDEX NEW_DATA";
+    const std::string uopHelp = kContainers ? kUopPairTargetHelp : "";
     return {
         Traits::kGroup,
         Traits::kSummary,
@@ -253,14 +275,21 @@ struct PictureSlotCommands {
             {"export", files + " SLOT FILE",
              "Writes a slot's picture as BMP or PNG (by extension).", exportPicture},
             {"import", lowMemory + files + " SLOT FILE " + out,
-             "Encodes a BMP or PNG into a slot and writes the files back.", importPicture},
+             "Encodes a BMP or PNG into a slot and writes the files back." + uopHelp,
+             importPicture},
             {"delete", lowMemory + files + " SLOT " + out,
-             "Empties a slot (its data stays until a rebuild) and writes the files back.", remove},
-            {"save", files + " NEW_INDEX NEW_DATA", "Loads the pair and saves it to new files.",
+             "Empties a slot (its data stays until a rebuild) and writes the files back." +
+                 uopHelp,
+             remove},
+            {"save", files + " " + newFiles, "Loads the pair and saves it to new files." + uopHelp,
              save},
-            {"rebuild", files + " NEW_INDEX NEW_DATA [--seed N] [--skip-damaged]",
+            {"rebuild", files + " " + newFiles + " [--seed N] [--skip-damaged]",
              "Writes a compacted copy of the pair; --seed makes the layout repeatable, "
-             "--skip-damaged leaves out slots whose record points outside the data file.",
+             "--skip-damaged leaves out slots whose record points outside the data file." +
+                 std::string(kContainers ? " A container holds no dead data: rebuilt into one, "
+                                           "the slots are written as a container." +
+                                               uopHelp
+                                         : ""),
              rebuild},
         }};
   }

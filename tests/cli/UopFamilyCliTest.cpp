@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/Bytes.h"
 #include "app/FileIO.h"
 #include "app/Uop.h"
 #include "cli/CliRun.h"
@@ -165,4 +166,122 @@ TEST(UopFamilyCli, MultiClilocListsAreShownAndTheirLossIsCounted) {
                    dir.file("b.mul"), dir.file("MultiCollection.uop"), "7"});
   EXPECT_EQ(r.code, 1);
   EXPECT_FALSE(fileExists(dir.file("b.idx")));
+}
+
+namespace {
+
+// The text of a list command without the line of one slot.
+std::string withoutLine(const std::string& text, const std::string& start) {
+  std::string out;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = text.find('\n', at);
+    const std::string line = text.substr(at, end == std::string::npos ? end : end + 1 - at);
+    if (line.rfind(start, 0) != 0) out += line;
+    at = end == std::string::npos ? text.size() : end + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(UopFamilyCli, ChangesAndRebuildsWriteTheFormTheirOutputPathsName) {
+  SampleDir s;
+  const std::string gumps = s("gumpartLegacyMUL.uop");
+  const Bytes source = test::readBytes(gumps);
+  const std::string listed = runCliWords({"gump", "list", gumps, "--full"}).out;
+  ASSERT_NE(listed.find("0xF8 "), std::string::npos) << listed;
+  const std::string withoutF8 = withoutLine(listed, "0xF8 ");
+
+  // A container changed into two paths gives a real index and data file.
+  auto r = runCliWords(
+      {"index", "delete", gumps, "0xF8", "--out-index", s("d.idx"), "--out-data", s("d.mul")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(test::readBytes(gumps), source);
+  EXPECT_EQ(test::readBytes(s("d.idx")).size() % 12, 0u);
+  EXPECT_FALSE(UopContainer::read(gumps).entries().empty());
+  EXPECT_EQ(runCliWords({"gump", "list", s("d.idx"), s("d.mul"), "--full"}).out, withoutF8);
+  EXPECT_EQ(runCliWords({"gump", "show", s("d.idx"), s("d.mul"), "0xF7"}).out,
+            runCliWords({"gump", "show", gumps, "0xF7"}).out);
+
+  // ... and into one .uop path a container that opens and verifies.
+  for (const auto& group : {"index", "gump"}) {
+    const std::string out = s(std::string(group) + "-d.uop");
+    r = runCliWords({group, "delete", gumps, "0xF8", "--out-index", out});
+    ASSERT_EQ(r.code, 0) << group << r.err;
+    EXPECT_FALSE(verifyUop(test::readBytes(out))) << group;
+    EXPECT_EQ(runCliWords({"gump", "list", out, "--full"}).out, withoutF8) << group;
+  }
+  EXPECT_EQ(test::readBytes(gumps), source);
+
+  // Rebuilt into one .uop path: a container holding every slot.
+  for (const auto& group : {"index", "gump"}) {
+    const std::string out = s(std::string(group) + "-r.uop");
+    r = runCliWords({group, "rebuild", gumps, out});
+    ASSERT_EQ(r.code, 0) << group << r.err;
+    EXPECT_NE(r.out.find(" into " + out), std::string::npos) << r.out;
+    EXPECT_FALSE(verifyUop(test::readBytes(out))) << group;
+    EXPECT_EQ(runCliWords({"gump", "list", out, "--full"}).out, listed) << group;
+  }
+  const std::string art = s("artLegacyMUL.uop");
+  const std::string statics = runCliWords({"art", "list", art, "static", "--full"}).out;
+  r = runCliWords({"art", "rebuild", art, s("art-r.uop")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_FALSE(verifyUop(test::readBytes(s("art-r.uop"))));
+  EXPECT_EQ(runCliWords({"art", "list", s("art-r.uop"), "static", "--full"}).out, statics);
+  // ... and into two paths, a pair.
+  r = runCliWords({"art", "rebuild", "--seed", "3", art, s("r.idx"), s("r.mul")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(test::readBytes(s("r.idx")).size() % 12, 0u);
+  for (const char* id : {"0x1", "0x20"}) {
+    ASSERT_EQ(runCliWords({"art", "export", art, "static", id, s("from-uop.bmp")}).code, 0);
+    ASSERT_EQ(
+        runCliWords({"art", "export", s("r.idx"), s("r.mul"), "static", id, s("from-pair.bmp")})
+            .code,
+        0);
+    EXPECT_EQ(test::readBytes(s("from-pair.bmp")), test::readBytes(s("from-uop.bmp"))) << id;
+  }
+
+  // A pair rebuilt into a container under the client's name takes that family.
+  TempDir fresh;
+  r = runCliWords(
+      {"index", "rebuild", s("soundidx.mul"), s("sound.mul"), fresh.file("soundLegacyMUL.uop")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_FALSE(verifyUop(test::readBytes(fresh.file("soundLegacyMUL.uop"))));
+  EXPECT_EQ(runCliWords({"sound", "list", fresh.file("soundLegacyMUL.uop"), "--full"}).out,
+            runCliWords({"sound", "list", s("soundidx.mul"), s("sound.mul"), "--full"}).out);
+  // Under another name nothing tells the family of a new container: refused, nothing written.
+  r = runCliWords({"index", "rebuild", s("soundidx.mul"), s("sound.mul"), fresh.file("new.uop")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("takes its family from its name"), std::string::npos) << r.err;
+  EXPECT_FALSE(fileExists(fresh.file("new.uop")));
+  // A container target with a data file of another name is no form at all.
+  r = runCliWords({"index", "delete", gumps, "0xF8", "--out-index", fresh.file("x.uop"),
+                   "--out-data", fresh.file("x.mul")});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_FALSE(fileExists(fresh.file("x.uop")));
+  EXPECT_FALSE(fileExists(fresh.file("x.mul")));
+  EXPECT_EQ(test::readBytes(gumps), source);
+}
+
+TEST(UopFamilyCli, ARebuildIntoAContainerNamesDamagedSlotsOrLeavesThemOut) {
+  SampleDir s;
+  // Static 0x10's record points past the end of the data file.
+  Bytes index = test::readBytes(s("artidx.mul"));
+  storeU32(index.data() + (0x4000 + 0x10) * 12, 0x7FFFFF00u);
+  test::writeBytes(s("artidx.mul"), index);
+  TempDir out;
+  const std::string uop = out.file("artLegacyMUL.uop");
+  auto r = runCliWords({"art", "rebuild", s("artidx.mul"), s("art.mul"), uop});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Static 0x10 is damaged"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--skip-damaged"), std::string::npos) << r.err;
+  EXPECT_FALSE(fileExists(uop));
+  r = runCliWords({"art", "rebuild", "--skip-damaged", s("artidx.mul"), s("art.mul"), uop});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("left out damaged slots: Static 0x10"), std::string::npos) << r.out;
+  EXPECT_FALSE(verifyUop(test::readBytes(uop)));
+  const std::string statics = runCliWords({"art", "list", uop, "static", "--full"}).out;
+  EXPECT_EQ(statics.find("0x10 "), std::string::npos) << statics;
+  EXPECT_NE(statics.find("0x11 "), std::string::npos) << statics;
 }
