@@ -47,8 +47,10 @@ UopSlotData gumpFromPayload(std::span<const std::uint8_t> payload) {
           static_cast<std::int32_t>((width << 16) | height)};
 }
 
-Bytes gumpToPayload(std::span<const std::uint8_t> data, const IndexRecord& record) {
+Bytes gumpToPayload(std::int64_t n, std::span<const std::uint8_t> data,
+                    const IndexRecord& record) {
   using namespace GumpEntryLayout;
+  if (!gumpSizeFits(record.extra, true)) throw Error(gumpSizeMessage({n}, true));
   Bytes out(kHeader + data.size());
   const auto extra = static_cast<std::uint32_t>(record.extra);
   storeU32(out.data() + kWidth, extra >> 16);
@@ -58,6 +60,32 @@ Bytes gumpToPayload(std::span<const std::uint8_t> data, const IndexRecord& recor
 }
 
 }  // namespace
+
+bool gumpSizeFits(std::int32_t extra, bool inContainer) {
+  const auto packed = static_cast<std::uint32_t>(extra);
+  const std::uint32_t width = packed >> 16;
+  const std::uint32_t height = packed & 0xFFFF;
+  if (width == 0 || height == 0 || packed == 0xFFFFFFFFu) return false;
+  return !inContainer || static_cast<std::int64_t>(width) * height <= kMaxGumpPixels;
+}
+
+std::string gumpSizeMessage(const std::vector<std::int64_t>& slots, bool inContainer) {
+  constexpr std::size_t kNamed = 16;
+  std::string names;
+  for (std::size_t i = 0; i < slots.size() && i < kNamed; ++i)
+    names += (i ? ", " : "") + hexLabel(static_cast<std::uint32_t>(slots[i]));
+  if (slots.size() > kNamed)
+    names += " and " + num(static_cast<std::int64_t>(slots.size() - kNamed)) + " more";
+  const bool one = slots.size() == 1;
+  std::string rule = "a width and a height of 1 to 65535";
+  if (inContainer) rule += ", at most " + num(kMaxGumpPixels) + " pixels in a container";
+  return formatMessage(
+      one ? "Gump %s cannot be saved: its record's extra gives no picture size (%s). Delete it or "
+            "import its picture again. Nothing was written."
+          : "Gumps %s cannot be saved: their records' extra gives no picture size (%s). Delete "
+            "them or import their pictures again. Nothing was written.",
+      {names, rule});
+}
 
 bool isUopPath(const std::string& path) {
   return path.size() > 4 && lowerAscii(path.substr(path.size() - 4)) == ".uop";
@@ -136,8 +164,8 @@ UopForm uopForm(UopFamily family) {
       form.fromPayload = [](std::int64_t, std::span<const std::uint8_t> payload) {
         return gumpFromPayload(payload);
       };
-      form.toPayload = [](std::int64_t, std::span<const std::uint8_t> data,
-                          const IndexRecord& record) { return gumpToPayload(data, record); };
+      form.toPayload = [](std::int64_t n, std::span<const std::uint8_t> data,
+                          const IndexRecord& record) { return gumpToPayload(n, data, record); };
       break;
     case UopFamily::Sound:
       form.slotLimit = 0x10000;

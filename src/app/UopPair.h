@@ -12,6 +12,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "app/Bytes.h"
 #include "app/Uop.h"
@@ -71,6 +72,14 @@ UopForm uopForm(UopFamily family);
 
 // The most pixels a gump entry may claim: the largest picture any gump decoder here allocates.
 constexpr std::int64_t kMaxGumpPixels = 0x1000000;
+
+// Whether the `extra` of a full gump slot is a size its readers take back: a width and a height of
+// 1 to 65535 each (so not -1, an empty record's extra, which would read as 65535 x 65535), and in
+// a container (`inContainer`) at most kMaxGumpPixels. A 0 x 0 entry reads as no gump at all.
+bool gumpSizeFits(std::int32_t extra, bool inContainer);
+// "Gump 0x5 cannot be saved: ..." naming the slots whose size does not fit (up to 16 of them, then
+// how many more), for the save that refuses them.
+std::string gumpSizeMessage(const std::vector<std::int64_t>& slots, bool inContainer);
 // Bytes of map file per map entry: 4096 blocks of 196 bytes.
 constexpr std::size_t kUopMapChunk = 0xC4000;
 // Chunks looked up per map, enough for a map file of 6.7 GB.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/Error.h"
+#include "app/FileIO.h"
 #include "app/Image.h"
 #include "app/Text.h"
 #include "app/UopPair.h"
@@ -26,6 +27,17 @@ constexpr std::int64_t kUncheckedPixels = 2048 * 2048;
 constexpr std::int64_t kMaxNewSlot = 0x100000;
 
 std::string num(std::int64_t v) { return std::to_string(v); }
+
+// Refuses a save that would write a full slot its readers cannot take back (see gumpSizeFits),
+// naming every such slot, before any file is touched.
+void requireSizedSlots(const IndexedFile& files, bool inContainer) {
+  std::vector<std::int64_t> unsized;
+  const std::vector<IndexRecord> records = files.records(0, files.recordCount());
+  for (std::size_t n = 0; n < records.size(); ++n)
+    if (!records[n].isEmpty() && !gumpSizeFits(records[n].extra, inContainer))
+      unsized.push_back(static_cast<std::int64_t>(n));
+  if (!unsized.empty()) throw Error(gumpSizeMessage(unsized, inContainer));
+}
 
 }  // namespace
 
@@ -170,6 +182,8 @@ bool TGump::save(const std::string& indexPath, const std::string& dataPath) cons
     saveUop(indexPath);
     return true;
   }
+  requireDistinctTargets(indexPath, dataPath);
+  requireSizedSlots(m_files, false);
   return m_files.save(indexPath, dataPath);
 }
 
@@ -177,6 +191,7 @@ void TGump::loadUop(const std::string& path) { m_files.loadUop(path, uopForm(Uop
 
 void TGump::saveUop(const std::string& path) const {
   if (!isLoaded()) throw Error(notLoadedMessage("Gump"));
+  requireSizedSlots(m_files, true);
   m_files.saveUop(path, uopForm(UopFamily::Gump));
 }
 

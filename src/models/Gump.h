@@ -48,7 +48,8 @@ public:
   // Throws FileError when a file cannot be opened; the model keeps what it had.
   void load(const std::string& indexPath, const std::string& dataPath);
   // Writes both files, each replaced whole. Returns false when nothing was written (low-memory).
-  // Throws Error when nothing was loaded.
+  // Throws Error when nothing was loaded, or naming every full slot whose record's extra is no
+  // size the readers take back (see gumpSizeFits): nothing is written then.
   bool save(const std::string& indexPath, const std::string& dataPath) const;
   // (Both: one .uop path as the index, data path empty or the same, is a container.)
   // Reads gumpartLegacyMUL.uop as the pair it stands for (each entry's width and height go to
@@ -56,7 +57,8 @@ public:
   void loadUop(const std::string& path);
   bool isUop() const { return m_files.isUop(); }
   const std::string& uopPath() const { return m_files.uopPath(); }
-  // Writes the gumps as a container, replaced whole (see IndexedFile::saveUop).
+  // Writes the gumps as a container, replaced whole (see IndexedFile::saveUop); refuses slots as
+  // save does, with a container's limit on the pixels.
   void saveUop(const std::string& path) const;
   bool isLoaded() const { return m_files.isLoaded(); }
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <sstream>
 
+#include "app/FileIO.h"
 #include "app/Image.h"
+#include "app/Uop.h"
 #include "cli/Cli.h"
 #include "cli/CliRun.h"
 #include "models/Art.h"
@@ -165,4 +167,35 @@ TEST(RadarcolCli, ShowSetAndColourFromArt) {
     EXPECT_EQ(table.staticColour(id), rgbToColour16(redOf(*mean), greenOf(*mean), blueOf(*mean)));
   }
   EXPECT_NE(r.out.find("\"changed\":" + std::to_string(statics) + ","), std::string::npos) << r.out;
+}
+
+TEST(GumpCli, ASlotWithoutASizeIsRefusedByEverySaveAndNothingIsWritten) {
+  Sample s;
+  const std::string idx = s.f("gumpidx.mul"), mul = s.f("gumpart.mul");
+  // Slot 0xF7 keeps its data but its extra is the empty record's -1.
+  Bytes index = test::readBytes(idx);
+  storeU32(index.data() + 0xF7 * 12 + 8, 0xFFFFFFFFu);
+  test::writeBytes(idx, index);
+  const Bytes data = test::readBytes(mul);
+
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{"gump", "save", idx, mul, s.f("c.idx"), s.f("c.mul")},
+        {"gump", "save", idx, mul, s.f("gumpartLegacyMUL.uop")},
+        {"gump", "delete", idx, mul, "0x10"},
+        {"uop", "pack", "gump", idx, mul, s.f("gumpartLegacyMUL.uop")}}) {
+    const auto r = run(words);
+    EXPECT_EQ(r.code, 1) << words[1];
+    EXPECT_NE(r.err.find("Gump 0xF7 cannot be saved"), std::string::npos) << r.err;
+    EXPECT_EQ(lines(r.err), 1u) << r.err;
+  }
+  EXPECT_EQ(test::readBytes(idx), index);
+  EXPECT_EQ(test::readBytes(mul), data);
+  EXPECT_FALSE(fileExists(s.f("c.idx")));
+  EXPECT_FALSE(fileExists(s.f("c.mul")));
+  EXPECT_FALSE(fileExists(s.f("gumpartLegacyMUL.uop")));
+
+  // Without the slot the pair saves again.
+  ASSERT_EQ(run({"gump", "delete", idx, mul, "0xF7"}).code, 0);
+  EXPECT_EQ(run({"gump", "save", idx, mul, s.f("gumpartLegacyMUL.uop")}).code, 0);
+  EXPECT_FALSE(verifyUop(test::readBytes(s.f("gumpartLegacyMUL.uop"))));
 }

@@ -227,3 +227,57 @@ TEST(TGump, ImportsPictureFilesAndLeavesTheSlotOnAnUnreadableFile) {
   EXPECT_THROW(f.gump.importGump(0, f.dir.file("missing.bmp")), FileError);
   EXPECT_EQ(f.gump.record(0), before);
 }
+
+TEST(TGump, SavesRefuseSlotsWhoseRecordGivesNoSizeAndWriteNothing) {
+  const Bytes good = encodeGump(patterned(5, 4));
+  // -1 is an empty record's extra (read back as 65535 x 65535); 0 and 0 x 4 have no picture.
+  GumpFiles f({{good, gumpExtra(5, 4)},
+               {good, -1},
+               {good, 0},
+               {good, gumpExtra(0, 4)},
+               {good, gumpExtra(5000, 4000)}});
+  const std::string idx = f.dir.file("out.idx"), mul = f.dir.file("out.mul");
+  const std::string uop = f.dir.file("gumpartLegacyMUL.uop");
+  test::writeBytes(idx, Bytes{1, 2, 3});
+  test::writeBytes(mul, Bytes{4, 5});
+  test::writeBytes(uop, Bytes{6});
+  const auto refused = [&](const std::string& index, const std::string& data) {
+    try {
+      f.gump.save(index, data);
+    } catch (const Error& e) {
+      return std::string(e.what());
+    }
+    return std::string("saved");
+  };
+  EXPECT_EQ(refused(idx, mul),
+            "Gumps 0x1, 0x2, 0x3 cannot be saved: their records' extra gives no picture size (a "
+            "width and a height of 1 to 65535). Delete them or import their pictures again. "
+            "Nothing was written.");
+  // A container's reader also refuses more than 16777216 pixels.
+  EXPECT_EQ(refused(uop, ""),
+            "Gumps 0x1, 0x2, 0x3, 0x4 cannot be saved: their records' extra gives no picture size "
+            "(a width and a height of 1 to 65535, at most 16777216 pixels in a container). Delete "
+            "them or import their pictures again. Nothing was written.");
+  EXPECT_THROW(f.gump.saveUop(uop), Error);
+  EXPECT_EQ(test::readBytes(idx), (Bytes{1, 2, 3}));
+  EXPECT_EQ(test::readBytes(mul), (Bytes{4, 5}));
+  EXPECT_EQ(test::readBytes(uop), (Bytes{6}));
+
+  for (std::int64_t g = 1; g <= 3; ++g) f.gump.deleteGump(g);
+  ASSERT_TRUE(f.gump.save(idx, mul));
+  TGump pair;
+  pair.load(idx, mul);
+  EXPECT_EQ(pair.record(4), f.gump.record(4));
+  EXPECT_EQ(refused(uop, uop),
+            "Gump 0x4 cannot be saved: its record's extra gives no picture size (a width and a "
+            "height of 1 to 65535, at most 16777216 pixels in a container). Delete it or import "
+            "its picture again. Nothing was written.");
+  EXPECT_EQ(test::readBytes(uop), (Bytes{6}));
+  f.gump.deleteGump(4);
+  const std::string saved = f.dir.file("saved.uop");
+  ASSERT_TRUE(f.gump.save(saved, ""));
+  TGump container;
+  container.load(saved, "");
+  EXPECT_EQ(container.gumpPicture(0), patterned(5, 4));
+  for (std::int64_t g = 1; g < container.gumpCount(); ++g) EXPECT_FALSE(container.gumpExists(g));
+}
