@@ -1,6 +1,7 @@
 #include "registry/OpenFiles.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -90,10 +91,9 @@ std::function<void(Registry&)> fresh(Member<M> m) {
 }
 
 template <class M>
-FamilyOps animationFamily(const std::string& id, const std::string& name, Member<M> m) {
+FamilyOps animationFamily(const std::string& id, Member<M> m) {
   return {
       .id = id,
-      .name = name,
       .load = loadPair(m),
       .isLoaded = loaded(m),
       // Every change goes straight into the open files.
@@ -166,8 +166,9 @@ bool contains(const std::vector<std::string>& ids, const std::string& id) {
 std::string familyNames(const std::vector<std::string>& ids) {
   std::vector<std::string> names;
   for (const std::string& id : ids) {
-    const FamilyOps* f = OpenFiles::family(id);
-    names.push_back(f ? f->name : id);
+    std::string name = id;
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    names.push_back(name);
   }
   if (names.empty()) return {};
   if (names.size() == 1) return names.front();
@@ -179,16 +180,14 @@ std::string familyNames(const std::vector<std::string>& ids) {
 const std::vector<FamilyOps>& OpenFiles::families() {
   using R = const Registry&;
   static const std::vector<FamilyOps> table = {
-      animationFamily("Anim", "animations", &Registry::animation),
+      animationFamily("Anim", &Registry::animation),
       {.id = "Verdata",
-       .name = "verdata",
        .files = 1,
        .load = loadFile(&Registry::verdata),
        .save = saveFile(&Registry::verdata),
        .isLoaded = loaded(&Registry::verdata),
        .release = fresh(&Registry::verdata)},
       {.id = "Gumps",
-       .name = "gumps",
        .takesUop = true,
        .load = loadPair(&Registry::gumps),
        .save = savePair(&Registry::gumps),
@@ -197,7 +196,6 @@ const std::vector<FamilyOps>& OpenFiles::families() {
        .loadedAsUop = readFromUop(&Registry::gumps),
        .release = fresh(&Registry::gumps)},
       {.id = "Art",
-       .name = "art",
        .takesUop = true,
        .load = [](Registry& r, const Paths& p, const OpenSize&) -> Message {
          // A container is read into memory whatever the mode; the model says so in Low Memory.
@@ -213,7 +211,6 @@ const std::vector<FamilyOps>& OpenFiles::families() {
        .holdsOpen = heldOpen(&Registry::art),
        .release = fresh(&Registry::art)},
       {.id = "Textures",
-       .name = "textures",
        .load = [](Registry& r, const Paths& p, const OpenSize&) -> Message {
          r.textures->load(at(p, 0), at(p, 1), r.pairMode());
          return std::nullopt;
@@ -225,46 +222,40 @@ const std::vector<FamilyOps>& OpenFiles::families() {
        .holdsOpen = heldOpen(&Registry::textures),
        .release = fresh(&Registry::textures)},
       {.id = "Radarcol",
-       .name = "radar colours",
        .files = 1,
        .load = loadFile(&Registry::radarcol),
        .save = saveFile(&Registry::radarcol),
        .isLoaded = loaded(&Registry::radarcol),
        .release = fresh(&Registry::radarcol)},
       {.id = "Light",
-       .name = "light",
        .load = loadPair(&Registry::light),
        .save = savePair(&Registry::light),
        .isLoaded = loaded(&Registry::light),
        .pristine = untouched(&Registry::light),
        .release = fresh(&Registry::light)},
       {.id = "Tiledata",
-       .name = "tile data",
        .files = 1,
        .load = loadFile(&Registry::tiledata),
        .save = saveFile(&Registry::tiledata),
        .isLoaded = loaded(&Registry::tiledata),
        .release = fresh(&Registry::tiledata)},
-      animationFamily("Anim2", "anim2 files", &Registry::anim2),
-      animationFamily("Anim3", "anim3 files", &Registry::anim3),
-      animationFamily("Anim4", "anim4 files", &Registry::anim4),
-      animationFamily("Anim5", "anim5 files", &Registry::anim5),
+      animationFamily("Anim2", &Registry::anim2),
+      animationFamily("Anim3", &Registry::anim3),
+      animationFamily("Anim4", &Registry::anim4),
+      animationFamily("Anim5", &Registry::anim5),
       {.id = "Animdata",
-       .name = "animation data",
        .files = 1,
        .load = loadFile(&Registry::animdata),
        .save = saveFile(&Registry::animdata),
        .isLoaded = loaded(&Registry::animdata),
        .release = fresh(&Registry::animdata)},
       {.id = "Hues",
-       .name = "hues",
        .files = 1,
        .load = loadFile(&Registry::hues),
        .save = saveFile(&Registry::hues),
        .isLoaded = loaded(&Registry::hues),
        .release = fresh(&Registry::hues)},
       {.id = "Sound",
-       .name = "sounds",
        .takesUop = true,
        .load = loadPair(&Registry::sound),
        .save = saveWhole(&Registry::sound),
@@ -273,7 +264,6 @@ const std::vector<FamilyOps>& OpenFiles::families() {
        .loadedAsUop = readFromUop(&Registry::sound),
        .release = fresh(&Registry::sound)},
       {.id = "Multis",
-       .name = "multis",
        .takesUop = true,
        .load = loadPair(&Registry::multis),
        .save = saveMultis,
@@ -282,7 +272,6 @@ const std::vector<FamilyOps>& OpenFiles::families() {
        .loadedAsUop = readFromUop(&Registry::multis),
        .release = fresh(&Registry::multis)},
       {.id = "Statics",
-       .name = "statics",
        .readsWorldSize = true,
        .load = [](Registry& r, const Paths& p, const OpenSize& size) -> Message {
          r.statics->open(at(p, 0), at(p, 1), size.width, size.height, r.pairMode());
@@ -301,7 +290,6 @@ const std::vector<FamilyOps>& OpenFiles::families() {
              r.wireWorldSources();
            }},
       {.id = "Map",
-       .name = "map",
        .files = 1,
        .takesUop = true,
        .readsWorldSize = true,
@@ -329,7 +317,6 @@ const std::vector<FamilyOps>& OpenFiles::families() {
              r.wireWorldSources();
            }},
       {.id = "Progress",
-       .name = "progress archive",
        .load = loadPair(&Registry::progress),
        .save = saveWhole(&Registry::progress),
        .isLoaded = loaded(&Registry::progress),
@@ -375,6 +362,8 @@ FileForm OpenFiles::formOf(const FamilyOps& f) const {
 }
 
 void OpenFiles::notify(const std::string& id, FileEvent event) {
+  // Read again or closed, the model holds what its files hold.
+  if (event != FileEvent::Saved && event != FileEvent::Released) m_savedElsewhere.erase(id);
   // A listener may unsubscribe while it is told: walk a copy.
   const auto listeners = m_listeners;
   for (const auto& [token, listener] : listeners) listener(id, event);
@@ -398,27 +387,32 @@ bool OpenFiles::unsaved(const std::string& id) const {
   const FamilyOps* f = family(id);
   const Opened* o = opened(id);
   if (!f || !o) return false;
+  if (m_savedElsewhere.count(id)) return true;
   if (f->unsaved) return f->unsaved(m_registry);
   if (f->pristine && f->pristine(m_registry)) return false;
   if (!f->save) return false;
   if (f->savesInPlace && f->savesInPlace(m_registry)) return false;
-  // The model's own writer decides: what it would write now, against what its files hold.
+  return !holdsWhatFilesHold(*f, o->paths);
+}
+
+bool OpenFiles::holdsWhatFilesHold(const FamilyOps& f, const std::vector<std::string>& paths) const {
+  // The model's own writer decides: what it would write now, against what the files hold.
   ScratchFolder scratch;
   Paths targets;
-  const bool container = isUopPath(at(o->paths, 0));
-  for (std::size_t i = 0; i < o->paths.size(); ++i)
+  const bool container = isUopPath(at(paths, 0));
+  for (std::size_t i = 0; i < paths.size(); ++i)
     targets.push_back(scratch.file(std::to_string(i) + "-" +
-                                   std::filesystem::path(o->paths[i]).filename().string()));
+                                   std::filesystem::path(paths[i]).filename().string()));
   // A container is written into its one path.
-  if (container) targets.assign(f->files, targets.front());
+  if (container) targets.assign(f.files, targets.front());
   Progress silent;
-  f->save(m_registry, targets, silent);
-  for (std::size_t i = 0; i < o->paths.size(); ++i) {
+  f.save(m_registry, targets, silent);
+  for (std::size_t i = 0; i < paths.size(); ++i) {
     // A model that wrote nothing keeps no change from its files.
-    if (!fileExists(targets[i])) return false;
-    if (!sameBytes(targets[i], o->paths[i])) return true;
+    if (!fileExists(targets[i])) return true;
+    if (!sameBytes(targets[i], paths[i])) return false;
   }
-  return false;
+  return true;
 }
 
 std::vector<std::string> OpenFiles::unsavedOf(const std::vector<std::string>& ids) const {
@@ -467,6 +461,7 @@ FamilyOps::Message OpenFiles::save(const std::string& id, Progress& progress) {
                   progress);
   else
     return std::nullopt;
+  m_savedElsewhere.erase(id);
   notify(id, FileEvent::Saved);
   return said;
 }
@@ -478,7 +473,8 @@ bool OpenFiles::settle(const std::vector<std::string>& ids, Reason why, Question
   if (answer == Answer::Cancel) return false;
   if (answer == Answer::Discard) return true;
   Progress silent;
-  for (const std::string& id : changed) save(id, silent);
+  for (const std::string& id : changed)
+    if (const Message said = save(id, silent)) questions.said(*said);
   return true;
 }
 
@@ -493,7 +489,21 @@ void OpenFiles::releaseFamily(const std::string& id) {
 OpenFiles::OpenResult OpenFiles::open(const std::string& id, const std::vector<std::string>& paths,
                                       const OpenSize& size, Questions& questions) {
   const FamilyOps& f = requireFamily(id);
-  if (!settle({id}, Reason::Replace, questions)) return {};
+  bool ask = !unsavedOf({id}).empty();
+  // Files that hold exactly what the model holds (the file it was just saved to) lose nothing.
+  if (ask && !f.unsaved && !m_savedElsewhere.count(id) && f.save) {
+    try {
+      ask = !holdsWhatFilesHold(f, paths);
+    } catch (const std::exception&) {
+    }
+  }
+  if (ask) {
+    const Answer answer = questions.unsavedEdits({id}, Reason::Replace);
+    if (answer == Answer::Cancel) return {};
+    Progress silent;
+    if (answer == Answer::Save)
+      if (const Message said = save(id, silent)) questions.said(*said);
+  }
   const Message said = f.load(m_registry, paths, size);
   m_open[id] = Opened{paths, formOf(f), size};
   notify(id, FileEvent::Opened);
@@ -539,7 +549,7 @@ OpenFiles::PlanResult OpenFiles::apply(const std::vector<PlanStep>& plan, Questi
 OpenFiles::SaveResult OpenFiles::saveAs(const std::string& id,
                                         const std::vector<std::string>& targets,
                                         std::optional<bool> asUop, Questions& questions,
-                                        Progress& progress) {
+                                        Progress& progress, bool rebind) {
   const FamilyOps& f = requireFamily(id);
   const Opened* o = opened(id);
   if (!o) throw Error(notLoadedMessage(f.id));
@@ -553,6 +563,9 @@ OpenFiles::SaveResult OpenFiles::saveAs(const std::string& id,
   bool ontoOwn = bound.size() == mine.paths.size();
   for (std::size_t i = 0; ontoOwn && i < bound.size(); ++i)
     ontoOwn = sameTarget(bound[i], mine.paths[i]);
+  bool overlaps = false;
+  for (const std::string& target : bound)
+    for (const std::string& path : mine.paths) overlaps = overlaps || sameTarget(target, path);
   const bool sameForm = toUop == (mine.form == FileForm::Container);
   SaveResult result;
   if (ontoOwn && sameForm) {
@@ -594,6 +607,13 @@ OpenFiles::SaveResult OpenFiles::saveAs(const std::string& id,
     return result;
   }
   result.ran = true;
+  if (!rebind && !(overlaps && f.holdsOpen && f.holdsOpen(m_registry))) {
+    // Its own files hold what waited when they are held open (it was written into them first);
+    // otherwise they lack what went elsewhere.
+    if (!inPlace && f.unsaved) m_savedElsewhere.insert(id);
+    notify(id, FileEvent::Saved);
+    return result;
+  }
   // Saved as, the family is the targets from now on, as a document saved under another name
   // is: read from them (they hold every edit), held as the targets' form, and saved there next.
   releaseFamily(id);
@@ -643,19 +663,23 @@ OpenFiles::ToolResult OpenFiles::runTool(const ToolFiles& files, Questions& ques
     if (answer == Answer::Cancel) return result;
     Progress silent;
     if (answer == Answer::Save)
-      for (const std::string& id : changedReaders) save(id, silent);
+      for (const std::string& id : changedReaders)
+        if (const Message said = save(id, silent)) questions.said(*said);
   }
   if (!settle(writers, Reason::ToolWrites, questions)) return result;
 
   std::vector<std::pair<std::string, Opened>> released;
   for (const std::string& id : writers) {
     released.emplace_back(id, m_open.at(id));
+    if (files.holdersAreSources) continue;
     releaseFamily(id);
     notify(id, FileEvent::Released);
   }
   const auto takeBack = [&] {
     for (const auto& [id, was] : released) {
       const FamilyOps& f = requireFamily(id);
+      // A source held its files through the tool: it lets them go only now.
+      if (files.holdersAreSources) releaseFamily(id);
       try {
         f.load(m_registry, was.paths, was.size);
         m_open[id] = Opened{was.paths, formOf(f), was.size};

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,7 +41,6 @@ struct FamilyOps {
   using Message = std::optional<std::string>;
   using Paths = std::vector<std::string>;
   std::string id;        // "Art", "Map", ... (the Settings page's group ids)
-  std::string name;      // "art", "map", ... (in sentences)
   std::size_t files = 2;  // paths a load takes (a container fills every one)
   bool takesUop = false;
   bool readsWorldSize = false;
@@ -91,6 +91,8 @@ public:
     // saved into its own files first; Discard: they are dropped (for ToolReads: the tool reads
     // the saved files and the edits stay); Cancel: nothing happens.
     virtual Answer unsavedEdits(const std::vector<std::string>& families, Reason why) = 0;
+    // What a save made on a "Save" answer reported ("1 MapBlocks patched."), as it happens.
+    virtual void said(const std::string& message) { (void)message; }
   };
   // Answers every question the same way (the command line, tests).
   class FixedAnswer : public Questions {
@@ -171,8 +173,12 @@ public:
     bool ran = false;
     FamilyOps::Message said;
   };
+  // rebind false (a "Save" to files the user chose): the family stays bound to its own files
+  // unless it held a file the save replaced; its own files still lack what was saved elsewhere,
+  // and it counts as unsaved until saved there.
   SaveResult saveAs(const std::string& id, const std::vector<std::string>& targets,
-                    std::optional<bool> asUop, Questions& questions, Progress& progress);
+                    std::optional<bool> asUop, Questions& questions, Progress& progress,
+                    bool rebind = true);
 
   // Closes a family (asks about unsaved edits, Reason::Close). False when cancelled.
   bool close(const std::string& id, Questions& questions);
@@ -192,6 +198,9 @@ public:
   struct ToolFiles {
     std::vector<std::string> reads;
     std::vector<std::string> writes;
+    // The tool writes the files from the models that hold them (a rebuild of a loaded pair into
+    // its own files): the holders stay loaded while it runs, and are read again afterwards.
+    bool holdersAreSources = false;
   };
   struct ToolResult {
     bool ran = false;
@@ -214,11 +223,15 @@ private:
   // Asks about the unsaved among ids; Save saves them. False when cancelled or a save failed.
   bool settle(const std::vector<std::string>& ids, Reason why, Questions& questions);
   void releaseFamily(const std::string& id);
+  // Whether the files hold exactly what the model's writer would write now (a scratch copy).
+  bool holdsWhatFilesHold(const FamilyOps& f, const std::vector<std::string>& paths) const;
   void notify(const std::string& id, FileEvent event);
   FileForm formOf(const FamilyOps& f) const;
 
   Registry& m_registry;
   std::map<std::string, Opened> m_open;
+  // Families saved to other files only: their own files lack edits their model no longer counts.
+  std::set<std::string> m_savedElsewhere;
   std::map<int, Listener> m_listeners;
   int m_nextToken = 1;
 };

@@ -69,10 +69,12 @@ TEST(UopFamilyCli, SavesWriteTheFormTheirTargetNames) {
                                                         {"art", "artLegacyMUL.uop"},
                                                         {"gump", "gumpartLegacyMUL.uop"},
                                                         {"sound", "soundLegacyMUL.uop"}}) {
-    const auto r = runCliWords({group, "save", s(name), s("copy.uop")});
+    // A new file each: saved onto an existing container, a family would join its entries.
+    const std::string copy = s("copy-" + group + ".uop");
+    const auto r = runCliWords({group, "save", s(name), copy});
     ASSERT_EQ(r.code, 0) << group << r.err;
     // Nothing changed: the same bytes.
-    EXPECT_EQ(test::readBytes(s("copy.uop")), test::readBytes(s(name))) << group;
+    EXPECT_EQ(test::readBytes(copy), test::readBytes(s(name))) << group;
   }
   // A change in place rewrites the container; the verifier finds it sound.
   auto r = runCliWords({"art", "delete", s("artLegacyMUL.uop"), "static", "0x10"});
@@ -104,11 +106,11 @@ TEST(UopFamilyCli, UnpackAndPackConvertEveryFamilyLosslessly) {
                         Case{"gump", "gumpidx.mul", "gumpart.mul", "0x1000"},
                         Case{"sound", "soundidx.mul", "sound.mul", "0x10"},
                         Case{"multi", "multi.idx", "multi.mul", "0x10"}}) {
-    auto r = runCliWords({"uop", "pack", c.kind, s(c.index), s(c.data), s("packed.uop")});
+    const std::string packed = s(std::string("packed-") + c.kind + ".uop");
+    auto r = runCliWords({"uop", "pack", c.kind, s(c.index), s(c.data), packed});
     ASSERT_EQ(r.code, 0) << c.kind << r.err;
-    EXPECT_FALSE(verifyUop(test::readBytes(s("packed.uop")))) << c.kind;
-    r = runCliWords(
-        {"uop", "unpack", "--records", c.records, s("packed.uop"), s("u.idx"), s("u.mul")});
+    EXPECT_FALSE(verifyUop(test::readBytes(packed))) << c.kind;
+    r = runCliWords({"uop", "unpack", "--records", c.records, packed, s("u.idx"), s("u.mul")});
     ASSERT_EQ(r.code, 0) << c.kind << r.err;
     EXPECT_EQ(test::readBytes(s("u.idx")), test::readBytes(s(c.index))) << c.kind;
     EXPECT_EQ(test::readBytes(s("u.mul")), test::readBytes(s(c.data))) << c.kind;

@@ -275,7 +275,8 @@ private:
       case Op::Open: {
         if (s.folder == 2) return {};
         const auto paths = filesOf(f, s.folder, s.uop, s.viaLink);
-        const bool wasDirty = ref.unsaved();
+        // Files that hold what the model holds lose nothing when opened in its place.
+        const bool wasDirty = ref.unsaved() && contentOfFiles(f.id, paths) != ref.model;
         const auto result = owner.open(f.id, paths, {kWorld, kWorld}, m_questions);
         if (!result.opened) return cancelled(s) ? "" : "an open was refused without a cancel";
         if (wasDirty && m_questions.asked.empty()) return "an open passed unsaved edits unasked";
@@ -316,24 +317,35 @@ private:
         const std::optional<bool> form =
             f.uop.empty() ? std::nullopt : std::optional<bool>(uop);
         const auto* before = owner.opened(f.id);
-        const bool wasInPlace = before && before->form == FileForm::InPlace;
-        const auto result = owner.saveAs(f.id, targets, form, m_questions, silent);
+        // Held open in Low Memory, what waits is written into the own files first (the map,
+        // which is always held open, writes itself to the targets instead).
+        const bool wasInPlace = before && before->form == FileForm::InPlace && f.id != "Map";
+        const bool wasUop = before && before->form == FileForm::Container;
+        // "Save as" binds the family to the targets; "Save" into chosen files does not.
+        const bool rebind = (s.value & 1) != 0;
+        const auto result = owner.saveAs(f.id, targets, form, m_questions, silent, rebind);
         if (!result.ran) return cancelled(s) ? "" : "a save as did not run without a cancel";
         named = targets;
         // Files held open get what waits before they are copied.
         if (wasInPlace) named.insert(named.end(), ref.paths.begin(), ref.paths.end());
-        // Saved as, the family is bound to the targets.
-        ref.paths = filesOf(f, s.folder, uop, s.viaLink);
-        ref.uop = uop;
-        ref.saved = ref.model;
-        ref.dirty = false;
+        const auto written = filesOf(f, s.folder, uop, s.viaLink);
+        bool overlaps = false;
+        for (const auto& t : written)
+          for (const auto& p : ref.paths) overlaps = overlaps || sameTarget(t, p);
+        const bool ownInSameForm = overlaps && uop == wasUop;
         if (contentOf(m_registry, f.id) != ref.model) return "the model changed by a save as";
-        if (contentOfFiles(f.id, ref.paths) != ref.model)
+        if (contentOfFiles(f.id, written) != ref.model)
           return "the files saved as do not hold the model";
+        if (ownInSameForm || wasInPlace) ref.saved = ref.model;
+        if (rebind || (overlaps && wasInPlace) || (overlaps && f.id == "Map")) {
+          ref.paths = written;
+          ref.uop = uop;
+          ref.saved = ref.model;
+        }
         const auto* open = owner.opened(f.id);
         if (!open || open->paths.size() != ref.paths.size() ||
             !sameTarget(open->paths.front(), ref.paths.front()))
-          return "the family is not bound to the files it was saved as";
+          return "the family is not bound to the files the reference expects";
         return {};
       }
       case Op::ToolWrite: {

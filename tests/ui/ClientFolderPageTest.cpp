@@ -2,6 +2,7 @@
 // files", the table of what it found, the facet choice, and folders that give nothing.
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include "UiTestSupport.h"
 #include "app/Facet.h"
 #include "app/FileIO.h"
+#include "sample/Sample.h"
 #include "sample/SampleClient.h"
 #include "ui/main/ClientFolderForm.h"
 #include "ui/main/SettingsPage.h"
@@ -69,6 +71,8 @@ private slots:
   void facetChoicePicksTheFacetsFilesAndWorldSize();
   void mapAndStaticsThatDisagreeAreRefusedNamingBothSizes();
   void aFolderThatGivesNothingStoresNothing();
+  void aSecondFolderClosesWhatItLacksAndSaysWhatIsOpenFromWhere();
+  void aLoadOverUnsavedEditsAsksFirst();
 };
 
 void ClientFolderPageTest::findFilesFillsEveryGroupAndShowsWhatItFound() {
@@ -135,7 +139,14 @@ void ClientFolderPageTest::facetChoicePicksTheFacetsFilesAndWorldSize() {
   run.typeInto("eClientFolder", run.folder());
   run.press("btnLoadRadarcol");
 
+  // "Find files" opened facet 0's world; choosing facet 2 opens its map and statics in their
+  // place, without a "Load".
+  QVERIFY(run.registry->map->isLoaded());
+  QCOMPARE(run.registry->map->width(), 7168);
   run.chooseFacet(2);
+  QCOMPARE(run.registry->map->width(), 2304);
+  QCOMPARE(run.registry->statics->width(), 2304);
+  QVERIFY(run.find<QLabel>("lOpenMap")->text().contains(QStringLiteral("map2.mul")));
   QCOMPARE(run.registry->config->getString("Facet"), std::string("2"));
   QCOMPARE(run.text("eMap"), run.inClient("map2.mul"));
   QCOMPARE(run.text("eStaticIdx"), run.inClient("staidx2.mul"));
@@ -183,16 +194,16 @@ void ClientFolderPageTest::mapAndStaticsThatDisagreeAreRefusedNamingBothSizes() 
   const QString said = run.dialogs.messageTexts().first();
   QVERIFY2(said.contains("6144 x 4096") && said.contains("7168 x 4096"), qPrintable(said));
 
-  // Opened one after the other, the second is refused.
+  // "Find files" opened facet 0's world (7168 x 4096); facet 1's map of 6144 x 4096 beside its
+  // statics is refused, naming both sizes, and the world open stays as it was.
   run.typeInto("eMapWidth", "6144");
   run.typeInto("eMapHeight", "4096");
+  const std::string openMap = run.registry->map->path();
   run.press("btnLoadMap");
-  QVERIFY(run.registry->map->isLoaded());
-  run.press("btnLoadStatics");
-  QVERIFY(!run.registry->statics->isLoaded());
+  QCOMPARE(run.registry->map->path(), openMap);
+  QCOMPARE(run.registry->map->width(), 7168);
   const QString refused = run.dialogs.messageTexts().last();
-  QVERIFY2(refused.contains("6144 x 4096") && refused.contains("7168 x 4096") &&
-               refused.contains("Staidx1.mul"),
+  QVERIFY2(refused.contains("6144 x 4096") && refused.contains("7168 x 4096"),
            qPrintable(refused));
 }
 
@@ -217,6 +228,58 @@ void ClientFolderPageTest::aFolderThatGivesNothingStoresNothing() {
   run.press("btnFindFiles");
   QCOMPARE(run.dialogs.asked().last().title, QStringLiteral("Client folder"));
   QCOMPARE(readText(run.configPath()), before);
+}
+
+void ClientFolderPageTest::aSecondFolderClosesWhatItLacksAndSaysWhatIsOpenFromWhere() {
+  ClientRun run;
+  run.typeInto("eClientFolder", run.folder());
+  // "Find files" opens what the folder holds and says where from.
+  QVERIFY(run.registry->art->isUop());
+  QVERIFY(run.registry->hues->isLoaded());
+  QVERIFY(run.registry->statics->isLoaded());
+  QVERIFY(run.find<QLabel>("lOpenArt")->text().contains(QStringLiteral("artLegacyMUL.uop")));
+  QVERIFY(run.find<QLabel>("lOpenArt")->text().contains(
+      QDir::toNativeSeparators(run.folder())));
+
+  // A second client that holds only hues and tile data.
+  quillotide::test::TempDir second;
+  quillotide::sample::writeHues(second.path());
+  quillotide::sample::writeTiledata(second.path());
+  const QString other = QString::fromStdString(second.path());
+  run.registry->hues->setHueName(2, "unsaved");
+  run.dialogs.answerQuestion(QStringLiteral("Discard"));
+  run.typeInto("eClientFolder", other);
+  // Nothing of the first folder stays open or named beside the second's files.
+  QVERIFY(run.dialogs.asked().last().prompt.contains(QStringLiteral("hues")));
+  QVERIFY(!run.registry->art->isLoaded());
+  QVERIFY(!run.registry->statics->isLoaded());
+  QVERIFY(!run.registry->map->isLoaded());
+  QCOMPARE(run.text("eArtIdx"), QString());
+  QCOMPARE(run.text("eStaticIdx"), QString());
+  QCOMPARE(run.find<QLabel>("lOpenArt")->text(), QStringLiteral("Not open"));
+  QVERIFY(run.registry->hues->isLoaded());
+  QVERIFY(run.registry->hues->entry(2)->nameText() != "unsaved");
+  QVERIFY(run.find<QLabel>("lOpenHues")->text().contains(QDir::toNativeSeparators(other)));
+  QCOMPARE(run.text("eHues"), QString::fromStdString(second.file("hues.mul")));
+  // The first client's files are as they were.
+  QVERIFY(quillotide::fileExists(run.client.file("artLegacyMUL.uop")));
+}
+
+void ClientFolderPageTest::aLoadOverUnsavedEditsAsksFirst() {
+  ClientRun run;
+  run.typeInto("eClientFolder", run.folder());
+  run.registry->hues->setHueName(3, "mine");
+  // Cancel: the edit stays; Save: written, then read again; the file holds it.
+  run.dialogs.answerQuestion(QStringLiteral("Cancel"));
+  run.press("btnLoadHues");
+  QCOMPARE(run.registry->hues->entry(3)->nameText(), std::string("mine"));
+  QVERIFY(run.dialogs.asked().last().prompt.contains(QStringLiteral("unsaved changes")));
+  run.dialogs.answerQuestion(QStringLiteral("Save"));
+  run.press("btnLoadHues");
+  QCOMPARE(run.registry->hues->entry(3)->nameText(), std::string("mine"));
+  quillotide::THues onDisk;
+  onDisk.load(run.text("eHues").toStdString());
+  QCOMPARE(onDisk.entry(3)->nameText(), std::string("mine"));
 }
 
 QTEST_MAIN(ClientFolderPageTest)

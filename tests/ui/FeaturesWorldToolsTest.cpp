@@ -338,9 +338,17 @@ void FeaturesWorldToolsTest::toolsOnTheLoadedFilesSettleTheModelsAndReadThemAgai
   QCOMPARE(static_cast<int>(quillotide::loadU16(map.data() + 196 + 4)), 2);
 
   // Delete Statics on the loaded pair: the model lets the files go and reads them again, empty.
+  // It asks first: a cancel leaves the files as they are.
   run.setField("eStaticIdxDeletePath", run.path("staidx0.mul"));
   run.setField("eStaticMulDeletePath", run.path("statics0.mul"));
+  const auto kept = readBytes(run.dir.file("statics0.mul"));
+  run.dialogs.answerQuestion(QStringLiteral("Cancel"));
   run.press("btnStartStaticDelete");
+  QCOMPARE(readBytes(run.dir.file("statics0.mul")), kept);
+  QVERIFY(!run.registry->statics->itemsAt(3, 3).empty());
+  run.dialogs.answerQuestion(QStringLiteral("Delete"));
+  run.press("btnStartStaticDelete");
+  QVERIFY(run.dialogs.messageTexts().last().startsWith(QStringLiteral("Every static was removed")));
   QVERIFY(run.registry->statics->isLoaded());
   QVERIFY(run.registry->statics->itemsAt(3, 3).empty());
   QVERIFY(readBytes(run.dir.file("statics0.mul")).empty());

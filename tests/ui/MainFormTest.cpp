@@ -597,7 +597,7 @@ void MainFormTest::sampleSwitchLoadsTheWorldToo() {
     QCOMPARE(r.statics->width(), side);
     QVERIFY(!r.statics->itemsAt(110, 166).empty());
     for (const auto& f : quillotide::ui::SettingsPage::families())
-      if (f.isLoaded) QVERIFY2(f.isLoaded(r), qPrintable(f.group.id));
+      QVERIFY2(f.ops().isLoaded(r), qPrintable(f.group.id));
   }
 }
 

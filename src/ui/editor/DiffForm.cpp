@@ -228,9 +228,12 @@ std::optional<std::vector<std::string>> TDiffForm::askDiffFiles(const QStringLis
 }
 
 void TDiffForm::run(const std::function<std::string()>& operation,
-                    const std::vector<std::string>& targets) {
+                    const std::vector<std::string>& targets,
+                    const std::vector<std::string>& sources) {
   std::string text;
-  if (HeldFiles(m_main).run(targets, [&] { text = operation(); }))
+  // The sources are read as their files hold them: unsaved edits of a model holding one are
+  // asked about first.
+  if (HeldFiles(m_main).run(targets, [&] { text = operation(); }, sources))
     m_dialogs.showMessage(QString::fromStdString(text));
 }
 
@@ -242,7 +245,7 @@ void TDiffForm::createMapDiff() {
     return quillotide::createMapDiff(path(OrigMap), path(ChangedMap), {(*files)[0], (*files)[1]},
                                      world(), m_gauge)
         .text();
-  });
+  }, *files, {path(OrigMap), path(ChangedMap)});
 }
 
 void TDiffForm::copyMapDiff() {
@@ -251,7 +254,7 @@ void TDiffForm::copyMapDiff() {
   run([&] {
     return copyMapToDiff(path(ChangedMap), {(*files)[0], (*files)[1]}, world(), m_gauge)
         .text();
-  });
+  }, *files, {path(ChangedMap)});
 }
 
 void TDiffForm::applyMapDiff() {
@@ -263,7 +266,7 @@ void TDiffForm::applyMapDiff() {
                                         world(), m_gauge)
             .text();
       },
-      {path(OrigMap)});
+      {path(OrigMap)}, *files);
 }
 
 void TDiffForm::createStaticDiff() {
@@ -274,7 +277,7 @@ void TDiffForm::createStaticDiff() {
                path(OrigStaIdx), path(OrigStatics), path(ChangedStaIdx), path(ChangedStatics),
                {(*files)[0], (*files)[1], (*files)[2]}, world(), m_gauge)
         .text();
-  });
+  }, *files, {path(OrigStaIdx), path(OrigStatics), path(ChangedStaIdx), path(ChangedStatics)});
 }
 
 void TDiffForm::copyStaticDiff() {
@@ -284,7 +287,7 @@ void TDiffForm::copyStaticDiff() {
     return copyStaticsToDiff(path(ChangedStaIdx), path(ChangedStatics),
                              {(*files)[0], (*files)[1], (*files)[2]}, world(), m_gauge)
         .text();
-  });
+  }, *files, {path(ChangedStaIdx), path(ChangedStatics)});
 }
 
 void TDiffForm::applyStaticDiff() {
@@ -297,7 +300,7 @@ void TDiffForm::applyStaticDiff() {
                                            world(), m_gauge)
             .text();
       },
-      {path(OrigStaIdx), path(OrigStatics)});
+      {path(OrigStaIdx), path(OrigStatics)}, *files);
 }
 
 void showDiffTool(TMainForm& main) {

@@ -55,9 +55,11 @@ private:
   // beside the file of `beside` whatever their case; nothing when one is cancelled.
   std::optional<std::vector<std::string>> askDiffFiles(const QStringList& names, bool save,
                                                        Field beside);
-  // Runs the operation and shows its message; `targets` are the game files it changes.
+  // Runs the operation and shows its message; `targets` are the files it changes, `sources`
+  // the files it reads.
   void run(const std::function<std::string()>& operation,
-           const std::vector<std::string>& targets = {});
+           const std::vector<std::string>& targets = {},
+           const std::vector<std::string>& sources = {});
 
   void createMapDiff();
   void copyMapDiff();

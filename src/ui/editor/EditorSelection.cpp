@@ -243,6 +243,15 @@ void EditorSelection::paste() {
   afterBulk(m_selection.paste(m_editor.worldEdits(), group, x, y, ground));
 }
 
+void EditorSelection::forgetWorld() {
+  clear();
+  forgetFound();
+}
+
+void EditorSelection::forgetFound() {
+  if (m_find) m_find->forget();
+}
+
 TFindPlacedForm& EditorSelection::findForm() {
   if (!m_find) m_find = new TFindPlacedForm(m_editor, m_registry, m_dialogs, *this);
   return *m_find;

@@ -43,6 +43,10 @@ public:
   void release(QPoint at);
   // Esc: nothing selected any more.
   void clear();
+  // The world was replaced: nothing selected, and the items found before are forgotten.
+  void forgetWorld();
+  // The statics were numbered afresh (a save): the items found before are forgotten.
+  void forgetFound();
   // Selects only this item (a static of a block not read yet is found on its cell first) and
   // shows it tinted. False when the world holds no such item.
   bool selectOnly(const TItem& item);

@@ -75,6 +75,13 @@ void TFindPlacedForm::find() {
   m_lFound->setText(QStringLiteral("%1 found").arg(m_found.size()));
 }
 
+void TFindPlacedForm::forget() {
+  m_found.clear();
+  m_lines->setStringList({});
+  m_lFound->setText(
+      QStringLiteral("The statics were saved or opened again since: search again."));
+}
+
 void TFindPlacedForm::goTo(int row) {
   if (row < 0 || static_cast<std::size_t>(row) >= m_found.size()) return;
   if (!m_selection.selectOnly(m_found[static_cast<std::size_t>(row)]))

@@ -35,6 +35,8 @@ public:
   const std::vector<TItem>& found() const { return m_found; }
   // "0x%X  x,y,z  Color: 0x%X  (owner)", as a line of the list shows the item.
   static QString lineOf(const TItem& item);
+  // The world was replaced: the items found name nothing any more.
+  void forget();
 
 private:
   void find();

@@ -182,9 +182,42 @@ TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
   // Not adjustSize: it keeps a window within two thirds of the screen, the stored size may not.
   resize(sizeHint());
   updateStatus();
+  // A map or statics opened, saved, let go for a tool, read again or closed: every step, every
+  // selected serial and every found item was made on the model before, and none may reach the
+  // one in its place.
+  m_ownerToken = m_registry.openFiles().subscribe([this](const std::string& id, FileEvent event) {
+    if (event == FileEvent::Saved) {
+      // A statics save numbers the statics afresh: the items found name others now.
+      if (id == "Statics" && m_selection) m_selection->forgetFound();
+      return;
+    }
+    if (id == "Map" || id == "Statics") {
+      modelsReplaced();
+      return;
+    }
+    // A model the view draws from (art, textures, hues, tile data, ...) is another object now.
+    m_scene.setSources(sceneSources(m_registry));
+    m_scene.clearPictures();
+    requestRebuild();
+  });
 }
 
-TSEditorForm::~TSEditorForm() = default;
+TSEditorForm::~TSEditorForm() { m_registry.openFiles().unsubscribe(m_ownerToken); }
+
+void TSEditorForm::modelsReplaced() {
+  Registry& r = m_registry;
+  m_edits.setModels(
+      {r.map.get(), r.statics.get(), r.staticDiff.get(), r.worldFile.get(), r.items.get()});
+  m_mapOpens = r.map ? r.map->openCount() : 0;
+  m_staticsOpens = r.statics ? r.statics->openCount() : 0;
+  m_undo.clear();
+  m_unsaved = 0;
+  updateUndoActions();
+  m_scene.setSources(sceneSources(r));
+  if (m_selection) m_selection->forgetWorld();
+  // What is drawn came from the models before.
+  requestRebuild();
+}
 
 TSEditorForm* TSEditorForm::existing(const TMainForm& main) {
   return qobject_cast<TSEditorForm*>(main.property(kEditorProperty).value<QObject*>());
@@ -796,8 +829,10 @@ void TSEditorForm::loadDiffs() {
 }
 
 bool TSEditorForm::saveDiffs(int mode) {
+  // The folder the diffs were loaded from (or last saved into) is proposed.
   const auto dir =
-      m_dialogs.chooseFolder(QStringLiteral("Where do you want to have your Diff-Files?"));
+      m_dialogs.chooseFolder(QStringLiteral("Where do you want to have your Diff-Files?"),
+                             QString::fromStdString(m_registry.staticDiff->directory()));
   if (!dir) return false;
   if (!mayReplaceDiffsIn(*dir)) return false;
   m_registry.alignDiffWorld();
@@ -889,8 +924,24 @@ bool TSEditorForm::patchMap() {
 }
 
 bool TSEditorForm::patchStatics(int mode) {
-  // The files the statics were loaded from are proposed: patching them is what the user means.
   const TStatics& statics = *m_registry.statics;
+  if (statics.isLoaded() && statics.mode() != StorageMode::Memory) {
+    // Held open, the statics can only be patched where they are: no targets are asked for, and
+    // the files that change are named.
+    const std::string index = statics.indexPath(), dataFile = statics.dataPath();
+    const auto said = m_registry.statics->save(index, dataFile, static_cast<StaticsSaveMode>(mode),
+                                               m_registry.worldFile.get(), m_main.gauge());
+    if (m_selection) m_selection->forgetFound();
+    noteSaved(WorldPart::Statics);
+    if (mode != 0) noteSaved(WorldPart::WorldFile);
+    requestRebuild();
+    m_dialogs.showMessage(
+        QStringLiteral("%1\nWritten into the open files %2 and %3 (Low Memory).")
+            .arg(said ? QString::fromStdString(*said) : QStringLiteral("Nothing was changed."),
+                 QString::fromStdString(index), QString::fromStdString(dataFile)));
+    return true;
+  }
+  // The files the statics were loaded from are proposed: patching them is what the user means.
   const auto proposed = [](const std::string& loaded, const char* name) {
     return loaded.empty() ? QString::fromLatin1(name) : QString::fromStdString(loaded);
   };
@@ -905,6 +956,7 @@ bool TSEditorForm::patchStatics(int mode) {
   const auto said =
       m_registry.statics->save(str(*index), str(*dataPath), static_cast<StaticsSaveMode>(mode),
                                m_registry.worldFile.get(), m_main.gauge());
+  if (m_selection) m_selection->forgetFound();
   noteSaved(WorldPart::Statics);
   if (mode != 0) noteSaved(WorldPart::WorldFile);
   // The save numbers the statics afresh; the copies drawn so far carry the old serials.
@@ -922,13 +974,19 @@ void TSEditorForm::loadWorldFile(const QString& filter, int format) {
     ~Rebuild() { form->requestRebuild(); }
   } rebuildAfter{this};
   m_edits.loadWorldFile(str(*path), static_cast<WorldTextFormat>(format));
+  m_worldFilePath = *path;
+  m_worldFileFormat = format;
   updateUndoActions();
 }
 
 bool TSEditorForm::saveWorldFile(const QString& filter, int format) {
-  const auto path = m_dialogs.saveFile({QString(), filter, QString(), QString()});
+  // The world file loaded is proposed when it is saved in the format it was read in.
+  const QString proposed = format == m_worldFileFormat ? m_worldFilePath : QString();
+  const auto path = m_dialogs.saveFile({QString(), filter, QString(), proposed});
   if (!path) return false;
   m_registry.worldFile->save(str(*path), static_cast<WorldTextFormat>(format));
+  m_worldFilePath = *path;
+  m_worldFileFormat = format;
   noteSaved(WorldPart::WorldFile);
   return true;
 }
@@ -1017,6 +1075,9 @@ void TSEditorForm::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  // Its tool windows, choosers and overviews show its world: they close with it.
+  for (QWidget* window : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    if (window->isWindow()) window->hide();
   event->accept();
 }
 

@@ -243,6 +243,13 @@ private:
   bool m_closing = false;
   EditorToolWindows* m_toolWindows = nullptr;
   EditorSelection* m_selection = nullptr;
+  // Drops what was made on the map and statics before they were replaced (the undo steps, the
+  // selection, the items Find placed found) and follows the models now in place.
+  void modelsReplaced();
+  int m_ownerToken = 0;
+  // The world file last loaded or saved, and its format: what "Save Worldfile to" proposes.
+  QString m_worldFilePath;
+  int m_worldFileFormat = -1;
   UndoStack m_undo;
   WorldEdits m_edits{m_undo};
   // The opens of map and statics the session began with.

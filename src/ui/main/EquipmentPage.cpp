@@ -173,7 +173,10 @@ EquipPatch EquipmentPage::form() const {
 }
 
 std::string EquipmentPage::animIndexPath() const {
-  // The index the Settings page shows, not only the one stored.
+  // The index the animations are open from: the body goes where the loaded model reads it.
+  if (const OpenFiles::Opened* open = m_registry.openFiles().opened("Anim"))
+    return open->paths.front();
+  // Not open: the index the Settings page shows, not only the one stored.
   const SettingsPage* settings = m_main.settingsPage();
   const QLineEdit* field = settings ? settings->pathField(QStringLiteral("AnimIdx")) : nullptr;
   return field ? str(field->text()) : m_registry.config->getString("AnimIdx");
@@ -209,7 +212,14 @@ void EquipmentPage::patch() {
 
 void EquipmentPage::reportPatch(const EquipPatch& p, const EquipPatchResult& result) {
   const SettingsPage* settings = m_main.settingsPage();
+  // The files each model is open from, which the patch changed; not what the fields show.
   const auto filesOf = [&](const QString& group) {
+    const QStringList open = settings ? settings->loadedPaths(group) : QStringList();
+    if (!open.isEmpty()) {
+      QStringList unique = open;
+      unique.removeDuplicates();
+      return unique.join(QStringLiteral(" and "));
+    }
     FileGroupBox* box = settings ? settings->group(group) : nullptr;
     return box ? box->paths().join(QStringLiteral(" and ")) : group;
   };

@@ -395,13 +395,14 @@ void FeaturesSlotTools::reIndex() {
   if (!idx) return;
   const auto mul = ask(k.dataName);
   if (!mul) return;
+  // A rebuild into the files a loaded model holds replaces them by rename: the model (the
+  // rebuild's source) reads the new files afterwards instead of keeping the old ones, and its
+  // unsaved edits are asked about first.
   if (!name) {
-    runAction(m_dialogs, [&] { rebuild(*idx, *mul, false); });
+    HeldFiles(m_main).rewrite({*idx, *mul}, [&] { rebuild(*idx, *mul, false); });
     return;
   }
-  // A rebuild into the files a loaded model holds replaces them by rename: the model reads the
-  // new files afterwards instead of keeping the old ones.
-  HeldFiles(m_main).run({*idx, *mul}, [&] {
+  HeldFiles(m_main).rewrite({*idx, *mul}, [&] {
     runPairRebuild(
         m_dialogs, [&](bool skip) { return rebuild(*idx, *mul, skip); }, name);
   });
@@ -443,14 +444,20 @@ void FeaturesSlotTools::copyAnim() {
   runAction(m_dialogs, [&] {
     const std::int32_t from = parseInt(str(m_copyFrom->text()));
     const std::int32_t to = parseInt(str(m_copyTo->text()));
-    // The index named on the Settings page, as shown there: the loaded model when it holds that
-    // file, else the file itself.
+    // The index named on the Settings page, as shown there: through the open model when it
+    // holds that file (into the files it holds open), else the file itself. An index other than
+    // the one open is not written behind the model's back.
     SettingsPage* settings = m_main.settingsPage();
     const QLineEdit* field = settings ? settings->pathField(QStringLiteral("AnimIdx")) : nullptr;
     const std::string shown = field ? str(field->text()) : m_registry.config->getString("AnimIdx");
     TAnimation& loaded = *m_registry.animation;
-    if (loaded.isLoaded() && sameTarget(loaded.files().indexPath(), shown)) {
-      loaded.copyBody(from, to, shown);
+    if (const OpenFiles::Opened* open = m_registry.openFiles().opened("Anim")) {
+      const std::string& held = open->paths.front();
+      if (!shown.empty() && !sameTarget(shown, held))
+        throw Error(formatMessage("The animations are open from %s, not from %s: load %s "
+                                  "first, or copy in the open files.",
+                                  {held, shown, shown}));
+      loaded.copyBody(from, to, held);
     } else {
       TAnimation file;
       file.copyBody(from, to, shown);

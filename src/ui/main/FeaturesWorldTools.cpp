@@ -359,11 +359,15 @@ void FeaturesWorldTools::mapCopy() {
     const std::string to = text("eMapCopyTo");
     // A loaded map would write its cached blocks over the copied cells: it lets the file go
     // for the copy and reads it again after.
-    HeldFiles(m_main).run({to}, [&] {
-      BarProgress progress(m_copyBar);
-      if (const auto message = copyMapFile(from, to, q, progress))
-        m_dialogs.showMessage(qstr(*message));
-    });
+    // The source is read as its file holds it: unsaved edits of a loaded source are asked about.
+    HeldFiles(m_main).run(
+        {to},
+        [&] {
+          BarProgress progress(m_copyBar);
+          if (const auto message = copyMapFile(from, to, q, progress))
+            m_dialogs.showMessage(qstr(*message));
+        },
+        {from});
   });
 }
 
@@ -371,7 +375,20 @@ void FeaturesWorldTools::deleteStatics() {
   runAction(m_dialogs, [&] {
     const std::string idx = str(m_deleteIdx->text());
     const std::string mul = str(m_deleteMul->text());
-    HeldFiles(m_main).run({idx, mul}, [&] { deleteStaticsFiles(idx, mul, m_gauge); });
+    if (idx.empty() || mul.empty()) {
+      m_dialogs.showMessage(QStringLiteral("Enter the statics index and data files to empty."));
+      return;
+    }
+    // Emptying a facet's statics cannot be taken back: asked first, and said afterwards.
+    const auto answer = m_dialogs.ask(
+        Dialogs::kCaption,
+        QStringLiteral("Remove every static from %1 and %2? This cannot be undone.")
+            .arg(qstr(idx), qstr(mul)),
+        {QStringLiteral("Delete"), QStringLiteral("Cancel")});
+    if (answer != 0) return;
+    if (HeldFiles(m_main).run({idx, mul}, [&] { deleteStaticsFiles(idx, mul, m_gauge); }))
+      m_dialogs.showMessage(
+          QStringLiteral("Every static was removed from %1 and %2.").arg(qstr(idx), qstr(mul)));
   });
 }
 

@@ -1,5 +1,6 @@
 #include "ui/main/FileGroup.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -93,7 +94,28 @@ FileGroupBox::FileGroupBox(const FileGroupInfo& info, TConfig& config, Dialogs& 
     // Under "Load" in every group: the path fields keep the width of the page's column.
     m_grid->addWidget(save, 1, 3);
   }
+  // What is open from where: below every other row of the group (the Map group adds its size
+  // fields above it).
+  m_open = new QLabel(QStringLiteral("Not open"), this);
+  m_open->setObjectName(QStringLiteral("lOpen") + info.id);
+  m_open->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_grid->addWidget(m_open, kOpenRow, 0, 1, 4);
   m_grid->setColumnStretch(1, 1);
+}
+
+void FileGroupBox::showOpen(const QStringList& files) {
+  if (files.isEmpty()) {
+    m_open->setText(QStringLiteral("Not open"));
+    m_open->setToolTip({});
+    return;
+  }
+  QStringList names;
+  for (const QString& f : files) names << QFileInfo(f).fileName();
+  const QString folder = QDir::toNativeSeparators(QFileInfo(files.front()).absolutePath());
+  m_open->setText(QStringLiteral("Open: %1 in %2").arg(names.join(QStringLiteral(", ")), folder));
+  QStringList full;
+  for (const QString& f : files) full << QDir::toNativeSeparators(f);
+  m_open->setToolTip(full.join(QLatin1Char('\n')));
 }
 
 QStringList FileGroupBox::paths() const {

@@ -73,6 +73,9 @@ public:
   void setPath(int i, const QString& path);
   // Shows the form the fields hold (after their texts were set from outside).
   void showForm();
+  // Shows what is open from where ("Open: art.mul, artidx.mul in /games/uo"; "Not open"), the
+  // full paths as the tooltip.
+  void showOpen(const QStringList& files);
   QLineEdit* field(int i) const { return m_fields[static_cast<std::size_t>(i)]; }
   // The layout below the fields, for extra controls of a group ("Width:", "Height:").
   QGridLayout* grid() const { return m_grid; }
@@ -104,6 +107,8 @@ private:
   std::vector<QLineEdit*> m_fields;
   QGridLayout* m_grid;
   QLabel* m_form = nullptr;
+  QLabel* m_open = nullptr;
+  static constexpr int kOpenRow = 9;
   QString m_reportedTyped;  // the typed path last reported as missing, so it is said once
 };
 

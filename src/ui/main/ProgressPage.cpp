@@ -1,5 +1,7 @@
 #include "ui/main/ProgressPage.h"
 
+#include "ui/main/HeldFiles.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -43,6 +45,7 @@ QString absentProgressEntryMessage(std::int32_t kind, std::int32_t id) {
 
 ProgressPage::ProgressPage(TMainForm& main, QWidget* parent)
     : QWidget(parent),
+      m_main(main),
       m_registry(main.registry()),
       m_dialogs(main.dialogs()),
       m_files(main.settingsPage()->createGroupBox(QStringLiteral("Progress"), this)),
@@ -179,8 +182,12 @@ void ProgressPage::create() {
         {QStringLiteral("Yes"), QStringLiteral("No")});
     if (answer != 0) return;
   }
-  writeFileAtomic(idx.toStdString(), {});
-  writeFileAtomic(mul.toStdString(), {});
+  // An archive the progress model holds is let go and read again, empty.
+  if (!HeldFiles(m_main).run({idx.toStdString(), mul.toStdString()}, [&] {
+        writeFileAtomic(idx.toStdString(), {});
+        writeFileAtomic(mul.toStdString(), {});
+      }))
+    return;
   // The fields name the new files; the stored paths stay until the user browses.
   if (m_files) {
     m_files->field(0)->setText(idx);

@@ -50,6 +50,7 @@ private:
   void addEntry(const QString& name, const QString& caption,
                 const std::function<void(std::int32_t)>& action);
 
+  TMainForm& m_main;
   Registry& m_registry;
   Dialogs& m_dialogs;
   FileGroupBox* m_files;

@@ -28,6 +28,7 @@
 #include "app/Text.h"
 #include "sample/Sample.h"
 #include "ui/main/ClientFolderForm.h"
+#include "ui/main/HeldFiles.h"
 #include "ui/platform/Dialogs.h"
 
 namespace quillotide::ui {
@@ -40,169 +41,34 @@ PathField field(const QString& label, const QString& key, const QString& filterN
   return {label, key, filterName.isEmpty() ? label : filterName};
 }
 
-// What a save says when the model had nothing to write (low-memory mode).
-const std::string kNothingSaved =
-    "Nothing was saved: in Low Memory mode every change is already written to the loaded files.";
-
-// The load, save and loaded test of a model that is one registry member, for the rows below.
-using Message = FileFamily::Message;
-using LoadFn = decltype(FileFamily::load);
-using SaveFn = decltype(FileFamily::save);
-template <class M>
-using Member = std::unique_ptr<M> Registry::*;
-
-template <class M>
-LoadFn loadFile(Member<M> m) {
-  return [m](Registry& r, const QStringList& p, const WorldSize&) -> Message {
-    (r.*m)->load(str(p[0]));
-    return std::nullopt;
-  };
-}
-template <class M>
-LoadFn loadPair(Member<M> m) {
-  return [m](Registry& r, const QStringList& p, const WorldSize&) -> Message {
-    (r.*m)->load(str(p[0]), str(p.value(1)));
-    return std::nullopt;
-  };
-}
-template <class M>
-SaveFn saveFile(Member<M> m) {
-  return [m](Registry& r, const QStringList& p, Progress&) -> Message {
-    (r.*m)->save(str(p[0]));
-    return std::nullopt;
-  };
-}
-template <class M>
-SaveFn savePair(Member<M> m) {
-  return [m](Registry& r, const QStringList& p, Progress&) -> Message {
-    if (!(r.*m)->save(str(p[0]), str(p.value(1)))) return kNothingSaved;
-    return std::nullopt;
-  };
-}
-// A model held whole in memory: its save always writes both files (an unloaded progress archive
-// writes nothing, and has nothing to report).
-template <class M>
-SaveFn saveWhole(Member<M> m) {
-  return [m](Registry& r, const QStringList& p, Progress&) -> Message {
-    (r.*m)->save(str(p[0]), str(p.value(1)));
-    return std::nullopt;
-  };
-}
-template <class M>
-std::function<bool(const Registry&)> loaded(Member<M> m) {
-  return [m](const Registry& r) { return (r.*m)->isLoaded(); };
-}
-template <class M>
-std::function<bool(const Registry&)> readFromUop(Member<M> m) {
-  return [m](const Registry& r) { return (r.*m)->isLoaded() && (r.*m)->isUop(); };
-}
-// A pair untouched since its load or last save: asking about it costs no scratch copy of files
-// that may be hundreds of megabytes.
-template <class M>
-std::function<bool(const Registry&)> untouched(Member<M> m) {
-  return [m](const Registry& r) { return !(r.*m)->files().changedSinceSaved(); };
-}
-
 // One of the animation files: no Save; every load by the button ends with the note on writing
 // directly into the file, shown also when a field is empty.
-FileFamily animationFamily(const QString& id, const QString& title, int file,
-                           TAnimation& (*model)(const Registry&)) {
+FileFamily animationFamily(const QString& id, const QString& title, int file) {
   const QString idx = id + QStringLiteral(".idx"), mul = id + QStringLiteral(".mul");
   return {
       .group = {id, title, {field(idx, id + "Idx"), field(mul, id + "Mul")}, false},
-      .load = [model](Registry& r, const QStringList& p, const WorldSize&) -> Message {
-        model(r).load(str(p[0]), str(p[1]));
-        return std::nullopt;
-      },
       .refresh = [file](SettingsPage& page) { emit page.animationLoaded(file); },
-      .isLoaded = [model](const Registry& r) { return model(r).isLoaded(); },
       .note = animationNote(mul),
       .refreshWhenEmpty = true,
   };
 }
 
-// A pair model held open in place: its Save has nothing to ask for.
-template <class M>
-std::function<bool(const Registry&)> heldOpen(Member<M> m) {
-  return [m](const Registry& r) {
-    return (r.*m)->isLoaded() && (r.*m)->files().mode() == StorageMode::LowMemory;
-  };
-}
-
-// The world models: the size typed beside the map serves both. The statics open in place in
-// low-memory mode; the edits of their list (the editor's adds, moves, deletes) still wait for
-// Save, which then writes the changed blocks into the opened files.
-Message loadStatics(Registry& r, const QStringList& p, const WorldSize& size) {
-  r.statics->open(str(p[0]), str(p[1]), size.width, size.height, r.pairMode());
-  return std::nullopt;
-}
-Message saveStatics(Registry& r, const QStringList& p, Progress& progress) {
-  const Message said = r.statics->save(str(p[0]), str(p[1]), StaticsSaveMode::StaticsOnly,
-                                       r.worldFile.get(), progress);
-  if (!said && r.statics->mode() == StorageMode::LowMemory) return kNothingSaved;
-  return said;
-}
-
-// Whether two files hold the same bytes; false when either cannot be read.
-bool sameBytes(const std::string& a, const std::string& b) {
-  std::ifstream first(a, std::ios::binary);
-  std::ifstream second(b, std::ios::binary);
-  if (!first || !second) return false;
-  std::vector<char> x(1 << 16), y(1 << 16);
-  for (;;) {
-    first.read(x.data(), static_cast<std::streamsize>(x.size()));
-    second.read(y.data(), static_cast<std::streamsize>(y.size()));
-    const std::streamsize n = first.gcount();
-    if (n != second.gcount() || !std::equal(x.begin(), x.begin() + n, y.begin())) return false;
-    if (n == 0 || !first || !second) return first.eof() && second.eof() && !first.bad();
-  }
-}
-Message loadMap(Registry& r, const QStringList& p, const WorldSize& size) {
-  return r.map->open(str(p[0]), size.width, size.height);
-}
-Message saveMapAs(Registry& r, const QStringList& p, bool asUop) {
-  if (asUop)
-    r.map->saveUop(str(p[0]));
-  else
-    r.map->saveMul(str(p[0]));
-  return std::nullopt;
-}
-// A container's multis carry cliloc lists that a MUL pair has no place for: such a save says
-// how many it left out.
-Message saveMultis(Registry& r, const QStringList& p, Progress&) {
-  const std::int64_t dropped = r.multis->save(str(p[0]), str(p.value(1)));
-  if (dropped > 0 && !isUopFile(p[0]))
-    return str(droppedClilocMessage(dropped, QFileInfo(p.value(1)).fileName()));
-  return std::nullopt;
-}
-
 }  // namespace
 
 const std::vector<FileFamily>& SettingsPage::families() {
-  using P = const QStringList&;
-  using S = const WorldSize&;
   // The groups in the order the user sees them. The statics and map filters use wildcard names so
   // that every map number shows.
   static const std::vector<FileFamily> table = {
-      animationFamily("Anim", "Animations", 1,
-                      [](const Registry& r) -> TAnimation& { return *r.animation; }),
+      animationFamily("Anim", "Animations", 1),
       {.group = {"Verdata", "Verdata", {field("Verdata.mul", "Verdata")}},
-       .load = loadFile(&Registry::verdata),
-       .save = saveFile(&Registry::verdata),
-       .refresh = [](SettingsPage& s) { emit s.verdataLoaded(); },
-       .isLoaded = loaded(&Registry::verdata)},
+       .refresh = [](SettingsPage& s) { emit s.verdataLoaded(); }},
       {.group = {"Gumps",
                  "Gumps",
                  {field("Gumpidx.mul", "GumpIdx"), field("Gumpart.mul", "GumpMul")},
                  true,
                  "gumpartLegacyMUL.uop",
                  "gumpartLegacyMUL.uop"},
-       .load = loadPair(&Registry::gumps),
-       .save = savePair(&Registry::gumps),
        .refresh = [](SettingsPage& s) { emit s.gumpsLoaded(); },
-       .isLoaded = loaded(&Registry::gumps),
-       .pristine = untouched(&Registry::gumps),
-       .loadedAsUop = readFromUop(&Registry::gumps),
        .refreshWhenEmpty = true},
       {.group = {"Art",
                  "Art",
@@ -210,74 +76,35 @@ const std::vector<FileFamily>& SettingsPage::families() {
                  true,
                  "artLegacyMUL.uop",
                  "artLegacyMUL.uop"},
-       .load = [](Registry& r, P p, S) -> Message {
-         // A container is read into memory whatever the mode; the model says so in Low Memory.
-         if (isUopFile(p[0])) return r.art->loadUop(str(p[0]), r.pairMode());
-         r.art->load(str(p[0]), str(p[1]), r.pairMode());
-         return std::nullopt;
-       },
-       .save = savePair(&Registry::art),
        .refresh = [](SettingsPage& s) { emit s.artLoaded(); },
-       .isLoaded = loaded(&Registry::art),
-       .savesInPlace = heldOpen(&Registry::art),
-       .pristine = untouched(&Registry::art),
-       .loadedAsUop = readFromUop(&Registry::art),
        .refreshWhenEmpty = true,
        .worldeditorOrder = 1},
       {.group = {"Textures",
                  "Textures",
                  {field("Texidx.mul", "TexIdx"), field("Texmaps.mul", "TexMul")}},
-       .load = [](Registry& r, P p, S) -> Message {
-         r.textures->load(str(p[0]), str(p[1]), r.pairMode());
-         return std::nullopt;
-       },
-       .save = savePair(&Registry::textures),
        .refresh = [](SettingsPage& s) { emit s.texturesLoaded(); },
-       .isLoaded = loaded(&Registry::textures),
-       .savesInPlace = heldOpen(&Registry::textures),
-       .pristine = untouched(&Registry::textures),
        .refreshWhenEmpty = true,
        .worldeditorOrder = 4},
       {.group = {"Radarcol", "Radarcol", {field("Radarcol.mul", "RadarCol")}},
-       .load = loadFile(&Registry::radarcol),
-       .save = saveFile(&Registry::radarcol),
        .refresh = [](SettingsPage& s) { emit s.radarcolLoaded(); },
-       .isLoaded = loaded(&Registry::radarcol),
        .worldeditorOrder = 7},
       {.group = {"Light",
                  "Light",
                  {field("Lightidx.mul", "LightIdx"), field("Light.mul", "LightMul")}},
-       .load = loadPair(&Registry::light),
-       .save = savePair(&Registry::light),
-       .refresh = [](SettingsPage& s) { emit s.lightLoaded(); },
-       .isLoaded = loaded(&Registry::light),
-       .pristine = untouched(&Registry::light)},
+       .refresh = [](SettingsPage& s) { emit s.lightLoaded(); }},
       {.group = {"Tiledata", "Tiledata", {field("Tiledata.mul", "Tiledata")}},
-       .load = loadFile(&Registry::tiledata),
-       .save = saveFile(&Registry::tiledata),
        .refresh = [](SettingsPage& s) { emit s.tiledataLoaded(); },
-       .isLoaded = loaded(&Registry::tiledata),
        .refreshWhenEmpty = true,
        .worldeditorOrder = 3},
-      animationFamily("Anim2", "Anim2", 2,
-                      [](const Registry& r) -> TAnimation& { return *r.anim2; }),
-      animationFamily("Anim3", "Anim3", 3,
-                      [](const Registry& r) -> TAnimation& { return *r.anim3; }),
-      animationFamily("Anim4", "Anim4", 4,
-                      [](const Registry& r) -> TAnimation& { return *r.anim4; }),
-      animationFamily("Anim5", "Anim5", 5,
-                      [](const Registry& r) -> TAnimation& { return *r.anim5; }),
+      animationFamily("Anim2", "Anim2", 2),
+      animationFamily("Anim3", "Anim3", 3),
+      animationFamily("Anim4", "Anim4", 4),
+      animationFamily("Anim5", "Anim5", 5),
       {.group = {"Animdata", "Animdata", {field("Animdata.mul", "Animdata")}},
-       .load = loadFile(&Registry::animdata),
-       .save = saveFile(&Registry::animdata),
        .refresh = [](SettingsPage& s) { emit s.animdataLoaded(); },
-       .isLoaded = loaded(&Registry::animdata),
        .worldeditorOrder = 6},
       {.group = {"Hues", "Hues", {field("Hues.mul", "Hues")}},
-       .load = loadFile(&Registry::hues),
-       .save = saveFile(&Registry::hues),
        .refresh = [](SettingsPage& s) { emit s.huesLoaded(); },
-       .isLoaded = loaded(&Registry::hues),
        .worldeditorOrder = 5},
       {.group = {"Sound",
                  "Sound",
@@ -285,43 +112,20 @@ const std::vector<FileFamily>& SettingsPage::families() {
                  true,
                  "soundLegacyMUL.uop",
                  "soundLegacyMUL.uop"},
-       .load = loadPair(&Registry::sound),
-       .save = saveWhole(&Registry::sound),
-       .refresh = [](SettingsPage& s) { emit s.soundLoaded(); },
-       .isLoaded = loaded(&Registry::sound),
-       .pristine = untouched(&Registry::sound),
-       .loadedAsUop = readFromUop(&Registry::sound)},
+       .refresh = [](SettingsPage& s) { emit s.soundLoaded(); }},
       {.group = {"Multis",
                  "Multis",
                  {field("Multi.idx", "MultiIdx"), field("Multi.mul", "MultiMul")},
                  true,
                  "MultiCollection.uop",
                  "MultiCollection.uop"},
-       .load = loadPair(&Registry::multis),
-       .save = saveMultis,
        .refresh = [](SettingsPage& s) { emit s.multisLoaded(); },
-       .isLoaded = loaded(&Registry::multis),
-       .pristine = untouched(&Registry::multis),
-       .loadedAsUop = readFromUop(&Registry::multis),
        .refreshWhenEmpty = true},
       {.group = {"Statics",
                  "Statics",
                  {field("Staidx0.mul", "StaticIdx", "Staidx*.mul"),
                   field("Statics0.mul", "StaticMul", "Statics*.mul")}},
-       .load = loadStatics,
-       .save = saveStatics,
        .refresh = [](SettingsPage& s) { emit s.staticsLoaded(); },
-       .isLoaded = loaded(&Registry::statics),
-       .savesInPlace =
-           [](const Registry& r) {
-             return r.statics->isLoaded() && r.statics->mode() == StorageMode::LowMemory;
-           },
-       .unsaved = [](const Registry& r) { return r.statics->hasUnsavedChanges(); },
-       .loadedFiles =
-           [](const Registry& r) {
-             return QStringList{QString::fromStdString(r.statics->indexPath()),
-                                QString::fromStdString(r.statics->dataPath())};
-           },
        .readsWorldSize = true,
        .worldeditorOrder = 2},
       {.group = {"Map",
@@ -330,17 +134,7 @@ const std::vector<FileFamily>& SettingsPage::families() {
                  false,
                  "map0LegacyMUL.uop",
                  "map*LegacyMUL.uop"},
-       .load = loadMap,
        .refresh = [](SettingsPage& s) { emit s.mapLoaded(); },
-       .isLoaded = loaded(&Registry::map),
-       .unsaved = [](const Registry& r) { return r.map->hasUnsavedChanges(); },
-       .loadedFiles =
-           [](const Registry& r) { return QStringList{QString::fromStdString(r.map->path())}; },
-       .saveHeld = [](Registry& r) -> Message {
-         return TMap::patchedMessage(r.map->saveChangedBlocks());
-       },
-       .loadedAsUop = [](const Registry& r) { return r.map->isLoaded() && r.map->isUop(); },
-       .saveAs = saveMapAs,
        .showsWorldSize = true,
        .readsWorldSize = true,
        .worldeditorOrder = 8,
@@ -348,10 +142,7 @@ const std::vector<FileFamily>& SettingsPage::families() {
       {.group = {"Progress",
                  "Files",
                  {field("Progress.idx", "ProgressIdx"), field("Progress.mul", "ProgressMul")}},
-       .load = loadPair(&Registry::progress),
-       .save = saveWhole(&Registry::progress),
        .refresh = [](SettingsPage& s) { emit s.progressLoaded(); },
-       .isLoaded = loaded(&Registry::progress),
        .onSettingsPage = false},
   };
   return table;
@@ -435,7 +226,19 @@ SettingsPage::SettingsPage(Registry& registry, Dialogs& dialogs, QWidget* parent
   options->addWidget(about);
   grid->addLayout(options, (n + 1) / 2, 0, 1, 2);
   grid->setRowStretch((n + 1) / 2 + 1, 1);
+
+  // Whatever opens, reopens or closes a family (a load here, a tool, a client folder, a facet),
+  // its pages rebuild and its group says what is open.
+  m_ownerToken = m_registry.openFiles().subscribe([this](const std::string& id, FileEvent event) {
+    if (event == FileEvent::Released) return;
+    const QString group = QString::fromStdString(id);
+    const FileFamily* f = family(group);
+    if (f && f->refresh && event != FileEvent::Saved) f->refresh(*this);
+    showOpenForm(group);
+  });
 }
+
+SettingsPage::~SettingsPage() { m_registry.openFiles().unsubscribe(m_ownerToken); }
 
 FileGroupBox* SettingsPage::makeGroupBox(const FileFamily& f, QWidget* parent) {
   auto* box = new FileGroupBox(f.group, *m_registry.config, m_dialogs, parent);
@@ -512,7 +315,7 @@ QLayout* SettingsPage::makeClientFolderRow() {
       if (!chosen) return;
       folder = *chosen;
     }
-    findFiles(folder);
+    useClientFolder(folder);
   });
   // Enter in the field finds, as the button does.
   connect(m_clientFolder, &QLineEdit::returnPressed, find, &QPushButton::click);
@@ -546,16 +349,81 @@ bool SettingsPage::findFiles(const QString& folder) {
     // Read before anything is stored: a folder that cannot be read, or holds no client file,
     // stores nothing.
     const ClientScan scan = scanClientFolder(str(folder));
+    const std::string previous = m_registry.config->getString("ClientFolder");
     m_registry.config->setString("ClientFolder", str(folder));
     m_clientFolder->setText(folder);
-    for (const auto& [key, path] : scan.settings(facet())) putPath(key, path);
+    std::map<std::string, std::string> found;
+    for (const auto& [key, path] : scan.settings(facet())) found[key] = path;
+    // A family the folder lacks keeps no path of the folder read before: its fields would pair
+    // one client's files with another's. Paths entered by hand from elsewhere stay.
+    for (const auto& [id, box] : m_groups)
+      for (const PathField& field : box->info().fields) {
+        const std::string key = str(field.key);
+        if (found.count(key)) continue;
+        const QLineEdit* edit = pathField(field.key);
+        if (edit && !previous.empty() && insideFolder(str(edit->text()), previous))
+          putPath(key, std::string());
+      }
+    for (const auto& [key, path] : found) putPath(key, path);
     const ClientFacet& chosen = scan.facets[static_cast<std::size_t>(facet())];
     if (chosen.worldSize && chosen.sizeProblem.empty())
       setWorldSize(chosen.worldSize->width, chosen.worldSize->height);
+    m_previousFolder = previous;
     m_clientForm->showScan(scan);
     m_clientForm->show();
     m_clientForm->raise();
   });
+}
+
+std::vector<OpenFiles::PlanStep> SettingsPage::planOfFields(const QStringList& ids,
+                                                            const std::string& leaving) {
+  std::vector<OpenFiles::PlanStep> plan;
+  const OpenFiles& owner = m_registry.openFiles();
+  std::optional<WorldSize> size;
+  for (const QString& id : ids) {
+    const FileGroupBox* box = group(id);
+    const FileFamily* f = family(id);
+    if (!box || !f) continue;
+    bool present = !box->anyPathEmpty();
+    std::vector<std::string> files;
+    for (const QString& path : box->paths()) {
+      present = present && fileExists(str(path));
+      files.push_back(str(path));
+    }
+    OpenSize openSize;
+    if (present && f->readsWorldSize) {
+      if (!size) size = worldSize();
+      if (!size) return {};
+      openSize = {size->width, size->height};
+    }
+    if (present) {
+      plan.push_back({str(id), files, openSize});
+      continue;
+    }
+    // Open from the folder left behind: closed rather than kept beside the new folder's files.
+    const OpenFiles::Opened* open = owner.opened(str(id));
+    bool fromLeft = false;
+    if (open && !leaving.empty())
+      for (const std::string& p : open->paths) fromLeft = fromLeft || insideFolder(p, leaving);
+    if (fromLeft) plan.push_back({str(id), {}, {}});
+  }
+  return plan;
+}
+
+void SettingsPage::applyPlan(const std::vector<OpenFiles::PlanStep>& plan) {
+  if (plan.empty()) return;
+  DialogQuestions questions(m_dialogs);
+  const OpenFiles::PlanResult result = m_registry.openFiles().apply(plan, questions);
+  if (!result.ran) return;
+  m_registry.alignDiffWorld();
+  QStringList problems;
+  for (const auto& [id, message] : result.failed)
+    problems << QStringLiteral("%1: %2").arg(QString::fromStdString(id),
+                                             QString::fromStdString(message));
+  if (!problems.isEmpty())
+    m_dialogs.showError(QStringLiteral("These files could not be opened, and nothing of them "
+                                       "is open now:\n%1")
+                            .arg(problems.join(QLatin1Char('\n'))));
 }
 
 void SettingsPage::chooseFacet(int n) {
@@ -577,16 +445,27 @@ void SettingsPage::chooseFacet(int n) {
   const ClientFacet& chosen = scan.facets[static_cast<std::size_t>(n)];
   std::map<std::string, std::string> found;
   for (const auto& [key, path] : scan.settings(n)) found[key] = path;
+  const OpenFiles& owner = m_registry.openFiles();
+  const bool worldOpen = owner.isOpen("Map") || owner.isOpen("Statics");
   // The fields of another facet's files are emptied rather than left beside this facet's size.
   for (const char* key : {"Map", "StaticIdx", "StaticMul"}) putPath(key, found[key]);
-  if (!chosen.present())
+  // What stands in the way is said, and the world open stays as it is.
+  if (!chosen.present()) {
     m_dialogs.showMessage(QStringLiteral("There is no map and no statics of facet %1 in %2.")
                               .arg(n)
                               .arg(QString::fromStdString(folder)));
-  else if (!chosen.sizeProblem.empty())
+    return;
+  }
+  if (!chosen.sizeProblem.empty()) {
     m_dialogs.showError(QString::fromStdString(chosen.sizeProblem));
-  else if (chosen.worldSize)
-    setWorldSize(chosen.worldSize->width, chosen.worldSize->height);
+    return;
+  }
+  if (chosen.worldSize) setWorldSize(chosen.worldSize->width, chosen.worldSize->height);
+  // An open world follows the facet as one step: this facet's map and statics replace the
+  // other's (after asking about its unsaved edits), and what this facet lacks is closed.
+  if (worldOpen)
+    applyPlan(planOfFields({QStringLiteral("Map"), QStringLiteral("Statics")}, folder));
+  m_registry.alignDiffWorld();
 }
 
 void SettingsPage::checkWorldFilesAgree(const QString& id, const QStringList& paths) const {
@@ -649,9 +528,7 @@ void SettingsPage::doLoad(const QString& id, LoadMode mode) {
   if (!box || !f) return;
   const bool showNote = mode == LoadMode::Interactive && !f->note.isEmpty();
   if (box->anyPathEmpty()) {
-    if (!f->load)
-      m_dialogs.showMessage(notAvailableMessage(id));
-    else if (mode == LoadMode::Interactive)
+    if (mode == LoadMode::Interactive)
       m_dialogs.showMessage(QStringLiteral("Nothing was loaded: enter the path of %1 first.")
                                 .arg(box->emptyFieldLabels().join(QStringLiteral(" and "))));
     // The lists are rebuilt all the same and then show the model as it is.
@@ -667,17 +544,16 @@ void SettingsPage::doLoad(const QString& id, LoadMode mode) {
     if (!typed) return;
     size = *typed;
   }
-  if (!f->load) {
-    m_dialogs.showMessage(notAvailableMessage(id));
-    return;
-  }
   // A file that is not there is reported by the model ("Cannot open file %s") and ends the load.
   const QStringList paths = box->paths();
   checkWorldFilesAgree(id, paths);
-  const FileFamily::Message said = f->load(m_registry, paths, size);
-  m_loadedPaths[id] = paths;
-  if (f->refresh) f->refresh(*this);
-  if (said) m_dialogs.showMessage(QString::fromStdString(*said));
+  std::vector<std::string> files;
+  for (const QString& path : paths) files.push_back(str(path));
+  DialogQuestions questions(m_dialogs);
+  const OpenFiles::OpenResult result = m_registry.openFiles().open(
+      str(id), files, OpenSize{size.width, size.height}, questions);
+  if (!result.opened) return;
+  if (result.said) m_dialogs.showMessage(QString::fromStdString(*result.said));
   if (showNote) m_dialogs.showMessage(f->note);
 }
 
@@ -685,35 +561,47 @@ void SettingsPage::doSave(const QString& id, std::optional<bool> convertTo) {
   FileGroupBox* box = group(id);
   const FileFamily* f = family(id);
   if (!box || !f || !(convertTo ? f->group.takesUop() : f->group.hasSave)) return;
-  if (!f->save && !(convertTo && f->saveAs)) {
-    m_dialogs.showMessage(notAvailableMessage(id));
-    return;
-  }
+  OpenFiles& owner = m_registry.openFiles();
+  const FamilyOps& ops = f->ops();
   // Said before any dialog: an unloaded model has nothing to write.
-  if (f->isLoaded && !f->isLoaded(m_registry)) {
+  if (!owner.isOpen(str(id))) {
     m_dialogs.showError(QString::fromStdString(notLoadedMessage(str(box->title()))));
     return;
   }
-  QStringList p;
-  if (!convertTo && f->savesInPlace && f->savesInPlace(m_registry)) {
-    p = loadedPaths(id);
-  } else {
-    // "Save" writes the form loaded; "Save as" the form asked for.
-    const bool uop = convertTo.value_or(f->loadedAsUop && f->loadedAsUop(m_registry));
-    const std::optional<QStringList> chosen =
-        box->askSavePaths(proposedSavePaths(*f, *box, uop), uop);
-    if (!chosen) return;
-    p = *chosen;
-  }
-  // Writing both files of a pair to one target would leave neither of them.
-  if (p.size() == 2 && (p[0] == p[1] || sameFile(str(p[0]), str(p[1]))))
-    throw Error(formatMessage("The index file and the data file must be two different files: %s",
-                              {str(p[0])}));
   Progress silent;
-  const FileFamily::Message said =
-      convertTo && f->saveAs ? f->saveAs(m_registry, p, *convertTo)
-                             : f->save(m_registry, p, m_progress ? *m_progress : silent);
-  if (said) m_dialogs.showMessage(QString::fromStdString(*said));
+  Progress& progress = m_progress ? *m_progress : silent;
+  if (!convertTo && ops.savesInPlace && ops.savesInPlace(m_registry)) {
+    if (const auto said = owner.save(str(id), progress))
+      m_dialogs.showMessage(QString::fromStdString(*said));
+    return;
+  }
+  // "Save" writes the form loaded; "Save as" the form asked for.
+  const bool uop = convertTo.value_or(ops.loadedAsUop && ops.loadedAsUop(m_registry));
+  const std::optional<QStringList> chosen =
+      box->askSavePaths(proposedSavePaths(*f, *box, uop), uop);
+  if (!chosen) return;
+  std::vector<std::string> targets;
+  for (const QString& path : *chosen) targets.push_back(str(path));
+  // Writing both files of a pair to one target would leave neither of them.
+  if (targets.size() == 2 && !uop) requireDistinctTargets(targets[0], targets[1]);
+  if (uop) targets.assign(ops.files, targets.front());
+  DialogQuestions questions(m_dialogs);
+  // "Save as MUL" and "Save as UOP" bind the group to what they wrote; "Save" elsewhere does not.
+  const OpenFiles::SaveResult result =
+      owner.saveAs(str(id), targets, convertTo, questions, progress, convertTo.has_value());
+  if (result.said) m_dialogs.showMessage(QString::fromStdString(*result.said));
+  showOpenForm(id);
+}
+
+void SettingsPage::showOpenForm(const QString& id) {
+  FileGroupBox* box = group(id);
+  const OpenFiles::Opened* open = m_registry.openFiles().opened(str(id));
+  if (!box) return;
+  QStringList files;
+  if (open)
+    for (const std::string& p : open->paths)
+      if (!files.contains(QString::fromStdString(p))) files << QString::fromStdString(p);
+  box->showOpen(files);
 }
 
 bool SettingsPage::saveAs(const QString& id, bool asUop) {
@@ -745,38 +633,15 @@ QStringList SettingsPage::proposedSavePaths(const FileFamily& f, const FileGroup
 }
 
 QStringList SettingsPage::loadedPaths(const QString& id) const {
-  const FileFamily* f = family(id);
-  if (!f || !f->isLoaded || !f->isLoaded(m_registry)) return {};
-  if (f->loadedFiles) return f->loadedFiles(m_registry);
-  const auto it = m_loadedPaths.find(id);
-  return it == m_loadedPaths.end() ? QStringList() : it->second;
+  const OpenFiles::Opened* open = m_registry.openFiles().opened(str(id));
+  QStringList paths;
+  if (open)
+    for (const std::string& p : open->paths) paths << QString::fromStdString(p);
+  return paths;
 }
 
 bool SettingsPage::hasUnsavedChanges(const QString& id) const {
-  const FileFamily* f = family(id);
-  if (!f || !f->isLoaded || !f->isLoaded(m_registry)) return false;
-  if (f->unsaved) return f->unsaved(m_registry);
-  if (f->pristine && f->pristine(m_registry)) return false;
-  if (!f->save) return false;
-  if (f->savesInPlace && f->savesInPlace(m_registry)) return false;
-  const QStringList loaded = loadedPaths(id);
-  if (loaded.isEmpty()) return false;
-  // The model's own writer decides: what it would write now, against what its files hold.
-  QTemporaryDir scratch;
-  if (!scratch.isValid())
-    throw FileError(formatMessage("Cannot create file %s", {str(scratch.path())}));
-  QStringList targets;
-  for (qsizetype i = 0; i < loaded.size(); ++i)
-    targets << scratch.filePath(QString::number(i) + QLatin1Char('-') +
-                                QFileInfo(loaded[i]).fileName());
-  Progress silent;
-  f->save(m_registry, targets, silent);
-  for (qsizetype i = 0; i < loaded.size(); ++i) {
-    // A model that wrote nothing keeps no change from its files.
-    if (!fileExists(str(targets[i]))) return false;
-    if (!sameBytes(str(targets[i]), str(loaded[i]))) return true;
-  }
-  return false;
+  return m_registry.openFiles().unsaved(str(id));
 }
 
 QStringList SettingsPage::unsavedGroups() const {
@@ -786,27 +651,18 @@ QStringList SettingsPage::unsavedGroups() const {
 }
 
 QStringList SettingsPage::unsavedOf(const QStringList& ids) const {
+  std::vector<std::string> asked;
+  for (const QString& id : ids) asked.push_back(str(id));
   QStringList groups;
-  for (const QString& id : ids) {
-    // A comparison that cannot be made counts as a change: the user is asked rather than
-    // losing one, and can still leave without saving.
-    bool unsaved = true;
-    try {
-      unsaved = hasUnsavedChanges(id);
-    } catch (const std::exception&) {
-    }
-    if (unsaved) groups << id;
-  }
+  for (const std::string& id : m_registry.openFiles().unsavedOf(asked))
+    groups << QString::fromStdString(id);
   return groups;
 }
 
-FileFamily::Message SettingsPage::saveToLoadedFiles(const QString& id) {
-  const FileFamily* f = family(id);
-  if (f && f->saveHeld && f->isLoaded && f->isLoaded(m_registry)) return f->saveHeld(m_registry);
-  const QStringList targets = loadedPaths(id);
-  if (!f || !f->save || targets.isEmpty()) return std::nullopt;
+FamilyOps::Message SettingsPage::saveToLoadedFiles(const QString& id) {
+  if (!m_registry.openFiles().isOpen(str(id))) return std::nullopt;
   Progress silent;
-  return f->save(m_registry, targets, m_progress ? *m_progress : silent);
+  return m_registry.openFiles().save(str(id), m_progress ? *m_progress : silent);
 }
 
 void SettingsPage::loadForWorldeditor() {
@@ -817,17 +673,20 @@ void SettingsPage::loadForWorldeditor() {
     return a->worldeditorOrder < b->worldeditorOrder;
   });
   for (const FileFamily* f : needed)
-    if (f->load && !(f->isLoaded && f->isLoaded(m_registry))) load(f->group.id, LoadMode::Quiet);
+    if (!m_registry.openFiles().isOpen(str(f->group.id))) load(f->group.id, LoadMode::Quiet);
 }
 
 void SettingsPage::useClientFolder(const QString& folder) {
-  if (findFiles(folder)) loadPresentGroups();
+  if (!findFiles(folder)) return;
+  QStringList ids;
+  for (const FileFamily& f : families()) ids << f.group.id;
+  runAction(m_dialogs, [&] { applyPlan(planOfFields(ids, m_previousFolder)); });
 }
 
 void SettingsPage::loadPresentGroups() {
   for (const FileFamily& f : families()) {
     const FileGroupBox* box = group(f.group.id);
-    if (!f.load || !box) continue;
+    if (!box) continue;
     bool present = true;
     for (const QString& path : box->paths())
       present = present && !path.isEmpty() && fileExists(str(path));

@@ -11,6 +11,7 @@
 
 #include <QWidget>
 
+#include "registry/OpenFiles.h"
 #include "ui/main/FileGroup.h"
 
 class QCheckBox;
@@ -34,44 +35,13 @@ struct WorldSize {
 
 class SettingsPage;
 
-// One family of files: its group of path fields and what its "Load" and "Save" do. The page knows
-// no family by name; adding a family is adding its row to the table in SettingsPage.cpp.
+// One family of files as the page shows it: its group of path fields and which pages rebuild
+// after a load. What opening, saving and comparing it means is the open-files owner's
+// (OpenFiles::family, by the same id); adding a family is adding its row there and here.
 struct FileFamily {
   FileGroupInfo group{};  // id, title, one or two path fields, whether there is a "Save" button
-  // Opens the files (paths in field order, index first) in the model; throws on failure. Answers
-  // what the model has to say after a load that completed ("Radarcol not Loaded."), if anything.
-  // Empty for a family this version cannot load yet: its buttons then say so.
-  using Message = std::optional<std::string>;
-  std::function<Message(Registry&, const QStringList& paths, const WorldSize& size)> load{};
-  // Writes the model to the chosen targets, one save dialog per field, and answers what to show
-  // afterwards: the model's own report, or that nothing was written (low-memory mode, where the
-  // loaded files are the ones that change).
-  std::function<Message(Registry&, const QStringList& targets, Progress& progress)> save{};
   // Tells the pages that show the family to rebuild (emits one of the page's signals).
   std::function<void(SettingsPage&)> refresh{};
-  // Whether the model is loaded (the "--Worldeditor" start loads only what is not).
-  std::function<bool(const Registry&)> isLoaded{};
-  // Whether the loaded model holds its files open (low-memory mode): its Save then asks for no
-  // target and writes what waits into those files. Empty: never.
-  std::function<bool(const Registry&)> savesInPlace{};
-  // Whether the model holds changes its files lack, for a model that keeps count itself. Empty:
-  // the page writes the model into a scratch folder and compares with the files it loaded.
-  std::function<bool(const Registry&)> unsaved{};
-  // Whether the model is known to hold nothing its files lack (a pair that counts its writes):
-  // then no comparison is made. Empty, or false: the comparison decides.
-  std::function<bool(const Registry&)> pristine{};
-  // The files the model opened, for a model that remembers them. Empty: the paths of the load.
-  std::function<QStringList(const Registry&)> loadedFiles{};
-  // Writes what waits into the files the model holds open, for a model saved only there (the
-  // map, which has no Save button), and answers what to show. Empty: save goes into the loaded
-  // files.
-  std::function<Message(Registry&)> saveHeld{};
-  // For a family that also takes a container (group.uopLabel): whether the loaded model was read
-  // from one, so "Save" writes that form again.
-  std::function<bool(const Registry&)> loadedAsUop{};
-  // Writes the model in the form asked ("Save as MUL", "Save as UOP") to the chosen targets.
-  // Empty: save, given the pair's targets or the container's one path.
-  std::function<Message(Registry&, const QStringList& targets, bool asUop)> saveAs{};
   QString note{};                 // shown after each load by the button ("New Version does ...")
   bool refreshWhenEmpty = false;  // an empty path field opens nothing, yet the lists are rebuilt
   bool showsWorldSize = false;    // the group holds the "Width:" and "Height:" fields
@@ -79,6 +49,8 @@ struct FileFamily {
   int worldeditorOrder = 0;       // place among the "--Worldeditor" loads; 0 when not needed
   bool numbered = false;          // its names carry the map number (Map0.mul, map0LegacyMUL.uop)
   bool onSettingsPage = true;     // false: the group sits on its own page (Progress)
+  // The owner's side of the family.
+  const FamilyOps& ops() const { return *OpenFiles::family(group.id.toStdString()); }
 };
 
 class SettingsPage : public QWidget {
@@ -88,6 +60,7 @@ public:
   // progress (the progress window); without one they run silently.
   SettingsPage(Registry& registry, Dialogs& dialogs, QWidget* parent = nullptr,
                Progress* progress = nullptr);
+  ~SettingsPage() override;
 
   enum class LoadMode {
     Interactive,  // as the button: notes after the load are shown
@@ -109,7 +82,9 @@ public:
   // shows what was found. A folder that cannot be read or holds no client file is said in one
   // message, and nothing is stored. Returns true when the folder was read.
   bool findFiles(const QString& folder);
-  // Finds the files of the folder, then loads every group whose files are all there.
+  // "Find files" and --client: finds the files of the folder, then opens as one step every
+  // group whose files are all there and closes every group still open from the folder used
+  // before that this one lacks (unsaved edits asked about first).
   void useClientFolder(const QString& folder);
   // The facet (0 to 5) chosen in the world group.
   int facet() const;
@@ -127,7 +102,7 @@ public:
   QStringList unsavedOf(const QStringList& ids) const;
   // Saves group `id` into the files its model loaded, without asking, and answers what the
   // model reports ("1 MapBlocks patched."), if anything; throws on failure.
-  FileFamily::Message saveToLoadedFiles(const QString& id);
+  FamilyOps::Message saveToLoadedFiles(const QString& id);
 
   // The automatic loads of the "--Worldeditor" start: every group the world editor needs whose
   // model exists and is not loaded yet.
@@ -178,6 +153,8 @@ private:
   // convertTo: "Save as MUL" (false) or "Save as UOP" (true); none: "Save".
   void doSave(const QString& id, std::optional<bool> convertTo = std::nullopt);
   FileGroupBox* makeGroupBox(const FileFamily& family, QWidget* parent);
+  // Shows on the group what is open from where (after every open, save as and close).
+  void showOpenForm(const QString& id);
   void addSizeFields(FileGroupBox* box);
   QLayout* makeClientFolderRow();
   // The facet chosen: its map and statics from the client folder, the world size from them.
@@ -189,13 +166,17 @@ private:
   void checkWorldFilesAgree(const QString& id, const QStringList& paths) const;
   // Loads every group whose fields all name files that are there.
   void loadPresentGroups();
+  // Of the groups, those whose fields all name files that are there, to open; those without
+  // and open from the folder `leaving`, to close. Empty when the world size does not parse.
+  std::vector<OpenFiles::PlanStep> planOfFields(const QStringList& ids, const std::string& leaving);
+  // Opens and closes as planned, as one step; says which could not be opened.
+  void applyPlan(const std::vector<OpenFiles::PlanStep>& plan);
   QStringList proposedSavePaths(const FileFamily& family, const FileGroupBox& box,
                                 bool asUop) const;
   Registry& m_registry;
   Dialogs& m_dialogs;
   Progress* m_progress;
   std::map<QString, FileGroupBox*> m_groups;
-  std::map<QString, QStringList> m_loadedPaths;  // by group, the paths of its last load
   QLineEdit* m_width = nullptr;
   QLineEdit* m_height = nullptr;
   QCheckBox* m_win98 = nullptr;
@@ -203,6 +184,8 @@ private:
   QLineEdit* m_clientFolder = nullptr;
   QComboBox* m_facet = nullptr;
   TClientFolderForm* m_clientForm = nullptr;
+  std::string m_previousFolder;  // the client folder used before the last "Find files"
+  int m_ownerToken = 0;          // the subscription to the open-files owner's events
 };
 
 // The note shown after opening an animation pair ("Anim.mul", "Anim2.mul", ...).

@@ -31,7 +31,8 @@ QString Dialogs::startFolder(const FileRequest& request) const {
   return it != m_folders.end() ? it->second : m_lastFolder;
 }
 
-QString Dialogs::startFolder(const QString& folderTitle) const {
+QString Dialogs::startFolder(const QString& folderTitle, const QString& proposedFolder) const {
+  if (!proposedFolder.isEmpty()) return proposedFolder;
   const auto it = m_folders.find(folderKey(folderTitle));
   return it != m_folders.end() ? it->second : m_lastFolder;
 }

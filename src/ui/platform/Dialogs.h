@@ -35,7 +35,10 @@ public:
   virtual std::optional<QString> openFile(const FileRequest& request) = 0;
   // The chosen target path, or nullopt when cancelled. There is no overwrite prompt.
   virtual std::optional<QString> saveFile(const FileRequest& request) = 0;
-  virtual std::optional<QString> chooseFolder(const QString& title) = 0;
+  // proposedFolder: the folder the chooser opens in (the folder a model was loaded from);
+  // empty: the one last chosen under that title.
+  virtual std::optional<QString> chooseFolder(const QString& title,
+                                              const QString& proposedFolder = {}) = 0;
   // One line of text, or nullopt when cancelled.
   virtual std::optional<QString> inputBox(const QString& caption, const QString& prompt,
                                           const QString& defaultText) = 0;
@@ -61,7 +64,7 @@ public:
   QString startFolder(const FileRequest& request) const;
   // The folder a folder chooser opens in: the one last chosen under that title, else the folder
   // of the last choice of any kind.
-  QString startFolder(const QString& folderTitle) const;
+  QString startFolder(const QString& folderTitle, const QString& proposedFolder = {}) const;
 
 protected:
   // Called by every implementation with what the user chose, so the next dialog of the kind

@@ -69,9 +69,10 @@ std::optional<QString> QtDialogs::saveFile(const FileRequest& request) {
   return path;
 }
 
-std::optional<QString> QtDialogs::chooseFolder(const QString& title) {
-  const QString dir =
-      QFileDialog::getExistingDirectory(m_parent, title, folderOrHome(startFolder(title)));
+std::optional<QString> QtDialogs::chooseFolder(const QString& title,
+                                               const QString& proposedFolder) {
+  const QString dir = QFileDialog::getExistingDirectory(
+      m_parent, title, folderOrHome(startFolder(title, proposedFolder)));
   if (dir.isEmpty()) return std::nullopt;
   rememberFolder(title, dir);
   return dir;

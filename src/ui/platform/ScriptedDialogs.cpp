@@ -65,9 +65,10 @@ std::optional<QString> ScriptedDialogs::saveFile(const FileRequest& request) {
   return fileDialog(Kind::SaveFile, request);
 }
 
-std::optional<QString> ScriptedDialogs::chooseFolder(const QString& title) {
-  std::optional<QString> folder =
-      take(Kind::Folder, {Kind::Folder, title, {}, {}, {}, {}, startFolder(title)});
+std::optional<QString> ScriptedDialogs::chooseFolder(const QString& title,
+                                                     const QString& proposedFolder) {
+  std::optional<QString> folder = take(
+      Kind::Folder, {Kind::Folder, title, {}, {}, {}, {}, startFolder(title, proposedFolder)});
   if (folder) rememberFolder(title, *folder);
   return folder;
 }
