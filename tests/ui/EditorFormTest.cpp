@@ -295,8 +295,10 @@ void EditorFormTest::worldFileLoadsSavesAndClears() {
   r.trigger(QStringLiteral("Load Worldfile from Wsc"));
   QCOMPARE(r.run.dialogs.messageTexts().last(),
            QStringLiteral("'zz' is not a valid integer value"));
+  // The world file loaded is proposed when it is saved in its own format.
   r.run.dialogs.answerSave(r.run.path("saved.txt"));
   r.trigger(QStringLiteral("Save Worldfile to Textfile"));
+  QCOMPARE(r.run.dialogs.asked().last().proposed, r.run.path("items.txt"));
   QCOMPARE(quillotide::test::readText(r.run.dir.file("saved.txt")),
            std::string("0x3 33 32 0 0x0\r\n0x1 30 30 0 0x5\r\n"));
   // Cancelling a dialog does nothing.
@@ -334,6 +336,11 @@ void EditorFormTest::staticDiffsSaveAndLoadThroughTheMenu() {
   QVERIFY(r.visible(ItemKind::DiffStatic, 31, 31));
   // An edit of a diff item through the dispatcher leaves the diffs unsaved.
   r.run.registry->items->remove(r.visible(ItemKind::DiffStatic, 31, 31));
+  QVERIFY(r.editor->hasUnsaved(WorldPart::Diffs));
+  // Saving them proposes the folder they were loaded from; a cancel writes nothing.
+  r.run.dialogs.answerFolder(std::nullopt);
+  r.trigger(QStringLiteral("Save StaticDiffs (changes only)"));
+  QCOMPARE(r.run.dialogs.asked().last().folder, r.run.path("diffs"));
   QVERIFY(r.editor->hasUnsaved(WorldPart::Diffs));
   // "StaticDiffs" unchecked: the diff items stay out of the view.
   r.trigger(QStringLiteral("StaticDiffs"));
