@@ -55,6 +55,7 @@ private slots:
   void clearStaticsAsksAndIsOneUndoStep();
   void clearStaticsHeldOpenSaysItCannotBeUndone();
   void patchStaticsProposesTheLoadedFiles();
+  void patchStaticsHeldOpenAsksForNoFilesAndNamesThem();
   void aFileFailingWhileDrawingShowsAMessage();
   void anErrorBoxDuringAPressEndsTheDrag();
   void withoutOpenGLThePanelSaysSo();
@@ -598,6 +599,28 @@ void EditorFormTest::patchStaticsProposesTheLoadedFiles() {
   const auto left = reread.getItemsInRect(0, 63, 0, 63);
   QCOMPARE(left.size(), std::size_t(1));
   QCOMPARE(int(left[0].x), kC + 2);
+}
+
+// Held open (Low Memory), the statics can be patched only where they are: no file is asked for,
+// and the message names the files written.
+void EditorFormTest::patchStaticsHeldOpenAsksForNoFilesAndNamesThem() {
+  EditorRun r;
+  const std::string index = r.world.dir.file("staidx0.mul");
+  const std::string data = r.world.dir.file("statics0.mul");
+  r.run.registry->statics->open(index, data, 64, 64, quillotide::StorageMode::LowMemory);
+  r.show();
+  pressTool(r, staticTool(r), "btnDelete");
+  r.clickView(EditorRun::post(kC, kC));
+  const auto askedBefore = r.run.dialogs.asked().size();
+  r.trigger(QStringLiteral("Patch Statics (only changes on existing statics)"));
+  QCOMPARE(r.run.dialogs.asked().size(), askedBefore);
+  const QString said = r.run.dialogs.messageTexts().last();
+  QVERIFY2(said.contains(QStringLiteral("1 Static-Blocks Patched.")) &&
+               said.contains(QString::fromStdString(data)),
+           qPrintable(said));
+  quillotide::TStatics reread;
+  reread.open(index, data, 64, 64, quillotide::StorageMode::Memory);
+  QCOMPARE(reread.getItemsInRect(0, 63, 0, 63).size(), std::size_t(1));
 }
 
 void EditorFormTest::aFileFailingWhileDrawingShowsAMessage() {

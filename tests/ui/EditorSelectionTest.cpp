@@ -81,6 +81,7 @@ private slots:
   void buttonsAndKeysEditTheWholeSelectionOneUndoStepEach();
   void aPasteOverTheEdgePlacesTheRestAndSaysHowManyWereLeftOut();
   void findPlacedListsTheItemsAndADoubleClickGoesThere();
+  void aToolThatReplacesTheStaticsDropsWhatWasMadeOnThem();
 };
 
 void EditorSelectionTest::clicksSelectCtrlClicksAddAndRemoveEscClears() {
@@ -288,6 +289,43 @@ void EditorSelectionTest::findPlacedListsTheItemsAndADoubleClickGoesThere() {
   QTest::keyClick(field, Qt::Key_Enter);
   QCOMPARE(list->model()->rowCount(), 0);
   QCOMPARE(form.findChild<QLabel*>(QStringLiteral("lFound"))->text(), QStringLiteral("0 found"));
+}
+
+// A whole-file tool lets the statics go and reads them again: the items Find placed found, the
+// selection and the undo steps named statics of the model before, and none of them may reach
+// the one in its place.
+void EditorSelectionTest::aToolThatReplacesTheStaticsDropsWhatWasMadeOnThem() {
+  SelectRun r;
+  quillotide::Registry& reg = *r.run.registry;
+  const std::string index = reg.statics->indexPath(), data = reg.statics->dataPath();
+  reg.openFiles().adopt("Statics", {index, data}, {reg.statics->width(), reg.statics->height()});
+  r.trigger(QStringLiteral("Find placed\u2026"));
+  quillotide::ui::TFindPlacedForm& form = r.editor->selection().findForm();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  auto* field = form.findChild<QLineEdit*>(QStringLiteral("eFind"));
+  QTest::keyClicks(field, QStringLiteral("0x1"));
+  QTest::keyClick(field, Qt::Key_Enter);
+  auto* list = form.findChild<QListView*>(QStringLiteral("lbFound"));
+  QVERIFY(list->model()->rowCount() > 0);
+  r.click(EditorRun::post(32, 32));
+  QCOMPARE(r.selected(), std::size_t(1));
+  r.key(Qt::Key_Delete);
+  QVERIFY(r.editor->undoAction()->isEnabled());
+
+  quillotide::OpenFiles::FixedAnswer discard(quillotide::OpenFiles::Answer::Discard);
+  QVERIFY(reg.openFiles().runTool({{}, {index}}, discard, [] {}).ran);
+  QVERIFY(reg.statics->isLoaded());
+  QCOMPARE(list->model()->rowCount(), 0);
+  QVERIFY(form.findChild<QLabel*>(QStringLiteral("lFound"))->text().contains("search again"));
+  QCOMPARE(r.selected(), std::size_t(0));
+  QVERIFY(!r.editor->undoAction()->isEnabled());
+  // Found again, the items are those of the statics now in place, and a double-click goes there.
+  QTest::keyClick(field, Qt::Key_Enter);
+  QVERIFY(list->model()->rowCount() > 0);
+  const QRect line = list->visualRect(list->model()->index(0, 0));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line.center());
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, line.center());
+  QCOMPARE(r.selected(), std::size_t(1));
 }
 
 QTEST_MAIN(EditorSelectionTest)
