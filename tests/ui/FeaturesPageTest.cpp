@@ -38,6 +38,7 @@ private slots:
   void fixBitmapWritesTheSizeOrReportsTheFailure();
   void toolsTellWhichFileIsNotLoaded();
   void reIndexOfTheStaticsCompactsThem();
+  void reIndexOfTheLoadedStaticsIntoTheirOwnFilesAsksAndReadsThemAgain();
 };
 
 namespace {
@@ -346,6 +347,31 @@ void FeaturesPageTest::reIndexOfTheStaticsCompactsThem() {
   QCOMPARE(compacted.getItemsInRect(0, side - 1, 0, side - 1).size(),
            run.registry->statics->getItemsInRect(0, side - 1, 0, side - 1).size());
   QVERIFY(!compacted.getItemsInRect(0, side - 1, 0, side - 1).empty());
+}
+
+// The statics compacted into the files they were loaded from: the unsaved static is asked about
+// (a compaction copies only what the files' copies hold), and the model reads the new files.
+void FeaturesPageTest::reIndexOfTheLoadedStaticsIntoTheirOwnFilesAsksAndReadsThemAgain() {
+  ProgramRun run;
+  quillotide::sample::writeWorld(run.dir.path());
+  const int side = quillotide::sample::kSampleWorldSize;
+  const std::string index = run.dir.file("staidx0.mul"), data = run.dir.file("statics0.mul");
+  quillotide::OpenFiles::FixedAnswer none(quillotide::OpenFiles::Answer::Cancel);
+  QVERIFY(run.registry->openFiles().open("Statics", {index, data}, {side, side}, none).opened);
+  run.registry->statics->add(0x0EED, 3, 5, 7, 0);
+  run.showPage("tsFeatures");
+  chooseKind(run, "Statics");
+  run.dialogs.answerSave(QString::fromStdString(index));
+  run.dialogs.answerSave(QString::fromStdString(data));
+  run.dialogs.answerQuestion(QStringLiteral("Save"));
+  clickStart(run);
+  QCOMPARE(run.dialogs.pendingAnswers(), 0);
+  QVERIFY(run.registry->statics->isLoaded());
+  QVERIFY(!run.registry->statics->hasUnsavedChanges());
+  QCOMPARE(run.registry->statics->itemsAt(3, 5).size(), std::size_t(1));
+  quillotide::TStatics onDisk;
+  onDisk.open(index, data, side, side, quillotide::StorageMode::Memory);
+  QCOMPARE(onDisk.itemsAt(3, 5).size(), std::size_t(1));
 }
 
 // A rebuild of the loaded art into the very files it was loaded from: the files are replaced by
