@@ -2,6 +2,7 @@
 
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "models/Animdata.h"
 
 namespace quillotide::cli {
@@ -44,8 +45,9 @@ std::string entryText(const TAnimdata& a, int tile, const AnimdataRecord& r) {
 
 int list(Args& args, Context& ctx) {
   const auto p = args.positionals(1, 1);
-  TAnimdata a;
-  a.load(p[0]);
+  Registry registry;
+  openFamily(registry, "Animdata", {p[0]});
+  TAnimdata& a = *registry.animdata;
   Json::Array rows;
   std::ostringstream text;
   const auto tiles = a.animatedTiles();
@@ -65,8 +67,9 @@ int list(Args& args, Context& ctx) {
 
 int show(Args& args, Context& ctx) {
   const auto p = args.positionals(2, 2);
-  TAnimdata a;
-  a.load(p[0]);
+  Registry registry;
+  openFamily(registry, "Animdata", {p[0]});
+  TAnimdata& a = *registry.animdata;
   const int tile = tileArg(p[1]);
   const auto r = a.readEntry(tile);
   if (!r)
@@ -84,8 +87,9 @@ int set(Args& args, Context& ctx) {
   const auto delay = args.intOption("delay");
   const auto unknown = args.intOption("unknown");
   const auto p = args.positionals(2, 2);
-  TAnimdata a;
-  a.load(p[0]);
+  Registry registry;
+  openFamily(registry, "Animdata", {p[0]});
+  TAnimdata& a = *registry.animdata;
   const int tile = tileArg(p[1]);
   AnimdataRecord r = a.readEntry(tile).value_or(AnimdataRecord{});
   if (frames) {
@@ -111,7 +115,7 @@ int set(Args& args, Context& ctx) {
   r.unknown = byteOf(unknown, "unknown", r.unknown);
   a.writeEntry(tile, r);
   const std::string target = out.path(p[0]);
-  a.save(target);
+  saveFamily(registry, "Animdata", {target});
   ctx.report(entryJson(a, tile, r), entryText(a, tile, r) + "\nsaved " + target);
   return 0;
 }

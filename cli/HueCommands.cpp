@@ -2,6 +2,7 @@
 
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "models/Hues.h"
 
 namespace quillotide::cli {
@@ -17,7 +18,14 @@ int entryArg(const THues& hues, const std::string& text) {
   return static_cast<int>(e);
 }
 
-THues loadHues(const std::string& path) {
+// Opens the hue file in the registry's owner; the registry holds the model.
+THues& openHues(Registry& r, const std::string& path) {
+  openFamily(r, "Hues", {path});
+  return *r.hues;
+}
+
+// A second hue file read only as the source of a copy: no family of the owner holds it.
+THues loadSourceHues(const std::string& path) {
   THues hues;
   hues.load(path);
   return hues;
@@ -50,7 +58,8 @@ std::string entryText(int e, const HueEntry& entry) {
 
 int info(Args& args, Context& ctx) {
   const auto p = args.positionals(1, 1);
-  const THues hues = loadHues(p[0]);
+  Registry registry;
+  const THues& hues = openHues(registry, p[0]);
   const std::size_t tail = hues.toBytes().size() % THues::kBlockSize;
   std::ostringstream text;
   text << "entries: " << hues.hueCount() << "\nblocks: " << hues.hueCount() / 8;
@@ -65,7 +74,8 @@ int info(Args& args, Context& ctx) {
 int list(Args& args, Context& ctx) {
   const bool named = args.flag("named");
   const auto p = args.positionals(1, 1);
-  const THues hues = loadHues(p[0]);
+  Registry registry;
+  const THues& hues = openHues(registry, p[0]);
   Json::Array rows;
   std::ostringstream text;
   for (int e = 0; e < hues.hueCount(); ++e) {
@@ -83,7 +93,8 @@ int list(Args& args, Context& ctx) {
 
 int show(Args& args, Context& ctx) {
   const auto p = args.positionals(2, 2);
-  const THues hues = loadHues(p[0]);
+  Registry registry;
+  const THues& hues = openHues(registry, p[0]);
   const int e = entryArg(hues, p[1]);
   const HueEntry entry = *hues.entry(e);
   ctx.report(entryJson(e, entry), entryText(e, entry));
@@ -92,7 +103,8 @@ int show(Args& args, Context& ctx) {
 
 int exportHue(Args& args, Context& ctx) {
   const auto p = args.positionals(3, 3);
-  const THues hues = loadHues(p[0]);
+  Registry registry;
+  const THues& hues = openHues(registry, p[0]);
   const int e = entryArg(hues, p[1]);
   hues.exportHue(e, p[2]);
   ctx.report(Json::Object{{"entry", e}, {"path", p[2]}},
@@ -105,11 +117,12 @@ template <typename Change>
 int change(Args& args, Context& ctx, std::size_t extra, Change changeEntry) {
   const FileTarget out = takeFileTarget(args);
   const auto p = args.positionals(2 + extra, 2 + extra);
-  THues hues = loadHues(p[0]);
+  Registry registry;
+  THues& hues = openHues(registry, p[0]);
   const int e = entryArg(hues, p[1]);
   changeEntry(hues, e, p);
   const std::string target = out.path(p[0]);
-  hues.save(target);
+  saveFamily(registry, "Hues", {target});
   const HueEntry entry = *hues.entry(e);
   ctx.report(entryJson(e, entry), entryText(e, entry) + "\nsaved to " + target);
   return 0;
@@ -146,7 +159,7 @@ int setName(Args& args, Context& ctx) {
 
 int copy(Args& args, Context& ctx) {
   return change(args, ctx, 2, [](THues& hues, int e, const std::vector<std::string>& p) {
-    const THues source = loadHues(p[2]);
+    const THues source = loadSourceHues(p[2]);
     const int from = entryArg(source, p[3]);
     hues.setColours(e, source.entry(from)->colours);
   });

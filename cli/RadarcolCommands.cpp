@@ -3,6 +3,7 @@
 
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "models/Art.h"
 #include "models/Radarcol.h"
 
@@ -55,8 +56,9 @@ int show(Args& args, Context& ctx) {
   const auto land = args.intOption("land");
   const auto stat = args.intOption("static");
   const auto p = args.positionals(1, 2);
-  TRadarcol radar;
-  radar.load(p[0]);
+  Registry registry;
+  openFamily(registry, "Radarcol", {p[0]});
+  TRadarcol& radar = *registry.radarcol;
   if (!land && !stat && p.size() == 1) {
     const std::int64_t n = radar.entryCount();
     const std::int64_t statics = n > kRadarStaticBase ? n - kRadarStaticBase : 0;
@@ -100,10 +102,11 @@ int set(Args& args, Context& ctx) {
     rest.pop_back();
   }
   const std::int64_t entry = entryOf(land, stat, rest);
-  TRadarcol radar;
-  radar.load(p[0]);
+  Registry registry;
+  openFamily(registry, "Radarcol", {p[0]});
+  TRadarcol& radar = *registry.radarcol;
   radar.setRadarColour(entry, colour);
-  radar.save(out.path(p[0]));
+  saveFamily(registry, "Radarcol", {out.path(p[0])});
   ctx.report(entryJson(entry, colour), "set " + entryText(entry, colour));
   return 0;
 }
@@ -115,10 +118,11 @@ int fromArt(Args& args, Context& ctx) {
   const auto to = args.option("to");
   const FileTarget out = takeFileTarget(args);
   const auto p = args.positionals(3, 4);
-  TRadarcol radar;
-  radar.load(p[0]);
-  TArt art;
-  art.load(p[1], p[2], StorageMode::Memory);
+  Registry registry;
+  openFamily(registry, "Radarcol", {p[0]});
+  TRadarcol& radar = *registry.radarcol;
+  openFamily(registry, "Art", {p[1], p[2]});
+  const TArt& art = *registry.art;
 
   std::vector<std::int64_t> entries;
   if (all) {
@@ -163,7 +167,7 @@ int fromArt(Args& args, Context& ctx) {
     else
       text << "set " << entryText(entry, c) << '\n';
   }
-  radar.save(out.path(p[0]));
+  saveFamily(registry, "Radarcol", {out.path(p[0])});
   text << changed << " entries set";
   ctx.report(Json::Object{{"changed", changed}, {"entries", rows}}, text.str());
   return 0;

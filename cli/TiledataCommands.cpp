@@ -4,6 +4,7 @@
 
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "models/Tiledata.h"
 
 namespace quillotide::cli {
@@ -35,10 +36,18 @@ std::optional<TiledataLayout> layoutOption(Args& args) {
   throw UsageError("--layout takes 'older', 'newer' or 'auto', not '" + *l + "'.");
 }
 
-TTiledata loadTiledata(const std::string& path, std::optional<TiledataLayout> layout) {
-  TTiledata t;
-  t.load(path, layout);  // reports a missing or short file in the usual words
-  return t;
+// Opens the file in the registry's owner; the registry holds the model. The owner's load lets
+// the file choose its layout: a layout given on the command line is read by the model, and the
+// owner is told of the file it holds, so that its saves go the usual way.
+TTiledata& openTiledata(Registry& r, const std::string& path,
+                        std::optional<TiledataLayout> layout) {
+  if (!layout) {
+    openFamily(r, "Tiledata", {path});  // reports a missing or short file in the usual words
+    return *r.tiledata;
+  }
+  r.tiledata->load(path, layout);
+  r.openFiles().adopt("Tiledata", {path}, {});
+  return *r.tiledata;
 }
 
 std::int64_t idArg(const std::string& text) { return parseIntArg(text, "ID"); }
@@ -168,7 +177,8 @@ std::string staticTextReport(std::int64_t id, const StaticTileRecord& r, int bit
 int info(Args& args, Context& ctx) {
   const auto layout = layoutOption(args);
   const auto p = args.positionals(1, 1);
-  const TTiledata t = loadTiledata(p[0], layout);
+  Registry registry;
+  const TTiledata& t = openTiledata(registry, p[0], layout);
   const std::size_t tail = (t.image().size() - t.sizes().landSection) % t.sizes().staticGroup;
   std::ostringstream text;
   text << "layout: " << t.layoutDescription() << "\nland records: " << TTiledata::kLandCount
@@ -189,7 +199,8 @@ int list(Args& args, Context& ctx) {
   const bool named = args.flag("named");
   const auto layout = layoutOption(args);
   const auto p = args.positionals(2, 2);
-  const TTiledata t = loadTiledata(p[0], layout);
+  Registry registry;
+  const TTiledata& t = openTiledata(registry, p[0], layout);
   const bool land = p[1] == "land";
   if (!land && p[1] != "static")
     throw UsageError("The section is 'land' or 'static', not '" + p[1] + "'.");
@@ -259,7 +270,8 @@ template <typename Section>
 int showRecord(Args& args, Context& ctx) {
   const auto layout = layoutOption(args);
   const auto p = args.positionals(2, 2);
-  const TTiledata t = loadTiledata(p[0], layout);
+  Registry registry;
+  const TTiledata& t = openTiledata(registry, p[0], layout);
   const std::int64_t id = idArg(p[1]);
   Section::check(t, id, p[1]);
   const typename Section::Record r = Section::read(t, id);
@@ -278,7 +290,8 @@ int setRecord(Args& args, Context& ctx) {
     while (auto v = args.option(opt))
       fieldWords.insert(fieldWords.end(), {"--" + std::string(opt), *v});
   const auto p = args.positionals(2, 2);
-  TTiledata t = loadTiledata(p[0], layout);
+  Registry registry;
+  TTiledata& t = openTiledata(registry, p[0], layout);
   const std::int64_t id = idArg(p[1]);
   Section::check(t, id, p[1]);
   typename Section::Record r = Section::read(t, id);
@@ -287,7 +300,7 @@ int setRecord(Args& args, Context& ctx) {
   r.flags = editFlags(f, r.flags, t.flagBits());
   Section::editFields(f, r);
   Section::write(t, id, r);
-  t.save(out.path(p[0]));
+  saveFamily(registry, "Tiledata", {out.path(p[0])});
   ctx.report(Section::json(id, r, t.flagBits()), Section::text(id, r, t.flagBits()));
   return 0;
 }
@@ -296,11 +309,12 @@ int deleteStatic(Args& args, Context& ctx) {
   const FileTarget out = takeFileTarget(args);
   const auto layout = layoutOption(args);
   const auto p = args.positionals(2, 2);
-  TTiledata t = loadTiledata(p[0], layout);
+  Registry registry;
+  TTiledata& t = openTiledata(registry, p[0], layout);
   const std::int64_t id = idArg(p[1]);
   checkStatic(t, id, p[1]);
   t.writeStatic(id, StaticTileRecord{});
-  t.save(out.path(p[0]));
+  saveFamily(registry, "Tiledata", {out.path(p[0])});
   ctx.report(Json::Object{{"deleted", id}},
              "deleted static " + hexLabel(static_cast<std::uint32_t>(id)));
   return 0;
@@ -309,7 +323,8 @@ int deleteStatic(Args& args, Context& ctx) {
 int exportText(Args& args, Context& ctx, bool land) {
   const auto layout = layoutOption(args);
   const auto p = args.positionals(2, 2);
-  const TTiledata t = loadTiledata(p[0], layout);
+  Registry registry;
+  const TTiledata& t = openTiledata(registry, p[0], layout);
   if (land)
     t.exportLandText(p[1]);
   else
@@ -326,11 +341,12 @@ int importLand(Args& args, Context& ctx) {
   const FileTarget out = takeFileTarget(args);
   const auto layout = layoutOption(args);
   const auto p = args.positionals(2, 2);
-  TTiledata t = loadTiledata(p[0], layout);
+  Registry registry;
+  TTiledata& t = openTiledata(registry, p[0], layout);
   // A failing line ends the import and nothing is saved.
   const std::size_t written = t.importLandText(p[1]);
   const std::string target = out.path(p[0]);
-  t.save(target);
+  saveFamily(registry, "Tiledata", {target});
   ctx.report(Json::Object{{"written", static_cast<std::uint64_t>(written)}, {"path", target}},
              "imported " + std::to_string(written) + " land records into " + target);
   return 0;
@@ -340,10 +356,11 @@ int importStatic(Args& args, Context& ctx) {
   const FileTarget out = takeFileTarget(args);
   const auto layout = layoutOption(args);
   const auto p = args.positionals(2, 2);
-  TTiledata t = loadTiledata(p[0], layout);
+  Registry registry;
+  TTiledata& t = openTiledata(registry, p[0], layout);
   const StaticImportResult result = t.importStaticText(p[1]);
   const std::string target = out.path(p[0]);
-  t.save(target);
+  saveFamily(registry, "Tiledata", {target});
   Json::Array failed;
   std::ostringstream text;
   for (const auto& [line, why] : result.failedLines) {
@@ -362,11 +379,12 @@ int fill(Args& args, Context& ctx) {
   const FileTarget out = takeFileTarget(args);
   const auto layout = layoutOption(args);
   const auto p = args.positionals(1, 1);
-  TTiledata t = loadTiledata(p[0], layout);
+  Registry registry;
+  TTiledata& t = openTiledata(registry, p[0], layout);
   const std::uint32_t before = t.staticCount();
   t.fillStaticSlots();
   const std::string target = out.path(p[0]);
-  t.save(target);
+  saveFamily(registry, "Tiledata", {target});
   ctx.report(
       Json::Object{{"before", before}, {"after", t.staticCount()}, {"path", target}},
       "static records: " + std::to_string(before) + " -> " + std::to_string(t.staticCount()));
@@ -376,8 +394,9 @@ int fill(Args& args, Context& ctx) {
 int save(Args& args, Context& ctx) {
   const auto layout = layoutOption(args);
   const auto p = args.positionals(2, 2);
-  const TTiledata t = loadTiledata(p[0], layout);
-  t.save(p[1]);
+  Registry registry;
+  const TTiledata& t = openTiledata(registry, p[0], layout);
+  saveFamily(registry, "Tiledata", {p[1]});
   ctx.report(Json::Object{{"path", p[1]}, {"layout", layoutName(t.layout())}},
              "saved " + layoutName(t.layout()) + " layout to " + p[1]);
   return 0;

@@ -7,6 +7,7 @@
 #include "app/Image.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "models/Animation.h"
 #include "models/PatchedSlots.h"
 #include "models/Verdata.h"
@@ -85,9 +86,10 @@ std::int32_t idArg(const std::string& kind, const std::string& text) {
 }
 
 // Save, with the command that removes a damaged record added to the model's message.
-void saveVerdata(const TVerdata& v, const std::string& source, const std::string& target) {
+void saveVerdata(Registry& registry, const std::string& source, const std::string& target) {
+  const TVerdata& v = *registry.verdata;
   try {
-    v.save(target);
+    saveFamily(registry, "Verdata", {target});
   } catch (const FormatError& e) {
     const auto& records = v.records();
     for (std::size_t i = 0; i < records.size(); ++i)
@@ -101,8 +103,9 @@ void saveVerdata(const TVerdata& v, const std::string& source, const std::string
 int list(Args& args, Context& ctx) {
   const auto fileId = args.intOption("file-id");
   const auto p = args.positionals(1, 1);
-  TVerdata v;
-  v.load(p[0]);
+  Registry registry;
+  openFamily(registry, "Verdata", {p[0]});
+  TVerdata& v = *registry.verdata;
   Json::Array rows;
   std::ostringstream text;
   for (std::size_t i = 0; i < v.records().size(); ++i) {
@@ -129,8 +132,9 @@ int show(Args& args, Context& ctx) {
   const auto p = args.positionals(3, 3);
   const std::string kind = kindArg(p[1]);
   const std::int32_t id = idArg(kind, p[2]);
-  TVerdata v;
-  v.load(p[0]);
+  Registry registry;
+  openFamily(registry, "Verdata", {p[0]});
+  TVerdata& v = *registry.verdata;
   const auto [fileId, block] = blockOf(kind, id);
   const auto record = v.findPatch(fileId, block);
   if (!record) throw Error(formatMessage("%s %s is not patched.", {kind, hexLabel(static_cast<std::uint32_t>(id))}));
@@ -169,8 +173,9 @@ int add(Args& args, Context& ctx) {
   const auto p = args.positionals(4, 4);
   const std::string kind = kindArg(p[1]);
   const std::int32_t id = idArg(kind, p[2]);
-  TVerdata v;
-  v.load(p[0]);
+  Registry registry;
+  openFamily(registry, "Verdata", {p[0]});
+  TVerdata& v = *registry.verdata;
   Progress silent;
   std::string message = "patched " + kind + " " + hexLabel(static_cast<std::uint32_t>(id));
   std::int64_t problems = 0;
@@ -185,7 +190,7 @@ int add(Args& args, Context& ctx) {
     if (!report.message.empty()) message += "\n" + report.message;
   }
   const std::string target = out.path(p[0]);
-  saveVerdata(v, p[0], target);
+  saveVerdata(registry, p[0], target);
   ctx.report(Json::Object{{"kind", kind}, {"id", id}, {"records", static_cast<std::int64_t>(v.records().size())},
                           {"colourProblems", problems}, {"saved", target}},
              message + "\nsaved " + target);
@@ -196,20 +201,22 @@ int remove(Args& args, Context& ctx) {
   const FileTarget out = takeFileTarget(args);
   const auto record = args.intOption("record");
   const auto p = record ? args.positionals(1, 1) : args.positionals(3, 3);
-  TVerdata v;
+  Registry registry;
+  // The model stays the registry's through its loads: open reads into it.
+  TVerdata& v = *registry.verdata;
   if (record) {
-    v.load(p[0]);
+    openFamily(registry, "Verdata", {p[0]});
     if (*record < 0) throw UsageError("--record must be 0 or more.");
     v.removeRecord(static_cast<std::size_t>(*record));
     const std::string target = out.path(p[0]);
-    saveVerdata(v, p[0], target);
+    saveVerdata(registry, p[0], target);
     ctx.report(Json::Object{{"removed", 1}, {"record", *record}, {"saved", target}},
                "removed patch record " + std::to_string(*record) + "; saved " + target);
     return 0;
   }
   const std::string kind = kindArg(p[1]);
   const std::int32_t id = idArg(kind, p[2]);
-  v.load(p[0]);
+  openFamily(registry, "Verdata", {p[0]});
   const auto [fileId, block] = blockOf(kind, id);
   int removed = 0;
   if (kind == "anim") {
@@ -223,7 +230,7 @@ int remove(Args& args, Context& ctx) {
   if (removed == 0)
     throw Error(formatMessage("%s %s is not patched.", {kind, hexLabel(static_cast<std::uint32_t>(id))}));
   const std::string target = out.path(p[0]);
-  saveVerdata(v, p[0], target);
+  saveVerdata(registry, p[0], target);
   ctx.report(Json::Object{{"removed", removed}, {"saved", target}},
              "removed " + std::to_string(removed) + " patch record(s); saved " + target);
   return 0;
@@ -232,8 +239,9 @@ int remove(Args& args, Context& ctx) {
 int exportAnim(Args& args, Context& ctx) {
   const auto p = args.positionals(3, 3);
   const std::int32_t body = idArg("anim", p[1]);
-  TVerdata v;
-  v.load(p[0]);
+  Registry registry;
+  openFamily(registry, "Verdata", {p[0]});
+  TVerdata& v = *registry.verdata;
   Progress silent;
   AnimStrayReport stray;
   if (isKx(p[2])) {
