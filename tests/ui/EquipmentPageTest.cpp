@@ -116,12 +116,18 @@ void EquipmentPageTest::patchShowsTheNewItemOnThePages() {
   fillRobe(run, ".bmp");
   QCOMPARE(run.find<QLineEdit>("eEquipPathGump")->text(), run.path("gump.bmp"));
   QVERIFY(run.find<QLabel>("lEquipRefusals")->text().isEmpty());
+  // An index typed on the Settings page but not loaded is not where the body goes: the
+  // animations open are.
+  run.setField("eAnimIdx", run.path("elsewhere.idx"));
   // Afterwards the patch says what changed where, and saves it all in one step.
   run.dialogs.answerQuestion(QStringLiteral("Save all"));
   clickButton(run, "btnEquipPatch");
   const QString summary = run.dialogs.asked().back().prompt;
+  QVERIFY2(!summary.contains(QStringLiteral("elsewhere")), qPrintable(summary));
+  QVERIFY(!quillotide::fileExists(run.dir.file("elsewhere.idx")));
   for (const QString& part :
-       {QStringLiteral("body 0x1F4 (a copy of body 0x190)"), QStringLiteral("gump 50500 (0xC544)"),
+       {run.path("sample") + QStringLiteral("/anim.idx"),
+        QStringLiteral("body 0x1F4 (a copy of body 0x190)"), QStringLiteral("gump 50500 (0xC544)"),
         QStringLiteral("gump 60500 (0xEC54)"), QStringLiteral("static art 0x300 in the loaded art"),
         QStringLiteral("tile data record of static 0x300"),
         run.path("sample") + QStringLiteral("/tiledata.mul")})
