@@ -3,6 +3,7 @@
 #include "app/Image.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "cli/PairArgs.h"
 #include "models/Art.h"
 
@@ -12,16 +13,17 @@ namespace {
 
 std::string label(std::int64_t id) { return hexLabel(static_cast<std::uint32_t>(id)); }
 
-TArt loadArt(const std::string& index, const std::string& data) {
-  TArt art;
-  art.load(index, data, StorageMode::Memory);
-  return art;
+// Opens the pair (or container) in the registry's owner, held in memory; the registry holds
+// the model.
+TArt& openArt(Registry& registry, const std::string& index, const std::string& data) {
+  openFamily(registry, "Art", {index, data});
+  return *registry.art;
 }
 
 // Commands that change the pair work on memory copies and then replace the target files whole.
-void saveTo(const TArt& art, const PairTarget& t, const std::string& index,
+void saveTo(Registry& registry, const PairTarget& t, const std::string& index,
             const std::string& data) {
-  art.save(t.indexPath(index), t.dataPath(data));
+  saveFamily(registry, "Art", {t.indexPath(index), t.dataPath(data)});
 }
 
 Json recordJson(const IndexRecord& r) {
@@ -30,7 +32,8 @@ Json recordJson(const IndexRecord& r) {
 
 int info(Args& args, Context& ctx) {
   const auto p = pairPositionals(args, 2, 2);
-  const TArt art = loadArt(p[0], p[1]);
+  Registry registry;
+  const TArt& art = openArt(registry, p[0], p[1]);
   std::int64_t land = 0, statics = 0;
   for (std::int64_t t = 0; t < kLandTileCount; ++t) land += art.landExists(t) ? 1 : 0;
   for (std::int64_t s = 0; s < art.staticCount(); ++s) statics += art.staticExists(s) ? 1 : 0;
@@ -93,7 +96,8 @@ struct ArtSlotCommands {
   static std::int64_t id(const std::string& text) { return parseIntArg(text, Kind::kIdName); }
 
   static int list(Context& ctx, const std::vector<std::string>& p, bool onlyFull, bool onlyEmpty) {
-    const TArt art = loadArt(p[0], p[1]);
+    Registry registry;
+    const TArt& art = openArt(registry, p[0], p[1]);
     Json::Array rows;
     std::ostringstream text;
     for (std::int64_t i = 0; i < Kind::count(art); ++i) {
@@ -127,7 +131,8 @@ struct ArtSlotCommands {
   static int exportSlot(Context& ctx, const std::vector<std::string>& p) {
     const std::int64_t i = id(p[3]);
     imageFormatOf(p[4]);  // refuses an unknown extension before anything is decoded
-    const TArt art = loadArt(p[0], p[1]);
+    Registry registry;
+    const TArt& art = openArt(registry, p[0], p[1]);
     const Bitmap32 picture = Kind::picture(art, i);
     if (picture.empty())
       throw Error(formatMessage("The %s slot %s is empty.", {Kind::kKind, label(i)}));
@@ -144,9 +149,10 @@ struct ArtSlotCommands {
 
   static int importSlot(Context& ctx, const std::vector<std::string>& p, const PairTarget& target) {
     const std::int64_t i = id(p[3]);
-    TArt art = loadArt(p[0], p[1]);
+    Registry registry;
+    TArt& art = openArt(registry, p[0], p[1]);
     Kind::write(art, i, p[4]);
-    saveTo(art, target, p[0], p[1]);
+    saveTo(registry, target, p[0], p[1]);
     const IndexRecord r = *Kind::record(art, i);
     ctx.report(
         Json::Object{{"kind", Kind::kKind}, {"id", i}, {"record", recordJson(r)}},
@@ -156,18 +162,20 @@ struct ArtSlotCommands {
 
   static int remove(Context& ctx, const std::vector<std::string>& p, const PairTarget& target) {
     const std::int64_t i = id(p[3]);
-    TArt art = loadArt(p[0], p[1]);
+    Registry registry;
+    TArt& art = openArt(registry, p[0], p[1]);
     if (!Kind::record(art, i))
       throw Error(formatMessage("The %s slot %s lies beyond the index.", {Kind::kKind, label(i)}));
     Kind::remove(art, i);
-    saveTo(art, target, p[0], p[1]);
+    saveTo(registry, target, p[0], p[1]);
     ctx.report(Json::Object{{"kind", Kind::kKind}, {"deleted", i}}, "deleted " + name(i));
     return 0;
   }
 
   static int average(Context& ctx, const std::vector<std::string>& p) {
     const std::int64_t i = id(p[3]);
-    const TArt art = loadArt(p[0], p[1]);
+    Registry registry;
+    const TArt& art = openArt(registry, p[0], p[1]);
     const auto colour = Kind::averageColour(art, i);
     if (!colour) {
       ctx.report(Json::Object{{"kind", Kind::kKind}, {"id", i}, {"colour", nullptr}},
@@ -232,9 +240,10 @@ int tag(Args& args, Context& ctx) {
   const auto p = pairPositionals(args, 4, 4);
   const std::int64_t id = ArtSlotCommands<StaticArt>::id(p[2]);
   const auto value = static_cast<std::int32_t>(parseIntArg(p[3], "TAG"));
-  TArt art = loadArt(p[0], p[1]);
+  Registry registry;
+  TArt& art = openArt(registry, p[0], p[1]);
   art.setStaticTag(id, value);
-  saveTo(art, target, p[0], p[1]);
+  saveTo(registry, target, p[0], p[1]);
   ctx.report(Json::Object{{"id", id}, {"tag", value}},
              "static " + label(id) + ": " + art.staticDetails(id));
   return 0;
@@ -243,7 +252,8 @@ int tag(Args& args, Context& ctx) {
 int details(Args& args, Context& ctx) {
   const auto p = pairPositionals(args, 3, 3);
   const std::int64_t id = ArtSlotCommands<StaticArt>::id(p[2]);
-  const TArt art = loadArt(p[0], p[1]);
+  Registry registry;
+  const TArt& art = openArt(registry, p[0], p[1]);
   const IndexRecord r = art.staticRecord(id).value_or(IndexRecord{});
   ctx.report(Json::Object{{"id", id},
                           {"record", recordJson(r)},
@@ -257,9 +267,10 @@ int details(Args& args, Context& ctx) {
 int fill(Args& args, Context& ctx) {
   const PairTarget target = takeUopPairTarget(args);
   const auto p = pairPositionals(args, 2, 2);
-  TArt art = loadArt(p[0], p[1]);
+  Registry registry;
+  TArt& art = openArt(registry, p[0], p[1]);
   const std::int64_t added = art.fillStaticSlots();
-  saveTo(art, target, p[0], p[1]);
+  saveTo(registry, target, p[0], p[1]);
   ctx.report(Json::Object{{"added", added}, {"staticSlots", art.staticCount()}},
              "added " + std::to_string(added) + " records; " + std::to_string(art.staticCount()) +
                  " static slots");
@@ -269,7 +280,8 @@ int fill(Args& args, Context& ctx) {
 int rebuild(Args& args, Context& ctx) {
   const RebuildOptions options = takeRebuildOptions(args);
   const auto p = pairPositionals(args, 4, 4);
-  TArt art = loadArt(p[0], p[1]);
+  Registry registry;
+  TArt& art = openArt(registry, p[0], p[1]);
   const bool intoUop = isUopPair(p[2], p[3]);
   const auto skipped = runRebuild(options, [&](Progress& progress, Random& random, bool skip) {
     if (!intoUop) return art.rebuild(p[2], p[3], progress, random, skip);
@@ -277,7 +289,7 @@ int rebuild(Args& args, Context& ctx) {
     // written as a container.
     auto left = leaveOutDamagedSlots(art.files(), skip, artRecordName,
                                      [&](std::int64_t r) { art.files().deleteSlot(r); });
-    art.saveUop(p[2]);
+    saveFamily(registry, "Art", {p[2], p[3]});
     return left;
   });
   const std::string where = intoUop ? p[2] : p[2] + " and " + p[3];
@@ -292,8 +304,9 @@ int rebuild(Args& args, Context& ctx) {
 
 int save(Args& args, Context& ctx) {
   const auto p = pairPositionals(args, 4, 4);
-  const TArt art = loadArt(p[0], p[1]);
-  art.save(p[2], p[3]);
+  Registry registry;
+  openArt(registry, p[0], p[1]);
+  saveFamily(registry, "Art", {p[2], p[3]});
   ctx.report(Json::Object{{"index", p[2]}, {"data", p[3]}}, "saved to " + p[2] + " and " + p[3]);
   return 0;
 }

@@ -15,9 +15,8 @@ struct GumpTraits : PairSaveAndRebuild<TGump> {
   static constexpr bool kLowMemory = false;
   static constexpr bool kUop = true;
 
-  static void load(Model& m, const std::string& idx, const std::string& mul, StorageMode) {
-    m.load(idx, mul);
-  }
+  static constexpr const char* kFamily = "Gumps";
+  static Model& model(Registry& registry) { return *registry.gumps; }
   static std::int64_t count(const Model& m) { return m.gumpCount(); }
   static bool exists(const Model& m, std::int64_t i) { return m.gumpExists(i); }
   static std::pair<int, int> size(const Model& m, std::int64_t i) {

@@ -12,9 +12,8 @@ struct LightTraits : PairSaveAndRebuild<TLight> {
   static constexpr const char* kFiles = "LIGHTIDX LIGHT";
   static constexpr bool kLowMemory = false;
 
-  static void load(Model& m, const std::string& idx, const std::string& mul, StorageMode) {
-    m.load(idx, mul);
-  }
+  static constexpr const char* kFamily = "Light";
+  static Model& model(Registry& registry) { return *registry.light; }
   static std::int64_t count(const Model& m) { return m.lightCount(); }
   // Light's own presence rule: a record of length 0 still holds a picture.
   static bool exists(const Model& m, std::int64_t i) { return m.lightExists(i); }

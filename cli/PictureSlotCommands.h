@@ -1,8 +1,9 @@
 #pragma once
 // The commands shared by the picture pairs (gumps, textures, light): list, show, export, import,
 // delete, save and rebuild. Each group supplies a Traits class that maps them to its model.
-// Changing commands load the pair, change it and write it to the write target (cli/Cli.h), each
-// file replaced whole (or, with --low-memory where the model has it, write the change into the
+// Every command opens the pair through the owner of open files of a registry of its own (its
+// family is kFamily); changing commands change it and save it to the write target (cli/Cli.h),
+// each file replaced whole (or, with --low-memory where the model has it, write the change into the
 // files at once).
 
 #include <sstream>
@@ -13,18 +14,16 @@
 #include "app/Random.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "cli/PairArgs.h"
 
 namespace quillotide::cli {
 
-// The save and rebuild every index/data picture family does the same way; a family's traits
-// derive from it and add what differs.
+// The rebuild every index/data picture family does the same way; a family's traits derive from
+// it and add what differs.
 template <class M>
 struct PairSaveAndRebuild {
   using Model = M;
-  static bool save(const Model& m, const std::string& idx, const std::string& mul) {
-    return m.save(idx, mul);
-  }
   static std::vector<std::int64_t> rebuild(const Model& m, const std::string& idx,
                                            const std::string& mul, Progress& progress,
                                            Random& random, bool skipDamaged) {
@@ -34,13 +33,14 @@ struct PairSaveAndRebuild {
 
 // Traits provide:
 //   using Model; kGroup, kSummary, kNoun ("Gump"), kFiles ("GUMPIDX GUMPART"), kLowMemory (bool)
-//   load(Model&, idx, mul, StorageMode), count, exists, size(Model, i) -> pair<int,int>,
+//   kFamily (the owner's id: "Gumps"), model(Registry&) -> the registry's model of the family,
+//   count, exists, size(Model, i) -> pair<int,int>,
 //   picture(Model, i, std::string* problem), write(Model&, i, path) -> optional<string> warning,
-//   remove(Model&, i), save(Model, idx, mul) -> bool,
+//   remove(Model&, i),
 //   rebuild(Model, idx, mul, Progress&, Random&, skipDamaged) -> slots left out
-//   and, for a family with containers, kUop (its load and save read and write a container given
+//   and, for a family with containers, kUop (its open and save read and write a container given
 //   as the same .uop path for both files)
-// (save and rebuild usually from PairSaveAndRebuild)
+// (rebuild usually from PairSaveAndRebuild)
 template <class Traits>
 struct PictureSlotCommands {
   using Model = typename Traits::Model;
@@ -64,6 +64,14 @@ struct PictureSlotCommands {
       if (args.flag("low-memory")) return StorageMode::LowMemory;
     }
     return StorageMode::Memory;
+  }
+
+  // Opens the pair in the registry's owner (Low Memory as asked, where the family has it).
+  static Model& open(Registry& registry, const std::string& idx, const std::string& mul,
+                     StorageMode mode) {
+    registry.lowMemory = mode == StorageMode::LowMemory;
+    openFamily(registry, Traits::kFamily, {idx, mul});
+    return Traits::model(registry);
   }
 
   static void requireSlot(const Model& m, std::int64_t i, const std::string& text) {
@@ -90,8 +98,8 @@ struct PictureSlotCommands {
     const bool onlyFull = args.flag("full");
     const bool onlyEmpty = args.flag("empty");
     const auto p = positionals(args, 2, 2);
-    Model m;
-    Traits::load(m, p[0], p[1], StorageMode::Memory);
+    Registry registry;
+    Model& m = open(registry, p[0], p[1], StorageMode::Memory);
     Json::Array rows;
     std::ostringstream text;
     for (std::int64_t i = 0; i < Traits::count(m); ++i) {
@@ -116,8 +124,8 @@ struct PictureSlotCommands {
   static int show(Args& args, Context& ctx) {
     const auto p = positionals(args, 3, 3);
     const std::int64_t i = parseIntArg(p[2], "SLOT");
-    Model m;
-    Traits::load(m, p[0], p[1], StorageMode::Memory);
+    Registry registry;
+    Model& m = open(registry, p[0], p[1], StorageMode::Memory);
     requireSlot(m, i, p[2]);
     const auto r = *m.record(i);
     std::string state = Traits::exists(m, i) ? "full" : "empty";
@@ -143,8 +151,8 @@ struct PictureSlotCommands {
   static int exportPicture(Args& args, Context& ctx) {
     const auto p = positionals(args, 4, 4);
     const std::int64_t i = parseIntArg(p[2], "SLOT");
-    Model m;
-    Traits::load(m, p[0], p[1], StorageMode::Memory);
+    Registry registry;
+    Model& m = open(registry, p[0], p[1], StorageMode::Memory);
     if (!Traits::exists(m, i))
       throw Error(
           formatMessage("%s %s is empty; nothing was exported.", {Traits::kNoun, label(i)}));
@@ -173,17 +181,15 @@ struct PictureSlotCommands {
     // A container, read or written, is always held in memory.
     if (pairMode(p[0], p[1], mode) == StorageMode::Memory ||
         isUopPair(target.indexPath(p[0]), target.dataPath(p[1]))) {
-      mode = StorageMode::Memory;
-      Model m;
-      Traits::load(m, p[0], p[1], mode);
-      change(m);
-      Traits::save(m, target.indexPath(p[0]), target.dataPath(p[1]));
+      Registry registry;
+      change(open(registry, p[0], p[1], StorageMode::Memory));
+      saveFamily(registry, Traits::kFamily, {target.indexPath(p[0]), target.dataPath(p[1])});
       return;
     }
     changePairFiles(target, p[0], p[1], [&](const std::string& index, const std::string& data) {
-      Model m;
-      Traits::load(m, index, data, mode);
-      change(m);
+      // Every change goes into the open files at once: nothing is left to save.
+      Registry registry;
+      change(open(registry, index, data, mode));
     });
   }
 
@@ -224,9 +230,9 @@ struct PictureSlotCommands {
 
   static int save(Args& args, Context& ctx) {
     const auto p = positionals(args, 4, 4);
-    Model m;
-    Traits::load(m, p[0], p[1], StorageMode::Memory);
-    Traits::save(m, p[2], p[3]);
+    Registry registry;
+    Model& m = open(registry, p[0], p[1], StorageMode::Memory);
+    saveFamily(registry, Traits::kFamily, {p[2], p[3]});
     ctx.report(Json::Object{{"slots", Traits::count(m)}, {"index", p[2]}, {"data", p[3]}},
                "saved " + std::to_string(Traits::count(m)) + " slots to " + p[2] + " and " + p[3]);
     return 0;
@@ -235,8 +241,8 @@ struct PictureSlotCommands {
   static int rebuild(Args& args, Context& ctx) {
     const RebuildOptions options = takeRebuildOptions(args);
     const auto p = positionals(args, 4, 4);
-    Model m;
-    Traits::load(m, p[0], p[1], StorageMode::Memory);
+    Registry registry;
+    Model& m = open(registry, p[0], p[1], StorageMode::Memory);
     bool intoUop = false;
     if constexpr (requires { Traits::kUop; }) intoUop = isUopPair(p[2], p[3]);
     const auto skipped = runRebuild(options, [&](Progress& progress, Random& random, bool skip) {
@@ -246,7 +252,7 @@ struct PictureSlotCommands {
       auto left = leaveOutDamagedSlots(
           m.files(), skip, [](std::int64_t i) { return std::string(Traits::kNoun) + " " + label(i); },
           [&](std::int64_t i) { Traits::remove(m, i); });
-      Traits::save(m, p[2], p[3]);
+      saveFamily(registry, Traits::kFamily, {p[2], p[3]});
       return left;
     });
     const std::string where = intoUop ? p[2] : p[2] + " and " + p[3];

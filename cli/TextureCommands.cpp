@@ -12,9 +12,8 @@ struct TextureTraits : PairSaveAndRebuild<TTextures> {
   static constexpr const char* kFiles = "TEXIDX TEXMAPS";
   static constexpr bool kLowMemory = true;
 
-  static void load(Model& m, const std::string& idx, const std::string& mul, StorageMode mode) {
-    m.load(idx, mul, mode);
-  }
+  static constexpr const char* kFamily = "Textures";
+  static Model& model(Registry& registry) { return *registry.textures; }
   static std::int64_t count(const Model& m) { return m.textureCount(); }
   static bool exists(const Model& m, std::int64_t i) { return m.textureExists(i); }
   static std::pair<int, int> size(const Model& m, std::int64_t i) {
