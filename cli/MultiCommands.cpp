@@ -6,6 +6,7 @@
 #include "app/Png.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "cli/PairArgs.h"
 #include "models/Art.h"
 #include "models/Multi.h"
@@ -24,10 +25,10 @@ MultiTextFormat formatOf(const std::string& text) {
   throw UsageError("FORMAT is sphere51a, wsc, text or uoa, not '" + text + "'.");
 }
 
-TMulti loaded(const std::string& idx, const std::string& mul) {
-  TMulti m;
-  m.load(idx, mul);
-  return m;
+// Opens the pair (or container) in the registry's owner; the registry holds the model.
+TMulti& loaded(Registry& registry, const std::string& idx, const std::string& mul) {
+  openFamily(registry, "Multis", {idx, mul});
+  return *registry.multis;
 }
 
 // A change written from a container into a MUL pair would lose its cliloc lists on the way; only
@@ -43,7 +44,8 @@ void requireNoDroppedLists(const TMulti& m, const std::string& index, const std:
 int list(Args& args, Context& ctx) {
   const bool onlyFull = args.flag("full");
   const auto p = pairPositionals(args, 2, 2);
-  const TMulti m = loaded(p[0], p[1]);
+  Registry registry;
+  const TMulti& m = loaded(registry, p[0], p[1]);
   Json::Array rows;
   std::ostringstream text;
   for (std::int64_t i = 0; i < m.recordCount(); ++i) {
@@ -66,7 +68,8 @@ int list(Args& args, Context& ctx) {
 int components(Args& args, Context& ctx) {
   const auto p = pairPositionals(args, 3, 3);
   const std::int64_t i = parseIntArg(p[2], "SLOT");
-  const TMulti m = loaded(p[0], p[1]);
+  Registry registry;
+  const TMulti& m = loaded(registry, p[0], p[1]);
   Json::Array rows;
   std::ostringstream text;
   for (const MultiComponent& c : m.components(i)) {
@@ -90,9 +93,10 @@ int components(Args& args, Context& ctx) {
 int picture(Args& args, Context& ctx) {
   const auto p = pairPositionals(args, 6, 6);
   const std::int64_t i = parseIntArg(p[4], "SLOT");
-  const TMulti m = loaded(p[0], p[1]);
-  TArt art;
-  art.load(p[2], p[3], StorageMode::Memory);
+  Registry registry;
+  const TMulti& m = loaded(registry, p[0], p[1]);
+  openFamily(registry, "Art", {p[2], p[3]});
+  const TArt& art = *registry.art;
   const Bitmap32 pic = m.multiPicture(i, &art);
   if (pic.empty()) throw Error("Multi " + label(i) + " is empty; nothing was drawn.");
   writePngFile(p[5], pic);
@@ -107,7 +111,8 @@ int exportText(Args& args, Context& ctx) {
   const auto p = pairPositionals(args, 5, 5);
   const MultiTextFormat format = formatOf(p[2]);
   const std::int64_t i = parseIntArg(p[3], "SLOT");
-  const TMulti m = loaded(p[0], p[1]);
+  Registry registry;
+  const TMulti& m = loaded(registry, p[0], p[1]);
   if (!m.exportText(i, p[4], format))
     throw Error("Multi " + label(i) + " is empty; nothing was exported.");
   ctx.report(Json::Object{{"slot", i}, {"file", p[4]}}, "exported " + label(i) + " to " + p[4]);
@@ -119,10 +124,11 @@ int importText(Args& args, Context& ctx) {
   const auto p = pairPositionals(args, 5, 5);
   const MultiTextFormat format = formatOf(p[2]);
   const std::int64_t i = parseIntArg(p[3], "SLOT");
-  TMulti m = loaded(p[0], p[1]);
+  Registry registry;
+  TMulti& m = loaded(registry, p[0], p[1]);
   m.importText(i, p[4], format);
   requireNoDroppedLists(m, target.indexPath(p[0]), target.dataPath(p[1]));
-  m.save(target.indexPath(p[0]), target.dataPath(p[1]));
+  saveFamily(registry, "Multis", {target.indexPath(p[0]), target.dataPath(p[1])});
   const auto count = static_cast<std::int64_t>(m.components(i).size());
   ctx.report(
       Json::Object{{"slot", i}, {"file", p[4]}, {"components", count}},
@@ -134,10 +140,11 @@ int remove(Args& args, Context& ctx) {
   const PairTarget target = takePairTarget(args);
   const auto p = pairPositionals(args, 3, 3);
   const std::int64_t i = parseIntArg(p[2], "SLOT");
-  TMulti m = loaded(p[0], p[1]);
+  Registry registry;
+  TMulti& m = loaded(registry, p[0], p[1]);
   m.deleteSlot(i);
   requireNoDroppedLists(m, target.indexPath(p[0]), target.dataPath(p[1]));
-  m.save(target.indexPath(p[0]), target.dataPath(p[1]));
+  saveFamily(registry, "Multis", {target.indexPath(p[0]), target.dataPath(p[1])});
   ctx.report(Json::Object{{"deleted", i}}, "deleted " + label(i));
   return 0;
 }
@@ -151,8 +158,11 @@ std::string droppedText(std::int64_t dropped) {
 
 int save(Args& args, Context& ctx) {
   const auto p = pairPositionals(args, 4, 4);
-  const TMulti m = loaded(p[0], p[1]);
-  const std::int64_t dropped = m.save(p[2], p[3]);
+  Registry registry;
+  const TMulti& m = loaded(registry, p[0], p[1]);
+  saveFamily(registry, "Multis", {p[2], p[3]});
+  // A container keeps every cliloc list; the MUL form has no place for them.
+  const std::int64_t dropped = isUopPair(p[2], p[3]) ? 0 : m.clilocListCount();
   const std::string where = p[2] == p[3] ? p[2] : p[2] + " and " + p[3];
   ctx.report(
       Json::Object{{"slots", m.recordCount()},

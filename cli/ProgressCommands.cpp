@@ -7,6 +7,7 @@
 #include "app/FileIO.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "models/ProgressArchive.h"
 
 namespace quillotide::cli {
@@ -25,10 +26,10 @@ std::int32_t idOf(const std::string& text) {
 
 std::string label(std::int32_t id) { return hexLabel(static_cast<std::uint32_t>(id)); }
 
-TProgress loaded(const std::string& idx, const std::string& mul) {
-  TProgress p;
-  p.load(idx, mul);
-  return p;
+// Opens the pair (or container) in the registry's owner; the registry holds the model.
+TProgress& loaded(Registry& registry, const std::string& idx, const std::string& mul) {
+  openFamily(registry, "Progress", {idx, mul});
+  return *registry.progress;
 }
 
 int create(Args& args, Context& ctx) {
@@ -43,7 +44,8 @@ int create(Args& args, Context& ctx) {
 
 int list(Args& args, Context& ctx) {
   const auto p = args.positionals(2, 2);
-  const TProgress archive = loaded(p[0], p[1]);
+  Registry registry;
+  const TProgress& archive = loaded(registry, p[0], p[1]);
   Json::Array rows;
   std::ostringstream text;
   for (const std::int32_t kind : {progresslayout::kArtKind, progresslayout::kGumpKind}) {
@@ -66,7 +68,8 @@ int list(Args& args, Context& ctx) {
 
 int exportPng(Args& args, Context& ctx) {
   const auto p = args.positionals(5, 5);
-  const TProgress archive = loaded(p[0], p[1]);
+  Registry registry;
+  const TProgress& archive = loaded(registry, p[0], p[1]);
   const std::int32_t kind = kindOf(p[2]);
   const std::int32_t id = idOf(p[3]);
   if (!archive.exportPng(kind, id, p[4]))
@@ -78,13 +81,14 @@ int exportPng(Args& args, Context& ctx) {
 int importPng(Args& args, Context& ctx) {
   const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(5, 5);
-  TProgress archive = loaded(p[0], p[1]);
+  Registry registry;
+  TProgress& archive = loaded(registry, p[0], p[1]);
   const std::int32_t kind = kindOf(p[2]);
   const std::int32_t id = idOf(p[3]);
   archive.importPng(kind, id, p[4]);
   if (!archive.entryExists(kind, id))
     throw Error("Kind " + p[2] + " id " + p[3] + " has no place in the progress archive.");
-  archive.save(target.indexPath(p[0]), target.dataPath(p[1]));
+  saveFamily(registry, "Progress", {target.indexPath(p[0]), target.dataPath(p[1])});
   ctx.report(Json::Object{{"id", id}, {"file", p[4]}}, "imported " + p[4] + " as " + label(id));
   return 0;
 }
@@ -92,19 +96,21 @@ int importPng(Args& args, Context& ctx) {
 int remove(Args& args, Context& ctx) {
   const PairTarget target = takePairTarget(args);
   const auto p = args.positionals(4, 4);
-  TProgress archive = loaded(p[0], p[1]);
+  Registry registry;
+  TProgress& archive = loaded(registry, p[0], p[1]);
   const std::int32_t kind = kindOf(p[2]);
   const std::int32_t id = idOf(p[3]);
   archive.deleteEntry(kind, id);
-  archive.save(target.indexPath(p[0]), target.dataPath(p[1]));
+  saveFamily(registry, "Progress", {target.indexPath(p[0]), target.dataPath(p[1])});
   ctx.report(Json::Object{{"deleted", id}}, "deleted " + label(id));
   return 0;
 }
 
 int save(Args& args, Context& ctx) {
   const auto p = args.positionals(4, 4);
-  const TProgress archive = loaded(p[0], p[1]);
-  archive.save(p[2], p[3]);
+  Registry registry;
+  loaded(registry, p[0], p[1]);
+  saveFamily(registry, "Progress", {p[2], p[3]});
   ctx.report(Json::Object{{"index", p[2]}, {"data", p[3]}},
              "saved a compacted copy to " + p[2] + " and " + p[3]);
   return 0;

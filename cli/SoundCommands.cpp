@@ -5,6 +5,7 @@
 
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "cli/PairArgs.h"
 #include "models/Sound.h"
 
@@ -14,17 +15,18 @@ namespace {
 
 std::string label(std::int64_t i) { return hexLabel(static_cast<std::uint32_t>(i)); }
 
-TSound loaded(const std::string& idx, const std::string& mul) {
-  TSound sound;
-  sound.load(idx, mul);
-  return sound;
+// Opens the pair (or container) in the registry's owner; the registry holds the model.
+TSound& loaded(Registry& registry, const std::string& idx, const std::string& mul) {
+  openFamily(registry, "Sound", {idx, mul});
+  return *registry.sound;
 }
 
 int list(Args& args, Context& ctx) {
   const bool onlyFull = args.flag("full");
   const bool onlyEmpty = args.flag("empty");
   const auto p = pairPositionals(args, 2, 2);
-  const TSound sound = loaded(p[0], p[1]);
+  Registry registry;
+  const TSound& sound = loaded(registry, p[0], p[1]);
   Json::Array rows;
   std::ostringstream text;
   for (std::int64_t i = 0; i < sound.recordCount(); ++i) {
@@ -69,7 +71,8 @@ int list(Args& args, Context& ctx) {
 int exportWave(Args& args, Context& ctx) {
   const auto p = pairPositionals(args, 4, 4);
   const std::int64_t i = parseIntArg(p[2], "SLOT");
-  const TSound sound = loaded(p[0], p[1]);
+  Registry registry;
+  const TSound& sound = loaded(registry, p[0], p[1]);
   if (!sound.exportWave(i, p[3]))
     throw Error(formatMessage("Sound %s is empty; nothing was exported.", {label(i)}));
   const auto bytes = static_cast<std::int64_t>(sound.samples(i)->size());
@@ -82,9 +85,10 @@ int importWave(Args& args, Context& ctx) {
   const PairTarget target = takePairTarget(args);
   const auto p = pairPositionals(args, 4, 4);
   const std::int64_t i = parseIntArg(p[2], "SLOT");
-  TSound sound = loaded(p[0], p[1]);
+  Registry registry;
+  TSound& sound = loaded(registry, p[0], p[1]);
   sound.importWave(i, p[3]);
-  sound.save(target.indexPath(p[0]), target.dataPath(p[1]));
+  saveFamily(registry, "Sound", {target.indexPath(p[0]), target.dataPath(p[1])});
   const auto bytes = static_cast<std::int64_t>(sound.samples(i)->size());
   ctx.report(
       Json::Object{{"slot", i}, {"file", p[3]}, {"sampleBytes", bytes}},
@@ -96,20 +100,22 @@ int remove(Args& args, Context& ctx) {
   const PairTarget target = takePairTarget(args);
   const auto p = pairPositionals(args, 3, 3);
   const std::int64_t i = parseIntArg(p[2], "SLOT");
-  TSound sound = loaded(p[0], p[1]);
+  Registry registry;
+  TSound& sound = loaded(registry, p[0], p[1]);
   if (i < 0 || i >= sound.recordCount())
     throw Error(formatMessage("Sound slot %s lies beyond the index (%d slots).",
                               {p[2], std::to_string(sound.recordCount())}));
   sound.deleteSlot(i);
-  sound.save(target.indexPath(p[0]), target.dataPath(p[1]));
+  saveFamily(registry, "Sound", {target.indexPath(p[0]), target.dataPath(p[1])});
   ctx.report(Json::Object{{"deleted", i}}, "deleted " + label(i));
   return 0;
 }
 
 int save(Args& args, Context& ctx) {
   const auto p = pairPositionals(args, 4, 4);
-  const TSound sound = loaded(p[0], p[1]);
-  sound.save(p[2], p[3]);
+  Registry registry;
+  const TSound& sound = loaded(registry, p[0], p[1]);
+  saveFamily(registry, "Sound", {p[2], p[3]});
   ctx.report(Json::Object{{"slots", sound.recordCount()}, {"index", p[2]}, {"data", p[3]}},
              "saved " + std::to_string(sound.recordCount()) + " slots to " + p[2] + " and " + p[3]);
   return 0;
