@@ -159,10 +159,12 @@ class ScriptedQuestions : public OpenFiles::Questions {
 public:
   OpenFiles::Answer answer = OpenFiles::Answer::Save;
   std::vector<std::string> asked;
+  std::vector<std::pair<std::string, OpenFiles::Reason>> reasons;
   bool discarded = false;
   OpenFiles::Answer unsavedEdits(const std::vector<std::string>& families,
                                  OpenFiles::Reason why) override {
     asked.insert(asked.end(), families.begin(), families.end());
+    for (const std::string& f : families) reasons.emplace_back(f, why);
     if (answer == OpenFiles::Answer::Discard && why != OpenFiles::Reason::ToolReads)
       discarded = true;
     return answer;
@@ -198,6 +200,7 @@ public:
   std::string step(const MachineStep& s) {
     m_questions.answer = static_cast<OpenFiles::Answer>(s.answer);
     m_questions.asked.clear();
+    m_questions.reasons.clear();
     m_questions.discarded = false;
     std::vector<std::string> named;
     m_pathsBefore.clear();
@@ -209,6 +212,16 @@ public:
       failure = std::string("the step threw: ") + e.what();
     }
     if (!failure.empty()) return failure;
+    // Other families a tool or a save passed by: saved as answered, or read again from their
+    // files without their edits.
+    if (s.op == Op::ToolWrite || s.op == Op::ToolRead || s.op == Op::SaveAs)
+      for (const auto& [id, why] : m_questions.reasons)
+        for (std::size_t k = 0; k < m_refs.size(); ++k) {
+          if (machineFamilies()[k].id != id || static_cast<int>(k) == s.family) continue;
+          Ref& r = m_refs[k];
+          if (s.answer == 0) r.saved = r.model;
+          else if (s.answer == 1 && why != OpenFiles::Reason::ToolReads) r.model = r.saved;
+        }
     // A question answered "Save" writes the files of the families it named.
     if (s.answer == 0)
       for (std::size_t k = 0; k < m_refs.size(); ++k)
@@ -313,7 +326,14 @@ private:
       case Op::SaveAs: {
         if (!ref.open) return {};
         const bool uop = s.uop && !f.uop.empty();
-        const auto targets = targetsOf(f, s.folder, uop, s.viaLink);
+        auto targets = targetsOf(f, s.folder, uop, s.viaLink);
+        // Now and then into the container of the other family that has one beside it, which
+        // that family may hold open: its entries must stay.
+        const bool foreign = uop && (s.value & 2) && (f.id == "Art" || f.id == "Multis");
+        if (foreign)
+          targets.assign(f.mul.size(),
+                         pathOf(s.folder, s.viaLink,
+                                f.id == "Art" ? "MultiCollection.uop" : "artLegacyMUL.uop"));
         const std::optional<bool> form =
             f.uop.empty() ? std::nullopt : std::optional<bool>(uop);
         const auto* before = owner.opened(f.id);
@@ -328,7 +348,8 @@ private:
         named = targets;
         // Files held open get what waits before they are copied.
         if (wasInPlace) named.insert(named.end(), ref.paths.begin(), ref.paths.end());
-        const auto written = filesOf(f, s.folder, uop, s.viaLink);
+        const auto written =
+            foreign ? std::vector<std::string>{targets.front()} : filesOf(f, s.folder, uop, s.viaLink);
         bool overlaps = false;
         for (const auto& t : written)
           for (const auto& p : ref.paths) overlaps = overlaps || sameTarget(t, p);
@@ -354,7 +375,7 @@ private:
         if (s.folder == 2) return {};
         const auto paths = filesOf(f, s.folder, s.uop, s.viaLink);
         const auto holders = owner.holders(paths);
-        const bool held = !holders.empty();
+        const bool held = std::count(holders.begin(), holders.end(), f.id) > 0;
         const bool wasDirty = held && ref.unsaved();
         Content seen;
         const auto result = owner.runTool({{}, paths}, m_questions, [&] {
@@ -385,7 +406,8 @@ private:
       case Op::ToolRead: {
         if (s.folder == 2) return {};
         const auto paths = filesOf(f, s.folder, s.uop, s.viaLink);
-        const bool held = !owner.holders(paths).empty();
+        const auto holders = owner.holders(paths);
+        const bool held = std::count(holders.begin(), holders.end(), f.id) > 0;
         const bool wasDirty = held && ref.unsaved();
         Content seen;
         const auto result = owner.runTool({paths, {}}, m_questions, [&] {
