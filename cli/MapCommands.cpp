@@ -4,6 +4,7 @@
 #include "app/Random.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "cli/WorldArgs.h"
 #include "world/Map.h"
 #include "models/Radarcol.h"
@@ -15,6 +16,13 @@ namespace {
 
 Progress g_silent;
 
+// Opens the map in the registry's owner at the world size; the registry holds the model, which
+// draws with the registry's other models (unloaded ones give nothing).
+TMap& openMap(Registry& registry, const std::string& path, const WorldSize& size) {
+  openFamily(registry, "Map", {path}, OpenSize{size.width, size.height});
+  return *registry.map;
+}
+
 std::string text(const std::vector<std::string>& lines) {
   std::string out;
   for (const auto& l : lines) out += l + "\n";
@@ -25,8 +33,8 @@ int info(Args& args, Context& ctx) {
   const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(1, 1);
   const WorldSize size = sized.forMap(p[0]);
-  TMap map;
-  map.open(p[0], size.width, size.height);
+  Registry registry;
+  TMap& map = openMap(registry, p[0], size);
   ctx.report(Json::Object{{"width", size.width},
                           {"height", size.height},
                           {"blocks", map.blockCount()},
@@ -50,8 +58,8 @@ int cell(Args& args, Context& ctx) {
   const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(3, 3);
   const WorldSize size = sized.forMap(p[0]);
-  TMap map;
-  map.open(p[0], size.width, size.height);
+  Registry registry;
+  TMap& map = openMap(registry, p[0], size);
   const MapCell c = cellOf(map, intArg(p[1], "X"), intArg(p[2], "Y"));
   ctx.report(Json::Object{{"id", static_cast<int>(c.tileId)}, {"z", static_cast<int>(c.z)}},
              "id: " + hexLabel(c.tileId) + "\nz: " + std::to_string(c.z));
@@ -67,12 +75,12 @@ int setCell(Args& args, Context& ctx) {
   if (!id && !z) throw UsageError("Give --id ID, --z Z or both.");
   const int x = intArg(p[1], "X");
   const int y = intArg(p[2], "Y");
-  TMap map;
-  map.open(p[0], size.width, size.height);
+  Registry registry;
+  TMap& map = openMap(registry, p[0], size);
   cellOf(map, x, y);
   if (id) map.setTileId(x, y, u16Arg(*id, "--id"));
   if (z) map.setAltitude(x, y, intArg(*z, "--z"));
-  map.saveChangedBlocks();
+  saveFamily(registry, "Map", {p[0]});
   const MapCell c = cellOf(map, x, y);
   ctx.report(Json::Object{{"id", static_cast<int>(c.tileId)}, {"z", static_cast<int>(c.z)}},
              "set " + std::to_string(x) + "," + std::to_string(y) + ": id " + hexLabel(c.tileId) +
@@ -84,10 +92,10 @@ int overview(Args& args, Context& ctx) {
   const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(3, 3);
   const WorldSize size = sized.forMap(p[0]);
-  TRadarcol radar;
-  radar.load(p[1]);
-  TMap map(WorldSources{nullptr, nullptr, nullptr, nullptr, &radar});
-  map.open(p[0], size.width, size.height);
+  Registry registry;
+  // The registry's map takes its radar colours from the registry's radarcol.
+  openFamily(registry, "Radarcol", {p[1]});
+  TMap& map = openMap(registry, p[0], size);
   if (map.overviewPicture().empty()) throw Error("The overview of a map this small has no pixels.");
   writeImageFile(p[2], map.overviewPicture());
   ctx.report(Json::Object{{"width", map.overviewPicture().width},
@@ -102,8 +110,8 @@ int heightMap(Args& args, Context& ctx) {
   const auto p = args.positionals(2, 2);
   const WorldSize size = sized.forMap(p[0]);
   imageFormatOf(p[1]);  // a name the picture cannot be saved under fails before the reading
-  TMap map;
-  map.open(p[0], size.width, size.height);
+  Registry registry;
+  TMap& map = openMap(registry, p[0], size);
   map.exportHeightMap(p[1], g_silent);
   ctx.report(Json::Object{{"path", p[1]}}, "height map written to " + p[1]);
   return 0;
@@ -115,8 +123,8 @@ int adjustedHeightMap(Args& args, Context& ctx) {
   const WorldSize size = sized.forMap(p[0]);
   const int level = intArg(p[2], "LEVEL");
   imageFormatOf(p[1]);
-  TMap map;
-  map.open(p[0], size.width, size.height);
+  Registry registry;
+  TMap& map = openMap(registry, p[0], size);
   const std::string message = map.exportAdjustedHeightMap(p[1], level, g_silent);
   ctx.report(Json::Object{{"path", p[1]}, {"message", message}}, message);
   return 0;
@@ -126,10 +134,10 @@ int countTiles(Args& args, Context& ctx) {
   const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(4, 4);
   const WorldSize size = sized.forMap(p[0]);
-  TTiledata tiledata;
-  tiledata.load(p[1]);
-  TMap map(WorldSources{nullptr, &tiledata, nullptr, nullptr, nullptr});
-  map.open(p[0], size.width, size.height);
+  Registry registry;
+  // The registry's map takes its tile data from the registry's tiledata.
+  openFamily(registry, "Tiledata", {p[1]});
+  TMap& map = openMap(registry, p[0], size);
   const std::string message = map.countTiles(p[2], p[3], g_silent);
   ctx.report(Json::Object{{"textureList", p[2]}, {"artList", p[3]}}, message);
   return 0;
@@ -142,8 +150,8 @@ int replaceIds(Args& args, Context& ctx) {
   const WorldSize size = sized.forMap(p[0]);
   std::vector<std::string> messages;
   const auto rules = parseMapIdRules(readTextLines(p[1]), &messages);
-  TMap map;
-  map.open(p[0], size.width, size.height);
+  Registry registry;
+  TMap& map = openMap(registry, p[0], size);
   Random random;
   if (seed) random.seed(static_cast<std::uint64_t>(*seed));
   ReplacedIds done;

@@ -3,6 +3,7 @@
 #include "app/Image.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "cli/WorldArgs.h"
 #include "world/FindPlaced.h"
 #include "world/Statics.h"
@@ -21,18 +22,24 @@ std::string problemsText(TStatics& statics) {
 }
 
 // The statics pair named by the first two of a command's positionals (STAIDX STATICS ...),
-// opened at the world size of --width/--height or of --facet N and the index's size.
+// opened at the world size of --width/--height or of --facet N and the index's size, held in
+// memory, through the owner of open files of a registry of its own.
 struct OpenedStatics {
   OpenedStatics(Args& args, std::size_t least, std::size_t most) {
     const WorldSizeArgs sized = takeWorldSize(args);
     p = args.positionals(least, most);
     const WorldSize size = sized.forStatics(p[0]);
-    statics.open(p[0], p[1], size.width, size.height, StorageMode::Memory);
+    openFamily(registry, "Statics", {p[0], p[1]}, OpenSize{size.width, size.height});
   }
   OpenedStatics(Args& args, std::size_t count) : OpenedStatics(args, count, count) {}
 
+  // Writes the changes into the pair opened.
+  FamilyOps::Message save() { return saveFamily(registry, "Statics", {p[0], p[1]}, g_silent); }
+
   std::vector<std::string> p;
-  TStatics statics;
+  Registry registry;
+  // The open reads into the registry's model; it stays the same object.
+  TStatics& statics = *registry.statics;
 };
 
 std::string itemText(const TItem& s) {
@@ -49,17 +56,17 @@ std::int32_t findStatic(TStatics& statics, int x, int y, std::uint16_t id) {
                             {hexLabel(id), std::to_string(x), std::to_string(y)}));
 }
 
-int saveAndReport(TStatics& statics, const std::vector<std::string>& p, Context& ctx,
-                  const Json& json, const std::string& what) {
-  const auto message = statics.save(p[0], p[1], StaticsSaveMode::StaticsOnly, nullptr, g_silent);
+int saveAndReport(OpenedStatics& o, Context& ctx, const Json& json, const std::string& what) {
+  const auto message = o.save();
   ctx.report(json,
-             what + (message ? "\n" + *message : std::string()) + "\n" + problemsText(statics));
+             what + (message ? "\n" + *message : std::string()) + "\n" + problemsText(o.statics));
   return 0;
 }
 
 int list(Args& args, Context& ctx) {
   OpenedStatics o(args, 6);
-  auto& [p, statics] = o;
+  auto& p = o.p;
+  TStatics& statics = o.statics;
   auto items = statics.getItemsInRect(intArg(p[2], "X1"), intArg(p[4], "X2"), intArg(p[3], "Y1"),
                                       intArg(p[5], "Y2"));
   Json::Array rows;
@@ -75,23 +82,25 @@ int list(Args& args, Context& ctx) {
 
 int add(Args& args, Context& ctx) {
   OpenedStatics o(args, 7);
-  auto& [p, statics] = o;
+  auto& p = o.p;
+  TStatics& statics = o.statics;
   const int z = intArg(p[5], "Z");
   if (z < -128 || z > 127) throw UsageError("Z must be -128 to 127.");
   const std::int32_t serial =
       statics.add(u16Arg(p[2], "ID"), intArg(p[3], "X"), intArg(p[4], "Y"), z, u16Arg(p[6], "HUE"));
   const TItem s = *statics.item(serial);
-  return saveAndReport(statics, p, ctx, itemJson(s), "added " + itemText(s));
+  return saveAndReport(o, ctx, itemJson(s), "added " + itemText(s));
 }
 
 int remove(Args& args, Context& ctx) {
   OpenedStatics o(args, 5);
-  auto& [p, statics] = o;
+  auto& p = o.p;
+  TStatics& statics = o.statics;
   const std::int32_t serial =
       findStatic(statics, intArg(p[2], "X"), intArg(p[3], "Y"), u16Arg(p[4], "ID"));
   const TItem s = *statics.item(serial);
   statics.remove(serial);
-  return saveAndReport(statics, p, ctx, itemJson(s), "deleted " + itemText(s));
+  return saveAndReport(o, ctx, itemJson(s), "deleted " + itemText(s));
 }
 
 // Opens the statics, finds the static ID on cell X Y, applies the change to it, saves and
@@ -100,12 +109,13 @@ template <class Change>
 int changeFoundStatic(Args& args, Context& ctx, std::size_t least, std::size_t most,
                       const std::string& verb, Change change) {
   OpenedStatics o(args, least, most);
-  auto& [p, statics] = o;
+  auto& p = o.p;
+  TStatics& statics = o.statics;
   const std::int32_t serial =
       findStatic(statics, intArg(p[2], "X"), intArg(p[3], "Y"), u16Arg(p[4], "ID"));
   change(statics, serial, p);
   const TItem s = *statics.item(serial);
-  return saveAndReport(statics, p, ctx, itemJson(s), verb + " " + itemText(s));
+  return saveAndReport(o, ctx, itemJson(s), verb + " " + itemText(s));
 }
 
 int move(Args& args, Context& ctx) {
@@ -135,7 +145,8 @@ int retype(Args& args, Context& ctx) {
 
 int compact(Args& args, Context& ctx) {
   OpenedStatics o(args, 4);
-  auto& [p, statics] = o;
+  auto& p = o.p;
+  TStatics& statics = o.statics;
   statics.compact(p[2], p[3], g_silent);
   ctx.report(Json::Object{{"index", p[2]}, {"data", p[3]}},
              "compacted into " + p[2] + " and " + p[3] + "\n" + problemsText(statics));
@@ -144,16 +155,17 @@ int compact(Args& args, Context& ctx) {
 
 int clear(Args& args, Context& ctx) {
   OpenedStatics o(args, 2);
-  auto& [p, statics] = o;
+  TStatics& statics = o.statics;
   const std::string message = statics.clearAll(g_silent);
-  statics.save(p[0], p[1], StaticsSaveMode::StaticsOnly, nullptr, g_silent);
+  o.save();
   ctx.report(Json::Object{{"message", message}}, message);
   return 0;
 }
 
 int staticMap(Args& args, Context& ctx) {
   OpenedStatics o(args, 3);
-  auto& [p, statics] = o;
+  auto& p = o.p;
+  TStatics& statics = o.statics;
   imageFormatOf(p[2]);  // a name the picture cannot be saved under fails before the drawing
   writeImageFile(p[2], statics.renderStaticMap(g_silent));
   ctx.report(Json::Object{{"path", p[2]}},
@@ -164,7 +176,8 @@ int staticMap(Args& args, Context& ctx) {
 int search(Args& args, Context& ctx) {
   const auto dir = args.option("dir");
   OpenedStatics o(args, 3);
-  auto& [p, statics] = o;
+  auto& p = o.p;
+  TStatics& statics = o.statics;
   if (dir) {
     const std::string answer = p[2];
     const auto path = statics.searchId(
@@ -186,7 +199,8 @@ int search(Args& args, Context& ctx) {
 
 int find(Args& args, Context& ctx) {
   OpenedStatics o(args, 3);
-  auto& [p, statics] = o;
+  auto& p = o.p;
+  TStatics& statics = o.statics;
   // Names need the tile data, which this command does not read.
   const IdFilter filter(p[2]);
   if (filter.matchesAll() || filter.byName())
@@ -209,16 +223,17 @@ int find(Args& args, Context& ctx) {
 
 int removeDuplicates(Args& args, Context& ctx) {
   OpenedStatics o(args, 2);
-  auto& [p, statics] = o;
+  TStatics& statics = o.statics;
   const std::string message = statics.removeDuplicates(g_silent);
-  statics.save(p[0], p[1], StaticsSaveMode::StaticsOnly, nullptr, g_silent);
+  o.save();
   ctx.report(Json::Object{{"message", message}}, message + "\n" + problemsText(statics));
   return 0;
 }
 
 int exportText(Args& args, Context& ctx) {
   OpenedStatics o(args, 3);
-  auto& [p, statics] = o;
+  auto& p = o.p;
+  TStatics& statics = o.statics;
   statics.exportText(p[2], g_silent);
   ctx.report(Json::Object{{"path", p[2]}},
              "statics written to " + p[2] + "\n" + problemsText(statics));
