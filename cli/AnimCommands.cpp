@@ -9,6 +9,7 @@
 #include "app/Image.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "models/Animation.h"
 
 namespace quillotide::cli {
@@ -65,9 +66,28 @@ AnimKind variantFor(const std::optional<AnimKind>& given, const std::string& ind
   return *chosen;
 }
 
-std::unique_ptr<TAnimation> modelFor(const std::optional<AnimKind>& given, const std::string& index,
-                                     const std::string& data) {
-  return makeAnimationModel(variantFor(given, index, data));
+// Opens the pair in the registry's owner as the family of its kind ("Anim" .. "Anim5"); the
+// registry holds the model, which writes every change into the files at once.
+TAnimation* openAnim(Registry& registry, AnimKind kind, const std::string& index,
+                     const std::string& data) {
+  switch (kind) {
+    case AnimKind::Anim2:
+      openFamily(registry, "Anim2", {index, data});
+      return registry.anim2.get();
+    case AnimKind::Anim3:
+      openFamily(registry, "Anim3", {index, data});
+      return registry.anim3.get();
+    case AnimKind::Anim4:
+      openFamily(registry, "Anim4", {index, data});
+      return registry.anim4.get();
+    case AnimKind::Anim5:
+      openFamily(registry, "Anim5", {index, data});
+      return registry.anim5.get();
+    case AnimKind::Anim:
+      break;
+  }
+  openFamily(registry, "Anim", {index, data});
+  return registry.animation.get();
 }
 
 // Opens the pair (or working copies of it, see changePairFiles) and runs a change on the model;
@@ -76,9 +96,8 @@ void changeAnim(const std::optional<AnimKind>& given, const PairTarget& target,
                 const std::vector<std::string>& p, const std::function<void(TAnimation&)>& change) {
   const AnimKind kind = variantFor(given, p[0], p[1]);
   changePairFiles(target, p[0], p[1], [&](const std::string& index, const std::string& data) {
-    auto model = makeAnimationModel(kind);
-    model->load(index, data);
-    change(*model);
+    Registry registry;
+    change(*openAnim(registry, kind, index, data));
   });
 }
 
@@ -98,8 +117,8 @@ int list(Args& args, Context& ctx) {
   const auto variant = variantOption(args);
   const bool all = args.flag("all");
   const auto p = args.positionals(2, 2);
-  auto model = modelFor(variant, p[0], p[1]);
-  model->load(p[0], p[1]);
+  Registry registry;
+  TAnimation* model = openAnim(registry, variantFor(variant, p[0], p[1]), p[0], p[1]);
   Json::Array rows;
   std::ostringstream text;
   const int count = model->bodyCount();
@@ -131,8 +150,8 @@ int list(Args& args, Context& ctx) {
 int show(Args& args, Context& ctx) {
   const auto variant = variantOption(args);
   const auto p = args.positionals(3, 3);
-  auto model = modelFor(variant, p[0], p[1]);
-  model->load(p[0], p[1]);
+  Registry registry;
+  TAnimation* model = openAnim(registry, variantFor(variant, p[0], p[1]), p[0], p[1]);
   const int body = bodyArg(p[2]);
   Json::Array slots;
   std::ostringstream text;
@@ -176,8 +195,8 @@ int preview(Args& args, Context& ctx) {
   const int offset = static_cast<int>(args.intOption("slot").value_or(0));
   const auto frame = args.intOption("frame").value_or(0);
   const auto p = args.positionals(4, 4);
-  auto model = modelFor(variant, p[0], p[1]);
-  model->load(p[0], p[1]);
+  Registry registry;
+  TAnimation* model = openAnim(registry, variantFor(variant, p[0], p[1]), p[0], p[1]);
   const int body = bodyArg(p[2]);
   const auto frames = model->slotFrames(body, offset);
   if (frame < 0 || frame >= static_cast<std::int64_t>(frames.size()))
@@ -197,8 +216,8 @@ int preview(Args& args, Context& ctx) {
 int exportBody(Args& args, Context& ctx) {
   const auto variant = variantOption(args);
   const auto p = args.positionals(4, 4);
-  auto model = modelFor(variant, p[0], p[1]);
-  model->load(p[0], p[1]);
+  Registry registry;
+  TAnimation* model = openAnim(registry, variantFor(variant, p[0], p[1]), p[0], p[1]);
   const int body = bodyArg(p[2]);
   Progress silent;
   AnimStrayReport stray;
@@ -281,8 +300,8 @@ int rebuild(Args& args, Context& ctx) {
   const auto variant = variantOption(args);
   const auto seed = args.intOption("seed");
   const auto p = args.positionals(4, 4);
-  auto model = modelFor(variant, p[0], p[1]);
-  model->load(p[0], p[1]);
+  Registry registry;
+  TAnimation* model = openAnim(registry, variantFor(variant, p[0], p[1]), p[0], p[1]);
   Random random;
   if (seed) random.seed(static_cast<std::uint64_t>(*seed));
   Progress silent;
