@@ -6,6 +6,7 @@
 #include "app/FileIO.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "models/Cliloc.h"
 #include "models/Tiledata.h"
 
@@ -32,9 +33,10 @@ int merge(Args& args, Context& ctx) {
   const auto layout = layoutOption(args);
   const FileTarget target = takeFileTarget(args);
   const auto p = args.positionals(2, 2);
-  TTiledata tiledata;
-  tiledata.load(p[0], layout);
-  // A missing cliloc file gives one of the tile names alone; one found under another case of its
+  Registry registry;
+  const TTiledata& tiledata = openTiledata(registry, p[0], layout);
+  // The cliloc file is no family of the owner of open files: it is read and written here. A
+  // missing cliloc file gives one of the tile names alone; one found under another case of its
   // name is merged into and keeps its name.
   const std::string source = clilocFilePath(p[1]);
   Cliloc cliloc = fileExists(source) ? loadCliloc(source) : Cliloc{};

@@ -12,6 +12,7 @@
 #include "app/FileIO.h"
 #include "app/Progress.h"
 #include "app/UopPair.h"
+#include "models/Tiledata.h"
 #include "registry/OpenFiles.h"
 #include "registry/Registry.h"
 
@@ -38,8 +39,7 @@ inline FamilyOps::Message openFamily(Registry& r, const std::string& id,
 // the family is not open, as its writer throws, or when the save could not run because another
 // family of the registry holds a target with edits of its own.
 inline FamilyOps::Message saveFamily(Registry& r, const std::string& id,
-                                     const std::vector<std::string>& targets,
-                                     Progress& progress) {
+                                     const std::vector<std::string>& targets, Progress& progress) {
   const std::vector<std::string> files = ownerPaths(targets);
   OpenFiles& owner = r.openFiles();
   if (const OpenFiles::Opened* o = owner.opened(id); o && o->paths.size() == files.size()) {
@@ -49,9 +49,9 @@ inline FamilyOps::Message saveFamily(Registry& r, const std::string& id,
   }
   // A family that takes containers writes the form its targets name.
   const FamilyOps* family = OpenFiles::family(id);
-  const std::optional<bool> asUop =
-      family && family->takesUop && !files.empty() ? std::optional<bool>(isUopPath(files[0]))
-                                                   : std::nullopt;
+  const std::optional<bool> asUop = family && family->takesUop && !files.empty()
+                                        ? std::optional<bool>(isUopPath(files[0]))
+                                        : std::nullopt;
   OpenFiles::FixedAnswer answers(OpenFiles::Answer::Cancel);
   const OpenFiles::SaveResult result =
       owner.saveAs(id, files, asUop, answers, progress, /*rebind=*/false);
@@ -63,6 +63,21 @@ inline FamilyOps::Message saveFamily(Registry& r, const std::string& id,
                                      const std::vector<std::string>& targets) {
   Progress silent;
   return saveFamily(r, id, targets, silent);
+}
+
+// Opens the tile data file in the registry's owner; the registry holds the model. The owner's
+// load lets the file choose its layout: a layout given on the command line is read by the model,
+// and the owner is told of the file it holds, so that its saves go the usual way. Throws as the
+// load does.
+inline TTiledata& openTiledata(Registry& r, const std::string& path,
+                               std::optional<TiledataLayout> layout) {
+  if (!layout) {
+    openFamily(r, "Tiledata", {path});  // reports a missing or short file in the usual words
+    return *r.tiledata;
+  }
+  r.tiledata->load(path, layout);
+  r.openFiles().adopt("Tiledata", {path}, {});
+  return *r.tiledata;
 }
 
 }  // namespace quillotide::cli

@@ -36,20 +36,6 @@ std::optional<TiledataLayout> layoutOption(Args& args) {
   throw UsageError("--layout takes 'older', 'newer' or 'auto', not '" + *l + "'.");
 }
 
-// Opens the file in the registry's owner; the registry holds the model. The owner's load lets
-// the file choose its layout: a layout given on the command line is read by the model, and the
-// owner is told of the file it holds, so that its saves go the usual way.
-TTiledata& openTiledata(Registry& r, const std::string& path,
-                        std::optional<TiledataLayout> layout) {
-  if (!layout) {
-    openFamily(r, "Tiledata", {path});  // reports a missing or short file in the usual words
-    return *r.tiledata;
-  }
-  r.tiledata->load(path, layout);
-  r.openFiles().adopt("Tiledata", {path}, {});
-  return *r.tiledata;
-}
-
 std::int64_t idArg(const std::string& text) { return parseIntArg(text, "ID"); }
 
 // Flags as "0x%x" (all 64 bits in the newer layout) plus the names of the bits set.
