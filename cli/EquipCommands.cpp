@@ -8,6 +8,7 @@
 
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "models/Animation.h"
 #include "models/Art.h"
 #include "models/EquipPatch.h"
@@ -79,26 +80,26 @@ int patch(Args& args, Context& ctx) {
   p.layer = layerOption(args);
   args.positionals(0, 0);
 
-  TGump gumps;
-  TArt art;
-  TProgress progress;
-  TAnimation animation;
-  TTiledata tiledata;
-  if (gumpFiles) gumps.load(gumpFiles->first, gumpFiles->second);
-  if (artFiles) art.load(artFiles->first, artFiles->second, StorageMode::Memory);
-  if (progressFiles) progress.load(progressFiles->first, progressFiles->second);
-  if (animFiles) animation.load(animFiles->first, animFiles->second);
-  if (tiledataFile) tiledata.load(*tiledataFile, layout);
+  // Each family given is opened in the registry's owner; a family not given stays unloaded.
+  Registry registry;
+  if (gumpFiles) openFamily(registry, "Gumps", {gumpFiles->first, gumpFiles->second});
+  if (artFiles) openFamily(registry, "Art", {artFiles->first, artFiles->second});
+  if (progressFiles)
+    openFamily(registry, "Progress", {progressFiles->first, progressFiles->second});
+  if (animFiles) openFamily(registry, "Anim", {animFiles->first, animFiles->second});
+  if (tiledataFile) openTiledata(registry, *tiledataFile, layout);
 
-  const EquipPatchResult r = patchEquipment(
-      p, {gumps, art, progress, animation, tiledata, animFiles ? animFiles->first : ""});
+  const EquipPatchResult r =
+      patchEquipment(p, {*registry.gumps, *registry.art, *registry.progress, *registry.animation,
+                         *registry.tiledata, animFiles ? animFiles->first : ""});
+  // The patch checked that every family it wrote into is open.
   const bool gumpModel =
       !p.gumpToProgress || (!p.femaleGumpPicture.empty() && !p.femaleGumpToProgress);
-  if (gumpModel) gumps.save(gumpFiles->first, gumpFiles->second);
-  if (!p.artToProgress) art.save(artFiles->first, artFiles->second);
+  if (gumpModel) saveFamily(registry, "Gumps", {gumpFiles->first, gumpFiles->second});
+  if (!p.artToProgress) saveFamily(registry, "Art", {artFiles->first, artFiles->second});
   if (p.gumpToProgress || p.femaleGumpToProgress || p.artToProgress)
-    progress.save(progressFiles->first, progressFiles->second);
-  tiledata.save(*tiledataFile);
+    saveFamily(registry, "Progress", {progressFiles->first, progressFiles->second});
+  saveFamily(registry, "Tiledata", {*tiledataFile});
 
   const auto hex = [](std::int64_t v) { return hexLabel(static_cast<std::uint32_t>(v)); };
   std::ostringstream text;
