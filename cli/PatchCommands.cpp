@@ -2,9 +2,10 @@
 #include "app/FileIO.h"
 #include "app/Image.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "cli/WorldArgs.h"
-#include "world/Map.h"
 #include "models/Radarcol.h"
+#include "world/Map.h"
 #include "world/RegionPatch.h"
 #include "world/WorldTools.h"
 
@@ -103,13 +104,14 @@ int radarMap(Args& args, Context& ctx) {
   const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(5, 5);
   const WorldSize size = sized.forFiles(p[0], p[1]);
-  TRadarcol radar;
-  radar.load(p[3]);
+  Registry registry;
+  openFamily(registry, "Radarcol", {p[3]});
+  // The world files are read block by block as streams, not held by a model.
   const auto map = WorldStream::openForReading(p[0]);
   const auto index = WorldStream::openForReading(p[1]);
   const auto data = WorldStream::openForReading(p[2]);
-  writeImageFile(p[4], worldRadarMap(*map, *index, *data, size.width, size.height, radar,
-                                     makePixel(0, 0, 0), {}));
+  writeImageFile(p[4], worldRadarMap(*map, *index, *data, size.width, size.height,
+                                     *registry.radarcol, makePixel(0, 0, 0), {}));
   ctx.report(Json::Object{{"path", p[4]}}, "Done.");
   return 0;
 }
@@ -132,8 +134,10 @@ int repair(Args& args, Context& ctx) {
   const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(3, 3);
   const WorldSize size = sized.forFiles(p[2], p[0]);
-  TMap map;
-  map.open(p[2], size.width, size.height);
+  Registry registry;
+  openFamily(registry, "Map", {p[2]}, OpenSize{size.width, size.height});
+  TMap& map = *registry.map;
+  // The statics pair is rewritten block by block in place, as streams no model holds.
   const auto index = WorldStream::openFile(p[0]);
   const auto data = WorldStream::openFile(p[1]);
   const StaticsRepair done = repairStatics(
