@@ -7,14 +7,15 @@
 #include "app/FileIO.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "cli/OpenArgs.h"
 #include "cli/WorldArgs.h"
 #include "models/Animation.h"
 #include "models/Art.h"
 #include "models/BatchTools.h"
 #include "models/Gump.h"
-#include "world/Statics.h"
 #include "models/Textures.h"
 #include "models/Tiledata.h"
+#include "world/Statics.h"
 
 namespace quillotide::cli {
 
@@ -71,32 +72,32 @@ Json failuresJson(const AutopatchResult& r) {
   return rows;
 }
 
-// The picture pair of a kind, loaded in memory, with the saves of its model.
-struct PicturePair {
-  TArt art;
-  TGump gumps;
-  TTextures textures;
-  BatchModels models;
+// The family of the owner of open files that holds a kind's picture pair.
+const char* pictureFamily(PictureKind kind) {
+  if (kind == PictureKind::Gumps) return "Gumps";
+  if (kind == PictureKind::Textures) return "Textures";
+  return "Art";
+}
 
-  PicturePair(PictureKind kind, const std::string& idx, const std::string& mul) {
-    if (kind == PictureKind::Gumps) {
-      gumps.load(idx, mul);
-      models.gumps = &gumps;
-    } else if (kind == PictureKind::Textures) {
-      textures.load(idx, mul, StorageMode::Memory);
-      models.textures = &textures;
-    } else {
-      art.load(idx, mul, StorageMode::Memory);
-      models.art = &art;
-    }
-  }
-  void save(PictureKind kind, const std::string& idx, const std::string& mul) const {
+// The picture pair of a kind, opened in memory through the owner of open files of a registry of
+// its own, and saved through it.
+struct PicturePair {
+  Registry registry;
+  BatchModels models;
+  const char* family;
+
+  PicturePair(PictureKind kind, const std::string& idx, const std::string& mul)
+      : family(pictureFamily(kind)) {
+    openFamily(registry, family, {idx, mul});
     if (kind == PictureKind::Gumps)
-      gumps.save(idx, mul);
+      models.gumps = registry.gumps.get();
     else if (kind == PictureKind::Textures)
-      textures.save(idx, mul);
+      models.textures = registry.textures.get();
     else
-      art.save(idx, mul);
+      models.art = registry.art.get();
+  }
+  void save(const std::string& idx, const std::string& mul) {
+    saveFamily(registry, family, {idx, mul});
   }
 };
 
@@ -116,9 +117,9 @@ int autopatchCommand(Args& args, Context& ctx) {
     // replace the targets only when every line applied.
     const PairTarget work{target.indexPath(idx), target.dataPath(mul)};
     changePairFiles(work, idx, mul, [&](const std::string& i, const std::string& m) {
-      TAnimation animation;
-      animation.load(i, m);
-      result = autopatch({.animation = &animation}, kind, list, silent);
+      Registry registry;
+      openFamily(registry, "Anim", {i, m});
+      result = autopatch({.animation = registry.animation.get()}, kind, list, silent);
       requireAllApplied();
     });
   } else {
@@ -129,7 +130,7 @@ int autopatchCommand(Args& args, Context& ctx) {
     PicturePair pair(pictureKind, idx, mul);
     result = autopatch(pair.models, kind, list, silent);
     requireAllApplied();
-    pair.save(pictureKind, target.indexPath(idx), target.dataPath(mul));
+    pair.save(target.indexPath(idx), target.dataPath(mul));
   }
   ctx.report(Json::Object{{"patched", result.patched}, {"failed", failuresJson(result)}},
              result.message());
@@ -162,29 +163,31 @@ int reindexCommand(Args& args, Context& ctx) {
   std::function<std::string(std::int64_t)> name = [](std::int64_t s) {
     return hexLabel(static_cast<std::uint32_t>(s));
   };
+  // The pair is opened through the owner of open files; its model writes the compacted copy.
+  Registry registry;
   if (kind == "anim") {
-    TAnimation animation;
-    animation.load(idx, mul);
+    openFamily(registry, "Anim", {idx, mul});
+    const TAnimation& animation = *registry.animation;
     runRebuild(options, [&](Progress& progress, Random& random, bool) {
       animation.rebuild(newIdx, newMul, progress, random);
       return std::vector<std::int64_t>{};
     });
   } else if (kind == "art") {
-    TArt art;
-    art.load(idx, mul, StorageMode::Memory);
+    openFamily(registry, "Art", {idx, mul});
+    const TArt& art = *registry.art;
     name = artRecordName;
     skipped = runRebuild(options, [&](Progress& progress, Random& random, bool skip) {
       return art.rebuild(newIdx, newMul, progress, random, skip);
     });
   } else if (kind == "gump") {
-    TGump gumps;
-    gumps.load(idx, mul);
+    openFamily(registry, "Gumps", {idx, mul});
+    const TGump& gumps = *registry.gumps;
     skipped = runRebuild(options, [&](Progress& progress, Random& random, bool skip) {
       return gumps.rebuild(newIdx, newMul, progress, random, skip);
     });
   } else if (kind == "texture") {
-    TTextures textures;
-    textures.load(idx, mul, StorageMode::Memory);
+    openFamily(registry, "Textures", {idx, mul});
+    const TTextures& textures = *registry.textures;
     skipped = runRebuild(options, [&](Progress& progress, Random& random, bool skip) {
       return textures.rebuild(newIdx, newMul, progress, random, skip);
     });
@@ -192,8 +195,8 @@ int reindexCommand(Args& args, Context& ctx) {
     const int w = width ? static_cast<int>(*width) : 6144;
     const int h = height ? static_cast<int>(*height) : 4096;
     checkWorldSize(w, h);
-    TStatics statics;
-    statics.open(idx, mul, w, h, StorageMode::Memory);
+    openFamily(registry, "Statics", {idx, mul}, OpenSize{w, h});
+    TStatics& statics = *registry.statics;
     Progress silent;
     statics.compact(newIdx, newMul, silent);
     for (const auto& problem : statics.takeProblems()) warnings += "\nwarning: " + problem;
@@ -231,14 +234,13 @@ int cutCommand(Args& args, Context& ctx) {
 int boundsCommand(Args& args, Context& ctx) {
   const auto p = args.positionals(4, 4);
   Bytes bytes;
+  Registry registry;
   if (p[0] == "art") {
-    TArt art;
-    art.load(p[1], p[2], StorageMode::Memory);
-    bytes = artBoundFile(art);
+    openFamily(registry, "Art", {p[1], p[2]});
+    bytes = artBoundFile(*registry.art);
   } else if (p[0] == "gump") {
-    TGump gumps;
-    gumps.load(p[1], p[2]);
-    bytes = gumpBoundFile(gumps);
+    openFamily(registry, "Gumps", {p[1], p[2]});
+    bytes = gumpBoundFile(*registry.gumps);
   } else {
     throw UsageError("Unknown kind '" + p[0] + "' (art|gump).");
   }
@@ -264,20 +266,18 @@ int reportLines(const std::vector<std::string>& lines, const std::vector<std::st
 
 int missingAnimsCommand(Args& args, Context& ctx) {
   const auto p = args.positionals(4, 5);
-  TGump gumps;
-  gumps.load(p[0], p[1]);
-  TAnimation animation;
-  animation.load(p[2], p[3]);
-  return reportLines(missingAnimLines(gumps, animation), p, 4, ctx);
+  Registry registry;
+  openFamily(registry, "Gumps", {p[0], p[1]});
+  openFamily(registry, "Anim", {p[2], p[3]});
+  return reportLines(missingAnimLines(*registry.gumps, *registry.animation), p, 4, ctx);
 }
 
 int missingArtAnimsCommand(Args& args, Context& ctx) {
   const auto p = args.positionals(3, 4);
-  TTiledata tiledata;
-  tiledata.load(p[0]);
-  TAnimation animation;
-  animation.load(p[1], p[2]);
-  return reportLines(artIdsWithMissingAnims(tiledata, animation), p, 3, ctx);
+  Registry registry;
+  openFamily(registry, "Tiledata", {p[0]});
+  openFamily(registry, "Anim", {p[1], p[2]});
+  return reportLines(artIdsWithMissingAnims(*registry.tiledata, *registry.animation), p, 3, ctx);
 }
 
 int markPixelsCommand(Args& args, Context& ctx) {
