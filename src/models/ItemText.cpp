@@ -1,5 +1,6 @@
 #include "models/ItemText.h"
 
+#include <cctype>
 #include <string>
 
 #include "app/Error.h"
@@ -93,17 +94,20 @@ void readTextItems(const std::vector<std::string>& lines, ItemTextDialect dialec
       continue;
     }
     if (l.kind != ItemTextLine::Kind::Key || inOtherSection) continue;
+    // Servers write keys in either case ("Color", "COLOR"): they are read without regard to it.
+    std::string key(l.name);
+    for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const auto number32 = [&](std::string_view what, ValueRange range) {
       const std::int32_t v = parseInt(l.value);
       requireInRange(number, what, v, range);
       return v;
     };
-    if (l.name == "ID") {
+    if (key == "ID") {
       current.id = sphere ? sphereHex(l.value) : parseInt(l.value);
       requireInRange(number, "the id", current.id, kIdRange);
-    } else if (rules.readHue && l.name == "Color") {
+    } else if (rules.readHue && key == "COLOR") {
       current.hue = number32("the hue", kHueRange);
-    } else if (sphere && l.name == "P") {
+    } else if (sphere && key == "P") {
       // "P=x,y" is what Sphere writes for height 0.
       const auto pieces = split(l.value, ",");
       if (pieces.size() < 2) throw Error("List index out of bounds (1)");
@@ -115,11 +119,11 @@ void readTextItems(const std::vector<std::string>& lines, ItemTextDialect dialec
       current.x = piece(0, "x", rules.position);
       current.y = piece(1, "y", rules.position);
       current.z = pieces.size() > 2 ? piece(2, "z", rules.height) : 0;
-    } else if (!sphere && l.name == "X") {
+    } else if (!sphere && key == "X") {
       current.x = number32("x", rules.position);
-    } else if (!sphere && l.name == "Y") {
+    } else if (!sphere && key == "Y") {
       current.y = number32("y", rules.position);
-    } else if (!sphere && l.name == "Z") {
+    } else if (!sphere && key == "Z") {
       current.z = number32("z", rules.height);
     }
   }

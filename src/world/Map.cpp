@@ -103,12 +103,15 @@ std::vector<MapIdRule> parseMapIdRules(const std::vector<std::string>& lines,
     if (fields.size() < 2) throw Error("List index out of bounds (1)");
     MapIdRule rule;
     const auto id = tryParseInt(fields[0]);
-    // An id wider than a tile id is as wrong as one that is no number.
-    if (id && *id >= 0 && *id <= 0xFFFF)
-      rule.id = static_cast<std::uint16_t>(*id);
-    else if (messages)
-      messages->push_back(
-          formatMessage("Bug in Zeile %d", {decimal(static_cast<std::int64_t>(n))}));
+    // An id wider than a tile id is as wrong as one that is no number. Such a line is skipped:
+    // run as tile 0 it would rewrite every cell of tile 0.
+    if (!id || *id < 0 || *id > 0xFFFF) {
+      if (messages)
+        messages->push_back(
+            formatMessage("Bug in Zeile %d", {decimal(static_cast<std::int64_t>(n))}));
+      continue;
+    }
+    rule.id = static_cast<std::uint16_t>(*id);
     rule.text = fields[1];
     rules.push_back(std::move(rule));
   }

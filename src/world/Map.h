@@ -60,7 +60,7 @@ struct MapIdRule {
 };
 
 // The rules of a "Change Map Ids" file: per line a tile id, one blank and the replacement list.
-// A line whose id does not parse (or lies outside 0 .. 0xFFFF) keeps id 0 and adds
+// A line whose id does not parse (or lies outside 0 .. 0xFFFF) is skipped and adds
 // "Bug in Zeile %d" (lines counted from 0) to
 // *messages; a line without a blank throws "List index out of bounds (1)".
 std::vector<MapIdRule> parseMapIdRules(const std::vector<std::string>& lines,

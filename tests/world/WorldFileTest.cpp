@@ -151,14 +151,20 @@ TEST(TWorldFile, SphereAndWscLinesAndRoundTrips) {
   EXPECT_EQ(errorOf([&] { sphere.loadLines({"[WORLDITEM 0G]"}, WorldTextFormat::Sphere51a); }),
             "'0xG' is not a valid integer value");
 
-  // WSC: keys in capitals are not recognised; the hue stays 0.
+  // WSC: keys are read in either case, as real saves write "COLOR".
   TWorldFile ws;
   EXPECT_EQ(ws.loadLines({"SECTION WORLDITEM 9", "{", "ID 5", "X 6", "Y 7", "Z -30", "COLOR 4", "}",
                           "SECTION WORLDITEM 1", "ID 8"},
                          WorldTextFormat::Wsc),
             2u);
   EXPECT_EQ(fields(ws.allItems()),
-            (std::vector<std::tuple<int, int, int, int, int>>{{5, 6, 7, -30, 0}, {8, 0, 0, 0, 0}}));
+            (std::vector<std::tuple<int, int, int, int, int>>{{5, 6, 7, -30, 4}, {8, 0, 0, 0, 0}}));
+  TWorldFile upper;
+  EXPECT_EQ(upper.loadLines({"[WORLDITEM 0B]", "P=1,2,3", "COLOR=0x5", "ID=0C"},
+                            WorldTextFormat::Sphere51a),
+            1u);
+  EXPECT_EQ(fields(upper.allItems()),
+            (std::vector<std::tuple<int, int, int, int, int>>{{0xC, 1, 2, 3, 5}}));
   EXPECT_EQ(errorOf([&] { ws.loadLines({"ID five"}, WorldTextFormat::Wsc); }),
             "'five' is not a valid integer value");
 }
