@@ -228,7 +228,7 @@ int exportBody(Args& args, Context& ctx) {
     stray = model->exportToDirectory(body, p[3], silent);
   }
   std::string text = "exported body " + label(body) + " to " + p[3];
-  if (stray) text += "\n" + stray.message();
+  if (stray) text.append("\n").append(stray.message());
   ctx.report(
       Json::Object{
           {"body", body}, {"target", p[3]}, {"kx", isKx(p[3])}, {"strayPixels", stray.strayPixels}},

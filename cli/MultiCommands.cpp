@@ -59,7 +59,11 @@ int list(Args& args, Context& ctx) {
                                 {"components", count},
                                 {"lookup", r.lookup},
                                 {"length", r.length}});
-    text << label(i) << (full ? " " + std::to_string(count) + " components\n" : " empty\n");
+    text << label(i);
+    if (full)
+      text << ' ' << count << " components\n";
+    else
+      text << " empty\n";
   }
   ctx.report(rows, text.str());
   return 0;
@@ -152,8 +156,10 @@ int remove(Args& args, Context& ctx) {
 // What a save into the MUL form left out, for the report.
 std::string droppedText(std::int64_t dropped) {
   if (dropped == 0) return {};
-  return "\n" + std::to_string(dropped) +
-         " cliloc lists were dropped: the MUL form has no place for them.";
+  std::string text = "\n";
+  text.append(std::to_string(dropped))
+      .append(" cliloc lists were dropped: the MUL form has no place for them.");
+  return text;
 }
 
 int save(Args& args, Context& ctx) {
@@ -169,7 +175,11 @@ int save(Args& args, Context& ctx) {
                    {"index", p[2]},
                    {"data", p[3]},
                    {"droppedClilocLists", dropped}},
-      "saved " + std::to_string(m.recordCount()) + " slots to " + where + droppedText(dropped));
+      std::string("saved ")
+          .append(std::to_string(m.recordCount()))
+          .append(" slots to ")
+          .append(where)
+          .append(droppedText(dropped)));
   return 0;
 }
 

@@ -252,7 +252,7 @@ int exportAnim(Args& args, Context& ctx) {
   }
   std::string text =
       "exported the patches of body " + hexLabel(static_cast<std::uint32_t>(body)) + " to " + p[2];
-  if (stray) text += "\n" + stray.message();
+  if (stray) text.append("\n").append(stray.message());
   ctx.report(Json::Object{{"body", body}, {"target", p[2]}, {"strayPixels", stray.strayPixels}},
              text);
   return 0;
