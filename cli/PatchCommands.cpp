@@ -103,6 +103,8 @@ int mapCopy(Args& args, Context& ctx) {
 int radarMap(Args& args, Context& ctx) {
   const WorldSizeArgs sized = takeWorldSize(args);
   const auto p = args.positionals(5, 5);
+  // A picture name without a known extension is refused before the world is drawn.
+  imageFormatOf(p[4]);
   const WorldSize size = sized.forFiles(p[0], p[1]);
   Registry registry;
   openFamily(registry, "Radarcol", {p[3]});

@@ -113,6 +113,13 @@ TEST(WorldToolCli, CopyMergeDeleteRepairAndRadarMapMatchTheCore) {
            a.files.staticsDataPath(), a.dir.file("radarcol.mul"), a.dir.file("radar.bmp")});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(readImageFile(a.dir.file("radar.bmp")).width, 32);
+  // A picture name without a known extension is refused before anything is read or drawn.
+  r = test::runCliWords({"map", "radar-map", a.files.mapPath(), a.files.staticsIndexPath(),
+                         a.files.staticsDataPath(), a.dir.file("no-radarcol.mul"),
+                         a.dir.file("radar.gif")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("unknown picture format"), std::string::npos) << r.err;
+  EXPECT_FALSE(fileExists(a.dir.file("radar.gif")));
 
   r = run({"statics", "repair", b.files.staticsIndexPath(), b.files.staticsDataPath(),
            b.files.mapPath(), "--json"});

@@ -256,7 +256,9 @@ void FeaturesPageTest::cutFileCopiesTheTypedSizeOrSaysWhyNot() {
   QCOMPARE(run.find<QLineEdit>("eCutFileName")->text(), run.path("big.mul"));
   typeInto(run, "eCutToSize", "0x4");
   clickStart(run, "Button8");
-  QCOMPARE(run.dialogs.messageTexts(), QStringList{"File cut."});
+  QCOMPARE(run.dialogs.messageTexts(),
+           QStringList{QStringLiteral("File cut.\nThe first 4 bytes are in %1; %2 is unchanged.")
+                           .arg(run.path("big.mul.new"), run.path("big.mul"))});
   QCOMPARE(readBytes(run.dir.file("big.mul.new")), (quillotide::Bytes{1, 2, 3, 4}));
 
   run.dialogs.clear();
@@ -325,6 +327,17 @@ void FeaturesPageTest::toolsTellWhichFileIsNotLoaded() {
   chooseKind(run, "Gumps", "cbExtract");
   clickStart(run, "btnExtractStart");
   QCOMPARE(run.dialogs.messageTexts().size(), 4);
+
+  // With tile data and animations loaded, the list of art ids is written and said where.
+  run.mainForm->useSampleSet(run.path("sample"));
+  run.dialogs.clear();
+  run.dialogs.answerSave(run.path("empty-ids.txt"));
+  clickStart(run, "Button18");
+  QVERIFY(quillotide::fileExists(run.dir.file("empty-ids.txt")));
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY2(run.dialogs.messageTexts().last().endsWith(
+               QStringLiteral("written to %1.").arg(run.path("empty-ids.txt"))),
+           qPrintable(run.dialogs.messageTexts().last()));
 }
 
 void FeaturesPageTest::reIndexOfTheStaticsCompactsThem() {

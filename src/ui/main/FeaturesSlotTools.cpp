@@ -435,8 +435,11 @@ void FeaturesSlotTools::createEmpty() {
 void FeaturesSlotTools::cutFile() {
   runAction(m_dialogs, [&] {
     const std::int32_t size = parseInt(str(m_cutToSize->text()));
-    quillotide::cutFile(str(m_cutFileName->text()), size);
-    m_dialogs.showMessage(QStringLiteral("File cut."));
+    const std::string written = quillotide::cutFile(str(m_cutFileName->text()), size);
+    // The file itself stays as it was: where the cut copy went is said.
+    m_dialogs.showMessage(QStringLiteral("File cut.\nThe first %1 bytes are in %2; %3 is unchanged.")
+                              .arg(size)
+                              .arg(QString::fromStdString(written), m_cutFileName->text()));
   });
 }
 
@@ -522,7 +525,10 @@ void FeaturesSlotTools::artIdsWithMissingAnims() {
                                         QStringLiteral("txt"), QStringLiteral("EmptyIDs.txt")});
   if (!path || path->isEmpty()) return;
   runAction(m_dialogs, [&] {
-    writeTextLines(str(*path), quillotide::artIdsWithMissingAnims(*r.tiledata, *r.animation));
+    const auto ids = quillotide::artIdsWithMissingAnims(*r.tiledata, *r.animation);
+    writeTextLines(str(*path), ids);
+    m_dialogs.showMessage(
+        QStringLiteral("%1 art ids without animations written to %2.").arg(ids.size()).arg(*path));
   });
 }
 

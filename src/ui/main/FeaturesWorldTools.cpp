@@ -447,15 +447,23 @@ void FeaturesWorldTools::worldRadarMap() {
         "The world radar map takes the world size of the opened map: load the map first."));
     return;
   }
-  // The picture is drawn from the files: edits of the loaded models are saved into them first,
-  // or left out, as the user answers; the models stay loaded.
-  if (!HeldFiles(m_main).readsFrom(
-          {settingsPath("Map"), settingsPath("StaticIdx"), settingsPath("StaticMul")}))
-    return;
+  // The picture is drawn from the files of the world open (the map's size is theirs), else those
+  // the Settings page names: edits of the loaded models are saved into them first, or left out,
+  // as the user answers; the models stay loaded.
+  const auto openOr = [&](const char* family, std::size_t i, const char* key) {
+    const OpenFiles::Opened* open = r.openFiles().opened(family);
+    return open && i < open->paths.size() ? open->paths[i] : settingsPath(key);
+  };
+  const std::string mapFile = openOr("Map", 0, "Map");
+  const std::string indexFile = openOr("Statics", 0, "StaticIdx");
+  const std::string staticsFile = openOr("Statics", 1, "StaticMul");
+  if (!HeldFiles(m_main).readsFrom({mapFile, indexFile, staticsFile})) return;
   runAction(m_dialogs, [&] {
-    const auto map = WorldStream::openForReading(settingsPath("Map"));
-    const auto index = WorldStream::openForReading(settingsPath("StaticIdx"));
-    const auto statics = WorldStream::openForReading(settingsPath("StaticMul"));
+    // A picture name without a known extension is refused before the world is drawn.
+    imageFormatOf(str(path));
+    const auto map = WorldStream::openForReading(mapFile);
+    const auto index = WorldStream::openForReading(indexFile);
+    const auto statics = WorldStream::openForReading(staticsFile);
     const QColor face = palette().color(QPalette::Button);
     const Bitmap32 picture = quillotide::worldRadarMap(
         *map, *index, *statics, width, height, *r.radarcol,
