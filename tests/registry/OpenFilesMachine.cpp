@@ -277,6 +277,12 @@ private:
       if (entry.is_regular_file()) m_stamps[entry.path().string()] = stampOf(entry.path().string());
   }
 
+  // Whether the family itself (not another one) holds one of the files.
+  bool holds(const std::string& id, const std::vector<std::string>& paths) {
+    const auto holders = m_registry.openFiles().holders(paths);
+    return std::count(holders.begin(), holders.end(), id) > 0;
+  }
+
   bool cancelled(const MachineStep& s) const { return s.answer == 2 && !m_questions.asked.empty(); }
 
   std::string run(const MachineStep& s, std::vector<std::string>& named) {
@@ -374,8 +380,7 @@ private:
         // does: it reads them, changes them and replaces them.
         if (s.folder == 2) return {};
         const auto paths = filesOf(f, s.folder, s.uop, s.viaLink);
-        const auto holders = owner.holders(paths);
-        const bool held = std::count(holders.begin(), holders.end(), f.id) > 0;
+        const bool held = holds(f.id, paths);
         const bool wasDirty = held && ref.unsaved();
         Content seen;
         const auto result = owner.runTool({{}, paths}, m_questions, [&] {
@@ -406,8 +411,7 @@ private:
       case Op::ToolRead: {
         if (s.folder == 2) return {};
         const auto paths = filesOf(f, s.folder, s.uop, s.viaLink);
-        const auto holders = owner.holders(paths);
-        const bool held = std::count(holders.begin(), holders.end(), f.id) > 0;
+        const bool held = holds(f.id, paths);
         const bool wasDirty = held && ref.unsaved();
         Content seen;
         const auto result = owner.runTool({paths, {}}, m_questions, [&] {

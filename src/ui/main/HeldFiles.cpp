@@ -110,12 +110,7 @@ bool HeldFiles::runTool(const OpenFiles::ToolFiles& files, const std::function<v
   bool ended = false;
   // The tool's own failure is shown by runAction; what could not be read again is said after.
   runAction(dialogs, [&] {
-    try {
-      result = owner.runTool(files, questions, tool);
-    } catch (...) {
-      result.ran = false;
-      throw;
-    }
+    result = owner.runTool(files, questions, tool);
     ended = result.ran;
   });
   for (const std::string& id : result.notReopened)
