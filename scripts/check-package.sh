@@ -3,7 +3,10 @@
 # quillotide-cli make-sample into a temporary folder and the installed quillotide (on the sample
 # set, then on its own settings) on a virtual display, where it must draw its window and exit
 # cleanly, keeping what it writes under the user's home; checks the manual pages, the menu entry
-# and the icons; runs lintian, whose errors fail the check; and removes the package again.
+# and the icons; runs lintian, whose errors fail the check; and removes the package again when the
+# check installed it. A quillotide package that was installed before the check is the user's: the
+# check installs the built one over it and leaves that installed, saying so, rather than remove
+# a program the user had.
 #
 #   bash scripts/check-package.sh build/release/quillotide_<version>_<arch>.deb
 set -euo pipefail
@@ -12,8 +15,16 @@ sudo_cmd=""
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 work="$(mktemp -d)"
+installed_version() {
+  dpkg-query -W -f='${Status} ${Version}' quillotide 2>/dev/null |
+    sed -n 's/^install ok installed //p'
+}
+before="$(installed_version)"
 cleanup() {
-  if dpkg-query -W -f='${Status}' quillotide 2>/dev/null | grep -q "install ok installed"; then
+  if [ -n "$before" ]; then
+    echo "quillotide $before was installed before this check: the checked package stays" \
+      "installed in its place ($(installed_version)); nothing was removed"
+  elif [ -n "$(installed_version)" ]; then
     $sudo_cmd apt-get remove -y -qq quillotide >/dev/null || true
   fi
   rm -rf "$work"
@@ -82,7 +93,9 @@ for f in /usr/bin/config.xml /usr/bin/sample; do
 done
 quillotide --help | grep -q "config.xml" || fail "quillotide --help does not say where"
 
-step "apt-get remove quillotide"
-$sudo_cmd apt-get remove -y -qq quillotide >/dev/null
-[ ! -e /usr/bin/quillotide ] || fail "/usr/bin/quillotide is still there after the removal"
+if [ -z "$before" ]; then
+  step "apt-get remove quillotide"
+  $sudo_cmd apt-get remove -y -qq quillotide >/dev/null
+  [ ! -e /usr/bin/quillotide ] || fail "/usr/bin/quillotide is still there after the removal"
+fi
 echo "package check passed: $(basename "$deb")"

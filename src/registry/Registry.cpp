@@ -130,6 +130,4 @@ Registry::~Registry() {
   progress.reset();
 }
 
-std::string defaultConfigPath() { return joinPath(executableDir(), "config.xml"); }
-
 }  // namespace quillotide

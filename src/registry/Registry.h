@@ -103,7 +103,4 @@ private:
   std::unique_ptr<OpenFiles> m_openFiles;
 };
 
-// "config.xml" in the directory of the executable.
-std::string defaultConfigPath();
-
 }  // namespace quillotide

@@ -713,9 +713,14 @@ std::optional<std::string> TStatics::searchId(const std::string& directory, cons
 
 std::string TStatics::removeDuplicates(Progress& progress) {
   requireLoaded();
-  Bytes index(static_cast<std::size_t>(m_index->size()));
-  m_index->read(0, index.data(), index.size());
-  Bytes data(static_cast<std::size_t>(m_data->size()));
+  Bytes index(m_index->bytes().begin(), m_index->bytes().end());
+  if (m_index->isFile()) {
+    index.resize(static_cast<std::size_t>(m_index->size()));
+    m_index->read(0, index.data(), index.size());
+  }
+  // The kept records are appended: a file of millions of statics is not first filled with zeros.
+  Bytes data;
+  data.reserve(static_cast<std::size_t>(m_data->size()));
   std::size_t end = 0;
   std::int64_t total = 0;
   std::int64_t kept = 0;
@@ -740,16 +745,20 @@ std::string TStatics::removeDuplicates(Progress& progress) {
               r.extra});
     // Blocks that share their records in the file are written once each, so the result may
     // outgrow the file it came from.
-    if (end + keep.size() * kRecordSize > data.size())
-      data.resize(std::max(data.size() * 2, end + keep.size() * kRecordSize));
+    data.resize(end + keep.size() * kRecordSize);
     for (auto it = keep.rbegin(); it != keep.rend(); ++it, end += kRecordSize)
       putStaticRecord(data.data() + end, **it);
   });
-  data.resize(end);
-  // Both new images are complete before either stream changes.
-  m_data->resize(data.size());
-  m_data->write(0, data);
-  m_index->write(0, index);
+  // Both new images are complete before either stream changes. Statics held in memory take the
+  // new images as they are, without a copy of each.
+  if (!m_index->isFile() && !m_data->isFile()) {
+    m_index = WorldStream::memory(std::move(index));
+    m_data = WorldStream::memory(std::move(data));
+  } else {
+    m_data->resize(data.size());
+    m_data->write(0, data);
+    m_index->write(0, index);
+  }
   if (m_mode == StorageMode::Memory && removed > 0) m_streamsChanged = true;
   return formatMessage("%d of %d static items deleted, %d left.",
                        {decimal(removed), decimal(total), decimal(kept)});

@@ -99,13 +99,22 @@ void DiffFormTest::browseStoresExistingFilesOnly() {
   QCOMPARE(run.dialogs.asked().last().filter, QStringLiteral("Map0.mul|Map0.mul;map0.mul;MAP0.MUL"));
   QCOMPARE(form->findChild<QLineEdit*>("eOrigMap0")->text(), run.path("map0.mul"));
   QCOMPARE(run.registry->config->getString("DiffOrigMap0"), run.dir.file("map0.mul"));
-  // A typed path is used but not stored.
+  // A typed path is kept as a browsed one is: on Enter, and on leaving the field for another.
   typePath(form, "eChangedMap0", run.path("typed.mul"));
-  QVERIFY(!run.registry->config->contains("DiffChangedMap0"));
+  QCOMPARE(run.registry->config->getString("DiffChangedMap0"), run.dir.file("typed.mul"));
+  form->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(form));
+  auto* origStatics = form->findChild<QLineEdit*>("eOrigStatics0");
+  origStatics->setFocus();
+  QTest::keyClicks(origStatics, run.path("statics0.mul"));
+  QTest::keyClick(origStatics, Qt::Key_Tab);
+  QCOMPARE(run.registry->config->getString("DiffOrigStatics0"), run.dir.file("statics0.mul"));
 
   // A fresh window fills its fields from the configuration.
   quillotide::ui::TDiffForm again(*run.mainForm);
   QCOMPARE(again.findChild<QLineEdit*>("eOrigMap0")->text(), run.path("map0.mul"));
+  QCOMPARE(again.findChild<QLineEdit*>("eChangedMap0")->text(), run.path("typed.mul"));
+  QCOMPARE(again.findChild<QLineEdit*>("eOrigStatics0")->text(), run.path("statics0.mul"));
 }
 
 void DiffFormTest::mapDiffCreatedAndAppliedGivesTheChangedMap() {

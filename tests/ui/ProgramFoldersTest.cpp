@@ -68,6 +68,7 @@ private slots:
   void installedCopyKeepsSettingsInTheUsersFolders();
   void installedCopyWritesTheSampleSetIntoTheUsersDataFolder();
   void unwritableProgramFolderCountsAsInstalled();
+  void anInstallUnderAPrefixOfItsOwnCountsAsInstalled();
   void helpAndAboutSayWhere();
   void pathsInTheHomeAreShownFromTilde();
 };
@@ -149,14 +150,44 @@ void ProgramFoldersTest::unwritableProgramFolderCountsAsInstalled() {
   QCOMPARE(folders.configDir, home.configDir());
 }
 
+void ProgramFoldersTest::anInstallUnderAPrefixOfItsOwnCountsAsInstalled() {
+  // "cmake --install --prefix ~/.local": a bin folder the user may write to, configured for
+  // another prefix, with the install's share folder beside it.
+  UserHome home;
+  TempDir prefix;
+  const std::string bin = prefix.file("bin");
+  QVERIFY(QDir().mkpath(QString::fromStdString(bin)));
+  QVERIFY(QDir().mkpath(QString::fromStdString(prefix.file("share/applications"))));
+  quillotide::test::writeText(prefix.file("share/applications/quillotide.desktop"), "[Desktop]");
+  const ProgramFolders folders = programFolders(bin, {"/usr/local/bin", "/usr/bin"});
+  QVERIFY(folders.installed);
+  QCOMPARE(folders.configDir, home.configDir());
+  QCOMPARE(folders.dataDir, home.dataDir());
+  {
+    Start start(folders, "--sample");
+    QVERIFY(start.startup->registry().art->isLoaded());
+  }
+  QVERIFY(folderIsEmpty(bin));
+  QVERIFY(quillotide::sample::sampleSetComplete(joinPath(home.dataDir(), "sample")));
+
+  // A folder that merely shares the prefix's name pattern, without the install's files, is a
+  // portable copy.
+  TempDir portable;
+  QVERIFY(QDir().mkpath(QString::fromStdString(portable.file("bin"))));
+  QVERIFY(QDir().mkpath(QString::fromStdString(portable.file("share/other"))));
+  QVERIFY(!programFolders(portable.file("bin"), {"/usr/local/bin"}).installed);
+}
+
 void ProgramFoldersTest::helpAndAboutSayWhere() {
   UserHome home;
   const QString help = QString::fromStdString(quillotide::ui::programHelp());
   QVERIFY(help.startsWith(QStringLiteral("Usage: quillotide")));
-  using quillotide::ui::shownPath;
-  QVERIFY2(help.contains(QString::fromStdString(shownPath(home.configDir()))), qPrintable(help));
-  QVERIFY2(help.contains(QString::fromStdString(shownPath(joinPath(home.dataDir(), "sample")))),
-           qPrintable(help));
+  // The manual page is written from this text on the builder's machine: it gives the documented
+  // defaults, never the folders of whoever runs it (this test's are temporary ones).
+  QVERIFY2(help.contains(QStringLiteral("~/.config/Quillotide")), qPrintable(help));
+  QVERIFY2(help.contains(QStringLiteral("~/.local/share/Quillotide/sample")), qPrintable(help));
+  QVERIFY2(!help.contains(QString::fromStdString(home.config.path())), qPrintable(help));
+  QVERIFY2(!help.contains(QString::fromStdString(home.data.path())), qPrintable(help));
   QCOMPARE(QString::fromStdString(quillotide::ui::programVersionLine()),
            QStringLiteral("quillotide %1\n").arg(QString::fromStdString(
                quillotide::programVersion())));

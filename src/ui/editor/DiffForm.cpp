@@ -97,6 +97,12 @@ TDiffForm::TDiffForm(TMainForm& main, QWidget* parent)
     edit->setText(QString::fromStdString(m_registry.config->getString(f.key)));
     edit->setMinimumWidth(320);
     connect(edit, &QLineEdit::textChanged, this, [this] { showFacet(); });
+    // A typed path is kept as a browsed one is, once the field is left or Enter is pressed.
+    connect(edit, &QLineEdit::editingFinished, this, [this, edit, key = f.key] {
+      const std::string typed = edit->text().trimmed().toStdString();
+      if (typed == m_registry.config->getString(key)) return;
+      runAction(m_dialogs, [&] { m_registry.config->setString(key, typed); });
+    });
     auto* browseButton = new QPushButton(QStringLiteral("..."), paths);
     browseButton->setObjectName(QStringLiteral("btn") + QLatin1String(f.name));
     connect(browseButton, &QPushButton::clicked, this,

@@ -1,8 +1,8 @@
 #pragma once
 // TDiffForm, the "Diff Tool" window: makes map and static diffs by comparing whole files, copies a
 // whole map or statics pair into diff form and applies diffs to the original files. Six path
-// fields with "..." browse buttons (each stored in its configuration key when chosen), and six
-// operation buttons that ask for the diff files through the dialog seam, run with the progress
+// fields with "..." browse buttons (each stored in its configuration key when chosen or typed), and
+// six operation buttons that ask for the diff files through the dialog seam, run with the progress
 // window and end with "%d Mapblocks patched." or "%d Staticblocks patched.". A facet choice (0 to
 // 5, stored) names the files (Map2.mul, Mapdifl2.mul, ... for facet 2); block numbers follow the
 // facet's world size for the original map and statics index, shown beside the choice (the size of

@@ -24,6 +24,16 @@ QString canonical(const std::string& dir) {
   return path.isEmpty() ? QDir::cleanPath(QString::fromStdString(dir)) : path;
 }
 
+// An install of any prefix (a package's /usr, "make install" into ~/.local) puts the menu entry
+// into share/applications and the documentation into share/doc/quillotide beside the program's
+// bin folder; a build folder or an unpacked portable copy has neither.
+bool hasInstallLayout(const QString& dir) {
+  const QDir share(dir + QStringLiteral("/../share"));
+  return QFileInfo::exists(share.filePath(QStringLiteral("quillotide"))) ||
+         QFileInfo::exists(share.filePath(QStringLiteral("doc/quillotide"))) ||
+         QFileInfo::exists(share.filePath(QStringLiteral("applications/quillotide.desktop")));
+}
+
 }  // namespace
 
 ProgramFolders ProgramFolders::beside(const std::string& programDir) {
@@ -38,7 +48,7 @@ ProgramFolders ProgramFolders::user() {
 ProgramFolders programFolders(const std::string& programDir,
                               const std::vector<std::string>& installedDirs) {
   const QString dir = canonical(programDir);
-  bool installed = !QFileInfo(dir).isWritable();
+  bool installed = !QFileInfo(dir).isWritable() || hasInstallLayout(dir);
   for (const std::string& installedDir : installedDirs)
     installed = installed || canonical(installedDir) == dir;
   return installed ? ProgramFolders::user() : ProgramFolders::beside(programDir);
@@ -57,7 +67,6 @@ std::string shownPath(const std::string& path) {
 }
 
 std::string programHelp() {
-  const ProgramFolders user = ProgramFolders::user();
   return "Usage: quillotide [--sample]\n"
          "  or:  quillotide --Worldeditor [--sample]\n"
          "  or:  quillotide --client DIR\n"
@@ -77,11 +86,12 @@ std::string programHelp() {
          "  --version      print the version and exit\n"
          "\n"
          "Files:\n"
-         "A copy run from a folder it can write to (a build of your own) keeps config.xml and\n"
-         "the folder \"sample\" beside the executable. An installed copy keeps config.xml in\n" +
-         shownPath(user.configDir) + " and the sample set in " +
-         shownPath(joinPath(user.dataDir, "sample")) +
-         ".\n"
+         "A copy run from its build folder, or from any folder it can write to that is not an\n"
+         "install, keeps config.xml and the folder \"sample\" beside the executable. An\n"
+         "installed copy (the package, or an install with a prefix of your own) keeps\n"
+         "config.xml in $XDG_CONFIG_HOME/Quillotide (by default ~/.config/Quillotide) and\n"
+         "the sample set in $XDG_DATA_HOME/Quillotide/sample (by default\n"
+         "~/.local/share/Quillotide/sample).\n"
          "The sample set keeps its own config.xml inside its folder. \"About...\" on the\n"
          "Settings page shows the folders of the running copy.\n"
          "\n"
