@@ -1,6 +1,7 @@
 #include "world/EditorScene.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "app/Error.h"
@@ -118,7 +119,7 @@ std::int32_t textureKey(const TItem& item, bool flat2D, std::uint32_t artId) {
 }
 
 std::int32_t drawHue(const TItem& item) {
-  if (item.selected) return -1;
+  if (item.selected & kHoverLook) return -1;
   return item.hue == 1 ? kHueOneReplacement : item.hue;
 }
 
@@ -220,59 +221,92 @@ int EditorScene::landAltitude(CellPos cell) const {
   }
 }
 
-void EditorScene::setOutline(std::vector<CellPos> cells, Pixel colour) {
-  m_outline = std::move(cells);
-  m_outlineColour = colour;
+std::array<std::pair<float, float>, 4> EditorScene::cornersOf(CellPos c, float inset) const {
+  TItem probe;
+  probe.x = static_cast<std::uint16_t>(c.x);
+  probe.y = static_cast<std::uint16_t>(c.y);
+  probe.kind = ItemKind::Land;
+  if (!m_flat2D) {
+    ++m_overlayReads;
+    probe.z = static_cast<std::int8_t>(landAltitude(c));
+  }
+  const ScreenAnchor at =
+      screenAnchor(probe, m_cx, m_cy, worldWidth(), worldHeight(), kCell, m_flat2D);
+  const float l = static_cast<float>(at.left);
+  const float t = static_cast<float>(at.top);
+  return {std::pair{l + kHalfCell, t + inset}, std::pair{l + kCell - inset, t + kHalfCell},
+          std::pair{l + kHalfCell, t + kCell - inset}, std::pair{l + inset, t + kHalfCell}};
 }
 
 std::vector<OverlayLine> EditorScene::overlayLines() const {
   std::vector<OverlayLine> lines;
-  const int w = worldWidth();
-  const int h = worldHeight();
-  // The diamond's corners of a cell at its land's altitude: top, right, bottom, left.
-  auto corners = [&](CellPos c, float inset) {
-    TItem probe;
-    probe.x = static_cast<std::uint16_t>(c.x);
-    probe.y = static_cast<std::uint16_t>(c.y);
-    probe.kind = ItemKind::Land;
-    probe.z = static_cast<std::int8_t>(m_flat2D ? 0 : landAltitude(c));
-    const ScreenAnchor at = screenAnchor(probe, m_cx, m_cy, w, h, kCell, m_flat2D);
-    const float l = static_cast<float>(at.left);
-    const float t = static_cast<float>(at.top);
-    return std::array<std::pair<float, float>, 4>{
-        std::pair{l + kHalfCell, t + inset}, std::pair{l + kCell - inset, t + kHalfCell},
-        std::pair{l + kHalfCell, t + kCell - inset}, std::pair{l + inset, t + kHalfCell}};
-  };
-  auto edge = [&](const std::array<std::pair<float, float>, 4>& k, int i, Pixel colour) {
-    const auto& a = k[static_cast<std::size_t>(i)];
-    const auto& b = k[static_cast<std::size_t>((i + 1) % 4)];
-    lines.push_back({a.first, a.second, b.first, b.second, colour});
-  };
+  m_overlayReads = 0;
   for (const CellMark& m : m_marks) {
     // Two diamonds, the cell's own and one inside it, so the mark stands out from a web.
     for (float inset : {0.0f, 5.0f}) {
-      const auto k = corners(m.cell, inset);
-      for (int i = 0; i < 4; ++i) edge(k, i, m.colour);
+      const auto k = cornersOf(m.cell, inset);
+      for (std::size_t i = 0; i < 4; ++i)
+        lines.push_back({k[i].first, k[i].second, k[(i + 1) % 4].first, k[(i + 1) % 4].second,
+                         m.colour});
     }
   }
-  if (!m_outline.empty()) {
-    std::unordered_map<std::uint64_t, bool> in;
-    auto key = [](int x, int y) {
-      return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(x)) << 32) |
-             static_cast<std::uint32_t>(y);
-    };
-    for (const CellPos& c : m_outline) in[key(c.x, c.y)] = true;
-    // Edges top-right, right-bottom, bottom-left, left-top face the cells north, east, south and
-    // west: only those towards a cell outside the set are drawn.
-    const int nx[4] = {0, 1, 0, -1};
-    const int ny[4] = {-1, 0, 1, 0};
-    for (const CellPos& c : m_outline) {
-      const auto k = corners(c, 0);
-      for (int i = 0; i < 4; ++i)
-        if (!in.count(key(c.x + nx[i], c.y + ny[i]))) edge(k, i, m_outlineColour);
-    }
-  }
+  if (m_outline) appendOutline(lines);
   return lines;
+}
+
+void EditorScene::appendOutline(std::vector<OverlayLine>& lines) const {
+  const BrushOutline& o = *m_outline;
+  const auto size = loadedWorldSize().value_or(std::pair{kCoordinateRange, kCoordinateRange});
+  // The cells that can show in the window: the box around its corner cells, widened by the
+  // cells an altitude of -128 .. 127 lifts or lowers a diamond across the window's edge.
+  constexpr std::int64_t kAltitudeMargin = (128 * kAltitudeStep) / kHalfCell + 2;
+  std::int64_t vx0 = INT64_MAX, vx1 = INT64_MIN, vy0 = INT64_MAX, vy1 = INT64_MIN;
+  for (const CellPos& c : viewCorners()) {
+    vx0 = std::min<std::int64_t>(vx0, c.x), vx1 = std::max<std::int64_t>(vx1, c.x);
+    vy0 = std::min<std::int64_t>(vy0, c.y), vy1 = std::max<std::int64_t>(vy1, c.y);
+  }
+  vy0 = std::max<std::int64_t>(vy0 - kAltitudeMargin, 0);
+  vy1 = std::min<std::int64_t>(vy1 + kAltitudeMargin, size.second - 1);
+  vx0 = std::max<std::int64_t>(vx0 - kAltitudeMargin, 0);
+  vx1 = std::min<std::int64_t>(vx1 + kAltitudeMargin, size.first - 1);
+  // The rows the brush covers in column x, within the world; empty when first > second.
+  const auto column = [&](std::int64_t x) -> std::pair<std::int64_t, std::int64_t> {
+    if (x < 0 || x >= size.first) return {1, 0};
+    const auto span = o.brush.columnSpan(x - o.centre.x);
+    if (!span) return {1, 0};
+    return {std::max<std::int64_t>(o.centre.y + span->first, 0),
+            std::min<std::int64_t>(o.centre.y + span->second, size.second - 1)};
+  };
+  const auto draw = [&](std::int64_t x, std::int64_t y, std::size_t side) {
+    const auto k = cornersOf({static_cast<int>(x), static_cast<int>(y)}, 0);
+    const auto& a = k[side];
+    const auto& b = k[(side + 1) % 4];
+    lines.push_back({a.first, a.second, b.first, b.second, o.colour});
+  };
+  // Edges 0 to 3 (top-right, right-bottom, bottom-left, left-top) face the cells north, east,
+  // south and west; an edge is drawn where that neighbour lies outside the brush. Runs are
+  // unbroken, so each column has one north and one south edge, and its west (east) edges are
+  // the part of its run the column before (after) does not cover.
+  const auto sideEdges = [&](std::int64_t x, std::pair<std::int64_t, std::int64_t> run,
+                             std::pair<std::int64_t, std::int64_t> beside, std::size_t side) {
+    const auto drawRows = [&](std::int64_t from, std::int64_t to) {
+      for (std::int64_t y = std::max(from, vy0); y <= std::min(to, vy1); ++y) draw(x, y, side);
+    };
+    if (beside.first > beside.second) {
+      drawRows(run.first, run.second);
+      return;
+    }
+    drawRows(run.first, std::min(run.second, beside.first - 1));
+    drawRows(std::max(run.first, beside.second + 1), run.second);
+  };
+  for (std::int64_t x = vx0; x <= vx1; ++x) {
+    const auto run = column(x);
+    if (run.first > run.second) continue;
+    if (run.first >= vy0 && run.first <= vy1) draw(x, run.first, 0);
+    if (run.second >= vy0 && run.second <= vy1) draw(x, run.second, 2);
+    sideEdges(x, run, column(x + 1), 1);
+    sideEdges(x, run, column(x - 1), 3);
+  }
 }
 
 bool EditorScene::changeSetting(bool& field, bool on) {
@@ -576,6 +610,7 @@ void EditorScene::prepare(std::int64_t now) {
     c.web = !object && m_showWeb;
     c.diamondWeb = !m_flat2D;
     c.altitudeText = !object && m_flat2D && m_showAltitudes;
+    c.inSelection = (item.selected & kSelectionLook) != 0;
     m_commands.push_back(c);
   }
   // Highest positions were collected first, so erasing in that order keeps the others valid.

@@ -18,6 +18,7 @@
 
 #include "app/Colour.h"
 #include "world/Item.h"
+#include "world/LandBrush.h"
 
 namespace quillotide {
 
@@ -76,6 +77,20 @@ struct OverlayLine {
   Pixel colour = 0;
 };
 
+// The land brush drawn under the mouse: its cells around `centre` that lie in the loaded world.
+struct BrushOutline {
+  LandBrush brush;
+  CellPos centre;
+  Pixel colour = 0;
+  bool operator==(const BrushOutline&) const = default;
+};
+
+// The looks of a drawn copy, bits of TItem::selected: the item under the mouse takes the
+// selection hue; the items of the selection are drawn with a cold tint, so each look says
+// one thing whether or not the other holds too.
+constexpr std::uint8_t kHoverLook = 1;
+constexpr std::uint8_t kSelectionLook = 2;
+
 // A marker on one cell: the first corner of a two-click tool.
 struct CellMark {
   CellPos cell;
@@ -89,7 +104,7 @@ ScreenAnchor screenAnchor(const TItem& item, int cx, int cy, int w, int h, int p
 // The texture cache key of an item: statics and items tile id (or the current frame's art id)
 // + 0xF000, land drawn from art its tile id, land drawn as a texture its tile id + 0x8000.
 std::int32_t textureKey(const TItem& item, bool flat2D, std::uint32_t artId);
-// The hue an item is drawn with: -1 when selected, 0x455 for hue 1, else its hue.
+// The hue an item is drawn with: -1 under the mouse (kHoverLook), 0x455 for hue 1, else its hue.
 std::int32_t drawHue(const TItem& item);
 
 // One picture ready for a texture: P(w) x P(h) pixels (powers of two), texels of pure white
@@ -124,6 +139,7 @@ struct DrawCommand {
   bool web = false;             // the cell outline is drawn
   bool diamondWeb = false;      // the outline is the whole diamond (3D), not two upper edges (2D)
   bool altitudeText = false;    // 2D mode: the altitude at (left + 10, top + 25)
+  bool inSelection = false;     // drawn with the selection's tint
   // Every window pixel of the quad is covered by the solid part of commands above it: drawing
   // it would change no pixel (its web and altitude text are still drawn).
   bool hidden = false;
@@ -185,14 +201,18 @@ public:
   // The loaded world's size in cells, or nullopt.
   std::optional<std::pair<int, int>> worldSize() const { return loadedWorldSize(); }
 
-  // Drawn over the world without a rebuild: markers on single cells, and the outer edge of a set
-  // of cells (the land brush under the mouse), each lifted to its land's altitude.
+  // Drawn over the world without a rebuild: markers on single cells, and the outer edge of the
+  // land brush under the mouse, each edge lifted to its cell's land altitude.
   void setMarks(std::vector<CellMark> marks) { m_marks = std::move(marks); }
   const std::vector<CellMark>& marks() const { return m_marks; }
-  void setOutline(std::vector<CellPos> cells, Pixel colour);
-  const std::vector<CellPos>& outline() const { return m_outline; }
+  void setOutline(std::optional<BrushOutline> outline) { m_outline = std::move(outline); }
+  const std::optional<BrushOutline>& outline() const { return m_outline; }
   // The lines of the marks and the outline for the current centre and zoom, in world pixels.
+  // Only the outline's edges near the window are made: the work follows the window and the
+  // brush's perimeter, never the brush's area.
   std::vector<OverlayLine> overlayLines() const;
+  // The land altitudes the last overlayLines read.
+  std::size_t overlayCellsRead() const { return m_overlayReads; }
 
   // What is drawn; each change requests a rebuild.
   void setShowMap(bool on);
@@ -292,6 +312,10 @@ private:
   Bitmap32 makePicture(const TItem& item, std::int32_t hue, std::uint32_t artId,
                        int pictureHeight) const;
   bool changeSetting(bool& field, bool on);
+  // The diamond's corners of a cell at its land's altitude (0 in the flat view), moved `inset`
+  // pixels inwards: top, right, bottom, left, in world pixels.
+  std::array<std::pair<float, float>, 4> cornersOf(CellPos cell, float inset) const;
+  void appendOutline(std::vector<OverlayLine>& lines) const;
 
   SceneSources m_sources;
   int m_clientWidth = 800;
@@ -331,8 +355,8 @@ private:
   std::vector<TItem> m_sortedItems;  // the storage the next sort writes into
   std::vector<std::uint8_t> m_covered;  // blocks of window pixels covered, while marking
   std::vector<CellMark> m_marks;
-  std::vector<CellPos> m_outline;
-  Pixel m_outlineColour = 0;
+  std::optional<BrushOutline> m_outline;
+  mutable std::size_t m_overlayReads = 0;
 };
 
 }  // namespace quillotide

@@ -33,6 +33,27 @@ bool LandBrush::covers(std::int64_t dx, std::int64_t dy) const {
   return ex * ex * h * h + ey * ey * w * w <= w * w * h * h;
 }
 
+std::optional<std::pair<std::int64_t, std::int64_t>> LandBrush::columnSpan(std::int64_t dx) const {
+  if (dx < lowOffset(width) || dx > highOffset(width)) return std::nullopt;
+  std::int64_t lo = lowOffset(height), hi = highOffset(height);
+  if (shape == BrushShape::Round) {
+    // The ellipse's rows in this column, estimated, then settled against covers() so that the
+    // run is exactly the cells covers() accepts.
+    const double ex = double(2 * dx - (lowOffset(width) + highOffset(width)));
+    const double w = double(width), h = double(height);
+    const double reach = h * std::sqrt(std::max(0.0, w * w - ex * ex)) / w;
+    const double middle = double(lowOffset(height) + highOffset(height));
+    lo = std::max(lo, static_cast<std::int64_t>(std::ceil((middle - reach) / 2)));
+    hi = std::min(hi, static_cast<std::int64_t>(std::floor((middle + reach) / 2)));
+    while (lo > lowOffset(height) && covers(dx, lo - 1)) --lo;
+    while (lo <= hi && !covers(dx, lo)) ++lo;
+    while (hi < highOffset(height) && covers(dx, hi + 1)) ++hi;
+    while (hi >= lo && !covers(dx, hi)) --hi;
+    if (lo > hi) return std::nullopt;
+  }
+  return std::pair{lo, hi};
+}
+
 std::vector<BrushCell> LandBrush::cells(int cx, int cy, int mapWidth, int mapHeight) const {
   std::vector<BrushCell> out;
   const std::int64_t x0 = std::max<std::int64_t>(0, cx + lowOffset(width));

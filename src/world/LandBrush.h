@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace quillotide {
@@ -27,6 +29,9 @@ struct BrushCell {
 struct LandBrush {
   // The largest size the tool window offers; larger square brushes come from the custom cursor.
   static constexpr int kMaxSize = 15;
+  // The longest side of a custom cursor: a land tool changes at most kMaxCustomSize squared
+  // cells in one step, each recorded for undo.
+  static constexpr int kMaxCustomSize = 255;
 
   BrushShape shape = BrushShape::Square;
   std::int64_t width = 1;
@@ -40,6 +45,10 @@ struct LandBrush {
 
   // Whether the brush centred on a cell covers the cell at offset (dx, dy) from it.
   bool covers(std::int64_t dx, std::int64_t dy) const;
+  // The offsets dy (lowest, highest) the brush covers in the column at offset dx, or nullopt
+  // when it covers none there. Every column (and every row) of a brush is one unbroken run, so
+  // its outline follows from the runs of the columns it crosses, whatever its area.
+  std::optional<std::pair<std::int64_t, std::int64_t>> columnSpan(std::int64_t dx) const;
   // The covered cells of a mapWidth x mapHeight map, x from the lowest to the highest (outer
   // loop) and y likewise. Cells outside the map are left out, so a huge square costs at most
   // the map itself.

@@ -57,6 +57,8 @@ std::optional<TItem> heldItem(const WorldModels& m, std::uint32_t owner, std::in
 // Group texts may name positions anywhere a 16-bit world reaches, relative to either end.
 constexpr ValueRange kGroupPosition{-0xFFFF, 0xFFFF};
 constexpr ValueRange kGroupHeight{-0xFF, 0xFF};
+// id, x, y, z, hue
+constexpr std::size_t kGroupValues = 5;
 
 }  // namespace
 
@@ -96,7 +98,12 @@ std::vector<GroupItem> parseGroupText(const std::string& text) {
     if (line.empty()) continue;
     TextItem p;
     try {
+      const std::size_t values = split(line, " ").size();
+      if (values < kGroupValues)
+        throw Error(formatMessage("'%s' holds %d of the 5 values of an item: id x y z hue.",
+                                  {line, std::to_string(values)}));
       p = readPlainWorldLine(line, i + 1, kGroupPosition, kGroupHeight);
+      requireInRange(i + 1, "the id", p.id, {0, kLastGroupId});
     } catch (const Error& e) {
       const std::string said = e.what();
       if (said.rfind("Line ", 0) == 0) throw;
@@ -200,7 +207,7 @@ void Selection::follow(const WorldModels& models) {
 void Selection::mark(std::vector<TItem>& copies, const WorldModels& models) {
   follow(models);
   for (TItem& it : copies)
-    if (ownerOf(it.kind) != kNoOwner && m_keys.contains(keyOf(it))) it.selected = 1;
+    if (ownerOf(it.kind) != kNoOwner && m_keys.contains(keyOf(it))) it.selected |= kSelectionLook;
 }
 
 std::vector<TItem> Selection::items(const WorldModels& models) {
@@ -238,18 +245,22 @@ BulkResult Selection::editEach(WorldEdits& edits, const std::string& label, Edit
   return result;
 }
 
+bool moveWithin(WorldEdits& edits, const TItem& item, int dx, int dy, int dz,
+                const WorldBounds& bounds, const std::string& label) {
+  if (!bounds.contains(std::int64_t(item.x) + dx, std::int64_t(item.y) + dy)) return false;
+  try {
+    edits.move(item, dx, dy, clampAltitude(std::int64_t(item.z) + dz) - item.z, label);
+  } catch (const Error&) {
+    // The owner keeps the item where it was; it counts as left out.
+    return false;
+  }
+  return true;
+}
+
 BulkResult Selection::move(WorldEdits& edits, int dx, int dy, int dz, const std::string& label) {
   const WorldBounds bounds = worldBoundsOf(edits.models());
   return editEach(edits, label, [&](const TItem& it) {
-    if (!bounds.contains(std::int64_t(it.x) + dx, std::int64_t(it.y) + dy)) return false;
-    try {
-      edits.move(it, dx, dy, clampAltitude(std::int64_t(it.z) + dz) - it.z, label);
-    } catch (const Error&) {
-      // The owner keeps the item where it was (a diff item cannot enter a block the diff does
-      // not hold); it counts as left out.
-      return false;
-    }
-    return true;
+    return moveWithin(edits, it, dx, dy, dz, bounds, label);
   });
 }
 

@@ -44,6 +44,15 @@ struct BulkResult {
 // empty text when none was left out.
 std::string leftOutMessage(std::size_t leftOut);
 
+// Moves one item by (dx, dy, dz), z clamped to -128 .. 127, when its new cell lies within the
+// bounds and its owner takes it there (a diff item cannot enter a block its diff does not hold);
+// false, with nothing changed, otherwise. Every move of the editor keeps to this rule.
+bool moveWithin(WorldEdits& edits, const TItem& item, int dx, int dy, int dz,
+                const WorldBounds& bounds, const std::string& label);
+
+// The highest tile id a group may place: the last static the tool windows offer.
+constexpr int kLastGroupId = 0x3FFF;
+
 // One item of a group, relative to the group's first item.
 struct GroupItem {
   std::uint16_t id = 0;
@@ -59,7 +68,8 @@ struct GroupItem {
 std::string groupText(const std::vector<TItem>& items, int groundZ);
 // Reads a group from text: lines of the plain world-file format, positions taken relative to the
 // first line (so a saved world file reads as a group too). Empty lines are skipped. A line that
-// does not parse throws Error naming the line ("Line %d: ..."); an empty text gives no items.
+// does not parse, lacks one of the five values or names an id above kLastGroupId throws Error
+// naming the line ("Line %d: ..."); an empty text gives no items.
 std::vector<GroupItem> parseGroupText(const std::string& text);
 
 // The positions in VisibleItems of the statics, world-file and diff items of the scene's last
@@ -81,8 +91,8 @@ public:
   // since are forgotten (their serials name other items now). Call it before adding items.
   void follow(const WorldModels& models);
 
-  // Sets the selected flag of every copy the selection holds, for drawing them tinted (the others
-  // keep theirs: the hovered item's highlight); follows the owners first.
+  // Sets kSelectionLook in every copy the selection holds, for drawing them tinted (the other
+  // bits stay: the hovered item's highlight); follows the owners first.
   void mark(std::vector<TItem>& copies, const WorldModels& models);
   // The selected items as their owners hold them now, in the order they were selected; items
   // deleted or gone are left out (and forgotten).

@@ -39,6 +39,7 @@ private slots:
   void goToTakesAPositionAndRefusesBadOnes();
   void aTwoClickToolsFirstCornerIsMarkedUntilDoneOrCancelled();
   void theLandBrushOutlineFollowsTheMouse();
+  void aCustomCursorIsCutToWhatOneStepCanChange();
   void theMapOverviewShowsTheWorldAndTheViewAndMovesIt();
 };
 
@@ -292,24 +293,50 @@ void EditorNavigationTest::theLandBrushOutlineFollowsTheMouse() {
   QWidget& maps = r.editor->toolWindows().mapTool();
   // No land tool: no outline.
   QTest::mouseMove(r.view(), EditorRun::cell(kC + 2, kC));
-  QVERIFY(scene.outline().empty());
+  QVERIFY(!scene.outline());
   QTest::mouseClick(maps.findChild<QAbstractButton*>("btnSetZ"), Qt::LeftButton);
   QTest::mouseClick(maps.findChild<QAbstractButton*>("btnCursor3x3"), Qt::LeftButton);
   r.activateEditor();
   QTest::mouseMove(r.view(), EditorRun::cell(kC + 4, kC) + QPoint(-15, 0));
-  QCOMPARE(scene.outline().size(), std::size_t(9));
-  const auto has = [&](int x, int y) {
-    return std::count(scene.outline().begin(), scene.outline().end(), CellPos{x, y}) == 1;
-  };
-  QVERIFY(has(kC + 3, kC - 1) && has(kC + 5, kC + 1));
+  QVERIFY(scene.outline());
+  QCOMPARE(scene.outline()->centre, (CellPos{kC + 4, kC}));
+  QCOMPARE(scene.outline()->brush, quillotide::LandBrush::ofReach(2, 2));
   QTest::mouseMove(r.view(), EditorRun::cell(kC - 4, kC) + QPoint(-15, 0));
-  QVERIFY(has(kC - 5, kC - 1) && !has(kC + 3, kC - 1));
+  QCOMPARE(scene.outline()->centre, (CellPos{kC - 4, kC}));
   QCOMPARE(scene.overlayLines().size(), std::size_t(12));
   // The brush's size set in the map tool is the outline's.
   QTest::mouseClick(maps.findChild<QAbstractButton*>("btnCursor1x1"), Qt::LeftButton);
   r.activateEditor();
   QTest::mouseMove(r.view(), EditorRun::cell(kC - 4, kC));
-  QCOMPARE(scene.outline().size(), std::size_t(1));
+  QCOMPARE(scene.outline()->brush.width, std::int64_t(1));
+  QCOMPARE(scene.overlayLines().size(), std::size_t(4));
+}
+
+void EditorNavigationTest::aCustomCursorIsCutToWhatOneStepCanChange() {
+  EditorRun r;
+  r.show();
+  // 2000 cells asked for: the cursor is cut to the longest a step takes, and the user is told.
+  r.run.dialogs.answerInput(QStringLiteral("2000"));
+  r.run.dialogs.answerInput(QStringLiteral("3"));
+  r.trigger(QStringLiteral("Set Custom Cursor"));
+  QCOMPARE(r.editor->landBrush().width, std::int64_t(quillotide::LandBrush::kMaxCustomSize));
+  QCOMPARE(r.editor->landBrush().height, std::int64_t(3));
+  QCOMPARE(r.run.dialogs.messageTexts(),
+           QStringList{QStringLiteral("A cursor is at most 255 cells long: a land tool changes at "
+                                      "most 255 x 255 cells in one step. 2000 was cut to 255.")});
+  // A brush of 2000 x 2000 all the same (as the map tool could set one) moves over the world:
+  // the outline is its edge in the window, not a list of its four million cells.
+  r.editor->setLandBrush({quillotide::BrushShape::Square, 2000, 2000});
+  r.editor->setEditorTool(22);
+  r.activateEditor();
+  auto& scene = r.editor->scene();
+  for (int step = 0; step < 5; ++step) {
+    QTest::mouseMove(r.view(), EditorRun::cell(kC + step, kC));
+    QVERIFY(scene.outline());
+    // The 64 x 64 map lies wholly inside the brush: its edge is the map's.
+    QVERIFY(scene.overlayLines().size() <= std::size_t(4 * 64));
+    QVERIFY(scene.overlayCellsRead() <= std::size_t(4 * 64));
+  }
 }
 
 void EditorNavigationTest::theMapOverviewShowsTheWorldAndTheViewAndMovesIt() {

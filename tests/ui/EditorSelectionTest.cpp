@@ -15,6 +15,9 @@
 #include "app/Progress.h"
 #include "ui/editor/EditorSelection.h"
 #include "ui/editor/FindPlacedForm.h"
+#include "ui/editor/HFSE.h"
+#include "ui/editor/MapForm.h"
+#include "ui/editor/SCFSE.h"
 #include "ui/editor/StaticToolForm.h"
 #include "ui/editor/ToolWindows.h"
 #include "world/Selection.h"
@@ -82,6 +85,11 @@ private slots:
   void aPasteOverTheEdgePlacesTheRestAndSaysHowManyWereLeftOut();
   void findPlacedListsTheItemsAndADoubleClickGoesThere();
   void aToolThatReplacesTheStaticsDropsWhatWasMadeOnThem();
+  void theFindListIsWalkedWithTheKeysWithoutChangingTheWorld();
+  void keysTypedIntoFieldsOfToolWindowsActThere();
+  void theItemUnderTheMouseAndTheSelectionLookApart();
+  void spaceReleasedOutsideTheEditorIsUpAgain();
+  void aLargePasteIsPlacedOnlyWhenTheUserSaysSo();
 };
 
 void EditorSelectionTest::clicksSelectCtrlClicksAddAndRemoveEscClears() {
@@ -326,6 +334,206 @@ void EditorSelectionTest::aToolThatReplacesTheStaticsDropsWhatWasMadeOnThem() {
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line.center());
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, line.center());
   QCOMPARE(r.selected(), std::size_t(1));
+}
+
+namespace {
+
+// Shows a tool window, makes it the active one and gives the widget the keys.
+void focusIn(QWidget& window, QWidget* widget) {
+  window.show();
+  window.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+  QVERIFY(widget);
+  widget->setFocus();
+  QTRY_VERIFY(widget->hasFocus());
+}
+
+// Where every static and world-file item stands, with its colour.
+std::vector<std::tuple<int, int, int, int>> worldNow(SelectRun& r) {
+  std::vector<std::tuple<int, int, int, int>> out;
+  for (const TItem& it : r.run.registry->statics->getItemsInRect(0, 63, 0, 63))
+    if (!it.deleted) out.emplace_back(it.x, it.y, it.z, it.hue);
+  for (const TItem& it : r.run.registry->worldFile->items())
+    if (!it.deleted) out.emplace_back(it.x, it.y, it.z, it.hue);
+  return out;
+}
+
+}  // namespace
+
+void EditorSelectionTest::theFindListIsWalkedWithTheKeysWithoutChangingTheWorld() {
+  SelectRun r;
+  r.run.registry->worldFile->add(EditorWorld::kPost, 10, 50, 4, 7);
+  r.trigger(QStringLiteral("Find placed\u2026"));
+  quillotide::ui::TFindPlacedForm& form = r.editor->selection().findForm();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  auto* field = form.findChild<QLineEdit*>(QStringLiteral("eFind"));
+  focusIn(form, field);
+  QTest::keyClicks(field, QStringLiteral("0x1"));
+  QTest::keyClick(field, Qt::Key_Enter);
+  auto* list = form.findChild<QListView*>(QStringLiteral("lbFound"));
+  QCOMPARE(list->model()->rowCount(), 3);
+  focusIn(form, list);
+
+  // Enter on the first line goes there as a double-click does: the post on 32,32 is selected.
+  QTest::keyClick(list, Qt::Key_Home);
+  QTest::keyClick(list, Qt::Key_Enter);
+  QCOMPARE(r.selected(), std::size_t(1));
+  const auto before = worldNow(r);
+  const auto centre = std::pair(r.editor->scene().centreX(), r.editor->scene().centreY());
+
+  // The arrows, Page Up and Down, Delete and Esc walk the list and leave the world, the view
+  // and the item just found alone.
+  QTest::keyClick(list, Qt::Key_Down);
+  QCOMPARE(list->currentIndex().row(), 1);
+  QTest::keyClick(list, Qt::Key_PageUp);
+  QCOMPARE(list->currentIndex().row(), 0);
+  QTest::keyClick(list, Qt::Key_PageDown);
+  QTest::keyClick(list, Qt::Key_Up);
+  QTest::keyClick(list, Qt::Key_Down);
+  QCOMPARE(list->currentIndex().row(), 2);
+  QTest::keyClick(list, Qt::Key_Delete);
+  QTest::keyClick(list, Qt::Key_Escape);
+  QCOMPARE(worldNow(r), before);
+  QCOMPARE(std::pair(r.editor->scene().centreX(), r.editor->scene().centreY()), centre);
+  QCOMPARE(r.selected(), std::size_t(1));
+  QVERIFY(!r.editor->undoStack().canUndo());
+
+  // Enter on the third line goes to the world-file item.
+  QTest::keyClick(list, Qt::Key_Return);
+  QCOMPARE(r.editor->scene().centreX(), 10);
+  QCOMPARE(r.editor->scene().centreY(), 50);
+  const auto chosen = r.editor->selection().selection().items(r.editor->worldEdits().models());
+  QCOMPARE(chosen.size(), std::size_t(1));
+  QCOMPARE(chosen.front().kind, ItemKind::WorldUnwritten);
+  QCOMPARE(worldNow(r), before);
+}
+
+void EditorSelectionTest::keysTypedIntoFieldsOfToolWindowsActThere() {
+  SelectRun r;
+  r.selectBoth();
+  const auto before = worldNow(r);
+  const auto centre = std::pair(r.editor->scene().centreX(), r.editor->scene().centreY());
+  auto& windows = r.editor->toolWindows();
+
+  // The map overview's X and the static tool's move step: Page Up and Down, the arrows and Home
+  // stay in the field.
+  QWidget& overview = windows.mapOverview();
+  auto* x = overview.findChild<QLineEdit*>(QStringLiteral("eX"));
+  focusIn(overview, x);
+  for (const Qt::Key key : {Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Up, Qt::Key_Down})
+    QTest::keyClick(x, key);
+  QWidget& tool = windows.staticTool();
+  auto* step = tool.findChild<QLineEdit*>(QStringLiteral("eMove"));
+  focusIn(tool, step);
+  QTest::keyClick(step, Qt::Key_PageUp);
+  QTest::keyClick(step, Qt::Key_Down);
+  // The hue chooser's index field.
+  QWidget& hues = windows.hueChooser();
+  auto* index = hues.findChild<QLineEdit*>(QStringLiteral("eFarbIndex"));
+  focusIn(hues, index);
+  QTest::keyClick(index, Qt::Key_PageDown);
+  QCOMPARE(worldNow(r), before);
+  QCOMPARE(std::pair(r.editor->scene().centreX(), r.editor->scene().centreY()), centre);
+
+  // The static chooser: Esc in "Go to:" keeps the selection; Ctrl+C in the grid does not copy
+  // the world's selection.
+  QWidget& chooser = windows.staticChooser();
+  auto* goTo = chooser.findChild<QLineEdit*>(QStringLiteral("eGoTo"));
+  focusIn(chooser, goTo);
+  QTest::keyClick(goTo, Qt::Key_Escape);
+  QCOMPARE(r.selected(), std::size_t(2));
+  QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+  auto* grid = chooser.findChild<QWidget*>(QStringLiteral("dgStatics"));
+  focusIn(chooser, grid);
+  QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+  QVERIFY(r.run.dialogs.messageTexts().isEmpty());
+
+  // Undo still reaches the world from a grid or list (a field keeps Ctrl+Z for its own text).
+  focusIn(tool, step);
+  QTest::mouseClick(tool.findChild<QAbstractButton*>(QStringLiteral("btnMoveDown")),
+                    Qt::LeftButton);
+  QVERIFY(worldNow(r) != before);
+  focusIn(chooser, grid);
+  QTest::keyClick(grid, Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(worldNow(r), before);
+}
+
+void EditorSelectionTest::theItemUnderTheMouseAndTheSelectionLookApart() {
+  SelectRun r;
+  r.click(EditorRun::post(32, 32));
+  r.click(EditorRun::post(34, 34), Qt::ControlModifier);
+  QCOMPARE(r.selected(), std::size_t(2));
+  // Ctrl+click takes 34,34 out again; the mouse stays on it.
+  r.click(EditorRun::post(34, 34), Qt::ControlModifier);
+  QCOMPARE(r.selected(), std::size_t(1));
+  r.editor->view()->prepareIfNeeded();
+  const TItem* out = r.visible(ItemKind::Static, 34, 34);
+  const TItem* in = r.visible(ItemKind::Static, 32, 32);
+  QVERIFY(out && in);
+  // Under the mouse: the selection hue, no tint of the selection. Selected: its own colours
+  // under the selection's tint.
+  QCOMPARE(quillotide::drawHue(*out), -1);
+  QVERIFY(quillotide::drawHue(*in) != -1);
+  const auto command = [&](const TItem* item) {
+    for (const quillotide::DrawCommand& c : r.editor->scene().commands())
+      if (c.serial == item->serial) return c;
+    return quillotide::DrawCommand{};
+  };
+  QVERIFY(command(in).inSelection);
+  QVERIFY(!command(out).inSelection);
+  // Both looks at once on a selected item under the mouse; neither once the mouse leaves.
+  r.click(EditorRun::post(32, 32), Qt::ControlModifier);
+  r.click(EditorRun::post(32, 32), Qt::ControlModifier);
+  r.editor->view()->prepareIfNeeded();
+  QCOMPARE(quillotide::drawHue(*r.visible(ItemKind::Static, 32, 32)), -1);
+  QVERIFY(command(r.visible(ItemKind::Static, 32, 32)).inSelection);
+  QTest::mouseMove(r.view(), EditorRun::cell(40, 40));
+  r.editor->view()->prepareIfNeeded();
+  QCOMPARE(r.visible(ItemKind::Static, 34, 34)->selected, std::uint8_t(0));
+}
+
+void EditorSelectionTest::spaceReleasedOutsideTheEditorIsUpAgain() {
+  SelectRun r;
+  // Space goes down in the editor and up while another window has the keys.
+  QTest::keyPress(r.editor.get(), Qt::Key_Space);
+  QWidget& tool = r.editor->toolWindows().staticTool();
+  tool.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&tool));
+  QTest::keyRelease(&tool, Qt::Key_Space);
+  r.activateEditor();
+  // A click selects again, no pan.
+  const auto centre = std::pair(r.editor->scene().centreX(), r.editor->scene().centreY());
+  QTest::mouseMove(r.view(), EditorRun::post(32, 32));
+  QTest::mousePress(r.view(), Qt::LeftButton, {}, EditorRun::post(32, 32));
+  QTest::mouseMove(r.view(), EditorRun::post(32, 32) + QPoint(60, 40));
+  QTest::mouseRelease(r.view(), Qt::LeftButton, {}, EditorRun::post(32, 32) + QPoint(60, 40));
+  QCOMPARE(r.selected(), std::size_t(1));
+  QCOMPARE(std::pair(r.editor->scene().centreX(), r.editor->scene().centreY()), centre);
+}
+
+void EditorSelectionTest::aLargePasteIsPlacedOnlyWhenTheUserSaysSo() {
+  SelectRun r;
+  QString text;
+  for (int i = 0; i < 5001; ++i) text += QStringLiteral("0x1 %1 0 0 0x0\n").arg(i % 10);
+  QGuiApplication::clipboard()->setText(text);
+  QTest::mouseMove(r.view(), EditorRun::cell(30, 30));
+  r.run.dialogs.answerQuestion(QStringLiteral("Cancel"));
+  r.key(Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(r.run.registry->worldFile->size(), std::size_t(0));
+  r.run.dialogs.answerQuestion(QStringLiteral("Paste"));
+  r.key(Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(r.run.registry->worldFile->size(), std::size_t(5001));
+  // Ids the tool windows refuse, and a line short of values, are refused with their line.
+  QGuiApplication::clipboard()->setText(QStringLiteral("0x1 0 0 0 0x0\n0x4000 1 0 0 0x0\n"));
+  r.key(Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(r.run.dialogs.messageTexts().last(),
+           QStringLiteral("Line 2: the id 16384 does not fit (0 to 16383)."));
+  QGuiApplication::clipboard()->setText(QStringLiteral("0x1 0 0\n"));
+  r.key(Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(r.run.dialogs.messageTexts().last(),
+           QStringLiteral("Line 1: '0x1 0 0' holds 3 of the 5 values of an item: id x y z hue."));
+  QCOMPARE(r.run.registry->worldFile->size(), std::size_t(5001));
 }
 
 QTEST_MAIN(EditorSelectionTest)

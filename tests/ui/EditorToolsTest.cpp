@@ -13,6 +13,7 @@
 #include "world/WorldFile.h"
 #include "support/EditorWorld.h"
 #include "ui/editor/EditorTools.h"
+#include "ui/editor/EditorView.h"
 #include "ui/editor/SEditorForm.h"
 
 using quillotide::ItemKind;
@@ -137,6 +138,8 @@ private slots:
   void tileFillsTheRectangleColumnByColumn();
   void movesFollowTheScreenDirectionsAndClampAltitudes();
   void anAreaMoveTakesTwoClicksAndMayTestTheId();
+  void bothMovesPlaceWhatStaysInsideAndCountTheRest();
+  void theStatusFollowsEveryChangeUnderAStillMouse();
   void nukeDeletesOrRecoloursWhatPassesItsTests();
   void idAndColourToolsReachTheOwnerAndLeaveLandAlone();
   void infoShowsTheItemAndEndsDragging();
@@ -263,6 +266,64 @@ void EditorToolsTest::anAreaMoveTakesTwoClicksAndMayTestTheId() {
   QCOMPARE(statics.item(post)->x, std::uint16_t(kC));
   QCOMPARE(statics.item(floor)->x, std::uint16_t(kC + 2));
   QCOMPARE(statics.item(far)->x, std::uint16_t(kC + 2));  // (34,34) lies outside
+}
+
+void EditorToolsTest::bothMovesPlaceWhatStaysInsideAndCountTheRest() {
+  ToolRun r;
+  auto& world = *r.run.registry->worldFile;
+  world.add(EditorWorld::kPost, 0, 10, 0, 0);
+  world.add(EditorWorld::kPost, 0, 20, 0, 0);
+  world.add(EditorWorld::kPost, 1, 20, 0, 0);
+  world.add(EditorWorld::kPost, 2, 20, 0, 0);
+  r.editor->setViewCentre(4, 15);
+  r.rebuild();
+  // One item moved left from x 0 would leave the world: it stays, and the message says so.
+  const std::int32_t edge = r.serial(ItemKind::WorldUnwritten, 0, 10);
+  r.click(7, edge);
+  QCOMPARE(r.worldItems()[0].x, std::uint16_t(0));
+  QCOMPARE(r.editor->findVisibleItem(edge)->x, std::uint16_t(0));
+  QCOMPARE(r.run.dialogs.messageTexts(),
+           QStringList{QStringLiteral("1 item was left out: it would lie outside the world.")});
+  QVERIFY(!r.editor->undoStack().canUndo());
+  // The area move two cells left over x 0 .. 3: the item on x 2 goes to 0, the two that would
+  // leave stay, one message counts them; the step takes back what moved.
+  r.in.area = true;
+  r.in.move = "2";
+  r.click(7, r.serial(ItemKind::Land, 0, 19));
+  r.click(7, r.serial(ItemKind::Land, 3, 21));
+  const auto items = r.worldItems();
+  QCOMPARE(std::tuple(int(items[1].x), int(items[2].x), int(items[3].x)), std::tuple(0, 1, 0));
+  QCOMPARE(r.run.dialogs.messageTexts().last(),
+           QStringLiteral("2 items were left out: they would lie outside the world."));
+  QCOMPARE(r.run.dialogs.messageTexts().size(), 2);
+  QVERIFY(!r.editor->undoStack().inGroup());
+  r.editor->undo();
+  QCOMPARE(r.worldItems()[3].x, std::uint16_t(2));
+}
+
+void EditorToolsTest::theStatusFollowsEveryChangeUnderAStillMouse() {
+  ToolRun r;
+  r.show();
+  // The middle of cell 36,36 at altitude 0 (zoom 1, centred on 32,32, 800 x 600).
+  const QPoint at((36 - 36) * 22 + 400, (36 + 36 - 2 * kC) * 22 + 322);
+  QTest::mouseMove(r.editor->view(), at);
+  const auto cellText = [&] { return r.editor->statusText(2).section(QStringLiteral("   "), 0, 0); };
+  QCOMPARE(cellText(), QStringLiteral("Cell: 36,36,0"));
+  // Raise, Set Z and undo and redo, the mouse never moving: the status shows each altitude.
+  r.in.mapUpDown = "3";
+  r.editor->setEditorTool(22);
+  QTest::mouseClick(r.editor->view(), Qt::LeftButton, {}, at);
+  QCOMPARE(r.altitude(36, 36), 3);
+  QCOMPARE(cellText(), QStringLiteral("Cell: 36,36,3"));
+  QVERIFY(r.editor->statusText(0).contains(QStringLiteral("Pos: 36,36,3")));
+  r.in.mapUpDown = "-2";
+  r.editor->setEditorTool(24);
+  QTest::mouseClick(r.editor->view(), Qt::LeftButton, {}, at);
+  QCOMPARE(cellText(), QStringLiteral("Cell: 36,36,-2"));
+  QTest::keyClick(r.editor.get(), Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(cellText(), QStringLiteral("Cell: 36,36,3"));
+  QTest::keyClick(r.editor.get(), Qt::Key_Y, Qt::ControlModifier);
+  QCOMPARE(cellText(), QStringLiteral("Cell: 36,36,-2"));
 }
 
 void EditorToolsTest::nukeDeletesOrRecoloursWhatPassesItsTests() {

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <set>
+
 #include "support/EditorWorld.h"
 #include "world/EditorScene.h"
 
@@ -103,16 +107,87 @@ TEST(EditorNavigation, MarksAndTheOutlineAreLinesOnTheirCellsAtTheLandsAltitude)
   EXPECT_FLOAT_EQ(scene.overlayLines()[0].y0, 300 + 22 - 20);
   // A 3 x 3 outline has its 12 outer edges, none between its cells.
   scene.setMarks({});
-  std::vector<CellPos> block;
-  for (int dx = -1; dx <= 1; ++dx)
-    for (int dy = -1; dy <= 1; ++dy) block.push_back({kC - 5 + dx, kC + dy});
-  scene.setOutline(block, 0xFFFFFFFFu);
+  scene.setOutline(BrushOutline{LandBrush::ofReach(2, 2), {kC - 5, kC}, 0xFFFFFFFFu});
   lines = scene.overlayLines();
   EXPECT_EQ(lines.size(), 12u);
   // Marks and outlines need no rebuild of the items.
   scene.prepare(0);
-  scene.setOutline({}, 0);
+  scene.setOutline(std::nullopt);
   EXPECT_FALSE(scene.rebuildRequested());
+}
+
+// The outline's edges as the brush's cells give them: every edge of a cell whose neighbour on
+// that side is not a cell of the brush on the map, as a sorted list of end points.
+std::vector<std::array<float, 4>> edgesOfCells(const EditorScene& scene, const BrushOutline& o,
+                                               int side) {
+  // A mark draws its cell's diamond first, edges 0 to 3 in order.
+  EditorScene probe(scene.sources());
+  probe.setViewCentre(scene.centreX(), scene.centreY());
+  std::vector<std::array<float, 4>> out;
+  const auto cells = o.brush.cells(o.centre.x, o.centre.y, side, side);
+  std::set<std::pair<int, int>> in;
+  for (const BrushCell& c : cells) in.insert({c.x, c.y});
+  const int nx[4] = {0, 1, 0, -1};
+  const int ny[4] = {-1, 0, 1, 0};
+  for (const BrushCell& c : cells)
+    for (int i = 0; i < 4; ++i) {
+      if (in.count({c.x + nx[i], c.y + ny[i]})) continue;
+      probe.setMarks({{{c.x, c.y}, o.colour}});
+      const auto l = probe.overlayLines()[static_cast<std::size_t>(i)];
+      out.push_back({l.x0, l.y0, l.x1, l.y1});
+    }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::vector<std::array<float, 4>> sortedLines(const std::vector<OverlayLine>& lines) {
+  std::vector<std::array<float, 4>> out;
+  for (const OverlayLine& l : lines) out.push_back({l.x0, l.y0, l.x1, l.y1});
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+TEST(EditorNavigation, TheOutlineIsTheEdgeOfTheBrushCellsOnTheMap) {
+  EditorWorld world(64, {}, [](int x, int y) {
+    return CellSpec{EditorWorld::kRedLand, static_cast<std::int8_t>((x * 7 + y * 3) % 11)};
+  });
+  EditorScene scene(world.sources());
+  scene.setViewCentre(kC, kC);
+  // Square and round brushes of odd and even sizes, in the middle and cut by the map's edges.
+  for (const LandBrush& brush :
+       {LandBrush::ofReach(1, 1), LandBrush::ofReach(3, 2), LandBrush{BrushShape::Square, 4, 6},
+        LandBrush{BrushShape::Round, 7, 7}, LandBrush{BrushShape::Round, 15, 15},
+        LandBrush{BrushShape::Round, 10, 6}})
+    for (const CellPos centre : {CellPos{kC, kC}, CellPos{1, 2}, CellPos{63, 40}}) {
+      const BrushOutline o{brush, centre, 0xFFFFFFFFu};
+      scene.setOutline(o);
+      EXPECT_EQ(sortedLines(scene.overlayLines()), edgesOfCells(scene, o, 64))
+          << brush.width << "x" << brush.height << " at " << centre.x << "," << centre.y;
+    }
+}
+
+TEST(EditorNavigation, AHugeBrushCostsTheWindowAndItsEdgeNotItsArea) {
+  // No map: the world is the 65536 x 65536 cells items can name.
+  EditorScene scene;
+  scene.setViewCentre(3000, 2000);
+  const BrushOutline o{LandBrush{BrushShape::Square, 2000, 2000}, {3000, 2000}, 0xFFFFFFFFu};
+  scene.setOutline(o);
+  // The window lies inside the brush: no edge to draw, and hardly a cell looked at.
+  EXPECT_TRUE(scene.overlayLines().empty());
+  EXPECT_EQ(scene.overlayCellsRead(), 0u);
+  // Farthest out, with the brush's edge across the window: its edge there, a few hundred cells,
+  // against the four million of its area.
+  scene.setZoom(EditorScene::kMaxZoom);
+  scene.setClientSize(1920, 1080);
+  scene.setViewCentre(3000 + 1000, 2000);
+  const auto lines = scene.overlayLines();
+  EXPECT_GT(lines.size(), 100u);
+  EXPECT_LT(lines.size(), 4000u);
+  EXPECT_LE(scene.overlayCellsRead(), lines.size());
+  // A round one as large: the same.
+  scene.setOutline(BrushOutline{LandBrush{BrushShape::Round, 2000, 2000}, {3000, 2000}, 1});
+  EXPECT_LT(scene.overlayLines().size(), 4000u);
+  EXPECT_LT(scene.overlayCellsRead(), 4000u);
 }
 
 }  // namespace

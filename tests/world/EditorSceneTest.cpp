@@ -198,8 +198,11 @@ TEST(EditorScene, PicturesArePowerOfTwoSquaresWithTransparentPadding) {
   EXPECT_EQ(textureKey(item, false, item.tileId), 7 + 0xF000);
   item.hue = 1;
   EXPECT_EQ(drawHue(item), 0x455);
-  item.selected = 1;
+  item.selected = kHoverLook;
   EXPECT_EQ(drawHue(item), -1);
+  // Selected and not under the mouse: its own hue, the tint is the drawing's (inSelection).
+  item.selected = kSelectionLook;
+  EXPECT_EQ(drawHue(item), 0x455);
   TItem land = landAt(1, 1, 0);
   land.kind = ItemKind::LandTexture;
   EXPECT_EQ(textureKey(land, false, 0), 1 + 0x8000);

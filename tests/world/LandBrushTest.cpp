@@ -118,3 +118,27 @@ TEST(LandBrush, PickIdDrawsEveryIdOfTheSetAndNoOther) {
   EXPECT_GT(counts[9], 700);
   EXPECT_GT(counts[3], 700);
 }
+
+TEST(LandBrush, EachColumnIsOneRunOfTheCellsItCovers) {
+  // The run of every column, of square and round brushes of odd and even sizes, is exactly the
+  // cells covers() accepts there.
+  for (const BrushShape shape : {BrushShape::Square, BrushShape::Round})
+    for (const auto& [w, h] : {std::pair{1, 1}, {2, 2}, {3, 5}, {6, 4}, {15, 15}, {16, 9},
+                               {41, 40}, {255, 255}}) {
+      const LandBrush brush{shape, w, h};
+      for (std::int64_t dx = -w; dx <= w; ++dx) {
+        std::vector<std::int64_t> covered;
+        for (std::int64_t dy = -h; dy <= h; ++dy)
+          if (brush.covers(dx, dy)) covered.push_back(dy);
+        const auto span = brush.columnSpan(dx);
+        if (covered.empty()) {
+          EXPECT_FALSE(span) << w << "x" << h << " column " << dx;
+          continue;
+        }
+        ASSERT_TRUE(span) << w << "x" << h << " column " << dx;
+        EXPECT_EQ(span->first, covered.front());
+        EXPECT_EQ(span->second, covered.back());
+        EXPECT_EQ(std::int64_t(covered.size()), span->second - span->first + 1);
+      }
+    }
+}

@@ -14,6 +14,7 @@
 #include "registry/Registry.h"
 #include "support/TestFiles.h"
 #include "support/WorldFiles.h"
+#include "world/EditorScene.h"
 #include "world/FindPlaced.h"
 #include "world/Items.h"
 #include "world/Map.h"
@@ -116,13 +117,15 @@ TEST(SelectionTest, HoldsItemsOfEveryOwnerByOwnerAndSerialButNoLand) {
   w.selection.toggle(s);
   EXPECT_FALSE(w.selection.contains(s));
 
-  // The copies held are marked; the others keep their flag (a hovered item's highlight).
+  // The copies held take the selection's look; the others keep theirs (a hovered item's
+  // highlight), and a held copy under the mouse has both.
   std::vector<TItem> copies = {s, d, wf, land};
-  copies[0].selected = 1;
+  copies[0].selected = kHoverLook;
+  copies[1].selected = kHoverLook;
   w.selection.mark(copies, w.models());
-  EXPECT_EQ(copies[0].selected, 1);
-  EXPECT_EQ(copies[1].selected, 1);
-  EXPECT_EQ(copies[2].selected, 1);
+  EXPECT_EQ(copies[0].selected, kHoverLook);
+  EXPECT_EQ(copies[1].selected, kHoverLook | kSelectionLook);
+  EXPECT_EQ(copies[2].selected, kSelectionLook);
   EXPECT_EQ(copies[3].selected, 0);
 }
 
@@ -212,8 +215,21 @@ TEST(SelectionTest, GroupTextIsThePlainWorldFormatRelativeToTheFirstItem) {
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "Line 2: 'hello' is not a valid integer value");
   }
-  EXPECT_THROW(parseGroupText("0x5 1 1"), Error);
   EXPECT_THROW(parseGroupText("0x10000 1 1 0 0"), Error);
+  // A line short of values is named with what it lacks, not as a list index.
+  const auto said = [](const std::string& groupLines) {
+    try {
+      parseGroupText(groupLines);
+    } catch (const Error& e) {
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  EXPECT_EQ(said("0x5 1 1 0 0\n\n0x5 1 1\n"),
+            "Line 3: '0x5 1 1' holds 3 of the 5 values of an item: id x y z hue.");
+  // Ids the tool windows refuse are refused here too; the last they offer is taken.
+  EXPECT_EQ(said("0x4000 1 1 0 0"), "Line 1: the id 16384 does not fit (0 to 16383).");
+  EXPECT_EQ(parseGroupText("0x3FFF 1 1 0 0").front().id, 0x3FFF);
 }
 
 TEST(SelectionTest, APastedGroupPatchedIntoTheStaticsKeepsItsShapeOnTheNewGround) {

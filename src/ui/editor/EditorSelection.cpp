@@ -28,6 +28,9 @@ namespace {
 
 // The static tool buttons that act on a selection at once: delete, recolour, retype, the eight
 // moves, raise and lower.
+// The largest group pasted without asking first.
+constexpr std::size_t kPasteWithoutAsking = 5000;
+
 bool editsSelection(int tool) { return tool == 2 || tool == 4 || tool == 5 || (tool >= 7 && tool <= 16); }
 
 }  // namespace
@@ -95,7 +98,7 @@ void EditorSelection::remark() {
   const std::int32_t hovered = m_editor.lastHovered();
   auto& copies = m_editor.scene().visibleItems();
   for (TItem& it : copies)
-    if (isObjectKind(it.kind)) it.selected = it.serial == hovered ? 1 : 0;
+    if (isObjectKind(it.kind)) it.selected = it.serial == hovered ? kHoverLook : std::uint8_t{0};
   m_selection.mark(copies, models());
   m_editor.view()->refresh();
 }
@@ -214,6 +217,7 @@ void EditorSelection::afterBulk(const BulkResult& result) {
   // The owners hold the new state; the copies are read again, and marked again as they are.
   m_editor.requestRebuild();
   m_editor.updateUndoActions();
+  m_editor.worldChanged();
   if (result.leftOut) m_dialogs.showMessage(QString::fromStdString(leftOutMessage(result.leftOut)));
 }
 
@@ -230,6 +234,16 @@ void EditorSelection::paste() {
   const std::vector<GroupItem> group =
       parseGroupText(QGuiApplication::clipboard()->text().toStdString());
   if (group.empty()) throw Error("The clipboard holds no items to paste.");
+  // Every item placed stays in the world file and is drawn for as long as the program runs: a
+  // large group is placed only when the user says so.
+  if (group.size() > kPasteWithoutAsking) {
+    const auto answer = m_dialogs.ask(
+        QStringLiteral("Paste"),
+        QStringLiteral("The clipboard holds %1 items. Place them all as new world-file items?")
+            .arg(group.size()),
+        {QStringLiteral("Paste"), QStringLiteral("Cancel")});
+    if (answer != 0) return;
+  }
   // Where the mouse is not over the world, the group goes to the view's centre.
   int x = m_editor.scene().centreX(), y = m_editor.scene().centreY(), ground = 0;
   if (const auto cell = m_editor.cellUnderMouse()) {

@@ -2,13 +2,15 @@
 // The world editor's "Select" tool (EditorTool 0, what a click does when no other tool is
 // chosen) and what is done with a selection: a click selects an item, Ctrl+click adds or removes
 // one, Shift+drag selects every item whose picture the rubber band touches (Ctrl+Shift adds
-// them), Esc clears. Selected items are drawn tinted.
+// them), Esc clears. Selected items are drawn with a cold tint, the item under the mouse in the
+// selection hue, so the two never look alike.
 //
 // On a selection the static tool's "Delete Item", "Change Color", "Set Id", move, raise and lower
 // buttons act at once on every selected item, as do Ctrl+arrows (a move step), Page Up and Page
 // Down (an altitude step) and Delete; "Copy" (Ctrl+C) puts the selection on the clipboard as
 // plain world-file text and "Paste" (Ctrl+V) places the clipboard's group on the cell under the
-// mouse as new world-file items. Each is one undo step; items an edit would put outside the world
+// mouse as new world-file items (a group of more than 5000 only once the user agrees; ids above
+// 0x3FFF are refused with their line). Each is one undo step; items an edit would put outside the world
 // are left out and counted in one message. "Find placed..." (Ctrl+F) lists items by id, range or
 // name.
 

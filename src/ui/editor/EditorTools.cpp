@@ -9,6 +9,7 @@
 #include "world/Items.h"
 #include "world/LandBrush.h"
 #include "world/Map.h"
+#include "world/Selection.h"
 #include "models/Tiledata.h"
 #include "world/WorldUndo.h"
 #include "ui/editor/SEditorForm.h"
@@ -190,13 +191,19 @@ private:
       }
   }
 
+  // Both moves keep to the selection's rule: what would leave the world (or what its owner will
+  // not take there) stays where it was, the rest moves, and one message counts what stayed.
   void move(int tool, std::int32_t serial) {
     const MoveStep step = staticToolMove(tool, m_statics);
+    const WorldBounds bounds = worldBoundsOf(edits().models());
     if (!m_statics.moveArea()) {
       TItem* it = objectWith(serial);
       if (!it) return;
       const int dz = clampedDelta(it->z, step.dz);
-      edits().move(*it, step.dx, step.dy, dz, stepName());
+      if (!moveWithin(edits(), *it, step.dx, step.dy, step.dz, bounds, stepName())) {
+        m_editor.tellAfterStroke(QString::fromStdString(leftOutMessage(1)));
+        return;
+      }
       it->x = static_cast<std::uint16_t>(it->x + step.dx);
       it->y = static_cast<std::uint16_t>(it->y + step.dy);
       it->z = static_cast<std::int8_t>(it->z + dz);
@@ -208,18 +215,22 @@ private:
     const auto rect = secondCorner(m_editor.moveCorner(), *found);
     if (!rect) return;
     const bool testId = m_statics.moveTestId();
-    // The copies stay where they were; the rebuild draws the owners' new positions.
-    struct Rebuild {
-      TSEditorForm& editor;
-      ~Rebuild() { editor.requestRebuild(); }
-    } rebuildAfter{m_editor};
-    const UndoGroup group(edits().stack(), stepName());
-    const std::vector<TItem> area = items();
-    for (const TItem& it : area) {
-      if (!isObjectKind(it.kind) || it.deleted || !rect->contains(it)) continue;
-      if (testId && it.tileId != currentId()) continue;
-      edits().move(it, step.dx, step.dy, clampedDelta(it.z, step.dz), stepName());
+    std::size_t leftOut = 0;
+    {
+      // The copies stay where they were; the rebuild draws the owners' new positions.
+      struct Rebuild {
+        TSEditorForm& editor;
+        ~Rebuild() { editor.requestRebuild(); }
+      } rebuildAfter{m_editor};
+      const UndoGroup group(edits().stack(), stepName());
+      const std::vector<TItem> area = items();
+      for (const TItem& it : area) {
+        if (!isObjectKind(it.kind) || it.deleted || !rect->contains(it)) continue;
+        if (testId && it.tileId != currentId()) continue;
+        if (!moveWithin(edits(), it, step.dx, step.dy, step.dz, bounds, stepName())) ++leftOut;
+      }
     }
+    if (leftOut) m_editor.tellAfterStroke(QString::fromStdString(leftOutMessage(leftOut)));
   }
 
   void nuke(std::int32_t serial) {

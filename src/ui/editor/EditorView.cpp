@@ -147,7 +147,11 @@ protected:
       if (b.count == 0) continue;
       glBindTexture(GL_TEXTURE_2D, b.texture);
       const float shade = b.tinted ? 0.8f : 1.0f;
-      glColor3f(shade, shade, shade);
+      // The selection's cold tint; the item under the mouse has its own look, the selection hue.
+      if (b.inSelection)
+        glColor3f(0.55f * shade, 0.8f * shade, shade);
+      else
+        glColor3f(shade, shade, shade);
       glDrawArrays(GL_TRIANGLES, static_cast<GLint>(b.first), static_cast<GLsizei>(b.count));
     }
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -164,6 +168,7 @@ private:
     std::uint32_t picture = 0;
     GLuint texture = 0;
     bool tinted = false;
+    bool inSelection = false;
     std::size_t first = 0;
     std::size_t count = 0;
   };
@@ -209,8 +214,11 @@ private:
     for (std::size_t i = 0; i < commands.size(); ++i) {
       const DrawCommand& c = commands[i];
       if (c.hidden) continue;
-      auto [it, added] = m_batchOf.try_emplace(c.picture->id, m_batches.size());
-      if (added) m_batches.push_back({c.picture->id, textureOf(*c.picture), c.throughCorners});
+      const std::uint64_t key = (std::uint64_t(c.picture->id) << 1) | (c.inSelection ? 1u : 0u);
+      auto [it, added] = m_batchOf.try_emplace(key, m_batches.size());
+      if (added)
+        m_batches.push_back(
+            {c.picture->id, textureOf(*c.picture), c.throughCorners, c.inSelection});
       m_batches[it->second].count += 6;
       m_commandBatch[i] = it->second;
     }
@@ -398,7 +406,7 @@ private:
   std::unordered_map<std::uint32_t, GLuint> m_textures;
   std::uint64_t m_pictureGeneration = 0;
   std::vector<Batch> m_batches;
-  std::unordered_map<std::uint32_t, std::size_t> m_batchOf;
+  std::unordered_map<std::uint64_t, std::size_t> m_batchOf;
   std::vector<std::size_t> m_commandBatch;
   std::vector<float> m_vertices;
   std::vector<float> m_texCoords;

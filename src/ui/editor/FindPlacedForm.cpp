@@ -13,6 +13,7 @@
 #include "world/FindPlaced.h"
 #include "ui/editor/EditorSelection.h"
 #include "ui/editor/SEditorForm.h"
+#include "ui/editor/ToolWidgets.h"
 #include "ui/platform/Dialogs.h"
 
 namespace quillotide::ui {
@@ -51,9 +52,11 @@ TFindPlacedForm::TFindPlacedForm(TSEditorForm& editor, Registry& registry, Dialo
   connect(btnFind, &QPushButton::clicked, this, [this] { runAction(m_dialogs, [this] { find(); }); });
   connect(m_eFind, &QLineEdit::returnPressed, this,
           [this] { runAction(m_dialogs, [this] { find(); }); });
-  connect(m_lbFound, &QListView::doubleClicked, this, [this](const QModelIndex& index) {
+  // A double-click and Enter on a line go there alike; the arrows only walk the list.
+  connect(m_lbFound, &QListView::activated, this, [this](const QModelIndex& index) {
     runAction(m_dialogs, [this, index] { goTo(index.row()); });
   });
+  keepFieldKeys(this);
 }
 
 QString TFindPlacedForm::lineOf(const TItem& item) {

@@ -1,8 +1,8 @@
 #pragma once
 // TFindPlacedForm, "Find placed": lists every static, world-file item and static-diff item of a
 // tile id, a range of ids "A-B" or a part of the tile data name, in the loaded world as it stands
-// now, one line each with its position and colour. A double-click on a line centres the editor
-// on the item and selects it.
+// now, one line each with its position and colour. A double-click or Enter on a line centres the
+// editor on the item and selects it; the keys typed into the window's field and list act there.
 
 #include <vector>
 

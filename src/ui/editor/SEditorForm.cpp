@@ -107,7 +107,8 @@ TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
   });
   connect(m_view, &EditorView::left, this, [this] {
     m_mouse.reset();
-    m_scene.setOutline({}, kBrushOutline);
+    m_scene.setOutline(std::nullopt);
+    refresh();
     updateStatus();
   });
   connect(m_view, &EditorView::leftPressed, this, &TSEditorForm::leftPress);
@@ -322,6 +323,29 @@ void TSEditorForm::updateStatus() {
                            .arg(toolName(m_tool)));
 }
 
+void TSEditorForm::updateHoverText() {
+  if (!m_mouse || m_lastHovered == -1) return;
+  m_view->prepareIfNeeded();
+  const TItem* it = m_scene.findVisibleItem(m_lastHovered);
+  if (!it) return;
+  if (m_reachX == 1 && m_reachY == 1)
+    m_status[0]->setText(QString::asprintf("ID: 0x%X   Pos: %d,%d,%d   Color: 0x%X", it->tileId,
+                                           it->x, it->y, it->z, it->hue));
+  else
+    m_status[0]->setText(QString::asprintf("Pos: %d,%d", it->x, it->y));
+}
+
+void TSEditorForm::worldChanged() {
+  updateHoverText();
+  updateOutline();
+  updateStatus();
+}
+
+void TSEditorForm::tellAfterStroke(const QString& text) {
+  endStroke();
+  m_dialogs.showMessage(text);
+}
+
 void TSEditorForm::updateMarks() {
   std::vector<CellMark> marks;
   QStringList named;
@@ -352,17 +376,14 @@ void TSEditorForm::updateMarks() {
 
 void TSEditorForm::updateOutline() {
   // The land tools change the brush's cells around the clicked one; "Get Land Id" takes one.
-  std::vector<CellPos> cells;
+  // The scene draws the brush's edge near the window, whatever the brush's size.
+  std::optional<BrushOutline> outline;
   const bool landTool = m_tool > 20 && m_tool < kToolCount;
-  if (landTool && m_mouse) {
-    if (const auto at = cellUnderMouse()) {
-      const auto size = m_scene.worldSize().value_or(std::pair{0, 0});
-      for (const BrushCell& c : m_brush.cells(at->x, at->y, size.first, size.second))
-        cells.push_back({c.x, c.y});
-    }
-  }
-  if (cells == m_scene.outline()) return;
-  m_scene.setOutline(std::move(cells), kBrushOutline);
+  if (landTool && m_mouse)
+    if (const auto at = cellUnderMouse())
+      outline = BrushOutline{m_brush, {at->x, at->y}, kBrushOutline};
+  if (outline == m_scene.outline()) return;
+  m_scene.setOutline(std::move(outline));
   refresh();
 }
 
@@ -486,6 +507,7 @@ void TSEditorForm::applyTool(std::int32_t serial) {
   if (!m_undo.inGroup()) updateUndoActions();
   updateMarks();
   refresh();
+  worldChanged();
 }
 
 void TSEditorForm::endStroke() {
@@ -508,23 +530,24 @@ void TSEditorForm::hoverItem(std::int32_t serial) {
   const bool singleClickTool = m_tool == 1 || m_tool == 6 || (m_tool >= 7 && m_tool <= 16);
   if (m_leftDown && !singleClickTool) applyTool(serial);
 
+  const auto unhover = [](TItem& it) { it.selected &= static_cast<std::uint8_t>(~kHoverLook); };
   if (m_areaHighlight) {
     for (TItem& it : items)
-      if (isLandKind(it.kind)) it.selected = 0;
+      if (isLandKind(it.kind)) unhover(it);
     m_areaHighlight = false;
   } else if (TItem* old = m_scene.findVisibleItem(m_lastHovered)) {
-    old->selected = m_selection->holds(*old) ? 1 : 0;
+    unhover(*old);
   }
   std::optional<TItem> hovered;
   if (m_reachX == 1 && m_reachY == 1) {
     for (TItem& it : items) {
       if (it.serial == serial) {
-        it.selected = 1;
+        it.selected |= kHoverLook;
         m_status[0]->setText(QString::asprintf("ID: 0x%X   Pos: %d,%d,%d   Color: 0x%X", it.tileId,
                                                it.x, it.y, it.z, it.hue));
         if (!hovered) hovered = it;
       } else if (it.serial == m_lastHovered) {
-        it.selected = m_selection->holds(it) ? 1 : 0;
+        unhover(it);
       }
     }
     if (hovered) selectInModel(*hovered, true);
@@ -539,7 +562,7 @@ void TSEditorForm::hoverItem(std::int32_t serial) {
     for (TItem& it : items)
       if (isLandKind(it.kind) && std::abs(it.x - centre.x) <= m_reachX - 1 &&
           std::abs(it.y - centre.y) <= m_reachY - 1)
-        it.selected = 1;
+        it.selected |= kHoverLook;
     m_areaHighlight = true;
   }
   if (m_lastHovered != -1)
@@ -602,6 +625,13 @@ void TSEditorForm::keyReleaseEvent(QKeyEvent* event) {
   QMainWindow::keyReleaseEvent(event);
 }
 
+void TSEditorForm::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  // A Space released while another window had the keys never reaches the editor: it counts as
+  // released once the editor is no longer the active window.
+  if (event->type() == QEvent::ActivationChange && !isActiveWindow()) m_spaceDown = false;
+}
+
 void TSEditorForm::leftPress(QPoint p, Qt::KeyboardModifiers modifiers) {
   // The press that brings the editor to the front (after a button of a tool window was pressed)
   // is already the user's click into the world: one click is one edit.
@@ -637,6 +667,7 @@ void TSEditorForm::replay(bool forward) {
   runAction(m_dialogs, [&] { forward ? m_undo.redo() : m_undo.undo(); });
   updateUndoActions();
   requestRebuild();
+  worldChanged();
 }
 
 void TSEditorForm::updateUndoActions() {
@@ -880,15 +911,27 @@ void TSEditorForm::chooseSolution(int width, int height) {
 }
 
 void TSEditorForm::setCustomCursor() {
+  // A land tool changes every cell of the cursor in one step, each recorded for undo: a longer
+  // side is cut to the longest one a step can take, and the user is told.
+  const auto reachOf = [this](const QString& text) {
+    const std::int64_t length = parseInt(str(text));
+    if (length > LandBrush::kMaxCustomSize)
+      m_dialogs.showMessage(
+          QStringLiteral("A cursor is at most %1 cells long: a land tool changes at most %1 x %1 "
+                         "cells in one step. %2 was cut to %1.")
+              .arg(LandBrush::kMaxCustomSize)
+              .arg(length));
+    return static_cast<int>((std::min<std::int64_t>(length, LandBrush::kMaxCustomSize) + 1) / 2);
+  };
   const auto x =
       m_dialogs.inputBox(QStringLiteral("Cursorlength X"), QString(), QStringLiteral("1"));
   if (!x) return;
   // Through the setter, so the land brush and the tool windows follow the new reach.
-  setCursorReach(static_cast<int>((std::int64_t(parseInt(str(*x))) + 1) / 2), m_reachY);
+  setCursorReach(reachOf(*x), m_reachY);
   const auto y =
       m_dialogs.inputBox(QStringLiteral("Cursorlength Y"), QString(), QStringLiteral("1"));
   if (!y) return;
-  setCursorReach(m_reachX, static_cast<int>((std::int64_t(parseInt(str(*y))) + 1) / 2));
+  setCursorReach(m_reachX, reachOf(*y));
 }
 
 void TSEditorForm::clearStatics() {

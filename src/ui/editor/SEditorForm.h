@@ -113,6 +113,11 @@ public:
   ToolCorner& nukeCorner() { return m_nukeCorner; }
   // Forgets the pressed left button, so that no drag painting follows.
   void endDrag() { m_leftDown = false; }
+  // Ends the press-drag-release under way (its undo step is closed) and shows the text: the
+  // message box takes the button's release.
+  void tellAfterStroke(const QString& text);
+  // The world changed under a mouse that may stand still: the status texts read it again.
+  void worldChanged();
 
   // What a click does with each EditorTool value. A tool's handler is given the clicked serial;
   // it edits through the models, changes the editor's copies and says which parts it changed
@@ -163,6 +168,7 @@ signals:
 protected:
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -181,6 +187,8 @@ private:
   void panTo(QPoint p);
   // The status texts that follow the view, the mouse, the tool and the marks.
   void updateStatus();
+  // Panel 0 for the item under the mouse as the editor's copy holds it now.
+  void updateHoverText();
   void updateMarks();
   void updateOutline();
   void leftPress(QPoint p, Qt::KeyboardModifiers modifiers);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -51,6 +52,43 @@ protected:
   }
 };
 
+class FieldKeys : public QObject {
+public:
+  explicit FieldKeys(QWidget* window) : QObject(window), m_window(window) {}
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    // The focus widget did not claim the key, and the override travelled up to the window.
+    if (watched != m_window || event->type() != QEvent::ShortcutOverride) return false;
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || focus == m_window || focus->window() != m_window) return false;
+    if (qobject_cast<QAbstractButton*>(focus)) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (reachesEditor(*key)) return false;
+    key->accept();
+    return true;
+  }
+
+private:
+  static bool reachesEditor(const QKeyEvent& key) {
+    const Qt::KeyboardModifiers mods = key.modifiers();
+    if (mods & (Qt::AltModifier | Qt::MetaModifier)) return true;
+    if (!(mods & Qt::ControlModifier)) return false;
+    switch (key.key()) {
+      case Qt::Key_Z:
+      case Qt::Key_Y:
+      case Qt::Key_F:
+      case Qt::Key_G:
+      case Qt::Key_M:
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  QWidget* m_window;
+};
+
 class ListKeys : public QObject {
 public:
   ListKeys(QLineEdit* field, QWidget* target) : QObject(field), m_target(target) {}
@@ -82,6 +120,8 @@ void passListKeys(QLineEdit* field, QWidget* target) {
   keepNavigationKeys(field);
   field->installEventFilter(new ListKeys(field, target));
 }
+
+void keepFieldKeys(QWidget* window) { window->installEventFilter(new FieldKeys(window)); }
 
 void keepNavigationKeys(QWidget* widget) { widget->installEventFilter(new NavigationKeys(widget)); }
 

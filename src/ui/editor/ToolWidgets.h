@@ -34,6 +34,13 @@ void showCurrentTool(const std::vector<QToolButton*>& group, int tool);
 // raising a selection) take them.
 void keepNavigationKeys(QWidget* widget);
 
+// The keys typed into a field, list or grid of a tool window act there. Qt keeps the editor's
+// window keys alive while one of its tool windows is active, and fields and lists leave many keys
+// unclaimed (Page Up, Esc, Delete in a list, Ctrl+C in a grid), so without this they would move
+// the view or edit the world's selection. Only the undo keys and the keys that open the editor's
+// windows (Ctrl+F, Ctrl+G, Ctrl+M) still reach the editor; buttons pass every key on as before.
+void keepFieldKeys(QWidget* window);
+
 // A filter field over a list or grid: Up, Down, Page Up, Page Down and Enter typed in the field go
 // to the target, so the user moves and chooses there while typing.
 void passListKeys(QLineEdit* field, QWidget* target);

@@ -10,6 +10,7 @@
 #include "ui/editor/SEditorForm.h"
 #include "ui/editor/StaticDiffForm.h"
 #include "ui/editor/StaticToolForm.h"
+#include "ui/editor/ToolWidgets.h"
 
 namespace quillotide::ui {
 
@@ -27,6 +28,7 @@ EditorToolWindows::EditorToolWindows(TSEditorForm& editor, Registry& registry, D
   for (QWidget* w :
        std::initializer_list<QWidget*>{m_scfse, m_mcfse, m_hfse, m_overview, m_diffOverview})
     w->setWindowFlags(Qt::Tool);
+  for (QWidget* w : windows()) keepFieldKeys(w);
   connect(m_static, &TStaticToolForm::idChooserRequested, this, [this](int id) {
     m_scfse->setRequestedId(id);
     m_scfse->show();

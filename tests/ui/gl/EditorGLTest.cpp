@@ -11,6 +11,7 @@
 #include "world/Map.h"
 #include "world/WorldUndo.h"
 #include "support/EditorWorld.h"
+#include "ui/editor/EditorSelection.h"
 #include "ui/editor/EditorView.h"
 #include "ui/editor/SEditorForm.h"
 #include "ui/editor/StaticToolForm.h"
@@ -34,6 +35,7 @@ private slots:
   void theHoveredItemIsTinted();
   void aFirstCornerIsMarkedOnItsCellUntilEsc();
   void selectedItemsStayTintedUntilEscClearsThem();
+  void theItemUnderTheMouseLooksOtherThanASelectedOne();
   void flatViewDrawsTheWebAndTheAltitudes();
   void theCaptionShowsTheFramesDrawnPerSecond();
   void oneCtrlZTakesBackAWholeDragStroke();
@@ -205,6 +207,27 @@ void EditorGLTest::selectedItemsStayTintedUntilEscClearsThem() {
   const QImage cleared = r.frame();
   QCOMPARE(cleared.pixel(post), rgb(EditorWorld::yellow()));
   QCOMPARE(cleared.pixel(frameMiddle), rgb(EditorWorld::magenta()));
+}
+
+void EditorGLTest::theItemUnderTheMouseLooksOtherThanASelectedOne() {
+  GLRun r;
+  QWidget* view = r.editor->view()->drawingWidget();
+  const QPoint post = GLRun::cell(kC, kC) + QPoint(0, 10);
+  QTest::mouseMove(view, post);
+  QTRY_VERIFY(r.editor->lastHovered() != -1);
+  // Under the mouse and selected.
+  QTest::mouseClick(view, Qt::LeftButton, {}, post);
+  QCOMPARE(r.editor->selection().selection().size(), std::size_t(1));
+  const QRgb both = r.frame().pixel(post);
+  // Ctrl+click takes it out of the selection; under the mouse it must not look selected still.
+  QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, post);
+  QCOMPARE(r.editor->selection().selection().size(), std::size_t(0));
+  const QRgb hovered = r.frame().pixel(post);
+  QVERIFY(hovered != rgb(EditorWorld::yellow()));
+  QVERIFY(hovered != both);
+  // And back in.
+  QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, post);
+  QCOMPARE(r.frame().pixel(post), both);
 }
 
 void EditorGLTest::flatViewDrawsTheWebAndTheAltitudes() {
