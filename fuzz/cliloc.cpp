@@ -1,5 +1,7 @@
 // Feeds arbitrary bytes to the cliloc reader: a file it takes writes back byte for byte, every
 // text can be shown, and the merge of a few tile names keeps every entry it does not replace.
+// The editable table takes every file of a whole header, damaged ones included, writes it back
+// byte for byte, and its text table carries every entry that is UTF-8 through an import.
 #include <cstdint>
 #include <cstdlib>
 
@@ -27,9 +29,30 @@ const TTiledata& names() {
   return t;
 }
 
+void table(const std::uint8_t* data, std::size_t size) {
+  TCliloc c;
+  try {
+    c.loadBytes({data, size});
+  } catch (const FormatError&) {
+    if (size == 0 || size >= clilocLayout::kHeaderSize) std::abort();
+    return;
+  }
+  const Bytes back = c.bytes();
+  if (size > 0 && (back.size() != size || !std::equal(back.begin(), back.end(), data))) std::abort();
+  (void)c.search("a \xC3\xA9");
+  const std::string text = c.exportTable();
+  TCliloc other;
+  other.loadBytes({data, size});
+  const ClilocImportResult r = other.importTable(text);
+  // Entries whose text is no UTF-8 or whose flag is past 2 are refused by the import; every
+  // other first entry of its number reads back unchanged.
+  if (r.added != 0 || r.changed != 0) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  table(data, size);
   Cliloc cliloc;
   try {
     cliloc = decodeCliloc({data, size});

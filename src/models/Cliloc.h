@@ -8,8 +8,11 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/Bytes.h"
@@ -82,5 +85,87 @@ ClilocMergeResult mergeTileNames(Cliloc& cliloc, const TTiledata& tiledata);
 // written to %s".
 std::string clilocMergeReport(const ClilocMergeResult& result, std::size_t entries,
                               const std::string& path);
+
+// What an import of a text table did.
+struct ClilocImportResult {
+  std::size_t changed = 0;
+  std::size_t added = 0;
+  std::size_t unchanged = 0;
+  std::vector<std::string> failedLines;  // "Line 7: ..." for each line left out
+};
+
+// The numbers two tables differ in, each list in increasing order.
+struct ClilocDiff {
+  std::vector<std::int32_t> added;    // only in the second
+  std::vector<std::int32_t> removed;  // only in the first
+  std::vector<std::int32_t> changed;  // in both, text or flag differing
+};
+
+// TCliloc: one cliloc file as the page and the commands edit it. Entries keep the file's order
+// (some real files are not sorted by number), texts keep their bytes exactly (tabs, leading and
+// trailing blanks), and flags 0, 1 and 2 are kept as read. A damaged file opens with every whole
+// entry: a tail that is no whole entry is kept as it is and written back after the entries until
+// dropTail() is asked for, and repeated numbers, numbers out of order, flags past 2 and texts that
+// are no UTF-8 or hold a NUL are said in problems().
+class TCliloc {
+public:
+  // Throws FileError, and FormatError for a file of 1 to 5 bytes (no whole header); an empty file
+  // is an empty table. The model keeps what it had on a throw.
+  void load(const std::string& path);
+  void loadBytes(std::span<const std::uint8_t> bytes);
+  void save(const std::string& path) const;
+  Bytes bytes() const;
+  bool isLoaded() const { return m_loaded; }
+  bool isChanged() const { return m_changed; }
+  const std::vector<std::string>& problems() const { return m_problems; }
+  // The bytes after the last whole entry, kept as read.
+  const Bytes& tail() const { return m_tail; }
+  void dropTail();
+
+  const std::vector<TClilocEntry>& entries() const { return m_table.entries; }
+  std::size_t size() const { return m_table.entries.size(); }
+  const TClilocEntry& entry(std::size_t pos) const;
+  // The position of the first entry of the number.
+  std::optional<std::size_t> find(std::int32_t number) const;
+  // Positions of entries whose number lies in first..last, in file order.
+  std::vector<std::size_t> inRange(std::int32_t first, std::int32_t last) const;
+  // Positions of entries whose text holds every blank-separated word of `words` (letters of
+  // Latin, Greek and Cyrillic compared without regard to case; every other script as it is).
+  std::vector<std::size_t> search(std::string_view words) const;
+
+  // Edits; each throws Error (a position past the table, a flag past 2, a text longer than 65535
+  // bytes or no UTF-8, a number already there) and then changes nothing.
+  void setText(std::size_t pos, std::string text);
+  void setFlag(std::size_t pos, std::uint8_t flag);
+  // Placed after the entry of the next smaller number (before that of the next larger one when
+  // there is none), so a file that is not sorted keeps its runs together; returns its position.
+  std::size_t add(std::int32_t number, std::uint8_t flag, std::string text);
+  void remove(std::size_t pos);
+
+  // The table as tab-separated UTF-8 text: a byte-order mark and the header "Number\tFlag\tText",
+  // then one line per entry. A backslash, TAB, line feed and carriage return in a text are written
+  // as \\, \t, \n and \r, so every text fits on its line; nothing else is changed.
+  std::string exportTable() const;
+  void exportTableFile(const std::string& path) const;
+  // Reads such a table: the text of each number already there is replaced (its flag too), new
+  // numbers are added; entries the table does not list stay. Lines that do not parse are left
+  // out and named.
+  ClilocImportResult importTable(std::string_view text);
+  ClilocImportResult importTableFile(const std::string& path);
+
+private:
+  void checkPos(std::size_t pos) const;
+  void reindex();
+
+  Cliloc m_table;
+  Bytes m_tail;
+  std::map<std::int32_t, std::size_t> m_first;  // number -> position of its first entry
+  std::vector<std::string> m_problems;
+  bool m_loaded = false;
+  mutable bool m_changed = false;
+};
+
+// The numbers in which two tables differ (the first entry of each number counts).
+ClilocDiff diffCliloc(const TCliloc& a, const TCliloc& b);
 
 }  // namespace quillotide
