@@ -9,10 +9,13 @@ namespace quillotide::cli {
 
 namespace {
 
-Json recordJson(std::int64_t slot, const IndexRecord& r) {
-  return Json::Object{{"slot", slot},          {"label", hexLabel(static_cast<std::uint32_t>(slot))},
-                      {"lookup", r.lookup},    {"length", r.length},
-                      {"extra", r.extra},      {"empty", r.isEmpty()}};
+// A slot of a container whose entry cannot be read carries why; other records carry no such key.
+Json recordJson(std::int64_t slot, const IndexRecord& r, const IndexedFile& files) {
+  Json::Object o{{"slot", slot},          {"label", hexLabel(static_cast<std::uint32_t>(slot))},
+                 {"lookup", r.lookup},    {"length", r.length},
+                 {"extra", r.extra},      {"empty", r.isEmpty()}};
+  if (const auto why = files.unreadable(slot)) o.emplace_back("unreadable", *why);
+  return o;
 }
 
 int info(Args& args, Context& ctx) {
@@ -23,16 +26,19 @@ int info(Args& args, Context& ctx) {
   for (std::int64_t i = 0; i < files.recordCount(); ++i) full += files.exists(i) ? 1 : 0;
   const std::int64_t slots = files.recordCount();
   const std::uint64_t tail = files.indexSize() % kIndexRecordSize;
+  const auto unreadable = static_cast<std::int64_t>(files.unreadableSlots().size());
   std::ostringstream text;
   text << "slots: " << slots << "\nfull: " << full << "\nempty: " << (slots - full)
        << "\ndata bytes: " << files.dataSize();
   if (tail) text << "\nindex tail bytes (not a whole record): " << tail;
-  ctx.report(Json::Object{{"slots", slots},
-                          {"full", full},
-                          {"empty", slots - full},
-                          {"dataBytes", files.dataSize()},
-                          {"indexTailBytes", static_cast<std::uint64_t>(tail)}},
-             text.str());
+  if (unreadable) text << "\nunreadable (counted as empty): " << unreadable;
+  Json::Object json{{"slots", slots},
+                    {"full", full},
+                    {"empty", slots - full},
+                    {"dataBytes", files.dataSize()},
+                    {"indexTailBytes", static_cast<std::uint64_t>(tail)}};
+  if (unreadable) json.emplace_back("unreadable", unreadable);
+  ctx.report(json, text.str());
   return 0;
 }
 
@@ -47,10 +53,14 @@ int list(Args& args, Context& ctx) {
   for (std::int64_t i = 0; i < files.recordCount(); ++i) {
     const IndexRecord r = *files.record(i);
     if ((onlyFull && r.isEmpty()) || (onlyEmpty && !r.isEmpty())) continue;
-    if (ctx.json) rows.push_back(recordJson(i, r));
-    else
+    if (ctx.json) {
+      rows.push_back(recordJson(i, r, files));
+    } else {
       text << hexLabel(static_cast<std::uint32_t>(i)) << ' ' << r.lookup << ' ' << r.length << ' '
-           << r.extra << '\n';
+           << r.extra;
+      if (files.unreadable(i)) text << " unreadable";
+      text << '\n';
+    }
   }
   ctx.report(rows, text.str());
   return 0;
@@ -68,7 +78,8 @@ int record(Args& args, Context& ctx) {
   text << "slot: " << hexLabel(static_cast<std::uint32_t>(slot)) << "\nlookup: " << r->lookup
        << "\nlength: " << r->length << "\nextra: " << r->extra
        << "\nstate: " << (r->isEmpty() ? "empty" : "full");
-  ctx.report(recordJson(slot, *r), text.str());
+  if (const auto why = files.unreadable(slot)) text << "\nunreadable: " << *why;
+  ctx.report(recordJson(slot, *r, files), text.str());
   return 0;
 }
 
@@ -147,7 +158,10 @@ Group indexGroup() {
           "(artLegacyMUL.uop, gumpartLegacyMUL.uop, soundLegacyMUL.uop, MultiCollection.uop).",
           {
               {"info", "INDEX DATA", "Slot count with full and empty counts.", info},
-              {"list", "INDEX DATA [--full|--empty]", "Every record, one per line.", list},
+              {"list", "INDEX DATA [--full|--empty]",
+               "Every record, one per line; a container's slot whose entry cannot be read ends in "
+               "\"unreadable\".",
+               list},
               {"record", "INDEX DATA SLOT", "One index record.", record},
               {"delete", "INDEX DATA SLOT " + std::string(kUopPairTargetUsage),
                "Empties a slot (the data stays in the data file; a container loses the slot's "

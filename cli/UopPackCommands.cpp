@@ -34,6 +34,33 @@ bool holdsMap(const UopContainer& uop) {
   return false;
 }
 
+// Multis go through their model: flags mapped between the forms, 16-byte components written,
+// and what the MUL form cannot hold (cliloc lists, unreadable entries) counted.
+int unpackMultis(const std::string& container, const std::string& index, const std::string& data,
+                 std::optional<std::int64_t> records, Context& ctx) {
+  TMulti multis;
+  const std::optional<std::string> note = multis.loadUop(container, records.value_or(0));
+  const MultiSaveResult saved = multis.save(index, data);
+  std::string text = formatMessage("unpacked %d records into %s and %s as 16-byte components",
+                                   {std::to_string(multis.recordCount()), index, data});
+  if (saved.droppedClilocLists > 0)
+    text += formatMessage("\n%d cliloc lists were dropped: the MUL form has no place for them.",
+                          {std::to_string(saved.droppedClilocLists)});
+  // The load's note goes to the file layer's notes; the JSON report carries it too.
+  Json::Array leftOut;
+  for (const std::int64_t slot : saved.unreadableLeftOut) leftOut.emplace_back(slot);
+  ctx.report(
+      Json::Object{{"records", multis.recordCount()},
+                   {"index", index},
+                   {"data", data},
+                   {"componentSize", static_cast<std::int64_t>(componentSize(multis.layout()))},
+                   {"droppedClilocLists", saved.droppedClilocLists},
+                   {"unreadableLeftOut", leftOut},
+                   {"note", note ? Json(*note) : Json()}},
+      text);
+  return 0;
+}
+
 int unpack(Args& args, Context& ctx) {
   const std::optional<std::int64_t> records = args.intOption("records");
   const auto p = args.positionals(2, 3);
@@ -58,30 +85,14 @@ int unpack(Args& args, Context& ctx) {
         "A container of slots unpacks into an index and a data file: uop unpack "
         "FILE.uop INDEX DATA.");
   UopForm form = containerForm(p[0]);
+  if (form.family == UopFamily::Multi) return unpackMultis(p[0], p[1], p[2], records, ctx);
   if (records) form.minRecords = std::max(form.minRecords, *records);
-  // What a multi's MUL form cannot hold is counted on the way.
-  std::int64_t dropped = 0;
-  if (form.family == UopFamily::Multi) {
-    form.fromPayload = [&dropped](std::int64_t, std::span<const std::uint8_t> payload) {
-      const auto parts = decodeUopMulti(payload);
-      dropped += std::count_if(parts.begin(), parts.end(),
-                               [](const MultiComponent& c) { return !c.clilocs.empty(); });
-      return UopSlotData{encodeMultiComponents(parts), -1};
-    };
-  }
   IndexedFile files;
   files.loadUop(p[0], form);
   files.save(p[1], p[2]);
-  std::string text = formatMessage("unpacked %d records into %s and %s",
-                                   {std::to_string(files.recordCount()), p[1], p[2]});
-  if (dropped > 0)
-    text += formatMessage("\n%d cliloc lists were dropped: the MUL form has no place for them.",
-                          {std::to_string(dropped)});
-  ctx.report(Json::Object{{"records", files.recordCount()},
-                          {"index", p[1]},
-                          {"data", p[2]},
-                          {"droppedClilocLists", dropped}},
-             text);
+  ctx.report(Json::Object{{"records", files.recordCount()}, {"index", p[1]}, {"data", p[2]}},
+             formatMessage("unpacked %d records into %s and %s",
+                           {std::to_string(files.recordCount()), p[1], p[2]}));
   return 0;
 }
 
@@ -109,16 +120,17 @@ int pack(Args& args, Context& ctx) {
   if (p.size() != 4)
     throw UsageError("A pair packs from its index and data file: uop pack " + p[0] +
                      " INDEX DATA OUT.uop.");
+  std::string said;
   if (*family == UopFamily::Multi) {
     TMulti multis;
     multis.load(p[1], p[2]);
-    multis.saveUop(out);
+    if (const auto saved = multis.saveUop(out)) said = "\n" + *saved;
   } else {
     IndexedFile files;
     files.load(p[1], p[2], StorageMode::Memory);
     files.saveUop(out, uopForm(*family));
   }
-  ctx.report(Json::Object{{"kind", p[0]}, {"file", out}}, "packed " + p[0] + " into " + out);
+  ctx.report(Json::Object{{"kind", p[0]}, {"file", out}}, "packed " + p[0] + " into " + out + said);
   return 0;
 }
 
@@ -129,13 +141,15 @@ std::vector<Command> uopPackCommands() {
       {"unpack", "FILE.uop INDEX DATA [--records N] | FILE.uop MAP.mul",
        "Writes the MUL files a container stands for: an index and a data file for art, gumps, "
        "sounds and multis (slots back to back in slot order; the index holds the highest slot, "
-       "or N records with --records), the map file for a map. A multi's cliloc lists have no "
-       "place in MUL; how many were dropped is reported.",
+       "or N records with --records), the map file for a map. Multis are written as 16-byte "
+       "components, their flags mapped to the MUL form's; their cliloc lists have no place in "
+       "MUL: how many were dropped is reported.",
        unpack},
       {"pack", "KIND INDEX DATA OUT.uop | map MAP.mul OUT.uop [--map N]",
        "Writes a new container of the MUL files (KIND art, gump, sound, multi or map). The map "
-       "number comes from --map, else from the file names, else 0. A multi component whose "
-       "flags need more than 16 bits is refused.",
+       "number comes from --map, else from the file names, else 0. Multi flags are mapped to "
+       "the container's; a component whose flags or further value have no counterpart there is "
+       "refused, naming it.",
        pack},
   };
 }

@@ -5,7 +5,8 @@
 // A multi pair (index: first half, data: second half) read slot by slot and drawn against a small
 // art pair whose statics are of every size up to 64 x 64, then exported in the four text formats
 // and read back: the text readers must give the same components after re-centring an already
-// centred multi, and never crash on the bytes themselves as text.
+// centred multi, and never crash on the bytes themselves as text; the layout told from the bytes
+// converts to the other one and back with every slot's components.
 #include <cstdint>
 #include <cstdlib>
 #include <span>
@@ -71,6 +72,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const Error&) {
       // A damaged slot, or components whose offsets from the centre do not fit 16 bits.
     }
+  }
+  // Whatever layout the bytes were taken for, a conversion to the other one and back keeps every
+  // slot's component count.
+  try {
+    std::vector<std::size_t> counts;
+    for (std::int64_t i = 0; i < multi.recordCount() && i < 16; ++i)
+      counts.push_back(multi.components(i).size());
+    const MultiLayout was = multi.layout();
+    multi.convertLayout(was == MultiLayout::Newer16 ? MultiLayout::Older12 : MultiLayout::Newer16,
+                        true);
+    multi.convertLayout(was, true);
+    for (std::size_t i = 0; i < counts.size(); ++i)
+      if (multi.components(static_cast<std::int64_t>(i)).size() != counts[i]) std::abort();
+  } catch (const Error&) {
+    // A slot whose record points outside the data.
   }
   return 0;
 }

@@ -4,6 +4,7 @@
 #include "app/FileIO.h"
 #include "app/FileNames.h"
 #include "app/Text.h"
+#include "app/UopPair.h"
 
 namespace quillotide {
 
@@ -124,10 +125,18 @@ ClientFacet scanFacet(Finder& finder, int n, std::vector<std::string>& notes) {
                                     ""});
   std::optional<std::uint64_t> mapBytes, indexBytes;
   std::string mapName = names.map, indexName = names.staticIndex;
-  // A UOP map's size is that of its entries, not of the container: the index decides then.
-  if (facet.map.found() && facet.map.form == ClientForm::Mul) {
-    mapBytes = facet.map.files.front().size;
+  if (facet.map.found()) {
     mapName = facet.map.files.front().name;
+    if (facet.map.form == ClientForm::Mul) {
+      mapBytes = facet.map.files.front().size;
+    } else {
+      // A UOP map's world is the map file its chunks hold, not the container's length.
+      try {
+        mapBytes = uopMapFileBytes(facet.map.files.front().path);
+      } catch (const Error& e) {
+        notes.push_back(e.what());
+      }
+    }
   }
   for (const ClientFile& f : facet.statics.files)
     if (f.configKey == "StaticIdx") {

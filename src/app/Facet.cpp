@@ -4,6 +4,7 @@
 #include "app/FileNames.h"
 #include "app/FileIO.h"
 #include "app/Text.h"
+#include "app/UopPair.h"
 
 namespace quillotide {
 
@@ -88,6 +89,12 @@ FacetNames facetNames(int facet) {
   return {"map" + n + ".mul",    "staidx" + n + ".mul",  "statics" + n + ".mul",
           "map" + n + "LegacyMUL.uop", "Mapdifl" + n + ".mul", "Mapdif" + n + ".mul",
           "Stadifl" + n + ".mul", "Stadifi" + n + ".mul", "Stadif" + n + ".mul"};
+}
+
+std::optional<std::uint64_t> worldFileBytes(const std::string& path) {
+  if (path.empty() || !fileExists(path)) return std::nullopt;
+  if (isUopFile(path)) return uopMapFileBytes(path);
+  return fileSize(path);
 }
 
 std::optional<std::uint64_t> mulWorldFileBytes(const std::string& path) {

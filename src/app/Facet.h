@@ -38,6 +38,11 @@ std::optional<FacetSize> facetSizeOfStaticIndex(int facet, std::uint64_t indexBy
 // told by; nullopt when the path is empty, names no file, or names a UOP container (whose length
 // says nothing of the map it holds).
 std::optional<std::uint64_t> mulWorldFileBytes(const std::string& path);
+// The length of the map file or statics index a path stands for: a MUL file's length, or for a
+// map container the map file it holds, added up from its chunk table (nothing is read whole or
+// inflated). Nullopt when the path is empty or names no file. Throws FormatError naming a
+// container whose tables are damaged or that holds no map.
+std::optional<std::uint64_t> worldFileBytes(const std::string& path);
 
 // The world size of facet `facet` from the sizes of its map file and its statics index (either
 // may be unknown: nullopt). Returns nullopt when neither fits a size of the facet: the user gives

@@ -23,7 +23,7 @@ namespace {
 
 // Whether a descriptor of this process has the file open. A lock refused while one does was
 // taken by another part of the program (a loaded model), not by another program.
-bool openInThisProgram(const std::string& path) {
+bool openInThisProgram(const std::string& path, int ownFd = -1) {
   struct stat target {};
   if (::stat(path.c_str(), &target) != 0) return false;
   DIR* fds = ::opendir("/proc/self/fd");
@@ -33,7 +33,7 @@ bool openInThisProgram(const std::string& path) {
   while (const dirent* e = ::readdir(fds)) {
     char* end = nullptr;
     const long fd = std::strtol(e->d_name, &end, 10);
-    if (end == e->d_name || *end != '\0' || fd == own) continue;
+    if (end == e->d_name || *end != '\0' || fd == own || fd == ownFd) continue;
     struct stat st {};
     if (::fstat(static_cast<int>(fd), &st) == 0 && st.st_dev == target.st_dev &&
         st.st_ino == target.st_ino) {
@@ -45,9 +45,9 @@ bool openInThisProgram(const std::string& path) {
   return found;
 }
 
-std::string reasonOf(int err, const std::string& path) {
+std::string reasonOf(int err, const std::string& path, int ownFd = -1) {
   if (err == EWOULDBLOCK)
-    return openInThisProgram(path)
+    return openInThisProgram(path, ownFd)
                ? "another part of this program holds it open (a loaded file); save or "
                  "close it there first"
                : "the file is in use by another program";
@@ -350,6 +350,8 @@ void setCommitStepHook(std::function<void(int step)> hook) { commitStepHook() = 
 
 void addFileNote(std::string note) {
   std::lock_guard lock(notesMutex());
+  // A lookup repeated within one action says what it met once.
+  if (std::find(notes().begin(), notes().end(), note) != notes().end()) return;
   notes().push_back(std::move(note));
 }
 
@@ -404,6 +406,18 @@ void recoverInterruptedSave(const std::vector<std::string>& paths) {
 
 void throwCannotOpen(const std::string& path, int err) { cannotOpen(path, err); }
 void throwCannotCreate(const std::string& path, int err) { cannotCreate(path, err); }
+void throwCannotCreate(const std::string& path, int err, int ownFd) {
+  std::string message = formatMessage("Cannot create file %s", {path});
+  if (err != 0) message += ": " + reasonOf(err, path, ownFd);
+  throw FileError(message);
+}
+
+int lockFile(int fd, FileLock lock) {
+  const int kind = lock == FileLock::Shared ? LOCK_SH : LOCK_EX;
+  while (::flock(fd, kind | LOCK_NB) != 0)
+    if (errno != EINTR) return errno;
+  return 0;
+}
 
 std::size_t readAt(int fd, std::uint8_t* dst, std::size_t n, std::uint64_t offset, int& err) {
   err = 0;

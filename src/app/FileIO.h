@@ -25,6 +25,15 @@ namespace quillotide {
 // bare text. A lock refused because another part of this program holds the file says so.
 [[noreturn]] void throwCannotOpen(const std::string& path, int err);
 [[noreturn]] void throwCannotCreate(const std::string& path, int err);
+// As throwCannotCreate, for a write refused while descriptor `ownFd` of the writer itself holds
+// the file: that descriptor is not taken for the holder.
+[[noreturn]] void throwCannotCreate(const std::string& path, int err, int ownFd);
+
+// Locks of a file held open, taken without waiting: any number of readers share a file (Shared),
+// a writer holds it alone (Exclusive). Taking the other kind converts the lock the descriptor
+// holds. Returns 0, or the system's reason (EWOULDBLOCK: another descriptor is in the way).
+enum class FileLock { Shared, Exclusive };
+int lockFile(int fd, FileLock lock);
 
 // Reads up to n bytes at offset from an open file, going on after interrupted and short reads.
 // Returns how many were read: fewer only at the end of the file or on an error, when `err` holds
@@ -101,7 +110,8 @@ void setCommitStepHook(std::function<void(int step)> hook);
 void recoverInterruptedSave(const std::vector<std::string>& paths);
 
 // Notes the core has for the user without failing the action (an interrupted save completed, ...).
-// The UI shows them after the action that caused them; the CLI prints them to stderr.
+// The UI shows them after the action that caused them; the CLI prints them to stderr. A note
+// already waiting is not added twice.
 void addFileNote(std::string note);
 std::vector<std::string> takeFileNotes();
 

@@ -73,21 +73,37 @@ std::optional<FoundFile> FolderNames::find(const std::string& name) const {
   return found;
 }
 
+namespace {
+
+// A lookup that met names differing only in case says which one it took (once per action: the
+// notes keep one of each).
+void noteClash(const FoundFile& found, const std::string& folder) {
+  if (!found.others.empty()) addFileNote(found.clashNote(folder.empty() ? "." : folder));
+}
+
+}  // namespace
+
 std::string pathWithoutCase(const std::string& folder, const std::string& name) {
   const std::string given = joinPath(folder, name);
-  if (fileExists(given)) return given;
+  // The folder is read even when the name as given is there: a second spelling beside it is
+  // said, not passed over.
   const auto found = FolderNames::orEmpty(folder).find(name);
-  return found ? found->path : given;
+  if (!found) return given;
+  noteClash(*found, folder);
+  return found->path;
 }
 
 std::string existingPathWithoutCase(const std::string& path) {
-  if (path.empty() || fileExists(path)) return path;
+  if (path.empty()) return path;
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   if (name.empty()) return path;
   const auto found = FolderNames::orEmpty(folder.empty() ? "." : folder).find(name);
+  // Not a regular file of the folder (a folder, a device): the path stays as typed.
   if (!found) return path;
+  // Named as pathWithoutCase names it, so one clash met both ways is said once.
+  noteClash(*found, slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash));
   return folder + found->name;
 }
 

@@ -42,12 +42,15 @@ private:
 };
 
 // The path of `name` in `folder` to read or to replace: the file there whose name equals it
-// without case, else folder + name as given (the case a new file is written with). Never throws.
+// without case (the name as given when it is one of several), else folder + name as given (the
+// case a new file is written with). Never throws. Where names differ only in case, a file note
+// (clashNote) says which one was taken.
 std::string pathWithoutCase(const std::string& folder, const std::string& name);
 // Whether the path lies in the folder or below it (links followed where they exist).
 bool insideFolder(const std::string& path, const std::string& folder);
 // A full path as typed or stored: unchanged when it exists, else the file of its folder whose last
-// part equals it without case when there is one, else unchanged.
+// part equals it without case when there is one, else unchanged. A clash of names is noted as
+// pathWithoutCase notes it.
 std::string existingPathWithoutCase(const std::string& path);
 
 // ASCII lower case; other bytes unchanged.

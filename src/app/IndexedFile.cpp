@@ -109,7 +109,32 @@ void IndexedFile::load(const std::string& indexPath, const std::string& dataPath
   m_uop.reset();
   m_uopIndex.clear();
   m_uopPath.clear();
+  m_unreadable.clear();
 }
+
+namespace {
+
+// The file note of a load that left slots unreadable: the file named once, each entry once.
+std::string unreadableNote(const std::string& path,
+                           const std::vector<std::pair<std::string, std::string>>& slots) {
+  constexpr std::size_t kNamed = 16;
+  std::string list;
+  for (std::size_t i = 0; i < slots.size() && i < kNamed; ++i)
+    list += (i ? "; " : "") + slots[i].first + ", " + slots[i].second;
+  if (slots.size() > kNamed)
+    list += formatMessage("; and %d more", {std::to_string(slots.size() - kNamed)});
+  if (slots.size() == 1)
+    return formatMessage(
+        "%s: %s cannot be read: %s. Every other slot was loaded; %s is listed as unreadable and "
+        "its entry is kept as it is on save.",
+        {path, slots[0].first, slots[0].second, slots[0].first});
+  return formatMessage(
+      "%s: %d slots cannot be read: %s. Every other slot was loaded; these are listed as "
+      "unreadable and their entries are kept as they are on save.",
+      {path, std::to_string(slots.size()), list});
+}
+
+}  // namespace
 
 void IndexedFile::loadUop(const std::string& path, const UopForm& form) {
   auto container = std::make_shared<UopContainer>(UopContainer::read(path));
@@ -125,12 +150,31 @@ void IndexedFile::loadUop(const std::string& path, const UopForm& form) {
   std::vector<IndexRecord> records(static_cast<std::size_t>(count),
                                    IndexRecord{-1, -1, form.emptyExtra});
   Bytes data;
+  std::map<std::int64_t, Unreadable> unreadable;
+  std::vector<std::pair<std::string, std::string>> noted;
   for (const auto& slotEntry : found) {
     // Named apart: a lambda cannot take a structured binding here.
     const std::int64_t n = slotEntry.first;
     const UopEntry& entry = *slotEntry.second;
-    UopSlotData slot = withContext(path + ", " + container->describe(entry),
-                                   [&] { return form.fromPayload(n, container->payload(entry)); });
+    // Why the entry cannot be read, without the file and entry, which the message adds once.
+    std::string why;
+    Bytes payload;
+    UopSlotData slot;
+    if (container->readPayload(entry, payload, why)) {
+      try {
+        slot = form.fromPayload(n, payload);
+      } catch (const FormatError& e) {
+        why = e.what();
+      }
+    }
+    if (!why.empty()) {
+      const std::string where = container->describe(entry) + ": " + why;
+      if (!form.keepsUnreadable) throw FormatError(path + ", " + where);
+      const std::string name = uopSlotName(form.family, n);
+      unreadable[n] = {name, where, entry.hash};
+      noted.emplace_back(name, where);
+      continue;
+    }
     if (slot.data.empty()) continue;
     if (data.size() + slot.data.size() > 0x7FFFFFFFull)
       throw Error(formatMessage("%s holds more than 2 GB of slot data.", {path}));
@@ -151,7 +195,28 @@ void IndexedFile::loadUop(const std::string& path, const UopForm& form) {
   m_loaded = true;
   m_indexPath = m_dataPath = m_uopPath = path;
   m_uop = std::move(container);
+  m_unreadable = std::move(unreadable);
   m_changes = m_savedChanges = 0;
+  if (!noted.empty()) addFileNote(unreadableNote(path, noted));
+}
+
+std::optional<std::string> IndexedFile::unreadable(std::int64_t n) const {
+  const auto it = m_unreadable.find(n);
+  if (it == m_unreadable.end() || !m_loaded) return std::nullopt;
+  // A slot written or deleted since holds what the user gave it, and its entry goes on save.
+  const auto now = record(n);
+  const auto at = static_cast<std::size_t>(n) * kIndexRecordSize;
+  if (!now || at + kIndexRecordSize > m_uopIndex.size() ||
+      *now != decodeRecord(m_uopIndex.data() + at))
+    return std::nullopt;
+  return it->second.slot + ": " + it->second.why;
+}
+
+std::vector<std::int64_t> IndexedFile::unreadableSlots() const {
+  std::vector<std::int64_t> out;
+  for (const auto& [n, what] : m_unreadable)
+    if (unreadable(n)) out.push_back(n);
+  return out;
 }
 
 void IndexedFile::saveUop(const std::string& path, const UopForm& form) const {
@@ -216,6 +281,14 @@ void IndexedFile::saveUop(const std::string& path, const UopForm& form) const {
     out.setPayload(uopHash(uopEntryName(form.family, static_cast<std::uint32_t>(n))), payload,
                    compress);
   }
+  // An entry that could not be read goes into every container as it was stored, even into one
+  // whose family entries were replaced.
+  if (m_uop)
+    for (const std::int64_t n : unreadableSlots()) {
+      const Unreadable& u = m_unreadable.at(n);
+      const UopEntry* stored = m_uop->find(u.hash);
+      if (stored && uopSlotOfHash(form.family, form.slotLimit, u.hash) == n) out.putEntry(*stored);
+    }
   out.save(path);
   // Saved into the container read, it is now the base of the next save.
   if (intoRead) {
@@ -237,6 +310,7 @@ void IndexedFile::adopt(std::unique_ptr<Stream> index, std::unique_ptr<Stream> d
   m_uop.reset();
   m_uopIndex.clear();
   m_uopPath.clear();
+  m_unreadable.clear();
 }
 
 std::int64_t IndexedFile::recordCount() const {
@@ -382,6 +456,17 @@ bool IndexedFile::save(const std::string& indexPath, const std::string& dataPath
   index.write(m_index->view());
   data.write(m_data->view());
   commitAll({&index, &data});
+  if (const auto lost = unreadableSlots(); !lost.empty()) {
+    std::string names;
+    for (std::size_t i = 0; i < lost.size(); ++i)
+      names += (i ? ", " : "") + m_unreadable.at(lost[i]).slot;
+    addFileNote(formatMessage(
+        lost.size() == 1 ? "%s and %s have no place for an entry that could not be read: %s was "
+                           "written as an empty slot."
+                         : "%s and %s have no place for entries that could not be read: %s were "
+                           "written as empty slots.",
+        {indexPath, dataPath, names}));
+  }
   // Saved into other files, the loaded ones still lack the changes.
   if (sameTarget(indexPath, m_indexPath) && sameTarget(dataPath, m_dataPath))
     m_savedChanges = m_changes;

@@ -7,6 +7,7 @@
 // without a Save). A pair that was never loaded answers every query with "empty" and counts 0.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -85,7 +86,10 @@ public:
   // Reads a UOP container as the pair it stands for, in memory mode: each entry the form names
   // becomes its slot's data, back to back in slot order. The container is kept, so that a save
   // into a container copies every entry whose slot was not changed byte for byte. All or nothing
-  // as load; FormatError naming the entry when one cannot be read.
+  // as load; FormatError naming the file and the entry when one cannot be read. With the form's
+  // keepsUnreadable such an entry fails only its slot: the slot reads as empty and is unreadable
+  // (see unreadable()), every other slot is loaded, one file note says which slots and why, and
+  // every save into a container keeps the entry as it was stored while the slot is not written.
   void loadUop(const std::string& path, const UopForm& form);
   // Takes both streams directly (for models that build their data in memory).
   void adopt(std::unique_ptr<Stream> index, std::unique_ptr<Stream> data, StorageMode mode);
@@ -101,6 +105,12 @@ public:
   // Whether the pair was read from a container, and which.
   bool isUop() const { return !m_uopPath.empty(); }
   const std::string& uopPath() const { return m_uopPath; }
+
+  // Why slot n's entry could not be read, while the slot keeps the record it was loaded with;
+  // nullopt for a readable slot, or one written or deleted since.
+  std::optional<std::string> unreadable(std::int64_t n) const;
+  // The slots unreadable() names, ascending.
+  std::vector<std::int64_t> unreadableSlots() const;
 
   // Whole records in the index; a tail shorter than 12 bytes is not counted (and kept on save).
   std::int64_t recordCount() const;
@@ -141,9 +151,10 @@ public:
   std::uint64_t appendData(std::span<const std::uint8_t> bytes);
 
   // Memory mode: writes both copies to the targets, each replaced whole (both written beside their
-  // targets before either is renamed, see commitAll). Low-memory mode: writes nothing and returns
-  // false. Throws Error when nothing was loaded or both targets are one file, FileError when a
-  // target cannot be written.
+  // targets before either is renamed, see commitAll). A pair has no place for unreadable entries:
+  // their slots are written empty and a file note names them. Low-memory mode: writes nothing and
+  // returns false. Throws Error when nothing was loaded or both targets are one file, FileError
+  // when a target cannot be written.
   bool save(const std::string& indexPath, const std::string& dataPath) const;
   // Writes the pair as a container, replaced whole. A pair read from a container starts from it:
   // the entries of unchanged slots stay as they were, a changed slot's entry gets its new payload
@@ -180,6 +191,14 @@ private:
   mutable std::shared_ptr<const UopContainer> m_uop;
   mutable Bytes m_uopIndex;
   std::string m_uopPath;
+  // The slots whose entries could not be read: how messages name the slot, why (naming the
+  // entry) and the entry's hash, to put it back as stored.
+  struct Unreadable {
+    std::string slot;
+    std::string why;
+    std::uint64_t hash = 0;
+  };
+  std::map<std::int64_t, Unreadable> m_unreadable;
 };
 
 // The message raised when saving or changing a pair that was never loaded.

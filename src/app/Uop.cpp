@@ -1,9 +1,13 @@
 #include "app/Uop.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <limits>
@@ -359,6 +363,72 @@ std::uint32_t uopAdler32(std::span<const std::uint8_t> bytes) {
 
 UopContainer UopContainer::read(const std::string& path) { return parse(readFile(path), path); }
 
+std::vector<UopRecord> readUopRecords(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throwCannotOpen(path, errno);
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) throwCannotOpen(path, errno);
+  if (!S_ISREG(st.st_mode)) throwCannotOpen(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  const auto readExactly = [&](std::uint64_t offset, Bytes& into) {
+    int err = 0;
+    if (readAt(fd, into.data(), into.size(), offset, err) != into.size())
+      throwCannotOpen(path, err ? err : EIO);
+  };
+  if (size < kHeaderSize)
+    fault(path, "too short for a UOP container (" + std::to_string(size) + " bytes)");
+  Bytes header(kHeaderSize);
+  readExactly(0, header);
+  if (loadU32(header.data()) != kMagic) fault(path, "not a UOP container (no MYP header)");
+  const std::uint32_t capacity = loadU32(header.data() + kCapacityAt);
+  if (capacity == 0) fault(path, "table capacity is 0");
+  const std::uint64_t tableSize = kTableHeadSize + kRecordSize * std::uint64_t{capacity};
+  if (tableSize > size)
+    fault(path, "table capacity " + std::to_string(capacity) + " does not fit in the file (" +
+                    std::to_string(size) + " bytes)");
+  std::vector<UopRecord> out;
+  std::map<std::uint64_t, std::uint64_t> tableSpans;
+  Bytes table(static_cast<std::size_t>(tableSize));
+  for (std::uint64_t offset = loadU64(header.data() + kFirstTableAt); offset != 0;) {
+    const std::string name = "table " + std::to_string(tableSpans.size());
+    if (offset < kHeaderSize) fault(path, name + " at " + at(offset) + " points into the header");
+    if (offset > size || tableSize > size - offset)
+      fault(path, name + " at " + at(offset) + " runs past the end of the file (" +
+                      std::to_string(size) + " bytes)");
+    auto after = tableSpans.upper_bound(offset);
+    if ((after != tableSpans.end() && after->first < offset + tableSize) ||
+        (after != tableSpans.begin() && std::prev(after)->second > offset))
+      fault(path, name + " at " + at(offset) + " points back into another table");
+    tableSpans.emplace(offset, offset + tableSize);
+    readExactly(offset, table);
+    if (loadU32(table.data()) > capacity)
+      fault(path, name + " counts " + std::to_string(loadU32(table.data())) +
+                      " entries in a table of " + std::to_string(capacity));
+    for (std::uint32_t r = 0; r < capacity; ++r) {
+      const std::uint8_t* rec = table.data() + kTableHeadSize + std::size_t{r} * kRecordSize;
+      const std::uint64_t dataOffset = loadU64(rec + kRecordOffsetAt);
+      if (dataOffset == 0) continue;
+      UopRecord record;
+      record.hash = loadU64(rec + kRecordHashAt);
+      record.storedSize = loadU32(rec + kRecordStoredAt);
+      record.fullSize = loadU32(rec + kRecordFullAt);
+      record.compression = loadU16(rec + kRecordCompressionAt);
+      const std::uint64_t headerLength = loadU32(rec + kRecordHeaderLengthAt);
+      if (dataOffset > size || headerLength + record.storedSize > size - dataOffset)
+        fault(path, "entry " + std::to_string(out.size()) + " (hash " + hex16(record.hash) +
+                        ") at " + at(dataOffset) + " runs past the end of the file (" +
+                        std::to_string(size) + " bytes)");
+      out.push_back(record);
+    }
+    offset = loadU64(table.data() + 4);
+  }
+  return out;
+}
+
 UopContainer UopContainer::parse(std::span<const std::uint8_t> bytes, const std::string& label) {
   const std::uint64_t size = bytes.size();
   if (size < kHeaderSize)
@@ -534,20 +604,31 @@ std::string UopContainer::describe(const UopEntry& entry) const {
 }
 
 Bytes UopContainer::payload(const UopEntry& entry) const {
-  std::string why;
   Bytes out;
+  std::string why;
+  if (!readPayload(entry, out, why)) fault(m_label, describe(entry) + ": " + why);
+  return out;
+}
+
+bool UopContainer::readPayload(const UopEntry& entry, Bytes& out, std::string& why) const {
+  why.clear();
+  out.clear();
   if (entry.compression == kStored) {
-    if (entry.stored.size() == entry.fullSize) return entry.stored;
+    if (entry.stored.size() == entry.fullSize) {
+      out = entry.stored;
+      return true;
+    }
     why = "stored size " + std::to_string(entry.stored.size()) + " differs from its full size " +
           std::to_string(entry.fullSize);
   } else if (entry.compression == kZlib) {
     out = inflateBytes(entry.stored, entry.fullSize, why);
-    if (why.empty()) return out;
+    if (why.empty()) return true;
+    out.clear();
   } else {
     why = "compression " + std::to_string(entry.compression) +
           " is not supported (only 0, stored, and 1, zlib)";
   }
-  fault(m_label, describe(entry) + ": " + why);
+  return false;
 }
 
 // ---- changing ------------------------------------------------------------------------------
@@ -578,7 +659,10 @@ void UopContainer::setPayload(std::uint64_t hash, std::span<const std::uint8_t> 
   } else {
     e.header = newDataHeader();
   }
-  e.adler = uopAdler32(e.header);
+  // An entry without a data header has no bytes to check: the field keeps the value the
+  // container's header-less entries hold (0 in the files seen), not the Adler-32 of nothing.
+  e.adler = e.header.empty() && model && model->header.empty() ? model->adler
+                                                               : uopAdler32(e.header);
   if (old) {
     *old = std::move(e);
     return;
@@ -586,6 +670,16 @@ void UopContainer::setPayload(std::uint64_t hash, std::span<const std::uint8_t> 
   m_clientShape = true;
   m_index.emplace(hash, m_entries.size());
   m_entries.push_back(std::move(e));
+}
+
+void UopContainer::putEntry(const UopEntry& entry) {
+  if (auto it = m_index.find(entry.hash); it != m_index.end()) {
+    m_entries[it->second] = entry;
+    return;
+  }
+  m_clientShape = true;
+  m_index.emplace(entry.hash, m_entries.size());
+  m_entries.push_back(entry);
 }
 
 void UopContainer::remove(std::uint64_t hash) {

@@ -47,6 +47,19 @@ std::optional<std::string> uopKnownName(std::uint64_t hash);
 // Adler-32 of the bytes (1 for none).
 std::uint32_t uopAdler32(std::span<const std::uint8_t> bytes);
 
+// One entry's record as a table holds it, without the entry's bytes.
+struct UopRecord {
+  std::uint64_t hash = 0;
+  std::uint32_t storedSize = 0;
+  std::uint32_t fullSize = 0;
+  std::uint16_t compression = 0;
+};
+// The records of every entry, in table and record order, read from the header and the tables
+// alone: what a container holds can be sized without reading or inflating its data. Throws
+// FileError when the file cannot be read and FormatError naming the file for a header or table
+// that read() would refuse (a record pointing past the end included).
+std::vector<UopRecord> readUopRecords(const std::string& path);
+
 class UopSink;
 std::optional<std::string> verifyUop(std::span<const std::uint8_t> bytes);
 
@@ -83,16 +96,24 @@ public:
   // "entry 5 (hash 665FF35AC79D382B, build/multicollection/000005.bin)": how messages name it.
   std::string describe(const UopEntry& entry) const;
 
-  // The entry's payload, inflated to its full size. Throws FormatError naming the entry when the
-  // compression is neither 0 nor 1, the zlib stream is damaged or inflates to another size, or a
-  // stored entry's size differs from its full size.
+  // The entry's payload, inflated to its full size. Throws FormatError naming the file and the
+  // entry when the compression is neither 0 nor 1, the zlib stream is damaged or inflates to
+  // another size, or a stored entry's size differs from its full size.
   Bytes payload(const UopEntry& entry) const;
+  // As payload, without throwing: false with `why` saying what is wrong (naming neither the file
+  // nor the entry, so a caller that lists several names each once).
+  bool readPayload(const UopEntry& entry, Bytes& out, std::string& why) const;
 
   // Replaces the payload of the entry with that hash, or adds a new entry after the others. The
   // entry gets a new data header (time stamp now) and its Adler-32; it is stored compressed when
-  // the entry it replaces was, else as `compressNew` says.
+  // the entry it replaces was, else as `compressNew` says. In a container whose entries go without
+  // a data header it gets none, and the Adler-32 field such entries hold there (0 or 1).
   void setPayload(std::uint64_t hash, std::span<const std::uint8_t> payload,
                   bool compressNew = false);
+  // Puts the entry in as stored (data header, Adler-32, compression and stored bytes untouched):
+  // in the place of the entry with its hash, or after the others. For entries kept as they were
+  // read, readable or not.
+  void putEntry(const UopEntry& entry);
   // Removes the entry with that hash, if there is one.
   void remove(std::uint64_t hash);
 

@@ -140,9 +140,61 @@ std::optional<std::int64_t> uopSlotOfHash(UopFamily family, std::int64_t slotLim
   return it->second;
 }
 
+std::string uopSlotName(UopFamily family, std::int64_t n) {
+  const char* noun = "Slot";
+  switch (family) {
+    case UopFamily::Art:
+      noun = "Art";
+      break;
+    case UopFamily::Gump:
+      noun = "Gump";
+      break;
+    case UopFamily::Sound:
+      noun = "Sound";
+      break;
+    case UopFamily::Multi:
+      noun = "Multi";
+      break;
+    case UopFamily::Map:
+      noun = "Map chunk";
+      break;
+    case UopFamily::AnimationFrame:
+      noun = "Animation";
+      break;
+  }
+  return std::string(noun) + " " + hexLabel(static_cast<std::uint32_t>(n));
+}
+
+std::uint64_t uopMapFileBytes(const std::string& path) {
+  const std::vector<UopRecord> records = readUopRecords(path);
+  std::unordered_map<std::uint64_t, std::uint32_t> fullSize;
+  fullSize.reserve(records.size());
+  for (const UopRecord& r : records) fullSize.emplace(r.hash, r.fullSize);
+  const auto chunk = [](int map, std::int64_t k) {
+    return uopHash(uopEntryName(UopFamily::Map, static_cast<std::uint32_t>(k),
+                                static_cast<std::uint32_t>(map)));
+  };
+  std::optional<int> map;
+  if (const auto named = mapNumberOfName(path); named && fullSize.count(chunk(*named, 0)))
+    map = *named;
+  for (int m = 0; !map && m < 10; ++m)
+    if (fullSize.count(chunk(m, 0))) map = m;
+  if (!map)
+    throw FormatError(formatMessage("%s holds no map: it has no entry %s.",
+                                    {path, uopEntryName(UopFamily::Map, 0, 0)}));
+  std::uint64_t bytes = 0;
+  for (std::int64_t k = 0; k < kUopMapChunkLimit; ++k) {
+    const auto it = fullSize.find(chunk(*map, k));
+    if (it == fullSize.end()) break;
+    bytes += it->second;
+  }
+  return bytes;
+}
+
 UopForm uopForm(UopFamily family) {
   UopForm form;
   form.family = family;
+  form.keepsUnreadable = true;
   form.emptyExtra = -1;
   const auto plain = [](std::int64_t, std::span<const std::uint8_t> payload) {
     return UopSlotData{Bytes(payload.begin(), payload.end()), 0};

@@ -52,6 +52,10 @@ struct UopForm {
   std::int32_t emptyExtra = -1;
   // Whether new entries of a new container are stored as zlib streams (as the client's multis).
   bool compressNew = false;
+  // Whether an entry that cannot be read (a compression this program does not know, a damaged
+  // stream, a payload fromPayload refuses) leaves only its slot unreadable rather than failing
+  // the whole load; see IndexedFile::loadUop.
+  bool keepsUnreadable = false;
   // Payload -> data and extra of slot n. Throws FormatError (the caller names the entry).
   std::function<UopSlotData(std::int64_t n, std::span<const std::uint8_t> payload)> fromPayload;
   // Data and record of slot n -> payload. Throws Error when the slot cannot be held.
@@ -60,12 +64,23 @@ struct UopForm {
       toPayload;
 };
 
+// How messages name slot n of the family: "Gump 0x5", "Art 0x4005", "Sound 0x10", "Multi 0x2".
+std::string uopSlotName(UopFamily family, std::int64_t n);
+
+// The number of bytes of the map file a map container holds (its chunks' full sizes added up),
+// read from the container's tables alone, without inflating a chunk: the map the name gives when
+// the container has that map's first chunk, else the first map whose first chunk it has. Throws
+// FileError when the file cannot be read, FormatError naming it when its tables are damaged or it
+// holds no map.
+std::uint64_t uopMapFileBytes(const std::string& path);
+
 // The slot whose name has this hash in the family's container (slots below `slotLimit`), or
 // nullopt. The names' hashes are worked out once per family, on the first call.
 std::optional<std::int64_t> uopSlotOfHash(UopFamily family, std::int64_t slotLimit,
                                           std::uint64_t hash);
 
-// The standard form of art, gumps and sounds. Gumps: the payload is u32 width, u32 height, then
+// The standard form of art, gumps and sounds; an entry that cannot be read leaves its slot
+// unreadable (keepsUnreadable). Gumps: the payload is u32 width, u32 height, then
 // the slot's bytes; a payload under 8 bytes, or one whose size claims more pixels than
 // kMaxGumpPixels, is refused; 0 x 0 is read as an empty slot.
 UopForm uopForm(UopFamily family);

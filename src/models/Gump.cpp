@@ -208,7 +208,10 @@ int TGump::gumpHeight(std::int64_t g) const {
 Bitmap32 TGump::gumpPicture(std::int64_t g, std::string* problem) const {
   if (problem) problem->clear();
   const auto r = m_files.record(g);
-  if (!r || r->isEmpty()) return {};
+  if (!r || r->isEmpty()) {
+    if (const auto why = gumpUnreadable(g); why && problem) *problem = *why;
+    return {};
+  }
   const std::string label = hexLabel(static_cast<std::uint32_t>(g));
   try {
     // Memory copies are decoded in place; the codec itself never reads outside the span.

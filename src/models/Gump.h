@@ -66,6 +66,10 @@ public:
   std::int64_t gumpCount() const { return m_files.recordCount(); }
   // False when not loaded, beyond the index or empty by the common rule.
   bool gumpExists(std::int64_t g) const { return m_files.exists(g); }
+  // Why slot g's entry in the container read cannot be read ("Gump 0x5: entry 3 (...): ..."),
+  // while the slot is not written: it reads as empty and its entry is kept on save. Nullopt for
+  // every other slot.
+  std::optional<std::string> gumpUnreadable(std::int64_t g) const { return m_files.unreadable(g); }
   // From the record's `extra`; 0 when not loaded or beyond the index.
   int gumpWidth(std::int64_t g) const;
   int gumpHeight(std::int64_t g) const;
@@ -74,9 +78,10 @@ public:
   // the data file.
   std::optional<Bytes> slotBytes(std::int64_t g) const { return m_files.readSlot(g); }
 
-  // The decoded picture; an empty picture for an empty slot. A damaged slot throws one FormatError
-  // naming the slot. When runs spill past the right edge the picture is still returned and
-  // *problem receives one message for the slot (left empty otherwise).
+  // The decoded picture; an empty picture for an empty slot (for an unreadable one, *problem says
+  // why). A damaged slot throws one FormatError naming the slot. When runs spill past the right
+  // edge the picture is still returned and *problem receives one message for the slot (left empty
+  // otherwise).
   Bitmap32 gumpPicture(std::int64_t g, std::string* problem = nullptr) const;
 
   // Encodes the picture and appends it as slot g (records up to g are added as empty records when

@@ -109,15 +109,9 @@ Message saveStatics(Registry& r, const Paths& p, Progress& progress) {
   return said;
 }
 // A container's multis carry cliloc lists that a MUL pair has no place for: such a save says
-// how many it left out.
+// how many it left out (the model words what a save of either form has to say).
 Message saveMultis(Registry& r, const Paths& p, Progress&) {
-  const std::int64_t dropped = r.multis->save(at(p, 0), at(p, 1));
-  if (dropped > 0 && !isUopPath(at(p, 0)))
-    return formatMessage(
-        "%s has no place for the cliloc lists of the multis: %s of them were left out. Every "
-        "tile, its position and its flags are written.",
-        {std::filesystem::path(at(p, 1)).filename().string(), std::to_string(dropped)});
-  return std::nullopt;
+  return r.multis->save(at(p, 0), at(p, 1)).said;
 }
 
 // Whether two files hold the same bytes; false when either cannot be read.

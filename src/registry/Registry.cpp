@@ -60,8 +60,9 @@ int Registry::settingsFacet() const {
 
 std::optional<FacetSize> Registry::settingsFacetSize() const {
   if (!config) return std::nullopt;
+  // A map container counts by the map it holds, added up from its chunk table.
   const auto sizeOf = [this](const std::string& key) {
-    return mulWorldFileBytes(config->getString(key));
+    return worldFileBytes(config->getString(key));
   };
   const auto name = [this](const std::string& key) {
     const std::string path = config->getString(key);

@@ -66,9 +66,10 @@ std::vector<MultiComponent> boat() {
 
 void writeMultis(const std::string& dir) {
   TMulti multis;
-  // Every record (-1, -1, -1): the slots that get no multi stay empty.
+  // Every record (-1, -1, -1): the slots that get no multi stay empty. 16-byte components, as
+  // current clients' files have them (the boat's length fits that size only).
   Bytes index(kSampleSlots * kIndexRecordSize, 0xFF);
-  multis.loadBytes(std::move(index), {});
+  multis.loadBytes(std::move(index), {}, MultiLayout::Newer16);
   multis.writeComponents(0x0, house());
   multis.writeComponents(0x1, tent());
   multis.writeComponents(0x2, boat());

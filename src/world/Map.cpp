@@ -54,8 +54,8 @@ Bytes readUopMap(const UopContainer& uop, int map, const std::string& path) {
     if (bytes.size() % kUopMapChunk != 0)
       throw FormatError(formatMessage("%s, %s: it follows a chunk shorter than %d bytes.",
                                       {path, uop.describe(*entry), decimal(kUopMapChunk)}));
-    const Bytes chunk =
-        withContext(path + ", " + uop.describe(*entry), [&] { return uop.payload(*entry); });
+    // The container's own message names the file and the entry.
+    const Bytes chunk = uop.payload(*entry);
     if (chunk.size() > kUopMapChunk)
       throw FormatError(
           formatMessage("%s, %s: it holds %d bytes, more than a chunk's %d.",
@@ -142,7 +142,9 @@ std::optional<std::string> TMap::open(const std::string& path, int width, int he
     uop = std::make_shared<const UopContainer>(UopContainer::read(path));
     file = WorldStream::memory(mapFileOfContainer(*uop, path, &uopMap));
   } else if (!reuse) {
-    file = WorldStream::openFile(path);
+    // Shared with readers (the command line, a tool reading the map) while only read; each save
+    // takes the file alone.
+    file = WorldStream::openShared(path);
   }
   WorldStream& target = reuse ? *m_file : *file;
   if (target.size() < needed)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -9,9 +10,12 @@
 #include <unordered_set>
 
 #include "app/Error.h"
+#include "app/Facet.h"
 #include "app/FileIO.h"
 #include "app/FileNames.h"
 #include "app/Text.h"
+#include "app/Uop.h"
+#include "app/UopPair.h"
 #include "world/Item.h"
 #include "world/Map.h"
 #include "world/Statics.h"
@@ -935,8 +939,19 @@ std::int64_t changeHeights(const PatchStreams& files, int width, int height,
 }
 
 // The files are found whatever the case of their names, as a client folder copied from Windows
-// keeps them.
+// keeps them. Where a container stands beside the MUL files it replaces, the client reads the
+// container, and so the tools read and patch it.
+namespace {
+
+std::optional<std::string> containerIn(const std::string& dir, const std::string& name) {
+  if (!FolderNames::orEmpty(dir).find(name)) return std::nullopt;
+  return pathWithoutCase(dir, name);
+}
+
+}  // namespace
+
 std::string PatchDirectory::mapPath() const {
+  if (auto uop = containerIn(dir, facetNames(mapNumber).mapUop)) return *uop;
   return pathWithoutCase(dir, "map" + std::to_string(mapNumber) + ".mul");
 }
 std::string PatchDirectory::staticsIndexPath() const {
@@ -945,10 +960,21 @@ std::string PatchDirectory::staticsIndexPath() const {
 std::string PatchDirectory::staticsDataPath() const {
   return pathWithoutCase(dir, "statics" + std::to_string(mapNumber) + ".mul");
 }
-std::string PatchDirectory::artIndexPath() const { return pathWithoutCase(dir, "artidx.mul"); }
-std::string PatchDirectory::artDataPath() const { return pathWithoutCase(dir, "art.mul"); }
+std::string PatchDirectory::artIndexPath() const {
+  if (auto uop = containerIn(dir, kArtContainerName)) return *uop;
+  return pathWithoutCase(dir, "artidx.mul");
+}
+std::string PatchDirectory::artDataPath() const {
+  if (auto uop = containerIn(dir, kArtContainerName)) return *uop;
+  return pathWithoutCase(dir, "art.mul");
+}
 std::string PatchDirectory::textureIndexPath() const { return pathWithoutCase(dir, "texidx.mul"); }
 std::string PatchDirectory::textureDataPath() const { return pathWithoutCase(dir, "texmaps.mul"); }
+
+std::uint64_t PatchDirectory::mapBytes() const {
+  const std::string path = mapPath();
+  return worldFileBytes(path).value_or(0);
+}
 
 std::vector<int> patchMapNumbers(const std::string& dir) {
   std::vector<int> out;
@@ -956,8 +982,8 @@ std::vector<int> patchMapNumbers(const std::string& dir) {
   const FolderNames names = FolderNames::orEmpty(dir);
   for (int n = 0; n < 256; ++n) {
     const std::string number = std::to_string(n);
-    if (names.find("map" + number + ".mul") && names.find("staidx" + number + ".mul") &&
-        names.find("statics" + number + ".mul"))
+    const bool map = names.find("map" + number + ".mul") || names.find(facetNames(n).mapUop);
+    if (map && names.find("staidx" + number + ".mul") && names.find("statics" + number + ".mul"))
       out.push_back(n);
   }
   return out;
@@ -995,13 +1021,95 @@ std::optional<std::string> joinedMessage(const std::vector<std::string>& lines) 
   return text;
 }
 
-// The streams of a directory's files, opened for reading or for writing as a tool needs them.
+// The streams of a directory's files, opened for reading or for writing as a tool needs them. A
+// container (a map's, the art's) is read into memory as the files it stands for; once the tool is
+// done, commit() writes every chunk or slot it changed back into the container, replaced whole,
+// every other entry kept as it was stored.
 struct OpenedFiles {
   std::vector<std::unique_ptr<WorldStream>> held;
   PatchStreams streams;
+  std::vector<std::function<void()>> commits;
+
   WorldStream* open(const std::string& path, bool write) {
+    if (isUopPath(path)) return openMapContainer(path, write);
     held.push_back(write ? WorldStream::openFile(path) : WorldStream::openForReading(path));
     return held.back().get();
+  }
+
+  WorldStream* openMapContainer(const std::string& path, bool write) {
+    auto uop = std::make_shared<const UopContainer>(UopContainer::read(path));
+    int number = 0;
+    Bytes original = mapFileOfContainer(*uop, path, &number);
+    held.push_back(WorldStream::memory(original));
+    WorldStream* map = held.back().get();
+    if (!write) return map;
+    commits.push_back([uop, path, number, map, original = std::move(original)] {
+      UopContainer out = *uop;
+      const std::span<const std::uint8_t> now = map->view();
+      bool changed = false;
+      for (std::size_t at = 0, k = 0; at < now.size(); at += kUopMapChunk, ++k) {
+        const std::size_t n = std::min(kUopMapChunk, now.size() - at);
+        if (at + n <= original.size() &&
+            std::equal(now.begin() + static_cast<std::ptrdiff_t>(at),
+                       now.begin() + static_cast<std::ptrdiff_t>(at + n),
+                       original.begin() + static_cast<std::ptrdiff_t>(at)))
+          continue;
+        out.setPayload(uopHash(uopEntryName(UopFamily::Map, static_cast<std::uint32_t>(k),
+                                            static_cast<std::uint32_t>(number))),
+                       now.subspan(at, n));
+        changed = true;
+      }
+      if (changed) out.save(path);
+    });
+    return map;
+  }
+
+  // The art pair, or the art container read as that pair.
+  void openArt(const PatchDirectory& dir, bool write) {
+    const std::string index = dir.artIndexPath();
+    if (!isUopPath(index)) {
+      streams.artIndex = open(index, write);
+      streams.artData = open(dir.artDataPath(), write);
+      return;
+    }
+    auto art = std::make_shared<IndexedFile>();
+    art->loadUop(index, uopForm(UopFamily::Art));
+    const std::int64_t count = art->recordCount();
+    const std::vector<IndexRecord> before = art->records(0, count);
+    Bytes records(static_cast<std::size_t>(count) * kIndexRecordSize);
+    for (std::size_t n = 0; n < before.size(); ++n)
+      putIndex(records.data() + n * kIndexRecordSize, before[n]);
+    held.push_back(WorldStream::memory(std::move(records)));
+    WorldStream* indexStream = held.back().get();
+    held.push_back(
+        WorldStream::memory(art->readDataAt(0, static_cast<std::size_t>(art->dataSize()))));
+    WorldStream* dataStream = held.back().get();
+    streams.artIndex = indexStream;
+    streams.artData = dataStream;
+    if (!write) return;
+    commits.push_back([art, index, before, indexStream, dataStream] {
+      const std::span<const std::uint8_t> now = indexStream->view();
+      bool changed = false;
+      for (std::size_t n = 0; n * kIndexRecordSize + kIndexRecordSize <= now.size(); ++n) {
+        const IndexRecord r = indexAt(now.data() + n * kIndexRecordSize);
+        const IndexRecord was = n < before.size() ? before[n] : IndexRecord{-1, -1, -1};
+        if (r == was) continue;
+        const auto slot = static_cast<std::int64_t>(n);
+        if (r.isEmpty()) {
+          art->deleteSlot(slot);
+        } else {
+          Bytes bytes(static_cast<std::size_t>(r.length));
+          dataStream->read(static_cast<std::uint32_t>(r.lookup), bytes.data(), bytes.size());
+          art->writeSlot(slot, bytes, r.extra);
+        }
+        changed = true;
+      }
+      if (changed) art->saveUop(index, uopForm(UopFamily::Art));
+    });
+  }
+
+  void commit() {
+    for (const auto& c : commits) c();
   }
 };
 
@@ -1039,10 +1147,7 @@ std::optional<std::string> createPatchFile(const PatchDirectory& from, int width
     s.textureIndex = files.open(from.textureIndexPath(), false);
     s.textureData = files.open(from.textureDataPath(), false);
   }
-  if (what.statics && what.art) {
-    s.artIndex = files.open(from.artIndexPath(), false);
-    s.artData = files.open(from.artDataPath(), false);
-  }
+  if (what.statics && what.art) files.openArt(from, false);
   // Written as it is made; the old patch stays until the new one is whole.
   AtomicFile file(patchPath);
   PatchOut sink([&](std::span<const std::uint8_t> piece) { file.write(piece); });
@@ -1094,10 +1199,7 @@ std::optional<std::string> applyPatchFile(const PatchDirectory& to, int width, i
     s.staticsIndex = files.open(to.staticsIndexPath(), true);
     s.staticsData = files.open(to.staticsDataPath(), true);
   }
-  if (needArt) {
-    s.artIndex = files.open(to.artIndexPath(), true);
-    s.artData = files.open(to.artDataPath(), true);
-  }
+  if (needArt) files.openArt(to, true);
   if (needTextures) {
     s.textureIndex = files.open(to.textureIndexPath(), true);
     s.textureData = files.open(to.textureDataPath(), true);
@@ -1115,6 +1217,7 @@ std::optional<std::string> applyPatchFile(const PatchDirectory& to, int width, i
         if (backupFile) backupFile->commit();
       },
       progress);
+  files.commit();
   std::vector<std::string> lines;
   if (auto m = skippedCellsMessage(applied.skippedCells, width, height)) lines.push_back(*m);
   if (applied.missingStatics > 0)
@@ -1136,6 +1239,7 @@ std::optional<std::string> changeHeightsInDirectory(const PatchDirectory& dir, i
   }
   const std::int64_t skipped =
       changeHeights(s, width, height, region, amount, map, statics, progress);
+  files.commit();
   return skippedCellsMessage(skipped, width, height);
 }
 

@@ -2,8 +2,8 @@
 // Region patches (*.pkx): the map cells, statics and, on request, the texture and static art
 // slots of a rectangle of the world, moved from the files of one patch directory into those of
 // another at a chosen origin; and height changes of a rectangle. All of it works on the files
-// themselves (map%d.mul, staidx%d.mul, statics%d.mul, artidx.mul, art.mul, texidx.mul,
-// texmaps.mul), never on the loaded models.
+// themselves (map%d.mul or map%dLegacyMUL.uop, staidx%d.mul, statics%d.mul, artidx.mul and
+// art.mul or artLegacyMUL.uop, texidx.mul, texmaps.mul), never on the loaded models.
 //
 // A patch is a sequence of records up to its end, each a type byte and its fields (little-endian;
 // dx and dy are u16 offsets from the region's origin):
@@ -140,11 +140,17 @@ std::int64_t changeHeights(const PatchStreams& files, int width, int height,
                            Progress& progress);
 
 // The files of a patch directory: "map%s.mul", "staidx%s.mul", "statics%s.mul" with the map
-// number, and the art and texture pairs.
+// number, and the art and texture pairs. Where the directory holds "map%sLegacyMUL.uop" or
+// "artLegacyMUL.uop", the client reads that container and not the MUL files beside it: the map
+// and art paths are then the container's, which the tools read, and patch, as the files it
+// stands for.
+inline constexpr const char* kArtContainerName = "artLegacyMUL.uop";
 struct PatchDirectory {
   std::string dir;
   int mapNumber = 0;
   std::string mapPath() const;
+  // The bytes of the map file mapPath() is or holds (0 when it is not there).
+  std::uint64_t mapBytes() const;
   std::string staticsIndexPath() const;
   std::string staticsDataPath() const;
   std::string artIndexPath() const;
@@ -152,7 +158,8 @@ struct PatchDirectory {
   std::string textureIndexPath() const;
   std::string textureDataPath() const;
 };
-// Every n from 0 to 255 for which the directory holds map n, staidx n and statics n.
+// Every n from 0 to 255 for which the directory holds map n (a MUL file or a container), staidx n
+// and statics n.
 std::vector<int> patchMapNumbers(const std::string& dir);
 
 // The message for skipped cells, or nothing when none was skipped.

@@ -25,6 +25,31 @@ std::unique_ptr<WorldStream> WorldStream::memory(Bytes bytes) {
 }
 
 std::unique_ptr<WorldStream> WorldStream::openFile(const std::string& path) {
+  return openLocked(path, false);
+}
+
+std::unique_ptr<WorldStream> WorldStream::openShared(const std::string& path) {
+  return openLocked(path, true);
+}
+
+template <class F>
+void WorldStream::alone(F&& change) {
+  if (!m_shared) return change();
+  if (const int err = lockFile(m_fd, FileLock::Exclusive); err != 0) {
+    // A refused conversion may have let the shared lock go: it is taken again.
+    (void)lockFile(m_fd, FileLock::Shared);
+    throwCannotCreate(m_path, err, m_fd);
+  }
+  try {
+    change();
+  } catch (...) {
+    (void)lockFile(m_fd, FileLock::Shared);
+    throw;
+  }
+  (void)lockFile(m_fd, FileLock::Shared);
+}
+
+std::unique_ptr<WorldStream> WorldStream::openLocked(const std::string& path, bool shared) {
   // Writing blocks into a container's bytes would destroy it; only the map model rewrites one.
   if (isUopPath(path))
     throw FileError(formatMessage(
@@ -41,8 +66,8 @@ std::unique_ptr<WorldStream> WorldStream::openFile(const std::string& path) {
     err = errno;
   else if (!S_ISREG(st.st_mode))
     err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-  else if (::flock(s->m_fd, LOCK_EX | LOCK_NB) != 0)
-    err = errno;
+  else
+    err = lockFile(s->m_fd, shared ? FileLock::Shared : FileLock::Exclusive);
   if (err != 0) {
     // Closed before the reason is looked for, so this descriptor is not taken for the holder.
     ::close(s->m_fd);
@@ -50,6 +75,7 @@ std::unique_ptr<WorldStream> WorldStream::openFile(const std::string& path) {
     throwCannotOpen(path, err);
   }
   s->m_size = static_cast<std::uint64_t>(st.st_size);
+  s->m_shared = shared;
   return s;
 }
 
@@ -101,7 +127,7 @@ void WorldStream::write(std::uint64_t offset, std::span<const std::uint8_t> byte
     m_size = m_bytes.size();
     return;
   }
-  writeAt(m_fd, m_path, bytes, offset);
+  alone([&] { writeAt(m_fd, m_path, bytes, offset); });
   if (offset + bytes.size() > m_size) m_size = offset + bytes.size();
 }
 
@@ -111,7 +137,9 @@ void WorldStream::resize(std::uint64_t size) {
     m_size = size;
     return;
   }
-  if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) throwCannotCreate(m_path, errno);
+  alone([&] {
+    if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) throwCannotCreate(m_path, errno);
+  });
   m_size = size;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The byte storage of the world files (map, statics index and data): a memory copy, or the file
-// itself held open for reading and writing with an exclusive lock. Unlike the slot files' streams
-// a world stream can be cut or grown, which clearing and cleaning the statics need in place.
+// itself held open for reading and writing, with an exclusive lock or (openShared) a shared one.
+// Unlike the slot files' streams a world stream can be cut or grown, which clearing and cleaning
+// the statics need in place.
 
 #include <cstdint>
 #include <memory>
@@ -20,6 +21,11 @@ public:
   // Opens an existing file in place; throws FileError "Cannot open file %s", or saying so for a
   // .uop container (its bytes are no map or statics file).
   static std::unique_ptr<WorldStream> openFile(const std::string& path);
+  // Opens an existing file in place as a model that reads it and writes it now and then does
+  // (the map): the file is shared with readers (a shared lock), and each write or resize takes it
+  // alone for its duration, failing with FileError "Cannot create file %s" naming the holder while
+  // another reader or writer has it. Errors of opening as openFile.
+  static std::unique_ptr<WorldStream> openShared(const std::string& path);
   // Opens an existing file for reading only, without a lock, so a tool can read the files a
   // loaded model holds; writing to it throws FileError "Cannot create file %s". A .uop map
   // container gives a memory copy of the map file it holds (FormatError when it holds none).
@@ -52,6 +58,11 @@ private:
   int m_fd = -1;
   std::uint64_t m_size = 0;
   std::string m_path;
+  bool m_shared = false;  // holds a shared lock, taken alone only while writing
+  static std::unique_ptr<WorldStream> openLocked(const std::string& path, bool shared);
+  // Runs the change with the file held alone (a shared stream), then shares it again.
+  template <class F>
+  void alone(F&& change);
 };
 
 // Sequential reading of a stream in large windows, so whole-file operations cost a few big reads

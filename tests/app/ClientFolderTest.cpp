@@ -10,7 +10,10 @@
 #include "app/Facet.h"
 #include "app/FileIO.h"
 #include "app/FileNames.h"
+#include "app/Uop.h"
+#include "app/UopPair.h"
 #include "sample/SampleClient.h"
+#include "registry/Registry.h"
 #include "support/TestFiles.h"
 
 using namespace quillotide;
@@ -67,6 +70,31 @@ TEST(FileNames, FindsANameWhateverItsCaseAndPrefersTheNameAsGiven) {
   EXPECT_EQ(pathWithoutCase(dir.path(), "Stadifi0.mul"), dir.file("Stadifi0.mul"));
   EXPECT_EQ(existingPathWithoutCase(dir.file("stadifl0.mul")), dir.file("Stadifl0.mul"));
   EXPECT_EQ(existingPathWithoutCase(dir.file("none.mul")), dir.file("none.mul"));
+}
+
+TEST(FileNames, EveryLookupThatMeetsTwoSpellingsSaysWhichItTook) {
+  // A diff set unzipped beside another leaves both spellings.
+  TempDir dir;
+  touch(dir, "Stadifl2.mul");
+  touch(dir, "stadifl2.mul");
+  touch(dir, "map2.mul");
+  takeFileNotes();
+  EXPECT_EQ(pathWithoutCase(dir.path(), "Stadifl2.mul"), dir.file("Stadifl2.mul"));
+  EXPECT_EQ(takeFileNotes(),
+            std::vector<std::string>{"Both Stadifl2.mul and stadifl2.mul are in " + dir.path() +
+                                     "; Stadifl2.mul was taken."});
+  // The name as given is there, and still the other one is said; asked twice in one action, once.
+  EXPECT_EQ(existingPathWithoutCase(dir.file("stadifl2.mul")), dir.file("stadifl2.mul"));
+  EXPECT_EQ(pathWithoutCase(dir.path(), "stadifl2.mul"), dir.file("stadifl2.mul"));
+  EXPECT_EQ(takeFileNotes(),
+            std::vector<std::string>{"Both stadifl2.mul and Stadifl2.mul are in " + dir.path() +
+                                     "; stadifl2.mul was taken."});
+  EXPECT_EQ(pathWithoutCase(dir.path(), "STADIFL2.MUL"), dir.file("Stadifl2.mul"));
+  EXPECT_EQ(takeFileNotes().size(), 1u);
+  // One spelling alone says nothing.
+  EXPECT_EQ(pathWithoutCase(dir.path(), "MAP2.mul"), dir.file("map2.mul"));
+  EXPECT_EQ(existingPathWithoutCase(dir.file("map2.mul")), dir.file("map2.mul"));
+  EXPECT_TRUE(takeFileNotes().empty());
 }
 
 TEST(FileNames, AFolderThatCannotBeReadSaysSo) {
@@ -195,6 +223,61 @@ TEST(ClientFolder, NamesDifferingOnlyInCaseAndFilesOfDifferentWorldsAreSaid) {
             "The map map1.mul is 6144 x 4096 but the statics staidx1.mul are 7168 x 4096: they "
             "belong to different worlds and cannot be opened together.");
   EXPECT_TRUE(hasNote(scan, scan.facets[1].sizeProblem));
+}
+
+namespace {
+
+// A map container whose chunk records give a map file of `bytes`, each chunk's stream a few bytes
+// long: a size is told from the records, never by inflating.
+void writeMapContainer(const std::string& path, int map, std::uint64_t bytes) {
+  UopContainer c = UopContainer::create();
+  for (std::uint64_t at = 0, k = 0; at < bytes; at += kUopMapChunk, ++k) {
+    UopEntry e;
+    e.hash = uopHash(uopEntryName(UopFamily::Map, static_cast<std::uint32_t>(k),
+                                  static_cast<std::uint32_t>(map)));
+    e.compression = 1;
+    e.fullSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(kUopMapChunk, bytes - at));
+    e.stored = {0x78, 0x9C, 3, 0};
+    c.putEntry(e);
+  }
+  c.save(path);
+}
+
+}  // namespace
+
+TEST(ClientFolder, AMapContainerIsSizedFromItsChunksAndCheckedAgainstItsStatics) {
+  TempDir dir;
+  // Facet 1: a container of 7168 x 4096 beside a statics index of 6144 x 4096.
+  writeMapContainer(dir.file("map1LegacyMUL.uop"), 1, FacetSize{7168, 4096}.mapBytes());
+  touch(dir, "Staidx1.mul", FacetSize{6144, 4096}.staticIndexBytes());
+  touch(dir, "statics1.mul");
+  // Facet 4: a container with no statics index beside it.
+  writeMapContainer(dir.file("map4LegacyMUL.uop"), 4, FacetSize{1448, 1448}.mapBytes());
+
+  const ClientScan scan = scanClientFolder(dir.path());
+  EXPECT_FALSE(scan.facets[1].worldSize);
+  EXPECT_EQ(scan.facets[1].sizeProblem,
+            "The map map1LegacyMUL.uop is 7168 x 4096 but the statics Staidx1.mul are 6144 x "
+            "4096: they belong to different worlds and cannot be opened together.");
+  ASSERT_TRUE(scan.facets[4].worldSize);
+  EXPECT_EQ(*scan.facets[4].worldSize, (FacetSize{1448, 1448}));
+  EXPECT_TRUE(scan.facets[4].sizeProblem.empty());
+}
+
+TEST(ClientFolder, TheSettingsSizeAMapContainerByTheMapItHolds) {
+  // The size the Diff Tool and the world tools take from the Settings: a facet 1 container of
+  // 7168 x 4096, alone and beside a statics index of another world.
+  TempDir dir;
+  writeMapContainer(dir.file("map1LegacyMUL.uop"), 1, FacetSize{7168, 4096}.mapBytes());
+  Registry registry;
+  registry.config->setInt("Facet", 1);
+  registry.config->setString("Map", dir.file("map1LegacyMUL.uop"));
+  ASSERT_TRUE(registry.settingsFacetSize());
+  EXPECT_EQ(*registry.settingsFacetSize(), (FacetSize{7168, 4096}));
+  EXPECT_EQ(registry.settingsWorldSize(), (std::pair{7168, 4096}));
+  touch(dir, "staidx1.mul", FacetSize{6144, 4096}.staticIndexBytes());
+  registry.config->setString("StaticIdx", dir.file("staidx1.mul"));
+  EXPECT_THROW(registry.settingsFacetSize(), Error);
 }
 
 TEST(ClientFolder, AFolderWithoutClientFilesOrUnreadableGivesOneMessage) {

@@ -241,6 +241,46 @@ TEST(UopContainer, KeepsAnUnusualLayoutByteForByte) {
   EXPECT_TRUE(again.entries()[0].header.empty());  // still no data header
   EXPECT_EQ(again.payload(again.entries()[0]), longer);
   EXPECT_EQ(again.payload(again.entries()[1]), b);
+  // Its record keeps the Adler-32 field these header-less entries hold in this file (0), not the
+  // Adler-32 of no bytes (1); so does an entry added to the file.
+  EXPECT_EQ(again.entries()[0].adler, 0u);
+  c.setPayload(uopHash(multiName(7)), pattern(9, 7));
+  const UopContainer grown = UopContainer::parse(c.serialize(), "odd.uop");
+  ASSERT_TRUE(grown.find(multiName(7)));
+  EXPECT_TRUE(grown.find(multiName(7))->header.empty());
+  EXPECT_EQ(grown.find(multiName(7))->adler, 0u);
+  EXPECT_EQ(grown.find(multiName(5))->adler, 0u);
+}
+
+TEST(UopContainer, RecordsAreReadFromTheTablesAloneAndTheirFaultsNamed) {
+  TempDir dir;
+  // Two tables of two; the full sizes are told without a stream being inflated, so an entry
+  // whose stream is damaged still has its size.
+  std::vector<RawEntry> entries = {storedEntry(multiName(0), pattern(10, 1)),
+                                   zlibEntry(multiName(1), Bytes(5000, 7)),
+                                   storedEntry(multiName(2), pattern(3, 2))};
+  entries[1].stored[4] ^= 0xFF;
+  writeBytes(dir.file("multi.uop"), clientFile(entries, 2));
+  const std::vector<UopRecord> records = readUopRecords(dir.file("multi.uop"));
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[1].hash, uopHash(multiName(1)));
+  EXPECT_EQ(records[1].fullSize, 5000u);
+  EXPECT_EQ(records[1].compression, 1);
+  EXPECT_EQ(records[2].storedSize, 3u);
+
+  // The second table cut off: refused naming the file, as a full read refuses it.
+  Bytes cut = clientFile(entries, 2);
+  const std::uint64_t second = loadU64(cut.data() + kTable0 + 4);
+  cut.resize(static_cast<std::size_t>(second) + 20);
+  writeBytes(dir.file("cut.uop"), cut);
+  try {
+    (void)readUopRecords(dir.file("cut.uop"));
+    ADD_FAILURE() << "a cut table was read";
+  } catch (const FormatError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(dir.file("cut.uop") + ": table 1 at offset ", 0), 0u)
+        << e.what();
+  }
+  EXPECT_THROW((void)readUopRecords(dir.file("none.uop")), FileError);
 }
 
 class DamagedUop : public ::testing::TestWithParam<Defect> {};

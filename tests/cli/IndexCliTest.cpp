@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "app/FileIO.h"
+#include "app/Uop.h"
 #include "cli/Cli.h"
 #include "cli/CliRun.h"
 #include "support/TestFiles.h"
@@ -137,4 +138,42 @@ TEST(IndexCli, AnIndexTargetThatIsTheDataTargetIsRefused) {
                   same + "\n");
     EXPECT_FALSE(fileExists(same));
   }
+}
+
+TEST(IndexCli, AContainerSlotThatCannotBeReadIsListedAsUnreadable) {
+  TempDir dir;
+  const std::string path = dir.file("gumpartLegacyMUL.uop");
+  UopContainer made = UopContainer::create();
+  Bytes gump(8 + 4, 0);
+  storeU32(gump.data(), 1);
+  storeU32(gump.data() + 4, 1);
+  made.setPayload(uopHash(uopEntryName(UopFamily::Gump, 0)), gump);
+  UopEntry newer;  // compressed as newer clients compress some gumps
+  newer.hash = uopHash(uopEntryName(UopFamily::Gump, 1));
+  newer.compression = 3;
+  newer.fullSize = 12;
+  newer.stored = Bytes(6, 0x5A);
+  made.putEntry(newer);
+  made.save(path);
+
+  auto r = run({"index", "list", path});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "0x0 0 4 65537\n0x1 -1 -1 -1 unreadable\n");
+  // Said once, on stderr, naming the file once.
+  EXPECT_EQ(r.err.find("note: " + path + ": Gump 0x1 cannot be read: entry 1 (hash "),
+            r.err.find("note: ")) << r.err;
+  EXPECT_EQ(r.err.find("quillotide-cli: note:", r.err.find("note:") + 1), std::string::npos);
+  r = run({"index", "info", path, "--json"});
+  EXPECT_EQ(r.out,
+            "{\"slots\":2,\"full\":1,\"empty\":1,\"dataBytes\":4,\"indexTailBytes\":0,"
+            "\"unreadable\":1}\n");
+  r = run({"index", "record", path, "1"});
+  EXPECT_NE(r.out.find("\nunreadable: Gump 0x1: entry 1 (hash "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("compression 3 is not supported"), std::string::npos) << r.out;
+  // Deleting another slot writes the container again with the unreadable entry as it was.
+  ASSERT_EQ(run({"index", "delete", path, "0"}).code, 0);
+  const UopContainer after = UopContainer::read(path);
+  ASSERT_EQ(after.entries().size(), 1u);
+  EXPECT_EQ(after.entries()[0].compression, 3);
+  EXPECT_EQ(after.entries()[0].stored, Bytes(6, 0x5A));
 }

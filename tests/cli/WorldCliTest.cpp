@@ -6,6 +6,7 @@
 #include "cli/CliRun.h"
 #include "support/TestFiles.h"
 #include "support/WorldFiles.h"
+#include "world/Map.h"
 
 using namespace quillotide;
 using quillotide::test::TempDir;
@@ -36,6 +37,24 @@ struct World {
 };
 
 }  // namespace
+
+TEST(MapCli, AMapTheProgramHoldsOpenIsReadButNotWritten) {
+  World w;
+  // The program's map, opened as the Settings page opens it.
+  TMap program;
+  (void)program.open(w.map, 32, 24);
+  auto r = run({"map", "cell", w.map, "3", "2"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("id: 0xCB"), std::string::npos) << r.out;
+  r = run({"map", "info", w.map});
+  EXPECT_EQ(r.code, 0) << r.err;
+  // A change waits for the file to be free: the program's copy is not written under it.
+  const Bytes before = test::readBytes(w.map);
+  r = run({"map", "set-cell", w.map, "3", "2", "--id", "7"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Cannot create file " + w.map), std::string::npos) << r.err;
+  EXPECT_EQ(test::readBytes(w.map), before);
+}
 
 TEST(MapCli, CellsReadAndChangeInPlace) {
   World w;

@@ -33,7 +33,8 @@ Bytes twoFontsAndATrailer() {
   const Bytes second = fontBytes(5);
   file.insert(file.end(), second.begin(), second.end());
   file.insert(file.end(), 15, 0);
-  for (int k = 0; k < 128; ++k) file.push_back(k == 0 || k == 127 ? 'x' : "0123456789abcdef"[k % 16]);
+  for (int k = 0; k < 128; ++k)
+    file.push_back(static_cast<std::uint8_t>(k == 0 || k == 127 ? 'x' : "0123456789abcdef"[k % 16]));
   return file;
 }
 

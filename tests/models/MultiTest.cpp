@@ -3,6 +3,7 @@
 #include "app/Error.h"
 #include "app/FileIO.h"
 #include "app/Text.h"
+#include "app/Uop.h"
 #include "models/Art.h"
 #include "models/Multi.h"
 #include "support/TestFiles.h"
@@ -99,6 +100,34 @@ TEST(MultiImport, EveryExportReadsBackIntoAnotherSlot) {
   EXPECT_EQ(again.components(0x13), kHouse);
   EXPECT_FALSE(f.multi.exportText(1, f.dir.file("none.txt"), MultiTextFormat::PlainText));
   EXPECT_FALSE(fileExists(f.dir.file("none.txt")));
+}
+
+// The text formats carry no cliloc lists: a slot read back with the same tiles in the same places
+// keeps the lists (and further values) of its container entry; other tiles drop them, counted.
+TEST(MultiImport, AContainerSlotKeepsItsClilocListsWhenTheTilesStillMatch) {
+  TempDir dir;
+  const std::vector<MultiComponent> door = {
+      {0x6A5, -1, 0, 0, 0x101, {1041205, 500}}, {0x6A6, 1, 0, 0, 1}, {0x6A7, 0, 0, 0, 0, {7}}};
+  UopContainer made = UopContainer::create();
+  made.setPayload(uopHash(uopEntryName(UopFamily::Multi, 2)), encodeUopMulti(2, door), true);
+  made.save(dir.file("MultiCollection.uop"));
+  TMulti m;
+  m.loadUop(dir.file("MultiCollection.uop"));
+  const auto before = m.components(2);
+  ASSERT_EQ(before[0].clilocs, (std::vector<std::uint32_t>{1041205, 500}));
+  ASSERT_EQ(before[0].further, 1u);
+  for (const MultiTextFormat format : {MultiTextFormat::PlainText, MultiTextFormat::UoaText}) {
+    ASSERT_TRUE(m.exportText(2, dir.file("door.txt"), format));
+    EXPECT_EQ(m.importText(2, dir.file("door.txt"), format), 0);
+    EXPECT_EQ(m.components(2), before);
+    EXPECT_EQ(m.clilocListCount(), 2);
+  }
+  test::writeText(dir.file("other.txt"), "0x6A5 -1 0 0 0x0 0\r\n0x6A6 1 0 0 0x0 1\r\n");
+  EXPECT_EQ(m.importText(2, dir.file("other.txt"), MultiTextFormat::PlainText), 2);
+  EXPECT_EQ(m.clilocListCount(), 0);
+  EXPECT_EQ(droppedOnImportMessage(2, 2),
+            "2 cliloc lists of Multi 0x2 were dropped: the imported components are not the tiles "
+            "they belonged to.");
 }
 
 TEST(MultiImport, RecentresAsTheSpanAndLowestHeightGive) {

@@ -14,7 +14,7 @@ Bytes monochrome(std::uint32_t w, std::uint32_t h, std::initializer_list<std::ui
   Bytes b(8);
   storeU32(b.data(), w);
   storeU32(b.data() + 4, h);
-  b.insert(b.end(), runs);
+  for (const std::uint8_t run : runs) b.push_back(run);
   return b;
 }
 

@@ -12,6 +12,8 @@
 #include "UiTestSupport.h"
 #include "app/Facet.h"
 #include "app/FileIO.h"
+#include "app/Uop.h"
+#include "app/UopPair.h"
 #include "sample/Sample.h"
 #include "sample/SampleClient.h"
 #include "ui/main/ClientFolderForm.h"
@@ -70,6 +72,7 @@ private slots:
   void findFilesFillsEveryGroupAndShowsWhatItFound();
   void facetChoicePicksTheFacetsFilesAndWorldSize();
   void mapAndStaticsThatDisagreeAreRefusedNamingBothSizes();
+  void aMapContainerIsSizedFromItsChunkTable();
   void aFolderThatGivesNothingStoresNothing();
   void aSecondFolderClosesWhatItLacksAndSaysWhatIsOpenFromWhere();
   void aLoadOverUnsavedEditsAsksFirst();
@@ -205,6 +208,47 @@ void ClientFolderPageTest::mapAndStaticsThatDisagreeAreRefusedNamingBothSizes() 
   const QString refused = run.dialogs.messageTexts().last();
   QVERIFY2(refused.contains("6144 x 4096") && refused.contains("7168 x 4096"),
            qPrintable(refused));
+}
+
+void ClientFolderPageTest::aMapContainerIsSizedFromItsChunkTable() {
+  ClientRun run;
+  // Facet 1 in a container of 7168 x 4096, beside its statics index of 6144 x 4096. Its chunk
+  // records tell the size; their streams are a few bytes, never inflated to size it.
+  quillotide::UopContainer wide = quillotide::UopContainer::create();
+  const std::uint64_t total = quillotide::FacetSize{7168, 4096}.mapBytes();
+  for (std::uint64_t at = 0, k = 0; at < total; at += quillotide::kUopMapChunk, ++k) {
+    quillotide::UopEntry e;
+    e.hash = quillotide::uopHash(
+        quillotide::uopEntryName(quillotide::UopFamily::Map, static_cast<std::uint32_t>(k), 1));
+    e.compression = 1;
+    e.fullSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(quillotide::kUopMapChunk,
+                                                                    total - at));
+    e.stored = {0x78, 0x9C, 3, 0};
+    wide.putEntry(e);
+  }
+  wide.save(run.client.file("map1LegacyMUL.uop"));
+  // Facet 4's container without a statics index beside it.
+  QVERIFY(QFile::remove(run.inClient("staidx4.mul")));
+  run.typeInto("eClientFolder", run.folder());
+  run.press("btnLoadRadarcol");
+  run.dialogs.clear();
+
+  run.chooseFacet(1);
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  const QString said = run.dialogs.messageTexts().first();
+  QVERIFY2(said.contains("map1LegacyMUL.uop is 7168 x 4096") && said.contains("6144 x 4096"),
+           qPrintable(said));
+  QCOMPARE(run.registry->map->width(), 7168);
+  QVERIFY(run.registry->map->path() != run.client.file("map1LegacyMUL.uop"));
+
+  run.dialogs.clear();
+  run.chooseFacet(4);
+  QCOMPARE(run.text("eMap"), run.inClient("map4LegacyMUL.uop"));
+  QCOMPARE(run.text("eMapWidth"), QStringLiteral("1448"));
+  QCOMPARE(run.text("eMapHeight"), QStringLiteral("1448"));
+  QCOMPARE(run.registry->map->width(), 1448);
+  QVERIFY(run.registry->map->isUop());
+  QVERIFY2(run.dialogs.messages().isEmpty(), qPrintable(run.dialogs.messageTexts().join('\n')));
 }
 
 void ClientFolderPageTest::aFolderThatGivesNothingStoresNothing() {

@@ -14,6 +14,7 @@
 #include "app/Bmp.h"
 #include "app/FileIO.h"
 #include "app/Text.h"
+#include "app/Uop.h"
 #include "models/Gump.h"
 #include "models/Light.h"
 #include "models/Textures.h"
@@ -103,6 +104,7 @@ private slots:
   void emptyIdListsOfGumpsAndTextures();
   void textureImportChecksSizesAndPatchesComeFirst();
   void lightListViewAndExactRoundTrip();
+  void aContainerGumpThatCannotBeReadIsListedAsUnreadable();
 };
 
 void GumpTexturePagesTest::gumpListsFollowTheirRangesAndWin98() {
@@ -514,6 +516,51 @@ void GumpTexturePagesTest::lightListViewAndExactRoundTrip() {
   for (QAction* a : run.find<ui::LightPage>("tsLight")->popupMenu()->actions())
     entries << a->text();
   QCOMPARE(entries, QStringList({"Save to Bitmap", "Load from Bitmap"}));
+}
+
+void GumpTexturePagesTest::aContainerGumpThatCannotBeReadIsListedAsUnreadable() {
+  test::TempDir files;
+  const std::string path = files.file("gumpartLegacyMUL.uop");
+  {
+    UopContainer made = UopContainer::create();
+    for (const std::uint32_t g : {4u, 6u}) {
+      const Bytes pixels = encodeGump(pattern(3, 2, static_cast<int>(g)));
+      Bytes payload(8 + pixels.size());
+      storeU32(payload.data(), 3);
+      storeU32(payload.data() + 4, 2);
+      std::copy(pixels.begin(), pixels.end(), payload.begin() + 8);
+      made.setPayload(uopHash(uopEntryName(UopFamily::Gump, g)), payload);
+    }
+    UopEntry newer;  // compressed as newer clients compress some gumps
+    newer.hash = uopHash(uopEntryName(UopFamily::Gump, 5));
+    newer.compression = 3;
+    newer.fullSize = 20;
+    newer.stored = Bytes(9, 0x33);
+    made.putEntry(newer);
+    made.save(path);
+  }
+  ProgramRun run(configWith({{"GumpIdx", path}, {"GumpMul", path}}));
+  run.showPage("tsGumpNonAnim");
+  run.click("btnLoadGumps");
+  // The family opens with every other gump, and says once which one it could not read.
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY2(run.dialogs.messageTexts().first().contains("Gump 0x5 cannot be read"),
+           qPrintable(run.dialogs.messageTexts().first()));
+  QVERIFY(run.registry->gumps->gumpExists(4));
+  QVERIFY(run.registry->gumps->gumpExists(6));
+  auto* view = run.find<QListView>("lbGumpNonAnim");
+  QCOMPARE(view->model()->index(5, 0).data().toString(), QStringLiteral("0x5 (unreadable)"));
+  QCOMPARE(view->model()->index(4, 0).data().toString(), QStringLiteral("0x4"));
+
+  // Clicked, it shows nothing and says why.
+  run.dialogs.clear();
+  run.clickLine("lbGumpNonAnim", 5);
+  QCOMPARE(run.dialogs.messages().size(), 1);
+  QVERIFY2(run.dialogs.messageTexts().first().contains("compression 3 is not supported"),
+           qPrintable(run.dialogs.messageTexts().first()));
+  QVERIFY(onlyBackground(run, "iGumpNonAnim"));
+  run.clickLine("lbGumpNonAnim", 4);
+  QCOMPARE(viewPixel(run, "iGumpNonAnim", 178, 179), pattern(3, 2, 4).at(0, 0));
 }
 
 QTEST_MAIN(GumpTexturePagesTest)

@@ -14,7 +14,9 @@
 
 #include "UiTestSupport.h"
 #include "app/FileIO.h"
+#include "app/Uop.h"
 #include "support/WorldFiles.h"
+#include "world/Map.h"
 #include "world/RegionPatch.h"
 
 using quillotide::test::ProgramRun;
@@ -30,6 +32,7 @@ private slots:
   void applyAndHeightsOnTheLoadedWorldReadItAgain();
   void aWorldSizeTheMapCannotHoldIsRefusedFirst();
   void createPatchOffersToSaveTheLoadedMapsEditsFirst();
+  void aFolderOfMapContainersIsListedAndPatchedInItsContainer();
 };
 
 namespace {
@@ -254,6 +257,53 @@ void PatchPageTest::createPatchOffersToSaveTheLoadedMapsEditsFirst() {
   run.press(QStringLiteral("btnPStart"));
   QCOMPARE(quillotide::loadU16(readBytes(run.dir.file("edited.pkx")).data() + 5), 0x42);
   QVERIFY(!run.registry->map->hasUnsavedChanges());
+  QCOMPARE(run.dialogs.pendingAnswers(), 0);
+}
+
+
+void PatchPageTest::aFolderOfMapContainersIsListedAndPatchedInItsContainer() {
+  ProgramRun run;
+  const std::string from = run.dir.file("from");
+  const std::string to = run.dir.file("to");
+  std::filesystem::create_directories(from);
+  std::filesystem::create_directories(to);
+  writeWorld(from, 9);
+  writeWorld(to, 0);
+  // The client folder keeps map 3 in its container; an old map3.mul of another world lies beside
+  // it, which the client no longer reads.
+  const std::string container = to + "/map3LegacyMUL.uop";
+  const auto original = readBytes(to + "/map3.mul");
+  quillotide::containerOfMapFile(original, 3).save(container);
+  const auto stale = quillotide::test::makeMapBytes(32, 24, [](int, int) {
+    return quillotide::test::CellSpec{0x77, 0};
+  });
+  writeBytes(to + "/map3.mul", stale);
+  const auto mapOf = [&] {
+    return quillotide::mapFileOfContainer(quillotide::UopContainer::read(container), container,
+                                          nullptr);
+  };
+
+  prepare(run, QString::fromStdString(from), {"4", "4", "11", "15"});
+  run.dialogs.answerSave(run.path("region.pkx"));
+  run.press(QStringLiteral("btnPStart"));
+  // Without its map file, the folder still lists map 3: its container is the map.
+  std::filesystem::remove(to + "/map3.mul");
+  run.dialogs.answerFolder(QString::fromStdString(to));
+  run.press(QStringLiteral("btnPBrowse"));
+  auto* maps = run.find<QComboBox>("cbChooseMap");
+  QCOMPARE(maps->count(), 1);
+  QCOMPARE(maps->currentText(), QStringLiteral("3"));
+  writeBytes(to + "/map3.mul", stale);
+
+  run.find<QCheckBox>("cbPBackup")->click();
+  run.dialogs.answerOpen(run.path("region.pkx"));
+  run.press(QStringLiteral("btnStartApplyPatch"));
+  QVERIFY2(run.dialogs.messages().isEmpty(), qPrintable(run.dialogs.messageTexts().join('\n')));
+  const auto patched = mapOf();
+  QVERIFY(patched != original);
+  // Cell 4,4 of the region now holds the source's tile (4 + 4 + 9); the old file is untouched.
+  QCOMPARE(static_cast<int>(quillotide::loadU16(patched.data() + 4 + 3 * (4 * 8 + 4))), 17);
+  QVERIFY(readBytes(to + "/map3.mul") == stale);
   QCOMPARE(run.dialogs.pendingAnswers(), 0);
 }
 

@@ -760,12 +760,13 @@ void SettingsPageTest::multisSavedAsMulSayHowManyClilocListsWereLeftOut() {
   QCOMPARE(run.dialogs.asked()[0].proposed, QString::fromStdString(dir.file("Multi.idx")));
   QCOMPARE(run.dialogs.messageTexts(),
            QStringList(quillotide::ui::droppedClilocMessage(1, "multi.mul")));
-  // Every tile is in the pair, with its flags.
+  // Every tile is in the pair, with its flags in the MUL form's terms (0x101: flags 0, further 1).
   quillotide::TMulti pair;
   pair.load(dir.file("multi.idx"), dir.file("multi.mul"));
   const auto components = pair.components(2);
   QCOMPARE(components.size(), std::size_t(2));
-  QCOMPARE(components[0].flags, 257u);
+  QCOMPARE(components[0].flags, 0u);
+  QCOMPARE(components[0].further, 1u);
   QCOMPARE(components[1].id, std::uint16_t(0x6A6));
 }
 

@@ -366,11 +366,14 @@ void ToolWindowsTest::landToolsPaintTheCursorAreaAndPatchTheMap() {
 void ToolWindowsTest::aHugeCustomCursorCoversTheMapRow() {
   ToolRun r;
   r.show();
-  // The largest length there is: the reach covers every column, the loop only the map's cells.
+  // The largest length there is is cut to what one step of a tool holds, and said; the cut
+  // cursor still covers every column of this map.
   r.run.dialogs.answerInput(QStringLiteral("2147483647"));
   r.run.dialogs.answerInput(QStringLiteral("1"));
   r.editor->action(QStringLiteral("Set Custom Cursor"))->trigger();
-  QCOMPARE(r.editor->cursorReachX(), 1073741824);
+  QCOMPARE(r.editor->cursorReachX(), 128);
+  QVERIFY2(r.run.dialogs.messageTexts().last().endsWith(QStringLiteral("2147483647 was cut to 255.")),
+           qPrintable(r.run.dialogs.messageTexts().join('\n')));
   QWidget& m = r.maps();
   r.type(m, "eUpDown", "9");
   r.click(m, "btnSetZ");

@@ -4,8 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/Error.h"
 #include "app/FileIO.h"
+#include "app/IndexedFile.h"
+#include "app/Uop.h"
+#include "app/UopPair.h"
+#include "world/Map.h"
 #include "world/RegionPatch.h"
 #include "world/Statics.h"
 #include "support/TestFiles.h"
@@ -391,4 +397,65 @@ TEST(RegionPatch, BackupOfAnEmptySlotReadsNothingFromItsData) {
   // A read of nothing never touches its (null) buffer, at any offset of any stream.
   EXPECT_EQ(artData->readSome(4, nullptr, 0), 0u);
   artData->read(8, nullptr, 0);
+}
+
+TEST(RegionPatch, ADirectoryWithContainersIsPatchedWhereTheClientReads) {
+  World source(changed, kStatics);
+  // The twin takes the patch in MUL files; the client folder has the map and the art in
+  // containers, with the old MUL files still beside them.
+  World twin(plain, kStatics);
+  World client(plain, kStatics);
+  const std::string mapUop = client.dir.file("map0LegacyMUL.uop");
+  const std::string artUop = client.dir.file("artLegacyMUL.uop");
+  containerOfMapFile(client.map(), 0).save(mapUop);
+  IndexedFile art;
+  art.load(client.files.artIndexPath(), client.files.artDataPath(), StorageMode::Memory);
+  art.saveUop(artUop, uopForm(UopFamily::Art));
+  const Bytes oldMap = readBytes(client.dir.file("map0.mul"));
+  const Bytes oldArtIndex = readBytes(client.dir.file("artidx.mul"));
+  EXPECT_EQ(client.files.mapPath(), mapUop);
+  EXPECT_EQ(client.files.artIndexPath(), artUop);
+  EXPECT_EQ(client.files.artDataPath(), artUop);
+  EXPECT_EQ(client.files.mapBytes(), oldMap.size());
+
+  // The art of static 0x101 is new in the source.
+  Bytes sourceArt = readBytes(source.files.artDataPath());
+  storeU32(sourceArt.data() + 0x4101 * 4, 0xDEADBEEF);
+  writeBytes(source.files.artDataPath(), sourceArt);
+  const std::string patch = source.dir.file("region.pkx");
+  ASSERT_FALSE(createPatchFile(source.files, kW, kH, CellRegion::of(10, 4, 25, 19),
+                               {true, true, true, false}, patch, g_silent));
+  ASSERT_FALSE(applyPatchFile(twin.files, kW, kH, 10, 4, patch, std::nullopt, g_silent));
+  const std::string backup = client.dir.file("backup.pkx");
+  ASSERT_FALSE(applyPatchFile(client.files, kW, kH, 10, 4, patch, backup, g_silent));
+
+  // The containers hold what the twin's files hold; the MUL files beside them are untouched.
+  const auto mapOf = [&] {
+    return mapFileOfContainer(UopContainer::read(mapUop), mapUop, nullptr);
+  };
+  EXPECT_EQ(mapOf(), twin.map());
+  EXPECT_NE(mapOf(), oldMap);
+  EXPECT_EQ(readBytes(client.dir.file("map0.mul")), oldMap);
+  EXPECT_EQ(readBytes(client.dir.file("artidx.mul")), oldArtIndex);
+  EXPECT_EQ(client.statics(), twin.statics());
+  IndexedFile twinArt, clientArt;
+  twinArt.load(twin.files.artIndexPath(), twin.files.artDataPath(), StorageMode::Memory);
+  clientArt.loadUop(artUop, uopForm(UopFamily::Art));
+  EXPECT_NE(art.readSlot(0x4101), twinArt.readSlot(0x4101));
+  for (std::int64_t slot = 0; slot < twinArt.recordCount(); ++slot)
+    ASSERT_EQ(clientArt.readSlot(slot), twinArt.readSlot(slot)) << slot;
+  EXPECT_FALSE(verifyUop(readBytes(mapUop)));
+  EXPECT_FALSE(verifyUop(readBytes(artUop)));
+
+  // The backup, applied, gives the map container its old map back; Change Heights changes it too.
+  ASSERT_FALSE(applyPatchFile(client.files, kW, kH, 10, 4, backup, std::nullopt, g_silent));
+  EXPECT_EQ(mapOf(), oldMap);
+  ASSERT_FALSE(changeHeightsInDirectory(client.files, kW, kH, CellRegion::of(0, 0, 7, 7), 1, true,
+                                        false, g_silent));
+  EXPECT_NE(mapOf(), oldMap);
+  EXPECT_EQ(readBytes(client.dir.file("map0.mul")), oldMap);
+
+  // Without its MUL map beside it, the container alone gives the map number.
+  std::filesystem::remove(client.dir.file("map0.mul"));
+  EXPECT_EQ(patchMapNumbers(client.dir.path()), (std::vector<int>{0}));
 }

@@ -34,6 +34,10 @@ GumpPage::GumpPage(Kind kind, TMainForm& main, QWidget* parent)
     return {0, kNonAnimLast};
   });
   m_list->setFullQuery([&r](std::int32_t g) { return r.gumps->gumpExists(g); });
+  // A slot whose container entry cannot be read says so rather than passing for an empty one.
+  m_list->setLabeler([&r](std::int32_t g) {
+    return r.gumps->gumpUnreadable(g) ? slotLabel(g) + " (unreadable)" : slotLabel(g);
+  });
   m_list->setPatchQuery([this](std::int32_t g) { return patched(g); });
 
   if (kind == Kind::Anim) {
@@ -84,7 +88,13 @@ PatchedSlots GumpPage::patchedSlots() const {
 
 bool GumpPage::patched(std::int32_t gump) const { return patchedSlots().isPatched(gump); }
 
-bool GumpPage::slotShown(std::int32_t slot) const { return patchedSlots().isShown(slot); }
+bool GumpPage::slotShown(std::int32_t slot) const {
+  if (patchedSlots().isShown(slot)) return true;
+  // A slot whose container entry cannot be read has no picture to show, and says why.
+  if (const auto why = m_registry.gumps->gumpUnreadable(slot))
+    m_dialogs.showMessage(QString::fromStdString(*why));
+  return false;
+}
 
 Bitmap32 GumpPage::slotPicture(std::int32_t slot) const {
   std::string problem;

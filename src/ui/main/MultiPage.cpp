@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScrollArea>
 
 #include "app/SlotList.h"
@@ -59,13 +60,15 @@ QString emptyMultiSaveMessage(std::int32_t slot, bool loaded) {
       .arg(QString::fromStdString(slotLabel(slot)));
 }
 
-QString multiComponentLine(const MultiComponent& c) {
+QString multiComponentLine(const MultiComponent& c, const TMulti& multis) {
   QString line = QStringLiteral("%1  %2, %3, %4  flags %5")
                      .arg(QString::fromStdString(slotLabel(c.id)))
                      .arg(c.x)
                      .arg(c.y)
                      .arg(c.z)
-                     .arg(QString::fromStdString(hexLabel(c.flags)));
+                     .arg(QString::fromStdString(hexLabel(multis.storedFlags(c))));
+  if (!multis.isUop() && c.further != 0)
+    line += QStringLiteral("  further ") + QString::fromStdString(hexLabel(c.further));
   QStringList numbers;
   for (const std::uint32_t n : c.clilocs) numbers << QString::number(n);
   if (!numbers.isEmpty()) line += QStringLiteral("  clilocs ") + numbers.join(QStringLiteral(", "));
@@ -80,14 +83,21 @@ MultiPage::MultiPage(TMainForm& main, QWidget* parent)
       m_scroll(new QScrollArea(this)),
       m_picture(new QLabel),
       m_components(new QListWidget(this)),
+      m_layout(new QLabel(this)),
+      m_convert(new QPushButton(this)),
       m_menu(new QMenu(this)) {
   setObjectName(QStringLiteral("MultiPage"));
   m_list->setNames(QStringLiteral("lbMulti"), QStringLiteral("cbMultiFilter"),
                    QStringLiteral("eMultiSearch"), QStringLiteral("btnMultiSearch"));
-  m_list->setRange([](SlotFilter) {
-    return SlotListView::Range{0, static_cast<std::int32_t>(multilayout::kSlotCount - 1)};
+  // Current containers hold multis beyond 0x1FF0: the list reaches every slot the file holds.
+  m_list->setRange([this](SlotFilter) {
+    return SlotListView::Range{0,
+                               static_cast<std::int32_t>(m_registry.multis->listedSlotCount() - 1)};
   });
-  m_list->setFullQuery([this](std::int32_t slot) { return m_registry.multis->slotExists(slot); });
+  m_list->setFullQuery([this](std::int32_t slot) {
+    return m_registry.multis->slotExists(slot) ||
+           m_registry.multis->unreadableReason(slot).has_value();
+  });
   m_list->setMinimumWidth(200);
   m_list->setPopupMenu(m_menu);
   m_menu->setObjectName(QStringLiteral("pmMulti"));
@@ -95,7 +105,13 @@ MultiPage::MultiPage(TMainForm& main, QWidget* parent)
   m_picture->setObjectName(QStringLiteral("iMulti"));
   m_scroll->setWidget(m_picture);
   m_components->setObjectName(QStringLiteral("lbMultiComponents"));
+  m_layout->setObjectName(QStringLiteral("lMultiLayout"));
+  m_layout->setWordWrap(true);
+  m_convert->setObjectName(QStringLiteral("btnMultiConvert"));
+  connect(m_convert, &QPushButton::clicked, this,
+          [this] { runAction(m_dialogs, [&] { convertLayout(); }); });
   showEmpty();
+  showLayout();
 
   for (const TextFormat& f : textFormats())
     addEntry("miMultiSave" + f.name, f.saveCaption, [this, format = f.format](std::int32_t s) {
@@ -115,13 +131,20 @@ MultiPage::MultiPage(TMainForm& main, QWidget* parent)
   connect(m_list, &SlotListView::slotActivated, this,
           [this](std::int32_t slot) { runAction(m_dialogs, [&] { showSlot(slot); }); });
   connect(m_list, &SlotListView::selectionCleared, this, [this] { showEmpty(); });
-  connect(&main, &TMainForm::multisLoaded, this, [this] { m_list->resetFilter(); });
+  connect(&main, &TMainForm::multisLoaded, this, [this] {
+    m_list->resetFilter();
+    showLayout();
+  });
 
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(m_list);
   auto* shown = new QVBoxLayout;
   shown->addWidget(m_scroll, 3);
   shown->addWidget(m_components, 1);
+  auto* layoutRow = new QHBoxLayout;
+  layoutRow->addWidget(m_layout, 1);
+  layoutRow->addWidget(m_convert);
+  shown->addLayout(layoutRow);
   layout->addLayout(shown, 1);
 }
 
@@ -145,10 +168,15 @@ void MultiPage::showEmpty() {
 
 void MultiPage::showSlot(std::int32_t slot) {
   showEmpty();
+  if (const auto why = m_registry.multis->unreadableReason(slot)) {
+    m_components->addItem(QStringLiteral("Cannot be read: %1. Its entry is kept as it is.")
+                              .arg(QString::fromStdString(*why)));
+    return;
+  }
   if (!m_registry.multis->slotExists(slot)) return;
   // The components first: they are worth reading even when the art to draw them is missing.
   for (const MultiComponent& c : m_registry.multis->components(slot))
-    m_components->addItem(multiComponentLine(c));
+    m_components->addItem(multiComponentLine(c, *m_registry.multis));
   const Bitmap32 picture = m_registry.multis->multiPicture(slot, m_registry.art.get());
   if (picture.empty()) return;
   m_picture->setPixmap(QPixmap::fromImage(toQImage(picture)));
@@ -171,8 +199,47 @@ void MultiPage::importText(std::int32_t slot, MultiTextFormat format, const QStr
   const TextFormat& f = formatOf(format);
   const auto path = m_dialogs.openFile({caption, f.filter, f.extension, {}});
   if (!path) return;
-  m_registry.multis->importText(slot, path->toStdString(), format);
+  const std::int64_t dropped = m_registry.multis->importText(slot, path->toStdString(), format);
   refresh();
+  if (dropped > 0)
+    m_dialogs.showMessage(QString::fromStdString(droppedOnImportMessage(dropped, slot)));
+}
+
+void MultiPage::showLayout() {
+  const TMulti& multis = *m_registry.multis;
+  m_convert->setEnabled(multis.isLoaded());
+  const bool newer = multis.layout() == MultiLayout::Newer16;
+  m_convert->setText(newer ? QStringLiteral("Convert to 12-byte components")
+                           : QStringLiteral("Convert to 16-byte components"));
+  m_layout->setText(multis.isLoaded() ? QString::fromStdString(multis.layoutText()) : QString());
+}
+
+void MultiPage::convertLayout() {
+  TMulti& multis = *m_registry.multis;
+  if (!multis.isLoaded()) {
+    m_dialogs.showMessage(
+        QStringLiteral("The multi files are not loaded: there is nothing to convert."));
+    return;
+  }
+  const MultiLayout to =
+      multis.layout() == MultiLayout::Newer16 ? MultiLayout::Older12 : MultiLayout::Newer16;
+  bool dropFurther = false;
+  if (const std::int64_t further = to == MultiLayout::Older12 ? multis.furtherValueCount() : 0) {
+    const auto answer = m_dialogs.ask(
+        Dialogs::kCaption,
+        QStringLiteral("%1 components hold a further value that 12-byte components have no place "
+                       "for. Convert and drop them?")
+            .arg(further),
+        {QStringLiteral("Convert"), QStringLiteral("Cancel")});
+    if (answer != 0) return;
+    dropFurther = true;
+  }
+  const MultiConversion done = multis.convertLayout(to, dropFurther);
+  showLayout();
+  refresh();
+  m_dialogs.showMessage(QString::fromStdString(done.message()) +
+                        QStringLiteral(" Save the multis to write them as %1-byte components.")
+                            .arg(static_cast<int>(componentSize(to))));
 }
 
 void MultiPage::refresh() {

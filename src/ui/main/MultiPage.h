@@ -1,7 +1,8 @@
 #pragma once
-// The "Multi" page: slots 0 .. 0x1FF0 of the multi files, the selected multi assembled from the
-// static art in a scroll area, and a pop-up menu with the four text exports, the four imports and
-// delete.
+// The "Multi" page: slots 0 .. 0x1FF0 of the multi files (every slot a larger file holds), the
+// selected multi assembled from the static art in a scroll area, its components, the component
+// layout with a button converting it to the other one, and a pop-up menu with the four text
+// exports, the four imports and delete.
 
 #include <cstdint>
 
@@ -12,6 +13,7 @@
 class QLabel;
 class QListWidget;
 class QMenu;
+class QPushButton;
 class QScrollArea;
 
 namespace quillotide {
@@ -35,8 +37,11 @@ public:
   QMenu* popupMenu() const { return m_menu; }
   // The picture area: the multi's picture, or an empty 100 x 100 area.
   QLabel* picture() const { return m_picture; }
-  // The selected multi's components, one line each: id, offsets, flags and cliloc numbers.
+  // The selected multi's components, one line each: id, offsets, flags and cliloc numbers; for a
+  // container entry that cannot be read, one line saying so.
   QListWidget* components() const { return m_components; }
+  // The component layout of the loaded multis and how it was told.
+  QLabel* layoutLabel() const { return m_layout; }
 
 private:
   void showSlot(std::int32_t slot);
@@ -46,6 +51,8 @@ private:
   void exportText(std::int32_t slot, MultiTextFormat format, const QString& caption);
   void importText(std::int32_t slot, MultiTextFormat format, const QString& caption);
   void refresh();
+  void showLayout();
+  void convertLayout();
 
   Registry& m_registry;
   Dialogs& m_dialogs;
@@ -53,13 +60,17 @@ private:
   QScrollArea* m_scroll;
   QLabel* m_picture;
   QListWidget* m_components;
+  QLabel* m_layout;
+  QPushButton* m_convert;
   QMenu* m_menu;
 };
 
 // The text shown when a "Save to ..." entry is chosen on an empty slot, or before the files are
 // loaded.
 QString emptyMultiSaveMessage(std::int32_t slot, bool loaded);
-// One line of the component list: "0x3E85  1, -4, 6  flags 0x101  clilocs 1041205, 1041206".
-QString multiComponentLine(const MultiComponent& component);
+// One line of the component list: "0x3E85  1, -4, 6  flags 0x101  clilocs 1041205, 1041206", the
+// flags as the form read stores them, a 16-byte component's further value when it is not 0
+// ("flags 0x0  further 0x1").
+QString multiComponentLine(const MultiComponent& component, const TMulti& multis);
 
 }  // namespace quillotide::ui

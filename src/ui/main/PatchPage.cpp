@@ -182,8 +182,11 @@ std::pair<int, int> PatchPage::worldSize() const {
   checkWorldSize(width, height);
   // A mistyped size must not reach the tools, which plan work for every block of the region: the
   // directory's map has to hold the world's blocks.
-  const std::string map = directory().mapPath();
-  const std::uint64_t have = fileSize(map) / MapLayout::kBlockSize;
+  const PatchDirectory dir = directory();
+  const std::string map = dir.mapPath();
+  if (!fileExists(map)) throwCannotOpen(map, 0);
+  // A container holds the map file its chunks give, not its own length.
+  const std::uint64_t have = dir.mapBytes() / MapLayout::kBlockSize;
   const std::uint64_t need =
       static_cast<std::uint64_t>(width / 8) * static_cast<std::uint64_t>(height / 8);
   if (have < need)

@@ -1,10 +1,11 @@
 #pragma once
 // The "Patch" page: region patches between the world files of a patch directory ("Dir", kept
-// under PatchDir) and height changes of a region. "Map:" lists the map numbers whose map, staidx
-// and statics files the directory holds. "Create Patch" writes the region's cells and statics
-// (and on request their texture and art slots) into a *.pkx file; "Apply Patch" writes a patch at
-// X1, Y1, with "Create Backup" first writing the patch that undoes it; "Start Height Changing"
-// raises or lowers the region. All three work on the files, not on the loaded models; Apply and
+// under PatchDir) and height changes of a region. "Map:" lists the map numbers whose map (a MUL
+// file or a container), staidx and statics files the directory holds; a container beside the MUL
+// files it replaces is what the client reads, and so what the tools read and patch. "Create
+// Patch" writes the region's cells and statics (and on request their texture and art slots) into
+// a *.pkx file; "Apply Patch" writes a patch at X1, Y1, with "Create Backup" first writing the
+// patch that undoes it; "Start Height Changing" raises or lowers the region. All three work on the files, not on the loaded models; Apply and
 // Start Height Changing on files a loaded model holds let it go first and load it again
 // afterwards. The world size is checked against the directory's map before any work is planned.
 // The page's bar shows their progress.

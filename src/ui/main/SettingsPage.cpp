@@ -429,9 +429,10 @@ void SettingsPage::applyPlan(const std::vector<OpenFiles::PlanStep>& plan) {
 void SettingsPage::chooseFacet(int n) {
   const std::string folder = m_registry.config->getString("ClientFolder");
   if (folder.empty()) {
-    // No client folder: the size follows from the facet and the files named in the fields.
+    // No client folder: the size follows from the facet and the files named in the fields (a
+    // map container's from its chunk table).
     auto bytesOf = [](const QLineEdit* field) {
-      return mulWorldFileBytes(field ? str(field->text()) : std::string());
+      return worldFileBytes(field ? str(field->text()) : std::string());
     };
     const QLineEdit* mapField = pathField(QStringLiteral("Map"));
     const QLineEdit* indexField = pathField(QStringLiteral("StaticIdx"));
@@ -479,9 +480,9 @@ void SettingsPage::checkWorldFilesAgree(const QString& id, const QStringList& pa
   } else {
     return;
   }
-  // A container's size is no map size; its chunks are counted when it is read.
-  const auto mapBytes = mulWorldFileBytes(mapPath);
-  const auto indexBytes = mulWorldFileBytes(indexPath);
+  // A container's length is no map size: the map file its chunk table holds is.
+  const auto mapBytes = worldFileBytes(mapPath);
+  const auto indexBytes = worldFileBytes(indexPath);
   // The number in the map's name is its facet; the choice decides for a name without one.
   const int n = mapNumberOfName(mapPath).value_or(facet());
   facetWorldSize(n, mapBytes, indexBytes, str(QFileInfo(QString::fromStdString(mapPath)).fileName()),
