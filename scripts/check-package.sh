@@ -16,7 +16,8 @@ if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 work="$(mktemp -d)"
 installed_version() {
-  dpkg-query -W -f='${Status} ${Version}' quillotide 2>/dev/null |
+  # dpkg-query fails for a package it never saw: that is "not installed", not an error.
+  { dpkg-query -W -f='${Status} ${Version}' quillotide 2>/dev/null || true; } |
     sed -n 's/^install ok installed //p'
 }
 before="$(installed_version)"

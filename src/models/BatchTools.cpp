@@ -229,10 +229,13 @@ std::string AutopatchResult::message() const {
   if (kind == AutopatchKind::Animations) pattern = "%d Animations patched.";
   std::string text = formatMessage(pattern, {std::to_string(patched)});
   if (failures.empty()) return text;
-  text += "\n" + formatMessage(failures.size() == 1 ? "%d line failed:" : "%d lines failed:",
-                               {std::to_string(failures.size())});
-  for (const auto& f : failures)
-    text += "\n" + formatMessage("Line %d: %s", {std::to_string(f.line), f.message});
+  text += '\n';
+  text += formatMessage(failures.size() == 1 ? "%d line failed:" : "%d lines failed:",
+                        {std::to_string(failures.size())});
+  for (const auto& f : failures) {
+    text += '\n';
+    text += formatMessage("Line %d: %s", {std::to_string(f.line), f.message});
+  }
   return text;
 }
 

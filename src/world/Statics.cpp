@@ -512,9 +512,10 @@ std::optional<std::string> TStatics::save(const std::string& indexPath, const st
     resetLists();
     m_streamsChanged = false;
     std::string message = formatMessage("%d Static-Blocks Patched.", {decimal(patched)});
-    if (skipped > 0)
-      message += "\n" + formatMessage("%d world items outside the world were left out.",
-                                      {decimal(skipped)});
+    if (skipped > 0) {
+      message += '\n';
+      message += formatMessage("%d world items outside the world were left out.", {decimal(skipped)});
+    }
     return message;
   } catch (...) {
     m_state = std::move(before);

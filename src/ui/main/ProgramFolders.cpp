@@ -62,7 +62,7 @@ std::string shownPath(const std::string& path) {
   const std::string home = QDir::homePath().toStdString();
   if (home.size() > 1 && path.compare(0, home.size(), home) == 0 &&
       (path.size() == home.size() || path[home.size()] == '/'))
-    return "~" + path.substr(home.size());
+    return std::string("~").append(path, home.size());
   return path;
 }
 
