@@ -47,7 +47,13 @@ const std::vector<FamilyNames>& familyNames() {
        "MultiCollection.uop"},
       {"Progress", "Progress", {{"ProgressIdx", "Progress.idx"}, {"ProgressMul", "Progress.mul"}},
        ""},
-      {"Cliloc", "Cliloc", {{"", "Cliloc.enu"}}, ""},
+      {"Cliloc", "Cliloc", {{"Cliloc", "Cliloc.enu"}}, ""},
+      {"Fonts", "Fonts", {{"Fonts", "fonts.mul"}}, ""},
+      {"Unifont", "Unifont", {{"Unifont", "unifont.mul"}}, ""},
+      {"Skills", "Skills", {{"SkillsIdx", "skills.idx"}, {"SkillsMul", "skills.mul"}}, ""},
+      {"SkillGroups", "Skill groups", {{"SkillGroups", "skillgrp.mul"}}, ""},
+      {"Speech", "Speech", {{"Speech", "speech.mul"}}, ""},
+      {"Multimap", "Multimap", {{"Multimap", "Multimap.rle"}}, ""},
   };
   return names;
 }

@@ -64,7 +64,8 @@ struct ClientTableRow {
 struct ClientScan {
   std::string folder;
   // Every family of the settings page except the map and statics (those are per facet), in
-  // settings order, plus the cliloc file (id "Cliloc", no config key).
+  // settings order, then the families with pages of their own (cliloc, fonts, skills, speech,
+  // the multimap).
   std::vector<ClientFamily> families;
   std::array<ClientFacet, kFacetCount> facets;
   // UOP taken over MUL, names differing only in case, facets whose files disagree on the size.

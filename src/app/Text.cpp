@@ -157,13 +157,20 @@ std::optional<unsigned char> windows1252Byte(char32_t c) {
   return std::nullopt;
 }
 
+}  // namespace
+
 std::string codePointLabel(char32_t c) {
   std::string digits = hexDigits(static_cast<std::uint32_t>(c));
   if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
   return "U+" + digits;
 }
 
-}  // namespace
+bool isUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size())
+    if (!nextUtf8(text, i)) return false;
+  return true;
+}
 
 std::string fromWindows1252(std::string_view bytes) {
   std::string out;

@@ -48,6 +48,10 @@ std::optional<char32_t> nextUtf8(std::string_view text, std::size_t& i);
 // The text with every byte that does not start a well-formed UTF-8 sequence replaced by U+FFFD
 // (well-formed: shortest form, no surrogates, at most U+10FFFF).
 std::string toValidUtf8(std::string_view text);
+// Whether the whole text is well-formed UTF-8 (as nextUtf8 reads it).
+bool isUtf8(std::string_view text);
+// A code point as the Unicode standard writes it: "U+0041", "U+1F600" (at least four digits).
+std::string codePointLabel(char32_t c);
 
 std::string toUpper(std::string_view text);
 std::string trim(std::string_view text);

@@ -165,13 +165,6 @@ constexpr std::array<std::uint8_t, kHeaderSize> kUsualHeader{2, 0, 0, 0, 1, 0};
 
 std::string number(std::int64_t v) { return std::to_string(v); }
 
-bool isUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size())
-    if (!nextUtf8(text, i)) return false;
-  return true;
-}
-
 // Lower case for the scripts that have case: Latin, Greek, Cyrillic.
 char32_t folded(char32_t c) {
   if (c >= U'A' && c <= U'Z') return c + 32;

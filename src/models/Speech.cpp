@@ -24,13 +24,6 @@ bool containsFolded(std::string_view text, std::string_view word) {
   return it != text.end();
 }
 
-bool isUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size())
-    if (!nextUtf8(text, i)) return false;
-  return true;
-}
-
 }  // namespace
 
 void TSpeech::load(const std::string& path) { loadBytes(readFile(path)); }

@@ -14,12 +14,6 @@ namespace {
 
 std::string number(std::int64_t v) { return std::to_string(v); }
 
-std::string codeLabel(char32_t code) {
-  char text[16];
-  std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(code));
-  return text;
-}
-
 std::size_t rowBytes(std::uint8_t width) { return (std::size_t{width} + 7) / 8; }
 
 }  // namespace
@@ -45,10 +39,10 @@ void TUnifont::loadBytes(std::span<const std::uint8_t> bytes) {
     if (offset == 0) continue;
     if (offset < kTableBytes)
       throw FormatError(formatMessage("The glyph of %s lies at %d, inside the table of offsets.",
-                                      {codeLabel(code), number(offset)}));
+                                      {codePointLabel(code), number(offset)}));
     if (bytes.size() - std::min<std::size_t>(bytes.size(), offset) < 4)
       throw FormatError(formatMessage("The glyph of %s at %d runs past the end of the font.",
-                                      {codeLabel(code), number(offset)}));
+                                      {codePointLabel(code), number(offset)}));
     UniGlyph g;
     const std::uint8_t* p = bytes.data() + offset;
     g.xOffset = static_cast<std::int8_t>(p[0]);
@@ -59,7 +53,7 @@ void TUnifont::loadBytes(std::span<const std::uint8_t> bytes) {
     if (bytes.size() - offset - 4 < n)
       throw FormatError(formatMessage(
           "The glyph of %s at %d (%d x %d) runs past the end of the font.",
-          {codeLabel(code), number(offset), number(g.width), number(g.height)}));
+          {codePointLabel(code), number(offset), number(g.width), number(g.height)}));
     g.bits.assign(p + 4, p + 4 + n);
     ranges.emplace_back(offset, offset + 4 + n);
     first = std::min<std::size_t>(first, offset);
@@ -116,7 +110,7 @@ const UniGlyph& TUnifont::glyph(char32_t code) const {
   requireLoaded();
   const auto it = m_glyphs.find(code);
   if (it == m_glyphs.end())
-    throw Error(formatMessage("The font has no glyph for %s.", {codeLabel(code)}));
+    throw Error(formatMessage("The font has no glyph for %s.", {codePointLabel(code)}));
   return it->second;
 }
 
@@ -138,7 +132,7 @@ void TUnifont::checkOffset(int value, const char* which) {
 void TUnifont::setPicture(char32_t code, const Bitmap32& picture, int xOffset, int yOffset) {
   requireLoaded();
   if (code > 0xFFFF)
-    throw Error(formatMessage("A Unicode font holds U+0000 to U+FFFF, not %s.", {codeLabel(code)}));
+    throw Error(formatMessage("A Unicode font holds U+0000 to U+FFFF, not %s.", {codePointLabel(code)}));
   if (picture.width < 0 || picture.height < 0 || picture.width > 255 || picture.height > 255)
     throw Error(formatMessage("A glyph is at most 255 x 255 pixels; the picture is %d x %d.",
                               {number(picture.width), number(picture.height)}));

@@ -79,6 +79,11 @@ template <class M>
 std::function<bool(const Registry&)> untouched(Member<M> m) {
   return [m](const Registry& r) { return !(r.*m)->files().changedSinceSaved(); };
 }
+// A model that counts its own edits since its load or last save.
+template <class M>
+std::function<bool(const Registry&)> unchanged(Member<M> m) {
+  return [m](const Registry& r) { return !(r.*m)->isChanged(); };
+}
 template <class M>
 std::function<bool(const Registry&)> heldOpen(Member<M> m) {
   return [m](const Registry& r) {
@@ -90,6 +95,17 @@ std::function<void(Registry&)> fresh(Member<M> m) {
   return [m](Registry& r) { r.*m = std::make_unique<M>(); };
 }
 
+// One flat file held whole in memory.
+template <class M>
+FamilyOps flatFamily(const std::string& id, Member<M> m) {
+  return {.id = id,
+          .files = 1,
+          .load = loadFile(m),
+          .save = saveFile(m),
+          .isLoaded = loaded(m),
+          .pristine = unchanged(m),
+          .release = fresh(m)};
+}
 template <class M>
 FamilyOps animationFamily(const std::string& id, Member<M> m) {
   return {
@@ -315,6 +331,18 @@ const std::vector<FamilyOps>& OpenFiles::families() {
        .save = saveWhole(&Registry::progress),
        .isLoaded = loaded(&Registry::progress),
        .release = fresh(&Registry::progress)},
+      flatFamily("Cliloc", &Registry::cliloc),
+      flatFamily("Fonts", &Registry::fonts),
+      flatFamily("Unifont", &Registry::unifont),
+      {.id = "Skills",
+       .load = loadPair(&Registry::skills),
+       .save = saveWhole(&Registry::skills),
+       .isLoaded = loaded(&Registry::skills),
+       .pristine = unchanged(&Registry::skills),
+       .release = fresh(&Registry::skills)},
+      flatFamily("SkillGroups", &Registry::skillGroups),
+      flatFamily("Speech", &Registry::speech),
+      flatFamily("Multimap", &Registry::multimap),
   };
   return table;
 }

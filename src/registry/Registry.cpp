@@ -31,6 +31,13 @@ Registry::Registry()
       worldFile(std::make_unique<TWorldFile>()),
       staticDiff(std::make_unique<TStaticDiff>()),
       progress(std::make_unique<TProgress>()),
+      cliloc(std::make_unique<TCliloc>()),
+      fonts(std::make_unique<TFonts>()),
+      unifont(std::make_unique<TUnifont>()),
+      skills(std::make_unique<TSkills>()),
+      skillGroups(std::make_unique<TSkillGroups>()),
+      speech(std::make_unique<TSpeech>()),
+      multimap(std::make_unique<TMultimap>()),
       m_openFiles(std::make_unique<OpenFiles>(*this)) {
   wireWorldSources();
 }
@@ -129,6 +136,13 @@ Registry::~Registry() {
   worldFile.reset();
   staticDiff.reset();
   progress.reset();
+  cliloc.reset();
+  fonts.reset();
+  unifont.reset();
+  skills.reset();
+  skillGroups.reset();
+  speech.reset();
+  multimap.reset();
 }
 
 }  // namespace quillotide

@@ -14,19 +14,25 @@
 #include "models/Animation.h"
 #include "models/Animdata.h"
 #include "models/Art.h"
+#include "models/Cliloc.h"
+#include "models/Fonts.h"
 #include "models/Gump.h"
 #include "models/Hues.h"
 #include "world/Items.h"
 #include "models/Light.h"
 #include "world/Map.h"
 #include "models/Multi.h"
+#include "models/Multimap.h"
 #include "models/ProgressArchive.h"
 #include "models/Radarcol.h"
+#include "models/Skills.h"
 #include "models/Sound.h"
+#include "models/Speech.h"
 #include "world/StaticDiff.h"
 #include "world/Statics.h"
 #include "models/Textures.h"
 #include "models/Tiledata.h"
+#include "models/Unifont.h"
 #include "models/Verdata.h"
 #include "registry/OpenFiles.h"
 #include "world/WorldFile.h"
@@ -66,6 +72,13 @@ public:
   std::unique_ptr<TWorldFile> worldFile;
   std::unique_ptr<TStaticDiff> staticDiff;
   std::unique_ptr<TProgress> progress;
+  std::unique_ptr<TCliloc> cliloc;
+  std::unique_ptr<TFonts> fonts;
+  std::unique_ptr<TUnifont> unifont;
+  std::unique_ptr<TSkills> skills;
+  std::unique_ptr<TSkillGroups> skillGroups;
+  std::unique_ptr<TSpeech> speech;
+  std::unique_ptr<TMultimap> multimap;
 
   // The models the world models take pictures, flags, frame counts, textures and radar colours
   // from. wireWorldSources hands them to the world models again, after a model was replaced.

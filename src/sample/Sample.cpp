@@ -22,6 +22,9 @@ const std::vector<SampleFile>& sampleFiles() {
       {"SoundIdx", "soundidx.mul"},  {"SoundMul", "sound.mul"},
       {"MultiIdx", "multi.idx"},     {"MultiMul", "multi.mul"},
       {"ProgressIdx", "Progress.idx"}, {"ProgressMul", "Progress.mul"},
+      {"Cliloc", "Cliloc.enu"},      {"Fonts", "fonts.mul"},       {"Unifont", "unifont.mul"},
+      {"SkillsIdx", "skills.idx"},   {"SkillsMul", "skills.mul"},  {"SkillGroups", "skillgrp.mul"},
+      {"Speech", "speech.mul"},      {"Multimap", "Multimap.rle"},
   };
   return files;
 }
@@ -46,6 +49,12 @@ void writeSampleSet(const std::string& dir) {
   writeMultis(dir);
   writeProgress(dir);
   writeUopForms(dir);
+  writeCliloc(dir);
+  writeFonts(dir);
+  writeUnifont(dir);
+  writeSkills(dir);
+  writeSpeech(dir);
+  writeMultimap(dir);
 }
 
 bool sampleSetComplete(const std::string& dir) {

@@ -46,6 +46,18 @@ void writeMultis(const std::string& dir);
 void writeUopForms(const std::string& dir);
 // Progress.idx / Progress.mul: static art ids 0x10 and 0x1D and gump 0x1 as alpha pictures.
 void writeProgress(const std::string& dir);
+// Cliloc.enu: texts in Latin with accents, Chinese and Korean, with a tab and blanks at the ends.
+void writeCliloc(const std::string& dir);
+// fonts.mul: three fonts of letters, digits and punctuation, and a few bytes after the last.
+void writeFonts(const std::string& dir);
+// unifont.mul: the printable ASCII characters, two accented letters and two CJK characters.
+void writeUnifont(const std::string& dir);
+// skills.idx / skills.mul (records stored out of index order) and skillgrp.mul.
+void writeSkills(const std::string& dir);
+// speech.mul: keywords in two language lists, with an empty entry and a byte-order mark.
+void writeSpeech(const std::string& dir);
+// Multimap.rle: the sample world's coast, road and house as a monochrome overview.
+void writeMultimap(const std::string& dir);
 
 // The sample world's side in cells.
 constexpr int kSampleWorldSize = 256;

@@ -241,4 +241,35 @@ void writeWorld(const std::string& dir) {
     world.save(joinPath(dir, name), format);
 }
 
+void writeMultimap(const std::string& dir) {
+  // The client's overview is a line drawing: the coast, the road and the house drawn black (on)
+  // on white, one pixel per cell here.
+  constexpr int side = kSampleWorldSize;
+  std::vector<std::uint8_t> on(static_cast<std::size_t>(side) * side, 0);
+  auto sea = [](int x, int y) { return !inHouse(x, y) && !onRoad(x, y) && ground(x, y) < -2.0; };
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      bool coast = false;
+      if (!sea(x, y))
+        for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+          const int nx = x + dx, ny = y + dy;
+          coast = coast || (nx >= 0 && ny >= 0 && nx < side && ny < side && sea(nx, ny));
+        }
+      const bool wall = inHouse(x, y) && (x == kHouseX0 || x == kHouseX1 || y == kHouseY0 ||
+                                          y == kHouseY1);
+      on[static_cast<std::size_t>(y * side + x)] = coast || wall || onRoad(x, y);
+    }
+  // The greedy runs the client's own file has: at most 127, cut where the pixel changes.
+  ByteWriter out;
+  out.i32(side);
+  out.i32(side);
+  for (std::size_t i = 0; i < on.size();) {
+    std::size_t n = 1;
+    while (i + n < on.size() && n < 127 && on[i + n] == on[i]) ++n;
+    out.u8(static_cast<std::uint8_t>((on[i] ? 0x80 : 0) | n));
+    i += n;
+  }
+  writeFileAtomic(joinPath(dir, "Multimap.rle"), out.take());
+}
+
 }  // namespace quillotide::sample

@@ -188,6 +188,8 @@ TEST(ClientFolder, FindsEveryFamilyWhateverTheCaseAndTakesTheUopOverTheMul) {
   EXPECT_EQ(value("Map"), dir.file("map2.mul"));
   EXPECT_EQ(value("StaticMul"), dir.file("STATICS2.MUL"));
   EXPECT_EQ(value("GumpMul"), "-");
+  // The families with pages of their own are filled as well.
+  EXPECT_EQ(value("Cliloc"), dir.file("Cliloc.enu"));
 
   // The table: one row per family, then facet 0 (missing) and facet 2 with its diff.
   const std::vector<ClientTableRow> rows = scan.table();

@@ -1,6 +1,7 @@
 #include "registry/OpenFiles.h"
 
 #include <filesystem>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -210,6 +211,70 @@ TEST(OpenFiles, HoldersAreFoundByFileNotBySpelling) {
   EXPECT_EQ(owner.holders({link}), std::vector<std::string>{"Hues"});
   EXPECT_EQ(owner.holders({c.dir.path() + "/./hues.mul"}), std::vector<std::string>{"Hues"});
   EXPECT_TRUE(owner.holders({c.file("art.mul")}).empty());
+}
+
+// The text families and the multimap open, compare and save through the owner as every other
+// family does: nothing unsaved after a load, an edit is unsaved until saved, a save writes the
+// edit and an unchanged save gives the sample's bytes back.
+TEST(OpenFiles, TheTextFamiliesAndTheMultimapOpenAndSaveThroughTheOwner) {
+  Client c;
+  Registry r;
+  Answers discard(OpenFiles::Answer::Discard);
+  OpenFiles& owner = r.openFiles();
+  Progress silent;
+  struct Case {
+    std::string id;
+    std::vector<std::string> files;
+    std::function<void()> edit;
+  };
+  const std::vector<Case> cases = {
+      {"Cliloc", {"Cliloc.enu"}, [&] { r.cliloc->setText(0, "changed"); }},
+      {"Fonts", {"fonts.mul"}, [&] { r.fonts->setPicture(0, 'A', Bitmap32(3, 4, 0xFFFFFFFF)); }},
+      {"Unifont", {"unifont.mul"}, [&] { r.unifont->setOffsets(U'A', 1, -2); }},
+      {"Skills", {"skills.idx", "skills.mul"}, [&] { r.skills->setName(1, "Anatomie"); }},
+      {"SkillGroups", {"skillgrp.mul"}, [&] { r.skillGroups->renameGroup(1, "Kampf"); }},
+      {"Speech", {"speech.mul"}, [&] { r.speech->setText(1, "*hi*"); }},
+      {"Multimap", {"Multimap.rle"}, [&] {
+         Bitmap32 p = r.multimap->picture();
+         p.at(0, 0) = p.at(0, 0) == 0xFF000000 ? 0xFFFFFFFF : 0xFF000000;
+         r.multimap->setPicture(p);
+       }},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.id);
+    std::vector<std::string> paths;
+    std::vector<Bytes> before;
+    for (const std::string& f : k.files) {
+      paths.push_back(c.file(f));
+      before.push_back(readFile(c.file(f)));
+    }
+    const OpenFiles::OpenResult opened = owner.open(k.id, paths, {}, discard);
+    ASSERT_TRUE(opened.opened);
+    // The sample's files are whole: nothing to report on their load.
+    EXPECT_FALSE(opened.said) << *opened.said;
+    EXPECT_FALSE(owner.unsaved(k.id));
+    owner.save(k.id, silent);
+    for (std::size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(readFile(paths[i]), before[i]);
+    k.edit();
+    EXPECT_TRUE(owner.unsaved(k.id));
+    owner.save(k.id, silent);
+    EXPECT_FALSE(owner.unsaved(k.id));
+    bool changed = false;
+    for (std::size_t i = 0; i < paths.size(); ++i) changed = changed || readFile(paths[i]) != before[i];
+    EXPECT_TRUE(changed);
+  }
+  EXPECT_EQ(r.cliloc->entry(0).text, "changed");
+  for (const auto* problems :
+       {&r.cliloc->problems(), &r.fonts->problems(), &r.unifont->problems(),
+        &r.skills->problems(), &r.skillGroups->problems(), &r.speech->problems(),
+        &r.multimap->problems()})
+    EXPECT_TRUE(problems->empty()) << problems->front();
+  EXPECT_EQ(r.fonts->fontCount(), 3u);
+  EXPECT_EQ(r.speech->sections().size(), 2u);
+  EXPECT_EQ(r.skillGroups->groupCount(), 4u);
+  EXPECT_EQ(r.multimap->width(), sample::kSampleWorldSize);
+  ASSERT_TRUE(owner.close("Cliloc", discard));
+  EXPECT_FALSE(r.cliloc->isLoaded());
 }
 
 }  // namespace

@@ -144,6 +144,21 @@ const std::vector<FileFamily>& SettingsPage::families() {
                  {field("Progress.idx", "ProgressIdx"), field("Progress.mul", "ProgressMul")}},
        .refresh = [](SettingsPage& s) { emit s.progressLoaded(); },
        .onSettingsPage = false},
+      // The families below sit on their own pages, which follow the owner's events themselves.
+      {.group = {"Cliloc", "Files", {field("Cliloc.enu", "Cliloc", "Cliloc.*")}},
+       .onSettingsPage = false},
+      {.group = {"Fonts", "Files", {field("Fonts.mul", "Fonts")}}, .onSettingsPage = false},
+      {.group = {"Unifont", "Files", {field("Unifont.mul", "Unifont", "Unifont*.mul")}},
+       .onSettingsPage = false},
+      {.group = {"Skills",
+                 "Skills",
+                 {field("Skills.idx", "SkillsIdx"), field("Skills.mul", "SkillsMul")}},
+       .onSettingsPage = false},
+      {.group = {"SkillGroups", "Skill groups", {field("Skillgrp.mul", "SkillGroups")}},
+       .onSettingsPage = false},
+      {.group = {"Speech", "Files", {field("Speech.mul", "Speech")}}, .onSettingsPage = false},
+      {.group = {"Multimap", "Files", {field("Multimap.rle", "Multimap", "Multimap*.rle")}},
+       .onSettingsPage = false},
   };
   return table;
 }
