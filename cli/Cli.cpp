@@ -187,13 +187,29 @@ void Context::report(const Json& value, const std::string& text) const {
   else out << text << (text.empty() || text.back() == '\n' ? "" : "\n");
 }
 
+void Context::note(const std::string& text) const {
+  if (err) *err << "quillotide-cli: note: " << text << '\n';
+}
+
+void Context::noteProblems(const std::string& file,
+                           const std::vector<std::string>& problems) const {
+  for (const std::string& line : problems) note(file + ": " + line);
+}
+
+Json stringsJson(const std::vector<std::string>& lines) {
+  Json::Array out;
+  for (const std::string& line : lines) out.emplace_back(line);
+  return out;
+}
+
 std::vector<Group> allGroups() {
   return {indexGroup(), sampleGroup(),  hueGroup(),      tiledataGroup(), artGroup(),
           gumpGroup(),  textureGroup(), lightGroup(),    radarcolGroup(), animGroup(),
           animdataGroup(), verdataGroup(), soundGroup(), multiGroup(), progressGroup(),
           mapGroup(), staticsGroup(), worldGroup(),
           equipGroup(), clilocGroup(), batchGroup(), patchGroup(), diffGroup(), uopGroup(),
-          clientGroup()};
+          clientGroup(), fontGroup(), unifontGroup(), skillsGroup(), skillGroupsGroup(),
+          speechGroup(), multimapGroup()};
 }
 
 namespace {
@@ -280,7 +296,7 @@ int runCli(const std::vector<std::string>& words, std::ostream& out, std::ostrea
     }
   }
   Args args(rest);
-  Context context{out, args.flag("json")};
+  Context context{out, args.flag("json"), &err};
   // Notes of the file layer (an interrupted save finished on the way) go to stderr, after the
   // command's own output, whether it succeeded or not.
   auto printNotes = [&] {

@@ -121,9 +121,31 @@ private:
 struct Context {
   std::ostream& out;
   bool json = false;
+  std::ostream* err = nullptr;  // notes beside the report; none when nullptr
   // Prints the report: as JSON when --json was given, otherwise the text.
   void report(const Json& json, const std::string& text) const;
+  // Prints "quillotide-cli: note: TEXT" to stderr, apart from the report, so that --json output
+  // stays one JSON value.
+  void note(const std::string& text) const;
+  // One note per line of what a load found and kept ("FILE: line").
+  void noteProblems(const std::string& file, const std::vector<std::string>& problems) const;
 };
+
+// The lines as a JSON array of strings.
+Json stringsJson(const std::vector<std::string>& lines);
+
+// Runs f and returns what it returns; an Error it throws (other than a UsageError) is raised again
+// with `record` before its text ("Skill 3: ..."), for model messages that do not name the record.
+template <class F>
+auto forRecord(const std::string& record, F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (const UsageError&) {
+    throw;
+  } catch (const Error& e) {
+    throw Error(record + ": " + e.what());
+  }
+}
 
 // The slots a rebuild left out, as a JSON array of slot numbers.
 Json skippedJson(const std::vector<std::int64_t>& skipped);
@@ -170,6 +192,12 @@ std::vector<Command> staticsToolCommands();
 Group diffGroup();
 Group uopGroup();
 Group clientGroup();
+Group fontGroup();
+Group unifontGroup();
+Group skillsGroup();
+Group skillGroupsGroup();
+Group speechGroup();
+Group multimapGroup();
 
 std::vector<Group> allGroups();
 

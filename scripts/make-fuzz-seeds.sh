@@ -151,4 +151,15 @@ animSeed anim3 2 anim3.idx anim3.mul 110
 "$cli" cliloc merge tiledata.mul "$work/cliloc" >/dev/null
 seed cliloc sample.enu <"$work/cliloc"
 
+# The text families and the multimap of the sample, whole (the skills pair behind the count of its
+# index entries); the multimap also as its first rows under a head of their own size.
+seed speech sample.mul <speech.mul
+seed fonts sample.mul <fonts.mul
+seed multimap sample.rle <Multimap.rle
+seed skills pair < <(printf "\\x$(printf %02x $(($(stat -c %s skills.idx) / 12)))"; cat skills.idx skills.mul)
+seed skills groups.mul <skillgrp.mul
+seed skills names.mul <skills.mul
+"$cli" cliloc add Cliloc.enu 3000001 'a	tab' --out "$work/texts.enu" >/dev/null
+seed cliloc texts.enu <"$work/texts.enu"
+
 echo "seeds for $(ls "$out" | wc -l) fuzz targets in $out"

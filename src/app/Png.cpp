@@ -250,6 +250,33 @@ Bytes encodePng(const Bitmap32& bitmap) {
   return out;
 }
 
+Bytes encodeOneBitPng(const Bitmap32& bitmap) {
+  if (bitmap.empty()) throw Error("An empty picture cannot be written as a PNG.");
+  // A palette of two entries is written one bit a pixel: 0 the ink, 1 the transparent ground.
+  const std::uint8_t palette[8] = {0, 0, 0, 255, 255, 255, 255, 0};
+  std::vector<std::uint8_t> indices(bitmap.pixels.size());
+  for (std::size_t i = 0; i < bitmap.pixels.size(); ++i) {
+    const Pixel p = bitmap.pixels[i];
+    const bool ink = alphaOf(p) >= 128 && redOf(p) + greenOf(p) + blueOf(p) < 3 * 128;
+    indices[i] = ink ? 0 : 1;
+  }
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(bitmap.width);
+  image.height = static_cast<png_uint_32>(bitmap.height);
+  image.format = PNG_FORMAT_RGBA_COLORMAP;
+  image.colormap_entries = 2;
+  png_alloc_size_t size = 0;
+  if (!png_image_write_to_memory(&image, nullptr, &size, 0, indices.data(), 0, palette))
+    throw Error(std::string("PNG: ") + image.message);
+  Bytes out(size);
+  if (!png_image_write_to_memory(&image, out.data(), &size, 0, indices.data(), 0, palette))
+    throw Error(std::string("PNG: ") + image.message);
+  out.resize(size);
+  return out;
+}
+
 void writePngFile(const std::string& path, const Bitmap32& bitmap) {
   writeFileAtomic(path, encodePng(bitmap));
 }

@@ -18,6 +18,9 @@ Bitmap32 decodePng(std::span<const std::uint8_t> bytes);
 Bitmap32 readPngFile(const std::string& path);
 // RGBA, 8 bits per channel. Throws Error for an empty picture.
 Bytes encodePng(const Bitmap32& bitmap);
+// One bit a pixel (a palette of two): a pixel that is opaque and dark is ink, drawn black; every
+// other pixel is the transparent ground. Throws Error for an empty picture.
+Bytes encodeOneBitPng(const Bitmap32& bitmap);
 // Replaces the file whole; throws FileError "Cannot create file %s".
 void writePngFile(const std::string& path, const Bitmap32& bitmap);
 

@@ -167,8 +167,13 @@ std::string codePointLabel(char32_t c) {
 
 bool isUtf8(std::string_view text) {
   std::size_t i = 0;
-  while (i < text.size())
+  while (i < text.size()) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
     if (!nextUtf8(text, i)) return false;
+  }
   return true;
 }
 

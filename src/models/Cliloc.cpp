@@ -180,10 +180,16 @@ char32_t folded(char32_t c) {
   return c;
 }
 
-std::u32string foldedText(std::string_view text) {
-  std::u32string out;
-  out.reserve(text.size());
+// Into `out`, which keeps its room from one text to the next.
+void foldInto(std::string_view text, std::u32string& out) {
+  out.clear();
   for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {  // the common case, without the decoder
+      out += static_cast<char32_t>(b >= 'A' && b <= 'Z' ? b + 32 : b);
+      ++i;
+      continue;
+    }
     const auto c = nextUtf8(text, i);
     if (c) {
       out += folded(*c);
@@ -192,6 +198,11 @@ std::u32string foldedText(std::string_view text) {
       ++i;
     }
   }
+}
+
+std::u32string foldedText(std::string_view text) {
+  std::u32string out;
+  foldInto(text, out);
   return out;
 }
 
@@ -265,8 +276,8 @@ void TCliloc::loadBytes(std::span<const std::uint8_t> bytes) {
   }
   std::size_t at = bytes.empty() ? 0 : kHeaderSize;
   std::int64_t outOfOrder = 0, badFlags = 0, notUtf8 = 0, nuls = 0;
-  std::vector<std::int32_t> repeated;
-  std::set<std::int32_t> seen;
+  // An entry per 20 bytes is about what the client's files hold.
+  read.m_table.entries.reserve(bytes.size() / 20);
   while (at < bytes.size()) {
     const std::size_t left = bytes.size() - at;
     if (left < kEntryHeaderSize || left - kEntryHeaderSize < loadU16(bytes.data() + at + 5)) {
@@ -283,13 +294,13 @@ void TCliloc::loadBytes(std::span<const std::uint8_t> bytes) {
     const std::size_t length = loadU16(bytes.data() + at + 5);
     e.text.assign(reinterpret_cast<const char*>(bytes.data()) + at + kEntryHeaderSize, length);
     if (!read.m_table.entries.empty() && e.number <= read.m_table.entries.back().number) ++outOfOrder;
-    if (!seen.insert(e.number).second) repeated.push_back(e.number);
     if (e.flag > 2) ++badFlags;
     if (!isUtf8(e.text)) ++notUtf8;
     if (e.text.find('\0') != std::string::npos) ++nuls;
     read.m_table.entries.push_back(std::move(e));
     at += kEntryHeaderSize + length;
   }
+  const std::vector<std::int32_t> repeated = read.reindex();
   if (!repeated.empty()) {
     std::string list;
     for (std::size_t k = 0; k < std::min<std::size_t>(repeated.size(), 5); ++k)
@@ -310,15 +321,37 @@ void TCliloc::loadBytes(std::span<const std::uint8_t> bytes) {
     read.m_problems.push_back(formatMessage("%d texts are no UTF-8 text.", {number(notUtf8)}));
   if (nuls > 0)
     read.m_problems.push_back(formatMessage("%d texts hold a NUL byte.", {number(nuls)}));
-  read.reindex();
   read.m_loaded = true;
   *this = std::move(read);
 }
 
-void TCliloc::reindex() {
+std::vector<std::int32_t> TCliloc::reindex() {
   m_first.clear();
+  m_first.reserve(m_table.entries.size());
   for (std::size_t i = 0; i < m_table.entries.size(); ++i)
-    m_first.emplace(m_table.entries[i].number, i);
+    m_first.emplace_back(m_table.entries[i].number, i);
+  const auto byNumber = [](const auto& a, const auto& b) { return a.first < b.first; };
+  // The client's files are nearly always in number order: then there is nothing to sort.
+  if (!std::is_sorted(m_first.begin(), m_first.end(), byNumber))
+    std::stable_sort(m_first.begin(), m_first.end(), byNumber);
+  // Stable, so the first of equal numbers is the one nearest the start of the file.
+  std::vector<std::int32_t> repeated;
+  std::size_t kept = 0;
+  for (std::size_t r = 0; r < m_first.size(); ++r) {
+    if (kept > 0 && m_first[kept - 1].first == m_first[r].first) {
+      repeated.push_back(m_first[r].first);
+      continue;
+    }
+    m_first[kept++] = m_first[r];
+  }
+  m_first.resize(kept);
+  return repeated;
+}
+
+std::vector<std::pair<std::int32_t, std::size_t>>::const_iterator TCliloc::firstAtOrAfter(
+    std::int32_t n) const {
+  return std::lower_bound(m_first.begin(), m_first.end(), n,
+                          [](const auto& e, std::int32_t v) { return e.first < v; });
 }
 
 Bytes TCliloc::bytes() const {
@@ -353,8 +386,8 @@ const TClilocEntry& TCliloc::entry(std::size_t pos) const {
 }
 
 std::optional<std::size_t> TCliloc::find(std::int32_t n) const {
-  const auto it = m_first.find(n);
-  if (it == m_first.end()) return std::nullopt;
+  const auto it = firstAtOrAfter(n);
+  if (it == m_first.end() || it->first != n) return std::nullopt;
   return it->second;
 }
 
@@ -374,8 +407,9 @@ std::vector<std::size_t> TCliloc::search(std::string_view words) const {
     pos = end + 1;
   }
   std::vector<std::size_t> out;
+  std::u32string text;
   for (std::size_t i = 0; i < m_table.entries.size(); ++i) {
-    const std::u32string text = foldedText(m_table.entries[i].text);
+    foldInto(m_table.entries[i].text, text);
     if (std::all_of(wanted.begin(), wanted.end(),
                     [&](const std::u32string& w) { return text.find(w) != std::u32string::npos; }))
       out.push_back(i);
@@ -403,10 +437,10 @@ std::size_t TCliloc::add(std::int32_t n, std::uint8_t flag, std::string text) {
   if (!m_loaded) throw Error(notLoadedMessage("Cliloc"));
   checkFlag(flag);
   checkText(text);
-  if (m_first.count(n) != 0)
+  const auto next = firstAtOrAfter(n);
+  if (next != m_first.end() && next->first == n)
     throw Error(formatMessage("Entry %d is there already.", {number(n)}));
   // Beside its neighbour in number order, so a file that is not sorted keeps its runs together.
-  const auto next = m_first.lower_bound(n);
   std::size_t pos = m_table.entries.size();
   if (next != m_first.begin())
     pos = std::prev(next)->second + 1;

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <utility>
 #include <optional>
 #include <span>
 #include <string>
@@ -155,11 +156,15 @@ public:
 
 private:
   void checkPos(std::size_t pos) const;
-  void reindex();
+  // Rebuilds the lookup by number; answers the numbers met again after their first entry.
+  std::vector<std::int32_t> reindex();
+  std::vector<std::pair<std::int32_t, std::size_t>>::const_iterator firstAtOrAfter(
+      std::int32_t n) const;
 
   Cliloc m_table;
   Bytes m_tail;
-  std::map<std::int32_t, std::size_t> m_first;  // number -> position of its first entry
+  // (number, position of its first entry), by number.
+  std::vector<std::pair<std::int32_t, std::size_t>> m_first;
   std::vector<std::string> m_problems;
   bool m_loaded = false;
   mutable bool m_changed = false;

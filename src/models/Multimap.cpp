@@ -52,6 +52,13 @@ void TMultimap::loadBytes(std::span<const std::uint8_t> bytes, std::optional<int
 void TMultimap::readMonochrome(std::span<const std::uint8_t> runs, int width, int height) {
   const std::int64_t total = std::int64_t{width} * height;
   if (total > kMaxPixels) throw FormatError(tooLarge(total));
+  // Runs that stop short of the size are a cut or foreign file, not a picture with a blank end:
+  // refused before the picture is allocated, so a few bytes cannot claim a huge one.
+  std::int64_t covered = 0;
+  for (const std::uint8_t run : runs) covered += run & 0x7F;
+  if (covered < total)
+    throw FormatError(formatMessage("Multimap.rle: its runs cover %d of its %d x %d pixels.",
+                                    {number(covered), number(width), number(height)}));
   m_layout = MultimapLayout::Monochrome;
   m_width = width;
   m_height = height;
@@ -67,10 +74,6 @@ void TMultimap::readMonochrome(std::span<const std::uint8_t> runs, int width, in
     beyond += count - inside;
     at += inside;
   }
-  if (at < total)
-    m_problems.push_back(formatMessage(
-        "Multimap.rle ends after %d of its %d x %d pixels; the rest are shown off.",
-        {number(at), number(width), number(height)}));
   if (beyond > 0)
     m_problems.push_back(formatMessage(
         "Multimap.rle runs on for %d pixels past its %d x %d; they are left out.",
@@ -127,6 +130,7 @@ void TMultimap::readColour(std::span<const std::uint8_t> bytes, std::optional<in
           {number(total)}));
   }
   m_layout = MultimapLayout::Colour;
+  m_widthInferred = !width;
   m_width = static_cast<int>(chosen);
   m_height = static_cast<int>(total / chosen);
   m_colour.resize(static_cast<std::size_t>(total));

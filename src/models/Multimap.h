@@ -46,8 +46,10 @@ public:
   MultimapLayout layout() const { return m_layout; }
   int width() const { return m_width; }
   int height() const { return m_height; }
-  // What the load found and mended: too few or too many pixels for the head's size, runs of
-  // count 0. Empty for a file that saves back byte for byte.
+  // Whether the width of a colour file was found from its runs rather than given to the load.
+  bool widthInferred() const { return m_widthInferred; }
+  // What the load found and mended: runs past the head's size, runs of count 0. Empty for a file
+  // that saves back byte for byte. (Runs that stop short of the size are refused.)
   const std::vector<std::string>& problems() const { return m_problems; }
   // Pixels switched on (monochrome) or the number of distinct colours (colour).
   std::int64_t pixelsOn() const;
@@ -73,6 +75,7 @@ private:
   std::vector<std::uint16_t> m_colour;  // colour: the stored value per pixel
   std::vector<std::string> m_problems;
   bool m_loaded = false;
+  bool m_widthInferred = false;
   mutable bool m_changed = false;
 };
 

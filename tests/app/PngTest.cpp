@@ -89,3 +89,34 @@ TEST(PngReader, DamagedFilesAreRefusedWithTheReason) {
   EXPECT_EQ(reason(Bytes(good.begin(), good.begin() + 20)), "PNG: the file ends early");
   EXPECT_NE(reason(Bytes(good.begin(), good.end() - 20)).rfind("PNG: ", 0), std::string::npos);
 }
+
+// A glyph goes out one bit a pixel and reads back as the same ink, with the program's reader and
+// with ImageMagick's.
+TEST(PngWriter, OneBitPicturesHoldTheInkAndAreOneBitDeep) {
+  Bitmap32 glyph(9, 3, 0);
+  glyph.at(0, 0) = makePixel(0, 0, 0);
+  glyph.at(8, 2) = makePixel(20, 20, 20);
+  glyph.at(4, 1) = makePixel(250, 250, 250);  // light: ground
+  glyph.at(5, 1) = makePixel(0, 0, 0, 40);    // nearly transparent: ground
+  const Bytes png = encodeOneBitPng(glyph);
+  ASSERT_GT(png.size(), 26u);
+  EXPECT_EQ(png[24], 1);  // bit depth in the header
+  EXPECT_EQ(png[25], 3);  // a palette picture
+  const Bitmap32 back = decodePng(png);
+  ASSERT_EQ(back.width, 9);
+  ASSERT_EQ(back.height, 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 9; ++x) {
+      const bool ink = (x == 0 && y == 0) || (x == 8 && y == 2);
+      EXPECT_EQ(back.at(x, y), ink ? makePixel(0, 0, 0) : makePixel(255, 255, 255, 0)) << x << "," << y;
+    }
+  EXPECT_THROW(encodeOneBitPng(Bitmap32()), Error);
+  if (!fileExists(kConvert)) GTEST_SKIP() << "ImageMagick's convert is not installed";
+  TempDir dir;
+  writeFileAtomic(dir.file("g.png"), png);
+  const std::string out = dir.file("depth.txt");
+  ASSERT_EQ(std::system(("/usr/bin/identify -format '%[png:IHDR.bit-depth-orig] %w %h' " + dir.file("g.png") + " > " + out +
+                         " 2>/dev/null").c_str()),
+            0);
+  EXPECT_EQ(test::readText(out), "1 9 3");
+}

@@ -57,11 +57,14 @@ TEST(TMultimap, MonochromeRunsGoOnAcrossRowsAndSaveBackGreedily) {
 
 TEST(TMultimap, DamagedMonochromeFilesAreReadAndSaid) {
   TMultimap map;
-  map.loadBytes(monochrome(10, 2, {0x85}));
-  ASSERT_EQ(map.problems().size(), 1u);
-  EXPECT_EQ(map.problems()[0],
-            "Multimap.rle ends after 5 of its 10 x 2 pixels; the rest are shown off.");
-  EXPECT_EQ(map.pixelsOn(), 5);
+  // Runs that stop short of the size are refused, naming what they cover.
+  try {
+    map.loadBytes(monochrome(10, 2, {0x85}));
+    ADD_FAILURE() << "a file of 5 of its 20 pixels was read";
+  } catch (const FormatError& e) {
+    EXPECT_STREQ(e.what(), "Multimap.rle: its runs cover 5 of its 10 x 2 pixels.");
+  }
+  EXPECT_FALSE(map.isLoaded());
 
   map.loadBytes(monochrome(4, 2, {0x00, 0x86, 0x7F}));
   ASSERT_EQ(map.problems().size(), 2u);

@@ -17,22 +17,28 @@
 #include "ui/editor/SEditorForm.h"
 #include "ui/main/AboutForm.h"
 #include "ui/main/AnimdataPage.h"
+#include "ui/main/ClilocPage.h"
 #include "ui/main/AnimPage.h"
 #include "ui/main/ArtLandPage.h"
 #include "ui/main/ArtStaticPage.h"
 #include "ui/main/EquipmentPage.h"
 #include "ui/main/FeaturesPage.h"
+#include "ui/main/FontsPage.h"
 #include "ui/main/GumpPage.h"
 #include "ui/main/HuePage.h"
 #include "ui/main/LightPage.h"
 #include "ui/main/MultiPage.h"
+#include "ui/main/MultimapPage.h"
 #include "ui/main/PatchPage.h"
 #include "ui/main/ProgressPage.h"
 #include "ui/main/SettingsPage.h"
+#include "ui/main/SkillsPage.h"
 #include "ui/main/SoundPage.h"
+#include "ui/main/SpeechPage.h"
 #include "ui/main/TexturePage.h"
 #include "ui/main/TiledataLandPage.h"
 #include "ui/main/TiledataStaticPage.h"
+#include "ui/main/UnifontPage.h"
 #include "ui/platform/Dialogs.h"
 #include "ui/platform/GaugeForm.h"
 
@@ -70,12 +76,18 @@ const std::vector<PageEntry>& pageEntries() {
       {"Patch", "tsPatch"},
       {"Equipment", "tsEquipment"},
       {"Progress", "tsProgress"},
+      {"Cliloc", "tsCliloc"},
+      {"Speech", "tsSpeech"},
+      {"Skills", "tsSkills"},
+      {"Fonts", "tsFonts"},
+      {"Unifont", "tsUnifont"},
+      {"Multimap", "tsMultimap"},
   };
   return entries;
 }
 
 // The page list's headings, each over the pages (by tab sheet name) it gathers; every page is in
-// one of them, so the list shows all 22 at once where a tab strip needs scroll arrows.
+// one of them, so the list shows all 28 at once where a tab strip needs scroll arrows.
 struct PageGroup {
   QString heading;
   QStringList pages;
@@ -85,8 +97,10 @@ const std::vector<PageGroup>& pageGroups() {
       {"Files", {"tsSettings"}},
       {"Animations", {"tsAnim", "tsAnim2", "tsAnim3", "tsAnim4", "tsAnim5", "tsAnimdata"}},
       {"Pictures",
-       {"tsArtM", "tsArtS", "tsGumpsAnim", "tsGumpNonAnim", "tsTextures", "tsLight", "tsHues"}},
+       {"tsArtM", "tsArtS", "tsGumpsAnim", "tsGumpNonAnim", "tsTextures", "tsLight", "tsHues",
+        "tsMultimap"}},
       {"Data", {"tsTiledataM", "tsTiledataS", "tsMulti", "tsSound", "tsProgress"}},
+      {"Text", {"tsCliloc", "tsSpeech", "tsSkills", "tsFonts", "tsUnifont"}},
       {"Tools", {"tsFeatures", "tsPatch", "tsEquipment"}},
   };
   return groups;
@@ -178,6 +192,12 @@ void TMainForm::createPages() {
       {"tsFeatures", [this] { return new FeaturesPage(*this, m_pages); }},
       {"tsEquipment", [this] { return new EquipmentPage(*this, m_pages); }},
       {"tsPatch", [this] { return new PatchPage(*this, m_pages); }},
+      {"tsCliloc", [this] { return new ClilocPage(*this, m_pages); }},
+      {"tsSpeech", [this] { return new SpeechPage(*this, m_pages); }},
+      {"tsSkills", [this] { return new SkillsPage(*this, m_pages); }},
+      {"tsFonts", [this] { return new FontsPage(*this, m_pages); }},
+      {"tsUnifont", [this] { return new UnifontPage(*this, m_pages); }},
+      {"tsMultimap", [this] { return new MultimapPage(*this, m_pages); }},
   };
   for (const PageEntry& e : pageEntries()) {
     const auto factory = factories.find(e.name);
