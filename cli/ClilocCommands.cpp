@@ -53,34 +53,6 @@ int merge(Args& args, Context& ctx) {
   return 0;
 }
 
-int list(Args& args, Context& ctx) {
-  const auto from = args.option("from");
-  const auto to = args.option("to");
-  const auto p = args.positionals(1, 1);
-  const Cliloc cliloc = loadCliloc(p[0]);
-  const std::int64_t low = from ? numberOf(*from) : INT32_MIN;
-  const std::int64_t high = to ? numberOf(*to) : INT32_MAX;
-  Json::Array rows;
-  std::ostringstream text;
-  for (const TClilocEntry& e : cliloc.entries) {
-    if (e.number < low || e.number > high) continue;
-    rows.push_back(entryJson(e));
-    text << e.number << '\t' << int{e.flag} << '\t' << clilocText(e) << '\n';
-  }
-  ctx.report(Json::Object{{"entries", rows}}, text.str());
-  return 0;
-}
-
-int show(Args& args, Context& ctx) {
-  const auto p = args.positionals(2, 2);
-  const Cliloc cliloc = loadCliloc(p[0]);
-  const std::int32_t number = numberOf(p[1]);
-  const TClilocEntry* e = findClilocEntry(cliloc, number);
-  if (!e) throw Error("The cliloc file has no entry " + std::to_string(number) + ".");
-  ctx.report(entryJson(*e), clilocText(*e));
-  return 0;
-}
-
 // Opens the cliloc file in the registry's owner; what the load found and kept goes to stderr.
 TCliloc& opened(Registry& registry, const std::string& path, const Context& ctx) {
   openFamily(registry, "Cliloc", {path});
@@ -93,6 +65,35 @@ std::size_t positionOf(const TCliloc& cliloc, std::int32_t number) {
   if (const auto pos = cliloc.find(number)) return *pos;
   throw Error("The cliloc file has no entry " + std::to_string(number) + ".");
 }
+
+int list(Args& args, Context& ctx) {
+  const auto from = args.option("from");
+  const auto to = args.option("to");
+  const auto p = args.positionals(1, 1);
+  Registry registry;
+  const TCliloc& cliloc = opened(registry, clilocFilePath(p[0]), ctx);
+  const std::int64_t low = from ? numberOf(*from) : INT32_MIN;
+  const std::int64_t high = to ? numberOf(*to) : INT32_MAX;
+  Json::Array rows;
+  std::ostringstream text;
+  for (const TClilocEntry& e : cliloc.entries()) {
+    if (e.number < low || e.number > high) continue;
+    rows.push_back(entryJson(e));
+    text << e.number << '\t' << int{e.flag} << '\t' << clilocText(e) << '\n';
+  }
+  ctx.report(Json::Object{{"entries", rows}}, text.str());
+  return 0;
+}
+
+int show(Args& args, Context& ctx) {
+  const auto p = args.positionals(2, 2);
+  Registry registry;
+  const TCliloc& cliloc = opened(registry, clilocFilePath(p[0]), ctx);
+  const TClilocEntry& e = cliloc.entry(positionOf(cliloc, numberOf(p[1])));
+  ctx.report(entryJson(e), clilocText(e));
+  return 0;
+}
+
 
 std::uint8_t flagOf(const std::string& text, std::int32_t number) {
   const std::int64_t flag = parseIntArg(text, "--flag");
@@ -280,7 +281,7 @@ Json numbersJson(const std::vector<std::int32_t>& numbers) {
 std::string numbersText(const char* what, const std::vector<std::int32_t>& numbers) {
   if (numbers.empty()) return std::string(what) + ": none\n";
   std::string text = std::string(what) + " (" + std::to_string(numbers.size()) + "):";
-  for (const std::int32_t n : numbers) text += " " + std::to_string(n);
+  for (const std::int32_t n : numbers) text.append(1, ' ').append(std::to_string(n));
   return text + "\n";
 }
 

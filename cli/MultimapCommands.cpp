@@ -2,6 +2,8 @@
 // headerless colour. The colour variant does not store its width: --width gives it, otherwise the
 // model infers it and the commands say so. The file is opened through the owner of open files.
 
+#include <algorithm>
+
 #include "app/Bytes.h"
 #include "app/Png.h"
 #include "app/Text.h"
@@ -106,12 +108,12 @@ Bytes blankMonochrome(int width, int height) {
   if (total > TMultimap::kMaxPixels)
     throw Error(formatMessage("The picture holds %d pixels; Multimap.rle holds at most %d.",
                               {std::to_string(total), std::to_string(TMultimap::kMaxPixels)}));
-  Bytes out(8);
-  storeU32(out.data(), static_cast<std::uint32_t>(width));
-  storeU32(out.data() + 4, static_cast<std::uint32_t>(height));
-  out.insert(out.end(), static_cast<std::size_t>(total / 127), std::uint8_t{127});
-  if (total % 127 != 0) out.push_back(static_cast<std::uint8_t>(total % 127));
-  return out;
+  ByteWriter out(8 + static_cast<std::size_t>(total / 127) + 1);
+  out.u32(static_cast<std::uint32_t>(width));
+  out.u32(static_cast<std::uint32_t>(height));
+  for (std::int64_t left = total; left > 0; left -= 127)
+    out.u8(static_cast<std::uint8_t>(std::min<std::int64_t>(left, 127)));
+  return out.take();
 }
 
 int importPng(Args& args, Context& ctx) {

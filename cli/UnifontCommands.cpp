@@ -101,7 +101,7 @@ int show(Args& args, Context& ctx) {
   std::string text = glyphText(code, g) + " " + TUnifont::blockName(code);
   for (int y = 0; y < g.height; ++y) {
     rows.emplace_back(rowText(g, y));
-    text += "\n" + rowText(g, y);
+    text.append(1, '\n').append(rowText(g, y));
   }
   Json::Object json = glyphJson(code, g);
   json.emplace_back("block", std::string(TUnifont::blockName(code)));

@@ -49,6 +49,7 @@ std::array<std::uint8_t, 5> patternOf(char c) {
 
 // Whether pixel (x, y) of a glyph `scale` times the pattern's size is ink.
 bool ink(const std::array<std::uint8_t, 5>& rows, int x, int y, int scale) {
+  if (x < 0 || y < 0) return false;
   const int px = x / scale, py = y / scale;
   return px < 3 && py < 5 && ((rows[static_cast<std::size_t>(py)] >> (2 - px)) & 1) != 0;
 }

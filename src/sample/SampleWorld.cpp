@@ -247,14 +247,16 @@ void writeMultimap(const std::string& dir) {
   constexpr int side = kSampleWorldSize;
   std::vector<std::uint8_t> on(static_cast<std::size_t>(side) * side, 0);
   auto sea = [](int x, int y) { return !inHouse(x, y) && !onRoad(x, y) && ground(x, y) < -2.0; };
+  auto rock = [](int x, int y) { return ground(x, y) > 35.0; };
   for (int y = 0; y < side; ++y)
     for (int x = 0; x < side; ++x) {
+      // The coast and the foot of the mountains: a cell whose neighbour lies on the other side.
       bool coast = false;
-      if (!sea(x, y))
-        for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
-          const int nx = x + dx, ny = y + dy;
-          coast = coast || (nx >= 0 && ny >= 0 && nx < side && ny < side && sea(nx, ny));
-        }
+      for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+        const int nx = x + dx, ny = y + dy;
+        if (nx < 0 || ny < 0 || nx >= side || ny >= side) continue;
+        coast = coast || (!sea(x, y) && sea(nx, ny)) || (rock(x, y) && !rock(nx, ny));
+      }
       const bool wall = inHouse(x, y) && (x == kHouseX0 || x == kHouseX1 || y == kHouseY0 ||
                                           y == kHouseY1);
       on[static_cast<std::size_t>(y * side + x)] = coast || wall || onRoad(x, y);

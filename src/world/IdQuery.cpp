@@ -11,8 +11,9 @@ namespace quillotide {
 namespace {
 
 std::string signedLabel(std::int64_t v) {
-  return v < 0 ? "-" + hexLabel(static_cast<std::uint32_t>(-v))
-               : hexLabel(static_cast<std::uint32_t>(v));
+  std::string label = v < 0 ? std::string(1, '-') : std::string();
+  label.append(hexLabel(static_cast<std::uint32_t>(v < 0 ? -v : v)));
+  return label;
 }
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }

@@ -137,6 +137,12 @@ TEST(ClilocCli, MergeListShowAndADamagedFile) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("runs past the end"), std::string::npos) << r.err;
   EXPECT_EQ(readBytes(cliloc), cut);
+  // Reading it shows every whole entry and says what is wrong with the rest.
+  r = runCliWords({"cliloc", "show", cliloc, "1020001"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "oak tree\n");
+  EXPECT_NE(r.err.find("no whole entry"), std::string::npos) << r.err;
+  EXPECT_EQ(readBytes(cliloc), cut);
 }
 
 }  // namespace

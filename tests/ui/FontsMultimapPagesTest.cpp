@@ -181,7 +181,7 @@ void FontsMultimapPagesTest::fontsShowCharactersDrawTextAndImport() {
   // Pixel 1 of the top row is drawn; pixel 0 is transparent and shows the background.
   const QImage shown = page->charPicture()->pixmap().toImage();
   QCOMPARE(shown.pixel(1 * 4 + 2, 2), QRgb(a.at(1, 0)));
-  QCOMPARE(shown.pixel(2, 2), ui::PictureView::kBackground.rgb());
+  QCOMPARE(shown.pixel(2, 2), ui::FontsPage::kGround.rgb());
 
   // Typed text is drawn in the chosen font, characters side by side.
   run.typeInto("eFontsText", "AB");

@@ -117,6 +117,7 @@ FontsPage::FontsPage(TMainForm& main, QWidget* parent)
   setObjectName(QStringLiteral("FontsPage"));
   m_fontList->setObjectName(QStringLiteral("lbFonts"));
   m_grid->setObjectName(QStringLiteral("gFontsChars"));
+  m_grid->setGround(kGround);
   m_charPicture->setObjectName(QStringLiteral("iFontsChar"));
   m_charInfo->setObjectName(QStringLiteral("lFontsChar"));
   m_exportChar->setObjectName(QStringLiteral("btnFontsExportChar"));
@@ -258,7 +259,7 @@ void FontsPage::showCharacter() {
   const TFonts& fonts = *m_registry.fonts;
   const FontChar& c = fonts.character(static_cast<std::size_t>(font), code);
   const QPixmap shown =
-      zoomedPicture(fonts.picture(static_cast<std::size_t>(font), code), kCharZoom);
+      zoomedPicture(fonts.picture(static_cast<std::size_t>(font), code), kCharZoom, kGround);
   if (shown.isNull())
     m_charPicture->clear();
   else
@@ -277,7 +278,7 @@ void FontsPage::showText() {
   runAction(m_dialogs, [&] {
     const Bitmap32 drawn =
         m_registry.fonts->renderText(static_cast<std::size_t>(font), m_text->text().toStdString());
-    const QPixmap shown = zoomedPicture(drawn, kTextZoom);
+    const QPixmap shown = zoomedPicture(drawn, kTextZoom, kGround);
     if (!shown.isNull()) m_textPicture->setPixmap(shown);
   });
 }

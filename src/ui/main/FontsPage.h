@@ -4,6 +4,7 @@
 // enlarged with its size and third byte, a line of text drawn in the font, and the character and
 // font exports and the character import.
 
+#include <QColor>
 #include <QWidget>
 
 class QLabel;
@@ -32,6 +33,9 @@ public:
   // The selected character is shown kCharZoom times its size, the typed text kTextZoom times.
   static constexpr int kCharZoom = 4;
   static constexpr int kTextZoom = 2;
+  // The ground the characters are drawn on: the fonts are light letters that the client draws
+  // over dark gumps, which a light ground would hide.
+  static inline const QColor kGround = QColor(48, 44, 40);
 
   GlyphGrid* grid() const { return m_grid; }
   QLabel* charPicture() const { return m_charPicture; }

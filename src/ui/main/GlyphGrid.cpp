@@ -110,6 +110,7 @@ private:
     painter.drawRect(r);  // the right and bottom lines are the neighbours' left and top
     const int side = m_grid.m_side;
     const QRect area(r.left() + (r.width() - side) / 2, r.top() + kPad, side, side);
+    if (cell.present && m_grid.m_ground.isValid()) painter.fillRect(area, m_grid.m_ground);
     if (!cell.picture.isNull()) {
       QImage shown = cell.picture;
       if (shown.width() > side || shown.height() > side)
@@ -208,11 +209,16 @@ const GlyphGrid::Cell& GlyphGrid::cell(int index) {
   return it->second;
 }
 
-QPixmap zoomedPicture(const Bitmap32& picture, int zoom) {
+void GlyphGrid::setGround(const QColor& ground) {
+  m_ground = ground;
+  m_canvas->update();
+}
+
+QPixmap zoomedPicture(const Bitmap32& picture, int zoom, const QColor& ground) {
   const QImage image = toQImage(picture);
   if (image.isNull()) return {};
   QImage shown(image.width() * zoom, image.height() * zoom, QImage::Format_ARGB32);
-  shown.fill(PictureView::kBackground);
+  shown.fill(ground.isValid() ? ground : PictureView::kBackground);
   QPainter painter(&shown);
   painter.drawImage(shown.rect(), image);
   painter.end();

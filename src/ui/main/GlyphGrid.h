@@ -38,6 +38,9 @@ public:
   // The cell (or every cell) is asked of the source again when next drawn.
   void refresh(int index);
   void refreshAll();
+  // The ground under each picture; the palette's base while none is set. The classic fonts are
+  // light letters the client draws over dark gumps, so their page sets a dark one.
+  void setGround(const QColor& ground);
 
   int count() const { return m_count; }
   // The selected cell, or -1.
@@ -64,12 +67,13 @@ private:
   int m_captionHeight = 0;
   int m_captionWidth = 0;
   int m_selected = -1;
+  QColor m_ground;
   Source m_source;
   std::unordered_map<int, Cell> m_cells;  // the cells drawn so far
 };
 
-// The picture enlarged `zoom` times without smoothing, over the picture views' background; a
-// null pixmap for an empty picture.
-QPixmap zoomedPicture(const Bitmap32& picture, int zoom);
+// The picture enlarged `zoom` times without smoothing, over `ground` (the picture views'
+// background when none is given); a null pixmap for an empty picture.
+QPixmap zoomedPicture(const Bitmap32& picture, int zoom, const QColor& ground = {});
 
 }  // namespace quillotide::ui
