@@ -110,6 +110,7 @@ void IndexedFile::load(const std::string& indexPath, const std::string& dataPath
   m_uopIndex.clear();
   m_uopPath.clear();
   m_unreadable.clear();
+  m_deletedUnreadable.clear();
 }
 
 namespace {
@@ -196,6 +197,7 @@ void IndexedFile::loadUop(const std::string& path, const UopForm& form) {
   m_indexPath = m_dataPath = m_uopPath = path;
   m_uop = std::move(container);
   m_unreadable = std::move(unreadable);
+  m_deletedUnreadable.clear();
   m_changes = m_savedChanges = 0;
   if (!noted.empty()) addFileNote(unreadableNote(path, noted));
 }
@@ -265,7 +267,7 @@ void IndexedFile::saveUop(const std::string& path, const UopForm& form) const {
               ? decodeRecord(m_uopIndex.data() + static_cast<std::size_t>(n) * kIndexRecordSize)
               : IndexRecord{-1, -1, -1};
       // Data is only ever appended, so a record as it was points at the bytes it did.
-      if (r == old) continue;
+      if (r == old && m_deletedUnreadable.count(n) == 0) continue;
     }
     if (r.isEmpty()) {
       if (n < form.slotLimit)
@@ -295,6 +297,7 @@ void IndexedFile::saveUop(const std::string& path, const UopForm& form) const {
     m_uop = std::make_shared<const UopContainer>(std::move(out));
     m_uopIndex = Bytes(m_index->view().begin(), m_index->view().end());
     m_savedChanges = m_changes;
+    m_deletedUnreadable.clear();
   }
 }
 
@@ -311,6 +314,7 @@ void IndexedFile::adopt(std::unique_ptr<Stream> index, std::unique_ptr<Stream> d
   m_uopIndex.clear();
   m_uopPath.clear();
   m_unreadable.clear();
+  m_deletedUnreadable.clear();
 }
 
 std::int64_t IndexedFile::recordCount() const {
@@ -443,6 +447,9 @@ void IndexedFile::deleteSlot(std::int64_t n) {
   requireLoaded();
   if (n < 0 || n >= recordCount()) return;
   m_index->write(static_cast<std::uint64_t>(n) * kIndexRecordSize, encodeRecord({-1, -1, -1}));
+  // An unreadable slot reads as empty, so its record may not change: the deletion is what says
+  // its entry goes.
+  if (m_unreadable.erase(n) != 0) m_deletedUnreadable.insert(n);
   ++m_changes;
 }
 

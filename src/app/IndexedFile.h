@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <memory>
 #include <optional>
 #include <span>
@@ -199,6 +200,9 @@ private:
     std::uint64_t hash = 0;
   };
   std::map<std::int64_t, Unreadable> m_unreadable;
+  // Unreadable slots the user deleted: their records look as they did (empty), yet their entries
+  // go on the next save.
+  mutable std::set<std::int64_t> m_deletedUnreadable;
 };
 
 // The message raised when saving or changing a pair that was never loaded.

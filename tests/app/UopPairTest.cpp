@@ -275,6 +275,16 @@ TEST(UopPair, AnEntryThatCannotBeReadLeavesOnlyItsSlotUnreadableAndIsKeptOnSave)
   EXPECT_EQ(replaced.payload(*now),
             gumpPayload(2, 2, encodeGump(test::exactPicture(2, 2, 4))));
   EXPECT_FALSE(verifyUop(test::readBytes(dir.file("gumpartLegacyMUL.uop"))));
+
+  // Deleted by the user, the slot is gone: its entry is not brought back on save.
+  TGump again;
+  again.loadUop(dir.file("other.uop"));
+  ASSERT_TRUE(again.gumpUnreadable(1));
+  again.deleteGump(1);
+  EXPECT_FALSE(again.gumpUnreadable(1));
+  again.saveUop(dir.file("other.uop"));
+  EXPECT_FALSE(UopContainer::read(dir.file("other.uop")).find(uopEntryName(UopFamily::Gump, 1)));
+  EXPECT_TRUE(UopContainer::read(dir.file("other.uop")).find("build/gumpartlegacymul/notes.txt"));
 }
 
 TEST(UopPair, AnEntryThatFailsAWholeLoadIsNamedOnce) {

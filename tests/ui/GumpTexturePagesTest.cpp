@@ -105,6 +105,7 @@ private slots:
   void textureImportChecksSizesAndPatchesComeFirst();
   void lightListViewAndExactRoundTrip();
   void aContainerGumpThatCannotBeReadIsListedAsUnreadable();
+  void artAndSoundSlotsThatCannotBeReadAreListedAsUnreadable();
 };
 
 void GumpTexturePagesTest::gumpListsFollowTheirRangesAndWin98() {
@@ -561,6 +562,41 @@ void GumpTexturePagesTest::aContainerGumpThatCannotBeReadIsListedAsUnreadable() 
   QVERIFY(onlyBackground(run, "iGumpNonAnim"));
   run.clickLine("lbGumpNonAnim", 4);
   QCOMPARE(viewPixel(run, "iGumpNonAnim", 178, 179), pattern(3, 2, 4).at(0, 0));
+}
+
+void GumpTexturePagesTest::artAndSoundSlotsThatCannotBeReadAreListedAsUnreadable() {
+  test::TempDir files;
+  // Entries compressed as newer clients compress some: static 0x2 and sound 0x1.
+  const auto unreadableEntry = [](UopFamily family, std::uint32_t slot) {
+    UopEntry e;
+    e.hash = uopHash(uopEntryName(family, slot));
+    e.compression = 3;
+    e.fullSize = 20;
+    e.stored = Bytes(9, 0x33);
+    return e;
+  };
+  const std::string art = files.file("artLegacyMUL.uop");
+  const std::string sound = files.file("soundLegacyMUL.uop");
+  UopContainer arts = UopContainer::create();
+  arts.putEntry(unreadableEntry(UopFamily::Art, 0x4000 + 2));
+  arts.save(art);
+  UopContainer sounds = UopContainer::create();
+  sounds.putEntry(unreadableEntry(UopFamily::Sound, 1));
+  sounds.save(sound);
+  ProgramRun run(configWith(
+      {{"ArtIdx", art}, {"ArtMul", art}, {"SoundIdx", sound}, {"SoundMul", sound}}));
+  run.showPage("tsSettings");
+  run.click("btnLoadArt");
+  run.click("btnLoadSound");
+  QCOMPARE(run.dialogs.messages().size(), 2);
+  run.showPage("tsArtS");
+  auto* statics = run.find<QListView>("lbArtS");
+  QCOMPARE(statics->model()->index(2, 0).data().toString(), QStringLiteral("0x2 (unreadable)"));
+  QCOMPARE(statics->model()->index(1, 0).data().toString(), QStringLiteral("0x1"));
+  run.showPage("tsSound");
+  auto* soundList = run.find<QListView>("lbSound");
+  QCOMPARE(soundList->model()->index(1, 0).data().toString(), QStringLiteral("0x1 (unreadable)"));
+  QCOMPARE(soundList->model()->index(2, 0).data().toString(), QStringLiteral("0x2"));
 }
 
 QTEST_MAIN(GumpTexturePagesTest)

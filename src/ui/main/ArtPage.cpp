@@ -9,8 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "registry/Registry.h"
+#include "app/SlotList.h"
 #include "app/Text.h"
+#include "registry/Registry.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/PictureView.h"
 #include "ui/main/SlotListView.h"
@@ -38,6 +39,12 @@ void ArtPage::build() {
   m_list->setFullQuery([this](std::int32_t slot) { return patchedSlots().inFile(slot); });
   // A patch colours the line but does not make the slot full for the filters.
   m_list->setPatchQuery([this](std::int32_t slot) { return isPatched(slot); });
+  // A slot whose container entry cannot be read says so rather than passing for an empty one;
+  // the art index numbers its records as the radar colours do.
+  m_list->setLabeler([this](std::int32_t slot) {
+    const bool unreadable = m_registry.art->files().unreadable(radarEntry(slot)).has_value();
+    return unreadable ? slotLabel(slot) + " (unreadable)" : slotLabel(slot);
+  });
 
   addMenuEntry(QStringLiteral("mi%1SaveBitmap").arg(m_prefix), QStringLiteral("Save to Bitmap"),
                [this](std::int32_t) { saveToBitmap(); });

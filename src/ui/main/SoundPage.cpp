@@ -51,6 +51,11 @@ SoundPage::SoundPage(TMainForm& main, QWidget* parent)
     return SlotListView::Range{0, static_cast<std::int32_t>(soundlayout::kSlotCount - 1)};
   });
   m_list->setFullQuery([this](std::int32_t slot) { return m_registry.sound->slotExists(slot); });
+  // A slot whose container entry cannot be read says so rather than passing for an empty one.
+  m_list->setLabeler([this](std::int32_t slot) {
+    const bool unreadable = m_registry.sound->files().unreadable(slot).has_value();
+    return unreadable ? slotLabel(slot) + " (unreadable)" : slotLabel(slot);
+  });
   m_list->setMinimumWidth(200);
   m_list->setPopupMenu(m_menu);
   m_menu->setObjectName(QStringLiteral("pmSound"));
