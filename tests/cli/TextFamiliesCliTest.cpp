@@ -18,6 +18,7 @@
 #include "models/Speech.h"
 #include "models/Unifont.h"
 #include "support/TestFiles.h"
+#include "support/TextFiles.h"
 
 using namespace quillotide;
 using quillotide::test::readBytes;
@@ -189,22 +190,13 @@ bool contains(const std::string& text, const std::string& part) {
 
 // ---- file builders
 
-void clilocEntry(Bytes& b, std::int32_t n, std::uint8_t flag, std::string_view text) {
-  const std::size_t at = b.size();
-  b.resize(at + 7);
-  storeU32(b.data() + at, static_cast<std::uint32_t>(n));
-  b[at + 4] = flag;
-  storeU16(b.data() + at + 5, static_cast<std::uint16_t>(text.size()));
-  b.insert(b.end(), text.begin(), text.end());
-}
-
 // Not sorted, a text with a leading TAB, Korean, and three bytes of a cut entry at the end.
 Bytes clilocWithTail() {
   Bytes b{2, 0, 0, 0, 1, 0};
-  clilocEntry(b, 1042971, 0, "~1_NOTHING~");
-  clilocEntry(b, 500000, 0, "Reputation aversion triggered.");
-  clilocEntry(b, 500001, 1, "\tI have no reaction to you. ");
-  clilocEntry(b, 500002, 2, "\xED\x8F\x89\xED\x8C\x90");
+  test::appendClilocEntry(b, 1042971, 0, "~1_NOTHING~");
+  test::appendClilocEntry(b, 500000, 0, "Reputation aversion triggered.");
+  test::appendClilocEntry(b, 500001, 1, "\tI have no reaction to you. ");
+  test::appendClilocEntry(b, 500002, 2, "\xED\x8F\x89\xED\x8C\x90");
   b.insert(b.end(), {0x40, 0x42, 0x0F});
   return b;
 }
@@ -227,48 +219,27 @@ Bytes fontsFile() {
   return file;
 }
 
-void glyph(Bytes& file, char32_t code, std::int8_t x, std::int8_t y, std::uint8_t w, std::uint8_t h,
-           std::initializer_list<std::uint8_t> bits) {
-  storeU32(file.data() + 4 * code, static_cast<std::uint32_t>(file.size()));
-  file.insert(file.end(), {static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), w, h});
-  file.insert(file.end(), bits);
-}
-
 // The client's layout: the table, four unused bytes, the glyphs in code order.
 Bytes unifontFile() {
   Bytes file(0x40004, 0);
-  glyph(file, U'A', 0, 4, 10, 2, {0x0F, 0xC0, 0x19, 0x80});
-  glyph(file, U'Z', -1, 4, 3, 1, {0xA0});
-  glyph(file, 0xAC00, 1, -1, 9, 1, {0xFF, 0x80});
+  test::appendUnifontGlyph(file, U'A', 0, 4, 10, 2, {0x0F, 0xC0, 0x19, 0x80});
+  test::appendUnifontGlyph(file, U'Z', -1, 4, 3, 1, {0xA0});
+  test::appendUnifontGlyph(file, 0xAC00, 1, -1, 9, 1, {0xFF, 0x80});
   return file;
-}
-
-void skillEntry(Bytes& index, std::int32_t lookup, std::int32_t length, std::uint32_t extra) {
-  const std::size_t at = index.size();
-  index.resize(at + 12);
-  storeU32(index.data() + at, static_cast<std::uint32_t>(lookup));
-  storeU32(index.data() + at + 4, static_cast<std::uint32_t>(length));
-  storeU32(index.data() + at + 8, extra);
-}
-
-void skillRecord(Bytes& data, std::uint8_t flag, std::string_view name) {
-  data.push_back(flag);
-  data.insert(data.end(), name.begin(), name.end());
-  data.push_back(0);
 }
 
 // Records out of index order, and two unused entries at the end.
 struct SkillsPair {
   Bytes index, data;
   SkillsPair() {
-    skillRecord(data, 0, "Alchemy");    // 0..9
-    skillRecord(data, 1, "Throwing");   // 9..19
-    skillRecord(data, 1, "Mysticism");  // 19..30
-    skillEntry(index, 0, 9, 15);
-    skillEntry(index, 19, 11, 1);
-    skillEntry(index, 9, 10, 1);
-    skillEntry(index, -1, 0, 0);
-    skillEntry(index, -1, 0, 0);
+    test::appendSkillRecord(data, 0, "Alchemy");    // 0..9
+    test::appendSkillRecord(data, 1, "Throwing");   // 9..19
+    test::appendSkillRecord(data, 1, "Mysticism");  // 19..30
+    test::appendSkillEntry(index, 0, 9, 15);
+    test::appendSkillEntry(index, 19, 11, 1);
+    test::appendSkillEntry(index, 9, 10, 1);
+    test::appendSkillEntry(index, -1, 0, 0);
+    test::appendSkillEntry(index, -1, 0, 0);
   }
 };
 
@@ -288,24 +259,17 @@ Bytes skillGroupsFile(std::initializer_list<std::string_view> names,
   return b;
 }
 
-void speechEntry(Bytes& out, std::uint16_t id, std::string_view text) {
-  out.insert(out.end(),
-             {static_cast<std::uint8_t>(id >> 8), static_cast<std::uint8_t>(id),
-              static_cast<std::uint8_t>(text.size() >> 8), static_cast<std::uint8_t>(text.size())});
-  out.insert(out.end(), text.begin(), text.end());
-}
-
 // Two language lists, each starting again at id 0, with a pair of empty entries between them.
 Bytes speechFile() {
   Bytes b;
-  speechEntry(b, 0, "*\xE6\x8F\x90\xE9\xA0\x98*");
-  speechEntry(b, 2, "*\xE9\x8A\x80\xE8\xA1\x8C*");
-  speechEntry(b, 0, "");
-  speechEntry(b, 0, "");
-  speechEntry(b, 1, "*Balance*");
-  speechEntry(b, 2, "*bank*");
-  speechEntry(b, 2, "*BANK account*");
-  speechEntry(b, 380, "vendor buy\"  ");
+  test::appendSpeechEntry(b, 0, "*\xE6\x8F\x90\xE9\xA0\x98*");
+  test::appendSpeechEntry(b, 2, "*\xE9\x8A\x80\xE8\xA1\x8C*");
+  test::appendSpeechEntry(b, 0, "");
+  test::appendSpeechEntry(b, 0, "");
+  test::appendSpeechEntry(b, 1, "*Balance*");
+  test::appendSpeechEntry(b, 2, "*bank*");
+  test::appendSpeechEntry(b, 2, "*BANK account*");
+  test::appendSpeechEntry(b, 380, "vendor buy\"  ");
   return b;
 }
 

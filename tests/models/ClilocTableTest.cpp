@@ -5,31 +5,25 @@
 #include "app/Error.h"
 #include "models/Cliloc.h"
 #include "support/TestFiles.h"
+#include "support/TextFiles.h"
 
 using namespace quillotide;
 using quillotide::test::TempDir;
 
 namespace {
 
-void entry(Bytes& b, std::int32_t n, std::uint8_t flag, std::string_view text) {
-  const std::size_t at = b.size();
-  b.resize(at + 7);
-  storeU32(b.data() + at, static_cast<std::uint32_t>(n));
-  b[at + 4] = flag;
-  storeU16(b.data() + at + 5, static_cast<std::uint16_t>(text.size()));
-  b.insert(b.end(), text.begin(), text.end());
-}
+using test::appendClilocEntry;
 
 // Not sorted, as a shard's file: the high numbers first, then 500000.., then custom ones; a text
 // with a leading TAB, one with blanks at both ends, Korean and an empty one.
 Bytes unsorted() {
   Bytes b{2, 0, 0, 0, 1, 0};
-  entry(b, 1042971, 0, "~1_NOTHING~");
-  entry(b, 1114931, 2, "\tindented");
-  entry(b, 500000, 0, "Reputation aversion triggered.");
-  entry(b, 500001, 1, "  I have no reaction to you. ");
-  entry(b, 500002, 0, "\xED\x8F\x89\xED\x8C\x90");  // 평판
-  entry(b, 6661000, 0, "");
+  appendClilocEntry(b, 1042971, 0, "~1_NOTHING~");
+  appendClilocEntry(b, 1114931, 2, "\tindented");
+  appendClilocEntry(b, 500000, 0, "Reputation aversion triggered.");
+  appendClilocEntry(b, 500001, 1, "  I have no reaction to you. ");
+  appendClilocEntry(b, 500002, 0, "\xED\x8F\x89\xED\x8C\x90");  // 평판
+  appendClilocEntry(b, 6661000, 0, "");
   return b;
 }
 
@@ -78,10 +72,10 @@ TEST(TCliloc, KeepsOrderAndExactTextsAndFindsByNumberRangeAndWords) {
 TEST(TCliloc, ADamagedFileOpensWithWhatCanBeReadAndKeepsTheRestUntilDropped) {
   // A repeated number, a flag of 108, a NUL, and a tail that is no whole entry.
   Bytes b{2, 0, 0, 0, 1, 0};
-  entry(b, 0, 0, "Reputation aversion triggered.");
-  entry(b, 505200, 1, "x");
-  entry(b, 505200, 1, "x");
-  entry(b, 505201, 108, std::string_view("a\0b", 3));
+  appendClilocEntry(b, 0, 0, "Reputation aversion triggered.");
+  appendClilocEntry(b, 505200, 1, "x");
+  appendClilocEntry(b, 505200, 1, "x");
+  appendClilocEntry(b, 505201, 108, std::string_view("a\0b", 3));
   const std::size_t whole = b.size();
   b.insert(b.end(), {'P', 'a', 'n', 'e', 'l', 0});
   TCliloc c;

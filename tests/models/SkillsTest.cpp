@@ -3,38 +3,28 @@
 #include "app/Error.h"
 #include "models/Skills.h"
 #include "support/TestFiles.h"
+#include "support/TextFiles.h"
 
 using namespace quillotide;
 using quillotide::test::TempDir;
 
 namespace {
 
-void entry(Bytes& index, std::int32_t lookup, std::int32_t length, std::uint32_t extra) {
-  const std::size_t at = index.size();
-  index.resize(at + 12);
-  storeU32(index.data() + at, static_cast<std::uint32_t>(lookup));
-  storeU32(index.data() + at + 4, static_cast<std::uint32_t>(length));
-  storeU32(index.data() + at + 8, extra);
-}
-
-void record(Bytes& data, std::uint8_t flag, std::string_view name) {
-  data.push_back(flag);
-  data.insert(data.end(), name.begin(), name.end());
-  data.push_back(0);
-}
+using test::appendSkillEntry;
+using test::appendSkillRecord;
 
 // Records stored out of index order, as a real English pair has its last three, and an index of
 // 256 entries whose unused tail is (-1, 0, 0).
 struct Pair {
   Bytes index, data;
   Pair() {
-    record(data, 0, "Alchemy");      // 0..9
-    record(data, 1, "Throwing");     // 9..19
-    record(data, 1, "Mysticism");    // 19..30
-    entry(index, 0, 9, 15);
-    entry(index, 19, 11, 1);
-    entry(index, 9, 10, 1);
-    for (int i = 3; i < 256; ++i) entry(index, -1, 0, 0);
+    appendSkillRecord(data, 0, "Alchemy");      // 0..9
+    appendSkillRecord(data, 1, "Throwing");     // 9..19
+    appendSkillRecord(data, 1, "Mysticism");    // 19..30
+    appendSkillEntry(index, 0, 9, 15);
+    appendSkillEntry(index, 19, 11, 1);
+    appendSkillEntry(index, 9, 10, 1);
+    for (int i = 3; i < 256; ++i) appendSkillEntry(index, -1, 0, 0);
   }
 };
 
@@ -112,16 +102,16 @@ TEST(TSkills, DamagedPairsAreRefusedOrReadAndSaid) {
   // A flag of 2, a zero inside a name, a record without its zero, overlapping records and bytes
   // no skill holds: read, each said once.
   Bytes data;
-  record(data, 2, "Alchemy");
-  record(data, 0, std::string_view("Ana\0tomy", 8));
+  appendSkillRecord(data, 2, "Alchemy");
+  appendSkillRecord(data, 0, std::string_view("Ana\0tomy", 8));
   data.push_back(1);
   data.insert(data.end(), {'B', 'a', 'r', 'd'});
   data.insert(data.end(), {9, 9, 9});
   Bytes index;
-  entry(index, 0, 9, 0);
-  entry(index, 9, 10, 0);
-  entry(index, 19, 5, 0);
-  entry(index, 0, 9, 0);
+  appendSkillEntry(index, 0, 9, 0);
+  appendSkillEntry(index, 9, 10, 0);
+  appendSkillEntry(index, 19, 5, 0);
+  appendSkillEntry(index, 0, 9, 0);
   skills.loadBytes(index, data);
   EXPECT_EQ(skills.skill(1).name, "Ana");
   EXPECT_EQ(skills.skill(2).name, "Bard");

@@ -3,33 +3,28 @@
 #include "app/Error.h"
 #include "models/Speech.h"
 #include "support/TestFiles.h"
+#include "support/TextFiles.h"
 
 using namespace quillotide;
 using quillotide::test::TempDir;
 
 namespace {
 
-void put(Bytes& out, std::uint16_t id, std::string_view text) {
-  out.push_back(static_cast<std::uint8_t>(id >> 8));
-  out.push_back(static_cast<std::uint8_t>(id));
-  out.push_back(static_cast<std::uint8_t>(text.size() >> 8));
-  out.push_back(static_cast<std::uint8_t>(text.size()));
-  out.insert(out.end(), text.begin(), text.end());
-}
+using test::appendSpeechEntry;
 
 // Two language lists as the real file has them: each starting again at id 0, a pair of empty
 // entries between them, a byte-order mark inside a text and trailing blanks.
 Bytes twoLists() {
   Bytes b;
-  put(b, 0, "*\xE6\x8F\x90\xE9\xA0\x98*");  // *提領*
-  put(b, 2, "*\xE9\x8A\x80\xE8\xA1\x8C*");  // *銀行*
-  put(b, 0, "");
-  put(b, 0, "");
-  put(b, 1, "*Balance*");
-  put(b, 2, "*bank*");
-  put(b, 2, "*bank*");
-  put(b, 379, "\xEF\xBC\xA0\xE3\x83\x90\xEF\xBB\xBF" "0 *x*");
-  put(b, 380, "vendor buy\"  ");
+  appendSpeechEntry(b, 0, "*\xE6\x8F\x90\xE9\xA0\x98*");  // *提領*
+  appendSpeechEntry(b, 2, "*\xE9\x8A\x80\xE8\xA1\x8C*");  // *銀行*
+  appendSpeechEntry(b, 0, "");
+  appendSpeechEntry(b, 0, "");
+  appendSpeechEntry(b, 1, "*Balance*");
+  appendSpeechEntry(b, 2, "*bank*");
+  appendSpeechEntry(b, 2, "*bank*");
+  appendSpeechEntry(b, 379, "\xEF\xBC\xA0\xE3\x83\x90\xEF\xBB\xBF" "0 *x*");
+  appendSpeechEntry(b, 380, "vendor buy\"  ");
   return b;
 }
 
@@ -74,7 +69,7 @@ TEST(TSpeech, RefusesAFileThatEndsInsideAnEntryAndKeepsWhatItHad) {
     EXPECT_THROW(speech.loadBytes(damaged), FormatError) << stray;
   }
   Bytes shortText = twoLists();
-  put(shortText, 7, "*sell*");
+  appendSpeechEntry(shortText, 7, "*sell*");
   shortText.pop_back();
   try {
     speech.loadBytes(shortText);
@@ -94,8 +89,8 @@ TEST(TSpeech, RefusesAFileThatEndsInsideAnEntryAndKeepsWhatItHad) {
 
 TEST(TSpeech, NamesTextsTheClientMayNotReadButKeepsTheirBytes) {
   Bytes b;
-  put(b, 4, "*caf\xE9*");  // Windows-1252, not UTF-8
-  put(b, 5, std::string_view("a\0b", 3));
+  appendSpeechEntry(b, 4, "*caf\xE9*");  // Windows-1252, not UTF-8
+  appendSpeechEntry(b, 5, std::string_view("a\0b", 3));
   TSpeech speech;
   speech.loadBytes(b);
   ASSERT_EQ(speech.problems().size(), 2u);

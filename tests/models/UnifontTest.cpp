@@ -3,29 +3,22 @@
 #include "app/Error.h"
 #include "models/Unifont.h"
 #include "support/TestFiles.h"
+#include "support/TextFiles.h"
 
 using namespace quillotide;
 using quillotide::test::TempDir;
 
 namespace {
 
-void glyph(Bytes& file, char32_t code, std::int8_t x, std::int8_t y, std::uint8_t w, std::uint8_t h,
-           std::initializer_list<std::uint8_t> bits) {
-  storeU32(file.data() + 4 * code, static_cast<std::uint32_t>(file.size()));
-  file.push_back(static_cast<std::uint8_t>(x));
-  file.push_back(static_cast<std::uint8_t>(y));
-  file.push_back(w);
-  file.push_back(h);
-  file.insert(file.end(), bits);
-}
+using test::appendUnifontGlyph;
 
 // The client's layout: the table, four unused bytes, the glyphs in code order. 'A' is 10 x 2
 // (two bytes a row), starting with the row "....######" of the real font.
 Bytes font() {
   Bytes file(0x40004, 0);
-  glyph(file, U'A', 0, 4, 10, 2, {0x0F, 0xC0, 0x19, 0x80});
-  glyph(file, U'Z', -1, 4, 3, 1, {0xA0});
-  glyph(file, 0xAC00, 1, -1, 9, 1, {0xFF, 0x80});
+  appendUnifontGlyph(file, U'A', 0, 4, 10, 2, {0x0F, 0xC0, 0x19, 0x80});
+  appendUnifontGlyph(file, U'Z', -1, 4, 3, 1, {0xA0});
+  appendUnifontGlyph(file, 0xAC00, 1, -1, 9, 1, {0xFF, 0x80});
   return file;
 }
 

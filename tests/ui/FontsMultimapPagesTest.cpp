@@ -16,6 +16,7 @@
 #include "models/Fonts.h"
 #include "models/Multimap.h"
 #include "models/Unifont.h"
+#include "support/TextFiles.h"
 #include "ui/main/FontsPage.h"
 #include "ui/main/GlyphGrid.h"
 #include "ui/main/MultimapPage.h"
@@ -57,22 +58,12 @@ Bytes twoFonts() {
   return file;
 }
 
-void glyph(Bytes& file, char32_t code, std::int8_t x, std::int8_t y, std::uint8_t w, std::uint8_t h,
-           std::initializer_list<std::uint8_t> bits) {
-  storeU32(file.data() + 4 * code, static_cast<std::uint32_t>(file.size()));
-  file.push_back(static_cast<std::uint8_t>(x));
-  file.push_back(static_cast<std::uint8_t>(y));
-  file.push_back(w);
-  file.push_back(h);
-  file.insert(file.end(), bits);
-}
-
 // The client's layout: the table, four unused bytes, the glyphs in code order.
 Bytes unifontBytes() {
   Bytes file(0x40004, 0);
-  glyph(file, U'A', 0, 4, 10, 2, {0x0F, 0xC0, 0x19, 0x80});
-  glyph(file, U'Z', -1, 4, 3, 1, {0xA0});
-  glyph(file, 0xAC00, 1, -1, 9, 1, {0xFF, 0x80});
+  test::appendUnifontGlyph(file, U'A', 0, 4, 10, 2, {0x0F, 0xC0, 0x19, 0x80});
+  test::appendUnifontGlyph(file, U'Z', -1, 4, 3, 1, {0xA0});
+  test::appendUnifontGlyph(file, 0xAC00, 1, -1, 9, 1, {0xFF, 0x80});
   return file;
 }
 

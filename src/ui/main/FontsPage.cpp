@@ -57,32 +57,6 @@ bool fontHolds(char32_t c) {
   }
 }
 
-// Refuses an edit of the text line that brings in a character no font has, and says which.
-class FontTextValidator : public QValidator {
-public:
-  FontTextValidator(std::function<void(char32_t)> refused, QObject* parent)
-      : QValidator(parent), m_refused(std::move(refused)) {}
-  State validate(QString& input, int&) const override {
-    for (const char32_t c : input.toUcs4())
-      if (!fontHolds(c)) {
-        m_refused(c);
-        return Invalid;
-      }
-    return Acceptable;
-  }
-
-private:
-  std::function<void(char32_t)> m_refused;
-};
-
-QScrollArea* pictureArea(QLabel* picture, QWidget* parent) {
-  picture->setAlignment(Qt::AlignCenter);
-  auto* area = new QScrollArea(parent);
-  area->setWidget(picture);
-  area->setWidgetResizable(true);
-  return area;
-}
-
 }  // namespace
 
 QString fontTextRefusedMessage(char32_t c) {
@@ -130,8 +104,9 @@ FontsPage::FontsPage(TMainForm& main, QWidget* parent)
   m_charInfo->setWordWrap(true);
   m_textNote->setWordWrap(true);
   m_text->setPlaceholderText(QStringLiteral("Text to draw in the font"));
-  m_text->setValidator(new FontTextValidator(
-      [this](char32_t c) { m_textNote->setText(fontTextRefusedMessage(c)); }, m_text));
+  m_text->setValidator(new CharacterValidator(
+      &fontHolds, [this](char32_t c) { m_textNote->setText(fontTextRefusedMessage(c)); },
+      m_text));
 
   connect(m_fontList, &QListWidget::currentRowChanged, this, [this] {
     const int keep = m_grid->selected();

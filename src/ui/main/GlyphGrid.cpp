@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QHelpEvent>
+#include <QLabel>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -212,6 +213,27 @@ const GlyphGrid::Cell& GlyphGrid::cell(int index) {
 void GlyphGrid::setGround(const QColor& ground) {
   m_ground = ground;
   m_canvas->update();
+}
+
+CharacterValidator::CharacterValidator(std::function<bool(char32_t)> holds,
+                                       std::function<void(char32_t)> refused, QObject* parent)
+    : QValidator(parent), m_holds(std::move(holds)), m_refused(std::move(refused)) {}
+
+QValidator::State CharacterValidator::validate(QString& input, int&) const {
+  for (const char32_t c : input.toUcs4())
+    if (!m_holds(c)) {
+      m_refused(c);
+      return Invalid;
+    }
+  return Acceptable;
+}
+
+QScrollArea* pictureArea(QLabel* picture, QWidget* parent) {
+  picture->setAlignment(Qt::AlignCenter);
+  auto* area = new QScrollArea(parent);
+  area->setWidget(picture);
+  area->setWidgetResizable(true);
+  return area;
 }
 
 QPixmap zoomedPicture(const Bitmap32& picture, int zoom, const QColor& ground) {

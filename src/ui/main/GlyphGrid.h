@@ -11,6 +11,9 @@
 #include <QPixmap>
 #include <QScrollArea>
 #include <QString>
+#include <QValidator>
+
+class QLabel;
 
 #include "app/Colour.h"
 
@@ -71,6 +74,22 @@ private:
   Source m_source;
   std::unordered_map<int, Cell> m_cells;  // the cells drawn so far
 };
+
+// Refuses an edit of a text line that brings in a character the font cannot hold (`holds` says
+// which it can), and tells `refused` which one.
+class CharacterValidator : public QValidator {
+public:
+  CharacterValidator(std::function<bool(char32_t)> holds, std::function<void(char32_t)> refused,
+                     QObject* parent);
+  State validate(QString& input, int& pos) const override;
+
+private:
+  std::function<bool(char32_t)> m_holds;
+  std::function<void(char32_t)> m_refused;
+};
+
+// A scroll area that shows the label's picture in its middle (the enlarged character, the text).
+QScrollArea* pictureArea(QLabel* picture, QWidget* parent);
 
 // The picture enlarged `zoom` times without smoothing, over `ground` (the picture views'
 // background when none is given); a null pixmap for an empty picture.

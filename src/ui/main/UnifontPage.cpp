@@ -67,33 +67,6 @@ std::optional<char32_t> parseCode(const QString& typed) {
   return value;
 }
 
-// Refuses an edit of the text line that brings in a character past U+FFFF, which no Unicode font
-// of the client holds, and says which.
-class UnifontTextValidator : public QValidator {
-public:
-  UnifontTextValidator(std::function<void(char32_t)> refused, QObject* parent)
-      : QValidator(parent), m_refused(std::move(refused)) {}
-  State validate(QString& input, int&) const override {
-    for (const char32_t c : input.toUcs4())
-      if (c > kLastCode) {
-        m_refused(c);
-        return Invalid;
-      }
-    return Acceptable;
-  }
-
-private:
-  std::function<void(char32_t)> m_refused;
-};
-
-QScrollArea* pictureArea(QLabel* picture, QWidget* parent) {
-  picture->setAlignment(Qt::AlignCenter);
-  auto* area = new QScrollArea(parent);
-  area->setWidget(picture);
-  area->setWidgetResizable(true);
-  return area;
-}
-
 QSpinBox* offsetBox(const QString& name, QWidget* parent) {
   auto* box = new QSpinBox(parent);
   box->setObjectName(name);
@@ -154,7 +127,8 @@ UnifontPage::UnifontPage(TMainForm& main, QWidget* parent)
   m_charInfo->setWordWrap(true);
   m_textNote->setWordWrap(true);
   m_text->setPlaceholderText(QStringLiteral("Text to draw in the font"));
-  m_text->setValidator(new UnifontTextValidator(
+  m_text->setValidator(new CharacterValidator(
+      [](char32_t c) { return c <= kLastCode; },
       [this](char32_t c) {
         m_textNote->setText(QStringLiteral("%1 lies past U+FFFF, where a Unicode font holds no "
                                            "glyphs: it is not taken.")
