@@ -91,7 +91,7 @@ struct ZlibSet {
     for (std::uint32_t i = 0; i < kZlibEntries; ++i) {
       payloads.push_back(artSlot(kLandTiles + i * 3));
       container.setPayload(uopHash(uopEntryName(UopFamily::Gump, i)), payloads.back(), true);
-      streams.push_back(container.entries().back().stored);
+      streams.push_back(container.stored(container.entries().back()));
       bytes += payloads.back().size();
     }
   }

@@ -28,12 +28,12 @@ int list(Args& args, Context& ctx) {
       rows.push_back(Json::Object{{"position", static_cast<std::uint64_t>(i)},
                                   {"hash", hashText(e.hash)},
                                   {"name", name ? Json(*name) : Json()},
-                                  {"headerLength", static_cast<std::uint64_t>(e.header.size())},
+                                  {"headerLength", static_cast<std::uint64_t>(e.headerSize())},
                                   {"storedSize", e.storedSize()},
                                   {"size", e.fullSize},
                                   {"compression", static_cast<std::uint32_t>(e.compression)}});
     } else {
-      text << i << ' ' << hashText(e.hash) << ' ' << e.header.size() << ' ' << e.storedSize() << ' '
+      text << i << ' ' << hashText(e.hash) << ' ' << e.headerSize() << ' ' << e.storedSize() << ' '
            << e.fullSize << ' ' << e.compression << ' ' << name.value_or("-") << '\n';
     }
   }

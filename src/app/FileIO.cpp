@@ -532,6 +532,49 @@ void AtomicFile::write(std::span<const std::uint8_t> bytes) {
   m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
 }
 
+std::uint64_t AtomicFile::copyFrom(int fd, const std::string& fromPath, std::uint64_t offset,
+                                  std::uint64_t n) {
+  if (m_fd < 0) cannotCreate(m_target, EBADF);
+  flushBuffer();
+  std::uint64_t done = 0;
+  bool inKernel = true;
+  while (done < n && inKernel) {
+    auto from = static_cast<off64_t>(offset + done);
+    const ssize_t got = ::copy_file_range(fd, &from, m_fd, nullptr,
+                                          static_cast<std::size_t>(std::min<std::uint64_t>(
+                                              n - done, std::uint64_t{1} << 30)),
+                                          0);
+    if (got > 0) {
+      done += static_cast<std::uint64_t>(got);
+      m_size += static_cast<std::uint64_t>(got);
+    } else if (got == 0) {
+      return done;  // the file ends here
+    } else if (errno == EINTR) {
+      continue;
+    } else if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+               errno == EBADF || errno == ETXTBSY) {
+      inKernel = false;  // file systems that cannot: through a buffer
+    } else if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
+      cannotCreate(m_target, errno);
+    } else {
+      throwCannotOpen(fromPath, errno);
+    }
+  }
+  if (done == n) return done;
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(n - done, 1 << 20)));
+  while (done < n) {
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(n - done, buffer.size()));
+    int err = 0;
+    const std::size_t got = readAt(fd, buffer.data(), want, offset + done, err);
+    if (err != 0) throwCannotOpen(fromPath, err);
+    if (got > 0 && !writeAll(m_fd, buffer.data(), got)) cannotCreate(m_target, errno);
+    done += got;
+    m_size += got;
+    if (got < want) break;
+  }
+  return done;
+}
+
 void AtomicFile::finish() {
   if (m_fd < 0) return;
   flushBuffer();

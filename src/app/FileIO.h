@@ -67,6 +67,12 @@ public:
   AtomicFile& operator=(const AtomicFile&) = delete;
 
   void write(std::span<const std::uint8_t> bytes);
+  // Appends n bytes of the open file `fd` (named `fromPath` in messages) from `offset`, copied in
+  // the kernel where the file systems allow. Returns how many were copied: fewer only when the
+  // file ends before them. Throws FileError as write does, or naming `fromPath` when it cannot be
+  // read.
+  std::uint64_t copyFrom(int fd, const std::string& fromPath, std::uint64_t offset,
+                         std::uint64_t n);
   std::uint64_t size() const { return m_size; }
   // Flushes and closes the temporary file; the target is still untouched.
   void finish();

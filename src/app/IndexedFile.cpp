@@ -55,6 +55,62 @@ private:
   OpenFile m_file;
 };
 
+// The data of a pair read from a container, back to back in slot order: each stored entry's slot
+// read where it lies in the container's file, the others (inflated or converted at load) held
+// here, and what was appended since held after them.
+class ContainerDataStream final : public Stream {
+public:
+  struct Segment {
+    std::uint64_t start = 0;   // in this stream
+    std::uint64_t length = 0;
+    std::uint64_t from = 0;    // in the source, or in the held bytes
+    bool inSource = false;
+  };
+  ContainerDataStream(std::shared_ptr<const UopSource> source, std::vector<Segment> segments,
+                      Bytes held, std::uint64_t end)
+      : m_source(std::move(source)), m_segments(std::move(segments)), m_held(std::move(held)),
+        m_end(end) {}
+  std::uint64_t size() const override { return m_end + m_tail.size(); }
+  void read(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const override {
+    if (offset > size() || n > size() - offset)
+      throw FormatError("read of " + std::to_string(n) + " bytes at offset " +
+                        std::to_string(offset) + " is past the end of the data (" +
+                        std::to_string(size()) + " bytes)");
+    // Segments cover the loaded data without a gap: find the first, then go on in order.
+    auto it = std::upper_bound(m_segments.begin(), m_segments.end(), offset,
+                               [](std::uint64_t o, const Segment& s) { return o < s.start; });
+    while (n > 0 && offset < m_end) {
+      const Segment& seg = *std::prev(it);
+      const std::uint64_t within = offset - seg.start;
+      const auto k = static_cast<std::size_t>(std::min<std::uint64_t>(n, seg.length - within));
+      if (seg.inSource)
+        m_source->read(seg.from + within, dst, k);
+      else
+        std::memcpy(dst, m_held.data() + seg.from + within, k);
+      dst += k;
+      offset += k;
+      n -= k;
+      ++it;
+    }
+    if (n > 0) std::memcpy(dst, m_tail.data() + (offset - m_end), n);
+  }
+  void write(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    if (bytes.empty()) return;
+    // Data is only ever appended: the loaded slots stay as they were read.
+    if (offset < m_end) throw Error("The data read from a container cannot be overwritten.");
+    const auto at = static_cast<std::size_t>(offset - m_end);
+    if (at + bytes.size() > m_tail.size()) m_tail.resize(at + bytes.size(), 0);
+    std::memcpy(m_tail.data() + at, bytes.data(), bytes.size());
+  }
+
+private:
+  std::shared_ptr<const UopSource> m_source;
+  std::vector<Segment> m_segments;
+  Bytes m_held;
+  std::uint64_t m_end;
+  Bytes m_tail;
+};
+
 std::array<std::uint8_t, 12> encodeRecord(const IndexRecord& r) {
   std::array<std::uint8_t, 12> b{};
   storeU32(b.data(), static_cast<std::uint32_t>(r.lookup));
@@ -150,22 +206,56 @@ void IndexedFile::loadUop(const std::string& path, const UopForm& form) {
       std::max(form.minRecords, found.empty() ? std::int64_t{0} : found.back().first + 1);
   std::vector<IndexRecord> records(static_cast<std::size_t>(count),
                                    IndexRecord{-1, -1, form.emptyExtra});
-  Bytes data;
+  // Stored entries stay in the file until their slots are asked for; only what must be
+  // inflated or converted is held in memory.
+  using Segment = ContainerDataStream::Segment;
+  std::vector<Segment> segments;
+  segments.reserve(found.size());
+  Bytes held;
+  std::uint64_t end = 0;
+  bool anyInSource = false;
   std::map<std::int64_t, Unreadable> unreadable;
   std::vector<std::pair<std::string, std::string>> noted;
+  const auto place = [&](std::int64_t n, std::uint64_t length, std::int32_t extra, Segment seg) {
+    if (end + length > 0x7FFFFFFFull)
+      throw Error(formatMessage("%s holds more than 2 GB of slot data.", {path}));
+    records[static_cast<std::size_t>(n)] = {static_cast<std::int32_t>(end),
+                                            static_cast<std::int32_t>(length), extra};
+    seg.start = end;
+    seg.length = length;
+    segments.push_back(seg);
+    end += length;
+  };
   for (const auto& slotEntry : found) {
     // Named apart: a lambda cannot take a structured binding here.
     const std::int64_t n = slotEntry.first;
     const UopEntry& entry = *slotEntry.second;
     // Why the entry cannot be read, without the file and entry, which the message adds once.
     std::string why;
-    Bytes payload;
     UopSlotData slot;
-    if (container->readPayload(entry, payload, why)) {
+    if (form.readsInPlace && entry.inSource && entry.compression == 0 &&
+        entry.storedSize() == entry.fullSize && entry.fullSize >= form.headBytes) {
+      const Bytes head = container->source()->read(entry.storedAt(), form.headBytes);
       try {
-        slot = form.fromPayload(n, payload);
+        slot = form.fromPayload(n, head);
       } catch (const FormatError& e) {
         why = e.what();
+      }
+      if (why.empty()) {
+        if (slot.none || entry.fullSize == form.headBytes) continue;
+        place(n, entry.fullSize - form.headBytes, slot.extra,
+              {0, 0, entry.storedAt() + form.headBytes, true});
+        anyInSource = true;
+        continue;
+      }
+    } else {
+      Bytes payload;
+      if (container->readPayload(entry, payload, why)) {
+        try {
+          slot = form.fromPayload(n, payload);
+        } catch (const FormatError& e) {
+          why = e.what();
+        }
       }
     }
     if (!why.empty()) {
@@ -176,13 +266,9 @@ void IndexedFile::loadUop(const std::string& path, const UopForm& form) {
       noted.emplace_back(name, where);
       continue;
     }
-    if (slot.data.empty()) continue;
-    if (data.size() + slot.data.size() > 0x7FFFFFFFull)
-      throw Error(formatMessage("%s holds more than 2 GB of slot data.", {path}));
-    records[static_cast<std::size_t>(n)] = {static_cast<std::int32_t>(data.size()),
-                                            static_cast<std::int32_t>(slot.data.size()),
-                                            slot.extra};
-    data.insert(data.end(), slot.data.begin(), slot.data.end());
+    if (slot.none || slot.data.empty()) continue;
+    place(n, slot.data.size(), slot.extra, {0, 0, held.size(), false});
+    held.insert(held.end(), slot.data.begin(), slot.data.end());
   }
   Bytes index(records.size() * kIndexRecordSize);
   for (std::size_t i = 0; i < records.size(); ++i) {
@@ -191,7 +277,11 @@ void IndexedFile::loadUop(const std::string& path, const UopForm& form) {
   }
   m_uopIndex = index;
   m_index = makeMemoryStream(std::move(index));
-  m_data = makeMemoryStream(std::move(data));
+  if (anyInSource)
+    m_data = std::make_shared<ContainerDataStream>(container->source(), std::move(segments),
+                                                   std::move(held), end);
+  else
+    m_data = makeMemoryStream(std::move(held));
   m_mode = StorageMode::Memory;
   m_loaded = true;
   m_indexPath = m_dataPath = m_uopPath = path;
@@ -200,6 +290,11 @@ void IndexedFile::loadUop(const std::string& path, const UopForm& form) {
   m_deletedUnreadable.clear();
   m_changes = m_savedChanges = 0;
   if (!noted.empty()) addFileNote(unreadableNote(path, noted));
+}
+
+std::optional<std::string> IndexedFile::changedOnDisk() const {
+  if (!m_loaded || !m_uop || !m_uop->source()) return std::nullopt;
+  return m_uop->source()->changedOnDisk();
 }
 
 std::optional<std::string> IndexedFile::unreadable(std::int64_t n) const {
@@ -289,7 +384,7 @@ void IndexedFile::saveUop(const std::string& path, const UopForm& form) const {
     for (const std::int64_t n : unreadableSlots()) {
       const Unreadable& u = m_unreadable.at(n);
       const UopEntry* stored = m_uop->find(u.hash);
-      if (stored && uopSlotOfHash(form.family, form.slotLimit, u.hash) == n) out.putEntry(*stored);
+      if (stored && uopSlotOfHash(form.family, form.slotLimit, u.hash) == n) out.putEntry(*m_uop, *stored);
     }
   out.save(path);
   // Saved into the container read, it is now the base of the next save.
@@ -461,7 +556,17 @@ bool IndexedFile::save(const std::string& indexPath, const std::string& dataPath
   AtomicFile index(indexPath);
   AtomicFile data(dataPath);
   index.write(m_index->view());
-  data.write(m_data->view());
+  if (const auto view = m_data->view(); !view.empty() || m_data->size() == 0) {
+    data.write(view);
+  } else {
+    // Data read where it lies in a container goes through in large pieces.
+    Bytes piece;
+    for (std::uint64_t at = 0; at < m_data->size(); at += piece.size()) {
+      piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(m_data->size() - at, 8 << 20)));
+      m_data->read(at, piece.data(), piece.size());
+      data.write(piece);
+    }
+  }
   commitAll({&index, &data});
   if (const auto lost = unreadableSlots(); !lost.empty()) {
     std::string names;

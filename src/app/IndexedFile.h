@@ -107,6 +107,10 @@ public:
   bool isUop() const { return !m_uopPath.empty(); }
   const std::string& uopPath() const { return m_uopPath; }
 
+  // For a pair read from a container, what happened to its file since it was read (truncated,
+  // replaced or changed by another program: see UopSource::changedOnDisk); nullopt otherwise.
+  std::optional<std::string> changedOnDisk() const;
+
   // Why slot n's entry could not be read, while the slot keeps the record it was loaded with;
   // nullopt for a readable slot, or one written or deleted since.
   std::optional<std::string> unreadable(std::int64_t n) const;

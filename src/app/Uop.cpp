@@ -10,11 +10,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <mutex>
 
 #include "app/FileIO.h"
+#include "app/Text.h"
 
 namespace quillotide {
 
@@ -231,20 +233,148 @@ Bytes inflateBytes(std::span<const std::uint8_t> stored, std::uint32_t fullSize,
 
 }  // namespace
 
-// Bytes go to memory (serialize) or to a file being written beside its target (save).
+// ---- the source -----------------------------------------------------------------------------
+
+std::shared_ptr<const UopSource> UopSource::openFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throwCannotOpen(path, errno);
+  std::shared_ptr<UopSource> s(new UopSource);
+  s->m_fd = fd;
+  s->m_path = path;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) throwCannotOpen(path, errno);
+  if (!S_ISREG(st.st_mode)) throwCannotOpen(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  s->m_size = s->m_onDisk = static_cast<std::uint64_t>(st.st_size);
+  s->m_device = static_cast<std::uint64_t>(st.st_dev);
+  s->m_inode = static_cast<std::uint64_t>(st.st_ino);
+  s->m_modified = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+  // The entries are read in file order more often than not.
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return s;
+}
+
+std::shared_ptr<const UopSource> UopSource::inMemory(Bytes bytes, std::string label) {
+  std::shared_ptr<UopSource> s(new UopSource);
+  s->m_size = bytes.size();
+  s->m_bytes = std::move(bytes);
+  s->m_path = std::move(label);
+  return s;
+}
+
+UopSource::~UopSource() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+void UopSource::changed() const {
+  std::string what = changedOnDisk().value_or(
+      formatMessage("%s no longer holds the bytes it held when it was read", {m_path}));
+  throw FileChangedError(what + ". Read it again.");
+}
+
+void UopSource::read(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const {
+  if (offset > m_size || n > m_size - offset)
+    throw FormatError(formatMessage("%s: a read of %d bytes at offset %d lies past its end (%d bytes)",
+                                    {m_path, std::to_string(n), std::to_string(offset),
+                                     std::to_string(m_size)}));
+  if (n == 0) return;
+  if (m_fd < 0) {
+    std::memcpy(dst, m_bytes.data() + offset, n);
+    return;
+  }
+  int err = 0;
+  if (readAt(m_fd, dst, n, offset, err) == n) return;
+  if (err != 0) throwCannotOpen(m_path, err);
+  changed();
+}
+
+Bytes UopSource::read(std::uint64_t offset, std::size_t n) const {
+  Bytes b(n);
+  read(offset, b.data(), n);
+  return b;
+}
+
+void UopSource::copyTo(AtomicFile& file, std::uint64_t offset, std::uint64_t n) const {
+  if (offset > m_size || n > m_size - offset)
+    throw FormatError(formatMessage("%s: a copy of %d bytes at offset %d lies past its end (%d bytes)",
+                                    {m_path, std::to_string(n), std::to_string(offset),
+                                     std::to_string(m_size)}));
+  if (m_fd < 0) {
+    file.write(std::span<const std::uint8_t>(m_bytes).subspan(static_cast<std::size_t>(offset),
+                                                              static_cast<std::size_t>(n)));
+    return;
+  }
+  if (file.copyFrom(m_fd, m_path, offset, n) != n) changed();
+}
+
+std::optional<std::string> UopSource::changedOnDisk() const {
+  if (m_fd < 0) return std::nullopt;
+  struct stat now {};
+  if (::stat(m_path.c_str(), &now) != 0)
+    return formatMessage("%s is gone from the disk since it was read", {m_path});
+  if (static_cast<std::uint64_t>(now.st_dev) != m_device ||
+      static_cast<std::uint64_t>(now.st_ino) != m_inode)
+    return formatMessage("%s was replaced by another file since it was read", {m_path});
+  const std::int64_t modified = std::int64_t{now.st_mtim.tv_sec} * 1000000000 + now.st_mtim.tv_nsec;
+  if (static_cast<std::uint64_t>(now.st_size) != m_onDisk)
+    return formatMessage("%s changed on disk since it was read: it holds %d bytes, not %d",
+                         {m_path, std::to_string(now.st_size), std::to_string(m_onDisk)});
+  if (modified != m_modified)
+    return formatMessage("%s changed on disk since it was read", {m_path});
+  return std::nullopt;
+}
+
+void UopSource::expectOnDisk() const {
+  struct stat now {};
+  if (m_fd < 0 || ::stat(m_path.c_str(), &now) != 0) return;
+  m_device = static_cast<std::uint64_t>(now.st_dev);
+  m_inode = static_cast<std::uint64_t>(now.st_ino);
+  m_onDisk = static_cast<std::uint64_t>(now.st_size);
+  m_modified = std::int64_t{now.st_mtim.tv_sec} * 1000000000 + now.st_mtim.tv_nsec;
+}
+
+// Bytes go to memory (serialize) or to a file being written beside its target (save). Bytes that
+// lie in the source one after another are copied from it in one piece.
 class UopSink {
 public:
-  explicit UopSink(Bytes* bytes, AtomicFile* file = nullptr) : m_bytes(bytes), m_file(file) {}
+  UopSink(Bytes* bytes, AtomicFile* file, const UopSource* source)
+      : m_bytes(bytes), m_file(file), m_source(source) {}
   void write(std::span<const std::uint8_t> s) {
+    flushCopy();
     if (m_file)
       m_file->write(s);
     else
       m_bytes->insert(m_bytes->end(), s.begin(), s.end());
   }
+  void copy(std::uint64_t offset, std::uint64_t n) {
+    if (n == 0) return;
+    if (m_copyN != 0 && m_copyAt + m_copyN == offset) {
+      m_copyN += n;
+      return;
+    }
+    flushCopy();
+    m_copyAt = offset;
+    m_copyN = n;
+  }
+  void finish() { flushCopy(); }
 
 private:
+  void flushCopy() {
+    if (m_copyN == 0) return;
+    const std::uint64_t at = m_copyAt, n = m_copyN;
+    m_copyN = 0;
+    if (m_file) {
+      m_source->copyTo(*m_file, at, n);
+    } else {
+      const std::size_t old = m_bytes->size();
+      m_bytes->resize(old + static_cast<std::size_t>(n));
+      m_source->read(at, m_bytes->data() + old, static_cast<std::size_t>(n));
+    }
+  }
   Bytes* m_bytes;
   AtomicFile* m_file;
+  const UopSource* m_source;
+  std::uint64_t m_copyAt = 0;
+  std::uint64_t m_copyN = 0;
 };
 
 namespace {
@@ -252,7 +382,7 @@ namespace {
 void writeRecord(UopSink& sink, const UopEntry& e, std::uint64_t offset) {
   std::array<std::uint8_t, kRecordSize> r{};
   storeU64(r.data() + kRecordOffsetAt, offset);
-  storeU32(r.data() + kRecordHeaderLengthAt, static_cast<std::uint32_t>(e.header.size()));
+  storeU32(r.data() + kRecordHeaderLengthAt, e.headerSize());
   storeU32(r.data() + kRecordStoredAt, e.storedSize());
   storeU32(r.data() + kRecordFullAt, e.fullSize);
   storeU64(r.data() + kRecordHashAt, e.hash);
@@ -269,11 +399,15 @@ void writeTableHead(UopSink& sink, std::uint32_t used, std::uint64_t next) {
 }
 
 void writeData(UopSink& sink, const UopEntry& e) {
+  if (e.inSource) {
+    sink.copy(e.at, std::uint64_t{e.sourceHeader} + e.sourceStored);
+    return;
+  }
   sink.write(e.header);
   sink.write(e.stored);
 }
 
-std::uint64_t dataSize(const UopEntry& e) { return e.header.size() + e.stored.size(); }
+std::uint64_t dataSize(const UopEntry& e) { return std::uint64_t{e.headerSize()} + e.storedSize(); }
 
 }  // namespace
 
@@ -361,7 +495,9 @@ std::uint32_t uopAdler32(std::span<const std::uint8_t> bytes) {
 
 // ---- reading -------------------------------------------------------------------------------
 
-UopContainer UopContainer::read(const std::string& path) { return parse(readFile(path), path); }
+UopContainer UopContainer::read(const std::string& path) {
+  return readFrom(UopSource::openFile(path), path);
+}
 
 std::vector<UopRecord> readUopRecords(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -430,18 +566,25 @@ std::vector<UopRecord> readUopRecords(const std::string& path) {
 }
 
 UopContainer UopContainer::parse(std::span<const std::uint8_t> bytes, const std::string& label) {
-  const std::uint64_t size = bytes.size();
+  return readFrom(UopSource::inMemory(Bytes(bytes.begin(), bytes.end()), label), label);
+}
+
+UopContainer UopContainer::readFrom(std::shared_ptr<const UopSource> source,
+                                    const std::string& label) {
+  const UopSource& src = *source;
+  const std::uint64_t size = src.size();
   if (size < kHeaderSize)
     fault(label, "too short for a UOP container (" + std::to_string(size) + " bytes)");
-  if (loadU32(bytes.data()) != kMagic) fault(label, "not a UOP container (no MYP header)");
+  Bytes header = src.read(0, kHeaderSize);
+  if (loadU32(header.data()) != kMagic) fault(label, "not a UOP container (no MYP header)");
 
   UopContainer c;
   c.m_label = label;
   c.m_clientShape = false;
-  c.m_header.assign(bytes.begin(), bytes.begin() + kHeaderSize);
-  c.m_version = loadU32(bytes.data() + kVersionAt);
-  c.m_capacity = loadU32(bytes.data() + kCapacityAt);
-  const std::uint64_t firstTable = loadU64(bytes.data() + kFirstTableAt);
+  c.m_header = std::move(header);
+  c.m_version = loadU32(c.m_header.data() + kVersionAt);
+  c.m_capacity = loadU32(c.m_header.data() + kCapacityAt);
+  const std::uint64_t firstTable = loadU64(c.m_header.data() + kFirstTableAt);
   if (c.m_capacity == 0) fault(label, "table capacity is 0");
   const std::uint64_t tableSize = kTableHeadSize + kRecordSize * std::uint64_t{c.m_capacity};
   if (tableSize > size)
@@ -457,7 +600,7 @@ UopContainer UopContainer::parse(std::span<const std::uint8_t> bytes, const std:
   // Tables by start, to refuse a next-table offset into any table already read (which would
   // also loop for ever).
   std::map<std::uint64_t, std::uint64_t> tableSpans;
-  std::vector<std::uint64_t> offsets;  // of each entry's data as read
+  Bytes head(kTableHeadSize);
   for (std::uint64_t offset = firstTable; offset != 0;) {
     const std::string table = "table " + std::to_string(c.m_tables.size());
     if (offset < kHeaderSize) fault(label, table + " at " + at(offset) + " points into the header");
@@ -475,13 +618,13 @@ UopContainer UopContainer::parse(std::span<const std::uint8_t> bytes, const std:
 
     Table t;
     t.offset = offset;
-    t.used = loadU32(bytes.data() + offset);
+    src.read(offset, head.data(), kTableHeadSize);
+    t.used = loadU32(head.data());
     if (t.used > c.m_capacity)
       fault(label, table + " counts " + std::to_string(t.used) + " entries in a table of " +
                        std::to_string(c.m_capacity));
-    const std::uint64_t next = loadU64(bytes.data() + offset + 4);
-    t.records.assign(bytes.begin() + static_cast<std::ptrdiff_t>(offset + kTableHeadSize),
-                     bytes.begin() + static_cast<std::ptrdiff_t>(offset + tableSize));
+    const std::uint64_t next = loadU64(head.data() + 4);
+    t.records = src.read(offset + kTableHeadSize, static_cast<std::size_t>(tableSize - kTableHeadSize));
     t.entry.assign(c.m_capacity, -1);
     for (std::uint32_t r = 0; r < c.m_capacity; ++r) {
       const std::uint8_t* rec = t.records.data() + std::size_t{r} * kRecordSize;
@@ -507,24 +650,25 @@ UopContainer UopContainer::parse(std::span<const std::uint8_t> bytes, const std:
       e.compression = loadU16(rec + kRecordCompressionAt);
       e.fullSize = loadU32(rec + kRecordFullAt);
       e.adler = loadU32(rec + kRecordAdlerAt);
-      const auto* data = bytes.data() + dataOffset;
-      e.header.assign(data, data + headerLength);
-      e.stored.assign(data + headerLength, data + headerLength + storedSize);
+      e.inSource = true;
+      e.at = dataOffset;
+      e.sourceHeader = headerLength;
+      e.sourceStored = storedSize;
       t.entry[r] = static_cast<std::int64_t>(position);
       c.m_index.emplace(hash, position);
       c.m_entries.push_back(std::move(e));
-      offsets.push_back(dataOffset);
     }
     c.m_tables.push_back(std::move(t));
     offset = next;
   }
 
   // The pieces in file order; what lies between two of them is kept with the first.
-  c.m_pieces.push_back({Piece::Kind::Header, 0, 0, {}});
+  c.m_pieces.reserve(1 + c.m_tables.size() + c.m_entries.size());
+  c.m_pieces.push_back({Piece::Kind::Header, 0, 0, 0, 0});
   for (std::size_t t = 0; t < c.m_tables.size(); ++t)
-    c.m_pieces.push_back({Piece::Kind::Table, t, c.m_tables[t].offset, {}});
+    c.m_pieces.push_back({Piece::Kind::Table, t, c.m_tables[t].offset, 0, 0});
   for (std::size_t e = 0; e < c.m_entries.size(); ++e)
-    c.m_pieces.push_back({Piece::Kind::Entry, e, offsets[e], {}});
+    c.m_pieces.push_back({Piece::Kind::Entry, e, c.m_entries[e].at, 0, 0});
   auto pieceSize = [&](const Piece& p) -> std::uint64_t {
     switch (p.kind) {
       case Piece::Kind::Header:
@@ -559,9 +703,10 @@ UopContainer UopContainer::parse(std::span<const std::uint8_t> bytes, const std:
       fault(label, pieceName(later) + " at " + at(later.offset) + " overlaps " +
                        pieceName(c.m_pieces[i]) + " at " + at(c.m_pieces[i].offset));
     }
-    c.m_pieces[i].gapAfter.assign(bytes.begin() + static_cast<std::ptrdiff_t>(end),
-                                  bytes.begin() + static_cast<std::ptrdiff_t>(nextStart));
+    c.m_pieces[i].gapAt = end;
+    c.m_pieces[i].gapSize = nextStart - end;
   }
+  c.m_source = std::move(source);
   return c;
 }
 
@@ -610,18 +755,35 @@ Bytes UopContainer::payload(const UopEntry& entry) const {
   return out;
 }
 
+Bytes UopContainer::header(const UopEntry& entry) const {
+  if (!entry.inSource) return entry.header;
+  return m_source->read(entry.at, entry.sourceHeader);
+}
+
+Bytes UopContainer::stored(const UopEntry& entry) const {
+  if (!entry.inSource) return entry.stored;
+  return m_source->read(entry.storedAt(), entry.sourceStored);
+}
+
 bool UopContainer::readPayload(const UopEntry& entry, Bytes& out, std::string& why) const {
   why.clear();
   out.clear();
   if (entry.compression == kStored) {
-    if (entry.stored.size() == entry.fullSize) {
-      out = entry.stored;
+    if (entry.storedSize() == entry.fullSize) {
+      out = stored(entry);
       return true;
     }
-    why = "stored size " + std::to_string(entry.stored.size()) + " differs from its full size " +
+    why = "stored size " + std::to_string(entry.storedSize()) + " differs from its full size " +
           std::to_string(entry.fullSize);
   } else if (entry.compression == kZlib) {
-    out = inflateBytes(entry.stored, entry.fullSize, why);
+    // Refused before the stored bytes are read when the full size is a lie.
+    if (entry.fullSize > std::uint64_t{entry.storedSize()} * kMaxInflateRatio + 64) {
+      why = "full size " + std::to_string(entry.fullSize) + " cannot come from a zlib stream of " +
+            std::to_string(entry.storedSize()) + " bytes";
+      return false;
+    }
+    const Bytes streamBytes = stored(entry);
+    out = inflateBytes(streamBytes, entry.fullSize, why);
     if (why.empty()) return true;
     out.clear();
   } else {
@@ -650,19 +812,20 @@ void UopContainer::setPayload(std::uint64_t hash, std::span<const std::uint8_t> 
   // A container whose entries go without a data header keeps going without; a header of a kind
   // this program does not know is kept as it is.
   const UopEntry* model = old ? old : (m_entries.empty() ? nullptr : &m_entries.front());
-  if (model && model->header.empty()) {
+  const Bytes oldHeader = old ? header(*old) : Bytes();
+  if (model && model->headerSize() == 0) {
     // no data header
-  } else if (old && !(old->header.size() == kDataHeaderSize &&
-                      loadU16(old->header.data()) == kDataHeaderKind &&
-                      loadU16(old->header.data() + 2) == kDataHeaderLength)) {
-    e.header = old->header;
+  } else if (old && !(oldHeader.size() == kDataHeaderSize &&
+                      loadU16(oldHeader.data()) == kDataHeaderKind &&
+                      loadU16(oldHeader.data() + 2) == kDataHeaderLength)) {
+    e.header = oldHeader;
   } else {
     e.header = newDataHeader();
   }
   // An entry without a data header has no bytes to check: the field keeps the value the
   // container's header-less entries hold (0 in the files seen), not the Adler-32 of nothing.
-  e.adler = e.header.empty() && model && model->header.empty() ? model->adler
-                                                               : uopAdler32(e.header);
+  e.adler = e.header.empty() && model && model->headerSize() == 0 ? model->adler
+                                                                  : uopAdler32(e.header);
   if (old) {
     *old = std::move(e);
     return;
@@ -672,14 +835,21 @@ void UopContainer::setPayload(std::uint64_t hash, std::span<const std::uint8_t> 
   m_entries.push_back(std::move(e));
 }
 
-void UopContainer::putEntry(const UopEntry& entry) {
+void UopContainer::putEntry(const UopContainer& from, const UopEntry& given) {
+  UopEntry entry = given;
+  // An entry of another file is held here: this container's source is not where it lies.
+  if (entry.inSource && from.m_source != m_source) {
+    entry.header = from.header(given);
+    entry.stored = from.stored(given);
+    entry.inSource = false;
+  }
   if (auto it = m_index.find(entry.hash); it != m_index.end()) {
-    m_entries[it->second] = entry;
+    m_entries[it->second] = std::move(entry);
     return;
   }
   m_clientShape = true;
   m_index.emplace(entry.hash, m_entries.size());
-  m_entries.push_back(entry);
+  m_entries.push_back(std::move(entry));
 }
 
 void UopContainer::remove(std::uint64_t hash) {
@@ -711,7 +881,7 @@ void UopContainer::writeAsRead(UopSink& sink) const {
       entryAt[p.index] = offset;
       n = dataSize(m_entries[p.index]);
     }
-    offset += n + p.gapAfter.size();
+    offset += n + p.gapSize;
   }
   for (const Piece& p : m_pieces) {
     if (p.kind == Piece::Kind::Header) {
@@ -731,7 +901,7 @@ void UopContainer::writeAsRead(UopSink& sink) const {
     } else {
       writeData(sink, m_entries[p.index]);
     }
-    sink.write(p.gapAfter);
+    sink.copy(p.gapAt, p.gapSize);
   }
 }
 
@@ -763,28 +933,34 @@ void UopContainer::writeClientShape(UopSink& sink) const {
   }
 }
 
+void UopContainer::write(UopSink& sink) const {
+  if (m_clientShape)
+    writeClientShape(sink);
+  else
+    writeAsRead(sink);
+  sink.finish();
+}
+
 Bytes UopContainer::serialize() const {
   Bytes out;
   std::uint64_t total = kHeaderSize;
   for (const auto& e : m_entries) total += dataSize(e);
   total += tableCount() * (kTableHeadSize + kRecordSize * std::uint64_t{m_capacity});
   out.reserve(total);
-  UopSink sink(&out);
-  if (m_clientShape)
-    writeClientShape(sink);
-  else
-    writeAsRead(sink);
+  UopSink sink(&out, nullptr, m_source.get());
+  write(sink);
   return out;
 }
 
 void UopContainer::save(const std::string& path) const {
+  // The new file is written beside the target: a save onto the file read copies from the file
+  // as it was, which stays open (and whole) until the rename, and after it for this container.
   AtomicFile file(path);
-  UopSink sink(nullptr, &file);
-  if (m_clientShape)
-    writeClientShape(sink);
-  else
-    writeAsRead(sink);
+  UopSink sink(nullptr, &file, m_source.get());
+  write(sink);
   file.commit();
+  if (m_source && m_source->isFile() && sameTarget(path, m_source->path()))
+    m_source->expectOnDisk();
 }
 
 // ---- checking ------------------------------------------------------------------------------
@@ -814,9 +990,10 @@ std::optional<std::string> verifyUop(std::span<const std::uint8_t> bytes) {
   }
   for (const UopEntry& e : c->entries()) {
     // A record of an entry without a data header has nothing to check its Adler-32 against.
-    if (!e.header.empty() && uopAdler32(e.header) != e.adler)
+    const Bytes header = c->header(e);
+    if (!header.empty() && uopAdler32(header) != e.adler)
       return c->describe(e) + ": the record's Adler-32 " + hex16(e.adler).substr(8) +
-             " is not that of its data header, " + hex16(uopAdler32(e.header)).substr(8);
+             " is not that of its data header, " + hex16(uopAdler32(header)).substr(8);
     try {
       (void)c->payload(e);
     } catch (const FormatError& err) {

@@ -38,7 +38,7 @@ UopSlotData gumpFromPayload(std::span<const std::uint8_t> payload) {
   const std::uint32_t width = loadU32(payload.data() + kWidth);
   const std::uint32_t height = loadU32(payload.data() + kHeight);
   // A placeholder the client keeps for a gump that is not there.
-  if (width == 0 && height == 0) return {};
+  if (width == 0 && height == 0) return {{}, 0, true};
   if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide ||
       static_cast<std::int64_t>(width) * height > kMaxGumpPixels)
     throw FormatError(formatMessage("The gump entry claims %dx%d pixels, not a gump's size.",
@@ -195,6 +195,7 @@ UopForm uopForm(UopFamily family) {
   UopForm form;
   form.family = family;
   form.keepsUnreadable = true;
+  form.readsInPlace = true;
   form.emptyExtra = -1;
   const auto plain = [](std::int64_t, std::span<const std::uint8_t> payload) {
     return UopSlotData{Bytes(payload.begin(), payload.end()), 0};
@@ -213,6 +214,7 @@ UopForm uopForm(UopFamily family) {
       break;
     case UopFamily::Gump:
       form.slotLimit = 0x10000;
+      form.headBytes = GumpEntryLayout::kHeader;
       form.fromPayload = [](std::int64_t, std::span<const std::uint8_t> payload) {
         return gumpFromPayload(payload);
       };

@@ -38,6 +38,8 @@ std::optional<int> mapNumberOfName(const std::string& path);
 struct UopSlotData {
   Bytes data;
   std::int32_t extra = 0;
+  // The entry stands for no slot at all (a gump of 0 x 0), whatever bytes follow its head.
+  bool none = false;
 };
 
 // What one family needs to read and write a pair as a container. The standard forms handle the
@@ -56,6 +58,11 @@ struct UopForm {
   // stream, a payload fromPayload refuses) leaves only its slot unreadable rather than failing
   // the whole load; see IndexedFile::loadUop.
   bool keepsUnreadable = false;
+  // Whether a stored entry's slot is read where it lies in the container's file, when it is asked
+  // for: the payload is `headBytes` of head (which fromPayload reads alone, for the slot's extra)
+  // and then the slot's data as it is.
+  bool readsInPlace = false;
+  std::size_t headBytes = 0;
   // Payload -> data and extra of slot n. Throws FormatError (the caller names the entry).
   std::function<UopSlotData(std::int64_t n, std::span<const std::uint8_t> payload)> fromPayload;
   // Data and record of slot n -> payload. Throws Error when the slot cannot be held.

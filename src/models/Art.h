@@ -90,6 +90,8 @@ class TArt {
                                      StorageMode mode = StorageMode::Memory);
   // Whether the art was read from a container, and which.
   bool isUop() const { return m_files.isUop(); }
+  // What happened to the container read since (see IndexedFile::changedOnDisk).
+  std::optional<std::string> changedOnDisk() const { return m_files.changedOnDisk(); }
   const std::string& uopPath() const { return m_files.uopPath(); }
   // Writes the art as a container, replaced whole; unchanged entries of the container read are
   // copied as they were. Throws Error when nothing is loaded, FileError when it cannot be written.

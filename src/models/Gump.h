@@ -56,6 +56,8 @@ public:
   // the record's extra). Errors as load; FormatError naming an entry that cannot be read.
   void loadUop(const std::string& path);
   bool isUop() const { return m_files.isUop(); }
+  // What happened to the container read since (see IndexedFile::changedOnDisk).
+  std::optional<std::string> changedOnDisk() const { return m_files.changedOnDisk(); }
   const std::string& uopPath() const { return m_files.uopPath(); }
   // Writes the gumps as a container, replaced whole (see IndexedFile::saveUop); refuses slots as
   // save does, with a container's limit on the pixels.

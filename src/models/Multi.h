@@ -182,6 +182,8 @@ public:
   // records. Errors as load. Returns what the load has to say, as load.
   std::optional<std::string> loadUop(const std::string& path, std::int64_t minRecords = 0);
   bool isUop() const { return m_files.isUop(); }
+  // What happened to the container read since (see IndexedFile::changedOnDisk).
+  std::optional<std::string> changedOnDisk() const { return m_files.changedOnDisk(); }
   const std::string& uopPath() const { return m_files.uopPath(); }
   // Writes the multis as a container, replaced whole (see IndexedFile::saveUop). Throws Error,
   // writing nothing, naming a component whose flags or further value have no counterpart in a

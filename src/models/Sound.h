@@ -60,6 +60,8 @@ public:
   // entry that cannot be read.
   void loadUop(const std::string& path);
   bool isUop() const { return m_files.isUop(); }
+  // What happened to the container read since (see IndexedFile::changedOnDisk).
+  std::optional<std::string> changedOnDisk() const { return m_files.changedOnDisk(); }
   const std::string& uopPath() const { return m_files.uopPath(); }
   // Writes the sounds as a container, replaced whole (see IndexedFile::saveUop).
   void saveUop(const std::string& path) const;

@@ -48,6 +48,14 @@ int containerMapNumber(const UopContainer& uop, const std::string& path) {
 // The chunks of map `map` in order, as the map file's bytes. Every chunk but the last is whole.
 Bytes readUopMap(const UopContainer& uop, int map, const std::string& path) {
   Bytes bytes;
+  std::uint64_t total = 0;
+  for (std::int64_t k = 0; k < kUopMapChunkLimit; ++k) {
+    const UopEntry* entry = uop.find(chunkName(map, k));
+    if (!entry) break;
+    total += entry->fullSize;
+  }
+  bytes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(
+      total, std::uint64_t{kUopMapChunkLimit} * kUopMapChunk)));
   for (std::int64_t k = 0; k < kUopMapChunkLimit; ++k) {
     const UopEntry* entry = uop.find(chunkName(map, k));
     if (!entry) break;
@@ -369,6 +377,11 @@ void TMap::writeUop() {
   out->save(m_path);
   m_uop = std::move(out);
   m_uopDirty.assign(m_uopDirty.size(), false);
+}
+
+std::optional<std::string> TMap::changedOnDisk() const {
+  if (!m_uop || !m_uop->source()) return std::nullopt;
+  return m_uop->source()->changedOnDisk();
 }
 
 Bytes TMap::currentBytes() const {

@@ -94,6 +94,9 @@ public:
   // Whether the map was read from a container, and which.
   bool isUop() const { return m_uop != nullptr; }
   const std::string& uopPath() const { return isUop() ? m_path : m_noPath; }
+  // What happened to the container read since: truncated, replaced or changed by another program
+  // (a save then copies its unchanged chunks from a file that no longer holds them).
+  std::optional<std::string> changedOnDisk() const;
   // The whole map, changed blocks included, as a container (map number from the name of `path`,
   // else the one read, else 0) or as a plain map file; replaced whole. The model keeps the file
   // it holds. Throws Error when nothing is loaded, FileError when it cannot be written.

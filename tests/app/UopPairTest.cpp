@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 
@@ -111,8 +112,8 @@ TEST(UopPair, AnUnchangedContainerIsSavedByteForByteAndAChangedSlotOnlyChangesIt
     const auto* now = read.find(uopEntryName(UopFamily::Art, i));
     const auto* was = before.find(uopEntryName(UopFamily::Art, i));
     ASSERT_TRUE(now && was);
-    EXPECT_EQ(now->stored, was->stored);
-    EXPECT_EQ(now->header, was->header);
+    EXPECT_EQ(read.stored(*now), before.stored(*was));
+    EXPECT_EQ(read.header(*now), before.header(*was));
   }
   const auto* replaced = read.find(uopEntryName(UopFamily::Art, 1));
   ASSERT_TRUE(replaced);
@@ -248,10 +249,10 @@ TEST(UopPair, AnEntryThatCannotBeReadLeavesOnlyItsSlotUnreadableAndIsKeptOnSave)
     const UopEntry* kept = saved.find(uopEntryName(UopFamily::Gump, 1));
     ASSERT_TRUE(kept) << name;
     EXPECT_EQ(kept->compression, 3) << name;
-    EXPECT_EQ(kept->header, stored.header) << name;
+    EXPECT_EQ(saved.header(*kept), stored.header) << name;
     EXPECT_EQ(kept->adler, stored.adler) << name;
     EXPECT_EQ(kept->fullSize, stored.fullSize) << name;
-    EXPECT_EQ(kept->stored, stored.stored) << name;
+    EXPECT_EQ(saved.stored(*kept), stored.stored) << name;
   }
   EXPECT_FALSE(UopContainer::read(dir.file("other.uop")).find(uopEntryName(UopFamily::Gump, 9)));
   EXPECT_TRUE(UopContainer::read(dir.file("other.uop")).find("build/gumpartlegacymul/notes.txt"));
@@ -435,10 +436,10 @@ TEST(UopPair, HostileMultiEntriesAreMarkedUnreadableAndKeptByteForByte) {
     multis.saveUop(file("MultiCollection.uop"));
     const UopContainer kept = UopContainer::read(file("MultiCollection.uop"));
     const UopContainer before = UopContainer::parse(original, "before");
-    EXPECT_EQ(kept.find(uopEntryName(UopFamily::Multi, 2))->stored,
-              before.find(uopEntryName(UopFamily::Multi, 2))->stored);
-    EXPECT_EQ(kept.find(uopEntryName(UopFamily::Multi, 2))->header,
-              before.find(uopEntryName(UopFamily::Multi, 2))->header);
+    EXPECT_EQ(kept.stored(*kept.find(uopEntryName(UopFamily::Multi, 2))),
+              before.stored(*before.find(uopEntryName(UopFamily::Multi, 2))));
+    EXPECT_EQ(kept.header(*kept.find(uopEntryName(UopFamily::Multi, 2))),
+              before.header(*before.find(uopEntryName(UopFamily::Multi, 2))));
 
     // A MUL pair has no place for it: its slot is empty there, and that is said.
     takeFileNotes();
@@ -661,4 +662,106 @@ TEST(UopPair, WorldToolsReadAMapContainerAndNeverWriteIntoOne) {
   EXPECT_EQ(read->bytes(), map);
   EXPECT_THROW(WorldStream::openFile(dir.file("map1LegacyMUL.uop")), FileError);
   EXPECT_EQ(test::readBytes(dir.file("map1LegacyMUL.uop")), container);
+}
+
+TEST(UopPair, SlotsAreReadWhereTheyLieAndSavesOntoTheReadFileCopyTheRest) {
+  TempDir dir;
+  const std::string path = dir.file("gumpartLegacyMUL.uop");
+  // Stored entries as the client's gumps are, one zlib entry among them, one placeholder.
+  UopContainer made = UopContainer::create(4, 3);
+  for (std::uint32_t g = 0; g < 8; ++g)
+    made.setPayload(uopHash(uopEntryName(UopFamily::Gump, g)),
+                    gumpPayload(2 + g, 3, pattern(4 * (2 + g) * 3, static_cast<int>(g))),
+                    g == 5);
+  made.setPayload(uopHash(uopEntryName(UopFamily::Gump, 9)), gumpPayload(0, 0, pattern(4, 1)));
+  made.save(path);
+  const Bytes original = test::readBytes(path);
+
+  IndexedFile files;
+  const UopForm form = uopForm(UopFamily::Gump);
+  files.loadUop(path, form);
+  for (std::uint32_t g = 0; g < 8; ++g) {
+    EXPECT_EQ(*files.readSlot(g), pattern(4 * (2 + g) * 3, static_cast<int>(g))) << g;
+    EXPECT_EQ(files.record(g)->extra, static_cast<std::int32_t>(((2 + g) << 16) | 3)) << g;
+  }
+  EXPECT_FALSE(files.exists(9));  // 0 x 0 is no gump, whatever follows
+  // Several slots in one read, as a pair save reads the data.
+  const auto r1 = *files.record(1), r3 = *files.record(3);
+  EXPECT_EQ(files.readDataAt(static_cast<std::uint64_t>(r1.lookup),
+                             static_cast<std::size_t>(r3.lookup + r3.length - r1.lookup))
+                .size(),
+            static_cast<std::size_t>(r3.lookup + r3.length - r1.lookup));
+  EXPECT_EQ(files.changedOnDisk(), std::nullopt);
+
+  // Unchanged, the save onto the very file read gives its bytes back; then one changed slot
+  // changes only its entry, twice in a row, while the rest is still read from the file opened.
+  files.saveUop(path, form);
+  EXPECT_EQ(test::readBytes(path), original);
+  for (int round = 0; round < 2; ++round) {
+    files.writeSlot(2, pattern(4 * 6 * 3, 70 + round), (6 << 16) | 3);
+    files.saveUop(path, form);
+    EXPECT_EQ(files.changedOnDisk(), std::nullopt) << "a save of its own is no change";
+    const Bytes saved = test::readBytes(path);
+    EXPECT_EQ(verifyUop(saved), std::nullopt);
+    EXPECT_EQ(saved.size(), original.size() + (4 * 6 * 3 - 4 * 4 * 3));  // the entry grew
+    const UopContainer read = UopContainer::read(path);
+    EXPECT_EQ(read.payload(*read.find(uopEntryName(UopFamily::Gump, 2))),
+              gumpPayload(6, 3, pattern(4 * 6 * 3, 70 + round)));
+    for (std::uint32_t g : {0u, 1u, 3u, 5u, 7u})
+      EXPECT_EQ(read.payload(*read.find(uopEntryName(UopFamily::Gump, g))),
+                gumpPayload(2 + g, 3, pattern(4 * (2 + g) * 3, static_cast<int>(g))));
+    EXPECT_EQ(*files.readSlot(7), pattern(4 * 9 * 3, 7));
+    IndexedFile again;
+    again.loadUop(path, form);
+    EXPECT_EQ(*again.readSlot(2), pattern(4 * 6 * 3, 70 + round));
+    EXPECT_EQ(*again.readSlot(6), pattern(4 * 8 * 3, 6));
+  }
+  // A pair written from it streams every slot out of the container.
+  files.save(dir.file("gumpidx.mul"), dir.file("gumpart.mul"));
+  TGump pair;
+  pair.load(dir.file("gumpidx.mul"), dir.file("gumpart.mul"));
+  EXPECT_EQ(*pair.slotBytes(6), pattern(4 * 8 * 3, 6));
+  EXPECT_EQ(*pair.slotBytes(2), pattern(4 * 6 * 3, 71));
+}
+
+TEST(UopPair, AContainerTruncatedOrReplacedUnderALoadedFamilyIsAMessageNotAFault) {
+  TempDir dir;
+  const std::string path = dir.file("artLegacyMUL.uop");
+  UopContainer made = UopContainer::create();
+  for (std::uint32_t n = 0; n < 40; ++n)
+    made.setPayload(uopHash(uopEntryName(UopFamily::Art, n)), pattern(2024, static_cast<int>(n)));
+  made.save(path);
+  const Bytes original = test::readBytes(path);
+
+  TArt art;
+  art.loadUop(path, StorageMode::Memory);
+  EXPECT_EQ(*art.landData(39), pattern(2024, 39));
+  // Another program cuts the file short: slots that lay beyond its new end are a message naming
+  // the file, the rest still read, and a save refuses to write what it cannot copy.
+  ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(original.size() / 2)), 0);
+  ASSERT_TRUE(art.changedOnDisk());
+  EXPECT_NE(art.changedOnDisk()->find("changed on disk"), std::string::npos);
+  EXPECT_EQ(*art.landData(0), pattern(2024, 0));
+  try {
+    (void)art.landData(39);
+    ADD_FAILURE() << "a slot past the end was read";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("Read it again"), std::string::npos) << e.what();
+  }
+  art.writeLandData(1, pattern(2024, 77));
+  EXPECT_THROW(art.saveUop(path), Error);
+  EXPECT_EQ(fileSize(path), original.size() / 2);  // as the other program left it
+
+  // Replaced whole by another program: the family still reads the file it opened, and says the
+  // file on disk is another.
+  test::writeBytes(path, original);
+  TArt held;
+  held.loadUop(path, StorageMode::Memory);
+  UopContainer other = UopContainer::create();
+  other.setPayload(uopHash(uopEntryName(UopFamily::Art, 0)), pattern(2024, 99));
+  other.save(path);
+  ASSERT_TRUE(held.changedOnDisk());
+  EXPECT_NE(held.changedOnDisk()->find("replaced"), std::string::npos);
+  EXPECT_EQ(*held.landData(39), pattern(2024, 39));
 }
