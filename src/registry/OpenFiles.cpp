@@ -204,7 +204,8 @@ const std::vector<FamilyOps>& OpenFiles::families() {
        .isLoaded = loaded(&Registry::gumps),
        .pristine = untouched(&Registry::gumps),
        .loadedAsUop = readFromUop(&Registry::gumps),
-       .release = fresh(&Registry::gumps)},
+       .release = fresh(&Registry::gumps),
+       .changedOnDisk = [](R r) { return r.gumps->changedOnDisk(); }},
       {.id = "Art",
        .takesUop = true,
        .load = [](Registry& r, const Paths& p, const OpenSize&) -> Message {
@@ -219,7 +220,8 @@ const std::vector<FamilyOps>& OpenFiles::families() {
        .pristine = untouched(&Registry::art),
        .loadedAsUop = readFromUop(&Registry::art),
        .holdsOpen = heldOpen(&Registry::art),
-       .release = fresh(&Registry::art)},
+       .release = fresh(&Registry::art),
+       .changedOnDisk = [](R r) { return r.art->changedOnDisk(); }},
       {.id = "Textures",
        .load = [](Registry& r, const Paths& p, const OpenSize&) -> Message {
          r.textures->load(at(p, 0), at(p, 1), r.pairMode());
@@ -272,7 +274,8 @@ const std::vector<FamilyOps>& OpenFiles::families() {
        .isLoaded = loaded(&Registry::sound),
        .pristine = untouched(&Registry::sound),
        .loadedAsUop = readFromUop(&Registry::sound),
-       .release = fresh(&Registry::sound)},
+       .release = fresh(&Registry::sound),
+       .changedOnDisk = [](R r) { return r.sound->changedOnDisk(); }},
       {.id = "Multis",
        .takesUop = true,
        .load = loadPair(&Registry::multis),
@@ -280,7 +283,8 @@ const std::vector<FamilyOps>& OpenFiles::families() {
        .isLoaded = loaded(&Registry::multis),
        .pristine = untouched(&Registry::multis),
        .loadedAsUop = readFromUop(&Registry::multis),
-       .release = fresh(&Registry::multis)},
+       .release = fresh(&Registry::multis),
+       .changedOnDisk = [](R r) { return r.multis->changedOnDisk(); }},
       {.id = "Statics",
        .readsWorldSize = true,
        .load = [](Registry& r, const Paths& p, const OpenSize& size) -> Message {
@@ -325,7 +329,8 @@ const std::vector<FamilyOps>& OpenFiles::families() {
            [](Registry& r) {
              r.map = std::make_unique<TMap>(r.worldSources());
              r.wireWorldSources();
-           }},
+           },
+       .changedOnDisk = [](R r) { return r.map->changedOnDisk(); }},
       {.id = "Progress",
        .load = loadPair(&Registry::progress),
        .save = saveWhole(&Registry::progress),
@@ -375,6 +380,14 @@ std::vector<std::string> OpenFiles::openFamilies() const {
   for (const FamilyOps& f : families())
     if (isOpen(f.id)) ids.push_back(f.id);
   return ids;
+}
+
+std::vector<std::pair<std::string, std::string>> OpenFiles::changedOnDisk() const {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const FamilyOps& f : families())
+    if (f.changedOnDisk && isOpen(f.id))
+      if (auto what = f.changedOnDisk(m_registry)) out.emplace_back(f.id, std::move(*what));
+  return out;
 }
 
 FileForm OpenFiles::formOf(const FamilyOps& f) const {

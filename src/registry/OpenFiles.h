@@ -64,6 +64,9 @@ struct FamilyOps {
   std::function<bool(const Registry&)> holdsOpen{};
   // Puts a fresh, unloaded model in place: every file the old one held is closed.
   std::function<void(Registry&)> release;
+  // For a model that reads its file where the bytes lie (a container): what happened to the file
+  // since it was read, when another program truncated, replaced or changed it.
+  std::function<Message(const Registry&)> changedOnDisk{};
 };
 
 // What happened to an open family, for the views that keep something of its model.
@@ -123,6 +126,9 @@ public:
   bool isOpen(const std::string& id) const { return opened(id) != nullptr; }
   // The ids of the open families, in table order.
   std::vector<std::string> openFamilies() const;
+  // The open families whose files another program changed since they were read, each with what
+  // happened (see FamilyOps::changedOnDisk), in table order.
+  std::vector<std::pair<std::string, std::string>> changedOnDisk() const;
 
   // Opens the paths in the family's model. When the family is open with unsaved edits, asks
   // first (Reason::Replace); nullopt when the user cancels (nothing changed). Returns what the

@@ -18,7 +18,12 @@
 #include <QTimer>
 
 #include "UiTestSupport.h"
+#include <unistd.h>
+
 #include "app/FileIO.h"
+#include "app/Uop.h"
+#include "registry/OpenFiles.h"
+#include "registry/Registry.h"
 #include "sample/Sample.h"
 #include "sample/SampleClient.h"
 #include "ui/main/ClientFolderForm.h"
@@ -73,6 +78,7 @@ private slots:
   void worldeditorStartLoadsWhatIsNotLoadedYet();
   void worldeditorStartLoadsTheWorldWithTheStoredSize();
   void sampleStartStoresAndLoadsTheSet();
+  void aContainerChangedByAnotherProgramIsOfferedToBeReadAgain();
   void configWithRawAmpersandAndLatin1KeepsEverySettingAcrossStarts();
   void damagedConfigIsCopiedBeforeItIsWrittenAndSaidOnce();
   void sampleStartKeepsItsOwnConfiguration();
@@ -314,6 +320,68 @@ void MainFormTest::sampleStartStoresAndLoadsTheSet() {
   QVERIFY(run.registry->statics->isLoaded());
   QCOMPARE(run.registry->statics->height(), side);
   QVERIFY2(run.dialogs.messages().isEmpty(), qPrintable(run.dialogs.messageTexts().join('\n')));
+}
+
+namespace {
+
+// An art container of four land tiles, the second drawn from `seed`.
+void writeArtContainer(const std::string& path, int seed) {
+  using namespace quillotide;
+  UopContainer c = UopContainer::create();
+  for (std::uint32_t n = 0; n < 4; ++n)
+    c.setPayload(uopHash(uopEntryName(UopFamily::Art, n)),
+                 Bytes(2024, static_cast<std::uint8_t>(n == 1 ? static_cast<std::uint32_t>(seed) : n)));
+  c.save(path);
+}
+
+// The program goes to the background and comes back, as when the user worked in another one.
+void leaveAndComeBack(QWidget& main) {
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&other));
+  main.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&main));
+  QTest::qWait(20);
+}
+
+}  // namespace
+
+void MainFormTest::aContainerChangedByAnotherProgramIsOfferedToBeReadAgain() {
+  ProgramRun run;
+  const std::string path = run.dir.file("artLegacyMUL.uop");
+  writeArtContainer(path, 0x11);
+  quillotide::OpenFiles::FixedAnswer keep(quillotide::OpenFiles::Answer::Save);
+  QVERIFY(run.registry->openFiles().open("Art", {path, path}, {}, keep).opened);
+  run.mainForm->show();
+  leaveAndComeBack(*run.mainForm);
+  QVERIFY(run.dialogs.asked().isEmpty());  // nothing changed: nothing asked
+
+  // Another program replaces the file: coming back, the program says so and reads it again.
+  writeArtContainer(path, 0x22);
+  run.dialogs.answerQuestion(QStringLiteral("Read Again"));
+  leaveAndComeBack(*run.mainForm);
+  QCOMPARE(run.dialogs.asked().size(), 1);
+  const QString text = run.dialogs.asked().back().prompt;
+  QVERIFY2(text.contains(QString::fromStdString(path)) && text.contains("replaced"),
+           qPrintable(text));
+  QCOMPARE(*run.registry->art->landData(1), quillotide::Bytes(2024, 0x22));
+  QVERIFY(run.registry->openFiles().changedOnDisk().empty());
+
+  // Cut short by another program and not read again: said once, and a slot past the new end is
+  // a message naming the file rather than a fault.
+  QVERIFY(::truncate(path.c_str(), 3000) == 0);
+  run.dialogs.answerQuestion(QStringLiteral("Not Now"));
+  leaveAndComeBack(*run.mainForm);
+  leaveAndComeBack(*run.mainForm);
+  QCOMPARE(run.dialogs.asked().size(), 2);
+  QVERIFY(run.dialogs.asked().back().prompt.contains("changed on disk"));
+  try {
+    (void)run.registry->art->landData(3);
+    QFAIL("a slot past the end of the file was read");
+  } catch (const quillotide::Error& e) {
+    QVERIFY2(QString(e.what()).contains("Read it again"), e.what());
+  }
 }
 
 void MainFormTest::configWithRawAmpersandAndLatin1KeepsEverySettingAcrossStarts() {

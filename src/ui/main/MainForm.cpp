@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QHBoxLayout>
@@ -25,6 +26,7 @@
 #include "ui/main/FeaturesPage.h"
 #include "ui/main/FontsPage.h"
 #include "ui/main/GumpPage.h"
+#include "ui/main/HeldFiles.h"
 #include "ui/main/HuePage.h"
 #include "ui/main/LightPage.h"
 #include "ui/main/MultiPage.h"
@@ -145,6 +147,41 @@ TMainForm::TMainForm(Registry& registry, Dialogs& dialogs, QWidget* parent)
   m_pages->setCurrentWidget(m_settings);
   statusBar();
   resize(1000, 720);
+  // Back from another program (the world editor's window included): a file it changed under an
+  // open family is said at once, not at the next slot that cannot be read.
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
+    if (s == Qt::ApplicationActive) QTimer::singleShot(0, this, [this] { checkFilesOnDisk(); });
+  });
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    QTimer::singleShot(0, this, [this] { checkFilesOnDisk(); });
+}
+
+void TMainForm::checkFilesOnDisk() {
+  // The question itself takes the activation away and gives it back.
+  if (m_checkingOnDisk) return;
+  m_checkingOnDisk = true;
+  OpenFiles& owner = m_registry.openFiles();
+  for (const auto& [id, what] : owner.changedOnDisk()) {
+    if (!m_askedOnDisk.insert({id, what}).second) continue;
+    const auto choice = m_dialogs.ask(
+        Dialogs::kCaption,
+        QStringLiteral("%1.\n\nRead it again? Until then, slots that are no longer in the file "
+                       "cannot be shown, and a save of this family fails.")
+            .arg(QString::fromStdString(what)),
+        {QStringLiteral("Read Again"), QStringLiteral("Not Now")});
+    if (choice != 0) continue;
+    const OpenFiles::Opened* opened = owner.opened(id);
+    if (!opened) continue;
+    const std::vector<std::string> paths = opened->paths;
+    const OpenSize size = opened->size;
+    DialogQuestions questions(m_dialogs);
+    runAction(m_dialogs, [&] { owner.open(id, paths, size, questions); });
+  }
+  m_checkingOnDisk = false;
 }
 
 TMainForm::~TMainForm() = default;

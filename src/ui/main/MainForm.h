@@ -3,6 +3,9 @@
 // (the progress window, the about window, the search state of the slot lists) and passes the
 // Settings page's "loaded" notices on to the pages that show a family.
 
+#include <set>
+#include <string>
+#include <utility>
 #include <QMainWindow>
 
 #include <optional>
@@ -63,6 +66,11 @@ public:
   // shows is asked about by the editor itself.
   bool confirmClose();
 
+  // Asks, for every open family whose file another program truncated, replaced or changed since
+  // it was read (and that was not asked about for that change yet), whether to read it again.
+  // Runs whenever the program becomes the active one again.
+  void checkFilesOnDisk();
+
 signals:
   void animationLoaded(int file);
   void verdataLoaded();
@@ -84,6 +92,7 @@ signals:
 
 protected:
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
 private:
   void createPages();
@@ -91,6 +100,10 @@ private:
   void connectSettings();
   void applyTiledataLayout();
 
+  // The changes on disk already asked about ("id" and what happened), so that one declined is
+  // not asked again at every activation.
+  std::set<std::pair<std::string, std::string>> m_askedOnDisk;
+  bool m_checkingOnDisk = false;
   Registry& m_registry;
   Dialogs& m_dialogs;
   SlotSearch m_search;
