@@ -8,7 +8,10 @@
 // hostile bytes behind a sound container. Every load either succeeds or refuses with one Error;
 // a loaded container saved without a change gives the same bytes back; a multi container saved
 // and read again gives the same components, cliloc lists included.
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <span>
 #include <string>
@@ -61,7 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::span<const std::uint8_t> rest(data + 1, size - 1);
   const Bytes file = (data[0] & 1) ? Bytes(rest.begin(), rest.end()) : containerOfPieces(rest);
   const std::string path = fuzz::writeFile("in.uop", file);
+  // Each save goes to a new file: saved onto a container that exists, a family's entries would
+  // replace those there and keep the rest (what another input left).
   const std::string out = fuzz::folder() + "/out.uop";
+  const auto fresh = [&] { std::remove(out.c_str()); };
 
   refusedOrDone([&] {
     TArt art;
@@ -71,8 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         art.landPicture(s);
         art.staticPicture(s);
       });
+    fresh();
     art.saveUop(out);
     if (readFile(out) != file) std::abort();
+    // Another program cuts the file short under the loaded art: its slots read or are refused.
+    if (::truncate(path.c_str(), static_cast<off_t>(file.size() / 2)) != 0) std::abort();
+    for (std::int64_t t = 0; t < 4; ++t) refusedOrDone([&] { art.landPicture(t); });
+    fuzz::writeFile("in.uop", file);
   });
   refusedOrDone([&] {
     TGump gumps;
@@ -90,6 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TMulti multis;
     multis.loadUop(path);
     multis.writeComponents(40, {{1, 2, 3, 4, 5, {6, 7}}});
+    fresh();
     multis.saveUop(out);
     TMulti again;
     again.loadUop(out);

@@ -348,8 +348,8 @@ std::optional<std::string> TArt::loadUop(const std::string& path, StorageMode mo
   m_files.loadUop(path, uopForm(UopFamily::Art));
   if (mode == StorageMode::Memory) return std::nullopt;
   return formatMessage(
-      "%s is a UOP container: it was loaded in memory. Low Memory keeps only MUL files open in "
-      "place.",
+      "%s is a UOP container: its slots are read where they lie, and changes wait in memory for "
+      "Save. Low Memory writes changes at once only into MUL files.",
       {path});
 }
 

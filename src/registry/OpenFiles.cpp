@@ -209,7 +209,7 @@ const std::vector<FamilyOps>& OpenFiles::families() {
       {.id = "Art",
        .takesUop = true,
        .load = [](Registry& r, const Paths& p, const OpenSize&) -> Message {
-         // A container is read into memory whatever the mode; the model says so in Low Memory.
+         // A container's changes wait for Save whatever the mode; the model says so in Low Memory.
          if (isUopPath(at(p, 0))) return r.art->loadUop(at(p, 0), r.pairMode());
          r.art->load(at(p, 0), at(p, 1), r.pairMode());
          return std::nullopt;

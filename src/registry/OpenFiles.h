@@ -24,7 +24,7 @@ class Registry;
 // How an open family's files are held.
 enum class FileForm {
   Pair,       // an index/data pair read into memory
-  Container,  // a UOP container read into memory
+  Container,  // a UOP container read in place, its changes held in memory
   Flat,       // one flat table read into memory
   InPlace,    // files held open, every change written at once (Low Memory, the animation files)
 };
