@@ -4,7 +4,7 @@
 // 1, from the nearest 0.1 to the farthest 10.1 (goal: under 16 ms at zoom 1). The zoom is the
 // world pixels per window pixel, so a larger zoom shows more of the world and draws more items.
 // The counter "plain" is the frame's time over drawing an empty scene and reading back the same
-// pixels.
+// pixels. The frames after a hover and after a move are measured apart.
 
 #include <benchmark/benchmark.h>
 
@@ -82,6 +82,51 @@ BENCHMARK(FrameDenseAreaFullHD)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
     ->DenseRange(-11, 11);
+
+// Frames at 1920 x 1080, zoom 1, when something changed since the last one: the mouse moved to
+// another item (only its quad is drawn anew), or the view moved by one cell (the cells still in
+// view kept, the vertex buffer made afresh). "plain" is the time over a frame with no change.
+void runChangingFrames(benchmark::State& state, bool move) {
+  EditorScene scene(denseWorld().sources());
+  scene.setViewCentre(64, 64);
+  ui::EditorView view(scene, true);
+  view.setFixedSize(1920, 1080);
+  view.show();
+  if (!QTest::qWaitForWindowExposed(&view) || !view.drawsWithOpenGL()) {
+    state.SkipWithError("OpenGL cannot draw here");
+    return;
+  }
+  view.frame();
+  double changed = 0, still = 0;
+  int step = 1;
+  std::size_t hovered = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < 5; ++i) {
+      if (move) {
+        scene.setViewCentre(scene.centreX() + step, scene.centreY());
+        step = -step;
+      } else {
+        auto& items = scene.visibleItems();
+        items[hovered].selected = 0;
+        hovered = (hovered + 997) % items.size();
+        items[hovered].selected = kHoverLook;
+      }
+      QElapsedTimer t;
+      t.start();
+      benchmark::DoNotOptimize(view.frame().constBits());
+      changed += static_cast<double>(t.nsecsElapsed()) / 1e9;
+    }
+    still += frameSeconds(view, 5) * 5;
+  }
+  state.counters["frame_ms"] = changed * 1000 / 5 / static_cast<double>(state.iterations());
+  state.counters["plain"] = still > 0 ? changed / still : 0;
+}
+
+void FrameAfterAHoverFullHD(benchmark::State& state) { runChangingFrames(state, false); }
+BENCHMARK(FrameAfterAHoverFullHD)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void FrameAfterAMoveFullHD(benchmark::State& state) { runChangingFrames(state, true); }
+BENCHMARK(FrameAfterAMoveFullHD)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

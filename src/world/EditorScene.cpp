@@ -130,6 +130,7 @@ void EditorScene::setSources(SceneSources sources) {
   m_frameSizes.clear();
   clampCentre();
   m_rebuild = true;
+  m_keepValid = false;
 }
 
 std::optional<std::pair<int, int>> EditorScene::loadedWorldSize() const {
@@ -312,6 +313,7 @@ void EditorScene::appendOutline(std::vector<OverlayLine>& lines) const {
 bool EditorScene::changeSetting(bool& field, bool on) {
   field = on;
   m_rebuild = true;
+  m_keepValid = false;
   return on;
 }
 
@@ -325,7 +327,7 @@ void EditorScene::setSourceDiffs(bool on) { changeSetting(m_srcDiffs, on); }
 
 void EditorScene::setMaxZ(int z) {
   m_maxZ = z;
-  m_resort = true;
+  m_remake = true;
 }
 
 TItem* EditorScene::findVisibleItem(std::int32_t serial) {
@@ -336,76 +338,342 @@ TItem* EditorScene::findVisibleItem(std::int32_t serial) {
 }
 
 void EditorScene::clearPictures() {
+  // The commands name the pictures dropped: none is picked or drawn until the next frame.
+  m_commands.clear();
+  m_commandOf.assign(m_items.size(), -1);
+  m_recentPictures.fill({});
   m_pictures.clear();
   m_frameSizes.clear();
   ++m_pictureGeneration;
+  m_remake = true;
 }
 
-void EditorScene::rebuild() {
-  m_items.clear();
-  m_animations.clear();
-  m_rebuild = false;
-  m_resort = true;
+namespace {
+
+// The order the models hand out items that compare equal in draw order, as one read of a whole
+// rectangle lists them: land first, from the map's last block row and column back, then the
+// diffs' items and the statics' from the newest, then the world file's in its order. Keyed so,
+// items read in pieces sort as one read of the whole would.
+constexpr std::uint64_t kRankLand = 0, kRankDiff = 1, kRankStatic = 2, kRankWorld = 3;
+
+std::uint64_t sourceRank(ItemKind kind) {
+  switch (kind) {
+    case ItemKind::Land:
+    case ItemKind::LandTexture: return kRankLand;
+    case ItemKind::DiffStatic: return kRankDiff;
+    case ItemKind::Static: return kRankStatic;
+    default: return kRankWorld;
+  }
+}
+
+std::uint32_t sourcePlace(const TItem& it) {
+  const auto serial = static_cast<std::uint32_t>(it.serial);
+  switch (it.kind) {
+    case ItemKind::Land:
+    case ItemKind::LandTexture: {
+      const std::uint32_t x = it.x, y = it.y;
+      return ~(((y >> 3) << 19) | ((x >> 3) << 6) | ((y & 7) << 3) | (x & 7));
+    }
+    case ItemKind::DiffStatic:
+    case ItemKind::Static: return ~serial;
+    default: return serial;
+  }
+}
+
+// The parts of [a0, a1] outside [b0, b1].
+std::vector<std::pair<int, int>> rangeLessRange(int a0, int a1, int b0, int b1) {
+  std::vector<std::pair<int, int>> out;
+  if (a0 > a1) return out;
+  if (b0 > b1 || b1 < a0 || b0 > a1) return {{a0, a1}};
+  if (a0 < b0) out.push_back({a0, b0 - 1});
+  if (a1 > b1) out.push_back({b1 + 1, a1});
+  return out;
+}
+
+}  // namespace
+
+EditorScene::CellRect EditorScene::squareOfView() const {
   const int r = viewRadius(worldWidth(), worldHeight()) + 2;
-  const int xa = m_cx - r, xb = m_cx + r, ya = m_cy - r, yb = m_cy + r;
+  return {m_cx - r, m_cx + r, m_cy - r, m_cy + r};
+}
+
+EditorScene::CellRect EditorScene::landBlocksOf(const CellRect& square) const {
+  if (!m_showMap || !m_sources.map || !m_sources.map->isLoaded()) return {};
+  // As the map reads a rectangle: its ends clamped to the map, whole blocks from the first
+  // cell's to the block after the last cell's (unless the last cell starts a block).
+  const int w = m_sources.map->width();
+  const int h = m_sources.map->height();
+  const int xmin = std::max(square.x0, 0), xmax = std::min(square.x1, w);
+  const int ymin = std::max(square.y0, 0), ymax = std::min(square.y1, h);
+  if (xmin > xmax || ymin > ymax) return {};
+  return {xmin / 8, std::min((xmax + 7) / 8, w / 8 - 1), ymin / 8,
+          std::min((ymax + 7) / 8, h / 8 - 1)};
+}
+
+bool EditorScene::readItems(const std::vector<CellRect>& cells,
+                            const std::vector<CellRect>& blocks, std::vector<TItem>& into) {
   // World-file items may lie anywhere in the loaded world; the classic size while none is.
   const auto world = loadedWorldSize().value_or(std::pair{kWorldFileWidth, kWorldFileHeight});
+  // The diffs and the map put what they find in front of the list: they get one of their own.
+  std::vector<TItem>& part = m_readPart;
+  m_readSegments.clear();
+  // Each model hands out one call's items in its order; the calls are noted, so that the sort
+  // can visit them so that most items of equal rank come already in order.
+  const auto noteSegment = [&](std::size_t start) {
+    if (into.size() > start)
+      m_readSegments.push_back({static_cast<std::uint32_t>(start),
+                                static_cast<std::uint32_t>(into.size() - start),
+                                (sourceRank(into[start].kind) << 32) | sourcePlace(into[start])});
+  };
   try {
-    if (m_srcStatics && m_sources.statics && m_sources.statics->isLoaded())
-      m_items = m_sources.statics->getItemsInRect(xa, xb, ya, yb);
-    if (m_srcWorld && m_sources.worldFile)
-      m_sources.worldFile->appendItemsInRect(xa, xb, ya, yb, m_items, world.first, world.second);
-    if (m_srcDiffs && m_sources.diffItems) m_sources.diffItems(xa, xb, ya, yb, m_items);
-    if (m_showMap && m_sources.map && m_sources.map->isLoaded())
-      m_sources.map->getLandItems(xa, xb, ya, yb, m_items);
+    for (const CellRect& c : cells) {
+      if (c.empty()) continue;
+      if (m_srcStatics && m_sources.statics && m_sources.statics->isLoaded()) {
+        // A block at a time (clamped to the statics, as they clamp): the statics sort what one
+        // call finds, and small sorts and lists are quicker than one large one.
+        const int x0 = std::max(c.x0, 0), x1 = std::min(c.x1, m_sources.statics->width());
+        const int y0 = std::max(c.y0, 0), y1 = std::min(c.y1, m_sources.statics->height());
+        for (int y = y0; y <= y1; y = (y & ~7) + 8)
+          for (int x = x0; x <= x1; x = (x & ~7) + 8) {
+            const std::vector<TItem> found = m_sources.statics->getItemsInRect(
+                x, std::min(x1, (x & ~7) + 7), y, std::min(y1, (y & ~7) + 7));
+            const std::size_t start = into.size();
+            into.insert(into.end(), found.begin(), found.end());
+            noteSegment(start);
+          }
+      }
+      if (m_srcWorld && m_sources.worldFile) {
+        const std::size_t start = into.size();
+        m_sources.worldFile->appendItemsInRect(c.x0, c.x1, c.y0, c.y1, into, world.first,
+                                               world.second);
+        noteSegment(start);
+      }
+      if (m_srcDiffs && m_sources.diffItems) {
+        part.clear();
+        m_sources.diffItems(c.x0, c.x1, c.y0, c.y1, part);
+        const std::size_t start = into.size();
+        into.insert(into.end(), part.begin(), part.end());
+        noteSegment(start);
+      }
+    }
+    for (const CellRect& b : blocks) {
+      if (b.empty()) continue;
+      part.clear();
+      m_sources.map->getLandItems(b.x0 * 8, b.x1 * 8, b.y0 * 8, b.y1 * 8, part);
+      const std::size_t start = into.size();
+      into.insert(into.end(), part.begin(), part.end());
+      noteSegment(start);
+    }
   } catch (const std::exception& e) {
     // Drawing goes on with what was read; trying again every frame would only fail again.
     m_problems.emplace_back(e.what());
+    // Items of a call cut short may have been appended without their segment.
+    const std::size_t noted = m_readSegments.empty()
+                                  ? 0
+                                  : m_readSegments.back().start + m_readSegments.back().count;
+    if (into.size() > noted)
+      m_readSegments.push_back({static_cast<std::uint32_t>(noted),
+                                static_cast<std::uint32_t>(into.size() - noted), ~0ull});
+    return false;
   }
+  return true;
+}
+
+EditorScene::OrderKey EditorScene::orderKeyOf(const TItem& it) const {
+  // Bits from the top: altitude plus weight (9), object (1), tile height (8), hued (1), source
+  // (2), place in the source (32). Land compares by altitude and source place only.
+  const bool land = isLandKind(it.kind);
+  const auto zw = static_cast<std::uint64_t>(it.z + objectWeight(it, m_sources.tiledata) + 128);
+  std::uint64_t rest = zw << kZwShift;
+  if (!land) {
+    const int height = std::clamp(staticHeightOf(it, m_sources.tiledata), 0, 255);
+    rest |= std::uint64_t{1} << 43;
+    rest |= static_cast<std::uint64_t>(height) << 35;
+    rest |= static_cast<std::uint64_t>(it.hue != 0 ? 1 : 0) << 34;
+  }
+  rest |= sourceRank(it.kind) << 32;
+  rest |= sourcePlace(it);
+  return {it.x + it.y, rest};
+}
+
+void EditorScene::sortItems(const std::vector<TItem>& from,
+                            const std::vector<ReadSegment>* segments, std::vector<TItem>& to,
+                            std::vector<OrderKey>& keys) {
+  // A counting pass puts the items in order of their cell sums and altitudes; only a group of
+  // one sum and altitude that does not come in order already is sorted by the rest of its key.
+  // The models hand out their items in the order of the rest of the key, so the groups mostly
+  // do when the calls' items are visited in the order of their first items.
+  const std::size_t n = from.size();
+  m_sortSums.resize(n);
+  m_sortRests.resize(n);
+  int minSum = 0, maxSum = -1;
+  std::uint64_t minZw = 0, maxZw = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const OrderKey k = orderKeyOf(from[i]);
+    m_sortSums[i] = k.sum;
+    m_sortRests[i] = k.rest;
+    const std::uint64_t zw = k.rest >> kZwShift;
+    if (i == 0 || k.sum < minSum) minSum = k.sum;
+    if (i == 0 || k.sum > maxSum) maxSum = k.sum;
+    if (i == 0 || zw < minZw) minZw = zw;
+    if (i == 0 || zw > maxZw) maxZw = zw;
+  }
+  const std::size_t sums = static_cast<std::size_t>(maxSum - minSum + 1);
+  std::size_t zws = static_cast<std::size_t>(maxZw - minZw + 1);
+  // Altitudes spread wide over many sums would make more groups than items: sums alone then.
+  if (sums * zws > 4 * n + 4096) zws = 1;
+  const auto group = [&](std::size_t i) {
+    const std::size_t zw = zws == 1 ? 0 : static_cast<std::size_t>((m_sortRests[i] >> kZwShift) - minZw);
+    return static_cast<std::size_t>(m_sortSums[i] - minSum) * zws + zw;
+  };
+  m_sortStarts.assign(n == 0 ? 1 : sums * zws + 1, 0);
+  for (std::size_t i = 0; i < n; ++i) ++m_sortStarts[group(i) + 1];
+  for (std::size_t b = 1; b < m_sortStarts.size(); ++b) m_sortStarts[b] += m_sortStarts[b - 1];
+  m_sortNext.assign(m_sortStarts.begin(), m_sortStarts.end() - 1);
+  m_sortEntries.resize(n);
+  const auto scatter = [&](std::size_t first, std::size_t count) {
+    for (std::size_t i = first; i < first + count; ++i)
+      m_sortEntries[m_sortNext[group(i)]++] = {m_sortRests[i], static_cast<std::uint32_t>(i)};
+  };
+  if (segments) {
+    m_segmentOrder = *segments;
+    std::stable_sort(m_segmentOrder.begin(), m_segmentOrder.end(),
+                     [](const ReadSegment& a, const ReadSegment& b) { return a.first < b.first; });
+    for (const ReadSegment& seg : m_segmentOrder) scatter(seg.start, seg.count);
+  } else {
+    scatter(0, n);
+  }
+  const auto byRest = [](const SortEntry& a, const SortEntry& b) { return a.rest < b.rest; };
+  for (std::size_t b = 0; b + 1 < m_sortStarts.size(); ++b) {
+    const auto begin = m_sortEntries.begin() + m_sortStarts[b];
+    const auto end = m_sortEntries.begin() + m_sortStarts[b + 1];
+    if (end - begin > 1 && !std::is_sorted(begin, end, byRest)) std::sort(begin, end, byRest);
+  }
+  to.resize(n);
+  keys.resize(n);
+  for (std::size_t p = 0; p < n; ++p) {
+    const std::uint32_t i = m_sortEntries[p].index;
+    to[p] = from[i];
+    keys[p] = {m_sortSums[i], m_sortEntries[p].rest};
+  }
+}
+
+void EditorScene::rebuild() {
+  m_animations.clear();
+  m_rebuild = false;
+  m_resort = false;
+  m_remake = true;
+  const CellRect square = squareOfView();
+  const CellRect blocks = landBlocksOf(square);
+  m_readItems.clear();
+  // While the copies and the items off the window still hold the read square as the models
+  // hand it out, only the cells that came into view are read.
+  const bool keep = m_keepValid && m_itemKeys.size() == m_items.size();
+  bool complete = true;
+  if (keep) {
+    std::vector<CellRect> cells, landBlocks;
+    for (const auto& ys : rangeLessRange(square.y0, square.y1, m_square.y0, m_square.y1))
+      cells.push_back({square.x0, square.x1, ys.first, ys.second});
+    const int my0 = std::max(square.y0, m_square.y0), my1 = std::min(square.y1, m_square.y1);
+    if (my0 <= my1)
+      for (const auto& xs : rangeLessRange(square.x0, square.x1, m_square.x0, m_square.x1))
+        cells.push_back({xs.first, xs.second, my0, my1});
+    for (const auto& ys : rangeLessRange(blocks.y0, blocks.y1, m_landBlocks.y0, m_landBlocks.y1))
+      landBlocks.push_back({blocks.x0, blocks.x1, ys.first, ys.second});
+    const int by0 = std::max(blocks.y0, m_landBlocks.y0);
+    const int by1 = std::min(blocks.y1, m_landBlocks.y1);
+    if (by0 <= by1)
+      for (const auto& xs : rangeLessRange(blocks.x0, blocks.x1, m_landBlocks.x0, m_landBlocks.x1))
+        landBlocks.push_back({xs.first, xs.second, by0, by1});
+    complete = readItems(cells, landBlocks, m_readItems);
+    std::vector<OrderKey> readKeys;
+    std::vector<TItem> read;
+    sortItems(m_readItems, &m_readSegments, read, readKeys);
+    // What a fresh read shows of a copy: the model's mark of the item under the mouse, which
+    // the copies follow, and no selection tint until the selection marks it again.
+    const auto kept = [&](const TItem& it) {
+      return isLandKind(it.kind) ? blocks.contains(it.x >> 3, it.y >> 3)
+                                 : square.contains(it.x, it.y);
+    };
+    const auto fresh = [](TItem it) {
+      it.selected = isLandKind(it.kind) ? 0 : (it.selected & kHoverLook);
+      return it;
+    };
+    // Three lists in draw order, merged: the copies (in their places among the pool's items
+    // off the window), the items off the window kept aside, and what was read now.
+    m_sortedItems.clear();
+    m_sortedKeys.clear();
+    m_sortedItems.reserve(m_pool.size() + m_items.size() + m_offWindow.size() + read.size());
+    m_sortedKeys.reserve(m_sortedItems.capacity());
+    const bool pooled = !m_poolState.empty();
+    const std::size_t na = pooled ? m_pool.size() : m_items.size();
+    std::size_t a = 0, copy = 0, b = 0, c = 0;
+    const TItem* nextA = nullptr;
+    const TItem* nextB = nullptr;
+    OrderKey keyA, keyB;
+    const auto advanceA = [&] {
+      nextA = nullptr;
+      while (a < na && !nextA) {
+        // A copy stands for its place in the pool; a deleted item is gone.
+        const std::size_t i = a++;
+        const TItem* it = !pooled                           ? &m_items[i]
+                          : m_poolState[i] == kInCopies     ? &m_items[copy++]
+                          : m_poolState[i] == kOffWindow ? &m_pool[i]
+                                                            : nullptr;
+        if (it && kept(*it)) nextA = it, keyA = pooled ? m_poolKeys[i] : m_itemKeys[i];
+      }
+    };
+    const auto advanceB = [&] {
+      nextB = nullptr;
+      while (b < m_offWindow.size() && !nextB) {
+        const KeyedItem& k = m_offWindow[b++];
+        if (kept(k.item)) nextB = &k.item, keyB = k.key;
+      }
+    };
+    advanceA();
+    advanceB();
+    while (nextA || nextB || c < read.size()) {
+      const bool cFirst = c < read.size() && (!nextA || readKeys[c] < keyA) &&
+                          (!nextB || readKeys[c] < keyB);
+      if (cFirst) {
+        m_sortedKeys.push_back(readKeys[c]);
+        m_sortedItems.push_back(read[c++]);
+      } else if (nextA && (!nextB || keyA < keyB)) {
+        m_sortedKeys.push_back(keyA);
+        m_sortedItems.push_back(fresh(*nextA));
+        advanceA();
+      } else {
+        m_sortedKeys.push_back(keyB);
+        m_sortedItems.push_back(fresh(*nextB));
+        advanceB();
+      }
+    }
+    m_items.swap(m_sortedItems);
+    m_itemKeys.swap(m_sortedKeys);
+  } else {
+    complete = readItems({square}, {blocks}, m_readItems);
+    sortItems(m_readItems, &m_readSegments, m_items, m_itemKeys);
+  }
+  m_lastRebuildKept = keep;
+  m_lastRebuildRead = m_readItems.size();
+  m_pool.clear();
+  m_poolKeys.clear();
+  m_poolState.clear();
+  m_offWindow.clear();
+  m_square = square;
+  m_landBlocks = blocks;
+  // A read cut short by a failing model is not kept: the next rebuild tries every cell again.
+  m_keepValid = complete;
   if (m_afterRebuild) m_afterRebuild(m_items);
 }
 
 void EditorScene::resort() {
-  // The order keys are read once per item, not once per comparison. The cell sums come first:
-  // a counting pass puts the items in order of their sums (keeping their order within a sum),
-  // and only the items of one sum are sorted by the rest of the keys, stably, which gives the
-  // order one stable sort by all keys would.
-  const std::size_t n = m_items.size();
-  m_sortKeys.resize(n);
-  int minSum = 0, maxSum = -1;
-  for (std::uint32_t i = 0; i < n; ++i) {
-    const TItem& it = m_items[i];
-    const bool land = isLandKind(it.kind);
-    m_sortKeys[i] = {it.x + it.y, it.z + objectWeight(it, m_sources.tiledata), land ? 0 : 1,
-                     land ? 0 : staticHeightOf(it, m_sources.tiledata), it.hue != 0 ? 1 : 0, i};
-    if (i == 0 || m_sortKeys[i].sum < minSum) minSum = m_sortKeys[i].sum;
-    if (i == 0 || m_sortKeys[i].sum > maxSum) maxSum = m_sortKeys[i].sum;
-  }
-  std::vector<std::uint32_t> starts(static_cast<std::size_t>(maxSum - minSum + 2), 0);
-  for (const SortKey& k : m_sortKeys) ++starts[static_cast<std::size_t>(k.sum - minSum) + 1];
-  for (std::size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
-  m_sortedKeys.resize(n);
-  {
-    std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
-    for (const SortKey& k : m_sortKeys)
-      m_sortedKeys[next[static_cast<std::size_t>(k.sum - minSum)]++] = k;
-  }
-  const auto rest = [](const SortKey& a, const SortKey& b) {
-    if (a.z != b.z) return a.z < b.z;
-    if (a.land != b.land) return a.land < b.land;
-    if (a.land == 0) return false;
-    if (a.height != b.height) return a.height < b.height;
-    return a.hued < b.hued;
-  };
-  for (std::size_t b = 0; b + 1 < starts.size(); ++b)
-    if (starts[b + 1] - starts[b] > 1)
-      std::stable_sort(m_sortedKeys.begin() + starts[b], m_sortedKeys.begin() + starts[b + 1],
-                       rest);
+  // The copies were changed by a tool: their keys are made afresh.
   m_sortedItems.clear();
-  m_sortedItems.reserve(n);
-  for (const SortKey& k : m_sortedKeys) m_sortedItems.push_back(m_items[k.index]);
+  sortItems(m_items, nullptr, m_sortedItems, m_itemKeys);
   m_items.swap(m_sortedItems);
   m_resort = false;
+  m_remake = true;
 }
 
 EditorScene::ArtSize EditorScene::frameSize(std::uint32_t artId) {
@@ -450,11 +718,13 @@ EditorScene::AnimationState& EditorScene::animationOf(std::uint32_t tileId, std:
   return m_animations.back();
 }
 
-void EditorScene::advanceAnimations(std::int64_t now) {
+bool EditorScene::advanceAnimations(std::int64_t now) {
   const TAnimdata* ad = m_sources.animdata;
-  if (!ad || !ad->isLoaded()) return;
+  if (!ad || !ad->isLoaded()) return false;
+  bool switched = false;
   for (AnimationState& a : m_animations) {
     if (a.nextSwitch >= 0 && now < a.nextSwitch) continue;
+    switched = true;
     const int tile = static_cast<int>(a.tileId);
     const int count = ad->frameCount(tile);
     a.frame = count > 0 ? (a.frame + 1) % count : 0;
@@ -465,6 +735,7 @@ void EditorScene::advanceAnimations(std::int64_t now) {
     const int interval = ad->frameInterval(tile);
     a.nextSwitch = now + 50 * (a.frame != 0 ? interval : ad->startDelay(tile) + interval);
   }
+  return switched;
 }
 
 std::optional<std::int64_t> EditorScene::nextAnimationDue() const {
@@ -526,6 +797,8 @@ const ScenePicture* EditorScene::pictureFor(const TItem& item, std::int32_t key,
                                             std::uint32_t artId, int pictureHeight) {
   const std::uint64_t id = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(key)) << 32) |
                            static_cast<std::uint32_t>(hue);
+  RecentPicture& recent = m_recentPictures[(id ^ (id >> 29) ^ (id >> 7)) & 255];
+  if (recent.id == id) return recent.picture;
   auto found = m_pictures.find(id);
   if (found == m_pictures.end()) {
     auto entry = std::make_unique<ScenePicture>();
@@ -554,78 +827,239 @@ const ScenePicture* EditorScene::pictureFor(const TItem& item, std::int32_t key,
     }
     found = m_pictures.emplace(id, std::move(entry)).first;
   }
-  return found->second->pixels.empty() ? nullptr : found->second.get();
+  recent = {id, found->second->pixels.empty() ? nullptr : found->second.get()};
+  return recent.picture;
 }
 
 void EditorScene::rebuildAndSort() {
+  // A copy changed by a tool in more than its look (without a rebuild asked for) no longer
+  // shows what the models hand out: the next rebuild reads every cell again.
+  if (m_rebuild && m_keepValid && (m_looks.size() != m_items.size() || !changedLooks()))
+    m_keepValid = false;
   if (m_rebuild) rebuild();
   if (m_resort) resort();
 }
 
+CommandChanges EditorScene::takeCommandChanges() {
+  CommandChanges taken = std::move(m_changes);
+  m_changes = {};
+  m_changes.all = false;
+  return taken;
+}
+
+void EditorScene::noteAllChanged() {
+  m_changes.all = true;
+  m_changes.commands.clear();
+}
+
+std::optional<std::vector<std::uint32_t>> EditorScene::changedLooks() const {
+  if (m_looks.size() != m_items.size()) return std::nullopt;
+  std::vector<std::uint32_t> changed;
+  for (std::size_t i = 0; i < m_items.size(); ++i) {
+    const ItemLook now = ItemLook::of(m_items[i]);
+    if (now == m_looks[i]) continue;
+    if (!now.sameButLook(m_looks[i])) return std::nullopt;
+    changed.push_back(static_cast<std::uint32_t>(i));
+  }
+  return changed;
+}
+
 void EditorScene::prepare(std::int64_t now) {
+  // Looks (hue, the mouse's and the selection's marks) changed on a few copies, or animations
+  // switched frames: only their commands are drawn anew. Anything else makes the frame afresh.
+  std::optional<std::vector<std::uint32_t>> looks;
+  const bool asked = m_rebuild || m_resort || m_remake || !m_prepared ||
+                     m_commandsGeneration != m_pictureGeneration;
+  if (!asked) {
+    looks = changedLooks();
+    if (!looks) m_keepValid = false;
+  }
   rebuildAndSort();
   m_prepared = true;
-  advanceAnimations(now);
-  ++m_frameVersion;
-  m_commands.clear();
-  m_removals.clear();
+  const bool switched = advanceAnimations(now);
+  if (looks && (!looks->empty() || switched)) {
+    if (refreshCommands(now, *looks, switched)) {
+      ++m_frameVersion;
+      return;
+    }
+  } else if (looks) {
+    return;  // nothing changed
+  }
+  makeCommands(now);
+}
+
+bool EditorScene::commandOf(std::uint32_t pos, std::int64_t now, DrawCommand& c, bool& outside) {
+  const TItem* shown = &m_items[pos];
+  const bool object = isObjectKind(shown->kind);
+  int pictureHeight = shown->height;
+  std::uint32_t artId = shown->tileId;
+  // An animated item shows its current frame, at that frame's size.
+  TItem frame;
+  if (object && shown->animated) {
+    const AnimationState& a = animationOf(shown->tileId, now);
+    pictureHeight = a.artHeight;
+    artId = a.artId;
+    frame = *shown;
+    frame.width = static_cast<std::int16_t>(a.artWidth);
+    frame.height = static_cast<std::int16_t>(a.artHeight);
+    shown = &frame;
+  }
+  const TItem& item = *shown;
   const int w = worldWidth();
   const int h = worldHeight();
-  for (std::size_t pos = m_items.size(); pos-- > 0;) {
-    const TItem* shown = &m_items[pos];
-    const bool object = isObjectKind(shown->kind);
-    int pictureHeight = shown->height;
-    std::uint32_t artId = shown->tileId;
-    // An animated item shows its current frame, at that frame's size.
-    TItem frame;
-    if (object && shown->animated) {
-      const AnimationState& a = animationOf(shown->tileId, now);
-      pictureHeight = a.artHeight;
-      artId = a.artId;
-      frame = *shown;
-      frame.width = static_cast<std::int16_t>(a.artWidth);
-      frame.height = static_cast<std::int16_t>(a.artHeight);
-      shown = &frame;
-    }
-    const TItem& item = *shown;
-    const ScreenAnchor at = screenAnchor(item, m_cx, m_cy, w, h, pictureHeight, m_flat2D);
-    const bool outside =
-        at.left + item.width <= 0 || at.left >= w || at.top + item.height <= 0 || at.top >= h;
-    if ((outside && item.kind != ItemKind::LandTexture) || item.deleted) {
-      m_removals.push_back(static_cast<std::uint32_t>(pos));
+  const ScreenAnchor at = screenAnchor(item, m_cx, m_cy, w, h, pictureHeight, m_flat2D);
+  outside = (at.left + item.width <= 0 || at.left >= w || at.top + item.height <= 0 ||
+             at.top >= h) &&
+            item.kind != ItemKind::LandTexture;
+  if (outside || item.deleted) return false;
+  if (object && item.z > m_maxZ) return false;
+  if (!object && !m_flat2D && item.tileId == kNoDrawLand) return false;
+  const ScenePicture* picture =
+      pictureFor(item, textureKey(item, m_flat2D, artId), drawHue(item), artId, pictureHeight);
+  if (!picture) return false;
+  c = {};
+  c.item = pos;
+  c.serial = item.serial;
+  c.picture = picture;
+  c.left = at.left;
+  c.top = at.top;
+  c.throughCorners = item.kind == ItemKind::LandTexture && !m_flat2D;
+  c.web = !object && m_showWeb;
+  c.diamondWeb = !m_flat2D;
+  c.altitudeText = !object && m_flat2D && m_showAltitudes;
+  c.inSelection = (item.selected & kSelectionLook) != 0;
+  c.animated = object && item.animated;
+  return true;
+}
+
+bool EditorScene::refreshCommands(std::int64_t now, const std::vector<std::uint32_t>& looks,
+                                  bool switched) {
+  std::vector<std::uint32_t> items = looks;
+  if (switched) items.insert(items.end(), m_animatedItems.begin(), m_animatedItems.end());
+  std::vector<std::pair<std::uint32_t, DrawCommand>> updates;
+  for (const std::uint32_t pos : items) {
+    const std::int32_t at = m_commandOf[pos];
+    DrawCommand c;
+    bool outside = false;
+    const bool drawn = commandOf(pos, now, c, outside);
+    // An item that leaves the window is dropped from the copies, which only a new frame does.
+    if (outside) return false;
+    if (at < 0) {
+      if (drawn) return false;
       continue;
     }
-    if (object && item.z > m_maxZ) continue;
-    if (!object && !m_flat2D && item.tileId == kNoDrawLand) continue;
-    const ScenePicture* picture =
-        pictureFor(item, textureKey(item, m_flat2D, artId), drawHue(item), artId, pictureHeight);
-    if (!picture) continue;
+    if (!drawn) return false;
+    const DrawCommand& old = m_commands[static_cast<std::size_t>(at)];
+    const ScenePicture& p = *c.picture;
+    const ScenePicture& q = *old.picture;
+    // What the command covers of those below must stay as it was, or their hidden marks
+    // would be wrong; an animation covers nothing.
+    if (!c.animated && (p.solidLeft != q.solidLeft || p.solidTop != q.solidTop ||
+                        p.solidWidth != q.solidWidth || p.solidHeight != q.solidHeight ||
+                        p.contentWidth != q.contentWidth || p.contentHeight != q.contentHeight ||
+                        c.left != old.left || c.top != old.top))
+      return false;
+    c.hidden = old.hidden;
+    c.clipLeft = old.clipLeft, c.clipTop = old.clipTop;
+    c.clipRight = old.clipRight, c.clipBottom = old.clipBottom;
+    updates.emplace_back(static_cast<std::uint32_t>(at), c);
+  }
+  for (const auto& [at, c] : updates) {
+    m_commands[at] = c;
+    if (!m_changes.all) m_changes.commands.push_back(at);
+  }
+  for (const std::uint32_t pos : looks) m_looks[pos] = ItemLook::of(m_items[pos]);
+  // A view that never takes the changes is told to draw everything anew rather than gather them.
+  if (m_changes.commands.size() > m_commands.size() / 4 + 16) noteAllChanged();
+  return true;
+}
+
+void EditorScene::makeCommands(std::int64_t now) {
+  ++m_frameVersion;
+  m_remake = false;
+  m_commandsGeneration = m_pictureGeneration;
+  noteAllChanged();
+  m_commands.clear();
+  m_animatedItems.clear();
+  const std::size_t n = m_items.size();
+  m_gone.assign(n, kInCopies);
+  bool anyGone = false;
+  for (std::size_t pos = n; pos-- > 0;) {
     DrawCommand c;
-    c.item = static_cast<std::uint32_t>(pos);
-    c.serial = item.serial;
-    c.picture = picture;
-    c.left = at.left;
-    c.top = at.top;
-    c.throughCorners = item.kind == ItemKind::LandTexture && !m_flat2D;
-    c.web = !object && m_showWeb;
-    c.diamondWeb = !m_flat2D;
-    c.altitudeText = !object && m_flat2D && m_showAltitudes;
-    c.inSelection = (item.selected & kSelectionLook) != 0;
-    m_commands.push_back(c);
-  }
-  // Highest positions were collected first, so erasing in that order keeps the others valid.
-  if (!m_removals.empty()) {
-    std::vector<bool> gone(m_items.size(), false);
-    for (std::uint32_t p : m_removals) gone[p] = true;
-    std::vector<std::uint32_t> newPos(m_items.size(), 0);
-    std::uint32_t next = 0;
-    for (std::uint32_t i = 0; i < m_items.size(); ++i) {
-      newPos[i] = next;
-      if (!gone[i]) m_items[next++] = m_items[i];
+    bool outside = false;
+    const bool drawn = commandOf(static_cast<std::uint32_t>(pos), now, c, outside);
+    if (outside || m_items[pos].deleted) {
+      m_gone[pos] = outside && !m_items[pos].deleted ? kOffWindow : kDropped;
+      anyGone = true;
+      continue;
     }
-    m_items.resize(next);
-    for (DrawCommand& c : m_commands) c.item = newPos[c.item];
+    if (drawn) m_commands.push_back(c);
   }
+  const bool keyed = m_itemKeys.size() == n;
+  if (anyGone) {
+    // The items off the window are kept for a moved view: after a rebuild that left most of
+    // the read items off the window, the read items become the pool as they are and the copies
+    // are taken out of it; else the items off the window are copied aside.
+    const bool keepOff = keyed && m_keepValid;
+    std::size_t off = 0;
+    for (std::size_t i = 0; i < n; ++i) off += m_gone[i] == kOffWindow;
+    if (keepOff && m_poolState.empty() && m_offWindow.empty() && 2 * off > n) {
+      m_pool.swap(m_items);
+      m_poolKeys.swap(m_itemKeys);
+      m_poolState.assign(m_gone.begin(), m_gone.end());
+      m_items.clear();
+      m_itemKeys.clear();
+      m_newPos.resize(n);
+      for (std::uint32_t i = 0; i < n; ++i) {
+        m_newPos[i] = static_cast<std::uint32_t>(m_items.size());
+        if (m_gone[i] != kInCopies) continue;
+        m_items.push_back(m_pool[i]);
+        m_itemKeys.push_back(m_poolKeys[i]);
+      }
+    } else {
+      // The copies close up in order; those that left the window go back to their places in
+      // the pool, or aside.
+      const bool pooled = keepOff && !m_poolState.empty();
+      std::size_t place = 0;
+      const auto nextPlace = [&] {
+        while (place < m_poolState.size() && m_poolState[place] != kInCopies) ++place;
+        return place++;
+      };
+      const std::size_t before = m_offWindow.size();
+      if (keepOff && !pooled) m_offWindow.reserve(before + off);
+      m_newPos.resize(n);
+      std::uint32_t next = 0;
+      for (std::uint32_t i = 0; i < n; ++i) {
+        m_newPos[i] = next;
+        const std::size_t at = pooled ? nextPlace() : 0;
+        if (m_gone[i] == kInCopies) {
+          if (keyed) m_itemKeys[next] = m_itemKeys[i];
+          if (next != i) m_items[next] = m_items[i];
+          ++next;
+        } else if (pooled && at < m_poolState.size()) {
+          m_poolState[at] = m_gone[i];
+          if (m_gone[i] == kOffWindow) m_pool[at] = m_items[i];
+        } else if (keepOff && !pooled && m_gone[i] == kOffWindow) {
+          m_offWindow.push_back({m_itemKeys[i], m_items[i]});
+        }
+      }
+      m_items.resize(next);
+      if (keyed) m_itemKeys.resize(next);
+      if (before > 0 && m_offWindow.size() > before)
+        std::inplace_merge(m_offWindow.begin(), m_offWindow.begin() + std::ptrdiff_t(before),
+                           m_offWindow.end(), [](const KeyedItem& x, const KeyedItem& y) {
+                             return x.key < y.key;
+                           });
+    }
+    for (DrawCommand& c : m_commands) c.item = m_newPos[c.item];
+  }
+  m_commandOf.assign(m_items.size(), -1);
+  for (std::size_t i = 0; i < m_commands.size(); ++i) {
+    m_commandOf[m_commands[i].item] = static_cast<std::int32_t>(i);
+    if (m_commands[i].animated) m_animatedItems.push_back(m_commands[i].item);
+  }
+  m_looks.resize(m_items.size());
+  for (std::size_t i = 0; i < m_items.size(); ++i) m_looks[i] = ItemLook::of(m_items[i]);
   markHidden();
 }
 
@@ -674,8 +1108,21 @@ void EditorScene::markHidden() {
     p1 = std::min(limit - 1, static_cast<int>(std::ceil(b / zoom - 0.5)) - 1);
     return p0 <= p1;
   };
+  const double worldW = m_clientWidth * zoom;
+  const double worldH = m_clientHeight * zoom;
+  bool anyCovered = false;
+  // The solid parts narrower than this many world pixels cover no whole block: the edge blocks
+  // cut by the window are the narrowest, at least one pixel wide.
+  const int lastW = m_clientWidth - (bw - 1) * kBlock;
+  const int lastH = m_clientHeight - (bh - 1) * kBlock;
+  const int minSolid = static_cast<int>((std::min(lastW, lastH) + 1) * zoom);
   for (DrawCommand& c : m_commands) {
     const ScenePicture& p = *c.picture;
+    // An animation changes its picture without a new frame: it is drawn whatever lies above.
+    if (c.animated) {
+      c.hidden = false;
+      continue;
+    }
     // The world pixels the command's quad may touch.
     double l, t, r, b;
     if (c.throughCorners) {
@@ -693,21 +1140,43 @@ void EditorScene::markHidden() {
     } else {
       l = c.left, t = c.top, r = c.left + p.contentWidth, b = c.top + p.contentHeight;
     }
-    int x0, x1, y0, y1;
-    if (!pixels(l - 1, r + 1, m_clientWidth, x0, x1) ||
-        !pixels(t - 1, b + 1, m_clientHeight, y0, y1)) {
+    // Wholly beside the window: nothing of it is drawn.
+    if (r + 1 <= 0 || b + 1 <= 0 || l - 1 >= worldW || t - 1 >= worldH) {
       c.hidden = true;
       continue;
     }
-    bool covered = true;
-    for (int by = y0 / kBlock; covered && by <= y1 / kBlock; ++by)
-      for (int bx = x0 / kBlock; bx <= x1 / kBlock; ++bx)
-        if (!m_covered[static_cast<std::size_t>(by * bw + bx)]) {
-          covered = false;
-          break;
-        }
+    // Until some block is covered, nothing can be; most frames far away cover none.
+    bool covered = false;
+    c.clipLeft = c.clipTop = -1e9f;
+    c.clipRight = c.clipBottom = 1e9f;
+    if (anyCovered) {
+      int x0, x1, y0, y1;
+      if (!pixels(l - 1, r + 1, m_clientWidth, x0, x1) ||
+          !pixels(t - 1, b + 1, m_clientHeight, y0, y1)) {
+        c.hidden = true;
+        continue;
+      }
+      // The blocks not covered yet; what lies outside their bounds is left out of the drawing.
+      int ux0 = INT_MAX, ux1 = -1, uy0 = INT_MAX, uy1 = -1;
+      for (int by = y0 / kBlock; by <= y1 / kBlock; ++by)
+        for (int bx = x0 / kBlock; bx <= x1 / kBlock; ++bx)
+          if (!m_covered[static_cast<std::size_t>(by * bw + bx)]) {
+            ux0 = std::min(ux0, bx), ux1 = std::max(ux1, bx);
+            uy0 = std::min(uy0, by), uy1 = std::max(uy1, by);
+          }
+      covered = ux1 < 0;
+      // Block edges lie between pixel middles: a pixel is wholly in or out.
+      if (!covered && !c.throughCorners && (ux0 > x0 / kBlock || ux1 < x1 / kBlock ||
+                                            uy0 > y0 / kBlock || uy1 < y1 / kBlock)) {
+        c.clipLeft = static_cast<float>(ux0 * kBlock * zoom);
+        c.clipRight = static_cast<float>((ux1 + 1) * kBlock * zoom);
+        c.clipTop = static_cast<float>(uy0 * kBlock * zoom);
+        c.clipBottom = static_cast<float>((uy1 + 1) * kBlock * zoom);
+      }
+    }
     c.hidden = covered;
-    if (covered || p.solidWidth <= 0 || p.solidHeight <= 0) continue;
+    // A solid part less than a block wide (the window's last block aside) covers no block.
+    if (covered || p.solidWidth <= minSolid || p.solidHeight <= minSolid) continue;
     // A pixel off by rounding would show through: the solid part counts one pixel smaller.
     int sx0, sx1, sy0, sy1;
     if (!pixels(c.left + p.solidLeft, c.left + p.solidLeft + p.solidWidth, m_clientWidth, sx0,
@@ -725,6 +1194,7 @@ void EditorScene::markHidden() {
         const int lastX = std::min((bx + 1) * kBlock, m_clientWidth) - 1;
         if (lastX > sx1) break;
         m_covered[static_cast<std::size_t>(by * bw + bx)] = 1;
+        anyCovered = true;
       }
     }
   }

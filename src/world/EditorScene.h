@@ -140,9 +140,22 @@ struct DrawCommand {
   bool diamondWeb = false;      // the outline is the whole diamond (3D), not two upper edges (2D)
   bool altitudeText = false;    // 2D mode: the altitude at (left + 10, top + 25)
   bool inSelection = false;     // drawn with the selection's tint
+  // An animated item: its picture and place change between rebuilds, so it covers nothing for
+  // sure and is never hidden.
+  bool animated = false;
   // Every window pixel of the quad is covered by the solid part of commands above it: drawing
   // it would change no pixel (its web and altitude text are still drawn).
   bool hidden = false;
+  // The world pixels outside this rectangle are covered by the solid parts of commands above:
+  // a drawing may leave them out (a texture laid through the corners is drawn whole).
+  float clipLeft = -1e9f, clipTop = -1e9f, clipRight = 1e9f, clipBottom = 1e9f;
+};
+
+// What changed in the commands since a view last asked: all of them (a new list), or only the
+// pictures, tints and places of the commands named (same list, same order, same hidden marks).
+struct CommandChanges {
+  bool all = true;
+  std::vector<std::uint32_t> commands;
 };
 
 // The largest rectangle of opaque texels within the top left w x h of a picture.
@@ -235,13 +248,21 @@ public:
   // The largest texture side the drawing can take; larger pictures draw nothing.
   void setMaxTextureSide(int side) { m_maxTextureSide = side; }
 
-  void requestRebuild() { m_rebuild = true; }
-  void requestResort() { m_resort = true; }
+  // A rebuild asked for from outside reads every cell afresh: the models may have changed. A
+  // resort is asked for after the copies were changed.
+  void requestRebuild() {
+    m_rebuild = true;
+    m_keepValid = false;
+  }
+  void requestResort() {
+    m_resort = true;
+    m_keepValid = false;
+  }
   bool rebuildRequested() const { return m_rebuild; }
   bool resortRequested() const { return m_resort; }
   // Whether the last prepared frame still stands for VisibleItems: false before the first
   // prepare and while a rebuild or resort waits (the copies have moved since).
-  bool framePrepared() const { return m_prepared && !m_rebuild && !m_resort; }
+  bool framePrepared() const { return m_prepared && !m_rebuild && !m_resort && !m_remake; }
 
   // Called with VisibleItems after every rebuild, so the editor can mark its selected copies.
   void setAfterRebuild(std::function<void(std::vector<TItem>&)> hook) {
@@ -270,6 +291,13 @@ public:
   std::optional<std::int64_t> nextAnimationDue() const;
   // Counts every prepare that produced a different frame (for views that cache their arrays).
   std::uint64_t frameVersion() const { return m_frameVersion; }
+  // The changes of the commands since the last call (all of them before the first).
+  CommandChanges takeCommandChanges();
+  // Whether the last rebuild kept the items of the cells still in view and read only the cells
+  // that came into view; false when it read every cell.
+  bool lastRebuildKept() const { return m_lastRebuildKept; }
+  // Items read from the models by the last rebuild.
+  std::size_t lastRebuildRead() const { return m_lastRebuildRead; }
 
   // The serial of the topmost drawn item whose picture is opaque under window pixel (mx, my) in
   // the last prepared frame, or -1.
@@ -295,9 +323,71 @@ private:
     int width = 0;
     int height = 0;
   };
+  // An item's place in draw order: its cell sum, then the rest of the keys packed so that one
+  // comparison of integers decides (see orderRest).
+  struct OrderKey {
+    std::int32_t sum = 0;
+    std::uint64_t rest = 0;
+    bool operator<(const OrderKey& o) const { return sum != o.sum ? sum < o.sum : rest < o.rest; }
+  };
+  // Cells, both ends included; empty when x0 > x1 or y0 > y1.
+  struct CellRect {
+    int x0 = 0, x1 = -1, y0 = 0, y1 = -1;
+    bool empty() const { return x0 > x1 || y0 > y1; }
+    bool contains(int x, int y) const { return x >= x0 && x <= x1 && y >= y0 && y <= y1; }
+    bool operator==(const CellRect&) const = default;
+  };
+  // What a copy looked like when the frame was made: a change of hue or look redraws its
+  // command, any other change of a copy makes the frame afresh.
+  struct ItemLook {
+    std::int32_t serial = 0;
+    std::uint16_t tileId = 0, x = 0, y = 0, hue = 0;
+    std::int16_t width = 0, height = 0;
+    std::int8_t z = 0;
+    std::uint8_t selected = 0, deleted = 0, animated = 0;
+    ItemKind kind = ItemKind::None;
+    static ItemLook of(const TItem& it) {
+      return {it.serial, it.tileId, it.x, it.y, it.hue, it.width, it.height,
+              it.z,      it.selected, it.deleted, it.animated, it.kind};
+    }
+    bool sameButLook(const ItemLook& o) const {
+      return serial == o.serial && tileId == o.tileId && x == o.x && y == o.y &&
+             width == o.width && height == o.height && z == o.z && deleted == o.deleted &&
+             animated == o.animated && kind == o.kind;
+    }
+    bool operator==(const ItemLook&) const = default;
+  };
   void rebuild();
   void resort();
-  void advanceAnimations(std::int64_t now);
+  // The cells read for the view centre and size: the square of viewRadius + 2 around the centre.
+  CellRect squareOfView() const;
+  // The map blocks the map hands out land for when asked for the cells of `square`.
+  CellRect landBlocksOf(const CellRect& square) const;
+  // Reads the objects of `cells` and the land of the map blocks `blocks` into `into`; a model
+  // that fails leaves what was read before and its text in the problems. False on a failure.
+  bool readItems(const std::vector<CellRect>& cells, const std::vector<CellRect>& blocks,
+                 std::vector<TItem>& into);
+  OrderKey orderKeyOf(const TItem& item) const;
+  // The items one call of a model handed out, and the key of the first of them.
+  struct ReadSegment {
+    std::uint32_t start = 0;
+    std::uint32_t count = 0;
+    std::uint64_t first = 0;
+  };
+  static constexpr int kZwShift = 44;
+  // Sorts `from` into draw order into `to` and `keys`; `segments`, when given, are the calls
+  // that read it (see readItems).
+  void sortItems(const std::vector<TItem>& from, const std::vector<ReadSegment>* segments,
+                 std::vector<TItem>& to, std::vector<OrderKey>& keys);
+  // Makes the commands from the items; the frame is made afresh.
+  void makeCommands(std::int64_t now);
+  // Redraws the commands of the copies whose hue or look changed and of the animations that
+  // switched frames; false when that cannot be done without making the frame afresh.
+  bool refreshCommands(std::int64_t now, const std::vector<std::uint32_t>& looks, bool switched);
+  // Compares the copies with their looks at the last frame: nullopt when one changed more than
+  // its hue or look (or copies were added or removed), else the copies whose look changed.
+  std::optional<std::vector<std::uint32_t>> changedLooks() const;
+  bool advanceAnimations(std::int64_t now);
   // Marks the commands whose every window pixel lies under the solid rectangles of commands
   // drawn above them.
   void markHidden();
@@ -311,11 +401,14 @@ private:
                                  std::uint32_t artId, int pictureHeight);
   Bitmap32 makePicture(const TItem& item, std::int32_t hue, std::uint32_t artId,
                        int pictureHeight) const;
+  // The command of one item as the frame shows it now; false when the item draws nothing.
+  bool commandOf(std::uint32_t pos, std::int64_t now, DrawCommand& c, bool& outside);
   bool changeSetting(bool& field, bool on);
   // The diamond's corners of a cell at its land's altitude (0 in the flat view), moved `inset`
   // pixels inwards: top, right, bottom, left, in world pixels.
   std::array<std::pair<float, float>, 4> cornersOf(CellPos cell, float inset) const;
   void appendOutline(std::vector<OverlayLine>& lines) const;
+  void noteAllChanged();
 
   SceneSources m_sources;
   int m_clientWidth = 800;
@@ -335,24 +428,70 @@ private:
   bool m_rebuild = true;
   bool m_resort = false;
   bool m_prepared = false;
+  // The commands must be made afresh: the items were rebuilt or sorted, or a setting changed.
+  bool m_remake = true;
   std::vector<TItem> m_items;
+  // The draw order keys of m_items, while the copies are as the scene left them.
+  std::vector<OrderKey> m_itemKeys;
+  // Every item of the read square in draw order, once the window left some of them out: a later
+  // rebuild for a moved view takes them from here instead of reading their cells again. Empty
+  // while the copies hold every item read.
+  std::vector<TItem> m_pool;
+  std::vector<OrderKey> m_poolKeys;
+  // Per pool item: its copy stands for it (the copies are these, in order), it lies off the
+  // window, or it was deleted.
+  static constexpr std::uint8_t kInCopies = 0, kOffWindow = 1, kDropped = 2;
+  std::vector<std::uint8_t> m_poolState;
+  // Items off the window copied aside, in draw order, when the window left only a few out.
+  struct KeyedItem {
+    OrderKey key;
+    TItem item;
+  };
+  std::vector<KeyedItem> m_offWindow;
+  // The copies and the pool hold every item of m_square as the models hand them out.
+  bool m_keepValid = false;
+  CellRect m_square;
+  CellRect m_landBlocks;
+  bool m_lastRebuildKept = false;
+  std::size_t m_lastRebuildRead = 0;
   std::function<void(std::vector<TItem>&)> m_afterRebuild;
   std::vector<AnimationState> m_animations;
   std::unordered_map<std::uint64_t, std::unique_ptr<ScenePicture>> m_pictures;
+  // The last pictures looked up, by a hash of their ids: neighbours mostly share pictures.
+  struct RecentPicture {
+    std::uint64_t id = ~std::uint64_t{0};
+    const ScenePicture* picture = nullptr;
+  };
+  std::array<RecentPicture, 256> m_recentPictures{};
   std::uint32_t m_nextPictureId = 1;
   std::uint64_t m_pictureGeneration = 0;
+  std::uint64_t m_commandsGeneration = ~std::uint64_t{0};
   std::unordered_map<std::uint32_t, ArtSize> m_frameSizes;
   std::vector<std::string> m_problems;
   std::vector<DrawCommand> m_commands;
-  std::vector<std::uint32_t> m_removals;
+  // The command of each copy, or -1 when it draws nothing.
+  std::vector<std::int32_t> m_commandOf;
+  std::vector<ItemLook> m_looks;
+  std::vector<std::uint32_t> m_animatedItems;  // copies whose command shows an animation
+  CommandChanges m_changes;
   std::uint64_t m_frameVersion = 0;
-  struct SortKey {
-    int sum, z, land, height, hued;
+  struct SortEntry {
+    std::uint64_t rest;
     std::uint32_t index;
   };
-  std::vector<SortKey> m_sortKeys;
-  std::vector<SortKey> m_sortedKeys;
-  std::vector<TItem> m_sortedItems;  // the storage the next sort writes into
+  std::vector<SortEntry> m_sortEntries;
+  std::vector<std::int32_t> m_sortSums;
+  std::vector<std::uint32_t> m_sortStarts;
+  std::vector<std::uint32_t> m_sortNext;
+  std::vector<std::uint64_t> m_sortRests;
+  std::vector<std::uint32_t> m_newPos;
+  std::vector<TItem> m_readItems;    // what a rebuild reads, before it is sorted
+  std::vector<TItem> m_readPart;
+  std::vector<ReadSegment> m_readSegments;
+  std::vector<ReadSegment> m_segmentOrder;
+  std::vector<TItem> m_sortedItems;  // the storage the next sort or merge writes into
+  std::vector<OrderKey> m_sortedKeys;
+  std::vector<std::uint8_t> m_gone;
   std::vector<std::uint8_t> m_covered;  // blocks of window pixels covered, while marking
   std::vector<CellMark> m_marks;
   std::optional<BrushOutline> m_outline;

@@ -1,10 +1,13 @@
 #include "ui/editor/EditorView.h"
 
 #include <array>
+#include <cstddef>
 #include <unordered_map>
 #include <vector>
 
 #include <GL/gl.h>
+
+#include "world/PictureAtlas.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -13,6 +16,8 @@
 #include <QWheelEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QOpenGLShaderProgram>
 #include <QOpenGLWidget>
 #include <QPainter>
 #include <QSurfaceFormat>
@@ -73,31 +78,100 @@ bool editorOpenGLWorks() {
   return works;
 }
 
-// Draws the prepared scene: one texture per picture, the quads of all items sharing a picture in
-// one vertex array, each item at its own depth so that the topmost item wins every pixel
-// whatever order the batches are drawn in.
-class EditorGLWidget : public QOpenGLWidget {
+// Draws the prepared scene. The pictures lie in a few large textures (atlas pages); every drawn
+// command is one quad of a vertex buffer that stays as it is from frame to frame, and each page
+// and tint is one call over an index list in command order, topmost first. Each command has its
+// own depth, the topmost nearest, so the depth test keeps the topmost opaque texel of every pixel
+// whatever order the calls come in; drawn front to back, the pixels an item hides are rejected
+// by the depth test before their texels are read. Transparent texels are dropped by the alpha
+// test and leave the depth as it was. A frame that changed only some pictures (the mouse moved
+// to another item, an animation switched) rewrites only their quads.
+//
+// A picture drawn 1:1 (statics, land tiles) takes the texel under the middle of each window pixel,
+// found from the pixel's place and the picture's top left in world pixels; a texture laid
+// through a cell's corners takes the texel its coordinates, spread over the triangles, name. The
+// fragment program reads the middle of that texel in the picture's page, so a quad cut down to
+// the part that is not covered from above reads the very texels the whole quad would, whatever
+// the zoom and wherever the picture lies in the atlas. The commands' parts that lie under the
+// solid parts of those above are left out of the quads: on a software renderer the depth test of
+// a hidden pixel costs nearly what drawing it does.
+class EditorGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
 public:
-  explicit EditorGLWidget(EditorView& view) : QOpenGLWidget(&view), m_view(view) {
+  explicit EditorGLWidget(EditorView& view)
+      : QOpenGLWidget(&view), m_view(view), m_atlas(kPageSide, kPageSide) {
     setMouseTracking(true);
   }
   ~EditorGLWidget() override {
-    if (!m_textures.empty() && context()) {
+    if (context()) {
       makeCurrent();
-      dropTextures();
+      dropPictures();
       if (m_glyphTexture) glDeleteTextures(1, &m_glyphTexture);
+      if (m_vertexBuffer) glDeleteBuffers(1, &m_vertexBuffer);
+      if (m_indexBuffer) glDeleteBuffers(1, &m_indexBuffer);
       doneCurrent();
     }
   }
 
-  std::size_t textureCount() const { return m_textures.size(); }
+  std::size_t textureCount() const { return m_pages.size() + m_own.size(); }
+  void setItemByItem(bool on) {
+    m_itemByItem = on;
+    update();
+  }
 
 protected:
   void initializeGL() override {
+    initializeOpenGLFunctions();
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    if (maxSide > 0) m_view.scene().setMaxTextureSide(maxSide);
+    if (maxSide > 0) {
+      m_view.scene().setMaxTextureSide(maxSide);
+      m_atlas = PictureAtlas(std::min(kPageSide, int(maxSide)), maxSide);
+    }
+    glGenBuffers(1, &m_vertexBuffer);
+    glGenBuffers(1, &m_indexBuffer);
+    makeProgram();
     makeGlyphs();
+  }
+
+  // The texel is the floor of its coordinate, as nearest filtering takes it; outside the picture
+  // it is transparent, as the border of a texture of its own is. The colour is the texel times
+  // the tint; the alpha test drops the transparent.
+  void makeProgram() {
+    m_program.addShaderFromSourceCode(QOpenGLShader::Vertex, R"(#version 120
+attribute vec4 place;
+attribute float throughCorners;
+varying vec2 texel;
+varying vec4 picture;
+varying float corners;
+void main() {
+  gl_Position = ftransform();
+  gl_FrontColor = gl_Color;
+  texel = gl_MultiTexCoord0.st;
+  picture = place;
+  corners = throughCorners;
+})");
+    m_program.addShaderFromSourceCode(QOpenGLShader::Fragment, R"(#version 120
+uniform sampler2D page;
+uniform vec2 pageSize;
+uniform vec2 worldPerPixel;
+uniform float windowHeight;
+varying vec2 texel;
+varying vec4 picture;
+varying float corners;
+void main() {
+  vec2 world = vec2(gl_FragCoord.x, windowHeight - gl_FragCoord.y) * worldPerPixel;
+  vec2 t = floor(corners > 0.5 ? texel : world - texel);
+  if (t.x < 0.0 || t.y < 0.0 || t.x >= picture.z || t.y >= picture.w) discard;
+  gl_FragColor = texture2D(page, (picture.xy + t + 0.5) / pageSize) * gl_Color;
+})");
+    m_program.bindAttributeLocation("place", kPlaceAttribute);
+    m_program.bindAttributeLocation("throughCorners", kCornersAttribute);
+    m_programWorks = m_program.link();
+    if (m_programWorks) {
+      m_program.bind();
+      m_program.setUniformValue("page", 0);
+      m_program.release();
+    }
   }
 
   void paintGL() override {
@@ -105,8 +179,9 @@ protected:
     // Pictures made afresh (the editor reopened on other files) replace the old ones: their
     // textures would never be drawn again.
     if (scene.pictureGeneration() != m_pictureGeneration) {
-      dropTextures();
+      dropPictures();
       m_pictureGeneration = scene.pictureGeneration();
+      m_remake = true;
     }
     m_view.prepareFrame();
     const qreal dpr = devicePixelRatioF();
@@ -127,9 +202,6 @@ protected:
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glDepthMask(GL_TRUE);
     glEnable(GL_TEXTURE_2D);
     glAlphaFunc(GL_GREATER, 0.1f);
     glEnable(GL_ALPHA_TEST);
@@ -138,25 +210,14 @@ protected:
     glDisable(GL_BLEND);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 
-    buildBatches(scene);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, m_vertices.data());
-    glTexCoordPointer(2, GL_FLOAT, 0, m_texCoords.data());
-    for (const Batch& b : m_batches) {
-      if (b.count == 0) continue;
-      glBindTexture(GL_TEXTURE_2D, b.texture);
-      const float shade = b.tinted ? 0.8f : 1.0f;
-      // The selection's cold tint; the item under the mouse has its own look, the selection hue.
-      if (b.inSelection)
-        glColor3f(0.55f * shade, 0.8f * shade, shade);
-      else
-        glColor3f(shade, shade, shade);
-      glDrawArrays(GL_TRIANGLES, static_cast<GLint>(b.first), static_cast<GLsizei>(b.count));
-    }
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
+    // Without the fragment program the atlas cannot be read texel for texel: every item is
+    // drawn on its own then.
+    if (m_itemByItem || !m_programWorks)
+      drawItemByItem(scene);
+    else
+      drawBatched(scene);
 
+    glEnable(GL_DEPTH_TEST);
     drawWeb(scene);
     drawAltitudes(scene);
     drawOverlay(scene);
@@ -164,24 +225,45 @@ protected:
   }
 
 private:
-  struct Batch {
-    std::uint32_t picture = 0;
-    GLuint texture = 0;
-    bool tinted = false;
-    bool inSelection = false;
-    std::size_t first = 0;
+  static constexpr int kPageSide = 2048;
+  // Tinted: a texture laid through the corners (0.8); inSelection: the selection's cold tint.
+  static int lookOf(const DrawCommand& c) { return (c.throughCorners ? 1 : 0) | (c.inSelection ? 2 : 0); }
+  void setLook(int look) {
+    const float shade = (look & 1) ? 0.8f : 1.0f;
+    // The selection's cold tint; the item under the mouse has its own look, the selection hue.
+    if (look & 2)
+      glColor3f(0.55f * shade, 0.8f * shade, shade);
+    else
+      glColor3f(shade, shade, shade);
+  }
+
+  struct Vertex {
+    float x, y, z;
+    // Through the corners: the texels of the picture's own texture; else the picture's top
+    // left in world pixels.
+    float s, t;
+    std::uint16_t place[4];  // the picture's top left in its page, its width and height
+    float throughCorners;    // 1 or 0
+  };
+  static constexpr int kPlaceAttribute = 1;
+  static constexpr int kCornersAttribute = 2;
+  struct Group {
+    std::size_t first = 0;  // in indices
     std::size_t count = 0;
   };
 
-  void dropTextures() {
-    for (const auto& [id, tex] : m_textures)
+  void dropPictures() {
+    for (const GLuint tex : m_pages)
       if (tex) glDeleteTextures(1, &tex);
-    m_textures.clear();
+    for (const auto& [id, tex] : m_own)
+      if (tex) glDeleteTextures(1, &tex);
+    m_pages.clear();
+    m_own.clear();
+    m_places.clear();
+    m_atlas.clear();
   }
 
-  GLuint textureOf(const ScenePicture& p) {
-    auto found = m_textures.find(p.id);
-    if (found != m_textures.end()) return found->second;
+  GLuint newTexture() {
     GLuint tex = 0;
     glGenTextures(1, &tex);
     glBindTexture(GL_TEXTURE_2D, tex);
@@ -193,7 +275,240 @@ private:
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    return tex;
+  }
+
+  // The picture's place in the atlas, uploaded on first use; page -1 when it cannot be drawn.
+  const AtlasPlace& placeOf(const ScenePicture& p) {
+    if (p.id >= m_places.size()) m_places.resize(p.id + 1, AtlasPlace{kUnplaced, 0, 0});
+    AtlasPlace& at = m_places[p.id];
+    if (at.page != kUnplaced) return at;
+    const int w = p.contentWidth, h = p.contentHeight;
+    at = m_atlas.place(w, h);
+    if (at.page < 0) return at;
+    while (static_cast<int>(m_pages.size()) <= at.page) {
+      const int side = m_atlas.pageSide(static_cast<int>(m_pages.size()));
+      GLuint tex = newTexture();
+      // The margins between pictures must read as transparent.
+      const std::vector<std::uint32_t> clear(std::size_t(side) * std::size_t(side), 0);
+      glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, side, side, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                   clear.data());
+      if (glGetError() != GL_NO_ERROR) {
+        glDeleteTextures(1, &tex);
+        tex = 0;
+      }
+      m_pages.push_back(tex);
+    }
+    if (!m_pages[static_cast<std::size_t>(at.page)]) {
+      at.page = -1;
+      return at;
+    }
+    glBindTexture(GL_TEXTURE_2D, m_pages[static_cast<std::size_t>(at.page)]);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, p.pixels.width);
     // 0xAARRGGBB words are BGRA bytes in memory.
+    glTexSubImage2D(GL_TEXTURE_2D, 0, at.x, at.y, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                    p.pixels.pixels.data());
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    return at;
+  }
+
+  // The four corners of a command's quad (two triangles 0 1 2 and 0 2 3), left out where it lies
+  // under the solid parts of those above (clip); `at` is the picture's place in its page.
+  static void quadOf(const EditorScene& scene, const DrawCommand& c, const AtlasPlace& at, float z,
+                     bool clip, Vertex* v) {
+    const float l = static_cast<float>(c.left);
+    const float t = static_cast<float>(c.top);
+    const ScenePicture& p = *c.picture;
+    const std::uint16_t place[4] = {static_cast<std::uint16_t>(at.x),
+                                    static_cast<std::uint16_t>(at.y),
+                                    static_cast<std::uint16_t>(c.throughCorners ? p.pixels.width
+                                                                                : p.contentWidth),
+                                    static_cast<std::uint16_t>(c.throughCorners ? p.pixels.height
+                                                                                : p.contentHeight)};
+    auto put = [&](int k, float x, float y, float s, float tt) {
+      v[k] = {x, y, z, s, tt, {place[0], place[1], place[2], place[3]}, c.throughCorners ? 1.f : 0.f};
+    };
+    if (c.throughCorners) {
+      const TItem& item = scene.visibleItems()[c.item];
+      const float w = static_cast<float>(p.pixels.width);
+      const float h = static_cast<float>(p.pixels.height);
+      auto corner = [&](int k, Corner n, float s, float tt) {
+        put(k, l + static_cast<float>(item.cornerDx(n)), t + static_cast<float>(item.cornerDy(n)),
+            s, tt);
+      };
+      corner(0, kCornerTop, 0, 0), corner(1, kCornerLeft, 0, h);
+      corner(2, kCornerBottom, w, h), corner(3, kCornerRight, w, 0);
+      return;
+    }
+    // The rectangle the picture may show in: a land tile's art lies in its 44 x 44 box (its
+    // diamond is drawn one pixel larger, which the art's transparent rim leaves unchanged),
+    // a static's in its content.
+    const bool land = !isObjectKind(scene.visibleItems()[c.item].kind);
+    float x0 = land ? l - 1 : l, y0 = land ? t - 1 : t;
+    float x1 = land ? l + 45 : l + static_cast<float>(p.contentWidth);
+    float y1 = land ? t + 45 : t + static_cast<float>(p.contentHeight);
+    const bool cut = clip && (c.clipLeft > x0 || c.clipTop > y0 || c.clipRight < x1 ||
+                              c.clipBottom < y1);
+    if (land && !cut) {
+      put(0, l + 22, t - 1, l, t), put(1, l - 1, t + 22, l, t);
+      put(2, l + 22, t + 45, l, t), put(3, l + 45, t + 22, l, t);
+      return;
+    }
+    if (cut) {
+      x0 = std::max(x0, c.clipLeft), y0 = std::max(y0, c.clipTop);
+      x1 = std::max(x0, std::min(x1, c.clipRight)), y1 = std::max(y0, std::min(y1, c.clipBottom));
+    }
+    put(0, x0, y0, l, t), put(1, x0, y1, l, t), put(2, x1, y1, l, t), put(3, x1, y0, l, t);
+  }
+
+  float depthOf(std::size_t command) const {
+    // The topmost item (first command) lies nearest.
+    return 1.0f - static_cast<float>(command + 1) * m_depthStep;
+  }
+
+  // The group (page and tint) of a drawn command, or -1.
+  int groupOf(const DrawCommand& c) {
+    if (c.hidden) return -1;
+    const AtlasPlace& at = placeOf(*c.picture);
+    return at.page < 0 ? -1 : at.page * 4 + lookOf(c);
+  }
+
+  void remakeBuffers(const EditorScene& scene) {
+    const auto& commands = scene.commands();
+    m_depthStep = 1.0f / static_cast<float>(commands.size() + 1);
+    m_slot.assign(commands.size(), -1);
+    m_groupOf.assign(commands.size(), -1);
+    m_vertices.clear();
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+      const int g = groupOf(commands[i]);
+      if (g < 0) continue;
+      m_groupOf[i] = g;
+      m_slot[i] = static_cast<std::int32_t>(m_vertices.size() / 4);
+      m_vertices.resize(m_vertices.size() + 4);
+      quadOf(scene, commands[i], m_places[commands[i].picture->id], depthOf(i), true,
+             &m_vertices[m_vertices.size() - 4]);
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, m_vertexBuffer);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(m_vertices.size() * sizeof(Vertex)),
+                 m_vertices.data(), GL_DYNAMIC_DRAW);
+    remakeIndices();
+  }
+
+  // The index lists of the groups, each in command order.
+  void remakeIndices() {
+    int groups = 0;
+    for (const int g : m_groupOf) groups = std::max(groups, g + 1);
+    m_groups.assign(static_cast<std::size_t>(groups), {});
+    for (const int g : m_groupOf)
+      if (g >= 0) m_groups[static_cast<std::size_t>(g)].count += 6;
+    std::size_t first = 0;
+    for (Group& grp : m_groups) {
+      grp.first = first;
+      first += grp.count;
+      grp.count = 0;
+    }
+    m_indices.resize(first);
+    for (std::size_t i = 0; i < m_groupOf.size(); ++i) {
+      if (m_groupOf[i] < 0) continue;
+      Group& grp = m_groups[static_cast<std::size_t>(m_groupOf[i])];
+      const auto v = static_cast<std::uint32_t>(m_slot[i]) * 4;
+      std::uint32_t* out = &m_indices[grp.first + grp.count];
+      out[0] = v, out[1] = v + 1, out[2] = v + 2, out[3] = v, out[4] = v + 2, out[5] = v + 3;
+      grp.count += 6;
+    }
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_indexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(m_indices.size() * sizeof(std::uint32_t)),
+                 m_indices.data(), GL_DYNAMIC_DRAW);
+  }
+
+  // Rewrites the quads of the commands named; false when a new quad has no slot yet.
+  bool updateBuffers(const EditorScene& scene, const std::vector<std::uint32_t>& changed) {
+    const auto& commands = scene.commands();
+    if (commands.size() != m_slot.size()) return false;
+    bool regroup = false;
+    glBindBuffer(GL_ARRAY_BUFFER, m_vertexBuffer);
+    for (const std::uint32_t i : changed) {
+      if (i >= commands.size()) return false;
+      const int g = groupOf(commands[i]);
+      if ((g < 0) != (m_slot[i] < 0)) return false;
+      if (g < 0) continue;
+      regroup = regroup || g != m_groupOf[i];
+      m_groupOf[i] = g;
+      Vertex* v = &m_vertices[static_cast<std::size_t>(m_slot[i]) * 4];
+      quadOf(scene, commands[i], m_places[commands[i].picture->id], depthOf(i), true, v);
+      glBufferSubData(GL_ARRAY_BUFFER, GLintptr(std::size_t(m_slot[i]) * 4 * sizeof(Vertex)),
+                      GLsizeiptr(4 * sizeof(Vertex)), v);
+    }
+    if (regroup) remakeIndices();
+    return true;
+  }
+
+  void drawBatched(const EditorScene& scene) {
+    const CommandChanges changes = m_view.scene().takeCommandChanges();
+    if (m_remake || changes.all || !updateBuffers(scene, changes.commands)) remakeBuffers(scene);
+    m_remake = false;
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    glDepthMask(GL_TRUE);
+    bindProgram(scene);
+    glBindBuffer(GL_ARRAY_BUFFER, m_vertexBuffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_indexBuffer);
+    enableVertices(nullptr);
+    for (std::size_t g = 0; g < m_groups.size(); ++g) {
+      if (m_groups[g].count == 0) continue;
+      glBindTexture(GL_TEXTURE_2D, m_pages[g / 4]);
+      const auto side = GLfloat(m_atlas.pageSide(int(g / 4)));
+      m_program.setUniformValue("pageSize", side, side);
+      setLook(static_cast<int>(g % 4));
+      glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(m_groups[g].count), GL_UNSIGNED_INT,
+                     reinterpret_cast<const void*>(m_groups[g].first * sizeof(std::uint32_t)));
+    }
+    disableVertices();
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    m_program.release();
+  }
+
+  void bindProgram(const EditorScene& scene) {
+    m_program.bind();
+    const qreal dpr = devicePixelRatioF();
+    const double zoom = scene.zoom();
+    m_program.setUniformValue("worldPerPixel",
+                              GLfloat(scene.clientWidth() * zoom / (width() * dpr)),
+                              GLfloat(scene.clientHeight() * zoom / (height() * dpr)));
+    m_program.setUniformValue("windowHeight", GLfloat(height() * dpr));
+  }
+
+  // The vertex arrays of `base` (a buffer's start when one is bound).
+  void enableVertices(const Vertex* base) {
+    const auto at = [base](std::size_t offset) {
+      return reinterpret_cast<const char*>(base) + offset;
+    };
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, sizeof(Vertex), at(0));
+    glTexCoordPointer(2, GL_FLOAT, sizeof(Vertex), at(offsetof(Vertex, s)));
+    glEnableVertexAttribArray(kPlaceAttribute);
+    glVertexAttribPointer(kPlaceAttribute, 4, GL_UNSIGNED_SHORT, GL_FALSE, sizeof(Vertex),
+                          at(offsetof(Vertex, place)));
+    glEnableVertexAttribArray(kCornersAttribute);
+    glVertexAttribPointer(kCornersAttribute, 1, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                          at(offsetof(Vertex, throughCorners)));
+  }
+
+  void disableVertices() {
+    glDisableVertexAttribArray(kCornersAttribute);
+    glDisableVertexAttribArray(kPlaceAttribute);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+  }
+
+  // A texture of its own per picture, as large as the picture.
+  GLuint ownTexture(const ScenePicture& p) {
+    auto found = m_own.find(p.id);
+    if (found != m_own.end()) return found->second;
+    GLuint tex = newTexture();
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, p.pixels.width, p.pixels.height, 0, GL_BGRA,
                  GL_UNSIGNED_INT_8_8_8_8_REV, p.pixels.pixels.data());
     if (glGetError() != GL_NO_ERROR) {
@@ -201,86 +516,35 @@ private:
       glDeleteTextures(1, &tex);
       tex = 0;
     }
-    m_textures.emplace(p.id, tex);
+    m_own.emplace(p.id, tex);
     return tex;
   }
 
-  void buildBatches(const EditorScene& scene) {
+  // The plain drawing the batched one must match: every command, hidden or not, whole, from the
+  // bottom up, each from its picture's own texture, the later over the earlier.
+  void drawItemByItem(const EditorScene& scene) {
+    // The buffers are made afresh when the batched drawing is back.
+    m_view.scene().takeCommandChanges();
+    m_remake = true;
+    glDisable(GL_DEPTH_TEST);
+    bindProgram(scene);
     const auto& commands = scene.commands();
-    const auto& items = scene.visibleItems();
-    m_batches.clear();
-    m_batchOf.clear();
-    m_commandBatch.resize(commands.size());
-    for (std::size_t i = 0; i < commands.size(); ++i) {
+    for (std::size_t i = commands.size(); i-- > 0;) {
       const DrawCommand& c = commands[i];
-      if (c.hidden) continue;
-      const std::uint64_t key = (std::uint64_t(c.picture->id) << 1) | (c.inSelection ? 1u : 0u);
-      auto [it, added] = m_batchOf.try_emplace(key, m_batches.size());
-      if (added)
-        m_batches.push_back(
-            {c.picture->id, textureOf(*c.picture), c.throughCorners, c.inSelection});
-      m_batches[it->second].count += 6;
-      m_commandBatch[i] = it->second;
+      const GLuint tex = ownTexture(*c.picture);
+      if (!tex) continue;
+      glBindTexture(GL_TEXTURE_2D, tex);
+      m_program.setUniformValue("pageSize", GLfloat(c.picture->pixels.width),
+                                GLfloat(c.picture->pixels.height));
+      setLook(lookOf(c));
+      Vertex v[4];
+      quadOf(scene, c, AtlasPlace{0, 0, 0}, 0, false, v);
+      enableVertices(v);
+      const GLubyte order[6] = {0, 1, 2, 0, 2, 3};
+      glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_BYTE, order);
+      disableVertices();
     }
-    std::size_t first = 0;
-    for (Batch& b : m_batches) {
-      b.first = first;
-      first += b.count;
-      b.count = 0;
-    }
-    m_vertices.resize(first * 3);
-    m_texCoords.resize(first * 2);
-    const float depthStep = 1.0f / static_cast<float>(commands.size() + 1);
-    for (std::size_t i = 0; i < commands.size(); ++i) {
-      const DrawCommand& c = commands[i];
-      if (c.hidden) continue;
-      Batch& b = m_batches[m_commandBatch[i]];
-      std::size_t v = b.first + b.count;
-      b.count += 6;
-      // The topmost item (first command) lies nearest.
-      const float z = 1.0f - static_cast<float>(i + 1) * depthStep;
-      auto put = [&](float x, float y, float s, float t) {
-        m_vertices[3 * v] = x;
-        m_vertices[3 * v + 1] = y;
-        m_vertices[3 * v + 2] = z;
-        m_texCoords[2 * v] = s;
-        m_texCoords[2 * v + 1] = t;
-        ++v;
-      };
-      const float l = static_cast<float>(c.left);
-      const float t = static_cast<float>(c.top);
-      if (c.throughCorners) {
-        const TItem& item = items[c.item];
-        const float tx = l + static_cast<float>(item.cornerDx(kCornerTop));
-        const float ty = t + static_cast<float>(item.cornerDy(kCornerTop));
-        const float lx = l + static_cast<float>(item.cornerDx(kCornerLeft));
-        const float ly = t + static_cast<float>(item.cornerDy(kCornerLeft));
-        const float bx = l + static_cast<float>(item.cornerDx(kCornerBottom));
-        const float by = t + static_cast<float>(item.cornerDy(kCornerBottom));
-        const float rx = l + static_cast<float>(item.cornerDx(kCornerRight));
-        const float ry = t + static_cast<float>(item.cornerDy(kCornerRight));
-        put(tx, ty, 0, 0), put(lx, ly, 0, 1), put(bx, by, 1, 1);
-        put(tx, ty, 0, 0), put(bx, by, 1, 1), put(rx, ry, 1, 0);
-      } else if (!isObjectKind(items[c.item].kind)) {
-        // A land tile's art fills only its diamond: a diamond one pixel larger than the art's
-        // covers every art pixel and half the quad's fill; what lies beyond the texture takes
-        // the transparent border.
-        const float w = static_cast<float>(c.picture->pixels.width);
-        const float h = static_cast<float>(c.picture->pixels.height);
-        auto corner = [&](float dx, float dy) { put(l + dx, t + dy, dx / w, dy / h); };
-        corner(22, -1), corner(-1, 22), corner(22, 45);
-        corner(22, -1), corner(22, 45), corner(45, 22);
-      } else {
-        // Only the part that can be opaque: the padding would draw nothing but cost fill.
-        const ScenePicture& p = *c.picture;
-        const float r = l + static_cast<float>(p.contentWidth);
-        const float btm = t + static_cast<float>(p.contentHeight);
-        const float s1 = static_cast<float>(p.contentWidth) / static_cast<float>(p.pixels.width);
-        const float t1 = static_cast<float>(p.contentHeight) / static_cast<float>(p.pixels.height);
-        put(l, t, 0, 0), put(l, btm, 0, t1), put(r, btm, s1, t1);
-        put(l, t, 0, 0), put(r, btm, s1, t1), put(r, t, s1, 0);
-      }
-    }
+    m_program.release();
   }
 
   // The web lies over everything drawn, as lines without depth and texture.
@@ -399,17 +663,29 @@ private:
     glEnable(GL_DEPTH_TEST);
   }
 
+  static constexpr int kUnplaced = -2;
+
   EditorView& m_view;
   GLuint m_glyphTexture = 0;
   int m_glyphAscent = 0;
   std::array<int, kGlyphs> m_glyphAdvance{};
-  std::unordered_map<std::uint32_t, GLuint> m_textures;
   std::uint64_t m_pictureGeneration = 0;
-  std::vector<Batch> m_batches;
-  std::unordered_map<std::uint64_t, std::size_t> m_batchOf;
-  std::vector<std::size_t> m_commandBatch;
-  std::vector<float> m_vertices;
-  std::vector<float> m_texCoords;
+  PictureAtlas m_atlas;
+  std::vector<GLuint> m_pages;
+  std::vector<AtlasPlace> m_places;  // by picture id; page kUnplaced before the first use
+  std::unordered_map<std::uint32_t, GLuint> m_own;  // the drawing item by item
+  bool m_itemByItem = false;
+  QOpenGLShaderProgram m_program;
+  bool m_programWorks = false;
+  bool m_remake = true;
+  GLuint m_vertexBuffer = 0;
+  GLuint m_indexBuffer = 0;
+  float m_depthStep = 1.0f;
+  std::vector<Vertex> m_vertices;
+  std::vector<std::uint32_t> m_indices;
+  std::vector<std::int32_t> m_slot;     // per command: its quad in the vertex buffer, or -1
+  std::vector<int> m_groupOf;           // per command: its page and tint, or -1
+  std::vector<Group> m_groups;
 };
 
 EditorView::EditorView(EditorScene& scene, bool withOpenGL, QWidget* parent)
@@ -462,6 +738,10 @@ void EditorView::prepareFrame() {
 }
 
 std::size_t EditorView::textureCount() const { return m_gl ? m_gl->textureCount() : 0; }
+
+void EditorView::setItemByItem(bool on) {
+  if (m_gl) m_gl->setItemByItem(on);
+}
 
 void EditorView::refresh() {
   if (m_gl)

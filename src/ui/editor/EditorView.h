@@ -35,8 +35,12 @@ public:
   // Prepares the scene when it waits for a rebuild or resort, so a pick answers for what the
   // next frame shows.
   void prepareIfNeeded();
-  // Textures the OpenGL drawing holds now (0 without OpenGL).
+  // Textures the OpenGL drawing holds now: atlas pages, and the pictures' own textures of the
+  // drawing item by item (0 without OpenGL).
   std::size_t textureCount() const;
+  // Draws every item on its own from the bottom up, each from a texture of its own, instead of
+  // a few calls over the atlas: the plain drawing the quick one must match, pixel for pixel.
+  void setItemByItem(bool on);
   // Asks for a frame (drawn once the event loop runs).
   void refresh();
   // The last drawn frame as the window shows it; empty without OpenGL.
