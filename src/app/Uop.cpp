@@ -183,14 +183,10 @@ Bytes deflateBytes(std::span<const std::uint8_t> payload) {
   return out;
 }
 
-// Inflates exactly `fullSize` bytes from the whole stream, or says what is wrong with it.
+// Inflates exactly `fullSize` bytes from the whole stream, or says what is wrong with it. The
+// caller has refused a full size no stream of that length can give.
 Bytes inflateBytes(std::span<const std::uint8_t> stored, std::uint32_t fullSize,
                    std::string& fault) {
-  if (fullSize > stored.size() * kMaxInflateRatio + 64) {
-    fault = "full size " + std::to_string(fullSize) + " cannot come from a zlib stream of " +
-            std::to_string(stored.size()) + " bytes";
-    return {};
-  }
   // One byte more than the full size shows a stream that inflates to more.
   Bytes out(std::size_t{fullSize} + 1);
   z_stream z{};
@@ -500,68 +496,12 @@ UopContainer UopContainer::read(const std::string& path) {
 }
 
 std::vector<UopRecord> readUopRecords(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throwCannotOpen(path, errno);
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) throwCannotOpen(path, errno);
-  if (!S_ISREG(st.st_mode)) throwCannotOpen(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-  const auto size = static_cast<std::uint64_t>(st.st_size);
-  const auto readExactly = [&](std::uint64_t offset, Bytes& into) {
-    int err = 0;
-    if (readAt(fd, into.data(), into.size(), offset, err) != into.size())
-      throwCannotOpen(path, err ? err : EIO);
-  };
-  if (size < kHeaderSize)
-    fault(path, "too short for a UOP container (" + std::to_string(size) + " bytes)");
-  Bytes header(kHeaderSize);
-  readExactly(0, header);
-  if (loadU32(header.data()) != kMagic) fault(path, "not a UOP container (no MYP header)");
-  const std::uint32_t capacity = loadU32(header.data() + kCapacityAt);
-  if (capacity == 0) fault(path, "table capacity is 0");
-  const std::uint64_t tableSize = kTableHeadSize + kRecordSize * std::uint64_t{capacity};
-  if (tableSize > size)
-    fault(path, "table capacity " + std::to_string(capacity) + " does not fit in the file (" +
-                    std::to_string(size) + " bytes)");
+  // A container read from a file reads its header and tables alone.
+  const UopContainer c = UopContainer::read(path);
   std::vector<UopRecord> out;
-  std::map<std::uint64_t, std::uint64_t> tableSpans;
-  Bytes table(static_cast<std::size_t>(tableSize));
-  for (std::uint64_t offset = loadU64(header.data() + kFirstTableAt); offset != 0;) {
-    const std::string name = "table " + std::to_string(tableSpans.size());
-    if (offset < kHeaderSize) fault(path, name + " at " + at(offset) + " points into the header");
-    if (offset > size || tableSize > size - offset)
-      fault(path, name + " at " + at(offset) + " runs past the end of the file (" +
-                      std::to_string(size) + " bytes)");
-    auto after = tableSpans.upper_bound(offset);
-    if ((after != tableSpans.end() && after->first < offset + tableSize) ||
-        (after != tableSpans.begin() && std::prev(after)->second > offset))
-      fault(path, name + " at " + at(offset) + " points back into another table");
-    tableSpans.emplace(offset, offset + tableSize);
-    readExactly(offset, table);
-    if (loadU32(table.data()) > capacity)
-      fault(path, name + " counts " + std::to_string(loadU32(table.data())) +
-                      " entries in a table of " + std::to_string(capacity));
-    for (std::uint32_t r = 0; r < capacity; ++r) {
-      const std::uint8_t* rec = table.data() + kTableHeadSize + std::size_t{r} * kRecordSize;
-      const std::uint64_t dataOffset = loadU64(rec + kRecordOffsetAt);
-      if (dataOffset == 0) continue;
-      UopRecord record;
-      record.hash = loadU64(rec + kRecordHashAt);
-      record.storedSize = loadU32(rec + kRecordStoredAt);
-      record.fullSize = loadU32(rec + kRecordFullAt);
-      record.compression = loadU16(rec + kRecordCompressionAt);
-      const std::uint64_t headerLength = loadU32(rec + kRecordHeaderLengthAt);
-      if (dataOffset > size || headerLength + record.storedSize > size - dataOffset)
-        fault(path, "entry " + std::to_string(out.size()) + " (hash " + hex16(record.hash) +
-                        ") at " + at(dataOffset) + " runs past the end of the file (" +
-                        std::to_string(size) + " bytes)");
-      out.push_back(record);
-    }
-    offset = loadU64(table.data() + 4);
-  }
+  out.reserve(c.entries().size());
+  for (const UopEntry& e : c.entries())
+    out.push_back({e.hash, e.storedSize(), e.fullSize, e.compression});
   return out;
 }
 
