@@ -206,7 +206,7 @@ std::vector<Group> allGroups() {
   return {indexGroup(), sampleGroup(),  hueGroup(),      tiledataGroup(), artGroup(),
           gumpGroup(),  textureGroup(), lightGroup(),    radarcolGroup(), animGroup(),
           animdataGroup(), verdataGroup(), soundGroup(), multiGroup(), progressGroup(),
-          mapGroup(), staticsGroup(), worldGroup(),
+          mapGroup(), staticsGroup(), worldGroup(), sharedGroup(),
           equipGroup(), clilocGroup(), batchGroup(), patchGroup(), diffGroup(), uopGroup(),
           clientGroup(), fontGroup(), unifontGroup(), skillsGroup(), skillGroupsGroup(),
           speechGroup(), multimapGroup()};

@@ -182,6 +182,7 @@ Group progressGroup();
 Group mapGroup();
 Group staticsGroup();
 Group worldGroup();
+Group sharedGroup();
 Group equipGroup();
 Group clilocGroup();
 Group batchGroup();

@@ -115,9 +115,10 @@ public:
   PgResult exec(const std::string& sql, const std::vector<PgParam>& params = {});
   // Several statements without parameters (schema scripts).
   void execScript(const std::string& sql);
-  // BEGIN ... COMMIT around f; ROLLBACK when f throws (the exception goes on).
+  // BEGIN ... COMMIT around f; ROLLBACK when f throws (the exception goes on). `begin` may ask
+  // for another isolation level ("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY").
   template <class F>
-  auto transaction(F&& f) -> decltype(f());
+  auto transaction(F&& f, const std::string& begin = "BEGIN") -> decltype(f());
 
   // COPY ... FROM STDIN (FORMAT binary): `fill` appends rows to the buffer it is handed and
   // returns false when it has no more; the buffer goes to the server whenever it grows large.
@@ -156,8 +157,8 @@ private:
 };
 
 template <class F>
-auto PgConnection::transaction(F&& f) -> decltype(f()) {
-  exec("BEGIN");
+auto PgConnection::transaction(F&& f, const std::string& begin) -> decltype(f()) {
+  exec(begin);
   try {
     if constexpr (std::is_void_v<decltype(f())>) {
       f();

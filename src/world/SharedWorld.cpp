@@ -88,11 +88,65 @@ BEGIN
 END $$;
 CREATE TRIGGER step_stamp BEFORE INSERT ON quillotide.step
   FOR EACH ROW EXECUTE FUNCTION quillotide.stamp_step();
+-- The files as imported, in pieces, and the blocks changed since: a facet is written out from
+-- its files and only the changed blocks are read row by row.
+CREATE TABLE quillotide.facet_file (
+  facet smallint NOT NULL REFERENCES quillotide.facet,
+  part smallint NOT NULL,
+  piece int NOT NULL,
+  bytes bytea NOT NULL,
+  PRIMARY KEY (facet, part, piece));
+ALTER TABLE quillotide.facet_file ALTER COLUMN bytes SET STORAGE EXTERNAL;
+CREATE TABLE quillotide.changed_block (
+  facet smallint NOT NULL,
+  part smallint NOT NULL,
+  block int NOT NULL,
+  PRIMARY KEY (facet, part, block));
+-- Every write of the map or the statics marks its blocks, whoever makes it and however; an
+-- import, which writes the files' own blocks, does not.
+CREATE FUNCTION quillotide.mark_map_blocks() RETURNS trigger LANGUAGE plpgsql
+  SECURITY DEFINER SET search_path = pg_catalog AS $$
+BEGIN
+  INSERT INTO quillotide.changed_block
+    SELECT DISTINCT facet, 0, block FROM new_rows ON CONFLICT DO NOTHING;
+  RETURN NULL;
+END $$;
+CREATE TRIGGER map_block_marks AFTER UPDATE ON quillotide.map_block
+  REFERENCING NEW TABLE AS new_rows FOR EACH STATEMENT EXECUTE FUNCTION quillotide.mark_map_blocks();
+CREATE FUNCTION quillotide.mark_static_blocks() RETURNS trigger LANGUAGE plpgsql
+  SECURITY DEFINER SET search_path = pg_catalog AS $$
+BEGIN
+  IF current_setting('quillotide.importing', true) = 'on' THEN
+    RETURN NULL;
+  END IF;
+  IF TG_OP IN ('INSERT', 'UPDATE') THEN
+    INSERT INTO quillotide.changed_block
+      SELECT DISTINCT facet, 1, block FROM new_rows ON CONFLICT DO NOTHING;
+  END IF;
+  IF TG_OP IN ('DELETE', 'UPDATE') THEN
+    INSERT INTO quillotide.changed_block
+      SELECT DISTINCT facet, 1, block FROM old_rows ON CONFLICT DO NOTHING;
+  END IF;
+  RETURN NULL;
+END $$;
+CREATE TRIGGER static_insert_marks AFTER INSERT ON quillotide.static
+  REFERENCING NEW TABLE AS new_rows FOR EACH STATEMENT
+  EXECUTE FUNCTION quillotide.mark_static_blocks();
+CREATE TRIGGER static_update_marks AFTER UPDATE ON quillotide.static
+  REFERENCING OLD TABLE AS old_rows NEW TABLE AS new_rows FOR EACH STATEMENT
+  EXECUTE FUNCTION quillotide.mark_static_blocks();
+CREATE TRIGGER static_delete_marks AFTER DELETE ON quillotide.static
+  REFERENCING OLD TABLE AS old_rows FOR EACH STATEMENT
+  EXECUTE FUNCTION quillotide.mark_static_blocks();
 INSERT INTO quillotide.meta VALUES ('schema_version', '1');
 )sql",
 };
 
 constexpr std::size_t kBlockBytes = MapLayout::kBlockSize;
+// The facet's files are kept in pieces of this size: large enough to stream, small enough that
+// one piece is never a burden to the server.
+constexpr std::size_t kFilePiece = 1 << 20;
+enum FilePart : int { kMapFile = 0, kIndexFile = 1, kStaticsFile = 2 };
 
 std::string num(std::int64_t v) { return std::to_string(v); }
 
@@ -351,7 +405,12 @@ std::int64_t SharedWorld::importFacet(int facet, FacetSize size, const std::stri
   const int rows = size.height / 8;
   std::int64_t statics = 0;
   ProgressSteps steps(progress, blocks * 2);
+  // The statics as the world writes them (blocks in order, whole records only), kept as the
+  // facet's files beside the rows.
+  Bytes canonicalIndex(static_cast<std::size_t>(size.staticIndexBytes()), 0xFF);
+  Bytes canonicalData;
   m_db.transaction([&] {
+    m_db.exec("SELECT set_config('quillotide.importing', 'on', true)");
     m_db.exec("INSERT INTO quillotide.facet (facet, width, height, map_tail) VALUES ($1, $2, $3, "
               "$4::bytea)",
               {num(facet), num(size.width), num(size.height),
@@ -391,12 +450,19 @@ std::int64_t SharedWorld::importFacet(int facet, FacetSize size, const std::stri
               if (lookup < 0 || start >= data.size()) continue;
               count = data.size() - start;
             }
-            if (extra != 0) extras.emplace_back(static_cast<std::int32_t>(b), extra);
             const int x0 = static_cast<int>(b / rows) * 8;
             const int y0 = static_cast<int>(b % rows) * 8;
-            for (const StaticRecord& r : decodeStaticRecords(
-                     std::span(data).subspan(static_cast<std::size_t>(start),
-                                             static_cast<std::size_t>(count)))) {
+            const std::vector<StaticRecord> records = decodeStaticRecords(
+                std::span(data).subspan(static_cast<std::size_t>(start),
+                                        static_cast<std::size_t>(count)));
+            if (records.empty()) continue;
+            if (extra != 0) extras.emplace_back(static_cast<std::int32_t>(b), extra);
+            std::uint8_t* record = &canonicalIndex[static_cast<std::size_t>(b) * StaticsLayout::kIndexSize];
+            putU32(record, static_cast<std::uint32_t>(canonicalData.size()));
+            putU32(record + 4, static_cast<std::uint32_t>(records.size() * StaticsLayout::kRecordSize));
+            putU32(record + 8, static_cast<std::uint32_t>(extra));
+            for (const StaticRecord& r : records) {
+              appendStaticRecord(canonicalData, r);
               PgCopyRow(out, 7)
                   .i16(static_cast<std::int16_t>(facet))
                   .i32(static_cast<std::int32_t>(b))
@@ -421,46 +487,191 @@ std::int64_t SharedWorld::importFacet(int facet, FacetSize size, const std::stri
                         .i32(extras[e].second);
                   return e < extras.size();
                 });
+    const std::array<const Bytes*, 3> parts{&map, &canonicalIndex, &canonicalData};
+    std::size_t part = 0;
+    std::size_t at = 0;
+    m_db.copyIn("COPY quillotide.facet_file (facet, part, piece, bytes) FROM STDIN (FORMAT binary)",
+                [&](Bytes& out) {
+                  const Bytes& bytes = *parts[part];
+                  const std::size_t n = std::min(kFilePiece, bytes.size() - at);
+                  PgCopyRow(out, 4)
+                      .i16(static_cast<std::int16_t>(facet))
+                      .i16(static_cast<std::int16_t>(part))
+                      .i32(static_cast<std::int32_t>(at / kFilePiece))
+                      .bytes(std::span(bytes).subspan(at, n));
+                  at += n;
+                  if (at >= bytes.size()) {
+                    ++part;
+                    at = 0;
+                  }
+                  return part < parts.size();
+                });
   });
   steps.at(blocks * 2);
   m_db.exec("ANALYZE quillotide.static");
   return statics;
 }
 
-SharedFacetFiles SharedWorld::facetFiles(int facet, Progress& progress) {
-  SharedFacetFiles files;
-  files.size = facetSize(facet);
+SharedFacetFiles SharedWorld::facetFiles(int facet, Progress& progress, bool withIds) {
+  // One consistent reading: the map and the statics as of one moment.
+  return m_db.transaction(
+      [&] {
+        SharedFacetFiles files;
+        files.size = facetSize(facet);
+        // COPY takes no parameters; the facet reaches it as a setting of this transaction.
+        m_db.exec("SELECT set_config('quillotide.facet', $1, true)", {num(facet)});
+        if (withIds || !filesFromPieces(facet, files, progress)) filesFromRows(facet, files, progress);
+        return files;
+      },
+      "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+}
+
+std::map<std::int64_t, std::int32_t> SharedWorld::staticExtras(int facet) {
+  std::map<std::int64_t, std::int32_t> extras;
+  const PgResult e =
+      m_db.exec("SELECT block, extra FROM quillotide.static_block WHERE facet = $1", {num(facet)});
+  for (int r = 0; r < e.rows(); ++r)
+    extras[e.integer(r, 0)] = static_cast<std::int32_t>(e.integer(r, 1));
+  return extras;
+}
+
+bool SharedWorld::filesFromPieces(int facet, SharedFacetFiles& files, Progress& progress) {
   const std::int64_t blocks = files.size.blockCount();
-  ProgressSteps steps(progress, blocks * 2);
-  // COPY takes no parameters; the facet reaches it as a setting of this session.
-  m_db.exec("SELECT set_config('quillotide.facet', $1, false)", {num(facet)});
-  files.map.reserve(static_cast<std::size_t>(files.size.mapBytes()));
-  std::int64_t expected = 0;
-  m_db.copyOut("COPY (SELECT block, bytes FROM quillotide.map_block WHERE facet = "
-               "current_setting('quillotide.facet')::smallint ORDER BY block) TO STDOUT "
+  ProgressSteps steps(progress, 4);
+  std::array<Bytes, 3> parts;
+  std::array<std::int64_t, 3> nextPiece{};
+  bool damaged = false;
+  // Sized once: growing by doubling would copy the files over and over.
+  const PgResult sizes = m_db.exec(
+      "SELECT part, sum(octet_length(bytes)) FROM quillotide.facet_file WHERE facet = $1 GROUP BY "
+      "part",
+      {num(facet)});
+  for (int r = 0; r < sizes.rows(); ++r) {
+    const std::int64_t part = sizes.integer(r, 0);
+    const std::int64_t bytes = sizes.integer(r, 1);
+    if (part < 0 || part > 2 || bytes < 0 || bytes > (std::int64_t{1} << 34)) return false;
+    parts[static_cast<std::size_t>(part)].reserve(static_cast<std::size_t>(bytes));
+  }
+  m_db.copyOut("COPY (SELECT part, piece, bytes FROM quillotide.facet_file WHERE facet = "
+               "current_setting('quillotide.facet')::smallint ORDER BY part, piece) TO STDOUT "
                "(FORMAT binary)",
                [&](const PgCopyFields& f) {
-                 const auto bytes = f.field(1);
-                 if (f.integer(0) != expected || !bytes || bytes->size() != kBlockBytes)
-                   throw Error("The shared world's map of facet " + num(facet) +
-                               " is damaged at block " + num(expected) + ".");
-                 files.map.insert(files.map.end(), bytes->begin(), bytes->end());
-                 if ((++expected & 4095) == 0) steps.at(expected);
+                 const std::int64_t part = f.integer(0);
+                 const auto bytes = f.field(2);
+                 if (part < 0 || part > 2 || !bytes ||
+                     f.integer(1) != nextPiece[static_cast<std::size_t>(part)]++) {
+                   damaged = true;
+                   return;
+                 }
+                 Bytes& out = parts[static_cast<std::size_t>(part)];
+                 out.insert(out.end(), bytes->begin(), bytes->end());
                });
-  if (expected != blocks)
-    throw Error("The shared world's map of facet " + num(facet) + " holds " + num(expected) +
+  steps.at(1);
+  if (damaged || parts[kMapFile].size() < files.size.mapBytes() ||
+      parts[kIndexFile].size() != files.size.staticIndexBytes())
+    return false;
+  files.map = std::move(parts[kMapFile]);
+  // The map blocks changed since the import, laid over the file.
+  m_db.copyOut("COPY (SELECT m.block, m.bytes FROM quillotide.map_block m JOIN "
+               "quillotide.changed_block c ON c.facet = m.facet AND c.part = 0 AND c.block = "
+               "m.block WHERE m.facet = current_setting('quillotide.facet')::smallint) TO STDOUT "
+               "(FORMAT binary)",
+               [&](const PgCopyFields& f) {
+                 const std::int64_t block = f.integer(0);
+                 const auto bytes = f.field(1);
+                 if (block < 0 || block >= blocks || !bytes || bytes->size() != kBlockBytes)
+                   throw Error("The shared world's map of facet " + num(facet) +
+                               " is damaged at block " + num(block) + ".");
+                 std::copy(bytes->begin(), bytes->end(),
+                           files.map.begin() + static_cast<std::ptrdiff_t>(block * static_cast<std::int64_t>(kBlockBytes)));
+               });
+  steps.at(2);
+  // The statics of the blocks changed since, in file order.
+  std::map<std::int64_t, Bytes> changed;
+  const PgResult marked = m_db.exec(
+      "SELECT block FROM quillotide.changed_block WHERE facet = $1 AND part = 1", {num(facet)});
+  for (int r = 0; r < marked.rows(); ++r) changed[marked.integer(r, 0)];
+  m_db.copyOut("COPY (SELECT s.block, s.x, s.y, s.z, s.tile, s.hue FROM quillotide.static s JOIN "
+               "quillotide.changed_block c ON c.facet = s.facet AND c.part = 1 AND c.block = "
+               "s.block WHERE s.facet = current_setting('quillotide.facet')::smallint ORDER BY "
+               "s.block, s.id) TO STDOUT (FORMAT binary)",
+               [&](const PgCopyFields& f) {
+                 appendStaticRecord(changed[f.integer(0)],
+                                    {static_cast<std::uint16_t>(f.integer(4)),
+                                     static_cast<std::uint8_t>(f.integer(1) & 7),
+                                     static_cast<std::uint8_t>(f.integer(2) & 7),
+                                     static_cast<std::int8_t>(f.integer(3)),
+                                     static_cast<std::uint16_t>(f.integer(5))});
+               });
+  steps.at(3);
+  const std::map<std::int64_t, std::int32_t> extras = staticExtras(facet);
+  const Bytes& index = parts[kIndexFile];
+  const Bytes& data = parts[kStaticsFile];
+  files.staticIndex.assign(index.size(), 0xFF);
+  files.statics.reserve(data.size());
+  auto next = changed.begin();
+  for (std::int64_t b = 0; b < blocks; ++b) {
+    const std::size_t at = static_cast<std::size_t>(b) * StaticsLayout::kIndexSize;
+    std::uint8_t* record = &files.staticIndex[at];
+    std::span<const std::uint8_t> bytes;
+    std::uint32_t extra = 0;
+    if (next != changed.end() && next->first == b) {
+      bytes = next->second;
+      const auto e = extras.find(b);
+      extra = static_cast<std::uint32_t>(e == extras.end() ? 0 : e->second);
+      ++next;
+    } else {
+      const std::uint32_t lookup = getU32(&index[at]);
+      const std::uint32_t length = getU32(&index[at + 4]);
+      if (lookup == 0xFFFFFFFFu || length == 0 || length > 0x7FFFFFFFu) continue;
+      if (lookup > data.size() || length > data.size() - lookup) return false;
+      bytes = std::span(data).subspan(lookup, length);
+      extra = getU32(&index[at + 8]);
+    }
+    if (bytes.empty()) continue;
+    putU32(record, static_cast<std::uint32_t>(files.statics.size()));
+    putU32(record + 4, static_cast<std::uint32_t>(bytes.size()));
+    putU32(record + 8, extra);
+    files.statics.insert(files.statics.end(), bytes.begin(), bytes.end());
+  }
+  steps.at(4);
+  return true;
+}
+
+void SharedWorld::filesFromRows(int facet, SharedFacetFiles& files, Progress& progress) {
+  files.map.clear();
+  files.staticIndex.clear();
+  files.statics.clear();
+  files.staticIds.clear();
+  const std::int64_t blocks = files.size.blockCount();
+  ProgressSteps steps(progress, blocks * 2);
+  files.map.assign(static_cast<std::size_t>(files.size.mapBytes()), 0);
+  std::vector<bool> seen(static_cast<std::size_t>(blocks));
+  std::int64_t count = 0;
+  // In the order the rows lie: each block knows its place in the file.
+  m_db.copyOut("COPY (SELECT block, bytes FROM quillotide.map_block WHERE facet = "
+               "current_setting('quillotide.facet')::smallint) TO STDOUT (FORMAT binary)",
+               [&](const PgCopyFields& f) {
+                 const std::int64_t block = f.integer(0);
+                 const auto bytes = f.field(1);
+                 if (block < 0 || block >= blocks || seen[static_cast<std::size_t>(block)] ||
+                     !bytes || bytes->size() != kBlockBytes)
+                   throw Error("The shared world's map of facet " + num(facet) +
+                               " is damaged at block " + num(block) + ".");
+                 seen[static_cast<std::size_t>(block)] = true;
+                 std::copy(bytes->begin(), bytes->end(),
+                           files.map.begin() + static_cast<std::ptrdiff_t>(block * static_cast<std::int64_t>(kBlockBytes)));
+                 if ((++count & 4095) == 0) steps.at(count);
+               });
+  if (count != blocks)
+    throw Error("The shared world's map of facet " + num(facet) + " holds " + num(count) +
                 " blocks, not " + num(blocks) + ".");
   const PgResult tail =
       m_db.exec("SELECT map_tail FROM quillotide.facet WHERE facet = $1", {num(facet)});
   const Bytes tailBytes = tail.bytes(0, 0);
   files.map.insert(files.map.end(), tailBytes.begin(), tailBytes.end());
 
-  std::map<std::int64_t, std::int32_t> extras;
-  const PgResult e =
-      m_db.exec("SELECT block, extra FROM quillotide.static_block WHERE facet = $1", {num(facet)});
-  for (int r = 0; r < e.rows(); ++r)
-    extras[e.integer(r, 0)] = static_cast<std::int32_t>(e.integer(r, 1));
-
+  const std::map<std::int64_t, std::int32_t> extras = staticExtras(facet);
   files.staticIndex.assign(static_cast<std::size_t>(files.size.staticIndexBytes()), 0xFF);
   std::int64_t current = -1;
   std::size_t start = 0;
@@ -496,7 +707,6 @@ SharedFacetFiles SharedWorld::facetFiles(int facet, Progress& progress) {
                });
   closeBlock();
   steps.at(blocks * 2);
-  return files;
 }
 
 std::vector<std::string> SharedWorld::exportFacet(int facet, const std::string& folder, bool uop,
@@ -522,6 +732,32 @@ std::vector<std::string> SharedWorld::exportFacet(int facet, const std::string& 
   written.push_back(index.target());
   written.push_back(data.target());
   return written;
+}
+
+SharedArea SharedWorld::readArea(int facet, int x, int y, int w, int h) {
+  const FacetSize size = facetSize(facet);
+  SharedArea area;
+  const int bx0 = std::max(x, 0) / 8;
+  const int by0 = std::max(y, 0) / 8;
+  const int bx1 = std::min(x + w - 1, size.width - 1) / 8;
+  const int by1 = std::min(y + h - 1, size.height - 1) / 8;
+  if (w <= 0 || h <= 0 || bx1 < bx0 || by1 < by0) return area;
+  std::vector<std::int64_t> blocks;
+  for (int bx = bx0; bx <= bx1; ++bx)
+    for (int by = by0; by <= by1; ++by) blocks.push_back(static_cast<std::int64_t>(bx) * (size.height / 8) + by);
+  const std::string list = pgIntArray(blocks);
+  const PgResult m = m_db.exec(
+      "SELECT block, bytes FROM quillotide.map_block WHERE facet = $1 AND block = ANY($2::int[]) "
+      "ORDER BY block",
+      {num(facet), list});
+  for (int r = 0; r < m.rows(); ++r) area.blocks.emplace_back(m.integer(r, 0), m.bytes(r, 1));
+  const PgResult s = m_db.exec(
+      "SELECT id, x, y, z, tile, hue FROM quillotide.static WHERE facet = $1 AND block = "
+      "ANY($2::int[]) ORDER BY block, id",
+      {num(facet), list});
+  area.statics.reserve(static_cast<std::size_t>(s.rows()));
+  for (int r = 0; r < s.rows(); ++r) area.statics.push_back({s.integer(r, 0), *staticStateOf(s, r, 1)});
+  return area;
 }
 
 SharedWorldInfo SharedWorld::info() {

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -123,6 +124,13 @@ struct SharedFacetFiles {
   std::vector<std::int64_t> staticIds;
 };
 
+// What a view of the world needs of an area: the map blocks that cover it (block index and the
+// block's 196 bytes) and the statics standing in those blocks, in the order the files hold them.
+struct SharedArea {
+  std::vector<std::pair<std::int64_t, Bytes>> blocks;
+  std::vector<SharedStatic> statics;
+};
+
 enum class SharedRole { Builder, Viewer };
 
 class SharedWorld {
@@ -155,13 +163,18 @@ public:
   std::int64_t importFacet(int facet, FacetSize size, const std::string& mapPath,
                            const std::string& staticIndexPath, const std::string& staticsPath,
                            Progress& progress, std::vector<std::string>* problems = nullptr);
-  // The facet's files as the world holds them now. Throws Error "Facet N is not in the shared
-  // world …" for a facet it lacks.
-  SharedFacetFiles facetFiles(int facet, Progress& progress);
+  // The facet's files as the world holds them now, read in one consistent moment: the files as
+  // imported with the blocks changed since laid over them, or with `withIds` every block's rows
+  // (which also gives the ids of the statics). Throws Error "Facet N is not in the shared world
+  // …" for a facet it lacks.
+  SharedFacetFiles facetFiles(int facet, Progress& progress, bool withIds = false);
   // Writes mapN.mul (or mapNLegacyMUL.uop), staidxN.mul and staticsN.mul into `folder`, each
   // replaced whole. Returns the paths written.
   std::vector<std::string> exportFacet(int facet, const std::string& folder, bool uop,
                                        Progress& progress);
+
+  // The blocks covering the cells x .. x + w - 1, y .. y + h - 1 (clipped to the facet).
+  SharedArea readArea(int facet, int x, int y, int w, int h);
 
   SharedWorldInfo info();
   std::vector<int> facets();
@@ -194,6 +207,9 @@ public:
 
 private:
   std::string roleName(SharedRole role);
+  std::map<std::int64_t, std::int32_t> staticExtras(int facet);
+  bool filesFromPieces(int facet, SharedFacetFiles& files, Progress& progress);
+  void filesFromRows(int facet, SharedFacetFiles& files, Progress& progress);
 
   PgConnection m_db;
   std::string m_builderRole;

@@ -85,7 +85,7 @@ public:
     // Blocks read in index order number the statics as the world orders them.
     for (int bx = 0; bx < kW / 8; ++bx)
       for (int by = 0; by < kH / 8; ++by) statics.itemsAt(bx * 8, by * 8);
-    const SharedFacetFiles held = world.facetFiles(0, g_silent);
+    const SharedFacetFiles held = world.facetFiles(0, g_silent, true);
     EXPECT_EQ(held.staticIds.size(), statics.itemCount());
     for (std::size_t k = 0; k < held.staticIds.size(); ++k) {
       idOf[kStaticSerialBase + static_cast<std::int32_t>(k)] = held.staticIds[k];
@@ -217,6 +217,11 @@ TEST(SharedWorld, ARandomEditScriptExportsTheFilesTheSingleMachineSaveWrites) {
   EXPECT_TRUE(readFile(dir.file("export/staidx0.mul")) == readFile(dir.file("compact/staidx0.mul")));
   EXPECT_TRUE(readFile(dir.file("export/statics0.mul")) ==
               readFile(dir.file("compact/statics0.mul")));
+  // Written from the imported files and the changed blocks, or from every row: the same files.
+  const SharedFacetFiles fromRows = both.world.facetFiles(0, g_silent, true);
+  EXPECT_TRUE(fromRows.map == readFile(both.files.map));
+  EXPECT_TRUE(fromRows.staticIndex == readFile(dir.file("compact/staidx0.mul")));
+  EXPECT_TRUE(fromRows.statics == readFile(dir.file("compact/statics0.mul")));
 
   // The history holds every step, the undos naming the steps they take back.
   const auto steps = both.world.log({});
@@ -321,7 +326,7 @@ struct Team {
     const std::string db = name;
     anna = std::make_unique<SharedWorld>(cluster.url(db, "anna"));
     bob = std::make_unique<SharedWorld>(cluster.url(db, "bob"));
-    firstStatic = owner.facetFiles(0, g_silent).staticIds.at(0);
+    firstStatic = owner.facetFiles(0, g_silent, true).staticIds.at(0);
     PgConnection look(url);
     const PgResult r = look.exec(
         "SELECT x, y, z, tile, hue FROM quillotide.static WHERE id = $1", {std::to_string(firstStatic)});
