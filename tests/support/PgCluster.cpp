@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -115,7 +116,19 @@ void PgCluster::kill9() {
   pidFile >> pid;
   if (pid <= 0) return;
   // The backends first (they would go on serving their clients for a moment), then the server.
-  run("pkill -9 -P " + std::to_string(pid) + " > /dev/null 2>&1");
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // "pid (name) state ppid ...": the name may hold spaces, so read after its closing bracket.
+    const auto close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    char state = 0;
+    long parent = 0;
+    if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &parent) == 2 && parent == pid)
+      ::kill(static_cast<pid_t>(std::stol(entry.path().filename().string())), SIGKILL);
+  }
   ::kill(static_cast<pid_t>(pid), SIGKILL);
   for (int i = 0; i < 200 && ::kill(static_cast<pid_t>(pid), 0) == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
