@@ -521,6 +521,13 @@ SharedFacetFiles SharedWorld::facetFiles(int facet, Progress& progress, bool wit
         // COPY takes no parameters; the facet reaches it as a setting of this transaction.
         m_db.exec("SELECT set_config('quillotide.facet', $1, true)", {num(facet)});
         if (withIds || !filesFromPieces(facet, files, progress)) filesFromRows(facet, files, progress);
+        files.lastStep = m_db.exec("SELECT coalesce(max(id), 0) FROM quillotide.step WHERE facet = $1",
+                                   {num(facet)})
+                             .integer(0, 0);
+        const PgResult recent = m_db.exec(
+            "SELECT id FROM quillotide.step WHERE facet = $1 AND id > $2 ORDER BY id",
+            {num(facet), num(files.lastStep - kStepWindow)});
+        for (int r = 0; r < recent.rows(); ++r) files.recentSteps.push_back(recent.integer(r, 0));
         return files;
       },
       "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
@@ -799,10 +806,11 @@ std::vector<SharedStepInfo> SharedWorld::log(const SharedLogFilter& filter) {
           " FROM quillotide.step WHERE ($1::timestamptz IS NULL OR at >= $1::timestamptz) AND "
           "($2::text IS NULL OR builder = $2::text) AND ($3::int IS NULL OR facet = $3::int) AND "
           "($4::int IS NULL OR (cells + statics > 0 AND x1 >= $4::int AND x0 < $4::int + $6::int "
-          "AND y1 >= $5::int AND y0 < $5::int + $7::int)) ORDER BY id DESC "
-          "LIMIT CASE WHEN $8::int > 0 THEN $8::int END",
+          "AND y1 >= $5::int AND y0 < $5::int + $7::int)) AND ($9::bigint IS NULL OR id > "
+          "$9::bigint) ORDER BY id DESC LIMIT CASE WHEN $8::int > 0 THEN $8::int END",
       {filter.since, filter.builder, filter.facet ? PgParam(num(*filter.facet)) : std::nullopt,
-       rect(0), rect(1), rect(2), rect(3), num(filter.limit)});
+       rect(0), rect(1), rect(2), rect(3), num(filter.limit),
+       filter.after ? PgParam(num(*filter.after)) : std::nullopt});
   std::vector<SharedStepInfo> steps;
   for (int i = r.rows() - 1; i >= 0; --i) steps.push_back(stepInfoOf(r, i));
   return steps;

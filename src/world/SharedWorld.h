@@ -112,6 +112,7 @@ struct SharedLogFilter {
   // Steps whose cells meet the rectangle x, y, w, h.
   std::optional<std::array<int, 4>> rect;
   int limit = 0;  // 0: all
+  std::optional<std::int64_t> after;  // steps numbered above this one
 };
 
 // The files of one facet as they are written: a map file, a statics index and statics data,
@@ -122,6 +123,10 @@ struct SharedFacetFiles {
   Bytes staticIndex;
   Bytes statics;
   std::vector<std::int64_t> staticIds;
+  // The newest step of the facet these files hold, and the steps near it they hold (steps commit
+  // in about the order of their numbers, not exactly).
+  std::int64_t lastStep = 0;
+  std::vector<std::int64_t> recentSteps;
 };
 
 // What a view of the world needs of an area: the map blocks that cover it (block index and the
@@ -140,6 +145,9 @@ public:
   // A step changing more cells and statics than this is refused with its size named: one
   // transaction of that size would hold its locks for seconds.
   static constexpr std::size_t kMaxStepChanges = 500000;
+  // Steps are numbered when they are written and become visible when they commit, so a step may
+  // appear after a few higher-numbered ones; a reader catching up looks back this many numbers.
+  static constexpr std::int64_t kStepWindow = 100;
 
   // Lays out a shared world in the database the URL names, or brings an older layout up to
   // this version. Returns what was done. Throws ConnectionLostError/DatabaseError, and Error
