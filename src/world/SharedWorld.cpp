@@ -251,6 +251,71 @@ std::string staticVerb(const SharedStaticState& seen, const std::optional<Shared
   return "changed";
 }
 
+// A step with one change per cell and per static (what was seen first, what it became last),
+// without the changes that change nothing; new statics in the step's order.
+struct FoldedStep {
+  std::map<std::pair<int, int>, SharedCellChange> cells;
+  std::map<std::int64_t, SharedStaticChange> known;
+  std::vector<SharedStaticChange> added;
+};
+
+FoldedStep fold(const SharedStep& step, const FacetSize& size) {
+  FoldedStep f;
+  const auto outside = [&](const std::string& what, int x, int y) {
+    return Error(what + " " + num(x) + "," + num(y) + " lies outside facet " + num(step.facet) +
+                 " (" + sizeText(size) + "); nothing was applied.");
+  };
+  for (const SharedCellChange& c : step.cells) {
+    if (!inside(size, c.x, c.y)) throw outside("The cell", c.x, c.y);
+    auto [it, added] = f.cells.try_emplace({c.x, c.y}, c);
+    if (!added) it->second.after = c.after;
+  }
+  std::erase_if(f.cells, [](const auto& c) { return c.second.before == c.second.after; });
+  for (const SharedStaticChange& c : step.statics) {
+    for (const auto& s : {c.before, c.after})
+      if (s && !inside(size, s->x, s->y)) throw outside("The static at", s->x, s->y);
+    if (c.id == 0) {
+      if (c.after && !c.before) f.added.push_back(c);
+      continue;
+    }
+    auto [it, fresh] = f.known.try_emplace(c.id, c);
+    if (!fresh) it->second.after = c.after;
+  }
+  std::erase_if(f.known, [](const auto& c) { return c.second.before == c.second.after; });
+  return f;
+}
+
+// The step that takes `done` back.
+SharedStep inverseOf(const SharedStep& done, const std::string& name) {
+  SharedStep back;
+  back.facet = done.facet;
+  back.name = name;
+  for (const SharedCellChange& c : done.cells) back.cells.push_back({c.x, c.y, c.after, c.before});
+  for (const SharedStaticChange& c : done.statics) back.statics.push_back({c.id, c.after, c.before});
+  return back;
+}
+
+std::string refusalText(PgConnection& db, const Conflict& conflict, int facet,
+                        const std::string& tail) {
+  // The last step that changed the thing names who changed it and when.
+  const PgResult who =
+      conflict.isStatic
+          ? db.exec("SELECT s.builder, to_char(s.at, 'HH24:MI') FROM quillotide.step_static c "
+                      "JOIN quillotide.step s ON s.id = c.step WHERE c.static = $1 ORDER BY "
+                      "c.step DESC LIMIT 1",
+                      {num(conflict.id)})
+          : db.exec("SELECT s.builder, to_char(s.at, 'HH24:MI') FROM quillotide.step_cell c "
+                      "JOIN quillotide.step s ON s.id = c.step WHERE c.facet = $1 AND c.x = $2 "
+                      "AND c.y = $3 ORDER BY c.step DESC LIMIT 1",
+                      {num(facet), num(conflict.x), num(conflict.y)});
+  const std::string by = who.rows() > 0 ? " by " + who.text(0, 0) + " at " + who.text(0, 1) : "";
+  const std::string what =
+      conflict.isStatic
+          ? "Static " + hex4(conflict.tileId) + " at " + num(conflict.x) + "," + num(conflict.y)
+          : "Cell " + num(conflict.x) + "," + num(conflict.y);
+  return what + " was " + conflict.verb + by + "; " + tail;
+}
+
 SharedStepInfo stepInfoOf(const PgResult& r, int row) {
   SharedStepInfo s;
   s.id = r.integer(row, 0);
@@ -857,31 +922,8 @@ SharedStepResult SharedWorld::apply(const SharedStep& step, SharedStepKind kind,
                                                           : "step " + num(reverts) + " was not taken back";
   const FacetSize size = facetSize(step.facet);
 
-  // One change per cell and per static: what was seen first, what it became last.
-  std::map<std::pair<int, int>, SharedCellChange> cells;
-  for (const SharedCellChange& c : step.cells) {
-    if (!inside(size, c.x, c.y))
-      throw Error("The cell " + num(c.x) + "," + num(c.y) + " lies outside facet " +
-                  num(step.facet) + " (" + sizeText(size) + "); nothing was applied.");
-    auto [it, added] = cells.try_emplace({c.x, c.y}, c);
-    if (!added) it->second.after = c.after;
-  }
-  std::erase_if(cells, [](const auto& c) { return c.second.before == c.second.after; });
-  std::map<std::int64_t, SharedStaticChange> known;
-  std::vector<SharedStaticChange> added;
-  for (const SharedStaticChange& c : step.statics) {
-    for (const auto& s : {c.before, c.after})
-      if (s && !inside(size, s->x, s->y))
-        throw Error("The static at " + num(s->x) + "," + num(s->y) + " lies outside facet " +
-                    num(step.facet) + " (" + sizeText(size) + "); nothing was applied.");
-    if (c.id == 0) {
-      if (c.after && !c.before) added.push_back(c);
-      continue;
-    }
-    auto [it, fresh] = known.try_emplace(c.id, c);
-    if (!fresh) it->second.after = c.after;
-  }
-  std::erase_if(known, [](const auto& c) { return c.second.before == c.second.after; });
+  const FoldedStep folded = fold(step, size);
+  const auto& [cells, known, added] = folded;
   const std::size_t changes = cells.size() + known.size() + added.size();
   if (changes > kMaxStepChanges)
     throw Error("The step changes " + num(static_cast<std::int64_t>(changes)) +
@@ -964,25 +1006,7 @@ SharedStepResult SharedWorld::apply(const SharedStep& step, SharedStepKind kind,
     }
     if (conflict) {
       m_db.exec("ROLLBACK");
-      PgResult who;
-      if (conflict->isStatic)
-        who = m_db.exec(
-            "SELECT s.builder, to_char(s.at, 'HH24:MI') FROM quillotide.step_static c JOIN "
-            "quillotide.step s ON s.id = c.step WHERE c.static = $1 ORDER BY c.step DESC LIMIT 1",
-            {num(conflict->id)});
-      else
-        who = m_db.exec(
-            "SELECT s.builder, to_char(s.at, 'HH24:MI') FROM quillotide.step_cell c JOIN "
-            "quillotide.step s ON s.id = c.step WHERE c.facet = $1 AND c.x = $2 AND c.y = $3 "
-            "ORDER BY c.step DESC LIMIT 1",
-            {facet, num(conflict->x), num(conflict->y)});
-      const std::string by =
-          who.rows() > 0 ? " by " + who.text(0, 0) + " at " + who.text(0, 1) : "";
-      const std::string what = conflict->isStatic
-                                   ? "Static " + hex4(conflict->tileId) + " at " +
-                                         num(conflict->x) + "," + num(conflict->y)
-                                   : "Cell " + num(conflict->x) + "," + num(conflict->y);
-      result.refusal = what + " was " + conflict->verb + by + "; " + tail;
+      result.refusal = refusalText(m_db, *conflict, step.facet, tail);
       return result;
     }
 
@@ -1158,12 +1182,8 @@ SharedStepResult SharedWorld::apply(const SharedStep& step, SharedStepKind kind,
 
 SharedStepResult SharedWorld::revert(std::int64_t step) {
   const SharedStep done = stepChanges(step);
-  SharedStep back;
-  back.facet = done.facet;
-  back.name = "Revert of step " + num(step) + " (" + done.name + ")";
-  for (const SharedCellChange& c : done.cells) back.cells.push_back({c.x, c.y, c.after, c.before});
-  for (const SharedStaticChange& c : done.statics) back.statics.push_back({c.id, c.after, c.before});
-  return apply(back, SharedStepKind::Revert, step);
+  return apply(inverseOf(done, "Revert of step " + num(step) + " (" + done.name + ")"),
+               SharedStepKind::Revert, step);
 }
 
 SharedStepResult SharedWorld::undoOwnLast(int facet) {
@@ -1180,12 +1200,7 @@ SharedStepResult SharedWorld::undoOwnLast(int facet) {
   }
   const std::int64_t id = r.integer(0, 0);
   const SharedStep done = stepChanges(id);
-  SharedStep back;
-  back.facet = done.facet;
-  back.name = "Undo " + done.name;
-  for (const SharedCellChange& c : done.cells) back.cells.push_back({c.x, c.y, c.after, c.before});
-  for (const SharedStaticChange& c : done.statics) back.statics.push_back({c.id, c.after, c.before});
-  return apply(back, SharedStepKind::Undo, id);
+  return apply(inverseOf(done, "Undo " + done.name), SharedStepKind::Undo, id);
 }
 
 std::string SharedWorld::roleName(SharedRole role) {
