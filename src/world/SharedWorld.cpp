@@ -1148,7 +1148,7 @@ SharedStepResult SharedWorld::apply(const SharedStep& step, SharedStepKind kind,
   } catch (const ConnectionLostError& lost) {
     // The step is whole or absent; which one, only the world can tell once it is back.
     try {
-      m_db.reconnect();
+      reconnect();
     } catch (const ConnectionLostError&) {
       throw ConnectionLostError(std::string(lost.what()) +
                                 "; whether your step was applied is known once the shared world "
@@ -1252,6 +1252,14 @@ std::string SharedWorld::revoke(const std::string& name) {
   return name + " is no longer a builder or viewer of the shared world.";
 }
 
-void SharedWorld::listen() { m_db.execScript(std::string("LISTEN ") + kStepChannel); }
+void SharedWorld::listen() {
+  m_db.execScript(std::string("LISTEN ") + kStepChannel);
+  m_listening = true;
+}
+
+void SharedWorld::reconnect() {
+  m_db.reconnect();
+  if (m_listening) listen();
+}
 
 }  // namespace quillotide

@@ -212,6 +212,9 @@ public:
 
   // Starts receiving the step channel's notifications on this connection.
   void listen();
+  // Connects again after the connection was lost, listening again when it listened. Throws
+  // ConnectionLostError while the server cannot be reached.
+  void reconnect();
 
 private:
   std::string roleName(SharedRole role);
@@ -222,6 +225,7 @@ private:
   PgConnection m_db;
   std::string m_builderRole;
   std::string m_viewerRole;
+  bool m_listening = false;
 };
 
 // The text of a step kind in the history ("edit", "undo", "revert") and back (Edit otherwise).

@@ -174,3 +174,29 @@ TEST(SharedSession, UndoTakesBackTheBuildersOwnStepInEveryEditor) {
   EXPECT_EQ(bob.session.idOf(returned), anna.session.idOf(upper));
   EXPECT_FALSE(anna.session.undo().applied);
 }
+
+TEST(SharedSession, AfterTheServerWasGoneAnEditorReconnectsAndCatchesUp) {
+  NEED_SERVER();
+  TwoEditors team(cluster, "session_lost");
+  Editor& anna = *team.anna;
+  Editor& bob = *team.bob;
+  cluster.kill9();
+  EXPECT_THROW(anna.session.takeSteps(), ConnectionLostError);
+  ASSERT_TRUE(cluster.start());
+  // bob's first step meets the dead connection: it is not applied and his editor shows the
+  // world as it is; once connected again, the same edit goes through.
+  const MapCell before = *bob.map.cell(5, 5);
+  bob.map.setTileId(5, 5, 0x444);
+  EXPECT_THROW(bob.session.commit("Land"), ConnectionLostError);
+  EXPECT_EQ(*bob.map.cell(5, 5), before);
+  EXPECT_TRUE(bob.session.pendingStep("nothing").empty());
+  bob.session.world().reconnect();
+  bob.map.setTileId(5, 5, 0x444);
+  ASSERT_TRUE(bob.session.commit("Land").applied);
+  // anna missed the announcement while she was away; catching up brings the step.
+  anna.session.world().reconnect();
+  const SharedTouched caught = anna.session.catchUp();
+  ASSERT_EQ(caught.cells.size(), 1u);
+  EXPECT_EQ(anna.map.cell(5, 5)->tileId, 0x444);
+  EXPECT_EQ(anna.session.lastStep(), bob.session.lastStep());
+}
