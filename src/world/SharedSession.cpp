@@ -157,11 +157,17 @@ SharedStepResult SharedSession::commit(const std::string& name, SharedTouched* t
       m_ids[i] = result.newStatics.at(fresh++);
       m_serials[m_ids[i]] = p.serials[k];
     }
+    markAgreed(p.step.statics[k]);
     if (touched) touched->statics.push_back(p.serials[k]);
   }
   m_applied.insert(result.step);
   m_lastStep = std::max(m_lastStep, result.step);
   return result;
+}
+
+void SharedSession::markAgreed(const SharedStaticChange& change) {
+  for (const auto& s : {change.before, change.after})
+    if (s) m_statics->setBlockChanged(m_statics->blockOf(s->x, s->y), false);
 }
 
 SharedStepResult SharedSession::undo(SharedTouched* touched) {
@@ -194,6 +200,7 @@ void SharedSession::takeBack(const Pending& p, SharedTouched* touched) {
   }
   for (std::size_t k = 0; k < p.step.statics.size(); ++k) {
     setLocalStatic(p.serials[k], p.step.statics[k].before);
+    markAgreed(p.step.statics[k]);
     if (touched) touched->statics.push_back(p.serials[k]);
   }
 }
@@ -228,6 +235,7 @@ void SharedSession::putStep(std::int64_t step, SharedTouched* touched) {
     const std::size_t i = indexOf(*serial);
     if (m_syncedStatics.size() <= i) m_syncedStatics.resize(i + 1);
     m_syncedStatics[i] = c.after;
+    markAgreed(c);
     if (touched) touched->statics.push_back(*serial);
   }
 }

@@ -42,6 +42,7 @@ public:
   void load(TMap& map, TStatics& statics, const std::string& mapFile, Progress& progress);
 
   SharedWorld& world() { return *m_world; }
+  TStatics* statics() { return m_statics; }
   int facet() const { return m_facet; }
   std::optional<std::int64_t> idOf(std::int32_t serial) const;
   std::optional<std::int32_t> serialOf(std::int64_t id) const;
@@ -76,6 +77,8 @@ private:
   // Sets the models' cells and statics back to the synced state where `step` changed them.
   void takeBack(const Pending& pending, SharedTouched* touched);
   void setLocalStatic(std::int32_t serial, const std::optional<SharedStaticState>& state);
+  // The statics' blocks the change touched hold what the world holds: nothing to save there.
+  void markAgreed(const SharedStaticChange& change);
 
   std::unique_ptr<SharedWorld> m_world;
   int m_facet = 0;

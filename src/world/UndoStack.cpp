@@ -60,6 +60,7 @@ void UndoStack::push(Step step) {
     }
     m_steps.erase(m_steps.begin() + static_cast<std::ptrdiff_t>(m_index), m_steps.end());
   }
+  const std::string label = step.label;
   m_steps.push_back(std::move(step));
   ++m_index;
   while (m_steps.size() > m_depth) {
@@ -73,6 +74,7 @@ void UndoStack::push(Step step) {
       saved = saved <= 0 && (dropped & (1u << p)) ? kUnreachable : saved - 1;
     }
   }
+  if (m_stepHandler) m_stepHandler(label);
 }
 
 bool UndoStack::changesBetween(std::int64_t from, std::int64_t to, std::uint32_t parts) const {

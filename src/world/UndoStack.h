@@ -79,6 +79,13 @@ public:
   std::size_t size() const { return m_steps.size(); }
   std::size_t depth() const { return m_depth; }
 
+  // Called with the step's name each time a new step is complete (a recorded edit outside a
+  // group, or the end of a group that holds one): where a step goes on from here, such as into
+  // a shared world.
+  void setStepHandler(std::function<void(const std::string& label)> handler) {
+    m_stepHandler = std::move(handler);
+  }
+
 private:
   struct Step {
     std::string label;
@@ -93,6 +100,7 @@ private:
   // Steps dropped for depth move it below 0; kUnreachable once no undo or redo can get back.
   static constexpr std::int64_t kUnreachable = INT64_MIN;
   std::size_t m_depth;
+  std::function<void(const std::string& label)> m_stepHandler;
   std::deque<Step> m_steps;
   std::size_t m_index = 0;  // steps below it are done, the rest can be redone
   std::array<std::int64_t, kPartCount> m_saved{};

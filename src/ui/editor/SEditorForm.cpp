@@ -26,6 +26,7 @@
 #include "ui/editor/EditorTools.h"
 #include "ui/editor/EditorView.h"
 #include "ui/editor/MapForm.h"
+#include "ui/editor/SharedLink.h"
 #include "ui/editor/ToolWindows.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SettingsPage.h"
@@ -501,9 +502,13 @@ void TSEditorForm::applyTool(std::int32_t serial) {
   if (serial == -1 || m_tool == 0) return;
   const auto found = m_tools.find(m_tool);
   if (found == m_tools.end() || !found->second) return;
+  // Item Info and the tools that only read (Get Id, Get Colour, Get Land Id) work while the
+  // shared world takes no edits; the others click on without an effect.
+  const bool readOnly = m_shared && !m_shared->mayEdit() && m_tool != 1 &&
+                        (m_tool < 18 || m_tool > 20);
   // The error box takes the button's release: without ending the drag here, every cell the mouse
   // passes afterwards would run the tool again, each with its own box.
-  if (!runAction(m_dialogs, [&] { found->second(*this, serial); })) endStroke();
+  if (!readOnly && !runAction(m_dialogs, [&] { found->second(*this, serial); })) endStroke();
   if (!m_undo.inGroup()) updateUndoActions();
   updateMarks();
   refresh();
@@ -654,8 +659,49 @@ void TSEditorForm::leftRelease(QPoint p, Qt::KeyboardModifiers) {
   endStroke();
 }
 
-void TSEditorForm::undo() { replay(false); }
-void TSEditorForm::redo() { replay(true); }
+void TSEditorForm::undo() {
+  if (m_shared) {
+    m_leftDown = false;
+    while (m_undo.inGroup()) m_undo.endGroup();
+    m_shared->undo();
+    return;
+  }
+  replay(false);
+}
+
+void TSEditorForm::redo() {
+  if (!m_shared) replay(true);
+}
+
+void TSEditorForm::attachShared(std::unique_ptr<SharedSession> session) {
+  followModels();
+  m_shared = new SharedLink(*this, std::move(session), m_dialogs, m_registry.worldFile.get());
+  m_undo.setStepHandler([this](const std::string& label) { m_shared->stepRecorded(label); });
+  if (!m_sharedLine) {
+    // In the row of the position texts, across the window: the view keeps its size.
+    m_sharedLine = new QLabel(this);
+    m_sharedLine->setObjectName(QStringLiteral("lblSharedWorld"));
+    m_sharedLine->setContentsMargins(4, 0, 12, 0);
+    m_sharedLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_sharedLine->setMinimumWidth(0);
+    if (auto* row = findChild<QToolBar*>(QStringLiteral("PositionRow"))) row->addWidget(m_sharedLine);
+  }
+  // The world's files are written by the world (quillotide-cli shared export), not from here.
+  for (QMenu* menu : m_menus)
+    for (QAction* a : menu->actions())
+      if (a->text().startsWith(QStringLiteral("Patch ")) ||
+          a->text().startsWith(QStringLiteral("Save Statics")))
+        a->setEnabled(false);
+  connect(m_shared, &SharedLink::stateChanged, this, [this] { updateSharedLine(); });
+  updateSharedLine();
+  requestRebuild();
+}
+
+void TSEditorForm::updateSharedLine() {
+  if (!m_shared) return;
+  m_sharedLine->setText(m_shared->statusText());
+  updateUndoActions();
+}
 
 void TSEditorForm::replay(bool forward) {
   // A stroke still open (its release went to another window) ends here.
@@ -672,6 +718,13 @@ void TSEditorForm::replay(bool forward) {
 
 void TSEditorForm::updateUndoActions() {
   if (!m_undoAction) return;
+  if (m_shared) {
+    m_undoAction->setEnabled(m_shared->mayEdit());
+    m_undoAction->setText(QStringLiteral("Undo My Last Step"));
+    m_redoAction->setEnabled(false);
+    m_redoAction->setText(QStringLiteral("Redo"));
+    return;
+  }
   const bool open = m_undo.inGroup();
   m_undoAction->setEnabled(!open && m_undo.canUndo());
   m_redoAction->setEnabled(!open && m_undo.canRedo());

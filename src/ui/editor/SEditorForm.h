@@ -16,6 +16,7 @@
 #include <QMainWindow>
 
 #include "world/EditorScene.h"
+#include "world/SharedSession.h"
 #include "world/LandBrush.h"
 #include "world/UndoStack.h"
 #include "world/WorldUndo.h"
@@ -32,6 +33,7 @@ namespace quillotide::ui {
 
 class Dialogs;
 class EditorSelection;
+class SharedLink;
 class EditorToolWindows;
 class EditorView;
 class TMainForm;
@@ -154,6 +156,14 @@ public:
   // or nothing to save), false when the user stays.
   bool confirmClose();
 
+  // Edits a shared world's facet from now on: the session has loaded it into the registry's map
+  // and statics models. Each step goes into the world as it is made; Ctrl+Z takes back this
+  // builder's last step there; the menu's writes of map and statics files are off. A line
+  // above the view says which world it is, whether it is read-only and whether edits are
+  // paused.
+  void attachShared(std::unique_ptr<SharedSession> session);
+  SharedLink* sharedLink() const { return m_shared; }
+
 signals:
   // "Show Maptool", "Show Statictool", "Show StaticDiff Overview": the windows of later tools.
   void toolWindowRequested(const QString& caption);
@@ -255,6 +265,9 @@ private:
   // selection, the items Find placed found) and follows the models now in place.
   void modelsReplaced();
   int m_ownerToken = 0;
+  SharedLink* m_shared = nullptr;
+  QLabel* m_sharedLine = nullptr;
+  void updateSharedLine();
   // The world file last loaded or saved, and its format: what "Save Worldfile to" proposes.
   QString m_worldFilePath;
   int m_worldFileFormat = -1;

@@ -5,10 +5,12 @@
 #include <QDir>
 
 #include "app/Error.h"
+#include "app/Facet.h"
 #include "app/FileIO.h"
 #include "registry/Registry.h"
 #include "app/Text.h"
 #include "sample/Sample.h"
+#include "ui/editor/SharedLink.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/platform/Dialogs.h"
@@ -20,7 +22,22 @@ StartSwitch startSwitch(int argc, const char* const* argv) {
   if (std::strcmp(argv[1], "--Worldeditor") == 0) return StartSwitch::Worldeditor;
   if (std::strcmp(argv[1], "--sample") == 0) return StartSwitch::Sample;
   if (std::strcmp(argv[1], "--client") == 0) return StartSwitch::Client;
+  if (std::strcmp(argv[1], "--world") == 0) return StartSwitch::World;
   return StartSwitch::None;
+}
+
+std::string worldArgument(int argc, const char* const* argv) {
+  if (startSwitch(argc, argv) != StartSwitch::World || argc < 3 || !argv[2]) return {};
+  return argv[2];
+}
+
+int worldFacetArgument(int argc, const char* const* argv) {
+  for (int i = 3; i + 1 < argc; ++i)
+    if (argv[i] && argv[i + 1] && std::strcmp(argv[i], "--facet") == 0) {
+      const auto facet = tryParseInt(argv[i + 1]);
+      return facet && *facet >= 0 && *facet < kFacetCount ? *facet : -1;
+    }
+  return 0;
 }
 
 std::string clientFolderArgument(int argc, const char* const* argv) {
@@ -71,6 +88,8 @@ Startup::Startup(int argc, const char* const* argv, const ProgramFolders& folder
     : m_switch(ui::startSwitch(argc, argv)),
       m_withSample(editorWithSample(argc, argv)),
       m_clientFolder(clientFolderArgument(argc, argv)),
+      m_worldUrl(worldArgument(argc, argv)),
+      m_worldFacet(worldFacetArgument(argc, argv)),
       m_folders(folders),
       m_dialogs(dialogs) {
   // The user's folders of an installed copy may not exist yet on its first start.
@@ -110,6 +129,14 @@ void Startup::begin() {
   }
   if (m_switch == StartSwitch::Sample)
     m_mainForm->useSampleSet(QString::fromStdString(sampleDir(m_folders.dataDir)));
+  if (m_switch == StartSwitch::World) {
+    if (m_worldUrl.empty() || m_worldFacet < 0)
+      m_dialogs.showError(QStringLiteral(
+          "Name the shared world after --world, and a facet 0 to 5 after --facet: quillotide "
+          "--world URL [--facet N]"));
+    else
+      openSharedWorld(*m_mainForm, m_worldUrl, m_worldFacet);
+  }
 }
 
 }  // namespace quillotide::ui

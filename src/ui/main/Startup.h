@@ -3,7 +3,8 @@
 // the registry and the main window. Only the first argument switches, in exactly these letters:
 // "--Worldeditor" loads the world editor's files, "--sample" opens the sample set; "--sample" may
 // follow "--Worldeditor" to open the editor on the sample set; "--client DIR" finds the files of
-// the client folder DIR and loads them.
+// the client folder DIR and loads them; "--world URL [--facet N]" opens the world editor on a
+// facet (0 unless named) of the shared world the URL names.
 
 #include <memory>
 #include <string>
@@ -20,7 +21,7 @@ namespace quillotide::ui {
 class Dialogs;
 class TMainForm;
 
-enum class StartSwitch { None, Worldeditor, Sample, Client };
+enum class StartSwitch { None, Worldeditor, Sample, Client, World };
 
 StartSwitch startSwitch(int argc, const char* const* argv);
 
@@ -28,6 +29,10 @@ StartSwitch startSwitch(int argc, const char* const* argv);
 std::string sampleDir(const std::string& programDir);
 // The folder after "--client"; empty when there is none.
 std::string clientFolderArgument(int argc, const char* const* argv);
+// After "--world": the URL (empty when there is none) and the facet of "--facet N" (0 when not
+// given, -1 when what follows --facet is no facet number).
+std::string worldArgument(int argc, const char* const* argv);
+int worldFacetArgument(int argc, const char* const* argv);
 // "--Worldeditor --sample": the world editor on the sample set (the switch stays first).
 bool editorWithSample(int argc, const char* const* argv);
 // "config.xml" beside the program; for "--sample" (also after "--Worldeditor") the one inside the
@@ -64,6 +69,8 @@ private:
   StartSwitch m_switch;
   bool m_withSample = false;
   std::string m_clientFolder;
+  std::string m_worldUrl;
+  int m_worldFacet = 0;
   ProgramFolders m_folders;
   Dialogs& m_dialogs;
   std::string m_configNotice;

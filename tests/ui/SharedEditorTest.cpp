@@ -1,0 +1,162 @@
+// The world editor on a shared world, against a throwaway PostgreSQL server: two builders' editors
+// and a viewer's on the generated 64 x 64 world, driven by clicks on the tool window and the view
+// and by keys. What each editor shows, what it said and what the world holds are read back.
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QSocketNotifier>
+#include <QTest>
+
+#include "EditorRun.h"
+#include "registry/Registry.h"
+#include "world/SharedSession.h"
+#include "world/Statics.h"
+#include "support/PgCluster.h"
+#include "ui/editor/SharedLink.h"
+#include "ui/editor/StaticToolForm.h"
+#include "ui/editor/ToolWindows.h"
+
+using quillotide::ItemKind;
+using quillotide::PgConnection;
+using quillotide::SharedSession;
+using quillotide::SharedWorld;
+using quillotide::test::EditorRun;
+using quillotide::test::EditorWorld;
+using quillotide::test::PgCluster;
+
+namespace {
+
+constexpr const char* kDatabase = "ui_shared";
+
+// One builder's (or viewer's) editor on facet 0 of the shared world.
+struct SharedEditor {
+  explicit SharedEditor(const std::string& url) {
+    auto session = std::make_unique<SharedSession>(std::make_unique<SharedWorld>(url), 0);
+    quillotide::Progress silent;
+    session->load(*r.run.registry->map, *r.run.registry->statics, r.run.dir.file("shared.mul"),
+                  silent);
+    r.editor->attachShared(std::move(session));
+    r.show();
+    // The mouse comes over the view; the first frame is prepared.
+    QTest::mouseMove(r.view(), QPoint(400, 300));
+  }
+  // The static the editor's model holds on the cell, undeleted.
+  bool hasPost(int x, int y) const {
+    for (const auto& item : r.run.registry->statics->itemsAt(x, y))
+      if (item.tileId == EditorWorld::kPost) return true;
+    return false;
+  }
+  void deletePost(int x, int y) {
+    QTest::mouseClick(r.editor->toolWindows().staticTool().findChild<QAbstractButton*>(
+                          QStringLiteral("btnDelete")),
+                      Qt::LeftButton);
+    r.activateEditor();
+    r.clickView(EditorRun::post(x, y));
+  }
+  QString line() const {
+    return r.editor->findChild<QLabel*>(QStringLiteral("lblSharedWorld"))->text();
+  }
+  QStringList messages() const { return r.run.dialogs.messageTexts(); }
+  mutable EditorRun r;
+};
+
+// The generated world's files, laid out as a shared world with builders anna and bob and viewer
+// vera.
+std::string sharedWorld(PgCluster& cluster) {
+  const std::string url = cluster.createDatabase(kDatabase);
+  SharedWorld::init(url);
+  EditorWorld world(64, {{EditorWorld::kPost, 32, 32, 0, 0}, {EditorWorld::kPost, 34, 34, 0, 3}});
+  quillotide::test::writeBytes(world.dir.file("staidx0.mul"), world.staticsFiles.index);
+  quillotide::test::writeBytes(world.dir.file("statics0.mul"), world.staticsFiles.data);
+  quillotide::Progress silent;
+  SharedWorld owner(url);
+  owner.importFacet(0, {64, 64}, world.dir.file("map0.mul"), world.dir.file("staidx0.mul"),
+                    world.dir.file("statics0.mul"), silent);
+  for (const char* who : {"anna", "bob", "vera"}) cluster.createLogin(who);
+  owner.grant("anna", quillotide::SharedRole::Builder);
+  owner.grant("bob", quillotide::SharedRole::Builder);
+  owner.grant("vera", quillotide::SharedRole::Viewer);
+  return url;
+}
+
+}  // namespace
+
+class SharedEditorTest : public QObject {
+  Q_OBJECT
+private slots:
+  void buildersSeeEachOthersStepsAndAViewerOnlyLooks();
+};
+
+void SharedEditorTest::buildersSeeEachOthersStepsAndAViewerOnlyLooks() {
+  PgCluster& cluster = PgCluster::shared();
+  if (!cluster.running()) QSKIP(qPrintable("no PostgreSQL: " + QString::fromStdString(cluster.reason())));
+  const std::string url = sharedWorld(cluster);
+  SharedEditor anna(cluster.url(kDatabase, "anna"));
+  SharedEditor bob(cluster.url(kDatabase, "bob"));
+  QVERIFY(anna.line().startsWith(QStringLiteral("Shared world ui_shared on ")));
+  QVERIFY(!anna.line().contains(QStringLiteral("read-only")));
+
+  // anna deletes a post; bob's editor loses it within a second, without a reload.
+  anna.deletePost(32, 32);
+  QVERIFY(!anna.hasPost(32, 32));
+  QTRY_VERIFY_WITH_TIMEOUT(!bob.hasPost(32, 32), 1000);
+  QVERIFY(!bob.r.visible(ItemKind::Static, 32, 32));
+  QVERIFY(!anna.r.editor->hasUnsaved());
+
+  // Ctrl+Z takes anna's step back in the world: bob sees the post again.
+  anna.r.activateEditor();
+  QTest::keyClick(anna.r.editor.get(), Qt::Key_Z, Qt::ControlModifier);
+  QVERIFY(anna.hasPost(32, 32));
+  QTRY_VERIFY_WITH_TIMEOUT(bob.hasPost(32, 32), 1000);
+
+  // Both delete the other post at about the same moment: anna's step goes in first; bob, whose
+  // editor has not heard of it yet, is refused, told who changed what, and shown the world as
+  // it is.
+  auto* bobHears = bob.r.editor->sharedLink()->findChild<QSocketNotifier*>();
+  QVERIFY(bobHears);
+  bobHears->setEnabled(false);
+  anna.deletePost(34, 34);
+  anna.r.editor->sharedLink()->sync();
+  bob.deletePost(34, 34);
+  QVERIFY(!bob.hasPost(34, 34));
+  bobHears->setEnabled(true);
+  QTRY_VERIFY_WITH_TIMEOUT(!bob.messages().isEmpty(), 1000);
+  QVERIFY2(bob.messages().last().startsWith(
+               QStringLiteral("Static 0x0001 at 34,34 was deleted by anna at ")),
+           qPrintable(bob.messages().last()));
+  QVERIFY(bob.messages().last().endsWith(QStringLiteral("; your step was not applied")));
+  QVERIFY(!bob.hasPost(34, 34));
+  QVERIFY(anna.messages().isEmpty());
+
+  // A viewer's editor says it is read-only, and a click changes nothing.
+  SharedEditor vera(cluster.url(kDatabase, "vera"));
+  QVERIFY(vera.line().contains(QStringLiteral("read-only, you are a viewer")));
+  vera.deletePost(32, 32);
+  QVERIFY(vera.hasPost(32, 32));
+  QTest::qWait(200);
+  QVERIFY(anna.hasPost(32, 32));
+
+  // The server goes away: the editor says so and takes no edits; it comes back by itself.
+  cluster.kill9();
+  anna.r.editor->sharedLink()->sync();
+  QVERIFY2(anna.line().startsWith(QStringLiteral("The shared world cannot be reached: ")),
+           qPrintable(anna.line()));
+  QVERIFY(anna.line().endsWith(QStringLiteral("; edits are paused")));
+  anna.deletePost(32, 32);
+  QVERIFY(anna.hasPost(32, 32));
+  QVERIFY(cluster.start());
+  QTRY_VERIFY_WITH_TIMEOUT(!anna.line().contains(QStringLiteral("paused")),
+                           3 * quillotide::ui::SharedLink::kReconnectMs);
+  // The mouse comes back over the post from elsewhere.
+  QTest::mouseMove(anna.r.view(), QPoint(100, 100));
+  anna.deletePost(32, 32);
+  QVERIFY(!anna.hasPost(32, 32));
+  PgConnection look(url);
+  QTRY_COMPARE_WITH_TIMEOUT(look.exec("SELECT count(*) FROM quillotide.static WHERE x = 32 AND "
+                                      "y = 32")
+                                .integer(0, 0),
+                            std::int64_t{0}, 1000);
+}
+
+QTEST_MAIN(SharedEditorTest)
+#include "SharedEditorTest.moc"
