@@ -4,6 +4,8 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
 #include <QSocketNotifier>
 #include <QTest>
 
@@ -12,6 +14,7 @@
 #include "world/SharedSession.h"
 #include "world/Statics.h"
 #include "support/PgCluster.h"
+#include "ui/editor/HistoryForm.h"
 #include "ui/editor/SharedLink.h"
 #include "ui/editor/StaticToolForm.h"
 #include "ui/editor/ToolWindows.h"
@@ -127,6 +130,31 @@ void SharedEditorTest::buildersSeeEachOthersStepsAndAViewerOnlyLooks() {
   QVERIFY(bob.messages().last().endsWith(QStringLiteral("; your step was not applied")));
   QVERIFY(!bob.hasPost(34, 34));
   QVERIFY(anna.messages().isEmpty());
+
+  // The history lists the steps; a builder's filter keeps his; a double click centres the view.
+  anna.r.trigger(QStringLiteral("History..."));
+  quillotide::ui::THistoryForm* history = anna.r.editor->historyForm();
+  QVERIFY(history && history->isVisible());
+  QTableWidget* steps = history->table();
+  QCOMPARE(steps->rowCount(), 3);
+  QCOMPARE(steps->item(0, 2)->text(), QStringLiteral("anna"));
+  QCOMPARE(steps->item(1, 4)->text(), QStringLiteral("undo of 1"));
+  auto* builder = history->findChild<QLineEdit*>(QStringLiteral("eBuilder"));
+  QTest::keyClicks(builder, QStringLiteral("bob"));
+  QTest::keyClick(builder, Qt::Key_Return);
+  QCOMPARE(steps->rowCount(), 0);
+  builder->clear();
+  QTest::keyClick(builder, Qt::Key_Return);
+  QCOMPARE(steps->rowCount(), 3);
+  anna.r.editor->setViewCentre(10, 10);
+  const QRect row = steps->visualItemRect(steps->item(2, 0));
+  QVERIFY(QTest::qWaitForWindowExposed(history));
+  QTest::mouseClick(steps->viewport(), Qt::LeftButton, {}, row.center());
+  QTest::mouseDClick(steps->viewport(), Qt::LeftButton, {}, row.center());
+  QCOMPARE(anna.r.editor->scene().centreX(), 34);
+  QCOMPARE(anna.r.editor->scene().centreY(), 34);
+  history->close();
+  anna.r.editor->setViewCentre(32, 32);
 
   // A viewer's editor says it is read-only, and a click changes nothing.
   SharedEditor vera(cluster.url(kDatabase, "vera"));

@@ -25,6 +25,7 @@
 #include "ui/editor/EditorSelection.h"
 #include "ui/editor/EditorTools.h"
 #include "ui/editor/EditorView.h"
+#include "ui/editor/HistoryForm.h"
 #include "ui/editor/MapForm.h"
 #include "ui/editor/SharedLink.h"
 #include "ui/editor/ToolWindows.h"
@@ -693,8 +694,21 @@ void TSEditorForm::attachShared(std::unique_ptr<SharedSession> session) {
           a->text().startsWith(QStringLiteral("Save Statics")))
         a->setEnabled(false);
   connect(m_shared, &SharedLink::stateChanged, this, [this] { updateSharedLine(); });
+  m_historyAction->setEnabled(true);
   updateSharedLine();
   requestRebuild();
+}
+
+std::array<int, 4> TSEditorForm::viewCells() const {
+  const auto corners = m_scene.viewCorners();
+  int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
+  for (const CellPos& c : corners) {
+    x0 = std::min(x0, c.x);
+    y0 = std::min(y0, c.y);
+    x1 = std::max(x1, c.x);
+    y1 = std::max(y1, c.y);
+  }
+  return {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
 }
 
 void TSEditorForm::updateSharedLine() {
@@ -799,6 +813,16 @@ void TSEditorForm::buildMenu() {
       {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   connect(m_redoAction, &QAction::triggered, this, [this] { redo(); });
   connect(edit, &QMenu::aboutToShow, this, [this] { updateUndoActions(); });
+  edit->addSeparator();
+  // The steps of a shared world; there is no history of files.
+  m_historyAction = addItem(edit, QStringLiteral("History..."), [this] {
+    if (!m_shared) return;
+    if (!m_history) m_history = new THistoryForm(*this);
+    m_history->show();
+    m_history->raise();
+    m_history->reload();
+  });
+  m_historyAction->setEnabled(false);
   updateUndoActions();
 
   QMenu* diffs = menu(nullptr, QStringLiteral("Diffs"));

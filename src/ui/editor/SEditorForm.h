@@ -34,6 +34,7 @@ namespace quillotide::ui {
 class Dialogs;
 class EditorSelection;
 class SharedLink;
+class THistoryForm;
 class EditorToolWindows;
 class EditorView;
 class TMainForm;
@@ -163,6 +164,11 @@ public:
   // paused.
   void attachShared(std::unique_ptr<SharedSession> session);
   SharedLink* sharedLink() const { return m_shared; }
+  // "History..." of the "Edit" menu: the shared world's steps (nullptr before it is first shown).
+  THistoryForm* historyForm() const { return m_history; }
+  // The cells the view shows: x, y, width, height of the rectangle around its outline.
+  std::array<int, 4> viewCells() const;
+  Dialogs& dialogs() const { return m_dialogs; }
 
 signals:
   // "Show Maptool", "Show Statictool", "Show StaticDiff Overview": the windows of later tools.
@@ -266,6 +272,8 @@ private:
   void modelsReplaced();
   int m_ownerToken = 0;
   SharedLink* m_shared = nullptr;
+  THistoryForm* m_history = nullptr;
+  QAction* m_historyAction = nullptr;
   QLabel* m_sharedLine = nullptr;
   void updateSharedLine();
   // The world file last loaded or saved, and its format: what "Save Worldfile to" proposes.

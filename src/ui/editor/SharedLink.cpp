@@ -109,6 +109,7 @@ void SharedLink::touched(const SharedTouched& t, bool always) {
   if (t.empty() && !always) return;
   m_editor.requestRebuild();
   m_editor.worldChanged();
+  emit stepsChanged();
 }
 
 void SharedLink::connectionLost(const QString& reason) {

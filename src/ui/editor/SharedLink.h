@@ -59,6 +59,8 @@ public:
 
 signals:
   void stateChanged();
+  // Steps came in or went out: the world's history has more.
+  void stepsChanged();
 
 private:
   void commitPending();
