@@ -66,8 +66,13 @@ void applyScreenshotOptions(quillotide::ui::TMainForm& mainForm, int argc, char*
             w->move(editor->frameGeometry().right() + 8, editor->y());
     }
     // --screen takes the whole screen, so windows beside the editor (the minimap) are seen too.
-    QTimer::singleShot(500, target, [target, file, screen] {
-      const QPixmap shot = screen ? target->screen()->grabWindow(0) : target->grab();
+    // The editor's world is drawn in a window of its own that a widget's grab does not see:
+    // the editor is taken from the screen, as the user sees it.
+    const bool fromScreen = target != &mainForm;
+    QTimer::singleShot(500, target, [target, file, screen, fromScreen] {
+      const QPixmap shot = screen       ? target->screen()->grabWindow(0)
+                           : fromScreen ? target->screen()->grabWindow(target->winId())
+                                        : target->grab();
       QApplication::exit(shot.save(file) ? 0 : 1);
     });
   });

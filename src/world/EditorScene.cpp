@@ -479,14 +479,23 @@ bool EditorScene::readItems(const std::vector<CellRect>& cells,
   return true;
 }
 
-EditorScene::OrderKey EditorScene::orderKeyOf(const TItem& it) const {
+EditorScene::OrderKey EditorScene::orderKeyOf(const TItem& it) {
   // Bits from the top: altitude plus weight (9), object (1), tile height (8), hued (1), source
   // (2), place in the source (32). Land compares by altitude and source place only.
   const bool land = isLandKind(it.kind);
-  const auto zw = static_cast<std::uint64_t>(it.z + objectWeight(it, m_sources.tiledata) + 128);
+  int weight = 0, height = 0;
+  if (!land) {
+    // A sort asks the tile data about the same few tiles again and again.
+    std::int16_t& known = m_tileOrder[it.tileId];
+    if (known < 0)
+      known = static_cast<std::int16_t>(objectWeight(it, m_sources.tiledata) * 256 +
+                                        std::clamp(staticHeightOf(it, m_sources.tiledata), 0, 255));
+    weight = known >> 8;
+    height = known & 255;
+  }
+  const auto zw = static_cast<std::uint64_t>(it.z + weight + 128);
   std::uint64_t rest = zw << kZwShift;
   if (!land) {
-    const int height = std::clamp(staticHeightOf(it, m_sources.tiledata), 0, 255);
     rest |= std::uint64_t{1} << 43;
     rest |= static_cast<std::uint64_t>(height) << 35;
     rest |= static_cast<std::uint64_t>(it.hue != 0 ? 1 : 0) << 34;
@@ -504,6 +513,7 @@ void EditorScene::sortItems(const std::vector<TItem>& from,
   // The models hand out their items in the order of the rest of the key, so the groups mostly
   // do when the calls' items are visited in the order of their first items.
   const std::size_t n = from.size();
+  m_tileOrder.assign(std::size_t{1} << 16, -1);
   m_sortSums.resize(n);
   m_sortRests.resize(n);
   int minSum = 0, maxSum = -1;
@@ -1009,6 +1019,8 @@ void EditorScene::makeCommands(std::int64_t now) {
       m_poolState.assign(m_gone.begin(), m_gone.end());
       m_items.clear();
       m_itemKeys.clear();
+      m_items.reserve(n - off);
+      m_itemKeys.reserve(n - off);
       m_newPos.resize(n);
       for (std::uint32_t i = 0; i < n; ++i) {
         m_newPos[i] = static_cast<std::uint32_t>(m_items.size());
@@ -1102,10 +1114,15 @@ void EditorScene::markHidden() {
   const int bh = (m_clientHeight + kBlock - 1) / kBlock;
   m_covered.assign(static_cast<std::size_t>(bw) * static_cast<std::size_t>(bh), 0);
   const double zoom = m_zoom;
+  // The ceiling, without a call into the maths library: this runs a few times per command.
+  const auto ceiling = [](double x) {
+    const auto i = static_cast<std::int64_t>(x);  // toward zero
+    return static_cast<double>(i) < x ? i + 1 : i;
+  };
   // The window pixels whose middles, (p + 0.5) * zoom, lie in world pixels [a, b).
-  auto pixels = [zoom](double a, double b, int limit, int& p0, int& p1) {
-    p0 = std::max(0, static_cast<int>(std::ceil(a / zoom - 0.5)));
-    p1 = std::min(limit - 1, static_cast<int>(std::ceil(b / zoom - 0.5)) - 1);
+  auto pixels = [zoom, ceiling](double a, double b, int limit, int& p0, int& p1) {
+    p0 = static_cast<int>(std::max<std::int64_t>(0, ceiling(a / zoom - 0.5)));
+    p1 = static_cast<int>(std::min<std::int64_t>(limit - 1, ceiling(b / zoom - 0.5) - 1));
     return p0 <= p1;
   };
   const double worldW = m_clientWidth * zoom;

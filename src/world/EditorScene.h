@@ -367,7 +367,8 @@ private:
   // that fails leaves what was read before and its text in the problems. False on a failure.
   bool readItems(const std::vector<CellRect>& cells, const std::vector<CellRect>& blocks,
                  std::vector<TItem>& into);
-  OrderKey orderKeyOf(const TItem& item) const;
+  // The key of an item; the tile data's answers are remembered in m_tileOrder.
+  OrderKey orderKeyOf(const TItem& item);
   // The items one call of a model handed out, and the key of the first of them.
   struct ReadSegment {
     std::uint32_t start = 0;
@@ -484,6 +485,8 @@ private:
   std::vector<std::uint32_t> m_sortStarts;
   std::vector<std::uint32_t> m_sortNext;
   std::vector<std::uint64_t> m_sortRests;
+  // Per static tile during a sort: its weight * 256 + height in draw order, or -1 not asked yet.
+  std::vector<std::int16_t> m_tileOrder;
   std::vector<std::uint32_t> m_newPos;
   std::vector<TItem> m_readItems;    // what a rebuild reads, before it is sorted
   std::vector<TItem> m_readPart;

@@ -18,7 +18,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QOpenGLShaderProgram>
-#include <QOpenGLWidget>
+#include <QOpenGLWindow>
 #include <QPainter>
 #include <QSurfaceFormat>
 #include <QTimer>
@@ -95,13 +95,18 @@ bool editorOpenGLWorks() {
 // the zoom and wherever the picture lies in the atlas. The commands' parts that lie under the
 // solid parts of those above are left out of the quads: on a software renderer the depth test of
 // a hidden pixel costs nearly what drawing it does.
-class EditorGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
+//
+// The drawing is a window of its own inside the view, drawn straight into the window's buffers:
+// an OpenGL widget would draw into a texture that the editor window then draws again, which on a
+// software renderer costs more than the whole frame. The window never takes the keyboard focus;
+// its mouse events go to the view as if they had reached it.
+class EditorGLWindow : public QOpenGLWindow, protected QOpenGLFunctions {
 public:
-  explicit EditorGLWidget(EditorView& view)
-      : QOpenGLWidget(&view), m_view(view), m_atlas(kPageSide, kPageSide) {
-    setMouseTracking(true);
+  explicit EditorGLWindow(EditorView& view)
+      : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate), m_view(view), m_atlas(kPageSide, kPageSide) {
+    setFlag(Qt::WindowDoesNotAcceptFocus);
   }
-  ~EditorGLWidget() override {
+  ~EditorGLWindow() override {
     if (context()) {
       makeCurrent();
       dropPictures();
@@ -118,7 +123,39 @@ public:
     update();
   }
 
+  // Draws a frame into the back buffer and reads it, without showing it; empty before the
+  // window was first shown.
+  QImage grabFrame() {
+    if (!isValid()) return {};
+    makeCurrent();
+    paintGL();
+    const int w = static_cast<int>(width() * devicePixelRatio());
+    const int h = static_cast<int>(height() * devicePixelRatio());
+    QImage image(w, h, QImage::Format_RGBA8888_Premultiplied);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+    doneCurrent();
+    // OpenGL's rows run bottom up.
+    return image.mirrored().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  }
+
 protected:
+  // A click gives the view the focus, as it would if the view had been clicked.
+  void mousePressEvent(QMouseEvent* event) override {
+    if (m_view.focusPolicy() & Qt::ClickFocus) m_view.setFocus(Qt::MouseFocusReason);
+    m_view.mousePressEvent(event);
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override { m_view.mouseReleaseEvent(event); }
+  void mouseDoubleClickEvent(QMouseEvent* event) override { m_view.mouseDoubleClickEvent(event); }
+  void mouseMoveEvent(QMouseEvent* event) override { m_view.mouseMoveEvent(event); }
+  void wheelEvent(QWheelEvent* event) override { m_view.wheelEvent(event); }
+  bool event(QEvent* event) override {
+    if (event->type() == QEvent::Leave) {
+      emit m_view.left();
+    }
+    return QOpenGLWindow::event(event);
+  }
+
   void initializeGL() override {
     initializeOpenGLFunctions();
     GLint maxSide = 0;
@@ -184,7 +221,7 @@ void main() {
       m_remake = true;
     }
     m_view.prepareFrame();
-    const qreal dpr = devicePixelRatioF();
+    const qreal dpr = devicePixelRatio();
     const double zoom = scene.zoom();
     const double worldW = scene.clientWidth() * zoom;
     const double worldH = scene.clientHeight() * zoom;
@@ -472,7 +509,7 @@ private:
 
   void bindProgram(const EditorScene& scene) {
     m_program.bind();
-    const qreal dpr = devicePixelRatioF();
+    const qreal dpr = devicePixelRatio();
     const double zoom = scene.zoom();
     m_program.setUniformValue("worldPerPixel",
                               GLfloat(scene.clientWidth() * zoom / (width() * dpr)),
@@ -696,9 +733,11 @@ EditorView::EditorView(EditorScene& scene, bool withOpenGL, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   if (withOpenGL && editorOpenGLWorks()) {
-    m_gl = new EditorGLWidget(*this);
-    m_gl->setObjectName(QStringLiteral("EditorGL"));
-    layout->addWidget(m_gl);
+    m_gl = new EditorGLWindow(*this);
+    m_glWidget = QWidget::createWindowContainer(m_gl, this);
+    m_glWidget->setObjectName(QStringLiteral("EditorGL"));
+    m_glWidget->setMouseTracking(true);
+    layout->addWidget(m_glWidget);
   } else {
     m_placeholder = new QLabel(
         QStringLiteral("OpenGL cannot draw here, so the world is not shown. Keys, mouse and menu "
@@ -720,7 +759,7 @@ EditorView::EditorView(EditorScene& scene, bool withOpenGL, QWidget* parent)
 EditorView::~EditorView() = default;
 
 QWidget* EditorView::drawingWidget() const {
-  return m_gl ? static_cast<QWidget*>(m_gl) : static_cast<QWidget*>(m_placeholder);
+  return m_gl ? m_glWidget : static_cast<QWidget*>(m_placeholder);
 }
 
 void EditorView::prepareIfNeeded() {
@@ -750,7 +789,9 @@ void EditorView::refresh() {
     m_prepared = false;
 }
 
-QImage EditorView::frame() { return m_gl ? m_gl->grabFramebuffer() : QImage(); }
+QWindow* EditorView::drawingWindow() const { return m_gl; }
+
+QImage EditorView::frame() { return m_gl ? m_gl->grabFrame() : QImage(); }
 
 void EditorView::frameDrawn() {
   ++m_frames;

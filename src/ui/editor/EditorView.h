@@ -10,10 +10,11 @@
 
 class QLabel;
 class QTimer;
+class QWindow;
 
 namespace quillotide::ui {
 
-class EditorGLWidget;
+class EditorGLWindow;
 
 // The surface the editor draws on: a compatibility context with the fixed-function calls, a
 // 24-bit depth buffer and double buffering. Set before the application object exists.
@@ -46,6 +47,9 @@ public:
   // The last drawn frame as the window shows it; empty without OpenGL.
   QImage frame();
   QWidget* drawingWidget() const;
+  // The window the frames are shown in, inside drawingWidget(); it takes the mouse's events
+  // first and hands them to the view. Null without OpenGL.
+  QWindow* drawingWindow() const;
   // The size the view asks for in its window (the stored editor size); it may be resized freely.
   void setPreferredSize(QSize size);
   QSize sizeHint() const override { return m_preferred; }
@@ -77,12 +81,13 @@ protected:
   void leaveEvent(QEvent* event) override;
 
 private:
-  friend class EditorGLWidget;
+  friend class EditorGLWindow;
   void prepareFrame();
   void frameDrawn();
 
   EditorScene& m_scene;
-  EditorGLWidget* m_gl = nullptr;
+  EditorGLWindow* m_gl = nullptr;
+  QWidget* m_glWidget = nullptr;  // the drawing window's place among the widgets
   QLabel* m_placeholder = nullptr;
   QTimer* m_animationTimer = nullptr;
   QElapsedTimer m_clock;

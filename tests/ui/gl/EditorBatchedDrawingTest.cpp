@@ -5,7 +5,10 @@
 // another item (only its quad redrawn) and after the view scrolled (only the cells that came in
 // read), too.
 
+#include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
+#include <QWindow>
 
 #include "support/EditorWorld.h"
 #include "ui/editor/EditorView.h"
@@ -27,6 +30,7 @@ private slots:
   void everyZoomShowsThePixelsOfTheDrawingItemByItem();
   void aNewLookRedrawsOnlyItsItemAndShowsWhatAWholeFrameShows();
   void aScrolledViewShowsWhatAFreshViewThere();
+  void theDrawingWindowHandsTheMouseToTheView();
 };
 
 namespace {
@@ -222,6 +226,39 @@ void EditorBatchedDrawingTest::aScrolledViewShowsWhatAFreshViewThere() {
     const QString diff = differences(scrolled, expected);
     QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("%1,%2: %3").arg(dx).arg(dy).arg(diff)));
   }
+}
+
+// The frames are shown in a window of their own, which the mouse reaches first: what it does
+// there must reach the editor as if the view itself had been used.
+void EditorBatchedDrawingTest::theDrawingWindowHandsTheMouseToTheView() {
+  DenseWorld world;
+  View v(world);
+  v.view->setFocusPolicy(Qt::StrongFocus);
+  QWindow* window = v.view->drawingWindow();
+  QVERIFY(window);
+  QSignalSpy moved(v.view.get(), &quillotide::ui::EditorView::moved);
+  QSignalSpy pressed(v.view.get(), &quillotide::ui::EditorView::leftPressed);
+  QSignalSpy released(v.view.get(), &quillotide::ui::EditorView::leftReleased);
+  QSignalSpy turned(v.view.get(), &quillotide::ui::EditorView::wheelTurned);
+  QSignalSpy left(v.view.get(), &quillotide::ui::EditorView::left);
+  QTest::mouseMove(window, QPoint(100, 80));
+  QVERIFY(!moved.isEmpty());
+  QCOMPARE(moved.last().at(0).toPoint(), QPoint(100, 80));
+  QTest::mouseClick(window, Qt::LeftButton, Qt::ShiftModifier, QPoint(120, 90));
+  QCOMPARE(pressed.size(), 1);
+  QCOMPARE(pressed.at(0).at(0).toPoint(), QPoint(120, 90));
+  QCOMPARE(pressed.at(0).at(1).value<Qt::KeyboardModifiers>(), Qt::ShiftModifier);
+  QCOMPARE(released.size(), 1);
+  // The keys go on to the editor: the view, not the drawing window, holds the focus.
+  QCOMPARE(v.view->window()->focusWidget(), v.view.get());
+  QWheelEvent wheel(QPointF(30, 40), window->mapToGlobal(QPointF(30, 40)), QPoint(), QPoint(0, 240),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(window, &wheel);
+  QCOMPARE(turned.size(), 1);
+  QCOMPARE(turned.at(0).at(1).toInt(), 2);
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(window, &leave);
+  QCOMPARE(left.size(), 1);
 }
 
 QTEST_MAIN(EditorBatchedDrawingTest)
