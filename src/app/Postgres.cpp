@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <regex>
 #include <cstring>
 
 namespace quillotide {
@@ -109,6 +110,13 @@ std::string pgByteaArray(const std::vector<Bytes>& values) {
   }
   s.push_back('}');
   return s;
+}
+
+bool urlHoldsPassword(const std::string& url) {
+  static const std::regex kUserPassword(R"(^postgres(ql)?://[^/?@]*:[^/?@]*@)",
+                                        std::regex::icase);
+  static const std::regex kKeyword(R"((^|[\s?&])password\s*=)", std::regex::icase);
+  return std::regex_search(url, kUserPassword) || std::regex_search(url, kKeyword);
 }
 
 std::string pgBytea(std::span<const std::uint8_t> bytes) {

@@ -65,8 +65,8 @@ struct SharedEditor {
 
 // The generated world's files, laid out as a shared world with builders anna and bob and viewer
 // vera.
-std::string sharedWorld(PgCluster& cluster) {
-  const std::string url = cluster.createDatabase(kDatabase);
+std::string sharedWorld(PgCluster& cluster, const std::string& database = kDatabase) {
+  const std::string url = cluster.createDatabase(database);
   SharedWorld::init(url);
   EditorWorld world(64, {{EditorWorld::kPost, 32, 32, 0, 0}, {EditorWorld::kPost, 34, 34, 0, 3}});
   quillotide::test::writeBytes(world.dir.file("staidx0.mul"), world.staticsFiles.index);
@@ -88,7 +88,37 @@ class SharedEditorTest : public QObject {
   Q_OBJECT
 private slots:
   void buildersSeeEachOthersStepsAndAViewerOnlyLooks();
+  void theSettingsPageOpensASharedWorldAndKeepsNoPassword();
 };
+
+void SharedEditorTest::theSettingsPageOpensASharedWorldAndKeepsNoPassword() {
+  PgCluster& cluster = PgCluster::shared();
+  if (!cluster.running()) QSKIP(qPrintable("no PostgreSQL: " + QString::fromStdString(cluster.reason())));
+  sharedWorld(cluster, "ui_settings");
+  quillotide::test::ProgramRun run;
+  run.showPage(QStringLiteral("tsSettings"));
+  // A password in the URL would be stored with the settings: refused, nothing kept.
+  const QString withPassword = QString::fromStdString(cluster.url("ui_settings", "anna"))
+                                   .replace(QStringLiteral("user=anna"),
+                                            QStringLiteral("user=anna&password=secret"));
+  run.typeInto(QStringLiteral("eSharedWorld"), withPassword);
+  QVERIFY(run.dialogs.messageTexts().last().startsWith(
+      QStringLiteral("Leave the password out of the URL")));
+  QVERIFY(run.registry->config->getString("SharedWorld").empty());
+  QVERIFY(!quillotide::ui::TSEditorForm::existing(*run.mainForm));
+
+  const QString url = QString::fromStdString(cluster.url("ui_settings", "anna"));
+  run.typeInto(QStringLiteral("eSharedWorld"), url);
+  QCOMPARE(QString::fromStdString(run.registry->config->getString("SharedWorld")), url);
+  quillotide::ui::TSEditorForm* editor = quillotide::ui::TSEditorForm::existing(*run.mainForm);
+  QVERIFY(editor && editor->isVisible());
+  QVERIFY(editor->sharedLink());
+  QVERIFY(editor->findChild<QLabel*>(QStringLiteral("lblSharedWorld"))
+              ->text()
+              .startsWith(QStringLiteral("Shared world ui_settings on ")));
+  QCOMPARE(run.registry->statics->itemCount(), std::size_t{2});
+  editor->hide();
+}
 
 void SharedEditorTest::buildersSeeEachOthersStepsAndAViewerOnlyLooks() {
   PgCluster& cluster = PgCluster::shared();

@@ -676,6 +676,10 @@ void TSEditorForm::redo() {
 
 void TSEditorForm::attachShared(std::unique_ptr<SharedSession> session) {
   followModels();
+  // Another world (or the same again) replaces the link and the list of its steps.
+  delete m_history;
+  m_history = nullptr;
+  delete m_shared;
   m_shared = new SharedLink(*this, std::move(session), m_dialogs, m_registry.worldFile.get());
   m_undo.setStepHandler([this](const std::string& label) { m_shared->stepRecorded(label); });
   if (!m_sharedLine) {

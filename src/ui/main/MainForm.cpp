@@ -16,6 +16,7 @@
 #include "registry/Registry.h"
 #include "sample/Sample.h"
 #include "ui/editor/SEditorForm.h"
+#include "ui/editor/SharedLink.h"
 #include "ui/main/AboutForm.h"
 #include "ui/main/AnimdataPage.h"
 #include "ui/main/ClilocPage.h"
@@ -301,6 +302,9 @@ void TMainForm::connectSettings() {
   connect(s, &SettingsPage::mapLoaded, this, &TMainForm::mapLoaded);
   connect(s, &SettingsPage::win98Changed, this, &TMainForm::win98Changed);
   connect(s, &SettingsPage::aboutRequested, m_about, &QDialog::open);
+  connect(s, &SettingsPage::sharedWorldRequested, this, [this](const QString& url, int facet) {
+    openSharedWorld(*this, url.toStdString(), facet);
+  });
 }
 
 std::optional<TiledataLayout> TMainForm::tiledataLayoutSetting() const {

@@ -20,6 +20,7 @@
 #include "app/Error.h"
 #include "app/Facet.h"
 #include "app/FileNames.h"
+#include "app/Postgres.h"
 #include "app/UopPair.h"
 #include "app/FileIO.h"
 #include "app/IndexedFile.h"
@@ -197,6 +198,7 @@ SettingsPage::SettingsPage(Registry& registry, Dialogs& dialogs, QWidget* parent
   // The client folder first: one step fills the groups below, which stay for files from
   // several places.
   outer->addLayout(makeClientFolderRow());
+  outer->addLayout(makeSharedWorldRow());
   auto* scroll = new QScrollArea(this);
   scroll->setObjectName(QStringLiteral("sbSettings"));
   scroll->setWidgetResizable(true);
@@ -338,6 +340,40 @@ QLayout* SettingsPage::makeClientFolderRow() {
   row->addWidget(m_clientFolder, 1);
   row->addWidget(browse);
   row->addWidget(find);
+  return row;
+}
+
+QLayout* SettingsPage::makeSharedWorldRow() {
+  auto* row = new QHBoxLayout;
+  auto* caption = new QLabel(QStringLiteral("Shared world"), this);
+  auto* url = new QLineEdit(this);
+  url->setObjectName(QStringLiteral("eSharedWorld"));
+  url->setPlaceholderText(QStringLiteral("postgresql://host/world?user=anna"));
+  url->setText(QString::fromStdString(m_registry.config->getString("SharedWorld")));
+  caption->setBuddy(url);
+  auto* open = new QPushButton(QStringLiteral("Open in Editor"), this);
+  open->setObjectName(QStringLiteral("btnOpenSharedWorld"));
+  connect(open, &QPushButton::clicked, this, [this, url] {
+    const QString text = url->text().trimmed();
+    if (text.isEmpty()) {
+      m_dialogs.showError(QStringLiteral(
+          "Enter the URL of a shared world, such as postgresql://host/world?user=anna."));
+      return;
+    }
+    // The URL is kept in config.xml; a password never is.
+    if (urlHoldsPassword(str(text))) {
+      m_dialogs.showError(QStringLiteral(
+          "Leave the password out of the URL: it would be stored with the settings. libpq reads "
+          "it from ~/.pgpass, the service file or PGPASSWORD."));
+      return;
+    }
+    m_registry.config->setString("SharedWorld", str(text));
+    emit sharedWorldRequested(text, facet());
+  });
+  connect(url, &QLineEdit::returnPressed, open, &QPushButton::click);
+  row->addWidget(caption);
+  row->addWidget(url, 1);
+  row->addWidget(open);
   return row;
 }
 

@@ -147,6 +147,8 @@ signals:
   void progressLoaded();
   void win98Changed(bool checked);
   void aboutRequested();
+  // "Open in Editor" of the shared world row: the URL (without a password) and the facet chosen.
+  void sharedWorldRequested(const QString& url, int facet);
 
 private:
   void doLoad(const QString& id, LoadMode mode);
@@ -157,6 +159,7 @@ private:
   void showOpenForm(const QString& id);
   void addSizeFields(FileGroupBox* box);
   QLayout* makeClientFolderRow();
+  QLayout* makeSharedWorldRow();
   // The facet chosen: its map and statics from the client folder, the world size from them.
   void chooseFacet(int facet);
   void setWorldSize(int width, int height);
