@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
+#include <vector>
 
 namespace quillotide::test {
 
@@ -116,6 +118,7 @@ void PgCluster::kill9() {
   pidFile >> pid;
   if (pid <= 0) return;
   // The backends first (they would go on serving their clients for a moment), then the server.
+  std::vector<pid_t> backends;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator("/proc", ec)) {
     std::ifstream stat(entry.path() / "stat");
@@ -126,10 +129,24 @@ void PgCluster::kill9() {
     if (close == std::string::npos) continue;
     char state = 0;
     long parent = 0;
-    if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &parent) == 2 && parent == pid)
-      ::kill(static_cast<pid_t>(std::stol(entry.path().filename().string())), SIGKILL);
+    if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &parent) == 2 && parent == pid) {
+      const auto child = static_cast<pid_t>(std::stol(entry.path().filename().string()));
+      ::kill(child, SIGKILL);
+      backends.push_back(child);
+    }
   }
   ::kill(static_cast<pid_t>(pid), SIGKILL);
+  // A client sees the end of its connection once its backend has exited: wait for that.
+  const auto exited = [](pid_t p) {
+    std::ifstream stat("/proc/" + std::to_string(p) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return true;
+    const auto close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
+  };
+  for (const pid_t p : backends)
+    for (int i = 0; i < 200 && !exited(p); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
   for (int i = 0; i < 200 && ::kill(static_cast<pid_t>(pid), 0) == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   m_running = false;
@@ -149,6 +166,20 @@ std::string PgCluster::createDatabase(const std::string& name) {
 void PgCluster::createLogin(const std::string& name) {
   run(shellQuoted(psql()) + " " + shellQuoted(url("postgres")) + " -q -c " +
       shellQuoted("CREATE ROLE " + name + " LOGIN") + " > /dev/null 2>&1");
+}
+
+void PgCluster::requirePassword(const std::string& name, const std::string& password) {
+  createLogin(name);
+  run(shellQuoted(psql()) + " " + shellQuoted(url("postgres")) + " -q -c " +
+      shellQuoted("ALTER ROLE " + name + " PASSWORD '" + password + "'") + " > /dev/null 2>&1");
+  // The first matching line of the file decides: the login's own line goes in front.
+  const std::string hba = m_data + "/pg_hba.conf";
+  std::ifstream in(hba);
+  const std::string rest((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  std::ofstream(hba) << "local all " << name << " scram-sha-256\n" << rest;
+  run(shellQuoted(psql()) + " " + shellQuoted(url("postgres")) + " -q -c " +
+      shellQuoted("SELECT pg_reload_conf()") + " > /dev/null 2>&1");
 }
 
 PgCluster& PgCluster::shared() {

@@ -25,6 +25,10 @@ public:
   // Creates a login role (trust logins need no password).
   void createLogin(const std::string& name);
 
+  // From now on the login must give this password over the socket (scram-sha-256); every other
+  // login stays trusted.
+  void requirePassword(const std::string& name, const std::string& password);
+
   // Kills the server and every backend with SIGKILL, as a crash would.
   void kill9();
   // Starts the server again on the same folder (crash recovery runs); false when it does not.

@@ -118,6 +118,20 @@ void SharedEditorTest::theSettingsPageOpensASharedWorldAndKeepsNoPassword() {
               .startsWith(QStringLiteral("Shared world ui_settings on ")));
   QCOMPARE(run.registry->statics->itemCount(), std::size_t{2});
   editor->hide();
+
+  // A login that needs a password is asked for it where it is not shown; it is stored nowhere.
+  cluster.requirePassword("paula", "s3cret");
+  SharedWorld(cluster.url("ui_settings")).grant(
+      "paula", quillotide::SharedRole::Builder);
+  run.dialogs.answerPassword(QStringLiteral("s3cret"));
+  const QString paula = QString::fromStdString(cluster.url("ui_settings", "paula"));
+  run.showPage(QStringLiteral("tsSettings"));
+  run.typeInto(QStringLiteral("eSharedWorld"), paula);
+  QCOMPARE(run.dialogs.pendingAnswers(), 0);
+  QCOMPARE(run.dialogs.asked().last().prompt, QStringLiteral("Password for paula@ui_settings:"));
+  QVERIFY(editor->findChild<QLabel*>(QStringLiteral("lblSharedWorld"))->isVisible());
+  QCOMPARE(QString::fromStdString(run.registry->config->getString("SharedWorld")), paula);
+  QVERIFY(!QString::fromStdString(quillotide::test::readText(run.configPath())).contains(QStringLiteral("s3cret")));
 }
 
 void SharedEditorTest::buildersSeeEachOthersStepsAndAViewerOnlyLooks() {

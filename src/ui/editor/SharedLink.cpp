@@ -140,7 +140,15 @@ void openSharedWorld(TMainForm& main, const std::string& url, int facet) {
   main.settingsPage()->loadForWorldeditor();
   std::unique_ptr<SharedSession> session;
   const bool opened = runAction(main.dialogs(), [&] {
-    auto world = std::make_unique<SharedWorld>(url);
+    // libpq's own sources (the password file, the service file, PGPASSWORD) come first; the
+    // user is asked only when they give none, and the answer is kept nowhere.
+    const auto ask = [&main](const std::string& prompt) -> std::optional<std::string> {
+      const auto typed =
+          main.dialogs().password(QStringLiteral("Shared world"), QString::fromStdString(prompt));
+      if (!typed) return std::nullopt;
+      return typed->toStdString();
+    };
+    auto world = std::make_unique<SharedWorld>(url, ask);
     const std::string database = world->connection().database();
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
     QDir().mkpath(cache);

@@ -42,6 +42,8 @@ public:
   // One line of text, or nullopt when cancelled.
   virtual std::optional<QString> inputBox(const QString& caption, const QString& prompt,
                                           const QString& defaultText) = 0;
+  // A password, typed where it is not shown; nullopt when cancelled.
+  virtual std::optional<QString> password(const QString& caption, const QString& prompt) = 0;
   virtual void message(const QString& caption, const QString& text, MessageIcon icon) = 0;
   // The chosen colour, or nullopt when cancelled.
   virtual std::optional<QColor> chooseColour(const QColor& initial) = 0;

@@ -87,6 +87,14 @@ std::optional<QString> QtDialogs::inputBox(const QString& caption, const QString
   return text;
 }
 
+std::optional<QString> QtDialogs::password(const QString& caption, const QString& prompt) {
+  bool ok = false;
+  const QString text =
+      QInputDialog::getText(m_parent, caption, prompt, QLineEdit::Password, QString(), &ok);
+  if (!ok) return std::nullopt;
+  return text;
+}
+
 int messageBoxWidthFor(const QString& caption) {
   // Room for the window icon and the close, minimise and maximise buttons of common title bars.
   constexpr int kTitleBarRoom = 160;

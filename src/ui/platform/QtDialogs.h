@@ -17,6 +17,7 @@ public:
   std::optional<QString> saveFile(const FileRequest& request) override;
   std::optional<QString> chooseFolder(const QString& title,
                                       const QString& proposedFolder = {}) override;
+  std::optional<QString> password(const QString& caption, const QString& prompt) override;
   std::optional<QString> inputBox(const QString& caption, const QString& prompt,
                                   const QString& defaultText) override;
   void message(const QString& caption, const QString& text, MessageIcon icon) override;

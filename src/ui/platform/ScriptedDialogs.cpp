@@ -18,6 +18,8 @@ QString kindName(ScriptedDialogs::Kind kind) {
       return QStringLiteral("colour dialog");
     case ScriptedDialogs::Kind::Question:
       return QStringLiteral("question");
+    case ScriptedDialogs::Kind::Password:
+      return QStringLiteral("password box");
   }
   return {};
 }
@@ -76,6 +78,10 @@ std::optional<QString> ScriptedDialogs::chooseFolder(const QString& title,
 std::optional<QString> ScriptedDialogs::inputBox(const QString& caption, const QString& prompt,
                                                  const QString& defaultText) {
   return take(Kind::Input, {Kind::Input, caption, {}, {}, defaultText, prompt, {}});
+}
+
+std::optional<QString> ScriptedDialogs::password(const QString& caption, const QString& prompt) {
+  return take(Kind::Password, {Kind::Password, caption, {}, {}, {}, prompt, {}});
 }
 
 std::optional<QColor> ScriptedDialogs::chooseColour(const QColor& initial) {

@@ -18,7 +18,7 @@ namespace quillotide::ui {
 
 class ScriptedDialogs : public Dialogs {
 public:
-  enum class Kind { OpenFile, SaveFile, Folder, Input, Colour, Question };
+  enum class Kind { OpenFile, SaveFile, Folder, Input, Colour, Question, Password };
 
   struct Asked {
     Kind kind;
@@ -40,6 +40,9 @@ public:
   void answerSave(std::optional<QString> path) { m_answers.push_back({Kind::SaveFile, std::move(path)}); }
   void answerFolder(std::optional<QString> path) { m_answers.push_back({Kind::Folder, std::move(path)}); }
   void answerInput(std::optional<QString> text) { m_answers.push_back({Kind::Input, std::move(text)}); }
+  void answerPassword(std::optional<QString> text) {
+    m_answers.push_back({Kind::Password, std::move(text)});
+  }
   // The caption of the button to press; std::nullopt closes the box without a choice.
   void answerQuestion(std::optional<QString> button) {
     m_answers.push_back({Kind::Question, std::move(button)});
@@ -52,6 +55,8 @@ public:
   std::optional<QString> saveFile(const FileRequest& request) override;
   std::optional<QString> chooseFolder(const QString& title,
                                       const QString& proposedFolder = {}) override;
+  // Asked is recorded with the caption as its title and the prompt as its prompt.
+  std::optional<QString> password(const QString& caption, const QString& prompt) override;
   std::optional<QString> inputBox(const QString& caption, const QString& prompt,
                                   const QString& defaultText) override;
   void message(const QString& caption, const QString& text, MessageIcon icon) override;
