@@ -13,6 +13,7 @@
 #include "registry/Registry.h"
 #include "world/SharedSession.h"
 #include "world/Statics.h"
+#include "world/WorldFile.h"
 #include "support/PgCluster.h"
 #include "ui/editor/HistoryForm.h"
 #include "ui/editor/SharedLink.h"
@@ -228,6 +229,23 @@ void SharedEditorTest::buildersSeeEachOthersStepsAndAViewerOnlyLooks() {
                                       "y = 32")
                                 .integer(0, 0),
                             std::int64_t{0}, 1000);
+
+  // An item the Add tool places is a static of the world at once; bob's editor gets it.
+  anna.r.editor->toolWindows().staticTool().chooseId(EditorWorld::kFrame);
+  QTest::mouseClick(anna.r.editor->toolWindows().staticTool().findChild<QAbstractButton*>(
+                        QStringLiteral("btnAdd")),
+                    Qt::LeftButton);
+  anna.r.activateEditor();
+  anna.r.clickView(EditorRun::cell(28, 30));
+  QTRY_VERIFY_WITH_TIMEOUT(
+      [&] {
+        for (const auto& item : bob.r.run.registry->statics->itemsAt(28, 30))
+          if (item.tileId == EditorWorld::kFrame) return true;
+        return false;
+      }(),
+      1000);
+  QVERIFY(anna.r.run.registry->worldFile->unwrittenItems().empty());
+  QVERIFY(!anna.r.editor->hasUnsaved());
 }
 
 QTEST_MAIN(SharedEditorTest)
