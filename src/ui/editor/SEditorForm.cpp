@@ -208,6 +208,8 @@ TSEditorForm::TSEditorForm(TMainForm& main, bool withOpenGL)
 TSEditorForm::~TSEditorForm() { m_registry.openFiles().unsubscribe(m_ownerToken); }
 
 void TSEditorForm::modelsReplaced() {
+  // The map or statics the owner opened are files, not the shared world's.
+  detachShared();
   Registry& r = m_registry;
   m_edits.setModels(
       {r.map.get(), r.statics.get(), r.staticDiff.get(), r.worldFile.get(), r.items.get()});
@@ -270,7 +272,9 @@ void TSEditorForm::followModels() {
   const std::uint64_t staticsOpens = r.statics ? r.statics->openCount() : 0;
   if (models == m_edits.models() && mapOpens == m_mapOpens && staticsOpens == m_staticsOpens)
     return;
-  // The steps hold the models they were made on: another world is a new session.
+  // The steps hold the models they were made on: another world is a new session. Models read
+  // again (from files, or from another shared world) are no longer the shared world's.
+  detachShared();
   m_edits.setModels(models);
   m_mapOpens = mapOpens;
   m_staticsOpens = staticsOpens;
@@ -674,12 +678,30 @@ void TSEditorForm::redo() {
   if (!m_shared) replay(true);
 }
 
-void TSEditorForm::attachShared(std::unique_ptr<SharedSession> session) {
-  followModels();
-  // Another world (or the same again) replaces the link and the list of its steps.
+void TSEditorForm::detachShared() {
+  if (!m_shared) return;
   delete m_history;
   m_history = nullptr;
   delete m_shared;
+  m_shared = nullptr;
+  m_undo.setStepHandler({});
+  m_sharedLine->hide();
+  setSharedActions(false);
+  updateUndoActions();
+}
+
+void TSEditorForm::setSharedActions(bool shared) {
+  // The world's files are written by the world (quillotide-cli shared export), not from here.
+  for (QMenu* menu : m_menus)
+    for (QAction* a : menu->actions())
+      if (a->text().startsWith(QStringLiteral("Patch "))) a->setEnabled(!shared);
+  m_historyAction->setEnabled(shared);
+}
+
+void TSEditorForm::attachShared(std::unique_ptr<SharedSession> session) {
+  followModels();
+  // Another world (or the same again) replaces the link and the list of its steps.
+  detachShared();
   m_shared = new SharedLink(*this, std::move(session), m_dialogs, m_registry.worldFile.get());
   m_undo.setStepHandler([this](const std::string& label) { m_shared->stepRecorded(label); });
   if (!m_sharedLine) {
@@ -691,14 +713,9 @@ void TSEditorForm::attachShared(std::unique_ptr<SharedSession> session) {
     m_sharedLine->setMinimumWidth(0);
     if (auto* row = findChild<QToolBar*>(QStringLiteral("PositionRow"))) row->addWidget(m_sharedLine);
   }
-  // The world's files are written by the world (quillotide-cli shared export), not from here.
-  for (QMenu* menu : m_menus)
-    for (QAction* a : menu->actions())
-      if (a->text().startsWith(QStringLiteral("Patch ")) ||
-          a->text().startsWith(QStringLiteral("Save Statics")))
-        a->setEnabled(false);
+  m_sharedLine->show();
+  setSharedActions(true);
   connect(m_shared, &SharedLink::stateChanged, this, [this] { updateSharedLine(); });
-  m_historyAction->setEnabled(true);
   updateSharedLine();
   requestRebuild();
 }

@@ -276,6 +276,9 @@ private:
   QAction* m_historyAction = nullptr;
   QLabel* m_sharedLine = nullptr;
   void updateSharedLine();
+  // Back to files: the link to the shared world and its window go, the file writes come back.
+  void detachShared();
+  void setSharedActions(bool shared);
   // The world file last loaded or saved, and its format: what "Save Worldfile to" proposes.
   QString m_worldFilePath;
   int m_worldFileFormat = -1;
