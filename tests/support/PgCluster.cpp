@@ -112,15 +112,15 @@ bool PgCluster::start() {
   return m_running;
 }
 
-void PgCluster::kill9() {
-  std::ifstream pidFile(m_data + "/postmaster.pid");
-  long pid = 0;
-  pidFile >> pid;
-  if (pid <= 0) return;
-  // The backends first (they would go on serving their clients for a moment), then the server.
-  std::vector<pid_t> backends;
+namespace {
+
+// The live (not yet exited) children of a process, from /proc.
+std::vector<pid_t> liveChildren(long parentPid) {
+  std::vector<pid_t> children;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
     std::ifstream stat(entry.path() / "stat");
     std::string line;
     if (!std::getline(stat, line)) continue;
@@ -129,25 +129,33 @@ void PgCluster::kill9() {
     if (close == std::string::npos) continue;
     char state = 0;
     long parent = 0;
-    if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &parent) == 2 && parent == pid) {
-      const auto child = static_cast<pid_t>(std::stol(entry.path().filename().string()));
-      ::kill(child, SIGKILL);
-      backends.push_back(child);
-    }
+    if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &parent) == 2 &&
+        parent == parentPid && state != 'Z')
+      children.push_back(static_cast<pid_t>(std::stol(name)));
   }
-  ::kill(static_cast<pid_t>(pid), SIGKILL);
-  // A client sees the end of its connection once its backend has exited: wait for that.
-  const auto exited = [](pid_t p) {
-    std::ifstream stat("/proc/" + std::to_string(p) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return true;
-    const auto close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
-  };
-  for (const pid_t p : backends)
-    for (int i = 0; i < 200 && !exited(p); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  for (int i = 0; i < 200 && ::kill(static_cast<pid_t>(pid), 0) == 0; ++i)
+  return children;
+}
+
+}  // namespace
+
+void PgCluster::kill9() {
+  std::ifstream pidFile(m_data + "/postmaster.pid");
+  long pid = 0;
+  pidFile >> pid;
+  if (pid <= 0) return;
+  const auto server = static_cast<pid_t>(pid);
+  // The server is held still so it starts no new backend; the backends go first (they would go
+  // on serving their clients for a moment), until none is left, then the server. A client sees
+  // the end of its connection once its backend has exited.
+  ::kill(server, SIGSTOP);
+  for (int i = 0; i < 300; ++i) {
+    const std::vector<pid_t> backends = liveChildren(pid);
+    if (backends.empty()) break;
+    for (const pid_t b : backends) ::kill(b, SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ::kill(server, SIGKILL);
+  for (int i = 0; i < 200 && ::kill(server, 0) == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   m_running = false;
 }
