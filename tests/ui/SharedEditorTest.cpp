@@ -11,6 +11,7 @@
 
 #include "EditorRun.h"
 #include "registry/Registry.h"
+#include "sample/Sample.h"
 #include "world/SharedSession.h"
 #include "world/Statics.h"
 #include "world/WorldFile.h"
@@ -133,6 +134,25 @@ void SharedEditorTest::theSettingsPageOpensASharedWorldAndKeepsNoPassword() {
   QVERIFY(editor->findChild<QLabel*>(QStringLiteral("lblSharedWorld"))->isVisible());
   QCOMPARE(QString::fromStdString(run.registry->config->getString("SharedWorld")), paula);
   QVERIFY(!QString::fromStdString(quillotide::test::readText(run.configPath())).contains(QStringLiteral("s3cret")));
+
+  // Statics read again from files on the Settings page: the editor lets go of the shared world,
+  // and the files can be patched again.
+  quillotide::sample::writeWorld(run.dir.path());
+  run.showPage(QStringLiteral("tsSettings"));
+  run.setField(QStringLiteral("eStaticIdx"), run.path("staidx0.mul"));
+  run.setField(QStringLiteral("eStaticMul"), run.path("statics0.mul"));
+  for (const char* field : {"eMapWidth", "eMapHeight"}) {
+    auto* edit = run.find<QLineEdit>(QString::fromLatin1(field));
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, QString::number(quillotide::sample::kSampleWorldSize));
+  }
+  run.press(QStringLiteral("btnLoadStatics"));
+  QVERIFY2(run.registry->statics->indexPath() == run.dir.file("staidx0.mul"),
+           qPrintable(run.dialogs.messageTexts().join('|')));
+  QVERIFY(!editor->sharedLink());
+  QVERIFY(editor->action(QStringLiteral("Patch Map"))->isEnabled());
+  QVERIFY(!editor->findChild<QLabel*>(QStringLiteral("lblSharedWorld"))->isVisible());
 }
 
 void SharedEditorTest::buildersSeeEachOthersStepsAndAViewerOnlyLooks() {
