@@ -97,28 +97,44 @@ SharedSession::Pending SharedSession::pending(const std::string& name) const {
     const int y0 = static_cast<int>(b % rows) * 8;
     for (int y = y0; y < y0 + 8; ++y)
       for (int x = x0; x < x0 + 8; ++x) {
-        const std::size_t at = cellOffset(m_size, x, y);
-        const MapCell synced{
-            static_cast<std::uint16_t>(m_syncedMap[at] | (m_syncedMap[at + 1] << 8)),
-            static_cast<std::int8_t>(m_syncedMap[at + 2])};
+        const MapCell synced = syncedCell(x, y);
         const MapCell now = *m_map->cell(x, y);
         if (now != synced) p.step.cells.push_back({x, y, synced, now});
       }
   }
-  for (std::size_t i = 0; i < m_statics->itemCount(); ++i) {
-    const std::optional<TItem> item = m_statics->item(serialAt(i));
-    const std::optional<SharedStaticState> now =
-        !item || item->deleted ? std::nullopt : std::optional(stateOf(*item));
-    const std::optional<SharedStaticState> synced =
-        i < m_syncedStatics.size() ? m_syncedStatics[i] : std::nullopt;
-    if (now == synced) continue;
-    p.step.statics.push_back({i < m_ids.size() ? m_ids[i] : 0, synced, now});
-    p.serials.push_back(serialAt(i));
+  // Only the blocks an edit marked hold statics that may differ: every change of a static marks
+  // the blocks it leaves and enters, and the marks are cleared once the world agrees.
+  for (std::int64_t b = 0; b < blocks; ++b) {
+    if (!m_statics->blockChanged(b)) continue;
+    for (const std::int32_t serial : m_statics->serialsInBlock(b)) {
+      const std::size_t i = indexOf(serial);
+      const std::optional<TItem> item = m_statics->item(serial);
+      const std::optional<SharedStaticState> now =
+          !item || item->deleted ? std::nullopt : std::optional(stateOf(*item));
+      const std::optional<SharedStaticState> synced =
+          i < m_syncedStatics.size() ? m_syncedStatics[i] : std::nullopt;
+      if (now == synced) continue;
+      p.step.statics.push_back({i < m_ids.size() ? m_ids[i] : 0, synced, now});
+      p.serials.push_back(serial);
+    }
   }
   return p;
 }
 
 SharedStep SharedSession::pendingStep(const std::string& name) const { return pending(name).step; }
+
+MapCell SharedSession::syncedCell(int x, int y) const {
+  const std::size_t at = cellOffset(m_size, x, y);
+  return {static_cast<std::uint16_t>(m_syncedMap[at] | (m_syncedMap[at + 1] << 8)),
+          static_cast<std::int8_t>(m_syncedMap[at + 2])};
+}
+
+void SharedSession::setSyncedCell(int x, int y, MapCell cell) {
+  const std::size_t at = cellOffset(m_size, x, y);
+  m_syncedMap[at] = static_cast<std::uint8_t>(cell.tileId & 0xFF);
+  m_syncedMap[at + 1] = static_cast<std::uint8_t>(cell.tileId >> 8);
+  m_syncedMap[at + 2] = static_cast<std::uint8_t>(cell.z);
+}
 
 SharedStepResult SharedSession::commit(const std::string& name, SharedTouched* touched) {
   const Pending p = pending(name);
@@ -140,10 +156,7 @@ SharedStepResult SharedSession::commit(const std::string& name, SharedTouched* t
     return result;
   }
   for (const SharedCellChange& c : p.step.cells) {
-    const std::size_t at = cellOffset(m_size, c.x, c.y);
-    m_syncedMap[at] = static_cast<std::uint8_t>(c.after.tileId & 0xFF);
-    m_syncedMap[at + 1] = static_cast<std::uint8_t>(c.after.tileId >> 8);
-    m_syncedMap[at + 2] = static_cast<std::uint8_t>(c.after.z);
+    setSyncedCell(c.x, c.y, c.after);
     m_map->restoreMarks(m_map->blockOf(c.x, c.y), false, false);
     if (touched) touched->cells.emplace_back(c.x, c.y);
   }
@@ -214,10 +227,7 @@ void SharedSession::putStep(std::int64_t step, SharedTouched* touched) {
     m_map->setTileId(c.x, c.y, c.after.tileId);
     m_map->setAltitude(c.x, c.y, c.after.z);
     m_map->restoreMarks(m_map->blockOf(c.x, c.y), false, false);
-    const std::size_t at = cellOffset(m_size, c.x, c.y);
-    m_syncedMap[at] = static_cast<std::uint8_t>(c.after.tileId & 0xFF);
-    m_syncedMap[at + 1] = static_cast<std::uint8_t>(c.after.tileId >> 8);
-    m_syncedMap[at + 2] = static_cast<std::uint8_t>(c.after.z);
+    setSyncedCell(c.x, c.y, c.after);
     if (touched) touched->cells.emplace_back(c.x, c.y);
   }
   for (const SharedStaticChange& c : changes.statics) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/Bytes.h"
+#include "world/Map.h"
 #include "world/SharedWorld.h"
 
 namespace quillotide {
@@ -72,6 +73,9 @@ private:
     std::vector<std::int32_t> serials;  // the serial of each static change
   };
   Pending pending(const std::string& name) const;
+  // A cell as the world holds it (as last agreed), and setting it so.
+  MapCell syncedCell(int x, int y) const;
+  void setSyncedCell(int x, int y, MapCell cell);
   // Puts a committed step into the models and the synced state, once.
   void putStep(std::int64_t step, SharedTouched* touched);
   // Sets the models' cells and statics back to the synced state where `step` changed them.

@@ -316,6 +316,26 @@ std::string refusalText(PgConnection& db, const Conflict& conflict, int facet,
   return what + " was " + conflict.verb + by + "; " + tail;
 }
 
+// A static of a COPY row (id, block, x, y, z, tile, hue) as the file's record.
+StaticRecord staticRecordOf(const PgCopyFields& f) {
+  return {static_cast<std::uint16_t>(f.integer(5)), static_cast<std::uint8_t>(f.integer(2) & 7),
+          static_cast<std::uint8_t>(f.integer(3) & 7), static_cast<std::int8_t>(f.integer(4)),
+          static_cast<std::uint16_t>(f.integer(6))};
+}
+
+// Lays a map block of a COPY row (block, bytes) into the map file's bytes; returns its index.
+// Throws Error naming the facet when the row is no block of the map.
+std::int64_t putMapBlock(Bytes& map, const PgCopyFields& f, std::int64_t blocks, int facet) {
+  const std::int64_t block = f.integer(0);
+  const auto bytes = f.field(1);
+  if (block < 0 || block >= blocks || !bytes || bytes->size() != kBlockBytes)
+    throw Error("The shared world's map of facet " + num(facet) + " is damaged at block " +
+                num(block) + ".");
+  std::copy(bytes->begin(), bytes->end(),
+            map.begin() + static_cast<std::ptrdiff_t>(block * static_cast<std::int64_t>(kBlockBytes)));
+  return block;
+}
+
 SharedStepInfo stepInfoOf(const PgResult& r, int row) {
   SharedStepInfo s;
   s.id = r.integer(row, 0);
@@ -648,32 +668,19 @@ bool SharedWorld::filesFromPieces(int facet, SharedFacetFiles& files, Progress& 
                "quillotide.changed_block c ON c.facet = m.facet AND c.part = 0 AND c.block = "
                "m.block WHERE m.facet = current_setting('quillotide.facet')::smallint) TO STDOUT "
                "(FORMAT binary)",
-               [&](const PgCopyFields& f) {
-                 const std::int64_t block = f.integer(0);
-                 const auto bytes = f.field(1);
-                 if (block < 0 || block >= blocks || !bytes || bytes->size() != kBlockBytes)
-                   throw Error("The shared world's map of facet " + num(facet) +
-                               " is damaged at block " + num(block) + ".");
-                 std::copy(bytes->begin(), bytes->end(),
-                           files.map.begin() + static_cast<std::ptrdiff_t>(block * static_cast<std::int64_t>(kBlockBytes)));
-               });
+               [&](const PgCopyFields& f) { putMapBlock(files.map, f, blocks, facet); });
   steps.at(2);
   // The statics of the blocks changed since, in file order.
   std::map<std::int64_t, Bytes> changed;
   const PgResult marked = m_db.exec(
       "SELECT block FROM quillotide.changed_block WHERE facet = $1 AND part = 1", {num(facet)});
   for (int r = 0; r < marked.rows(); ++r) changed[marked.integer(r, 0)];
-  m_db.copyOut("COPY (SELECT s.block, s.x, s.y, s.z, s.tile, s.hue FROM quillotide.static s JOIN "
-               "quillotide.changed_block c ON c.facet = s.facet AND c.part = 1 AND c.block = "
+  m_db.copyOut("COPY (SELECT s.id, s.block, s.x, s.y, s.z, s.tile, s.hue FROM quillotide.static s "
+               "JOIN quillotide.changed_block c ON c.facet = s.facet AND c.part = 1 AND c.block = "
                "s.block WHERE s.facet = current_setting('quillotide.facet')::smallint ORDER BY "
                "s.block, s.id) TO STDOUT (FORMAT binary)",
                [&](const PgCopyFields& f) {
-                 appendStaticRecord(changed[f.integer(0)],
-                                    {static_cast<std::uint16_t>(f.integer(4)),
-                                     static_cast<std::uint8_t>(f.integer(1) & 7),
-                                     static_cast<std::uint8_t>(f.integer(2) & 7),
-                                     static_cast<std::int8_t>(f.integer(3)),
-                                     static_cast<std::uint16_t>(f.integer(5))});
+                 appendStaticRecord(changed[f.integer(1)], staticRecordOf(f));
                });
   steps.at(3);
   const std::map<std::int64_t, std::int32_t> extras = staticExtras(facet);
@@ -724,15 +731,11 @@ void SharedWorld::filesFromRows(int facet, SharedFacetFiles& files, Progress& pr
   m_db.copyOut("COPY (SELECT block, bytes FROM quillotide.map_block WHERE facet = "
                "current_setting('quillotide.facet')::smallint) TO STDOUT (FORMAT binary)",
                [&](const PgCopyFields& f) {
-                 const std::int64_t block = f.integer(0);
-                 const auto bytes = f.field(1);
-                 if (block < 0 || block >= blocks || seen[static_cast<std::size_t>(block)] ||
-                     !bytes || bytes->size() != kBlockBytes)
+                 const auto block = static_cast<std::size_t>(putMapBlock(files.map, f, blocks, facet));
+                 if (seen[block])
                    throw Error("The shared world's map of facet " + num(facet) +
-                               " is damaged at block " + num(block) + ".");
-                 seen[static_cast<std::size_t>(block)] = true;
-                 std::copy(bytes->begin(), bytes->end(),
-                           files.map.begin() + static_cast<std::ptrdiff_t>(block * static_cast<std::int64_t>(kBlockBytes)));
+                               " holds block " + num(f.integer(0)) + " twice.");
+                 seen[block] = true;
                  if ((++count & 4095) == 0) steps.at(count);
                });
   if (count != blocks)
@@ -769,12 +772,7 @@ void SharedWorld::filesFromRows(int facet, SharedFacetFiles& files, Progress& pr
                    start = files.statics.size();
                    steps.at(blocks + block);
                  }
-                 appendStaticRecord(files.statics,
-                                    {static_cast<std::uint16_t>(f.integer(5)),
-                                     static_cast<std::uint8_t>(f.integer(2) & 7),
-                                     static_cast<std::uint8_t>(f.integer(3) & 7),
-                                     static_cast<std::int8_t>(f.integer(4)),
-                                     static_cast<std::uint16_t>(f.integer(6))});
+                 appendStaticRecord(files.statics, staticRecordOf(f));
                  files.staticIds.push_back(f.integer(0));
                });
   closeBlock();

@@ -173,6 +173,18 @@ void TStatics::resetLists() {
   ++m_generation;
 }
 
+std::vector<std::int32_t> TStatics::serialsInBlock(std::int64_t b) const {
+  std::vector<std::int32_t> serials;
+  const std::int64_t rows = m_height / 8;
+  if (b < 0 || rows <= 0 || b >= blockCount()) return serials;
+  const auto it = m_state.byCell.find(cellKey(static_cast<std::uint32_t>(b / rows) << 3,
+                                              static_cast<std::uint32_t>(b % rows) << 3));
+  if (it == m_state.byCell.end()) return serials;
+  for (const std::uint32_t pos : it->second)
+    serials.push_back(kStaticSerialBase + static_cast<std::int32_t>(pos));
+  return serials;
+}
+
 bool TStatics::blockChanged(std::int64_t b) const {
   const auto it = m_state.blockPos.find(static_cast<std::int32_t>(b));
   return it != m_state.blockPos.end() && m_state.blocks[it->second].changed;

@@ -115,6 +115,9 @@ public:
   // loaded block (an undo back to the state the files hold) and ignores any other.
   bool blockChanged(std::int64_t b) const;
   void setBlockChanged(std::int64_t b, bool changed);
+  // The serials of block b's statics in list order, deleted ones included; empty for a block not
+  // read.
+  std::vector<std::int32_t> serialsInBlock(std::int64_t b) const;
   std::size_t loadedBlocks() const { return m_state.blocks.size(); }
 
   // Writes the changed blocks (appending their data) and, in memory mode, both copies to the
