@@ -8,7 +8,7 @@
 // - a step's propagation to another editor: 20 builders making 5 steps a second each, another
 //   connection hearing of each step and reading it (goal: 99 in 100 within 500 ms);
 // - writing the facet's files out of the world, beside writing the same files from memory
-//   (goal 2 times).
+//   (goal 2 times), on a connection that has read them before and on a new one.
 //
 //   cmake --build build/bench -j2 --target bench_sharedworld && build/bench/bench/bench_sharedworld
 
@@ -257,26 +257,38 @@ BENCHMARK(BM_Propagation)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_ExportFacet(benchmark::State& state) {
   if (!needServer(state) || worldUrl().empty()) return;
-  SharedWorld world(worldUrl());
   const std::string out = joinPath(files().folder, "export");
   ::mkdir(out.c_str(), 0755);
   const Bytes map = readFile(files().map);
   const Bytes index = readFile(files().index);
   const Bytes data = readFile(files().data);
-  bench::compareWithPlain(
-      state, "export",
-      [&] { world.exportFacet(1, out, false, g_silent); },
-      [&] {
-        AtomicFile m(joinPath(out, "map1.plain"));
-        AtomicFile i(joinPath(out, "staidx1.plain"));
-        AtomicFile d(joinPath(out, "statics1.plain"));
-        m.write(map);
-        i.write(index);
-        d.write(data);
-        commitAll({&m, &i, &d});
-      });
+  const auto plain = [&] {
+    AtomicFile m(joinPath(out, "map1.plain"));
+    AtomicFile i(joinPath(out, "staidx1.plain"));
+    AtomicFile d(joinPath(out, "statics1.plain"));
+    m.write(map);
+    i.write(index);
+    d.write(data);
+    commitAll({&m, &i, &d});
+  };
+  // What `shared export` does: a new connection. A server process reading the facet's pages for
+  // the first time maps its shared memory page by page, which costs as much again as the reading
+  // (less where the server has huge pages); it is shown on its own.
+  {
+    const auto t0 = bench::Clock::now();
+    SharedWorld(worldUrl()).exportFacet(1, out, false, g_silent);
+    const auto t1 = bench::Clock::now();
+    plain();
+    const auto t2 = bench::Clock::now();
+    state.counters["first_ms"] = bench::seconds(t0, t1) * 1000;
+    state.counters["first/plain"] = bench::seconds(t0, t1) / bench::seconds(t1, t2);
+  }
+  SharedWorld world(worldUrl());
+  world.exportFacet(1, out, false, g_silent);
+  bench::compareWithPlain(state, "export", [&] { world.exportFacet(1, out, false, g_silent); },
+                          plain);
 }
-BENCHMARK(BM_ExportFacet)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportFacet)->Iterations(8)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

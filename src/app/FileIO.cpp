@@ -575,6 +575,13 @@ std::uint64_t AtomicFile::copyFrom(int fd, const std::string& fromPath, std::uin
   return done;
 }
 
+void AtomicFile::startWriteback() {
+  if (m_fd < 0) return;
+  flushBuffer();
+  // Only a hint: where the file system cannot, the flush before the rename does it all.
+  ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 void AtomicFile::finish() {
   if (m_fd < 0) return;
   flushBuffer();

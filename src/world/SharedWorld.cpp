@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 
@@ -323,17 +324,41 @@ StaticRecord staticRecordOf(const PgCopyFields& f) {
           static_cast<std::uint16_t>(f.integer(6))};
 }
 
-// Lays a map block of a COPY row (block, bytes) into the map file's bytes; returns its index.
-// Throws Error naming the facet when the row is no block of the map.
-std::int64_t putMapBlock(Bytes& map, const PgCopyFields& f, std::int64_t blocks, int facet) {
+// The map block of a COPY row (block, bytes): its index and its 196 bytes. Throws Error naming
+// the facet when the row is no block of the map.
+std::pair<std::int64_t, std::span<const std::uint8_t>> mapBlockOf(const PgCopyFields& f,
+                                                                   std::int64_t blocks, int facet) {
   const std::int64_t block = f.integer(0);
   const auto bytes = f.field(1);
   if (block < 0 || block >= blocks || !bytes || bytes->size() != kBlockBytes)
     throw Error("The shared world's map of facet " + num(facet) + " is damaged at block " +
                 num(block) + ".");
-  std::copy(bytes->begin(), bytes->end(),
+  return {block, *bytes};
+}
+
+// Lays a map block of a COPY row (block, bytes) into the map file's bytes; returns its index.
+std::int64_t putMapBlock(Bytes& map, const PgCopyFields& f, std::int64_t blocks, int facet) {
+  const auto [block, bytes] = mapBlockOf(f, blocks, facet);
+  std::copy(bytes.begin(), bytes.end(),
             map.begin() + static_cast<std::ptrdiff_t>(block * static_cast<std::int64_t>(kBlockBytes)));
   return block;
+}
+
+// Lays the blocks of `changed` (by block index) that reach into `piece`, which starts at byte
+// `start` of the map file, over it.
+void layOver(std::span<std::uint8_t> piece, std::uint64_t start,
+             const std::map<std::int64_t, Bytes>& changed) {
+  const std::uint64_t end = start + piece.size();
+  for (auto it = changed.lower_bound(static_cast<std::int64_t>(start / kBlockBytes));
+       it != changed.end(); ++it) {
+    const std::uint64_t from = static_cast<std::uint64_t>(it->first) * kBlockBytes;
+    if (from >= end) break;
+    const std::uint64_t a = std::max(from, start);
+    const std::uint64_t b = std::min(from + kBlockBytes, end);
+    if (a < b)
+      std::copy_n(it->second.begin() + static_cast<std::ptrdiff_t>(a - from), b - a,
+                  piece.begin() + static_cast<std::ptrdiff_t>(a - start));
+  }
 }
 
 SharedStepInfo stepInfoOf(const PgResult& r, int row) {
@@ -598,6 +623,11 @@ std::int64_t SharedWorld::importFacet(int facet, FacetSize size, const std::stri
 }
 
 SharedFacetFiles SharedWorld::facetFiles(int facet, Progress& progress, bool withIds) {
+  return readFiles(facet, progress, withIds, nullptr);
+}
+
+SharedFacetFiles SharedWorld::readFiles(int facet, Progress& progress, bool withIds,
+                                        const FileSinks* sinks) {
   // One consistent reading: the map and the statics as of one moment.
   return m_db.transaction(
       [&] {
@@ -605,7 +635,8 @@ SharedFacetFiles SharedWorld::facetFiles(int facet, Progress& progress, bool wit
         files.size = facetSize(facet);
         // COPY takes no parameters; the facet reaches it as a setting of this transaction.
         m_db.exec("SELECT set_config('quillotide.facet', $1, true)", {num(facet)});
-        if (withIds || !filesFromPieces(facet, files, progress)) filesFromRows(facet, files, progress);
+        if (withIds || !filesFromPieces(facet, files, progress, sinks))
+          filesFromRows(facet, files, progress);
         files.lastStep = m_db.exec("SELECT coalesce(max(id), 0) FROM quillotide.step WHERE facet = $1",
                                    {num(facet)})
                              .integer(0, 0);
@@ -627,10 +658,12 @@ std::map<std::int64_t, std::int32_t> SharedWorld::staticExtras(int facet) {
   return extras;
 }
 
-bool SharedWorld::filesFromPieces(int facet, SharedFacetFiles& files, Progress& progress) {
+bool SharedWorld::filesFromPieces(int facet, SharedFacetFiles& files, Progress& progress,
+                                  const FileSinks* sinks) {
   const std::int64_t blocks = files.size.blockCount();
   ProgressSteps steps(progress, 4);
   std::array<Bytes, 3> parts;
+  std::array<std::uint64_t, 3> received{};
   std::array<std::int64_t, 3> nextPiece{};
   bool damaged = false;
   // Sized once: growing by doubling would copy the files over and over.
@@ -638,38 +671,69 @@ bool SharedWorld::filesFromPieces(int facet, SharedFacetFiles& files, Progress& 
       "SELECT part, sum(octet_length(bytes)) FROM quillotide.facet_file WHERE facet = $1 GROUP BY "
       "part",
       {num(facet)});
+  std::array<std::uint64_t, 3> expected{};
   for (int r = 0; r < sizes.rows(); ++r) {
     const std::int64_t part = sizes.integer(r, 0);
     const std::int64_t bytes = sizes.integer(r, 1);
     if (part < 0 || part > 2 || bytes < 0 || bytes > (std::int64_t{1} << 34)) return false;
-    parts[static_cast<std::size_t>(part)].reserve(static_cast<std::size_t>(bytes));
+    expected[static_cast<std::size_t>(part)] = static_cast<std::uint64_t>(bytes);
   }
+  if (expected[kMapFile] < files.size.mapBytes() ||
+      expected[kIndexFile] != files.size.staticIndexBytes())
+    return false;
+  for (std::size_t part = 0; part < 3; ++part)
+    if (part != kMapFile || !sinks) parts[part].reserve(static_cast<std::size_t>(expected[part]));
+  // The map blocks changed since the import, laid over the file's pieces as they pass.
+  std::map<std::int64_t, Bytes> changedMap;
+  m_db.copyOut("COPY (SELECT m.block, m.bytes FROM quillotide.map_block m JOIN "
+               "quillotide.changed_block c ON c.facet = m.facet AND c.part = 0 AND c.block = "
+               "m.block WHERE m.facet = current_setting('quillotide.facet')::smallint) TO STDOUT "
+               "(FORMAT binary)",
+               [&](const PgCopyFields& f) {
+                 const auto [block, bytes] = mapBlockOf(f, blocks, facet);
+                 changedMap[block].assign(bytes.begin(), bytes.end());
+               });
+  steps.at(1);
+  // With a sink the map goes on as it arrives, so writing it overlaps the server's sending.
+  Bytes scratch;
   m_db.copyOut("COPY (SELECT part, piece, bytes FROM quillotide.facet_file WHERE facet = "
                "current_setting('quillotide.facet')::smallint ORDER BY part, piece) TO STDOUT "
                "(FORMAT binary)",
                [&](const PgCopyFields& f) {
                  const std::int64_t part = f.integer(0);
                  const auto bytes = f.field(2);
-                 if (part < 0 || part > 2 || !bytes ||
+                 if (damaged || part < 0 || part > 2 || !bytes ||
                      f.integer(1) != nextPiece[static_cast<std::size_t>(part)]++) {
                    damaged = true;
                    return;
                  }
-                 Bytes& out = parts[static_cast<std::size_t>(part)];
+                 const auto p = static_cast<std::size_t>(part);
+                 const std::uint64_t start = received[p];
+                 received[p] += bytes->size();
+                 if (p == kMapFile && sinks) {
+                   const auto over = changedMap.lower_bound(
+                       static_cast<std::int64_t>(start / kBlockBytes));
+                   if (over == changedMap.end() ||
+                       static_cast<std::uint64_t>(over->first) * kBlockBytes >= received[p]) {
+                     sinks->map(*bytes);
+                     return;
+                   }
+                   scratch.assign(bytes->begin(), bytes->end());
+                   layOver(scratch, start, changedMap);
+                   sinks->map(scratch);
+                   return;
+                 }
+                 Bytes& out = parts[p];
                  out.insert(out.end(), bytes->begin(), bytes->end());
+                 if (p == kMapFile)
+                   layOver(std::span(out).subspan(static_cast<std::size_t>(start)), start,
+                           changedMap);
                });
-  steps.at(1);
-  if (damaged || parts[kMapFile].size() < files.size.mapBytes() ||
-      parts[kIndexFile].size() != files.size.staticIndexBytes())
-    return false;
-  files.map = std::move(parts[kMapFile]);
-  // The map blocks changed since the import, laid over the file.
-  m_db.copyOut("COPY (SELECT m.block, m.bytes FROM quillotide.map_block m JOIN "
-               "quillotide.changed_block c ON c.facet = m.facet AND c.part = 0 AND c.block = "
-               "m.block WHERE m.facet = current_setting('quillotide.facet')::smallint) TO STDOUT "
-               "(FORMAT binary)",
-               [&](const PgCopyFields& f) { putMapBlock(files.map, f, blocks, facet); });
   steps.at(2);
+  for (std::size_t part = 0; part < 3; ++part)
+    if (received[part] != expected[part]) damaged = true;
+  if (damaged) return false;
+  files.map = std::move(parts[kMapFile]);
   // The statics of the blocks changed since, in file order.
   std::map<std::int64_t, Bytes> changed;
   const PgResult marked = m_db.exec(
@@ -686,14 +750,39 @@ bool SharedWorld::filesFromPieces(int facet, SharedFacetFiles& files, Progress& 
   const std::map<std::int64_t, std::int32_t> extras = staticExtras(facet);
   const Bytes& index = parts[kIndexFile];
   const Bytes& data = parts[kStaticsFile];
-  files.staticIndex.assign(index.size(), 0xFF);
-  files.statics.reserve(data.size());
+  // The statics are laid out anew, without gaps. Blocks that follow each other in the imported
+  // data go on as one run; the index goes on in pieces of a few thousand blocks.
+  Bytes indexOut;
+  std::uint64_t written = 0;
+  std::span<const std::uint8_t> run;
+  const auto putData = [&](std::span<const std::uint8_t> bytes) {
+    if (sinks) {
+      sinks->statics(bytes);
+    } else {
+      files.statics.insert(files.statics.end(), bytes.begin(), bytes.end());
+    }
+  };
+  const auto putIndex = [&] {
+    if (sinks) {
+      sinks->staticIndex(indexOut);
+    } else {
+      files.staticIndex.insert(files.staticIndex.end(), indexOut.begin(), indexOut.end());
+    }
+    indexOut.clear();
+  };
+  if (!sinks) {
+    files.staticIndex.reserve(index.size());
+    files.statics.reserve(data.size());
+  }
+  constexpr std::size_t kIndexPiece = 4096 * StaticsLayout::kIndexSize;
+  indexOut.reserve(kIndexPiece);
   auto next = changed.begin();
   for (std::int64_t b = 0; b < blocks; ++b) {
+    if (indexOut.size() >= kIndexPiece) putIndex();
     const std::size_t at = static_cast<std::size_t>(b) * StaticsLayout::kIndexSize;
-    std::uint8_t* record = &files.staticIndex[at];
     std::span<const std::uint8_t> bytes;
     std::uint32_t extra = 0;
+    bool imported = false;
     if (next != changed.end() && next->first == b) {
       bytes = next->second;
       const auto e = extras.find(b);
@@ -702,17 +791,37 @@ bool SharedWorld::filesFromPieces(int facet, SharedFacetFiles& files, Progress& 
     } else {
       const std::uint32_t lookup = getU32(&index[at]);
       const std::uint32_t length = getU32(&index[at + 4]);
-      if (lookup == 0xFFFFFFFFu || length == 0 || length > 0x7FFFFFFFu) continue;
-      if (lookup > data.size() || length > data.size() - lookup) return false;
-      bytes = std::span(data).subspan(lookup, length);
-      extra = getU32(&index[at + 8]);
+      if (lookup != 0xFFFFFFFFu && length != 0 && length <= 0x7FFFFFFFu) {
+        if (lookup > data.size() || length > data.size() - lookup) return false;
+        bytes = std::span(data).subspan(lookup, length);
+        extra = getU32(&index[at + 8]);
+        imported = true;
+      }
     }
-    if (bytes.empty()) continue;
-    putU32(record, static_cast<std::uint32_t>(files.statics.size()));
-    putU32(record + 4, static_cast<std::uint32_t>(bytes.size()));
-    putU32(record + 8, extra);
-    files.statics.insert(files.statics.end(), bytes.begin(), bytes.end());
+    std::uint8_t record[StaticsLayout::kIndexSize];
+    if (bytes.empty()) {
+      std::fill(std::begin(record), std::end(record), std::uint8_t{0xFF});
+    } else {
+      putU32(record, static_cast<std::uint32_t>(written));
+      putU32(record + 4, static_cast<std::uint32_t>(bytes.size()));
+      putU32(record + 8, extra);
+      written += bytes.size();
+      if (imported && !run.empty() && run.data() + run.size() == bytes.data()) {
+        run = std::span(run.data(), run.size() + bytes.size());
+      } else {
+        if (!run.empty()) putData(run);
+        run = {};
+        if (imported) {
+          run = bytes;
+        } else {
+          putData(bytes);
+        }
+      }
+    }
+    indexOut.insert(indexOut.end(), std::begin(record), std::end(record));
   }
+  if (!run.empty()) putData(run);
+  putIndex();
   steps.at(4);
   return true;
 }
@@ -781,27 +890,51 @@ void SharedWorld::filesFromRows(int facet, SharedFacetFiles& files, Progress& pr
 
 std::vector<std::string> SharedWorld::exportFacet(int facet, const std::string& folder, bool uop,
                                                   Progress& progress) {
-  const SharedFacetFiles files = facetFiles(facet, progress);
   const FacetNames names = facetNames(facet);
   std::vector<std::string> written;
-  AtomicFile index(joinPath(folder, names.staticIndex));
-  AtomicFile data(joinPath(folder, names.statics));
-  index.write(files.staticIndex);
-  data.write(files.statics);
   if (uop) {
+    const SharedFacetFiles files = facetFiles(facet, progress);
+    AtomicFile index(joinPath(folder, names.staticIndex));
+    AtomicFile data(joinPath(folder, names.statics));
+    index.write(files.staticIndex);
+    data.write(files.statics);
     commitAll({&index, &data});
     const std::string mapPath = joinPath(folder, names.mapUop);
     containerOfMapFile(files.map, facet).save(mapPath);
-    written.push_back(mapPath);
-  } else {
-    AtomicFile map(joinPath(folder, names.map));
-    map.write(files.map);
-    commitAll({&map, &index, &data});
-    written.push_back(map.target());
+    return {mapPath, index.target(), data.target()};
   }
-  written.push_back(index.target());
-  written.push_back(data.target());
-  return written;
+  // The files are written while they arrive, so the disk works while the server sends the rest.
+  std::optional<AtomicFile> map, index, data;
+  const auto begin = [&] {
+    map.emplace(joinPath(folder, names.map));
+    index.emplace(joinPath(folder, names.staticIndex));
+    data.emplace(joinPath(folder, names.statics));
+  };
+  begin();
+  std::uint64_t unsent = 0;
+  FileSinks sinks;
+  sinks.map = [&](std::span<const std::uint8_t> bytes) {
+    map->write(bytes);
+    if ((unsent += bytes.size()) >= (std::uint64_t{16} << 20)) {
+      map->startWriteback();
+      unsent = 0;
+    }
+  };
+  sinks.staticIndex = [&](std::span<const std::uint8_t> bytes) { index->write(bytes); };
+  sinks.statics = [&](std::span<const std::uint8_t> bytes) { data->write(bytes); };
+  const SharedFacetFiles files = readFiles(facet, progress, false, &sinks);
+  if (!files.map.empty()) {
+    // Read from the rows after all: what went to the files so far is dropped.
+    map.reset();
+    index.reset();
+    data.reset();
+    begin();
+    map->write(files.map);
+    index->write(files.staticIndex);
+    data->write(files.statics);
+  }
+  commitAll({&*map, &*index, &*data});
+  return {map->target(), index->target(), data->target()};
 }
 
 SharedArea SharedWorld::readArea(int facet, int x, int y, int w, int h) {

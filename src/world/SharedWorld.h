@@ -11,8 +11,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -219,7 +221,16 @@ public:
 private:
   std::string roleName(SharedRole role);
   std::map<std::int64_t, std::int32_t> staticExtras(int facet);
-  bool filesFromPieces(int facet, SharedFacetFiles& files, Progress& progress);
+  // Where the three files' bytes go, each in order, as they are made, when the caller writes them
+  // itself. The files of SharedFacetFiles then stay empty unless the copy of the files as imported
+  // was found damaged part of the way: then they hold the files read from the rows, and what went
+  // to the sinks is to be dropped.
+  struct FileSinks {
+    std::function<void(std::span<const std::uint8_t>)> map, staticIndex, statics;
+  };
+  SharedFacetFiles readFiles(int facet, Progress& progress, bool withIds, const FileSinks* sinks);
+  bool filesFromPieces(int facet, SharedFacetFiles& files, Progress& progress,
+                       const FileSinks* sinks);
   void filesFromRows(int facet, SharedFacetFiles& files, Progress& progress);
 
   PgConnection m_db;

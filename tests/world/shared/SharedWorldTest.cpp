@@ -273,6 +273,55 @@ TEST(SharedWorld, LaysOutImportsAndWritesBackAnUneditedFacetExactly) {
                                  dir.file("uop/map0LegacyMUL.uop"), nullptr) == before);
 }
 
+TEST(SharedWorld, WritesOutAMapOfSeveralPiecesAndGetsPastADamagedCopyOfTheImport) {
+  NEED_SERVER();
+  const std::string url = freshWorld(cluster, "pieces");
+  TempDir dir;
+  // 1024 x 512: the map file is held in two pieces of 1 MB, and block 5349 (cells 664..671,
+  // 296..303) lies across the seam.
+  constexpr int w = 1024;
+  constexpr int h = 512;
+  const SourceFiles source{dir.file("map0.mul"), dir.file("staidx0.mul"), dir.file("statics0.mul")};
+  test::writeBytes(source.map, test::makeMapBytes(w, h, [](int x, int y) {
+                     return test::CellSpec{static_cast<std::uint16_t>(3 + (x + y) % 90), 0};
+                   }));
+  const auto placed = test::makeStaticsFiles(
+      w, h, {{0x100, 665, 297, 0, 0}, {0x101, 665, 297, 5, 1}, {0x102, 1000, 500, 0, 0}});
+  test::writeBytes(source.index, placed.index);
+  test::writeBytes(source.data, placed.data);
+  SharedWorld world(url);
+  world.importFacet(0, {w, h}, source.map, source.index, source.data, g_silent);
+  const MapCell was{static_cast<std::uint16_t>(3 + (664 + 296) % 90), 0};
+  const MapCell wasLast{static_cast<std::uint16_t>(3 + (671 + 303) % 90), 0};
+  ASSERT_TRUE(world
+                  .apply({0, "Seam", {{664, 296, was, {0x21, 4}}, {671, 303, wasLast, {0x22, -4}}},
+                          {{0, std::nullopt, SharedStaticState{666, 298, 3, 0x103, 2}}}})
+                  .applied);
+
+  const SharedFacetFiles rows = world.facetFiles(0, g_silent, true);
+  const auto same = [&](const std::string& folder) {
+    EXPECT_TRUE(readFile(folder + "/map0.mul") == rows.map);
+    EXPECT_TRUE(readFile(folder + "/staidx0.mul") == rows.staticIndex);
+    EXPECT_TRUE(readFile(folder + "/statics0.mul") == rows.statics);
+  };
+  createDirectories(dir.path() + "/out");
+  world.exportFacet(0, dir.file("out"), false, g_silent);
+  same(dir.file("out"));
+  const Bytes map = readFile(dir.file("out/map0.mul"));
+  ASSERT_EQ(map.size(), std::size_t{w} * h / 64 * 196);
+  EXPECT_EQ(map[5349 * 196 + 4], 0x21);
+  EXPECT_EQ(map[5349 * 196 + 193], 0x22);
+
+  // The second piece of the map goes missing from the copy after the first was written: the
+  // files come from the rows instead, whole.
+  PgConnection(url).exec(
+      "UPDATE quillotide.facet_file SET piece = 9 WHERE facet = 0 AND part = 0 AND piece = 1");
+  createDirectories(dir.path() + "/again");
+  world.exportFacet(0, dir.file("again"), false, g_silent);
+  same(dir.file("again"));
+  EXPECT_TRUE(readFile(dir.file("out/map0.mul")) == map);
+}
+
 TEST(SharedWorld, SaysWhatItFoundWhereThereIsNoWorldOfThisVersion) {
   NEED_SERVER();
   const std::string plain = cluster.createDatabase("plain");
