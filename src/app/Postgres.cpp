@@ -26,9 +26,20 @@ std::uint64_t getBig(const std::uint8_t* p, int n) {
   return v;
 }
 
+// The server's and libpq's texts as one line: they break long messages over lines with tabs,
+// which a status line or a terminal would show as a ragged block.
 std::string trimmed(const char* text) {
-  std::string s = text ? text : "";
-  while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+  std::string s;
+  bool space = false;
+  for (const char* p = text ? text : ""; *p; ++p) {
+    if (*p == '\n' || *p == '\t' || *p == '\r' || *p == ' ') {
+      space = !s.empty();
+      continue;
+    }
+    if (space) s.push_back(' ');
+    space = false;
+    s.push_back(*p);
+  }
   return s;
 }
 

@@ -34,4 +34,24 @@ private:
   int m_last = -1;
 };
 
+// One part of a longer job: while the part goes from 0 to 100, the job shows `from` .. `to`.
+// Starting and finishing are the job's, not the part's.
+class ProgressPart : public Progress {
+public:
+  ProgressPart(Progress& whole, int from, int to) : m_whole(whole), m_from(from), m_to(to) {}
+  void step(int percent) override {
+    const int p = m_from + (m_to - m_from) * percent / 100;
+    if (p != m_last) {
+      m_last = p;
+      m_whole.step(p);
+    }
+  }
+
+private:
+  Progress& m_whole;
+  int m_from;
+  int m_to;
+  int m_last = -1;
+};
+
 }  // namespace quillotide

@@ -41,7 +41,9 @@ void SharedSession::load(TMap& map, TStatics& statics, const std::string& mapFil
   // Listening first: a step committed while the files are read is then either in them or
   // announced afterwards.
   m_world->listen();
-  SharedFacetFiles files = m_world->facetFiles(m_facet, progress, true);
+  ProgressSteps steps(progress, 100);
+  ProgressPart reading(progress, 0, 80);
+  SharedFacetFiles files = m_world->facetFiles(m_facet, reading, true);
   {
     AtomicFile out(mapFile);
     out.write(files.map);
@@ -52,8 +54,10 @@ void SharedSession::load(TMap& map, TStatics& statics, const std::string& mapFil
     throw Error(*problem);
   statics.openBytes(files.staticIndex, files.statics, files.size.width, files.size.height);
   // Every block in block order: the statics are then numbered as the world orders them.
-  for (int bx = 0; bx < files.size.width / 8; ++bx)
+  for (int bx = 0; bx < files.size.width / 8; ++bx) {
+    steps.at(80 + bx * 20 / (files.size.width / 8));
     for (int by = 0; by < files.size.height / 8; ++by) statics.itemsAt(bx * 8, by * 8);
+  }
   if (statics.itemCount() != files.staticIds.size())
     throw Error("The statics of facet " + std::to_string(m_facet) +
                 " were not read as the shared world holds them.");
@@ -70,6 +74,7 @@ void SharedSession::load(TMap& map, TStatics& statics, const std::string& mapFil
   }
   m_applied = std::set<std::int64_t>(files.recentSteps.begin(), files.recentSteps.end());
   m_lastStep = files.lastStep;
+  steps.at(100);
 }
 
 std::optional<std::int64_t> SharedSession::idOf(std::int32_t serial) const {

@@ -9,17 +9,24 @@
 #include <QSocketNotifier>
 #include <QTest>
 
+#include <algorithm>
+#include <tuple>
+
 #include "EditorRun.h"
 #include "registry/Registry.h"
 #include "sample/Sample.h"
 #include "world/SharedSession.h"
+#include "world/Map.h"
 #include "world/Statics.h"
 #include "world/WorldFile.h"
 #include "support/PgCluster.h"
+#include "ui/editor/EditorSelection.h"
 #include "ui/editor/HistoryForm.h"
+#include "ui/editor/MaptoolForm.h"
 #include "ui/editor/SharedLink.h"
 #include "ui/editor/StaticToolForm.h"
 #include "ui/editor/ToolWindows.h"
+#include "ui/platform/GaugeForm.h"
 
 using quillotide::ItemKind;
 using quillotide::PgConnection;
@@ -61,6 +68,22 @@ struct SharedEditor {
   QString line() const {
     return r.editor->findChild<QLabel*>(QStringLiteral("lblSharedWorld"))->text();
   }
+  // A button of a tool window clicked; the editor comes to the front again.
+  void clickTool(QWidget& window, const char* name) {
+    QTest::mouseClick(window.findChild<QAbstractButton*>(QString::fromLatin1(name)),
+                      Qt::LeftButton);
+    r.activateEditor();
+  }
+  void key(Qt::Key k, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(r.editor.get(), k, modifiers);
+  }
+  // A press, a drag along the points and a release; Shift held throughout makes it a band.
+  void drag(const std::vector<QPoint>& path, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::mouseMove(r.view(), path.front());
+    QTest::mousePress(r.view(), Qt::LeftButton, modifiers, path.front());
+    for (const QPoint& p : path) QTest::mouseMove(r.view(), p);
+    QTest::mouseRelease(r.view(), Qt::LeftButton, modifiers, path.back());
+  }
   QStringList messages() const { return r.run.dialogs.messageTexts(); }
   mutable EditorRun r;
 };
@@ -84,6 +107,27 @@ std::string sharedWorld(PgCluster& cluster, const std::string& database = kDatab
   return url;
 }
 
+// Every land cell and every static (x, y, z, id, hue, sorted) of a 64 x 64 world's models.
+struct WorldState {
+  std::vector<quillotide::MapCell> cells;
+  std::vector<std::tuple<int, int, int, int, int>> statics;
+  bool operator==(const WorldState&) const = default;
+};
+
+WorldState stateOf(quillotide::TMap& map, quillotide::TStatics& statics) {
+  WorldState s;
+  for (int x = 0; x < 64; ++x)
+    for (int y = 0; y < 64; ++y) s.cells.push_back(*map.cell(x, y));
+  for (const quillotide::TItem& it : statics.getItemsInRect(0, 63, 0, 63))
+    if (!it.deleted) s.statics.emplace_back(it.x, it.y, it.z, it.tileId, it.hue);
+  std::sort(s.statics.begin(), s.statics.end());
+  return s;
+}
+
+WorldState stateOf(const SharedEditor& e) {
+  return stateOf(*e.r.run.registry->map, *e.r.run.registry->statics);
+}
+
 }  // namespace
 
 class SharedEditorTest : public QObject {
@@ -91,6 +135,7 @@ class SharedEditorTest : public QObject {
 private slots:
   void buildersSeeEachOthersStepsAndAViewerOnlyLooks();
   void theSettingsPageOpensASharedWorldAndKeepsNoPassword();
+  void selectionPasteBrushesAndAreaToolsAreStepsTheOtherBuilderSees();
 };
 
 void SharedEditorTest::theSettingsPageOpensASharedWorldAndKeepsNoPassword() {
@@ -110,7 +155,13 @@ void SharedEditorTest::theSettingsPageOpensASharedWorldAndKeepsNoPassword() {
   QVERIFY(!quillotide::ui::TSEditorForm::existing(*run.mainForm));
 
   const QString url = QString::fromStdString(cluster.url("ui_settings", "anna"));
+  quillotide::ui::TgaugeForm& gauge = run.mainForm->gauge();
+  gauge.start();
+  gauge.finish();
   run.typeInto(QStringLiteral("eSharedWorld"), url);
+  // The world was read with the progress window up, which is gone again.
+  QCOMPARE(gauge.value(), 100);
+  QVERIFY(!gauge.isVisible());
   QCOMPARE(QString::fromStdString(run.registry->config->getString("SharedWorld")), url);
   quillotide::ui::TSEditorForm* editor = quillotide::ui::TSEditorForm::existing(*run.mainForm);
   QVERIFY(editor && editor->isVisible());
@@ -230,18 +281,21 @@ void SharedEditorTest::buildersSeeEachOthersStepsAndAViewerOnlyLooks() {
   QVERIFY(anna.hasPost(32, 32));
 
   // The server goes away: the editor says so and takes no edits; it comes back by itself.
+  const QSize viewSize = anna.r.view()->size();
   cluster.kill9();
   QTRY_VERIFY2_WITH_TIMEOUT(
       anna.line().startsWith(QStringLiteral("The shared world cannot be reached: ")),
       qPrintable(anna.line()), 2000);
   QVERIFY(anna.line().endsWith(QStringLiteral("; edits are paused")));
+  // The server's text is one line: the view keeps its size, so a click hits what it did before.
+  QVERIFY(!anna.line().contains(QLatin1Char('\n')));
+  QTest::qWait(50);
+  QCOMPARE(anna.r.view()->size(), viewSize);
   anna.deletePost(32, 32);
   QVERIFY(anna.hasPost(32, 32));
   QVERIFY(cluster.start());
   QTRY_VERIFY_WITH_TIMEOUT(!anna.line().contains(QStringLiteral("paused")),
                            3 * quillotide::ui::SharedLink::kReconnectMs);
-  // The mouse comes back over the post from elsewhere.
-  QTest::mouseMove(anna.r.view(), QPoint(100, 100));
   anna.deletePost(32, 32);
   QVERIFY(!anna.hasPost(32, 32));
   PgConnection look(url);
@@ -266,6 +320,108 @@ void SharedEditorTest::buildersSeeEachOthersStepsAndAViewerOnlyLooks() {
       1000);
   QVERIFY(anna.r.run.registry->worldFile->unwrittenItems().empty());
   QVERIFY(!anna.r.editor->hasUnsaved());
+}
+
+void SharedEditorTest::selectionPasteBrushesAndAreaToolsAreStepsTheOtherBuilderSees() {
+  PgCluster& cluster = PgCluster::shared();
+  if (!cluster.running()) QSKIP(qPrintable("no PostgreSQL: " + QString::fromStdString(cluster.reason())));
+  const std::string url = sharedWorld(cluster, "ui_tools");
+  SharedEditor anna(cluster.url("ui_tools", "anna"));
+  SharedEditor bob(cluster.url("ui_tools", "bob"));
+  PgConnection look(url);
+  const auto steps = [&] { return look.exec("SELECT count(*) FROM quillotide.step").integer(0, 0); };
+  QWidget& statics = anna.r.editor->toolWindows().staticTool();
+  QWidget& land = anna.r.editor->toolWindows().mapTool();
+  std::int64_t made = 0;
+  // After each edit: one step more in the world, and bob's editor holds what anna's holds.
+  const auto seen = [&](const char* what) {
+    ++made;
+    QTRY_COMPARE_WITH_TIMEOUT(steps(), made, 1000);
+    QTRY_VERIFY2_WITH_TIMEOUT(stateOf(bob) == stateOf(anna), what, 1000);
+    QVERIFY2(anna.messages().isEmpty(), qPrintable(anna.messages().join('|')));
+  };
+#define SEEN(what)                                \
+  do {                                            \
+    seen(what);                                   \
+    if (QTest::currentTestFailed()) return;       \
+  } while (false)
+  const WorldState start = stateOf(anna);
+
+  // Both posts in a band, moved with the tool window's arrow and raised with Page Up.
+  anna.clickTool(statics, "btnSelect");
+  anna.drag({EditorRun::cell(32, 32) + QPoint(-30, -30), EditorRun::cell(33, 33),
+             EditorRun::cell(34, 34) + QPoint(30, 30)},
+            Qt::ShiftModifier);
+  QCOMPARE(anna.r.editor->selection().selection().size(), std::size_t(2));
+  anna.clickTool(statics, "btnMoveDown");
+  QVERIFY(anna.hasPost(33, 33) && anna.hasPost(35, 35));
+  SEEN("move");
+  anna.key(Qt::Key_PageUp);
+  SEEN("raise");
+  QCOMPARE(std::get<2>(stateOf(bob).statics.front()), 1);
+
+  // Copied and pasted: the pasted posts are statics of the world, and stay selected as such,
+  // so Delete takes them away again and Ctrl+Z brings them back.
+  anna.key(Qt::Key_C, Qt::ControlModifier);
+  QTest::mouseMove(anna.r.view(), EditorRun::cell(36, 30));
+  anna.key(Qt::Key_V, Qt::ControlModifier);
+  SEEN("paste");
+  QVERIFY(anna.hasPost(36, 30) && anna.hasPost(38, 32));
+  QVERIFY(anna.r.run.registry->worldFile->unwrittenItems().empty());
+  QCOMPARE(anna.r.editor->selection().selection().size(), std::size_t(2));
+  anna.key(Qt::Key_Delete);
+  SEEN("delete");
+  QVERIFY(!bob.hasPost(36, 30) && !bob.hasPost(38, 32));
+  QVERIFY(anna.hasPost(33, 33));
+  anna.key(Qt::Key_Z, Qt::ControlModifier);
+  SEEN("undo of the delete");
+  QVERIFY(bob.hasPost(36, 30) && bob.hasPost(38, 32));
+  anna.key(Qt::Key_Escape);
+
+  // Land: a stroke of another tile with the brush, then a raise of one cell.
+  anna.r.editor->toolWindows().mapTool().chooseId(EditorWorld::kTexturedLand);
+  anna.clickTool(land, "btnSetId");
+  anna.drag({EditorRun::cell(26, 36), EditorRun::cell(27, 36), EditorRun::cell(28, 36),
+             EditorRun::cell(29, 36)});
+  SEEN("land stroke");
+  QCOMPARE(bob.r.run.registry->map->cell(28, 36)->tileId, EditorWorld::kTexturedLand);
+  anna.clickTool(land, "btnUp");
+  anna.r.clickView(EditorRun::cell(28, 34));
+  SEEN("land raise");
+  QVERIFY(bob.r.run.registry->map->cell(28, 34)->z > start.cells[28 * 64 + 34].z);
+
+  // An area moved to the right between two clicks, then every static of a larger area nuked
+  // and brought back.
+  const WorldState beforeArea = stateOf(anna);
+  QTest::mouseClick(statics.findChild<QAbstractButton*>(QStringLiteral("cbArea")), Qt::LeftButton);
+  anna.clickTool(statics, "btnMoveRight");
+  anna.r.clickView(EditorRun::cell(31, 31));
+  anna.r.clickView(EditorRun::cell(36, 36));
+  SEEN("area move");
+  QVERIFY(stateOf(anna).statics != beforeArea.statics);
+  QTest::mouseClick(statics.findChild<QAbstractButton*>(QStringLiteral("cbArea")), Qt::LeftButton);
+  const WorldState beforeNuke = stateOf(anna);
+  anna.clickTool(statics, "btnNuke");
+  anna.r.clickView(EditorRun::cell(28, 28));
+  anna.r.clickView(EditorRun::cell(38, 38));
+  SEEN("nuke");
+  QVERIFY(stateOf(bob).statics.empty());
+  anna.key(Qt::Key_Z, Qt::ControlModifier);
+  SEEN("undo of the nuke");
+  QVERIFY(stateOf(bob) == beforeNuke);
+
+  // What the world writes out is what both editors show.
+  quillotide::test::TempDir out;
+  quillotide::Progress silent;
+  SharedWorld(url).exportFacet(0, out.path(), false, silent);
+  quillotide::TMap map;
+  map.open(out.file("map0.mul"), 64, 64);
+  quillotide::TStatics written;
+  written.open(out.file("staidx0.mul"), out.file("statics0.mul"), 64, 64,
+               quillotide::StorageMode::Memory);
+  QVERIFY(stateOf(map, written) == stateOf(anna));
+  QVERIFY(!anna.r.editor->hasUnsaved());
+#undef SEEN
 }
 
 QTEST_MAIN(SharedEditorTest)

@@ -734,7 +734,8 @@ std::array<int, 4> TSEditorForm::viewCells() const {
 
 void TSEditorForm::updateSharedLine() {
   if (!m_shared) return;
-  m_sharedLine->setText(m_shared->statusText());
+  // One line, whatever the server said: a taller row would take height from the view.
+  m_sharedLine->setText(m_shared->statusText().simplified());
   updateUndoActions();
 }
 

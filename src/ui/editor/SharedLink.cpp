@@ -10,8 +10,10 @@
 #include "ui/main/SettingsPage.h"
 
 #include "world/WorldFile.h"
+#include "ui/editor/EditorSelection.h"
 #include "ui/editor/SEditorForm.h"
 #include "ui/platform/Dialogs.h"
+#include "ui/platform/GaugeForm.h"
 
 namespace quillotide::ui {
 
@@ -59,10 +61,18 @@ void SharedLink::stepRecorded(const std::string& label) {
 void SharedLink::commitPending() {
   if (!m_commitWaiting) return;
   m_commitWaiting = false;
-  // Items a tool adds are world-file items; in a shared world they are statics at once.
+  // Items a tool adds are world-file items; in a shared world they are statics at once. What
+  // was selected of them (a paste) stays selected as the statics they become.
   if (m_worldFile && m_session->statics()) {
-    for (const TItem& item : m_worldFile->unwrittenItems())
-      if (!item.deleted) m_session->statics()->add(item.tileId, item.x, item.y, item.z, item.hue);
+    Selection& selection = m_editor.selection().selection();
+    for (const TItem& item : m_worldFile->unwrittenItems()) {
+      if (item.deleted) continue;
+      const std::int32_t serial =
+          m_session->statics()->add(item.tileId, item.x, item.y, item.z, item.hue);
+      if (!selection.contains(item)) continue;
+      selection.remove(item);
+      if (const auto added = m_session->statics()->item(serial)) selection.add(*added);
+    }
     m_worldFile->dropUnwritten();
   }
   SharedTouched changed;
@@ -159,8 +169,7 @@ void openSharedWorld(TMainForm& main, const std::string& url, int facet) {
                           .arg(facet))
             .toStdString();
     session = std::make_unique<SharedSession>(std::move(world), facet);
-    Progress silent;
-    session->load(*registry.map, *registry.statics, mapFile, silent);
+    session->load(*registry.map, *registry.statics, mapFile, main.gauge());
   });
   if (!opened) return;
   TSEditorForm::open(main);
