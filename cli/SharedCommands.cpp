@@ -11,12 +11,18 @@
 #include <algorithm>
 #include <array>
 #include <iostream>
+#include <optional>
 #include <set>
 
 #include "app/ClientFolder.h"
 #include "app/Progress.h"
 #include "app/Text.h"
 #include "cli/Cli.h"
+#include "app/Facet.h"
+#include "app/Uop.h"
+#include "app/UopPair.h"
+#include "world/Item.h"
+#include "world/Map.h"
 #include "world/SharedWorld.h"
 
 namespace quillotide::cli {
@@ -162,17 +168,44 @@ struct ImportFacet {
   std::string map, staticIndex, statics;
 };
 
-ImportFacet importable(const ClientFacet& f, const std::string& folder) {
+// The size given with --width W --height H (both or neither): a shard's own map size, which the
+// files' lengths cannot tell.
+std::optional<FacetSize> givenSize(Args& args) {
+  const auto w = args.intOption("width");
+  const auto h = args.intOption("height");
+  if (!w != !h) throw UsageError("Give both --width W and --height H, or neither.");
+  if (!w) return std::nullopt;
+  checkWorldSize(*w, *h);
+  return FacetSize{static_cast<int>(*w), static_cast<int>(*h)};
+}
+
+ImportFacet importable(const ClientFacet& f, const std::string& folder,
+                       const std::optional<FacetSize>& given) {
   const std::string name = "Facet " + num(f.number) + " in " + folder;
   std::vector<std::string> missing;
   if (!f.map.found()) missing.insert(missing.end(), f.map.missing.begin(), f.map.missing.end());
   if (!f.statics.complete())
     missing.insert(missing.end(), f.statics.missing.begin(), f.statics.missing.end());
   if (!missing.empty()) throw Error(name + " lacks " + joined(missing) + "; nothing was imported.");
-  if (!f.sizeProblem.empty()) throw Error(f.sizeProblem + " Nothing was imported.");
-  if (!f.worldSize)
-    throw Error(name + ": its map and statics fit no size of the facet; nothing was imported.");
-  ImportFacet out{f.number, *f.worldSize, f.map.files.front().path, {}, {}};
+  const std::string map = f.map.files.front().path;
+  if (given) {
+    // Checked here, before any facet goes in.
+    const std::uint64_t bytes = isUopPath(map)
+                                    ? mapFileSizeOfContainer(UopContainer::read(map), map)
+                                    : mulWorldFileBytes(map).value_or(0);
+    if (bytes < given->mapBytes())
+      throw Error("The map " + map + " holds " + num(static_cast<std::int64_t>(bytes)) +
+                  " bytes, too few for " + sizeText(*given) + " (" +
+                  num(static_cast<std::int64_t>(given->mapBytes())) +
+                  "); nothing was imported.");
+  } else {
+    if (!f.sizeProblem.empty()) throw Error(f.sizeProblem + " Nothing was imported.");
+    if (!f.worldSize)
+      throw Error(name +
+                  ": its map and statics fit no size of the facet; give the size with --width W "
+                  "--height H. Nothing was imported.");
+  }
+  ImportFacet out{f.number, given ? *given : *f.worldSize, map, {}, {}};
   for (const ClientFile& file : f.statics.files)
     (file.configKey == "StaticIdx" ? out.staticIndex : out.statics) = file.path;
   return out;
@@ -180,6 +213,7 @@ ImportFacet importable(const ClientFacet& f, const std::string& folder) {
 
 int importFacets(Args& args, Context& ctx) {
   const auto client = args.option("client");
+  const std::optional<FacetSize> given = givenSize(args);
   std::set<int> asked;
   while (const auto facet = args.intOption("facet")) {
     checkFacet(*facet);
@@ -195,7 +229,7 @@ int importFacets(Args& args, Context& ctx) {
     if (!f.present())
       throw Error("Facet " + num(f.number) + " has no map or statics in " + *client +
                   "; nothing was imported.");
-    facets.push_back(importable(f, *client));
+    facets.push_back(importable(f, *client, given));
   }
   if (facets.empty()) throw Error("There is no facet's map or statics in " + *client + ".");
   SharedWorld world(p[0], kAsk);
@@ -346,9 +380,10 @@ Group sharedGroup() {
            "Lays out a shared world in the database URL names (postgresql://...), with a builder "
            "and a viewer role, or brings an older layout up to date.",
            init},
-          {"import", "URL --client DIR [--facet N ...]",
+          {"import", "URL --client DIR [--facet N ...] [--width W --height H]",
            "Reads the maps and statics of a client folder into the shared world: the facets "
-           "named, or every facet the folder holds.",
+           "named, or every facet the folder holds. The size of each facet follows from its "
+           "files; a map of a size of its own is given with --width and --height.",
            importFacets},
           {"export", "URL --facet N DIR [--uop]",
            "Writes a facet's map (mapN.mul, or mapNLegacyMUL.uop with --uop), staidxN.mul and "

@@ -10,6 +10,7 @@
 #include "cli/CliRun.h"
 #include "support/PgCluster.h"
 #include "support/TestFiles.h"
+#include "support/WorldFiles.h"
 #include "world/SharedWorld.h"
 
 using namespace quillotide;
@@ -301,4 +302,39 @@ TEST_F(SharedCli, BadInputEndsWithAMessageAndWritesNothing) {
   EXPECT_EQ(r.code, 2);
   r = runCliWords({"shared", "info", url, "--json"});
   EXPECT_TRUE(has(r.out, "\"facets\":[]")) << r.out;
+}
+
+TEST_F(SharedCli, AMapOfASizeOfItsOwnGoesInWithTheSizeGiven) {
+  // Facet 0 at 64 x 48: no size the client knows for it.
+  TempDir client;
+  test::writeBytes(client.file("map0.mul"), test::makeMapBytes(64, 48, [](int x, int y) {
+                     return test::CellSpec{static_cast<std::uint16_t>(3 + x + y), 0};
+                   }));
+  const auto placed = test::makeStaticsFiles(64, 48, {{0x100, 10, 20, 5, 0}, {0x101, 63, 47, 0, 2}});
+  test::writeBytes(client.file("staidx0.mul"), placed.index);
+  test::writeBytes(client.file("statics0.mul"), placed.data);
+  const std::string url = newWorld();
+  auto r = runCliWords({"shared", "import", url, "--client", client.path()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(has(r.err, "fit no size of the facet; give the size with --width W --height H"))
+      << r.err;
+  r = runCliWords({"shared", "import", url, "--client", client.path(), "--width", "64", "--height",
+                   "56"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(has(r.err, "holds 9408 bytes, too few for 64 x 56 (10976); nothing was imported"))
+      << r.err;
+  r = runCliWords({"shared", "import", url, "--client", client.path(), "--width", "64"});
+  EXPECT_EQ(r.code, 2);
+  r = runCliWords({"shared", "info", url, "--json"});
+  EXPECT_TRUE(has(r.out, "\"facets\":[]")) << r.out;
+
+  r = runCliWords({"shared", "import", url, "--client", client.path(), "--width", "64", "--height",
+                   "48"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "facet 0: 64 x 48, 48 blocks, 2 statics")) << r.out;
+  TempDir out;
+  r = runCliWords({"shared", "export", url, "--facet", "0", out.path()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(readFile(out.file("map0.mul")) == readFile(client.file("map0.mul")));
+  EXPECT_TRUE(readFile(out.file("statics0.mul")) == placed.data);
 }
