@@ -65,8 +65,10 @@ struct SharedEditor {
     r.activateEditor();
     r.clickView(EditorRun::post(x, y));
   }
+  QLabel* shownLine() const { return r.editor->findChild<QLabel*>(QStringLiteral("lblSharedWorld")); }
   QString line() const {
-    return r.editor->findChild<QLabel*>(QStringLiteral("lblSharedWorld"))->text();
+    // The whole line: a long one is cut short on screen and shown whole as its tooltip.
+    return shownLine()->toolTip();
   }
   // A button of a tool window clicked; the editor comes to the front again.
   void clickTool(QWidget& window, const char* name) {
@@ -213,6 +215,9 @@ void SharedEditorTest::buildersSeeEachOthersStepsAndAViewerOnlyLooks() {
   SharedEditor anna(cluster.url(kDatabase, "anna"));
   SharedEditor bob(cluster.url(kDatabase, "bob"));
   QVERIFY(anna.line().startsWith(QStringLiteral("Shared world ui_shared on ")));
+  // On screen, beside the position texts, as far as the window's width allows.
+  QVERIFY(anna.shownLine()->width() > 200);
+  QVERIFY(anna.shownLine()->text().startsWith(QStringLiteral("Shared world ui_shared on ")));
   QVERIFY(!anna.line().contains(QStringLiteral("read-only")));
 
   // anna deletes a post; bob's editor loses it within a second, without a reload.
@@ -289,6 +294,7 @@ void SharedEditorTest::buildersSeeEachOthersStepsAndAViewerOnlyLooks() {
   QVERIFY(anna.line().endsWith(QStringLiteral("; edits are paused")));
   // The server's text is one line: the view keeps its size, so a click hits what it did before.
   QVERIFY(!anna.line().contains(QLatin1Char('\n')));
+  QVERIFY(anna.shownLine()->text().endsWith(QChar(0x2026)));
   QTest::qWait(50);
   QCOMPARE(anna.r.view()->size(), viewSize);
   anna.deletePost(32, 32);

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QResizeEvent>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -79,6 +80,32 @@ QString partNames(int parts) {
   if (parts & static_cast<int>(WorldPart::WorldFile)) names << QStringLiteral("world file");
   return names.join(QStringLiteral(", "));
 }
+
+// A line of the position row that takes the width the other texts leave and never asks for more:
+// a text too long for it ends in "…" and shows whole as its tooltip, so the view keeps its size.
+class RowLine : public QLabel {
+public:
+  explicit RowLine(QWidget* parent) : QLabel(parent) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  }
+  QSize sizeHint() const override { return {1, QLabel::sizeHint().height()}; }
+  QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+  void setLine(const QString& text) {
+    m_line = text;
+    setToolTip(text);
+    fit();
+  }
+
+protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    fit();
+  }
+
+private:
+  void fit() { setText(fontMetrics().elidedText(m_line, Qt::ElideRight, contentsRect().width())); }
+  QString m_line;
+};
 
 }  // namespace
 
@@ -706,11 +733,9 @@ void TSEditorForm::attachShared(std::unique_ptr<SharedSession> session) {
   m_undo.setStepHandler([this](const std::string& label) { m_shared->stepRecorded(label); });
   if (!m_sharedLine) {
     // In the row of the position texts, across the window: the view keeps its size.
-    m_sharedLine = new QLabel(this);
+    m_sharedLine = new RowLine(this);
     m_sharedLine->setObjectName(QStringLiteral("lblSharedWorld"));
     m_sharedLine->setContentsMargins(4, 0, 12, 0);
-    m_sharedLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_sharedLine->setMinimumWidth(0);
     if (auto* row = findChild<QToolBar*>(QStringLiteral("PositionRow"))) row->addWidget(m_sharedLine);
   }
   m_sharedLine->show();
@@ -735,7 +760,7 @@ std::array<int, 4> TSEditorForm::viewCells() const {
 void TSEditorForm::updateSharedLine() {
   if (!m_shared) return;
   // One line, whatever the server said: a taller row would take height from the view.
-  m_sharedLine->setText(m_shared->statusText().simplified());
+  static_cast<RowLine*>(m_sharedLine)->setLine(m_shared->statusText().simplified());
   updateUndoActions();
 }
 
