@@ -28,7 +28,7 @@ std::uint64_t getBig(const std::uint8_t* p, int n) {
 
 // The server's and libpq's texts as one line: they break long messages over lines with tabs,
 // which a status line or a terminal would show as a ragged block.
-std::string trimmed(const char* text) {
+std::string oneLine(const char* text) {
   std::string s;
   bool space = false;
   for (const char* p = text ? text : ""; *p; ++p) {
@@ -226,7 +226,7 @@ void PgConnection::connect() {
       m_password = m_askPassword("Password for " + who + ":");
       if (m_password) continue;
     }
-    const std::string message = trimmed(m_conn ? PQerrorMessage(m_conn) : "out of memory");
+    const std::string message = oneLine(m_conn ? PQerrorMessage(m_conn) : "out of memory");
     const bool refused = m_conn && PQconnectionUsedPassword(m_conn);
     if (m_conn) PQfinish(m_conn);
     m_conn = nullptr;
@@ -248,10 +248,10 @@ void PgConnection::fail(const std::string& what, pg_result* result) {
   if (result) {
     const char* s = PQresultErrorField(result, PG_DIAG_SQLSTATE);
     if (s) state = s;
-    message = trimmed(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
+    message = oneLine(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
     PQclear(result);
   }
-  if (message.empty()) message = trimmed(m_conn ? PQerrorMessage(m_conn) : "not connected");
+  if (message.empty()) message = oneLine(m_conn ? PQerrorMessage(m_conn) : "not connected");
   if (!isConnected())
     throw ConnectionLostError("The shared world cannot be reached: " + message, state);
   throw DatabaseError(what.empty() ? message : what + ": " + message, state);
@@ -382,7 +382,7 @@ std::vector<PgNotification> PgConnection::takeNotifications() {
   if (!m_conn) throw ConnectionLostError("The shared world cannot be reached: not connected");
   if (PQconsumeInput(m_conn) != 1 || PQstatus(m_conn) != CONNECTION_OK)
     throw ConnectionLostError("The shared world cannot be reached: " +
-                              trimmed(PQerrorMessage(m_conn)));
+                              oneLine(PQerrorMessage(m_conn)));
   while (PGnotify* n = PQnotifies(m_conn)) {
     out.push_back({n->relname, n->extra ? n->extra : ""});
     PQfreemem(n);

@@ -891,7 +891,6 @@ void SharedWorld::filesFromRows(int facet, SharedFacetFiles& files, Progress& pr
 std::vector<std::string> SharedWorld::exportFacet(int facet, const std::string& folder, bool uop,
                                                   Progress& progress) {
   const FacetNames names = facetNames(facet);
-  std::vector<std::string> written;
   if (uop) {
     const SharedFacetFiles files = facetFiles(facet, progress);
     AtomicFile index(joinPath(folder, names.staticIndex));
