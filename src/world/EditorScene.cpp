@@ -255,17 +255,25 @@ std::vector<OverlayLine> EditorScene::overlayLines() const {
   return lines;
 }
 
+std::array<int, 4> EditorScene::viewBox() const {
+  std::array<int, 4> box{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+  for (const CellPos& c : viewCorners()) {
+    box[0] = std::min(box[0], c.x);
+    box[1] = std::min(box[1], c.y);
+    box[2] = std::max(box[2], c.x);
+    box[3] = std::max(box[3], c.y);
+  }
+  return box;
+}
+
 void EditorScene::appendOutline(std::vector<OverlayLine>& lines) const {
   const BrushOutline& o = *m_outline;
   const auto size = loadedWorldSize().value_or(std::pair{kCoordinateRange, kCoordinateRange});
   // The cells that can show in the window: the box around its corner cells, widened by the
   // cells an altitude of -128 .. 127 lifts or lowers a diamond across the window's edge.
   constexpr std::int64_t kAltitudeMargin = (128 * kAltitudeStep) / kHalfCell + 2;
-  std::int64_t vx0 = INT64_MAX, vx1 = INT64_MIN, vy0 = INT64_MAX, vy1 = INT64_MIN;
-  for (const CellPos& c : viewCorners()) {
-    vx0 = std::min<std::int64_t>(vx0, c.x), vx1 = std::max<std::int64_t>(vx1, c.x);
-    vy0 = std::min<std::int64_t>(vy0, c.y), vy1 = std::max<std::int64_t>(vy1, c.y);
-  }
+  const auto box = viewBox();
+  std::int64_t vx0 = box[0], vy0 = box[1], vx1 = box[2], vy1 = box[3];
   vy0 = std::max<std::int64_t>(vy0 - kAltitudeMargin, 0);
   vy1 = std::min<std::int64_t>(vy1 + kAltitudeMargin, size.second - 1);
   vx0 = std::max<std::int64_t>(vx0 - kAltitudeMargin, 0);

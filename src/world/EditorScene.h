@@ -206,6 +206,8 @@ public:
   // The cells at the window's four corners (top left, top right, bottom right, bottom left): the
   // view's outline on the world.
   std::array<CellPos, 4> viewCorners() const;
+  // The box around those cells: x0, y0, x1, y1 (it may reach outside the world).
+  std::array<int, 4> viewBox() const;
   // Whether the cell lies inside the loaded world (any 16-bit cell while none is loaded).
   bool inWorld(CellPos cell) const;
   // The altitude of a cell's land; 0 without a map, outside it, or where the map cannot be read

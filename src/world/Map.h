@@ -52,6 +52,26 @@ struct MapCell {
   bool operator==(const MapCell&) const = default;
 };
 
+// Where cell (x, y) lies within its map block's bytes, and within the map file of a world
+// `height` cells high.
+inline std::size_t mapCellOffsetInBlock(int x, int y) {
+  return MapLayout::kHeaderSize +
+         static_cast<std::size_t>((y % 8) * 8 + x % 8) * MapLayout::kCellSize;
+}
+inline std::size_t mapCellOffset(int height, int x, int y) {
+  const auto block = static_cast<std::size_t>(x / 8) * static_cast<std::size_t>(height / 8) +
+                     static_cast<std::size_t>(y / 8);
+  return block * MapLayout::kBlockSize + mapCellOffsetInBlock(x, y);
+}
+// A cell's three bytes: the tile id, then the altitude.
+inline MapCell loadMapCell(const std::uint8_t* p) {
+  return {loadU16(p), static_cast<std::int8_t>(p[2])};
+}
+inline void storeMapCell(std::uint8_t* p, MapCell cell) {
+  storeU16(p, cell.tileId);
+  p[2] = static_cast<std::uint8_t>(cell.z);
+}
+
 // One rule of "Change Map Ids": cells of tile id `id` become one of the ids listed in `text`
 // (separated by ","), picked at random.
 struct MapIdRule {

@@ -11,12 +11,6 @@ namespace quillotide {
 
 namespace {
 
-std::size_t cellOffset(const FacetSize& size, int x, int y) {
-  const std::int64_t block = static_cast<std::int64_t>(x / 8) * (size.height / 8) + y / 8;
-  return static_cast<std::size_t>(block) * MapLayout::kBlockSize + MapLayout::kHeaderSize +
-         static_cast<std::size_t>((y % 8) * 8 + x % 8) * MapLayout::kCellSize;
-}
-
 SharedStaticState stateOf(const TItem& item) {
   return {item.x, item.y, item.z, item.tileId, item.hue};
 }
@@ -129,16 +123,18 @@ SharedSession::Pending SharedSession::pending(const std::string& name) const {
 SharedStep SharedSession::pendingStep(const std::string& name) const { return pending(name).step; }
 
 MapCell SharedSession::syncedCell(int x, int y) const {
-  const std::size_t at = cellOffset(m_size, x, y);
-  return {static_cast<std::uint16_t>(m_syncedMap[at] | (m_syncedMap[at + 1] << 8)),
-          static_cast<std::int8_t>(m_syncedMap[at + 2])};
+  return loadMapCell(&m_syncedMap[mapCellOffset(m_size.height, x, y)]);
 }
 
 void SharedSession::setSyncedCell(int x, int y, MapCell cell) {
-  const std::size_t at = cellOffset(m_size, x, y);
-  m_syncedMap[at] = static_cast<std::uint8_t>(cell.tileId & 0xFF);
-  m_syncedMap[at + 1] = static_cast<std::uint8_t>(cell.tileId >> 8);
-  m_syncedMap[at + 2] = static_cast<std::uint8_t>(cell.z);
+  storeMapCell(&m_syncedMap[mapCellOffset(m_size.height, x, y)], cell);
+}
+
+void SharedSession::setLocalCell(int x, int y, MapCell cell) {
+  m_map->setTileId(x, y, cell.tileId);
+  m_map->setAltitude(x, y, cell.z);
+  // The world holds this cell now: nothing of it is left to send.
+  m_map->restoreMarks(m_map->blockOf(x, y), false, false);
 }
 
 SharedStepResult SharedSession::commit(const std::string& name, SharedTouched* touched) {
@@ -211,9 +207,7 @@ void SharedSession::setLocalStatic(std::int32_t serial,
 
 void SharedSession::takeBack(const Pending& p, SharedTouched* touched) {
   for (const SharedCellChange& c : p.step.cells) {
-    m_map->setTileId(c.x, c.y, c.before.tileId);
-    m_map->setAltitude(c.x, c.y, c.before.z);
-    m_map->restoreMarks(m_map->blockOf(c.x, c.y), false, false);
+    setLocalCell(c.x, c.y, c.before);
     if (touched) touched->cells.emplace_back(c.x, c.y);
   }
   for (std::size_t k = 0; k < p.step.statics.size(); ++k) {
@@ -229,9 +223,7 @@ void SharedSession::putStep(std::int64_t step, SharedTouched* touched) {
   const SharedStep changes = m_world->stepChanges(step);
   if (changes.facet != m_facet) return;
   for (const SharedCellChange& c : changes.cells) {
-    m_map->setTileId(c.x, c.y, c.after.tileId);
-    m_map->setAltitude(c.x, c.y, c.after.z);
-    m_map->restoreMarks(m_map->blockOf(c.x, c.y), false, false);
+    setLocalCell(c.x, c.y, c.after);
     setSyncedCell(c.x, c.y, c.after);
     if (touched) touched->cells.emplace_back(c.x, c.y);
   }

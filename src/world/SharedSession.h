@@ -80,6 +80,8 @@ private:
   void putStep(std::int64_t step, SharedTouched* touched);
   // Sets the models' cells and statics back to the synced state where `step` changed them.
   void takeBack(const Pending& pending, SharedTouched* touched);
+  // A cell and a static of the models set to what the world holds.
+  void setLocalCell(int x, int y, MapCell cell);
   void setLocalStatic(std::int32_t serial, const std::optional<SharedStaticState>& state);
   // The statics' blocks the change touched hold what the world holds: nothing to save there.
   void markAgreed(const SharedStaticChange& change);

@@ -176,6 +176,14 @@ int schemaVersion(PgConnection& db) {
   return static_cast<int>(v.integer(0, 0));
 }
 
+// Refuses a world laid out by a newer Quillotide.
+void refuseNewerLayout(PgConnection& db, int found) {
+  if (found > SharedWorld::kSchemaVersion)
+    throw Error("The shared world in " + db.describe() + " has layout version " +
+                std::to_string(found) + "; this Quillotide knows version " +
+                std::to_string(SharedWorld::kSchemaVersion) + " at most. Use a newer Quillotide.");
+}
+
 std::string roleNameFor(const std::string& database, SharedRole role) {
   return database + (role == SharedRole::Builder ? "_builder" : "_viewer");
 }
@@ -205,34 +213,8 @@ std::int64_t blockIndex(const FacetSize& size, int x, int y) {
   return static_cast<std::int64_t>(x / 8) * (size.height / 8) + y / 8;
 }
 
-std::size_t cellOffset(int x, int y) {
-  return MapLayout::kHeaderSize + static_cast<std::size_t>((y % 8) * 8 + x % 8) * MapLayout::kCellSize;
-}
-
-MapCell cellAt(const Bytes& block, int x, int y) {
-  const std::size_t at = cellOffset(x, y);
-  return {static_cast<std::uint16_t>(block[at] | (block[at + 1] << 8)),
-          static_cast<std::int8_t>(block[at + 2])};
-}
-
-void setCell(Bytes& block, int x, int y, MapCell cell) {
-  const std::size_t at = cellOffset(x, y);
-  block[at] = static_cast<std::uint8_t>(cell.tileId & 0xFF);
-  block[at + 1] = static_cast<std::uint8_t>(cell.tileId >> 8);
-  block[at + 2] = static_cast<std::uint8_t>(cell.z);
-}
-
 bool inside(const FacetSize& size, int x, int y) {
   return x >= 0 && y >= 0 && x < size.width && y < size.height;
-}
-
-void putU32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint32_t getU32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 // What a conflict was met on, for the message that names who made it.
@@ -412,10 +394,7 @@ SharedStepKind sharedStepKindOf(const std::string& text) {
 std::string SharedWorld::init(const std::string& url, const PgConnection::AskPassword& ask) {
   PgConnection db(url, ask);
   const int found = schemaVersion(db);
-  if (found > kSchemaVersion)
-    throw Error("The shared world in " + db.describe() + " has layout version " + num(found) +
-                "; this Quillotide knows version " + num(kSchemaVersion) +
-                " at most. Use a newer Quillotide.");
+  refuseNewerLayout(db, found);
   const std::string database = db.database();
   const std::string builder = roleNameFor(database, SharedRole::Builder);
   const std::string viewer = roleNameFor(database, SharedRole::Viewer);
@@ -453,10 +432,7 @@ SharedWorld::SharedWorld(const std::string& url, const PgConnection::AskPassword
   if (found == 0)
     throw Error("The database " + m_db.describe() +
                 " holds no shared world. Lay one out with \"quillotide-cli shared init URL\".");
-  if (found > kSchemaVersion)
-    throw Error("The shared world in " + m_db.describe() + " has layout version " + num(found) +
-                "; this Quillotide knows version " + num(kSchemaVersion) +
-                " at most. Use a newer Quillotide.");
+  refuseNewerLayout(m_db, found);
   if (found < kSchemaVersion)
     throw Error("The shared world in " + m_db.describe() + " has the older layout version " +
                 num(found) + ". Bring it up to date with \"quillotide-cli shared init URL\".");
@@ -545,9 +521,9 @@ std::int64_t SharedWorld::importFacet(int facet, FacetSize size, const std::stri
           for (int n = 0; n < 4096 && b < blocks; ++n, ++b) {
             const std::size_t at = static_cast<std::size_t>(b) * StaticsLayout::kIndexSize;
             if (at + StaticsLayout::kIndexSize > index.size()) continue;
-            const auto lookup = static_cast<std::int32_t>(getU32(&index[at]));
-            const auto length = static_cast<std::int32_t>(getU32(&index[at + 4]));
-            const auto extra = static_cast<std::int32_t>(getU32(&index[at + 8]));
+            const auto lookup = static_cast<std::int32_t>(loadU32(&index[at]));
+            const auto length = static_cast<std::int32_t>(loadU32(&index[at + 4]));
+            const auto extra = static_cast<std::int32_t>(loadU32(&index[at + 8]));
             if (lookup == -1 || length <= 0) continue;
             std::uint64_t start = static_cast<std::uint32_t>(lookup);
             std::uint64_t count = static_cast<std::uint32_t>(length);
@@ -568,9 +544,9 @@ std::int64_t SharedWorld::importFacet(int facet, FacetSize size, const std::stri
             if (records.empty()) continue;
             if (extra != 0) extras.emplace_back(static_cast<std::int32_t>(b), extra);
             std::uint8_t* record = &canonicalIndex[static_cast<std::size_t>(b) * StaticsLayout::kIndexSize];
-            putU32(record, static_cast<std::uint32_t>(canonicalData.size()));
-            putU32(record + 4, static_cast<std::uint32_t>(records.size() * StaticsLayout::kRecordSize));
-            putU32(record + 8, static_cast<std::uint32_t>(extra));
+            storeU32(record, static_cast<std::uint32_t>(canonicalData.size()));
+            storeU32(record + 4, static_cast<std::uint32_t>(records.size() * StaticsLayout::kRecordSize));
+            storeU32(record + 8, static_cast<std::uint32_t>(extra));
             for (const StaticRecord& r : records) {
               appendStaticRecord(canonicalData, r);
               PgCopyRow(out, 7)
@@ -789,12 +765,12 @@ bool SharedWorld::filesFromPieces(int facet, SharedFacetFiles& files, Progress& 
       extra = static_cast<std::uint32_t>(e == extras.end() ? 0 : e->second);
       ++next;
     } else {
-      const std::uint32_t lookup = getU32(&index[at]);
-      const std::uint32_t length = getU32(&index[at + 4]);
+      const std::uint32_t lookup = loadU32(&index[at]);
+      const std::uint32_t length = loadU32(&index[at + 4]);
       if (lookup != 0xFFFFFFFFu && length != 0 && length <= 0x7FFFFFFFu) {
         if (lookup > data.size() || length > data.size() - lookup) return false;
         bytes = std::span(data).subspan(lookup, length);
-        extra = getU32(&index[at + 8]);
+        extra = loadU32(&index[at + 8]);
         imported = true;
       }
     }
@@ -802,9 +778,9 @@ bool SharedWorld::filesFromPieces(int facet, SharedFacetFiles& files, Progress& 
     if (bytes.empty()) {
       std::fill(std::begin(record), std::end(record), std::uint8_t{0xFF});
     } else {
-      putU32(record, static_cast<std::uint32_t>(written));
-      putU32(record + 4, static_cast<std::uint32_t>(bytes.size()));
-      putU32(record + 8, extra);
+      storeU32(record, static_cast<std::uint32_t>(written));
+      storeU32(record + 4, static_cast<std::uint32_t>(bytes.size()));
+      storeU32(record + 8, extra);
       written += bytes.size();
       if (imported && !run.empty() && run.data() + run.size() == bytes.data()) {
         run = std::span(run.data(), run.size() + bytes.size());
@@ -863,9 +839,9 @@ void SharedWorld::filesFromRows(int facet, SharedFacetFiles& files, Progress& pr
     if (current < 0) return;
     std::uint8_t* p = &files.staticIndex[static_cast<std::size_t>(current) * StaticsLayout::kIndexSize];
     const auto extra = extras.find(current);
-    putU32(p, static_cast<std::uint32_t>(start));
-    putU32(p + 4, static_cast<std::uint32_t>(files.statics.size() - start));
-    putU32(p + 8, static_cast<std::uint32_t>(extra == extras.end() ? 0 : extra->second));
+    storeU32(p, static_cast<std::uint32_t>(start));
+    storeU32(p + 4, static_cast<std::uint32_t>(files.statics.size() - start));
+    storeU32(p + 8, static_cast<std::uint32_t>(extra == extras.end() ? 0 : extra->second));
   };
   m_db.copyOut("COPY (SELECT id, block, x, y, z, tile, hue FROM quillotide.static WHERE facet = "
                "current_setting('quillotide.facet')::smallint ORDER BY block, id) TO STDOUT "
@@ -946,7 +922,7 @@ SharedArea SharedWorld::readArea(int facet, int x, int y, int w, int h) {
   if (w <= 0 || h <= 0 || bx1 < bx0 || by1 < by0) return area;
   std::vector<std::int64_t> blocks;
   for (int bx = bx0; bx <= bx1; ++bx)
-    for (int by = by0; by <= by1; ++by) blocks.push_back(static_cast<std::int64_t>(bx) * (size.height / 8) + by);
+    for (int by = by0; by <= by1; ++by) blocks.push_back(blockIndex(size, bx * 8, by * 8));
   const std::string list = pgIntArray(blocks);
   const PgResult m = m_db.exec(
       "SELECT block, bytes FROM quillotide.map_block WHERE facet = $1 AND block = ANY($2::int[]) "
@@ -1108,11 +1084,12 @@ SharedStepResult SharedWorld::apply(const SharedStep& step, SharedStepKind kind,
       if (it == blockBytes.end() || it->second.size() != kBlockBytes)
         throw Error("The shared world's map of facet " + facet + " lacks the block of cell " +
                     num(c.x) + "," + num(c.y) + ".");
-      if (cellAt(it->second, c.x, c.y) != c.before) {
+      std::uint8_t* cell = &it->second[mapCellOffsetInBlock(c.x, c.y)];
+      if (loadMapCell(cell) != c.before) {
         conflict = Conflict{false, 0, c.x, c.y, 0, "changed"};
         break;
       }
-      setCell(it->second, c.x, c.y, c.after);
+      storeMapCell(cell, c.after);
     }
     std::map<std::int64_t, SharedStaticState> current;
     if (!conflict && !ids.empty()) {

@@ -55,3 +55,8 @@ private:
 };
 
 }  // namespace quillotide::test
+
+// In a Google Test: `cluster` is the shared throwaway server, or the test is skipped, naming why.
+#define NEED_SERVER()                                                          \
+  ::quillotide::test::PgCluster& cluster = ::quillotide::test::PgCluster::shared(); \
+  if (!cluster.running()) GTEST_SKIP() << "no PostgreSQL: " << cluster.reason()

@@ -746,14 +746,7 @@ void TSEditorForm::attachShared(std::unique_ptr<SharedSession> session) {
 }
 
 std::array<int, 4> TSEditorForm::viewCells() const {
-  const auto corners = m_scene.viewCorners();
-  int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
-  for (const CellPos& c : corners) {
-    x0 = std::min(x0, c.x);
-    y0 = std::min(y0, c.y);
-    x1 = std::max(x1, c.x);
-    y1 = std::max(y1, c.y);
-  }
+  const auto [x0, y0, x1, y1] = m_scene.viewBox();
   return {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
 }
 

@@ -74,10 +74,7 @@ protected:
 
 // The land cell of a map file of a world `height` cells high.
 MapCell cellOf(const Bytes& map, int height, int x, int y) {
-  const std::size_t block = static_cast<std::size_t>((x / 8) * (height / 8) + y / 8);
-  const std::size_t at = block * 196 + 4 + static_cast<std::size_t>((y % 8) * 8 + x % 8) * 3;
-  return {static_cast<std::uint16_t>(map[at] | (map[at + 1] << 8)),
-          static_cast<std::int8_t>(map[at + 2])};
+  return loadMapCell(&map.at(mapCellOffset(height, x, y)));
 }
 
 }  // namespace

@@ -80,10 +80,6 @@ std::int32_t serialAt(const Editor& e, int x, int y, std::uint16_t id) {
   return 0;
 }
 
-#define NEED_SERVER()                        \
-  PgCluster& cluster = PgCluster::shared(); \
-  if (!cluster.running()) GTEST_SKIP() << "no PostgreSQL: " << cluster.reason()
-
 }  // namespace
 
 TEST(SharedSession, TwoEditorsSeeEachOthersStepsWithinASecond) {

@@ -31,10 +31,6 @@ void createDirectories(const std::string& path) { std::filesystem::create_direct
 constexpr int kW = 64;
 constexpr int kH = 48;
 
-#define NEED_SERVER()                                                          \
-  PgCluster& cluster = PgCluster::shared();                                   \
-  if (!cluster.running()) GTEST_SKIP() << "no PostgreSQL: " << cluster.reason()
-
 std::string freshWorld(PgCluster& cluster, const std::string& name) {
   const std::string url = cluster.createDatabase(name);
   SharedWorld::init(url);
@@ -431,10 +427,7 @@ TEST(SharedWorld, AStepOnWhatAnotherBuilderChangedIsRefusedNamingThem) {
     const PgResult r = look.exec(
         "SELECT bytes FROM quillotide.map_block WHERE facet = 0 AND block = $1",
         {std::to_string((x / 8) * (kH / 8) + y / 8)});
-    const Bytes b = r.bytes(0, 0);
-    const std::size_t at = 4 + static_cast<std::size_t>((y % 8) * 8 + x % 8) * 3;
-    return MapCell{static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8)),
-                   static_cast<std::int8_t>(b[at + 2])};
+    return loadMapCell(&r.bytes(0, 0).at(mapCellOffsetInBlock(x, y)));
   };
   const MapCell seen = cellNow(20, 30);
   const MapCell otherSeen = cellNow(21, 30);
